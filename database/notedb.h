@@ -1,0 +1,62 @@
+#pragma once
+// The database side of the system: schema, server procedures, SQL functions,
+// state postings and the demo company, installed into the database layer.
+
+#include "db/Database.h"
+
+#include <QDate>
+#include <functional>
+#include <memory>
+
+namespace notedb {
+
+// Version written into the marker of books made by this build.
+constexpr int kSchemaVersion = 1;
+
+// Registers the server procedures, SQL functions and postings with the layer
+// (idempotent; call before opening any books).
+void install();
+
+// Creates every table, index and trigger of the books in an empty database and
+// marks the file as ours.
+void createSchema(db::Database &database);
+
+// Fills the demo company; `today` fixes the business period (its month).
+void createDemo(db::Database &database, const QDate &today = QDate::currentDate());
+
+// Opens existing books. Throws db::DbError with a clear message when the file is
+// missing, unreadable or not the books of this system.
+std::unique_ptr<db::Database> openBooks(const QString &path);
+
+// Runs inside the creating transaction after schema and demo, before commit.
+using BuildStep = std::function<void(db::Database &)>;
+
+// Creates new books at `path` (with the demo company when `demo`). Refuses an
+// existing file unless `force`, in which case the file is replaced. The books
+// are built beside the target and only moved into place once complete, so a
+// failure leaves neither half-written books nor a damaged old file.
+std::unique_ptr<db::Database> createBooks(const QString &path, bool demo, bool force,
+                                          const QDate &today = QDate::currentDate(),
+                                          const BuildStep &extraStep = {});
+
+// Hex SHA-256 of salt + password (UTF-8): the stored form of a password.
+QString hashPassword(const QString &salt, const QString &password);
+// A fresh random salt (hex).
+QString newSalt();
+// The id of the open operator whose login and password match, else 0.
+int checkPassword(db::Database &database, const QString &login, const QString &password);
+// Gives an operator a new salt and password hash.
+void setPassword(db::Database &database, int operatorId, const QString &password);
+
+// Makes sure the key table has a row for `table` whose value is at least
+// `atLeast` (keys handed out afterwards are above it). Idempotent.
+void ensureKey(db::Database &database, const QString &table, qint64 atLeast = 0);
+
+// Splits a script into statements at semicolons outside literals, comments and
+// trigger bodies; comments are dropped, blank statements skipped.
+QStringList splitStatements(const QString &script);
+
+// The schema scripts in the order they run (resource paths).
+QStringList schemaFiles();
+
+} // namespace notedb

@@ -1,0 +1,619 @@
+#include "db/Database.h"
+
+#include "db/BatchRunner.h"
+#include "db/NamedLock.h"
+#include "db/TsqlTranslator.h"
+
+#include <QAtomicInt>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+
+#include <sqlite3.h>
+
+namespace db {
+
+DbError::DbError(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
+
+int ResultSet::columnIndex(const QString &name) const
+{
+    for (int i = 0; i < columns.size(); ++i)
+        if (columns[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QVariant ResultSet::value(int row, const QString &column) const
+{
+    const int c = columnIndex(column);
+    if (c < 0 || row < 0 || row >= rows.size())
+        return {};
+    return rows[row][c];
+}
+
+QString QuotedStr(const QString &text)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    out += u'\'';
+    for (QChar c : text) {
+        if (c == u'\'')
+            out += u'\'';
+        out += c;
+    }
+    out += u'\'';
+    return out;
+}
+
+// ---------------------------------------------------------------- registry
+
+Registry &Registry::instance()
+{
+    static Registry registry;
+    return registry;
+}
+
+void Registry::addProcedure(const QString &name, Procedure proc) { m_procedures.insert(name.toUpper(), std::move(proc)); }
+
+void Registry::addFunction(const QString &name, int argCount, SqlFunction fn)
+{
+    for (auto &f : m_functions)
+        if (f.name.compare(name, Qt::CaseInsensitive) == 0 && f.argCount == argCount) {
+            f.fn = std::move(fn);
+            return;
+        }
+    m_functions.push_back({name, argCount, std::move(fn)});
+}
+
+void Registry::addPosting(const QString &table, PostingHandler handler) { m_postings.insert(table.toLower(), std::move(handler)); }
+
+const Procedure *Registry::procedure(const QString &name) const
+{
+    auto it = m_procedures.constFind(name.toUpper());
+    return it == m_procedures.constEnd() ? nullptr : &it.value();
+}
+
+const PostingHandler *Registry::posting(const QString &table) const
+{
+    auto it = m_postings.constFind(table.toLower());
+    return it == m_postings.constEnd() ? nullptr : &it.value();
+}
+
+QStringList Registry::procedureNames() const { return m_procedures.keys(); }
+
+// ---------------------------------------------------------------- SQL functions
+
+namespace {
+
+QVariant fromSqlite(sqlite3_value *v)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_value_double(v));
+    case SQLITE_NULL: return QVariant();
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char *>(sqlite3_value_blob(v)), sqlite3_value_bytes(v)));
+    default:
+        return QVariant(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)), sqlite3_value_bytes(v)));
+    }
+}
+
+void toSqlite(sqlite3_context *ctx, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull()) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        sqlite3_result_int64(ctx, v.toLongLong());
+        return;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        sqlite3_result_double(ctx, v.toDouble());
+        return;
+    case QMetaType::QDate:
+        {
+            const QByteArray t = Database::dateText(v.toDate()).toUtf8();
+            sqlite3_result_text(ctx, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        }
+        return;
+    case QMetaType::QDateTime: {
+        const QByteArray t = Database::dateTimeText(v.toDateTime()).toUtf8();
+        sqlite3_result_text(ctx, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    default: {
+        const QByteArray t = v.toString().toUtf8();
+        sqlite3_result_text(ctx, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+void callFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv)
+{
+    auto *fn = static_cast<SqlFunction *>(sqlite3_user_data(ctx));
+    QVariantList args;
+    args.reserve(argc);
+    for (int i = 0; i < argc; ++i)
+        args.push_back(fromSqlite(argv[i]));
+    try {
+        toSqlite(ctx, (*fn)(args));
+    } catch (const std::exception &e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    }
+}
+
+// Built-in helpers our own SQL relies on.
+void addBuiltins()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    Registry::instance().addFunction(QStringLiteral("concat"), -1, [](const QVariantList &args) {
+        QString out;
+        for (const auto &a : args)
+            if (!a.isNull())
+                out += a.toString();
+        return QVariant(out);
+    });
+}
+
+sqlite3 *handleOf(QSqlDatabase &db)
+{
+    const QVariant v = db.driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(v.constData());
+}
+
+QString firstWord(const QString &sql)
+{
+    int i = 0;
+    const int n = int(sql.size());
+    for (;;) {
+        while (i < n && sql[i].isSpace())
+            ++i;
+        if (i + 1 < n && sql[i] == u'-' && sql[i + 1] == u'-') {
+            while (i < n && sql[i] != u'\n')
+                ++i;
+            continue;
+        }
+        if (i + 1 < n && sql[i] == u'/' && sql[i + 1] == u'*') {
+            const int end = int(sql.indexOf(QStringLiteral("*/"), i + 2));
+            i = end < 0 ? n : end + 2;
+            continue;
+        }
+        break;
+    }
+    int j = i;
+    while (j < n && (sql[j].isLetter() || sql[j] == u'_'))
+        ++j;
+    return sql.mid(i, j - i).toLower();
+}
+
+QAtomicInt connectionCounter;
+
+} // namespace
+
+// ---------------------------------------------------------------- Database
+
+std::unique_ptr<Database> Database::openSqlite(const QString &path, bool create)
+{
+    addBuiltins();
+    if (path != QLatin1String(":memory:")) {
+        QFileInfo info(path);
+        if (!create && !info.exists())
+            throw DbError(QStringLiteral("数据库文件不存在: %1").arg(path));
+        if (info.exists() && !info.isReadable())
+            throw DbError(QStringLiteral("无法读取数据库文件: %1").arg(path));
+    }
+    std::unique_ptr<Database> d(new Database);
+    d->m_path = path;
+    d->m_connectionName = QStringLiteral("pk_note_%1").arg(connectionCounter.fetchAndAddRelaxed(1));
+    d->m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d->m_connectionName);
+    d->m_db.setDatabaseName(path);
+    d->m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    if (!d->m_db.open())
+        throw DbError(QStringLiteral("无法打开数据库 %1: %2").arg(path, d->m_db.lastError().text()));
+    d->m_translator = std::make_unique<TsqlTranslator>(TsqlTranslator::Sqlite);
+    // The first statement touches the file: a file that is not SQLite fails here.
+    QSqlQuery q(d->m_db);
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+        throw DbError(QStringLiteral("%1 不是有效的数据库文件: %2").arg(path, q.lastError().databaseText()));
+    q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    d->installFunctions();
+    if (create)
+        d->createSystemTables();
+    return d;
+}
+
+Database::~Database()
+{
+    for (int fd : std::as_const(m_lockFds))
+        NamedLock::release(fd);
+    if (m_tranDepth > 0) {
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("ROLLBACK"));
+    }
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void Database::installFunctions()
+{
+    sqlite3 *h = handleOf(m_db);
+    if (!h)
+        throw DbError(QStringLiteral("SQLite handle unavailable"));
+    for (const auto &f : Registry::instance().functions()) {
+        const QByteArray name = f.name.toUtf8();
+        sqlite3_create_function_v2(h, name.constData(), f.argCount, SQLITE_UTF8, const_cast<SqlFunction *>(&f.fn),
+                                   callFunction, nullptr, nullptr, nullptr);
+    }
+    sqlite3_update_hook(h, &Database::updateHook, this);
+}
+
+void Database::updateHook(void *self, int op, const char *, const char *table, long long)
+{
+    if (op == SQLITE_INSERT && qstrcmp(table, "sys_postqueue") == 0)
+        static_cast<Database *>(self)->m_postingsPending = true;
+}
+
+void Database::createSystemTables()
+{
+    static const char *ddl[] = {
+        "CREATE TABLE IF NOT EXISTS sys_keytable (TABLENAME VARCHAR(64) NOT NULL PRIMARY KEY COLLATE NOCASE, "
+        "KEYVALUE INTEGER NOT NULL DEFAULT 0)",
+        "CREATE TABLE IF NOT EXISTS sys_postqueue (ID INTEGER PRIMARY KEY AUTOINCREMENT, TABLENAME VARCHAR(64) NOT NULL, "
+        "NOTEID INTEGER NOT NULL, OLDSTATE INTEGER, NEWSTATE INTEGER)",
+        "CREATE TABLE IF NOT EXISTS sys_disabledtriggers (TABLENAME VARCHAR(64) NOT NULL PRIMARY KEY COLLATE NOCASE)",
+        "CREATE TABLE IF NOT EXISTS sys_books (NAME VARCHAR(64) NOT NULL, VERSION INTEGER NOT NULL)",
+    };
+    for (const char *s : ddl) {
+        QSqlQuery q(m_db);
+        if (!q.exec(QString::fromUtf8(s)))
+            throw DbError(q.lastError().databaseText());
+    }
+}
+
+void Database::markOurs(int version)
+{
+    createSystemTables();
+    exec(QStringLiteral("DELETE FROM sys_books"));
+    exec(QStringLiteral("INSERT INTO sys_books(NAME, VERSION) VALUES ('pk_note', :v)"), {{QStringLiteral("v"), version}});
+}
+
+bool Database::isOurs()
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='sys_books'")) || !q.next())
+        return false;
+    if (q.value(0).toInt() == 0)
+        return false;
+    QSqlQuery r(m_db);
+    return r.exec(QStringLiteral("SELECT count(*) FROM sys_books WHERE NAME='pk_note'")) && r.next() && r.value(0).toInt() > 0;
+}
+
+void Database::addStateTrigger(const QString &table)
+{
+    const QString t = table.toLower();
+    for (const char *event : {"UPDATE OF NOTESTATE", "INSERT"}) {
+        const bool insert = qstrcmp(event, "INSERT") == 0;
+        const QString sql =
+            QStringLiteral("CREATE TRIGGER IF NOT EXISTS trg_%1_%2 AFTER %3 ON %1 FOR EACH ROW WHEN %4 "
+                           "AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='%1') "
+                           "BEGIN INSERT INTO sys_postqueue(TABLENAME, NOTEID, OLDSTATE, NEWSTATE) "
+                           "VALUES ('%1', NEW.NOTEID, %5, NEW.NOTESTATE); END")
+                .arg(t, insert ? QStringLiteral("ins") : QStringLiteral("state"), QString::fromLatin1(event),
+                     insert ? QStringLiteral("coalesce(NEW.NOTESTATE,0)<>0")
+                            : QStringLiteral("coalesce(OLD.NOTESTATE,0)<>coalesce(NEW.NOTESTATE,0)"),
+                     insert ? QStringLiteral("0") : QStringLiteral("OLD.NOTESTATE"));
+        exec(sql);
+    }
+}
+
+QString Database::translate(const QString &tsql) { return m_translator->translate(tsql); }
+
+bool Database::isBatch(const QString &tsql)
+{
+    static const QStringList words = {QStringLiteral("exec"),  QStringLiteral("execute"), QStringLiteral("declare"),
+                                      QStringLiteral("if"),    QStringLiteral("begin"),   QStringLiteral("set"),
+                                      QStringLiteral("alter"), QStringLiteral("commit"),  QStringLiteral("rollback")};
+    return words.contains(firstWord(tsql));
+}
+
+bool Database::isWriteStatement(const QString &sql)
+{
+    static const QStringList words = {QStringLiteral("insert"), QStringLiteral("update"), QStringLiteral("delete"),
+                                      QStringLiteral("replace"), QStringLiteral("create"), QStringLiteral("drop"),
+                                      QStringLiteral("alter"),  QStringLiteral("with")};
+    return words.contains(firstWord(sql));
+}
+
+void Database::bindAll(QSqlQuery &q, const Params &params)
+{
+    const QString text = q.lastQuery();
+    auto it = m_placeholders.constFind(text);
+    if (it == m_placeholders.constEnd()) {
+        QStringList names;
+        for (const Token &t : tokenize(text))
+            if (t.kind == Token::Parameter && !names.contains(t.text))
+                names << t.text;
+        it = m_placeholders.insert(text, names);
+    }
+    for (const QString &ph : it.value()) {
+        const QString bare = ph.mid(1);
+        QVariant v;
+        bool found = false;
+        auto p = params.constFind(bare);
+        if (p != params.constEnd()) {
+            v = p.value();
+            found = true;
+        } else {
+            for (auto i = params.constBegin(); i != params.constEnd(); ++i)
+                if (i.key().compare(bare, Qt::CaseInsensitive) == 0 ||
+                    (i.key().startsWith(u':') && i.key().mid(1).compare(bare, Qt::CaseInsensitive) == 0)) {
+                    v = i.value();
+                    found = true;
+                    break;
+                }
+        }
+        if (!found)
+            throw DbError(QStringLiteral("参数 %1 没有赋值").arg(ph));
+        if (v.typeId() == QMetaType::QDate)
+            v = dateText(v.toDate());
+        else if (v.typeId() == QMetaType::QDateTime)
+            v = dateTimeText(v.toDateTime());
+        else if (v.typeId() == QMetaType::Bool)
+            v = v.toBool() ? 1 : 0;
+        q.bindValue(ph, v);
+    }
+}
+
+QSqlQuery Database::prepare(const QString &tsql)
+{
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(translate(tsql)))
+        throw DbError(q.lastError().databaseText());
+    return q;
+}
+
+void Database::execPrepared(QSqlQuery &q, bool isWrite)
+{
+    const bool own = isWrite && m_tranDepth == 0;
+    if (own)
+        beginTran();
+    if (!q.exec()) {
+        const QString err = q.lastError().databaseText();
+        if (own)
+            rollbackTran();
+        throw DbError(err.isEmpty() ? q.lastError().text() : err);
+    }
+    if (isWrite) {
+        try {
+            drainPostings();
+        } catch (...) {
+            if (own)
+                rollbackTran();
+            throw;
+        }
+    }
+    if (own)
+        commitTran();
+}
+
+QSqlQuery Database::execTranslated(const QString &sql, const Params &params, bool isWrite)
+{
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw DbError(q.lastError().databaseText());
+    bindAll(q, params);
+    execPrepared(q, isWrite);
+    return q;
+}
+
+QSqlQuery Database::exec(const QString &tsql, const Params &params)
+{
+    const QString sql = translate(tsql);
+    return execTranslated(sql, params, isWriteStatement(sql));
+}
+
+ResultSet Database::run(const QString &batch, const Params &params)
+{
+    BatchRunner runner(*this, params);
+    return runner.run(batch);
+}
+
+ResultSet Database::select(const QString &tsql, const Params &params)
+{
+    if (isBatch(tsql))
+        return run(tsql, params);
+    QSqlQuery q = exec(tsql, params);
+    ResultSet rs;
+    const QSqlRecord rec = q.record();
+    const int n = rec.count();
+    for (int i = 0; i < n; ++i)
+        rs.columns << rec.fieldName(i);
+    while (q.next()) {
+        QVector<QVariant> row(n);
+        for (int i = 0; i < n; ++i)
+            row[i] = q.value(i);
+        rs.rows.push_back(std::move(row));
+    }
+    return rs;
+}
+
+QVariant Database::scalar(const QString &tsql, const Params &params)
+{
+    if (isBatch(tsql)) {
+        const ResultSet rs = run(tsql, params);
+        return rs.rows.isEmpty() || rs.rows[0].isEmpty() ? QVariant() : rs.rows[0][0];
+    }
+    QSqlQuery q = exec(tsql, params);
+    return q.next() ? q.value(0) : QVariant();
+}
+
+void Database::beginTran()
+{
+    if (m_tranDepth == 0) {
+        QSqlQuery q(m_db);
+        // IMMEDIATE takes the write lock now, so two writers queue instead of
+        // failing with a busy error half-way through a save.
+        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            throw DbError(q.lastError().databaseText());
+        m_postingsPending = false;
+    }
+    ++m_tranDepth;
+}
+
+void Database::commitTran()
+{
+    if (m_tranDepth == 0)
+        throw DbError(QStringLiteral("COMMIT TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"));
+    if (m_tranDepth == 1) {
+        drainPostings();
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("COMMIT")))
+            throw DbError(q.lastError().databaseText());
+    }
+    --m_tranDepth;
+}
+
+void Database::rollbackTran()
+{
+    if (m_tranDepth == 0)
+        throw DbError(QStringLiteral("ROLLBACK TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"));
+    m_tranDepth = 0;
+    m_postingsPending = false;
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("ROLLBACK")))
+        throw DbError(q.lastError().databaseText());
+}
+
+ResultSet Database::callProcedure(const QString &name, QVector<ProcArg> &args)
+{
+    QString bare = name;
+    if (bare.startsWith(QLatin1String("dbo."), Qt::CaseInsensitive))
+        bare = bare.mid(4);
+    const Procedure *p = Registry::instance().procedure(bare);
+    if (!p)
+        throw DbError(QStringLiteral("找不到存储过程 '%1'。").arg(bare));
+    // A procedure runs as one unit: on its own transaction when none is open.
+    const bool own = m_tranDepth == 0;
+    if (own)
+        beginTran();
+    try {
+        ResultSet rs = (*p)(*this, args);
+        if (own)
+            commitTran();
+        return rs;
+    } catch (...) {
+        if (own && m_tranDepth > 0)
+            rollbackTran();
+        throw;
+    }
+}
+
+qint64 Database::newKey(const QString &table)
+{
+    const bool own = m_tranDepth == 0;
+    if (own)
+        beginTran();
+    try {
+        const Params p{{QStringLiteral("t"), table}};
+        QSqlQuery u = execTranslated(QStringLiteral("UPDATE sys_keytable SET KEYVALUE = KEYVALUE + 1 WHERE TABLENAME = :t"),
+                                     p, false);
+        if (u.numRowsAffected() <= 0)
+            throw DbError(QStringLiteral("键值表中没有表 %1 的记录。").arg(table));
+        QSqlQuery s = execTranslated(QStringLiteral("SELECT KEYVALUE FROM sys_keytable WHERE TABLENAME = :t"), p, false);
+        const qint64 key = s.next() ? s.value(0).toLongLong() : 0;
+        if (own)
+            commitTran();
+        return key;
+    } catch (...) {
+        if (own && m_tranDepth > 0)
+            rollbackTran();
+        throw;
+    }
+}
+
+bool Database::setLock(const QString &name, bool take)
+{
+    const QString key = name.toUpper();
+    if (!take) {
+        auto it = m_lockFds.find(key);
+        if (it == m_lockFds.end())
+            return false;
+        NamedLock::release(it.value());
+        m_lockFds.erase(it);
+        return true;
+    }
+    if (m_lockFds.contains(key))
+        return false; // held already: a second taker waits its turn like any other
+    const int fd = NamedLock::tryTake(NamedLock::lockPath(m_path, key));
+    if (fd < 0)
+        return false;
+    m_lockFds.insert(key, fd);
+    return true;
+}
+
+bool Database::holdsLock(const QString &name) const { return m_lockFds.contains(name.toUpper()); }
+
+void Database::drainPostings()
+{
+    if (m_draining || !m_postingsPending)
+        return;
+    m_draining = true;
+    try {
+        for (;;) {
+            m_postingsPending = false;
+            QSqlQuery q(m_db);
+            if (!q.exec(QStringLiteral("SELECT ID, TABLENAME, NOTEID, OLDSTATE, NEWSTATE FROM sys_postqueue ORDER BY ID LIMIT 1")))
+                throw DbError(q.lastError().databaseText());
+            if (!q.next())
+                break;
+            const qint64 id = q.value(0).toLongLong();
+            PostingEvent ev{q.value(1).toString(), q.value(2).toLongLong(), q.value(3).toInt(), q.value(4).toInt()};
+            q.finish();
+            QSqlQuery del(m_db);
+            del.prepare(QStringLiteral("DELETE FROM sys_postqueue WHERE ID = ?"));
+            del.addBindValue(id);
+            if (!del.exec())
+                throw DbError(del.lastError().databaseText());
+            if (const PostingHandler *h = Registry::instance().posting(ev.table))
+                (*h)(*this, ev);
+        }
+    } catch (...) {
+        m_draining = false;
+        throw;
+    }
+    m_draining = false;
+}
+
+QVariant Database::toDateValue(const QVariant &stored)
+{
+    if (stored.isNull() || !stored.isValid())
+        return QVariant();
+    if (stored.typeId() == QMetaType::QDate || stored.typeId() == QMetaType::QDateTime)
+        return stored;
+    const QString s = stored.toString().trimmed();
+    if (s.size() <= 10) {
+        const QDate d = QDate::fromString(s, QStringLiteral("yyyy-MM-dd"));
+        return d.isValid() ? QVariant(d) : QVariant();
+    }
+    QDateTime dt = QDateTime::fromString(s.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!dt.isValid())
+        dt = QDateTime::fromString(s, Qt::ISODate);
+    return dt.isValid() ? QVariant(dt) : QVariant();
+}
+
+} // namespace db

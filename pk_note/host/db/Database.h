@@ -1,0 +1,192 @@
+#pragma once
+// The database layer: one connection to the books, T-SQL translated for the
+// embedded engine, a batch runner for the few T-SQL control statements the
+// package uses, server procedures and SQL functions written in C++, the state
+// posting queue, transactions, keys and named locks.
+
+#include <QDate>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+namespace db {
+
+class TsqlTranslator;
+
+// An error raised by the database or by the layer; what() is the database's own text.
+class DbError : public std::runtime_error {
+public:
+    explicit DbError(const QString &text);
+    QString text() const { return m_text; }
+
+private:
+    QString m_text;
+};
+
+// A materialised result set (used by the batch runner, procedures and notectl).
+struct ResultSet {
+    QStringList columns;
+    QVector<QVector<QVariant>> rows;
+    bool isEmpty() const { return rows.isEmpty(); }
+    int columnIndex(const QString &name) const; // case-insensitive, -1 when absent
+    QVariant value(int row, const QString &column) const;
+};
+
+// Named parameters bound to ":name" placeholders (names without the colon, any case).
+using Params = QHash<QString, QVariant>;
+
+// One argument of a procedure call. An OUTPUT argument names the batch variable
+// that receives `value` after the call.
+struct ProcArg {
+    QVariant value;
+    bool output = false;
+    QString variable; // "@v" for OUTPUT arguments, empty otherwise
+};
+
+class Database;
+
+// A server procedure written in C++; it runs on the caller's connection inside the
+// caller's transaction, may write its OUTPUT arguments and may return a result set.
+using Procedure = std::function<ResultSet(Database &, QVector<ProcArg> &)>;
+// A scalar SQL function usable inside statements.
+using SqlFunction = std::function<QVariant(const QVariantList &)>;
+// A posting run when a master table's NOTESTATE changes.
+struct PostingEvent {
+    QString table;    // lower-case master table name
+    qint64 noteId = 0;
+    int oldState = 0;
+    int newState = 0;
+};
+using PostingHandler = std::function<void(Database &, const PostingEvent &)>;
+
+// Process-wide registries, filled once by the database side (libnotedb) and by tests.
+class Registry {
+public:
+    static Registry &instance();
+    void addProcedure(const QString &name, Procedure proc);
+    void addFunction(const QString &name, int argCount, SqlFunction fn);
+    void addPosting(const QString &table, PostingHandler handler);
+    const Procedure *procedure(const QString &name) const;
+    const PostingHandler *posting(const QString &table) const;
+    struct Function {
+        QString name;
+        int argCount;
+        SqlFunction fn;
+    };
+    const QVector<Function> &functions() const { return m_functions; }
+    QStringList procedureNames() const;
+
+private:
+    QHash<QString, Procedure> m_procedures;   // upper-case name
+    QHash<QString, PostingHandler> m_postings; // lower-case table
+    QVector<Function> m_functions;
+};
+
+class Database {
+public:
+    // Opens (creating when `create`) an SQLite file. Throws DbError on failure.
+    static std::unique_ptr<Database> openSqlite(const QString &path, bool create = false);
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    QString path() const { return m_path; }
+    QSqlDatabase &connection() { return m_db; }
+    QString connectionName() const { return m_connectionName; }
+
+    // Translates one T-SQL statement for this engine (cached).
+    QString translate(const QString &tsql);
+
+    // Runs one statement (translated); returns the active query positioned before
+    // the first row. Write statements outside a transaction run in their own and
+    // have their postings drained before commit. Throws DbError.
+    QSqlQuery exec(const QString &tsql, const Params &params = {});
+    // Prepares one statement (translated) without running it.
+    QSqlQuery prepare(const QString &tsql);
+    // Runs a query prepared by prepare() with its bound values; throws DbError.
+    void execPrepared(QSqlQuery &q, bool isWrite);
+
+    // Runs a T-SQL batch (exec, declare/select @v, if exists, SET XACT_ABORT /
+    // BEGIN TRAN / COMMIT TRAN, alter table ... trigger all, plain statements).
+    // Returns the last result set a statement of the batch produced.
+    ResultSet run(const QString &batch, const Params &params = {});
+
+    // First column of the first row, or a null QVariant when there is no row.
+    QVariant scalar(const QString &tsql, const Params &params = {});
+    ResultSet select(const QString &tsql, const Params &params = {});
+
+    // Transactions (nested BEGIN counts levels, as T-SQL does; ROLLBACK undoes all).
+    void beginTran();
+    void commitTran();
+    void rollbackTran();
+    bool inTransaction() const { return m_tranDepth > 0; }
+    int tranDepth() const { return m_tranDepth; }
+
+    // Calls a registered procedure by name. Throws DbError for an unknown name.
+    ResultSet callProcedure(const QString &name, QVector<ProcArg> &args);
+
+    // Next key of `table` from the key table, in a transaction of its own when none
+    // is open. Throws DbError when the key table has no row for `table`.
+    qint64 newKey(const QString &table);
+
+    // Named advisory lock across processes. take=true tries to take it (without
+    // waiting) and returns false when another holder has it; take=false releases.
+    bool setLock(const QString &name, bool take);
+    bool holdsLock(const QString &name) const;
+
+    // Runs the postings queued by state changes so far (also called by exec()).
+    void drainPostings();
+
+    // Whether the file holds the books of this system (the marker table exists).
+    bool isOurs();
+    // Marks the file as the books of this system, schema version `version`.
+    void markOurs(int version);
+    // Creates the layer's own tables (key table, posting queue, disabled triggers).
+    void createSystemTables();
+    // Makes a master table queue its NOTESTATE changes for the posting engine.
+    void addStateTrigger(const QString &table);
+    // True when the text needs the batch runner (exec, declare, if, begin tran, ...)
+    // rather than running as one plain statement.
+    static bool isBatch(const QString &tsql);
+    // True when a single statement writes (insert, update, delete, DDL).
+    static bool isWriteStatement(const QString &sql);
+
+    // Date helpers: the storage forms of dates and date-times.
+    static QString dateText(const QDate &d) { return d.toString(QStringLiteral("yyyy-MM-dd")); }
+    static QString dateTimeText(const QDateTime &d) { return d.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+    // Converts a stored value of a date or date-time column back to QDate / QDateTime.
+    static QVariant toDateValue(const QVariant &stored);
+
+private:
+    Database() = default;
+    void installFunctions();
+    QSqlQuery execTranslated(const QString &sql, const Params &params, bool isWrite);
+    void bindAll(QSqlQuery &q, const Params &params);
+
+    QSqlDatabase m_db;
+    QString m_connectionName;
+    QString m_path;
+    int m_tranDepth = 0;
+    bool m_draining = false;
+    bool m_postingsPending = false;
+    QHash<QString, QStringList> m_placeholders; // translated text -> :names in order
+    static void updateHook(void *self, int op, const char *dbName, const char *table, long long rowid);
+    std::unique_ptr<TsqlTranslator> m_translator;
+    QHash<QString, int> m_lockFds; // upper-case lock name -> open file descriptor
+    friend class BatchRunner;
+};
+
+// Quotes text for SQL: doubles single quotes and wraps it in quotes.
+QString QuotedStr(const QString &text);
+
+} // namespace db

@@ -1,0 +1,78 @@
+#pragma once
+// Tokenizer and translator from the T-SQL the package speaks to the dialect of the
+// engine underneath. Translation works on tokens, never on raw text, so string
+// literals, quoted names and comments are never rewritten.
+//
+// What the translation covers (both dialects unless noted):
+//  - select [distinct] top N / top (expr) -> LIMIT at the end of that select (inside
+//    the parentheses of a subquery; a member of a union is wrapped in a subquery).
+//    TOP ... PERCENT and WITH TIES are left alone.
+//  - isnull( -> ifnull( (SQLite) / coalesce( (PostgreSQL); len( -> length(;
+//    getdate() -> datetime('now','localtime') / now(); charindex(a,b) -> instr(b,a) /
+//    strpos(b,a); dbo. prefixes dropped; N'text' -> 'text'; [name] -> "name".
+//  - + between operands of which one is a string literal, a cast/convert to a
+//    character type, a string function or a parenthesised string expression, and the
+//    other + of the same chain -> ||. Column + column stays + (types are unknown here).
+//  - cast(x as T): character and date types -> text, money/decimal/numeric/float -> real,
+//    bit -> integer (SQLite); the matching PostgreSQL types.
+//  - convert(varchar(n), x, style) for styles 20/21/23/120/121/126 -> substr(x,1,n)
+//    (our dates are stored as 'YYYY-MM-DD HH:MM:SS'), 101/102/108/111/112 -> strftime()
+//    (to_char() on PostgreSQL); convert(T, x) without a style -> cast(x as T).
+//  - a number glued to a keyword (noteID=12and ...) gets a blank, which SQLite needs.
+//  - PostgreSQL only: round(x, n) -> round((x)::numeric, n); like -> ilike (SQL Server
+//    compares case-insensitively); quoted names are lower-cased (unquoted names fold).
+//  - Not covered: TOP in update/delete, select ... into, datediff/dateadd and the other
+//    date functions, charindex with a start position, convert styles not listed above
+//    (all left as written, so the engine reports them).
+
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+namespace db {
+
+struct Token {
+    enum Kind {
+        Word,        // identifier or keyword: select, dbo, noteID
+        QuotedName,  // [name] or "name"
+        String,      // 'text' (N'text' too), text holds the literal as written
+        Number,      // 12, 3.5, .5
+        Parameter,   // :name
+        Variable,    // @name, @@name
+        Operator,    // punctuation and operators: ( ) , . + - * / = <> <= >= != ; etc.
+        Whitespace,  // blanks and line breaks
+        Comment,     // -- ... or /* ... */
+    };
+    Kind kind;
+    QString text;
+    bool is(const char *word) const; // case-insensitive match of a Word or Operator
+};
+
+QVector<Token> tokenize(const QString &sql);
+QString joinTokens(const QVector<Token> &tokens);
+
+// One translator per connection: the cache is not shared between threads.
+class TsqlTranslator {
+public:
+    enum Dialect { Sqlite, Postgres };
+    explicit TsqlTranslator(Dialect dialect = Sqlite) : m_dialect(dialect) {}
+
+    // Statements with literal keys inlined make the cache grow with use; past this
+    // many entries it starts over.
+    static constexpr int MaxCacheEntries = 10000;
+
+    // Translates one statement; the result for a text already seen comes from a cache.
+    QString translate(const QString &tsql);
+    // Translation without the cache (what translate() stores).
+    QString translateUncached(const QString &tsql) const;
+
+    Dialect dialect() const { return m_dialect; }
+    int cacheSize() const { return int(m_cache.size()); }
+    void clearCache() { m_cache.clear(); }
+
+private:
+    Dialect m_dialect;
+    QHash<QString, QString> m_cache;
+};
+
+} // namespace db
