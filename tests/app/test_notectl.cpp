@@ -1,0 +1,109 @@
+// notectl driven from the outside, as an administrator uses it.
+
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+using testsupport::runProgram;
+
+namespace {
+
+class NotectlTest : public ::testing::Test {
+protected:
+    testsupport::RunResult ctl(const QStringList &args, const QByteArray &input = {})
+    {
+        return runProgram(QStringLiteral("notectl"), args, input);
+    }
+    testsupport::TempFolder folder;
+};
+
+TEST_F(NotectlTest, InitRefusesToOverwriteUnlessForced)
+{
+    const QString books = folder.file(QStringLiteral("a.db"));
+    auto r = ctl({QStringLiteral("init"), books});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(books));
+
+    // Mark the books so we can tell whether they were replaced.
+    r = ctl({QStringLiteral("sql"), books, QStringLiteral("insert into sys_keytable values ('marker', 7)")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+
+    r = ctl({QStringLiteral("init"), books, QStringLiteral("--demo")});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains(books)) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--force"))) << r.err.toStdString();
+    r = ctl({QStringLiteral("sql"), books, QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME='marker'")});
+    EXPECT_EQ(r.out, QStringLiteral("KEYVALUE\n7\n"));
+
+    r = ctl({QStringLiteral("init"), books, QStringLiteral("--demo"), QStringLiteral("--force")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    r = ctl({QStringLiteral("sql"), books, QStringLiteral("select count(*) as N from sys_keytable where TABLENAME='marker'")});
+    EXPECT_EQ(r.out, QStringLiteral("N\n0\n"));
+    r = ctl({QStringLiteral("sql"), books, QStringLiteral("select count(*) as N from storelth")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_GE(r.out.split(u'\n')[1].toInt(), 3);
+
+    EXPECT_EQ(ctl({QStringLiteral("init")}).exitCode, 2);
+    EXPECT_EQ(ctl({QStringLiteral("frobnicate"), books}).exitCode, 2);
+}
+
+TEST_F(NotectlTest, SqlPrintsTabSeparatedRowsWithNull)
+{
+    const QString books = folder.file(QStringLiteral("b.db"));
+    ASSERT_EQ(ctl({QStringLiteral("init"), books}).exitCode, 0);
+    auto r = ctl({QStringLiteral("sql"), books,
+                  QStringLiteral("select top 2 X, Y, NAME from (select 1 as X, null as Y, '货品' + 'A' as NAME "
+                                 "union all select 2, 2.5, 'B' union all select 3, 0, 'C') order by X")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("X\tY\tNAME\n1\tNULL\t货品A\n2\t2.5\tB\n"));
+
+    // A write prints nothing; a batch from standard input runs whole.
+    r = ctl({QStringLiteral("sql"), books, QStringLiteral("-")},
+            QByteArray("insert into sys_keytable values ('t1', 5)\n"
+                       "if exists(select 1 from sys_keytable where TABLENAME='t1') "
+                       "begin update sys_keytable set KEYVALUE = KEYVALUE * 2 where TABLENAME='t1' end\n"
+                       "declare @k int set @k = 3 select KEYVALUE + @k as K from sys_keytable where TABLENAME='t1'"));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("K\n13\n"));
+}
+
+TEST_F(NotectlTest, SqlFailuresExitWithTheDatabaseText)
+{
+    const QString books = folder.file(QStringLiteral("c.db"));
+    ASSERT_EQ(ctl({QStringLiteral("init"), books}).exitCode, 0);
+
+    auto r = ctl({QStringLiteral("sql"), books, QStringLiteral("select * from nosuchtable")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("no such table: nosuchtable"))) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+
+    // A failing batch leaves nothing half written.
+    r = ctl({QStringLiteral("sql"), books,
+             QStringLiteral("SET XACT_ABORT ON BEGIN TRAN insert into sys_keytable values ('half', 1) "
+                            "insert into nosuchtable values (1) COMMIT TRAN")});
+    EXPECT_EQ(r.exitCode, 1);
+    r = ctl({QStringLiteral("sql"), books, QStringLiteral("select count(*) as N from sys_keytable where TABLENAME='half'")});
+    EXPECT_EQ(r.out, QStringLiteral("N\n0\n"));
+
+    const QString missing = folder.file(QStringLiteral("missing.db"));
+    r = ctl({QStringLiteral("sql"), missing, QStringLiteral("select 1")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(missing)) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("notectl init"))) << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(missing)); // opening never creates books by accident
+
+    QFile text(folder.file(QStringLiteral("notes.txt")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("这不是数据库\n");
+    text.close();
+    r = ctl({QStringLiteral("sql"), text.fileName(), QStringLiteral("select 1")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(r.err.trimmed().isEmpty());
+
+    EXPECT_EQ(ctl({QStringLiteral("sql"), books}).exitCode, 2);
+}
+
+} // namespace
