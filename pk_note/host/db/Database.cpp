@@ -223,12 +223,16 @@ std::unique_ptr<Database> Database::openSqlite(const QString &path, bool create)
     if (!d->m_db.open())
         throw DbError(QStringLiteral("无法打开数据库 %1: %2").arg(path, d->m_db.lastError().text()));
     d->m_translator = std::make_unique<TsqlTranslator>(TsqlTranslator::Sqlite);
-    // The first statement touches the file: a file that is not SQLite fails here.
+    // The first statement reads the file: a file that is not SQLite fails here,
+    // and a foreign database is left exactly as it was.
     QSqlQuery q(d->m_db);
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
         throw DbError(QStringLiteral("%1 不是有效的数据库文件: %2").arg(path, q.lastError().databaseText()));
-    q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     d->installFunctions();
+    if (create || d->isOurs()) {
+        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    }
     if (create)
         d->createSystemTables();
     return d;

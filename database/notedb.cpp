@@ -1,0 +1,347 @@
+#include "notedb.h"
+#include "NotedbPrivate.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <mutex>
+
+// Q_INIT_RESOURCE must be used outside any namespace.
+static void initNotedbResources() { Q_INIT_RESOURCE(notedb); }
+
+namespace notedb {
+
+using db::DbError;
+
+namespace detail {
+
+const QVector<KeyTable> &keyTables()
+{
+    static const QVector<KeyTable> tables = {
+        // host tables and master data
+        {"operatormth", "OPERATEID"}, {"notemsginfth", "MSGID"}, {"noteflowaath", "ID"},
+        {"shopdth", "SHOPERATEID"}, {"arealth", "AREAID"}, {"departmentlth", "DEPID"},
+        {"emptypelth", "EMPTYPESID"}, {"employlth", "EMPID"}, {"storelth", "BUILDINGID"},
+        {"subjectalth", "SUBJECTID"}, {"accountacth", "ACCOUNTID"}, {"paymethodlth", "PAYTYPESID"},
+        {"iotypelth", "IOTYPESID"}, {"unitlth", "UNITSID"}, {"CommoditylthType", "GDTYPESID"},
+        {"Commoditylth", "COMMODITYID"}, {"partnerlth", "PARTNERID"},
+        // master tables of the note types: a saved note takes its key from here
+        {"purchasepthPlan", ""}, {"orderpth", ""}, {"valuepth", ""}, {"purchasepth", ""},
+        {"salesthPlan", ""}, {"ordersth", ""}, {"DeputeMarketsth", ""}, {"salesth", ""}, {"S_Price", ""},
+        {"iostoreith", ""}, {"OtherInith", ""}, {"OtherOutith", ""}, {"drawith", ""}, {"Badsthith", ""},
+        {"Togetherith", ""}, {"disTogetherith", ""}, {"Attaintith", ""}, {"BalItemith", ""},
+        {"ChgPriceith", ""}, {"PlaceAdjustith", ""}, {"PrdCheckth", ""}, {"manuordermnfth", ""},
+        {"Manuplanmnfth", ""}, {"OutMoneymnfth", ""}, {"OutManuOrderth", ""}, {"Outdrawith", ""},
+        {"PrdInStoreth", ""}, {"OutPrdInStoreth", ""}, {"PrdToCheckth", ""}, {"movebth", ""},
+        {"expenseath", ""}, {"InComebth", ""}, {"payath", ""}, {"chargeath", ""}, {"COUNTERACTATH", ""},
+        {"fillath", ""}, {"saleposth", ""}, {"inoutcashposth", ""}, {"closeposth", ""},
+        {"savingcardposth", ""}, {"adjpriceposth", ""}, {"BFPrdth", ""}, {"BackPrdth", ""},
+        {"RepairPrdth", ""},
+    };
+    return tables;
+}
+
+void raiseKeysToData(db::Database &database)
+{
+    for (const KeyTable &k : keyTables()) {
+        if (!*k.idColumn)
+            continue;
+        const QVariant top = database.scalar(QStringLiteral("select max(%1) from %2")
+                                                 .arg(QLatin1String(k.idColumn), QLatin1String(k.table)));
+        ensureKey(database, QLatin1String(k.table), top.isNull() ? 0 : top.toLongLong());
+    }
+}
+
+} // namespace detail
+
+namespace {
+
+const QString kNotOurs = QStringLiteral("不是本系统的帐套文件: %1（可用 notectl init 创建新帐套）");
+
+void removeDatabaseFiles(const QString &path)
+{
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(path + QLatin1String(suffix));
+}
+
+bool isSqliteFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    static const QByteArray magic("SQLite format 3\0", 16);
+    return f.read(magic.size()) == magic;
+}
+
+void rollbackIfOpen(db::Database &database)
+{
+    if (database.inTransaction()) {
+        try {
+            database.rollbackTran();
+        } catch (const DbError &) {
+            // the original error matters more than a failed rollback
+        }
+    }
+}
+
+} // namespace
+
+void install()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { initNotedbResources(); });
+}
+
+QStringList schemaFiles()
+{
+    install();
+    QStringList files;
+    const QDir dir(QStringLiteral(":/notedb/schema"));
+    for (const QString &name : dir.entryList({QStringLiteral("*.sql")}, QDir::Files, QDir::Name))
+        files << dir.filePath(name);
+    return files;
+}
+
+QStringList splitStatements(const QString &script)
+{
+    QStringList out;
+    QString cur;
+    bool inTrigger = false; // a trigger body holds semicolons of its own; it ends at "END;"
+    QString lastWord;
+    const auto flush = [&] {
+        const QString s = cur.trimmed();
+        if (!s.isEmpty())
+            out << s;
+        cur.clear();
+        inTrigger = false;
+        lastWord.clear();
+    };
+    const int n = int(script.size());
+    int i = 0;
+    while (i < n) {
+        const QChar c = script[i];
+        if (c == u'-' && i + 1 < n && script[i + 1] == u'-') {
+            while (i < n && script[i] != u'\n')
+                ++i;
+            continue;
+        }
+        if (c == u'/' && i + 1 < n && script[i + 1] == u'*') {
+            const int end = int(script.indexOf(QStringLiteral("*/"), i + 2));
+            i = end < 0 ? n : end + 2;
+            cur += u' ';
+            continue;
+        }
+        if (c == u'\'' || c == u'"' || c == u'[') {
+            const QChar close = c == u'[' ? QChar(u']') : c;
+            int j = i + 1;
+            while (j < n) {
+                if (script[j] == close) {
+                    if (close != u']' && j + 1 < n && script[j + 1] == close) {
+                        j += 2; // doubled quote inside the literal
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            cur += script.mid(i, j - i + 1);
+            i = j + 1;
+            lastWord.clear();
+            continue;
+        }
+        if (c.isLetter() || c == u'_') {
+            int j = i;
+            while (j < n && (script[j].isLetterOrNumber() || script[j] == u'_'))
+                ++j;
+            const QString word = script.mid(i, j - i);
+            cur += word;
+            if (!inTrigger && word.compare(QLatin1String("TRIGGER"), Qt::CaseInsensitive) == 0 &&
+                cur.trimmed().startsWith(QLatin1String("CREATE"), Qt::CaseInsensitive))
+                inTrigger = true;
+            lastWord = word;
+            i = j;
+            continue;
+        }
+        if (c == u';') {
+            if (inTrigger && lastWord.compare(QLatin1String("END"), Qt::CaseInsensitive) != 0) {
+                cur += c;
+                lastWord.clear();
+                ++i;
+                continue;
+            }
+            flush();
+            ++i;
+            continue;
+        }
+        if (!c.isSpace())
+            lastWord.clear();
+        cur += c;
+        ++i;
+    }
+    flush();
+    return out;
+}
+
+void createSchema(db::Database &database)
+{
+    const QStringList files = schemaFiles();
+    if (files.isEmpty())
+        throw DbError(QStringLiteral("建表脚本缺失: 资源 :/notedb/schema 中没有 .sql 文件"));
+    database.beginTran();
+    try {
+        database.createSystemTables(); // the key table must exist before it is seeded
+        for (const QString &file : files) {
+            QFile f(file);
+            if (!f.open(QIODevice::ReadOnly))
+                throw DbError(QStringLiteral("无法读取建表脚本 %1").arg(file));
+            const QString script = QString::fromUtf8(f.readAll());
+            for (const QString &statement : splitStatements(script)) {
+                try {
+                    database.exec(statement);
+                } catch (const DbError &e) {
+                    throw DbError(QStringLiteral("%1: %2\n%3").arg(QFileInfo(file).fileName(), e.text(), statement));
+                }
+            }
+        }
+        for (const detail::KeyTable &k : detail::keyTables())
+            ensureKey(database, QLatin1String(k.table), 0);
+        database.markOurs(kSchemaVersion);
+        database.commitTran();
+    } catch (...) {
+        rollbackIfOpen(database);
+        throw;
+    }
+}
+
+std::unique_ptr<db::Database> openBooks(const QString &path)
+{
+    install();
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw DbError(QStringLiteral("数据库文件不存在: %1（请先用 notectl init 创建帐套）").arg(path));
+    if (info.isDir())
+        throw DbError(QStringLiteral("数据库路径是一个目录，不是帐套文件: %1").arg(path));
+    if (!info.isReadable())
+        throw DbError(QStringLiteral("无法读取数据库文件: %1（请检查文件权限）").arg(path));
+    // A file that is not SQLite at all is refused before the layer opens it.
+    if (!isSqliteFile(path))
+        throw DbError(kNotOurs.arg(path));
+    std::unique_ptr<db::Database> database = db::Database::openSqlite(path, false);
+    if (!database->isOurs())
+        throw DbError(kNotOurs.arg(path));
+    const int version = database->scalar(QStringLiteral("select max(VERSION) from sys_books")).toInt();
+    if (version > kSchemaVersion)
+        throw DbError(QStringLiteral("帐套版本 %1 高于本程序支持的版本 %2: %3（请升级程序）")
+                          .arg(version)
+                          .arg(kSchemaVersion)
+                          .arg(path));
+    return database;
+}
+
+std::unique_ptr<db::Database> createBooks(const QString &path, bool demo, bool force, const QDate &today,
+                                          const BuildStep &extraStep)
+{
+    install();
+    const QFileInfo info(path);
+    if (info.isDir())
+        throw DbError(QStringLiteral("数据库路径是一个目录，不能创建帐套: %1").arg(path));
+    if (info.exists() && !force)
+        throw DbError(QStringLiteral("帐套文件已存在: %1（如需覆盖请使用 --force）").arg(path));
+
+    // Built under a side name and moved into place only when complete.
+    const QString building = path + QStringLiteral(".creating");
+    removeDatabaseFiles(building);
+    {
+        std::unique_ptr<db::Database> database;
+        try {
+            database = db::Database::openSqlite(building, true);
+            database->beginTran();
+            createSchema(*database);
+            if (demo)
+                createDemo(*database, today);
+            if (extraStep)
+                extraStep(*database);
+            database->commitTran();
+            // Leave one self-contained file: the log is folded in and removed
+            // before the file is moved (the moved file reopens in WAL mode).
+            database->exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        } catch (...) {
+            if (database)
+                rollbackIfOpen(*database);
+            database.reset();
+            removeDatabaseFiles(building);
+            throw;
+        }
+    }
+
+    if (info.exists()) {
+        removeDatabaseFiles(path);
+        if (QFileInfo::exists(path)) {
+            removeDatabaseFiles(building);
+            throw DbError(QStringLiteral("无法删除旧的帐套文件: %1").arg(path));
+        }
+    }
+    if (!QFile::rename(building, path)) {
+        removeDatabaseFiles(building);
+        throw DbError(QStringLiteral("无法创建帐套文件: %1").arg(path));
+    }
+    removeDatabaseFiles(building);
+    return openBooks(path);
+}
+
+QString hashPassword(const QString &salt, const QString &password)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash((salt + password).toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
+QString newSalt()
+{
+    quint32 words[4];
+    QRandomGenerator::system()->fillRange(words);
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex());
+}
+
+int checkPassword(db::Database &database, const QString &login, const QString &password)
+{
+    if (login.trimmed().isEmpty())
+        return 0;
+    const db::ResultSet rs = database.select(
+        QStringLiteral("select OPERATEID, OPERATEPWD, PWDSALT, CLOSED from operatormth where LOGINNAME = :login"),
+        {{QStringLiteral("login"), login.trimmed()}});
+    if (rs.rows.size() != 1 || rs.value(0, QStringLiteral("CLOSED")).toInt() != 0)
+        return 0;
+    const QByteArray stored = rs.value(0, QStringLiteral("OPERATEPWD")).toString().toLatin1();
+    const QByteArray given = hashPassword(rs.value(0, QStringLiteral("PWDSALT")).toString(), password).toLatin1();
+    if (stored.size() != given.size())
+        return 0;
+    // Every byte is compared so the time taken does not tell how much matched.
+    char diff = 0;
+    for (qsizetype i = 0; i < stored.size(); ++i)
+        diff |= char(stored[i] ^ given[i]);
+    return diff == 0 ? rs.value(0, QStringLiteral("OPERATEID")).toInt() : 0;
+}
+
+void setPassword(db::Database &database, int operatorId, const QString &password)
+{
+    const QString salt = newSalt();
+    database.exec(QStringLiteral("update operatormth set PWDSALT = :salt, OPERATEPWD = :pwd where OPERATEID = :id"),
+                  {{QStringLiteral("salt"), salt},
+                   {QStringLiteral("pwd"), hashPassword(salt, password)},
+                   {QStringLiteral("id"), operatorId}});
+}
+
+void ensureKey(db::Database &database, const QString &table, qint64 atLeast)
+{
+    const db::Params p{{QStringLiteral("t"), table}, {QStringLiteral("v"), atLeast}};
+    const QVariant current = database.scalar(QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME = :t"), p);
+    if (current.isNull())
+        database.exec(QStringLiteral("insert into sys_keytable (TABLENAME, KEYVALUE) values (:t, :v)"), p);
+    else if (current.toLongLong() < atLeast)
+        database.exec(QStringLiteral("update sys_keytable set KEYVALUE = :v where TABLENAME = :t"), p);
+}
+
+} // namespace notedb

@@ -1,0 +1,111 @@
+-- The host's own tables: operators, privileges, system parameters, the log,
+-- code lists, numbering rules, print templates and register, note messages.
+-- Flags are INTEGER 0/1; dates are DATE / TIMESTAMP (text on SQLite).
+
+CREATE TABLE operatormth (
+  OPERATEID    INTEGER NOT NULL PRIMARY KEY,
+  LOGINNAME    VARCHAR(32) NOT NULL UNIQUE,
+  OPERATENAME  VARCHAR(40) NOT NULL,
+  OPERATEPWD   VARCHAR(64),            -- SHA-256 of PWDSALT + password, hex
+  PWDSALT      VARCHAR(32),
+  ISADMIN      INTEGER NOT NULL DEFAULT 0,
+  EMPID        INTEGER,
+  SHOPERATEID  INTEGER DEFAULT 0,
+  CLOSED       INTEGER NOT NULL DEFAULT 0,
+  REMARK       VARCHAR(200)
+);
+
+-- One row per operator, privilege item and action (1 browse, 2 edit, 3 print,
+-- 4 export, 5 use, 6 audit, 7 void). Administrators pass every check anyway.
+CREATE TABLE privilegemth (
+  OPERATEID    INTEGER NOT NULL,
+  PRIVILEGEID  INTEGER NOT NULL,
+  ACTION       INTEGER NOT NULL,
+  PRIMARY KEY (OPERATEID, PRIVILEGEID, ACTION)
+);
+
+CREATE TABLE sysparamamth (
+  PARAMID      INTEGER NOT NULL PRIMARY KEY,
+  PARAMNAME    VARCHAR(40) NOT NULL UNIQUE,
+  DATAVALUE    VARCHAR(200),
+  REMARK       VARCHAR(100)
+);
+
+-- WriteLog entries: category letter, code, letter, two texts, two numbers.
+CREATE TABLE syslogmth (
+  LOGTIME      TIMESTAMP NOT NULL,
+  OPERATEID    INTEGER,
+  CATEGORY     VARCHAR(1),
+  LOGCODE      INTEGER,
+  LOGKIND      VARCHAR(1),
+  TEXT1        VARCHAR(200),
+  TEXT2        VARCHAR(200),
+  NUM1         INTEGER,
+  NUM2         INTEGER
+);
+CREATE INDEX ix_syslogmth_time ON syslogmth (LOGTIME);
+
+-- Small code lists grouped by KIND (note kinds, states, delivery methods...).
+CREATE TABLE kindamth (
+  KIND         INTEGER NOT NULL,
+  ID           INTEGER NOT NULL,
+  NAME         VARCHAR(40) NOT NULL,
+  PRIMARY KEY (KIND, ID)
+);
+
+-- Numbering rule per note type: prefix, separator, date part, digits.
+CREATE TABLE notetypelth (
+  ID           INTEGER NOT NULL PRIMARY KEY,
+  NAME         VARCHAR(40) NOT NULL,
+  HEAD         VARCHAR(10),
+  SEPA         VARCHAR(2),
+  MODE         VARCHAR(10),
+  CODE         VARCHAR(15)
+);
+
+CREATE TABLE TableInfo (
+  ID               INTEGER,
+  TableName        VARCHAR(64) NOT NULL,
+  DisplayTableName VARCHAR(100),
+  FieldName        VARCHAR(64) NOT NULL,
+  DisplayFieldName VARCHAR(100),
+  FieldType        VARCHAR(20)
+);
+
+CREATE TABLE printtemplatelth (
+  PRINTTEMPLATEID INTEGER NOT NULL PRIMARY KEY,
+  TYPESID      INTEGER NOT NULL,
+  NAME         VARCHAR(60) NOT NULL,
+  DATA         TEXT,
+  UPDATETIME   TIMESTAMP
+);
+CREATE INDEX ix_printtemplatelth_type ON printtemplatelth (TYPESID);
+
+CREATE TABLE noteprintabth (
+  NOTETYPE     INTEGER NOT NULL,
+  NOTEID       INTEGER NOT NULL,
+  NOTECODE     VARCHAR(30),
+  NOTEDATE     DATE,
+  OPERATEID    INTEGER,
+  PRINTED      INTEGER NOT NULL DEFAULT 0,
+  PRIMARY KEY (NOTETYPE, NOTEID)
+);
+
+-- Inserted positionally: id, text, note type, note id, time, sender.
+CREATE TABLE notemsginfth (
+  MSGID        INTEGER NOT NULL PRIMARY KEY,
+  MSG          VARCHAR(200),
+  FROMNOTETYPE INTEGER,
+  FROMNOTEID   INTEGER,
+  SENDTIME     TIMESTAMP,
+  FROMUSERID   INTEGER
+);
+CREATE INDEX ix_notemsginfth_note ON notemsginfth (FROMNOTETYPE, FROMNOTEID);
+
+-- Inserted positionally: message id, recipient, read flag.
+CREATE TABLE notemsginfthdetail (
+  MSGID        INTEGER NOT NULL,
+  TOUSERID     INTEGER NOT NULL,
+  ISREAD       INTEGER NOT NULL DEFAULT 0,
+  PRIMARY KEY (MSGID, TOUSERID)
+);

@@ -1,0 +1,47 @@
+-- Running stock balances, kept by the postings of audited notes.
+
+-- On hand per store and commodity: QUANTITY is the book stock, REALQTY the
+-- physical stock, USEDQTY the reserved part; STATUS 1 while its cost awaits
+-- calculation.
+CREATE TABLE onhandaath (
+  BUILDINGID   INTEGER NOT NULL,
+  COMMODITYID  INTEGER NOT NULL,
+  QUANTITY     NUMERIC(19,6) NOT NULL DEFAULT 0,
+  PRICE        NUMERIC(19,6) NOT NULL DEFAULT 0,
+  AMOUNT       NUMERIC(19,6) NOT NULL DEFAULT 0,
+  REALQTY      NUMERIC(19,6) NOT NULL DEFAULT 0,
+  USEDQTY      NUMERIC(19,6) NOT NULL DEFAULT 0,
+  ONPRDQTY     NUMERIC(19,6) NOT NULL DEFAULT 0,
+  STATUS       INTEGER,
+  PRIMARY KEY (BUILDINGID, COMMODITYID)
+);
+
+-- One row per stock movement line. A row with a batch number and no
+-- BTURNNOTEID creates a batch; later rows drawing on it carry its ID in
+-- BTURNNOTEID and raise its BREFERQTY. EQTY is the stock after the row.
+CREATE TABLE noteflowaath (
+  ID           INTEGER NOT NULL PRIMARY KEY,
+  NOTETYPE     INTEGER NOT NULL,
+  NOTEID       INTEGER NOT NULL,
+  ITEMSNO      INTEGER,
+  NOTECODE     VARCHAR(30),
+  NOTEDATE     DATE NOT NULL,
+  BUILDINGID   INTEGER,
+  COMMODITYID  INTEGER NOT NULL,
+  QUANTITY     NUMERIC(19,6) NOT NULL DEFAULT 0,
+  PRICE        NUMERIC(19,6) DEFAULT 0,
+  PPRICE       NUMERIC(19,6) DEFAULT 0,
+  AMOUNT       NUMERIC(19,6) DEFAULT 0,
+  BCODE        VARCHAR(30),
+  VALIDDAY     DATE,
+  PRODUCEDDATE DATE,
+  IOFLAG       INTEGER NOT NULL DEFAULT 1,
+  BTURNNOTEID  INTEGER,
+  BREFERQTY    NUMERIC(19,6) NOT NULL DEFAULT 0,
+  EQTY         NUMERIC(19,6) DEFAULT 0,
+  STATUS       INTEGER
+);
+CREATE INDEX ix_noteflowaath_goods ON noteflowaath (COMMODITYID, BUILDINGID);
+CREATE INDEX ix_noteflowaath_note ON noteflowaath (NOTETYPE, NOTEID);
+CREATE INDEX ix_noteflowaath_batch ON noteflowaath (BTURNNOTEID);
+CREATE INDEX ix_noteflowaath_date ON noteflowaath (NOTEDATE);

@@ -1,0 +1,260 @@
+// Creating and opening books: the schema scripts, the marker, refusing and
+// replacing files, and what is left behind when creation fails.
+
+#include "TestSupport.h"
+
+#include "notedb.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+using db::DbError;
+
+namespace {
+
+QString errorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const DbError &e) {
+        return e.text();
+    }
+    return {};
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList tablesOf(db::Database &d)
+{
+    QStringList names;
+    const db::ResultSet rs = d.select(QStringLiteral("select name from sqlite_master where type='table'"));
+    for (const auto &row : rs.rows)
+        names << row[0].toString().toLower();
+    return names;
+}
+
+// Tables the documents read; every one must come from the schema scripts.
+const QStringList kTables = {
+    "operatormth", "privilegemth", "sysparamamth", "syslogmth", "kindamth", "notetypelth", "tableinfo",
+    "printtemplatelth", "noteprintabth", "notemsginfth", "notemsginfthdetail", "shopdth", "arealth",
+    "departmentlth", "emptypelth", "employlth", "storelth", "subjectalth", "accountacth", "paymethodlth",
+    "iotypelth", "unitlth", "commoditylthtype", "commoditylth", "partnerlth", "partnerprice",
+    "partnerpriceaath", "onhandaath", "noteflowaath"};
+
+TEST(SplitStatements, KeepsLiteralsCommentsAndTriggerBodiesIntact)
+{
+    const QString script = QStringLiteral(
+        "-- leading comment; with a semicolon\n"
+        "create table a (X varchar(10) default 'x;y');\n"
+        "/* block; comment */ insert into a values ('it''s; fine');\n"
+        "create trigger tr after insert on a begin insert into b values (1); update b set c = 2; end;\n"
+        "select \"odd;name\" from a;;  \n   ");
+    const QStringList parts = notedb::splitStatements(script);
+    ASSERT_EQ(parts.size(), 4) << parts.join(QStringLiteral("\n|\n")).toStdString();
+    EXPECT_EQ(parts[0], QStringLiteral("create table a (X varchar(10) default 'x;y')"));
+    EXPECT_EQ(parts[1], QStringLiteral("insert into a values ('it''s; fine')"));
+    EXPECT_TRUE(parts[2].startsWith(QStringLiteral("create trigger tr")));
+    EXPECT_TRUE(parts[2].endsWith(QStringLiteral("update b set c = 2; end")));
+    EXPECT_EQ(parts[3], QStringLiteral("select \"odd;name\" from a"));
+    EXPECT_TRUE(notedb::splitStatements(QStringLiteral("  -- only a comment\n")).isEmpty());
+}
+
+TEST(Schema, CreatesEveryTableAndMarksTheFile)
+{
+    testsupport::TempFolder folder;
+    auto d = testsupport::bareDatabase(folder.file(QStringLiteral("schema.db")));
+    EXPECT_FALSE(d->isOurs());
+    ASSERT_GE(notedb::schemaFiles().size(), 3);
+    notedb::createSchema(*d);
+    EXPECT_TRUE(d->isOurs());
+    EXPECT_EQ(d->scalar(QStringLiteral("select VERSION from sys_books")).toInt(), notedb::kSchemaVersion);
+    const QStringList tables = tablesOf(*d);
+    for (const QString &t : kTables)
+        EXPECT_TRUE(tables.contains(t)) << "missing table " << t.toStdString();
+    // An empty schema starts every key at 1, for master data and documents alike.
+    EXPECT_EQ(d->newKey(QStringLiteral("notemsginfth")), 1);
+    EXPECT_EQ(d->newKey(QStringLiteral("partnerlth")), 1);
+    EXPECT_EQ(d->newKey(QStringLiteral("purchasepth")), 1);
+    EXPECT_EQ(d->newKey(QStringLiteral("purchasepth")), 2);
+    EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from operatormth")).toInt(), 0);
+}
+
+TEST(Schema, FailureHalfWayRollsEverythingBack)
+{
+    testsupport::TempFolder folder;
+    auto d = testsupport::bareDatabase(folder.file(QStringLiteral("clash.db")));
+    // A table of the second script already exists, so that script fails after the first one ran.
+    d->exec(QStringLiteral("create table storelth (X integer)"));
+    const QString error = errorOf([&] { notedb::createSchema(*d); });
+    EXPECT_TRUE(error.contains(QStringLiteral("10_masterdata.sql"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("storelth"))) << error.toStdString();
+    EXPECT_FALSE(d->inTransaction());
+    const QStringList tables = tablesOf(*d);
+    EXPECT_FALSE(tables.contains(QStringLiteral("operatormth")));
+    EXPECT_FALSE(tables.contains(QStringLiteral("partnerlth")));
+    EXPECT_FALSE(d->isOurs());
+}
+
+TEST(KeyTable, EnsureKeyOnlyRaises)
+{
+    testsupport::TempFolder folder;
+    auto d = testsupport::bareDatabase(folder.file(QStringLiteral("keys.db")));
+    notedb::ensureKey(*d, QStringLiteral("widgetth"), 40);
+    notedb::ensureKey(*d, QStringLiteral("widgetth"), 10); // lower: ignored
+    notedb::ensureKey(*d, QStringLiteral("widgetth"));
+    EXPECT_EQ(d->newKey(QStringLiteral("widgetth")), 41);
+    notedb::ensureKey(*d, QStringLiteral("widgetth"), 100);
+    EXPECT_EQ(d->newKey(QStringLiteral("widgetth")), 101);
+}
+
+TEST(OpenBooks, RefusesMissingForeignAndUnreadableFiles)
+{
+    testsupport::TempFolder folder;
+
+    const QString missing = folder.file(QStringLiteral("nothere.db"));
+    QString error = errorOf([&] { notedb::openBooks(missing); });
+    EXPECT_TRUE(error.contains(QStringLiteral("数据库文件不存在"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(missing)) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("notectl init"))) << error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(missing)); // opening never creates
+
+    const QString text = folder.file(QStringLiteral("notes.txt"));
+    writeFile(text, "这不是数据库\nplain text\n");
+    error = errorOf([&] { notedb::openBooks(text); });
+    EXPECT_TRUE(error.contains(QStringLiteral("不是本系统的帐套文件"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(text));
+    EXPECT_EQ(readFile(text), QByteArray("这不是数据库\nplain text\n"));
+
+    const QString empty = folder.file(QStringLiteral("empty.db"));
+    writeFile(empty, QByteArray());
+    error = errorOf([&] { notedb::openBooks(empty); });
+    EXPECT_TRUE(error.contains(QStringLiteral("不是本系统的帐套文件"))) << error.toStdString();
+
+    // A real SQLite file of some other program.
+    const QString foreign = folder.file(QStringLiteral("other.sqlite"));
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
+        other.setDatabaseName(foreign);
+        ASSERT_TRUE(other.open());
+        QSqlQuery q(other);
+        ASSERT_TRUE(q.exec(QStringLiteral("create table customers (id integer, name text)")));
+        ASSERT_TRUE(q.exec(QStringLiteral("insert into customers values (1, 'x')")));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("foreign"));
+    error = errorOf([&] { notedb::openBooks(foreign); });
+    EXPECT_TRUE(error.contains(QStringLiteral("不是本系统的帐套文件"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(foreign));
+
+    error = errorOf([&] { notedb::openBooks(folder.path()); });
+    EXPECT_TRUE(error.contains(QStringLiteral("目录"))) << error.toStdString();
+
+    const QString locked = folder.file(QStringLiteral("locked.db"));
+    notedb::createBooks(locked, false, false).reset();
+    QFile::setPermissions(locked, QFileDevice::Permissions());
+    if (!QFileInfo(locked).isReadable()) { // root reads everything; the check is moot there
+        error = errorOf([&] { notedb::openBooks(locked); });
+        EXPECT_TRUE(error.contains(QStringLiteral("无法读取"))) << error.toStdString();
+    }
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+TEST(OpenBooks, RefusesBooksOfANewerVersion)
+{
+    testsupport::TempFolder folder;
+    const QString path = folder.file(QStringLiteral("future.db"));
+    {
+        auto d = notedb::createBooks(path, false, false);
+        d->exec(QStringLiteral("update sys_books set VERSION = :v"), {{QStringLiteral("v"), notedb::kSchemaVersion + 1}});
+    }
+    const QString error = errorOf([&] { notedb::openBooks(path); });
+    EXPECT_TRUE(error.contains(QStringLiteral("版本"))) << error.toStdString();
+}
+
+TEST(CreateBooks, RefusesAnExistingFileUnlessForced)
+{
+    testsupport::TempFolder folder;
+    const QString path = folder.file(QStringLiteral("books.db"));
+    writeFile(path, "keep me");
+
+    const QString error = errorOf([&] { notedb::createBooks(path, true, false); });
+    EXPECT_TRUE(error.contains(QStringLiteral("已存在"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(path));
+    EXPECT_EQ(readFile(path), QByteArray("keep me"));
+
+    auto d = notedb::createBooks(path, true, true);
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(d->isOurs());
+    EXPECT_GT(d->scalar(QStringLiteral("select count(*) from Commoditylth")).toInt(), 0);
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".creating")));
+    d.reset();
+
+    // Forcing over real books replaces them: a row added to the old ones is gone.
+    {
+        auto old = notedb::openBooks(path);
+        old->exec(QStringLiteral("insert into shopdth (SHOPERATEID, CODE, NAME) values (77, '77', 'old')"));
+    }
+    d = notedb::createBooks(path, false, true);
+    EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from shopdth")).toInt(), 0);
+    EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from Commoditylth")).toInt(), 0);
+    d.reset();
+    EXPECT_TRUE(notedb::openBooks(path)->isOurs());
+}
+
+TEST(CreateBooks, FailureMidwayLeavesNoBooksAndKeepsTheOldOnes)
+{
+    testsupport::TempFolder folder;
+    const QString path = folder.file(QStringLiteral("new.db"));
+    bool reached = false;
+    const auto failLate = [&](db::Database &d) {
+        // Schema and demo are written by now; the failure must undo them all.
+        reached = d.scalar(QStringLiteral("select count(*) from partnerlth")).toInt() > 0;
+        throw DbError(QStringLiteral("磁盘已满"));
+    };
+    QString error = errorOf([&] { notedb::createBooks(path, true, false, QDate(2024, 5, 6), failLate); });
+    EXPECT_TRUE(reached);
+    EXPECT_EQ(error, QStringLiteral("磁盘已满"));
+    EXPECT_FALSE(QFileInfo::exists(path));
+    for (const char *suffix : {".creating", ".creating-wal", ".creating-shm", "-wal", "-shm"})
+        EXPECT_FALSE(QFileInfo::exists(path + QLatin1String(suffix))) << suffix;
+
+    // Forcing over existing books and failing keeps the existing books as they were.
+    notedb::createBooks(path, true, false, QDate(2024, 5, 6)).reset();
+    {
+        auto d = notedb::openBooks(path);
+        d->exec(QStringLiteral("update sysparamamth set DATAVALUE = 'mine' where PARAMNAME = 'CompanyName'"));
+    }
+    error = errorOf([&] { notedb::createBooks(path, false, true, QDate(2025, 1, 1), failLate); });
+    EXPECT_EQ(error, QStringLiteral("磁盘已满"));
+    auto kept = notedb::openBooks(path);
+    EXPECT_EQ(kept->scalar(QStringLiteral("select DATAVALUE from sysparamamth where PARAMNAME = 'CompanyName'")).toString(),
+              QStringLiteral("mine"));
+    EXPECT_EQ(kept->scalar(QStringLiteral("select DATAVALUE from sysparamamth where PARAMID = 3002")).toString(),
+              QStringLiteral("2024"));
+}
+
+TEST(CreateBooks, InvalidDateForTheDemoFailsCleanly)
+{
+    testsupport::TempFolder folder;
+    const QString path = folder.file(QStringLiteral("nodate.db"));
+    const QString error = errorOf([&] { notedb::createBooks(path, true, false, QDate()); });
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+} // namespace
