@@ -1,0 +1,67 @@
+#pragma once
+// A fresh database per test with a small master/detail/goods schema, and a data
+// set whose events append their names to a log.
+
+#include "TestSupport.h"
+
+#include "data/ClientDataSet.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class DataSetTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        database = testsupport::bareDatabase(folder.file(QStringLiteral("books.db")));
+        database->exec(QStringLiteral(
+            "create table t_master (NOTEID integer primary key, NOTECODE varchar(20) not null unique, NOTEDATE date, "
+            "UPDATETIME datetime, PARTNERID integer, AMOUNT numeric(19,6), CLOSED bit, REMARK varchar(200))"));
+        database->exec(QStringLiteral(
+            "create table t_detail (NOTEID integer not null, ITEMSNO integer not null, GOODSID integer, "
+            "QTY numeric(19,6), PRICE numeric(19,6), primary key (NOTEID, ITEMSNO))"));
+        database->exec(QStringLiteral("create table t_goods (GOODSID integer primary key, GOODSNAME varchar(40))"));
+        database->exec(QStringLiteral(
+            "insert into t_master values (1, 'PB-0001', '2024-03-01', '2024-03-01 08:30:00', 7, 120.5, 0, 'first'), "
+            "(2, 'PB-0002', '2024-03-05', null, 8, 0, 1, null), (3, 'pb-0003', '2024-04-01', null, 7, 99.125, 0, 'Third')"));
+        database->exec(QStringLiteral("insert into t_goods values (100, 'Apple'), (101, 'Banana'), (102, 'apricot')"));
+        database->exec(QStringLiteral(
+            "insert into t_detail values (1, 1, 100, 2, 10.5), (1, 2, 101, 3, 4), (2, 1, 102, 1, 99)"));
+    }
+
+    // A data set over the master table, opened, with every event logged.
+    std::unique_ptr<data::ClientDataSet> openMaster(const QString &where = QString())
+    {
+        auto ds = std::make_unique<data::ClientDataSet>(database.get());
+        ds->SetCommandText(QStringLiteral("select m.* from t_master m") + where + QStringLiteral(" order by m.NOTEID"));
+        ds->Open();
+        return ds;
+    }
+
+    void logEvents(data::ClientDataSet &ds)
+    {
+        auto add = [this](const char *name) { return [this, name](data::ClientDataSet &) { events << QLatin1String(name); }; };
+        ds.BeforeScroll = add("BeforeScroll");
+        ds.AfterScroll = add("AfterScroll");
+        ds.BeforeInsert = add("BeforeInsert");
+        ds.OnNewRecord = add("OnNewRecord");
+        ds.AfterInsert = add("AfterInsert");
+        ds.BeforeEdit = add("BeforeEdit");
+        ds.AfterEdit = add("AfterEdit");
+        ds.BeforePost = add("BeforePost");
+        ds.AfterPost = add("AfterPost");
+        ds.BeforeCancel = add("BeforeCancel");
+        ds.AfterCancel = add("AfterCancel");
+        ds.BeforeDelete = add("BeforeDelete");
+        ds.AfterDelete = add("AfterDelete");
+    }
+
+    int count(const QString &sql) { return database->scalar(sql).toInt(); }
+
+    testsupport::TempFolder folder;
+    std::unique_ptr<db::Database> database;
+    QStringList events;
+};
