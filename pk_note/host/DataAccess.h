@@ -1,0 +1,123 @@
+#pragma once
+// Database helpers of the host on the start-up connection: temporary queries,
+// single values, keys, statements, transactions and named locks.
+
+#include "db/Database.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <memory>
+
+using db::QuotedStr;
+
+// One column of the current row of a HostQuery.
+class QueryField {
+public:
+    QueryField(const QString &name, const QVariant &value) : m_name(name), m_value(value) {}
+    QString FieldName() const { return m_name; }
+    QVariant Value() const { return m_value; }
+    bool IsNull() const { return m_value.isNull(); }
+    QString AsString() const { return m_value.isNull() ? QString() : m_value.toString(); }
+    int AsInteger() const;
+    qint64 AsLargeInt() const;
+    double AsFloat() const;
+    bool AsBoolean() const;
+    // Date columns come back as text "yyyy-MM-dd[ HH:mm:ss]"; this parses them.
+    QDateTime AsDateTime() const;
+    QDate AsDate() const { return AsDateTime().date(); }
+
+private:
+    QString m_name;
+    QVariant m_value;
+};
+
+// A small read-only query: the whole result is read when opened, then walked
+// with a cursor. Column names are case-insensitive.
+class HostQuery {
+public:
+    explicit HostQuery(db::Database &database, const QString &sql = {});
+
+    QString Sql() const { return m_sql; }
+    void SetSql(const QString &sql);
+    db::Params &Parameters() { return m_params; }
+
+    void Open();
+    void Close();
+    bool Active() const { return m_active; }
+
+    bool Eof() const { return !m_active || m_row >= m_result.rows.size(); }
+    bool Bof() const { return !m_active || m_row <= 0; }
+    bool IsEmpty() const { return m_result.rows.isEmpty(); }
+    int RecordCount() const { return int(m_result.rows.size()); }
+    int RecNo() const { return m_row + 1; }
+    void First() { m_row = 0; }
+    void Next();
+    void Prior();
+    void Last() { m_row = m_result.rows.isEmpty() ? 0 : int(m_result.rows.size()) - 1; }
+
+    int FieldCount() const { return int(m_result.columns.size()); }
+    QStringList FieldNames() const { return m_result.columns; }
+    // Throws PubError for an unknown column or when there is no current row.
+    QueryField FieldByName(const QString &name) const;
+    QueryField Fields(int index) const;
+    bool HasField(const QString &name) const { return m_result.columnIndex(name) >= 0; }
+
+    const db::ResultSet &Result() const { return m_result; }
+
+private:
+    QVariant valueAt(int column) const;
+
+    db::Database &m_db;
+    QString m_sql;
+    db::Params m_params;
+    db::ResultSet m_result;
+    int m_row = 0;
+    bool m_active = false;
+};
+
+// The holder returned by CreateAutoQuery: it owns the query and frees it.
+class AutoQuery {
+public:
+    explicit AutoQuery(std::unique_ptr<HostQuery> q) : m_query(std::move(q)) {}
+    AutoQuery(AutoQuery &&) = default;
+    AutoQuery &operator=(AutoQuery &&) = default;
+    HostQuery *operator->() const { return m_query.get(); }
+    HostQuery &operator*() const { return *m_query; }
+    HostQuery *query() const { return m_query.get(); }
+
+private:
+    std::unique_ptr<HostQuery> m_query;
+};
+
+// A query over the start-up connection, opened at once when `open`.
+AutoQuery CreateAutoQuery(const QString &sql, bool open = true);
+// First column of the first row into `value` (null when there is no row);
+// returns whether a row was found.
+bool GetValueOfSql(const QString &sql, QVariant &value);
+// Next integer key of `table`.
+qint64 GetNewKeyValue(const QString &table);
+
+// Runs a statement or T-SQL batch inside the open transaction (or one of its
+// own when none is open); throws db::DbError with the database's text.
+void SqlExecute(const QString &sql);
+// Runs a statement alone. On the embedded engine a second writer cannot run
+// beside an open write transaction, so while one is open the statement joins
+// it; otherwise it runs in a transaction of its own.
+void SqlExecuteNoTran(const QString &sql);
+
+void BeginTran();
+void CommitTran();
+void RollbackTran();
+bool InTransaction();
+
+// Named lock across processes. SetLock(name, true, wait) takes it and returns
+// false when another holder keeps it; with `wait` it keeps trying for up to
+// LockWaitMilliseconds() first. SetLock(name, false, ...) releases it and
+// returns whether it was held.
+bool SetLock(const QString &name, bool take, bool wait);
+int LockWaitMilliseconds();
+void SetLockWaitMilliseconds(int ms);

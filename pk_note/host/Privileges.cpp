@@ -1,0 +1,42 @@
+#include "Privileges.h"
+
+#include "Globals.h"
+#include "db/Database.h"
+
+bool IsAdministrator(int operatorId)
+{
+    db::Database *d = StartupDB();
+    if (!d || operatorId == 0)
+        return false;
+    return d->scalar(QStringLiteral("select ISADMIN from operatormth where OPERATEID = :id and CLOSED = 0"),
+                     {{QStringLiteral("id"), operatorId}})
+               .toInt() != 0;
+}
+
+bool GetUPrivilegeItem(int privilegeId, int action)
+{
+    db::Database *d = StartupDB();
+    if (!d || g_iUserID == 0)
+        return false;
+    // One query answers both the administrator flag and the explicit right.
+    const QVariant v = d->scalar(
+        QStringLiteral("select count(*) from operatormth o where o.OPERATEID = :u and o.CLOSED = 0 and "
+                       "(o.ISADMIN <> 0 or exists (select 1 from privilegemth p where p.OPERATEID = o.OPERATEID "
+                       "and p.PRIVILEGEID = :id and p.ACTION = :a))"),
+        {{QStringLiteral("u"), g_iUserID}, {QStringLiteral("id"), privilegeId}, {QStringLiteral("a"), action}});
+    return v.toInt() > 0;
+}
+
+QString PrivilegeActionName(int action)
+{
+    switch (action) {
+    case 1: return QStringLiteral("浏览");
+    case 2: return QStringLiteral("编辑");
+    case 3: return QStringLiteral("打印");
+    case 4: return QStringLiteral("导出");
+    case 5: return QStringLiteral("使用");
+    case 6: return QStringLiteral("审核");
+    case 7: return QStringLiteral("作废");
+    default: return {};
+    }
+}

@@ -1,0 +1,82 @@
+#include "Rounding.h"
+
+#include "SysParams.h"
+
+#include <QString>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+double RoundToEx(double value, int digits)
+{
+    if (!std::isfinite(value) || value == 0)
+        return value;
+    // 15 significant digits: d.dddddddddddddde[+-]x
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    char mant[16];
+    int n = 0;
+    const char *p = buf;
+    for (; *p && *p != 'e'; ++p)
+        if (*p >= '0' && *p <= '9')
+            mant[n++] = *p;
+    const int exponent = std::atoi(p + 1);
+    const double sign = value < 0 ? -1.0 : 1.0;
+    // Significant digits that stay: those down to 10^-digits.
+    const int keep = exponent + 1 + digits;
+    if (keep >= n)
+        return value;
+    if (keep < 0)
+        return 0.0 * sign;
+    long long kept = 0;
+    for (int i = 0; i < keep; ++i)
+        kept = kept * 10 + (mant[i] - '0');
+    if (mant[keep] >= '5')
+        ++kept;
+    // kept * 10^-digits, parsed back so the result is the nearest double.
+    char out[48];
+    std::snprintf(out, sizeof out, "%llde%d", kept, -digits);
+    return sign * std::strtod(out, nullptr);
+}
+
+namespace {
+
+struct Decimals {
+    bool loaded = false;
+    int qty = 4;
+    int price = 6;
+    int amount = 2;
+};
+
+Decimals s_decimals;
+
+Decimals &decimals()
+{
+    Decimals &d = s_decimals;
+    if (!d.loaded) {
+        auto read = [](const char *name, int fallback) {
+            bool ok = false;
+            const int v = LookupSysParam(QString::fromLatin1(name)).trimmed().toInt(&ok);
+            return ok && v >= 0 && v <= 10 ? v : fallback;
+        };
+        d.qty = read("QtyDecimals", 4);
+        d.price = read("PriceDecimals", 6);
+        d.amount = read("AmtDecimals", 2);
+        d.loaded = true;
+    }
+    return d;
+}
+
+} // namespace
+
+double FormatQuantity(double value) { return RoundToEx(value, decimals().qty); }
+double FormatPrice(double value) { return RoundToEx(value, decimals().price); }
+double FormatAmount(double value) { return RoundToEx(value, decimals().amount); }
+int QuantityDecimals() { return decimals().qty; }
+int PriceDecimals() { return decimals().price; }
+int AmountDecimals() { return decimals().amount; }
+
+// Read again on next use, so a refresh without books costs nothing.
+void RefreshDecimals() { s_decimals = Decimals(); }

@@ -1,0 +1,57 @@
+#include "SysParams.h"
+
+#include "Globals.h"
+#include "db/Database.h"
+
+namespace {
+
+// By id first (the numbering the books use), else by name.
+int periodParam(int id, const QString &name)
+{
+    db::Database *d = StartupDB();
+    if (!d)
+        return 0;
+    const db::ResultSet rs = d->select(
+        QStringLiteral("select PARAMID, DATAVALUE from sysparamamth where PARAMID = :id or upper(PARAMNAME) = :name"),
+        {{QStringLiteral("id"), id}, {QStringLiteral("name"), name.toUpper()}});
+    QString text;
+    for (const auto &row : rs.rows) {
+        if (row[0].toInt() == id || text.isEmpty())
+            text = row[1].toString();
+    }
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    return ok ? v : 0;
+}
+
+} // namespace
+
+QString LookupSysParam(const QString &name)
+{
+    db::Database *d = StartupDB();
+    if (!d)
+        return {};
+    return d->scalar(QStringLiteral("select DATAVALUE from sysparamamth where upper(PARAMNAME) = :name"),
+                     {{QStringLiteral("name"), name.toUpper()}})
+        .toString();
+}
+
+QDateTime GetSystemTime()
+{
+    QDateTime now = QDateTime::currentDateTime();
+    now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    return now;
+}
+
+QDate GetFirstDayOfPosMonth()
+{
+    const int year = periodParam(3002, QStringLiteral("PosYear"));
+    const int month = periodParam(3003, QStringLiteral("PosMonth"));
+    const QDate first(year, month, 1);
+    if (year > 0 && first.isValid())
+        return first;
+    const QDate w = g_NewnoteTime.isValid() ? g_NewnoteTime : QDate::currentDate();
+    return QDate(w.year(), w.month(), 1);
+}
+
+QDate GetLastDayOfPosMonth() { return GetFirstDayOfPosMonth().addMonths(1).addDays(-1); }

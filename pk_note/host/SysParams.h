@@ -1,0 +1,20 @@
+#pragma once
+// System parameters (sysparamamth), server time and the business month.
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+// DATAVALUE of the parameter named `name` (any case); empty when absent or
+// when no books are open. Always read from the database, so a change made by
+// any window is seen at once.
+QString LookupSysParam(const QString &name);
+
+// The server's time, to the second (the embedded engine runs on this machine).
+QDateTime GetSystemTime();
+
+// Bounds of the business month: parameters PosYear (PARAMID 3002) and PosMonth
+// (PARAMID 3003). When they are missing or invalid, the month of the working
+// date g_NewnoteTime is used.
+QDate GetFirstDayOfPosMonth();
+QDate GetLastDayOfPosMonth();

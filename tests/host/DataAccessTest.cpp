@@ -1,0 +1,235 @@
+#include "HostFixture.h"
+
+#include "notedb.h"
+
+#include <QElapsedTimer>
+
+#include <thread>
+
+using namespace hosttest;
+
+class DataAccessTest : public HostTest {
+protected:
+    void SetUp() override
+    {
+        HostTest::SetUp();
+        sql("insert into unitlth (UNITSID, CODE, NAME) values (1, '01', '个')");
+        sql("insert into unitlth (UNITSID, CODE, NAME) values (2, '02', '箱')");
+        sql("insert into unitlth (UNITSID, CODE, NAME) values (3, '03', 'O''Neil''s')");
+    }
+    int unitCount() { return database().scalar("select count(*) from unitlth").toInt(); }
+};
+
+TEST_F(DataAccessTest, AutoQueryWalksRowsAndFields)
+{
+    AutoQuery q = CreateAutoQuery("select UNITSID, CODE, NAME from unitlth order by UNITSID");
+    ASSERT_TRUE(q->Active());
+    EXPECT_EQ(q->RecordCount(), 3);
+    EXPECT_EQ(q->FieldCount(), 3);
+    QStringList names;
+    while (!q->Eof()) {
+        names << q->FieldByName("name").AsString();
+        q->Next();
+    }
+    EXPECT_EQ(names, (QStringList{QStringLiteral("个"), QStringLiteral("箱"), "O'Neil's"}));
+    EXPECT_THROW(q->FieldByName("NAME"), PubError); // past the last row
+    q->First();
+    EXPECT_EQ(q->FieldByName("UnitsId").AsInteger(), 1);
+    EXPECT_EQ(q->Fields(1).AsString(), "01");
+    EXPECT_THROW(q->FieldByName("NOSUCH"), PubError);
+    q->Last();
+    EXPECT_EQ(q->FieldByName("UNITSID").AsInteger(), 3);
+
+    // Not opened until asked; T-SQL of the package is translated by the layer.
+    AutoQuery later = CreateAutoQuery("select top 1 NAME, isnull(null, 5) as N from unitlth order by UNITSID desc", false);
+    EXPECT_FALSE(later->Active());
+    EXPECT_TRUE(later->Eof());
+    later->Open();
+    EXPECT_EQ(later->FieldByName("NAME").AsString(), "O'Neil's");
+    EXPECT_EQ(later->FieldByName("N").AsInteger(), 5);
+
+    AutoQuery none = CreateAutoQuery("select NAME from unitlth where UNITSID = 99");
+    EXPECT_TRUE(none->Eof());
+    EXPECT_TRUE(none->IsEmpty());
+
+    AutoQuery dates = CreateAutoQuery("select '2024-03-05' as D, '2024-03-05 08:30:00' as T, null as X");
+    EXPECT_EQ(dates->FieldByName("D").AsDate(), QDate(2024, 3, 5));
+    EXPECT_EQ(dates->FieldByName("T").AsDateTime(), QDateTime(QDate(2024, 3, 5), QTime(8, 30)));
+    EXPECT_TRUE(dates->FieldByName("X").IsNull());
+    EXPECT_EQ(dates->FieldByName("X").AsInteger(), 0);
+    EXPECT_THROW(dates->FieldByName("D").AsFloat(), PubError);
+
+    EXPECT_THROW(CreateAutoQuery("select * from nosuchtable"), db::DbError);
+}
+
+TEST_F(DataAccessTest, SingleValuesAndQuoting)
+{
+    QVariant v;
+    EXPECT_TRUE(GetValueOfSql("select NAME from unitlth where UNITSID = 2", v));
+    EXPECT_EQ(v.toString(), QStringLiteral("箱"));
+    v = 5;
+    EXPECT_FALSE(GetValueOfSql("select NAME from unitlth where UNITSID = 42", v));
+    EXPECT_TRUE(v.isNull());
+    // A typed quote cannot change the statement.
+    EXPECT_TRUE(GetValueOfSql("select UNITSID from unitlth where NAME = " + QuotedStr("O'Neil's"), v));
+    EXPECT_EQ(v.toInt(), 3);
+    EXPECT_FALSE(GetValueOfSql("select UNITSID from unitlth where NAME = " + QuotedStr("x' or '1'='1"), v));
+}
+
+TEST_F(DataAccessTest, KeysIncreaseAboveExistingRows)
+{
+    const qint64 first = GetNewKeyValue("unitlth");
+    const qint64 second = GetNewKeyValue("unitlth");
+    EXPECT_EQ(second, first + 1);
+    EXPECT_GT(first, 0);
+    EXPECT_THROW(GetNewKeyValue("nosuchtable"), db::DbError);
+}
+
+TEST_F(DataAccessTest, StatementsAndTransactions)
+{
+    EXPECT_FALSE(InTransaction());
+    SqlExecute("insert into unitlth (UNITSID, CODE, NAME) values (10, '10', 'a')");
+    EXPECT_EQ(unitCount(), 4);
+
+    BeginTran();
+    EXPECT_TRUE(InTransaction());
+    SqlExecute("insert into unitlth (UNITSID, CODE, NAME) values (11, '11', 'b')");
+    SqlExecute("update unitlth set NAME = 'changed' where UNITSID = 1");
+    RollbackTran();
+    EXPECT_FALSE(InTransaction());
+    EXPECT_EQ(unitCount(), 4);
+    EXPECT_EQ(database().scalar("select NAME from unitlth where UNITSID = 1").toString(), QStringLiteral("个"));
+
+    BeginTran();
+    SqlExecute("insert into unitlth (UNITSID, CODE, NAME) values (11, '11', 'b')");
+    SqlExecuteNoTran("insert into unitlth (UNITSID, CODE, NAME) values (12, '12', 'c')");
+    CommitTran();
+    EXPECT_EQ(unitCount(), 6);
+
+    // Batches go through the batch runner.
+    SqlExecute("if exists(select 1 from unitlth where UNITSID = 12) begin update unitlth set NAME = 'batch' "
+               "where UNITSID = 12 end else begin insert into unitlth (UNITSID, NAME) values (12, 'x') end");
+    EXPECT_EQ(database().scalar("select NAME from unitlth where UNITSID = 12").toString(), "batch");
+
+    // Errors carry the database's text and leave the transaction to the caller.
+    BeginTran();
+    SqlExecute("insert into unitlth (UNITSID, CODE, NAME) values (13, '13', 'd')");
+    try {
+        SqlExecute("insert into nosuchtable values (1)");
+        FAIL() << "no error";
+    } catch (const db::DbError &e) {
+        EXPECT_TRUE(e.text().contains("nosuchtable")) << e.text().toStdString();
+    }
+    EXPECT_TRUE(InTransaction());
+    RollbackTran();
+    EXPECT_EQ(database().scalar("select count(*) from unitlth where UNITSID = 13").toInt(), 0);
+
+    SetStartupDB(nullptr);
+    EXPECT_FALSE(InTransaction());
+    EXPECT_THROW(SqlExecute("select 1"), PubError);
+    EXPECT_THROW(BeginTran(), PubError);
+}
+
+TEST_F(DataAccessTest, NamedLocksAgainstAnotherConnection)
+{
+    auto other = notedb::openBooks(database().path());
+
+    EXPECT_TRUE(SetLock("NOTELOCK", true, true));
+    EXPECT_FALSE(other->setLock("NOTELOCK", true));
+    EXPECT_FALSE(SetLock("NOTELOCK", true, false)); // held already, by us
+    EXPECT_TRUE(SetLock("NOTELOCK", false, false));
+    EXPECT_TRUE(other->setLock("NOTELOCK", true));
+
+    // Held elsewhere: false without waiting, and false after waiting in vain.
+    EXPECT_FALSE(SetLock("NOTELOCK", true, false));
+    SetLockWaitMilliseconds(200);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(SetLock("NOTELOCK", true, true));
+    EXPECT_GE(t.elapsed(), 150);
+
+    // Any name works; a waiting taker gets the lock once it is released.
+    EXPECT_TRUE(other->setLock("ACCLOCK", true));
+    SetLockWaitMilliseconds(5000);
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        other->setLock("ACCLOCK", false);
+    });
+    EXPECT_TRUE(SetLock("ACCLOCK", true, true));
+    releaser.join();
+    EXPECT_FALSE(other->setLock("ACCLOCK", true));
+    EXPECT_TRUE(SetLock("ACCLOCK", false, false));
+    EXPECT_FALSE(SetLock("ACCLOCK", false, false)); // not held any more
+    other->setLock("NOTELOCK", false);
+    SetLockWaitMilliseconds(3000);
+}
+
+TEST_F(DataAccessTest, SystemParametersAndBusinessMonth)
+{
+    setParam(4003, "IsDistinctStore", "1");
+    EXPECT_EQ(LookupSysParam("IsDistinctStore"), "1");
+    EXPECT_EQ(LookupSysParam("ISDISTINCTSTORE"), "1");
+    EXPECT_EQ(LookupSysParam("NoSuchParam"), "");
+    setParam(4003, "IsDistinctStore", "0");
+    EXPECT_EQ(LookupSysParam("isdistinctstore"), "0"); // changes are seen at once
+
+    setParam(3002, "PosYear", "2024");
+    setParam(3003, "PosMonth", "2");
+    EXPECT_EQ(GetFirstDayOfPosMonth(), QDate(2024, 2, 1));
+    EXPECT_EQ(GetLastDayOfPosMonth(), QDate(2024, 2, 29));
+    setParam(3003, "PosMonth", "12");
+    EXPECT_EQ(GetFirstDayOfPosMonth(), QDate(2024, 12, 1));
+    EXPECT_EQ(GetLastDayOfPosMonth(), QDate(2024, 12, 31));
+
+    // Without a valid period the working date's month is used.
+    setParam(3003, "PosMonth", "13");
+    const QDate saved = g_NewnoteTime;
+    g_NewnoteTime = QDate(2023, 6, 18);
+    EXPECT_EQ(GetFirstDayOfPosMonth(), QDate(2023, 6, 1));
+    EXPECT_EQ(GetLastDayOfPosMonth(), QDate(2023, 6, 30));
+    g_NewnoteTime = saved;
+
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime server = GetSystemTime();
+    EXPECT_LE(qAbs(server.secsTo(now)), 2);
+    EXPECT_EQ(server.time().msec(), 0);
+
+    SetStartupDB(nullptr);
+    EXPECT_EQ(LookupSysParam("IsDistinctStore"), "");
+}
+
+TEST_F(DataAccessTest, WriteLogStoresEntriesWithUserAndTime)
+{
+    SetCurrentUser(kClerk);
+    WriteLog('T', 200, 'T', QStringLiteral("采购开单"), QString(), 1, 0);
+    WriteLog('T', 201, 'T', QString(300, u'x'), QStringLiteral("second"), 2, 5);
+
+    const db::ResultSet rs = database().select(
+        "select LOGTIME, OPERATEID, CATEGORY, LOGCODE, LOGKIND, TEXT1, TEXT2, NUM1, NUM2 from syslogmth order by LOGCODE");
+    ASSERT_EQ(rs.rows.size(), 2);
+    EXPECT_EQ(rs.value(0, "OPERATEID").toInt(), kClerk);
+    EXPECT_EQ(rs.value(0, "CATEGORY").toString(), "T");
+    EXPECT_EQ(rs.value(0, "LOGCODE").toInt(), 200);
+    EXPECT_EQ(rs.value(0, "LOGKIND").toString(), "T");
+    EXPECT_EQ(rs.value(0, "TEXT1").toString(), QStringLiteral("采购开单"));
+    EXPECT_EQ(rs.value(0, "NUM1").toInt(), 1);
+    EXPECT_EQ(rs.value(0, "NUM2").toInt(), 0);
+    const QDateTime at = QDateTime::fromString(rs.value(0, "LOGTIME").toString(), "yyyy-MM-dd HH:mm:ss");
+    ASSERT_TRUE(at.isValid()) << rs.value(0, "LOGTIME").toString().toStdString();
+    EXPECT_LE(qAbs(at.secsTo(QDateTime::currentDateTime())), 5);
+    EXPECT_EQ(rs.value(1, "TEXT1").toString().size(), 200);
+    EXPECT_EQ(rs.value(1, "TEXT2").toString(), "second");
+    EXPECT_EQ(rs.value(1, "NUM2").toInt(), 5);
+
+    // A log entry rolls back with the transaction it was written in.
+    BeginTran();
+    WriteLog('T', 202, 'T', "x", "", 0, 0);
+    RollbackTran();
+    EXPECT_EQ(database().scalar("select count(*) from syslogmth").toInt(), 2);
+
+    // Without books or log table, logging is silently dropped.
+    sql("drop table syslogmth");
+    EXPECT_NO_THROW(WriteLog('T', 203, 'T', "x", "", 0, 0));
+    SetStartupDB(nullptr);
+    EXPECT_NO_THROW(WriteLog('T', 204, 'T', "x", "", 0, 0));
+}

@@ -1,0 +1,199 @@
+#include "HostFixture.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QSignalSpy>
+
+using namespace hosttest;
+
+class LookupTest : public HostTest {
+protected:
+    void SetUp() override
+    {
+        HostTest::SetUp();
+        sql("insert into unitlth (UNITSID, CODE, NAME) values (1, '01', '个')");
+        sql("insert into unitlth (UNITSID, CODE, NAME) values (2, '02', '箱')");
+        sql("insert into storelth (BUILDINGID, CODE, NAME, SHOPERATEID) values (1, '01', '总部仓库', 0)");
+        sql("insert into storelth (BUILDINGID, CODE, NAME, SHOPERATEID) values (5, '05', '门店仓', 1)");
+        sql("insert into Commoditylth (COMMODITYID, CODE, NAME, BARCODE, UNITSID, KIND, COSTTYPE, HIGHPRICE, "
+            "LOWPRICE) values (7, 'BG0001', 'A4复印纸', '6901234500011', 2, 1, 1, 22, 20)");
+        sql("insert into Commoditylth (COMMODITYID, CODE, NAME, UNITSID, KIND, COSTTYPE) "
+            "values (8, 'ZK0001', '销售折扣', 1, 7, 1)");
+        sql("insert into partnerlth (PARTNERID, CODE, NAME, ISVENDOR) values (3, 'S001', '晨光文具', 1)");
+        sql("insert into paymethodlth (PAYTYPESID, CODE, NAME, ACCOUNTID) values (2, '02', '转账支票', 4)");
+        sql("insert into kindamth (KIND, ID, NAME) values (5, 1, '收据')");
+        sql("insert into kindamth (KIND, ID, NAME) values (5, 3, '增值税专用发票')");
+        sql("insert into kindamth (KIND, ID, NAME) values (4, 1, '自提')");
+    }
+};
+
+TEST_F(LookupTest, MemoryTablesByRecordType)
+{
+    EXPECT_EQ(LookupData(pub::RecordStore, 1, "NAME").toString(), QStringLiteral("总部仓库"));
+    EXPECT_EQ(LookupData(1, 5, "code").toString(), "05");
+    EXPECT_EQ(LookupData(7, 2, "NAME").toString(), QStringLiteral("箱"));
+    EXPECT_EQ(LookupData(3, 7, "KIND").toInt(), 1);
+    EXPECT_EQ(LookupData(3, 8, "KIND").toInt(), 7);
+    EXPECT_DOUBLE_EQ(LookupData(3, 7, "HighPrice").toDouble(), 22.0); // column names in any case
+    EXPECT_DOUBLE_EQ(LookupData(3, QStringLiteral("7"), "LowPrice").toDouble(), 20.0);
+    EXPECT_EQ(LookupData(21, kClerk, "OPERATENAME").toString(), QStringLiteral("张三"));
+    EXPECT_EQ(LookupData(2, 3, "NAME").toString(), QStringLiteral("晨光文具"));
+    EXPECT_EQ(LookupData(8, 2, "ACCOUNTID").toInt(), 4);
+    EXPECT_EQ(LookupData(15, 3, "NAME").toString(), QStringLiteral("增值税专用发票"));
+    EXPECT_EQ(LookupData(16, 1, "NAME").toString(), QStringLiteral("自提"));
+
+    // Neutral value for an unknown type, key or field; or the given fallback.
+    EXPECT_TRUE(LookupData(999, 1, "NAME").isNull());
+    EXPECT_TRUE(LookupData(1, 42, "NAME").isNull());
+    EXPECT_TRUE(LookupData(1, QVariant(), "NAME").isNull());
+    EXPECT_TRUE(LookupData(1, 1, "NOSUCHCOLUMN").isNull());
+    EXPECT_EQ(LookupData(1, 42, "NAME", "?").toString(), "?");
+    // Passwords never reach the cache.
+    EXPECT_TRUE(LookupData(21, kClerk, "OPERATEPWD").isNull());
+
+    // By another column: codes and barcodes in any case.
+    EXPECT_EQ(LookupDataEx(3, "CODE", "BG0001", "COMMODITYID").toInt(), 7);
+    EXPECT_EQ(LookupDataEx(3, "code", "bg0001", "COMMODITYID").toInt(), 7);
+    EXPECT_EQ(LookupDataEx(3, "BARCODE", "6901234500011", "CODE").toString(), "BG0001");
+    EXPECT_EQ(LookupDataEx(1, "CODE", "05", "BUILDINGID").toInt(), 5);
+    EXPECT_TRUE(LookupDataEx(3, "CODE", "NOPE", "COMMODITYID").isNull());
+    EXPECT_TRUE(LookupDataEx(3, "NOSUCH", "BG0001", "COMMODITYID").isNull());
+
+    SetStartupDB(nullptr);
+    EXPECT_TRUE(LookupData(1, 1, "NAME").isNull());
+}
+
+TEST_F(LookupTest, NewRowsFoundChangedRowsNeedRefresh)
+{
+    EXPECT_EQ(LookupData(7, 1, "NAME").toString(), QStringLiteral("个"));
+
+    // A row added after loading is found by key and by code.
+    sql("insert into unitlth (UNITSID, CODE, NAME) values (9, '09', '台')");
+    EXPECT_EQ(LookupData(7, 9, "NAME").toString(), QStringLiteral("台"));
+    sql("insert into unitlth (UNITSID, CODE, NAME) values (10, '10', '米')");
+    EXPECT_EQ(LookupDataEx(7, "CODE", "10", "UNITSID").toInt(), 10);
+
+    // A changed row keeps its cached value until the set is refreshed.
+    sql("update unitlth set NAME = '只' where UNITSID = 1");
+    EXPECT_EQ(LookupData(7, 1, "NAME").toString(), QStringLiteral("个"));
+    EXPECT_TRUE(RefreshLookupDataSet("qryUnit"));
+    EXPECT_EQ(LookupData(7, 1, "NAME").toString(), QStringLiteral("只"));
+
+    sql("update storelth set NAME = '一号仓' where BUILDINGID = 1");
+    EXPECT_TRUE(RefreshLookupData(pub::RecordStore));
+    EXPECT_EQ(LookupData(1, 1, "NAME").toString(), QStringLiteral("一号仓"));
+
+    // A new connection starts with empty caches.
+    testsupport::TempFolder other;
+    auto books = testsupport::freshBooks(other.file("other.db"), false);
+    SetStartupDB(books.get());
+    EXPECT_TRUE(LookupData(7, 1, "NAME").isNull());
+    SetStartupDB(m_db.get());
+    EXPECT_EQ(LookupData(7, 1, "NAME").toString(), QStringLiteral("只"));
+}
+
+TEST_F(LookupTest, NamedLookupSources)
+{
+    const QStringList names{"qryOperator", "qryEmploy", "qryDepartment", "dspartner", "dsPayMethod",
+                            "dsAccount", "dsTranslateType", "dsNoteType", "dsCommodity", "dsStore",
+                            "dsEmploy", "dsDepartment", "qrySysParam", "qryCommodity", "qryStore"};
+    for (const QString &n : names) {
+        EXPECT_TRUE(OpenLookupDataSet(n)) << n.toStdString();
+        EXPECT_NE(FindLookupDataSource(n), nullptr) << n.toStdString();
+    }
+    EXPECT_FALSE(OpenLookupDataSet("qryNoSuchThing"));
+    EXPECT_EQ(FindLookupDataSource("dsNoSuchThing"), nullptr);
+    EXPECT_FALSE(RefreshLookupDataSet("dsNoSuchThing"));
+
+    // Both names of a set reach the same table.
+    pub::LookupTable *stores = FindLookupDataSource("dsStore");
+    EXPECT_EQ(FindLookupDataSource("QRYSTORE"), stores);
+    EXPECT_EQ(stores->recordType(), 1);
+    EXPECT_EQ(stores->keyColumn(), "BUILDINGID");
+    ASSERT_EQ(stores->rowCount(), 2);
+    EXPECT_EQ(stores->value(0, "NAME").toString(), QStringLiteral("总部仓库"));
+    EXPECT_EQ(stores->rowOfKey(5), 1);
+    EXPECT_EQ(stores->rowOfKey(6), -1);
+    EXPECT_EQ(stores->rowOf("code", "05"), 1);
+    EXPECT_GE(stores->columnIndex("shoperateid"), 0);
+
+    pub::LookupTable *invoices = FindLookupDataSource("dsNoteType");
+    ASSERT_EQ(invoices->rowCount(), 2); // only kind 5 of kindamth
+    EXPECT_EQ(invoices->value(1, "NAME").toString(), QStringLiteral("增值税专用发票"));
+
+    // A refresh re-reads the rows in place and tells the combos.
+    QSignalSpy spy(stores, &pub::LookupTable::refreshed);
+    sql("insert into storelth (BUILDINGID, CODE, NAME) values (3, '03', '成品仓库')");
+    EXPECT_TRUE(RefreshLookupDataSet("dsStore"));
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(FindLookupDataSource("dsStore"), stores);
+    ASSERT_EQ(stores->rowCount(), 3);
+    EXPECT_EQ(stores->value(1, "CODE").toString(), "03"); // key order
+
+    // Extra sets can be defined by the host.
+    pub::registerLookup({40, "Color", "select 1 as ID, '红' as NAME union select 2, '蓝'", "ID"});
+    EXPECT_EQ(LookupData(40, 2, "NAME").toString(), QStringLiteral("蓝"));
+    EXPECT_NE(FindLookupDataSource("dsColor"), nullptr);
+}
+
+TEST_F(LookupTest, SystemParameterSetRefreshesPrecision)
+{
+    setParam(2003, "AmtDecimals", "2");
+    RefreshDecimals();
+    EXPECT_EQ(AmountDecimals(), 2);
+    setParam(2003, "AmtDecimals", "3");
+    EXPECT_EQ(AmountDecimals(), 2); // cached
+    EXPECT_TRUE(RefreshLookupDataSet("qrySysParam"));
+    EXPECT_EQ(AmountDecimals(), 3);
+    EXPECT_EQ(LookupData(22, 2003, "DATAVALUE").toString(), "3");
+}
+
+TEST_F(LookupTest, ComboUtilityCommands)
+{
+    QWidget form;
+    auto *combo = new QComboBox(&form);
+    combo->setProperty("lookupSource", "dsStore");
+    pub::LookupTable *stores = FindLookupDataSource("dsStore");
+    ASSERT_EQ(stores->rowCount(), 2);
+
+    // "刷新" re-reads the combo's source.
+    sql("insert into storelth (BUILDINGID, CODE, NAME) values (3, '03', '成品仓库')");
+    EXPECT_TRUE(ComboBoxUtilitys(combo, "刷新", 2004));
+    EXPECT_EQ(stores->rowCount(), 3);
+
+    // Without a maintenance window "新增"/"编辑" do nothing.
+    EXPECT_FALSE(ComboBoxUtilitys(combo, "新增#", 2004));
+    EXPECT_TRUE(m_modal.records().isEmpty());
+
+    QVariant editedKey = "unset";
+    QWidget *seenOwner = nullptr;
+    RegisterLookupEditor("qryStore", [&](QWidget *owner, const QVariant &key) -> QWidget * {
+        editedKey = key;
+        seenOwner = owner;
+        auto *d = new QDialog(owner);
+        d->setObjectName("StoreEditor");
+        return d;
+    });
+    int shown = 0;
+    m_modal.setHandler([this, &shown](QWidget *) {
+        if (++shown == 1) // the user adds a store in the window
+            sql("insert into storelth (BUILDINGID, CODE, NAME) values (4, '04', '食品冷藏库')");
+        return 1;
+    });
+    EXPECT_TRUE(ComboBoxUtilitys(combo, "新增#", 2004));
+    EXPECT_TRUE(editedKey.isNull());
+    EXPECT_EQ(seenOwner, &form);
+    ASSERT_EQ(m_modal.records().size(), 1);
+    EXPECT_EQ(m_modal.records()[0].objectName, "StoreEditor");
+    EXPECT_EQ(stores->rowCount(), 4); // refreshed after the window closed
+    EXPECT_TRUE(form.findChildren<QDialog *>().isEmpty()); // and the window freed
+
+    EXPECT_TRUE(ComboBoxUtilitys(combo, "编辑", 5));
+    EXPECT_EQ(editedKey.toInt(), 5);
+    EXPECT_EQ(shown, 2);
+
+    EXPECT_FALSE(ComboBoxUtilitys(combo, "查找", 0));
+    QComboBox bare;
+    EXPECT_FALSE(ComboBoxUtilitys(&bare, "刷新", 0));
+    EXPECT_FALSE(ComboBoxUtilitys(nullptr, "刷新", 0));
+}

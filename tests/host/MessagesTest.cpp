@@ -1,0 +1,228 @@
+#include "HostFixture.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <stdexcept>
+
+using namespace hosttest;
+using pub::MessageKind;
+
+namespace {
+
+// Waits (inside the modal loop) for the modal window and hands it to `act`.
+void whenModal(std::function<void(QWidget *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        if (QWidget *w = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            act(w);
+        }
+    });
+    timer->start();
+}
+
+QStringList buttonTexts(QMessageBox *box)
+{
+    QStringList out;
+    for (QAbstractButton *b : box->buttons())
+        out << b->text();
+    out.sort();
+    return out;
+}
+
+void click(QMessageBox *box, const QString &text)
+{
+    for (QAbstractButton *b : box->buttons())
+        if (b->text() == text) {
+            b->click();
+            return;
+        }
+    ADD_FAILURE() << "no button " << text.toStdString();
+    box->reject();
+}
+
+} // namespace
+
+class MessagesTest : public HostTest {};
+
+TEST_F(MessagesTest, ScriptedServiceRecordsAndAnswersFromQueue)
+{
+    ShowError("出错了");
+    ShowWarning("小心");
+    ShowInformation("反日结成功.");
+    ShowMessage("预估最后可以交货日期是2024-05-01");
+    m_messages.answer({7, 2});
+    EXPECT_EQ(ShowYesNoQuestion("你确认要将此单反日结吗?"), 7);
+    EXPECT_EQ(ShowYesNoCancelQuestion("是否保存?"), 2);
+    EXPECT_EQ(m_messages.pendingAnswers(), 0);
+    // Defaults once the queue is empty: Yes, Yes, OK.
+    EXPECT_EQ(ShowYesNoQuestion("q1"), AnswerYes);
+    EXPECT_EQ(ShowYesNoCancelQuestion("q2"), AnswerYes);
+    EXPECT_EQ(ShowOkCancelQuestion("你选的是现金往来单位"), AnswerOk);
+
+    const QVector<pub::MessageRecord> &r = m_messages.records();
+    ASSERT_EQ(r.size(), 9);
+    EXPECT_EQ(r[0].kind, MessageKind::Error);
+    EXPECT_EQ(r[0].caption, QStringLiteral("错误"));
+    EXPECT_EQ(r[1].kind, MessageKind::Warning);
+    EXPECT_EQ(r[2].kind, MessageKind::Information);
+    EXPECT_EQ(r[2].text, QStringLiteral("反日结成功."));
+    EXPECT_EQ(r[3].kind, MessageKind::Message);
+    EXPECT_EQ(r[4].kind, MessageKind::YesNo);
+    EXPECT_EQ(r[4].answer, 7);
+    EXPECT_EQ(r[8].kind, MessageKind::OkCancel);
+    EXPECT_EQ(r[8].caption, QStringLiteral("提示"));
+    EXPECT_EQ(m_messages.texts(MessageKind::YesNo), (QStringList{QStringLiteral("你确认要将此单反日结吗?"), "q1"}));
+
+    // Plain boxes do not eat queued answers.
+    m_messages.clear();
+    m_messages.answer(7);
+    ShowInformation("info");
+    EXPECT_EQ(m_messages.pendingAnswers(), 1);
+    EXPECT_EQ(ShowYesNoQuestion("q", QStringLiteral("确认")), 7);
+    EXPECT_EQ(m_messages.last().caption, QStringLiteral("确认"));
+
+    // Changed defaults and a handler that sees the question.
+    m_messages.setDefaultAnswer(MessageKind::YesNo, AnswerNo);
+    EXPECT_EQ(ShowYesNoQuestion("q"), AnswerNo);
+    m_messages.setHandler([](const pub::MessageRecord &m) { return m.text.contains("yes") ? 6 : 7; });
+    EXPECT_EQ(ShowYesNoQuestion("say yes"), 6);
+    EXPECT_EQ(ShowYesNoQuestion("say no"), 7);
+}
+
+TEST_F(MessagesTest, ErrorsShowTheExceptionText)
+{
+    try {
+        SqlExecute("insert into nosuchtable values (1)");
+    } catch (const std::exception &e) {
+        ShowError(e);
+    }
+    ShowError(std::runtime_error("普通错误"));
+    ShowError(PubError(QStringLiteral("内部错误: params != NULL")));
+    ASSERT_EQ(m_messages.records().size(), 3);
+    EXPECT_TRUE(m_messages.records()[0].text.contains("nosuchtable"));
+    EXPECT_EQ(m_messages.records()[1].text, QStringLiteral("普通错误"));
+    EXPECT_EQ(m_messages.records()[2].text, QStringLiteral("内部错误: params != NULL"));
+    EXPECT_EQ(m_messages.records()[2].kind, MessageKind::Error);
+}
+
+TEST_F(MessagesTest, GuiBoxesHaveChineseButtonsAndMapAnswers)
+{
+    pub::GuiMessageService gui;
+    pub::setMessageService(&gui);
+
+    QStringList seen;
+    QString caption, text;
+    whenModal([&](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        ASSERT_NE(box, nullptr);
+        seen = buttonTexts(box);
+        caption = box->windowTitle();
+        text = box->text();
+        click(box, QStringLiteral("否(&N)"));
+    });
+    EXPECT_EQ(ShowYesNoQuestion("确认删除吗?"), AnswerNo);
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("否(&N)"), QStringLiteral("是(&Y)")}));
+    EXPECT_EQ(caption, QStringLiteral("提示"));
+    EXPECT_EQ(text, QStringLiteral("确认删除吗?"));
+
+    whenModal([&](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        seen = buttonTexts(box);
+        click(box, QStringLiteral("取消"));
+    });
+    EXPECT_EQ(ShowYesNoCancelQuestion("保存修改吗?"), AnswerCancel);
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("取消"), QStringLiteral("否(&N)"), QStringLiteral("是(&Y)")}));
+
+    whenModal([&](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        seen = buttonTexts(box);
+        caption = box->windowTitle();
+        click(box, QStringLiteral("确定"));
+    });
+    EXPECT_EQ(ShowOkCancelQuestion("你选的是现金往来单位"), AnswerOk);
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("取消"), QStringLiteral("确定")}));
+    EXPECT_EQ(caption, QStringLiteral("提示"));
+
+    whenModal([&](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        seen = buttonTexts(box);
+        caption = box->windowTitle();
+        EXPECT_EQ(box->icon(), QMessageBox::Critical);
+        click(box, QStringLiteral("确定"));
+    });
+    ShowError("出错了");
+    EXPECT_EQ(seen, QStringList{QStringLiteral("确定")});
+    EXPECT_EQ(caption, QStringLiteral("错误"));
+
+    // Closed with Escape: the safe answer of each kind.
+    whenModal([](QWidget *w) { qobject_cast<QMessageBox *>(w)->reject(); });
+    EXPECT_EQ(ShowYesNoQuestion("q"), AnswerNo);
+    EXPECT_EQ(pub::GuiMessageService::answerOf(MessageKind::OkCancel, QMessageBox::NoButton), AnswerCancel);
+    EXPECT_EQ(pub::GuiMessageService::answerOf(MessageKind::YesNoCancel, QMessageBox::NoButton), AnswerCancel);
+}
+
+TEST_F(MessagesTest, ModalWindowsGuiAndScripted)
+{
+    pub::GuiModalService gui;
+    pub::setModalService(&gui);
+
+    QDialog dialog;
+    QTimer::singleShot(20, &dialog, [&] { dialog.done(1); });
+    EXPECT_EQ(ShowModal(&dialog), 1);
+
+    QWidget plain;
+    whenModal([](QWidget *w) {
+        w->setProperty("modalResult", 2);
+        w->close();
+    });
+    EXPECT_EQ(ShowModal(&plain), 2);
+    EXPECT_FALSE(plain.isVisible());
+
+    // Scripted: nothing is shown; queue, handler, default cancel.
+    pub::setModalService(&m_modal);
+    QDialog picker;
+    picker.setObjectName("PickPartnerForm");
+    picker.setWindowTitle(QStringLiteral("选择供应商"));
+    m_modal.result(1);
+    EXPECT_EQ(ShowModal(&picker), 1);
+    EXPECT_EQ(picker.result(), 1);
+    EXPECT_FALSE(picker.isVisible());
+    EXPECT_EQ(ShowModal(&picker), AnswerCancel);
+
+    QWidget *handed = nullptr;
+    m_modal.setHandler([&](QWidget *w) {
+        handed = w;
+        w->setProperty("chosenId", 12);
+        return 1;
+    });
+    EXPECT_EQ(ShowModal(&plain), 1);
+    EXPECT_EQ(handed, &plain);
+    EXPECT_EQ(plain.property("modalResult").toInt(), 1);
+
+    ASSERT_EQ(m_modal.records().size(), 3);
+    EXPECT_EQ(m_modal.records()[0].objectName, "PickPartnerForm");
+    EXPECT_EQ(m_modal.records()[0].title, QStringLiteral("选择供应商"));
+    EXPECT_EQ(m_modal.records()[0].className, "QDialog");
+    EXPECT_EQ(m_modal.records()[1].result, AnswerCancel);
+    EXPECT_EQ(ShowModal(nullptr), 0);
+}
+
+TEST(MessageServiceDefaultTest, WithoutWidgetsNothingBlocks)
+{
+    // The default service, before any is set, answers at once.
+    pub::setMessageService(nullptr);
+    if (!QApplication::instance()) {
+        EXPECT_EQ(ShowYesNoQuestion("q"), AnswerYes);
+        EXPECT_EQ(ShowModal(nullptr), 0);
+    } else {
+        EXPECT_NE(dynamic_cast<pub::GuiMessageService *>(&pub::messageService()), nullptr);
+    }
+}

@@ -1,0 +1,167 @@
+#include "HostFixture.h"
+
+#include <QLabel>
+#include <QPointer>
+
+using namespace hosttest;
+using pub::MessageKind;
+
+namespace {
+
+struct CallLog {
+    QStringList calls;
+    QnParams *lastParams = nullptr;
+};
+CallLog g_calls;
+
+long recordingHandler(const QString &function, const QString &argument, QnParams *params)
+{
+    g_calls.calls << function + u'|' + argument;
+    g_calls.lastParams = params;
+    if (params)
+        params->AddValue("result", QStringLiteral("done"));
+    return argument == QLatin1String("REFUSE") ? long(0x80004005) : 0;
+}
+
+long otherHandler(const QString &, const QString &, QnParams *) { return 7; }
+
+FormFactory labelFactory(const QString &text, int *created = nullptr)
+{
+    return [text, created](QWidget *owner) -> QWidget * {
+        if (created)
+            ++*created;
+        auto *w = new QLabel(text, owner);
+        w->setObjectName(text);
+        return w;
+    };
+}
+
+} // namespace
+
+class RegistryTest : public HostTest {
+protected:
+    void SetUp() override
+    {
+        HostTest::SetUp();
+        g_calls = CallLog();
+    }
+};
+
+TEST_F(RegistryTest, FormsKeepDuplicatesAndOrder)
+{
+    RegisterPrivilegedForm("SpecialInForm", labelFactory("SpecialInForm"), 2022);
+    RegisterPrivilegedForm("BrowInForm", labelFactory("BrowInForm"), 2022);
+    RegisterPrivilegedForm("PBuyForm", labelFactory("PBuyForm"), 2004);
+    RegisterPrivilegedForm("PBuyForm", labelFactory("PBuyForm-second"), 2999);
+
+    const QVector<PrivilegedForm> &forms = RegisteredForms();
+    ASSERT_EQ(forms.size(), 4);
+    EXPECT_EQ(forms[0].name, "SpecialInForm");
+    EXPECT_EQ(forms[1].name, "BrowInForm");
+    EXPECT_EQ(forms[1].privilegeId, 2022);
+    EXPECT_EQ(forms[3].privilegeId, 2999);
+
+    // Lookup is by name in any case; the first registration wins.
+    EXPECT_EQ(GetPrivilegedFormID("pbuyform"), 2004);
+    EXPECT_EQ(GetPrivilegedFormID("BROWINFORM"), 2022);
+    EXPECT_EQ(GetPrivilegedFormID("NoSuchForm"), 0);
+}
+
+TEST_F(RegistryTest, FunctionsDispatchByNameAnyCase)
+{
+    RegistFunction("SHOWNOTEFORM", recordingHandler);
+    RegistFunction("GETNOTENAME", recordingHandler);
+    EXPECT_EQ(RegisteredFunctions(), (QStringList{"SHOWNOTEFORM", "GETNOTENAME"}));
+
+    QnParams params;
+    EXPECT_EQ(GlobalCall("shownoteform", "PBuyForm", &params), 0);
+    EXPECT_EQ(g_calls.calls, QStringList{"shownoteform|PBuyForm"});
+    EXPECT_EQ(g_calls.lastParams, &params);
+    EXPECT_EQ(params.GetValue("result").toString(), "done");
+
+    EXPECT_EQ(GlobalCall("GETNOTENAME", "REFUSE"), long(0x80004005));
+    EXPECT_EQ(g_calls.lastParams, nullptr);
+
+    // Unknown names do nothing and answer 0.
+    EXPECT_EQ(GlobalCall("NOSUCHFUNCTION", "x", &params), 0);
+    EXPECT_EQ(g_calls.calls.size(), 2);
+
+    // A later registration of a name replaces its handler, not its place.
+    RegistFunction("ShowNoteForm", otherHandler);
+    EXPECT_EQ(GlobalCall("SHOWNOTEFORM", "x"), 7);
+    EXPECT_EQ(RegisteredFunctions().size(), 2);
+}
+
+TEST_F(RegistryTest, PrivilegesFromTheDatabase)
+{
+    grant(kClerk, 2004, 1);
+    grant(kClerk, 2004, 2);
+    grant(kClerk, 551, 5);
+
+    SetCurrentUser(kClerk);
+    EXPECT_EQ(g_iUserID, kClerk);
+    EXPECT_EQ(g_asUserName, QStringLiteral("张三"));
+    EXPECT_TRUE(GetUPrivilegeItem(2004, 1));
+    EXPECT_TRUE(GetUPrivilegeItem(2004, 2));
+    EXPECT_FALSE(GetUPrivilegeItem(2004, 6));
+    EXPECT_FALSE(GetUPrivilegeItem(2014, 1));
+    EXPECT_TRUE(GetUPrivilegeItem(551, 5));
+    EXPECT_FALSE(GetUPrivilegeItem(552, 5));
+
+    // The administrator holds every right, also ones nobody granted.
+    SetCurrentUser(kAdmin);
+    EXPECT_TRUE(IsAdministrator(kAdmin));
+    EXPECT_FALSE(IsAdministrator(kClerk));
+    EXPECT_TRUE(GetUPrivilegeItem(2014, 1));
+    EXPECT_TRUE(GetUPrivilegeItem(2077, 5));
+
+    // A closed administrator holds nothing; nor does an unknown or no user.
+    SetCurrentUser(kClosedAdmin);
+    EXPECT_FALSE(GetUPrivilegeItem(2014, 1));
+    SetCurrentUser(999);
+    EXPECT_TRUE(g_asUserName.isEmpty());
+    EXPECT_FALSE(GetUPrivilegeItem(2004, 1));
+
+    // A right granted now is seen at once.
+    SetCurrentUser(kClerk);
+    EXPECT_FALSE(GetUPrivilegeItem(2014, 3));
+    grant(kClerk, 2014, 3);
+    EXPECT_TRUE(GetUPrivilegeItem(2014, 3));
+
+    SetStartupDB(nullptr);
+    EXPECT_FALSE(GetUPrivilegeItem(2004, 1));
+}
+
+TEST_F(RegistryTest, PrivilegedFormCreationAndRefusal)
+{
+    int created = 0;
+    RegisterPrivilegedForm("PBuyForm", labelFactory("PBuyForm", &created), 2004);
+    RegisterPrivilegedForm("NoFactoryForm", FormFactory(), 2005);
+    grant(kClerk, 2004, 1);
+
+    QWidget owner;
+    SetCurrentUser(kClerk);
+    std::unique_ptr<QWidget> form(GetPrivilegedForm("pbuyform", 1, &owner));
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->objectName(), "PBuyForm");
+    EXPECT_EQ(form->parentWidget(), &owner);
+    form.reset();
+    EXPECT_TRUE(m_messages.records().isEmpty());
+
+    // No edit right: null, nothing created, and the user is told why.
+    EXPECT_EQ(GetPrivilegedForm("PBuyForm", 2), nullptr);
+    EXPECT_EQ(created, 1);
+    ASSERT_EQ(m_messages.records().size(), 1);
+    EXPECT_EQ(m_messages.last().kind, MessageKind::Warning);
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("对不起,你没有[PBuyForm]的编辑权限!"));
+
+    // Unknown names and forms without a factory: null, silently.
+    EXPECT_EQ(GetPrivilegedForm("NoSuchForm", 1), nullptr);
+    EXPECT_EQ(GetPrivilegedForm("NoFactoryForm", 1), nullptr);
+    EXPECT_EQ(m_messages.records().size(), 1);
+
+    SetCurrentUser(kAdmin);
+    std::unique_ptr<QWidget> audit(GetPrivilegedForm("PBuyForm", 6));
+    EXPECT_NE(audit, nullptr);
+    EXPECT_EQ(created, 2);
+}

@@ -1,0 +1,68 @@
+#include "HostFixture.h"
+
+#include <QFile>
+
+using namespace hosttest;
+
+class SettingsTest : public HostTest {};
+
+TEST_F(SettingsTest, RoundTripInUtf8BesideTheProgram)
+{
+    EXPECT_EQ(ReadIni("System.ini", "FORMSIZE", "TPBUYFORM::LEFT", "-1"), "-1");
+    EXPECT_FALSE(IniSectionExists("System.ini", "PBuyForm"));
+
+    WriteIniInt("System.ini", "FORMSIZE", "TPBUYFORM::LEFT", 120);
+    WriteIniInt("System.ini", "FORMSIZE", "TPBUYFORM::WIDTH", 800);
+    WriteIni("System.ini", "PBuyForm", "cmbPayMethod", QStringLiteral("转账支票"));
+    WriteIni("System.ini", "LoadDetail", "FileName", QStringLiteral("/home/用户/明细 2024.csv"));
+    WriteIni("PrintName.ini", "TPBUYFORM", "FORMNAME", QStringLiteral("采购开单(默认)"));
+    WriteIniInt("PrintName.ini", "TPBUYFORM", "ID", 3);
+
+    EXPECT_EQ(ReadIniInt("System.ini", "FORMSIZE", "TPBUYFORM::LEFT", -1), 120);
+    EXPECT_EQ(ReadIni("system.ini", "formsize", "tpbuyform::width"), "800"); // any case
+    EXPECT_EQ(ReadIni("System.ini", "PBuyForm", "cmbPayMethod"), QStringLiteral("转账支票"));
+    EXPECT_EQ(ReadIni("System.ini", "LoadDetail", "FileName"), QStringLiteral("/home/用户/明细 2024.csv"));
+    EXPECT_EQ(ReadIni("PrintName.ini", "TPBUYFORM", "FORMNAME"), QStringLiteral("采购开单(默认)"));
+    EXPECT_EQ(ReadIniInt("PrintName.ini", "TPBUYFORM", "ID", 0), 3);
+    EXPECT_EQ(ReadIniInt("PrintName.ini", "TPBUYFORM", "FORMNAME", -7), -7); // not a number
+
+    // The file is plain UTF-8 INI text in the program's folder.
+    QFile f(m_folder.file("System.ini"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(text.contains("[FORMSIZE]\nTPBUYFORM::LEFT=120\nTPBUYFORM::WIDTH=800\n"));
+    EXPECT_TRUE(text.contains(QStringLiteral("[PBuyForm]\ncmbPayMethod=转账支票\n")));
+
+    // Overwriting keeps the key's place; line breaks cannot split a value.
+    WriteIniInt("System.ini", "formsize", "TPBUYFORM::LEFT", 5);
+    WriteIni("System.ini", "PBuyForm", "cmbNoteType", "a\nb");
+    EXPECT_EQ(ReadIni("System.ini", "PBuyForm", "cmbNoteType"), "a b");
+    EXPECT_EQ(ReadIniSection("System.ini", "FORMSIZE"), (QStringList{"TPBUYFORM::LEFT", "TPBUYFORM::WIDTH"}));
+    EXPECT_EQ(ReadIniSection("System.ini", "PBuyForm"), (QStringList{"cmbPayMethod", "cmbNoteType"}));
+    EXPECT_EQ(ReadIniInt("System.ini", "FORMSIZE", "TPBUYFORM::LEFT", -1), 5);
+
+    EXPECT_TRUE(IniSectionExists("System.ini", "pbuyform"));
+    EraseIniSection("System.ini", "PBuyForm");
+    EXPECT_FALSE(IniSectionExists("System.ini", "PBuyForm"));
+    EXPECT_EQ(ReadIni("System.ini", "LoadDetail", "FileName"), QStringLiteral("/home/用户/明细 2024.csv"));
+    EXPECT_EQ(ReadIniInt("System.ini", "FORMSIZE", "TPBUYFORM::WIDTH", -1), 800);
+}
+
+TEST_F(SettingsTest, ReadsHandWrittenFilesAndReportsWriteFailures)
+{
+    QFile f(m_folder.file("System.ini"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("\xEF\xBB\xBF; comment\r\n[SaleForm]\r\n  cmbStoreM = 01 \r\n#x=1\r\n[Other]\r\nk=v\r\n"));
+    f.close();
+    EXPECT_EQ(ReadIni("System.ini", "SaleForm", "cmbStoreM"), "01");
+    EXPECT_EQ(ReadIni("System.ini", "SaleForm", "#x", "none"), "none");
+    EXPECT_EQ(ReadIni("System.ini", "Other", "k"), "v");
+    WriteIni("System.ini", "SaleForm", "cmbEmp", "3");
+    EXPECT_EQ(ReadIniSection("System.ini", "SaleForm"), (QStringList{"cmbStoreM", "cmbEmp"}));
+    EXPECT_EQ(ReadIni("System.ini", "Other", "k"), "v");
+
+    EXPECT_EQ(IniPath("System.ini"), m_folder.file("System.ini"));
+    SetProgramFolder("/proc/no-such-folder");
+    EXPECT_THROW(WriteIni("System.ini", "A", "b", "c"), PubError);
+    SetProgramFolder(m_folder.path());
+}
