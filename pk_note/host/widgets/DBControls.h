@@ -1,0 +1,125 @@
+#pragma once
+// Data-aware edits bound to a data source and a field name: a line edit, a
+// date edit with a calendar and an empty (null) date, a check box, a memo and
+// a label. Each shows its field's value, writes on edit finish, and is
+// read-only while its field, its data set or the control itself is.
+
+#include "widgets/FieldDataLink.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace widgets {
+
+// The binding members every control shares.
+#define PK_DATA_AWARE_MEMBERS                                                                   \
+public:                                                                                         \
+    data::DataSource *DataSource() const { return m_link->DataSource(); }                      \
+    void SetDataSource(data::DataSource *source) { m_link->SetDataSource(source); }            \
+    const QString &DataField() const { return m_link->DataField(); }                           \
+    void SetDataField(const QString &name) { m_link->SetDataField(name); }                     \
+    data::Field *Field() const { return m_link->Field(); }                                     \
+    FieldDataLink *DataLink() const { return m_link; }                                         \
+    bool ReadOnly() const { return m_readOnly; }                                               \
+    void SetReadOnly(bool on)                                                                  \
+    {                                                                                          \
+        m_readOnly = on;                                                                       \
+        updateReadOnly();                                                                      \
+    }                                                                                          \
+    /* Whether the user can change the value now. */                                          \
+    bool Editable() const { return !m_readOnly && m_link->CanModify(); }                       \
+                                                                                               \
+private:                                                                                       \
+    FieldDataLink *m_link;                                                                     \
+    bool m_readOnly = false;
+
+class TRqDBEdit : public QLineEdit {
+    Q_OBJECT
+    PK_DATA_AWARE_MEMBERS
+public:
+    explicit TRqDBEdit(QWidget *parent = nullptr, const QString &name = QStringLiteral("DBEdit"));
+    // Writes the typed text now (also done on Enter and on leaving the edit).
+    bool UpdateRecord();
+
+protected:
+    void focusInEvent(QFocusEvent *e) override;
+    void focusOutEvent(QFocusEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+
+private:
+    void showField();
+    void updateReadOnly();
+};
+
+class TRqDBDateEdit : public QDateEdit {
+    Q_OBJECT
+    PK_DATA_AWARE_MEMBERS
+public:
+    explicit TRqDBDateEdit(QWidget *parent = nullptr, const QString &name = QStringLiteral("DateDBEdit"));
+    // The shown date; invalid when empty.
+    QDate Date() const;
+    // Sets the shown date (invalid: empty) and writes it.
+    bool SetDateValue(const QDate &date);
+    bool IsNull() const { return date() == minimumDate(); }
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override;
+    void focusOutEvent(QFocusEvent *e) override;
+
+private:
+    void showField();
+    void updateReadOnly();
+    void writeShown();
+    bool m_updating = false;
+};
+
+class TRqDBCheckBox : public QCheckBox {
+    Q_OBJECT
+    PK_DATA_AWARE_MEMBERS
+public:
+    explicit TRqDBCheckBox(QWidget *parent = nullptr, const QString &name = QStringLiteral("DBCheckBox"));
+    // Stored values; default: true/false for a boolean field, 1/0 otherwise.
+    void SetValues(const QVariant &checked, const QVariant &unchecked);
+    QVariant ValueChecked() const;
+    QVariant ValueUnchecked() const;
+
+protected:
+    void nextCheckState() override;
+
+private:
+    void showField();
+    void updateReadOnly();
+    QVariant m_checked, m_unchecked;
+    bool m_updating = false;
+};
+
+class TRqDBMemo : public QPlainTextEdit {
+    Q_OBJECT
+    PK_DATA_AWARE_MEMBERS
+public:
+    explicit TRqDBMemo(QWidget *parent = nullptr, const QString &name = QStringLiteral("DBMemo"));
+    bool UpdateRecord();
+
+protected:
+    void focusOutEvent(QFocusEvent *e) override;
+
+private:
+    void showField();
+    void updateReadOnly();
+};
+
+class TRqDBText : public QLabel {
+    Q_OBJECT
+    PK_DATA_AWARE_MEMBERS
+public:
+    explicit TRqDBText(QWidget *parent = nullptr, const QString &name = QStringLiteral("DBText"));
+
+private:
+    void showField();
+    void updateReadOnly() {}
+};
+
+} // namespace widgets

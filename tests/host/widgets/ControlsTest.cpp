@@ -1,0 +1,183 @@
+#include "WidgetFixture.h"
+
+#include "widgets/DBControls.h"
+
+#include <QTest>
+
+using namespace widgets;
+
+namespace widgettest {
+
+class ControlsTest : public WidgetTest {};
+
+TEST_F(ControlsTest, EditShowsWritesAndFollowsEditRules)
+{
+    auto ds = query(QStringLiteral("select BUILDINGID, CODE, NAME, CLOSED, REMARK from storelth order by BUILDINGID"));
+    data::DataSource src(ds.get());
+    TRqDBEdit edit(nullptr, QStringLiteral("edName"));
+    edit.SetDataSource(&src);
+    edit.SetDataField(QStringLiteral("name")); // any case
+    EXPECT_EQ(edit.objectName(), QStringLiteral("edName"));
+    EXPECT_EQ(edit.text(), QStringLiteral("总部仓库"));
+    EXPECT_FALSE(edit.isReadOnly());
+
+    ds->Next();
+    EXPECT_EQ(edit.text(), QStringLiteral("原料仓库"));
+
+    // Typing and Enter write through AutoEdit.
+    edit.selectAll();
+    typeText(&edit, QStringLiteral("辅料仓库"));
+    EXPECT_EQ(ds->State(), data::DataSetState::Browse); // nothing written while typing
+    QTest::keyClick(&edit, Qt::Key_Return);
+    EXPECT_EQ(ds->State(), data::DataSetState::Edit);
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("NAME"))->AsString(), QStringLiteral("辅料仓库"));
+    ds->Post();
+
+    // Esc gives the typed text up.
+    edit.selectAll();
+    typeText(&edit, QStringLiteral("X"));
+    QTest::keyClick(&edit, Qt::Key_Escape);
+    EXPECT_EQ(edit.text(), QStringLiteral("辅料仓库"));
+    EXPECT_EQ(ds->State(), data::DataSetState::Browse);
+
+    // A read-only field can't be written.
+    ds->FieldByName(QStringLiteral("NAME"))->SetReadOnly(true);
+    src.SetEnabled(false);
+    src.SetEnabled(true); // controls look at the rules again
+    EXPECT_TRUE(edit.isReadOnly());
+    EXPECT_FALSE(edit.DataLink()->Write(QStringLiteral("改不了")));
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("NAME"))->AsString(), QStringLiteral("辅料仓库"));
+    ds->FieldByName(QStringLiteral("NAME"))->SetReadOnly(false);
+
+    // Without AutoEdit a browsing data set refuses; in edit state it accepts.
+    src.SetAutoEdit(false);
+    src.SetEnabled(false);
+    src.SetEnabled(true);
+    EXPECT_TRUE(edit.isReadOnly());
+    ds->Edit();
+    EXPECT_FALSE(edit.isReadOnly());
+    ds->Cancel();
+
+    // The control's own flag wins.
+    src.SetAutoEdit(true);
+    edit.SetReadOnly(true);
+    EXPECT_TRUE(edit.isReadOnly());
+    EXPECT_FALSE(edit.Editable());
+}
+
+TEST_F(ControlsTest, BadValueIsShownAndNotStored)
+{
+    auto ds = query(QStringLiteral("select BUILDINGID, NAME, EMPID from storelth order by BUILDINGID"));
+    data::DataSource src(ds.get());
+    TRqDBEdit edit;
+    edit.SetDataSource(&src);
+    edit.SetDataField(QStringLiteral("EMPID"));
+    EXPECT_EQ(edit.text(), QStringLiteral("5"));
+    edit.selectAll();
+    typeText(&edit, QStringLiteral("abc"));
+    QTest::keyClick(&edit, Qt::Key_Return);
+    ASSERT_EQ(m_messages.records().size(), 1);
+    EXPECT_EQ(m_messages.last().kind, pub::MessageKind::Error);
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("EMPID"))->AsInteger(), 5);
+    EXPECT_EQ(edit.text(), QStringLiteral("5"));
+
+    // An emptied edit writes null.
+    edit.selectAll();
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    QTest::keyClick(&edit, Qt::Key_Return);
+    EXPECT_TRUE(ds->FieldByName(QStringLiteral("EMPID"))->IsNull());
+}
+
+TEST_F(ControlsTest, CheckBoxMemoAndLabel)
+{
+    auto ds = query(QStringLiteral("select BUILDINGID, NAME, CLOSED, REMARK from storelth order by BUILDINGID"));
+    data::DataSource src(ds.get());
+    TRqDBCheckBox check(nullptr, QStringLiteral("cbClosed"));
+    check.setText(QStringLiteral("停用"));
+    check.SetDataSource(&src);
+    check.SetDataField(QStringLiteral("CLOSED"));
+    TRqDBMemo memo(nullptr, QStringLiteral("edRemark"));
+    memo.SetDataSource(&src);
+    memo.SetDataField(QStringLiteral("REMARK"));
+    TRqDBText label(nullptr, QStringLiteral("lblName"));
+    label.SetDataSource(&src);
+    label.SetDataField(QStringLiteral("NAME"));
+
+    EXPECT_FALSE(check.isChecked());
+    EXPECT_EQ(label.text(), QStringLiteral("总部仓库"));
+    check.click();
+    EXPECT_TRUE(check.isChecked());
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("CLOSED"))->AsInteger(), 1);
+
+    memo.setPlainText(QStringLiteral("第一行\n第二行"));
+    EXPECT_TRUE(memo.UpdateRecord());
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("REMARK"))->AsString(), QStringLiteral("第一行\n第二行"));
+    ds->Post();
+
+    ds->Next();
+    EXPECT_FALSE(check.isChecked());
+    EXPECT_EQ(memo.toPlainText(), QString());
+    EXPECT_EQ(label.text(), QStringLiteral("原料仓库"));
+    ds->Prior();
+    EXPECT_TRUE(check.isChecked());
+
+    // Read-only: a click changes neither the box nor the field.
+    check.SetReadOnly(true);
+    check.click();
+    EXPECT_TRUE(check.isChecked());
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("CLOSED"))->AsInteger(), 1);
+    EXPECT_EQ(ds->State(), data::DataSetState::Browse);
+
+    // Text values.
+    TRqDBCheckBox flag;
+    flag.SetDataSource(&src);
+    flag.SetDataField(QStringLiteral("REMARK"));
+    flag.SetValues(QStringLiteral("Y"), QStringLiteral("N"));
+    EXPECT_FALSE(flag.isChecked());
+    flag.click();
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("REMARK"))->AsString(), QStringLiteral("Y"));
+}
+
+TEST_F(ControlsTest, DateEditWithNullDate)
+{
+    data::ClientDataSet ds;
+    ds.AddField(QStringLiteral("NOTEID"), data::FieldType::Integer);
+    ds.AddField(QStringLiteral("NOTEDATE"), data::FieldType::Date);
+    ds.CreateDataSet();
+    ds.Append();
+    ds.FieldByName(QStringLiteral("NOTEID"))->SetValue(1);
+    ds.FieldByName(QStringLiteral("NOTEDATE"))->SetValue(QDate(2024, 3, 15));
+    ds.Post();
+    ds.Append();
+    ds.FieldByName(QStringLiteral("NOTEID"))->SetValue(2);
+    ds.Post();
+    ds.First();
+
+    data::DataSource src(&ds);
+    TRqDBDateEdit edit;
+    EXPECT_EQ(edit.objectName(), QStringLiteral("DateDBEdit"));
+    EXPECT_TRUE(edit.calendarPopup());
+    edit.SetDataSource(&src);
+    edit.SetDataField(QStringLiteral("NOTEDATE"));
+    EXPECT_EQ(edit.Date(), QDate(2024, 3, 15));
+    EXPECT_EQ(edit.text(), QStringLiteral("2024-03-15"));
+
+    ds.Next();
+    EXPECT_TRUE(edit.IsNull());
+    EXPECT_FALSE(edit.Date().isValid());
+    EXPECT_TRUE(edit.SetDateValue(QDate(2024, 4, 1)));
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("NOTEDATE"))->AsDate(), QDate(2024, 4, 1));
+    ds.Post();
+
+    // Delete writes null.
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    EXPECT_TRUE(ds.FieldByName(QStringLiteral("NOTEDATE"))->IsNull());
+    EXPECT_TRUE(edit.IsNull());
+    ds.Cancel();
+
+    ds.FieldByName(QStringLiteral("NOTEDATE"))->SetReadOnly(true);
+    EXPECT_FALSE(edit.SetDateValue(QDate(2025, 1, 1)));
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("NOTEDATE"))->AsDate(), QDate(2024, 4, 1));
+}
+
+} // namespace widgettest

@@ -1,0 +1,210 @@
+#include "WidgetFixture.h"
+
+#include "widgets/LookupCombo.h"
+
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+using namespace widgets;
+
+namespace widgettest {
+
+class LookupComboTest : public WidgetTest {
+protected:
+    void SetUp() override
+    {
+        WidgetTest::SetUp();
+        master = std::make_unique<data::ClientDataSet>(m_db.get());
+        master->AddField(QStringLiteral("NOTEID"), data::FieldType::Integer);
+        master->AddField(QStringLiteral("BUILDINGID"), data::FieldType::Integer);
+        master->CreateDataSet();
+        master->Append();
+        master->FieldByName(QStringLiteral("NOTEID"))->SetValue(-9999);
+        master->FieldByName(QStringLiteral("BUILDINGID"))->SetValue(2);
+        master->Post();
+        src = std::make_unique<data::DataSource>(master.get());
+        combo = std::make_unique<TRqLookupCombo>(nullptr, QStringLiteral("cmbBuildingID"));
+        combo->SetDataSource(src.get());
+        combo->SetDataField(QStringLiteral("BUILDINGID"));
+        combo->SetListSource(QStringLiteral("dsStore"));
+        combo->SetListFields(QStringLiteral("CODE;NAME"));
+        combo->resize(200, 24);
+    }
+    void TearDown() override
+    {
+        combo.reset();
+        src.reset();
+        master.reset();
+        WidgetTest::TearDown();
+    }
+    QVariant key() const { return master->FieldByName(QStringLiteral("BUILDINGID"))->Value(); }
+
+    std::unique_ptr<data::ClientDataSet> master;
+    std::unique_ptr<data::DataSource> src;
+    std::unique_ptr<TRqLookupCombo> combo;
+};
+
+TEST_F(LookupComboTest, ShowsNameOfKeyAndFiltersList)
+{
+    EXPECT_EQ(combo->objectName(), QStringLiteral("cmbBuildingID"));
+    EXPECT_EQ(combo->KeyField(), QStringLiteral("BUILDINGID"));
+    EXPECT_EQ(combo->text(), QStringLiteral("原料仓库"));
+    EXPECT_EQ(combo->TextOfKey(4), QStringLiteral("食品冷藏库"));
+
+    combo->DropDown();
+    ASSERT_TRUE(combo->ListVisible());
+    EXPECT_EQ(combo->ListRowCount(), 5);
+    EXPECT_EQ(combo->Popup()->View()->model()->columnCount(), 2);
+    EXPECT_EQ(combo->ListDisplayText(0, 0), QStringLiteral("01"));
+    EXPECT_EQ(combo->CurrentListRow(), 1); // opens on the current key
+    QTest::keyClick(combo.get(), Qt::Key_Escape);
+    EXPECT_FALSE(combo->ListVisible());
+    EXPECT_EQ(key().toInt(), 2);
+
+    // Head-office lists leave the shops' stores out; a filtered-out key still shows its name.
+    combo->SetListFilter(QStringLiteral("shoperateid is null or shoperateid=0"));
+    master->Edit();
+    master->FieldByName(QStringLiteral("BUILDINGID"))->SetValue(5);
+    EXPECT_EQ(combo->text(), QStringLiteral("南京东路门店仓"));
+    combo->DropDown();
+    EXPECT_EQ(combo->ListRowCount(), 4);
+    for (int r = 0; r < combo->ListRowCount(); ++r)
+        EXPECT_NE(combo->ListValue(r, QStringLiteral("BUILDINGID")).toInt(), 5);
+    combo->CloseUp(false);
+
+    // A predicate instead of an expression.
+    combo->SetListFilterFunction([](data::ClientDataSet &row) {
+        return row.FieldByName(QStringLiteral("CODE"))->AsString() >= QStringLiteral("03");
+    });
+    EXPECT_EQ(combo->Search(QString()), 3);
+}
+
+TEST_F(LookupComboTest, IncrementalSearchWritesKey)
+{
+    // By code: F4 opens, typing narrows, arrows move, Enter takes the row.
+    QTest::keyClick(combo.get(), Qt::Key_F4);
+    ASSERT_TRUE(combo->ListVisible());
+    combo->selectAll();
+    typeText(combo.get(), QStringLiteral("0"));
+    EXPECT_EQ(combo->ListRowCount(), 5);
+    typeText(combo.get(), QStringLiteral("3"));
+    EXPECT_EQ(combo->ListRowCount(), 1);
+    EXPECT_EQ(combo->ListValue(combo->CurrentListRow(), QStringLiteral("CODE")).toString(), QStringLiteral("03"));
+    QTest::keyClick(combo.get(), Qt::Key_Return);
+    EXPECT_FALSE(combo->ListVisible());
+    EXPECT_EQ(key().toInt(), 3);
+    EXPECT_EQ(master->State(), data::DataSetState::Edit);
+    EXPECT_EQ(combo->text(), QStringLiteral("成品仓库"));
+    master->Post();
+
+    // By a part of the name, opened by typing; Down moves to the next match.
+    combo->selectAll();
+    typeText(combo.get(), QStringLiteral("仓库"));
+    ASSERT_TRUE(combo->ListVisible());
+    EXPECT_EQ(combo->ListRowCount(), 3); // not 食品冷藏库 nor 门店仓
+    QTest::keyClick(combo.get(), Qt::Key_Down);
+    QTest::keyClick(combo.get(), Qt::Key_Return);
+    EXPECT_EQ(key().toInt(), 2);
+
+    combo->selectAll();
+    typeText(combo.get(), QStringLiteral("冷藏"));
+    EXPECT_EQ(combo->ListRowCount(), 1);
+    QTest::keyClick(combo.get(), Qt::Key_Enter);
+    EXPECT_EQ(key().toInt(), 4);
+
+    // Prefix matches come before others; nothing found leaves the key alone.
+    combo->SetSearchFields(QStringLiteral("NAME*"));
+    EXPECT_EQ(combo->Search(QStringLiteral("冷藏")), 0);
+    EXPECT_EQ(combo->Search(QStringLiteral("食品")), 1);
+    combo->selectAll();
+    typeText(combo.get(), QStringLiteral("无此仓"));
+    QTest::keyClick(combo.get(), Qt::Key_Return);
+    EXPECT_EQ(key().toInt(), 4);
+    EXPECT_EQ(combo->text(), QStringLiteral("食品冷藏库"));
+
+    // Alt+Down opens, Esc closes without a change.
+    QTest::keyClick(combo.get(), Qt::Key_Down, Qt::AltModifier);
+    EXPECT_TRUE(combo->ListVisible());
+    QTest::keyClick(combo.get(), Qt::Key_Down);
+    QTest::keyClick(combo.get(), Qt::Key_Escape);
+    EXPECT_EQ(key().toInt(), 4);
+
+    // Delete clears the key.
+    QTest::keyClick(combo.get(), Qt::Key_Delete);
+    EXPECT_TRUE(key().isNull());
+    EXPECT_TRUE(combo->text().isEmpty());
+}
+
+TEST_F(LookupComboTest, ReadOnlyAndUnbound)
+{
+    master->FieldByName(QStringLiteral("BUILDINGID"))->SetReadOnly(true);
+    combo->SetReadOnly(true);
+    QTest::keyClick(combo.get(), Qt::Key_F4);
+    EXPECT_FALSE(combo->ListVisible());
+    QTest::keyClick(combo.get(), Qt::Key_Delete);
+    EXPECT_EQ(key().toInt(), 2);
+
+    // Unbound: the combo keeps its own key; a client data set as the list.
+    auto partners = query(QStringLiteral("select PARTNERID, CODE, NAME from partnerlth where ISVENDOR = 1 order by CODE"));
+    TRqLookupCombo own(nullptr, QStringLiteral("cmbPartner"));
+    own.SetListDataSet(partners.get());
+    own.SetKeyField(QStringLiteral("PARTNERID"));
+    own.SetListFields(QStringLiteral("CODE;NAME"));
+    EXPECT_TRUE(own.KeyValue().isNull());
+    own.selectAll();
+    typeText(&own, QStringLiteral("s002"));
+    QTest::keyClick(&own, Qt::Key_Return);
+    EXPECT_EQ(own.text(), QStringLiteral("华强电子"));
+    const QVariant k = own.KeyValue();
+    EXPECT_EQ(partners->Lookup(QStringLiteral("PARTNERID"), {k}, QStringLiteral("CODE")).toString(), QStringLiteral("S002"));
+}
+
+TEST_F(LookupComboTest, UtilityCommandsReachHandler)
+{
+    QStringList seen;
+    QVariant keyAtCall;
+    combo->SetUtilityCommands({QStringLiteral("新增#"), QStringLiteral("编辑#"), QStringLiteral("刷新")});
+    combo->SetUtilityHandler([&](TRqLookupCombo *c, const QString &command) {
+        seen << command;
+        keyAtCall = c->KeyValue();
+    });
+    combo->RunUtility(QStringLiteral("新增#"));
+    EXPECT_EQ(seen, QStringList{QStringLiteral("新增")});
+
+    // The buttons of the drop-down.
+    combo->DropDown();
+    auto *edit = combo->Popup()->findChild<QToolButton *>(QStringLiteral("btnUtility1"));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), QStringLiteral("编辑"));
+    edit->click();
+    EXPECT_EQ(seen.last(), QStringLiteral("编辑"));
+    EXPECT_EQ(keyAtCall.toInt(), 2);
+    EXPECT_FALSE(combo->ListVisible());
+
+    // Default: the host's ComboBoxUtilitys opens the source's maintenance window for the key.
+    combo->SetUtilityHandler(nullptr);
+    QVariant editedKey = QStringLiteral("none");
+    RegisterLookupEditor(QStringLiteral("dsStore"), [&](QWidget *, const QVariant &k) {
+        editedKey = k;
+        return new QWidget;
+    });
+    ASSERT_EQ(combo->KeyValue().toInt(), 2);
+    combo->RunUtility(QStringLiteral("编辑"));
+    EXPECT_EQ(editedKey.toInt(), 2) << editedKey.toString().toStdString();
+    ASSERT_EQ(m_modal.records().size(), 1);
+
+    // "刷新" reads the source again: a store added since shows up.
+    m_db->exec(QStringLiteral("insert into storelth (BUILDINGID, CODE, NAME) values (6, '06', '新建仓库')"));
+    EXPECT_EQ(combo->Search(QStringLiteral("06")), 0);
+    combo->RunUtility(QStringLiteral("刷新"));
+    EXPECT_EQ(combo->Search(QStringLiteral("06")), 1);
+
+    // Without a key "编辑" does nothing.
+    master->Edit();
+    master->FieldByName(QStringLiteral("BUILDINGID"))->Clear();
+    combo->RunUtility(QStringLiteral("编辑"));
+    EXPECT_EQ(m_modal.records().size(), 1);
+}
+
+} // namespace widgettest
