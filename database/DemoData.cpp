@@ -4,6 +4,7 @@
 
 #include "notedb.h"
 #include "NotedbPrivate.h"
+#include "Procedures.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -403,6 +404,7 @@ void createDemo(db::Database &database, const QDate &today)
         partners(database);
         operators(database);
         detail::raiseKeysToData(database);
+        createMoneyDemo(database, today);
         database.commitTran();
     } catch (...) {
         if (database.inTransaction())

@@ -1,5 +1,7 @@
 #include "notedb.h"
 #include "NotedbPrivate.h"
+#include "NumberingFunctions.h"
+#include "Procedures.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -26,7 +28,7 @@ const QVector<KeyTable> &keyTables()
         {"shopdth", "SHOPERATEID"}, {"arealth", "AREAID"}, {"departmentlth", "DEPID"},
         {"emptypelth", "EMPTYPESID"}, {"employlth", "EMPID"}, {"storelth", "BUILDINGID"},
         {"subjectalth", "SUBJECTID"}, {"accountacth", "ACCOUNTID"}, {"paymethodlth", "PAYTYPESID"},
-        {"iotypelth", "IOTYPESID"}, {"unitlth", "UNITSID"}, {"CommoditylthType", "GDTYPESID"},
+        {"iotypelth", "IOTYPESID"}, {"ietypelth", "IETYPESID"}, {"unitlth", "UNITSID"}, {"CommoditylthType", "GDTYPESID"},
         {"Commoditylth", "COMMODITYID"}, {"partnerlth", "PARTNERID"},
         // master tables of the note types: a saved note takes its key from here
         {"purchasepthPlan", ""}, {"orderpth", ""}, {"valuepth", ""}, {"purchasepth", ""},
@@ -92,7 +94,12 @@ void rollbackIfOpen(db::Database &database)
 void install()
 {
     static std::once_flag once;
-    std::call_once(once, [] { initNotedbResources(); });
+    std::call_once(once, [] {
+        initNotedbResources();
+        registerNumberingFunctions();
+        registerFrameworkProcedures();
+        registerMoneyPostings();
+    });
 }
 
 QStringList schemaFiles()

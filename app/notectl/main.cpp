@@ -1,14 +1,22 @@
 // notectl: the administrator's command-line tool for the books.
 //   notectl init DB [--demo] [--force]   create books (schema, optionally the demo company)
 //   notectl sql DB TEXT|-                 run T-SQL through the database layer
+//   notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME]
+//                                         call a named function of the package
 
+#include "Pub.h"
 #include "notedb.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QLibrary>
 #include <QTextStream>
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -22,7 +30,8 @@ int usage()
 {
     printErr(QStringLiteral("usage:\n"
                             "  notectl init DB [--demo] [--force]\n"
-                            "  notectl sql DB TEXT      (TEXT '-' reads standard input)"));
+                            "  notectl sql DB TEXT      (TEXT '-' reads standard input)\n"
+                            "  notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME]"));
     return 2;
 }
 
@@ -86,11 +95,122 @@ int cmdSql(const QStringList &args)
     return 0;
 }
 
+QString messageKind(pub::MessageKind kind)
+{
+    switch (kind) {
+    case pub::MessageKind::Error: return QStringLiteral("error");
+    case pub::MessageKind::Warning: return QStringLiteral("warning");
+    case pub::MessageKind::Information: return QStringLiteral("information");
+    case pub::MessageKind::Message: return QStringLiteral("message");
+    case pub::MessageKind::YesNo:
+    case pub::MessageKind::YesNoCancel:
+    case pub::MessageKind::OkCancel: return QStringLiteral("question");
+    }
+    return QStringLiteral("message");
+}
+
+QString paramText(const QnVariant &v)
+{
+    if (v.type() == QnVariant::Type::Object)
+        return v.toPointer() ? QStringLiteral("<object>") : QStringLiteral("<null>");
+    return v.toString();
+}
+
+// Loads the package as the host does, calls note_Call once and prints the
+// result, the parameters after the call and every message shown. Questions are
+// answered Yes; modal windows are closed with Cancel. The exit code is 0 also
+// when the package refused (the result says so).
+int cmdCall(const QStringList &args)
+{
+    QStringList positional;
+    QString login = QStringLiteral("admin");
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--user")) {
+            if (i + 1 >= args.size())
+                return usage();
+            login = args[++i];
+        } else {
+            positional << args[i];
+        }
+    }
+    if (positional.size() < 3)
+        return usage();
+    QnParams params;
+    for (const QString &pair : positional.mid(3)) {
+        const int eq = pair.indexOf(u'=');
+        if (eq <= 0) {
+            printErr(QStringLiteral("参数格式应为 NAME=VALUE: %1").arg(pair));
+            return 2;
+        }
+        const QString value = pair.mid(eq + 1);
+        bool isInt = false;
+        const int number = value.toInt(&isInt);
+        params.AddValue(pair.left(eq), isInt ? QnVariant(number) : QnVariant(value));
+    }
+
+    auto books = notedb::openBooks(positional[0]);
+    const QVariant userId = books->scalar(QStringLiteral("select OPERATEID from operatormth where LOGINNAME = :l"),
+                                          {{QStringLiteral("l"), login}});
+    if (userId.isNull()) {
+        printErr(QStringLiteral("没有此用户: %1").arg(login));
+        return 1;
+    }
+    SetStartupDB(books.get());
+    SetCurrentUser(userId.toInt());
+    pub::ScriptedMessageService messages;
+    pub::ScriptedModalService modal;
+    pub::setMessageService(&messages);
+    pub::setModalService(&modal);
+
+    const QString file = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libpk_note.so"));
+    QLibrary library(file);
+    if (!library.load()) {
+        printErr(QStringLiteral("无法加载业务包 %1: %2").arg(file, library.errorString()));
+        return 1;
+    }
+    using LoadFn = void (*)();
+    auto load = reinterpret_cast<LoadFn>(library.resolve("noteLoad"));
+    auto call = reinterpret_cast<GlobalFunction>(library.resolve("note_Call"));
+    if (!load || !call) {
+        printErr(QStringLiteral("业务包 %1 缺少入口 %2").arg(file, !load ? QStringLiteral("noteLoad")
+                                                                             : QStringLiteral("note_Call")));
+        return 1;
+    }
+    load();
+    const long result = call(positional[1], positional[2], &params);
+
+    QTextStream out(stdout);
+    out.setEncoding(QStringConverter::Utf8);
+    out << QStringLiteral("result=0x%1").arg(quint32(result), 8, 16, QLatin1Char('0')) << '\n';
+    for (const QnParams::Entry &e : params)
+        out << e.name << '=' << paramText(e.value) << '\n';
+    for (const pub::MessageRecord &m : messages.records()) {
+        QString text = m.text;
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\\n")).replace(u'\n', QStringLiteral("\\n"));
+        out << "message: " << messageKind(m.kind) << ": " << text << '\n';
+    }
+    out.flush();
+    pub::setMessageService(nullptr);
+    pub::setModalService(nullptr);
+    SetStartupDB(nullptr);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // "call" loads the package's windows, so it needs a widgets application;
+    // without a display it runs offscreen.
+    const bool widgets = argc > 1 && qstrcmp(argv[1], "call") == 0;
+    if (widgets && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application;
+    if (widgets)
+        application = std::make_unique<QApplication>(argc, argv);
+    else
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication &app = *application;
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
         return usage();
@@ -101,6 +221,8 @@ int main(int argc, char **argv)
             return cmdInit(args);
         if (cmd == QLatin1String("sql"))
             return cmdSql(args);
+        if (cmd == QLatin1String("call"))
+            return cmdCall(args);
     } catch (const std::exception &e) {
         printErr(QString::fromUtf8(e.what()));
         return 1;

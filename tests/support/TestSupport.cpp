@@ -24,10 +24,17 @@ std::unique_ptr<db::Database> freshBooks(const QString &path, bool demo)
 QString binDir()
 {
     const QByteArray env = qgetenv("PK_NOTE_BIN");
-    return env.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(env);
+    if (!env.isEmpty())
+        return QString::fromLocal8Bit(env);
+    // Test programs are built beside the programs and libraries they drive.
+    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
 }
 
-QString sourceDir() { return QString::fromLocal8Bit(qgetenv("PK_NOTE_SOURCE")); }
+QString sourceDir()
+{
+    const QByteArray env = qgetenv("PK_NOTE_SOURCE");
+    return env.isEmpty() ? QStringLiteral(PK_NOTE_SOURCE_DIR) : QString::fromLocal8Bit(env);
+}
 
 RunResult runProgram(const QString &program, const QStringList &args, const QByteArray &input, int timeoutMs)
 {

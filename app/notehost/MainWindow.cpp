@@ -1,0 +1,230 @@
+#include "MainWindow.h"
+
+#include "HostFunctions.h"
+#include "NavigatorForm.h"
+
+#include "Globals.h"
+#include "Messages.h"
+#include "Privileges.h"
+#include "Registry.h"
+#include "SysParams.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QStatusBar>
+
+namespace notehost {
+
+namespace {
+
+const PrivilegedForm *registeredForm(const QString &name)
+{
+    for (const PrivilegedForm &f : RegisteredForms())
+        if (f.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &f;
+    return nullptr;
+}
+
+bool functionRegistered(const QString &name)
+{
+    return RegisteredFunctions().contains(name, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+MainWindow::MainWindow(const QString &booksPath, QWidget *parent) : QMainWindow(parent), m_booksPath(booksPath)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("业务单据 - %1").arg(booksPath));
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("MdiArea"));
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+    setMdiArea(m_mdi);
+
+    auto *dock = new QDockWidget(QStringLiteral("导航器"), this);
+    dock->setObjectName(QStringLiteral("NavigatorDock"));
+    m_navigator = new NavigatorForm(dock);
+    dock->setWidget(m_navigator);
+    addDockWidget(Qt::LeftDockWidgetArea, dock);
+    connect(m_navigator, &NavigatorForm::openRequested, this, &MainWindow::openForm);
+
+    m_user = new QLabel(this);
+    m_user->setObjectName(QStringLiteral("lblUser"));
+    m_period = new QLabel(this);
+    m_period->setObjectName(QStringLiteral("lblPeriod"));
+    m_books = new QLabel(this);
+    m_books->setObjectName(QStringLiteral("lblDatabase"));
+    statusBar()->addWidget(m_user);
+    statusBar()->addWidget(m_period);
+    statusBar()->addWidget(m_books, 1);
+
+    buildMenus();
+    auto *window = menuBar()->addMenu(QStringLiteral("窗口"));
+    window->setObjectName(QStringLiteral("muWindow"));
+    window->addAction(dock->toggleViewAction());
+    dock->toggleViewAction()->setObjectName(QStringLiteral("actNavigator"));
+    window->addSeparator();
+    QAction *a = window->addAction(QStringLiteral("层叠"), m_mdi, &QMdiArea::cascadeSubWindows);
+    a->setObjectName(QStringLiteral("actCascade"));
+    a = window->addAction(QStringLiteral("平铺"), m_mdi, &QMdiArea::tileSubWindows);
+    a->setObjectName(QStringLiteral("actTile"));
+    a = window->addAction(QStringLiteral("全部关闭"), m_mdi, &QMdiArea::closeAllSubWindows);
+    a->setObjectName(QStringLiteral("actCloseAll"));
+    window->addSeparator();
+    a = window->addAction(QStringLiteral("退出"), this, &QWidget::close);
+    a->setObjectName(QStringLiteral("actExit"));
+
+    refreshMenus();
+    refreshStatus();
+    resize(1280, 800);
+}
+
+MainWindow::~MainWindow()
+{
+    if (mdiArea() == m_mdi)
+        setMdiArea(nullptr);
+}
+
+void MainWindow::buildMenus()
+{
+    QHash<QString, QMenu *> menus;
+    const QStringList areas = menuAreas();
+    for (int i = 0; i < areas.size(); ++i) {
+        QMenu *m = menuBar()->addMenu(areas[i]);
+        m->setObjectName(QStringLiteral("mu%1").arg(i + 1));
+        menus.insert(areas[i], m);
+    }
+    const QVector<MenuEntry> &entries = menuEntries();
+    for (int i = 0; i < entries.size(); ++i) {
+        const MenuEntry &e = entries[i];
+        QMenu *m = menus.value(e.area);
+        // Entries the package runs through its own functions come after a line.
+        if (e.function != QLatin1String("SHOWNOTEFORM") && i > 0 && entries[i - 1].area == e.area &&
+            entries[i - 1].function == QLatin1String("SHOWNOTEFORM"))
+            m->addSeparator();
+        QAction *a = m->addAction(e.caption);
+        const QString id = e.formName.isEmpty() || e.argument.endsWith(QLatin1String("_INIT"))
+                               ? (e.argument.isEmpty() ? e.function : e.argument)
+                               : e.formName;
+        a->setObjectName(QStringLiteral("act") + id);
+        connect(a, &QAction::triggered, this, [this, i] { openEntry(i); });
+        m_entries.push_back({e, a});
+    }
+}
+
+bool MainWindow::entryAvailable(const MenuEntry &e, QString *why)
+{
+    auto refuse = [why](const QString &text) {
+        if (why)
+            *why = text;
+        return false;
+    };
+    int privilege = e.privilegeId;
+    if (!e.formName.isEmpty()) {
+        const PrivilegedForm *f = registeredForm(e.formName);
+        if (!f || !f->factory)
+            return refuse(QStringLiteral("尚未提供此窗口"));
+        if (!privilege)
+            privilege = f->privilegeId;
+    }
+    if (!functionRegistered(e.function))
+        return refuse(QStringLiteral("业务包没有提供功能 %1").arg(e.function));
+    if (privilege && e.action && !GetUPrivilegeItem(privilege, e.action))
+        return refuse(QStringLiteral("没有%1权限").arg(PrivilegeActionName(e.action)));
+    return true;
+}
+
+bool MainWindow::formAvailable(const QString &formName)
+{
+    for (const MenuEntry &e : menuEntries())
+        if (e.formName.compare(formName, Qt::CaseInsensitive) == 0)
+            return entryAvailable(e);
+    return false;
+}
+
+void MainWindow::refreshMenus()
+{
+    for (EntryAction &ea : m_entries) {
+        QString why;
+        const bool on = entryAvailable(ea.entry, &why);
+        ea.action->setEnabled(on);
+        ea.action->setStatusTip(on ? ea.entry.formName : why);
+        ea.action->setToolTip(ea.action->statusTip());
+    }
+    m_navigator->updateEnabled(&MainWindow::formAvailable);
+}
+
+void MainWindow::refreshStatus()
+{
+    m_user->setText(QStringLiteral("操作员: %1").arg(g_asUserName));
+    const QString year = LookupSysParam(QStringLiteral("PosYear"));
+    const QString month = LookupSysParam(QStringLiteral("PosMonth"));
+    m_period->setText(QStringLiteral("会计期间: %1-%2 (%3 至 %4)")
+                          .arg(year, month.rightJustified(2, u'0'),
+                               GetFirstDayOfPosMonth().toString(QStringLiteral("yyyy-MM-dd")),
+                               GetLastDayOfPosMonth().toString(QStringLiteral("yyyy-MM-dd"))));
+    m_books->setText(QStringLiteral("帐套: %1").arg(m_booksPath));
+}
+
+QString MainWindow::statusText() const
+{
+    return m_user->text() + u'\n' + m_period->text() + u'\n' + m_books->text();
+}
+
+QPixmap MainWindow::snapshot(const QString &menuTitle)
+{
+    QPixmap shot = grab();
+    if (menuTitle.isEmpty())
+        return shot;
+    for (QAction *a : menuBar()->actions()) {
+        QMenu *m = a->menu();
+        if (!m || a->text() != menuTitle)
+            continue;
+        m->ensurePolished();
+        m->adjustSize();
+        menuBar()->setActiveAction(a);
+        shot = grab();
+        const QPoint at = menuBar()->mapTo(this, menuBar()->actionGeometry(a).bottomLeft());
+        QPainter p(&shot);
+        p.drawPixmap(at, m->grab());
+        menuBar()->setActiveAction(nullptr);
+        break;
+    }
+    return shot;
+}
+
+long MainWindow::openEntry(int index)
+{
+    if (index < 0 || index >= m_entries.size())
+        return 0;
+    const MenuEntry &e = m_entries[index].entry;
+    try {
+        // The cost calculation reports into its parameters; the others take none
+        // (FINDNOTE then opens the finder on the first note type).
+        QnParams params;
+        QnParams *p = e.function == QLatin1String("COSTCACULATE") ? &params : nullptr;
+        return GlobalCall(e.function, e.argument, p);
+    } catch (const std::exception &ex) {
+        ShowError(ex);
+    }
+    return long(0x80004005);
+}
+
+long MainWindow::openForm(const QString &formName)
+{
+    for (int i = 0; i < m_entries.size(); ++i)
+        if (m_entries[i].entry.formName.compare(formName, Qt::CaseInsensitive) == 0)
+            return openEntry(i);
+    return 0;
+}
+
+} // namespace notehost

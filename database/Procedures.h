@@ -1,0 +1,24 @@
+#pragma once
+// Server procedures and postings of the document framework and the money notes,
+// registered with the database layer by name.
+
+#include "db/Database.h"
+
+#include <QDate>
+
+namespace notedb {
+
+// The print register: usrprocnoteprintabth_insert, usrprocnoteprintabth_delete
+// and usrprocnoteprintabth_update (idempotent).
+void registerFrameworkProcedures();
+
+// The postings of the bank deposit/withdrawal, expense and other-income notes
+// on audit, and their reversal on un-audit (idempotent).
+void registerMoneyPostings();
+
+// Demo notes of types 51, 52 and 53 (audited and entered), the expense and
+// income items, and opening balances of the demo accounts. Needs the demo
+// master data; dates fall in the month of `today`.
+void createMoneyDemo(db::Database &database, const QDate &today);
+
+} // namespace notedb

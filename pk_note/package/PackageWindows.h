@@ -1,0 +1,71 @@
+#pragma once
+// Windows of the package by class name, and what note_Call needs of the
+// windows that later units build (pickers, finder, template manager, cost
+// dialog). A unit makes its class known with a registrar in its .cpp:
+//     static pk_note::FormClassRegistrar reg("TPBuyForm", [](QWidget *o) { return new TPBuyForm(o); });
+// noteLoad hands the factory of each registered form to the host; a class
+// nobody registered yet goes to the host with a null factory.
+
+#include <QString>
+
+#include <functional>
+
+class QObject;
+class QWidget;
+
+namespace pk_note {
+
+using WindowFactory = std::function<QWidget *(QWidget *owner)>;
+
+void RegisterFormClass(const QString &className, WindowFactory factory);
+// Null when the class is not built (yet).
+WindowFactory FormClassFactory(const QString &className);
+// A new window of the class, or null when the class is not built.
+QWidget *CreateFormClass(const QString &className, QWidget *owner = nullptr);
+
+struct FormClassRegistrar {
+    FormClassRegistrar(const char *className, WindowFactory factory);
+};
+
+// Supplier, customer and employee pickers (TPickpartnerForm, TPickClientForm,
+// TPickEmpForm). Modal result 1 means OK.
+class IPicker {
+public:
+    virtual ~IPicker() = default;
+    virtual void Clear() = 0;
+    virtual void SetCurrentId(int id) = 0;
+    virtual int SelectedId() const = 0;
+};
+
+// The print-template manager (TparentSamForm): gets the calling combo's tag and
+// the combo before it is shown; modal result 1 = a new row (go last), 2 = go first.
+class ITemplateManager {
+public:
+    virtual ~ITemplateManager() = default;
+    virtual void SetTemplateCombo(int tag, QObject *combo) = 0;
+};
+
+// The document finder (TFindnoteForm): selects a note type in its list and refreshes.
+class INoteFinder {
+public:
+    virtual ~INoteFinder() = default;
+    virtual void SelectNoteType(int noteType) = 0;
+};
+
+// The cost-calculation dialog (TCostCaculatorForm); modal result 1 = done.
+class ICostCalculator {
+public:
+    virtual ~ICostCalculator() = default;
+    virtual void SetRecalculate(bool recalculate) = 0;
+};
+
+// A master-detail window that picks commodities for a commodity combo.
+class ICommodityPickHost {
+public:
+    virtual ~ICommodityPickHost() = default;
+    // The data source of the detail lines (compared with the combo's "dataSource").
+    virtual QObject *DetailDataSource() const = 0;
+    virtual void PickCommodity(bool detailCombo) = 0;
+};
+
+} // namespace pk_note

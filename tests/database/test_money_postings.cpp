@@ -1,0 +1,339 @@
+// Postings of the bank deposit/withdrawal, expense and other-income notes,
+// driven by the state-change statements exactly as the framework sends them.
+
+#include "TestSupport.h"
+
+#include "Procedures.h"
+#include "notedb.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using db::DbError;
+
+namespace {
+
+class MoneyPostings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        notedb::registerMoneyPostings();
+        books = testsupport::freshBooks(folder.file(QStringLiteral("books.db")));
+        // 1 cash 1000, 2 bank 5000, 3 closed, 4 a shop's petty cash 200.
+        books->exec(QStringLiteral(
+            "insert into accountacth (ACCOUNTID, CODE, NAME, BALANCE, SHOPERATEID, CLOSED) values "
+            "(1, '01', '现金', 1000, 0, 0), (2, '02', '工商银行', 5000, 0, 0), (3, '03', '旧帐户', 50, 0, 1), "
+            "(4, '04', '分店备用金', 200, 1, 0)"));
+    }
+
+    void move(qint64 id, int out, int in, double amount, int state = 0)
+    {
+        books->exec(QStringLiteral("insert into movebth (NOTEID, NOTECODE, NOTEDATE, NOTESTATE, OPERATEID, OUTACCOUNTID, "
+                                   "INACCOUNTID, AMOUNT) values (%1, 'YHCQ-%1', '2024-02-10', %5, 1, %2, %3, %4)")
+                        .arg(id)
+                        .arg(out)
+                        .arg(in)
+                        .arg(amount)
+                        .arg(state));
+    }
+    // Master AMOUNT as the window stores it; lines as given.
+    void withLines(const QString &table, qint64 id, int account, double amount, const QList<double> &lines)
+    {
+        books->exec(QStringLiteral("insert into %1 (NOTEID, NOTECODE, NOTEDATE, NOTESTATE, OPERATEID, ACCOUNTID, AMOUNT) "
+                                   "values (%2, 'N-%2', '2024-02-11', 0, 1, %3, %4)")
+                        .arg(table)
+                        .arg(id)
+                        .arg(account)
+                        .arg(amount));
+        int no = 0;
+        for (double a : lines)
+            books->exec(QStringLiteral("insert into %1detail (NOTEID, ITEMSNO, IETYPESID, AMOUNT) values (%2, %3, 1, %4)")
+                            .arg(table)
+                            .arg(id)
+                            .arg(++no)
+                            .arg(a));
+    }
+    // The framework's statements.
+    void audit(const QString &table, qint64 id)
+    {
+        books->exec(QStringLiteral("Update ") + table + QStringLiteral(" Set noteState=1, chkorid=1 where noteState=0 and noteID=") +
+                    QString::number(id));
+    }
+    void unaudit(const QString &table, qint64 id)
+    {
+        books->exec(QStringLiteral("Update ") + table + QStringLiteral(" Set noteState=0, chkorid=null where noteState=1 and noteID=") +
+                    QString::number(id));
+    }
+    QString auditError(const QString &table, qint64 id, bool un = false)
+    {
+        try {
+            un ? unaudit(table, id) : audit(table, id);
+        } catch (const DbError &e) {
+            return e.text();
+        }
+        return {};
+    }
+
+    double balance(int account)
+    {
+        return books->scalar(QStringLiteral("select BALANCE from accountacth where ACCOUNTID=%1").arg(account)).toDouble();
+    }
+    int state(const QString &table, qint64 id)
+    {
+        return books->scalar(QStringLiteral("select NOTESTATE from %1 where NOTEID=%2").arg(table).arg(id)).toInt();
+    }
+    // "account:in:out:balance" per flow row of the note, in posting order.
+    QStringList flows(int type, qint64 id)
+    {
+        QStringList out;
+        for (const auto &r : books->select(QStringLiteral("select ACCOUNTID, INAMT, OUTAMT, BALANCE from accountflowaath "
+                                                          "where NOTETYPE=%1 and NOTEID=%2 order by ID")
+                                               .arg(type)
+                                               .arg(id))
+                                 .rows)
+            out << QStringLiteral("%1:%2:%3:%4").arg(r[0].toInt()).arg(r[1].toDouble()).arg(r[2].toDouble()).arg(r[3].toDouble());
+        return out;
+    }
+    int flowCount() { return books->scalar(QStringLiteral("select count(*) from accountflowaath")).toInt(); }
+    // Each account's rows chain from its opening balance to its balance now.
+    void expectChainsWhole(const QHash<int, double> &opening)
+    {
+        for (auto it = opening.constBegin(); it != opening.constEnd(); ++it) {
+            double running = it.value();
+            for (const auto &r : books->select(QStringLiteral("select INAMT, OUTAMT, BALANCE from accountflowaath "
+                                                              "where ACCOUNTID=%1 order by ID")
+                                                   .arg(it.key()))
+                                     .rows) {
+                running += r[0].toDouble() - r[1].toDouble();
+                EXPECT_NEAR(r[2].toDouble(), running, 1e-6) << "account " << it.key();
+            }
+            EXPECT_NEAR(balance(it.key()), running, 1e-6) << "account " << it.key();
+        }
+    }
+
+    const QString movebth = QStringLiteral("movebth");
+    const QString expenseath = QStringLiteral("expenseath");
+    const QString incomebth = QStringLiteral("InComebth");
+    testsupport::TempFolder folder;
+    std::unique_ptr<db::Database> books;
+};
+
+TEST_F(MoneyPostings, MoveNoteMovesTheAmountAndUnauditRestores)
+{
+    move(5, 1, 2, 300.25);
+    EXPECT_EQ(flowCount(), 0); // an entered note posts nothing
+    audit(movebth, 5);
+    EXPECT_EQ(state(movebth, 5), 1);
+    EXPECT_DOUBLE_EQ(balance(1), 699.75);
+    EXPECT_DOUBLE_EQ(balance(2), 5300.25);
+    EXPECT_EQ(flows(51, 5), (QStringList{"1:0:300.25:699.75", "2:300.25:0:5300.25"}));
+    EXPECT_EQ(books->scalar(QStringLiteral("select CHKORID from accountflowaath where NOTEID=5 and ACCOUNTID=1")).toInt(), 1);
+
+    audit(movebth, 5); // the guard "noteState=0" makes a second audit change nothing
+    EXPECT_DOUBLE_EQ(balance(1), 699.75);
+
+    unaudit(movebth, 5);
+    EXPECT_EQ(state(movebth, 5), 0);
+    EXPECT_DOUBLE_EQ(balance(1), 1000);
+    EXPECT_DOUBLE_EQ(balance(2), 5000);
+    EXPECT_EQ(flowCount(), 0);
+
+    // Void and un-void of an entered note post nothing.
+    books->exec(QStringLiteral("Update movebth Set noteState=2 where noteState=0 and noteID=5"));
+    EXPECT_EQ(state(movebth, 5), 2);
+    books->exec(QStringLiteral("Update movebth Set noteState=0 where  noteState=2 and noteID=5"));
+    EXPECT_EQ(state(movebth, 5), 0);
+    EXPECT_DOUBLE_EQ(balance(1), 1000);
+    EXPECT_DOUBLE_EQ(balance(2), 5000);
+    EXPECT_EQ(flowCount(), 0);
+
+    // A shop's account may take part in a transfer.
+    move(6, 2, 4, 100);
+    audit(movebth, 6);
+    EXPECT_DOUBLE_EQ(balance(4), 300);
+}
+
+TEST_F(MoneyPostings, ExpenseAndIncomePostTheMasterAmountOnTheirAccount)
+{
+    withLines(expenseath, 5, 2, 250, {200, 50});
+    withLines(incomebth, 5, 1, 80.5, {80.5});
+    audit(expenseath, 5);
+    EXPECT_DOUBLE_EQ(balance(2), 4750);
+    EXPECT_EQ(flows(52, 5), QStringList{"2:0:250:4750"});
+    audit(incomebth, 5);
+    EXPECT_DOUBLE_EQ(balance(1), 1080.5);
+    EXPECT_EQ(flows(53, 5), QStringList{"1:80.5:0:1080.5"});
+    // Same note id, other type: each note reverses only its own rows.
+    unaudit(expenseath, 5);
+    EXPECT_DOUBLE_EQ(balance(2), 5000);
+    EXPECT_TRUE(flows(52, 5).isEmpty());
+    EXPECT_EQ(flows(53, 5).size(), 1);
+    EXPECT_DOUBLE_EQ(balance(1), 1080.5);
+    // The amount is the master's even when the lines disagree.
+    books->exec(QStringLiteral("update expenseath set AMOUNT = 120 where NOTEID = 5"));
+    audit(expenseath, 5);
+    EXPECT_DOUBLE_EQ(balance(2), 4880);
+}
+
+TEST_F(MoneyPostings, PostingsFollowTheCallersTransaction)
+{
+    move(5, 1, 2, 400);
+    books->beginTran();
+    audit(movebth, 5);
+    EXPECT_DOUBLE_EQ(balance(1), 600); // posted before the commit, inside the transaction
+    EXPECT_EQ(flowCount(), 2);
+    books->rollbackTran();
+    EXPECT_EQ(state(movebth, 5), 0);
+    EXPECT_DOUBLE_EQ(balance(1), 1000);
+    EXPECT_DOUBLE_EQ(balance(2), 5000);
+    EXPECT_EQ(flowCount(), 0);
+
+    books->beginTran();
+    audit(movebth, 5);
+    books->commitTran();
+    EXPECT_DOUBLE_EQ(balance(2), 5400);
+
+    books->beginTran();
+    unaudit(movebth, 5);
+    EXPECT_DOUBLE_EQ(balance(2), 5000);
+    books->rollbackTran();
+    EXPECT_EQ(state(movebth, 5), 1);
+    EXPECT_DOUBLE_EQ(balance(2), 5400);
+    EXPECT_EQ(flowCount(), 2);
+}
+
+TEST_F(MoneyPostings, ImpossiblePostingsLeaveTheNoteUnaudited)
+{
+    move(1, 1, 3, 10);        // closed receiving account
+    move(2, 1, 9, 10);        // unknown account
+    move(3, 1, 1, 10);        // same account both sides
+    move(4, 1, 2, 0);         // nothing to move
+    withLines(expenseath, 5, 0, 30, {30}); // no account
+    withLines(incomebth, 6, 3, 30, {30});  // closed account
+
+    EXPECT_EQ(auditError(movebth, 1), QStringLiteral("帐户[旧帐户]已经被停用不能审核。"));
+    EXPECT_EQ(auditError(movebth, 2), QStringLiteral("单据[YHCQ-2]的收款帐户不存在(帐户ID 9),不能审核。"));
+    EXPECT_EQ(auditError(movebth, 3), QStringLiteral("付款帐户不能和收款帐户一样."));
+    EXPECT_EQ(auditError(movebth, 4), QStringLiteral("单据[YHCQ-4]的金额必须大于零,不能审核。"));
+    EXPECT_EQ(auditError(expenseath, 5), QStringLiteral("单据[N-5]没有指定结算帐户,不能审核。"));
+    EXPECT_EQ(auditError(incomebth, 6), QStringLiteral("帐户[旧帐户]已经被停用不能审核。"));
+    for (qint64 id : {1, 2, 3, 4})
+        EXPECT_EQ(state(movebth, id), 0) << id;
+    EXPECT_EQ(state(expenseath, 5), 0);
+    EXPECT_EQ(state(incomebth, 6), 0);
+    EXPECT_DOUBLE_EQ(balance(1), 1000); // the paying side of note 1 was checked before any write
+    EXPECT_EQ(flowCount(), 0);
+
+    // Inside the caller's transaction the error reaches the caller, who rolls back.
+    books->beginTran();
+    EXPECT_FALSE(auditError(movebth, 1).isEmpty());
+    books->rollbackTran();
+    EXPECT_EQ(state(movebth, 1), 0);
+    EXPECT_DOUBLE_EQ(balance(1), 1000);
+
+    // An account closed after the audit blocks the un-audit as well.
+    move(7, 1, 2, 10);
+    audit(movebth, 7);
+    books->exec(QStringLiteral("update accountacth set CLOSED = 1 where ACCOUNTID = 2"));
+    EXPECT_EQ(auditError(movebth, 7, true), QStringLiteral("帐户[工商银行]已经被停用不能反审核。"));
+    EXPECT_EQ(state(movebth, 7), 1);
+    EXPECT_DOUBLE_EQ(balance(1), 990);
+    EXPECT_EQ(flowCount(), 2);
+}
+
+TEST_F(MoneyPostings, ReversalKeepsTheRunningBalancesOfLaterRows)
+{
+    move(1, 1, 2, 100);
+    withLines(expenseath, 2, 1, 40, {40});
+    withLines(incomebth, 3, 1, 15, {15});
+    audit(movebth, 1);
+    audit(expenseath, 2);
+    audit(incomebth, 3);
+    EXPECT_EQ(flows(53, 3), QStringList{"1:15:0:875"});
+    unaudit(movebth, 1); // the oldest rows go; later rows of account 1 no longer count its 100
+    EXPECT_EQ(flows(52, 2), QStringList{"1:0:40:960"});
+    EXPECT_EQ(flows(53, 3), QStringList{"1:15:0:975"});
+    expectChainsWhole({{1, 1000}, {2, 5000}});
+    audit(movebth, 1);
+    expectChainsWhole({{1, 1000}, {2, 5000}});
+    EXPECT_DOUBLE_EQ(balance(1), 875);
+}
+
+TEST_F(MoneyPostings, InsertsDeletesAndDisabledTriggers)
+{
+    // A note inserted already audited is posted at once.
+    move(1, 2, 1, 250, 1);
+    EXPECT_DOUBLE_EQ(balance(1), 1250);
+
+    // Deleting an audited note reverses it; deleting any note drops its lines.
+    withLines(expenseath, 2, 2, 70, {30, 40});
+    audit(expenseath, 2);
+    EXPECT_DOUBLE_EQ(balance(2), 4680);
+    books->exec(QStringLiteral("delete from expenseath where NOTEID = 2"));
+    EXPECT_DOUBLE_EQ(balance(2), 4750);
+    EXPECT_TRUE(flows(52, 2).isEmpty());
+    EXPECT_EQ(books->scalar(QStringLiteral("select count(*) from expenseathdetail where NOTEID = 2")).toInt(), 0);
+    withLines(incomebth, 3, 1, 5, {5});
+    books->exec(QStringLiteral("delete from InComebth where NOTEID = 3"));
+    EXPECT_EQ(books->scalar(QStringLiteral("select count(*) from InComebthdetail")).toInt(), 0);
+
+    // With the triggers off a state change is not posted; a later audit of a
+    // note whose posting is still there is refused rather than posted twice.
+    books->run(QStringLiteral("alter table movebth disable trigger all"));
+    unaudit(movebth, 1);
+    EXPECT_DOUBLE_EQ(balance(1), 1250);
+    books->run(QStringLiteral("alter table movebth enable trigger all"));
+    EXPECT_EQ(auditError(movebth, 1), QStringLiteral("单据[YHCQ-1]已经记帐,不能重复记帐。"));
+    EXPECT_EQ(state(movebth, 1), 0);
+    EXPECT_DOUBLE_EQ(balance(1), 1250);
+}
+
+TEST(MoneyDemo, DemoNotesArePostedAndRegistered)
+{
+    testsupport::TempFolder folder;
+    const QDate today(2024, 2, 10);
+    auto books = notedb::createBooks(folder.file(QStringLiteral("demo.db")), true, false, today,
+                                     [&](db::Database &d) { notedb::createMoneyDemo(d, today); });
+    const auto count = [&](const QString &sql) { return books->scalar(sql).toInt(); };
+    for (const char *table : {"movebth", "expenseath", "InComebth"}) {
+        const QString t = QString::fromLatin1(table);
+        EXPECT_GE(count(QStringLiteral("select count(*) from %1 where NOTESTATE=1").arg(t)), 1) << table;
+        EXPECT_GE(count(QStringLiteral("select count(*) from %1 where NOTESTATE=0").arg(t)), 1) << table;
+        // Keys handed out later come after the demo notes.
+        const qint64 top = books->scalar(QStringLiteral("select max(NOTEID) from %1").arg(t)).toLongLong();
+        EXPECT_GT(books->newKey(t), top) << table;
+    }
+    // Codes follow the numbering rule of the kind and month.
+    EXPECT_EQ(books->scalar(QStringLiteral("select min(NOTECODE) from expenseath")).toString(), QStringLiteral("FYKZ-2024-02-0001"));
+    // Every note is in the print register; only audited notes have flow rows.
+    EXPECT_EQ(count(QStringLiteral("select count(*) from noteprintabth where NOTETYPE in (51, 52, 53)")),
+              count(QStringLiteral("select (select count(*) from movebth) + (select count(*) from expenseath) + "
+                                   "(select count(*) from InComebth)")));
+    EXPECT_EQ(count(QStringLiteral("select count(*) from accountflowaath f where not exists (select 1 from expenseath e "
+                                   "where f.NOTETYPE = 52 and e.NOTEID = f.NOTEID and e.NOTESTATE = 1) and not exists "
+                                   "(select 1 from InComebth i where f.NOTETYPE = 53 and i.NOTEID = f.NOTEID and i.NOTESTATE = 1) "
+                                   "and not exists (select 1 from movebth m where f.NOTETYPE = 51 and m.NOTEID = f.NOTEID "
+                                   "and m.NOTESTATE = 1)")),
+              0);
+    EXPECT_GT(count(QStringLiteral("select count(*) from accountflowaath")), 0);
+    // Masters hold the total of their lines, and items have the right side.
+    EXPECT_EQ(count(QStringLiteral("select count(*) from expenseath m where abs(m.AMOUNT - (select sum(AMOUNT) from "
+                                   "expenseathdetail d where d.NOTEID = m.NOTEID)) > 0.0001")),
+              0);
+    EXPECT_EQ(count(QStringLiteral("select count(*) from expenseathdetail d join ietypelth i on i.IETYPESID = d.IETYPESID "
+                                   "where i.STYPE <> 0")),
+              0);
+    EXPECT_EQ(count(QStringLiteral("select count(*) from InComebthdetail d join ietypelth i on i.IETYPESID = d.IETYPESID "
+                                   "where i.STYPE <> 1")),
+              0);
+    // Balance = opening + flows for every account touched.
+    const db::ResultSet rs = books->select(QStringLiteral(
+        "select a.ACCOUNTID, a.BALANCE, (select BALANCE from accountflowaath f where f.ACCOUNTID = a.ACCOUNTID order by ID "
+        "desc limit 1) as LAST from accountacth a where exists (select 1 from accountflowaath f where f.ACCOUNTID = a.ACCOUNTID)"));
+    EXPECT_FALSE(rs.isEmpty());
+    for (int i = 0; i < rs.rows.size(); ++i)
+        EXPECT_NEAR(rs.value(i, QStringLiteral("BALANCE")).toDouble(), rs.value(i, QStringLiteral("LAST")).toDouble(), 1e-6);
+}
+
+} // namespace

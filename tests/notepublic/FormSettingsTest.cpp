@@ -1,0 +1,306 @@
+// Remembered master choices in "System.ini", the template per window class in
+// "PrintName.ini", and the subject and person choosers.
+
+#include "NotepublicFixture.h"
+
+#include "data/ClientDataSet.h"
+#include "data/DataSource.h"
+#include "widgets/LookupCombo.h"
+
+#include <QFile>
+#include <QWidget>
+
+using namespace notepublictest;
+
+namespace {
+
+// A document form as the routines see it: a master data set and its combos.
+struct Form {
+    QWidget window;
+    data::ClientDataSet master;
+    data::DataSource source{&master};
+    widgets::TRqLookupCombo *store;
+    widgets::TRqLookupCombo *payMethod;
+    widgets::TRqLookupCombo *employee; // not a remembered combo
+    QStringList changed;
+
+    explicit Form(const QString &name)
+    {
+        window.setObjectName(name);
+        master.AddField(QStringLiteral("NOTEID"), data::FieldType::Integer);
+        master.AddField(QStringLiteral("BUILDINGID"), data::FieldType::Integer);
+        master.AddField(QStringLiteral("PAYMETHODID"), data::FieldType::Integer);
+        master.AddField(QStringLiteral("EMPID"), data::FieldType::Integer);
+        master.AddField(QStringLiteral("NOTEKIND"), data::FieldType::Integer);
+        master.CreateDataSet();
+        for (int i = 0; i < master.FieldCount(); ++i)
+            master.FieldAt(i)->OnChange = [this](data::Field &f) { changed << f.FieldName(); };
+        store = combo(QStringLiteral("cmbBuildingID"), QStringLiteral("BUILDINGID"), QStringLiteral("dsStore"));
+        payMethod = combo(QStringLiteral("cmbPayMethod"), QStringLiteral("PAYMETHODID"), QStringLiteral("dsPayMethod"));
+        employee = combo(QStringLiteral("cmbEmp"), QStringLiteral("EMPID"), QStringLiteral("dsEmploy"));
+    }
+
+    widgets::TRqLookupCombo *combo(const QString &name, const QString &field, const QString &list)
+    {
+        auto *c = new widgets::TRqLookupCombo(&window, name);
+        c->setObjectName(name);
+        c->SetDataSource(&source);
+        c->SetDataField(field);
+        c->SetListSource(list);
+        return c;
+    }
+
+    void newNote()
+    {
+        master.Append();
+        master.FieldByName(QStringLiteral("NOTEID"))->SetValueSilent(-9999);
+        master.FieldByName(QStringLiteral("NOTEKIND"))->SetValueSilent(1);
+        changed.clear();
+    }
+};
+
+class FormSettingsTest : public NotepublicTest {
+protected:
+    QString iniText(const QString &name)
+    {
+        QFile f(m_folder.file(name));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+};
+
+} // namespace
+
+TEST_F(FormSettingsTest, SavedChoicesFillTheNextNewNote)
+{
+    {
+        Form form(QStringLiteral("PBuyForm"));
+        form.newNote();
+        form.master.FieldByName(QStringLiteral("BUILDINGID"))->SetValue(3);
+        form.master.FieldByName(QStringLiteral("PAYMETHODID"))->SetValue(2);
+        form.master.FieldByName(QStringLiteral("EMPID"))->SetValue(5);
+        form.master.Post();
+        SaveNoteDefaults(&form.window);
+    }
+    EXPECT_TRUE(errors().isEmpty());
+    EXPECT_EQ(ReadIniSection(QStringLiteral("System.ini"), QStringLiteral("PBuyForm")),
+              (QStringList{"BUILDINGID", "PAYMETHODID"}));
+    EXPECT_EQ(ReadIni(QStringLiteral("System.ini"), QStringLiteral("PBuyForm"), QStringLiteral("BUILDINGID")), "3");
+    EXPECT_EQ(ReadIni(QStringLiteral("System.ini"), QStringLiteral("PBuyForm"), QStringLiteral("PAYMETHODID")), "2");
+
+    Form form(QStringLiteral("PBuyForm"));
+    form.newNote();
+    LoadNoteDefaults(&form.window, &form.master);
+    EXPECT_TRUE(errors().isEmpty());
+    EXPECT_EQ(form.master.FieldByName(QStringLiteral("BUILDINGID"))->AsInteger(), 3);
+    EXPECT_EQ(form.master.FieldByName(QStringLiteral("PAYMETHODID"))->AsInteger(), 2);
+    EXPECT_TRUE(form.master.FieldByName(QStringLiteral("EMPID"))->IsNull());
+    EXPECT_EQ(form.master.FieldByName(QStringLiteral("NOTEKIND"))->AsInteger(), 1);
+    // Set as a user would choose them: the change rules run.
+    EXPECT_EQ(form.changed, (QStringList{"BUILDINGID", "PAYMETHODID"}));
+    EXPECT_EQ(form.store->text(), QStringLiteral("成品仓库"));
+
+    // Another form has its own section; a form without one is left alone.
+    Form sale(QStringLiteral("SaleForm"));
+    sale.newNote();
+    LoadNoteDefaults(&sale.window, &sale.master);
+    EXPECT_TRUE(sale.master.FieldByName(QStringLiteral("BUILDINGID"))->IsNull());
+    EXPECT_TRUE(sale.changed.isEmpty());
+}
+
+TEST_F(FormSettingsTest, RememberedValuesNoLongerListedOrUnknownAreSkipped)
+{
+    WriteIni(QStringLiteral("System.ini"), QStringLiteral("SaleForm"), QStringLiteral("BUILDINGID"), QStringLiteral("99"));
+    WriteIni(QStringLiteral("System.ini"), QStringLiteral("SaleForm"), QStringLiteral("PAYMETHODID"), QString());
+    WriteIni(QStringLiteral("System.ini"), QStringLiteral("SaleForm"), QStringLiteral("NOTEKIND"), QStringLiteral("2"));
+    WriteIni(QStringLiteral("System.ini"), QStringLiteral("SaleForm"), QStringLiteral("NOSUCHFIELD"), QStringLiteral("1"));
+    Form form(QStringLiteral("SaleForm"));
+    form.newNote();
+    LoadNoteDefaults(&form.window, &form.master);
+    EXPECT_TRUE(errors().isEmpty());
+    EXPECT_TRUE(form.master.FieldByName(QStringLiteral("BUILDINGID"))->IsNull()); // store 99 is not in the list
+    EXPECT_TRUE(form.master.FieldByName(QStringLiteral("PAYMETHODID"))->IsNull());
+    EXPECT_EQ(form.master.FieldByName(QStringLiteral("NOTEKIND"))->AsInteger(), 2); // a field without a combo
+    EXPECT_EQ(form.changed, (QStringList{"NOTEKIND"}));
+}
+
+TEST_F(FormSettingsTest, FailuresAreShownAndTheDocumentGoesOn)
+{
+    Form form(QStringLiteral("PBuyForm"));
+    form.newNote();
+    form.master.FieldByName(QStringLiteral("BUILDINGID"))->SetValue(1);
+
+    SetProgramFolder(QStringLiteral("/proc/no-such-folder"));
+    EXPECT_NO_THROW(SaveNoteDefaults(&form.window));
+    EXPECT_EQ(errors(), (QStringList{QStringLiteral("保存单据设置出错。")}));
+    SetProgramFolder(m_folder.path());
+
+    WriteIni(QStringLiteral("System.ini"), QStringLiteral("PBuyForm"), QStringLiteral("BUILDINGID"), QStringLiteral("2"));
+    form.master.FieldByName(QStringLiteral("BUILDINGID"))->OnChange = [](data::Field &) {
+        throw data::DataSetError(QStringLiteral("仓库已停用"));
+    };
+    m_messages.clear();
+    EXPECT_NO_THROW(LoadNoteDefaults(&form.window, &form.master));
+    EXPECT_EQ(errors(), (QStringList{QStringLiteral("自动填充单据出错。")}));
+    EXPECT_EQ(form.master.State(), data::DataSetState::Insert);
+}
+
+TEST_F(FormSettingsTest, TemplateChoicePerWindowClass)
+{
+    PrintChoice none = ReadPrintChoice(QStringLiteral("TPBuyForm"));
+    EXPECT_EQ(none.id, 0);
+    EXPECT_TRUE(none.formName.isEmpty());
+
+    WritePrintChoice(QStringLiteral("TPBuyForm"), {QStringLiteral("采购开单(套打)"), 6004});
+    WritePrintChoice(QStringLiteral("TSaleForm"), {QStringLiteral("销售开单"), 12});
+    const PrintChoice buy = ReadPrintChoice(QStringLiteral("tpbuyform"));
+    EXPECT_EQ(buy.formName, QStringLiteral("采购开单(套打)"));
+    EXPECT_EQ(buy.id, 6004);
+    EXPECT_EQ(ReadPrintChoice(QStringLiteral("TSaleForm")).id, 12);
+    EXPECT_TRUE(iniText(QStringLiteral("PrintName.ini"))
+                    .contains(QStringLiteral("[TPBUYFORM]\nFORMNAME=采购开单(套打)\nID=6004\n")));
+    EXPECT_TRUE(errors().isEmpty());
+
+    SetProgramFolder(QStringLiteral("/proc/no-such-folder"));
+    WritePrintChoice(QStringLiteral("TPBuyForm"), {QStringLiteral("x"), 1});
+    EXPECT_EQ(errors().size(), 1);
+    SetProgramFolder(m_folder.path());
+    EXPECT_EQ(ReadPrintChoice(QStringLiteral("TPBuyForm")).id, 6004);
+}
+
+namespace {
+
+struct FinanceCall {
+    int calls = 0;
+    QString function, argument;
+    int inSubject = -1;
+    std::optional<int> answer;
+    long result = 0;
+};
+FinanceCall g_finance;
+
+long financeStub(const QString &function, const QString &argument, QnParams *params)
+{
+    ++g_finance.calls;
+    g_finance.function = function;
+    g_finance.argument = argument;
+    g_finance.inSubject = params && params->FindValue(QStringLiteral("INSUBID"))
+        ? params->GetValue(QStringLiteral("INSUBID")).toInt()
+        : -1;
+    if (params && g_finance.answer)
+        params->AddValue(QStringLiteral("SUBJECTID"), *g_finance.answer);
+    return g_finance.result;
+}
+
+} // namespace
+
+TEST_F(FormSettingsTest, SubjectIsChosenThroughTheFinancePackage)
+{
+    // Without the finance package nothing is chosen.
+    EXPECT_EQ(ChooseSubject(7), std::nullopt);
+
+    RegistFunction(QStringLiteral("SHOWFINANCEFORM"), financeStub);
+    g_finance = {};
+    g_finance.answer = 1122;
+    EXPECT_EQ(ChooseSubject(7), 1122);
+    EXPECT_EQ(g_finance.calls, 1);
+    EXPECT_EQ(g_finance.function, QStringLiteral("SHOWFINANCEFORM"));
+    EXPECT_EQ(g_finance.argument, QStringLiteral("SELECTSUBJECTID"));
+    EXPECT_EQ(g_finance.inSubject, 7);
+
+    g_finance.answer.reset(); // cancelled: nothing comes back
+    EXPECT_EQ(ChooseSubject(1122), std::nullopt);
+    EXPECT_EQ(g_finance.inSubject, 1122);
+
+    g_finance.answer = 5;
+    g_finance.result = 0x80004005L; // refused
+    EXPECT_EQ(ChooseSubject(0), std::nullopt);
+    g_finance = {};
+}
+
+namespace {
+
+class FakeEmployeePicker : public EmployeePicker {
+public:
+    QWidget window;
+    int clears = 0;
+    qint64 current = -1;
+    qint64 selected = 0;
+    static inline FakeEmployeePicker *last = nullptr;
+
+    FakeEmployeePicker()
+    {
+        window.setObjectName(QStringLiteral("PickEmpForm"));
+        last = this;
+    }
+    ~FakeEmployeePicker() override { last = nullptr; }
+    QWidget *Window() override { return &window; }
+    void Clear() override
+    {
+        ++clears;
+        current = 0;
+    }
+    void SetCurrentId(qint64 id) override { current = id; }
+    qint64 SelectedId() const override { return selected; }
+};
+
+EmployeePickerFactory fakeFactory()
+{
+    return [] { return std::make_unique<FakeEmployeePicker>(); };
+}
+
+} // namespace
+
+TEST_F(FormSettingsTest, PersonIsChosenWithTheEmployeePicker)
+{
+    EXPECT_EQ(PersonPickerCaption(29), QStringLiteral("选择领料人"));
+    EXPECT_EQ(PersonPickerCaption(25), QStringLiteral("选择生产工人"));
+    EXPECT_EQ(ChoosePerson({}, QStringLiteral("选择领料人"), 3), std::nullopt);
+
+    QString shownTitle;
+    qint64 shownCurrent = -1;
+    int shownClears = 0;
+    m_modal.setHandler([&](QWidget *w) {
+        shownTitle = w->windowTitle();
+        shownCurrent = FakeEmployeePicker::last->current;
+        shownClears = FakeEmployeePicker::last->clears;
+        FakeEmployeePicker::last->selected = 7;
+        return 1;
+    });
+    EXPECT_EQ(ChoosePerson(fakeFactory(), QStringLiteral("选择领料人"), 3), 7);
+    EXPECT_EQ(shownTitle, QStringLiteral("选择领料人"));
+    EXPECT_EQ(shownCurrent, 3); // positioned after being cleared
+    EXPECT_EQ(shownClears, 1);
+    EXPECT_EQ(FakeEmployeePicker::last, nullptr); // freed after the call
+
+    // Into a field: browse -> edit, the choice written with its change event.
+    data::ClientDataSet ds;
+    data::Field *emp = ds.AddField(QStringLiteral("EMPID"), data::FieldType::Integer);
+    ds.CreateDataSet();
+    ds.Append();
+    emp->SetValue(2);
+    ds.Post();
+    int changes = 0;
+    emp->OnChange = [&](data::Field &) { ++changes; };
+    EXPECT_TRUE(ChoosePersonForField(fakeFactory(), emp, 29));
+    EXPECT_EQ(shownTitle, QStringLiteral("选择领料人"));
+    EXPECT_EQ(shownCurrent, 2);
+    EXPECT_EQ(ds.State(), data::DataSetState::Edit);
+    EXPECT_EQ(emp->AsInteger(), 7);
+    EXPECT_EQ(changes, 1);
+    ds.Post();
+
+    // OK without a choice leaves the field; cancel leaves everything.
+    m_modal.setHandler([&](QWidget *w) {
+        shownTitle = w->windowTitle();
+        return 1;
+    });
+    EXPECT_TRUE(ChoosePersonForField(fakeFactory(), emp, 42));
+    EXPECT_EQ(shownTitle, QStringLiteral("选择生产工人"));
+    EXPECT_EQ(emp->AsInteger(), 7);
+    ds.Post();
+    m_modal.setHandler(nullptr); // the scripted service answers 2: cancel
+    EXPECT_FALSE(ChoosePersonForField(fakeFactory(), emp, 29));
+    EXPECT_EQ(ds.State(), data::DataSetState::Browse);
+    EXPECT_EQ(emp->AsInteger(), 7);
+    EXPECT_EQ(changes, 1);
+}

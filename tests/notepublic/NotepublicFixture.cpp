@@ -1,0 +1,85 @@
+#include "NotepublicFixture.h"
+
+#include "NumberingFunctions.h"
+
+#include <QApplication>
+
+namespace notepublictest {
+
+void ensureApplication()
+{
+    if (QApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "test_notepublic";
+    static char *argv[] = {name, nullptr};
+    new QApplication(argc, argv); // lives until the program ends
+}
+
+void NotepublicTest::SetUp()
+{
+    ensureApplication();
+    // The layer installs registered functions when it opens a connection.
+    notedb::registerNumberingFunctions();
+    m_db = testsupport::freshBooks(m_folder.file(QStringLiteral("books.db")), true);
+    SetStartupDB(m_db.get());
+    SetProgramFolder(m_folder.path());
+    pub::setMessageService(&m_messages);
+    pub::setModalService(&m_modal);
+    ClearRegistrations();
+}
+
+void NotepublicTest::TearDown()
+{
+    pub::setMessageService(nullptr);
+    pub::setModalService(nullptr);
+    ClearRegistrations();
+    SetStartupDB(nullptr);
+    m_db.reset();
+}
+
+void NotepublicTest::ensureMasterTable(const QString &table)
+{
+    if (!m_db->select(QStringLiteral("select name from sqlite_master where type='table' and lower(name)=lower(:t)"),
+                      {{QStringLiteral("t"), table}})
+             .isEmpty())
+        return;
+    sql(QStringLiteral("create table ") + table
+        + QStringLiteral(" (NOTEID INTEGER PRIMARY KEY, NOTECODE VARCHAR(32), NOTEDATE DATE, NOTESTATE INTEGER DEFAULT 0)"));
+}
+
+void NotepublicTest::insertNote(const QString &table, qint64 id, const QString &code, const QString &date)
+{
+    QStringList columns{QStringLiteral("NOTEID"), QStringLiteral("NOTECODE"), QStringLiteral("NOTEDATE")};
+    QStringList values{QStringLiteral(":id"), QStringLiteral(":code"), QStringLiteral(":date")};
+    const db::ResultSet info = m_db->select(QStringLiteral("pragma table_info(") + table + u')');
+    for (const auto &row : info.rows) {
+        const QString name = row[info.columnIndex(QStringLiteral("name"))].toString();
+        const bool required = row[info.columnIndex(QStringLiteral("notnull"))].toInt() != 0;
+        const bool hasDefault = !row[info.columnIndex(QStringLiteral("dflt_value"))].isNull();
+        if (required && !hasDefault && !columns.contains(name, Qt::CaseInsensitive)) {
+            columns << name;
+            values << QStringLiteral("0");
+        }
+    }
+    sql(QStringLiteral("insert into ") + table + QStringLiteral(" (") + columns.join(u',') + QStringLiteral(") values (")
+            + values.join(u',') + u')',
+        {{QStringLiteral("id"), id}, {QStringLiteral("code"), code}, {QStringLiteral("date"), date}});
+}
+
+void NotepublicTest::setRule(int noteType, const QVariant &head, const QVariant &sepa, const QVariant &mode,
+                             const QVariant &code)
+{
+    sql(QStringLiteral("update notetypelth set HEAD=:h, SEPA=:s, MODE=:m, CODE=:c where ID=:id"),
+        {{QStringLiteral("h"), head}, {QStringLiteral("s"), sepa}, {QStringLiteral("m"), mode},
+         {QStringLiteral("c"), code}, {QStringLiteral("id"), noteType}});
+}
+
+void NotepublicTest::setParam(int id, const QString &name, const QVariant &value)
+{
+    sql(QStringLiteral("delete from sysparamamth where PARAMID = :id"), {{QStringLiteral("id"), id}});
+    sql(QStringLiteral("insert into sysparamamth (PARAMID, PARAMNAME, DATAVALUE) values (:id, :n, :v)"),
+        {{QStringLiteral("id"), id}, {QStringLiteral("n"), name}, {QStringLiteral("v"), value}});
+}
+
+} // namespace notepublictest

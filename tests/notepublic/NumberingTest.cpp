@@ -1,0 +1,161 @@
+// New note numbers end to end on real books: the numbering rule in
+// notetypelth, master rows of several periods, and the two SQL functions.
+
+#include "NotepublicFixture.h"
+
+#include "NumberingFunctions.h"
+
+using namespace notepublictest;
+
+namespace {
+
+const QDate kMarch5(2005, 3, 5);
+
+class NumberingTest : public NotepublicTest {
+protected:
+    void SetUp() override
+    {
+        NotepublicTest::SetUp();
+        ensureMasterTable(QStringLiteral("salesth"));
+        insertNote(QStringLiteral("salesth"), 1, QStringLiteral("XS-2005-03-0012"), QStringLiteral("2005-03-02"));
+        insertNote(QStringLiteral("salesth"), 2, QStringLiteral("XS-2005-03-0007"), QStringLiteral("2005-03-31 18:00:00"));
+        insertNote(QStringLiteral("salesth"), 3, QStringLiteral("XS-2005-03-0003"), QStringLiteral("2005-03-05"));
+        insertNote(QStringLiteral("salesth"), 4, QStringLiteral("XS-2005-03-00AB"), QStringLiteral("2005-03-10"));
+        insertNote(QStringLiteral("salesth"), 5, QStringLiteral("XS-2005-04-0050"), QStringLiteral("2005-04-01"));
+        insertNote(QStringLiteral("salesth"), 6, QStringLiteral("XS-2004-03-0099"), QStringLiteral("2004-03-05"));
+    }
+    QVariant scalar(const QString &sql) { return database().scalar(sql); }
+};
+
+} // namespace
+
+TEST_F(NumberingTest, NextSerialOfTheMonthWithHeadSeparatorAndFourDigits)
+{
+    setRule(14, "XS", "-", QStringLiteral("年月"), "0000");
+    EXPECT_EQ(NoteTypeMasterTable(14), QStringLiteral("salesth"));
+    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-0013"));
+    EXPECT_EQ(NewNoteCode(14, QDate(2005, 3, 31)), QStringLiteral("XS-2005-03-0013"));
+    EXPECT_EQ(NewNoteCode(14, QDate(2005, 4, 30)), QStringLiteral("XS-2005-04-0051"));
+    EXPECT_EQ(NewNoteCode(14, QDate(2005, 5, 1)), QStringLiteral("XS-2005-05-0001"));
+    EXPECT_EQ(NewNoteCode(14, QDate(2004, 3, 1)), QStringLiteral("XS-2004-03-0100"));
+
+    // The generated number counts once it is saved.
+    insertNote(QStringLiteral("salesth"), 7, NewNoteCode(14, kMarch5), QStringLiteral("2005-03-06"));
+    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-0014"));
+    EXPECT_TRUE(errors().isEmpty());
+}
+
+TEST_F(NumberingTest, EveryModeChoosesItsPeriodAndDateParts)
+{
+    const struct {
+        const char *mode;
+        const char *code;
+    } cases[] = {
+        {"年", "XS-2005-0051"},                // the year 2005 holds 50 in April
+        {"年月", "XS-2005-03-0013"},
+        {"月年", "XS-03-2005-0013"},
+        {"年月日", "XS-2005-03-05-0004"},      // only the note of 5 March counts
+        {"月日年", "XS-03-05-2005-0004"},
+        {"", "XS-0100"},                       // no date part: one series over all notes
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.mode);
+        setRule(14, "XS", "-", QString::fromUtf8(c.mode), "0000");
+        EXPECT_EQ(NewNoteCode(14, kMarch5), QString::fromUtf8(c.code));
+    }
+    setRule(14, "XS", "-", QVariant(), "0000"); // a null mode is an empty one
+    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS-0100"));
+    EXPECT_TRUE(errors().isEmpty());
+}
+
+TEST_F(NumberingTest, EmptyHeadSeparatorAndOtherSerialLengths)
+{
+    setRule(14, "", "-", QStringLiteral("年月"), "0000");
+    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("2005-03-0013"));
+    setRule(14, QVariant(), "-", QString(), "0000");
+    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("0100")); // the serial alone
+    setRule(14, "XS", QVariant(), QStringLiteral("年月"), "0000");
+    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS2005030013"));
+    setRule(14, "XS", "/", QStringLiteral("年月日"), "0000");
+    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS/2005/03/05/0004"));
+
+    // The serial is read from as many trailing characters as the rule's length:
+    // two gives 12, 07, 03 -> 13; six finds no serial ("3-0012") -> 1.
+    setRule(14, "XS", "-", QStringLiteral("年月"), "00");
+    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-13"));
+    setRule(14, "XS", "-", QStringLiteral("年月"), "000000");
+    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-000001"));
+    // A serial wider than the rule keeps its last digits.
+    setRule(14, "XS", "-", QStringLiteral("年"), "0");
+    EXPECT_EQ(NewNoteCode(14, QDate(2004, 1, 1)), QStringLiteral("XS-2004-0"));
+    EXPECT_TRUE(errors().isEmpty());
+}
+
+TEST_F(NumberingTest, RuleAndTableProblems)
+{
+    // No numbering rule for the type: no number, nothing shown.
+    EXPECT_EQ(NewNoteCode(98, kMarch5), QString());
+    EXPECT_TRUE(errors().isEmpty());
+
+    // A type without a master table cannot be numbered unless the form names its table.
+    EXPECT_EQ(NewNoteCode(5, kMarch5), QString());
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_EQ(errors().first(), QStringLiteral("单据类型[5]没有对应的主表,无法生成单据号."));
+    setRule(5, "SG", "-", QStringLiteral("年月"), "0000");
+    EXPECT_EQ(NewNoteCode(5, kMarch5, QStringLiteral("salesth")), QStringLiteral("SG-2005-03-0013"));
+
+    // A database error is shown with the database's text; the caller gets no number.
+    m_messages.clear();
+    EXPECT_EQ(NewNoteCode(14, kMarch5, QStringLiteral("nosuchmaster")), QString());
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors().first().contains(QStringLiteral("nosuchmaster"), Qt::CaseInsensitive)) << errors().first().toStdString();
+}
+
+TEST_F(NumberingTest, SerialFunctionReadsTrailingDigitsOnly)
+{
+    EXPECT_EQ(scalar("select dbo.funcdefCodeToSerialNo('XS-2005-03-0013', 4)").toLongLong(), 13);
+    EXPECT_EQ(scalar("select funcdefCodeToSerialNo('XS20050313', 6)").toLongLong(), 50313);
+    EXPECT_TRUE(scalar("select funcdefCodeToSerialNo('XS-2005-03-0013', 7)").isNull()); // "03-0013"
+    EXPECT_EQ(scalar("select dbo.funcdefCodeToSerialNo('12', 4)").toLongLong(), 12);
+    EXPECT_TRUE(scalar("select dbo.funcdefCodeToSerialNo('XS-2005-03-0013', 8)").isNull());
+    EXPECT_TRUE(scalar("select dbo.funcdefCodeToSerialNo('XS-2005-03-00A3', 4)").isNull());
+    EXPECT_TRUE(scalar("select dbo.funcdefCodeToSerialNo('0013 ', 4)").isNull());
+    EXPECT_TRUE(scalar("select dbo.funcdefCodeToSerialNo(NULL, 4)").isNull());
+    EXPECT_TRUE(scalar("select dbo.funcdefCodeToSerialNo('0013', 0)").isNull());
+    EXPECT_EQ(scalar("select Max(dbo.funcdefCodeToSerialNo(noteCode,4)) from salesth").toLongLong(), 99);
+
+    EXPECT_EQ(notedb::codeToSerialNo(QStringLiteral("A-000000000000123"), 15).toLongLong(), 123);
+    EXPECT_TRUE(notedb::codeToSerialNo(QStringLiteral("１２３"), 3).isNull()); // full-width digits are not digits
+}
+
+TEST_F(NumberingTest, DateFunctionComparesPeriods)
+{
+    const struct {
+        const char *format;
+        const char *noteDate;
+        const char *date;
+        int same;
+    } cases[] = {
+        {"yyyymm", "2005-03-31", "03/05/2005", 1},
+        {"yyyymm", "2005-04-01", "03/05/2005", 0},
+        {"yyyymm", "2004-03-05", "03/05/2005", 0},
+        {"yyyymm", "2005-03-01 00:00:00", "3/5/2005", 1},
+        {"yyyy", "2005-12-31 23:59:59", "03/05/2005", 1},
+        {"yyyy", "2004-12-31", "01/01/2005", 0},
+        {"yyyymmdd", "2005-03-05 23:59:59", "03/05/2005", 1},
+        {"yyyymmdd", "2005-03-06", "03/05/2005", 0},
+        {"YYYYMM", "2005-03-20", "03/05/2005", 1},
+        {"", "1999-01-01", "03/05/2005", 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.format) + " " + c.noteDate);
+        EXPECT_EQ(scalar(QStringLiteral("select Dbo.funcdefDateComp('%1','%2','%3')")
+                             .arg(QString::fromUtf8(c.format), QString::fromUtf8(c.noteDate), QString::fromUtf8(c.date)))
+                      .toInt(),
+                  c.same);
+    }
+    EXPECT_EQ(scalar("select dbo.funcdefDateComp('yyyymm', NULL, '03/05/2005')").toInt(), 0);
+    EXPECT_EQ(scalar("select count(*) from salesth where dbo.funcdefDateComp('yyyymm',noteDate,'03/05/2005')>0").toInt(), 4);
+    EXPECT_THROW(scalar("select dbo.funcdefDateComp('mmyyyy', '2005-03-01', '03/05/2005')"), db::DbError);
+    EXPECT_THROW(scalar("select dbo.funcdefDateComp('yyyymm', '2005-03-01', 'not a date')"), db::DbError);
+}

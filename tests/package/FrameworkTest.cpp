@@ -1,0 +1,196 @@
+// TnoteBootForm, window messages to the navigator, and InforBox.
+
+#include "PackageFixture.h"
+
+#include "InforBox.h"
+#include "NoteMessages.h"
+#include "Noteboot.h"
+#include "Pk_note_itf.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace pkgtest {
+namespace {
+
+// Stands in for the host's navigator: only the invokable handler, no package class.
+class NavigatorStub : public QWidget {
+    Q_OBJECT
+public:
+    NavigatorStub() { setObjectName(QStringLiteral("NavigatorForm")); }
+    Q_INVOKABLE long noteMessage(int message, qlonglong wParam, qlonglong lParam)
+    {
+        messages << message;
+        forms << reinterpret_cast<QWidget *>(qintptr(wParam));
+        lParams << lParam;
+        return 0;
+    }
+    QList<int> messages;
+    QList<QWidget *> forms;
+    QList<qlonglong> lParams;
+};
+
+// A lookup combo as the host's widget offers it: the utility signal and its key.
+class ComboStub : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+signals:
+    void utilityCommand(const QString &command);
+};
+
+class RefusingForm : public TnoteBootForm {
+public:
+    RefusingForm() : TnoteBootForm(QStringLiteral("RefusingForm")) {}
+    long noteMessage(int message, qlonglong wParam, qlonglong) override
+    {
+        last = message;
+        lastW = wParam;
+        return pk_note::E_FAIL;
+    }
+    int last = 0;
+    qlonglong lastW = 0;
+};
+
+class FrameworkTest : public PackageTest {};
+
+TEST_F(FrameworkTest, FormChangedReachesTheOpenNavigator)
+{
+    TnoteBootForm form(QStringLiteral("PBuyForm"));
+    // No navigator open: nothing to reach.
+    EXPECT_EQ(pk_note::NotifyNoteFormChanged(&form), 0);
+
+    auto *navigator = new NavigatorStub;
+    EXPECT_EQ(pk_note::NotifyNoteFormChanged(&form), 0);
+    ASSERT_EQ(navigator->messages, QList<int>{2952});
+    EXPECT_EQ(navigator->forms, QList<QWidget *>{&form});
+    EXPECT_EQ(navigator->lParams, QList<qlonglong>{0});
+    delete navigator;
+
+    // The host keeps its navigator docked in the main window: it is reached there too.
+    QMainWindow main;
+    auto *dock = new QDockWidget(&main);
+    auto *docked = new NavigatorStub;
+    dock->setWidget(docked);
+    main.addDockWidget(Qt::LeftDockWidgetArea, dock);
+    EXPECT_EQ(pk_note::NotifyNoteFormChanged(&form), 0);
+    EXPECT_EQ(docked->messages, QList<int>{2952});
+}
+
+TEST_F(FrameworkTest, MessagesReachTheVirtualHandlerSynchronously)
+{
+    EXPECT_EQ(pk_note::NM_NOTEREFRESH, 2948);
+    EXPECT_EQ(pk_note::NM_NOTEOPEN, 2949);
+    EXPECT_EQ(pk_note::NM_NOTELOCATE, 2950);
+    EXPECT_EQ(pk_note::NM_NOTEFORMCHANGED, 2952);
+
+    RefusingForm form;
+    EXPECT_EQ(pk_note::SendNoteMessage(&form, pk_note::NM_NOTEREFRESH, 1, 0), 0x80004005L);
+    EXPECT_EQ(form.last, 2948);
+    EXPECT_EQ(form.lastW, 1);
+    EXPECT_TRUE(pk_note::Failed(pk_note::E_FAIL));
+    EXPECT_FALSE(pk_note::Failed(0));
+    // The base window accepts; an object without handler answers 0.
+    TnoteBootForm plain(QStringLiteral("X"));
+    EXPECT_EQ(pk_note::SendNoteMessage(&plain, pk_note::NM_NOTEOPEN, 0, 0), 0);
+    QObject none;
+    EXPECT_EQ(pk_note::SendNoteMessage(&none, pk_note::NM_NOTEOPEN, 0, 0), 0);
+    EXPECT_EQ(plain.objectName(), QStringLiteral("X"));
+}
+
+TEST_F(FrameworkTest, LookupCombosGoToTheHostUtility)
+{
+    QList<QVariant> keys;
+    RegisterLookupEditor(QStringLiteral("dsTestSource"), [&](QWidget *, const QVariant &key) {
+        keys << key;
+        return new QWidget;
+    });
+    TnoteBootForm form(QStringLiteral("PBuyForm"));
+    auto *combo = new ComboStub(&form);
+    combo->setProperty("lookupSource", QStringLiteral("dsTestSource"));
+    form.InitComponents();
+
+    // "编辑" needs the combo's key; without one nothing happens.
+    emit combo->utilityCommand(QStringLiteral("编辑"));
+    EXPECT_TRUE(keys.isEmpty());
+    combo->setProperty("keyValue", 42);
+    emit combo->utilityCommand(QStringLiteral("编辑"));
+    ASSERT_EQ(keys.size(), 1);
+    EXPECT_EQ(keys[0].toInt(), 42);
+    // "新增" opens the editor for a new record.
+    emit combo->utilityCommand(QStringLiteral("新增#"));
+    ASSERT_EQ(keys.size(), 2);
+    EXPECT_TRUE(keys[1].isNull());
+    EXPECT_EQ(m_modal.records().size(), 2);
+
+    // Wired once, however often the components are walked; later children on show.
+    form.InitComponents();
+    emit combo->utilityCommand(QStringLiteral("编辑"));
+    EXPECT_EQ(keys.size(), 3);
+    auto *late = new ComboStub(&form);
+    late->setProperty("lookupSource", QStringLiteral("dsTestSource"));
+    late->setProperty("keyValue", 7);
+    form.show();
+    emit late->utilityCommand(QStringLiteral("编辑"));
+    ASSERT_EQ(keys.size(), 4);
+    EXPECT_EQ(keys[3].toInt(), 7);
+}
+
+TEST_F(FrameworkTest, InforBoxReturnsTheTextOnlyOnConfirm)
+{
+    QString value = QStringLiteral("old");
+    m_modal.setHandler([](QWidget *w) {
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("修改样式名称"));
+        EXPECT_EQ(w->findChild<QLabel *>(QStringLiteral("lbPrompt"))->text(), QStringLiteral("样式名称:"));
+        EXPECT_EQ(w->findChild<QPushButton *>(QStringLiteral("OkBtn"))->text(), QStringLiteral("确认"));
+        EXPECT_EQ(w->findChild<QPushButton *>(QStringLiteral("ExitBtn"))->text(), QStringLiteral("退出"));
+        auto *edit = w->findChild<QLineEdit *>(QStringLiteral("edValue"));
+        EXPECT_TRUE(edit->text().isEmpty());
+        EXPECT_EQ(edit->echoMode(), QLineEdit::Normal);
+        edit->setText(QStringLiteral("新的模板"));
+        w->findChild<QPushButton *>(QStringLiteral("OkBtn"))->click();
+        return w->property("modalResult").toInt();
+    });
+    EXPECT_TRUE(InforBox(QStringLiteral("修改样式名称"), QStringLiteral("样式名称:"), value, false));
+    EXPECT_EQ(value, QStringLiteral("新的模板"));
+
+    // Exit leaves the value alone.
+    m_modal.setHandler([](QWidget *w) {
+        w->findChild<QLineEdit *>(QStringLiteral("edValue"))->setText(QStringLiteral("ignored"));
+        w->findChild<QPushButton *>(QStringLiteral("ExitBtn"))->click();
+        return w->property("modalResult").toInt();
+    });
+    EXPECT_FALSE(InforBox(QStringLiteral("a"), QStringLiteral("b"), value, false));
+    EXPECT_EQ(value, QStringLiteral("新的模板"));
+    EXPECT_EQ(m_modal.records().last().result, 2);
+
+    // Closing the window without a button is no confirmation either.
+    m_modal.setHandler({});
+    EXPECT_FALSE(InforBox(QStringLiteral("a"), QStringLiteral("b"), value, false));
+    EXPECT_EQ(value, QStringLiteral("新的模板"));
+    EXPECT_TRUE(newWindows().isEmpty()); // freed before returning
+}
+
+TEST_F(FrameworkTest, InforBoxPasswordEchoAndEnter)
+{
+    QString value;
+    QString shown;
+    m_modal.setHandler([&](QWidget *w) {
+        auto *edit = w->findChild<QLineEdit *>(QStringLiteral("edValue"));
+        EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(edit, QStringLiteral("s3cr"));
+        shown = edit->displayText();
+        QTest::keyClick(edit, Qt::Key_Return);
+        return w->property("modalResult").toInt();
+    });
+    EXPECT_TRUE(InforBox(QStringLiteral("密码"), QStringLiteral("请输入密码:"), value, true));
+    EXPECT_EQ(value, QStringLiteral("s3cr"));
+    EXPECT_EQ(shown, QStringLiteral("****"));
+}
+
+} // namespace
+} // namespace pkgtest
+
+#include "FrameworkTest.moc"

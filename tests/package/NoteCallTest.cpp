@@ -1,0 +1,278 @@
+// note_Call branches that need no window of a later unit, through the plug-in.
+
+#include "PackageFixture.h"
+
+#include <QDate>
+
+namespace pkgtest {
+namespace {
+
+class NoteCallTest : public PackageTest {
+protected:
+    QStringList errors() const { return m_messages.texts(pub::MessageKind::Error); }
+};
+
+TEST_F(NoteCallTest, UnknownFunctionsReturnZeroAndChangeNothing)
+{
+    plugin().load();
+    QnParams p;
+    p.AddValue(QStringLiteral("NOTETYPE"), 2);
+    p.AddValue(QStringLiteral("NOTEID"), 7);
+    for (const char *name : {"NOSUCHFUNCTION", "", "SHOWNOTEFORMX", "getnote"}) {
+        EXPECT_EQ(call(QString::fromLatin1(name), QStringLiteral("PBuyForm"), &p), 0) << name;
+        EXPECT_EQ(call(QString::fromLatin1(name), QString(), nullptr), 0) << name;
+    }
+    EXPECT_EQ(p.toText(), QStringLiteral("NOTETYPE=2\nNOTEID=7"));
+    EXPECT_TRUE(m_messages.records().isEmpty());
+    EXPECT_TRUE(m_modal.records().isEmpty());
+    EXPECT_TRUE(newWindows().isEmpty());
+}
+
+TEST_F(NoteCallTest, GetNoteNameAddsTheDisplayNameAsText)
+{
+    struct {
+        QnVariant type;
+        const char *name;
+    } cases[] = {{2, "采购订单"}, {14, "销售开单"}, {99, "进出口业务提单"}, {1, ""}, {11, ""}, {77, ""}, {-3, ""}};
+    for (const auto &c : cases) {
+        QnParams p;
+        p.AddValue(QStringLiteral("NOTETYPE"), c.type);
+        EXPECT_EQ(call(QStringLiteral("GetNoteName"), QString(), &p), 0);
+        ASSERT_TRUE(p.FindValue(QStringLiteral("result")));
+        EXPECT_EQ(p.GetValue(QStringLiteral("result")).type(), QnVariant::Type::Text);
+        EXPECT_EQ(p.GetValue(QStringLiteral("result")).toString(), QString::fromUtf8(c.name));
+    }
+    // Without NOTETYPE the type is 0: the empty name.
+    QnParams none;
+    EXPECT_EQ(call(QStringLiteral("GETNOTENAME"), QString(), &none), 0);
+    EXPECT_EQ(none.GetValue(QStringLiteral("result")).toString(), QString());
+}
+
+TEST_F(NoteCallTest, NullParamsAreAnInternalErrorForGetNoteNameAndCostCalculation)
+{
+    const QString text = QStringLiteral("内部错误: params != NULL\n发生在: note_Call");
+    for (const char *fn : {"GETNOTENAME", "COSTCACULATE"}) {
+        try {
+            call(QString::fromLatin1(fn), QString(), nullptr);
+            ADD_FAILURE() << fn << " did not throw";
+        } catch (const PubError &e) {
+            EXPECT_EQ(e.text(), text) << fn;
+        }
+    }
+}
+
+TEST_F(NoteCallTest, CostCalculationAlwaysAddsResult)
+{
+    QnParams p;
+    EXPECT_EQ(call(QStringLiteral("COSTCACULATE"), QString(), &p), 0);
+    ASSERT_TRUE(p.FindValue(QStringLiteral("result")));
+    EXPECT_EQ(p.GetValue(QStringLiteral("result")).type(), QnVariant::Type::Bool);
+    EXPECT_FALSE(p.GetValue(QStringLiteral("result")).toBool());
+
+    QnParams again;
+    again.AddValue(QStringLiteral("RECACULATE"), true);
+    again.AddValue(QStringLiteral("result"), true);
+    EXPECT_EQ(call(QStringLiteral("costcaculate"), QString(), &again), 0);
+    EXPECT_FALSE(again.GetValue(QStringLiteral("result")).toBool());
+    EXPECT_EQ(again.Count(), 2);
+}
+
+TEST_F(NoteCallTest, LocateNoteWithoutIdOrTypeIsRefusedAndZeroOpensNothing)
+{
+    plugin().load();
+    QnParams onlyType;
+    onlyType.AddValue(QStringLiteral("NOTETYPE"), 2);
+    QnParams onlyId;
+    onlyId.AddValue(QStringLiteral("NOTEID"), 5);
+    QnParams textId;
+    textId.AddValue(QStringLiteral("NOTETYPE"), 2);
+    textId.AddValue(QStringLiteral("NOTEID"), QStringLiteral("abc"));
+    for (QnParams *p : {&onlyType, &onlyId, &textId, static_cast<QnParams *>(nullptr)}) {
+        m_messages.clear();
+        EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), p), kFail);
+        ASSERT_EQ(errors().size(), 1);
+        EXPECT_TRUE(errors()[0].startsWith(QStringLiteral("内部错误: ")));
+        EXPECT_TRUE(errors()[0].contains(QStringLiteral("NOTEID")));
+    }
+
+    m_messages.clear();
+    QnParams zero;
+    zero.AddValue(QStringLiteral("NOTETYPE"), 2);
+    zero.AddValue(QStringLiteral("NOTEID"), 0);
+    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &zero), 0);
+    // A type without a form, and forms not built yet, open nothing either.
+    QnParams unknownType;
+    unknownType.AddValue(QStringLiteral("NOTETYPE"), 77);
+    unknownType.AddValue(QStringLiteral("NOTEID"), 3);
+    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &unknownType), 0);
+    QnParams notBuilt;
+    notBuilt.AddValue(QStringLiteral("NOTETYPE"), 4);
+    notBuilt.AddValue(QStringLiteral("NOTEID"), 3);
+    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &notBuilt), 0);
+    EXPECT_TRUE(m_messages.records().isEmpty());
+    EXPECT_TRUE(newWindows().isEmpty());
+}
+
+TEST_F(NoteCallTest, WindowsNotBuiltYetOpenNothing)
+{
+    plugin().load();
+    QnParams modal;
+    modal.AddValue(QStringLiteral("SHOWMODAL"), true);
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PBuyForm")), 0);
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("pvalueform_init"), &modal), 0);
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("NoSuchForm")), 0);
+    EXPECT_EQ(call(QStringLiteral("BATCHCHECK"), QString()), 0);
+    EXPECT_EQ(call(QStringLiteral("FINDNOTE"), QString()), 0);
+    EXPECT_EQ(call(QStringLiteral("POSCLOSEOFF"), QStringLiteral("PosCloseOffForm")), 0);
+    EXPECT_EQ(call(QStringLiteral("SETPOSBATCHIDFORM"), QString()), 0);
+    EXPECT_EQ(call(QStringLiteral("POSDAYEND"), QString()), 0);
+    EXPECT_EQ(call(QStringLiteral("FILL"), QString()), 0);
+    for (const char *arg : {"PARENTSAM", "COMMODITY", "VENDOR", "CLIENT", "EMP", "OTHER"}) {
+        QnParams p;
+        p.AddValue(QStringLiteral("noteType"), 29);
+        EXPECT_EQ(call(QStringLiteral("PICK"), QString::fromLatin1(arg), &p), 0) << arg;
+    }
+    EXPECT_TRUE(m_messages.records().isEmpty());
+    EXPECT_TRUE(m_modal.records().isEmpty());
+    EXPECT_TRUE(newWindows().isEmpty());
+}
+
+TEST_F(NoteCallTest, FindNoteWithTypeZeroOrNegativeAsksForNoFinder)
+{
+    // A finder registered by the host records whether it was asked for.
+    int created = 0;
+    RegisterPrivilegedForm(QStringLiteral("FindnoteForm"), [&](QWidget *owner) {
+        ++created;
+        auto *w = new QWidget(owner);
+        w->setObjectName(QStringLiteral("FindnoteForm"));
+        return w;
+    }, 2082);
+    for (int type : {0, -1, -64}) {
+        QnParams p;
+        p.AddValue(QStringLiteral("NOTETYPE"), type);
+        EXPECT_EQ(call(QStringLiteral("FINDNOTE"), QString(), &p), 0);
+    }
+    EXPECT_EQ(created, 0);
+    EXPECT_EQ(call(QStringLiteral("FINDNOTE"), QString()), 0);
+    EXPECT_EQ(created, 1);
+    ASSERT_EQ(newWindows().size(), 1);
+    EXPECT_TRUE(newWindows()[0]->isVisible());
+}
+
+TEST_F(NoteCallTest, PrivilegeRefusalsOfTheClerkShowTheirMessages)
+{
+    plugin().load();
+    SetCurrentUser(kClerk);
+    const struct {
+        const char *function, *message;
+    } cases[] = {
+        {"SETPOSBATCHIDFORM", "对不起,你没有调整货品批次的权限."},
+        {"POSDAYEND", "对不起,你没有POS日结的权限."},
+        {"POSUNDAYEND", "对不起,你没有POS日结/反日结的权限."},
+        {"FILL", "对不起,你没有执行开票管理的权限"},
+    };
+    for (const auto &c : cases) {
+        m_messages.clear();
+        EXPECT_EQ(call(QString::fromLatin1(c.function).toLower(), QString()), kFail) << c.function;
+        ASSERT_EQ(m_messages.records().size(), 1) << c.function;
+        EXPECT_EQ(m_messages.last().kind, pub::MessageKind::Error);
+        EXPECT_EQ(m_messages.last().text, QString::fromUtf8(c.message));
+    }
+    EXPECT_TRUE(newWindows().isEmpty());
+
+    // The administrator holds them all: no refusal (the day-end reversal is
+    // tested on its own, with its table).
+    SetCurrentUser(kAdmin);
+    m_messages.clear();
+    for (const auto &c : cases) {
+        if (qstrcmp(c.function, "POSUNDAYEND") == 0)
+            continue;
+        EXPECT_EQ(call(QString::fromLatin1(c.function), QString()), 0) << c.function;
+    }
+    EXPECT_TRUE(errors().isEmpty());
+}
+
+class PosUnDayEndTest : public NoteCallTest {
+protected:
+    void SetUp() override
+    {
+        NoteCallTest::SetUp();
+        const QVariant exists =
+            m_db->scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name='closeposth'"));
+        if (exists.toInt() == 0)
+            sql(QStringLiteral("create table closeposth (NOTEID integer primary key, NOTECODE varchar(30), "
+                               "NOTEDATE varchar(10))"));
+        calls().clear();
+        failWith().clear();
+        db::Registry::instance().addProcedure(QStringLiteral("POS_UNDAYEND"),
+                                              [](db::Database &, QVector<db::ProcArg> &args) {
+                                                  calls() << (args.isEmpty() ? -1 : args[0].value.toLongLong());
+                                                  if (!failWith().isEmpty())
+                                                      throw db::DbError(failWith());
+                                                  return db::ResultSet();
+                                              });
+    }
+    static QList<qint64> &calls()
+    {
+        static QList<qint64> c;
+        return c;
+    }
+    static QString &failWith()
+    {
+        static QString f;
+        return f;
+    }
+    void addDayEnd(int id, const QString &code, const QString &date)
+    {
+        sql(QStringLiteral("insert into closeposth (NOTEID, NOTECODE, NOTEDATE) values (:i, :c, :d)"),
+            {{"i", id}, {"c", code}, {"d", date}});
+    }
+};
+
+TEST_F(PosUnDayEndTest, WithoutDayEndNothingIsAsked)
+{
+    EXPECT_EQ(call(QStringLiteral("POSUNDAYEND"), QString()), 0);
+    EXPECT_TRUE(m_messages.records().isEmpty());
+    EXPECT_TRUE(calls().isEmpty());
+}
+
+TEST_F(PosUnDayEndTest, LatestDayEndIsReversedOnlyAfterYes)
+{
+    addDayEnd(5, QStringLiteral("POSRJ-202401-0005"), QStringLiteral("2024-01-14"));
+    addDayEnd(7, QStringLiteral("POSRJ-202401-0007"), QStringLiteral("2024-01-15"));
+    const QString question = QStringLiteral("每次只能反日结本期最近的一张日结单.以下是最近的一张日结单:\r\n单据号:"
+                                            "POSRJ-202401-0007 单据日期:2024-01-15\r\n你确认要将此单反日结吗?");
+
+    m_messages.answer(AnswerNo);
+    EXPECT_EQ(call(QStringLiteral("POSUNDAYEND"), QString()), 0);
+    ASSERT_EQ(m_messages.records().size(), 1);
+    EXPECT_EQ(m_messages.last().kind, pub::MessageKind::YesNo);
+    EXPECT_EQ(m_messages.last().text, question);
+    EXPECT_TRUE(calls().isEmpty());
+
+    m_messages.clear();
+    m_messages.answer(AnswerYes);
+    EXPECT_EQ(call(QStringLiteral("PosUnDayEnd"), QString()), 0);
+    EXPECT_EQ(calls(), QList<qint64>{7});
+    ASSERT_EQ(m_messages.records().size(), 2);
+    EXPECT_EQ(m_messages.records()[0].text, question);
+    EXPECT_EQ(m_messages.last().kind, pub::MessageKind::Information);
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("反日结成功."));
+}
+
+TEST_F(PosUnDayEndTest, FailureOfTheProcedureIsShownAndSwallowed)
+{
+    addDayEnd(9, QStringLiteral("POSRJ-202402-0009"), QStringLiteral("2024-02-29"));
+    failWith() = QStringLiteral("本期已结帐,不能反日结");
+    m_messages.answer(AnswerYes);
+    EXPECT_EQ(call(QStringLiteral("POSUNDAYEND"), QString()), 0);
+    EXPECT_EQ(calls(), QList<qint64>{9});
+    ASSERT_EQ(m_messages.records().size(), 2);
+    EXPECT_TRUE(m_messages.records()[0].text.contains(QStringLiteral("单据日期:2024-02-29")));
+    EXPECT_EQ(m_messages.last().kind, pub::MessageKind::Error);
+    EXPECT_TRUE(m_messages.last().text.contains(QStringLiteral("本期已结帐,不能反日结")));
+    EXPECT_FALSE(m_messages.texts().contains(QStringLiteral("反日结成功.")));
+}
+
+} // namespace
+} // namespace pkgtest

@@ -1,0 +1,108 @@
+// The branches that drive windows of later units, with stand-in windows made
+// known through the package's class table (the package's code linked in).
+
+#include "PackageFixture.h"
+
+#include "PackageWindows.h"
+#include "Pk_note_itf.h"
+#include "data/ClientDataSet.h"
+#include "data/Field.h"
+
+namespace pkgtest {
+namespace {
+
+class PickerStub : public QWidget, public pk_note::IPicker {
+public:
+    void Clear() override { log << QStringLiteral("clear"); }
+    void SetCurrentId(int id) override { log << QStringLiteral("current %1").arg(id); }
+    int SelectedId() const override { return selected; }
+    static inline QStringList log;
+    static inline int selected = 0;
+};
+
+class CostStub : public QWidget, public pk_note::ICostCalculator {
+public:
+    void SetRecalculate(bool on) override { recalculate = on; }
+    static inline bool recalculate = false;
+};
+
+class PickerHookTest : public PackageTest {
+protected:
+    void SetUp() override
+    {
+        PackageTest::SetUp();
+        PickerStub::log.clear();
+        for (const char *name : {"TPickpartnerForm", "TPickClientForm", "TPickEmpForm"})
+            pk_note::RegisterFormClass(QString::fromLatin1(name), [](QWidget *) { return new PickerStub; });
+        pk_note::RegisterFormClass(QStringLiteral("TCostCaculatorForm"), [](QWidget *) { return new CostStub; });
+        data.AddFieldDefs({{QStringLiteral("PARTNERID"), data::FieldType::Integer}});
+        data.CreateDataSet();
+        data.Append();
+        data.FieldByName(QStringLiteral("PARTNERID"))->SetAsInteger(5);
+        data.Post();
+    }
+    void TearDown() override
+    {
+        for (const char *name : {"TPickpartnerForm", "TPickClientForm", "TPickEmpForm", "TCostCaculatorForm"})
+            pk_note::RegisterFormClass(QString::fromLatin1(name), {});
+        PackageTest::TearDown();
+    }
+    long pick(const QString &argument, int noteType = 0)
+    {
+        QnParams p;
+        p.AddValue(QStringLiteral("Field"), QnVariant::fromPointer(data.FieldByName(QStringLiteral("PARTNERID"))));
+        p.AddValue(QStringLiteral("noteType"), noteType);
+        return note_Call(QStringLiteral("PICK"), argument, &p);
+    }
+    data::ClientDataSet data;
+};
+
+TEST_F(PickerHookTest, PickerOkWritesTheChosenIdIntoTheField)
+{
+    PickerStub::selected = 9;
+    m_modal.result(1);
+    EXPECT_EQ(pick(QStringLiteral("vendor")), 0);
+    EXPECT_EQ(PickerStub::log, (QStringList{QStringLiteral("clear"), QStringLiteral("current 5")}));
+    EXPECT_EQ(data.State(), data::DataSetState::Edit);
+    EXPECT_EQ(data.FieldByName(QStringLiteral("PARTNERID"))->AsInteger(), 9);
+    data.Cancel();
+
+    // Cancel leaves the field; OK with no choice only puts it into edit.
+    m_modal.result(2);
+    EXPECT_EQ(pick(QStringLiteral("CLIENT")), 0);
+    EXPECT_EQ(data.State(), data::DataSetState::Browse);
+    PickerStub::selected = 0;
+    m_modal.result(1);
+    EXPECT_EQ(pick(QStringLiteral("CLIENT")), 0);
+    EXPECT_EQ(data.State(), data::DataSetState::Edit);
+    EXPECT_EQ(data.FieldByName(QStringLiteral("PARTNERID"))->AsInteger(), 5);
+    EXPECT_TRUE(newWindows().isEmpty()); // pickers are freed
+}
+
+TEST_F(PickerHookTest, EmployeePickerCaptionDependsOnTheNoteType)
+{
+    EXPECT_EQ(pick(QStringLiteral("EMP"), 29), 0);
+    EXPECT_EQ(pick(QStringLiteral("EMP"), 48), 0);
+    ASSERT_EQ(m_modal.records().size(), 2);
+    EXPECT_EQ(m_modal.records()[0].title, QStringLiteral("选择领料人"));
+    EXPECT_EQ(m_modal.records()[1].title, QStringLiteral("选择生产工人"));
+}
+
+TEST_F(PickerHookTest, CostCalculationReportsTheDialogResult)
+{
+    QnParams p;
+    p.AddValue(QStringLiteral("RECACULATE"), true);
+    m_modal.result(1);
+    EXPECT_EQ(note_Call(QStringLiteral("COSTCACULATE"), QString(), &p), 0);
+    EXPECT_TRUE(CostStub::recalculate);
+    EXPECT_TRUE(p.GetValue(QStringLiteral("result")).toBool());
+
+    QnParams cancelled;
+    m_modal.result(2);
+    EXPECT_EQ(note_Call(QStringLiteral("COSTCACULATE"), QString(), &cancelled), 0);
+    EXPECT_FALSE(CostStub::recalculate);
+    EXPECT_FALSE(cancelled.GetValue(QStringLiteral("result")).toBool());
+}
+
+} // namespace
+} // namespace pkgtest

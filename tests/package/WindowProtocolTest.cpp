@@ -1,0 +1,227 @@
+// The message protocol between note_Call and a document window, against a
+// test window the host creates through a real factory.
+
+#include "PackageFixture.h"
+
+#include "NoteMessages.h"
+#include "Noteboot.h"
+#include "Pk_note_itf.h"
+
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+
+namespace pkgtest {
+namespace {
+
+struct Received {
+    QString form;
+    int message;
+    qlonglong wParam, lParam;
+    bool visible;
+};
+
+class TestNoteForm : public TnoteBootForm {
+public:
+    explicit TestNoteForm(const QString &name, QWidget *owner) : TnoteBootForm(name, owner) { ++created; }
+    long noteMessage(int message, qlonglong wParam, qlonglong lParam) override
+    {
+        TnoteBootForm::noteMessage(message, wParam, lParam);
+        log.push_back({objectName(), message, wParam, lParam, isVisible()});
+        return answer;
+    }
+    static inline int created = 0;
+    static inline long answer = 0;
+    static inline QVector<Received> log;
+};
+
+class WindowProtocolTest : public PackageTest {
+protected:
+    void SetUp() override
+    {
+        PackageTest::SetUp();
+        TestNoteForm::created = 0;
+        TestNoteForm::answer = 0;
+        TestNoteForm::log.clear();
+    }
+    // The host knows the form under `name` (and `id`) with the test window's factory.
+    void registerForm(const QString &name, int id)
+    {
+        RegisterPrivilegedForm(name, [name](QWidget *owner) { return new TestNoteForm(name, owner); }, id);
+    }
+    static QnParams locate(int type, qint64 id)
+    {
+        QnParams p;
+        p.AddValue(QStringLiteral("NOTETYPE"), type);
+        p.AddValue(QStringLiteral("NOTEID"), QnVariant(id));
+        return p;
+    }
+};
+
+TEST_F(WindowProtocolTest, ShowNoteFormOpensOnceAndReusesTheOpenWindow)
+{
+    registerForm(QStringLiteral("PBuyForm"), 2004);
+    EXPECT_EQ(call(QStringLiteral("shownoteform"), QStringLiteral("pbuyform")), 0);
+    QWidget *w = FindOpenForm(QStringLiteral("PBUYFORM"));
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->testAttribute(Qt::WA_DeleteOnClose));
+    ASSERT_EQ(TestNoteForm::log.size(), 1);
+    EXPECT_EQ(TestNoteForm::log[0].message, pk_note::NM_NOTEOPEN);
+    EXPECT_EQ(TestNoteForm::log[0].wParam, 0);
+    EXPECT_EQ(TestNoteForm::log[0].lParam, 0);
+    EXPECT_FALSE(TestNoteForm::log[0].visible); // asked before it is shown
+
+    // Minimised, it is restored and asked again; no second window.
+    w->showMinimized();
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PBuyForm")), 0);
+    EXPECT_EQ(TestNoteForm::created, 1);
+    ASSERT_EQ(TestNoteForm::log.size(), 2);
+    EXPECT_EQ(TestNoteForm::log[1].message, pk_note::NM_NOTEOPEN);
+    EXPECT_FALSE(w->isMinimized());
+
+    // A refusal of the open window frees it.
+    QPointer<QWidget> guard(w);
+    TestNoteForm::answer = pk_note::E_FAIL;
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PBuyForm")), 0);
+    EXPECT_TRUE(guard.isNull());
+    EXPECT_EQ(FindOpenForm(QStringLiteral("PBuyForm")), nullptr);
+}
+
+TEST_F(WindowProtocolTest, RefusedNewWindowIsFreedUnshown)
+{
+    registerForm(QStringLiteral("SaleForm"), 2014);
+    TestNoteForm::answer = pk_note::E_FAIL;
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("SaleForm")), 0);
+    EXPECT_EQ(TestNoteForm::created, 1);
+    ASSERT_EQ(TestNoteForm::log.size(), 1);
+    EXPECT_FALSE(TestNoteForm::log[0].visible);
+    EXPECT_TRUE(newWindows().isEmpty());
+}
+
+TEST_F(WindowProtocolTest, ModalWindowIsShownModallyThenFreed)
+{
+    registerForm(QStringLiteral("SaleForm"), 2014);
+    QPointer<QWidget> shown;
+    m_modal.setHandler([&](QWidget *w) {
+        shown = w;
+        return 1;
+    });
+    QnParams p;
+    p.AddValue(QStringLiteral("SHOWMODAL"), 1);
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("SaleForm"), &p), 0);
+    ASSERT_EQ(m_modal.records().size(), 1);
+    EXPECT_EQ(m_modal.records()[0].objectName, QStringLiteral("SaleForm"));
+    EXPECT_EQ(TestNoteForm::log.size(), 1);
+    EXPECT_TRUE(shown.isNull()); // freed after closing
+    EXPECT_TRUE(newWindows().isEmpty());
+
+    // SHOWMODAL false is the MDI path.
+    p.AddValue(QStringLiteral("SHOWMODAL"), false);
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("SaleForm"), &p), 0);
+    EXPECT_EQ(m_modal.records().size(), 1);
+    EXPECT_NE(FindOpenForm(QStringLiteral("SaleForm")), nullptr);
+}
+
+TEST_F(WindowProtocolTest, InitFormsOpenInInitModeAndAreOnlyRaisedWhenOpen)
+{
+    registerForm(QStringLiteral("PValueForm"), 2003);
+    registerForm(QStringLiteral("DeputeMarketForm"), 2013);
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("pvalueform_init")), 0);
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("DeputeMarketForm_Init")), 0);
+    ASSERT_EQ(TestNoteForm::log.size(), 2);
+    EXPECT_EQ(TestNoteForm::log[0].form, QStringLiteral("PValueForm"));
+    EXPECT_EQ(TestNoteForm::log[0].message, pk_note::NM_NOTEOPEN);
+    EXPECT_EQ(TestNoteForm::log[0].wParam, 1);
+    EXPECT_EQ(TestNoteForm::log[1].form, QStringLiteral("DeputeMarketForm"));
+    EXPECT_EQ(TestNoteForm::log[1].wParam, 1);
+
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PVALUEFORM_INIT")), 0);
+    EXPECT_EQ(TestNoteForm::log.size(), 2);
+    EXPECT_EQ(TestNoteForm::created, 2);
+}
+
+TEST_F(WindowProtocolTest, LocateNoteSendsTheIdWithInitFlag)
+{
+    registerForm(QStringLiteral("PNOrderForm"), 2002);
+
+    QnParams positive = locate(2, 57);
+    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &positive), 0);
+    QWidget *w = FindOpenForm(QStringLiteral("PNOrderForm"));
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    ASSERT_EQ(TestNoteForm::log.size(), 1);
+    EXPECT_EQ(TestNoteForm::log[0].message, pk_note::NM_NOTELOCATE);
+    EXPECT_EQ(TestNoteForm::log[0].wParam, 0);
+    EXPECT_EQ(TestNoteForm::log[0].lParam, 57);
+
+    // An open window keeps its state for a positive id ...
+    w->showMinimized();
+    QnParams again = locate(2, 58);
+    EXPECT_EQ(call(QStringLiteral("locatenote"), QString(), &again), 0);
+    EXPECT_EQ(TestNoteForm::created, 1);
+    EXPECT_EQ(TestNoteForm::log.last().lParam, 58);
+    EXPECT_TRUE(w->isMinimized());
+
+    // ... and is restored for an initialization note (negative id, init flag 1).
+    QnParams init = locate(2, -3);
+    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &init), 0);
+    EXPECT_EQ(TestNoteForm::log.last().message, pk_note::NM_NOTELOCATE);
+    EXPECT_EQ(TestNoteForm::log.last().wParam, 1);
+    EXPECT_EQ(TestNoteForm::log.last().lParam, -3);
+    EXPECT_FALSE(w->isMinimized());
+
+    // A refused locate frees the window.
+    QPointer<QWidget> guard(w);
+    TestNoteForm::answer = pk_note::E_FAIL;
+    QnParams refused = locate(2, 59);
+    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &refused), 0);
+    EXPECT_TRUE(guard.isNull());
+
+    // A new window for a negative id, modal.
+    TestNoteForm::answer = 0;
+    QnParams modal = locate(2, -1);
+    modal.AddValue(QStringLiteral("SHOWMODAL"), true);
+    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &modal), 0);
+    EXPECT_EQ(TestNoteForm::created, 2);
+    EXPECT_EQ(TestNoteForm::log.last().wParam, 1);
+    EXPECT_EQ(TestNoteForm::log.last().lParam, -1);
+    EXPECT_EQ(m_modal.records().size(), 1);
+    EXPECT_EQ(FindOpenForm(QStringLiteral("PNOrderForm")), nullptr);
+}
+
+TEST_F(WindowProtocolTest, HostMdiAreaReceivesNonModalWindows)
+{
+    static QPointer<QMdiArea> area;
+    auto *main = new QMainWindow;
+    area = new QMdiArea(main);
+    main->setCentralWidget(area);
+    main->show();
+    RegistFunction(QStringLiteral("ADDMDICHILD"), [](const QString &, const QString &, QnParams *p) -> long {
+        auto *form = qobject_cast<QWidget *>(p->GetValue(QStringLiteral("FORM")).toObject());
+        area->addSubWindow(form);
+        p->AddValue(QStringLiteral("RESULT"), true);
+        return 0;
+    });
+    registerForm(QStringLiteral("PayForm"), 2061);
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PayForm")), 0);
+    ASSERT_EQ(area->subWindowList().size(), 1);
+    QWidget *w = area->subWindowList()[0]->widget();
+    EXPECT_EQ(w->objectName(), QStringLiteral("PayForm"));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(area->activeSubWindow(), area->subWindowList()[0]);
+    // Found inside the MDI area and reused.
+    EXPECT_EQ(FindOpenForm(QStringLiteral("payform")), w);
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PayForm")), 0);
+    EXPECT_EQ(TestNoteForm::created, 1);
+    EXPECT_EQ(TestNoteForm::log.size(), 2);
+    // A refusal takes the MDI frame along.
+    TestNoteForm::answer = pk_note::E_FAIL;
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PayForm")), 0);
+    EXPECT_TRUE(area->subWindowList().isEmpty());
+    delete main;
+}
+
+} // namespace
+} // namespace pkgtest
