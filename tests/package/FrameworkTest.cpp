@@ -7,8 +7,10 @@
 #include "Noteboot.h"
 #include "Pk_note_itf.h"
 
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QTest>
 
