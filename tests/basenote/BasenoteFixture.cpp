@@ -1,0 +1,213 @@
+#include "BasenoteFixture.h"
+
+#include "NoteMessages.h"
+#include "data/ClientDataSet.h"
+#include "data/DataSource.h"
+#include "notedb.h"
+
+#include <QApplication>
+#include <QLabel>
+
+namespace basenotetest {
+
+const char *const kTable = "testnoteath";
+
+namespace {
+
+void ensureApplication()
+{
+    if (QApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "test_basenote";
+    static char *argv[] = {name, nullptr};
+    new QApplication(argc, argv); // lives until the program ends
+}
+
+using basenote::Ctl;
+
+const basenote::Resource &moveResource()
+{
+    static const basenote::Resource r{
+        .formName = "MoveForm",
+        .caption = "银行存取款单",
+        .noteType = kType,
+        .masterSql = "select m.* from testnoteath m",
+        .controls = {
+            {"OUTACCOUNTID", "付款帐户", Ctl::Lookup, "cmbOutAccount", "dsAccount", "Closed = 0", 0, 0, 1, true},
+            {"", "调出机构:  总部", Ctl::Label, "lbOutShop", nullptr, nullptr, 0, 1},
+            {"INACCOUNTID", "收款帐户", Ctl::Lookup, "cmbInAccount", "dsAccount", "Closed = 0", 1, 0, 1, true},
+            {"", "调入机构:  总部", Ctl::Label, "lbInShop", nullptr, nullptr, 1, 1},
+            {"AMOUNT", "金额", Ctl::Edit, "edAmount", nullptr, nullptr, 2, 0, 1, true, "#0.00"},
+            {"PURPOSE", "用途", Ctl::Edit, "edPurpose", nullptr, nullptr, 2, 1, 2},
+            {"CHECKNO", "支票号", Ctl::Edit, "edCheckNo", nullptr, nullptr, 3, 0},
+            {"CREDCODE", "凭证号", Ctl::Edit, "edCredNo", nullptr, nullptr, 3, 1},
+        },
+        .lookups = {QStringLiteral("qryAccount")},
+        .size = {980, 560},
+        .tableName = "testnoteath",
+    };
+    return r;
+}
+
+UserListCall s_userList;
+
+long scriptedUserList(const QString &, const QString &, QnParams *params)
+{
+    ++s_userList.calls;
+    s_userList.modId = params->GetValue(QStringLiteral("iModId"), 0).toInt();
+    s_userList.action = params->GetValue(QStringLiteral("iPrtypesid"), 0).toInt();
+    const QnVariant list = params->GetValue(QStringLiteral("UserNameList"), QnVariant());
+    if (list.type() == QnVariant::Type::Object && list.toPointer())
+        *static_cast<QStringList *>(list.toPointer()) << QStringLiteral("1") << QStringLiteral("2");
+    return 0;
+}
+
+// The print register's procedures until the database side brings its own.
+void ensurePrintRegister()
+{
+    db::Registry &r = db::Registry::instance();
+    if (!r.procedure(QStringLiteral("usrprocnoteprintabth_insert")))
+        r.addProcedure(QStringLiteral("usrprocnoteprintabth_insert"), [](db::Database &d, QVector<db::ProcArg> &a) {
+            const db::Params key{{QStringLiteral("t"), a.value(0).value}, {QStringLiteral("i"), a.value(1).value}};
+            if (d.scalar(QStringLiteral("select count(*) from noteprintabth where NOTETYPE=:t and NOTEID=:i"), key).toInt() == 0)
+                d.exec(QStringLiteral("insert into noteprintabth (NOTETYPE, NOTEID, PRINTED) values (:t, :i, 0)"), key);
+            d.exec(QStringLiteral("update noteprintabth set NOTECODE=:c, NOTEDATE=:d, OPERATEID=:o where NOTETYPE=:t and NOTEID=:i"),
+                   {{QStringLiteral("t"), a.value(0).value}, {QStringLiteral("i"), a.value(1).value},
+                    {QStringLiteral("c"), a.value(2).value}, {QStringLiteral("d"), a.value(3).value},
+                    {QStringLiteral("o"), a.value(4).value}});
+            return db::ResultSet{};
+        });
+    if (!r.procedure(QStringLiteral("usrprocnoteprintabth_delete")))
+        r.addProcedure(QStringLiteral("usrprocnoteprintabth_delete"), [](db::Database &d, QVector<db::ProcArg> &a) {
+            d.exec(QStringLiteral("delete from noteprintabth where NOTETYPE=:t and NOTEID=:i"),
+                   {{QStringLiteral("t"), a.value(0).value}, {QStringLiteral("i"), a.value(1).value}});
+            return db::ResultSet{};
+        });
+}
+
+} // namespace
+
+UserListCall &userListCalls() { return s_userList; }
+
+// ---------------------------------------------------------------------------- the kind
+
+TTestMoveForm::TTestMoveForm(QWidget *owner) : TBasenoteForm(moveResource(), owner) {}
+
+bool TTestMoveForm::ValidateNote()
+{
+    if (!TBasenoteForm::ValidateNote())
+        return false;
+    if (MasterValue(QStringLiteral("OUTACCOUNTID")) == MasterValue(QStringLiteral("INACCOUNTID"))) {
+        ShowError(QStringLiteral("付款帐户不能和收款帐户一样."));
+        return false;
+    }
+    return true;
+}
+
+void TTestMoveForm::MasterFieldChange(data::Field &field)
+{
+    TBasenoteForm::MasterFieldChange(field);
+    const QString name = field.FieldName().toUpper();
+    if (name != QLatin1String("OUTACCOUNTID") && name != QLatin1String("INACCOUNTID"))
+        return;
+    const bool out = name.startsWith(QLatin1String("OUT"));
+    QVariant shop;
+    GetValueOfSql(QStringLiteral("Select Shoperateid from accountacth where accountID =") + field.AsString(), shop);
+    const int id = shop.toInt();
+    const QString side = out ? QStringLiteral("调出机构:  ") : QStringLiteral("调入机构:  ");
+    const QString org = id == 0 ? QStringLiteral("总部") : LookupData(pub::RecordShop, id, QStringLiteral("NAME")).toString();
+    findChild<QLabel *>(out ? QStringLiteral("lbOutShop") : QStringLiteral("lbInShop"))->setText(side + org);
+}
+
+// ---------------------------------------------------------------------------- fixture
+
+void BasenoteTest::SetUp()
+{
+    ensureApplication();
+    notedb::install();
+    ensurePrintRegister();
+    m_db = testsupport::freshBooks(m_folder.file(QStringLiteral("books.db")), true);
+    sql(QStringLiteral(
+        "create table testnoteath (NOTEID INTEGER NOT NULL PRIMARY KEY, NOTECODE VARCHAR(30), NOTEDATE DATE, "
+        "NOTESTATE INTEGER NOT NULL DEFAULT 0, NOTEKIND INTEGER, OUTACCOUNTID INTEGER, INACCOUNTID INTEGER, "
+        "OUTSHOPERATEID INTEGER, INSHOPERATEID INTEGER, AMOUNT NUMERIC(19,6), PURPOSE VARCHAR(60), "
+        "CHECKNO VARCHAR(30), CREDCODE VARCHAR(30), PARTNERID INTEGER, BUILDINGID INTEGER, ACCOUNTID INTEGER, "
+        "SHOPERATEID INTEGER DEFAULT 0, EMPID INTEGER, DEPID INTEGER, OPERATEID INTEGER, CHKORID INTEGER, "
+        "REFERCOUNT INTEGER DEFAULT 0, REFERAMT NUMERIC(19,6) DEFAULT 0, UPDATETIME TIMESTAMP, REMARK VARCHAR(200), "
+        "UPFLAG INTEGER DEFAULT 0, CLOSED INTEGER DEFAULT 0)"));
+    notedb::ensureKey(*m_db, QString::fromLatin1(kTable), 100);
+    SetStartupDB(m_db.get());
+    SetProgramFolder(m_folder.path());
+    pub::setMessageService(&m_messages);
+    pub::setModalService(&m_modal);
+    ClearRegistrations();
+    RegisterPrivilegedForm(QStringLiteral("MoveForm"), nullptr, kFormPrivilege);
+    RegistFunction(QStringLiteral("GETUSERLIST"), &scriptedUserList);
+    s_userList = {};
+    SetLockWaitMilliseconds(0);
+    g_bForceCloseForm = false;
+    g_NewnoteTime = QDate::currentDate();
+    SetCurrentUser(kAdmin);
+}
+
+void BasenoteTest::TearDown()
+{
+    m_form.reset();
+    pub::setMessageService(nullptr);
+    pub::setModalService(nullptr);
+    ClearRegistrations();
+    SetCurrentUser(0);
+    SetStartupDB(nullptr);
+    m_db.reset();
+}
+
+int BasenoteTest::count(const QString &where)
+{
+    return scalar(QStringLiteral("select count(*) from testnoteath where ") + where).toInt();
+}
+
+void BasenoteTest::setParam(const QString &name, const QString &value)
+{
+    sql(QStringLiteral("update sysparamamth set DATAVALUE = :v where PARAMNAME = :n"),
+        {{QStringLiteral("v"), value}, {QStringLiteral("n"), name}});
+}
+
+void BasenoteTest::grant(int user, int item, std::initializer_list<int> actions)
+{
+    for (int a : actions)
+        sql(QStringLiteral("insert into privilegemth (OPERATEID, PRIVILEGEID, ACTION) values (:u, :i, :a)"),
+            {{QStringLiteral("u"), user}, {QStringLiteral("i"), item}, {QStringLiteral("a"), a}});
+}
+
+void BasenoteTest::insertNote(int id, const QString &date, int operateId, int state, const QString &code)
+{
+    sql(QStringLiteral("insert into testnoteath (NOTEID, NOTECODE, NOTEDATE, NOTESTATE, NOTEKIND, OUTACCOUNTID, "
+                       "INACCOUNTID, AMOUNT, PURPOSE, OPERATEID, SHOPERATEID) values (:id, :c, :d, :s, 1, 1, 2, 100, "
+                       "'备用金', :o, 0)"),
+        {{QStringLiteral("id"), id},
+         {QStringLiteral("c"), code.isEmpty() ? QStringLiteral("T%1").arg(id) : code},
+         {QStringLiteral("d"), date},
+         {QStringLiteral("s"), state},
+         {QStringLiteral("o"), operateId}});
+}
+
+TTestMoveForm *BasenoteTest::openForm(bool initMode)
+{
+    m_form = std::make_unique<TTestMoveForm>();
+    const long rc = pk_note::SendNoteMessage(m_form.get(), pk_note::NM_NOTEOPEN, initMode ? 1 : 0, 0);
+    EXPECT_EQ(rc, pk_note::S_OK);
+    return m_form.get();
+}
+
+void BasenoteTest::setField(const QString &name, const QVariant &value)
+{
+    data::ClientDataSet *ds = m_form->MasterDataSet();
+    m_form->MasterDataSource()->SetFieldValue(ds->FieldByName(name), value);
+}
+
+QVariant BasenoteTest::field(const QString &name) const { return m_form->MasterValue(name); }
+
+QDate BasenoteTest::periodStart() const { return GetFirstDayOfPosMonth(); }
+
+} // namespace basenotetest

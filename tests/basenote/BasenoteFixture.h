@@ -1,0 +1,75 @@
+#pragma once
+// Fixture of the base document window tests: fresh demo books with a master
+// table for a test kind, the print register procedures, a scripted user list,
+// scripted messages and modal windows, and a small bank-transfer kind built
+// from a resource block the way real kinds are.
+
+#include "Basenote.h"
+#include "Pub.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace basenotetest {
+
+constexpr int kAdmin = 1;
+constexpr int kClerk = 2;
+constexpr int kType = 51;              // bank deposit and withdrawal
+constexpr int kFormPrivilege = 2053;   // MoveForm
+constexpr int kTypeItem = 2000 + kType; // audit recipients, "next" on the last note
+extern const char *const kTable;
+
+// The kind under test: a bank transfer between two accounts, no lines.
+class TTestMoveForm : public TBasenoteForm {
+    Q_OBJECT
+public:
+    explicit TTestMoveForm(QWidget *owner = nullptr);
+    bool ValidateNote() override;
+    void MasterFieldChange(data::Field &field) override;
+
+    int appendHooks = 0; // BeforeAppendNote calls
+protected:
+    void BeforeAppendNote() override { ++appendHooks; }
+};
+
+class BasenoteTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void sql(const QString &text, const db::Params &params = {}) { m_db->exec(text, params); }
+    QVariant scalar(const QString &text) { return m_db->scalar(text); }
+    int count(const QString &where = QStringLiteral("1=1"));
+    void setParam(const QString &name, const QString &value);
+    void grant(int user, int item, std::initializer_list<int> actions);
+    // A saved note row; -1 for a null column.
+    void insertNote(int id, const QString &date, int operateId = kAdmin, int state = 0,
+                    const QString &code = {});
+    // A new window of the test kind, opened as note_Call opens it.
+    TTestMoveForm *openForm(bool initMode = false);
+    // Types `value` into the master field as a control would.
+    void setField(const QString &field, const QVariant &value);
+    QVariant field(const QString &field) const;
+    QStringList shown() const { return m_messages.texts(); }
+    QStringList errors() const { return m_messages.texts(pub::MessageKind::Error); }
+    QDate periodStart() const;
+    QString dateText(const QDate &d) const { return d.toString(QStringLiteral("yyyy-MM-dd")); }
+
+    testsupport::TempFolder m_folder;
+    std::unique_ptr<db::Database> m_db;
+    pub::ScriptedMessageService m_messages;
+    pub::ScriptedModalService m_modal;
+    std::unique_ptr<TTestMoveForm> m_form;
+};
+
+// What the scripted "GETUSERLIST" was asked and answers.
+struct UserListCall {
+    int modId = 0;
+    int action = 0;
+    int calls = 0;
+};
+UserListCall &userListCalls();
+
+} // namespace basenotetest

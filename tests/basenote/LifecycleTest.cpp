@@ -1,0 +1,416 @@
+// The window's construction, blank and loaded notes, init mode, navigation,
+// window messages, unsaved-changes handling, closing and the form size.
+
+#include "BasenoteFixture.h"
+
+#include "NoteMessages.h"
+#include "data/ClientDataSet.h"
+#include "widgets/DBControls.h"
+#include "widgets/LookupCombo.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+
+using namespace basenotetest;
+
+namespace {
+
+// Stands in for the host's navigator: counts what it is told.
+class FakeNavigator : public QWidget {
+    Q_OBJECT
+public:
+    FakeNavigator() { setObjectName(QStringLiteral("NavigatorForm")); }
+    Q_INVOKABLE long noteMessage(int message, qlonglong wParam, qlonglong)
+    {
+        messages << message;
+        lastWindow = wParam;
+        return 0;
+    }
+    QList<int> messages;
+    qlonglong lastWindow = 0;
+};
+
+QString text(QWidget *w) { return qobject_cast<QPushButton *>(w) ? static_cast<QPushButton *>(w)->text() : QString(); }
+
+} // namespace
+
+TEST_F(BasenoteTest, ResourceBuildsNamedControlsMenusActionsAndLogs)
+{
+    auto *f = new TTestMoveForm;
+    m_form.reset(f);
+    // Buttons with their captions.
+    const QList<QPair<const char *, const char *>> buttons = {
+        {"SaveAddBtn", "新增(&S)"}, {"OkBtn", "保存(&A)"}, {"CancelBtn", "取消(&C)"}, {"CheckBtn", "审核(&O)"},
+        {"btnFind", "速查(&F)"},    {"btnPrint", "打印"},    {"btnProperty", "属性"},   {"btnTurnIn", "转入..."}};
+    for (const auto &[name, caption] : buttons) {
+        auto *b = f->findChild<QPushButton *>(QString::fromLatin1(name));
+        ASSERT_NE(b, nullptr) << name;
+        EXPECT_EQ(b->text(), QString::fromUtf8(caption)) << name;
+        EXPECT_TRUE(b->shortcut().isEmpty()) << name << ": the form's actions own the keys";
+    }
+    for (const char *name : {"btnPrev", "btnNext", "btnOperate", "palButton", "palBottom", "lblTitle", "lbShoperatename",
+                             "lblPrinted", "spAbate", "lbAbate", "DateDBEdit", "NoDBEdit", "cmbEmp", "cmbDepartment",
+                             "edoperatename", "edchkor", "edRemark", "RptStyleCB", "cmbOutAccount", "cmbInAccount",
+                             "edAmount", "edPurpose", "lbOutShop"})
+        EXPECT_NE(f->findChild<QWidget *>(QString::fromLatin1(name)), nullptr) << name;
+    for (const char *name : {"cdsMaster", "dsMaster", "qryMaster", "MasterProvider", "cdsPrint", "dsPrint"})
+        EXPECT_NE(f->findChild<QObject *>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lblTitle"))->text(), QStringLiteral("银行存取款单"));
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("银行存取款单"));
+    EXPECT_EQ(f->objectName(), QStringLiteral("MoveForm"));
+    EXPECT_EQ(f->TableName(), QStringLiteral("testnoteath"));
+    EXPECT_EQ(f->KeyFieldName(), QStringLiteral("NOTEID"));
+
+    // Menus: items with their texts and shortcuts.
+    auto *menu = f->findChild<QMenu *>(QStringLiteral("noteMenu"));
+    ASSERT_NE(menu, nullptr);
+    const QList<std::tuple<const char *, const char *, QKeySequence>> items = {
+        {"muAppend", "新增", QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {"muClonenote", "复制", QKeySequence()},
+        {"muAbate", "作废", QKeySequence()},
+        {"muFirst", "第一单", QKeySequence(Qt::CTRL | Qt::Key_Home)},
+        {"muPrior", "前单", QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+        {"muNext", "后单", QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
+        {"muLast", "最后单", QKeySequence(Qt::CTRL | Qt::Key_End)},
+        {"muSelectnote", "转入...", QKeySequence(Qt::Key_F6)},
+        {"muDelete", "删除", QKeySequence(Qt::CTRL | Qt::Key_D)},
+        {"FindnoteItem", "速查...", QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {"muToExcel", "导出Excel", QKeySequence()},
+        {"muRefresh", "刷新", QKeySequence(Qt::Key_F5)}};
+    for (const auto &[name, caption, key] : items) {
+        auto *a = menu->findChild<QAction *>(QString::fromLatin1(name));
+        ASSERT_NE(a, nullptr) << name;
+        EXPECT_EQ(a->text(), QString::fromUtf8(caption)) << name;
+        EXPECT_EQ(a->shortcut(), key) << name;
+    }
+    auto *print = f->findChild<QMenu *>(QStringLiteral("PrintMenu"));
+    ASSERT_NE(print, nullptr);
+    EXPECT_EQ(print->findChild<QAction *>(QStringLiteral("PrintPMItem"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    EXPECT_EQ(print->findChild<QAction *>(QStringLiteral("PrintPreviewPMItem"))->text(), QStringLiteral("打印预览"));
+    // "速查..." only when the books are in use.
+    EXPECT_TRUE(menu->findChild<QAction *>(QStringLiteral("FindnoteItem"))->isVisible());
+
+    // Actions with every shortcut.
+    const QList<QPair<const char *, QList<QKeySequence>>> actions = {
+        {"actPrev", {QKeySequence(Qt::CTRL | Qt::Key_PageUp), QKeySequence(Qt::CTRL | Qt::Key_Up)}},
+        {"actSaveAdd", {QKeySequence(Qt::Key_F8), QKeySequence(Qt::ALT | Qt::Key_S), QKeySequence(Qt::CTRL | Qt::Key_S)}},
+        {"actOk", {QKeySequence(Qt::Key_F7), QKeySequence(Qt::ALT | Qt::Key_A), QKeySequence(Qt::CTRL | Qt::Key_A)}},
+        {"actChecknote", {QKeySequence(Qt::Key_F9), QKeySequence(Qt::ALT | Qt::Key_O)}},
+        {"actCancel", {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::ALT | Qt::Key_C)}},
+        {"actPreview", {QKeySequence(Qt::Key_F11), QKeySequence(Qt::CTRL | Qt::Key_W)}},
+        {"actDel", {QKeySequence(Qt::SHIFT | Qt::Key_Delete)}},
+        {"actFind", {QKeySequence(Qt::SHIFT | Qt::Key_F6)}},
+        {"actOprateMenu", {QKeySequence(Qt::ALT | Qt::Key_T)}},
+        {"actPrintMenu", {QKeySequence(Qt::ALT | Qt::Key_P)}}};
+    for (const auto &[name, keys] : actions) {
+        auto *a = f->findChild<QAction *>(QString::fromLatin1(name));
+        ASSERT_NE(a, nullptr) << name;
+        EXPECT_EQ(a->shortcuts(), keys) << name;
+    }
+    // Lookups opened before each query: the kind's, the operators', the bottom panel's.
+    EXPECT_EQ(f->LookupNames(), QStringList({"qryOperator", "qryEmploy", "qryDepartment", "qryAccount"}));
+    EXPECT_EQ(f->findChild<widgets::TRqLookupCombo *>(QStringLiteral("cmbEmp"))->DataField(), QStringLiteral("EMPID"));
+    // The credit-number edit and its caption are shown only with accounting linked.
+    EXPECT_TRUE(f->findChild<QWidget *>(QStringLiteral("edCredNo"))->isHidden());
+    EXPECT_TRUE(f->findChild<QWidget *>(QStringLiteral("lbCredNo"))->isHidden());
+    EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lbOutAccount"))->text(), QStringLiteral("付款帐户"));
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from syslogmth where LOGCODE=200 and TEXT1='银行存取款单' and "
+                                    "CATEGORY='T' and LOGKIND='T' and NUM1=1 and NUM2=0"))
+                  .toInt(),
+              1);
+    m_form.reset();
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from syslogmth where LOGCODE=201 and TEXT1='银行存取款单'")).toInt(), 1);
+
+    // Without the books in use the finder item is hidden.
+    setParam(QStringLiteral("IsStartUse"), QStringLiteral("0"));
+    m_form = std::make_unique<TTestMoveForm>();
+    EXPECT_FALSE(m_form->findChild<QAction *>(QStringLiteral("FindnoteItem"))->isVisible());
+    m_form.reset();
+    setParam(QStringLiteral("IsBand"), QStringLiteral("1"));
+    m_form = std::make_unique<TTestMoveForm>();
+    EXPECT_FALSE(m_form->findChild<QWidget *>(QStringLiteral("edCredNo"))->isHidden());
+    EXPECT_FALSE(m_form->findChild<QWidget *>(QStringLiteral("lbCredNo"))->isHidden());
+}
+
+TEST_F(BasenoteTest, OpenShowsBlankNumberedNoteWithDefaults)
+{
+    g_NewnoteTime = periodStart().addDays(4);
+    TTestMoveForm *f = openForm();
+    EXPECT_TRUE(f->IsNewNote());
+    EXPECT_EQ(f->CurrentNoteID(), TBasenoteForm::kNewNoteID);
+    EXPECT_EQ(field("NOTEID").toInt(), -9999);
+    EXPECT_EQ(field("NOTEDATE").toDate(), periodStart().addDays(4));
+    EXPECT_EQ(field("NOTECODE").toString(), QStringLiteral("YHCQ-") + periodStart().toString("yyyy-MM") + QStringLiteral("-0001"));
+    EXPECT_EQ(field("OPERATEID").toInt(), kAdmin);
+    EXPECT_EQ(field("OPERATENAME").toString(), QStringLiteral("系统管理员"));
+    EXPECT_EQ(field("NOTESTATE").toInt(), 0);
+    EXPECT_EQ(field("NOTEKIND").toInt(), 1);
+    EXPECT_EQ(field("SHOPERATEID").toInt(), 0);
+    EXPECT_EQ(field("REFERCOUNT").toInt(), 0);
+    EXPECT_EQ(f->appendHooks, 1);
+    // Nothing typed yet: no question when leaving.
+    EXPECT_FALSE(f->IsNoteModified());
+    EXPECT_TRUE(f->QuerySaveChanges());
+    EXPECT_TRUE(shown().isEmpty()) << shown().join('|').toStdString();
+    EXPECT_FALSE(f->ReadOnly());
+    EXPECT_TRUE(f->findChild<QWidget *>(QStringLiteral("DateDBEdit"))->isEnabled());
+    EXPECT_EQ(text(f->findChild<QWidget *>(QStringLiteral("CheckBtn"))), QStringLiteral("审核(&O)"));
+    EXPECT_TRUE(f->findChild<QWidget *>(QStringLiteral("spAbate"))->isHidden());
+    EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lbShoperatename"))->text(), QStringLiteral("机构名称  总部"));
+    EXPECT_EQ(f->findChild<QObject *>(QStringLiteral("RptStyleCB"))->property("tag").toInt(), 6051);
+    EXPECT_EQ(f->findChild<widgets::TRqLookupCombo *>(QStringLiteral("RptStyleCB"))->KeyValue().toInt(), 6051);
+
+    // A working date before the business month: the month's first day.
+    g_NewnoteTime = periodStart().addMonths(-2);
+    f->NewNote();
+    EXPECT_EQ(field("NOTEDATE").toDate(), periodStart());
+}
+
+TEST_F(BasenoteTest, NoteDateChangeRenumbersOnlyAcrossMonths)
+{
+    g_NewnoteTime = periodStart();
+    insertNote(1, dateText(periodStart()), kAdmin, 0, QStringLiteral("YHCQ-") + periodStart().toString("yyyy-MM") + "-0007");
+    openForm();
+    const QString code = field("NOTECODE").toString();
+    EXPECT_EQ(code, QStringLiteral("YHCQ-") + periodStart().toString("yyyy-MM") + QStringLiteral("-0008"));
+    setField("NOTEDATE", periodStart().addDays(9));
+    EXPECT_EQ(field("NOTECODE").toString(), code);
+    setField("NOTEDATE", periodStart().addMonths(1).addDays(2));
+    EXPECT_EQ(field("NOTECODE").toString(), QStringLiteral("YHCQ-") + periodStart().addMonths(1).toString("yyyy-MM") + "-0001");
+    // Back into the first month: numbered again for it.
+    setField("NOTEDATE", periodStart().addDays(1));
+    EXPECT_EQ(field("NOTECODE").toString(), code);
+    // The employee brings the department (except plans).
+    setField("EMPID", 2);
+    EXPECT_EQ(field("DEPID").toInt(), 2);
+    setField("EMPID", QVariant());
+    EXPECT_TRUE(field("DEPID").isNull());
+}
+
+TEST_F(BasenoteTest, NavigationUsesBoundsAndOthersNotesPrivilege)
+{
+    const QString d = dateText(periodStart());
+    insertNote(5, d);
+    insertNote(7, d);
+    insertNote(8, d, kClerk);
+    insertNote(9, d);
+    insertNote(-1, dateText(periodStart().addDays(-1))); // an init note: never in normal navigation
+    TTestMoveForm *f = openForm();
+    EXPECT_TRUE(f->FirstNote());
+    EXPECT_EQ(f->CurrentNoteID(), 5);
+    EXPECT_TRUE(f->PriorNote() == false && f->CurrentNoteID() == 5) << "no prior: stay";
+    f->NextNote();
+    EXPECT_EQ(f->CurrentNoteID(), 7);
+    f->NextNote();
+    EXPECT_EQ(f->CurrentNoteID(), 8);
+    f->LastNote();
+    EXPECT_EQ(f->CurrentNoteID(), 9);
+    // After the last note: a blank new one (edit right on the type's item).
+    f->NextNote();
+    EXPECT_TRUE(f->IsNewNote());
+    // "前单" on a blank note goes to the last.
+    f->PriorNote();
+    EXPECT_EQ(f->CurrentNoteID(), 9);
+    f->PriorNote();
+    EXPECT_EQ(f->CurrentNoteID(), 8);
+
+    // The clerk without 2091 sees only own notes; locating another's gives a blank.
+    m_form.reset();
+    SetCurrentUser(kClerk);
+    grant(kClerk, kFormPrivilege, {1, 2});
+    insertNote(3, d, kClerk);
+    f = openForm();
+    EXPECT_EQ(f->FirstNoteID(), 3);
+    EXPECT_EQ(f->LastNoteID(), 8);
+    EXPECT_EQ(f->NextNoteID(3), 8);
+    EXPECT_EQ(f->PriorNoteID(8), 3);
+    EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTELOCATE, 0, 9), pk_note::S_OK);
+    EXPECT_TRUE(f->IsNewNote());
+    EXPECT_EQ(field("OPERATEID").toInt(), kClerk);
+    // Without the edit right on the type's item, "后单" on the last note reloads it.
+    f->LoadNote(8);
+    setField("PURPOSE", QStringLiteral("改过"));
+    m_messages.answer(AnswerNo); // discard
+    f->NextNote();
+    EXPECT_EQ(f->CurrentNoteID(), 8);
+    EXPECT_EQ(field("PURPOSE").toString(), QStringLiteral("备用金"));
+    EXPECT_EQ(m_messages.texts(pub::MessageKind::YesNoCancel), QStringList{QStringLiteral("数据没有保存，保存数据？")});
+    // With 2091 the others' notes are in the walk.
+    grant(kClerk, 2091, {5});
+    EXPECT_EQ(f->LastNoteID(), 9);
+    EXPECT_EQ(f->NextNoteID(3), 5);
+}
+
+TEST_F(BasenoteTest, InitModeKeysCaptionsAndNavigator)
+{
+    FakeNavigator nav;
+    nav.show();
+    // Init notes can be entered only in the start period of books not yet in use.
+    setParam(QStringLiteral("PosYear"), LookupSysParam(QStringLiteral("StartYear")));
+    setParam(QStringLiteral("PosMonth"), LookupSysParam(QStringLiteral("StartMonth")));
+    setParam(QStringLiteral("IsStartUse"), QStringLiteral("0"));
+    TTestMoveForm *f = openForm(true);
+    EXPECT_TRUE(f->InitMode());
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("银行存取款单初始化"));
+    EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lblTitle"))->text(), QStringLiteral("银行存取款单初始化"));
+    EXPECT_FALSE(f->findChild<QWidget *>(QStringLiteral("DateDBEdit"))->isEnabled());
+    EXPECT_EQ(nav.messages, QList<int>{pk_note::NM_NOTEFORMCHANGED});
+    EXPECT_EQ(nav.lastWindow, qlonglong(reinterpret_cast<qintptr>(f)));
+    EXPECT_EQ(field("NOTEDATE").toDate(), GetFirstDayOfPosMonth().addDays(-1));
+
+    setField("OUTACCOUNTID", 1);
+    setField("INACCOUNTID", 2);
+    setField("AMOUNT", 500);
+    ASSERT_TRUE(f->SaveNote()) << shown().join('|').toStdString();
+    EXPECT_EQ(f->CurrentNoteID(), -1);
+    f->NewNote();
+    setField("OUTACCOUNTID", 2);
+    setField("INACCOUNTID", 3);
+    setField("AMOUNT", 700);
+    ASSERT_TRUE(f->SaveNote());
+    EXPECT_EQ(f->CurrentNoteID(), -2);
+    EXPECT_EQ(count("NOTEID in (-1, -2)"), 2);
+    // "第一单" is the key nearest to zero; "后单" walks away from it.
+    f->FirstNote();
+    EXPECT_EQ(f->CurrentNoteID(), -1);
+    f->NextNote();
+    EXPECT_EQ(f->CurrentNoteID(), -2);
+    EXPECT_EQ(f->LastNoteID(), -2);
+
+    // Switching back to normal mode tells the navigator again; unchanged mode does not.
+    f->SetInitMode(false);
+    f->SetInitMode(false);
+    EXPECT_EQ(nav.messages.size(), 2);
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("银行存取款单"));
+
+    // Past the start period, "新增" in init mode shows the latest init note.
+    setParam(QStringLiteral("PosMonth"), QString::number(LookupSysParam(QStringLiteral("StartMonth")).toInt() % 12 + 1));
+    if (LookupSysParam(QStringLiteral("PosMonth")) == QLatin1String("1"))
+        setParam(QStringLiteral("PosYear"), QString::number(LookupSysParam(QStringLiteral("PosYear")).toInt() + 1));
+    f->SetInitMode(true);
+    f->NewNote();
+    EXPECT_EQ(f->CurrentNoteID(), -2);
+    EXPECT_TRUE(f->ReadOnly()) << "an init note outside the start period cannot be changed";
+}
+
+TEST_F(BasenoteTest, InitModeOfBooksInUseShowsLatestInitNote)
+{
+    setParam(QStringLiteral("PosYear"), LookupSysParam(QStringLiteral("StartYear")));
+    setParam(QStringLiteral("PosMonth"), LookupSysParam(QStringLiteral("StartMonth")));
+    insertNote(-3, dateText(periodStart().addDays(-1)));
+    TTestMoveForm *f = openForm(true); // books in use (IsStartUse 1)
+    EXPECT_EQ(f->CurrentNoteID(), -3);
+    EXPECT_FALSE(f->IsNewNote());
+}
+
+TEST_F(BasenoteTest, WindowMessagesOpenLocateRefreshAndRefuse)
+{
+    insertNote(4, dateText(periodStart()));
+    insertNote(6, dateText(periodStart()));
+    m_form = std::make_unique<TTestMoveForm>();
+    TTestMoveForm *f = m_form.get();
+    EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTELOCATE, 0, 4), pk_note::S_OK);
+    EXPECT_EQ(f->CurrentNoteID(), 4);
+    sql(QStringLiteral("update testnoteath set PURPOSE='外部修改' where NOTEID=4"));
+    EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTEREFRESH, 0, 0), pk_note::S_OK);
+    EXPECT_EQ(field("PURPOSE").toString(), QStringLiteral("外部修改"));
+    m_form.reset();
+
+    // Browse only: the latest note. Neither: refused with the message.
+    SetCurrentUser(kClerk);
+    grant(kClerk, 2091, {5});
+    grant(kClerk, kFormPrivilege, {1});
+    f = openForm();
+    EXPECT_EQ(f->CurrentNoteID(), 6);
+    EXPECT_TRUE(f->ReadOnly());
+    EXPECT_FALSE(f->findChild<QAction *>(QStringLiteral("muDelete"))->isEnabled());
+    m_form.reset();
+    sql(QStringLiteral("delete from privilegemth where OPERATEID=2 and PRIVILEGEID=2053"));
+    m_form = std::make_unique<TTestMoveForm>();
+    EXPECT_EQ(pk_note::SendNoteMessage(m_form.get(), pk_note::NM_NOTEOPEN, 0, 0), pk_note::E_FAIL);
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("对不起,你没有编辑和浏览的权限.")});
+}
+
+TEST_F(BasenoteTest, UnsavedChangesQuestionSavesOrDiscards)
+{
+    insertNote(4, dateText(periodStart()));
+    TTestMoveForm *f = openForm();
+    f->LoadNote(4);
+    setField("PURPOSE", QStringLiteral("差旅借款"));
+    EXPECT_TRUE(f->IsNoteModified());
+    // Cancel discards too and goes on.
+    m_messages.answer(AnswerCancel);
+    f->muRefreshClick();
+    EXPECT_EQ(field("PURPOSE").toString(), QStringLiteral("备用金"));
+    EXPECT_EQ(scalar(QStringLiteral("select PURPOSE from testnoteath where NOTEID=4")).toString(), QStringLiteral("备用金"));
+    // Yes saves.
+    setField("PURPOSE", QStringLiteral("差旅借款"));
+    m_messages.answer(AnswerYes);
+    f->muRefreshClick();
+    EXPECT_EQ(scalar(QStringLiteral("select PURPOSE from testnoteath where NOTEID=4")).toString(), QStringLiteral("差旅借款"));
+    EXPECT_EQ(m_messages.texts(pub::MessageKind::YesNoCancel).size(), 2);
+    EXPECT_FALSE(f->IsNoteModified());
+}
+
+TEST_F(BasenoteTest, CloseAsksAndKeepsWindowOnFailedSave)
+{
+    TTestMoveForm *f = openForm();
+    f->show();
+    setField("OUTACCOUNTID", 1);
+    setField("INACCOUNTID", 1); // refused by the kind's rule
+    setField("AMOUNT", 10);
+    m_messages.answer(AnswerYes);
+    EXPECT_FALSE(f->close());
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("付款帐户不能和收款帐户一样.")});
+    // Any other answer discards and closes.
+    m_messages.answer(AnswerNo);
+    EXPECT_TRUE(f->close());
+    EXPECT_EQ(count(), 0);
+    // Forced close never asks.
+    f->show();
+    f->NewNote();
+    setField("AMOUNT", 10);
+    g_bForceCloseForm = true;
+    m_messages.clear();
+    EXPECT_TRUE(f->close());
+    EXPECT_TRUE(m_messages.records().isEmpty());
+    g_bForceCloseForm = false;
+}
+
+TEST_F(BasenoteTest, FormSizeIsRememberedPerClass)
+{
+    TTestMoveForm *f = openForm();
+    f->show();
+    f->setGeometry(40, 50, 1000, 520);
+    m_form.reset(); // destruction saves the size
+    EXPECT_EQ(ReadIni(QStringLiteral("System.ini"), QStringLiteral("FORMSIZE"), QStringLiteral("BASENOTETEST::TTESTMOVEFORM::WIDTH")),
+              QStringLiteral("1000"));
+    EXPECT_EQ(ReadIni(QStringLiteral("System.ini"), QStringLiteral("FORMSIZE"), QStringLiteral("BASENOTETEST::TTESTMOVEFORM::HEIGHT")),
+              QStringLiteral("520"));
+    f = openForm();
+    f->show(); // first activation reads it
+    EXPECT_EQ(f->size(), QSize(1000, 520));
+}
+
+TEST_F(BasenoteTest, ScreenshotOfTheWindow)
+{
+    insertNote(12, dateText(periodStart()), kAdmin, 2);
+    sql(QStringLiteral("update testnoteath set EMPID=3, DEPID=3, CHECKNO='ZP0012', REMARK='月初备用金' where NOTEID=12"));
+    TTestMoveForm *f = openForm();
+    f->LoadNote(12);
+    f->show();
+    QApplication::processEvents();
+    const QDir shots(QDir(testsupport::binDir()).filePath(QStringLiteral("../shots")));
+    QDir().mkpath(shots.path());
+    const QString path = shots.filePath(QStringLiteral("basenote_move.png"));
+    ASSERT_TRUE(f->grab().save(path));
+    EXPECT_FALSE(f->findChild<QWidget *>(QStringLiteral("spAbate"))->isHidden());
+    EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lbAbate"))->text(), QStringLiteral("作废"));
+}
+
+#include "LifecycleTest.moc"

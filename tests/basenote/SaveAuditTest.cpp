@@ -1,0 +1,460 @@
+// Saving, the period and date locks, validation, audit, void, delete and the
+// note messages, against the real books.
+
+#include "BasenoteFixture.h"
+
+#include "data/ClientDataSet.h"
+#include "db/NamedLock.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+
+#include <unistd.h>
+
+using namespace basenotetest;
+
+namespace {
+
+QString buttonText(QWidget *form, const char *name)
+{
+    return form->findChild<QPushButton *>(QString::fromLatin1(name))->text();
+}
+
+} // namespace
+
+class SaveTest : public BasenoteTest {
+protected:
+    // A blank note with the kind's required fields filled.
+    TTestMoveForm *newFilledNote()
+    {
+        TTestMoveForm *f = m_form ? m_form.get() : openForm();
+        if (!f->IsNewNote())
+            f->NewNote();
+        setField("OUTACCOUNTID", 1);
+        setField("INACCOUNTID", 2);
+        setField("AMOUNT", 2500);
+        setField("PURPOSE", QStringLiteral("存入工行"));
+        return f;
+    }
+    int printRows(int id) { return m_db->scalar(QStringLiteral("select count(*) from noteprintabth where NOTETYPE=51 and NOTEID=%1").arg(id)).toInt(); }
+    int messageRows() { return m_db->scalar(QStringLiteral("select count(*) from notemsginfth")).toInt(); }
+    int detailRows() { return m_db->scalar(QStringLiteral("select count(*) from notemsginfthdetail")).toInt(); }
+};
+
+TEST_F(SaveTest, NewNoteGetsKeyRegisterAndMadeMessage)
+{
+    TTestMoveForm *f = newFilledNote();
+    const QString code = field("NOTECODE").toString();
+    f->findChild<QPushButton *>(QStringLiteral("OkBtn"))->click();
+    EXPECT_TRUE(shown().isEmpty()) << shown().join('|').toStdString();
+    const int id = f->CurrentNoteID();
+    EXPECT_GT(id, 100) << "key from the key table";
+    EXPECT_FALSE(f->IsNewNote());
+    EXPECT_FALSE(f->IsNoteModified());
+    EXPECT_EQ(count(QStringLiteral("NOTEID=%1 and AMOUNT=2500 and OPERATEID=1 and NOTESTATE=0 and NOTECODE='%2'").arg(id).arg(code)), 1);
+    EXPECT_FALSE(scalar(QStringLiteral("select UPDATETIME from testnoteath where NOTEID=%1").arg(id)).isNull());
+    // Print register row with number, date and maker.
+    const db::ResultSet reg = m_db->select(QStringLiteral("select NOTECODE, NOTEDATE, OPERATEID from noteprintabth where NOTETYPE=51 and NOTEID=%1").arg(id));
+    ASSERT_EQ(reg.rows.size(), 1);
+    EXPECT_EQ(reg.value(0, "NOTECODE").toString(), code);
+    EXPECT_EQ(reg.value(0, "NOTEDATE").toDate(), field("NOTEDATE").toDate());
+    EXPECT_EQ(reg.value(0, "OPERATEID").toInt(), kAdmin);
+    // "made" message to the auditors of item 2051, the sender left out.
+    EXPECT_EQ(userListCalls().modId, 2051);
+    EXPECT_EQ(userListCalls().action, 6);
+    const db::ResultSet msg = m_db->select(QStringLiteral("select MSGID, MSG, FROMNOTETYPE, FROMNOTEID, FROMUSERID from notemsginfth"));
+    ASSERT_EQ(msg.rows.size(), 1);
+    EXPECT_EQ(msg.value(0, "MSG").toString(), QStringLiteral("银行存取款[") + code + QStringLiteral("]已制作,请审核."));
+    EXPECT_EQ(msg.value(0, "FROMNOTETYPE").toInt(), 51);
+    EXPECT_EQ(msg.value(0, "FROMNOTEID").toInt(), id);
+    EXPECT_EQ(msg.value(0, "FROMUSERID").toInt(), kAdmin);
+    EXPECT_EQ(scalar(QStringLiteral("select TOUSERID from notemsginfthdetail where ISREAD=0")).toInt(), kClerk);
+    EXPECT_EQ(detailRows(), 1);
+
+    // Saving again without changes writes nothing.
+    sql(QStringLiteral("delete from noteprintabth"));
+    EXPECT_TRUE(f->SaveNote());
+    EXPECT_EQ(printRows(id), 0);
+    EXPECT_EQ(messageRows(), 1);
+
+    // A change to a saved note: written, registered, no new message.
+    setField("AMOUNT", 2600);
+    EXPECT_TRUE(f->SaveNote());
+    EXPECT_EQ(count(QStringLiteral("NOTEID=%1 and AMOUNT=2600").arg(id)), 1);
+    EXPECT_EQ(printRows(id), 1);
+    EXPECT_EQ(messageRows(), 1);
+
+    // "新增(&S)": save, then a blank note numbered after it.
+    setField("AMOUNT", 2700);
+    f->SaveAddBtnClick();
+    EXPECT_TRUE(f->IsNewNote());
+    EXPECT_EQ(count(QStringLiteral("NOTEID=%1 and AMOUNT=2700").arg(id)), 1);
+    EXPECT_EQ(field("NOTECODE").toString().right(4), QStringLiteral("0002"));
+}
+
+TEST_F(SaveTest, FailedSaveRollsBackKeepsEditsAndReleasesLock)
+{
+    sql(QStringLiteral("create trigger refuse_note before insert on testnoteath when NEW.PURPOSE = '拒绝' "
+                       "begin select raise(abort, '银行存取款写入被拒绝'); end"));
+    TTestMoveForm *f = newFilledNote();
+    setField("PURPOSE", QStringLiteral("拒绝"));
+    EXPECT_FALSE(f->SaveNote());
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors().first().contains(QStringLiteral("银行存取款写入被拒绝"))) << errors().first().toStdString();
+    EXPECT_EQ(count(), 0);
+    EXPECT_EQ(printRows(f->CurrentNoteID()), 0);
+    EXPECT_EQ(messageRows(), 0);
+    EXPECT_FALSE(InTransaction());
+    // The edits stay on screen, still unsaved.
+    EXPECT_EQ(field("PURPOSE").toString(), QStringLiteral("拒绝"));
+    EXPECT_EQ(field("AMOUNT").toDouble(), 2500);
+    EXPECT_TRUE(f->IsNoteModified());
+    EXPECT_TRUE(f->IsNewNote());
+    // The lock is free for anyone.
+    const QString lockFile = db::NamedLock::lockPath(m_db->path(), QStringLiteral("NOTELOCK"));
+    const int fd = db::NamedLock::tryTake(lockFile);
+    EXPECT_GE(fd, 0);
+    db::NamedLock::release(fd);
+    // Corrected, the same note saves.
+    setField("PURPOSE", QStringLiteral("存入工行"));
+    EXPECT_TRUE(f->SaveNote());
+    EXPECT_EQ(count(QStringLiteral("PURPOSE='存入工行'")), 1);
+    EXPECT_EQ(printRows(f->CurrentNoteID()), 1);
+}
+
+TEST_F(SaveTest, RefusedNotelockFailsSilently)
+{
+    TTestMoveForm *f = newFilledNote();
+    const int fd = db::NamedLock::tryTake(db::NamedLock::lockPath(m_db->path(), QStringLiteral("NOTELOCK")));
+    ASSERT_GE(fd, 0);
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_TRUE(m_messages.records().isEmpty());
+    EXPECT_EQ(count(), 0);
+    EXPECT_TRUE(f->IsNoteModified());
+    db::NamedLock::release(fd);
+    EXPECT_TRUE(f->SaveNote());
+    EXPECT_EQ(count(), 1);
+}
+
+TEST_F(SaveTest, ValidationMessagesInOrder)
+{
+    TTestMoveForm *f = openForm();
+    setField("INACCOUNTID", 2);
+    setField("AMOUNT", 10);
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("字段:[付款帐户]不能为空.")});
+    m_messages.clear();
+    setField("OUTACCOUNTID", 2);
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("付款帐户不能和收款帐户一样.")});
+    m_messages.clear();
+    // Branch-owned master data may not be used by head-office notes.
+    setField("OUTACCOUNTID", 1);
+    setField("ACCOUNTID", 4);
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("不能引用分支机构的帐户")});
+    m_messages.clear();
+    setField("ACCOUNTID", 2);
+    setField("BUILDINGID", 5);
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("不能引用分支机构的仓库")});
+    m_messages.clear();
+    setField("BUILDINGID", 1);
+    setField("PARTNERID", 13);
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("不能引用分支机构的往来单位")});
+    m_messages.clear();
+    setField("PARTNERID", 1);
+    // An employee of another department: told, and the save goes on.
+    setField("EMPID", 3);
+    setField("DEPID", 2);
+    EXPECT_TRUE(f->SaveNote());
+    EXPECT_EQ(m_messages.texts(pub::MessageKind::Information),
+              QStringList{QStringLiteral("此业务员：张伟 不属于 采购部 部门的！")});
+    EXPECT_EQ(count(), 1);
+    EXPECT_EQ(count(QStringLiteral("DEPID=2 and EMPID=3")), 1);
+    EXPECT_EQ(m_messages.texts(pub::MessageKind::Error), QStringList());
+
+    // No edit right: refused with its message.
+    m_form.reset();
+    SetCurrentUser(kClerk);
+    grant(kClerk, kFormPrivilege, {1, 2});
+    f = newFilledNote();
+    sql(QStringLiteral("delete from privilegemth where OPERATEID=2 and PRIVILEGEID=2053 and ACTION=2"));
+    m_messages.clear();
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("对不起,你没有编辑的权限!")});
+}
+
+TEST_F(SaveTest, DateLocksOfPeriodsAndOpeningDate)
+{
+    TTestMoveForm *f = newFilledNote();
+    setField("NOTEDATE", periodStart().addDays(-1));
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("本单日期在当前进销存期间之前，不能保存对本单所做的修改。")});
+    m_messages.clear();
+    const QDate opening = QDate::fromString(LookupSysParam(QStringLiteral("StartDate")), QStringLiteral("yyyy-MM-dd"));
+    setField("NOTEDATE", opening.addDays(-1));
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("不能录入开帐日期之前发生的业务，不能保存数据。")});
+    m_messages.clear();
+    // Accounting linked and its period later than the business month.
+    setParam(QStringLiteral("IsBand"), QStringLiteral("1"));
+    const QDate nextMonth = periodStart().addMonths(1);
+    setParam(QStringLiteral("CurrAccYear"), QString::number(nextMonth.year()));
+    setParam(QStringLiteral("CurrAccMonth"), QString::number(nextMonth.month()));
+    setField("NOTEDATE", periodStart().addDays(2));
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("本单日期在当前会计期间之前，不能保存对本单所做的修改。")});
+    setParam(QStringLiteral("IsBand"), QStringLiteral("0"));
+    m_messages.clear();
+    EXPECT_TRUE(f->SaveNote());
+
+    // A note of a closed month opens read-only; moving it into the open month is refused too.
+    insertNote(3, dateText(periodStart().addDays(-3)));
+    f->LoadNote(3);
+    EXPECT_TRUE(f->ReadOnly());
+    EXPECT_FALSE(f->findChild<QAction *>(QStringLiteral("muDelete"))->isEnabled());
+    f->MasterDataSet()->Edit();
+    f->MasterDataSet()->FieldByName(QStringLiteral("NOTEDATE"))->SetValue(periodStart().addDays(3));
+    m_messages.clear();
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("本单日期在当前进销存期间之前，不能保存对本单所做的修改。")});
+    EXPECT_EQ(scalar(QStringLiteral("select NOTEDATE from testnoteath where NOTEID=3")).toDate(), periodStart().addDays(-3));
+}
+
+TEST_F(SaveTest, AuditRulesAndStates)
+{
+    insertNote(20, dateText(periodStart()));
+    TTestMoveForm *f = openForm();
+    f->LoadNote(20);
+    // Maker and auditor the same person only when the books allow it.
+    setParam(QStringLiteral("chkorIsSame"), QStringLiteral("0"));
+    EXPECT_FALSE(f->CheckNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("系统不允许制单人和审核人为同一个人.")});
+    setParam(QStringLiteral("chkorIsSame"), QStringLiteral("1"));
+    m_messages.clear();
+    struct Closed {
+        const char *setup;
+        const char *message;
+        const char *undo;
+    };
+    const Closed closed[] = {
+        {"update testnoteath set PARTNERID=3 where NOTEID=20; update partnerlth set CLOSED=1 where PARTNERID=3",
+         "此单往来单位已经被停用不能审核。", "update testnoteath set PARTNERID=null where NOTEID=20"},
+        {"update testnoteath set DEPID=7 where NOTEID=20", "此单部门已经被停用不能审核。",
+         "update testnoteath set DEPID=null where NOTEID=20"},
+        {"update testnoteath set EMPID=9 where NOTEID=20", "此单员工已经被停用不能审核。",
+         "update testnoteath set EMPID=null where NOTEID=20"},
+    };
+    for (const Closed &c : closed) {
+        for (const QString &s : QString::fromUtf8(c.setup).split(u';'))
+            sql(s);
+        f->ReloadNote();
+        EXPECT_FALSE(f->CheckNote());
+        EXPECT_EQ(errors(), QStringList{QString::fromUtf8(c.message)});
+        m_messages.clear();
+        sql(QString::fromUtf8(c.undo));
+        f->ReloadNote();
+    }
+    ASSERT_TRUE(f->CheckNote());
+    EXPECT_EQ(count(QStringLiteral("NOTEID=20 and NOTESTATE=1 and CHKORID=1")), 1);
+    EXPECT_EQ(field("NOTESTATE").toInt(), 1);
+    EXPECT_EQ(field("chkor").toString(), QStringLiteral("系统管理员"));
+    EXPECT_EQ(buttonText(f, "CheckBtn"), QStringLiteral("反审核(&O)"));
+    EXPECT_FALSE(f->findChild<QWidget *>(QStringLiteral("spAbate"))->isHidden());
+    EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lbAbate"))->text(), QStringLiteral("审核"));
+    EXPECT_FALSE(f->findChild<QAction *>(QStringLiteral("muAbate"))->isEnabled());
+    EXPECT_FALSE(f->findChild<QAction *>(QStringLiteral("muDelete"))->isEnabled());
+    EXPECT_TRUE(f->ReadOnly());
+    // Audited: neither void nor delete through the window.
+    f->muAbateClick();
+    EXPECT_EQ(count(QStringLiteral("NOTEID=20 and NOTESTATE=1")), 1);
+    EXPECT_FALSE(f->DeleteNote());
+    EXPECT_EQ(count(QStringLiteral("NOTEID=20")), 1);
+
+    // Un-audit through the button.
+    f->CheckBtnClick();
+    EXPECT_EQ(count(QStringLiteral("NOTEID=20 and NOTESTATE=0 and CHKORID is null")), 1);
+    EXPECT_EQ(buttonText(f, "CheckBtn"), QStringLiteral("审核(&O)"));
+    EXPECT_TRUE(f->findChild<QWidget *>(QStringLiteral("spAbate"))->isHidden());
+
+    // Someone else audited it meanwhile: the guard makes the update harmless, the reload shows it.
+    sql(QStringLiteral("update testnoteath set NOTESTATE=2 where NOTEID=20"));
+    EXPECT_TRUE(f->CheckNote());
+    EXPECT_EQ(count(QStringLiteral("NOTEID=20 and NOTESTATE=2 and CHKORID is null")), 1);
+    EXPECT_EQ(field("NOTESTATE").toInt(), 2);
+    EXPECT_FALSE(f->findChild<QPushButton *>(QStringLiteral("CheckBtn"))->isEnabled());
+
+    // A note dated before the business month.
+    insertNote(21, dateText(periodStart().addDays(-2)));
+    f->LoadNote(21);
+    m_messages.clear();
+    EXPECT_FALSE(f->CheckNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("单据的日期在本业务期间之前,不能对其进行审核.")});
+    EXPECT_FALSE(f->AbateNote());
+    EXPECT_EQ(errors().last(), QStringLiteral("单据的日期在本业务期间之前,不能对其进行作废."));
+}
+
+TEST_F(SaveTest, AuditPrivilegesOfAnotherUser)
+{
+    insertNote(30, dateText(periodStart()), kAdmin);
+    insertNote(31, dateText(periodStart()), kClerk);
+    SetCurrentUser(kClerk);
+    grant(kClerk, kFormPrivilege, {1, 2});
+    grant(kClerk, 2091, {5});
+    TTestMoveForm *f = openForm();
+    f->LoadNote(30);
+    EXPECT_FALSE(f->CheckNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("只能审核自己的单据.")});
+    m_messages.clear();
+    EXPECT_FALSE(f->AbateNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("只能作废自己的单据.")});
+    m_messages.clear();
+    EXPECT_FALSE(f->DeleteNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("只能修改自己的单据.")});
+    m_messages.clear();
+    // Saving another's note without 2092 writes nothing and reports success.
+    f->MasterDataSet()->Edit();
+    f->MasterDataSet()->FieldByName(QStringLiteral("PURPOSE"))->SetValue(QStringLiteral("改别人的"));
+    EXPECT_TRUE(f->SaveNote());
+    EXPECT_EQ(count(QStringLiteral("PURPOSE='改别人的'")), 0);
+    f->CancelNote();
+    // Own note without the audit and void rights.
+    f->LoadNote(31);
+    EXPECT_FALSE(f->CheckNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("对不起,你没有审核的权限!")});
+    m_messages.clear();
+    EXPECT_FALSE(f->AbateNote());
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("对不起,你没有作废反作废的权限!")});
+    // Un-audit without the right fails silently.
+    sql(QStringLiteral("update testnoteath set NOTESTATE=1, CHKORID=1 where NOTEID=31"));
+    f->ReloadNote();
+    m_messages.clear();
+    EXPECT_FALSE(f->UncheckNote());
+    EXPECT_TRUE(errors().isEmpty());
+    EXPECT_EQ(count(QStringLiteral("NOTEID=31 and NOTESTATE=1")), 1);
+}
+
+TEST_F(SaveTest, VoidUnvoidAndTheirMessages)
+{
+    insertNote(40, dateText(periodStart()), kClerk);
+    TTestMoveForm *f = openForm();
+    f->LoadNote(40);
+    f->muAbateClick();
+    EXPECT_EQ(count(QStringLiteral("NOTEID=40 and NOTESTATE=2")), 1);
+    EXPECT_EQ(f->findChild<QAction *>(QStringLiteral("muAbate"))->text(), QStringLiteral("反作废"));
+    EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lbAbate"))->text(), QStringLiteral("作废"));
+    EXPECT_FALSE(f->findChild<QPushButton *>(QStringLiteral("CheckBtn"))->isEnabled());
+    // Kind 5 goes to the maker.
+    EXPECT_EQ(scalar(QStringLiteral("select MSG from notemsginfth")).toString(),
+              QStringLiteral("银行存取款[T40]已作废,请查看."));
+    EXPECT_EQ(scalar(QStringLiteral("select TOUSERID from notemsginfthdetail")).toInt(), kClerk);
+    // A void note cannot be voided again; un-void clears the earlier detail rows.
+    EXPECT_FALSE(f->AbateNote());
+    f->muAbateClick();
+    EXPECT_EQ(count(QStringLiteral("NOTEID=40 and NOTESTATE=0")), 1);
+    EXPECT_EQ(f->findChild<QAction *>(QStringLiteral("muAbate"))->text(), QStringLiteral("作废"));
+    EXPECT_EQ(m_db->scalar(QStringLiteral("select count(*) from notemsginfth")).toInt(), 1)
+        << "un-void of a note without auditor notifies nobody";
+    EXPECT_EQ(m_db->scalar(QStringLiteral("select count(*) from notemsginfthdetail")).toInt(), 0);
+    // Un-audit tells the maker.
+    sql(QStringLiteral("update testnoteath set NOTESTATE=1, CHKORID=1 where NOTEID=40"));
+    f->ReloadNote();
+    ASSERT_TRUE(f->UncheckNote());
+    EXPECT_EQ(scalar(QStringLiteral("select MSG from notemsginfth order by MSGID desc")).toString(),
+              QStringLiteral("银行存取款[T40]已反审核,请查看."));
+    EXPECT_EQ(m_db->scalar(QStringLiteral("select count(*) from notemsginfthdetail")).toInt(), 1);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('|').toStdString();
+}
+
+TEST_F(SaveTest, ModifiedNoteMustBeSavedBeforeAuditOrVoid)
+{
+    insertNote(50, dateText(periodStart()));
+    insertNote(51, dateText(periodStart()));
+    TTestMoveForm *f = openForm();
+    f->LoadNote(50);
+    setField("PURPOSE", QStringLiteral("先保存"));
+    m_messages.answer(AnswerNo);
+    f->CheckBtnClick();
+    EXPECT_EQ(m_messages.texts(pub::MessageKind::YesNo), QStringList{QStringLiteral("审核前必须先保存单据, 是否继续?")});
+    EXPECT_EQ(count(QStringLiteral("NOTEID=50 and NOTESTATE=0 and PURPOSE='备用金'")), 1);
+    EXPECT_FALSE(f->CheckNote()) << "a modified note is never audited";
+    m_messages.answer(AnswerYes);
+    f->CheckBtnClick();
+    EXPECT_EQ(count(QStringLiteral("NOTEID=50 and NOTESTATE=1 and PURPOSE='先保存'")), 1);
+    EXPECT_EQ(f->CurrentNoteID(), 51) << "after an audit the window moves on";
+    setField("PURPOSE", QStringLiteral("作废前"));
+    m_messages.answer(AnswerNo);
+    f->muAbateClick();
+    EXPECT_EQ(m_messages.texts(pub::MessageKind::YesNo).last(), QStringLiteral("作废前必须先保存单据, 是否继续?"));
+    EXPECT_EQ(count(QStringLiteral("NOTEID=51 and NOTESTATE=0")), 1);
+}
+
+TEST_F(SaveTest, DeleteConfirmsWritesAndMovesOn)
+{
+    TTestMoveForm *f = newFilledNote();
+    ASSERT_TRUE(f->SaveNote());
+    const int first = f->CurrentNoteID();
+    f->NewNote();
+    setField("OUTACCOUNTID", 1);
+    setField("INACCOUNTID", 3);
+    setField("AMOUNT", 90);
+    ASSERT_TRUE(f->SaveNote());
+    const int second = f->CurrentNoteID();
+    EXPECT_EQ(messageRows(), 2);
+
+    f->LoadNote(first);
+    m_messages.answer(AnswerNo);
+    EXPECT_FALSE(f->DeleteNote());
+    EXPECT_EQ(m_messages.texts(pub::MessageKind::YesNo), QStringList{QStringLiteral("是否确认删除数据？")});
+    EXPECT_EQ(count(), 2);
+    m_messages.answer(AnswerYes);
+    EXPECT_TRUE(f->DeleteNote());
+    EXPECT_EQ(count(QStringLiteral("NOTEID=%1").arg(first)), 0);
+    EXPECT_EQ(printRows(first), 0);
+    EXPECT_EQ(m_db->scalar(QStringLiteral("select count(*) from notemsginfth where FROMNOTEID=%1").arg(first)).toInt(), 0);
+    EXPECT_EQ(messageRows(), 1);
+    EXPECT_EQ(f->CurrentNoteID(), second) << "the next note is shown";
+
+    // An unsaved new note is just discarded.
+    f->NewNote();
+    setField("AMOUNT", 5);
+    m_messages.answer(AnswerYes);
+    EXPECT_TRUE(f->DeleteNote());
+    EXPECT_TRUE(f->IsNewNote());
+    EXPECT_TRUE(field("AMOUNT").toDouble() == 0);
+    EXPECT_EQ(count(), 1);
+
+    // A refused delete keeps the note and shows the database's text.
+    sql(QStringLiteral("create trigger keep_note before delete on testnoteath begin select raise(abort, '单据已被引用'); end"));
+    f->LoadNote(second);
+    m_messages.clear();
+    m_messages.answer(AnswerYes);
+    EXPECT_FALSE(f->DeleteNote());
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors().first().contains(QStringLiteral("单据已被引用")));
+    EXPECT_EQ(count(QStringLiteral("NOTEID=%1").arg(second)), 1);
+    EXPECT_EQ(f->CurrentNoteID(), second);
+    EXPECT_EQ(printRows(second), 1);
+}
+
+TEST_F(SaveTest, UseMsgOffWritesAndDeletesNoMessages)
+{
+    setParam(QStringLiteral("UseMsg"), QStringLiteral("0"));
+    sql(QStringLiteral("insert into notemsginfth values (900, 'old', 51, 60, '2024-01-01 00:00:00', 2)"));
+    sql(QStringLiteral("insert into notemsginfthdetail values (900, 1, 0)"));
+    insertNote(60, dateText(periodStart()), kClerk);
+    TTestMoveForm *f = newFilledNote();
+    ASSERT_TRUE(f->SaveNote());
+    f->LoadNote(60);
+    ASSERT_TRUE(f->AbateNote());
+    EXPECT_EQ(messageRows(), 1);
+    EXPECT_EQ(detailRows(), 1);
+    EXPECT_EQ(userListCalls().calls, 0);
+    // On again: the old notification's detail goes, the new one arrives.
+    setParam(QStringLiteral("UseMsg"), QStringLiteral("1"));
+    ASSERT_TRUE(f->UnabateNote());
+    EXPECT_EQ(m_db->scalar(QStringLiteral("select count(*) from notemsginfthdetail where MSGID=900")).toInt(), 0);
+}
