@@ -180,14 +180,13 @@ QString NewNoteCode(int noteType, const QDate &date, const QString &masterTable)
 double PartnerPrice(qint64 partnerId, qint64 commodityId)
 {
     try {
-        const QString where = QStringLiteral(" from partnerprice where partnerid =") + QString::number(partnerId)
-            + QStringLiteral("and CommodityID = ") + QString::number(commodityId);
+        const QString tail = QString::number(partnerId) + QStringLiteral("and CommodityID = ") + QString::number(commodityId);
         QVariant count;
-        GetValueOfSql(QStringLiteral("select count(0) as Row") + where, count);
+        GetValueOfSql(QStringLiteral("select count(0) as Row from partnerprice where partnerid =") + tail, count);
         if (count.toLongLong() == 0)
             return -1;
         QVariant price;
-        GetValueOfSql(QStringLiteral("select price") + where, price);
+        GetValueOfSql(QStringLiteral("select price from partnerprice where partnerid =") + tail, price);
         return price.toDouble();
     } catch (const std::exception &e) {
         ShowError(e);
