@@ -1328,6 +1328,11 @@ bool TBasenoteForm::ValidateNote()
 
 void TBasenoteForm::AssignNoteKey()
 {
+    // Only a new note gets a key; kinds with lines number them here too.
+    const bool isNew = MasterValue(m_asKeyField, kNewNoteID).toLongLong() == kNewNoteID
+                       || cdsMaster->State() == DataSetState::Insert || m_bNewNote;
+    if (!isNew)
+        return;
     qint64 key;
     if (m_bInitMode) {
         const qint64 m = scalarOf(QStringLiteral("select min(") + m_asKeyField + QStringLiteral(") from ") + m_asTableName)
@@ -1359,8 +1364,7 @@ bool TBasenoteForm::SaveNote()
     const bool isNew = MasterValue(m_asKeyField, kNewNoteID).toLongLong() == kNewNoteID
                        || cdsMaster->State() == DataSetState::Insert || m_bNewNote;
     try {
-        if (isNew)
-            AssignNoteKey();
+        AssignNoteKey();
     } catch (const std::exception &e) {
         ShowError(e);
         return false;
@@ -1512,32 +1516,53 @@ bool TBasenoteForm::showPeriodRule(const QString &message)
     return false;
 }
 
-bool TBasenoteForm::CanCheckNote()
+namespace {
+
+// The messages of one direction of the audit rules.
+struct AuditRuleTexts {
+    const char *ownNotesOnly;
+    const char *beforePeriod;
+    const char *closed[3]; // partner, department, employee
+};
+
+const AuditRuleTexts kCheckTexts = {
+    "只能审核自己的单据.",
+    "单据的日期在本业务期间之前,不能对其进行审核.",
+    {"此单往来单位已经被停用不能审核。", "此单部门已经被停用不能审核。", "此单员工已经被停用不能审核。"},
+};
+const AuditRuleTexts kUncheckTexts = {
+    "只能反审核自己的单据.",
+    "单据的日期在本业务期间之前,不能对其进行反审核.",
+    {"此单往来单位已经被停用不能反审核。", "此单部门已经被停用不能反审核。", "此单员工已经被停用不能反审核。"},
+};
+
+} // namespace
+
+bool TBasenoteForm::auditRulesAllow(bool check)
 {
+    const AuditRuleTexts &t = check ? kCheckTexts : kUncheckTexts;
     if (IsOtherUsersNote()) {
-        ShowError(QStringLiteral("只能审核自己的单据."));
+        ShowError(QString::fromUtf8(t.ownNotesOnly));
         return false;
     }
-    if (showPeriodRule(QStringLiteral("单据的日期在本业务期间之前,不能对其进行审核.")))
+    if (showPeriodRule(QString::fromUtf8(t.beforePeriod)))
         return false;
-    struct ClosedRule {
+    static const struct {
         const char *field;
         const char *sql;
-        const char *message;
+    } closedChecks[] = {
+        {"partnerID", "select Closed from partnerlth where partnerID="},
+        {"DEPID", "select Closed from departmentlth where DEPID="},
+        {"empid", "select Closed from employlth where empid="},
     };
-    static const ClosedRule rules[] = {
-        {"partnerID", "select Closed from partnerlth where partnerID=", "此单往来单位已经被停用不能审核。"},
-        {"DEPID", "select Closed from departmentlth where DEPID=", "此单部门已经被停用不能审核。"},
-        {"empid", "select Closed from employlth where empid=", "此单员工已经被停用不能审核。"},
-    };
-    for (const ClosedRule &r : rules) {
-        const QVariant id = MasterValue(QString::fromLatin1(r.field));
-        if (!id.isNull() && scalarOf(QString::fromLatin1(r.sql) + idText(id)).toInt() == 1) {
-            ShowError(QString::fromUtf8(r.message));
+    for (int i = 0; i < 3; ++i) {
+        const QVariant id = MasterValue(QString::fromLatin1(closedChecks[i].field));
+        if (!id.isNull() && scalarOf(QString::fromLatin1(closedChecks[i].sql) + idText(id)).toInt() == 1) {
+            ShowError(QString::fromUtf8(t.closed[i]));
             return false;
         }
     }
-    if (!HasPrivilege(6, true))
+    if (!HasPrivilege(6, check))
         return false;
     if (MasterValue(QStringLiteral("operateid"), 0).toInt() == g_iUserID && sysParamInt("chkorIsSame") == 0) {
         ShowError(QStringLiteral("系统不允许制单人和审核人为同一个人."));
@@ -1546,39 +1571,9 @@ bool TBasenoteForm::CanCheckNote()
     return !NoteDateLocked(false);
 }
 
-bool TBasenoteForm::CanUncheckNote()
-{
-    if (IsOtherUsersNote()) {
-        ShowError(QStringLiteral("只能反审核自己的单据."));
-        return false;
-    }
-    if (showPeriodRule(QStringLiteral("单据的日期在本业务期间之前,不能对其进行反审核.")))
-        return false;
-    struct ClosedRule {
-        const char *field;
-        const char *sql;
-        const char *message;
-    };
-    static const ClosedRule rules[] = {
-        {"partnerID", "select Closed from partnerlth where partnerID=", "此单往来单位已经被停用不能反审核。"},
-        {"DEPID", "select Closed from departmentlth where DEPID=", "此单部门已经被停用不能反审核。"},
-        {"empid", "select Closed from employlth where empid=", "此单员工已经被停用不能反审核。"},
-    };
-    for (const ClosedRule &r : rules) {
-        const QVariant id = MasterValue(QString::fromLatin1(r.field));
-        if (!id.isNull() && scalarOf(QString::fromLatin1(r.sql) + idText(id)).toInt() == 1) {
-            ShowError(QString::fromUtf8(r.message));
-            return false;
-        }
-    }
-    if (!HasPrivilege(6, false))
-        return false;
-    if (MasterValue(QStringLiteral("operateid"), 0).toInt() == g_iUserID && sysParamInt("chkorIsSame") == 0) {
-        ShowError(QStringLiteral("系统不允许制单人和审核人为同一个人."));
-        return false;
-    }
-    return !NoteDateLocked(false);
-}
+bool TBasenoteForm::CanCheckNote() { return auditRulesAllow(true); }
+
+bool TBasenoteForm::CanUncheckNote() { return auditRulesAllow(false); }
 
 bool TBasenoteForm::CheckNote()
 {

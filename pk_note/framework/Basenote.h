@@ -216,6 +216,7 @@ protected:
     QStringList m_LookupNames;
     QStringList m_ReadOnlyExempt;
     QString m_asLastYearMonth; // first 7 characters of the shown note's date
+    int m_iApplyNoteID = 0;    // the note ApplyNote writes (the print register, messages)
 
     // Components (object names as the resource names them).
     TBasenoteQuery *qryMaster = nullptr;
@@ -264,6 +265,8 @@ private:
     void loadPrintTemplates();
     int navigationQuery(const QString &aggregate, const QString &comparison, int id);
     bool showPeriodRule(const QString &message);
+    // The shared audit and un-audit rules; `check` picks the direction's messages.
+    bool auditRulesAllow(bool check);
     QWidget *controlOfField(const QString &fieldName) const;
     void rememberYearMonth();
     static QString idText(const QVariant &v) { return QString::number(v.toLongLong()); }
@@ -277,7 +280,6 @@ private:
     QWidget *m_masterPanel = nullptr;
     QVBoxLayout *m_centerLayout = nullptr;
     QWidget *m_firstControl = nullptr;
-    int m_iApplyNoteID = 0;
     QString m_asClassName;
     bool m_bLogged = false;
 };

@@ -1,0 +1,141 @@
+#pragma once
+// TMDnoteForm: a note with lines. The lines live in cdsDetail (one row per
+// line, keyed by the master key and ITEMSNO), are shown in ItemGrid, edited
+// with the master and written in the same transaction. New lines carry
+// temporary negative numbers that become 1, 2, ... at save.
+
+#include "Basenote.h"
+#include "MDnoteResource.h"
+#include "data/ClientDataSet.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace widgets {
+class TRqDBGrid;
+}
+
+class TMDnoteForm : public TBasenoteForm {
+    Q_OBJECT
+public:
+    TMDnoteForm(const basenote::Resource &resource, const mdnote::DetailResource &detail, QWidget *owner = nullptr);
+    ~TMDnoteForm() override;
+
+    // ---- virtual operations added, in slot order ----
+    virtual void DetailAfterOpen(data::ClientDataSet &dataSet);
+    virtual void DetailAfterScroll(data::ClientDataSet &dataSet);
+    virtual void DetailBeforePost(data::ClientDataSet &dataSet);
+    virtual void DetailAfterPost(data::ClientDataSet &dataSet);
+    virtual void DetailCalcFields(data::ClientDataSet &dataSet);
+    virtual void DetailNewRecord(data::ClientDataSet &dataSet);
+    virtual void DetailHook();
+    virtual void BeginDetailUpdate();
+    virtual void EndDetailUpdate();
+    virtual void DetailFieldChange(data::Field &field);
+    virtual void DetailFieldValidate(data::Field &field);
+    virtual QString GetDetailSql();
+    virtual void HookDetailEvents();
+    virtual void HookDetailFields();
+    virtual bool CanDeleteDetailLine();
+    virtual bool DeleteDetailLine();
+    virtual void DetailScrolled();
+    virtual void OpenDetailQuery();
+    virtual bool ValidateDetailLines();
+    virtual bool ValidateDetailLine();
+    virtual void RemoveReferredLines(bool onlyReferred);
+    virtual void SetupDetailColumn(int column); // a column index of ItemGrid
+    virtual void AfterDetailSetup();
+
+    // ---- overrides of the base operations ----
+    bool OpenNoteQuery(const QString &where) override;
+    bool LoadNote(int id) override;
+    void BeforeAppendNote() override;
+    void AfterAppendNote() override;
+    void MasterFieldChange(data::Field &field) override;
+    void PrepareSave() override;
+    bool IsNoteModified() override;
+    bool CanSaveNote() override;
+    void AssignNoteKey() override;
+    void PostPendingRecords(int action) override;
+    bool ApplyNote(int action) override;
+    void CancelNote() override;
+    void ShowNote() override;
+    void UpdateControlStates(const QString &fieldName) override;
+    bool ChooseReportStyle(TCorvanReportStyle *report) override;
+    void SetReportVariables(TCorvanReportStyle *report) override;
+    void RemarkKeyDown(QKeyEvent *key) override;
+
+    // ---- helpers ----
+    data::ClientDataSet *DetailDataSet() const { return cdsDetail; }
+    data::DataSource *DetailDataSource() const { return dsDetail; }
+    widgets::TRqDBGrid *Grid() const { return ItemGrid; }
+    const QString &DetailTable() const { return m_asDetailTable; }
+    bool DetailChanged() const { return m_bDetailChanged; }
+    // The line field, null when the detail lacks it.
+    data::Field *DetailField(const QString &name) const;
+    QVariant DetailValue(const QString &name, const QVariant &defaultValue = {}) const;
+    // The grid column of the lines' AMOUNT (for the footer), -1 when none.
+    int AmountColumn() const { return m_iAmountColumn; }
+    // The three letters typed with Ctrl+Shift in the remark that run the
+    // field-catalogue command.
+    static constexpr const char *kTableInfoCode = "TBL";
+    // Fills TableInfo for the master and line tables (the remark command).
+    void RegisterTableInfo();
+    // The partner variables of a printed note ("partnerName", ...).
+    QHash<QString, QVariant> PartnerReportVariables();
+
+public slots:
+    // Published handlers: they only call the operations.
+    void muAppendDetailClick();
+    void muDeleteDetailClick();
+    void actDetailInsertExecute();
+    void actDelExecute();
+    void muColumnsSettingClick();
+
+protected:
+    // Appends a line (the grid's data set in insert; defaults by DetailNewRecord).
+    void AppendDetailLine();
+    // The grid itself (not a cell editor) has the focus and takes input.
+    bool GridAcceptsLineKeys() const;
+
+    // Members of the form.
+    QString m_asDetailTable;
+    QString m_asDetailSelect;
+    QString m_asDetailWhere;
+    int m_iTempItemsNo = -1;
+    bool m_bDetailChanged = false;
+    QStringList m_CustomFields; // CUSTDEF1 ... CUSTDEF5
+    int m_iAmountColumn = -1;
+
+    // Components (object names as the resource names them).
+    TBasenoteQuery *qryDetail = nullptr;
+    QObject *DetailProvider = nullptr;
+    data::ClientDataSet *cdsDetail = nullptr;
+    data::DataSource *dsDetail = nullptr;
+    widgets::TRqDBGrid *ItemGrid = nullptr;
+    QMenu *DetailMenu = nullptr;
+    QAction *muAppendDetail = nullptr, *muDeleteDetail = nullptr, *muColumnsSetting = nullptr;
+    QAction *actDetailInsert = nullptr;
+
+private:
+    void buildDetail(const mdnote::DetailResource &detail);
+    void applyDetailDefinitions();
+    void detachDetailEvents();
+    // "合 计" in the first shown column of the footer.
+    void placeFooterCaption();
+
+    struct ColumnDefinition {
+        QString caption;
+        QString displayFormat;
+        bool required = false;
+    };
+    QHash<QString, ColumnDefinition> m_columnDefinitions; // upper-cased field name
+    bool m_bColumnsLoaded = false;
+    QString m_asRemarkKeys; // letters typed with Ctrl+Shift in the remark
+    // Saved grid state between BeginDetailUpdate and EndDetailUpdate.
+    int m_iDetailUpdateDepth = 0;
+    data::DataSource *m_SavedGridSource = nullptr;
+    data::ClientDataSet::Event m_SavedAfterScroll, m_SavedBeforePost, m_SavedAfterPost;
+    data::Bookmark m_SavedBookmark;
+    int m_iSavedGridColumn = -1;
+};

@@ -1,0 +1,156 @@
+// Saving a note with lines: the master amount from the lines, modification
+// through a line, one transaction for master and lines (a refused line rolls
+// the master back and keeps every edit), line validation, deletion.
+
+#include "MDnoteFixture.h"
+
+#include "data/ClientDataSet.h"
+#include "db/NamedLock.h"
+
+#include <QPushButton>
+
+using namespace mdnotetest;
+
+class SaveTest : public MDnoteTest {};
+
+TEST_F(SaveTest, MasterAmountIsTheSumOfRoundedLineAmounts)
+{
+    TTestExpenseForm *f = openForm();
+    addLine(10.005); // each line rounded first: 10.01
+    addLine(2.333);  // 2.33
+    addLine(0.004);  // 0.00
+    f->findChild<QPushButton *>(QStringLiteral("OkBtn"))->click();
+    ASSERT_TRUE(errors().isEmpty()) << errors().join('|').toStdString();
+    const int id = f->CurrentNoteID();
+    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from expenseath where NOTEID=%1").arg(id)).toDouble(), 12.34);
+    EXPECT_DOUBLE_EQ(field("AMOUNT").toDouble(), 12.34);
+
+    // Only a line changes: the note is modified and the amount follows.
+    f->ReloadNote();
+    EXPECT_FALSE(f->IsNoteModified());
+    f->DetailDataSet()->Locate(QStringLiteral("ITEMSNO"), 2);
+    setLine(QStringLiteral("AMOUNT"), 100); // the line stays in edit, unposted
+    EXPECT_FALSE(f->MasterDataSet()->Modified());
+    EXPECT_TRUE(f->IsNoteModified());
+    EXPECT_EQ(f->DetailDataSet()->State(), data::DataSetState::Browse) << "the pending line edit was posted";
+    ASSERT_TRUE(f->SaveNote()) << shown().join('|').toStdString();
+    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from expenseath where NOTEID=%1").arg(id)).toDouble(), 110.01);
+    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from expenseathdetail where NOTEID=%1 and ITEMSNO=2").arg(id)).toDouble(), 100.0);
+    EXPECT_FALSE(f->IsNoteModified());
+    // The print register follows the save of a note with lines too.
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from noteprintabth where NOTETYPE=52 and NOTEID=%1").arg(id)).toInt(), 1);
+}
+
+TEST_F(SaveTest, UnsavedLineEditIsAskedAboutAndDiscardedOnNo)
+{
+    TTestExpenseForm *f = openForm();
+    addLine(5);
+    ASSERT_TRUE(f->SaveNote());
+    const int id = f->CurrentNoteID();
+    addLine(7);
+    m_messages.answer(AnswerNo);
+    EXPECT_TRUE(f->QuerySaveChanges());
+    EXPECT_EQ(shown(), QStringList{QStringLiteral("数据没有保存，保存数据？")});
+    EXPECT_EQ(f->DetailDataSet()->RecordCount(), 1);
+    EXPECT_FALSE(f->DetailChanged());
+    EXPECT_FALSE(f->IsNoteModified());
+    EXPECT_EQ(lineRows(id), 1);
+}
+
+TEST_F(SaveTest, RefusedLineRollsBackMasterAndLinesKeepsEditsAndReleasesTheLock)
+{
+    sql(QStringLiteral("CREATE TRIGGER trg_refuse_line BEFORE INSERT ON expenseathdetail FOR EACH ROW "
+                       "WHEN NEW.REMARK = 'refuse' BEGIN SELECT RAISE(ABORT, '明细行被拒绝'); END"));
+    const int masters = scalar(QStringLiteral("select count(*) from expenseath")).toInt();
+    const int lines = scalar(QStringLiteral("select count(*) from expenseathdetail")).toInt();
+    TTestExpenseForm *f = openForm();
+    setField("CHECKNO", QStringLiteral("ZP-001"));
+    addLine(10, QStringLiteral("办公用品"));
+    addLine(20, QStringLiteral("refuse"));
+    EXPECT_FALSE(f->SaveNote());
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors().first().contains(QStringLiteral("明细行被拒绝"))) << errors().first().toStdString();
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from expenseath")).toInt(), masters);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from expenseathdetail")).toInt(), lines);
+    EXPECT_FALSE(InTransaction());
+    // The edits stay on screen.
+    EXPECT_TRUE(f->IsNewNote());
+    EXPECT_EQ(field("CHECKNO").toString(), QStringLiteral("ZP-001"));
+    EXPECT_EQ(f->DetailDataSet()->RecordCount(), 2);
+    EXPECT_EQ(lineValues(QStringLiteral("REMARK")), (QVariantList{QStringLiteral("办公用品"), QStringLiteral("refuse")}));
+    EXPECT_TRUE(f->IsNoteModified());
+    // NOTELOCK was released: another holder can take it.
+    ASSERT_TRUE(SetLock(QStringLiteral("NOTELOCK"), true, false));
+    SetLock(QStringLiteral("NOTELOCK"), false, false);
+
+    // Corrected, the same note saves whole.
+    f->DetailDataSet()->Last();
+    setLine(QStringLiteral("REMARK"), QStringLiteral("交通费"));
+    m_messages.clear();
+    ASSERT_TRUE(f->SaveNote()) << shown().join('|').toStdString();
+    const int id = f->CurrentNoteID();
+    EXPECT_EQ(scalar(QStringLiteral("select CHECKNO from expenseath where NOTEID=%1").arg(id)).toString(), QStringLiteral("ZP-001"));
+    EXPECT_EQ(scalar(QStringLiteral("select group_concat(ITEMSNO) from expenseathdetail where NOTEID=%1").arg(id)).toString(),
+              QStringLiteral("1,2"));
+    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from expenseath where NOTEID=%1").arg(id)).toDouble(), 30.0);
+
+    // A refused line of a saved note leaves the stored note as it was.
+    addLine(5, QStringLiteral("refuse"));
+    setField("CHECKNO", QStringLiteral("ZP-002"));
+    m_messages.clear();
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_EQ(scalar(QStringLiteral("select CHECKNO from expenseath where NOTEID=%1").arg(id)).toString(), QStringLiteral("ZP-001"));
+    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from expenseath where NOTEID=%1").arg(id)).toDouble(), 30.0);
+    EXPECT_EQ(lineRows(id), 2);
+    EXPECT_EQ(field("CHECKNO").toString(), QStringLiteral("ZP-002"));
+    EXPECT_EQ(f->DetailDataSet()->RecordCount(), 3);
+}
+
+TEST_F(SaveTest, LineValidationStopsAtTheFirstBadLine)
+{
+    TTestExpenseForm *f = openForm();
+    addLine(1);
+    addLine(2, QStringLiteral("bad"));
+    addLine(3, QStringLiteral("bad"));
+    addLine(4);
+    const int masters = scalar(QStringLiteral("select count(*) from expenseath")).toInt();
+    f->validated = 0;
+    EXPECT_FALSE(f->SaveNote());
+    EXPECT_EQ(f->validated, 2);
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("第2行明细有误")});
+    EXPECT_EQ(f->DetailDataSet()->RecNo(), 2) << "the bad line is the current one";
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from expenseath")).toInt(), masters);
+    EXPECT_TRUE(f->IsNewNote());
+    QList<int> numbers;
+    for (const QVariant &v : lineValues(QStringLiteral("ITEMSNO")))
+        numbers << v.toInt();
+    EXPECT_EQ(numbers, (QList<int>{-1, -2, -3, -4})) << "no numbers before a save";
+}
+
+TEST_F(SaveTest, DeletingANoteLeavesItsLinesToTheDatabase)
+{
+    // Test tables: no trigger removes the lines.
+    TTestExpenseForm *f = openForm(Tables::Test);
+    addLine(1);
+    addLine(2);
+    ASSERT_TRUE(f->SaveNote());
+    const int id = f->CurrentNoteID();
+    m_messages.answer(AnswerYes);
+    EXPECT_TRUE(f->DeleteNote());
+    EXPECT_EQ(m_messages.records().first().text, QStringLiteral("是否确认删除数据？"));
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from testmdath where NOTEID=%1").arg(id)).toInt(), 0);
+    EXPECT_EQ(lineRows(id), 2) << "the package writes only the master row's deletion";
+    EXPECT_TRUE(f->IsNewNote()) << "the next note after the last is a blank one";
+    EXPECT_TRUE(f->DetailDataSet()->IsEmpty());
+
+    // The real expense tables remove the lines themselves.
+    m_form.reset();
+    m_messages.clear();
+    f = openForm(Tables::Expense);
+    addLine(1);
+    ASSERT_TRUE(f->SaveNote());
+    const int expense = f->CurrentNoteID();
+    m_messages.answer(AnswerYes);
+    EXPECT_TRUE(f->DeleteNote());
+    EXPECT_EQ(lineRows(expense), 0);
+}
