@@ -1,0 +1,175 @@
+#include "MoneyFixture.h"
+
+#include "data/ClientDataSet.h"
+#include "data/DataSource.h"
+#include "NoteTypes.h"
+#include "notedb.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace moneytest {
+
+namespace {
+
+void ensureApplication()
+{
+    if (QApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "test_money";
+    static char *argv[] = {name, nullptr};
+    new QApplication(argc, argv); // lives until the program ends
+}
+
+struct Plugin {
+    QLibrary library;
+    void (*load)() = nullptr;
+    GlobalFunction call = nullptr;
+};
+
+Plugin &plugin()
+{
+    static Plugin p;
+    if (!p.library.isLoaded()) {
+        p.library.setFileName(QDir(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath())
+                                  .filePath(QStringLiteral("libpk_note.so")));
+        if (!p.library.load())
+            throw std::runtime_error(p.library.errorString().toStdString());
+        p.load = reinterpret_cast<void (*)()>(p.library.resolve("noteLoad"));
+        p.call = reinterpret_cast<GlobalFunction>(p.library.resolve("note_Call"));
+    }
+    return p;
+}
+
+QWidget *openWindow(const QString &name)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName().compare(name, Qt::CaseInsensitive) == 0 && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
+void MoneyTest::SetUp()
+{
+    ensureApplication();
+    notedb::install();
+    m_db = testsupport::freshBooks(m_folder.file(QStringLiteral("books.db")), true);
+    SetStartupDB(m_db.get());
+    SetProgramFolder(m_folder.path());
+    pub::setMessageService(&m_messages);
+    pub::setModalService(&m_modal);
+    ClearRegistrations();
+    ClearLookupEditors();
+    ClearLookupCaches();
+    SetLockWaitMilliseconds(0);
+    g_bForceCloseForm = false;
+    g_NewnoteTime = QDate::currentDate();
+    SetCurrentUser(kAdmin);
+    ASSERT_TRUE(plugin().load && plugin().call);
+    plugin().load(); // registers the forms with their factories
+    m_before = QApplication::topLevelWidgets();
+}
+
+void MoneyTest::TearDown()
+{
+    QList<QPointer<QWidget>> left;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (!m_before.contains(w) && !w->parentWidget()) // popups die with their owners
+            left << w;
+    for (const QPointer<QWidget> &w : left)
+        delete w.data();
+    pub::setMessageService(nullptr);
+    pub::setModalService(nullptr);
+    ClearRegistrations();
+    ClearLookupEditors();
+    ClearLookupCaches();
+    SetCurrentUser(0);
+    SetStartupDB(nullptr);
+    m_db.reset();
+}
+
+long MoneyTest::call(const QString &function, const QString &argument, QnParams *params)
+{
+    return plugin().call(function, argument, params);
+}
+
+QWidget *MoneyTest::show(const QString &formName)
+{
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), formName), 0);
+    m_window = openWindow(formName);
+    EXPECT_NE(m_window.data(), nullptr) << formName.toStdString() << " did not open";
+    return m_window;
+}
+
+QWidget *MoneyTest::locate(int noteType, int noteId)
+{
+    QnParams p;
+    p.AddValue(QStringLiteral("NOTETYPE"), noteType);
+    p.AddValue(QStringLiteral("NOTEID"), noteId);
+    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &p), 0);
+    m_window = openWindow(NoteTypeFormName(noteType));
+    EXPECT_NE(m_window.data(), nullptr);
+    return m_window;
+}
+
+data::ClientDataSet *MoneyTest::master() const { return child<data::ClientDataSet>(QStringLiteral("cdsMaster")); }
+data::ClientDataSet *MoneyTest::detail() const { return child<data::ClientDataSet>(QStringLiteral("cdsDetail")); }
+
+void MoneyTest::setMaster(const QString &field, const QVariant &value)
+{
+    auto *ds = child<data::DataSource>(QStringLiteral("dsMaster"));
+    ASSERT_NE(ds, nullptr);
+    ds->SetFieldValue(master()->FieldByName(field), value);
+}
+
+QVariant MoneyTest::masterValue(const QString &field) const
+{
+    data::Field *f = master()->FindField(field);
+    return f ? f->Value() : QVariant();
+}
+
+void MoneyTest::addLine(const QList<QPair<QString, QVariant>> &values)
+{
+    auto *ds = child<data::DataSource>(QStringLiteral("dsDetail"));
+    ASSERT_NE(ds, nullptr);
+    detail()->Append();
+    for (const auto &[name, value] : values)
+        ds->SetFieldValue(detail()->FieldByName(name), value);
+    detail()->Post();
+}
+
+void MoneyTest::click(const QString &button)
+{
+    auto *b = child<QAbstractButton>(button);
+    ASSERT_NE(b, nullptr) << button.toStdString();
+    ASSERT_TRUE(b->isEnabled()) << button.toStdString();
+    b->click();
+}
+
+void MoneyTest::invoke(const char *slot)
+{
+    ASSERT_TRUE(QMetaObject::invokeMethod(m_window.data(), slot)) << slot;
+}
+
+double MoneyTest::balance(int account)
+{
+    return scalar(QStringLiteral("select BALANCE from accountacth where ACCOUNTID = :a"), {{QStringLiteral("a"), account}})
+        .toDouble();
+}
+
+QStringList MoneyTest::takeMessages()
+{
+    QStringList out;
+    const auto &all = m_messages.records();
+    for (int i = m_seen; i < all.size(); ++i)
+        out << all[i].text;
+    m_seen = int(all.size());
+    return out;
+}
+
+} // namespace moneytest

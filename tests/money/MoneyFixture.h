@@ -1,0 +1,68 @@
+#pragma once
+// Fixture of the money-note tests: fresh demo books, scripted messages and
+// modal windows, and the real plug-in loaded with QLibrary so every window is
+// opened the way the host opens it (note_Call "SHOWNOTEFORM"/"LOCATENOTE").
+
+#include "Pub.h"
+#include "TestSupport.h"
+
+#include <QLibrary>
+#include <QPointer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace data {
+class ClientDataSet;
+}
+
+namespace moneytest {
+
+constexpr int kAdmin = 1;
+constexpr int kClerk = 2;
+
+class MoneyTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    long call(const QString &function, const QString &argument, QnParams *params = nullptr);
+    // The window the host's menu entry opens; fails the test when none opens.
+    QWidget *show(const QString &formName);
+    // The window positioned on a saved note.
+    QWidget *locate(int noteType, int noteId);
+
+    data::ClientDataSet *master() const;
+    data::ClientDataSet *detail() const;
+    // Types into a master field as its control would (change rules run).
+    void setMaster(const QString &field, const QVariant &value);
+    QVariant masterValue(const QString &field) const;
+    // Appends a line and types its fields in order.
+    void addLine(const QList<QPair<QString, QVariant>> &values);
+    void click(const QString &button);
+    void invoke(const char *slot);
+    template <class T = QWidget>
+    T *child(const QString &name) const
+    {
+        return m_window ? m_window->findChild<T *>(name) : nullptr;
+    }
+
+    QVariant scalar(const QString &sql, const db::Params &params = {}) { return m_db->scalar(sql, params); }
+    void sql(const QString &text, const db::Params &params = {}) { m_db->exec(text, params); }
+    double balance(int account);
+    QStringList errors() const { return m_messages.texts(pub::MessageKind::Error); }
+    // Message texts shown since the last call.
+    QStringList takeMessages();
+
+    testsupport::TempFolder m_folder;
+    std::unique_ptr<db::Database> m_db;
+    pub::ScriptedMessageService m_messages;
+    pub::ScriptedModalService m_modal;
+    QPointer<QWidget> m_window;
+    QWidgetList m_before;
+    int m_seen = 0;
+};
+
+} // namespace moneytest
