@@ -41,8 +41,9 @@ TEST_F(RegistrationTest, FormsAreRegisteredInOrderWithTheirIdsAndDuplicates)
     const QStringList built = {QStringLiteral("InComeForm"), QStringLiteral("OutMoneyForm"), QStringLiteral("MoveForm")};
     for (const PrivilegedForm &f : RegisteredForms()) {
         EXPECT_EQ(bool(f.factory), built.contains(f.name)) << f.name.toStdString();
-        if (!built.contains(f.name))
+        if (!built.contains(f.name)) {
             EXPECT_EQ(GetPrivilegedForm(f.name, 1), nullptr);
+        }
     }
     EXPECT_TRUE(m_messages.records().isEmpty());
 
