@@ -126,7 +126,7 @@ void systemParameters(db::Database &d, const QDate &today)
         .add({4011, "chkorIsSame", "1", s("允许制单人和审核人相同")})
         .add({4012, "ZeroOnhand", "0", s("允许负库存出库")})
         .add({4013, "NegCloseOff", "0", s("允许负库存结帐")})
-        .add({4014, "noteAutoValue", "0", s("单据号预留")});
+        .add({4014, "noteAutoValue", "1", s("单据号预留")});
 }
 
 void codeLists(db::Database &d)

@@ -26,6 +26,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <utility>
+
 using data::ClientDataSet;
 using data::DataSetState;
 using data::Field;
@@ -83,6 +85,54 @@ QAction *makeAction(QObject *parent, const char *name, const QString &text, cons
 
 // =========================================================================== construction
 
+// Qt offers a key as ShortcutOverride to the focus widget before it looks at
+// the shortcuts, so asking the hook there lets a kind take keys such as F9 or
+// Ctrl+N away from the standard actions. The hook is asked once per key.
+class TBasenoteForm::ShortcutHook : public QObject {
+public:
+    explicit ShortcutHook(TBasenoteForm *form) : QObject(form), m_form(form) { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        const QEvent::Type type = e->type();
+        if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)
+            return false;
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (!widget || (widget != m_form && !m_form->isAncestorOf(widget)))
+            return false;
+        // Keys travel up from the focus widget to its parents: judge them once,
+        // where they are delivered.
+        QWidget *target = QApplication::focusWidget();
+        if (widget != (target ? target : widget->window()))
+            return false;
+        auto *key = static_cast<QKeyEvent *>(e);
+        const QKeyCombination combination = key->keyCombination();
+        if (type == QEvent::KeyPress && m_asked && m_askedKey == combination) {
+            // Already offered as ShortcutOverride: swallow it when taken.
+            m_asked = false;
+            return std::exchange(m_taken, false);
+        }
+        bool handled = false;
+        m_form->HandleShortCut(key, handled);
+        if (type == QEvent::ShortcutOverride) {
+            m_asked = true;
+            m_askedKey = combination;
+            m_taken = handled;
+            if (handled)
+                e->accept(); // the shortcut map then leaves the key alone
+            return handled;
+        }
+        return handled;
+    }
+
+private:
+    TBasenoteForm *m_form;
+    bool m_asked = false;
+    bool m_taken = false;
+    QKeyCombination m_askedKey;
+};
+
 TBasenoteForm::TBasenoteForm(const basenote::Resource &resource, QWidget *owner)
     : TnoteBootForm(QString::fromUtf8(resource.formName), owner)
 {
@@ -134,6 +184,7 @@ TBasenoteForm::TBasenoteForm(const basenote::Resource &resource, QWidget *owner)
     FindnoteItem->setVisible(LookupSysParam(QStringLiteral("IsStartUse")) == QLatin1String("1"));
     WriteLog(u'T', 200, u'T', windowTitle(), QString(), 1, 0);
     m_bLogged = true;
+    m_shortcutHook = new ShortcutHook(this);
 }
 
 TBasenoteForm::~TBasenoteForm()
@@ -141,6 +192,7 @@ TBasenoteForm::~TBasenoteForm()
     if (m_bLogged)
         WriteLog(u'T', 201, u'T', windowTitle(), QString(), 1, 0);
     SaveFormSize();
+    ReleaseReservedNoteCode();
     // The data set's events call back into this object: detach them first.
     if (cdsMaster) {
         cdsMaster->AfterOpen = nullptr;
@@ -686,17 +738,6 @@ bool TBasenoteForm::NoteDateLocked(bool showMessage)
 
 void TBasenoteForm::HandleShortCut(QKeyEvent *, bool &) {}
 
-void TBasenoteForm::keyPressEvent(QKeyEvent *e)
-{
-    bool handled = false;
-    HandleShortCut(e, handled);
-    if (handled) {
-        e->accept();
-        return;
-    }
-    TnoteBootForm::keyPressEvent(e);
-}
-
 bool TBasenoteForm::eventFilter(QObject *watched, QEvent *e)
 {
     if (watched == edRemark && e->type() == QEvent::KeyPress)
@@ -785,6 +826,7 @@ bool TBasenoteForm::OpenNoteQuery(const QString &where)
     loadPrintTemplates();
     if (!QuerySaveChanges())
         return false;
+    ReleaseReservedNoteCode(); // an abandoned new note gives its number back
     try {
         cdsMaster->Close();
         if (!m_bFixedTable)
@@ -892,8 +934,75 @@ void TBasenoteForm::MasterCalcFields(ClientDataSet &dataSet)
 void TBasenoteForm::MasterNewRecord(ClientDataSet &dataSet)
 {
     InitNewNote(dataSet);
-    // "noteAutoValue": the number generated for the date is the one kept; no
-    // separate reservation table exists in these books.
+    if (AutoNoteCodeOn())
+        reserveNoteCode();
+}
+
+bool TBasenoteForm::AutoNoteCodeOn() const
+{
+    return !m_bInitMode && LookupSysParam(QStringLiteral("noteAutoValue")) == QLatin1String("1");
+}
+
+void TBasenoteForm::reserveNoteCode()
+{
+    Field *code = MasterField(QStringLiteral("NOTECODE"));
+    Field *date = MasterField(QStringLiteral("noteDate"));
+    if (!code || !date || date->IsNull())
+        return;
+    ReleaseReservedNoteCode();
+    m_asReservedCode = ReserveNoteCode(noteType, date->AsDate(), m_asTableName);
+    if (!m_asReservedCode.isEmpty())
+        SetFieldValueSilent(code, m_asReservedCode);
+}
+
+void TBasenoteForm::ReleaseReservedNoteCode()
+{
+    if (m_asReservedCode.isEmpty())
+        return;
+    const QString code = std::exchange(m_asReservedCode, QString());
+    if (StartupDB())
+        ReleaseNoteCode(noteType, code);
+}
+
+void TBasenoteForm::EnsureUniqueNoteCode()
+{
+    m_asRenumberedFrom.clear();
+    // Saved notes keep their numbers; only a note being created is checked.
+    if (!AutoNoteCodeOn() || cdsMaster->IsEmpty() || cdsMaster->GetUpdateStatus() != data::UpdateStatus::Inserted)
+        return;
+    Field *code = MasterField(QStringLiteral("NOTECODE"));
+    if (!code || code->IsNull())
+        return;
+    const qint64 key = MasterValue(m_asKeyField, kNewNoteID).toLongLong();
+    if (!NoteCodeUsed(m_asTableName, m_asKeyField, key, code->AsString()))
+        return;
+    // Only a number the window handed out itself is replaced; a typed one is
+    // the user's to change.
+    if (m_asReservedCode.isEmpty() || code->AsString() != m_asReservedCode)
+        throw PubError(QStringLiteral("单据号码[") + code->AsString() + QStringLiteral("]已经存在,请修改单据号码."));
+    const bool editing = cdsMaster->State() == DataSetState::Edit || cdsMaster->State() == DataSetState::Insert;
+    if (!editing)
+        cdsMaster->Edit();
+    m_asRenumberedFrom = m_asReservedCode;
+    reserveNoteCode();
+    if (m_asReservedCode.isEmpty())
+        throw PubError(QStringLiteral("保存失败."));
+    if (!editing)
+        cdsMaster->Post();
+}
+
+void TBasenoteForm::UndoNoteCodeRenumbering()
+{
+    if (m_asRenumberedFrom.isEmpty())
+        return;
+    m_asReservedCode = std::exchange(m_asRenumberedFrom, QString());
+    try {
+        if (cdsMaster->State() == DataSetState::Browse)
+            cdsMaster->Edit();
+        SetFieldValueSilent(MasterField(QStringLiteral("NOTECODE")), m_asReservedCode);
+    } catch (const std::exception &e) {
+        ShowError(e);
+    }
 }
 
 void TBasenoteForm::InitNewNote(ClientDataSet &dataSet)
@@ -946,7 +1055,10 @@ void TBasenoteForm::noteDateChanged(Field &field)
     const QString yearMonth = date.toString(QStringLiteral("yyyy-MM-dd")).left(7);
     if (yearMonth == m_asLastYearMonth)
         return;
-    SetFieldValueSilent(MasterField(QStringLiteral("NOTECODE")), NewNoteCode(noteType, date, m_asTableName));
+    if (!m_asReservedCode.isEmpty() && AutoNoteCodeOn())
+        reserveNoteCode(); // the new month's number, the old one given back
+    else
+        SetFieldValueSilent(MasterField(QStringLiteral("NOTECODE")), NewNoteCode(noteType, date, m_asTableName));
     m_asLastYearMonth = yearMonth;
 }
 
@@ -1393,6 +1505,8 @@ bool TBasenoteForm::ApplyNote(int action)
     cdsMaster->AfterScroll = nullptr;
     try {
         BeginTran();
+        if (action == 1)
+            EnsureUniqueNoteCode();
         PostPendingRecords(action);
         cdsMaster->CheckBrowseMode();
         if (cdsMaster->ChangeCount() > 0 && cdsMaster->ApplyUpdates(0) > 0)
@@ -1404,6 +1518,7 @@ bool TBasenoteForm::ApplyNote(int action)
     } catch (const std::exception &e) {
         if (InTransaction())
             RollbackTran();
+        UndoNoteCodeRenumbering();
         cdsMaster->AfterScroll = std::move(afterScroll);
         SetLock(QStringLiteral("NOTELOCK"), false, false);
         ShowError(e);
@@ -1448,6 +1563,8 @@ void TBasenoteForm::AfterApplyNote(int action)
 
 void TBasenoteForm::AfterSaveNote()
 {
+    // The saved note holds its number now; the reservation is no longer needed.
+    ReleaseReservedNoteCode();
     m_bNewNote = false;
     m_iCurrentNoteID = int(MasterValue(m_asKeyField, kNewNoteID).toLongLong());
     UpdateControlStates(QString());
@@ -1455,6 +1572,7 @@ void TBasenoteForm::AfterSaveNote()
 
 void TBasenoteForm::CancelNote()
 {
+    const bool wasNew = cdsMaster->Active() && cdsMaster->State() == DataSetState::Insert;
     if (cdsMaster->Active()) {
         cdsMaster->Cancel();
         cdsMaster->CancelUpdates();
@@ -1462,6 +1580,8 @@ void TBasenoteForm::CancelNote()
     m_bModifiedAtSave = false;
     if (InTransaction())
         RollbackTran();
+    if (wasNew || m_bNewNote)
+        ReleaseReservedNoteCode();
 }
 
 bool TBasenoteForm::CanEditNote()
@@ -1877,6 +1997,7 @@ void TBasenoteForm::closeEvent(QCloseEvent *e)
         e->ignore();
         return;
     }
+    ReleaseReservedNoteCode();
     e->accept();
 }
 

@@ -154,6 +154,8 @@ public:
     data::Field *MasterField(const QString &name) const;
     QVariant MasterValue(const QString &name, const QVariant &defaultValue = {}) const;
     const QStringList &LookupNames() const { return m_LookupNames; }
+    // The automatic number this window holds for its unsaved new note.
+    const QString &ReservedNoteCode() const { return m_asReservedCode; }
 
 public slots:
     // Published handlers: they only call the operations.
@@ -186,10 +188,19 @@ protected:
     static bool IsPosOrInvoiceType(int type) { return type == 71 || type == 73 || type == 64; }
     // The message of the POS/invoice kinds when there is no note to show.
     bool ShowLatestOrRefuse();
+    // Automatic numbers ("noteAutoValue" on, not in init mode): the number of
+    // the shown new note stays reserved until it is saved or abandoned.
+    bool AutoNoteCodeOn() const;
+    void ReleaseReservedNoteCode();
+    // Inside the save's transaction: a new note whose number a saved note
+    // already holds gets a fresh reserved number (automatic numbers only).
+    void EnsureUniqueNoteCode();
+    // After a failed save: the renumbering above was rolled back with it, so
+    // the window holds its earlier number again.
+    void UndoNoteCodeRenumbering();
 
     void closeEvent(QCloseEvent *e) override;
     void showEvent(QShowEvent *e) override;
-    void keyPressEvent(QKeyEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
 
     // Members of the form.
@@ -217,6 +228,8 @@ protected:
     QStringList m_ReadOnlyExempt;
     QString m_asLastYearMonth; // first 7 characters of the shown note's date
     int m_iApplyNoteID = 0;    // the note ApplyNote writes (the print register, messages)
+    QString m_asReservedCode;  // the automatic number held for the new note
+    QString m_asRenumberedFrom; // the number EnsureUniqueNoteCode replaced in this save
 
     // Components (object names as the resource names them).
     TBasenoteQuery *qryMaster = nullptr;
@@ -269,6 +282,9 @@ private:
     bool auditRulesAllow(bool check);
     QWidget *controlOfField(const QString &fieldName) const;
     void rememberYearMonth();
+    // Reserves the number for the master's date and writes it into NOTECODE,
+    // giving back the one held before.
+    void reserveNoteCode();
     static QString idText(const QVariant &v) { return QString::number(v.toLongLong()); }
 
     struct FieldDefinition {
@@ -282,4 +298,8 @@ private:
     QWidget *m_firstControl = nullptr;
     QString m_asClassName;
     bool m_bLogged = false;
+    // Sees the keys of the window and its children before the shortcuts do.
+    class ShortcutHook;
+    friend class ShortcutHook;
+    ShortcutHook *m_shortcutHook = nullptr;
 };

@@ -655,6 +655,8 @@ bool TMDnoteForm::ApplyNote(int action)
     cdsMaster->AfterScroll = nullptr;
     try {
         BeginTran();
+        if (action == 1)
+            EnsureUniqueNoteCode();
         PostPendingRecords(action);
         cdsMaster->CheckBrowseMode();
         if (cdsMaster->ChangeCount() > 0 && cdsMaster->ApplyUpdates(0) > 0)
@@ -680,6 +682,7 @@ bool TMDnoteForm::ApplyNote(int action)
     } catch (const std::exception &e) {
         if (InTransaction())
             RollbackTran();
+        UndoNoteCodeRenumbering();
         cdsMaster->AfterScroll = std::move(afterScroll);
         SetLock(QStringLiteral("NOTELOCK"), false, false);
         ShowError(e);

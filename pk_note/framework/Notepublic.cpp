@@ -127,52 +127,147 @@ DateParts datePartsOfMode(const QString &mode)
     return {};
 }
 
+struct CodeRule {
+    QString head;
+    QString sepa;
+    int digits = 0;
+    DateParts parts;
+    QString table;
+};
+
+// The type's numbering rule and master table; nothing (after a message) when
+// the type has no rule or no table.
+std::optional<CodeRule> readCodeRule(int noteType, const QString &masterTable)
+{
+    AutoQuery rule = CreateAutoQuery(QStringLiteral("select * from notetypelth where id=:noteType "), false);
+    rule->Parameters().insert(QStringLiteral("noteType"), noteType);
+    rule->Open();
+    if (rule->IsEmpty())
+        return std::nullopt;
+    CodeRule r;
+    r.head = rule->FieldByName(QStringLiteral("Head")).AsString().trimmed();
+    r.sepa = rule->FieldByName(QStringLiteral("Sepa")).AsString();
+    r.digits = int(rule->FieldByName(QStringLiteral("Code")).AsString().trimmed().size());
+    r.parts = datePartsOfMode(rule->FieldByName(QStringLiteral("Mode")).AsString().trimmed());
+    r.table = masterTable.isEmpty() ? NoteTypeMasterTable(noteType) : masterTable;
+    if (r.table.isEmpty()) {
+        ShowError(QStringLiteral("单据类型[%1]没有对应的主表,无法生成单据号.").arg(noteType));
+        return std::nullopt;
+    }
+    return r;
+}
+
+// The highest serial of the date's period among the saved notes.
+qint64 maxSavedSerial(const CodeRule &r, const QDate &date)
+{
+    QVariant maxSerial;
+    GetValueOfSql(QStringLiteral("select Max(dbo.funcdefCodeToSerialNo(noteCode,") + QString::number(r.digits)
+                      + QStringLiteral(")) as SerialNo From ") + r.table
+                      + QStringLiteral(" Where Dbo.funcdefDateComp('") + r.parts.periodFormat
+                      + QStringLiteral("',noteDate,'") + date.toString(QStringLiteral("MM/dd/yyyy"))
+                      + QStringLiteral("')>0"),
+                  maxSerial);
+    return maxSerial.isNull() ? 0 : maxSerial.toLongLong();
+}
+
+QString formatCode(const CodeRule &r, const QDate &date, qint64 serial)
+{
+    // Formatted to fifteen digits, then cut to the rule's length.
+    const QString padded = QString::number(serial).rightJustified(15, u'0');
+    QString code = r.head;
+    if (!r.head.isEmpty())
+        code += r.sepa;
+    if (!r.parts.codeParts.isEmpty()) {
+        QStringList written;
+        for (const QString &p : r.parts.codeParts)
+            written << date.toString(p);
+        code += written.join(r.sepa) + r.sepa;
+    }
+    code += padded.right(qMin(r.digits, int(padded.size())));
+    return code;
+}
+
+bool codeTaken(int noteType, const QString &table, const QString &code)
+{
+    QVariant n;
+    GetValueOfSql(QStringLiteral("select count(*) from notecodereserveth where NOTETYPE=") + QString::number(noteType)
+                      + QStringLiteral(" and NOTECODE=") + QuotedStr(code),
+                  n);
+    if (n.toLongLong() > 0)
+        return true;
+    GetValueOfSql(QStringLiteral("select count(*) from ") + table + QStringLiteral(" where NOTECODE=") + QuotedStr(code), n);
+    return n.toLongLong() > 0;
+}
+
 } // namespace
 
 QString NewNoteCode(int noteType, const QDate &date, const QString &masterTable)
 {
     try {
-        AutoQuery rule = CreateAutoQuery(QStringLiteral("select * from notetypelth where id=:noteType "), false);
-        rule->Parameters().insert(QStringLiteral("noteType"), noteType);
-        rule->Open();
-        if (rule->IsEmpty())
+        const std::optional<CodeRule> rule = readCodeRule(noteType, masterTable);
+        if (!rule)
             return {};
-        const QString head = rule->FieldByName(QStringLiteral("Head")).AsString().trimmed();
-        const QString sepa = rule->FieldByName(QStringLiteral("Sepa")).AsString();
-        const QString mode = rule->FieldByName(QStringLiteral("Mode")).AsString().trimmed();
-        const int digits = int(rule->FieldByName(QStringLiteral("Code")).AsString().trimmed().size());
-        const DateParts parts = datePartsOfMode(mode);
-
-        const QString table = masterTable.isEmpty() ? NoteTypeMasterTable(noteType) : masterTable;
-        if (table.isEmpty()) {
-            ShowError(QStringLiteral("单据类型[%1]没有对应的主表,无法生成单据号.").arg(noteType));
-            return {};
-        }
-        QVariant maxSerial;
-        GetValueOfSql(QStringLiteral("select Max(dbo.funcdefCodeToSerialNo(noteCode,") + QString::number(digits)
-                          + QStringLiteral(")) as SerialNo From ") + table
-                          + QStringLiteral(" Where Dbo.funcdefDateComp('") + parts.periodFormat
-                          + QStringLiteral("',noteDate,'") + date.toString(QStringLiteral("MM/dd/yyyy"))
-                          + QStringLiteral("')>0"),
-                      maxSerial);
-        const qint64 serial = (maxSerial.isNull() ? 0 : maxSerial.toLongLong()) + 1;
-        // Formatted to fifteen digits, then cut to the rule's length.
-        const QString padded = QString::number(serial).rightJustified(15, u'0');
-        QString code = head;
-        if (!head.isEmpty())
-            code += sepa;
-        if (!parts.codeParts.isEmpty()) {
-            QStringList written;
-            for (const QString &p : parts.codeParts)
-                written << date.toString(p);
-            code += written.join(sepa) + sepa;
-        }
-        code += padded.right(qMin(digits, int(padded.size())));
-        return code;
+        return formatCode(*rule, date, maxSavedSerial(*rule, date) + 1);
     } catch (const std::exception &e) {
         ShowError(e);
         return {};
     }
+}
+
+QString ReserveNoteCode(int noteType, const QDate &date, const QString &masterTable)
+{
+    const bool ownTran = !InTransaction();
+    bool begun = false;
+    try {
+        // One write transaction: a second client waits here until this
+        // reservation is visible, so it cannot pick the same number.
+        BeginTran();
+        begun = true;
+        QString code;
+        if (const std::optional<CodeRule> rule = readCodeRule(noteType, masterTable)) {
+            qint64 serial = maxSavedSerial(*rule, date) + 1;
+            code = formatCode(*rule, date, serial);
+            // The serial wraps at the rule's width; stop rather than loop forever.
+            for (int tries = 0; codeTaken(noteType, rule->table, code); ++tries) {
+                if (tries > 100000)
+                    throw PubError(QStringLiteral("单据号已用完,无法生成单据号."));
+                code = formatCode(*rule, date, ++serial);
+            }
+            SqlExecute(QStringLiteral("insert into notecodereserveth (NOTETYPE, NOTECODE, OPERATEID, RESERVETIME) values (")
+                       + QString::number(noteType) + QStringLiteral(", ") + QuotedStr(code) + QStringLiteral(", ")
+                       + QString::number(g_iUserID) + QStringLiteral(", ")
+                       + QuotedStr(GetSystemTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) + QStringLiteral(")"));
+        }
+        CommitTran();
+        return code;
+    } catch (const std::exception &e) {
+        // Inside a caller's transaction only our level is closed; the caller decides.
+        if (begun && InTransaction())
+            ownTran ? RollbackTran() : CommitTran();
+        ShowError(e);
+        return {};
+    }
+}
+
+void ReleaseNoteCode(int noteType, const QString &code)
+{
+    if (code.isEmpty())
+        return;
+    try {
+        SqlExecute(QStringLiteral("delete from notecodereserveth where NOTETYPE=") + QString::number(noteType)
+                   + QStringLiteral(" and NOTECODE=") + QuotedStr(code));
+    } catch (const std::exception &e) {
+        ShowError(e);
+    }
+}
+
+bool NoteCodeUsed(const QString &masterTable, const QString &keyField, qint64 ownKey, const QString &code)
+{
+    QVariant n;
+    GetValueOfSql(QStringLiteral("select count(*) from ") + masterTable + QStringLiteral(" where NOTECODE=") + QuotedStr(code)
+                      + QStringLiteral(" and ") + keyField + QStringLiteral("<>") + QString::number(ownKey),
+                  n);
+    return n.toLongLong() > 0;
 }
 
 // ---- prices ----

@@ -54,6 +54,16 @@ int PriceClassOfNoteType(int noteType);
 // (`masterTable`, or the type's own when empty). A database error is shown
 // and gives the empty text.
 QString NewNoteCode(int noteType, const QDate &date, const QString &masterTable = {});
+// The same number, reserved in notecodereserveth so no other window or client
+// gets it: when it is already reserved or used by a saved note, the next
+// serial is taken. Runs in one write transaction. An error is shown and gives
+// the empty text (nothing reserved).
+QString ReserveNoteCode(int noteType, const QDate &date, const QString &masterTable = {});
+// Frees a number reserved by ReserveNoteCode (nothing for the empty text).
+void ReleaseNoteCode(int noteType, const QString &code);
+// Whether a saved note other than `ownKey` in the master table holds `code`.
+// Throws on a database error.
+bool NoteCodeUsed(const QString &masterTable, const QString &keyField, qint64 ownKey, const QString &code);
 
 // ---- prices ----
 

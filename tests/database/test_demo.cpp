@@ -346,6 +346,9 @@ TEST_F(DemoBooks, BusinessPeriodIsTodaysMonthAndKeysFollowTheData)
                              "TaxRate", "CurrAccYear", "CurrAccMonth", "CompanyName", "TaxNo", "Address", "Tel", "Bank",
                              "BankNo", "QtyDecimals", "PriceDecimals", "AmtDecimals", "noteAutoValue"})
         EXPECT_FALSE(param(QString::fromLatin1(name)).isEmpty()) << name;
+    // Two clients never show the same number for new notes.
+    EXPECT_EQ(param(QStringLiteral("noteAutoValue")), QStringLiteral("1"));
+    EXPECT_EQ(books->scalar(QStringLiteral("select count(*) from notecodereserveth")).toInt(), 0);
 
     const qint64 partner = books->scalar(QStringLiteral("select max(PARTNERID) from partnerlth")).toLongLong();
     EXPECT_EQ(books->newKey(QStringLiteral("partnerlth")), partner + 1);

@@ -159,3 +159,35 @@ TEST_F(NumberingTest, DateFunctionComparesPeriods)
     EXPECT_THROW(scalar("select dbo.funcdefDateComp('mmyyyy', '2005-03-01', '03/05/2005')"), db::DbError);
     EXPECT_THROW(scalar("select dbo.funcdefDateComp('yyyymm', '2005-03-01', 'not a date')"), db::DbError);
 }
+
+TEST_F(NumberingTest, ReservedNumbersSkipReservedAndSavedOnesAndFollowTheCaller)
+{
+    setRule(14, "XS", "-", QStringLiteral("年月"), "0000");
+    // A saved note already holds the next serial's number under another date.
+    insertNote(QStringLiteral("salesth"), 8, QStringLiteral("XS-2005-03-0013"), QStringLiteral("2005-02-28"));
+    EXPECT_EQ(ReserveNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-0014"));
+    EXPECT_EQ(ReserveNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-0015"));
+    // A released number is handed out again.
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from notecodereserveth where NOTETYPE=14")).toInt(), 2);
+    ReleaseNoteCode(14, QStringLiteral("XS-2005-03-0014"));
+    ReleaseNoteCode(14, QString());
+    EXPECT_EQ(ReserveNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-0014"));
+
+    // Inside the caller's transaction the reservation goes with its rollback.
+    BeginTran();
+    EXPECT_EQ(ReserveNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-0016"));
+    EXPECT_TRUE(InTransaction());
+    RollbackTran();
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from notecodereserveth where NOTECODE='XS-2005-03-0016'")).toInt(), 0);
+
+    // No rule: nothing reserved, no transaction left open.
+    sql(QStringLiteral("delete from notetypelth where ID=14"));
+    EXPECT_EQ(ReserveNoteCode(14, kMarch5), QString());
+    EXPECT_FALSE(InTransaction());
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from notecodereserveth")).toInt(), 2);
+
+    EXPECT_TRUE(NoteCodeUsed(QStringLiteral("salesth"), QStringLiteral("NOTEID"), 1, QStringLiteral("XS-2005-03-0013")));
+    EXPECT_FALSE(NoteCodeUsed(QStringLiteral("salesth"), QStringLiteral("NOTEID"), 8, QStringLiteral("XS-2005-03-0013")));
+    EXPECT_FALSE(NoteCodeUsed(QStringLiteral("salesth"), QStringLiteral("NOTEID"), 1, QStringLiteral("O'Brien")));
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('|').toStdString();
+}

@@ -1,0 +1,11 @@
+-- Note numbers handed out to new notes that are not saved yet. A row keeps a
+-- number from being given to a second window or client until the note is
+-- saved (its number then lives in the master table) or abandoned.
+
+CREATE TABLE notecodereserveth (
+  NOTETYPE     INTEGER NOT NULL,
+  NOTECODE     VARCHAR(40) NOT NULL,
+  OPERATEID    INTEGER,
+  RESERVETIME  TIMESTAMP,
+  PRIMARY KEY (NOTETYPE, NOTECODE)
+);
