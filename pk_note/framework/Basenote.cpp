@@ -1740,18 +1740,22 @@ bool TBasenoteForm::UncheckNote()
     return true;
 }
 
-bool TBasenoteForm::CanAbateNote()
+bool TBasenoteForm::voidRulesAllow(bool abate)
 {
     if (IsOtherUsersNote()) {
-        ShowError(QStringLiteral("只能作废自己的单据."));
+        ShowError(abate ? QStringLiteral("只能作废自己的单据.") : QStringLiteral("只能反作废自己的单据."));
         return false;
     }
-    if (showPeriodRule(QStringLiteral("单据的日期在本业务期间之前,不能对其进行作废.")))
+    if (showPeriodRule(abate ? QStringLiteral("单据的日期在本业务期间之前,不能对其进行作废.")
+                             : QStringLiteral("单据的日期在本业务期间之前,不能对其进行反作废.")))
         return false;
-    if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 0)
+    // Only an entered note can be voided, only a void one restored; no message.
+    if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != (abate ? 0 : 2))
         return false;
     if (!HasPrivilege(7, true))
         return false;
+    // Kept in the rule order users know, though the first rule already refuses
+    // another user's note.
     if (IsOtherUsersNote()) {
         ShowError(QStringLiteral("对不起,你没有编辑别人单据的权限!"));
         return false;
@@ -1759,24 +1763,9 @@ bool TBasenoteForm::CanAbateNote()
     return !NoteDateLocked(false);
 }
 
-bool TBasenoteForm::CanUnabateNote()
-{
-    if (IsOtherUsersNote()) {
-        ShowError(QStringLiteral("只能反作废自己的单据."));
-        return false;
-    }
-    if (showPeriodRule(QStringLiteral("单据的日期在本业务期间之前,不能对其进行反作废.")))
-        return false;
-    if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 2)
-        return false;
-    if (!HasPrivilege(7, true))
-        return false;
-    if (IsOtherUsersNote()) {
-        ShowError(QStringLiteral("对不起,你没有编辑别人单据的权限!"));
-        return false;
-    }
-    return !NoteDateLocked(false);
-}
+bool TBasenoteForm::CanAbateNote() { return voidRulesAllow(true); }
+
+bool TBasenoteForm::CanUnabateNote() { return voidRulesAllow(false); }
 
 bool TBasenoteForm::AbateNote()
 {

@@ -280,6 +280,8 @@ private:
     bool showPeriodRule(const QString &message);
     // The shared audit and un-audit rules; `check` picks the direction's messages.
     bool auditRulesAllow(bool check);
+    // The shared void and un-void rules; `abate` picks the direction's messages.
+    bool voidRulesAllow(bool abate);
     QWidget *controlOfField(const QString &fieldName) const;
     void rememberYearMonth();
     // Reserves the number for the master's date and writes it into NOTECODE,
