@@ -793,8 +793,9 @@ void TMDnoteForm::RegisterTableInfo()
             if (t.table.isEmpty() || !t.dataSet->Active())
                 continue;
             QVariant n;
-            GetValueOfSql(QStringLiteral("Select Count(*) as Quantity from TableInfo where Upper(TableName) = ")
-                              + QuotedStr(t.table.toUpper()),
+            // Table names are identifiers of our own schema: no quote can occur in them.
+            GetValueOfSql(QStringLiteral("Select Count(*) as Quantity from TableInfo where Upper(TableName) = '")
+                              + t.table.toUpper() + QStringLiteral("'"),
                           n);
             if (n.toLongLong() > 0)
                 continue;
@@ -803,7 +804,7 @@ void TMDnoteForm::RegisterTableInfo()
                 if (f->Calculated())
                     continue;
                 SqlExecute(QStringLiteral("Insert into TableInfo(ID,TableName,DisplayTableName,FieldName,DisplayFieldName,FieldType) ")
-                           + QStringLiteral("values(1,") + QuotedStr(t.table) + QStringLiteral(",")
+                           + QStringLiteral("values(1,'") + t.table + QStringLiteral("',")
                            + QuotedStr(m_asTitle + t.suffix) + QStringLiteral(",") + QuotedStr(f->FieldName())
                            + QStringLiteral(",") + QuotedStr(f->DisplayLabel()) + QStringLiteral(",")
                            + QuotedStr(typeWord(f->DataType())) + QStringLiteral(")"));
