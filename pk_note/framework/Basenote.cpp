@@ -1695,6 +1695,23 @@ bool TBasenoteForm::CanCheckNote() { return auditRulesAllow(true); }
 
 bool TBasenoteForm::CanUncheckNote() { return auditRulesAllow(false); }
 
+bool TBasenoteForm::changeNoteState(const QString &updateHead, int messageKind)
+{
+    // The guard on the old state inside the statement makes a concurrent change
+    // harmless: the reload shows the real state either way.
+    try {
+        SqlExecute(QStringLiteral("Update ") + m_asTableName + updateHead + m_asKeyField + QStringLiteral("=")
+                   + QString::number(m_iCurrentNoteID));
+    } catch (const std::exception &e) {
+        ShowError(e);
+        ReloadNote();
+        return false;
+    }
+    ReloadNote();
+    SendNoteMessage(messageKind);
+    return true;
+}
+
 bool TBasenoteForm::CheckNote()
 {
     if (IsNoteModified() || m_bNewNote || m_iCurrentNoteID == kNewNoteID)
@@ -1709,18 +1726,9 @@ bool TBasenoteForm::CheckNote()
         ReloadNote();
         return false;
     }
-    try {
-        SqlExecute(QStringLiteral("Update ") + m_asTableName + QStringLiteral(" Set noteState=1, chkorid=")
-                   + QString::number(g_iUserID) + QStringLiteral(" where noteState=0 and ") + m_asKeyField
-                   + QStringLiteral("=") + QString::number(m_iCurrentNoteID));
-    } catch (const std::exception &e) {
-        ShowError(e);
-        ReloadNote();
-        return false;
-    }
-    ReloadNote();
-    SendNoteMessage(3);
-    return true;
+    return changeNoteState(QStringLiteral(" Set noteState=1, chkorid=") + QString::number(g_iUserID)
+                               + QStringLiteral(" where noteState=0 and "),
+                           3);
 }
 
 bool TBasenoteForm::UncheckNote()
@@ -1728,16 +1736,12 @@ bool TBasenoteForm::UncheckNote()
     try {
         if (!CanUncheckNote())
             return false;
-        SqlExecute(QStringLiteral("Update ") + m_asTableName + QStringLiteral(" Set noteState=0, chkorid=null where noteState=1 and ")
-                   + m_asKeyField + QStringLiteral("=") + QString::number(m_iCurrentNoteID));
     } catch (const std::exception &e) {
         ShowError(e);
         ReloadNote();
         return false;
     }
-    ReloadNote();
-    SendNoteMessage(4);
-    return true;
+    return changeNoteState(QStringLiteral(" Set noteState=0, chkorid=null where noteState=1 and "), 4);
 }
 
 bool TBasenoteForm::voidRulesAllow(bool abate)
@@ -1774,16 +1778,12 @@ bool TBasenoteForm::AbateNote()
     try {
         if (!CanAbateNote())
             return false;
-        SqlExecute(QStringLiteral("Update ") + m_asTableName + QStringLiteral(" Set noteState=2 where noteState=0 and ")
-                   + m_asKeyField + QStringLiteral("=") + QString::number(m_iCurrentNoteID));
     } catch (const std::exception &e) {
         ShowError(e);
         ReloadNote();
         return false;
     }
-    ReloadNote();
-    SendNoteMessage(5);
-    return true;
+    return changeNoteState(QStringLiteral(" Set noteState=2 where noteState=0 and "), 5);
 }
 
 bool TBasenoteForm::UnabateNote()
@@ -1791,16 +1791,12 @@ bool TBasenoteForm::UnabateNote()
     try {
         if (!CanUnabateNote())
             return false;
-        SqlExecute(QStringLiteral("Update ") + m_asTableName + QStringLiteral(" Set noteState=0 where  noteState=2 and ")
-                   + m_asKeyField + QStringLiteral("=") + QString::number(m_iCurrentNoteID));
     } catch (const std::exception &e) {
         ShowError(e);
         ReloadNote();
         return false;
     }
-    ReloadNote();
-    SendNoteMessage(6);
-    return true;
+    return changeNoteState(QStringLiteral(" Set noteState=0 where  noteState=2 and "), 6);
 }
 
 // =========================================================================== note messages

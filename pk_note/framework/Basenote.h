@@ -282,6 +282,8 @@ private:
     bool auditRulesAllow(bool check);
     // The shared void and un-void rules; `abate` picks the direction's messages.
     bool voidRulesAllow(bool abate);
+    // Runs "Update <table>" + updateHead + "<key>=<id>", reloads, sends the note message.
+    bool changeNoteState(const QString &updateHead, int messageKind);
     QWidget *controlOfField(const QString &fieldName) const;
     void rememberYearMonth();
     // Reserves the number for the master's date and writes it into NOTECODE,
