@@ -54,6 +54,11 @@ public:
     TBasenoteForm(const basenote::Resource &resource, QWidget *owner = nullptr);
     ~TBasenoteForm() override;
 
+    // The second step of construction: what calls virtual operations (the
+    // kind's lookups, its CredNo controls, the log entry). Factories call it
+    // right after the constructor; see CreateNoteForm.
+    void InitializeForm();
+
     // ---- virtual operations, in slot order ----
     virtual void SetReadOnly(bool readOnly);
     virtual bool IsNoteReadOnly();
@@ -179,6 +184,13 @@ public slots:
     void muClonenoteClick();
 
 protected:
+    // Steps of ApplyNote, the one write sequence. Before the lock: post what the
+    // controls are editing. Inside the transaction: write the change logs.
+    // After the commit: merge them.
+    virtual void PostEditingRecords(int action);
+    virtual void ApplyChangeLogs(int action);
+    virtual void MergeChangeLogs(int action);
+
     // Where a master-detail kind puts its lines, between the master panel and
     // the bottom panel.
     QVBoxLayout *CenterLayout() const { return m_centerLayout; }
@@ -302,8 +314,19 @@ private:
     QWidget *m_firstControl = nullptr;
     QString m_asClassName;
     bool m_bLogged = false;
+    bool m_bInitialized = false;
+    QStringList m_ResourceLookups;
     // Sees the keys of the window and its children before the shortcuts do.
     class ShortcutHook;
     friend class ShortcutHook;
     ShortcutHook *m_shortcutHook = nullptr;
 };
+
+// Creates a window of a kind in two steps, so its overrides are reached.
+template <class Form, class... Args>
+Form *CreateNoteForm(Args &&...args)
+{
+    auto *form = new Form(std::forward<Args>(args)...);
+    form->InitializeForm();
+    return form;
+}

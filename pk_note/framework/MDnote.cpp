@@ -633,64 +633,39 @@ void TMDnoteForm::PostPendingRecords(int action)
         EndDetailUpdate();
 }
 
-bool TMDnoteForm::ApplyNote(int action)
+void TMDnoteForm::PostEditingRecords(int action)
 {
-    try {
-        if (isEditing(cdsMaster))
-            cdsMaster->Post();
-        if (cdsDetail->Active() && isEditing(cdsDetail)) {
-            if (action == 1)
-                cdsDetail->Post();
-            else
-                cdsDetail->Cancel();
-        }
-    } catch (const std::exception &e) {
-        ShowError(e);
-        return false;
+    TBasenoteForm::PostEditingRecords(action);
+    if (!cdsDetail->Active() || !isEditing(cdsDetail))
+        return;
+    if (action == 1)
+        cdsDetail->Post();
+    else
+        cdsDetail->Cancel();
+}
+
+void TMDnoteForm::ApplyChangeLogs(int action)
+{
+    TBasenoteForm::ApplyChangeLogs(action);
+    if (!cdsDetail->Active())
+        return;
+    if (action == 2) {
+        // The lines of a deleted note are left to the database.
+        cdsDetail->Cancel();
+        cdsDetail->CancelUpdates();
+        return;
     }
-    m_iApplyNoteID = action == 2 ? m_iCurrentNoteID : int(MasterValue(m_asKeyField, m_iCurrentNoteID).toLongLong());
-    if (!SetLock(QStringLiteral("NOTELOCK"), true, true))
-        return false;
-    ClientDataSet::Event afterScroll = std::move(cdsMaster->AfterScroll);
-    cdsMaster->AfterScroll = nullptr;
-    try {
-        BeginTran();
-        if (action == 1)
-            EnsureUniqueNoteCode();
-        PostPendingRecords(action);
-        cdsMaster->CheckBrowseMode();
-        if (cdsMaster->ChangeCount() > 0 && cdsMaster->ApplyUpdates(0) > 0)
-            throw PubError(QStringLiteral("保存失败."));
-        if (cdsDetail->Active()) {
-            if (action == 1) {
-                cdsDetail->CheckBrowseMode();
-                if (cdsDetail->ChangeCount() > 0 && cdsDetail->ApplyUpdates(0) > 0)
-                    throw PubError(QStringLiteral("保存失败."));
-            } else if (action == 2) {
-                // The lines of a deleted note are left to the database.
-                cdsDetail->Cancel();
-                cdsDetail->CancelUpdates();
-            }
-        }
-        AfterApplyNote(action);
-        CommitTran();
-        cdsMaster->MergeChangeLog();
-        if (action == 1 && cdsDetail->Active())
-            cdsDetail->MergeChangeLog();
-        m_bModifiedAtSave = false;
-        m_bDetailChanged = false;
-    } catch (const std::exception &e) {
-        if (InTransaction())
-            RollbackTran();
-        UndoNoteCodeRenumbering();
-        cdsMaster->AfterScroll = std::move(afterScroll);
-        SetLock(QStringLiteral("NOTELOCK"), false, false);
-        ShowError(e);
-        return false;
-    }
-    cdsMaster->AfterScroll = std::move(afterScroll);
-    SetLock(QStringLiteral("NOTELOCK"), false, false);
-    return true;
+    cdsDetail->CheckBrowseMode();
+    if (cdsDetail->ChangeCount() > 0 && cdsDetail->ApplyUpdates(0) > 0)
+        throw PubError(QStringLiteral("保存失败."));
+}
+
+void TMDnoteForm::MergeChangeLogs(int action)
+{
+    TBasenoteForm::MergeChangeLogs(action);
+    if (action == 1 && cdsDetail->Active())
+        cdsDetail->MergeChangeLog();
+    m_bDetailChanged = false;
 }
 
 void TMDnoteForm::CancelNote()

@@ -57,7 +57,6 @@ public:
     bool CanSaveNote() override;
     void AssignNoteKey() override;
     void PostPendingRecords(int action) override;
-    bool ApplyNote(int action) override;
     void CancelNote() override;
     void ShowNote() override;
     void UpdateControlStates(const QString &fieldName) override;
@@ -93,6 +92,10 @@ public slots:
     void muColumnsSettingClick();
 
 protected:
+    void PostEditingRecords(int action) override;
+    void ApplyChangeLogs(int action) override;
+    void MergeChangeLogs(int action) override;
+
     // Appends a line (the grid's data set in insert; defaults by DetailNewRecord).
     void AppendDetailLine();
     // The grid itself (not a cell editor) has the focus and takes input.

@@ -142,13 +142,14 @@ bool GetValueOfSql(const QString &sql, QVariant &value)
 
 qint64 GetNewKeyValue(const QString &table) { return RequireDB().newKey(table); }
 
-void SqlExecute(const QString &sql)
+int SqlExecute(const QString &sql, const db::Params &params)
 {
     db::Database &d = RequireDB();
-    if (db::Database::isBatch(sql))
-        d.run(sql);
-    else
-        d.exec(sql);
+    if (db::Database::isBatch(sql)) {
+        d.run(sql, params);
+        return -1;
+    }
+    return d.exec(sql, params).numRowsAffected();
 }
 
 void SqlExecuteNoTran(const QString &sql) { SqlExecute(sql); }
@@ -157,6 +158,36 @@ void BeginTran() { RequireDB().beginTran(); }
 void CommitTran() { RequireDB().commitTran(); }
 void RollbackTran() { RequireDB().rollbackTran(); }
 bool InTransaction() { return StartupDB() && StartupDB()->inTransaction(); }
+
+NamedLockGuard::~NamedLockGuard()
+{
+    if (!m_held)
+        return;
+    try {
+        SetLock(m_name, false, false);
+    } catch (const std::exception &) {
+        // The lock is a file lock the process drops anyway; nothing to report.
+    }
+}
+
+void TransactionGuard::Commit()
+{
+    CommitTran();
+    m_done = true;
+}
+
+TransactionGuard::~TransactionGuard()
+{
+    if (m_done)
+        return;
+    try {
+        if (InTransaction())
+            RollbackTran();
+    } catch (const std::exception &) {
+        // The engine may have ended the transaction itself (a full disk): the
+        // error that brought us here is the one the user must read.
+    }
+}
 
 bool SetLock(const QString &name, bool take, bool wait)
 {

@@ -102,8 +102,10 @@ bool GetValueOfSql(const QString &sql, QVariant &value);
 qint64 GetNewKeyValue(const QString &table);
 
 // Runs a statement or T-SQL batch inside the open transaction (or one of its
-// own when none is open); throws db::DbError with the database's text.
-void SqlExecute(const QString &sql);
+// own when none is open), with ":name" parameters bound from `params`; throws
+// db::DbError with the database's text. Returns the rows a single statement
+// touched (-1 for a batch), so a guarded UPDATE can tell it found nothing.
+int SqlExecute(const QString &sql, const db::Params &params = {});
 // Runs a statement alone. On the embedded engine a second writer cannot run
 // beside an open write transaction, so while one is open the statement joins
 // it; otherwise it runs in a transaction of its own.
@@ -119,5 +121,34 @@ bool InTransaction();
 // LockWaitMilliseconds() first. SetLock(name, false, ...) releases it and
 // returns whether it was held.
 bool SetLock(const QString &name, bool take, bool wait);
+
+// Takes a named lock (waiting as SetLock does) and releases it when it goes
+// out of scope, on every path.
+class NamedLockGuard {
+public:
+    explicit NamedLockGuard(const QString &name) : m_name(name), m_held(SetLock(name, true, true)) {}
+    ~NamedLockGuard();
+    NamedLockGuard(const NamedLockGuard &) = delete;
+    NamedLockGuard &operator=(const NamedLockGuard &) = delete;
+    bool Held() const { return m_held; }
+
+private:
+    QString m_name;
+    bool m_held;
+};
+
+// Begins a transaction on the start-up connection and rolls it back when it
+// goes out of scope uncommitted (an exception, an early return).
+class TransactionGuard {
+public:
+    TransactionGuard() { BeginTran(); }
+    ~TransactionGuard();
+    TransactionGuard(const TransactionGuard &) = delete;
+    TransactionGuard &operator=(const TransactionGuard &) = delete;
+    void Commit();
+
+private:
+    bool m_done = false;
+};
 int LockWaitMilliseconds();
 void SetLockWaitMilliseconds(int ms);

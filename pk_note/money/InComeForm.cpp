@@ -48,7 +48,7 @@ const mdnote::DetailResource &detailResource()
     return r;
 }
 
-pk_note::FormClassRegistrar reg("TInComeForm", [](QWidget *owner) { return new TInComeForm(owner); });
+pk_note::FormClassRegistrar reg("TInComeForm", [](QWidget *owner) { return CreateNoteForm<TInComeForm>(owner); });
 
 } // namespace
 

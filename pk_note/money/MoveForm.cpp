@@ -43,7 +43,7 @@ QVariant scalarOf(const QString &sql)
     return v;
 }
 
-pk_note::FormClassRegistrar reg("TMoveForm", [](QWidget *owner) { return new TMoveForm(owner); });
+pk_note::FormClassRegistrar reg("TMoveForm", [](QWidget *owner) { return CreateNoteForm<TMoveForm>(owner); });
 
 } // namespace
 

@@ -49,7 +49,7 @@ const mdnote::DetailResource &detailResource()
     return r;
 }
 
-pk_note::FormClassRegistrar reg("TOutMoneyForm", [](QWidget *owner) { return new TOutMoneyForm(owner); });
+pk_note::FormClassRegistrar reg("TOutMoneyForm", [](QWidget *owner) { return CreateNoteForm<TOutMoneyForm>(owner); });
 
 } // namespace
 

@@ -194,7 +194,7 @@ void BasenoteTest::insertNote(int id, const QString &date, int operateId, int st
 
 TTestMoveForm *BasenoteTest::openForm(bool initMode)
 {
-    m_form = std::make_unique<TTestMoveForm>();
+    m_form = std::unique_ptr<TTestMoveForm>(CreateNoteForm<TTestMoveForm>());
     const long rc = pk_note::SendNoteMessage(m_form.get(), pk_note::NM_NOTEOPEN, initMode ? 1 : 0, 0);
     EXPECT_EQ(rc, pk_note::S_OK);
     return m_form.get();

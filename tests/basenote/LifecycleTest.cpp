@@ -40,7 +40,7 @@ QString text(QWidget *w) { return qobject_cast<QPushButton *>(w) ? static_cast<Q
 
 TEST_F(BasenoteTest, ResourceBuildsNamedControlsMenusActionsAndLogs)
 {
-    auto *f = new TTestMoveForm;
+    auto *f = CreateNoteForm<TTestMoveForm>();
     m_form.reset(f);
     // Buttons with their captions.
     const QList<QPair<const char *, const char *>> buttons = {
@@ -127,11 +127,11 @@ TEST_F(BasenoteTest, ResourceBuildsNamedControlsMenusActionsAndLogs)
 
     // Without the books in use the finder item is hidden.
     setParam(QStringLiteral("IsStartUse"), QStringLiteral("0"));
-    m_form = std::make_unique<TTestMoveForm>();
+    m_form = std::unique_ptr<TTestMoveForm>(CreateNoteForm<TTestMoveForm>());
     EXPECT_FALSE(m_form->findChild<QAction *>(QStringLiteral("FindnoteItem"))->isVisible());
     m_form.reset();
     setParam(QStringLiteral("IsBand"), QStringLiteral("1"));
-    m_form = std::make_unique<TTestMoveForm>();
+    m_form = std::unique_ptr<TTestMoveForm>(CreateNoteForm<TTestMoveForm>());
     EXPECT_FALSE(m_form->findChild<QWidget *>(QStringLiteral("edCredNo"))->isHidden());
     EXPECT_FALSE(m_form->findChild<QWidget *>(QStringLiteral("lbCredNo"))->isHidden());
 }
@@ -311,7 +311,7 @@ TEST_F(BasenoteTest, WindowMessagesOpenLocateRefreshAndRefuse)
 {
     insertNote(4, dateText(periodStart()));
     insertNote(6, dateText(periodStart()));
-    m_form = std::make_unique<TTestMoveForm>();
+    m_form = std::unique_ptr<TTestMoveForm>(CreateNoteForm<TTestMoveForm>());
     TTestMoveForm *f = m_form.get();
     EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTELOCATE, 0, 4), pk_note::S_OK);
     EXPECT_EQ(f->CurrentNoteID(), 4);
@@ -330,7 +330,7 @@ TEST_F(BasenoteTest, WindowMessagesOpenLocateRefreshAndRefuse)
     EXPECT_FALSE(f->findChild<QAction *>(QStringLiteral("muDelete"))->isEnabled());
     m_form.reset();
     sql(QStringLiteral("delete from privilegemth where OPERATEID=2 and PRIVILEGEID=2053"));
-    m_form = std::make_unique<TTestMoveForm>();
+    m_form = std::unique_ptr<TTestMoveForm>(CreateNoteForm<TTestMoveForm>());
     EXPECT_EQ(pk_note::SendNoteMessage(m_form.get(), pk_note::NM_NOTEOPEN, 0, 0), pk_note::E_FAIL);
     EXPECT_EQ(errors(), QStringList{QStringLiteral("对不起,你没有编辑和浏览的权限.")});
 }
@@ -387,7 +387,7 @@ TEST_F(BasenoteTest, FormSizeIsRememberedPerClass)
     TTestMoveForm *f = openForm();
     f->show();
     f->setGeometry(40, 50, 1000, 520);
-    m_form.reset(); // destruction saves the size
+    EXPECT_TRUE(f->close()); // closing saves the size, while the kind is whole
     EXPECT_EQ(ReadIni(QStringLiteral("System.ini"), QStringLiteral("FORMSIZE"), QStringLiteral("BASENOTETEST::TTESTMOVEFORM::WIDTH")),
               QStringLiteral("1000"));
     EXPECT_EQ(ReadIni(QStringLiteral("System.ini"), QStringLiteral("FORMSIZE"), QStringLiteral("BASENOTETEST::TTESTMOVEFORM::HEIGHT")),
@@ -414,3 +414,35 @@ TEST_F(BasenoteTest, ScreenshotOfTheWindow)
 }
 
 #include "LifecycleTest.moc"
+
+namespace {
+
+// A kind that records which of its overrides the framework reached.
+class TObservedKind : public TTestMoveForm {
+public:
+    QStringList calls;
+    void UpdateCredNoControls() override { calls << QStringLiteral("UpdateCredNoControls"); }
+    void OpenOperatorLookup() override
+    {
+        TTestMoveForm::OpenOperatorLookup();
+        m_LookupNames << QStringLiteral("qrySupplier"); // as the purchase kinds add theirs
+        calls << QStringLiteral("OpenOperatorLookup");
+    }
+    void SaveFormSize() override { calls << QStringLiteral("SaveFormSize"); }
+};
+
+} // namespace
+
+TEST_F(BasenoteTest, ConstructionAndClosingReachTheKindsOverrides)
+{
+    std::unique_ptr<TObservedKind> kind(CreateNoteForm<TObservedKind>());
+    EXPECT_EQ(kind->calls, (QStringList{QStringLiteral("UpdateCredNoControls"), QStringLiteral("OpenOperatorLookup")}));
+    EXPECT_TRUE(kind->LookupNames().contains(QStringLiteral("qrySupplier")));
+    kind->InitializeForm(); // a second call changes nothing
+    EXPECT_EQ(kind->calls.size(), 2);
+    ASSERT_EQ(pk_note::SendNoteMessage(kind.get(), pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK);
+    kind->show();
+    kind->calls.clear();
+    EXPECT_TRUE(kind->close());
+    EXPECT_EQ(kind->calls, QStringList{QStringLiteral("SaveFormSize")});
+}

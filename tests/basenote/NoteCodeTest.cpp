@@ -33,7 +33,7 @@ protected:
     // A second window of the same kind, opened as note_Call opens it.
     TTestMoveForm *openOther()
     {
-        m_other = std::make_unique<TTestMoveForm>();
+        m_other = std::unique_ptr<TTestMoveForm>(CreateNoteForm<TTestMoveForm>());
         EXPECT_EQ(pk_note::SendNoteMessage(m_other.get(), pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK);
         return m_other.get();
     }

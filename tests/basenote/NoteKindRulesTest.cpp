@@ -44,7 +44,7 @@ protected:
     TBasenoteForm *openKind(int type, bool initMode = false)
     {
         m_kind.reset();
-        m_kind = std::make_unique<TBasenoteForm>(kindResource(type));
+        m_kind = std::unique_ptr<TBasenoteForm>(CreateNoteForm<TBasenoteForm>(kindResource(type)));
         pk_note::SendNoteMessage(m_kind.get(), pk_note::NM_NOTEOPEN, initMode ? 1 : 0, 0);
         return m_kind.get();
     }

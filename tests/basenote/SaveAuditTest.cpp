@@ -280,9 +280,12 @@ TEST_F(SaveTest, AuditRulesAndStates)
     EXPECT_EQ(buttonText(f, "CheckBtn"), QStringLiteral("审核(&O)"));
     EXPECT_TRUE(f->findChild<QWidget *>(QStringLiteral("spAbate"))->isHidden());
 
-    // Someone else audited it meanwhile: the guard makes the update harmless, the reload shows it.
+    // Someone else voided it meanwhile: the guard leaves it alone, the user is
+    // told and the reload shows it.
     sql(QStringLiteral("update testnoteath set NOTESTATE=2 where NOTEID=20"));
-    EXPECT_TRUE(f->CheckNote());
+    m_messages.clear();
+    EXPECT_FALSE(f->CheckNote());
+    EXPECT_TRUE(m_messages.last().text.contains(QStringLiteral("其他用户")));
     EXPECT_EQ(count(QStringLiteral("NOTEID=20 and NOTESTATE=2 and CHKORID is null")), 1);
     EXPECT_EQ(field("NOTESTATE").toInt(), 2);
     EXPECT_FALSE(f->findChild<QPushButton *>(QStringLiteral("CheckBtn"))->isEnabled());

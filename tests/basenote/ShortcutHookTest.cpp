@@ -32,6 +32,7 @@ public:
 TEST_F(BasenoteTest, ShortcutHookComesBeforeActionsAndControls)
 {
     TShortcutForm form;
+    form.InitializeForm();
     ASSERT_EQ(pk_note::SendNoteMessage(&form, pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK);
     form.show();
     form.activateWindow();

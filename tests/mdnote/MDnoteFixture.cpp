@@ -149,7 +149,7 @@ void MDnoteTest::TearDown()
 TTestExpenseForm *MDnoteTest::openForm(Tables tables)
 {
     m_tables = tables;
-    m_form = std::make_unique<TTestExpenseForm>(tables);
+    m_form = std::unique_ptr<TTestExpenseForm>(CreateNoteForm<TTestExpenseForm>(tables));
     const long rc = pk_note::SendNoteMessage(m_form.get(), pk_note::NM_NOTEOPEN, 0, 0);
     EXPECT_EQ(rc, pk_note::S_OK);
     return m_form.get();

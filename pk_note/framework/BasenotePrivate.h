@@ -1,0 +1,68 @@
+#pragma once
+// Helpers shared by the files of TBasenoteForm (not part of the package API).
+
+#include "Pub.h"
+#include "widgets/DBControls.h"
+#include "widgets/LookupCombo.h"
+
+#include <QAction>
+#include <QDate>
+#include <QKeySequence>
+#include <QVariant>
+
+namespace basenote_detail {
+
+using namespace widgets;
+
+// Shown when another client changed or removed the note since it was shown.
+inline const QString kNoteChangedByOther =
+    QStringLiteral("本单据已被其他用户修改、审核、作废或删除，现已重新读取，请查看后再操作。");
+
+inline const QString kSystemIni = QStringLiteral("System.ini");
+inline const QString kFormSizeSection = QStringLiteral("FORMSIZE");
+
+inline int sysParamInt(const char *name) { return LookupSysParam(QString::fromLatin1(name)).trimmed().toInt(); }
+
+inline QDate periodFirstDay(const char *yearParam, const char *monthParam)
+{
+    return QDate(sysParamInt(yearParam), sysParamInt(monthParam), 1);
+}
+
+// Types exempt from the period lock of a save (plans, orders, sale prices).
+inline bool exemptFromDateLock(int type) { return type == 1 || type == 2 || type == 11 || type == 12 || type == 75; }
+// Types exempt from the period rule of audit and void (plans, sale prices).
+inline bool exemptFromPeriodRule(int type) { return type == 1 || type == 11 || type == 75; }
+
+inline QVariant scalarOf(const QString &sql)
+{
+    QVariant v;
+    GetValueOfSql(sql, v);
+    return v;
+}
+
+// A data-aware control's field name, empty for other widgets.
+inline QString boundField(QObject *o)
+{
+    if (auto *e = qobject_cast<TRqDBEdit *>(o))
+        return e->DataField();
+    if (auto *e = qobject_cast<TRqDBDateEdit *>(o))
+        return e->DataField();
+    if (auto *e = qobject_cast<TRqDBMemo *>(o))
+        return e->DataField();
+    if (auto *e = qobject_cast<TRqDBCheckBox *>(o))
+        return e->DataField();
+    if (auto *e = qobject_cast<TRqLookupCombo *>(o))
+        return e->DataSource() ? e->DataField() : QString();
+    return {};
+}
+
+inline QAction *makeAction(QObject *parent, const char *name, const QString &text, const QList<QKeySequence> &keys)
+{
+    auto *a = new QAction(text, parent);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setShortcuts(keys);
+    return a;
+}
+
+
+} // namespace basenote_detail
