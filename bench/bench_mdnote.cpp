@@ -42,9 +42,9 @@ const basenote::Resource &masterResource()
         .noteType = 52,
         .masterSql = "select m.* from expenseath m",
         .controls = {
-            {"PARTNERID", "往来单位", Ctl::Lookup, "cmbPartner", "dsPartner", nullptr, 0, 0, 1},
-            {"ACCOUNTID", "付款帐户", Ctl::Lookup, "cmbAccount", "dsAccount", "Closed = 0", 0, 1, 1},
-            {"CHECKNO", "支票号", Ctl::Edit, "edCheckNo", nullptr, nullptr, 0, 2},
+            {"PARTNERID", "往来单位", Ctl::Lookup, "cmbPartner", "dsPartner"},
+            {"ACCOUNTID", "付款帐户", Ctl::Lookup, "cmbAccount", "dsAccount", "Closed = 0"},
+            {"CHECKNO", "支票号", Ctl::Edit, "edCheckNo"},
         },
         .lookups = {QStringLiteral("qryPartner"), QStringLiteral("qryAccount")},
     };

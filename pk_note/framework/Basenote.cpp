@@ -124,6 +124,8 @@ TBasenoteForm::TBasenoteForm(const basenote::Resource &resource, QWidget *owner)
                         QStringLiteral("btnPrint"), QStringLiteral("RptStyleCB"), QStringLiteral("lbAbate"),
                         QStringLiteral("lblTitle"), QStringLiteral("lblPrinted")};
     m_ResourceLookups = resource.lookups;
+    AddMasterRule(QStringLiteral("NOTEDATE"), [this](Field &f) { noteDateChanged(f); });
+    AddMasterRule(QStringLiteral("EMPID"), [this](Field &f) { empIdChanged(f); });
 }
 
 void TBasenoteForm::InitializeForm()
@@ -596,15 +598,6 @@ void TBasenoteForm::InitNewNote(ClientDataSet &dataSet)
     set("REFERCOUNT", 0);
 }
 
-const QHash<QString, TBasenoteForm::FieldRule> &TBasenoteForm::baseFieldRules()
-{
-    static const QHash<QString, FieldRule> rules = {
-        {QStringLiteral("NOTEDATE"), &TBasenoteForm::noteDateChanged},
-        {QStringLiteral("EMPID"), &TBasenoteForm::empIdChanged},
-    };
-    return rules;
-}
-
 void TBasenoteForm::noteDateChanged(Field &field)
 {
     if (field.IsNull())
@@ -638,10 +631,7 @@ void TBasenoteForm::empIdChanged(Field &field)
 
 void TBasenoteForm::MasterFieldChange(Field &field)
 {
-    const auto &rules = baseFieldRules();
-    const auto it = rules.constFind(field.FieldName().toUpper());
-    if (it != rules.constEnd())
-        (this->*it.value())(field);
+    m_masterRules.Run(field);
     m_bModifiedAtSave = true;
 }
 
@@ -678,6 +668,7 @@ void TBasenoteForm::applyFieldDefinitions()
 void TBasenoteForm::HookMasterFields()
 {
     applyFieldDefinitions();
+    m_masterRules.Resolve(*cdsMaster);
     for (int i = 0; i < cdsMaster->FieldCount(); ++i) {
         Field *f = cdsMaster->FieldAt(i);
         if (f->Calculated())
@@ -686,7 +677,7 @@ void TBasenoteForm::HookMasterFields()
             // A failing rule is shown; the typed value stays.
             try {
                 MasterFieldChange(field);
-                UpdateControlStates(field.FieldName().toUpper());
+                UpdateControlStates(m_masterRules.UpperName(field));
             } catch (const std::exception &e) {
                 ShowError(e);
             }

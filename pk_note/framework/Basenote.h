@@ -5,6 +5,7 @@
 // fixed sequence of virtual operations that kinds override.
 
 #include "BasenoteResource.h"
+#include "FieldRules.h"
 #include "Noteboot.h"
 
 #include <QHash>
@@ -184,6 +185,25 @@ public slots:
     void muClonenoteClick();
 
 protected:
+    // The kind's field rules: MasterFieldChange runs the master's (base rules
+    // first, then each derived class's in construction order).
+    void AddMasterRule(const QString &fieldName, basenote::FieldRules::Rule rule)
+    {
+        m_masterRules.Add(fieldName, std::move(rule));
+    }
+    const basenote::FieldRules &MasterRules() const { return m_masterRules; }
+
+    // A named child the kind's resource block declares; throws when a
+    // declaration and the code that uses it have drifted apart.
+    template <class T>
+    T &RequireChild(const QString &name) const
+    {
+        T *child = findChild<T *>(name);
+        if (!child)
+            throw std::logic_error("control missing from the window: " + name.toStdString());
+        return *child;
+    }
+
     // Steps of ApplyNote, the one write sequence. Before the lock: post what the
     // controls are editing. Inside the transaction: write the change logs.
     // After the commit: merge them.
@@ -212,6 +232,7 @@ protected:
     void UndoNoteCodeRenumbering();
 
     void closeEvent(QCloseEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
     void showEvent(QShowEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
 
@@ -274,8 +295,6 @@ protected:
             *actDel = nullptr, *actFind = nullptr, *actOprateMenu = nullptr, *actPrintMenu = nullptr;
 
 private:
-    using FieldRule = void (TBasenoteForm::*)(data::Field &);
-    static const QHash<QString, FieldRule> &baseFieldRules();
     void noteDateChanged(data::Field &field);
     void empIdChanged(data::Field &field);
 
@@ -312,9 +331,21 @@ private:
     QWidget *m_masterPanel = nullptr;
     QVBoxLayout *m_centerLayout = nullptr;
     QWidget *m_firstControl = nullptr;
+    // The master controls in reading order, placed by layoutMasterPanel.
+    struct MasterCell {
+        QWidget *label; // null for labels and check boxes, which carry their caption
+        QWidget *control;
+        int span;
+        bool newRow;
+    };
+    QVector<MasterCell> m_masterCells;
+    int m_iMasterColumns = 3;      // pairs a row as declared
+    int m_iShownMasterColumns = 0; // pairs a row as laid out now
+    void layoutMasterPanel(int columns);
     QString m_asClassName;
     bool m_bLogged = false;
     bool m_bInitialized = false;
+    basenote::FieldRules m_masterRules;
     QStringList m_ResourceLookups;
     // Sees the keys of the window and its children before the shortcuts do.
     class ShortcutHook;

@@ -314,8 +314,6 @@ void TBasenoteForm::buildMaster(const basenote::Resource &resource)
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(6);
     const int columns = std::max(1, resource.columns);
-    for (int c = 0; c < columns; ++c)
-        grid->setColumnStretch(2 * c + 1, 1);
     for (const basenote::MasterControl &c : resource.controls) {
         const QString field = QString::fromLatin1(c.field);
         auto nameOr = [&](const char *prefix) {
@@ -379,11 +377,8 @@ void TBasenoteForm::buildMaster(const basenote::Resource &resource)
             break;
         }
         }
-        const int col = 2 * std::clamp(c.column, 0, columns - 1);
-        const int span = 2 * std::max(1, c.span) - 1;
-        if (c.kind == basenote::Ctl::Label || c.kind == basenote::Ctl::Check) {
-            grid->addWidget(w, c.row, col, 1, span + 1);
-        } else {
+        MasterCell cell{nullptr, w, std::max(1, c.span), c.newRow};
+        if (c.kind != basenote::Ctl::Label && c.kind != basenote::Ctl::Check) {
             auto *label = new QLabel(caption, m_masterPanel);
             // edCredNo's caption is lbCredNo: the name without its type prefix.
             QString base = w->objectName();
@@ -397,12 +392,55 @@ void TBasenoteForm::buildMaster(const basenote::Resource &resource)
             label->setBuddy(w);
             if (c.required)
                 label->setStyleSheet(QStringLiteral("color: #1f3b63; font-weight: bold;"));
-            grid->addWidget(label, c.row, col, Qt::AlignRight | Qt::AlignVCenter);
-            grid->addWidget(w, c.row, col + 1, 1, span);
+            cell.label = label;
             if (!m_firstControl)
                 m_firstControl = w;
         }
+        m_masterCells.append(cell);
     }
+    m_iMasterColumns = columns;
+    layoutMasterPanel(columns);
+}
+
+void TBasenoteForm::layoutMasterPanel(int columns)
+{
+    auto *grid = static_cast<QGridLayout *>(m_masterPanel->layout());
+    for (const MasterCell &cell : std::as_const(m_masterCells)) {
+        if (cell.label)
+            grid->removeWidget(cell.label);
+        grid->removeWidget(cell.control);
+    }
+    for (int c = 0; c < grid->columnCount(); ++c)
+        grid->setColumnStretch(c, 0);
+    for (int c = 0; c < columns; ++c)
+        grid->setColumnStretch(2 * c + 1, 1);
+    int row = 0;
+    int col = 0;
+    for (const MasterCell &cell : std::as_const(m_masterCells)) {
+        const int span = std::min(cell.span, columns);
+        if (col > 0 && (cell.newRow || col + span > columns)) {
+            ++row;
+            col = 0;
+        }
+        if (cell.label) {
+            grid->addWidget(cell.label, row, 2 * col, Qt::AlignRight | Qt::AlignVCenter);
+            grid->addWidget(cell.control, row, 2 * col + 1, 1, 2 * span - 1);
+        } else {
+            grid->addWidget(cell.control, row, 2 * col, 1, 2 * span);
+        }
+        col += span;
+    }
+    m_iShownMasterColumns = columns;
+}
+
+void TBasenoteForm::resizeEvent(QResizeEvent *e)
+{
+    TnoteBootForm::resizeEvent(e);
+    // Fewer caption/control pairs a row when the window is narrow, so no
+    // control is cut off; about 300 pixels a pair.
+    const int fit = std::clamp(width() / 300, 1, std::max(1, m_iMasterColumns));
+    if (m_masterPanel && fit != m_iShownMasterColumns)
+        layoutMasterPanel(fit);
 }
 
 void TBasenoteForm::buildBottom()

@@ -21,8 +21,10 @@ enum class Ctl {
     Label,  // a plain label (caption only, no field)
 };
 
-// One control of the master panel. The grid has `columns` pairs of caption and
-// control per row; a control spans `span` pairs.
+// One control of the master panel, in reading order. Controls flow into rows
+// of `columns` caption/control pairs; a control takes `span` pairs, and
+// `newRow` starts a row of its own (the panel reflows to fewer pairs when the
+// window is narrow).
 struct MasterControl {
     const char *field = "";   // data field ("" for Ctl::Label)
     const char *caption = ""; // label beside the control and the field's display label
@@ -30,11 +32,10 @@ struct MasterControl {
     const char *name = nullptr;   // objectName; default "ed"/"cmb"/"lb" + field
     const char *lookup = nullptr; // Ctl::Lookup: the host lookup source ("dsAccount")
     const char *listFilter = nullptr;
-    int row = 0;
-    int column = 0;
     int span = 1;
     bool required = false;
     const char *displayFormat = nullptr;
+    bool newRow = false;
 };
 
 struct Resource {

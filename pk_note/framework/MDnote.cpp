@@ -60,6 +60,18 @@ TMDnoteForm::TMDnoteForm(const basenote::Resource &resource, const mdnote::Detai
     btnNext->setText(QStringLiteral("后翻"));
     if (auto *maker = findChild<QLabel *>(QStringLiteral("lbledoperatename")))
         maker->setText(QStringLiteral("开单人"));
+    // A new kind of note takes none of the old lines; a new partner keeps
+    // only the lines not taken from the old partner's documents.
+    AddMasterRule(QStringLiteral("NOTEKIND"), [this](Field &) {
+        if (!cdsDetail->Active() || cdsDetail->IsEmpty())
+            return;
+        RemoveReferredLines(false);
+        ItemGrid->SetSelectedColumn(0);
+    });
+    AddMasterRule(QStringLiteral("PARTNERID"), [this](Field &) {
+        if (cdsDetail->Active() && !cdsDetail->IsEmpty())
+            RemoveReferredLines(true);
+    });
 }
 
 TMDnoteForm::~TMDnoteForm()
@@ -105,23 +117,29 @@ void TMDnoteForm::buildDetail(const mdnote::DetailResource &detail)
     // Lines are removed only through DeleteDetailLine, which guards referred lines.
     ItemGrid->SetAllowDelete(false);
     ItemGrid->SetEditButtonKey(QKeySequence(Qt::Key_Insert));
-    for (const mdnote::DetailColumn &c : detail.columns) {
-        const QString field = QString::fromLatin1(c.field);
-        widgets::GridColumn &column = ItemGrid->AddColumn(field, QString::fromUtf8(c.caption), c.width);
-        if (c.displayFormat)
-            column.DisplayFormat = QString::fromUtf8(c.displayFormat);
+    QVector<mdnote::ResolvedColumn> columns;
+    for (const mdnote::DetailColumn &declared : detail.columns)
+        columns.append(mdnote::ResolveColumn(declared));
+    for (const mdnote::ResolvedColumn &c : std::as_const(columns)) {
+        widgets::GridColumn &column = ItemGrid->AddColumn(c.field, c.caption, c.width);
+        column.DisplayFormat = c.displayFormat;
         column.ReadOnly = c.readOnly;
         column.Visible = c.visible;
         column.EllipsisButton = c.ellipsis;
-        m_columnDefinitions.insert(field.toUpper(), {QString::fromUtf8(c.caption),
-                                                     c.displayFormat ? QString::fromUtf8(c.displayFormat) : QString(),
-                                                     c.required});
+        m_columnDefinitions.insert(c.field.toUpper(), {c.caption, c.displayFormat, c.required});
     }
     ItemGrid->ColumnsChanged();
-    for (int i = 0; i < detail.columns.size(); ++i)
-        if (detail.columns[i].total)
-            ItemGrid->SetFooterSum(i, QString::fromUtf8(detail.columns[i].displayFormat ? detail.columns[i].displayFormat
-                                                                                        : "#0.00"));
+    for (int i = 0; i < columns.size(); ++i)
+        if (columns[i].total)
+            ItemGrid->SetFooterSum(i, columns[i].displayFormat.isEmpty() ? QStringLiteral("#0.00") : columns[i].displayFormat);
+    // The edit buttons of the cells run the handler the kind gave the column.
+    ItemGrid->SetEditButtonHandler([this](widgets::TRqDBGrid *grid, int column) {
+        if (ReadOnly() || column < 0 || column >= grid->ColumnCount())
+            return;
+        const auto it = m_columnButtons.constFind(grid->Column(column).FieldName.toUpper());
+        if (it != m_columnButtons.constEnd())
+            it.value()();
+    });
     QFont footerFont = ItemGrid->FooterFont();
     footerFont.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Zen Hei")});
     ItemGrid->SetFooterFont(footerFont);
@@ -288,7 +306,7 @@ void TMDnoteForm::EndDetailUpdate()
         ItemGrid->SetSelectedColumn(m_iSavedGridColumn);
 }
 
-void TMDnoteForm::DetailFieldChange(Field &) {}
+void TMDnoteForm::DetailFieldChange(Field &field) { m_detailRules.Run(field); }
 void TMDnoteForm::DetailFieldValidate(Field &) {}
 
 QString TMDnoteForm::GetDetailSql()
@@ -327,6 +345,7 @@ void TMDnoteForm::applyDetailDefinitions()
 void TMDnoteForm::HookDetailFields()
 {
     applyDetailDefinitions();
+    m_detailRules.Resolve(*cdsDetail);
     for (int i = 0; i < cdsDetail->FieldCount(); ++i) {
         Field *f = cdsDetail->FieldAt(i);
         if (f->Calculated())
@@ -501,21 +520,6 @@ void TMDnoteForm::AfterAppendNote()
         ShowError(e);
     }
     m_bDetailChanged = false;
-}
-
-void TMDnoteForm::MasterFieldChange(Field &field)
-{
-    TBasenoteForm::MasterFieldChange(field);
-    const QString name = field.FieldName().toUpper();
-    const bool hasLines = cdsDetail->Active() && !cdsDetail->IsEmpty();
-    if (!hasLines)
-        return;
-    if (name == QLatin1String("NOTEKIND")) {
-        RemoveReferredLines(false);
-        ItemGrid->SetSelectedColumn(0);
-    } else if (name == QLatin1String("PARTNERID")) {
-        RemoveReferredLines(true);
-    }
 }
 
 // =========================================================================== overrides: saving

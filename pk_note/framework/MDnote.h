@@ -51,7 +51,6 @@ public:
     bool LoadNote(int id) override;
     void BeforeAppendNote() override;
     void AfterAppendNote() override;
-    void MasterFieldChange(data::Field &field) override;
     void PrepareSave() override;
     bool IsNoteModified() override;
     bool CanSaveNote() override;
@@ -92,6 +91,18 @@ public slots:
     void muColumnsSettingClick();
 
 protected:
+    // Line rules: DetailFieldChange runs them, base first.
+    void AddDetailRule(const QString &fieldName, basenote::FieldRules::Rule rule)
+    {
+        m_detailRules.Add(fieldName, std::move(rule));
+    }
+    const basenote::FieldRules &DetailRules() const { return m_detailRules; }
+    // What the edit button (Ins) of a column's cells does.
+    void AddColumnButton(const QString &fieldName, std::function<void()> handler)
+    {
+        m_columnButtons.insert(fieldName.toUpper(), std::move(handler));
+    }
+
     void PostEditingRecords(int action) override;
     void ApplyChangeLogs(int action) override;
     void MergeChangeLogs(int action) override;
@@ -134,6 +145,8 @@ private:
     };
     QHash<QString, ColumnDefinition> m_columnDefinitions; // upper-cased field name
     bool m_bColumnsLoaded = false;
+    basenote::FieldRules m_detailRules;
+    QHash<QString, std::function<void()>> m_columnButtons; // upper-cased field
     QString m_asRemarkKeys; // letters typed with Ctrl+Shift in the remark
     // Saved grid state between BeginDetailUpdate and EndDetailUpdate.
     int m_iDetailUpdateDepth = 0;

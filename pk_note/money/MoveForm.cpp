@@ -12,29 +12,25 @@ using data::Field;
 
 namespace {
 
-const basenote::Resource &moveResource()
-{
-    static const basenote::Resource r{
-        .formName = "MoveForm",
-        .caption = "银行存取款单",
-        .noteType = 51,
-        .masterSql = "select m.* from movebth m",
-        .controls = {
-            {"OUTACCOUNTID", "付款帐户", Ctl::Lookup, "cmbOutAccount", "dsAccount", "Closed = 0", 0, 0, 1, true},
-            {"", "调出机构:  总部", Ctl::Label, "lbOutShop", nullptr, nullptr, 0, 1, 2},
-            {"INACCOUNTID", "收款帐户", Ctl::Lookup, "cmbInAccount", "dsAccount", "Closed = 0", 1, 0, 1, true},
-            {"", "调入机构:  总部", Ctl::Label, "lbInShop", nullptr, nullptr, 1, 1, 2},
-            {"AMOUNT", "金额", Ctl::Edit, "edAmount", nullptr, nullptr, 2, 0, 1, true, "#0.00"},
-            {"CHECKNO", "支票号", Ctl::Edit, "edCheckNo", nullptr, nullptr, 2, 1},
-            {"CREDCODE", "凭证号", Ctl::Edit, "edCredNo", nullptr, nullptr, 2, 2},
-            {"PURPOSE", "用途", Ctl::Edit, "edPurpose", nullptr, nullptr, 3, 0, 3},
-        },
-        .lookups = {QStringLiteral("qryAccount")},
-        .columns = 3,
-        .size = {900, 340},
-    };
-    return r;
-}
+const basenote::Resource moveResource{
+    .formName = "MoveForm",
+    .caption = "银行存取款单",
+    .noteType = 51,
+    .masterSql = "select m.* from movebth m",
+    .controls = {
+        {"OUTACCOUNTID", "付款帐户", Ctl::Lookup, "cmbOutAccount", "dsAccount", "Closed = 0", 1, true},
+        {"", "调出机构:  总部", Ctl::Label, "lbOutShop", nullptr, nullptr, 2},
+        {"INACCOUNTID", "收款帐户", Ctl::Lookup, "cmbInAccount", "dsAccount", "Closed = 0", 1, true},
+        {"", "调入机构:  总部", Ctl::Label, "lbInShop", nullptr, nullptr, 2},
+        {"AMOUNT", "金额", Ctl::Edit, "edAmount", nullptr, nullptr, 1, true, "#0.00"},
+        {"CHECKNO", "支票号", Ctl::Edit, "edCheckNo"},
+        {"CREDCODE", "凭证号", Ctl::Edit, "edCredNo"},
+        {"PURPOSE", "用途", Ctl::Edit, "edPurpose", nullptr, nullptr, 3},
+    },
+    .lookups = {QStringLiteral("qryAccount")},
+    .columns = 3,
+    .size = {900, 340},
+};
 
 QVariant scalarOf(const QString &sql)
 {
@@ -47,13 +43,19 @@ pk_note::FormClassRegistrar reg("TMoveForm", [](QWidget *owner) { return CreateN
 
 } // namespace
 
-TMoveForm::TMoveForm(QWidget *owner) : TBasenoteForm(moveResource(), owner)
+TMoveForm::TMoveForm(QWidget *owner) : TBasenoteForm(moveResource, owner)
 {
-    lbOutShop = findChild<QLabel *>(QStringLiteral("lbOutShop"));
-    lbInShop = findChild<QLabel *>(QStringLiteral("lbInShop"));
+    lbOutShop = &RequireChild<QLabel>(QStringLiteral("lbOutShop"));
+    lbInShop = &RequireChild<QLabel>(QStringLiteral("lbInShop"));
     // The organisations are information beside the accounts, not input.
     for (QLabel *l : {lbOutShop, lbInShop})
         l->setStyleSheet(QStringLiteral("color: #5a6b80;"));
+    AddMasterRule(QStringLiteral("OUTACCOUNTID"), [this](Field &f) { accountChanged(f, QStringLiteral("OUTSHOPERATEID")); });
+    AddMasterRule(QStringLiteral("INACCOUNTID"), [this](Field &f) { accountChanged(f, QStringLiteral("INSHOPERATEID")); });
+    AddMasterRule(QStringLiteral("AMOUNT"), [](Field &f) {
+        if (!f.IsNull())
+            SetFieldValueSilent(&f, FormatAmount(f.AsFloat()));
+    });
 }
 
 QString TMoveForm::OrganisationText(bool paying, qint64 shopId)
@@ -62,33 +64,6 @@ QString TMoveForm::OrganisationText(bool paying, qint64 shopId)
     if (shopId == 0)
         return side + QStringLiteral("总部");
     return side + scalarOf(QStringLiteral("Select Name from shopdth where Shoperateid =") + QString::number(shopId)).toString();
-}
-
-const QHash<QString, TMoveForm::Rule> &TMoveForm::fieldRules()
-{
-    static const QHash<QString, Rule> rules = {
-        {QStringLiteral("OUTACCOUNTID"), &TMoveForm::outAccountChanged},
-        {QStringLiteral("INACCOUNTID"), &TMoveForm::inAccountChanged},
-        {QStringLiteral("AMOUNT"), &TMoveForm::amountChanged},
-    };
-    return rules;
-}
-
-void TMoveForm::MasterFieldChange(Field &field)
-{
-    TBasenoteForm::MasterFieldChange(field);
-    const auto it = fieldRules().constFind(field.FieldName().toUpper());
-    if (it != fieldRules().constEnd())
-        (this->*it.value())(field);
-}
-
-void TMoveForm::outAccountChanged(Field &field) { accountChanged(field, QStringLiteral("OUTSHOPERATEID")); }
-void TMoveForm::inAccountChanged(Field &field) { accountChanged(field, QStringLiteral("INSHOPERATEID")); }
-
-void TMoveForm::amountChanged(Field &field)
-{
-    if (!field.IsNull())
-        SetFieldValueSilent(&field, FormatAmount(field.AsFloat()));
 }
 
 void TMoveForm::accountChanged(Field &field, const QString &shopField)

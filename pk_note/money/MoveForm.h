@@ -5,8 +5,6 @@
 
 #include "Basenote.h"
 
-#include <QHash>
-
 class QLabel;
 
 class TMoveForm : public TBasenoteForm {
@@ -14,7 +12,6 @@ class TMoveForm : public TBasenoteForm {
 public:
     explicit TMoveForm(QWidget *owner = nullptr);
 
-    void MasterFieldChange(data::Field &field) override;
     bool ValidateNote() override;
     void UpdateControlStates(const QString &fieldName) override;
 
@@ -22,11 +19,6 @@ public:
     static QString OrganisationText(bool paying, qint64 shopId);
 
 private:
-    using Rule = void (TMoveForm::*)(data::Field &);
-    static const QHash<QString, Rule> &fieldRules();
-    void outAccountChanged(data::Field &field);
-    void inAccountChanged(data::Field &field);
-    void amountChanged(data::Field &field);
     void accountChanged(data::Field &field, const QString &shopField);
     void showOrganisations();
 

@@ -1,30 +1,11 @@
 #pragma once
-// TOutMoneyForm: the expense note (type 52). Each line names an expense item
-// and its amount; the note is paid from the account of its settlement method
-// and may name the customer it was spent for.
+// TOutMoneyForm: the expense note (type 52), paid from the account of its
+// settlement method; it may name the customer the money was spent for.
 
-#include "MDnote.h"
+#include "ItemNoteForm.h"
 
-#include <QHash>
-
-class TOutMoneyForm : public TMDnoteForm {
+class TOutMoneyForm : public TItemNoteForm {
     Q_OBJECT
 public:
     explicit TOutMoneyForm(QWidget *owner = nullptr);
-
-    void MasterFieldChange(data::Field &field) override;
-    void DetailFieldChange(data::Field &field) override;
-    bool ValidateNote() override;
-    bool ValidateDetailLines() override;
-    bool ValidateDetailLine() override;
-
-public slots:
-    // The item cell's edit button: choose an expense item for the line.
-    bool PickItem();
-
-private:
-    using Rule = void (TOutMoneyForm::*)(data::Field &);
-    static const QHash<QString, Rule> &fieldRules();
-    void partnerChanged(data::Field &field);
-    void payTypeChanged(data::Field &field);
 };

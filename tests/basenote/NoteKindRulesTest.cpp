@@ -22,7 +22,7 @@ const basenote::Resource &kindResource(int type)
             .caption = "测试单据",
             .noteType = type,
             .masterSql = "select m.* from testnoteath m",
-            .controls = {{"AMOUNT", "金额", basenote::Ctl::Edit, "edAmount", nullptr, nullptr, 0, 0, 1, false, "#0.00"}},
+            .controls = {{"AMOUNT", "金额", basenote::Ctl::Edit, "edAmount", nullptr, nullptr, 1, false, "#0.00"}},
             .lookups = {},
             .size = {800, 500},
             .tableName = "testnoteath",
