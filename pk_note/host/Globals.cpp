@@ -1,12 +1,11 @@
 #include "Globals.h"
 
-#include "Lookup.h"
 #include "PubError.h"
-#include "Rounding.h"
 #include "db/Database.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QVector>
 
 int g_iUserID = 0;
 QString g_asUserName;
@@ -21,11 +20,21 @@ QString s_programFolder;
 
 db::Database *StartupDB() { return s_database; }
 
+namespace {
+QVector<BooksChangedHandler> &booksChangedHandlers()
+{
+    static QVector<BooksChangedHandler> handlers;
+    return handlers;
+}
+} // namespace
+
+void OnBooksChanged(BooksChangedHandler handler) { booksChangedHandlers().append(handler); }
+
 void SetStartupDB(db::Database *database)
 {
     s_database = database;
-    ClearLookupCaches();
-    RefreshDecimals();
+    for (BooksChangedHandler handler : std::as_const(booksChangedHandlers()))
+        handler();
 }
 
 db::Database &RequireDB()

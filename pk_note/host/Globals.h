@@ -21,6 +21,10 @@ db::Database *StartupDB();
 // Sets the connection and drops every cache read from the previous one
 // (lookup tables, precisions). Ownership stays with the caller.
 void SetStartupDB(db::Database *database);
+// Caches of the books' data (lookups, rounding) subscribe here and are told
+// after SetStartupDB changes the books, so this unit needs none of them.
+using BooksChangedHandler = void (*)();
+void OnBooksChanged(BooksChangedHandler handler);
 // StartupDB(), or PubError "没有打开的帐套" when none is set.
 db::Database &RequireDB();
 

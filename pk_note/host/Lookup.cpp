@@ -301,3 +301,8 @@ void ClearLookupCaches()
         if (entry.second)
             entry.second->reset();
 }
+
+namespace {
+// New books: nothing cached from the old ones may be shown.
+const bool s_clearsOnNewBooks = (OnBooksChanged(ClearLookupCaches), true);
+} // namespace

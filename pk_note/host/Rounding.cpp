@@ -1,5 +1,6 @@
 #include "Rounding.h"
 
+#include "Globals.h"
 #include "SysParams.h"
 
 #include <QString>
@@ -80,3 +81,8 @@ int AmountDecimals() { return decimals().amount; }
 
 // Read again on next use, so a refresh without books costs nothing.
 void RefreshDecimals() { s_decimals = Decimals(); }
+
+namespace {
+// New books may keep another number of decimals.
+const bool s_refreshesOnNewBooks = (OnBooksChanged(RefreshDecimals), true);
+} // namespace
