@@ -1,8 +1,10 @@
 #include "Basenote.h"
 
+#include "NoteExport.h"
 #include "NoteMessages.h"
 #include "NoteTypes.h"
 #include "Notepublic.h"
+#include "PackageWindows.h"
 #include "Pub.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
@@ -366,6 +368,7 @@ void TBasenoteForm::buildMenus()
     connect(muRefresh, &QAction::triggered, this, &TBasenoteForm::muRefreshClick);
     connect(PrintPMItem, &QAction::triggered, this, &TBasenoteForm::PrintPMItemClick);
     connect(PrintPreviewPMItem, &QAction::triggered, this, &TBasenoteForm::PrintPreviewPMItemClick);
+    connect(muToExcel, &QAction::triggered, this, [this] { ExportNoteToExcel(this); });
 }
 
 void TBasenoteForm::buildButtons()
@@ -1203,7 +1206,7 @@ void TBasenoteForm::UpdatePrintedLabel()
     lblPrinted->setVisible(printed > 0);
 }
 
-void TBasenoteForm::SelectSourceNote() {}
+void TBasenoteForm::SelectSourceNote() { ShowInformation(QStringLiteral("尚未提供此功能")); }
 
 void TBasenoteForm::OpenOperatorLookup() { m_LookupNames << QStringLiteral("qryOperator"); }
 
@@ -1897,6 +1900,7 @@ void TBasenoteForm::PrintNote(bool)
     }
     if (!HasPrivilege(3, true) || m_bPrinting)
         return;
+    ShowInformation(QStringLiteral("尚未提供此功能")); // until the printing unit overrides this
 }
 
 bool TBasenoteForm::CanCloneNote() { return false; }
@@ -2053,6 +2057,8 @@ void TBasenoteForm::btnPropertyClick() { ShowNoteProperties(); }
 
 void TBasenoteForm::btnFindClick()
 {
+    if (!pk_note::FormClassFactory(QStringLiteral("TFindnoteForm")))
+        return ShowInformation(QStringLiteral("尚未提供此功能"));
     QnParams params;
     params.AddValue(QStringLiteral("NOTETYPE"), noteType);
     GlobalCall(QStringLiteral("FINDNOTE"), QString(), &params);
