@@ -91,9 +91,11 @@ db::ResultSet notebookZero(db::Database &d, QVector<ProcArg> &args)
     }
 
     for (auto it = change.cbegin(); it != change.cend(); ++it) {
+        // Stock that only grows cannot run short; a line without a store is
+        // for the line checks of the window to refuse.
         const double delta = it.value();
-        if (delta > -1e-9)
-            continue; // stock that only grows cannot run short
+        if (delta > -1e-9 || it.key().store <= 0)
+            continue;
         const db::ResultSet info = d.select(
             QStringLiteral("select c.NAME, s.NAME, o.QUANTITY, o.REALQTY - o.USEDQTY from Commoditylth c "
                            "left join storelth s on s.BUILDINGID = :b "

@@ -80,7 +80,8 @@ TEST_F(StockCheckTest, ProcedureReportsShortStockOfDeclaredLines)
     EXPECT_EQ(rs.value(0, QStringLiteral("QUANTITY")).toDouble(), -5.0);
     EXPECT_EQ(rs.value(0, QStringLiteral("ERRTYPE")).toInt(), 10);
 
-    // No lines, or a type that declares none (the expense note): no rows.
+    // No lines with a store, or a type that declares none (the expense note): no rows.
+    sql(QStringLiteral("insert into teststocklines values (4, 1, 5, null, 9)"));
     EXPECT_TRUE(m_db->run(QStringLiteral("exec NOTEBOOKZERO %1, 4, 1").arg(kType)).isEmpty());
     EXPECT_TRUE(m_db->run(QStringLiteral("exec NOTEBOOKZERO 52, 1, 1")).isEmpty());
 
