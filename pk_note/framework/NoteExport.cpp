@@ -125,9 +125,8 @@ private:
     QHash<QString, lxw_format *> m_formats;
 };
 
-} // namespace
-
-void WriteNoteWorkbook(TBasenoteForm *form, const QString &fileName)
+// Throws PubError when the file cannot be written.
+void writeWorkbook(TBasenoteForm *form, const QString &fileName)
 {
     Workbook book(fileName);
     int row = 0;
@@ -179,6 +178,8 @@ void WriteNoteWorkbook(TBasenoteForm *form, const QString &fileName)
     book.close();
 }
 
+} // namespace
+
 bool ExportNoteToExcel(TBasenoteForm *form)
 {
     if (!form || !HasNewPrivilege2(2000 + form->NoteType(), 4, true))
@@ -191,7 +192,7 @@ bool ExportNoteToExcel(TBasenoteForm *form)
     if (QFileInfo(fileName).suffix().isEmpty())
         fileName += QStringLiteral(".xlsx");
     try {
-        WriteNoteWorkbook(form, fileName);
+        writeWorkbook(form, fileName);
     } catch (const std::exception &e) {
         ShowError(e);
         return false;

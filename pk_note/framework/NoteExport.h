@@ -5,14 +5,9 @@
 // their order, captions and display formats (numbers stay numbers), and the
 // grid's footer.
 
-#include <QString>
-
 class TBasenoteForm;
 
 // Checks the export right of the note type (item 2000 + type, action 4, with
 // its message), asks for the file name and writes the file. False when
 // refused, cancelled or the file could not be written (the error is shown).
 bool ExportNoteToExcel(TBasenoteForm *form);
-
-// Writes the workbook without asking anything; throws PubError on failure.
-void WriteNoteWorkbook(TBasenoteForm *form, const QString &fileName);
