@@ -12,6 +12,10 @@ namespace notedb {
 // and usrprocnoteprintabth_update (idempotent).
 void registerFrameworkProcedures();
 
+// NOTEBOOKZERO, the stock check before an audit or un-audit, over the
+// declarations of notestocklinemth (idempotent).
+void registerStockCheck();
+
 // The postings of the bank deposit/withdrawal, expense and other-income notes
 // on audit, and their reversal on un-audit (idempotent).
 void registerMoneyPostings();

@@ -98,6 +98,7 @@ void install()
         initNotedbResources();
         registerNumberingFunctions();
         registerFrameworkProcedures();
+        registerStockCheck();
         registerMoneyPostings();
     });
 }

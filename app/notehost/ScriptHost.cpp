@@ -355,6 +355,8 @@ void HostApi::answer(const QString &reply)
     m_host->messages().answer(code);
 }
 
+void HostApi::answerFile(const QString &fileName) { m_host->files().answer(fileName); }
+
 void HostApi::clearMessages() { m_host->messages().clear(); }
 
 void HostApi::onModal(const QJSValue &handler)
@@ -529,6 +531,7 @@ ScriptHost::ScriptHost(MainWindow *main, QObject *parent) : QObject(parent), m_m
 {
     pub::setMessageService(&m_messages);
     pub::setModalService(&m_modal);
+    pub::setFileDialogService(&m_files);
     m_engine.installExtensions(QJSEngine::ConsoleExtension);
     QJSValue global = m_engine.globalObject();
     global.setProperty(QStringLiteral("host"), m_engine.newQObject(new HostApi(this)));
@@ -564,6 +567,7 @@ ScriptHost::~ScriptHost()
 {
     pub::setMessageService(nullptr);
     pub::setModalService(nullptr);
+    pub::setFileDialogService(nullptr);
 }
 
 QString ScriptHost::errorText(const QJSValue &error)

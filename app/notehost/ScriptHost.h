@@ -118,6 +118,8 @@ public:
     Q_INVOKABLE QJSValue activeForm();
     Q_INVOKABLE QJSValue forms();
     Q_INVOKABLE void answer(const QString &reply);
+    // Queues the file name the next save-file question answers (empty: cancel).
+    Q_INVOKABLE void answerFile(const QString &fileName);
     Q_INVOKABLE void clearMessages();
     Q_INVOKABLE void onModal(const QJSValue &handler);
     Q_INVOKABLE QJSValue sql(const QString &text);
@@ -146,7 +148,7 @@ private:
 class ScriptHost : public QObject {
     Q_OBJECT
 public:
-    // Installs scripted message and modal services for its lifetime.
+    // Installs scripted message, modal and file-dialog services for its lifetime.
     explicit ScriptHost(MainWindow *main, QObject *parent = nullptr);
     ~ScriptHost() override;
 
@@ -161,6 +163,7 @@ public:
     void setMainWindow(MainWindow *main) { m_main = main; }
     pub::ScriptedMessageService &messages() { return m_messages; }
     pub::ScriptedModalService &modal() { return m_modal; }
+    pub::ScriptedFileDialogService &files() { return m_files; }
 
     // A window wrapped for scripts (null stays null).
     QJSValue wrapWindow(QWidget *window);
@@ -183,6 +186,7 @@ private:
     MainWindow *m_main;
     pub::ScriptedMessageService m_messages;
     pub::ScriptedModalService m_modal;
+    pub::ScriptedFileDialogService m_files;
     QJSValue m_proxyFactory;
     QString m_lastError;
     QString m_callbackError;

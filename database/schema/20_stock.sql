@@ -45,3 +45,20 @@ CREATE INDEX ix_noteflowaath_goods ON noteflowaath (COMMODITYID, BUILDINGID);
 CREATE INDEX ix_noteflowaath_note ON noteflowaath (NOTETYPE, NOTEID);
 CREATE INDEX ix_noteflowaath_batch ON noteflowaath (BTURNNOTEID);
 CREATE INDEX ix_noteflowaath_date ON noteflowaath (NOTEDATE);
+
+-- Where the stock lines of a note type are, for the audit stock check
+-- (NOTEBOOKZERO). One row per movement a note makes: a transfer declares one
+-- row out of its source store and one into its target. STOREFIELD is a column
+-- of the line table ("d.BUILDINGID") or of the master ("m.BUILDINGID");
+-- DIRECTION 1 brings stock in, -1 takes it out; a note whose NOTEKIND equals
+-- REVERSEKIND (returns) moves the other way.
+CREATE TABLE notestocklinemth (
+  NOTETYPE      INTEGER NOT NULL,
+  MASTERTABLE   VARCHAR(64) NOT NULL,
+  LINETABLE     VARCHAR(64) NOT NULL,
+  STOREFIELD    VARCHAR(64) NOT NULL,
+  QUANTITYFIELD VARCHAR(64) NOT NULL DEFAULT 'QUANTITY',
+  DIRECTION     INTEGER NOT NULL,
+  REVERSEKIND   INTEGER
+);
+CREATE INDEX ix_notestocklinemth_type ON notestocklinemth (NOTETYPE);

@@ -3,6 +3,7 @@
 #include "NoteMessages.h"
 #include "NoteTypes.h"
 #include "Notepublic.h"
+#include "PackageWindows.h"
 #include "Pub.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
@@ -756,7 +757,7 @@ void TBasenoteForm::UpdatePrintedLabel()
     lblPrinted->setVisible(printed > 0);
 }
 
-void TBasenoteForm::SelectSourceNote() {}
+void TBasenoteForm::SelectSourceNote() { ShowInformation(QStringLiteral("尚未提供此功能")); }
 
 void TBasenoteForm::OpenOperatorLookup() { m_LookupNames << QStringLiteral("qryOperator"); }
 
@@ -921,6 +922,7 @@ void TBasenoteForm::PrintNote(bool)
     }
     if (!HasPrivilege(3, true) || m_bPrinting)
         return;
+    ShowInformation(QStringLiteral("尚未提供此功能")); // until the printing unit overrides this
 }
 
 bool TBasenoteForm::CanCloneNote() { return false; }
@@ -1080,6 +1082,8 @@ void TBasenoteForm::btnPropertyClick() { ShowNoteProperties(); }
 
 void TBasenoteForm::btnFindClick()
 {
+    if (!pk_note::FormClassFactory(QStringLiteral("TFindnoteForm")))
+        return ShowInformation(QStringLiteral("尚未提供此功能"));
     QnParams params;
     params.AddValue(QStringLiteral("NOTETYPE"), noteType);
     GlobalCall(QStringLiteral("FINDNOTE"), QString(), &params);

@@ -35,6 +35,7 @@ using data::Field;
 using namespace widgets;
 
 #include "BasenotePrivate.h"
+#include "NoteExport.h"
 
 using namespace basenote_detail;
 
@@ -198,6 +199,7 @@ void TBasenoteForm::buildMenus()
     connect(muRefresh, &QAction::triggered, this, &TBasenoteForm::muRefreshClick);
     connect(PrintPMItem, &QAction::triggered, this, &TBasenoteForm::PrintPMItemClick);
     connect(PrintPreviewPMItem, &QAction::triggered, this, &TBasenoteForm::PrintPreviewPMItemClick);
+    connect(muToExcel, &QAction::triggered, this, [this] { ExportNoteToExcel(this); });
 }
 
 void TBasenoteForm::buildButtons()

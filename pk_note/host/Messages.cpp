@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -272,6 +273,37 @@ ModalService &modalService()
 
 void setModalService(ModalService *service) { s_modal = service; }
 
+QString GuiFileDialogService::saveFileName(const QString &caption, const QString &suggested, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, suggested, filter);
+}
+
+QString ScriptedFileDialogService::saveFileName(const QString &caption, const QString &suggested,
+                                                const QString &filter)
+{
+    const QString answer = m_answers.isEmpty() ? QString() : m_answers.takeFirst();
+    m_records.append({caption, suggested, filter, answer});
+    return answer;
+}
+
+namespace {
+FileDialogService *s_files = nullptr;
+}
+
+FileDialogService &fileDialogService()
+{
+    if (s_files)
+        return *s_files;
+    if (haveWidgets()) {
+        static GuiFileDialogService gui;
+        return gui;
+    }
+    static ScriptedFileDialogService none;
+    return none;
+}
+
+void setFileDialogService(FileDialogService *service) { s_files = service; }
+
 } // namespace pub
 
 using pub::MessageKind;
@@ -311,3 +343,8 @@ int ShowOkCancelQuestion(const QString &text, const QString &caption)
 }
 
 int ShowModal(QWidget *window) { return pub::modalService().showModal(window); }
+
+QString AskSaveFileName(const QString &caption, const QString &suggested, const QString &filter)
+{
+    return pub::fileDialogService().saveFileName(caption, suggested, filter);
+}

@@ -138,6 +138,43 @@ private:
 ModalService &modalService();
 void setModalService(ModalService *service);
 
+// The name of a file to save into; empty when the user cancels.
+class FileDialogService {
+public:
+    virtual ~FileDialogService() = default;
+    virtual QString saveFileName(const QString &caption, const QString &suggested, const QString &filter) = 0;
+};
+
+// QFileDialog::getSaveFileName (it asks before overwriting).
+class GuiFileDialogService : public FileDialogService {
+public:
+    QString saveFileName(const QString &caption, const QString &suggested, const QString &filter) override;
+};
+
+struct FileDialogRecord {
+    QString caption;
+    QString suggested;
+    QString filter;
+    QString answer;
+};
+
+// Never shows anything: answers from the queue, else empty (cancelled).
+class ScriptedFileDialogService : public FileDialogService {
+public:
+    QString saveFileName(const QString &caption, const QString &suggested, const QString &filter) override;
+    void answer(const QString &fileName) { m_answers << fileName; }
+    const QVector<FileDialogRecord> &records() const { return m_records; }
+    void clear() { m_records.clear(); m_answers.clear(); }
+
+private:
+    QVector<FileDialogRecord> m_records;
+    QList<QString> m_answers;
+};
+
+// The one set, else a GUI service when a QApplication runs, else a scripted one.
+FileDialogService &fileDialogService();
+void setFileDialogService(FileDialogService *service);
+
 } // namespace pub
 
 // The package's message calls. Captions default to the host's: "错误",
@@ -156,3 +193,7 @@ QString ExceptionText(const std::exception &e);
 
 // Shows `window` modally through the current modal service; returns its result.
 int ShowModal(QWidget *window);
+
+// Asks for the name of a file to save into (the current file-dialog service);
+// `filter` as QFileDialog takes it ("Excel 文件 (*.xlsx)"). Empty when cancelled.
+QString AskSaveFileName(const QString &caption, const QString &suggested, const QString &filter);

@@ -1,6 +1,7 @@
 #include "Privileges.h"
 
 #include "Globals.h"
+#include "Messages.h"
 #include "db/Database.h"
 
 bool IsAdministrator(int operatorId)
@@ -25,6 +26,15 @@ bool GetUPrivilegeItem(int privilegeId, int action)
                        "and p.PRIVILEGEID = :id and p.ACTION = :a))"),
         {{QStringLiteral("u"), g_iUserID}, {QStringLiteral("id"), privilegeId}, {QStringLiteral("a"), action}});
     return v.toInt() > 0;
+}
+
+bool HasNewPrivilege2(int privilegeId, int action, bool showMessage)
+{
+    if (GetUPrivilegeItem(privilegeId, action))
+        return true;
+    if (showMessage)
+        ShowError(QStringLiteral("对不起,你没有") + PrivilegeActionName(action) + QStringLiteral("的权限!"));
+    return false;
 }
 
 QString PrivilegeActionName(int action)

@@ -8,5 +8,8 @@
 
 bool GetUPrivilegeItem(int privilegeId, int action);
 bool IsAdministrator(int operatorId);
+// GetUPrivilegeItem that says so when refused and `showMessage`:
+// "对不起,你没有" + the action's name + "的权限!".
+bool HasNewPrivilege2(int privilegeId, int action, bool showMessage);
 // The Chinese name of an action ("浏览", "编辑", ...), empty for others.
 QString PrivilegeActionName(int action);

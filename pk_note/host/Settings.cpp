@@ -4,85 +4,43 @@
 #include "PubError.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QSettings>
 
 namespace {
 
-// The lines of one file, parsed just enough to find sections and keys.
-struct IniText {
-    QStringList lines;
+// Sections and keys were matched without regard to case on the original
+// platform, and files written there still are; QSettings matches exactly on
+// Unix, so a name is looked up among the names the file holds. Empty when
+// absent.
+QString storedName(const QStringList &names, const QString &wanted)
+{
+    for (const QString &name : names)
+        if (name.compare(wanted, Qt::CaseInsensitive) == 0)
+            return name;
+    return {};
+}
 
-    static IniText load(const QString &path)
-    {
-        IniText t;
-        QFile f(path);
-        if (f.open(QIODevice::ReadOnly)) {
-            QString all = QString::fromUtf8(f.readAll());
-            if (all.startsWith(QChar(0xFEFF)))
-                all.remove(0, 1);
-            all.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-            t.lines = all.split(u'\n');
-            if (!t.lines.isEmpty() && t.lines.last().isEmpty())
-                t.lines.removeLast();
-        }
-        return t;
-    }
+QString storedGroup(QSettings &s, const QString &section) { return storedName(s.childGroups(), section); }
 
-    void save(const QString &path) const
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QSaveFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            throw PubError(QStringLiteral("无法写入设置文件 %1: %2").arg(path, f.errorString()));
-        QString all = lines.join(u'\n');
-        if (!lines.isEmpty())
-            all += u'\n';
-        f.write(all.toUtf8());
-        if (!f.commit())
-            throw PubError(QStringLiteral("无法写入设置文件 %1: %2").arg(path, f.errorString()));
-    }
+// The "section/key" path of an existing key, else empty.
+QString storedKey(QSettings &s, const QString &section, const QString &key)
+{
+    const QString group = storedGroup(s, section);
+    if (group.isEmpty())
+        return {};
+    s.beginGroup(group);
+    const QString name = storedName(s.childKeys(), key);
+    s.endGroup();
+    return name.isEmpty() ? QString() : group + u'/' + name;
+}
 
-    static bool isSection(const QString &line, QString *name = nullptr)
-    {
-        const QString t = line.trimmed();
-        if (t.size() < 2 || !t.startsWith(u'[') || !t.endsWith(u']'))
-            return false;
-        if (name)
-            *name = t.mid(1, t.size() - 2).trimmed();
-        return true;
-    }
-
-    static bool isKey(const QString &line, QString *key, QString *value)
-    {
-        const QString t = line.trimmed();
-        if (t.isEmpty() || t.startsWith(u';') || t.startsWith(u'#'))
-            return false;
-        const int eq = t.indexOf(u'=');
-        if (eq <= 0)
-            return false;
-        *key = t.left(eq).trimmed();
-        *value = t.mid(eq + 1).trimmed();
-        return true;
-    }
-
-    // [first line after the header, end) of a section; begin -1 when absent.
-    std::pair<int, int> range(const QString &section) const
-    {
-        int begin = -1;
-        for (int i = 0; i < lines.size(); ++i) {
-            QString name;
-            if (!isSection(lines[i], &name))
-                continue;
-            if (begin >= 0)
-                return {begin, i};
-            if (name.compare(section, Qt::CaseInsensitive) == 0)
-                begin = i + 1;
-        }
-        return {begin, begin >= 0 ? int(lines.size()) : -1};
-    }
-};
+void commit(QSettings &s)
+{
+    s.sync();
+    if (s.status() == QSettings::AccessError)
+        throw PubError(QStringLiteral("无法写入设置文件 %1").arg(s.fileName()));
+}
 
 } // namespace
 
@@ -102,14 +60,15 @@ QString IniPath(const QString &file)
 
 QString ReadIni(const QString &file, const QString &section, const QString &key, const QString &defaultValue)
 {
-    const IniText t = IniText::load(IniPath(file));
-    const auto [begin, end] = t.range(section);
-    for (int i = begin; begin >= 0 && i < end; ++i) {
-        QString k, v;
-        if (IniText::isKey(t.lines[i], &k, &v) && k.compare(key, Qt::CaseInsensitive) == 0)
-            return v;
-    }
-    return defaultValue;
+    QSettings s(IniPath(file), QSettings::IniFormat);
+    const QString path = storedKey(s, section, key);
+    if (path.isEmpty())
+        return defaultValue;
+    const QVariant v = s.value(path);
+    // An unquoted hand-written value with commas comes back as a list.
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(u',');
+    return v.toString();
 }
 
 int ReadIniInt(const QString &file, const QString &section, const QString &key, int defaultValue)
@@ -121,34 +80,18 @@ int ReadIniInt(const QString &file, const QString &section, const QString &key, 
 
 void WriteIni(const QString &file, const QString &section, const QString &key, const QString &value)
 {
-    const QString path = IniPath(file);
-    IniText t = IniText::load(path);
+    const QString iniPath = IniPath(file);
+    QDir().mkpath(QFileInfo(iniPath).absolutePath());
+    QSettings s(iniPath, QSettings::IniFormat);
+    QString path = storedKey(s, section, key);
+    if (path.isEmpty()) {
+        const QString group = storedGroup(s, section);
+        path = (group.isEmpty() ? section : group) + u'/' + key;
+    }
     QString clean = value;
     clean.replace(u'\r', u' ').replace(u'\n', u' ');
-    const QString line = key + u'=' + clean;
-    auto [begin, end] = t.range(section);
-    if (begin < 0) {
-        if (!t.lines.isEmpty() && !t.lines.last().trimmed().isEmpty())
-            t.lines << QString();
-        t.lines << u'[' + section + u']' << line;
-    } else {
-        bool done = false;
-        int lastKey = begin - 1;
-        for (int i = begin; i < end; ++i) {
-            QString k, v;
-            if (!IniText::isKey(t.lines[i], &k, &v))
-                continue;
-            lastKey = i;
-            if (k.compare(key, Qt::CaseInsensitive) == 0) {
-                t.lines[i] = line;
-                done = true;
-                break;
-            }
-        }
-        if (!done)
-            t.lines.insert(lastKey + 1, line);
-    }
-    t.save(path);
+    s.setValue(path, clean);
+    commit(s);
 }
 
 void WriteIniInt(const QString &file, const QString &section, const QString &key, int value)
@@ -158,29 +101,26 @@ void WriteIniInt(const QString &file, const QString &section, const QString &key
 
 bool IniSectionExists(const QString &file, const QString &section)
 {
-    return IniText::load(IniPath(file)).range(section).first >= 0;
+    QSettings s(IniPath(file), QSettings::IniFormat);
+    return !storedGroup(s, section).isEmpty();
 }
 
 QStringList ReadIniSection(const QString &file, const QString &section)
 {
-    const IniText t = IniText::load(IniPath(file));
-    const auto [begin, end] = t.range(section);
-    QStringList keys;
-    for (int i = begin; begin >= 0 && i < end; ++i) {
-        QString k, v;
-        if (IniText::isKey(t.lines[i], &k, &v))
-            keys << k;
-    }
-    return keys;
+    QSettings s(IniPath(file), QSettings::IniFormat);
+    const QString group = storedGroup(s, section);
+    if (group.isEmpty())
+        return {};
+    s.beginGroup(group);
+    return s.childKeys();
 }
 
 void EraseIniSection(const QString &file, const QString &section)
 {
-    const QString path = IniPath(file);
-    IniText t = IniText::load(path);
-    const auto [begin, end] = t.range(section);
-    if (begin < 0)
+    QSettings s(IniPath(file), QSettings::IniFormat);
+    const QString group = storedGroup(s, section);
+    if (group.isEmpty())
         return;
-    t.lines.erase(t.lines.begin() + (begin - 1), t.lines.begin() + end);
-    t.save(path);
+    s.remove(group);
+    commit(s);
 }

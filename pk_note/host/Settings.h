@@ -1,7 +1,9 @@
 #pragma once
-// The settings files beside the program ("System.ini", "PrintName.ini"): INI
-// text in UTF-8, sections and keys matched without regard to case as on the
-// original platform, order and unknown lines kept when a value is written.
+// The settings files beside the program ("System.ini", "PrintName.ini"):
+// QSettings INI files in UTF-8, sections and keys matched without regard to
+// case as on the original platform. Writing rewrites the file as QSettings
+// does: keys sorted, comments dropped, special characters of keys escaped
+// ("A::B" is stored as "A%3A%3AB"; hand-written "A::B" still reads).
 // `file` is a name inside ProgramFolder() or an absolute path.
 
 #include <QString>
@@ -16,7 +18,7 @@ void WriteIni(const QString &file, const QString &section, const QString &key, c
 void WriteIniInt(const QString &file, const QString &section, const QString &key, int value);
 
 bool IniSectionExists(const QString &file, const QString &section);
-// Keys of a section in file order.
+// Keys of a section, sorted.
 QStringList ReadIniSection(const QString &file, const QString &section);
 void EraseIniSection(const QString &file, const QString &section);
 

@@ -66,17 +66,6 @@ const QVector<FormRegistration> &RegistrationTable()
     return table;
 }
 
-const QStringList &FunctionNames()
-{
-    static const QStringList names = {
-        QStringLiteral("SHOWNOTEFORM"), QStringLiteral("LOCATENOTE"), QStringLiteral("BATCHCHECK"),
-        QStringLiteral("FINDNOTE"),     QStringLiteral("POSCLOSEOFF"), QStringLiteral("PICK"),
-        QStringLiteral("SETPOSBATCHIDFORM"), QStringLiteral("POSDAYEND"), QStringLiteral("FILL"),
-        QStringLiteral("COSTCACULATE"), QStringLiteral("GETNOTENAME"), QStringLiteral("POSUNDAYEND"),
-    };
-    return names;
-}
-
 const QVector<NoteTypeInfo> &NoteTypeTable()
 {
     static const QVector<NoteTypeInfo> table = {

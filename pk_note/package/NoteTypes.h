@@ -17,9 +17,6 @@ struct FormRegistration {
 // The 53 forms in registration order (duplicated ids kept).
 const QVector<FormRegistration> &RegistrationTable();
 
-// The twelve named functions in registration order.
-const QStringList &FunctionNames();
-
 struct NoteTypeInfo {
     int noteType;
     const char *formName;

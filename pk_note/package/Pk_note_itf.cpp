@@ -411,6 +411,52 @@ long getNoteName(QnParams *params)
     return S_OK;
 }
 
+long showNoteForm(const QString &arg, QnParams *params)
+{
+    const bool modal = modalOf(params);
+    if (arg == QLatin1String("DEPUTEMARKETFORM_INIT"))
+        showInitForm(QStringLiteral("DEPUTEMARKETFORM"), modal);
+    else if (arg == QLatin1String("PVALUEFORM_INIT"))
+        showInitForm(QStringLiteral("PVALUEFORM"), modal);
+    else
+        showForm(arg, modal);
+    return S_OK;
+}
+
+// The registered functions, in registration order; `argument` arrives upper-cased.
+struct NoteFunction {
+    const char *name;
+    long (*run)(const QString &argument, QnParams *params);
+};
+
+const NoteFunction kFunctions[] = {
+    {"SHOWNOTEFORM", showNoteForm},
+    {"LOCATENOTE", [](const QString &, QnParams *p) { return locateNote(p); }},
+    {"BATCHCHECK",
+     [](const QString &, QnParams *) {
+         if (QWidget *w = GetPrivilegedForm(QStringLiteral("BatchCheckForm"), 5))
+             showAsMdiChild(w);
+         return long(S_OK);
+     }},
+    {"FINDNOTE",
+     [](const QString &, QnParams *p) {
+         findNote(p);
+         return long(S_OK);
+     }},
+    {"POSCLOSEOFF",
+     [](const QString &arg, QnParams *) {
+         showModalAndFree(GetPrivilegedForm(arg, 5));
+         return long(S_OK);
+     }},
+    {"PICK", pick},
+    {"SETPOSBATCHIDFORM", [](const QString &, QnParams *) { return setPosBatchIdForm(); }},
+    {"POSDAYEND", [](const QString &, QnParams *) { return posDayEnd(); }},
+    {"FILL", [](const QString &, QnParams *) { return fill(); }},
+    {"COSTCACULATE", [](const QString &, QnParams *p) { return costCalculate(p); }},
+    {"GETNOTENAME", [](const QString &, QnParams *p) { return getNoteName(p); }},
+    {"POSUNDAYEND", [](const QString &, QnParams *) { return posUnDayEnd(); }},
+};
+
 } // namespace
 
 extern "C" {
@@ -439,48 +485,21 @@ void noteUnload() {}
 long note_Call(const QString &function, const QString &argument, QnParams *params)
 {
     const QString fn = function.toUpper();
-    const QString arg = argument.toUpper();
-
-    if (fn == QLatin1String("SHOWNOTEFORM")) {
-        const bool modal = modalOf(params);
-        if (arg == QLatin1String("DEPUTEMARKETFORM_INIT"))
-            showInitForm(QStringLiteral("DEPUTEMARKETFORM"), modal);
-        else if (arg == QLatin1String("PVALUEFORM_INIT"))
-            showInitForm(QStringLiteral("PVALUEFORM"), modal);
-        else
-            showForm(arg, modal);
-        return S_OK;
-    }
-    if (fn == QLatin1String("LOCATENOTE"))
-        return locateNote(params);
-    if (fn == QLatin1String("BATCHCHECK")) {
-        if (QWidget *w = GetPrivilegedForm(QStringLiteral("BatchCheckForm"), 5))
-            showAsMdiChild(w);
-        return S_OK;
-    }
-    if (fn == QLatin1String("FINDNOTE")) {
-        findNote(params);
-        return S_OK;
-    }
-    if (fn == QLatin1String("POSCLOSEOFF")) {
-        showModalAndFree(GetPrivilegedForm(arg, 5));
-        return S_OK;
-    }
-    if (fn == QLatin1String("PICK"))
-        return pick(arg, params);
-    if (fn == QLatin1String("SETPOSBATCHIDFORM"))
-        return setPosBatchIdForm();
-    if (fn == QLatin1String("POSDAYEND"))
-        return posDayEnd();
-    if (fn == QLatin1String("POSUNDAYEND"))
-        return posUnDayEnd();
-    if (fn == QLatin1String("FILL"))
-        return fill();
-    if (fn == QLatin1String("COSTCACULATE"))
-        return costCalculate(params);
-    if (fn == QLatin1String("GETNOTENAME"))
-        return getNoteName(params);
+    for (const NoteFunction &f : kFunctions)
+        if (fn == QLatin1String(f.name))
+            return f.run(argument.toUpper(), params);
     return S_OK;
 }
 
 } // extern "C"
+
+const QStringList &FunctionNames()
+{
+    static const QStringList names = [] {
+        QStringList out;
+        for (const NoteFunction &f : kFunctions)
+            out << QString::fromLatin1(f.name);
+        return out;
+    }();
+    return names;
+}

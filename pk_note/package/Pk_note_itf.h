@@ -29,6 +29,9 @@ PK_NOTE_EXPORT void noteUnload();
 PK_NOTE_EXPORT long note_Call(const QString &function, const QString &argument, QnParams *params);
 }
 
+// The names note_Call answers, in registration order (from its own table).
+const QStringList &FunctionNames();
+
 // The first open window (top-level or MDI child) whose objectName equals `name`
 // ignoring case; null when none.
 QWidget *FindOpenForm(const QString &name);

@@ -1,4 +1,5 @@
-// The audit stock-check dialog over the database's NOTEBOOKZERO result.
+// The audit stock check: the database's NOTEBOOKZERO over declared stock lines
+// and onhandaath, and the dialog the window shows for its rows.
 
 #include "BasenoteFixture.h"
 #include "BasenoteStockCheck.h"
@@ -12,42 +13,93 @@ using namespace basenotetest;
 
 namespace {
 
-struct ZeroCall {
-    QVariantList args;
-};
-ZeroCall s_zero;
+constexpr int kPen = 3;     // 中性笔, a stock commodity
+constexpr int kStapler = 5; // 订书机
+constexpr int kStore = 1;   // 总部仓库
 
-// Rows by note id: 0 none, 1 a warning, 2 a warning and a blocking error, -5 fails.
-void registerNotebookZero()
-{
-    db::Registry::instance().addProcedure(QStringLiteral("NOTEBOOKZERO"), [](db::Database &, QVector<db::ProcArg> &a) {
-        s_zero.args.clear();
-        for (const db::ProcArg &x : a)
-            s_zero.args << x.value;
-        const int id = a.value(1).value.toInt();
-        if (id == -5)
-            throw db::DbError(QStringLiteral("库存检查失败"));
-        db::ResultSet rs;
-        rs.columns = QStringList{"COMMODITYID", "BUILDINGID", "COMMODITYNAME", "BUILDINGNAME", "ONHAND", "QUANTITY",
-                                 "ERRTYPE", "ERRCODE"};
-        if (id >= 1)
-            rs.rows.append({1, 1, QStringLiteral("晨光中性笔"), QStringLiteral("总部仓库"), 3.5, -12.25, 1,
-                            QStringLiteral("库存不足")});
-        if (id >= 2)
-            rs.rows.append({2, 1, QStringLiteral("订书机"), QStringLiteral("总部仓库"), 0, -1, 10, QStringLiteral("负库存")});
-        return rs;
-    });
-}
+class StockCheckTest : public BasenoteTest {
+protected:
+    void SetUp() override
+    {
+        BasenoteTest::SetUp();
+        // The test kind takes its lines out of stock; a return (kind 2) puts them back.
+        sql(QStringLiteral("create table teststocklines (NOTEID INTEGER, ITEMSNO INTEGER, COMMODITYID INTEGER, "
+                           "BUILDINGID INTEGER, QUANTITY NUMERIC(19,6))"));
+        sql(QStringLiteral("insert into notestocklinemth (NOTETYPE, MASTERTABLE, LINETABLE, STOREFIELD, DIRECTION, "
+                           "REVERSEKIND) values (:t, 'testnoteath', 'teststocklines', 'd.BUILDINGID', -1, 2)"),
+            {{QStringLiteral("t"), kType}});
+        sql(QStringLiteral("delete from onhandaath"));
+        sql(QStringLiteral("insert into onhandaath (BUILDINGID, COMMODITYID, QUANTITY, REALQTY, USEDQTY) "
+                           "values (1, 3, 20, 20, 10), (1, 5, 0.5, 0.5, 0)"));
+        m_service = scalar(QStringLiteral("select min(COMMODITYID) from Commoditylth where KIND > 3")).toInt();
+        ASSERT_GT(m_service, 0);
+    }
+    void note(int id, int kind, std::initializer_list<std::pair<int, double>> lines)
+    {
+        insertNote(id, dateText(periodStart()));
+        sql(QStringLiteral("update testnoteath set NOTEKIND = :k where NOTEID = :id"),
+            {{QStringLiteral("k"), kind}, {QStringLiteral("id"), id}});
+        int item = 0;
+        for (const auto &[commodity, quantity] : lines)
+            sql(QStringLiteral("insert into teststocklines values (:id, :i, :c, :b, :q)"),
+                {{QStringLiteral("id"), id}, {QStringLiteral("i"), ++item}, {QStringLiteral("c"), commodity},
+                 {QStringLiteral("b"), kStore}, {QStringLiteral("q"), quantity}});
+    }
+    int m_service = 0;
+};
 
 } // namespace
 
-TEST_F(BasenoteTest, StockCheckDialogRules)
+TEST_F(StockCheckTest, ProcedureReportsShortStockOfDeclaredLines)
 {
-    registerNotebookZero();
+    // Two lines of the pen add up to 12.25: within the book stock (20) but above
+    // the available 10, a warning; the service line holds no stock.
+    note(1, 1, {{kPen, 8}, {kPen, 4.25}, {m_service, 100}});
+    note(2, 1, {{kPen, 12.25}, {kStapler, 1}});
+    note(3, 2, {{kStapler, 5}});
+    note(4, 1, {});
+
+    db::ResultSet rs = m_db->run(QStringLiteral("exec NOTEBOOKZERO %1, 1, 1").arg(kType));
+    ASSERT_EQ(rs.rows.size(), 1);
+    EXPECT_EQ(rs.value(0, QStringLiteral("QUANTITY")).toDouble(), -12.25);
+
+    // The stapler would go below zero: a blocking error beside the warning.
+    rs = m_db->run(QStringLiteral("exec NOTEBOOKZERO %1, 2, 1").arg(kType));
+    ASSERT_EQ(rs.columns, QStringList({"COMMODITYID", "BUILDINGID", "COMMODITYNAME", "BUILDINGNAME", "ONHAND",
+                                       "QUANTITY", "ERRTYPE", "ERRCODE"}));
+    ASSERT_EQ(rs.rows.size(), 2);
+    EXPECT_EQ(rs.rows[0], QVector<QVariant>({kPen, kStore, QStringLiteral("中性笔"), QStringLiteral("总部仓库"), 20.0,
+                                             -12.25, 1, QStringLiteral("可用库存不足")}));
+    EXPECT_EQ(rs.rows[1], QVector<QVariant>({kStapler, kStore, QStringLiteral("订书机"), QStringLiteral("总部仓库"),
+                                             0.5, -1.0, 10, QStringLiteral("库存不足")}));
+
+    // A return brings stock in: nothing to report on audit, short stock on un-audit.
+    EXPECT_TRUE(m_db->run(QStringLiteral("exec NOTEBOOKZERO %1, 3, 1").arg(kType)).isEmpty());
+    rs = m_db->run(QStringLiteral("exec NOTEBOOKZERO %1, 3, -1").arg(kType));
+    ASSERT_EQ(rs.rows.size(), 1);
+    EXPECT_EQ(rs.value(0, QStringLiteral("QUANTITY")).toDouble(), -5.0);
+    EXPECT_EQ(rs.value(0, QStringLiteral("ERRTYPE")).toInt(), 10);
+
+    // No lines with a store, or a type that declares none (the expense note): no rows.
+    sql(QStringLiteral("insert into teststocklines values (4, 1, 5, null, 9)"));
+    EXPECT_TRUE(m_db->run(QStringLiteral("exec NOTEBOOKZERO %1, 4, 1").arg(kType)).isEmpty());
+    EXPECT_TRUE(m_db->run(QStringLiteral("exec NOTEBOOKZERO 52, 1, 1")).isEmpty());
+
+    // Bad purposes and names that could carry SQL are refused.
+    EXPECT_THROW(m_db->run(QStringLiteral("exec NOTEBOOKZERO %1, 2, 0").arg(kType)), db::DbError);
+    sql(QStringLiteral("insert into notestocklinemth (NOTETYPE, MASTERTABLE, LINETABLE, STOREFIELD, DIRECTION) "
+                       "values (77, 'testnoteath', 'teststocklines; drop table onhandaath', 'd.BUILDINGID', -1)"));
+    EXPECT_THROW(m_db->run(QStringLiteral("exec NOTEBOOKZERO 77, 2, 1")), db::DbError);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from onhandaath")).toInt(), 2);
+}
+
+TEST_F(StockCheckTest, DialogRules)
+{
+    note(1, 1, {{kPen, 12.25}});
+    note(2, 1, {{kPen, 12.25}, {kStapler, 1}});
     // Nothing reported: allowed, nothing shown.
-    EXPECT_TRUE(ConfirmStockCheck(kType, 0, 1));
+    EXPECT_TRUE(ConfirmStockCheck(kType, 9, 1));
     EXPECT_TRUE(m_modal.records().isEmpty());
-    EXPECT_EQ(s_zero.args, QVariantList({kType, 0, 1}));
 
     // A warning: the dialog offers "忽略"; ignoring allows, cancelling stops.
     QString caption, firstQuantity;
@@ -62,12 +114,15 @@ TEST_F(BasenoteTest, StockCheckDialogRules)
         EXPECT_EQ(grid->ColumnTitle(3), QStringLiteral("变动数量"));
         return ignoreEnabled ? 1 : 2;
     });
-    EXPECT_TRUE(ConfirmStockCheck(kType, 1, -1));
+    EXPECT_TRUE(ConfirmStockCheck(kType, 1, 1));
     EXPECT_EQ(caption, QStringLiteral("单据审核(反审核)检查"));
     EXPECT_TRUE(ignoreEnabled);
     EXPECT_FALSE(errorShown);
     EXPECT_EQ(firstQuantity, QStringLiteral("-12.25"));
-    EXPECT_EQ(s_zero.args.value(2).toInt(), -1);
+    // Un-auditing a note that took stock out brings it back: nothing to check.
+    const int shownBefore = int(m_modal.records().size());
+    EXPECT_TRUE(ConfirmStockCheck(kType, 1, -1));
+    EXPECT_EQ(int(m_modal.records().size()), shownBefore);
 
     // A blocking error (type 10) without negative stock allowed: no way to ignore.
     EXPECT_FALSE(ConfirmStockCheck(kType, 2, 1));
@@ -78,10 +133,11 @@ TEST_F(BasenoteTest, StockCheckDialogRules)
     EXPECT_TRUE(ConfirmStockCheck(kType, 2, 1));
     EXPECT_TRUE(ignoreEnabled);
 
-    // A failing check is shown and stops.
-    const int shownBefore = int(m_modal.records().size());
-    EXPECT_FALSE(ConfirmStockCheck(kType, -5, 1));
+    // A failing check (a declared line table that is missing) is shown and stops.
+    sql(QStringLiteral("update notestocklinemth set LINETABLE = 'nosuchlines'"));
+    const int before = int(m_modal.records().size());
+    EXPECT_FALSE(ConfirmStockCheck(kType, 2, 1));
     EXPECT_EQ(errors().size(), 1);
-    EXPECT_TRUE(errors().first().contains(QStringLiteral("库存检查失败")));
-    EXPECT_EQ(int(m_modal.records().size()), shownBefore);
+    EXPECT_TRUE(errors().first().contains(QStringLiteral("nosuchlines")));
+    EXPECT_EQ(int(m_modal.records().size()), before);
 }

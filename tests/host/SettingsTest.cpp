@@ -26,19 +26,20 @@ TEST_F(SettingsTest, RoundTripInUtf8BesideTheProgram)
     EXPECT_EQ(ReadIniInt("PrintName.ini", "TPBUYFORM", "ID", 0), 3);
     EXPECT_EQ(ReadIniInt("PrintName.ini", "TPBUYFORM", "FORMNAME", -7), -7); // not a number
 
-    // The file is plain UTF-8 INI text in the program's folder.
+    // The file is UTF-8 INI text in the program's folder, keys escaped as QSettings does.
     QFile f(m_folder.file("System.ini"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(f.readAll());
-    EXPECT_TRUE(text.contains("[FORMSIZE]\nTPBUYFORM::LEFT=120\nTPBUYFORM::WIDTH=800\n"));
+    EXPECT_TRUE(text.contains("[FORMSIZE]\nTPBUYFORM%3A%3ALEFT=120\nTPBUYFORM%3A%3AWIDTH=800\n"));
     EXPECT_TRUE(text.contains(QStringLiteral("[PBuyForm]\ncmbPayMethod=转账支票\n")));
 
-    // Overwriting keeps the key's place; line breaks cannot split a value.
-    WriteIniInt("System.ini", "formsize", "TPBUYFORM::LEFT", 5);
+    // Overwriting in another case changes the stored key; line breaks cannot split
+    // a value; keys come back sorted.
+    WriteIniInt("System.ini", "formsize", "tpbuyform::left", 5);
     WriteIni("System.ini", "PBuyForm", "cmbNoteType", "a\nb");
     EXPECT_EQ(ReadIni("System.ini", "PBuyForm", "cmbNoteType"), "a b");
     EXPECT_EQ(ReadIniSection("System.ini", "FORMSIZE"), (QStringList{"TPBUYFORM::LEFT", "TPBUYFORM::WIDTH"}));
-    EXPECT_EQ(ReadIniSection("System.ini", "PBuyForm"), (QStringList{"cmbPayMethod", "cmbNoteType"}));
+    EXPECT_EQ(ReadIniSection("System.ini", "PBuyForm"), (QStringList{"cmbNoteType", "cmbPayMethod"}));
     EXPECT_EQ(ReadIniInt("System.ini", "FORMSIZE", "TPBUYFORM::LEFT", -1), 5);
 
     EXPECT_TRUE(IniSectionExists("System.ini", "pbuyform"));
@@ -52,14 +53,24 @@ TEST_F(SettingsTest, ReadsHandWrittenFilesAndReportsWriteFailures)
 {
     QFile f(m_folder.file("System.ini"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("\xEF\xBB\xBF; comment\r\n[SaleForm]\r\n  cmbStoreM = 01 \r\n#x=1\r\n[Other]\r\nk=v\r\n"));
+    f.write(QByteArray("; comment\r\n[FORMSIZE]\r\nTSALEFORM::LEFT=40\r\n[SaleForm]\r\n  cmbStoreM = 01 \r\n"
+                       "FileName=a,b\r\n[Other]\r\nk=v\r\n"));
     f.close();
+    EXPECT_EQ(ReadIniInt("System.ini", "formsize", "TSaleForm::Left", 0), 40);
     EXPECT_EQ(ReadIni("System.ini", "SaleForm", "cmbStoreM"), "01");
-    EXPECT_EQ(ReadIni("System.ini", "SaleForm", "#x", "none"), "none");
+    // QSettings splits an unquoted value at commas; the pieces are joined again.
+    EXPECT_EQ(ReadIni("System.ini", "SaleForm", "FileName"), "a,b");
     EXPECT_EQ(ReadIni("System.ini", "Other", "k"), "v");
     WriteIni("System.ini", "SaleForm", "cmbEmp", "3");
-    EXPECT_EQ(ReadIniSection("System.ini", "SaleForm"), (QStringList{"cmbStoreM", "cmbEmp"}));
+    WriteIni("System.ini", "SaleForm", "FileName", "c,d");
+    EXPECT_EQ(ReadIniSection("System.ini", "SaleForm"), (QStringList{"FileName", "cmbEmp", "cmbStoreM"}));
+    EXPECT_EQ(ReadIni("System.ini", "SaleForm", "FileName"), "c,d");
     EXPECT_EQ(ReadIni("System.ini", "Other", "k"), "v");
+    EXPECT_EQ(ReadIniInt("System.ini", "FORMSIZE", "TSALEFORM::LEFT", 0), 40);
+    // Writing drops the comments of a hand-written file.
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(f.readAll().contains("; comment"));
+    f.close();
 
     EXPECT_EQ(IniPath("System.ini"), m_folder.file("System.ini"));
     SetProgramFolder("/proc/no-such-folder");

@@ -169,6 +169,25 @@ print(bad);
     EXPECT_EQ(r.out, QStringLiteral("0 YesNo 7 1\ntrue\nhost.answer: 不认识的回答 \"maybe\" (yes, no, cancel, ok)\n"));
 }
 
+TEST_F(NotehostCli, FileNamesAreQueuedForTheSaveQuestion)
+{
+    // Without a queued name the export is cancelled; with one it writes the file.
+    const QString out = folder.file(QStringLiteral("note.xlsx"));
+    const QString path = script(QStringLiteral("export.js"), QStringLiteral(R"JS(
+host.call("SHOWNOTEFORM", "OutMoneyForm");
+var w = host.form("OutMoneyForm");
+w.find("muToExcel").trigger();
+print(host.messages.length);
+host.answerFile("%1");
+w.find("muToExcel").trigger();
+print(host.messages[0].text);
+)JS").arg(out));
+    auto r = runScript(QStringLiteral("admin"), path);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("0\n已导出到 %1\n").arg(out));
+    EXPECT_TRUE(QFileInfo(out).size() > 0);
+}
+
 TEST_F(NotehostCli, UncaughtErrorsNameTheirLine)
 {
     auto r = runScript(QStringLiteral("admin"),
