@@ -2,6 +2,7 @@
 
 #include "Globals.h"
 #include "PubError.h"
+#include "Rounding.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -142,16 +143,47 @@ bool GetValueOfSql(const QString &sql, QVariant &value)
 
 qint64 GetNewKeyValue(const QString &table) { return RequireDB().newKey(table); }
 
-void SqlExecute(const QString &sql)
+int SqlExecute(const QString &sql)
 {
     db::Database &d = RequireDB();
-    if (db::Database::isBatch(sql))
+    if (db::Database::isBatch(sql)) {
         d.run(sql);
-    else
-        d.exec(sql);
+        return d.lastRowsAffected();
+    }
+    QSqlQuery q = d.exec(sql);
+    return db::Database::isWriteStatement(q.lastQuery()) ? d.lastRowsAffected() : 0;
+}
+
+void SqlExecuteGuarded(const QString &sql)
+{
+    if (SqlExecute(sql) < 1)
+        throw db::ConcurrencyError();
 }
 
 void SqlExecuteNoTran(const QString &sql) { SqlExecute(sql); }
+
+double StoredLineTotal(const QString &detailTable, const QString &keyField, qint64 id, const QString &column)
+{
+    QVariant v;
+    GetValueOfSql(QStringLiteral("select sum(") + column + QStringLiteral(") from ") + detailTable
+                      + QStringLiteral(" where ") + keyField + QStringLiteral("=") + QString::number(id),
+                  v);
+    return FormatAmount(v.toDouble());
+}
+
+double StoreMasterTotal(const QString &masterTable, const QString &detailTable, const QString &keyField, qint64 id,
+                        const QString &column)
+{
+    const double total = StoredLineTotal(detailTable, keyField, id, column);
+    SqlExecute(QStringLiteral("update ") + masterTable + QStringLiteral(" set ") + column + QStringLiteral("=")
+               + QString::number(total, 'f', AmountDecimals()) + QStringLiteral(" where ") + keyField
+               + QStringLiteral("=") + QString::number(id));
+    return total;
+}
+
+QString ClientId() { return RequireDB().clientId(); }
+bool ClientAlive(const QString &id) { return RequireDB().clientAlive(id); }
+bool BooksReadOnly() { return RequireDB().isReadOnly(); }
 
 void BeginTran() { RequireDB().beginTran(); }
 void CommitTran() { RequireDB().commitTran(); }
