@@ -27,7 +27,7 @@ DbError::DbError(const QString &text, int code, const QString &engineText)
 
 QString ConcurrencyError::defaultText()
 {
-    return QStringLiteral("本单已被其他用户修改或删除，不能保存所做的修改。单据将重新显示为现在的内容。");
+    return QStringLiteral("本单已被其他用户修改或删除，操作没有完成。单据将重新显示为现在的内容。");
 }
 
 QString engineErrorText(int code, const QString &engineText)
