@@ -286,9 +286,14 @@ std::unique_ptr<Database> Database::openSqlite(const QString &path, bool create,
     // The first statement reads the file: a file that is not SQLite fails here,
     // and a foreign database is left exactly as it was.
     QSqlQuery q(d->m_db);
-    if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-        throw DbError(QStringLiteral("%1 不是有效的数据库文件: %2").arg(path, q.lastError().databaseText()),
-                      SQLITE_NOTADB, q.lastError().databaseText());
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+        const DbError e = d->engineError(q.lastError());
+        // A file that cannot be read (permissions, a read-only folder for the
+        // write-ahead log, a lock) is not called "no database".
+        if (e.code() != SQLITE_NOTADB && e.code() != SQLITE_CORRUPT && e.code() != SQLITE_ERROR && e.code() != 0)
+            throw DbError(QStringLiteral("无法打开数据库 %1: %2").arg(path, e.text()), e.code(), e.engineText());
+        throw DbError(QStringLiteral("%1 不是有效的数据库文件: %2").arg(path, e.engineText()), SQLITE_NOTADB, e.engineText());
+    }
     d->installFunctions();
     if (!readOnly && (create || d->isOurs())) {
         q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
