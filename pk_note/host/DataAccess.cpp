@@ -201,12 +201,14 @@ bool SetLock(const QString &name, bool take, bool wait)
         return false;
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < s_lockWaitMs) {
+    db::Database::announceBusy(true); // another client holds it: the user sees the wait
+    bool taken = false;
+    while (!taken && timer.elapsed() < s_lockWaitMs) {
         QThread::msleep(50);
-        if (d.setLock(name, true))
-            return true;
+        taken = d.setLock(name, true);
     }
-    return false;
+    db::Database::announceBusy(false);
+    return taken;
 }
 
 int LockWaitMilliseconds() { return s_lockWaitMs; }

@@ -51,3 +51,19 @@ TEST_F(GuardedStatementsTest, MasterTotalIsTheRoundedSumOfTheStoredLines)
     EXPECT_EQ(value("select AMOUNT from expenseath where NOTEID=5").toDouble(), 0.3);
     EXPECT_EQ(StoredLineTotal("expenseathdetail", "NOTEID", 99), 0.0); // no lines
 }
+
+TEST_F(GuardedStatementsTest, WaitingForAnotherClientsLockIsAnnounced)
+{
+    auto other = db::Database::openSqlite(database().path());
+    ASSERT_TRUE(other->setLock("NOTELOCK", true));
+    QVector<bool> heard;
+    db::Database::setBusyHook([&](bool waiting) { heard << waiting; });
+    const int before = LockWaitMilliseconds();
+    SetLockWaitMilliseconds(0);
+    EXPECT_FALSE(SetLock("NOTELOCK", true, true));
+    EXPECT_TRUE(SetLock("ACCLOCK", true, true)); // free: no wait to show
+    SetLock("ACCLOCK", false, false);
+    SetLockWaitMilliseconds(before);
+    db::Database::setBusyHook(nullptr);
+    EXPECT_EQ(heard, (QVector<bool>{true, false}));
+}

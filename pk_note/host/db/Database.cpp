@@ -365,6 +365,11 @@ void Database::busyOver()
 
 void Database::setBusyTimeout(int ms) { m_busyTimeoutMs = qMax(0, ms); }
 void Database::setBusyHook(BusyHook hook) { s_busyHook = std::move(hook); }
+void Database::announceBusy(bool waiting)
+{
+    if (s_busyHook)
+        s_busyHook(waiting);
+}
 int Database::defaultBusyTimeout() { return s_defaultBusyTimeoutMs; }
 void Database::setDefaultBusyTimeout(int ms) { s_defaultBusyTimeoutMs = qMax(0, ms); }
 

@@ -187,6 +187,8 @@ public:
     // (the host shows a wait cursor meanwhile).
     using BusyHook = std::function<void(bool waiting)>;
     static void setBusyHook(BusyHook hook);
+    // Tells the hook about a wait of another kind (a named lock held elsewhere).
+    static void announceBusy(bool waiting);
     static int defaultBusyTimeout();
     static void setDefaultBusyTimeout(int ms); // for connections opened later
 
