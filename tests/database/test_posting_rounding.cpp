@@ -55,13 +55,6 @@ TEST_F(PostingRounding, AmountsAndBalancesAreStoredRounded)
     EXPECT_EQ(value(QStringLiteral("select BALANCE from accountflowaath where NOTEID=2")).toDouble(), 987.65);
     setState(2, 1, 0);
     EXPECT_EQ(value(QStringLiteral("select BALANCE from accountacth where ACCOUNTID=1")).toDouble(), 1000.0);
-
-    // Three decimals when the books say so.
-    books->exec(QStringLiteral("delete from sysparamamth where upper(PARAMNAME)='AMTDECIMALS'"));
-    books->exec(QStringLiteral("insert into sysparamamth (PARAMID, PARAMNAME, DATAVALUE) values (2003, 'AmtDecimals', '3')"));
-    expense(3, QStringLiteral("1.23449"));
-    setState(3, 0, 1);
-    EXPECT_EQ(value(QStringLiteral("select OUTAMT from accountflowaath where NOTEID=3")).toDouble(), 1.234);
 }
 
 TEST_F(PostingRounding, AnAmountThatIsNoNumberIsRefused)

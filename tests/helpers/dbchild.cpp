@@ -1,7 +1,6 @@
 // A second process for the cross-process tests of the database layer.
 //   dbchild lock DB NAME      take the named lock, print "taken" or "busy", hold it until stdin closes
 //   dbchild keys DB TABLE N   take N keys and print them one per line
-//   dbchild client DB         print this client's id, live until stdin closes
 //   dbchild reserve DB TYPE CODE   reserve a note number as a client would, print
 //                             "reserved", live until stdin closes (or until killed)
 #include "db/Database.h"
@@ -20,14 +19,6 @@ int main(int argc, char **argv)
         if (a.size() == 4 && a[1] == QLatin1String("lock")) {
             auto d = db::Database::openSqlite(a[2]);
             std::printf("%s\n", d->setLock(a[3], true) ? "taken" : "busy");
-            std::fflush(stdout);
-            std::string line;
-            std::getline(std::cin, line);
-            return 0;
-        }
-        if (a.size() == 3 && a[1] == QLatin1String("client")) {
-            auto d = db::Database::openSqlite(a[2]);
-            std::printf("%s\n", d->clientId().toUtf8().constData());
             std::fflush(stdout);
             std::string line;
             std::getline(std::cin, line);

@@ -87,10 +87,6 @@ TEST_F(OptimisticApplyTest, StaleMasterUpdateOrDeleteIsRefusedAndWritesNothing)
     a->FieldByName(QStringLiteral("AMOUNT"))->SetValue(0.1 + 0.2);
     a->Post();
     EXPECT_EQ(a->ApplyUpdates(0, true), 0);
-    a->Edit();
-    a->FieldByName(QStringLiteral("REMARK"))->Clear();
-    a->Post();
-    EXPECT_EQ(a->ApplyUpdates(0, true), 0);
 }
 
 TEST_F(OptimisticApplyTest, LinesAreGuardedOneByOne)
@@ -118,10 +114,6 @@ TEST_F(OptimisticApplyTest, LinesAreGuardedOneByOne)
     EXPECT_EQ(value(QStringLiteral("select QTY || '/' || PRICE from t_detail where NOTEID=1 and ITEMSNO=1")).toString(),
               QStringLiteral("5/10.5"));
 
-    // With the key only, the last writer wins as before.
-    a->SetUpdateMode(data::UpdateMode::WhereKeyOnly);
-    EXPECT_EQ(a->ApplyUpdates(0, true), 0);
-    EXPECT_EQ(value(QStringLiteral("select PRICE from t_detail where NOTEID=1 and ITEMSNO=1")).toDouble(), 11.0);
 }
 
 TEST_F(OptimisticApplyTest, ColumnsFilledByTheirDefaultDoNotLookChanged)
@@ -163,10 +155,8 @@ TEST_F(DataSetTest, NumbersMustBeFiniteAndWithinTheRangeShownExactly)
     EXPECT_FALSE(refusal(-1.5e12).isEmpty());
     EXPECT_EQ(amount->AsFloat(), 120.5); // nothing refused was stored
     EXPECT_TRUE(refusal(QStringLiteral("999999999999.99")).isEmpty());
-    EXPECT_FALSE(refusal(QStringLiteral("1e300")).isEmpty());
-    data::Field *partner = ds->FieldByName(QStringLiteral("PARTNERID"));
-    EXPECT_THROW(partner->SetValue(std::numeric_limits<double>::infinity()), DataSetError);
-    EXPECT_THROW(partner->SetValue(QStringLiteral("nan")), DataSetError);
+    EXPECT_THROW(ds->FieldByName(QStringLiteral("PARTNERID"))->SetValue(std::numeric_limits<double>::infinity()),
+                 DataSetError);
 }
 
 } // namespace
