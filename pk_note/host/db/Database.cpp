@@ -729,7 +729,12 @@ void Database::commitTran()
     if (m_tranDepth == 0)
         throw DbError(QStringLiteral("COMMIT TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"));
     if (m_tranDepth == 1) {
-        checkTransactionAlive();
+        if (engineEndedTransaction()) {
+            // Nothing is left to commit, nor to roll back.
+            m_tranDepth = 0;
+            m_postingsPending = false;
+            throw DbError(QStringLiteral("数据库已因前面的错误回滚了当前事务，本次操作没有保存任何数据。"));
+        }
         drainPostings();
         std::optional<DbError> failure;
         try {

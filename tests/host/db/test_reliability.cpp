@@ -54,6 +54,13 @@ TEST_F(ReliabilityTest, FailingDiskMidTransactionRollsBackQuietlyAndWritesNothin
     EXPECT_FALSE(d->inTransaction());
     EXPECT_EQ(count(QStringLiteral("t_note")), 0);
 
+    // A caller that commits anyway is told nothing was saved.
+    d->beginTran();
+    d->injectFault({1, SQLITE_IOERR, {}, true});
+    EXPECT_THROW(d->exec(QStringLiteral("insert into t_note values (3, 0, 30)")), DbError);
+    EXPECT_THROW(d->commitTran(), DbError);
+    EXPECT_FALSE(d->inTransaction());
+
     // The connection works again afterwards.
     d->exec(QStringLiteral("insert into t_note values (4, 0, 40)"));
     EXPECT_EQ(count(QStringLiteral("t_note")), 1);
