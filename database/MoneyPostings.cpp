@@ -10,6 +10,11 @@
 
 #include "Procedures.h"
 
+#include "Rounding.h"
+#include "data/Field.h"
+
+#include <cmath>
+
 #include <mutex>
 #include <optional>
 
@@ -73,12 +78,29 @@ void refuseClosed(const Account &a, const QString &action)
         throw DbError(QStringLiteral("帐户[%1]已经被停用不能%2。").arg(a.name, action));
 }
 
-// Moves `delta` into the account and returns its balance afterwards.
-double addToBalance(db::Database &d, qint64 accountId, double delta)
+// The books' amount precision ("AmtDecimals", as FormatAmount uses it), read on
+// the posting's own connection.
+int amountDecimals(db::Database &d)
 {
-    const Params p{{QStringLiteral("a"), accountId}, {QStringLiteral("d"), delta}};
-    d.exec(QStringLiteral("update accountacth set BALANCE = round(coalesce(BALANCE, 0) + :d, 6) where ACCOUNTID = :a"), p);
-    return d.scalar(QStringLiteral("select BALANCE from accountacth where ACCOUNTID = :a"), p).toDouble();
+    bool ok = false;
+    const int n = d.scalar(QStringLiteral("select DATAVALUE from sysparamamth where upper(PARAMNAME) = 'AMTDECIMALS'"))
+                      .toString()
+                      .trimmed()
+                      .toInt(&ok);
+    return ok && n >= 0 && n <= 10 ? n : 2;
+}
+
+// Moves `delta` into the account and returns its balance afterwards, both
+// rounded to the amount precision so that sums stay exact in cents.
+double addToBalance(db::Database &d, qint64 accountId, double delta, int decimals)
+{
+    const Params p{{QStringLiteral("a"), accountId}};
+    const double balance = RoundToEx(
+        d.scalar(QStringLiteral("select coalesce(BALANCE, 0) from accountacth where ACCOUNTID = :a"), p).toDouble() + delta,
+        decimals);
+    d.exec(QStringLiteral("update accountacth set BALANCE = :b where ACCOUNTID = :a"),
+           {{QStringLiteral("a"), accountId}, {QStringLiteral("b"), balance}});
+    return balance;
 }
 
 void post(db::Database &d, const MoneyTable &t, qint64 noteId, const QString &action)
@@ -94,7 +116,10 @@ void post(db::Database &d, const MoneyTable &t, qint64 noteId, const QString &ac
         throw DbError(QStringLiteral("单据[%1]已经记帐,不能重复记帐。").arg(code));
 
     const QVariant amountValue = rs.value(0, QStringLiteral("AMOUNT"));
-    const double amount = amountValue.toDouble();
+    const int decimals = amountDecimals(d);
+    const double amount = RoundToEx(amountValue.toDouble(), decimals);
+    if (!std::isfinite(amount) || std::fabs(amount) > data::kMaxFloatValue)
+        throw DbError(QStringLiteral("单据[%1]的金额无效,不能%2。").arg(code, action));
     if (amountValue.isNull() || !(amount > 0))
         throw DbError(QStringLiteral("单据[%1]的金额必须大于零,不能%2。").arg(code, action));
 
@@ -127,7 +152,7 @@ void post(db::Database &d, const MoneyTable &t, qint64 noteId, const QString &ac
 
     for (const Leg &leg : std::as_const(legs)) {
         const qint64 account = leg.accountId.toLongLong();
-        const double balance = addToBalance(d, account, leg.in - leg.out);
+        const double balance = addToBalance(d, account, leg.in - leg.out, decimals);
         const qint64 flowId =
             d.scalar(QStringLiteral("select coalesce(max(ID), 0) + 1 from accountflowaath")).toLongLong();
         d.exec(QStringLiteral("insert into accountflowaath (ID, ACCOUNTID, NOTETYPE, NOTEID, NOTECODE, NOTEDATE, "
@@ -150,6 +175,7 @@ void post(db::Database &d, const MoneyTable &t, qint64 noteId, const QString &ac
 // have their running balance corrected so the chain stays whole.
 void reverse(db::Database &d, const MoneyTable &t, qint64 noteId, const QString &action)
 {
+    const int decimals = amountDecimals(d);
     const Params key{{QStringLiteral("t"), t.noteType}, {QStringLiteral("id"), noteId}};
     const db::ResultSet flows = d.select(QStringLiteral("select ID, ACCOUNTID, INAMT, OUTAMT, NOTECODE from accountflowaath "
                                                         "where NOTETYPE = :t and NOTEID = :id order by ID desc"),
@@ -169,9 +195,10 @@ void reverse(db::Database &d, const MoneyTable &t, qint64 noteId, const QString 
         const qint64 account = flows.value(i, QStringLiteral("ACCOUNTID")).toLongLong();
         const double delta = flows.value(i, QStringLiteral("INAMT")).toDouble() -
                              flows.value(i, QStringLiteral("OUTAMT")).toDouble();
-        addToBalance(d, account, -delta);
-        const Params p{{QStringLiteral("a"), account}, {QStringLiteral("f"), flowId}, {QStringLiteral("d"), delta}};
-        d.exec(QStringLiteral("update accountflowaath set BALANCE = round(BALANCE - :d, 6) where ACCOUNTID = :a and ID > :f"), p);
+        addToBalance(d, account, -delta, decimals);
+        const Params p{{QStringLiteral("a"), account}, {QStringLiteral("f"), flowId}, {QStringLiteral("d"), delta},
+                       {QStringLiteral("n"), decimals}};
+        d.exec(QStringLiteral("update accountflowaath set BALANCE = round(BALANCE - :d, :n) where ACCOUNTID = :a and ID > :f"), p);
         d.exec(QStringLiteral("delete from accountflowaath where ID = :f"), p);
     }
 }

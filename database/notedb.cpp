@@ -193,6 +193,22 @@ QStringList splitStatements(const QString &script)
     return out;
 }
 
+namespace {
+
+// Columns added since books were first made at this version; books opened for
+// reading only are left as they are.
+void addMissingColumns(db::Database &database)
+{
+    if (database.isReadOnly())
+        return;
+    const QVariant has = database.scalar(
+        QStringLiteral("select count(*) from pragma_table_info('notecodereserveth') where upper(name)='CLIENTID'"));
+    if (has.toInt() == 0)
+        database.exec(QStringLiteral("alter table notecodereserveth add CLIENTID varchar(40)"));
+}
+
+} // namespace
+
 void createSchema(db::Database &database)
 {
     const QStringList files = schemaFiles();
@@ -246,6 +262,7 @@ std::unique_ptr<db::Database> openBooks(const QString &path)
                           .arg(version)
                           .arg(kSchemaVersion)
                           .arg(path));
+    addMissingColumns(*database);
     return database;
 }
 

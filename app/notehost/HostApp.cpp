@@ -8,9 +8,11 @@
 
 #include "Globals.h"
 #include "Messages.h"
+#include "Settings.h"
 #include "notedb.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -24,7 +26,8 @@ namespace notehost {
 
 namespace {
 
-const char *kUsage = "usage: notehost --db FILE [--user NAME [--password TEXT]] [--script FILE.js] [--package FILE]";
+const char *kUsage = "usage: notehost --db FILE [--user NAME [--password TEXT]] [--script FILE.js] [--package FILE]"
+                     " [--busy-timeout SECONDS]";
 
 // No box can be answered offscreen or while a script runs: the text goes to stderr only.
 bool canShowBoxes(const HostOptions &o)
@@ -66,6 +69,16 @@ bool parseOptions(const QStringList &args, HostOptions *o, QString *error)
             ok = value(&o->script);
         else if (a == QLatin1String("--package"))
             ok = value(&o->package);
+        else if (a == QLatin1String("--busy-timeout")) {
+            QString text;
+            ok = value(&text);
+            bool number = false;
+            o->busyTimeout = text.toInt(&number);
+            if (ok && (!number || o->busyTimeout < 0)) {
+                *error = QStringLiteral("--busy-timeout needs a number of seconds\n%1").arg(QString::fromLatin1(kUsage));
+                return false;
+            }
+        }
         else {
             *error = QStringLiteral("unknown argument %1\n%2").arg(a, QString::fromLatin1(kUsage));
             return false;
@@ -94,17 +107,53 @@ void useChineseFont(QApplication &app)
     }
 }
 
+// Seconds a statement waits for another client's lock: the command line, else
+// System.ini [Database] BusyTimeout, else 10.
+int busyTimeoutSeconds(const HostOptions &o)
+{
+    if (o.busyTimeout >= 0)
+        return o.busyTimeout;
+    const int fromIni = ReadIniInt(QStringLiteral("System.ini"), QStringLiteral("Database"), QStringLiteral("BusyTimeout"), 10);
+    return fromIni >= 0 ? fromIni : 10;
+}
+
+// While a statement waits for another client's lock the user sees a wait
+// cursor; the message follows when the wait times out.
+void showBusyWaits()
+{
+    db::Database::setBusyHook([](bool waiting) {
+        if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+            return;
+        if (waiting)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    });
+}
+
 int runHost(QApplication &app, const HostOptions &o)
 {
     notedb::install();
+    db::Database::setDefaultBusyTimeout(busyTimeoutSeconds(o) * 1000);
+    showBusyWaits();
     std::unique_ptr<db::Database> books;
     try {
         books = notedb::openBooks(o.books);
     } catch (const std::exception &e) {
         QString text = ExceptionText(e);
+        // A folder is no books to create: the user meant a file in it.
+        if (QFileInfo(o.books).isDir())
+            return fail(o, text + QStringLiteral("\n请用 --db 指定帐套文件，而不是文件夹。"));
         if (!text.contains(QLatin1String("notectl init")))
             text += QStringLiteral("\n请先用 notectl init 创建帐套");
         return fail(o, text + QStringLiteral("\n例如: notectl init %1 --demo").arg(o.books));
+    }
+    if (books->isReadOnly()) {
+        // Said once at opening, rather than as a refusal at every save.
+        const QString text = QStringLiteral("帐套文件是只读的，只能查看数据，不能保存任何修改。\n%1").arg(books->path());
+        std::fprintf(stderr, "notehost: %s\n", text.toUtf8().constData());
+        if (canShowBoxes(o))
+            QMessageBox::warning(nullptr, QStringLiteral("notehost"), text);
     }
     SetStartupDB(books.get());
     // Whatever happens below, the connection goes before the books object.

@@ -16,6 +16,7 @@ struct HostOptions {
     bool hasPassword = false;
     QString script;
     QString package; // default: libpk_note.so beside the program
+    int busyTimeout = -1; // seconds to wait for another client's lock; -1: System.ini [Database] BusyTimeout, else 10
 };
 
 // Parses the command line (without the program name). On a usage error returns

@@ -14,10 +14,6 @@ namespace basenote_detail {
 
 using namespace widgets;
 
-// Shown when another client changed or removed the note since it was shown.
-inline const QString kNoteChangedByOther =
-    QStringLiteral("本单据已被其他用户修改、审核、作废或删除，现已重新读取，请查看后再操作。");
-
 inline const QString kSystemIni = QStringLiteral("System.ini");
 inline const QString kFormSizeSection = QStringLiteral("FORMSIZE");
 

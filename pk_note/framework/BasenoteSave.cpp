@@ -207,6 +207,7 @@ bool TBasenoteForm::ApplyNote(int action)
     }
     m_iApplyNoteID = action == 2 ? m_iCurrentNoteID : int(MasterValue(m_asKeyField, m_iCurrentNoteID).toLongLong());
     std::optional<QString> failure;
+    bool changedByOther = false;
     {
         // Lock, detached scroll event and transaction end with this block, on
         // every path, before any message holds the user (and the lock).
@@ -222,6 +223,9 @@ bool TBasenoteForm::ApplyNote(int action)
             ApplyChangeLogs(action);
             AfterApplyNote(action);
             transaction.Commit();
+        } catch (const db::ConcurrencyError &e) {
+            failure = ExceptionText(e);
+            changedByOther = true;
         } catch (const std::exception &e) {
             failure = ExceptionText(e);
         }
@@ -229,6 +233,12 @@ bool TBasenoteForm::ApplyNote(int action)
     if (failure) {
         UndoNoteCodeRenumbering();
         ShowError(*failure);
+        if (changedByOther) {
+            // Another client wrote the note since it was shown: the user's
+            // edits cannot be applied to it, so show it as it now stands.
+            CancelNote();
+            LoadNote(m_iApplyNoteID);
+        }
         return false;
     }
     MergeChangeLogs(action);

@@ -137,7 +137,7 @@ bool TBasenoteForm::changeNoteState(const QString &updateHead, int messageKind)
     }
     ReloadNote();
     if (touched == 0) {
-        ShowWarning(kNoteChangedByOther);
+        ShowError(db::ConcurrencyError::defaultText());
         return false;
     }
     SendNoteMessage(messageKind);

@@ -5,6 +5,7 @@
 #include "data/DataSource.h"
 #include "widgets/DBGrid.h"
 
+#include <cmath>
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
@@ -538,7 +539,7 @@ void TMDnoteForm::PrepareSave()
     for (int row = 0; row < cdsDetail->RecordCount(); ++row)
         sum += FormatAmount(cdsDetail->ValueAt(row, index).toDouble());
     cdsMaster->Edit();
-    SetFieldValueSilent(amount, sum);
+    SetFieldValueSilent(amount, FormatAmount(sum));
 }
 
 bool TMDnoteForm::IsNoteModified()
@@ -662,10 +663,24 @@ void TMDnoteForm::ApplyChangeLogs(int action)
     cdsDetail->CheckBrowseMode();
     if (cdsDetail->ChangeCount() > 0 && cdsDetail->ApplyUpdates(0) > 0)
         throw PubError(QStringLiteral("保存失败."));
+    // The master's amount is the total of its lines as stored, whatever
+    // another client wrote to them since this window read them.
+    m_storedTotal.reset();
+    if (MasterField(QStringLiteral("AMOUNT")) && DetailField(QStringLiteral("AMOUNT")))
+        m_storedTotal = StoreMasterTotal(m_asTableName, m_asDetailTable, m_asKeyField, m_iApplyNoteID);
 }
 
 void TMDnoteForm::MergeChangeLogs(int action)
 {
+    if (action == 1 && m_storedTotal) {
+        Field *amount = MasterField(QStringLiteral("AMOUNT"));
+        if (std::abs(amount->AsFloat() - *m_storedTotal) > 0.001) {
+            cdsMaster->Edit();
+            SetFieldValueSilent(amount, *m_storedTotal);
+            cdsMaster->Post();
+        }
+    }
+    m_storedTotal.reset();
     TBasenoteForm::MergeChangeLogs(action);
     if (action == 1 && cdsDetail->Active())
         cdsDetail->MergeChangeLog();

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace widgets {
 class TRqDBGrid;
 }
@@ -146,6 +148,7 @@ private:
     QHash<QString, ColumnDefinition> m_columnDefinitions; // upper-cased field name
     bool m_bColumnsLoaded = false;
     basenote::FieldRules m_detailRules;
+    std::optional<double> m_storedTotal; // the lines' total as the save stored it
     QHash<QString, std::function<void()>> m_columnButtons; // upper-cased field
     QString m_asRemarkKeys; // letters typed with Ctrl+Shift in the remark
     // Saved grid state between BeginDetailUpdate and EndDetailUpdate.

@@ -187,6 +187,19 @@ QString formatCode(const CodeRule &r, const QDate &date, qint64 serial)
     return code;
 }
 
+// A client that died with a new note open (killed, crashed, power cut) never
+// releases its number; its reservations go, so the next note takes the number.
+void releaseReservationsOfGoneClients()
+{
+    AutoQuery holders = CreateAutoQuery(
+        QStringLiteral("select distinct CLIENTID from notecodereserveth where CLIENTID is not null"));
+    for (; !holders->Eof(); holders->Next()) {
+        const QString id = holders->Fields(0).AsString();
+        if (!ClientAlive(id))
+            SqlExecute(QStringLiteral("delete from notecodereserveth where CLIENTID=") + QuotedStr(id));
+    }
+}
+
 bool codeTaken(int noteType, const QString &table, const QString &code)
 {
     QVariant n;
@@ -223,6 +236,7 @@ QString ReserveNoteCode(int noteType, const QDate &date, const QString &masterTa
         // reservation is visible, so it cannot pick the same number.
         BeginTran();
         begun = true;
+        releaseReservationsOfGoneClients();
         QString code;
         if (const std::optional<CodeRule> rule = readCodeRule(noteType, masterTable)) {
             qint64 serial = maxSavedSerial(*rule, date) + 1;
@@ -233,10 +247,11 @@ QString ReserveNoteCode(int noteType, const QDate &date, const QString &masterTa
                     throw PubError(QStringLiteral("单据号已用完,无法生成单据号."));
                 code = formatCode(*rule, date, ++serial);
             }
-            SqlExecute(QStringLiteral("insert into notecodereserveth (NOTETYPE, NOTECODE, OPERATEID, RESERVETIME) values (")
+            SqlExecute(QStringLiteral("insert into notecodereserveth (NOTETYPE, NOTECODE, OPERATEID, RESERVETIME, CLIENTID) values (")
                        + QString::number(noteType) + QStringLiteral(", ") + QuotedStr(code) + QStringLiteral(", ")
                        + QString::number(g_iUserID) + QStringLiteral(", ")
-                       + QuotedStr(GetSystemTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) + QStringLiteral(")"));
+                       + QuotedStr(GetSystemTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) + QStringLiteral(", ")
+                       + QuotedStr(ClientId()) + QStringLiteral(")"));
         }
         CommitTran();
         return code;

@@ -2,6 +2,7 @@
 
 #include "Globals.h"
 #include "PubError.h"
+#include "Rounding.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -147,12 +148,42 @@ int SqlExecute(const QString &sql, const db::Params &params)
     db::Database &d = RequireDB();
     if (db::Database::isBatch(sql)) {
         d.run(sql, params);
-        return -1;
+        return d.lastRowsAffected();
     }
-    return d.exec(sql, params).numRowsAffected();
+    QSqlQuery q = d.exec(sql, params);
+    return db::Database::isWriteStatement(q.lastQuery()) ? d.lastRowsAffected() : 0;
+}
+
+void SqlExecuteGuarded(const QString &sql, const db::Params &params)
+{
+    if (SqlExecute(sql, params) < 1)
+        throw db::ConcurrencyError();
 }
 
 void SqlExecuteNoTran(const QString &sql) { SqlExecute(sql); }
+
+double StoredLineTotal(const QString &detailTable, const QString &keyField, qint64 id, const QString &column)
+{
+    QVariant v;
+    GetValueOfSql(QStringLiteral("select sum(") + column + QStringLiteral(") from ") + detailTable
+                      + QStringLiteral(" where ") + keyField + QStringLiteral("=") + QString::number(id),
+                  v);
+    return FormatAmount(v.toDouble());
+}
+
+double StoreMasterTotal(const QString &masterTable, const QString &detailTable, const QString &keyField, qint64 id,
+                        const QString &column)
+{
+    const double total = StoredLineTotal(detailTable, keyField, id, column);
+    SqlExecute(QStringLiteral("update ") + masterTable + QStringLiteral(" set ") + column + QStringLiteral("=")
+               + QString::number(total, 'f', AmountDecimals()) + QStringLiteral(" where ") + keyField
+               + QStringLiteral("=") + QString::number(id));
+    return total;
+}
+
+QString ClientId() { return RequireDB().clientId(); }
+bool ClientAlive(const QString &id) { return RequireDB().clientAlive(id); }
+bool BooksReadOnly() { return RequireDB().isReadOnly(); }
 
 void BeginTran() { RequireDB().beginTran(); }
 void CommitTran() { RequireDB().commitTran(); }
@@ -200,12 +231,14 @@ bool SetLock(const QString &name, bool take, bool wait)
         return false;
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < s_lockWaitMs) {
+    db::Database::announceBusy(true); // another client holds it: the user sees the wait
+    bool taken = false;
+    while (!taken && timer.elapsed() < s_lockWaitMs) {
         QThread::msleep(50);
-        if (d.setLock(name, true))
-            return true;
+        taken = d.setLock(name, true);
     }
-    return false;
+    db::Database::announceBusy(false);
+    return taken;
 }
 
 int LockWaitMilliseconds() { return s_lockWaitMs; }

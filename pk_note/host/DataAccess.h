@@ -103,9 +103,31 @@ qint64 GetNewKeyValue(const QString &table);
 
 // Runs a statement or T-SQL batch inside the open transaction (or one of its
 // own when none is open), with ":name" parameters bound from `params`; throws
-// db::DbError with the database's text. Returns the rows a single statement
-// touched (-1 for a batch), so a guarded UPDATE can tell it found nothing.
+// db::DbError with the database's text. Returns the rows the (last) write
+// statement touched itself, postings not counted.
 int SqlExecute(const QString &sql, const db::Params &params = {});
+// The same for a guarded write, one whose WHERE carries the original values it
+// depends on ("... where NOTEID=5 and NOTESTATE=0 and UPDATETIME='...'"):
+// touching no row means another client changed or deleted the record, and
+// db::ConcurrencyError is thrown (the caller rolls back and reloads).
+void SqlExecuteGuarded(const QString &sql, const db::Params &params = {});
+
+// The total of `column` over a note's lines as stored, rounded by FormatAmount
+// ("select sum(column) from detailTable where keyField = id").
+double StoredLineTotal(const QString &detailTable, const QString &keyField, qint64 id,
+                       const QString &column = QStringLiteral("AMOUNT"));
+// Writes that total into the master's `column` and returns it; run inside the
+// save's transaction after the lines are written, so the master always equals
+// its lines as stored.
+double StoreMasterTotal(const QString &masterTable, const QString &detailTable, const QString &keyField, qint64 id,
+                        const QString &column = QStringLiteral("AMOUNT"));
+
+// This client's id on the start-up connection (see db::Database::clientId) and
+// whether the client with a given id still runs.
+QString ClientId();
+bool ClientAlive(const QString &id);
+// True when the books on the start-up connection cannot be written.
+bool BooksReadOnly();
 // Runs a statement alone. On the embedded engine a second writer cannot run
 // beside an open write transaction, so while one is open the statement joins
 // it; otherwise it runs in a transaction of its own.

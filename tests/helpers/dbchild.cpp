@@ -1,6 +1,8 @@
 // A second process for the cross-process tests of the database layer.
 //   dbchild lock DB NAME      take the named lock, print "taken" or "busy", hold it until stdin closes
 //   dbchild keys DB TABLE N   take N keys and print them one per line
+//   dbchild reserve DB TYPE CODE   reserve a note number as a client would, print
+//                             "reserved", live until stdin closes (or until killed)
 #include "db/Database.h"
 
 #include <QCoreApplication>
@@ -17,6 +19,17 @@ int main(int argc, char **argv)
         if (a.size() == 4 && a[1] == QLatin1String("lock")) {
             auto d = db::Database::openSqlite(a[2]);
             std::printf("%s\n", d->setLock(a[3], true) ? "taken" : "busy");
+            std::fflush(stdout);
+            std::string line;
+            std::getline(std::cin, line);
+            return 0;
+        }
+        if (a.size() == 5 && a[1] == QLatin1String("reserve")) {
+            auto d = db::Database::openSqlite(a[2]);
+            d->exec(QStringLiteral("insert into notecodereserveth (NOTETYPE, NOTECODE, OPERATEID, CLIENTID) "
+                                   "values (:t, :c, 1, :id)"),
+                    {{QStringLiteral("t"), a[3].toInt()}, {QStringLiteral("c"), a[4]}, {QStringLiteral("id"), d->clientId()}});
+            std::printf("reserved\n");
             std::fflush(stdout);
             std::string line;
             std::getline(std::cin, line);

@@ -5,6 +5,9 @@
 
 #include "NumberingFunctions.h"
 
+#include <QDir>
+#include <QProcess>
+
 using namespace notepublictest;
 
 namespace {
@@ -189,5 +192,30 @@ TEST_F(NumberingTest, ReservedNumbersSkipReservedAndSavedOnesAndFollowTheCaller)
     EXPECT_TRUE(NoteCodeUsed(QStringLiteral("salesth"), QStringLiteral("NOTEID"), 1, QStringLiteral("XS-2005-03-0013")));
     EXPECT_FALSE(NoteCodeUsed(QStringLiteral("salesth"), QStringLiteral("NOTEID"), 8, QStringLiteral("XS-2005-03-0013")));
     EXPECT_FALSE(NoteCodeUsed(QStringLiteral("salesth"), QStringLiteral("NOTEID"), 1, QStringLiteral("O'Brien")));
+    EXPECT_TRUE(errors().isEmpty()) << errors().join('|').toStdString();
+}
+
+TEST_F(NumberingTest, NumbersReservedByAClientThatIsGoneAreTakenAgain)
+{
+    setRule(14, "XS", "-", QStringLiteral("年月"), "0000");
+    // Another client reserves the next number and keeps running; a row of an
+    // older build (no client id) stays too.
+    sql(QStringLiteral("insert into notecodereserveth (NOTETYPE, NOTECODE, OPERATEID) values (14, 'XS-2005-03-0014', 1)"));
+    QProcess child;
+    child.start(QDir(testsupport::binDir()).filePath(QStringLiteral("dbchild")),
+                {QStringLiteral("reserve"), database().path(), QStringLiteral("14"), QStringLiteral("XS-2005-03-0013")});
+    ASSERT_TRUE(child.waitForStarted());
+    ASSERT_TRUE(child.waitForReadyRead(20000));
+    ASSERT_EQ(QString::fromUtf8(child.readLine()).trimmed(), QStringLiteral("reserved"));
+    EXPECT_EQ(ReserveNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-0015"));
+    ReleaseNoteCode(14, QStringLiteral("XS-2005-03-0015"));
+
+    // Killed with the note open: its number goes to the next note, and only its rows go.
+    child.kill();
+    child.waitForFinished();
+    EXPECT_EQ(ReserveNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-0013"));
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from notecodereserveth where NOTECODE='XS-2005-03-0014'")).toInt(), 1);
+    EXPECT_EQ(scalar(QStringLiteral("select CLIENTID from notecodereserveth where NOTECODE='XS-2005-03-0013'")).toString(),
+              database().clientId());
     EXPECT_TRUE(errors().isEmpty()) << errors().join('|').toStdString();
 }

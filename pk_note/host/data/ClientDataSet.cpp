@@ -241,7 +241,7 @@ QVector<ClientDataSet::ColumnInfo> ClientDataSet::TableColumns(db::Database &dat
     QSqlQuery q(database.connection());
     if (q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(QString(bare).replace(u'"', QLatin1String("\"\""))))) {
         while (q.next())
-            cols.push_back(ColumnInfo{q.value(1).toString(), q.value(2).toString(), q.value(5).toInt() > 0});
+            cols.push_back(ColumnInfo{q.value(1).toString(), q.value(2).toString(), q.value(5).toInt() > 0, !q.value(4).isNull()});
     }
     if (!cols.isEmpty()) { // a table made later must still be found
         QMutexLocker lock(&c.mutex);
@@ -1390,19 +1390,55 @@ int ClientDataSet::ApplyUpdates(int maxErrors, bool merge)
             columnName.insert(k, sqlName(m_fields[size_t(k)]->m_name));
 
     const QString tableSql = sqlName(bareTableName(table));
-    auto whereKeys = [&](const QVector<QVariant> &old, QString &shape, QVector<int> &bind) {
+    // Besides the keys, UPDATE and DELETE carry the original values of the
+    // columns they depend on, so a record another client changed since it was
+    // read is not overwritten: the statement then touches no row.
+    QVector<int> guards;
+    QSet<int> withDefault; // a null read may stand for a default the table filled in on insert
+    if (m_updateMode != UpdateMode::WhereKeyOnly)
+        for (int i : std::as_const(writable)) {
+            const FieldType t = m_fields[size_t(i)]->m_type;
+            if (keys.contains(i) || t == FieldType::Blob)
+                continue;
+            guards << i;
+            for (const ColumnInfo &c : cols)
+                if (c.hasDefault && c.name.compare(m_fields[size_t(i)]->m_name, Qt::CaseInsensitive) == 0)
+                    withDefault.insert(i);
+        }
+    auto condition = [&](int k, const QVector<QVariant> &old, QString &shape, QVector<int> &bind) {
+        if (isNullValue(old[k])) {
+            shape += u'n';
+            const FieldType t = m_fields[size_t(k)]->m_type;
+            if (t == FieldType::Date || t == FieldType::DateTime) // an empty text reads as no date
+                return QLatin1String("nullif(") + columnName[k] + QLatin1String(", '') IS NULL");
+            return columnName[k] + QLatin1String(" IS NULL");
+        }
+        bind << k;
+        shape += u'k';
+        switch (m_fields[size_t(k)]->m_type) {
+        case FieldType::Float: // stored and read back as the same double; the margin only absorbs noise
+            return QLatin1String("abs(") + columnName[k] + QLatin1String(" - ?) < 0.0000005");
+        case FieldType::Date: return QLatin1String("date(") + columnName[k] + QLatin1String(") = ?");
+        case FieldType::DateTime: return QLatin1String("datetime(") + columnName[k] + QLatin1String(") = ?");
+        default: return columnName[k] + QLatin1String(" = ?");
+        }
+    };
+    auto whereKeys = [&](const Record &r, QString &shape, QVector<int> &bind) {
+        const QVector<QVariant> &old = *r.old;
         QString where;
         for (int k : keys) {
             if (!where.isEmpty())
                 where += QLatin1String(" AND ");
-            if (isNullValue(old[k])) {
-                where += columnName[k] + QLatin1String(" IS NULL");
-                shape += u'n';
-            } else {
-                where += columnName[k] + QLatin1String(" = ?");
-                bind << k;
-                shape += u'k';
-            }
+            where += condition(k, old, shape, bind);
+        }
+        shape += u'/';
+        for (int g : std::as_const(guards)) {
+            if (m_updateMode == UpdateMode::WhereChanged && sameValue(old[g], r.values[g]))
+                continue;
+            if (isNullValue(old[g]) && withDefault.contains(g))
+                continue;
+            shape += QString::number(g);
+            where += QLatin1String(" AND ") + condition(g, old, shape, bind);
         }
         return where;
     };
@@ -1410,8 +1446,8 @@ int ClientDataSet::ApplyUpdates(int maxErrors, bool merge)
         for (int i = 0; i < st.fields.size(); ++i)
             st.query.bindValue(i, toDb(i < st.valueCount ? vals[st.fields[i]] : old[st.fields[i]]));
         m_db->execPrepared(st.query, true);
-        if (checkRows && st.query.numRowsAffected() < 1)
-            throw db::DbError(QStringLiteral("要更新的记录没有找到，可能已被其他用户修改或删除。"));
+        if (checkRows && m_db->lastRowsAffected() < 1)
+            throw db::ConcurrencyError();
     };
 
     const bool own = !m_db->inTransaction();
@@ -1434,7 +1470,7 @@ int ClientDataSet::ApplyUpdates(int maxErrors, bool merge)
             attempt(r, [&] {
                 QString shape = QStringLiteral("D");
                 QVector<int> bind;
-                const QString where = whereKeys(*r->old, shape, bind);
+                const QString where = whereKeys(*r, shape, bind);
                 Statement &st = statementFor(shape, [&] {
                     Statement s;
                     s.query = m_db->prepare(QLatin1String("DELETE FROM ") + tableSql + QLatin1String(" WHERE ") + where);
@@ -1460,7 +1496,7 @@ int ClientDataSet::ApplyUpdates(int maxErrors, bool merge)
                     return; // edited back to what it was
                 const int valueCount = int(bind.size());
                 shape += u'|';
-                const QString where = whereKeys(*r->old, shape, bind);
+                const QString where = whereKeys(*r, shape, bind);
                 Statement &st = statementFor(shape, [&] {
                     Statement s;
                     s.query = m_db->prepare(QLatin1String("UPDATE ") + tableSql + QLatin1String(" SET ") + set +

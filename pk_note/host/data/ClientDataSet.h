@@ -21,6 +21,10 @@ namespace data {
 
 enum class DataSetState { Inactive, Browse, Edit, Insert };
 enum class UpdateStatus { Unmodified, Modified, Inserted, Deleted };
+// What UPDATE and DELETE carry in their WHERE besides the key fields: the
+// original values of every column read from the table (the default), of the
+// changed columns only, or nothing more.
+enum class UpdateMode { WhereAll, WhereChanged, WhereKeyOnly };
 
 enum LocateOption { LocateCaseInsensitive = 1, LocatePartialKey = 2 };
 using LocateOptions = int;
@@ -133,12 +137,16 @@ public:
     // Writes the change log to the update table, one statement per changed record,
     // in the caller's transaction when one is open. Throws db::DbError on the first
     // failure when more than maxErrors failed (maxErrors < 0: never); the change log
-    // is left as it was. Returns the number of records that failed.
+    // is left as it was. Returns the number of records that failed. An UPDATE or
+    // DELETE that touches no row (the record was changed or deleted by another
+    // client since it was read, see UpdateMode) fails with db::ConcurrencyError.
     int ApplyUpdates(int maxErrors = 0, bool merge = false);
     const QString &UpdateTableName() const { return m_updateTable; }
     void SetUpdateTableName(const QString &table) { m_updateTable = table; }
     // Key columns for UPDATE and DELETE, separated by ';' (default: the table's primary key).
     const QString &KeyFields() const { return m_keyFields; }
+    UpdateMode GetUpdateMode() const { return m_updateMode; }
+    void SetUpdateMode(UpdateMode mode) { m_updateMode = mode; }
     void SetKeyFields(const QString &fields) { m_keyFields = fields; }
     // The table ApplyUpdates writes: UpdateTableName, else the first FROM table.
     QString BaseTable() const;
@@ -169,6 +177,7 @@ public:
         QString name;
         QString declared;
         bool primaryKey = false;
+        bool hasDefault = false;
     };
     static QVector<ColumnInfo> TableColumns(db::Database &database, const QString &table);
     static void ClearTableInfoCache();
@@ -231,6 +240,7 @@ private:
     db::Params m_params;
     QString m_updateTable;
     QString m_keyFields;
+    UpdateMode m_updateMode = UpdateMode::WhereAll;
     QStringList m_fromTables; // first FROM table, then joined tables
     bool m_fromParsed = false;
 

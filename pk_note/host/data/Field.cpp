@@ -358,8 +358,12 @@ QVariant Field::Convert(const QVariant &value) const
     case FieldType::Integer: {
         if (id == QMetaType::LongLong)
             return value;
-        if (id == QMetaType::Double || id == QMetaType::Float)
-            return QVariant(qint64(std::llround(value.toDouble())));
+        if (id == QMetaType::Double || id == QMetaType::Float) {
+            const double d = value.toDouble();
+            if (!std::isfinite(d) || std::fabs(d) > 9.0e18)
+                throw bad();
+            return QVariant(qint64(std::llround(d)));
+        }
         if (id == QMetaType::QString) {
             const QString s = value.toString().trimmed();
             if (s.isEmpty())
@@ -377,15 +381,19 @@ QVariant Field::Convert(const QVariant &value) const
         return QVariant(v);
     }
     case FieldType::Float: {
-        if (id == QMetaType::Double)
-            return value;
         if (id == QMetaType::QString && value.toString().trimmed().isEmpty())
             return QVariant();
-        bool ok = false;
-        const double v = id == QMetaType::QString ? value.toString().trimmed().toDouble(&ok) : value.toDouble(&ok);
-        if (!ok)
+        bool ok = id == QMetaType::Double;
+        const double v = ok ? value.toDouble()
+                            : id == QMetaType::QString ? value.toString().trimmed().toDouble(&ok) : value.toDouble(&ok);
+        // "inf" and "nan" parse as numbers but are none.
+        if (!ok || !std::isfinite(v))
             throw bad();
-        return QVariant(v);
+        if (std::fabs(v) > kMaxFloatValue)
+            throw DataSetError(QStringLiteral("'%1' 超出字段 '%2' 允许的范围，数值的绝对值不能大于 1,000,000,000,000。")
+                                   .arg(id == QMetaType::QString ? value.toString().trimmed() : QString::number(v, 'g', 15),
+                                        DisplayLabel()));
+        return id == QMetaType::Double ? value : QVariant(v);
     }
     case FieldType::Boolean: {
         if (id == QMetaType::Bool)

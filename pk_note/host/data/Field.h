@@ -16,6 +16,10 @@ class ClientDataSet;
 
 enum class FieldType { Unknown, Integer, Float, String, Date, DateTime, Boolean, Blob, Memo };
 
+// The largest magnitude a floating field takes: amounts up to this value still
+// show their cents exactly; beyond it a double starts losing them.
+constexpr double kMaxFloatValue = 1e12;
+
 // A rule broken while working with a data set (wrong state, missing value, bad
 // conversion). what() is the UTF-8 text shown to the user.
 class DataSetError : public std::runtime_error {

@@ -5,6 +5,7 @@
 #include "db/TsqlTranslator.h"
 
 #include <QAtomicInt>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -12,9 +13,45 @@
 
 #include <sqlite3.h>
 
+#include <QDateTime>
+#include <QFile>
+#include <QRandomGenerator>
+#include <cmath>
+
 namespace db {
 
-DbError::DbError(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
+DbError::DbError(const QString &text, int code, const QString &engineText)
+    : std::runtime_error(text.toStdString()), m_text(text), m_code(code), m_engineText(engineText)
+{
+}
+
+QString ConcurrencyError::defaultText()
+{
+    return QStringLiteral("本单已被其他用户修改或删除，操作没有完成。单据将重新显示为现在的内容。");
+}
+
+QString engineErrorText(int code, const QString &engineText)
+{
+    const char *sentence = nullptr;
+    switch (code & 0xff) {
+    case SQLITE_READONLY: sentence = "帐套文件是只读的，不能保存数据。请检查帐套文件及其所在文件夹的写权限。"; break;
+    case SQLITE_FULL: sentence = "磁盘空间已满，数据没有保存。请腾出磁盘空间后再试。"; break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: sentence = "帐套正被其他用户使用，等待超时，数据没有保存。请稍后再试。"; break;
+    case SQLITE_IOERR: sentence = "读写帐套文件时磁盘出错，数据没有保存。"; break;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: sentence = "帐套文件已经损坏，请用备份恢复帐套。"; break;
+    case SQLITE_CANTOPEN: sentence = "无法打开帐套文件，请检查文件是否存在及其访问权限。"; break;
+    case SQLITE_PERM:
+    case SQLITE_AUTH: sentence = "没有访问帐套文件的权限。"; break;
+    case SQLITE_NOMEM: sentence = "内存不足，操作没有完成。"; break;
+    case SQLITE_INTERRUPT: sentence = "操作被中断，数据没有保存。"; break;
+    default: break;
+    }
+    if (!sentence)
+        return engineText;
+    return QString::fromUtf8(sentence) + u'\n' + engineText;
+}
 
 int ResultSet::columnIndex(const QString &name) const
 {
@@ -199,12 +236,21 @@ QString firstWord(const QString &sql)
 }
 
 QAtomicInt connectionCounter;
+Database::BusyHook s_busyHook;
+int s_defaultBusyTimeoutMs = 10000;
+
+
+bool isNonFinite(const QVariant &v)
+{
+    const int t = v.typeId();
+    return (t == QMetaType::Double || t == QMetaType::Float) && !std::isfinite(v.toDouble());
+}
 
 } // namespace
 
 // ---------------------------------------------------------------- Database
 
-std::unique_ptr<Database> Database::openSqlite(const QString &path, bool create)
+std::unique_ptr<Database> Database::openSqlite(const QString &path, bool create, bool readOnly)
 {
     addBuiltins();
     if (path != QLatin1String(":memory:")) {
@@ -219,17 +265,25 @@ std::unique_ptr<Database> Database::openSqlite(const QString &path, bool create)
     d->m_connectionName = QStringLiteral("pk_note_%1").arg(connectionCounter.fetchAndAddRelaxed(1));
     d->m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d->m_connectionName);
     d->m_db.setDatabaseName(path);
-    d->m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    d->m_busyTimeoutMs = s_defaultBusyTimeoutMs;
+    if (readOnly)
+        d->m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!d->m_db.open())
         throw DbError(QStringLiteral("无法打开数据库 %1: %2").arg(path, d->m_db.lastError().text()));
     d->m_translator = std::make_unique<TsqlTranslator>(TsqlTranslator::Sqlite);
     // The first statement reads the file: a file that is not SQLite fails here,
     // and a foreign database is left exactly as it was.
     QSqlQuery q(d->m_db);
-    if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-        throw DbError(QStringLiteral("%1 不是有效的数据库文件: %2").arg(path, q.lastError().databaseText()));
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+        const DbError e = d->engineError(q.lastError());
+        // A file that cannot be read (permissions, a read-only folder for the
+        // write-ahead log, a lock) is not called "no database".
+        if (e.code() != SQLITE_NOTADB && e.code() != SQLITE_CORRUPT && e.code() != SQLITE_ERROR && e.code() != 0)
+            throw DbError(QStringLiteral("无法打开数据库 %1: %2").arg(path, e.text()), e.code(), e.engineText());
+        throw DbError(QStringLiteral("%1 不是有效的数据库文件: %2").arg(path, e.engineText()), SQLITE_NOTADB, e.engineText());
+    }
     d->installFunctions();
-    if (create || d->isOurs()) {
+    if (!readOnly && (create || d->isOurs())) {
         q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     }
@@ -240,6 +294,8 @@ std::unique_ptr<Database> Database::openSqlite(const QString &path, bool create)
 
 Database::~Database()
 {
+    if (!m_clientId.isEmpty())
+        QFile::remove(NamedLock::lockPath(m_path, QStringLiteral("CLIENT_") + m_clientId));
     for (int fd : std::as_const(m_lockFds))
         NamedLock::release(fd);
     if (m_tranDepth > 0) {
@@ -262,6 +318,155 @@ void Database::installFunctions()
                                    callFunction, nullptr, nullptr, nullptr);
     }
     sqlite3_update_hook(h, &Database::updateHook, this);
+    // Our own busy handler: the same waiting as a busy timeout, but the host
+    // hears when a wait starts and ends.
+    sqlite3_busy_handler(h, &Database::busyHandler, this);
+}
+
+int Database::busyHandler(void *self, int count)
+{
+    auto *d = static_cast<Database *>(self);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (count == 0 || !d->m_busyWaiting) {
+        d->m_busyStartMs = now;
+        if (!d->m_busyWaiting) {
+            d->m_busyWaiting = true;
+            if (s_busyHook)
+                s_busyHook(true);
+        }
+    }
+    const qint64 left = d->m_busyTimeoutMs - (now - d->m_busyStartMs);
+    if (left <= 0)
+        return 0;
+    sqlite3_sleep(int(qMin<qint64>(left, 20)));
+    return 1;
+}
+
+void Database::busyOver()
+{
+    if (!m_busyWaiting)
+        return;
+    m_busyWaiting = false;
+    if (s_busyHook)
+        s_busyHook(false);
+}
+
+void Database::setBusyTimeout(int ms) { m_busyTimeoutMs = qMax(0, ms); }
+void Database::setBusyHook(BusyHook hook) { s_busyHook = std::move(hook); }
+void Database::announceBusy(bool waiting)
+{
+    if (s_busyHook)
+        s_busyHook(waiting);
+}
+int Database::defaultBusyTimeout() { return s_defaultBusyTimeoutMs; }
+void Database::setDefaultBusyTimeout(int ms) { s_defaultBusyTimeoutMs = qMax(0, ms); }
+
+bool Database::isReadOnly()
+{
+    if (sqlite3 *h = handleOf(m_db))
+        if (sqlite3_db_readonly(h, "main") == 1)
+            return true;
+    if (m_path.isEmpty() || m_path == QLatin1String(":memory:"))
+        return false;
+    const QFileInfo file(m_path);
+    if (file.exists() && !file.isWritable())
+        return true;
+    // The write-ahead log and its index are made beside the file.
+    const QFileInfo folder(file.absolutePath());
+    return !folder.isWritable() && !QFileInfo::exists(m_path + QStringLiteral("-wal"));
+}
+
+void Database::injectFault(const Fault &fault)
+{
+    m_fault = fault;
+    if (m_fault->nth < 1)
+        m_fault->nth = 1;
+}
+
+void Database::injectIfDue(const QString &sql, bool control)
+{
+    if (!m_fault)
+        return;
+    // BEGIN and COMMIT fail only when a fault names them.
+    if (control && m_fault->match.isEmpty())
+        return;
+    if (!m_fault->match.isEmpty() && !sql.contains(m_fault->match, Qt::CaseInsensitive))
+        return;
+    if (--m_fault->nth > 0)
+        return;
+    const Fault f = *m_fault;
+    m_fault.reset();
+    if (f.endsTransaction && m_tranDepth > 0) {
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("ROLLBACK"));
+    }
+    const QString engine = QString::fromUtf8(sqlite3_errstr(f.code));
+    throw DbError(engineErrorText(f.code, engine), f.code & 0xff, engine);
+}
+
+DbError Database::engineError(const QSqlError &error)
+{
+    QString engine = error.databaseText();
+    if (engine.isEmpty())
+        engine = error.text();
+    bool ok = false;
+    int code = error.nativeErrorCode().toInt(&ok);
+    if (!ok || code == 0 || code == SQLITE_ERROR) {
+        // The driver may report the step's generic error; the connection knows better.
+        if (sqlite3 *h = handleOf(m_db)) {
+            const int c = sqlite3_errcode(h);
+            if (c != SQLITE_OK && c != SQLITE_ROW && c != SQLITE_DONE)
+                code = c;
+        }
+    }
+    code &= 0xff;
+    return DbError(engineErrorText(code, engine), code, engine);
+}
+
+bool Database::engineEndedTransaction()
+{
+    if (m_tranDepth == 0)
+        return false;
+    sqlite3 *h = handleOf(m_db);
+    return h && sqlite3_get_autocommit(h) != 0;
+}
+
+void Database::checkTransactionAlive()
+{
+    if (engineEndedTransaction())
+        throw DbError(QStringLiteral("数据库已因前面的错误回滚了当前事务，本次操作没有保存任何数据。"));
+}
+
+QString Database::clientId()
+{
+    if (m_clientId.isEmpty()) {
+        const quint64 a = QRandomGenerator::system()->generate64();
+        const QString id = QStringLiteral("%1%2")
+                               .arg(a, 16, 16, QChar(u'0'))
+                               .arg(QCoreApplication::applicationPid(), 8, 16, QChar(u'0'));
+        if (!setLock(QStringLiteral("CLIENT_") + id, true))
+            throw DbError(QStringLiteral("无法登记客户端 %1").arg(id));
+        m_clientId = id;
+    }
+    return m_clientId;
+}
+
+bool Database::clientAlive(const QString &id)
+{
+    if (id.isEmpty())
+        return false;
+    if (id == m_clientId)
+        return true;
+    const QString path = NamedLock::lockPath(m_path, QStringLiteral("CLIENT_") + id);
+    if (!QFileInfo::exists(path))
+        return false;
+    const int fd = NamedLock::tryTake(path);
+    if (fd < 0)
+        return true;
+    // Nobody holds it: the client is gone; its lock file goes too.
+    QFile::remove(path);
+    NamedLock::release(fd);
+    return false;
 }
 
 void Database::updateHook(void *self, int op, const char *, const char *table, long long)
@@ -283,7 +488,7 @@ void Database::createSystemTables()
     for (const char *s : ddl) {
         QSqlQuery q(m_db);
         if (!q.exec(QString::fromUtf8(s)))
-            throw DbError(q.lastError().databaseText());
+            throw engineError(q.lastError());
     }
 }
 
@@ -386,32 +591,57 @@ QSqlQuery Database::prepare(const QString &tsql)
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     if (!q.prepare(translate(tsql)))
-        throw DbError(q.lastError().databaseText());
+        throw engineError(q.lastError());
     return q;
 }
 
 void Database::execPrepared(QSqlQuery &q, bool isWrite)
 {
+    // A number that is not finite never reaches the books: the engine would
+    // store it as Infinity or NULL and the accounts could not be repaired.
+    const QVariantList bound = q.boundValues();
+    for (const QVariant &v : bound)
+        if (isNonFinite(v))
+            throw DbError(QStringLiteral("数值 %1 无效，不能写入数据库。").arg(v.toDouble()));
+    checkTransactionAlive();
     const bool own = isWrite && m_tranDepth == 0;
     if (own)
         beginTran();
-    if (!q.exec()) {
-        const QString err = q.lastError().databaseText();
-        if (own)
+    auto undoOwn = [&] {
+        if (own && m_tranDepth > 0)
             rollbackTran();
-        throw DbError(err.isEmpty() ? q.lastError().text() : err);
+    };
+    try {
+        injectIfDue(q.lastQuery(), false);
+    } catch (...) {
+        undoOwn();
+        throw;
+    }
+    const bool ok = q.exec();
+    busyOver();
+    if (!ok) {
+        const DbError err = engineError(q.lastError());
+        undoOwn();
+        throw err;
     }
     if (isWrite) {
+        // Taken before the postings run their own statements.
+        m_lastRowsAffected = q.numRowsAffected();
         try {
             drainPostings();
         } catch (...) {
-            if (own)
-                rollbackTran();
+            undoOwn();
             throw;
         }
     }
-    if (own)
-        commitTran();
+    if (own) {
+        try {
+            commitTran();
+        } catch (...) {
+            undoOwn();
+            throw;
+        }
+    }
 }
 
 QSqlQuery Database::execTranslated(const QString &sql, const Params &params, bool isWrite)
@@ -419,7 +649,7 @@ QSqlQuery Database::execTranslated(const QString &sql, const Params &params, boo
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw DbError(q.lastError().databaseText());
+        throw engineError(q.lastError());
     bindAll(q, params);
     execPrepared(q, isWrite);
     return q;
@@ -469,11 +699,14 @@ QVariant Database::scalar(const QString &tsql, const Params &params)
 void Database::beginTran()
 {
     if (m_tranDepth == 0) {
+        injectIfDue(QStringLiteral("BEGIN IMMEDIATE"), true);
         QSqlQuery q(m_db);
         // IMMEDIATE takes the write lock now, so two writers queue instead of
         // failing with a busy error half-way through a save.
-        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            throw DbError(q.lastError().databaseText());
+        const bool ok = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        busyOver();
+        if (!ok)
+            throw engineError(q.lastError());
         m_postingsPending = false;
     }
     ++m_tranDepth;
@@ -484,10 +717,32 @@ void Database::commitTran()
     if (m_tranDepth == 0)
         throw DbError(QStringLiteral("COMMIT TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"));
     if (m_tranDepth == 1) {
+        if (engineEndedTransaction()) {
+            // Nothing is left to commit, nor to roll back.
+            m_tranDepth = 0;
+            m_postingsPending = false;
+            throw DbError(QStringLiteral("数据库已因前面的错误回滚了当前事务，本次操作没有保存任何数据。"));
+        }
         drainPostings();
-        QSqlQuery q(m_db);
-        if (!q.exec(QStringLiteral("COMMIT")))
-            throw DbError(q.lastError().databaseText());
+        std::optional<DbError> failure;
+        try {
+            injectIfDue(QStringLiteral("COMMIT"), true);
+            QSqlQuery q(m_db);
+            const bool ok = q.exec(QStringLiteral("COMMIT"));
+            busyOver();
+            if (!ok)
+                failure = engineError(q.lastError());
+        } catch (const DbError &e) {
+            failure = e;
+        }
+        if (failure) {
+            // Nothing is left to roll back when the engine has ended it.
+            if (engineEndedTransaction()) {
+                m_tranDepth = 0;
+                m_postingsPending = false;
+            }
+            throw *failure;
+        }
     }
     --m_tranDepth;
 }
@@ -496,11 +751,18 @@ void Database::rollbackTran()
 {
     if (m_tranDepth == 0)
         throw DbError(QStringLiteral("ROLLBACK TRANSACTION 请求没有对应的 BEGIN TRANSACTION。"));
+    const bool ended = engineEndedTransaction();
     m_tranDepth = 0;
     m_postingsPending = false;
+    if (ended)
+        return; // the engine rolled back already (full disk, I/O error)
     QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("ROLLBACK")))
-        throw DbError(q.lastError().databaseText());
+    if (!q.exec(QStringLiteral("ROLLBACK"))) {
+        sqlite3 *h = handleOf(m_db);
+        if (h && sqlite3_get_autocommit(h))
+            return; // it ended anyway
+        throw engineError(q.lastError());
+    }
 }
 
 ResultSet Database::callProcedure(const QString &name, QVector<ProcArg> &args)
@@ -582,7 +844,7 @@ void Database::drainPostings()
             m_postingsPending = false;
             QSqlQuery q(m_db);
             if (!q.exec(QStringLiteral("SELECT ID, TABLENAME, NOTEID, OLDSTATE, NEWSTATE FROM sys_postqueue ORDER BY ID LIMIT 1")))
-                throw DbError(q.lastError().databaseText());
+                throw engineError(q.lastError());
             if (!q.next())
                 break;
             const qint64 id = q.value(0).toLongLong();
@@ -592,7 +854,7 @@ void Database::drainPostings()
             del.prepare(QStringLiteral("DELETE FROM sys_postqueue WHERE ID = ?"));
             del.addBindValue(id);
             if (!del.exec())
-                throw DbError(del.lastError().databaseText());
+                throw engineError(del.lastError());
             if (const PostingHandler *h = Registry::instance().posting(ev.table))
                 (*h)(*this, ev);
         }

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
@@ -17,20 +18,57 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace db {
 
 class TsqlTranslator;
 
-// An error raised by the database or by the layer; what() is the database's own text.
+// An error raised by the database or by the layer; what() is the text shown to
+// the user. For an engine failure that is a Chinese sentence saying what
+// happened (disk full, read-only books, books busy...) followed by the engine's
+// own text; code() is then the engine's primary result code (SQLITE_FULL...),
+// 0 for the layer's own refusals.
 class DbError : public std::runtime_error {
 public:
-    explicit DbError(const QString &text);
+    explicit DbError(const QString &text, int code = 0, const QString &engineText = {});
     QString text() const { return m_text; }
+    int code() const { return m_code; }
+    QString engineText() const { return m_engineText; }
 
 private:
     QString m_text;
+    int m_code = 0;
+    QString m_engineText;
+};
+
+// A guarded write (one carrying the original values it depends on) touched no
+// row: another client changed or deleted the record since it was read. The
+// caller rolls the whole action back and shows the record as it now stands.
+class ConcurrencyError : public DbError {
+public:
+    explicit ConcurrencyError(const QString &text = defaultText()) : DbError(text) {}
+    static QString defaultText();
+};
+
+// The text a user reads for an engine failure: the sentence for the code (when
+// the code has one) followed by the engine's text.
+QString engineErrorText(int code, const QString &engineText);
+
+// A failure the layer injects on purpose, so that tests of every layer can see
+// what a failing disk does to them. The nth statement from now (counting the
+// statements run through exec/execPrepared; only those whose text contains
+// `match` when it is given, and then also the "BEGIN IMMEDIATE" and "COMMIT"
+// of transactions) fails with
+// the engine's text and code `code`. When `endsTransaction`, the open
+// transaction is really rolled back first, as the engine does itself on a full
+// disk or an I/O error.
+struct Fault {
+    int nth = 1;
+    int code = 13; // SQLITE_FULL
+    QString match;
+    bool endsTransaction = true;
 };
 
 // A materialised result set (used by the batch runner, procedures and notectl).
@@ -94,8 +132,9 @@ private:
 
 class Database {
 public:
-    // Opens (creating when `create`) an SQLite file. Throws DbError on failure.
-    static std::unique_ptr<Database> openSqlite(const QString &path, bool create = false);
+    // Opens (creating when `create`) an SQLite file, for reading only when
+    // `readOnly`. Throws DbError on failure.
+    static std::unique_ptr<Database> openSqlite(const QString &path, bool create = false, bool readOnly = false);
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
@@ -126,11 +165,46 @@ public:
     ResultSet select(const QString &tsql, const Params &params = {});
 
     // Transactions (nested BEGIN counts levels, as T-SQL does; ROLLBACK undoes all).
+    // When the engine has already ended the transaction itself (it does so on a
+    // full disk or an I/O error), rollbackTran only forgets it, and commitTran
+    // forgets it and throws; statements run before that are refused, so nothing
+    // runs outside the transaction the caller believes is open.
     void beginTran();
     void commitTran();
     void rollbackTran();
     bool inTransaction() const { return m_tranDepth > 0; }
     int tranDepth() const { return m_tranDepth; }
+
+    // Rows written by the last write statement itself (its postings not counted).
+    int lastRowsAffected() const { return m_lastRowsAffected; }
+
+    // How long a statement waits for another client's lock before it fails with
+    // "books busy" (milliseconds).
+    void setBusyTimeout(int ms);
+    int busyTimeout() const { return m_busyTimeoutMs; }
+    // Called with true when a statement of any connection of this process starts
+    // waiting for another client's lock, and with false when the wait is over
+    // (the host shows a wait cursor meanwhile).
+    using BusyHook = std::function<void(bool waiting)>;
+    static void setBusyHook(BusyHook hook);
+    // Tells the hook about a wait of another kind (a named lock held elsewhere).
+    static void announceBusy(bool waiting);
+    static int defaultBusyTimeout();
+    static void setDefaultBusyTimeout(int ms); // for connections opened later
+
+    // True when the books cannot be written (read-only file or folder, or opened so).
+    bool isReadOnly();
+
+    // Makes the nth statement from now fail (see Fault); clearFault() undoes it.
+    void injectFault(const Fault &fault);
+    void clearFault() { m_fault.reset(); }
+
+    // This connection's client id: a random token whose lock file the
+    // connection holds while it lives (the OS drops the lock when the process
+    // dies). clientAlive tells whether the client with that id still runs, so
+    // records left by a client that is gone can be released.
+    QString clientId();
+    bool clientAlive(const QString &id);
 
     // Calls a registered procedure by name. Throws DbError for an unknown name.
     ResultSet callProcedure(const QString &name, QVector<ProcArg> &args);
@@ -172,11 +246,23 @@ private:
     void installFunctions();
     QSqlQuery execTranslated(const QString &sql, const Params &params, bool isWrite);
     void bindAll(QSqlQuery &q, const Params &params);
+    DbError engineError(const QSqlError &error);
+    bool engineEndedTransaction();
+    void checkTransactionAlive();
+    void injectIfDue(const QString &sql, bool control);
+    void busyOver();
+    static int busyHandler(void *self, int count);
 
     QSqlDatabase m_db;
     QString m_connectionName;
     QString m_path;
     int m_tranDepth = 0;
+    int m_lastRowsAffected = 0;
+    int m_busyTimeoutMs = 10000;
+    bool m_busyWaiting = false;
+    qint64 m_busyStartMs = 0;
+    std::optional<Fault> m_fault;
+    QString m_clientId;
     bool m_draining = false;
     bool m_postingsPending = false;
     QHash<QString, QStringList> m_placeholders; // translated text -> :names in order

@@ -1,0 +1,204 @@
+// The database layer when things go wrong: a failing or full disk, read-only
+// books, a lock held by another client, numbers that are not numbers, and the
+// client ids that tell whether the client behind a record still runs (a killed
+// client process: see the note number reservation tests).
+
+#include "TestSupport.h"
+
+#include "db/Database.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+using db::Database;
+using db::DbError;
+
+namespace {
+
+class ReliabilityTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        d = testsupport::bareDatabase(folder.file(QStringLiteral("books.db")));
+        d->exec(QStringLiteral("create table t_note (NOTEID integer primary key, NOTESTATE integer, AMOUNT numeric(19,6))"));
+        d->exec(QStringLiteral("create table t_log (NOTEID integer)"));
+    }
+    int count(const QString &table) { return d->scalar(QStringLiteral("select count(*) from ") + table).toInt(); }
+
+    testsupport::TempFolder folder;
+    std::unique_ptr<Database> d;
+};
+
+TEST_F(ReliabilityTest, FailingDiskMidTransactionRollsBackQuietlyAndWritesNothing)
+{
+    d->beginTran();
+    d->exec(QStringLiteral("insert into t_note values (1, 0, 10)"));
+    d->injectFault({1, SQLITE_FULL, {}, true});
+    try {
+        d->exec(QStringLiteral("insert into t_note values (2, 0, 20)"));
+        FAIL() << "no error";
+    } catch (const DbError &e) {
+        EXPECT_EQ(e.code(), SQLITE_FULL);
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("磁盘空间已满，数据没有保存。")));
+        EXPECT_TRUE(e.text().endsWith(QStringLiteral("database or disk is full"))) << e.text().toStdString();
+    }
+    // The engine ended the transaction: nothing may run outside it, and the
+    // rollback of the caller's handler must not throw.
+    EXPECT_TRUE(d->inTransaction());
+    EXPECT_THROW(d->exec(QStringLiteral("insert into t_note values (3, 0, 30)")), DbError);
+    EXPECT_NO_THROW(d->rollbackTran());
+    EXPECT_FALSE(d->inTransaction());
+    EXPECT_EQ(count(QStringLiteral("t_note")), 0);
+
+    // A caller that commits anyway is told nothing was saved.
+    d->beginTran();
+    d->injectFault({1, SQLITE_IOERR, {}, true});
+    EXPECT_THROW(d->exec(QStringLiteral("insert into t_note values (3, 0, 30)")), DbError);
+    EXPECT_THROW(d->commitTran(), DbError);
+    EXPECT_FALSE(d->inTransaction());
+
+    // The connection works again afterwards.
+    d->exec(QStringLiteral("insert into t_note values (4, 0, 40)"));
+    EXPECT_EQ(count(QStringLiteral("t_note")), 1);
+}
+
+TEST_F(ReliabilityTest, FaultsCountOnlyMatchingStatementsAndCanHitTheCommit)
+{
+    d->injectFault({2, SQLITE_IOERR, QStringLiteral("t_log"), true});
+    d->exec(QStringLiteral("insert into t_note values (1, 0, 10)")); // not counted
+    d->exec(QStringLiteral("insert into t_log values (1)"));
+    try {
+        d->exec(QStringLiteral("insert into t_log values (2)"));
+        FAIL() << "no error";
+    } catch (const DbError &e) {
+        EXPECT_EQ(e.code(), SQLITE_IOERR);
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("读写帐套文件时磁盘出错，数据没有保存。\n"))) << e.text().toStdString();
+    }
+    EXPECT_EQ(count(QStringLiteral("t_log")), 1);
+    EXPECT_FALSE(d->inTransaction());
+
+    d->beginTran();
+    d->exec(QStringLiteral("insert into t_note values (2, 0, 20)"));
+    d->injectFault({1, SQLITE_FULL, QStringLiteral("COMMIT"), true});
+    EXPECT_THROW(d->commitTran(), DbError);
+    EXPECT_FALSE(d->inTransaction()); // nothing is left to roll back
+    EXPECT_EQ(count(QStringLiteral("t_note")), 1);
+}
+
+TEST_F(ReliabilityTest, SizeLimitedBooksGiveTheFullDiskMessage)
+{
+    d->exec(QStringLiteral("create table t_blob (B blob)"));
+    const int pages = d->scalar(QStringLiteral("PRAGMA page_count")).toInt();
+    d->connection().exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 4));
+    d->beginTran();
+    const QByteArray chunk(4096, 'x');
+    bool failed = false;
+    try {
+        for (int i = 0; i < 50; ++i)
+            d->exec(QStringLiteral("insert into t_blob values (:b)"), {{QStringLiteral("b"), chunk}});
+    } catch (const DbError &e) {
+        failed = true;
+        EXPECT_EQ(e.code(), SQLITE_FULL);
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("磁盘空间已满"))) << e.text().toStdString();
+        EXPECT_TRUE(e.engineText().contains(QStringLiteral("full"))) << e.engineText().toStdString();
+    }
+    ASSERT_TRUE(failed);
+    EXPECT_NO_THROW(d->rollbackTran());
+    EXPECT_EQ(count(QStringLiteral("t_blob")), 0);
+}
+
+TEST_F(ReliabilityTest, ReadOnlyBooksAreToldAndRefuseWritesInChinese)
+{
+    const QString path = d->path();
+    d.reset();
+    auto ro = Database::openSqlite(path, false, true);
+    EXPECT_TRUE(ro->isReadOnly());
+    EXPECT_EQ(ro->scalar(QStringLiteral("select count(*) from t_note")).toInt(), 0);
+    try {
+        ro->exec(QStringLiteral("insert into t_note values (1, 0, 10)"));
+        FAIL() << "no error";
+    } catch (const DbError &e) {
+        EXPECT_EQ(e.code(), SQLITE_READONLY);
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("帐套文件是只读的，不能保存数据。"))) << e.text().toStdString();
+        EXPECT_TRUE(e.text().contains(QStringLiteral("readonly"))) << e.text().toStdString();
+    }
+    EXPECT_FALSE(ro->inTransaction());
+    auto rw = Database::openSqlite(path);
+    EXPECT_FALSE(rw->isReadOnly());
+}
+
+TEST_F(ReliabilityTest, BusyWaitIsAnnouncedAndEndsInTheBusyMessage)
+{
+    auto other = Database::openSqlite(d->path());
+    other->beginTran(); // holds the write lock
+    other->exec(QStringLiteral("insert into t_note values (1, 0, 10)"));
+
+    QVector<bool> heard;
+    Database::setBusyHook([&](bool waiting) { heard << waiting; });
+    d->setBusyTimeout(30);
+    try {
+        d->exec(QStringLiteral("insert into t_note values (2, 0, 20)"));
+        ADD_FAILURE() << "no error";
+    } catch (const DbError &e) {
+        EXPECT_EQ(e.code(), SQLITE_BUSY);
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("帐套正被其他用户使用，等待超时，数据没有保存。请稍后再试。\n")))
+            << e.text().toStdString();
+    }
+    Database::setBusyHook(nullptr);
+    EXPECT_EQ(heard, (QVector<bool>{true, false}));
+    EXPECT_FALSE(d->inTransaction());
+    other->commitTran();
+    EXPECT_EQ(count(QStringLiteral("t_note")), 1);
+}
+
+TEST_F(ReliabilityTest, NonFiniteNumbersAreNeverBound)
+{
+    for (double bad : {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                       std::numeric_limits<double>::quiet_NaN()}) {
+        try {
+            d->exec(QStringLiteral("insert into t_note values (1, 0, :a)"), {{QStringLiteral("a"), bad}});
+            ADD_FAILURE() << "bound " << bad;
+        } catch (const DbError &e) {
+            EXPECT_TRUE(e.text().contains(QStringLiteral("无效，不能写入数据库"))) << e.text().toStdString();
+        }
+    }
+    EXPECT_FALSE(d->inTransaction());
+    EXPECT_EQ(count(QStringLiteral("t_note")), 0);
+}
+
+TEST_F(ReliabilityTest, RowsAffectedAreTheStatementsOwnEvenWhenPostingsRun)
+{
+    d->addStateTrigger(QStringLiteral("t_note"));
+    db::Registry::instance().addPosting(QStringLiteral("t_note"), [](Database &db, const db::PostingEvent &ev) {
+        db.exec(QStringLiteral("insert into t_log values (:n)"), {{QStringLiteral("n"), ev.noteId}});
+        db.exec(QStringLiteral("insert into t_log values (:n)"), {{QStringLiteral("n"), ev.noteId}});
+    });
+    d->exec(QStringLiteral("insert into t_note values (1, 0, 10)"));
+    d->exec(QStringLiteral("insert into t_note values (2, 0, 10)"));
+    d->exec(QStringLiteral("update t_note set NOTESTATE=1 where NOTEID=1 and NOTESTATE=0"));
+    EXPECT_EQ(d->lastRowsAffected(), 1);
+    EXPECT_EQ(count(QStringLiteral("t_log")), 2);
+    d->exec(QStringLiteral("update t_note set NOTESTATE=1 where NOTEID=1 and NOTESTATE=0"));
+    EXPECT_EQ(d->lastRowsAffected(), 0);
+    db::Registry::instance().addPosting(QStringLiteral("t_note"), [](Database &, const db::PostingEvent &) {});
+}
+
+TEST_F(ReliabilityTest, ClientIdsTellWhetherTheClientStillRuns)
+{
+    auto other = Database::openSqlite(d->path());
+    const QString mine = d->clientId();
+    const QString theirs = other->clientId();
+    EXPECT_NE(mine, theirs);
+    EXPECT_EQ(d->clientId(), mine); // stable for the connection's life
+    EXPECT_TRUE(d->clientAlive(theirs));
+    EXPECT_TRUE(other->clientAlive(mine));
+    other.reset();
+    EXPECT_FALSE(d->clientAlive(theirs));
+    EXPECT_FALSE(d->clientAlive(QStringLiteral("0123456789abcdef")));
+}
+
+} // namespace
