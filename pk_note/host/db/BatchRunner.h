@@ -33,6 +33,9 @@ private:
     void runDeclare(int from, int to);
     void runSet(int from, int to);
     void runAlter(int from, int to);
+    bool runAssignmentSelect(int from, int to);
+    // Stores a value in @name converted to its declared type, as the original server does.
+    void assign(const QString &name, const QVariant &value);
     [[noreturn]] void syntaxError(int at) const;
 
     Database &m_db;
@@ -40,6 +43,9 @@ private:
     QVector<Token> m_tokens;
     int m_pos = 0;
     QHash<QString, QVariant> m_vars; // lower-case name without '@'
+    QHash<QString, QString> m_declared; // lower-case name -> declared type as written
+    qint64 m_rowCount = 0;              // @@rowcount
+    int m_depth = 0;                    // nesting of IF and BEGIN ... END
     bool m_xactAbort = false;
     ResultSet m_last;
 };

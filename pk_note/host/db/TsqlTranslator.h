@@ -29,6 +29,9 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+#include <stdexcept>
+
 namespace db {
 
 struct Token {
@@ -45,11 +48,40 @@ struct Token {
     };
     Kind kind;
     QString text;
+    bool unterminated = false; // a string, quoted name or block comment the text never closes
     bool is(const char *word) const; // case-insensitive match of a Word or Operator
 };
 
 QVector<Token> tokenize(const QString &sql);
 QString joinTokens(const QVector<Token> &tokens);
+
+// A statement the layer refuses to run rather than risk another answer than the
+// original server's; what() is the text shown to the user.
+class TranslateError : public std::runtime_error {
+public:
+    explicit TranslateError(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
+    QString text() const { return m_text; }
+
+private:
+    QString m_text;
+};
+
+// What the layer knows of a value's type: enough to tell concatenation from addition.
+enum class SqlType : unsigned char { Unknown, Text, Int, Num, Date, Null };
+
+// Column types of the tables and views: lower-case table -> lower-case column -> type.
+using SchemaTypes = QHash<QString, QHash<QString, SqlType>>;
+// The type class of a declared column or variable type ("VARCHAR(20)", "numeric(19,6)").
+SqlType sqlTypeOf(const QString &declaredType);
+
+// Batch variables reach the translator as parameters whose name carries their type:
+// ":__vt_name" text, ":__vi_" integer, ":__vn_" numeric, ":__vd_" date, ":__vu_" unknown.
+QString variablePlaceholder(const QString &name, SqlType type);
+
+// Deepest nesting of parentheses, CASE and BEGIN the layer accepts.
+constexpr int MaxNesting = 200;
+// The original server's text for a statement nested too deeply.
+QString tooDeeplyNestedText();
 
 // One translator per connection: the cache is not shared between threads.
 class TsqlTranslator {
@@ -57,11 +89,16 @@ public:
     enum Dialect { Sqlite, Postgres };
     explicit TsqlTranslator(Dialect dialect = Sqlite) : m_dialect(dialect) {}
 
+    // Where column types come from (called on a cache miss only; may return null).
+    using SchemaSource = std::function<const SchemaTypes *()>;
+    void setSchemaSource(SchemaSource source) { m_schema = std::move(source); }
+
     // Statements with literal keys inlined make the cache grow with use; past this
     // many entries it starts over.
     static constexpr int MaxCacheEntries = 10000;
 
     // Translates one statement; the result for a text already seen comes from a cache.
+    // Throws TranslateError for a statement it refuses.
     QString translate(const QString &tsql);
     // Translation without the cache (what translate() stores).
     QString translateUncached(const QString &tsql) const;
@@ -72,6 +109,7 @@ public:
 
 private:
     Dialect m_dialect;
+    SchemaSource m_schema;
     QHash<QString, QString> m_cache;
 };
 
