@@ -11,7 +11,8 @@ bool Token::is(const char *word) const
 {
     if (kind != Word && kind != Operator)
         return false;
-    return text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    const QLatin1String w(word);
+    return text.size() == w.size() && text.compare(w, Qt::CaseInsensitive) == 0;
 }
 
 namespace {
@@ -185,7 +186,9 @@ struct Node {
     bool isWord() const { return type == Leaf && kind == Token::Word; }
     bool isWord(const char *w) const
     {
-        return isWord() && text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
+        // The length test first: most words are not the one asked for.
+        const QLatin1String word(w);
+        return isWord() && text.size() == word.size() && text.compare(word, Qt::CaseInsensitive) == 0;
     }
     bool isOp(const char *op) const
     {

@@ -7,20 +7,27 @@
 //  - select [distinct] top N / top (expr) -> LIMIT at the end of that select (inside
 //    the parentheses of a subquery; a member of a union is wrapped in a subquery).
 //    TOP ... PERCENT and WITH TIES are left alone.
-//  - isnull( -> ifnull( (SQLite) / coalesce( (PostgreSQL); len( -> length(;
-//    getdate() -> datetime('now','localtime') / now(); charindex(a,b) -> instr(b,a) /
-//    strpos(b,a); dbo. prefixes dropped; N'text' -> 'text'; [name] -> "name".
-//  - + between operands of which one is a string literal, a cast/convert to a
-//    character type, a string function or a parenthesised string expression, and the
-//    other + of the same chain -> ||. Column + column stays + (types are unknown here).
-//  - cast(x as T): character and date types -> text, money/decimal/numeric/float -> real,
-//    bit -> integer (SQLite); the matching PostgreSQL types.
+//  - isnull( -> ifnull( (SQLite) / coalesce( (PostgreSQL), its second argument
+//    converted to the first one's type; len(x) -> length(rtrim(x)); getdate();
+//    charindex(a,b) -> instr(lower(b),lower(a)) / strpos(b,a); dbo. prefixes dropped;
+//    N'text' -> 'text'; [name] -> "name".
+//  - + by the operands' types (literals, the schema's columns through the statement's
+//    tables and aliases, typed batch variables, function results, casts, case):
+//    text + text -> ||, a number on either side -> addition with the text read as a
+//    number (tsql_int / tsql_num, an error when it is not one). An operand of unknown
+//    type next to text is refused with a message naming it.
+//  - SQLite: string literals get COLLATE TSQL (case and trailing blanks ignored, as the
+//    text columns of the schema); divisors go through tsql_nz (division by zero is an
+//    error); cast/convert hold the declared type (tsql_varchar, tsql_char, tsql_int,
+//    tsql_dec, ...); round -> tsql_round (half away from zero, negative places).
 //  - convert(varchar(n), x, style) for styles 20/21/23/120/121/126 -> substr(x,1,n)
 //    (our dates are stored as 'YYYY-MM-DD HH:MM:SS'), 101/102/108/111/112 -> strftime()
-//    (to_char() on PostgreSQL); convert(T, x) without a style -> cast(x as T).
+//    (to_char() on PostgreSQL); convert(T, x) without a style -> as cast(x as T).
 //  - a number glued to a keyword (noteID=12and ...) gets a blank, which SQLite needs.
 //  - PostgreSQL only: round(x, n) -> round((x)::numeric, n); like -> ilike (SQL Server
 //    compares case-insensitively); quoted names are lower-cased (unquoted names fold).
+//  - Refused: unterminated comments and strings, @variables outside a batch, nesting
+//    deeper than MaxNesting.
 //  - Not covered: TOP in update/delete, select ... into, datediff/dateadd and the other
 //    date functions, charindex with a start position, convert styles not listed above
 //    (all left as written, so the engine reports them).
