@@ -198,7 +198,7 @@ ResultSet BatchRunner::run(const QString &batch)
             continue;
         if (t.kind == Token::Comment)
             throw DbError(QStringLiteral("缺少注释结束标记 '*/'。"));
-        throw DbError(QStringLiteral("字符串 '%1' 后的引号不完整。").arg(t.text.mid(1)));
+        throw DbError(QStringLiteral("字符串 '%1' 后的引号不完整。").arg(t.text.mid(t.text.startsWith(u'N') ? 2 : 1)));
     }
     const int startDepth = m_db.tranDepth();
     try {

@@ -203,6 +203,14 @@ QString firstWord(const QString &sql)
 
 QAtomicInt connectionCounter;
 
+// A statement the driver refuses before SQLite does (several statements at once) comes
+// with SQLite's "not an error": the driver's own text says what is wrong.
+QString prepareErrorText(const QSqlError &e)
+{
+    const QString engine = e.databaseText();
+    return engine.isEmpty() || engine == QLatin1String("not an error") ? e.driverText() : engine;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- Database
@@ -436,7 +444,7 @@ QSqlQuery Database::prepare(const QString &tsql)
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     if (!q.prepare(translate(tsql)))
-        throw DbError(q.lastError().databaseText());
+        throw DbError(prepareErrorText(q.lastError()));
     return q;
 }
 
@@ -469,7 +477,7 @@ QSqlQuery Database::execTranslated(const QString &sql, const Params &params, boo
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw DbError(q.lastError().databaseText());
+        throw DbError(prepareErrorText(q.lastError()));
     bindAll(q, params);
     execPrepared(q, isWrite);
     return q;

@@ -160,6 +160,19 @@ TEST_F(SemanticsTest, CodeLookupsUseTheIndex)
     EXPECT_THROW(d->exec(QStringLiteral("update Commoditylth set CODE = 'bc0002' where CODE = 'BC0001'")), DbError);
 }
 
+// Where the layer departs from the original server, as the README says: Chinese text
+// orders by code point (北 U+5317 before 安 U+5B89; pinyin would put 安 first), and
+// ASCII letters fold while full-width ones do not.
+TEST_F(SemanticsTest, ChineseTextOrdersByCodePoint)
+{
+    d->exec(QStringLiteral("insert into departmentlth (DEPID, CODE, NAME) values (911, 'D911', '安'), (912, 'D912', '北')"));
+    const db::ResultSet rs = d->select(QStringLiteral("select NAME from departmentlth where DEPID in (911, 912) order by NAME"));
+    ASSERT_EQ(rs.rows.size(), 2);
+    EXPECT_EQ(rs.rows[0][0].toString(), QStringLiteral("北"));
+    EXPECT_EQ(d->scalar(QStringLiteral("select case when N'ＡＢ' = N'ａｂ' then 1 else 0 end")).toInt(), 0);
+    EXPECT_EQ(d->scalar(QStringLiteral("select case when 'Ab 中 ' = 'aB 中' then 1 else 0 end")).toInt(), 1);
+}
+
 // Nesting the runner and the translator would follow down the stack is refused.
 TEST_F(SemanticsTest, DeepNestingIsRefusedWithTheServerText)
 {
