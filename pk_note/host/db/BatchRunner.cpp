@@ -373,21 +373,19 @@ void BatchRunner::runPlain(int from, int to)
             m_rowCount = std::max(0, q.numRowsAffected());
         return;
     }
-    {
-        ResultSet rs;
-        const QSqlRecord rec = q.record();
-        const int n = rec.count();
+    ResultSet rs;
+    const QSqlRecord rec = q.record();
+    const int n = rec.count();
+    for (int i = 0; i < n; ++i)
+        rs.columns << rec.fieldName(i);
+    while (q.next()) {
+        QVector<QVariant> row(n);
         for (int i = 0; i < n; ++i)
-            rs.columns << rec.fieldName(i);
-        while (q.next()) {
-            QVector<QVariant> row(n);
-            for (int i = 0; i < n; ++i)
-                row[i] = q.value(i);
-            rs.rows.push_back(std::move(row));
-        }
-        m_rowCount = rs.rows.size();
-        m_last = std::move(rs);
+            row[i] = q.value(i);
+        rs.rows.push_back(std::move(row));
     }
+    m_rowCount = rs.rows.size();
+    m_last = std::move(rs);
 }
 
 // select @a = expr, @b = expr from ...: each variable takes its value from the last

@@ -1,8 +1,10 @@
 #pragma once
 // Runs a T-SQL batch step by step: procedure calls with OUTPUT arguments, local
-// variables, IF [NOT] EXISTS / IF <condition> with BEGIN ... END blocks and ELSE,
-// SET XACT_ABORT, BEGIN/COMMIT/ROLLBACK TRAN, ALTER TABLE ... DISABLE|ENABLE
-// TRIGGER ALL, and plain statements (translated and run by the layer).
+// variables (held in their declared type), assignment select (the last row's values),
+// @@trancount / @@rowcount / @@error, IF [NOT] EXISTS / IF <condition> with BEGIN ... END
+// blocks and ELSE, SET XACT_ABORT, BEGIN/COMMIT/ROLLBACK TRAN, ALTER TABLE ... DISABLE|
+// ENABLE TRIGGER ALL, and plain statements (translated and run by the layer). Nesting
+// deeper than MaxNesting is refused before the stack runs out.
 
 #include "db/Database.h"
 #include "db/TsqlTranslator.h"
