@@ -3,6 +3,8 @@
 #include <QSet>
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace db {
@@ -204,52 +206,57 @@ struct Node {
 
 using Seq = std::vector<Node>;
 
-const QSet<QString> &keywords()
+// An ASCII word in lower case (keywords are ASCII); empty for anything else or longer
+// than any keyword. Avoids a Unicode case mapping per token.
+std::string_view asciiLower(const QString &word, char (&buf)[16])
+{
+    const qsizetype n = word.size();
+    if (n == 0 || n >= qsizetype(sizeof buf))
+        return {};
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = word[i].unicode();
+        if (c >= 128)
+            return {};
+        buf[i] = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : char(c);
+    }
+    return std::string_view(buf, size_t(n));
+}
+
+const std::unordered_set<std::string_view> &keywords()
 {
     // Words that never start an operand nor name a function.
-    static const QSet<QString> set = {
-        QStringLiteral("select"),  QStringLiteral("from"),     QStringLiteral("where"),
-        QStringLiteral("and"),     QStringLiteral("or"),       QStringLiteral("not"),
-        QStringLiteral("as"),      QStringLiteral("on"),       QStringLiteral("join"),
-        QStringLiteral("inner"),   QStringLiteral("outer"),    QStringLiteral("full"),
-        QStringLiteral("cross"),   QStringLiteral("group"),    QStringLiteral("order"),
-        QStringLiteral("by"),      QStringLiteral("having"),   QStringLiteral("union"),
-        QStringLiteral("all"),     QStringLiteral("distinct"), QStringLiteral("top"),
-        QStringLiteral("when"),    QStringLiteral("then"),     QStringLiteral("else"),
-        QStringLiteral("end"),     QStringLiteral("case"),     QStringLiteral("like"),
-        QStringLiteral("in"),      QStringLiteral("is"),       QStringLiteral("between"),
-        QStringLiteral("exists"),  QStringLiteral("into"),     QStringLiteral("values"),
-        QStringLiteral("set"),     QStringLiteral("update"),   QStringLiteral("delete"),
-        QStringLiteral("insert"),  QStringLiteral("exec"),     QStringLiteral("execute"),
-        QStringLiteral("declare"), QStringLiteral("if"),       QStringLiteral("begin"),
-        QStringLiteral("commit"),  QStringLiteral("rollback"), QStringLiteral("while"),
-        QStringLiteral("return"),  QStringLiteral("print"),    QStringLiteral("except"),
-        QStringLiteral("intersect"), QStringLiteral("asc"),    QStringLiteral("desc"),
-        QStringLiteral("with"),    QStringLiteral("escape"),   QStringLiteral("collate"),
-        QStringLiteral("over"),    QStringLiteral("percent"),  QStringLiteral("output"),
-        QStringLiteral("null"),
+    static const std::unordered_set<std::string_view> set = {
+        "select", "from", "where", "and", "or", "not", "as", "on",
+        "join", "inner", "outer", "full", "cross", "group", "order", "by",
+        "having", "union", "all", "distinct", "top", "when", "then", "else",
+        "end", "case", "like", "in", "is", "between", "exists", "into",
+        "values", "set", "update", "delete", "insert", "exec", "execute", "declare",
+        "if", "begin", "commit", "rollback", "while", "return", "print", "except",
+        "intersect", "asc", "desc", "with", "escape", "collate", "over", "percent",
+        "output", "null",
     };
     return set;
 }
 
-bool isKeyword(const QString &word) { return keywords().contains(word.toLower()); }
+bool isKeyword(const QString &word)
+{
+    char buf[16];
+    const std::string_view w = asciiLower(word, buf);
+    return !w.empty() && keywords().count(w) > 0;
+}
 
 // Words that end a select when met at its own level: the next statement or a union.
 bool endsSelect(const Node &n)
 {
-    static const QSet<QString> set = {
-        QStringLiteral("union"),  QStringLiteral("except"),  QStringLiteral("intersect"),
-        QStringLiteral("select"), QStringLiteral("insert"),  QStringLiteral("update"),
-        QStringLiteral("delete"), QStringLiteral("exec"),    QStringLiteral("execute"),
-        QStringLiteral("declare"), QStringLiteral("if"),     QStringLiteral("begin"),
-        QStringLiteral("commit"), QStringLiteral("rollback"), QStringLiteral("while"),
-        QStringLiteral("return"), QStringLiteral("print"),   QStringLiteral("set"),
-        QStringLiteral("alter"),  QStringLiteral("create"),  QStringLiteral("drop"),
-        QStringLiteral("truncate"), QStringLiteral("go"),
+    static const std::unordered_set<std::string_view> set = {
+        "union", "except", "intersect", "select", "insert", "update", "delete", "exec",
+        "execute", "declare", "if", "begin", "commit", "rollback", "while", "return",
+        "print", "set", "alter", "create", "drop", "truncate", "go",
     };
     if (n.isOp(";"))
         return true;
-    return n.isWord() && set.contains(n.text.toLower());
+    char buf[16];
+    return n.isWord() && set.count(asciiLower(n.text, buf)) > 0;
 }
 
 bool isCompound(const Node &n) { return n.isWord("union") || n.isWord("except") || n.isWord("intersect"); }
