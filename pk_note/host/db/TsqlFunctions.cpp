@@ -304,13 +304,25 @@ bool charText(sqlite3_context *ctx, sqlite3_value *v, long n, std::string &out)
     return true;
 }
 
+// The original server's largest character type is 8000 long (beyond it, max).
+bool sizeAllowed(sqlite3_context *ctx, long n, const char *type)
+{
+    if (n <= 8000)
+        return true;
+    fail(ctx, std::string("为类型 '") + type + "' 指定的大小(" + std::to_string(n) + ")超过了任意数据类型所允许的最大值(8000)。");
+    return false;
+}
+
 // tsql_varchar(x, n): varchar(n) keeps the first n characters.
 void fnVarchar(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
         return sqlite3_result_null(ctx);
+    const long n = sqlite3_value_int(argv[1]);
+    if (!sizeAllowed(ctx, n, "varchar"))
+        return;
     std::string s;
-    if (!charText(ctx, argv[0], sqlite3_value_int(argv[1]), s))
+    if (!charText(ctx, argv[0], n, s))
         return;
     sqlite3_result_text(ctx, s.data(), int(s.size()), SQLITE_TRANSIENT);
 }
@@ -321,6 +333,8 @@ void fnChar(sqlite3_context *ctx, int, sqlite3_value **argv)
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
         return sqlite3_result_null(ctx);
     const long n = sqlite3_value_int(argv[1]);
+    if (!sizeAllowed(ctx, n, "char"))
+        return;
     std::string s;
     if (!charText(ctx, argv[0], n, s))
         return;
@@ -356,7 +370,10 @@ void fnRound(sqlite3_context *ctx, int argc, sqlite3_value **argv)
         const int64_t rem = i % p;
         if (!truncate && (rem < 0 ? -rem : rem) * 2 >= p)
             q += i < 0 ? -1 : 1;
-        return sqlite3_result_int64(ctx, q * p);
+        int64_t r = 0;
+        if (__builtin_mul_overflow(q, p, &r))
+            return fail(ctx, "将 expression 转换为数据类型 bigint 时出现算术溢出错误。");
+        return sqlite3_result_int64(ctx, r);
     }
     sqlite3_result_double(ctx, roundDecimal(d, places, truncate));
 }
