@@ -1158,6 +1158,12 @@ private:
             Translator::wrap(at(first), at(last), fn, close);
         }
 
+        static bool isComparison(const Node &n)
+        {
+            return n.isOp("=") || n.isOp("<>") || n.isOp("!=") || n.isOp("<") || n.isOp(">") || n.isOp("<=")
+                || n.isOp(">=") || n.isOp("!<") || n.isOp("!>");
+        }
+
         static QString toNumber(SqlType other)
         {
             return other == SqlType::Int ? QStringLiteral("tsql_int(") : QStringLiteral("tsql_num(");
@@ -1287,6 +1293,12 @@ private:
                 other = false;
                 itemType = SqlType::Unknown;
             };
+            // The operand before a comparison operator, for text compared with a number.
+            struct Operand {
+                size_t first = 0, last = 0, end = size_t(-1);
+                SqlType type = SqlType::Unknown;
+            } left;
+            size_t comparison = size_t(-1);
             size_t p = from;
             bool any = false;
             // A scalar subquery has the type of its one select item.
@@ -1314,6 +1326,7 @@ private:
                     continue;
                 }
                 if (!isOperand(n)) {
+                    comparison = p == left.end && isComparison(n) ? p : size_t(-1);
                     // A sign before a number keeps the item a single value.
                     const bool sign = (n.isOp("-") || n.isOp("+")) && p + 1 < to && isOperand(at(p + 1))
                         && (p == from || !isOperand(at(p - 1)));
@@ -1332,6 +1345,20 @@ private:
                     terms.push_back(term(q, to));
                 }
                 const SqlType t = chain(terms, ops);
+                // Text compared with a number is read as a number, as the original server
+                // converts it (where CODE = 1 finds '01'; a code that is no number fails).
+                if (comparison != size_t(-1) && p == comparison + 1 && !m_tr.m_pg && !m_tr.m_ddl) {
+                    const bool leftText = left.type == SqlType::Text;
+                    const bool rightText = t == SqlType::Text;
+                    const bool leftNumber = left.type == SqlType::Int || left.type == SqlType::Num;
+                    const bool rightNumber = t == SqlType::Int || t == SqlType::Num;
+                    if (leftText && rightNumber)
+                        wrapRange(left.first, left.last, toNumber(t));
+                    else if (rightText && leftNumber)
+                        wrapRange(terms.front().first, terms.back().last, toNumber(left.type));
+                }
+                comparison = size_t(-1);
+                left = {terms.front().first, terms.back().last, q, t};
                 if (branches && p > from && (at(p - 1).isWord("then") || at(p - 1).isWord("else")))
                     branches->push_back(t);
                 ++chains;

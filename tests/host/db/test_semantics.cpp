@@ -40,6 +40,10 @@ const Meaning kCorpus[] = {
     {"select top 1 NAME from departmentlth where DEPID in (903, 904) order by NAME", "a-x"},
     {"select count(*) from (select 'a' as x union select 'A') t", "1"},
     {"select charindex('DESK', 'my desk')", "4"},
+    // Text compared with a number is converted to the number.
+    {"select NAME from storelth where CODE = 1", "总部仓库"},
+    {"select count(*) from storelth where 3 <= CODE", "3"},
+    {"select count(*) from storelth where NAME = 1", "!在将 varchar 值 '总部仓库' 转换成数据类型 int 时失败。"},
     // Names that do not exist are errors, not string literals.
     {"select [nosuchcol] from storelth", "!no such column: nosuchcol"},
     {"select count(*) from storelth where [NAMEX] = 'NAMEX'", "!no such column: NAMEX"},

@@ -696,6 +696,9 @@ TEST(TranslateSqlite, Rules)
         {"select case when n > 1 then t.a else 'y' end + b, null + t.a, u.c + t.a from t, u",
          "select case when n > 1 then t.a else 'y' COLLATE TSQL end || b, null + t.a, u.c || t.a from t, u"},
         {"select :__vt_s + :__vt_t, :__vi_k + '1' from t", "select :__vt_s || :__vt_t, :__vi_k + tsql_int('1' COLLATE TSQL) from t"},
+        // text compared with a number becomes a number
+        {"select a from t where code = 1 and 2.5 > b and a = 'x' and n = '1'",
+         "select a from t where tsql_int(code) = 1 and 2.5 > tsql_num(b) and a = 'x' COLLATE TSQL and n = tsql_int('1' COLLATE TSQL)"},
         // division: a zero divisor is an error
         {"select n / x, n % 3, x / 2.5, n / 0 from t", "select n / tsql_nz(x), n % 3, x / 2.5, n / tsql_nz(0) from t"},
         // casts hold the declared size and type
@@ -712,7 +715,7 @@ TEST(TranslateSqlite, Rules)
          "select \"Name\", \"a]b\", \"say \"\"x\"\"\" from \"Order Lines\" where c = '中' COLLATE TSQL"},
         {"insert into t (a, b) values ('x', N'y')", "insert into t (a, b) values ('x', 'y')"},
         {"create table z (a varchar(2) default 'x')", "create table z (a varchar(2) default 'x')"},
-        {"select a from t where a != 1 and b <> 2 and c = :param", "select a from t where a != 1 and b <> 2 and c = :param"},
+        {"select a from t where a != 1 and b <> 2 and c = :param", "select a from t where tsql_int(a) != 1 and tsql_int(b) <> 2 and c = :param"},
         {"select /* a /* b */ c */ 1", "select /* a / * b * / c */ 1"},
         {"where id=3and x=4.5or y=1e3and z", "where id=3 and x=4.5 or y=1e3 and z"},
     };
