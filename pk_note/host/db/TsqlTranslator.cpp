@@ -1158,6 +1158,19 @@ private:
             Translator::wrap(at(first), at(last), fn, close);
         }
 
+        static bool numberList(const Node &group)
+        {
+            bool any = false;
+            for (const Node &k : group.kids) {
+                if (k.isBlank() || k.isOp(",") || k.isOp("-"))
+                    continue;
+                if (k.type != Node::Leaf || k.kind != Token::Number)
+                    return false;
+                any = true;
+            }
+            return any;
+        }
+
         static bool isComparison(const Node &n)
         {
             return n.isOp("=") || n.isOp("<>") || n.isOp("!=") || n.isOp("<") || n.isOp(">") || n.isOp("<=")
@@ -1357,6 +1370,10 @@ private:
                     else if (rightText && leftNumber)
                         wrapRange(terms.front().first, terms.back().last, toNumber(left.type));
                 }
+                // text in (1, 2): the list of numbers makes the text a number too.
+                if (t == SqlType::Text && !m_tr.m_pg && !m_tr.m_ddl && q + 1 < to && at(q).isWord("in")
+                    && at(q + 1).type == Node::Group && numberList(at(q + 1)))
+                    wrapRange(terms.front().first, terms.back().last, QStringLiteral("tsql_num("));
                 comparison = size_t(-1);
                 left = {terms.front().first, terms.back().last, q, t};
                 if (branches && p > from && (at(p - 1).isWord("then") || at(p - 1).isWord("else")))
