@@ -768,7 +768,9 @@ private:
             if (n.text.startsWith(u'N') || n.text.startsWith(u'n'))
                 n.text.remove(0, 1);
             // Literals compare as the text columns do: case and trailing blanks ignored.
-            if (!m_pg && !m_ddl && !m_inValues && !(prev && prev->isWord("as")))
+            // A literal right after a value or AS is a column alias (select NAME '名称').
+            if (!m_pg && !m_ddl && !m_inValues
+                && !(prev && (prev->isWord("as") || prev->isWord("end") || isOperand(*prev))))
                 n.post += QStringLiteral(" COLLATE TSQL");
             break;
         case Token::QuotedName:

@@ -49,6 +49,7 @@ const Meaning kCorpus[] = {
     {"select [nosuchcol] from storelth", "!no such column: nosuchcol"},
     {"select count(*) from storelth where [NAMEX] = 'NAMEX'", "!no such column: NAMEX"},
     {"select \"CODE\" from storelth where BUILDINGID = 1", "01"},
+    {"select CODE '编号' from storelth where BUILDINGID = 1", "01"},
     // + concatenates text and adds numbers, by the operands' types.
     {"select CODE + NAME from storelth where BUILDINGID = 1", "01总部仓库"},
     {"declare @a varchar(10), @b varchar(10) select @a = '1', @b = '2' select @a + @b", "12"},
