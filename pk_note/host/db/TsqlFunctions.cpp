@@ -397,6 +397,36 @@ void fnNonZero(sqlite3_context *ctx, int, sqlite3_value **argv)
         sqlite3_result_double(ctx, d);
 }
 
+// replicate(x, n) and space(n): n copies, NULL for a negative count; capped at 8000
+// characters like the original's non-max text.
+void repeatText(sqlite3_context *ctx, const std::string &unit, long n)
+{
+    if (n < 0)
+        return sqlite3_result_null(ctx);
+    std::string out;
+    long chars = 0, unitChars = 0;
+    utf8Prefix(unit, -1, unitChars);
+    for (long k = 0; k < n && unitChars > 0 && chars + unitChars <= 8000; ++k) {
+        out += unit;
+        chars += unitChars;
+    }
+    sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
+}
+
+void fnReplicate(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    repeatText(ctx, textOf(argv[0]), sqlite3_value_int(argv[1]));
+}
+
+void fnSpace(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    repeatText(ctx, " ", sqlite3_value_int(argv[0]));
+}
+
 } // namespace
 
 int compareTsql(const char *a, int na, const char *b, int nb)
@@ -427,6 +457,7 @@ bool installTsqlSupport(sqlite3 *h)
         {"tsql_int", 1, fnInt},       {"tsql_int", 2, fnInt},       {"tsql_num", 1, fnNum},
         {"tsql_dec", 3, fnDec},       {"tsql_varchar", 2, fnVarchar}, {"tsql_char", 2, fnChar},
         {"tsql_round", 2, fnRound},   {"tsql_round", 3, fnRound},   {"tsql_nz", 1, fnNonZero},
+        {"replicate", 2, fnReplicate}, {"space", 1, fnSpace},
     };
     for (const auto &f : functions) {
         if (sqlite3_create_function_v2(h, f.name, f.args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, f.fn, nullptr,

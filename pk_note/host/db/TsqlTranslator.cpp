@@ -970,6 +970,14 @@ private:
             if (a.size() == 1)
                 toRaw(call, m_pg ? QString(QStringLiteral("length(rtrim(") + a[0] + QStringLiteral("))"))
                                  : QString(QStringLiteral("length(rtrim(") + a[0] + QStringLiteral(",' '))")));
+        } else if (!m_pg && (name == u"left" || name == u"right")) {
+            // LEFT and RIGHT are join words to SQLite, never functions.
+            const QStringList a = splitArgs(args);
+            if (a.size() == 2)
+                toRaw(call, name == u"left"
+                          ? QString(QStringLiteral("substr(") + a[0] + QStringLiteral(",1,") + a[1] + u')')
+                          : QString(QStringLiteral("substr(") + a[0] + QStringLiteral(",max(length(") + a[0]
+                                    + QStringLiteral(")-(") + a[1] + QStringLiteral(")+1,1))")));
         } else if (name == u"getdate") {
             if (significant(args.kids).empty())
                 toRaw(call, m_pg ? QStringLiteral("now()") : QStringLiteral("datetime('now','localtime')"));

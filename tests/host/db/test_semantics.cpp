@@ -40,6 +40,8 @@ const Meaning kCorpus[] = {
     {"select top 1 NAME from departmentlth where DEPID in (903, 904) order by NAME", "a-x"},
     {"select count(*) from (select 'a' as x union select 'A') t", "1"},
     {"select charindex('DESK', 'my desk')", "4"},
+    {"select left(NAME, 2) + right(NAME, 2) + '|' + right('ab', 5) + right('ab', 0) from storelth where BUILDINGID = 1", "总部仓库|ab"},
+    {"select replicate('ab', 3) + space(2) + '|'", "ababab  |"},
     // Text compared with a number is converted to the number.
     {"select NAME from storelth where CODE = 1", "总部仓库"},
     {"select count(*) from storelth where 3 <= CODE", "3"},
