@@ -1251,6 +1251,15 @@ private:
                         wrapRange(p.first, p.last, QStringLiteral("tsql_nz("));
                 }
             }
+            // A numeric column keeps whole values as integers in SQLite, and integer
+            // division would drop the fraction the original server keeps.
+            const bool decimal = std::any_of(parts.begin(), parts.end(), [](const Primary &p) { return p.type == SqlType::Num; });
+            const auto firstDivision = std::find_if(ops.begin(), ops.end(), [this](size_t o) { return at(o).isOp("/"); });
+            // Dividing by a decimal literal (x / 100.0) is a real division already.
+            const bool realDivisor = firstDivision != ops.end() && at(*firstDivision + 1).type == Node::Leaf
+                && at(*firstDivision + 1).kind == Token::Number && at(*firstDivision + 1).text.contains(u'.');
+            if (decimal && firstDivision != ops.end() && !realDivisor && !m_tr.m_pg)
+                wrapRange(parts[0].first, parts[0].last, QStringLiteral("cast("), QStringLiteral(" as real)"));
             return {t.first, t.last, allInt ? SqlType::Int : SqlType::Num};
         }
 

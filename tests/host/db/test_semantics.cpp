@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 using db::Database;
@@ -86,6 +87,7 @@ const Meaning kCorpus[] = {
     {"select round(2.675, 2)", "2.680"},
     {"select round(2.675, 2, 1)", "2.670"},
     {"select 7 / 2", "3"},
+    {"select BALANCE / 7 from accountacth where ACCOUNTID = 1", "2361.428571"},
     {"select 1/0", "!遇到以零作除数错误。"},
     {"select 5 % 0", "!遇到以零作除数错误。"},
     {"select isnull(SHOPERATEID, '') from departmentlth where DEPID = 905", "0"},
@@ -117,14 +119,18 @@ QString shown(const QVariant &v)
     return v.toString();
 }
 
-// Numbers compare by value (the original server shows 2.680 for a numeric(4,3)).
+// Numbers compare by value to the decimals the original server shows (2.680 for a
+// numeric(4,3), 2361.428571 for a division of numeric(19,6)).
 bool sameValue(const QString &server, const QVariant &got)
 {
     bool a = false, b = false;
     const double x = server.toDouble(&a);
     const double y = got.toString().toDouble(&b);
-    if (a && b && (got.typeId() == QMetaType::Double || got.typeId() == QMetaType::LongLong || got.typeId() == QMetaType::Int))
-        return std::abs(x - y) < 1e-9;
+    if (a && b && (got.typeId() == QMetaType::Double || got.typeId() == QMetaType::LongLong || got.typeId() == QMetaType::Int)) {
+        const qsizetype dot = server.indexOf(u'.');
+        const int decimals = dot < 0 ? 0 : int(server.size() - dot - 1);
+        return std::abs(x - y) <= (decimals == 0 ? 1e-9 : 0.49 * std::pow(10.0, -decimals));
+    }
     return shown(got) == server;
 }
 

@@ -700,7 +700,8 @@ TEST(TranslateSqlite, Rules)
         {"select a from t where code = 1 and 2.5 > b and a = 'x' and n = '1'",
          "select a from t where tsql_int(code) = 1 and 2.5 > tsql_num(b) and a = 'x' COLLATE TSQL and n = tsql_int('1' COLLATE TSQL)"},
         // division: a zero divisor is an error
-        {"select n / x, n % 3, x / 2.5, n / 0 from t", "select n / tsql_nz(x), n % 3, x / 2.5, n / tsql_nz(0) from t"},
+        {"select n / x, n % 3, x / 2.5, n / 0, n / 2 from t",
+         "select cast(n as real) / tsql_nz(x), n % 3, x / 2.5, n / tsql_nz(0), n / 2 from t"},
         // casts hold the declared size and type
         {"select cast(a as datetime), cast(x as decimal(18, 2)), cast(x as money), cast(n as bit), cast(a as char(3)) from t",
          "select cast(a as text), tsql_dec(x,18,2), tsql_dec(x,19,4), (tsql_num(n)<>0), tsql_char(a,3) from t"},
