@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -427,6 +428,161 @@ void fnSpace(sqlite3_context *ctx, int, sqlite3_value **argv)
     repeatText(ctx, " ", sqlite3_value_int(argv[0]));
 }
 
+// ------------------------------------------------------------------ dates
+
+// Days from 1970-01-01 of a civil date (proleptic Gregorian).
+int64_t daysFromCivil(int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = unsigned(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + int64_t(doe) - 719468;
+}
+
+void civilFromDays(int64_t z, int64_t &y, unsigned &m, unsigned &d)
+{
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = unsigned(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = int64_t(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y += m <= 2;
+}
+
+struct Moment {
+    int64_t days = 0;    // since 1970-01-01
+    int64_t seconds = 0; // within the day
+};
+
+// 'YYYY-MM-DD', 'YYYY-MM-DD HH:MM[:SS[.fff]]' or 'YYYY-MM-DDTHH:MM:SS'.
+bool parseMoment(const std::string &raw, Moment &m)
+{
+    const std::string s = trimmed(raw);
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, se = 0;
+    int n = 0;
+    if (std::sscanf(s.c_str(), "%4d-%2d-%2d%n", &y, &mo, &d, &n) != 3 || mo < 1 || mo > 12 || d < 1 || d > 31)
+        return false;
+    if (size_t(n) < s.size()) {
+        if ((s[size_t(n)] != ' ' && s[size_t(n)] != 'T')
+            || std::sscanf(s.c_str() + n + 1, "%2d:%2d:%2d", &h, &mi, &se) < 2 || h > 23 || mi > 59 || se > 59)
+            return false;
+    }
+    m.days = daysFromCivil(y, unsigned(mo), unsigned(d));
+    m.seconds = h * 3600 + mi * 60 + se;
+    return true;
+}
+
+std::string momentText(const Moment &m)
+{
+    int64_t y = 0;
+    unsigned mo = 0, d = 0;
+    civilFromDays(m.days, y, mo, d);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02lld:%02lld:%02lld", static_cast<long long>(y), mo, d,
+                  static_cast<long long>(m.seconds / 3600), static_cast<long long>(m.seconds / 60 % 60),
+                  static_cast<long long>(m.seconds % 60));
+    return buf;
+}
+
+bool momentOf(sqlite3_context *ctx, sqlite3_value *v, Moment &m)
+{
+    const std::string t = textOf(v);
+    if (parseMoment(t, m))
+        return true;
+    fail(ctx, "从字符串转换日期和/或时间时，转换失败。");
+    return false;
+}
+
+// tsql_datediff(part, a, b): boundaries of `part` crossed from a to b.
+void fnDateDiff(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    const std::string part = textOf(argv[0]);
+    Moment a, b;
+    if (!momentOf(ctx, argv[1], a) || !momentOf(ctx, argv[2], b))
+        return;
+    int64_t ya = 0, yb = 0;
+    unsigned ma = 0, mb = 0, da = 0, db = 0;
+    civilFromDays(a.days, ya, ma, da);
+    civilFromDays(b.days, yb, mb, db);
+    int64_t r = 0;
+    if (part == "year")
+        r = yb - ya;
+    else if (part == "quarter")
+        r = (yb * 4 + (mb - 1) / 3) - (ya * 4 + (ma - 1) / 3);
+    else if (part == "month")
+        r = (yb * 12 + mb) - (ya * 12 + ma);
+    else if (part == "day")
+        r = b.days - a.days;
+    else if (part == "hour")
+        r = (b.days * 24 + b.seconds / 3600) - (a.days * 24 + a.seconds / 3600);
+    else if (part == "minute")
+        r = (b.days * 1440 + b.seconds / 60) - (a.days * 1440 + a.seconds / 60);
+    else
+        r = (b.days * 86400 + b.seconds) - (a.days * 86400 + a.seconds);
+    sqlite3_result_int64(ctx, r);
+}
+
+// tsql_dateadd(part, n, d): the date-time n parts later (months keep the day, clamped).
+void fnDateAdd(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_type(argv[2]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    const std::string part = textOf(argv[0]);
+    const int64_t n = sqlite3_value_int64(argv[1]);
+    Moment m;
+    if (!momentOf(ctx, argv[2], m))
+        return;
+    if (part == "year" || part == "quarter" || part == "month") {
+        int64_t y = 0;
+        unsigned mo = 0, d = 0;
+        civilFromDays(m.days, y, mo, d);
+        const int64_t months = y * 12 + (mo - 1) + (part == "year" ? n * 12 : part == "quarter" ? n * 3 : n);
+        const int64_t ny = months >= 0 ? months / 12 : (months - 11) / 12;
+        const unsigned nm = unsigned(months - ny * 12) + 1;
+        static const unsigned lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        const bool leap = (ny % 4 == 0 && ny % 100 != 0) || ny % 400 == 0;
+        const unsigned last = nm == 2 && leap ? 29 : lengths[nm - 1];
+        m.days = daysFromCivil(ny, nm, d > last ? last : d);
+    } else {
+        const int64_t unit = part == "day" ? 86400 : part == "hour" ? 3600 : part == "minute" ? 60 : 1;
+        const int64_t total = m.days * 86400 + m.seconds + n * unit;
+        m.days = total >= 0 ? total / 86400 : (total - 86399) / 86400;
+        m.seconds = total - m.days * 86400;
+    }
+    const std::string out = momentText(m);
+    sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
+}
+
+// tsql_datepart(part, d): year, quarter, month, day, hour, minute or second of d.
+void fnDatePart(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    const std::string part = textOf(argv[0]);
+    Moment m;
+    if (!momentOf(ctx, argv[1], m))
+        return;
+    int64_t y = 0;
+    unsigned mo = 0, d = 0;
+    civilFromDays(m.days, y, mo, d);
+    const int64_t r = part == "year"    ? y
+                    : part == "quarter" ? (mo - 1) / 3 + 1
+                    : part == "month"   ? mo
+                    : part == "day"     ? d
+                    : part == "hour"    ? m.seconds / 3600
+                    : part == "minute"  ? m.seconds / 60 % 60
+                                        : m.seconds % 60;
+    sqlite3_result_int64(ctx, r);
+}
+
 } // namespace
 
 int compareTsql(const char *a, int na, const char *b, int nb)
@@ -458,6 +614,7 @@ bool installTsqlSupport(sqlite3 *h)
         {"tsql_dec", 3, fnDec},       {"tsql_varchar", 2, fnVarchar}, {"tsql_char", 2, fnChar},
         {"tsql_round", 2, fnRound},   {"tsql_round", 3, fnRound},   {"tsql_nz", 1, fnNonZero},
         {"replicate", 2, fnReplicate}, {"space", 1, fnSpace},
+        {"tsql_datediff", 3, fnDateDiff}, {"tsql_dateadd", 3, fnDateAdd}, {"tsql_datepart", 2, fnDatePart},
     };
     for (const auto &f : functions) {
         if (sqlite3_create_function_v2(h, f.name, f.args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, f.fn, nullptr,

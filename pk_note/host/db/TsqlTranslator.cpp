@@ -697,6 +697,7 @@ private:
             QStringLiteral("funcdefcodetoserialno"), QStringLiteral("funcdefdatecomp"), QStringLiteral("datediff"),
             QStringLiteral("year"),      QStringLiteral("month"),    QStringLiteral("day"),
             QStringLiteral("ascii"),     QStringLiteral("unicode"),  QStringLiteral("patindex"),
+            QStringLiteral("datepart"),
         };
         if (ints.contains(name))
             return SqlType::Int;
@@ -978,6 +979,16 @@ private:
                           ? QString(QStringLiteral("substr(") + a[0] + QStringLiteral(",1,") + a[1] + u')')
                           : QString(QStringLiteral("substr(") + a[0] + QStringLiteral(",max(length(") + a[0]
                                     + QStringLiteral(")-(") + a[1] + QStringLiteral(")+1,1))")));
+        } else if (!m_pg && (name == u"datediff" || name == u"dateadd" || name == u"datepart" || name == u"year"
+                             || name == u"month" || name == u"day")) {
+            const QStringList a = splitArgs(args);
+            const bool named = name == u"datediff" || name == u"dateadd" || name == u"datepart";
+            if (a.size() != (name == u"datepart" ? 2 : named ? 3 : 1))
+                return;
+            const QString part = named ? datePart(a[0]) : name;
+            QStringList rest = a.mid(named ? 1 : 0);
+            toRaw(call, QStringLiteral("tsql_") + (named ? name : QStringLiteral("datepart")) + QStringLiteral("('") + part
+                      + QStringLiteral("',") + rest.join(u',') + u')');
         } else if (name == u"getdate") {
             if (significant(args.kids).empty())
                 toRaw(call, m_pg ? QStringLiteral("now()") : QStringLiteral("datetime('now','localtime')"));
@@ -1015,6 +1026,27 @@ private:
             else if (!m_pg && (a.size() == 2 || a.size() == 3))
                 call.text = QStringLiteral("tsql_round"); // half away from zero, negative places too
         }
+    }
+
+    // The date part of datediff/dateadd/datepart by its full name.
+    static QString datePart(const QString &written)
+    {
+        static const QHash<QString, QString> parts = {
+            {QStringLiteral("year"), QStringLiteral("year")},       {QStringLiteral("yy"), QStringLiteral("year")},
+            {QStringLiteral("yyyy"), QStringLiteral("year")},       {QStringLiteral("quarter"), QStringLiteral("quarter")},
+            {QStringLiteral("qq"), QStringLiteral("quarter")},      {QStringLiteral("q"), QStringLiteral("quarter")},
+            {QStringLiteral("month"), QStringLiteral("month")},     {QStringLiteral("mm"), QStringLiteral("month")},
+            {QStringLiteral("m"), QStringLiteral("month")},         {QStringLiteral("day"), QStringLiteral("day")},
+            {QStringLiteral("dd"), QStringLiteral("day")},          {QStringLiteral("d"), QStringLiteral("day")},
+            {QStringLiteral("hour"), QStringLiteral("hour")},       {QStringLiteral("hh"), QStringLiteral("hour")},
+            {QStringLiteral("minute"), QStringLiteral("minute")},   {QStringLiteral("mi"), QStringLiteral("minute")},
+            {QStringLiteral("n"), QStringLiteral("minute")},        {QStringLiteral("second"), QStringLiteral("second")},
+            {QStringLiteral("ss"), QStringLiteral("second")},       {QStringLiteral("s"), QStringLiteral("second")},
+        };
+        const QString part = parts.value(written.trimmed().toLower());
+        if (part.isEmpty())
+            refuse(QStringLiteral("不支持日期部分 %1。").arg(written.trimmed()));
+        return part;
     }
 
     void rewriteConvert(Node &call) const

@@ -92,6 +92,16 @@ const Meaning kCorpus[] = {
     {"select 5 % 0", "!遇到以零作除数错误。"},
     {"select isnull(SHOPERATEID, '') from departmentlth where DEPID = 905", "0"},
     {"select isnull(cast(null as int), '')", "0"},
+    // Date functions on the stored 'YYYY-MM-DD [HH:MM:SS]' text.
+    {"select datediff(day, '2005-01-31', '2005-03-01')", "29"},
+    {"select datediff(month, '2005-01-31', '2005-02-01')", "1"},
+    {"select datediff(yy, '2004-12-31 23:59:59', '2005-01-01')", "1"},
+    {"select datediff(hour, '2005-01-01 10:59:00', '2005-01-01 11:00:00')", "1"},
+    {"select dateadd(month, 1, '2005-01-31')", "2005-02-28 00:00:00"},
+    {"select dateadd(day, -1, '2004-03-01 08:30:00')", "2004-02-29 08:30:00"},
+    {"select datepart(quarter, '2005-08-15') + year('2005-08-15') + month('2005-08-15')", "2016"},
+    {"select datediff(week, '2005-01-01', '2005-02-01')", "!不支持日期部分 week。"},
+    {"select datediff(day, 'soon', '2005-02-01')", "!从字符串转换日期和/或时间时，转换失败。"},
     // Assignment select takes the last row; @@ values.
     {"declare @s varchar(20) select @s = CODE from storelth order by CODE select @s", "05"},
     {"declare @s varchar(20) = 'x' select @s = CODE from storelth where 1 = 0 select @s", "x"},
