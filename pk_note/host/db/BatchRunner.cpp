@@ -2,6 +2,8 @@
 
 #include <QSqlRecord>
 
+#include <algorithm>
+
 namespace db {
 
 namespace {
@@ -114,16 +116,37 @@ QString BatchRunner::text(int from, int to, Params &binds) const
             const QString name = t.text.mid(1).toLower();
             if (!m_vars.contains(name))
                 throw DbError(QStringLiteral("必须声明标量变量 \"%1\"。").arg(t.text));
-            const QString ph = QStringLiteral("__var_") + name;
+            // The placeholder carries the declared type, so + can tell text from numbers.
+            const QString ph = variablePlaceholder(name, sqlTypeOf(m_declared.value(name)));
             binds.insert(ph, m_vars.value(name));
             out += u':' + ph;
-        } else if (t.kind == Token::Variable && t.is("@@trancount")) {
-            out += QString::number(m_db.tranDepth());
+        } else if (t.kind == Token::Variable) {
+            const QString name = t.text.toLower();
+            if (name == u"@@trancount")
+                out += QString::number(m_db.tranDepth());
+            else if (name == u"@@rowcount")
+                out += QString::number(m_rowCount);
+            else if (name == u"@@error")
+                out += u'0'; // a failing statement ends the batch, so a later one always sees 0
+            else if (name == u"@@identity")
+                throw DbError(QStringLiteral("不支持 @@identity：本系统的表没有标识列，键值来自键值表。"));
+            else
+                throw DbError(QStringLiteral("不支持全局变量 %1。").arg(t.text));
         } else {
             out += t.text;
         }
     }
     return out;
+}
+
+void BatchRunner::assign(const QString &name, const QVariant &value)
+{
+    const QString type = m_declared.value(name);
+    if (value.isNull() || sqlTypeOf(type) == SqlType::Unknown) {
+        m_vars.insert(name, value);
+        return;
+    }
+    m_vars.insert(name, m_db.scalar(QStringLiteral("select cast(:v as ") + type + u')', {{QStringLiteral("v"), value}}));
 }
 
 QVariant BatchRunner::evaluate(int from, int to)
@@ -170,6 +193,13 @@ ResultSet BatchRunner::run(const QString &batch)
 {
     m_tokens = tokenize(batch);
     m_pos = 0;
+    for (const Token &t : std::as_const(m_tokens)) {
+        if (!t.unterminated)
+            continue;
+        if (t.kind == Token::Comment)
+            throw DbError(QStringLiteral("缺少注释结束标记 '*/'。"));
+        throw DbError(QStringLiteral("字符串 '%1' 后的引号不完整。").arg(t.text.mid(t.text.startsWith(u'N') ? 2 : 1)));
+    }
     const int startDepth = m_db.tranDepth();
     try {
         for (;;) {
@@ -217,6 +247,18 @@ BatchRunner::Flow BatchRunner::runBlockUntilEnd(bool execute)
 
 BatchRunner::Flow BatchRunner::runStatement(bool execute)
 {
+    // IF and BEGIN recurse: refuse a batch nested deeper than the stack allows.
+    struct Depth {
+        int &d;
+        explicit Depth(int &depth) : d(depth)
+        {
+            if (++d > MaxNesting) {
+                --d;
+                throw DbError(tooDeeplyNestedText());
+            }
+        }
+        ~Depth() { --d; }
+    } depth(m_depth);
     const int start = skip(m_pos);
     m_pos = start;
     if (start >= m_tokens.size())
@@ -238,8 +280,10 @@ BatchRunner::Flow BatchRunner::runStatement(bool execute)
         const int next = skip(start + 1);
         if (isWord(next, "tran") || isWord(next, "transaction")) {
             m_pos = next + 1;
-            if (execute)
+            if (execute) {
                 m_db.beginTran();
+                m_rowCount = 0;
+            }
             return Flow::Next;
         }
         m_pos = start + 1;
@@ -255,6 +299,7 @@ BatchRunner::Flow BatchRunner::runStatement(bool execute)
                 m_db.commitTran();
             else
                 m_db.rollbackTran();
+            m_rowCount = 0;
         }
         return Flow::Next;
     }
@@ -318,23 +363,127 @@ BatchRunner::Flow BatchRunner::runStatement(bool execute)
 
 void BatchRunner::runPlain(int from, int to)
 {
+    if (runAssignmentSelect(from, to))
+        return;
     Params binds = m_params;
     const QString sql = text(from, to, binds);
     QSqlQuery q = m_db.exec(sql, binds);
-    if (q.isSelect()) {
-        ResultSet rs;
-        const QSqlRecord rec = q.record();
-        const int n = rec.count();
-        for (int i = 0; i < n; ++i)
-            rs.columns << rec.fieldName(i);
-        while (q.next()) {
-            QVector<QVariant> row(n);
-            for (int i = 0; i < n; ++i)
-                row[i] = q.value(i);
-            rs.rows.push_back(std::move(row));
-        }
-        m_last = std::move(rs);
+    if (!q.isSelect()) {
+        if (q.isActive())
+            m_rowCount = std::max(0, q.numRowsAffected());
+        return;
     }
+    ResultSet rs;
+    const QSqlRecord rec = q.record();
+    const int n = rec.count();
+    for (int i = 0; i < n; ++i)
+        rs.columns << rec.fieldName(i);
+    while (q.next()) {
+        QVector<QVariant> row(n);
+        for (int i = 0; i < n; ++i)
+            row[i] = q.value(i);
+        rs.rows.push_back(std::move(row));
+    }
+    m_rowCount = rs.rows.size();
+    m_last = std::move(rs);
+}
+
+// select @a = expr, @b = expr from ...: each variable takes its value from the last
+// row; with no row the variables keep their values.
+bool BatchRunner::runAssignmentSelect(int from, int to)
+{
+    const int select = skip(from);
+    if (!isWord(select, "select"))
+        return false;
+    int listFrom = skip(select + 1);
+    if (isWord(listFrom, "distinct") || isWord(listFrom, "all"))
+        listFrom = skip(listFrom + 1);
+    if (isWord(listFrom, "top")) {
+        int n = skip(listFrom + 1);
+        if (n < to && m_tokens[n].text == u'(') {
+            for (int depth = 0; n < to; ++n) {
+                if (m_tokens[n].text == u'(')
+                    ++depth;
+                else if (m_tokens[n].text == u')' && --depth == 0)
+                    break;
+            }
+        }
+        listFrom = skip(n + 1);
+    }
+    struct Item {
+        QString variable; // empty: not an assignment
+        int from, to;
+    };
+    QVector<Item> items;
+    int listTo = to, itemFrom = listFrom, depth = 0;
+    auto addItem = [&](int a, int b) {
+        a = skip(a);
+        const int eq = skip(a + 1);
+        if (a < b && m_tokens[a].kind == Token::Variable && !m_tokens[a].text.startsWith(QLatin1String("@@")) && eq < b
+            && m_tokens[eq].kind == Token::Operator && m_tokens[eq].text == u'=')
+            items.push_back({m_tokens[a].text.mid(1).toLower(), eq + 1, b});
+        else
+            items.push_back({QString(), a, b});
+    };
+    for (int i = listFrom; i < to; ++i) {
+        const Token &t = m_tokens[i];
+        if (t.kind == Token::Operator && t.text == u'(')
+            ++depth;
+        else if (t.kind == Token::Operator && t.text == u')')
+            --depth;
+        else if (depth == 0 && t.kind == Token::Operator && t.text == u',') {
+            addItem(itemFrom, i);
+            itemFrom = i + 1;
+        } else if (depth == 0 && t.kind == Token::Word && (t.is("from") || t.is("where") || t.is("group") || t.is("order")
+                                                            || t.is("having") || t.is("union"))) {
+            listTo = i;
+            break;
+        }
+    }
+    addItem(itemFrom, listTo);
+    int assignments = 0;
+    for (const Item &item : std::as_const(items))
+        assignments += item.variable.isEmpty() ? 0 : 1;
+    if (assignments == 0)
+        return false;
+    if (assignments != items.size())
+        throw DbError(QStringLiteral("向变量赋值的 SELECT 语句不能与数据检索操作结合使用。"));
+
+    Params binds = m_params;
+    QString sql = text(from, listFrom, binds);
+    for (int k = 0; k < items.size(); ++k) {
+        const Item &item = items[k];
+        if (!m_vars.contains(item.variable))
+            throw DbError(QStringLiteral("必须声明标量变量 \"@%1\"。").arg(item.variable));
+        // Row by row accumulation (select @s = @s + x) is not reproduced: refuse it.
+        for (int i = item.from; i < item.to; ++i) {
+            const Token &t = m_tokens[i];
+            if (t.kind == Token::Variable && std::any_of(items.begin(), items.end(), [&](const Item &o) {
+                    return t.text.mid(1).compare(o.variable, Qt::CaseInsensitive) == 0;
+                }))
+                throw DbError(QStringLiteral("不支持在赋值 SELECT 中读取被赋值的变量 %1。").arg(t.text));
+        }
+        const QString expr = text(item.from, item.to, binds).trimmed();
+        const QString type = m_declared.value(item.variable);
+        if (k > 0)
+            sql += QStringLiteral(", ");
+        sql += sqlTypeOf(type) == SqlType::Unknown ? QString(u'(' + expr + u')')
+                                                   : QString(QStringLiteral("cast((") + expr + QStringLiteral(") as ") + type + u')');
+    }
+    sql += u' ' + text(listTo, to, binds);
+    QSqlQuery q = m_db.exec(sql, binds);
+    qint64 rows = 0;
+    QVector<QVariant> last(items.size());
+    while (q.next()) {
+        ++rows;
+        for (int k = 0; k < items.size(); ++k)
+            last[k] = q.value(k);
+    }
+    if (rows > 0)
+        for (int k = 0; k < items.size(); ++k)
+            m_vars.insert(items[k].variable, last[k]);
+    m_rowCount = rows;
+    return true;
 }
 
 void BatchRunner::runExec(int from, int to)
@@ -412,7 +561,7 @@ void BatchRunner::runExec(int from, int to)
     ResultSet rs = m_db.callProcedure(name, args);
     for (const ProcArg &a : std::as_const(args))
         if (a.output)
-            m_vars.insert(a.variable.mid(1).toLower(), a.value);
+            assign(a.variable.mid(1).toLower(), a.value);
     if (!returnVar.isEmpty())
         m_vars.insert(returnVar, 0);
     if (!rs.columns.isEmpty())
@@ -427,7 +576,8 @@ void BatchRunner::runDeclare(int from, int to)
         if (m_tokens[i].kind != Token::Variable)
             syntaxError(i);
         const QString name = m_tokens[i].text.mid(1).toLower();
-        int j = skip(i + 1), depth = 0, eq = -1;
+        const int typeFrom = skip(i + 1);
+        int j = typeFrom, depth = 0, eq = -1;
         for (; j < to; j = skip(j + 1)) {
             const Token &t = m_tokens[j];
             if (t.text == u'(')
@@ -439,7 +589,22 @@ void BatchRunner::runDeclare(int from, int to)
             else if (depth == 0 && t.text == u',')
                 break;
         }
-        m_vars.insert(name, eq >= 0 ? argumentValue(eq + 1, j) : QVariant());
+        QString type;
+        for (int k = typeFrom; k < (eq >= 0 ? eq : j); ++k)
+            type += m_tokens[k].text;
+        type = type.trimmed();
+        if (type.startsWith(QLatin1String("as "), Qt::CaseInsensitive))
+            type = type.mid(3).trimmed();
+        // A character type declared without a length holds one character.
+        const QString lower = type.toLower();
+        if (lower == u"varchar" || lower == u"nvarchar" || lower == u"char" || lower == u"nchar")
+            type += QStringLiteral("(1)");
+        m_declared.insert(name, type);
+        m_vars.insert(name, QVariant());
+        if (eq >= 0) {
+            assign(name, argumentValue(eq + 1, j));
+            m_rowCount = 1;
+        }
         i = j < to ? skip(j + 1) : to;
     }
 }
@@ -454,7 +619,8 @@ void BatchRunner::runSet(int from, int to)
         const QString name = m_tokens[i].text.mid(1).toLower();
         if (!m_vars.contains(name))
             throw DbError(QStringLiteral("必须声明标量变量 \"%1\"。").arg(m_tokens[i].text));
-        m_vars.insert(name, argumentValue(eq + 1, to));
+        assign(name, argumentValue(eq + 1, to));
+        m_rowCount = 1;
         return;
     }
     const int v = skip(i + 1);

@@ -1,8 +1,10 @@
 #pragma once
 // Runs a T-SQL batch step by step: procedure calls with OUTPUT arguments, local
-// variables, IF [NOT] EXISTS / IF <condition> with BEGIN ... END blocks and ELSE,
-// SET XACT_ABORT, BEGIN/COMMIT/ROLLBACK TRAN, ALTER TABLE ... DISABLE|ENABLE
-// TRIGGER ALL, and plain statements (translated and run by the layer).
+// variables (held in their declared type), assignment select (the last row's values),
+// @@trancount / @@rowcount / @@error, IF [NOT] EXISTS / IF <condition> with BEGIN ... END
+// blocks and ELSE, SET XACT_ABORT, BEGIN/COMMIT/ROLLBACK TRAN, ALTER TABLE ... DISABLE|
+// ENABLE TRIGGER ALL, and plain statements (translated and run by the layer). Nesting
+// deeper than MaxNesting is refused before the stack runs out.
 
 #include "db/Database.h"
 #include "db/TsqlTranslator.h"
@@ -33,6 +35,9 @@ private:
     void runDeclare(int from, int to);
     void runSet(int from, int to);
     void runAlter(int from, int to);
+    bool runAssignmentSelect(int from, int to);
+    // Stores a value in @name converted to its declared type, as the original server does.
+    void assign(const QString &name, const QVariant &value);
     [[noreturn]] void syntaxError(int at) const;
 
     Database &m_db;
@@ -40,6 +45,9 @@ private:
     QVector<Token> m_tokens;
     int m_pos = 0;
     QHash<QString, QVariant> m_vars; // lower-case name without '@'
+    QHash<QString, QString> m_declared; // lower-case name -> declared type as written
+    qint64 m_rowCount = 0;              // @@rowcount
+    int m_depth = 0;                    // nesting of IF and BEGIN ... END
     bool m_xactAbort = false;
     ResultSet m_last;
 };

@@ -2,6 +2,7 @@
 
 #include "db/BatchRunner.h"
 #include "db/NamedLock.h"
+#include "db/TsqlFunctions.h"
 #include "db/TsqlTranslator.h"
 
 #include <QAtomicInt>
@@ -16,6 +17,8 @@
 #include <QDateTime>
 #include <QFile>
 #include <QRandomGenerator>
+
+#include <algorithm>
 #include <cmath>
 
 namespace db {
@@ -271,6 +274,7 @@ std::unique_ptr<Database> Database::openSqlite(const QString &path, bool create,
     if (!d->m_db.open())
         throw DbError(QStringLiteral("无法打开数据库 %1: %2").arg(path, d->m_db.lastError().text()));
     d->m_translator = std::make_unique<TsqlTranslator>(TsqlTranslator::Sqlite);
+    d->m_translator->setSchemaSource([db = d.get()] { return db->schemaTypes(); });
     // The first statement reads the file: a file that is not SQLite fails here,
     // and a foreign database is left exactly as it was.
     QSqlQuery q(d->m_db);
@@ -312,6 +316,11 @@ void Database::installFunctions()
     sqlite3 *h = handleOf(m_db);
     if (!h)
         throw DbError(QStringLiteral("SQLite handle unavailable"));
+    // A misspelt "name" must fail instead of reading as a string literal.
+    sqlite3_db_config(h, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(h, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    if (!installTsqlSupport(h))
+        throw DbError(QStringLiteral("SQLite: %1").arg(QString::fromUtf8(sqlite3_errmsg(h))));
     for (const auto &f : Registry::instance().functions()) {
         const QByteArray name = f.name.toUtf8();
         sqlite3_create_function_v2(h, name.constData(), f.argCount, SQLITE_UTF8, const_cast<SqlFunction *>(&f.fn),
@@ -407,8 +416,10 @@ void Database::injectIfDue(const QString &sql, bool control)
 DbError Database::engineError(const QSqlError &error)
 {
     QString engine = error.databaseText();
-    if (engine.isEmpty())
-        engine = error.text();
+    // A statement the driver refuses before the engine does (several at once)
+    // comes with the engine's "not an error": the driver's text says what is wrong.
+    if (engine.isEmpty() || engine == QLatin1String("not an error"))
+        engine = error.driverText().isEmpty() ? error.text() : error.driverText();
     bool ok = false;
     int code = error.nativeErrorCode().toInt(&ok);
     if (!ok || code == 0 || code == SQLITE_ERROR) {
@@ -528,10 +539,51 @@ void Database::addStateTrigger(const QString &table)
     }
 }
 
-QString Database::translate(const QString &tsql) { return m_translator->translate(tsql); }
+QString Database::translate(const QString &tsql)
+{
+    try {
+        return m_translator->translate(tsql);
+    } catch (const TranslateError &e) {
+        throw DbError(e.text());
+    }
+}
+
+const SchemaTypes *Database::schemaTypes()
+{
+    sqlite3 *h = handleOf(m_db);
+    if (!h)
+        return nullptr;
+    auto intOf = [h](const char *sql, int fallback) {
+        sqlite3_stmt *st = nullptr;
+        int v = fallback;
+        if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            v = sqlite3_column_int(st, 0);
+        sqlite3_finalize(st);
+        return v;
+    };
+    const int version = intOf("PRAGMA schema_version", -2);
+    if (version == m_schemaVersion)
+        return &m_schemaTypes;
+    m_schemaTypes.clear();
+    sqlite3_stmt *st = nullptr;
+    const char *sql = "SELECT lower(m.name), lower(p.name), p.type FROM sqlite_master m "
+                      "JOIN pragma_table_info(m.name) p WHERE m.type IN ('table','view')";
+    if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            auto text = [st](int c) { return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c))); };
+            m_schemaTypes[text(0)].insert(text(1), sqlTypeOf(text(2)));
+        }
+    }
+    sqlite3_finalize(st);
+    m_schemaVersion = version;
+    return &m_schemaTypes;
+}
 
 bool Database::isBatch(const QString &tsql)
 {
+    // @variables and @@values live in the batch runner.
+    if (tsql.contains(u'@'))
+        return true;
     static const QStringList words = {QStringLiteral("exec"),  QStringLiteral("execute"), QStringLiteral("declare"),
                                       QStringLiteral("if"),    QStringLiteral("begin"),   QStringLiteral("set"),
                                       QStringLiteral("alter"), QStringLiteral("commit"),  QStringLiteral("rollback")};
@@ -658,7 +710,19 @@ QSqlQuery Database::execTranslated(const QString &sql, const Params &params, boo
 QSqlQuery Database::exec(const QString &tsql, const Params &params)
 {
     const QString sql = translate(tsql);
-    return execTranslated(sql, params, isWriteStatement(sql));
+    const QString first = firstWord(sql);
+    if (first.isEmpty()) {
+        const QVector<Token> toks = tokenize(sql);
+        // Only blanks and comments: nothing to run, as on the original server.
+        if (std::all_of(toks.begin(), toks.end(),
+                        [](const Token &t) { return t.kind == Token::Whitespace || t.kind == Token::Comment; }))
+            return QSqlQuery(m_db);
+    }
+    QSqlQuery q = execTranslated(sql, params, isWriteStatement(sql));
+    // Translations depend on the column types; a schema change starts the cache over.
+    if (first == u"create" || first == u"alter" || first == u"drop")
+        m_translator->clearCache();
+    return q;
 }
 
 ResultSet Database::run(const QString &batch, const Params &params)

@@ -24,6 +24,7 @@
 namespace db {
 
 class TsqlTranslator;
+enum class SqlType : unsigned char;
 
 // An error raised by the database or by the layer; what() is the text shown to
 // the user. For an engine failure that is a Chinese sentence saying what
@@ -266,6 +267,10 @@ private:
     bool m_draining = false;
     bool m_postingsPending = false;
     QHash<QString, QStringList> m_placeholders; // translated text -> :names in order
+    // Column types for the translator, read again when the schema version changes.
+    const QHash<QString, QHash<QString, SqlType>> *schemaTypes();
+    QHash<QString, QHash<QString, SqlType>> m_schemaTypes;
+    int m_schemaVersion = -1;
     static void updateHook(void *self, int op, const char *dbName, const char *table, long long rowid);
     std::unique_ptr<TsqlTranslator> m_translator;
     QHash<QString, int> m_lockFds; // upper-case lock name -> open file descriptor

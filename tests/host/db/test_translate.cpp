@@ -1,11 +1,11 @@
 // Tokenizer and T-SQL translation: exact output for the package's own statements, and
 // every translated statement run on a real in-memory SQLite database.
 
+#include "db/TsqlFunctions.h"
 #include "db/TsqlTranslator.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -50,6 +50,7 @@ void registerStubs(QSqlDatabase &db)
     for (const auto &f : functions)
         ASSERT_EQ(sqlite3_create_function(raw, f.name, f.args, SQLITE_UTF8, nullptr, stubFunction, nullptr, nullptr),
                   SQLITE_OK);
+    ASSERT_TRUE(db::installTsqlSupport(raw));
 }
 
 // Driver plugins load only once an application object exists.
@@ -79,6 +80,18 @@ public:
     }
     QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
     bool isOpen() const { return m_open; }
+
+    // Column types of the scratch tables, as the layer reads them from a real database.
+    const db::SchemaTypes *schema()
+    {
+        m_schema.clear();
+        QSqlQuery q(db());
+        q.exec(QStringLiteral("select lower(m.name), lower(p.name), p.type from sqlite_master m "
+                              "join pragma_table_info(m.name) p where m.type = 'table'"));
+        while (q.next())
+            m_schema[q.value(0).toString()].insert(q.value(1).toString(), db::sqlTypeOf(q.value(2).toString()));
+        return &m_schema;
+    }
 
     // "a(x,y); b(z)" -> untyped tables a and b.
     QString createTables(const QString &spec)
@@ -118,6 +131,7 @@ public:
     }
 
 private:
+    db::SchemaTypes m_schema;
     QString m_name;
     bool m_open = false;
 };
@@ -280,7 +294,7 @@ const Case corpus[] = {
      "printtemplatelth(printtemplateID,typesid)"},
     // Detail maintenance and the field catalogue
     {"Select Max(itemsno) as Newitemsno From purchasepthDetail Where noteID=12", nullptr, "purchasepthDetail(itemsno,noteID)"},
-    {"Select Count(*) as Quantity from TableInfo where Upper(TableName) = 'PURCHASEPTH'", nullptr, "TableInfo(TableName)"},
+    {"Select Count(*) as Quantity from TableInfo where Upper(TableName) = 'PURCHASEPTH'", "Select Count(*) as Quantity from TableInfo where Upper(TableName) = 'PURCHASEPTH' COLLATE TSQL", "TableInfo(TableName)"},
     {"Insert into TableInfo(ID,TableName,DisplayTableName,FieldName,DisplayFieldName,FieldType) "
      "values(1,'purchasepth','采购入库单主表','NOTEID','单据ID','整型')",
      nullptr, "TableInfo(ID,TableName,DisplayTableName,FieldName,DisplayFieldName,FieldType)"},
@@ -308,7 +322,7 @@ const Case corpus[] = {
     {"select * from notetypelth where id=:noteType ", nullptr, "notetypelth(id,name)"},
     // Numbering: the dbo. prefixes go, the functions are the layer's
     {"select Max(dbo.funcdefCodeToSerialNo(noteCode,4)) as SerialNo From salesth Where Dbo.funcdefDateComp('yyyymm',noteDate,'03/05/2005')>0",
-     "select Max(funcdefCodeToSerialNo(noteCode,4)) as SerialNo From salesth Where funcdefDateComp('yyyymm',noteDate,'03/05/2005')>0",
+     "select Max(funcdefCodeToSerialNo(noteCode,4)) as SerialNo From salesth Where funcdefDateComp('yyyymm' COLLATE TSQL,noteDate,'03/05/2005' COLLATE TSQL)>0",
      "salesth(noteCode,noteDate)"},
     {"select datavalue from sysparamamth where ParamId=3002", nullptr, "sysparamamth(datavalue,ParamId)"},
     // Partner prices ("Row" is a keyword in SQLite but still a valid alias)
@@ -339,11 +353,11 @@ const Case corpus[] = {
     {"select partnerid, name from partnerlth where IsVendor=1 and partnerId>0", nullptr, "partnerlth(partnerid,name,IsVendor)"},
     // Invoicing
     {"select p.itemsno, p.Commodityid, g.code Commoditycode, g.name Commodityname, g.Spec, u.name unitname, p.quantity, Round(p.Price*(1+p.TaxRate/100.0),8) price, p.amount, p.fillqty, p.fillamt from purchasepthDetail p left join purchasepth m on p.noteid=m.noteid left join Commoditylth g on p.Commodityid=g.Commodityid left join unitlth u on g.unitsid=u.unitsid where p.noteid=12",
-     nullptr,
+     "select p.itemsno, p.Commodityid, g.code Commoditycode, g.name Commodityname, g.Spec, u.name unitname, p.quantity, tsql_round(p.Price*(1+p.TaxRate/100.0),8) price, p.amount, p.fillqty, p.fillamt from purchasepthDetail p left join purchasepth m on p.noteid=m.noteid left join Commoditylth g on p.Commodityid=g.Commodityid left join unitlth u on g.unitsid=u.unitsid where p.noteid=12",
      "purchasepthDetail(itemsno,Commodityid,quantity,Price,TaxRate,amount,fillqty,fillamt,noteid); purchasepth(noteid);"
      "Commoditylth(Commodityid,code,name,Spec,unitsid); unitlth(unitsid,name)"},
     {"select noteid, notecode, notedate, round(amount,2) amount, round(fillamt,2) fillamt, round(amount,2)-round(fillamt,2) UnfillAmt, 0 as fillNow from purchasepth where notestate=1 and noteid>0 and (closefill is null or closefill=0) and abs(round(amount,2))>abs(round(fillamt,2)) and partnerID=5 and (fillType is null or fillType=0 or fillType=1) order by notedate,noteid",
-     nullptr, "purchasepth(noteid,notecode,notedate,amount,fillamt,notestate,closefill,partnerID,fillType)"},
+     "select noteid, notecode, notedate, tsql_round(amount,2) amount, tsql_round(fillamt,2) fillamt, tsql_round(amount,2)-tsql_round(fillamt,2) UnfillAmt, 0 as fillNow from purchasepth where notestate=1 and noteid>0 and (closefill is null or closefill=0) and abs(tsql_round(amount,2))>abs(tsql_round(fillamt,2)) and partnerID=5 and (fillType is null or fillType=0 or fillType=1) order by notedate,noteid", "purchasepth(noteid,notecode,notedate,amount,fillamt,notestate,closefill,partnerID,fillType)"},
     {"delete from fillath where noteid=3", nullptr, "fillath(noteid)"},
     {"select data from printtemplatelth where printtemplateid=3", nullptr, "printtemplatelth(printtemplateid,data)"},
     // Purchase and sales forms
@@ -351,7 +365,7 @@ const Case corpus[] = {
      "onhandaath(Quantity,COMMODITYID,BUILDINGID)"},
     {"Select 1 From orderpthDetail Where Closed=1 AND NOTEID = 12", nullptr, "orderpthDetail(Closed,NOTEID)"},
     {"select * from fillathD where REFERNOTETYPE =4 and  REFERNOTEID =12", nullptr, "fillathD(REFERNOTETYPE,REFERNOTEID)"},
-    {"select Round(SCAMT,6) as SCAMT,Name from partnerlth where partnerID=5", nullptr, "partnerlth(SCAMT,Name,partnerID)"},
+    {"select Round(SCAMT,6) as SCAMT,Name from partnerlth where partnerID=5", "select tsql_round(SCAMT,6) as SCAMT,Name from partnerlth where partnerID=5", "partnerlth(SCAMT,Name,partnerID)"},
     {"Update purchasepth Set Closefill =:Closefill where noteID=:noteID", nullptr, "purchasepth(Closefill,noteID)"},
     {"select * from purchasepthDetail where Quantity-abs(ReferQty)>0.000001 and noteID=12", nullptr,
      "purchasepthDetail(Quantity,ReferQty,noteID)"},
@@ -364,20 +378,20 @@ const Case corpus[] = {
      "DeputeMarketsthDetail(Price,TaxRate,noteID,itemsno)"},
     {"select max(m.Revdate) as MaxDate \n from (select d.CommodityID,m.Revdate from ordersth m \n left join ordersthdetail d on m.noteid = d.noteid \n where m.notestate = 1 and d.CommodityID = 8) m group by m.CommodityID",
      nullptr, "ordersth(noteid,Revdate,notestate); ordersthdetail(noteid,CommodityID)"},
-    {"select subjectid from subjectalth where ISDETAIL=1 and SUBCODE='1001'", nullptr, "subjectalth(subjectid,ISDETAIL,SUBCODE)"},
+    {"select subjectid from subjectalth where ISDETAIL=1 and SUBCODE='1001'", "select subjectid from subjectalth where ISDETAIL=1 and SUBCODE='1001' COLLATE TSQL", "subjectalth(subjectid,ISDETAIL,SUBCODE)"},
     {"Select SurAmt from partnerlth where partnerId=5", nullptr, "partnerlth(SurAmt,partnerId)"},
     // Places: the leaf test concatenates a column and a literal
     {"select A.*,B.Name,B.Code from iostoreithPLACE A\nleft join placelth B on A.PlaceID=B.PlaceID\nwhere A.noteID=:noteID", nullptr,
      "iostoreithPLACE(noteID,ITEMSNO,PlaceID,Quantity); placelth(PlaceID,Name,Code)"},
     {" select  A.PlaceID,A.Name,A.LCode,A.BuildingID,sum(C.Quantity) As Quantity from placelth A  left join onhandaathPlace C on (A.BuildingID=C.BuildingID and A.PlaceID=C.PlaceID)  where (select Count(*) from placelth B where B.Lcode  like A.LCode + '%'  )=1 and C.BuildingID=2 and C.CommodityID=8 group by A.PlaceID,A.Name,A.LCode,A.BuildingID  union all  select  A.PlaceID,A.Name,A.LCode,A.BuildingID,0.0 As Quantity from placelth A  where (select Count(*) from placelth B where B.Lcode  like A.LCode + '%'  )=1 and A.BuildingID=2 and A.PlaceID not in  (select  PlaceID from  onhandaathPlace C where C.BuildingID=2 and C.CommodityID=8) ",
-     " select  A.PlaceID,A.Name,A.LCode,A.BuildingID,sum(C.Quantity) As Quantity from placelth A  left join onhandaathPlace C on (A.BuildingID=C.BuildingID and A.PlaceID=C.PlaceID)  where (select Count(*) from placelth B where B.Lcode  like A.LCode || '%'  )=1 and C.BuildingID=2 and C.CommodityID=8 group by A.PlaceID,A.Name,A.LCode,A.BuildingID  union all  select  A.PlaceID,A.Name,A.LCode,A.BuildingID,0.0 As Quantity from placelth A  where (select Count(*) from placelth B where B.Lcode  like A.LCode || '%'  )=1 and A.BuildingID=2 and A.PlaceID not in  (select  PlaceID from  onhandaathPlace C where C.BuildingID=2 and C.CommodityID=8) ",
-     "placelth(PlaceID,Name,LCode,BuildingID); onhandaathPlace(BuildingID,PlaceID,CommodityID,Quantity)"},
+     " select  A.PlaceID,A.Name,A.LCode,A.BuildingID,sum(C.Quantity) As Quantity from placelth A  left join onhandaathPlace C on (A.BuildingID=C.BuildingID and A.PlaceID=C.PlaceID)  where (select Count(*) from placelth B where B.Lcode  like A.LCode || '%' COLLATE TSQL  )=1 and C.BuildingID=2 and C.CommodityID=8 group by A.PlaceID,A.Name,A.LCode,A.BuildingID  union all  select  A.PlaceID,A.Name,A.LCode,A.BuildingID,0.0 As Quantity from placelth A  where (select Count(*) from placelth B where B.Lcode  like A.LCode || '%' COLLATE TSQL  )=1 and A.BuildingID=2 and A.PlaceID not in  (select  PlaceID from  onhandaathPlace C where C.BuildingID=2 and C.CommodityID=8) ",
+     "placelth(PlaceID,Name,LCode varchar(20),BuildingID); onhandaathPlace(BuildingID,PlaceID,CommodityID,Quantity)"},
     {"select Min(A.PlaceID) from placelth A where  (select Count(*) from placelth B where B.Lcode like A.LCode + '%'  )=1  and BuildingID=2",
-     "select Min(A.PlaceID) from placelth A where  (select Count(*) from placelth B where B.Lcode like A.LCode || '%'  )=1  and BuildingID=2",
-     "placelth(PlaceID,LCode,BuildingID)"},
+     "select Min(A.PlaceID) from placelth A where  (select Count(*) from placelth B where B.Lcode like A.LCode || '%' COLLATE TSQL  )=1  and BuildingID=2",
+     "placelth(PlaceID,LCode varchar(20),BuildingID)"},
     {" select A.PlaceID,A.Name,A.LCode,A.BuildingID from placelth A  where (select Count(*) from placelth B where B.Lcode  like A.LCode + '%'  )=1 and  A.BuildingID=2 and A.PlaceID=5",
-     " select A.PlaceID,A.Name,A.LCode,A.BuildingID from placelth A  where (select Count(*) from placelth B where B.Lcode  like A.LCode || '%'  )=1 and  A.BuildingID=2 and A.PlaceID=5",
-     "placelth(PlaceID,Name,LCode,BuildingID)"},
+     " select A.PlaceID,A.Name,A.LCode,A.BuildingID from placelth A  where (select Count(*) from placelth B where B.Lcode  like A.LCode || '%' COLLATE TSQL  )=1 and  A.BuildingID=2 and A.PlaceID=5",
+     "placelth(PlaceID,Name,LCode varchar(20),BuildingID)"},
     {"select PlaceID from Commoditylth where CommodityID=8 and BuildingID=2", nullptr, "Commoditylth(PlaceID,CommodityID,BuildingID)"},
     // Lending
     {"select sum(m.quantity) as SCAMT from browoutdetail m left join browout d on m.noteid = d.noteid where isnull(d.IsSale,0) = 0 and d.partnerID=5",
@@ -389,13 +403,13 @@ const Case corpus[] = {
      nullptr, "CommoditylthCombin(CommodityID,ELEmgID,Quantity); Commoditylth(CommodityID,code,Name,Spec,validdays,Aprice,unitsid); unitlth(unitsid,name)"},
     // Batch audit filter lists
     {"select 0 as dataid, cast('<全部>' as varchar(64)) as dataname  union  select DEPID, cast(name as varchar(64)) from departmentlth",
-     "select 0 as dataid, cast('<全部>' as text) as dataname  union  select DEPID, cast(name as text) from departmentlth",
+     "select 0 as dataid, tsql_varchar('<全部>' COLLATE TSQL,64) as dataname  union  select DEPID, tsql_varchar(name,64) from departmentlth",
      "departmentlth(DEPID,name)"},
     {"select 99999 as dataid, cast('<全部>' as varchar(64)) as dataname  union  select OPERATEID, cast(operatename as varchar(64)) from operatormth",
-     "select 99999 as dataid, cast('<全部>' as text) as dataname  union  select OPERATEID, cast(operatename as text) from operatormth",
+     "select 99999 as dataid, tsql_varchar('<全部>' COLLATE TSQL,64) as dataname  union  select OPERATEID, tsql_varchar(operatename,64) from operatormth",
      "operatormth(OPERATEID,operatename)"},
     {"select gdtypesid, lcode, name, taxrate from Commoditylthtype where len(lcode)=2 order by lcode ",
-     "select gdtypesid, lcode, name, taxrate from Commoditylthtype where length(lcode)=2 order by lcode ",
+     "select gdtypesid, lcode, name, taxrate from Commoditylthtype where length(rtrim(lcode,' '))=2 order by lcode ",
      "Commoditylthtype(gdtypesid,lcode,name,taxrate)"},
     // POS batches and day-end
     {"select ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, BUILDINGID, NOTEDATE,COMMODITYID, QUANTITY, PRICE, BCODE, VALIDDAY, PRODUCEDDATE, (QUANTITY*IOFLAG-BREFERQTY) QTY, BREFERQTY FROM noteflowaath where (BTURNNOTEID is null) and (BCODE is not null)  and (QUANTITY*IOFLAG-BREFERQTY)>=0  order by NOTEDATE, ID",
@@ -414,7 +428,7 @@ const Case corpus[] = {
     {"Update CommoditylthType Set TaxRate=:TaxRate,IsDefaultTaxRate=1 Where TaxRate Is Null", nullptr,
      "CommoditylthType(TaxRate,IsDefaultTaxRate,lcode)"},
     {"Select TaxRate From CommoditylthType Where IsDefaultTaxRate=1 And len(lcode)=2",
-     "Select TaxRate From CommoditylthType Where IsDefaultTaxRate=1 And length(lcode)=2", "CommoditylthType(TaxRate,IsDefaultTaxRate,lcode)"},
+     "Select TaxRate From CommoditylthType Where IsDefaultTaxRate=1 And length(rtrim(lcode,' '))=2", "CommoditylthType(TaxRate,IsDefaultTaxRate,lcode)"},
     {"Update CommoditylthType Set TaxRate=17 Where IsDefaultTaxRate=1", nullptr, "CommoditylthType(TaxRate,IsDefaultTaxRate)"},
     {"Select * from allnote where notestate=0  and notetype<>1 and notetype<>11 and notetype<>75 and notedate>=:BeginDate and notedate<:EndDate",
      nullptr, "allnote(notetype,noteid,notestate,notedate)"},
@@ -425,7 +439,7 @@ const Case corpus[] = {
      "notetypelth(id,name)"},
     {"delete from kredaath where ORIGINTYPE=3201 and (ORIGINNOTEID>20050300 and ORIGINNOTEID<20050399)", nullptr,
      "kredaath(ORIGINTYPE,ORIGINNOTEID)"},
-    {"Update savingscardlth Set RemainAmount=150.5,AMTVERIFY='9f0a' where ID=3", nullptr, "savingscardlth(ID,RemainAmount,AMTVERIFY)"},
+    {"Update savingscardlth Set RemainAmount=150.5,AMTVERIFY='9f0a' where ID=3", "Update savingscardlth Set RemainAmount=150.5,AMTVERIFY='9f0a' COLLATE TSQL where ID=3", "savingscardlth(ID,RemainAmount,AMTVERIFY)"},
     {"Update adjpriceposthDETAIL Set Closed = 1 where noteID=:noteID and itemsno=:itemsno", nullptr,
      "adjpriceposthDETAIL(Closed,noteID,itemsno)"},
     // Manufacturing
@@ -466,19 +480,20 @@ const Case corpus[] = {
 
 TEST(TranslateSqlite, PackageStatementsTranslateAndRun)
 {
-    TsqlTranslator tr;
     ASSERT_GE(std::size(corpus), size_t(60));
     for (const Case &c : corpus) {
-        const QString tsql = QString::fromUtf8(c.tsql);
-        const QString expected = QString::fromUtf8(c.sqlite ? c.sqlite : c.tsql);
-        const QString got = tr.translate(tsql);
-        EXPECT_EQ(got, expected) << c.tsql;
-
         Scratch scratch;
         ASSERT_TRUE(scratch.isOpen());
         QSqlDatabase db = scratch.db();
         registerStubs(db);
         ASSERT_EQ(scratch.createTables(QString::fromUtf8(c.tables)), QString()) << c.tsql;
+
+        TsqlTranslator tr;
+        tr.setSchemaSource([&scratch] { return scratch.schema(); });
+        const QString tsql = QString::fromUtf8(c.tsql);
+        const QString expected = QString::fromUtf8(c.sqlite ? c.sqlite : c.tsql);
+        const QString got = tr.translate(tsql);
+        EXPECT_EQ(got, expected) << c.tsql << "\nGOT: " << got.toStdString();
         EXPECT_EQ(scratch.run(got), QString()) << got.toStdString();
     }
 }
@@ -509,7 +524,13 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(scratch.isOpen());
-        ASSERT_EQ(scratch.createTables(QStringLiteral("items(id, name, lcode, qty, price, made); places(lcode)")), QString());
+        QSqlDatabase db = scratch.db();
+        registerStubs(db);
+        ASSERT_EQ(scratch.createTables(QStringLiteral(
+                      "items(id integer, name varchar(20) collate TSQL, lcode varchar(10) collate TSQL, qty integer, "
+                      "price numeric(10,2), made datetime); places(lcode varchar(10) collate TSQL)")),
+                  QString());
+        tr.setSchemaSource([this] { return scratch.schema(); });
         QSqlQuery q(scratch.db());
         for (int i = 1; i <= 5; ++i) {
             ASSERT_TRUE(q.exec(QStringLiteral("insert into items values(%1, 'item%1', '0%1', %2, %3, '2005-03-0%1 10:20:30')")
@@ -569,8 +590,9 @@ TEST_F(SqliteResults, StringConcatenationAndFunctions)
     EXPECT_EQ(value(QStringLiteral("select len(name) from items where id = 1")).toInt(), 5);
     EXPECT_EQ(value(QStringLiteral("select charindex('m', name) from items where id = 1")).toInt(), 4);
     EXPECT_EQ(value(QStringLiteral("select upper(name) + N'件' from items where id = 1")).toString(), QStringLiteral("ITEM1件"));
-    // A product next to a string keeps its own value.
-    EXPECT_EQ(value(QStringLiteral("select 'x' + qty*2 from items where id = 1")).toString(), QStringLiteral("x20"));
+    // Text columns compare as the original server's: case and trailing blanks ignored.
+    EXPECT_EQ(rows(QStringLiteral("select id from items where name = 'ITEM2  '")).size(), 1);
+    EXPECT_EQ(rows(QStringLiteral("select distinct upper(lcode) from items")).size(), 5);
     EXPECT_EQ(value(QStringLiteral("select case when id > 1 then 'big' else 'small' end + '!' from items where id = 1")).toString(),
               QStringLiteral("small!"));
 }
@@ -596,20 +618,43 @@ TEST_F(SqliteResults, CastsAndConvertKeepDatesAsText)
 // ---------------------------------------------------------------------------------------
 // Exact output of the individual rules
 
+// Column types the rules below see: t(a, b, code text; n integer; x numeric; d date).
+const db::SchemaTypes *ruleSchema()
+{
+    static const db::SchemaTypes schema = {
+        {QStringLiteral("t"),
+         {{QStringLiteral("a"), db::SqlType::Text},
+          {QStringLiteral("b"), db::SqlType::Text},
+          {QStringLiteral("code"), db::SqlType::Text},
+          {QStringLiteral("n"), db::SqlType::Int},
+          {QStringLiteral("x"), db::SqlType::Num},
+          {QStringLiteral("d"), db::SqlType::Date}}},
+        {QStringLiteral("u"), {{QStringLiteral("a"), db::SqlType::Int}, {QStringLiteral("c"), db::SqlType::Text}}},
+    };
+    return &schema;
+}
+
+TsqlTranslator typedTranslator(TsqlTranslator::Dialect dialect = TsqlTranslator::Sqlite)
+{
+    TsqlTranslator tr(dialect);
+    tr.setSchemaSource(ruleSchema);
+    return tr;
+}
+
 TEST(TranslateSqlite, NothingChangesInsideStringsCommentsAndQuotedNames)
 {
-    TsqlTranslator tr;
+    TsqlTranslator tr = typedTranslator();
     const QString tsql = QStringLiteral(
         "select 'select top 1 isnull(x) + dbo.f len(' as [top 1 + 'a'], x -- isnull( dbo.g top 5\n"
         "/* getdate() + 'x' */ from t where a = 'it''s' + b");
     EXPECT_EQ(tr.translateUncached(tsql),
-              QStringLiteral("select 'select top 1 isnull(x) + dbo.f len(' as \"top 1 + 'a'\", x -- isnull( dbo.g top 5\n"
-                             "/* getdate() + 'x' */ from t where a = 'it''s' || b"));
+              QStringLiteral("select 'select top 1 isnull(x) + dbo.f len(' COLLATE TSQL as \"top 1 + 'a'\", x -- isnull( dbo.g top 5\n"
+                             "/* getdate() + 'x' */ from t where a = 'it''s' COLLATE TSQL || b"));
 }
 
 TEST(TranslateSqlite, Rules)
 {
-    TsqlTranslator tr;
+    TsqlTranslator tr = typedTranslator();
     const struct {
         const char *in;
         const char *out;
@@ -625,47 +670,118 @@ TEST(TranslateSqlite, Rules)
         {"insert into x select top 3 a from t", "insert into x select a from t LIMIT 3"},
         {"select top 1 a from t union select b from u", "select * from (select a from t LIMIT 1) union select b from u"},
         {"select top 10 percent a from t", "select top 10 percent a from t"},
-        // isnull / is null
-        {"select isnull (a, 0) from t where b is null and c isnull", "select ifnull (a, 0) from t where b is null and c isnull"},
-        {"select ISNULL(a, 0)", "select ifnull(a, 0)"},
+        // isnull / is null; the replacement takes the first argument's type
+        {"select isnull (a, 0) from t where b is null and c isnull", "select ifnull (a, cast(0 as text)) from t where b is null and c isnull"},
+        {"select ISNULL(n, ''), isnull(x, '1.5'), isnull(a, 'b') from t",
+         "select ifnull(n, tsql_int('' COLLATE TSQL)), ifnull(x, tsql_num('1.5' COLLATE TSQL)), ifnull(a, 'b' COLLATE TSQL) from t"},
         // dbo prefixes
         {"select dbo.sevengetnotecode(m.refernotetype, m.refernoteid) as RefernoteCode from [dbo].t m",
          "select sevengetnotecode(m.refernotetype, m.refernoteid) as RefernoteCode from t m"},
         {"select a.dbo from dbo", "select a.dbo from dbo"},
-        // functions
-        {"select len(a), Len (b), length, getdate(), upper(a), abs(b), round(c, 2)",
-         "select length(a), length (b), length, datetime('now','localtime'), upper(a), abs(b), round(c, 2)"},
-        {"select charindex('-', code)", "select instr(code,'-')"},
-        // concatenation
-        {"select a + 'x', 'x' + a, a + b, a + 1, 1 + 'x'", "select a || 'x', 'x' || a, a + b, a + 1, 1 || 'x'"},
-        {"select a + b + 'x' + c, a + b", "select a || b || 'x' || c, a + b"},
-        {"select a*b + 'x'", "select (a*b) || 'x'"},
-        {"select (a + 'x') + b, (a + 1) + b", "select (a || 'x') || b, (a + 1) + b"},
-        {"select isnull(a, '') + b, isnull(a, 0) + b", "select ifnull(a, '') || b, ifnull(a, 0) + b"},
-        {"select cast(a as nvarchar(20)) + b, cast(a as int) + b", "select cast(a as text) || b, cast(a as int) + b"},
-        {"select t.a + t.b + N'x'", "select t.a || t.b || 'x'"},
-        {"select +1, -a + 'x'", "select +1, -a || 'x'"},
-        // casts
-        {"select cast(a as datetime), cast(b as decimal(18, 2)), cast(c as money), cast(d as bit), cast(e as char(1))",
-         "select cast(a as text), cast(b as real), cast(c as real), cast(d as integer), cast(e as text)"},
-        {"select convert(varchar(10), d, 120), convert(varchar(19), d, 120), convert(char(8), d, 112), convert(varchar(4), d, 112)",
-         "select substr(d,1,10), substr(d,1,19), strftime('%Y%m%d',d), substr(strftime('%Y%m%d',d),1,4)"},
-        {"select convert(int, a), convert(varchar(5), a)", "select cast(a as int), cast(a as text)"},
-        {"select convert(varchar(10), d, 999)", "select convert(varchar(10), d, 999)"},
-        // quoting and literals
+        // functions: len ignores trailing blanks, round as the original server rounds
+        {"select len(a), Len (b), length, getdate(), upper(a), abs(b), round(c, 2), round(n, -2, 1) from t",
+         "select length(rtrim(a,' ')), length(rtrim(b,' ')), length, datetime('now','localtime'), upper(a), abs(b), "
+         "tsql_round(c, 2), tsql_round(n, -2, 1) from t"},
+        {"select charindex('-', code) from t", "select instr(lower(code),lower('-' COLLATE TSQL)) from t"},
+        // + by the operands' types: text + text joins, a number makes it an addition
+        {"select a + 'x', 'x' + a, a + b, n + 1, 1 + 'x' from t",
+         "select a || 'x' COLLATE TSQL, 'x' COLLATE TSQL || a, a || b, n + 1, 1 + tsql_int('x' COLLATE TSQL) from t"},
+        {"select a + b + 'x' + code, n + x from t", "select a || b || 'x' COLLATE TSQL || code, n + x from t"},
+        {"select t.n + u.a, t.a + u.c, T.A + 'x' from t, u", "select t.n + u.a, t.a || u.c, T.A || 'x' COLLATE TSQL from t, u"},
+        {"select '1' + 1, 'a' + 'b' + 1.5, x - '2', n * '3' from t",
+         "select tsql_int('1' COLLATE TSQL) + 1, tsql_num('a' COLLATE TSQL || 'b' COLLATE TSQL) + 1.5, x - tsql_num('2' COLLATE TSQL), n * tsql_int('3' COLLATE TSQL) from t"},
+        {"select (a + 'x') + b, (n + 1) + x, -n + 1 from t", "select (a || 'x' COLLATE TSQL) || b, (n + 1) + x, -n + 1 from t"},
+        {"select isnull(a, '') + b, cast(n as varchar(10)) + a, upper(a) + lower(b) from t",
+         "select ifnull(a, '' COLLATE TSQL) || b, tsql_varchar(n,10) || a, upper(a) || lower(b) from t"},
+        {"select case when n > 1 then t.a else 'y' end + b, null + t.a, u.c + t.a from t, u",
+         "select case when n > 1 then t.a else 'y' COLLATE TSQL end || b, null + t.a, u.c || t.a from t, u"},
+        {"select :__vt_s + :__vt_t, :__vi_k + '1' from t", "select :__vt_s || :__vt_t, :__vi_k + tsql_int('1' COLLATE TSQL) from t"},
+        // text compared with a number becomes a number
+        {"select a from t where code = 1 and 2.5 > b and a = 'x' and n = '1'",
+         "select a from t where tsql_int(code) = 1 and 2.5 > tsql_num(b) and a = 'x' COLLATE TSQL and n = tsql_int('1' COLLATE TSQL)"},
+        // division: a zero divisor is an error
+        {"select n / x, n % 3, x / 2.5, n / 0, n / 2 from t",
+         "select cast(n as real) / tsql_nz(x), n % 3, x / 2.5, n / tsql_nz(0), n / 2 from t"},
+        // casts hold the declared size and type
+        {"select cast(a as datetime), cast(x as decimal(18, 2)), cast(x as money), cast(n as bit), cast(a as char(3)) from t",
+         "select cast(a as text), tsql_dec(x,18,2), tsql_dec(x,19,4), (tsql_num(n)<>0), tsql_char(a,3) from t"},
+        {"select cast(a as int), cast(a as bigint), cast(a as varchar), cast(a as varchar(max)), cast(a as float) from t",
+         "select tsql_int(a), tsql_int(a,64), tsql_varchar(a,30), cast(a as text), cast(tsql_num(a) as real) from t"},
+        {"select convert(varchar(10), d, 120), convert(varchar(19), d, 120), convert(char(8), d, 112), convert(varchar(4), d, 112) from t",
+         "select substr(d,1,10), substr(d,1,19), strftime('%Y%m%d',d), substr(strftime('%Y%m%d',d),1,4) from t"},
+        {"select convert(int, a), convert(varchar(5), a) from t", "select tsql_int(a), tsql_varchar(a,5) from t"},
+        {"select convert(varchar(10), d, 999) from t", "select convert(varchar(10), d, 999) from t"},
+        // quoting and literals; stored values and aliases need no collation
         {"select [Name], [a]]b], [say \"x\"] from [Order Lines] where c = N'中'",
-         "select \"Name\", \"a]b\", \"say \"\"x\"\"\" from \"Order Lines\" where c = '中'"},
-        {"select a from t where a != 1 and b <> 2 and c = :param", "select a from t where a != 1 and b <> 2 and c = :param"},
+         "select \"Name\", \"a]b\", \"say \"\"x\"\"\" from \"Order Lines\" where c = '中' COLLATE TSQL"},
+        {"insert into t (a, b) values ('x', N'y')", "insert into t (a, b) values ('x', 'y')"},
+        {"create table z (a varchar(2) default 'x')", "create table z (a varchar(2) default 'x')"},
+        {"select a from t where a != 1 and b <> 2 and c = :param", "select a from t where tsql_int(a) != 1 and tsql_int(b) <> 2 and c = :param"},
         {"select /* a /* b */ c */ 1", "select /* a / * b * / c */ 1"},
         {"where id=3and x=4.5or y=1e3and z", "where id=3 and x=4.5 or y=1e3 and z"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(tr.translateUncached(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+        EXPECT_EQ(tr.translateUncached(QString::fromUtf8(c.in)), QString::fromUtf8(c.out))
+            << c.in << "\nGOT: " << tr.translateUncached(QString::fromUtf8(c.in)).toStdString();
+}
+
+// What cannot be translated faithfully is refused with a text that says why.
+TEST(TranslateSqlite, Refusals)
+{
+    TsqlTranslator tr = typedTranslator();
+    const struct {
+        const char *in;
+        const char *error;
+    } cases[] = {
+        {"select a + q from t", "无法确定 q 的类型，不能判断 a + q 中的 + 是字符串连接还是加法；请用 cast 或 convert 写明类型。"},
+        {"select zz + 'x' from t", "无法确定 zz 的类型"},
+        {"select a - b from t", "操作数数据类型 varchar 对于 subtract 运算符无效。"},
+        {"select d + 1 from t", "不支持日期值的 + 运算: d + 1"},
+        {"select 1 /* /* */", "缺少注释结束标记 '*/'。"},
+        {"select 'abc", "字符串 'abc' 后的引号不完整。"},
+        {"select @s", "必须声明标量变量 \"@s\"。"},
+        {"select @@version", "不支持全局变量 @@version。"},
+    };
+    for (const auto &c : cases) {
+        try {
+            const QString out = tr.translate(QString::fromUtf8(c.in));
+            ADD_FAILURE() << c.in << " translated to " << out.toStdString();
+        } catch (const db::TranslateError &e) {
+            EXPECT_TRUE(e.text().startsWith(QString::fromUtf8(c.error))) << c.in << ": " << e.text().toStdString();
+        }
+    }
+    // A refused statement is not cached: the next call refuses again.
+    EXPECT_EQ(tr.cacheSize(), 0);
+}
+
+// Nesting is bounded, and translation stays linear in the length of the statement.
+TEST(TranslateSqlite, DeepAndLongInputs)
+{
+    TsqlTranslator tr = typedTranslator();
+    const int deep = 30000;
+    for (const QString &sql : {QStringLiteral("select ") + QString(deep, u'(') + u'1' + QString(deep, u')'),
+                               QStringLiteral("select ") + QStringLiteral("case when 1=1 then ").repeated(deep) + u'1'
+                                   + QStringLiteral(" end").repeated(deep)}) {
+        try {
+            tr.translateUncached(sql);
+            ADD_FAILURE() << "nesting of " << deep << " accepted";
+        } catch (const db::TranslateError &e) {
+            EXPECT_EQ(e.text(), db::tooDeeplyNestedText());
+        }
+    }
+    // Nesting up to the limit translates.
+    const int ok = db::MaxNesting / 2;
+    EXPECT_EQ(tr.translateUncached(QStringLiteral("select ") + QString(ok, u'(') + u'1' + QString(ok, u')')),
+              QStringLiteral("select ") + QString(ok, u'(') + u'1' + QString(ok, u')'));
+    // 20,000 case expressions side by side and a chain of 20,000 terms.
+    const QString cases = QStringLiteral("select ")
+        + QStringLiteral("case when n = 1 then a else b end + ").repeated(20000) + QStringLiteral("'x' from t");
+    EXPECT_EQ(tr.translateUncached(cases).count(QStringLiteral("||")), 20000);
 }
 
 TEST(TranslatePostgres, Rules)
 {
-    TsqlTranslator tr(TsqlTranslator::Postgres);
+    TsqlTranslator tr = typedTranslator(TsqlTranslator::Postgres);
     EXPECT_EQ(tr.dialect(), TsqlTranslator::Postgres);
     const struct {
         const char *in;
@@ -675,14 +791,14 @@ TEST(TranslatePostgres, Rules)
          "select noteid, notecode, notedate from closeposth order by noteid desc LIMIT 1"},
         {"select a from t where b = (select top (2) c from u)", "select a from t where b = (select c from u LIMIT 2)"},
         {"Select * From Commoditylth Where isnull(Buildingid,0)<>0", "Select * From Commoditylth Where coalesce(Buildingid,0)<>0"},
-        {"select gdtypesid from Commoditylthtype where len(lcode)=2", "select gdtypesid from Commoditylthtype where length(lcode)=2"},
+        {"select gdtypesid from Commoditylthtype where len(lcode)=2", "select gdtypesid from Commoditylthtype where length(rtrim(lcode))=2"},
         {"select Max(dbo.funcdefCodeToSerialNo(noteCode,4)) as SerialNo From salesth Where Dbo.funcdefDateComp('yyyymm',noteDate,'03/05/2005')>0",
          "select Max(funcdefCodeToSerialNo(noteCode,4)) as SerialNo From salesth Where funcdefDateComp('yyyymm',noteDate,'03/05/2005')>0"},
         {"select Round(p.Price*(1+p.TaxRate/100.0),8) price, round(amount,2)-round(fillamt,2) UnfillAmt from t",
          "select round((p.Price*(1+p.TaxRate/100.0))::numeric, 8) price, round((amount)::numeric, 2)-round((fillamt)::numeric, 2) UnfillAmt from t"},
-        {"select getdate(), charindex('-', code)", "select now(), strpos(code,'-')"},
-        {"select count(*) from placelth B where B.Lcode  like A.LCode + '%'",
-         "select count(*) from placelth B where B.Lcode  ilike A.LCode || '%'"},
+        {"select getdate(), charindex('-', code) from t", "select now(), strpos(code,'-') from t"},
+        {"select count(*) from t B, u where B.a  like u.c + '%'",
+         "select count(*) from t B, u where B.a  ilike u.c || '%'"},
         {"select 0 as dataid, cast('<全部>' as varchar(64)) as dataname  union  select DEPID, cast(name as nvarchar(64)) from departmentlth",
          "select 0 as dataid, cast('<全部>' as varchar(64)) as dataname  union  select DEPID, cast(name as varchar(64)) from departmentlth"},
         {"select cast(a as datetime), cast(b as money), cast(c as float), cast(d as tinyint), cast(e as int)",
@@ -693,7 +809,8 @@ TEST(TranslatePostgres, Rules)
         {"select 'select top 1 isnull(' + a from t", "select 'select top 1 isnull(' || a from t"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(tr.translateUncached(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+        EXPECT_EQ(tr.translateUncached(QString::fromUtf8(c.in)), QString::fromUtf8(c.out))
+            << c.in << "\nGOT: " << tr.translateUncached(QString::fromUtf8(c.in)).toStdString();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -720,22 +837,6 @@ TEST(TranslateCache, RepeatedStatementsComeFromTheCache)
     // Each dialect has its own cache.
     TsqlTranslator pg(TsqlTranslator::Postgres);
     EXPECT_EQ(pg.translate(b), QStringLiteral("select coalesce(a,0) from t"));
-}
-
-TEST(TranslateCache, CachedLookupIsFast)
-{
-    TsqlTranslator tr;
-    const QString sql = QString::fromUtf8(corpus[0].tsql) + QStringLiteral(" and more text to hash ") + QString(200, u'x');
-    const QString first = tr.translate(sql);
-    const int rounds = 20000;
-    QElapsedTimer timer;
-    timer.start();
-    qsizetype sink = 0;
-    for (int i = 0; i < rounds; ++i)
-        sink += tr.translate(sql).size();
-    const double perCall = double(timer.nsecsElapsed()) / rounds / 1000.0;
-    EXPECT_EQ(sink, first.size() * rounds);
-    EXPECT_LT(perCall, 5.0) << perCall << " us per cached translation";
 }
 
 TEST(TranslateCache, StartsOverWhenFull)
