@@ -1,3 +1,4 @@
+#include "db/Database.h"
 #include "DataAccess.h"
 
 #include "Globals.h"

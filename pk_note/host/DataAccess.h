@@ -2,7 +2,7 @@
 // Database helpers of the host on the start-up connection: temporary queries,
 // single values, keys, statements, transactions and named locks.
 
-#include "db/Database.h"
+#include "db/DbTypes.h"
 
 #include <QDateTime>
 #include <QString>
@@ -11,6 +11,10 @@
 #include <QVector>
 
 #include <memory>
+
+namespace db {
+class Database;
+}
 
 using db::QuotedStr;
 

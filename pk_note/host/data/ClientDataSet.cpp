@@ -1,6 +1,7 @@
 #include "data/ClientDataSet.h"
 
 #include "data/FilterExpression.h"
+#include "db/Database.h"
 #include "db/TsqlTranslator.h"
 
 #include <QMutex>
@@ -14,6 +15,12 @@
 #include <optional>
 
 namespace data {
+
+struct ClientDataSet::Statement {
+    QSqlQuery query;
+    QVector<int> fields; // value fields, then key fields
+    int valueCount = 0;
+};
 
 namespace {
 

@@ -4,11 +4,10 @@
 // log with old values, and an apply step that writes the base table's own columns.
 
 #include "data/Field.h"
-#include "db/Database.h"
+#include "db/DbTypes.h"
 
 #include <QHash>
 #include <QObject>
-#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
@@ -16,6 +15,10 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+namespace db {
+class Database;
+}
 
 namespace data {
 
@@ -200,11 +203,7 @@ private:
         quint64 id = 0;
         UpdateStatus status = UpdateStatus::Unmodified;
     };
-    struct Statement {
-        QSqlQuery query;
-        QVector<int> fields; // value fields, then key fields
-        int valueCount = 0;
-    };
+    struct Statement; // a prepared apply statement (the engine's query lives in the .cpp)
     enum class Notify { Field, Record, Insert, Remove, All, State, Scroll };
 
     // value storage seen by Field

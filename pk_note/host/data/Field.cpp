@@ -1,3 +1,4 @@
+#include "db/Database.h"
 #include "data/Field.h"
 
 #include "data/ClientDataSet.h"

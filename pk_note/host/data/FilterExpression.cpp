@@ -1,3 +1,4 @@
+#include "db/Database.h"
 #include "data/FilterExpression.h"
 
 #include "data/ClientDataSet.h"
