@@ -53,29 +53,6 @@ long scriptedUserList(const QString &, const QString &, QnParams *params)
     return 0;
 }
 
-// The print register's procedures until the database side brings its own.
-void ensurePrintRegister()
-{
-    db::Registry &r = db::Registry::instance();
-    if (!r.procedure(QStringLiteral("usrprocnoteprintabth_insert")))
-        r.addProcedure(QStringLiteral("usrprocnoteprintabth_insert"), [](db::Database &d, QVector<db::ProcArg> &a) {
-            const db::Params key{{QStringLiteral("t"), a.value(0).value}, {QStringLiteral("i"), a.value(1).value}};
-            if (d.scalar(QStringLiteral("select count(*) from noteprintabth where NOTETYPE=:t and NOTEID=:i"), key).toInt() == 0)
-                d.exec(QStringLiteral("insert into noteprintabth (NOTETYPE, NOTEID, PRINTED) values (:t, :i, 0)"), key);
-            d.exec(QStringLiteral("update noteprintabth set NOTECODE=:c, NOTEDATE=:d, OPERATEID=:o where NOTETYPE=:t and NOTEID=:i"),
-                   {{QStringLiteral("t"), a.value(0).value}, {QStringLiteral("i"), a.value(1).value},
-                    {QStringLiteral("c"), a.value(2).value}, {QStringLiteral("d"), a.value(3).value},
-                    {QStringLiteral("o"), a.value(4).value}});
-            return db::ResultSet{};
-        });
-    if (!r.procedure(QStringLiteral("usrprocnoteprintabth_delete")))
-        r.addProcedure(QStringLiteral("usrprocnoteprintabth_delete"), [](db::Database &d, QVector<db::ProcArg> &a) {
-            d.exec(QStringLiteral("delete from noteprintabth where NOTETYPE=:t and NOTEID=:i"),
-                   {{QStringLiteral("t"), a.value(0).value}, {QStringLiteral("i"), a.value(1).value}});
-            return db::ResultSet{};
-        });
-}
-
 } // namespace
 
 UserListCall &userListCalls() { return s_userList; }
@@ -114,7 +91,6 @@ void TTestMoveForm::MasterFieldChange(data::Field &field)
 
 void BasenoteTest::SetUp()
 {
-    ensurePrintRegister();
     SessionTest::SetUp();
     sql(QStringLiteral(
         "create table testnoteath (NOTEID INTEGER NOT NULL PRIMARY KEY, NOTECODE VARCHAR(30), NOTEDATE DATE, "

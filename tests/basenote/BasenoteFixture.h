@@ -1,6 +1,6 @@
 #pragma once
 // Fixture of the base document window tests: fresh demo books with a master
-// table for a test kind, the print register procedures, a scripted user list,
+// table for a test kind, a scripted user list,
 // scripted messages and modal windows, and a small bank-transfer kind built
 // from a resource block the way real kinds are.
 

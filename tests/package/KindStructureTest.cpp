@@ -92,7 +92,11 @@ TEST_F(KindStructureTest, EveryRegisteredKindMatchesItsSchemaLookupsAndWindow)
             QWidget *w = form->findChild<QWidget *>(name);
             EXPECT_NE(w, nullptr) << name.toStdString();
             if (c.kind != basenote::Ctl::Label) {
-                EXPECT_NE(master->FindField(QString::fromLatin1(c.field)), nullptr) << c.field;
+                // The field carries the declared caption (messages name it).
+                const data::Field *f = master->FindField(QString::fromLatin1(c.field));
+                EXPECT_NE(f, nullptr) << c.field;
+                if (f)
+                    EXPECT_EQ(f->DisplayLabel().toStdString(), c.caption) << c.field;
             }
             if (c.kind != basenote::Ctl::Lookup)
                 continue;
@@ -120,7 +124,9 @@ TEST_F(KindStructureTest, EveryRegisteredKindMatchesItsSchemaLookupsAndWindow)
                 gridFields << md->Grid()->Column(i).FieldName.toUpper();
             for (const mdnote::DetailColumn &c : md->DeclaredDetail().columns) {
                 EXPECT_NE(lines->FindField(QString::fromLatin1(c.field)), nullptr) << c.field;
-                EXPECT_TRUE(gridFields.contains(QString::fromLatin1(c.field).toUpper())) << c.field;
+                const int column = int(gridFields.indexOf(QString::fromLatin1(c.field).toUpper()));
+                ASSERT_GE(column, 0) << c.field;
+                EXPECT_EQ(md->Grid()->ColumnTitle(column), mdnote::ResolveColumn(c).caption) << c.field;
             }
         }
 
