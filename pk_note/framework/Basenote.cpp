@@ -89,7 +89,7 @@ private:
 };
 
 TBasenoteForm::TBasenoteForm(const basenote::Resource &resource, QWidget *owner)
-    : TnoteBootForm(QString::fromUtf8(resource.formName), owner)
+    : TnoteBootForm(QString::fromUtf8(resource.formName), owner), m_resource(&resource)
 {
     m_asKeyField = QString::fromLatin1(resource.keyField);
     noteType = resource.noteType;

@@ -162,6 +162,8 @@ public:
     const QStringList &LookupNames() const { return m_LookupNames; }
     // The automatic number this window holds for its unsaved new note.
     const QString &ReservedNoteCode() const { return m_asReservedCode; }
+    // The kind's resource block (kinds declare it once, for the program's life).
+    const basenote::Resource &DeclaredResource() const { return *m_resource; }
 
 public slots:
     // Published handlers: they only call the operations.
@@ -345,6 +347,7 @@ private:
     QString m_asClassName;
     bool m_bLogged = false;
     bool m_bInitialized = false;
+    const basenote::Resource *m_resource = nullptr;
     basenote::FieldRules m_masterRules;
     QStringList m_ResourceLookups;
     // Sees the keys of the window and its children before the shortcuts do.

@@ -45,7 +45,7 @@ QString typeWord(data::FieldType type)
 // =========================================================================== construction
 
 TMDnoteForm::TMDnoteForm(const basenote::Resource &resource, const mdnote::DetailResource &detail, QWidget *owner)
-    : TBasenoteForm(resource, owner)
+    : TBasenoteForm(resource, owner), m_detailResource(&detail)
 {
     buildDetail(detail);
     m_asDetailSelect = qryDetail->SQL();

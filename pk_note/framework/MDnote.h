@@ -22,6 +22,8 @@ class TMDnoteForm : public TBasenoteForm {
 public:
     TMDnoteForm(const basenote::Resource &resource, const mdnote::DetailResource &detail, QWidget *owner = nullptr);
     ~TMDnoteForm() override;
+    // The kind's line declaration (declared once, for the program's life).
+    const mdnote::DetailResource &DeclaredDetail() const { return *m_detailResource; }
 
     // ---- virtual operations added, in slot order ----
     virtual void DetailAfterOpen(data::ClientDataSet &dataSet);
@@ -157,4 +159,5 @@ private:
     data::ClientDataSet::Event m_SavedAfterScroll, m_SavedBeforePost, m_SavedAfterPost;
     data::Bookmark m_SavedBookmark;
     int m_iSavedGridColumn = -1;
+    const mdnote::DetailResource *m_detailResource = nullptr;
 };

@@ -14,16 +14,6 @@ const char *const kTable = "testnoteath";
 
 namespace {
 
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_basenote";
-    static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives until the program ends
-}
-
 using basenote::Ctl;
 
 const basenote::Resource &moveResource()
@@ -61,29 +51,6 @@ long scriptedUserList(const QString &, const QString &, QnParams *params)
     if (list.type() == QnVariant::Type::Object && list.toPointer())
         *static_cast<QStringList *>(list.toPointer()) << QStringLiteral("1") << QStringLiteral("2");
     return 0;
-}
-
-// The print register's procedures until the database side brings its own.
-void ensurePrintRegister()
-{
-    db::Registry &r = db::Registry::instance();
-    if (!r.procedure(QStringLiteral("usrprocnoteprintabth_insert")))
-        r.addProcedure(QStringLiteral("usrprocnoteprintabth_insert"), [](db::Database &d, QVector<db::ProcArg> &a) {
-            const db::Params key{{QStringLiteral("t"), a.value(0).value}, {QStringLiteral("i"), a.value(1).value}};
-            if (d.scalar(QStringLiteral("select count(*) from noteprintabth where NOTETYPE=:t and NOTEID=:i"), key).toInt() == 0)
-                d.exec(QStringLiteral("insert into noteprintabth (NOTETYPE, NOTEID, PRINTED) values (:t, :i, 0)"), key);
-            d.exec(QStringLiteral("update noteprintabth set NOTECODE=:c, NOTEDATE=:d, OPERATEID=:o where NOTETYPE=:t and NOTEID=:i"),
-                   {{QStringLiteral("t"), a.value(0).value}, {QStringLiteral("i"), a.value(1).value},
-                    {QStringLiteral("c"), a.value(2).value}, {QStringLiteral("d"), a.value(3).value},
-                    {QStringLiteral("o"), a.value(4).value}});
-            return db::ResultSet{};
-        });
-    if (!r.procedure(QStringLiteral("usrprocnoteprintabth_delete")))
-        r.addProcedure(QStringLiteral("usrprocnoteprintabth_delete"), [](db::Database &d, QVector<db::ProcArg> &a) {
-            d.exec(QStringLiteral("delete from noteprintabth where NOTETYPE=:t and NOTEID=:i"),
-                   {{QStringLiteral("t"), a.value(0).value}, {QStringLiteral("i"), a.value(1).value}});
-            return db::ResultSet{};
-        });
 }
 
 } // namespace
@@ -124,10 +91,7 @@ void TTestMoveForm::MasterFieldChange(data::Field &field)
 
 void BasenoteTest::SetUp()
 {
-    ensureApplication();
-    notedb::install();
-    ensurePrintRegister();
-    m_db = testsupport::freshBooks(m_folder.file(QStringLiteral("books.db")), true);
+    SessionTest::SetUp();
     sql(QStringLiteral(
         "create table testnoteath (NOTEID INTEGER NOT NULL PRIMARY KEY, NOTECODE VARCHAR(30), NOTEDATE DATE, "
         "NOTESTATE INTEGER NOT NULL DEFAULT 0, NOTEKIND INTEGER, OUTACCOUNTID INTEGER, INACCOUNTID INTEGER, "
@@ -137,47 +101,21 @@ void BasenoteTest::SetUp()
         "REFERCOUNT INTEGER DEFAULT 0, REFERAMT NUMERIC(19,6) DEFAULT 0, UPDATETIME TIMESTAMP, REMARK VARCHAR(200), "
         "UPFLAG INTEGER DEFAULT 0, CLOSED INTEGER DEFAULT 0)"));
     notedb::ensureKey(*m_db, QString::fromLatin1(kTable), 100);
-    SetStartupDB(m_db.get());
-    SetProgramFolder(m_folder.path());
-    pub::setMessageService(&m_messages);
-    pub::setModalService(&m_modal);
-    ClearRegistrations();
     RegisterPrivilegedForm(QStringLiteral("MoveForm"), nullptr, kFormPrivilege);
     RegistFunction(QStringLiteral("GETUSERLIST"), &scriptedUserList);
     s_userList = {};
-    SetLockWaitMilliseconds(0);
-    g_bForceCloseForm = false;
-    g_NewnoteTime = QDate::currentDate();
     SetCurrentUser(kAdmin);
 }
 
 void BasenoteTest::TearDown()
 {
     m_form.reset();
-    pub::setMessageService(nullptr);
-    pub::setModalService(nullptr);
-    ClearRegistrations();
-    SetCurrentUser(0);
-    SetStartupDB(nullptr);
-    m_db.reset();
+    SessionTest::TearDown();
 }
 
 int BasenoteTest::count(const QString &where)
 {
     return scalar(QStringLiteral("select count(*) from testnoteath where ") + where).toInt();
-}
-
-void BasenoteTest::setParam(const QString &name, const QString &value)
-{
-    sql(QStringLiteral("update sysparamamth set DATAVALUE = :v where PARAMNAME = :n"),
-        {{QStringLiteral("v"), value}, {QStringLiteral("n"), name}});
-}
-
-void BasenoteTest::grant(int user, int item, std::initializer_list<int> actions)
-{
-    for (int a : actions)
-        sql(QStringLiteral("insert into privilegemth (OPERATEID, PRIVILEGEID, ACTION) values (:u, :i, :a)"),
-            {{QStringLiteral("u"), user}, {QStringLiteral("i"), item}, {QStringLiteral("a"), a}});
 }
 
 void BasenoteTest::insertNote(int id, const QString &date, int operateId, int state, const QString &code)

@@ -1,6 +1,6 @@
 #pragma once
 // Fixture of the base document window tests: fresh demo books with a master
-// table for a test kind, the print register procedures, a scripted user list,
+// table for a test kind, a scripted user list,
 // scripted messages and modal windows, and a small bank-transfer kind built
 // from a resource block the way real kinds are.
 
@@ -34,16 +34,13 @@ protected:
     void BeforeAppendNote() override { ++appendHooks; }
 };
 
-class BasenoteTest : public ::testing::Test {
+class BasenoteTest : public testsupport::SessionTest {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    void sql(const QString &text, const db::Params &params = {}) { m_db->exec(text, params); }
-    QVariant scalar(const QString &text) { return m_db->scalar(text); }
+    using SessionTest::setParam;
     int count(const QString &where = QStringLiteral("1=1"));
-    void setParam(const QString &name, const QString &value);
-    void grant(int user, int item, std::initializer_list<int> actions);
     // A saved note row; -1 for a null column.
     void insertNote(int id, const QString &date, int operateId = kAdmin, int state = 0,
                     const QString &code = {});
@@ -52,15 +49,9 @@ protected:
     // Types `value` into the master field as a control would.
     void setField(const QString &field, const QVariant &value);
     QVariant field(const QString &field) const;
-    QStringList shown() const { return m_messages.texts(); }
-    QStringList errors() const { return m_messages.texts(pub::MessageKind::Error); }
     QDate periodStart() const;
     QString dateText(const QDate &d) const { return d.toString(QStringLiteral("yyyy-MM-dd")); }
 
-    testsupport::TempFolder m_folder;
-    std::unique_ptr<db::Database> m_db;
-    pub::ScriptedMessageService m_messages;
-    pub::ScriptedModalService m_modal;
     std::unique_ptr<TTestMoveForm> m_form;
 };
 

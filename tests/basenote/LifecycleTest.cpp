@@ -52,13 +52,6 @@ TEST_F(BasenoteTest, ResourceBuildsNamedControlsMenusActionsAndLogs)
         EXPECT_EQ(b->text(), QString::fromUtf8(caption)) << name;
         EXPECT_TRUE(b->shortcut().isEmpty()) << name << ": the form's actions own the keys";
     }
-    for (const char *name : {"btnPrev", "btnNext", "btnOperate", "palButton", "palBottom", "lblTitle", "lbShoperatename",
-                             "lblPrinted", "spAbate", "lbAbate", "DateDBEdit", "NoDBEdit", "cmbEmp", "cmbDepartment",
-                             "edoperatename", "edchkor", "edRemark", "RptStyleCB", "cmbOutAccount", "cmbInAccount",
-                             "edAmount", "edPurpose", "lbOutShop"})
-        EXPECT_NE(f->findChild<QWidget *>(QString::fromLatin1(name)), nullptr) << name;
-    for (const char *name : {"cdsMaster", "dsMaster", "qryMaster", "MasterProvider", "cdsPrint", "dsPrint"})
-        EXPECT_NE(f->findChild<QObject *>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lblTitle"))->text(), QStringLiteral("银行存取款单"));
     EXPECT_EQ(f->windowTitle(), QStringLiteral("银行存取款单"));
     EXPECT_EQ(f->objectName(), QStringLiteral("MoveForm"));
@@ -397,18 +390,11 @@ TEST_F(BasenoteTest, FormSizeIsRememberedPerClass)
     EXPECT_EQ(f->size(), QSize(1000, 520));
 }
 
-TEST_F(BasenoteTest, ScreenshotOfTheWindow)
+TEST_F(BasenoteTest, AVoidedNoteShowsTheVoidMark)
 {
     insertNote(12, dateText(periodStart()), kAdmin, 2);
-    sql(QStringLiteral("update testnoteath set EMPID=3, DEPID=3, CHECKNO='ZP0012', REMARK='月初备用金' where NOTEID=12"));
     TTestMoveForm *f = openForm();
     f->LoadNote(12);
-    f->show();
-    QApplication::processEvents();
-    const QDir shots(QDir(testsupport::binDir()).filePath(QStringLiteral("../shots")));
-    QDir().mkpath(shots.path());
-    const QString path = shots.filePath(QStringLiteral("basenote_move.png"));
-    ASSERT_TRUE(f->grab().save(path));
     EXPECT_FALSE(f->findChild<QWidget *>(QStringLiteral("spAbate"))->isHidden());
     EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lbAbate"))->text(), QStringLiteral("作废"));
 }

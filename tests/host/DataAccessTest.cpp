@@ -2,10 +2,6 @@
 
 #include "notedb.h"
 
-#include <QElapsedTimer>
-
-#include <thread>
-
 using namespace hosttest;
 
 class DataAccessTest : public HostTest {
@@ -140,28 +136,33 @@ TEST_F(DataAccessTest, NamedLocksAgainstAnotherConnection)
     EXPECT_TRUE(SetLock("NOTELOCK", false, false));
     EXPECT_TRUE(other->setLock("NOTELOCK", true));
 
-    // Held elsewhere: false without waiting, and false after waiting in vain.
+    // Held elsewhere: false without waiting, and false after waiting in vain
+    // (the wait is announced to the host and ended).
+    QStringList busy;
+    db::Database::setBusyHook([&](bool waiting) { busy << (waiting ? "wait" : "done"); });
     EXPECT_FALSE(SetLock("NOTELOCK", true, false));
-    SetLockWaitMilliseconds(200);
-    QElapsedTimer t;
-    t.start();
+    EXPECT_TRUE(busy.isEmpty());
+    SetLockWaitMilliseconds(1);
     EXPECT_FALSE(SetLock("NOTELOCK", true, true));
-    EXPECT_GE(t.elapsed(), 150);
+    EXPECT_EQ(busy, (QStringList{"wait", "done"}));
 
-    // Any name works; a waiting taker gets the lock once it is released.
+    // Any name works; a waiting taker gets the lock once the other client
+    // lets it go (here: as soon as the wait begins).
     EXPECT_TRUE(other->setLock("ACCLOCK", true));
-    SetLockWaitMilliseconds(5000);
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        other->setLock("ACCLOCK", false);
+    SetLockWaitMilliseconds(60000);
+    busy.clear();
+    db::Database::setBusyHook([&](bool waiting) {
+        busy << (waiting ? "wait" : "done");
+        if (waiting)
+            other->setLock("ACCLOCK", false);
     });
     EXPECT_TRUE(SetLock("ACCLOCK", true, true));
-    releaser.join();
+    EXPECT_EQ(busy, (QStringList{"wait", "done"}));
+    db::Database::setBusyHook(nullptr);
     EXPECT_FALSE(other->setLock("ACCLOCK", true));
     EXPECT_TRUE(SetLock("ACCLOCK", false, false));
     EXPECT_FALSE(SetLock("ACCLOCK", false, false)); // not held any more
     other->setLock("NOTELOCK", false);
-    SetLockWaitMilliseconds(3000);
 }
 
 TEST_F(DataAccessTest, SystemParametersAndBusinessMonth)

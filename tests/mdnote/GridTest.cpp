@@ -1,6 +1,6 @@
 // The window around the lines: component names, captions, the footer with
 // its totals, the column settings kept per window, the line keys and the
-// field-catalogue command of the remark; a screenshot for the eye.
+// field-catalogue command of the remark.
 
 #include "MDnoteFixture.h"
 
@@ -20,12 +20,9 @@ using namespace mdnotetest;
 
 class GridTest : public MDnoteTest {};
 
-TEST_F(GridTest, ComponentsCarryTheirNamesAndCaptions)
+TEST_F(GridTest, ComponentsCarryTheirCaptionsAndKeys)
 {
     TTestExpenseForm *f = openForm();
-    for (const char *name : {"qryDetail", "DetailProvider", "cdsDetail", "dsDetail", "ItemGrid", "DetailMenu",
-                             "muAppendDetail", "muDeleteDetail", "muColumnsSetting", "actDetailInsert"})
-        EXPECT_NE(f->findChild<QObject *>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(f->findChild<QPushButton *>(QStringLiteral("btnPrev"))->text(), QStringLiteral("前翻"));
     EXPECT_EQ(f->findChild<QPushButton *>(QStringLiteral("btnNext"))->text(), QStringLiteral("后翻"));
     EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lbledoperatename"))->text(), QStringLiteral("开单人"));
@@ -164,23 +161,4 @@ TEST_F(GridTest, PartnerVariablesOfThePrintedNote)
     EXPECT_EQ(vars.value(QStringLiteral("partnerTel")).toString(), p.value(0, "TEL1").toString());
     EXPECT_EQ(vars.value(QStringLiteral("partnerBankaccno")).toString(), p.value(0, "BANKACCNO").toString());
     EXPECT_FALSE(vars.value(QStringLiteral("partnerName")).toString().isEmpty());
-}
-
-TEST_F(GridTest, Screenshot)
-{
-    TTestExpenseForm *f = openForm();
-    setField("PARTNERID", 1);
-    setField("CHECKNO", QStringLiteral("ZP-20240315"));
-    addLine(1280.5, QStringLiteral("办公用品采购"));
-    addLine(356, QStringLiteral("市内交通费"), 0, 0);
-    addLine(2400, QStringLiteral("客户招待"), 0, 0);
-    ASSERT_TRUE(f->SaveNote()) << shown().join('|').toStdString();
-    f->show();
-    QApplication::processEvents();
-    const QString dir = QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots"));
-    QDir().mkpath(dir);
-    const QPixmap shot = f->grab();
-    EXPECT_FALSE(shot.isNull());
-    EXPECT_TRUE(shot.save(dir + QStringLiteral("/mdnote.png")));
-    f->hide();
 }

@@ -11,16 +11,6 @@ namespace mdnotetest {
 
 namespace {
 
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_mdnote";
-    static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives until the program ends
-}
-
 using basenote::Ctl;
 
 basenote::Resource masterResource(const char *sql, const char *table)
@@ -105,9 +95,7 @@ void TTestExpenseForm::DetailFieldChange(data::Field &field) { changedFields << 
 
 void MDnoteTest::SetUp()
 {
-    ensureApplication();
-    notedb::install();
-    m_db = testsupport::freshBooks(m_folder.file(QStringLiteral("books.db")), true);
+    SessionTest::SetUp();
     // Tables of their own with the columns of the expense tables but no
     // trigger deleting the lines of a deleted note.
     sql(QStringLiteral(
@@ -122,28 +110,15 @@ void MDnoteTest::SetUp()
         "AMOUNT NUMERIC(19,6) DEFAULT 0, QUANTITY NUMERIC(19,6), PRICE NUMERIC(19,6), DISC NUMERIC(19,6), "
         "CLOSED INTEGER, REMARK VARCHAR(200), PRIMARY KEY (NOTEID, ITEMSNO))"));
     notedb::ensureKey(*m_db, QStringLiteral("testmdath"), 100);
-    SetStartupDB(m_db.get());
-    SetProgramFolder(m_folder.path());
-    pub::setMessageService(&m_messages);
-    pub::setModalService(&m_modal);
-    ClearRegistrations();
     RegisterPrivilegedForm(QStringLiteral("OutMoneyForm"), nullptr, kFormPrivilege);
-    SetLockWaitMilliseconds(0);
-    g_bForceCloseForm = false;
-    g_NewnoteTime = QDate::currentDate();
-    sql(QStringLiteral("update sysparamamth set DATAVALUE = '0' where PARAMNAME = 'UseMsg'"));
+    setParam(QStringLiteral("UseMsg"), QStringLiteral("0"));
     SetCurrentUser(kAdmin);
 }
 
 void MDnoteTest::TearDown()
 {
     m_form.reset();
-    pub::setMessageService(nullptr);
-    pub::setModalService(nullptr);
-    ClearRegistrations();
-    SetCurrentUser(0);
-    SetStartupDB(nullptr);
-    m_db.reset();
+    SessionTest::TearDown();
 }
 
 TTestExpenseForm *MDnoteTest::openForm(Tables tables)

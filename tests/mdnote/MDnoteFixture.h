@@ -35,13 +35,11 @@ public:
     QStringList changedFields;
 };
 
-class MDnoteTest : public ::testing::Test {
+class MDnoteTest : public testsupport::SessionTest {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    void sql(const QString &text, const db::Params &params = {}) { m_db->exec(text, params); }
-    QVariant scalar(const QString &text) { return m_db->scalar(text); }
     TTestExpenseForm *openForm(Tables tables = Tables::Expense);
     // Types into the master or the current line as a control would.
     void setField(const QString &field, const QVariant &value);
@@ -54,13 +52,7 @@ protected:
     QString masterTable() const { return m_tables == Tables::Expense ? QStringLiteral("expenseath") : QStringLiteral("testmdath"); }
     QString detailTable() const { return m_tables == Tables::Expense ? QStringLiteral("expenseathdetail") : QStringLiteral("testmdathdetail"); }
     int lineRows(int noteId);
-    QStringList shown() const { return m_messages.texts(); }
-    QStringList errors() const { return m_messages.texts(pub::MessageKind::Error); }
 
-    testsupport::TempFolder m_folder;
-    std::unique_ptr<db::Database> m_db;
-    pub::ScriptedMessageService m_messages;
-    pub::ScriptedModalService m_modal;
     std::unique_ptr<TTestExpenseForm> m_form;
     Tables m_tables = Tables::Expense;
 };

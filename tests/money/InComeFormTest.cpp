@@ -29,7 +29,6 @@ TEST_F(InComeFormTest, OpensFromThePluginWithIncomeItemLines)
     EXPECT_STREQ(m_window->metaObject()->className(), "TInComeForm");
     EXPECT_EQ(m_window->windowTitle(), QStringLiteral("其他收入单"));
     EXPECT_EQ(child<QLabel>(QStringLiteral("lbShoperatename"))->text(), QStringLiteral("机构名称  总部"));
-    EXPECT_EQ(child<widgets::TRqDBGrid>(QStringLiteral("ItemGrid"))->ColumnTitle(0), QStringLiteral("收入项目"));
     EXPECT_EQ(child(QStringLiteral("cmbPartner")), nullptr); // income names no customer
     setMaster(QStringLiteral("PAYTYPESID"), 4);
     EXPECT_EQ(masterValue(QStringLiteral("ACCOUNTID")).toInt(), 3);

@@ -7,42 +7,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 
 namespace moneytest {
 
 namespace {
-
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_money";
-    static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives until the program ends
-}
-
-struct Plugin {
-    QLibrary library;
-    void (*load)() = nullptr;
-    GlobalFunction call = nullptr;
-};
-
-Plugin &plugin()
-{
-    static Plugin p;
-    if (!p.library.isLoaded()) {
-        p.library.setFileName(QDir(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath())
-                                  .filePath(QStringLiteral("libpk_note.so")));
-        if (!p.library.load())
-            throw std::runtime_error(p.library.errorString().toStdString());
-        p.load = reinterpret_cast<void (*)()>(p.library.resolve("noteLoad"));
-        p.call = reinterpret_cast<GlobalFunction>(p.library.resolve("note_Call"));
-    }
-    return p;
-}
 
 QWidget *openWindow(const QString &name)
 {
@@ -56,46 +24,14 @@ QWidget *openWindow(const QString &name)
 
 void MoneyTest::SetUp()
 {
-    ensureApplication();
-    notedb::install();
-    m_db = testsupport::freshBooks(m_folder.file(QStringLiteral("books.db")), true);
-    SetStartupDB(m_db.get());
-    SetProgramFolder(m_folder.path());
-    pub::setMessageService(&m_messages);
-    pub::setModalService(&m_modal);
-    ClearRegistrations();
-    ClearLookupEditors();
-    ClearLookupCaches();
-    SetLockWaitMilliseconds(0);
-    g_bForceCloseForm = false;
-    g_NewnoteTime = QDate::currentDate();
-    SetCurrentUser(kAdmin);
-    ASSERT_TRUE(plugin().load && plugin().call);
-    plugin().load(); // registers the forms with their factories
-    m_before = QApplication::topLevelWidgets();
-}
-
-void MoneyTest::TearDown()
-{
-    QList<QPointer<QWidget>> left;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (!m_before.contains(w) && !w->parentWidget()) // popups die with their owners
-            left << w;
-    for (const QPointer<QWidget> &w : left)
-        delete w.data();
-    pub::setMessageService(nullptr);
-    pub::setModalService(nullptr);
-    ClearRegistrations();
-    ClearLookupEditors();
-    ClearLookupCaches();
-    SetCurrentUser(0);
-    SetStartupDB(nullptr);
-    m_db.reset();
+    SessionTest::SetUp();
+    ASSERT_TRUE(testsupport::plugin().load && testsupport::plugin().call);
+    testsupport::plugin().load(); // registers the forms with their factories
 }
 
 long MoneyTest::call(const QString &function, const QString &argument, QnParams *params)
 {
-    return plugin().call(function, argument, params);
+    return testsupport::plugin().call(function, argument, params);
 }
 
 QWidget *MoneyTest::show(const QString &formName)

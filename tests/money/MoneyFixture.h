@@ -23,10 +23,9 @@ namespace moneytest {
 constexpr int kAdmin = 1;
 constexpr int kClerk = 2;
 
-class MoneyTest : public ::testing::Test {
+class MoneyTest : public testsupport::SessionTest {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     long call(const QString &function, const QString &argument, QnParams *params = nullptr);
     // The window the host's menu entry opens; fails the test when none opens.
@@ -49,19 +48,11 @@ protected:
         return m_window ? m_window->findChild<T *>(name) : nullptr;
     }
 
-    QVariant scalar(const QString &sql, const db::Params &params = {}) { return m_db->scalar(sql, params); }
-    void sql(const QString &text, const db::Params &params = {}) { m_db->exec(text, params); }
     double balance(int account);
-    QStringList errors() const { return m_messages.texts(pub::MessageKind::Error); }
     // Message texts shown since the last call.
     QStringList takeMessages();
 
-    testsupport::TempFolder m_folder;
-    std::unique_ptr<db::Database> m_db;
-    pub::ScriptedMessageService m_messages;
-    pub::ScriptedModalService m_modal;
     QPointer<QWidget> m_window;
-    QWidgetList m_before;
     int m_seen = 0;
 };
 

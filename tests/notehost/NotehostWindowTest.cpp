@@ -133,26 +133,14 @@ FormFactory testWindow(const QString &formName)
     };
 }
 
-class NotehostTest : public ::testing::Test {
+class NotehostTest : public testsupport::SessionTest {
 protected:
     void SetUp() override
     {
-        ensureApplication();
-        books = testsupport::freshBooks(folder.file(QStringLiteral("books.db")), true);
-        SetStartupDB(books.get());
-        SetCurrentUser(1);
-        pub::setMessageService(&messages);
-        pub::setModalService(&modal);
-        ClearRegistrations();
+        ensureApplication(); // before the session's, for the font
+        SessionTest::SetUp();
         registerHostFunctions();
         g_calls.clear();
-    }
-    void TearDown() override
-    {
-        pub::setMessageService(nullptr);
-        pub::setModalService(nullptr);
-        ClearRegistrations();
-        SetStartupDB(nullptr);
     }
     // Test forms: PBuyForm and PayForm have windows, SaleForm is not built.
     void registerTestForms()
@@ -163,17 +151,12 @@ protected:
         RegistFunction(QStringLiteral("SHOWNOTEFORM"), &recordShow);
     }
     QAction *action(MainWindow &w, const QString &name) { return w.findChild<QAction *>(name); }
-
-    testsupport::TempFolder folder;
-    std::unique_ptr<db::Database> books;
-    pub::ScriptedMessageService messages;
-    pub::ScriptedModalService modal;
 };
 
 TEST_F(NotehostTest, MenusFollowFactoriesAndPrivileges)
 {
     registerTestForms();
-    MainWindow w(books->path());
+    MainWindow w(m_db->path());
     w.show();
     ASSERT_TRUE(action(w, QStringLiteral("actPBuyForm")));
     EXPECT_TRUE(action(w, QStringLiteral("actPBuyForm"))->isEnabled());
@@ -211,7 +194,7 @@ TEST_F(NotehostTest, MenusFollowFactoriesAndPrivileges)
                   .arg(year, month, GetFirstDayOfPosMonth().toString(QStringLiteral("yyyy-MM-dd")),
                        GetLastDayOfPosMonth().toString(QStringLiteral("yyyy-MM-dd"))));
     EXPECT_TRUE(GetFirstDayOfPosMonth().toString(QStringLiteral("yyyy-MM")) == year + u'-' + month);
-    EXPECT_EQ(w.findChild<QLabel *>(QStringLiteral("lblDatabase"))->text(), QStringLiteral("帐套: ") + books->path());
+    EXPECT_EQ(w.findChild<QLabel *>(QStringLiteral("lblDatabase"))->text(), QStringLiteral("帐套: ") + m_db->path());
 }
 
 TEST_F(NotehostTest, RealPackageFormsAllHaveMenuEntries)
@@ -238,7 +221,7 @@ TEST_F(NotehostTest, RealPackageFormsAllHaveMenuEntries)
     EXPECT_EQ(formCaption(QStringLiteral("ManuWilldoForm")), QStringLiteral("主生产计划"));
 
     // The screenshot of the main window with the purchase menu open.
-    MainWindow w(books->path());
+    MainWindow w(m_db->path());
     w.show();
     QApplication::processEvents();
     for (const MainWindow::EntryAction &ea : w.entryActions()) {
@@ -288,7 +271,7 @@ TEST_F(NotehostTest, NavigatorAnswersFormChanged)
 
 TEST_F(NotehostTest, UserListAndMdiHook)
 {
-    books->exec(QStringLiteral("insert into operatormth (OPERATEID, LOGINNAME, OPERATENAME, ISADMIN, CLOSED) "
+    m_db->exec(QStringLiteral("insert into operatormth (OPERATEID, LOGINNAME, OPERATENAME, ISADMIN, CLOSED) "
                                "values (3, 'gone', '离职', 1, 1)"));
     QnParams p;
     p.AddValue(QStringLiteral("iModId"), 2004);
@@ -314,7 +297,7 @@ TEST_F(NotehostTest, UserListAndMdiHook)
     EXPECT_FALSE(m.GetValue(QStringLiteral("RESULT")).toBool());
     delete orphan;
 
-    MainWindow w(books->path());
+    MainWindow w(m_db->path());
     w.show();
     QPointer<QWidget> form = new QWidget;
     form->setObjectName(QStringLiteral("PBuyForm"));
@@ -339,7 +322,7 @@ TEST_F(NotehostTest, UserListAndMdiHook)
 
 TEST_F(NotehostTest, LoginChecksThePassword)
 {
-    LoginDialog login(*books);
+    LoginDialog login(*m_db);
     auto *user = login.findChild<QComboBox *>(QStringLiteral("cmbUser"));
     auto *password = login.findChild<QLineEdit *>(QStringLiteral("edPassword"));
     ASSERT_TRUE(user && password);
@@ -350,21 +333,21 @@ TEST_F(NotehostTest, LoginChecksThePassword)
     login.tryLogin();
     EXPECT_EQ(login.result(), QDialog::Rejected);
     EXPECT_EQ(login.operatorId(), 0);
-    EXPECT_EQ(messages.last().text, QStringLiteral("用户名或密码错误,请重新输入."));
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("用户名或密码错误,请重新输入."));
     EXPECT_TRUE(password->text().isEmpty());
     password->setText(QStringLiteral("clerk"));
     login.tryLogin();
     EXPECT_EQ(login.result(), QDialog::Accepted);
     EXPECT_EQ(login.operatorId(), 2);
-    EXPECT_EQ(operatorByLogin(*books, QStringLiteral(" admin ")), 1);
-    EXPECT_EQ(operatorByLogin(*books, QStringLiteral("nobody")), 0);
+    EXPECT_EQ(operatorByLogin(*m_db, QStringLiteral(" admin ")), 1);
+    EXPECT_EQ(operatorByLogin(*m_db, QStringLiteral("nobody")), 0);
 }
 
 TEST_F(NotehostTest, ScriptWorksOnWindowsAndDataSets)
 {
     registerTestForms();
     RegistFunction(QStringLiteral("ASKMODAL"), &askModal);
-    MainWindow w(books->path());
+    MainWindow w(m_db->path());
     w.show();
     ScriptHost script(&w);
     const int rc = script.run(QStringLiteral(R"JS(
@@ -446,7 +429,7 @@ TEST_F(NotehostTest, ScriptSeesRefusalsAsClerk)
 {
     registerTestForms();
     SetCurrentUser(2);
-    MainWindow w(books->path());
+    MainWindow w(m_db->path());
     w.show();
     ScriptHost script(&w);
     const int rc = script.run(QStringLiteral(R"JS(

@@ -2,40 +2,14 @@
 
 #include "NumberingFunctions.h"
 
-#include <QApplication>
 
 namespace notepublictest {
 
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_notepublic";
-    static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives until the program ends
-}
-
 void NotepublicTest::SetUp()
 {
-    ensureApplication();
     // The layer installs registered functions when it opens a connection.
     notedb::registerNumberingFunctions();
-    m_db = testsupport::freshBooks(m_folder.file(QStringLiteral("books.db")), true);
-    SetStartupDB(m_db.get());
-    SetProgramFolder(m_folder.path());
-    pub::setMessageService(&m_messages);
-    pub::setModalService(&m_modal);
-    ClearRegistrations();
-}
-
-void NotepublicTest::TearDown()
-{
-    pub::setMessageService(nullptr);
-    pub::setModalService(nullptr);
-    ClearRegistrations();
-    SetStartupDB(nullptr);
-    m_db.reset();
+    SessionTest::SetUp();
 }
 
 void NotepublicTest::ensureMasterTable(const QString &table)
@@ -73,13 +47,6 @@ void NotepublicTest::setRule(int noteType, const QVariant &head, const QVariant 
     sql(QStringLiteral("update notetypelth set HEAD=:h, SEPA=:s, MODE=:m, CODE=:c where ID=:id"),
         {{QStringLiteral("h"), head}, {QStringLiteral("s"), sepa}, {QStringLiteral("m"), mode},
          {QStringLiteral("c"), code}, {QStringLiteral("id"), noteType}});
-}
-
-void NotepublicTest::setParam(int id, const QString &name, const QVariant &value)
-{
-    sql(QStringLiteral("delete from sysparamamth where PARAMID = :id"), {{QStringLiteral("id"), id}});
-    sql(QStringLiteral("insert into sysparamamth (PARAMID, PARAMNAME, DATAVALUE) values (:id, :n, :v)"),
-        {{QStringLiteral("id"), id}, {QStringLiteral("n"), name}, {QStringLiteral("v"), value}});
 }
 
 } // namespace notepublictest

@@ -1,14 +1,21 @@
 #pragma once
 // Fixtures shared by the test programs: fresh books in a private temporary folder,
-// and running our own executables from the outside.
+// the one session fixture that sets and resets every global of the host, and
+// running our own executables from the outside.
 
+#include "Pub.h"
 #include "db/Database.h"
 
 #include <QByteArray>
+#include <QLibrary>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QWidgetList>
 
+#include <gtest/gtest.h>
+
+#include <initializer_list>
 #include <memory>
 
 namespace testsupport {
@@ -28,6 +35,62 @@ private:
 std::unique_ptr<db::Database> bareDatabase(const QString &path);
 // Fresh books with the real schema, and the demo company when `demo`.
 std::unique_ptr<db::Database> freshBooks(const QString &path, bool demo = false);
+
+// The offscreen widgets application every test of a program shares.
+void ensureApplication();
+
+// Puts every global of the host back to its start-up state: no books, no
+// services, no user, today's working date, no registrations, lookups or
+// caches, no forced close, no lock wait, no busy hook.
+void resetHostGlobals();
+
+// The session every window and service test runs in: fresh books (the demo
+// company unless the derived fixture says otherwise) on the start-up
+// connection, the program folder in a private temporary folder, scripted
+// messages, modal windows and file dialogs, the demo administrator as the
+// current user. TearDown closes the windows the test left and resets every
+// global, so no test sees what an earlier one set.
+class SessionTest : public ::testing::Test {
+protected:
+    explicit SessionTest(bool demoBooks = true) : m_demoBooks(demoBooks) {}
+    void SetUp() override;
+    void TearDown() override;
+
+    db::Database &database() { return *m_db; }
+    void sql(const QString &text, const db::Params &params = {}) { m_db->exec(text, params); }
+    QVariant scalar(const QString &text, const db::Params &params = {}) { return m_db->scalar(text, params); }
+    // Sets a system parameter, adding the row when the books lack it.
+    void setParam(int id, const QString &name, const QVariant &value);
+    void setParam(const QString &name, const QVariant &value);
+    void grant(int user, int privilegeId, std::initializer_list<int> actions);
+    QStringList shown() const { return m_messages.texts(); }
+    QStringList errors() const { return m_messages.texts(pub::MessageKind::Error); }
+    // Top-level windows opened since the test began.
+    QWidgetList newWindows() const;
+
+    static constexpr int kDemoAdmin = 1;
+
+    testsupport::TempFolder m_folder;
+    std::unique_ptr<db::Database> m_db;
+    pub::ScriptedMessageService m_messages;
+    pub::ScriptedModalService m_modal;
+    pub::ScriptedFileDialogService m_files;
+    QWidgetList m_before;
+
+private:
+    bool m_demoBooks;
+};
+
+// The real plug-in, loaded with QLibrary from the build's folder as the host
+// loads it (once per test program).
+struct Plugin {
+    QLibrary library;
+    void (*load)() = nullptr;
+    void (*unload)() = nullptr;
+    GlobalFunction call = nullptr;
+};
+Plugin &plugin();
+QString pluginPath();
 
 // The folder holding our built programs and libraries.
 QString binDir();

@@ -23,22 +23,8 @@ void ensureApplication()
 
 void WidgetTest::SetUp()
 {
-    ensureApplication();
-    m_db = testsupport::freshBooks(m_folder.file(QStringLiteral("books.db")), true);
-    SetStartupDB(m_db.get());
-    SetProgramFolder(m_folder.path());
-    pub::setMessageService(&m_messages);
-    pub::setModalService(&m_modal);
-    ClearLookupEditors();
-}
-
-void WidgetTest::TearDown()
-{
-    pub::setMessageService(nullptr);
-    pub::setModalService(nullptr);
-    ClearLookupEditors();
-    SetStartupDB(nullptr);
-    m_db.reset();
+    ensureApplication(); // before the session's, for the font
+    SessionTest::SetUp();
 }
 
 std::unique_ptr<data::ClientDataSet> WidgetTest::query(const QString &sql)

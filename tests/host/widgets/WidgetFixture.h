@@ -17,20 +17,14 @@ namespace widgettest {
 
 void ensureApplication();
 
-class WidgetTest : public ::testing::Test {
+class WidgetTest : public testsupport::SessionTest {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     // An open data set over the books.
     std::unique_ptr<data::ClientDataSet> query(const QString &sql);
     // An empty in-memory data set of note lines: CODE, NAME, QUANTITY, PRICE, AMOUNT.
     std::unique_ptr<data::ClientDataSet> lines();
-
-    testsupport::TempFolder m_folder;
-    std::unique_ptr<db::Database> m_db;
-    pub::ScriptedMessageService m_messages;
-    pub::ScriptedModalService m_modal;
 };
 
 // Types text key by key (QTest only knows ASCII keys).
