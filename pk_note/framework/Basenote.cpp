@@ -525,8 +525,13 @@ void TBasenoteForm::ReleaseReservedNoteCode()
     if (m_asReservedCode.isEmpty())
         return;
     const QString code = std::exchange(m_asReservedCode, QString());
-    if (StartupDB())
-        ReleaseNoteCode(noteType, code);
+    try {
+        if (StartupDB())
+            ReleaseNoteCode(noteType, code);
+    } catch (const std::exception &) {
+        // The note is saved or abandoned already; a reservation left behind is
+        // given back when this client is gone.
+    }
 }
 
 void TBasenoteForm::EnsureUniqueNoteCode()
@@ -1017,88 +1022,118 @@ void TBasenoteForm::closeEvent(QCloseEvent *e)
 
 // =========================================================================== published handlers
 
-void TBasenoteForm::OkBtnClick() { SaveNote(); }
+namespace {
+
+// A handler is where the toolkit calls in: nothing may pass it, or the
+// application ends. What a step could not do is shown instead.
+template <class Action>
+void guarded(Action &&action)
+{
+    try {
+        action();
+    } catch (const std::exception &e) {
+        ShowError(e);
+    }
+}
+
+} // namespace
+
+void TBasenoteForm::OkBtnClick() { guarded([this] { SaveNote(); }); }
 
 void TBasenoteForm::SaveAddBtnClick()
 {
-    if (SaveNote())
-        NewNote();
+    guarded([this] {
+        if (SaveNote())
+            NewNote();
+    });
 }
 
 void TBasenoteForm::CancelBtnClick()
 {
-    if (QuerySaveChanges())
-        close();
+    guarded([this] {
+        if (QuerySaveChanges())
+            close();
+    });
 }
 
 void TBasenoteForm::CheckBtnClick()
 {
-    if (IsNoteModified()) {
-        if (ShowYesNoQuestion(QStringLiteral("审核前必须先保存单据, 是否继续?")) != AnswerYes)
-            return;
-        if (!SaveNote())
-            return;
-    }
-    if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 1) {
-        if (CheckNote()) {
-            UpdateControlStates(QString());
-            NextNote();
+    guarded([this] {
+        if (IsNoteModified()) {
+            if (ShowYesNoQuestion(QStringLiteral("审核前必须先保存单据, 是否继续?")) != AnswerYes)
+                return;
+            if (!SaveNote())
+                return;
         }
-    } else if (UncheckNote()) {
-        UpdateControlStates(QString());
-    }
+        if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 1) {
+            if (CheckNote()) {
+                UpdateControlStates(QString());
+                NextNote();
+            }
+        } else if (UncheckNote()) {
+            UpdateControlStates(QString());
+        }
+    });
 }
 
 void TBasenoteForm::muAbateClick()
 {
-    if (IsNoteModified()) {
-        if (ShowYesNoQuestion(QStringLiteral("作废前必须先保存单据, 是否继续?")) != AnswerYes)
+    guarded([this] {
+        if (IsNoteModified()) {
+            if (ShowYesNoQuestion(QStringLiteral("作废前必须先保存单据, 是否继续?")) != AnswerYes)
+                return;
+            if (!SaveNote())
+                return;
+        }
+        const int state = MasterValue(QStringLiteral("NOTESTATE"), 0).toInt();
+        if (state == 1)
             return;
-        if (!SaveNote())
-            return;
-    }
-    const int state = MasterValue(QStringLiteral("NOTESTATE"), 0).toInt();
-    if (state == 1)
-        return;
-    if (state == 2 ? UnabateNote() : AbateNote())
-        UpdateControlStates(QString());
+        if (state == 2 ? UnabateNote() : AbateNote())
+            UpdateControlStates(QString());
+    });
 }
 
-void TBasenoteForm::muAppendClick() { NewNote(); }
-void TBasenoteForm::muDeleteClick() { DeleteNote(); }
-void TBasenoteForm::muNextClick() { NextNote(); }
-void TBasenoteForm::btnPrevClick() { PriorNote(); }
-void TBasenoteForm::muFirstClick() { FirstNote(); }
-void TBasenoteForm::muLastClick() { LastNote(); }
+void TBasenoteForm::muAppendClick() { guarded([this] { NewNote(); }); }
+void TBasenoteForm::muDeleteClick() { guarded([this] { DeleteNote(); }); }
+void TBasenoteForm::muNextClick() { guarded([this] { NextNote(); }); }
+void TBasenoteForm::btnPrevClick() { guarded([this] { PriorNote(); }); }
+void TBasenoteForm::muFirstClick() { guarded([this] { FirstNote(); }); }
+void TBasenoteForm::muLastClick() { guarded([this] { LastNote(); }); }
 
 void TBasenoteForm::muRefreshClick()
 {
-    if (QuerySaveChanges())
-        ReloadNote();
+    guarded([this] {
+        if (QuerySaveChanges())
+            ReloadNote();
+    });
 }
 
-void TBasenoteForm::muSelectnoteClick() { SelectSourceNote(); }
-void TBasenoteForm::btnPropertyClick() { ShowNoteProperties(); }
+void TBasenoteForm::muSelectnoteClick() { guarded([this] { SelectSourceNote(); }); }
+void TBasenoteForm::btnPropertyClick() { guarded([this] { ShowNoteProperties(); }); }
 
 void TBasenoteForm::btnFindClick()
 {
-    if (!pk_note::FormClassFactory(QStringLiteral("TFindnoteForm")))
-        return ShowInformation(QStringLiteral("尚未提供此功能"));
-    QnParams params;
-    params.AddValue(QStringLiteral("NOTETYPE"), noteType);
-    GlobalCall(QStringLiteral("FINDNOTE"), QString(), &params);
+    guarded([this] {
+        if (!pk_note::FormClassFactory(QStringLiteral("TFindnoteForm")))
+            return ShowInformation(QStringLiteral("尚未提供此功能"));
+        QnParams params;
+        params.AddValue(QStringLiteral("NOTETYPE"), noteType);
+        GlobalCall(QStringLiteral("FINDNOTE"), QString(), &params);
+    });
 }
 
-void TBasenoteForm::PrintPMItemClick() { PrintNote(true); }
-void TBasenoteForm::PrintPreviewPMItemClick() { PrintNote(false); }
+void TBasenoteForm::PrintPMItemClick() { guarded([this] { PrintNote(true); }); }
+void TBasenoteForm::PrintPreviewPMItemClick() { guarded([this] { PrintNote(false); }); }
 
 void TBasenoteForm::muClonenoteClick()
 {
-    if (!CanCloneNote()) {
-        ShowError(QStringLiteral("本单据不能进行复制."));
-        return;
-    }
-    const int id = m_iCurrentNoteID;
-    if (QuerySaveChanges())
-        CloneNote(id);
+    guarded([this] {
+        if (!CanCloneNote()) {
+            ShowError(QStringLiteral("本单据不能进行复制."));
+            return;
+        }
+        const int id = m_iCurrentNoteID;
+        if (QuerySaveChanges())
+            CloneNote(id);
+    });
 }

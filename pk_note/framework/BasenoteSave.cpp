@@ -161,8 +161,13 @@ bool TBasenoteForm::SaveNote()
         ShowError(e);
         return false;
     }
-    if (!CanSaveNote())
+    try {
+        if (!CanSaveNote())
+            return false;
+    } catch (const std::exception &e) {
+        ShowError(e);
         return false;
+    }
     const bool isNew = MasterValue(m_asKeyField, kNewNoteID).toLongLong() == kNewNoteID
                        || cdsMaster->State() == DataSetState::Insert || m_bNewNote;
     try {

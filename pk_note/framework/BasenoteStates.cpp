@@ -267,16 +267,20 @@ void TBasenoteForm::GetMessageRecipients(int kind, QList<int> &recipients)
 
 void TBasenoteForm::SendNoteMessage(int kind)
 {
-    if (LookupSysParam(QStringLiteral("UseMsg")) == QLatin1String("0"))
-        return;
     const QString type = QString::number(noteType);
     const int noteId = kind == 2 ? m_iApplyNoteID : m_iCurrentNoteID;
     const QString id = QString::number(noteId);
+    // The note itself is written by now: a failing notification is told as
+    // such, never as a failed save, and leaves no half-written message.
     try {
+        if (LookupSysParam(QStringLiteral("UseMsg")) == QLatin1String("0"))
+            return;
+        TransactionGuard transaction;
         SqlExecute(QStringLiteral("delete from notemsginfthDETAIL where MSGID in (select MSGID from notemsginfth where FROMNOTETYPE=")
                    + type + QStringLiteral(" and FROMNOTEID=") + id + QStringLiteral(")"));
         if (kind == 2) {
             SqlExecute(QStringLiteral("delete from notemsginfth where fromnotetype=") + type + QStringLiteral(" and  fromnoteid=") + id);
+            transaction.Commit();
             return;
         }
         QString suffix;
@@ -286,13 +290,15 @@ void TBasenoteForm::SendNoteMessage(int kind)
         case 4: suffix = QStringLiteral("已反审核,请查看."); break;
         case 5: suffix = QStringLiteral("已作废,请查看."); break;
         case 6: suffix = QStringLiteral("已反作废,请查看."); break;
-        default: return;
+        default: transaction.Commit(); return;
         }
         QList<int> recipients;
         GetMessageRecipients(kind, recipients);
         recipients.removeAll(g_iUserID);
-        if (recipients.isEmpty())
+        if (recipients.isEmpty()) {
+            transaction.Commit();
             return;
+        }
         const QString text = NoteTypeName(noteType) + QStringLiteral("[") + MasterValue(QStringLiteral("NOTECODE")).toString()
                              + QStringLiteral("]") + suffix;
         const qint64 msgId = GetNewKeyValue(QStringLiteral("notemsginfth"));
@@ -306,8 +312,9 @@ void TBasenoteForm::SendNoteMessage(int kind)
         for (int r : std::as_const(recipients))
             SqlExecute(QStringLiteral("Insert into notemsginfthdetail values (") + QString::number(msgId) + QStringLiteral(", ")
                        + QString::number(r) + QStringLiteral(", 0)"));
+        transaction.Commit();
     } catch (const std::exception &e) {
-        ShowError(e);
+        ShowWarning(QStringLiteral("操作已完成，但没有通知到其他用户：\n") + ExceptionText(e));
     }
 }
 

@@ -95,8 +95,9 @@ TEST_F(KindStructureTest, EveryRegisteredKindMatchesItsSchemaLookupsAndWindow)
                 // The field carries the declared caption (messages name it).
                 const data::Field *f = master->FindField(QString::fromLatin1(c.field));
                 EXPECT_NE(f, nullptr) << c.field;
-                if (f)
+                if (f) {
                     EXPECT_EQ(f->DisplayLabel().toStdString(), c.caption) << c.field;
+                }
             }
             if (c.kind != basenote::Ctl::Lookup)
                 continue;
