@@ -301,6 +301,29 @@ private:
     QWidget *m_form;
 };
 
+// Fits the window again whenever its layout asks for other room.
+class FitKeeper : public QObject {
+public:
+    explicit FitKeeper(QWidget *form) : QObject(form), m_form(form) { form->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (watched == m_form && e->type() == QEvent::LayoutRequest && !m_pending) {
+            m_pending = true;
+            QMetaObject::invokeMethod(this, [this] {
+                m_pending = false;
+                FitToScreen(m_form);
+            }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_form;
+    bool m_pending = false;
+};
+
 void addWindowAction(QWidget *form, const char *name, const QString &text, const QKeySequence &key,
                      const std::function<void()> &run)
 {
@@ -452,10 +475,10 @@ void Install(QWidget *form)
     };
     addWindowAction(form, "actFirst", QStringLiteral("第一单"), QKeySequence(Qt::CTRL | Qt::Key_Home), trigger("muFirst"));
     addWindowAction(form, "actLast", QStringLiteral("最后单"), QKeySequence(Qt::CTRL | Qt::Key_End), trigger("muLast"));
-    addWindowAction(form, "actCloseWindow", QStringLiteral("关闭"), QKeySequence(Qt::CTRL | Qt::Key_F4), [form] {
-        QWidget *frame = qobject_cast<QMdiSubWindow *>(form->parentWidget()) ? form->parentWidget() : form;
-        frame->close();
-    });
+    // In the host's MDI area its 窗口 menu owns Ctrl+F4; a window on its own closes itself.
+    if (!qobject_cast<QMdiSubWindow *>(form->parentWidget()))
+        addWindowAction(form, "actCloseWindow", QStringLiteral("关闭"), QKeySequence(Qt::CTRL | Qt::Key_F4),
+                        [form] { form->close(); });
 
     if (auto *root = qobject_cast<QVBoxLayout *>(form->layout()); root && !statusBarOf(form)) {
         auto *bar = new QStatusBar(form);
@@ -467,8 +490,9 @@ void Install(QWidget *form)
     reflowPanels(form);
     FitToScreen(form);
     FocusFirstField(form);
-    // Again once the new layouts have settled.
+    // Again once the new layouts have settled, and whenever they change.
     QMetaObject::invokeMethod(form, [form] { FitToScreen(form); }, Qt::QueuedConnection);
+    new FitKeeper(form);
 }
 
 void FocusFirstField(QWidget *form)
@@ -563,7 +587,11 @@ void FitToScreen(QWidget *form)
         grid->setMinimumHeight(std::max(floor, grid->minimumHeight() - excess));
         form->layout()->activate();
     }
-    frame->resize(frame->size().boundedTo(inside.size()));
+    // An MDI frame does not grow by itself when its window needs more room
+    // (fields reflowed to more rows): it gets what it needs, within the area.
+    const QSize want = frame->size().expandedTo(frame->minimumSizeHint()).boundedTo(inside.size());
+    if (want != frame->size())
+        frame->resize(want);
     // move() places the frame, title bar included.
     const QRect outer = frame->frameGeometry();
     QPoint at = outer.topLeft();
