@@ -234,6 +234,10 @@ TEST_F(KeyboardEntryTest, ARefusedSaveLeavesTheFocusOnTheFieldItNames)
     key(Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(focusName(), QStringLiteral("cmbEmp"));
     EXPECT_FALSE(child(QStringLiteral("edoperatename"))->focusPolicy() & Qt::TabFocus);
+    // Ctrl+F (速查) from a field says the finder is not there yet.
+    takeMessages();
+    key(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(takeMessages(), QStringList{QStringLiteral("尚未提供此功能")});
 }
 
 // Runs on the screen the environment gives (ctest also runs it on a
