@@ -7,7 +7,6 @@
 #include "data/DataSource.h"
 #include "data/Field.h"
 
-#include <algorithm>
 #include <QApplication>
 #include <QMdiArea>
 #include <QDockWidget>
@@ -186,14 +185,6 @@ void findNote(QnParams *params)
         noteType = params->GetValue(QStringLiteral("NOTETYPE")).toInt();
     if (noteType <= 0)
         return;
-    const auto &forms = RegisteredForms();
-    const bool offered = std::any_of(forms.begin(), forms.end(), [](const PrivilegedForm &f) {
-        return f.name.compare(QLatin1String("FindnoteForm"), Qt::CaseInsensitive) == 0 && f.factory;
-    });
-    if (!offered) {
-        ShowInformation(QStringLiteral("尚未提供此功能"));
-        return;
-    }
     QWidget *finder = GetPrivilegedForm(QStringLiteral("FindnoteForm"), 5);
     if (!finder)
         return;
