@@ -18,6 +18,9 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QScreen>
 #include <QStatusBar>
 
 namespace notehost {
@@ -35,6 +38,17 @@ const PrivilegedForm *registeredForm(const QString &name)
 bool functionRegistered(const QString &name)
 {
     return RegisteredFunctions().contains(name, Qt::CaseInsensitive);
+}
+
+// Menu titles take letters the document windows do not use for their own
+// Alt keys (S, A, C, O, F, T, P); 窗口 is W.
+const char kTitleLetters[] = "BDEGHIJKLMNQRUVXYZ";
+
+// Entries of an open menu: 1-9, then the letters.
+QString entryMnemonic(int i)
+{
+    static const char keys[] = "123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    return i < int(sizeof(keys)) - 1 ? QStringLiteral("(&%1)").arg(QLatin1Char(keys[i])) : QString();
 }
 
 } // namespace
@@ -68,24 +82,84 @@ MainWindow::MainWindow(const QString &booksPath, QWidget *parent) : QMainWindow(
     statusBar()->addWidget(m_books, 1);
 
     buildMenus();
-    auto *window = menuBar()->addMenu(QStringLiteral("窗口"));
+    auto *window = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
     window->setObjectName(QStringLiteral("muWindow"));
     window->addAction(dock->toggleViewAction());
     dock->toggleViewAction()->setObjectName(QStringLiteral("actNavigator"));
+    dock->toggleViewAction()->setText(QStringLiteral("导航器(&N)"));
     window->addSeparator();
-    QAction *a = window->addAction(QStringLiteral("层叠"), m_mdi, &QMdiArea::cascadeSubWindows);
+    QAction *a = window->addAction(QStringLiteral("层叠(&C)"), m_mdi, &QMdiArea::cascadeSubWindows);
     a->setObjectName(QStringLiteral("actCascade"));
-    a = window->addAction(QStringLiteral("平铺"), m_mdi, &QMdiArea::tileSubWindows);
+    a = window->addAction(QStringLiteral("平铺(&T)"), m_mdi, &QMdiArea::tileSubWindows);
     a->setObjectName(QStringLiteral("actTile"));
-    a = window->addAction(QStringLiteral("全部关闭"), m_mdi, &QMdiArea::closeAllSubWindows);
+    a = window->addAction(QStringLiteral("关闭(&O)"), m_mdi, &QMdiArea::closeActiveSubWindow);
+    a->setObjectName(QStringLiteral("actCloseWindow"));
+    a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+    a = window->addAction(QStringLiteral("全部关闭(&L)"), m_mdi, &QMdiArea::closeAllSubWindows);
     a->setObjectName(QStringLiteral("actCloseAll"));
     window->addSeparator();
-    a = window->addAction(QStringLiteral("退出"), this, &QWidget::close);
+    m_windowListMark = window->addSeparator();
+    a = window->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close);
     a->setObjectName(QStringLiteral("actExit"));
+    m_windowMenu = window;
+    // The open windows are listed each time the menu opens.
+    connect(window, &QMenu::aboutToShow, this, &MainWindow::listWindows);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *sub) {
+        m_navigator->showForm(sub ? sub->widget() : nullptr);
+        // Each frame's own menu would claim Ctrl+F4 too, and two claims cancel out.
+        if (sub && sub->systemMenu())
+            for (QAction *own : sub->systemMenu()->actions())
+                own->setShortcuts({});
+    });
 
     refreshMenus();
     refreshStatus();
-    resize(1280, 800);
+    fitToScreen();
+}
+
+void MainWindow::fitToScreen()
+{
+    const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect avail = s ? s->availableGeometry() : QRect(0, 0, 1280, 800);
+    // The frame (title bar, borders) is the window manager's; leave room for it.
+    const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(0, 0);
+    resize(QSize(1280, 800).boundedTo(avail.size() - frame));
+    move(avail.topLeft()); // places the frame
+}
+
+void MainWindow::showEvent(QShowEvent *e)
+{
+    QMainWindow::showEvent(e);
+    if (!m_fitted) {
+        m_fitted = true;
+        fitToScreen(); // the frame's size is known now
+    }
+}
+
+QList<QAction *> MainWindow::listWindows()
+{
+    for (QAction *a : std::as_const(m_windowActions)) {
+        m_windowMenu->removeAction(a);
+        a->deleteLater();
+    }
+    m_windowActions.clear();
+    const QList<QMdiSubWindow *> windows = m_mdi->subWindowList();
+    for (int i = 0; i < windows.size(); ++i) {
+        QMdiSubWindow *sub = windows[i];
+        auto *a = new QAction(entryMnemonic(i).replace(QLatin1String("("), QString()).replace(QLatin1String(")"), QString())
+                                  + QLatin1Char(' ') + sub->windowTitle(),
+                              m_windowMenu);
+        a->setObjectName(QStringLiteral("actWindow%1").arg(i + 1));
+        a->setCheckable(true);
+        a->setChecked(sub == m_mdi->activeSubWindow());
+        connect(a, &QAction::triggered, this, [this, sub = QPointer<QMdiSubWindow>(sub)] {
+            if (sub)
+                m_mdi->setActiveSubWindow(sub);
+        });
+        m_windowMenu->insertAction(m_windowListMark, a);
+        m_windowActions << a;
+    }
+    return m_windowActions;
 }
 
 MainWindow::~MainWindow()
@@ -99,11 +173,13 @@ void MainWindow::buildMenus()
     QHash<QString, QMenu *> menus;
     const QStringList areas = menuAreas();
     for (int i = 0; i < areas.size(); ++i) {
-        QMenu *m = menuBar()->addMenu(areas[i]);
+        const int letter = i < int(sizeof(kTitleLetters)) - 1 ? kTitleLetters[i] : 0;
+        QMenu *m = menuBar()->addMenu(letter ? QStringLiteral("%1(&%2)").arg(areas[i]).arg(QChar(letter)) : areas[i]);
         m->setObjectName(QStringLiteral("mu%1").arg(i + 1));
         menus.insert(areas[i], m);
     }
     const QVector<MenuEntry> &entries = menuEntries();
+    QHash<QMenu *, int> counts;
     for (int i = 0; i < entries.size(); ++i) {
         const MenuEntry &e = entries[i];
         QMenu *m = menus.value(e.area);
@@ -111,7 +187,7 @@ void MainWindow::buildMenus()
         if (e.function != QLatin1String("SHOWNOTEFORM") && i > 0 && entries[i - 1].area == e.area &&
             entries[i - 1].function == QLatin1String("SHOWNOTEFORM"))
             m->addSeparator();
-        QAction *a = m->addAction(e.caption);
+        QAction *a = m->addAction(e.caption + entryMnemonic(counts[m]++));
         const QString id = e.formName.isEmpty() || e.argument.endsWith(QLatin1String("_INIT"))
                                ? (e.argument.isEmpty() ? e.function : e.argument)
                                : e.formName;
@@ -187,7 +263,7 @@ QPixmap MainWindow::snapshot(const QString &menuTitle)
         return shot;
     for (QAction *a : menuBar()->actions()) {
         QMenu *m = a->menu();
-        if (!m || a->text() != menuTitle)
+        if (!m || (a->text() != menuTitle && !a->text().startsWith(menuTitle + QLatin1String("(&"))))
             continue;
         m->ensurePolished();
         m->adjustSize();

@@ -12,6 +12,7 @@
 class QAction;
 class QLabel;
 class QMdiArea;
+class QMenu;
 
 namespace notehost {
 
@@ -51,8 +52,20 @@ public slots:
     // Opens a registered form by name the way its menu entry does.
     long openForm(const QString &formName);
 
+    // The 窗口 menu's entries for the open windows (rebuilt when it opens).
+    QList<QAction *> listWindows();
+    // Opens within the screen's available area.
+    void fitToScreen();
+
+protected:
+    void showEvent(QShowEvent *e) override;
+
 private:
     void buildMenus();
+    bool m_fitted = false;
+    QMenu *m_windowMenu = nullptr;
+    QAction *m_windowListMark = nullptr;
+    QList<QAction *> m_windowActions;
     QMdiArea *m_mdi;
     NavigatorForm *m_navigator;
     QVector<EntryAction> m_entries;

@@ -107,4 +107,6 @@ QToolButton *NavigatorForm::step(const QString &formName) const
 
 QString NavigatorForm::stateText() const { return m_state->text(); }
 
+void NavigatorForm::showForm(QWidget *form) { m_state->setText(formStateText(form)); }
+
 } // namespace notehost

@@ -30,6 +30,8 @@ public:
     // The step of a form, or null.
     QToolButton *step(const QString &formName) const;
     QString stateText() const;
+    // Shows the note window that became active (null: none).
+    void showForm(QWidget *form);
 
 signals:
     void openRequested(const QString &formName);

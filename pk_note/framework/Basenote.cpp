@@ -1,5 +1,6 @@
 #include "Basenote.h"
 
+#include "KeyboardEntry.h"
 #include "NoteMessages.h"
 #include "NoteTypes.h"
 #include "Notepublic.h"
@@ -998,6 +999,7 @@ void TBasenoteForm::showEvent(QShowEvent *e)
     if (m_bFirstActive) {
         m_bFirstActive = false;
         m_asClassName = QString::fromLatin1(metaObject()->className()).toUpper();
+        keyboard::Install(this);
         LoadFormSize();
     }
 }
@@ -1038,12 +1040,15 @@ void guarded(Action &&action)
 
 } // namespace
 
-void TBasenoteForm::OkBtnClick() { guarded([this] { SaveNote(); }); }
+void TBasenoteForm::OkBtnClick()
+{
+    guarded([this] { keyboard::Run(this, [this] { return SaveNote(); }, QStringLiteral("单据[%1]已保存。")); });
+}
 
 void TBasenoteForm::SaveAddBtnClick()
 {
     guarded([this] {
-        if (SaveNote())
+        if (keyboard::Run(this, [this] { return SaveNote(); }, QStringLiteral("单据[%1]已保存。")))
             NewNote();
     });
 }
@@ -1062,15 +1067,15 @@ void TBasenoteForm::CheckBtnClick()
         if (IsNoteModified()) {
             if (ShowYesNoQuestion(QStringLiteral("审核前必须先保存单据, 是否继续?")) != AnswerYes)
                 return;
-            if (!SaveNote())
+            if (!keyboard::Run(this, [this] { return SaveNote(); }, QStringLiteral("单据[%1]已保存。")))
                 return;
         }
         if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 1) {
-            if (CheckNote()) {
+            if (keyboard::Run(this, [this] { return CheckNote(); }, QStringLiteral("单据[%1]已审核。"))) {
                 UpdateControlStates(QString());
                 NextNote();
             }
-        } else if (UncheckNote()) {
+        } else if (keyboard::Run(this, [this] { return UncheckNote(); }, QStringLiteral("单据[%1]已反审核。"))) {
             UpdateControlStates(QString());
         }
     });

@@ -379,15 +379,15 @@ TEST_F(BasenoteTest, FormSizeIsRememberedPerClass)
 {
     TTestMoveForm *f = openForm();
     f->show();
-    f->setGeometry(40, 50, 1000, 520);
+    f->setGeometry(40, 50, 700, 520);
     EXPECT_TRUE(f->close()); // closing saves the size, while the kind is whole
     EXPECT_EQ(ReadIni(QStringLiteral("System.ini"), QStringLiteral("FORMSIZE"), QStringLiteral("BASENOTETEST::TTESTMOVEFORM::WIDTH")),
-              QStringLiteral("1000"));
+              QStringLiteral("700"));
     EXPECT_EQ(ReadIni(QStringLiteral("System.ini"), QStringLiteral("FORMSIZE"), QStringLiteral("BASENOTETEST::TTESTMOVEFORM::HEIGHT")),
               QStringLiteral("520"));
     f = openForm();
     f->show(); // first activation reads it
-    EXPECT_EQ(f->size(), QSize(1000, 520));
+    EXPECT_EQ(f->size(), QSize(700, 520));
 }
 
 TEST_F(BasenoteTest, AVoidedNoteShowsTheVoidMark)

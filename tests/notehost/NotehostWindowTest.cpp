@@ -24,6 +24,10 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTest>
 #include <QPointer>
 #include <QPushButton>
 #include <QSet>
@@ -449,3 +453,43 @@ if (host.messages.length !== 0) throw new Error("cleared");
 } // namespace
 
 #include "NotehostWindowTest.moc"
+
+TEST_F(NotehostTest, MenusHaveAcceleratorsAndTheWindowMenuFollowsTheOpenWindows)
+{
+    registerTestForms();
+    MainWindow w(m_db->path());
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    EXPECT_TRUE(w.screen()->availableGeometry().contains(w.frameGeometry())) << w.frameGeometry().x() << "," << w.frameGeometry().y() << " " << w.frameGeometry().width() << "x" << w.frameGeometry().height() << " in " << w.screen()->availableGeometry().width() << "x" << w.screen()->availableGeometry().height();
+    // Every title and entry has an accelerator; the titles' letters differ and
+    // leave the document windows' Alt keys alone.
+    QSet<QChar> letters;
+    for (QAction *title : w.menuBar()->actions()) {
+        const QString text = title->text();
+        const int amp = text.indexOf(u'&');
+        ASSERT_GE(amp, 0) << text.toStdString();
+        const QChar letter = text.at(amp + 1).toUpper();
+        EXPECT_FALSE(QStringLiteral("SACOFTP").contains(letter)) << text.toStdString();
+        EXPECT_FALSE(letters.contains(letter)) << text.toStdString();
+        letters.insert(letter);
+        for (QAction *a : title->menu()->actions())
+            EXPECT_TRUE(a->isSeparator() || a->text().contains(u'&')) << a->text().toStdString();
+    }
+
+    w.openForm(QStringLiteral("PBuyForm"));
+    w.openForm(QStringLiteral("PayForm"));
+    const QList<QMdiSubWindow *> open = w.mdi()->subWindowList();
+    ASSERT_EQ(open.size(), 2);
+    const QList<QAction *> listed = w.listWindows();
+    ASSERT_EQ(listed.size(), 2);
+    EXPECT_EQ(listed[0]->text(), QStringLiteral("&1 采购开单"));
+    listed[0]->trigger();
+    EXPECT_EQ(w.mdi()->activeSubWindow(), open[0]);
+    EXPECT_EQ(w.navigator()->stateText(), QStringLiteral("当前单据: 采购开单 (正常)"));
+    // Ctrl+F4 closes the document window in front.
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : open[0]->widget(), Qt::Key_F4,
+                    Qt::ControlModifier);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(w.mdi()->subWindowList(), QList<QMdiSubWindow *>({open[1]}));
+}

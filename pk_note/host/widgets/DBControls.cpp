@@ -3,6 +3,7 @@
 #include <QCalendarWidget>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QPalette>
 
 namespace widgets {
 
@@ -19,6 +20,24 @@ FieldDataLink *makeLink(W *w, const QString &name)
 }
 
 } // namespace
+
+void ShowReadOnly(QWidget *w, bool readOnly)
+{
+    const QVariant was = w->property("pkReadOnly");
+    if (was.isValid() && was.toBool() == readOnly)
+        return;
+    if (!was.isValid())
+        w->setProperty("pkEditPalette", QVariant::fromValue(w->palette()));
+    w->setProperty("pkReadOnly", readOnly);
+    w->setFocusPolicy(readOnly ? Qt::ClickFocus : Qt::StrongFocus);
+    QPalette p = w->property("pkEditPalette").value<QPalette>();
+    if (readOnly) {
+        p.setColor(QPalette::Base, p.color(QPalette::Window));
+        p.setColor(QPalette::Text, p.color(QPalette::Disabled, QPalette::Text));
+        p.setColor(QPalette::WindowText, p.color(QPalette::Disabled, QPalette::WindowText));
+    }
+    w->setPalette(p);
+}
 
 // ---------------------------------------------------------------- TRqDBEdit
 
@@ -46,7 +65,11 @@ void TRqDBEdit::showField()
     updateReadOnly();
 }
 
-void TRqDBEdit::updateReadOnly() { setReadOnly(!Editable()); }
+void TRqDBEdit::updateReadOnly()
+{
+    setReadOnly(!Editable());
+    ShowReadOnly(this, !Editable());
+}
 
 bool TRqDBEdit::UpdateRecord()
 {
@@ -119,7 +142,11 @@ void TRqDBDateEdit::showField()
     updateReadOnly();
 }
 
-void TRqDBDateEdit::updateReadOnly() { setReadOnly(!Editable()); }
+void TRqDBDateEdit::updateReadOnly()
+{
+    setReadOnly(!Editable());
+    ShowReadOnly(this, !Editable());
+}
 
 void TRqDBDateEdit::writeShown()
 {
@@ -253,7 +280,11 @@ void TRqDBMemo::showField()
     updateReadOnly();
 }
 
-void TRqDBMemo::updateReadOnly() { setReadOnly(!Editable()); }
+void TRqDBMemo::updateReadOnly()
+{
+    setReadOnly(!Editable());
+    ShowReadOnly(this, !Editable());
+}
 
 bool TRqDBMemo::UpdateRecord()
 {

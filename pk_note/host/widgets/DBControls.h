@@ -14,6 +14,10 @@
 
 namespace widgets {
 
+// A control that cannot be changed looks it (the window's background behind
+// grey text) and Tab passes it by; a click still reaches it, to copy its text.
+void ShowReadOnly(QWidget *control, bool readOnly);
+
 // The binding members every control shares.
 #define PK_DATA_AWARE_MEMBERS                                                                   \
 public:                                                                                         \
@@ -68,6 +72,8 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
+    // One Tab stop: Tab leaves the date instead of walking its sections.
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
 
 private:
     void showField();

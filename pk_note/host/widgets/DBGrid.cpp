@@ -52,10 +52,15 @@ GridModel::GridModel(TRqDBGrid *grid, data::DataSetModel *source)
         m_grid->m_syncing = true;
         beginInsertRows({}, first, last);
     });
-    connect(source, &QAbstractItemModel::rowsInserted, this, [this] {
+    connect(source, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
         endInsertRows();
         m_grid->m_syncing = false;
         m_grid->followCursor();
+        // A record inserted at the cursor is a new line: typed from its first cell.
+        data::ClientDataSet *ds = m_grid->DataSet();
+        if (ds && first == last && ds->CurrentRow() == first)
+            if (const int c = m_grid->firstEditableColumn(); c >= 0)
+                m_grid->SetSelectedColumn(c);
     });
     connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex &, int first, int last) {
         m_grid->m_syncing = true;
@@ -141,6 +146,7 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
     data::ClientDataSet *ds = m_grid->DataSet();
     if (role != Qt::EditRole || !index.isValid() || !ds || !m_grid->CanEditColumn(index.column()))
         return false;
+    m_grid->m_lastCommitOk = false;
     data::Field *f = m_grid->FieldOfColumn(index.column());
     // Exceptions must not cross Qt's event loop: show them and refuse the edit.
     try {
@@ -155,6 +161,7 @@ bool GridModel::setData(const QModelIndex &index, const QVariant &value, int rol
             ds->Edit();
             f->SetValue(v);
         }
+        m_grid->m_lastCommitOk = true;
         return true;
     } catch (const std::exception &e) {
         ShowError(e);
@@ -185,6 +192,28 @@ public:
         QStyledItemDelegate::updateEditorGeometry(editor, option, index);
         if (index.column() < m_grid->ColumnCount() && m_grid->Column(index.column()).EllipsisButton)
             editor->setGeometry(editor->geometry().adjusted(0, 0, -m_grid->EllipsisRect(index).width(), 0));
+    }
+
+protected:
+    // The keys that leave a cell are the grid's: it commits the editor into
+    // its row first, then moves. The base would commit Enter later from the
+    // event queue, after the row may have changed.
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        auto *editor = qobject_cast<QWidget *>(object);
+        if (editor && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (TRqDBGrid::isCellLeavingKey(key) || (key->key() == Qt::Key_Escape && event->type() == QEvent::ShortcutOverride)) {
+                if (event->type() == QEvent::ShortcutOverride) {
+                    // An open editor owns these keys, not the window's shortcuts.
+                    event->accept();
+                    return true;
+                }
+                m_grid->handleKey(key);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
     }
 
 private:
@@ -391,7 +420,18 @@ void TRqDBGrid::SetSelectedColumn(int column)
 
 void TRqDBGrid::SetReadOnly(bool on)
 {
+    if (on && !m_readOnly)
+        CommitEditor();
     m_readOnly = on;
+    // A grid that cannot be changed looks it; it keeps the focus for reading.
+    if (!property("pkEditPalette").isValid())
+        setProperty("pkEditPalette", QVariant::fromValue(palette()));
+    QPalette p = property("pkEditPalette").value<QPalette>();
+    if (on) {
+        p.setColor(QPalette::Base, p.color(QPalette::Window));
+        p.setColor(QPalette::Text, p.color(QPalette::Disabled, QPalette::Text));
+    }
+    setPalette(p);
     viewport()->update();
 }
 
@@ -444,7 +484,109 @@ void TRqDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &pr
     viewport()->update();
 }
 
-bool TRqDBGrid::moveToNextEditable()
+int TRqDBGrid::firstEditableColumn() const
+{
+    for (int c = 0; c < m_columns.size(); ++c)
+        if (!isColumnHidden(c) && CanEditColumn(c))
+            return c;
+    return -1;
+}
+
+bool TRqDBGrid::CommitEditor()
+{
+    if (state() != QAbstractItemView::EditingState)
+        return true;
+    QWidget *editor = indexWidget(currentIndex());
+    if (!editor)
+        return true;
+    // The editor's text goes into its own row (the model moves the data set
+    // there), before anything else moves; a refused value keeps the editor.
+    m_lastCommitOk = true;
+    commitData(editor);
+    if (!m_lastCommitOk)
+        return false;
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+bool TRqDBGrid::isCellLeavingKey(const QKeyEvent *e)
+{
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return mods == Qt::NoModifier;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return !(mods & (Qt::ControlModifier | Qt::AltModifier));
+    default:
+        return false;
+    }
+}
+
+bool TRqDBGrid::isLastEditableCell(bool forward) const
+{
+    const QModelIndex cur = currentIndex();
+    if (!m_model || !cur.isValid())
+        return true;
+    const int rows = m_model->rowCount();
+    if (forward ? cur.row() < rows - 1 : cur.row() > 0)
+        return false;
+    const int step = forward ? 1 : -1;
+    for (int c = cur.column() + step; c >= 0 && c < m_columns.size(); c += step)
+        if (!isColumnHidden(c) && CanEditColumn(c))
+            return false;
+    return true;
+}
+
+void TRqDBGrid::leaveGrid(bool forward)
+{
+    CommitEditor();
+    dropUntouchedRecord();
+    QWidget::focusNextPrevChild(forward);
+}
+
+void TRqDBGrid::dropUntouchedRecord()
+{
+    data::ClientDataSet *ds = DataSet();
+    if (ds && ds->Active() && ds->State() == data::DataSetState::Insert && !ds->Modified())
+        ds->Cancel();
+}
+
+void TRqDBGrid::handleKey(QKeyEvent *e)
+{
+    if (!CommitEditor())
+        return; // the refused text stays for the user to correct
+    const int key = e->key();
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+        const bool forward = key == Qt::Key_Tab && !(mods & Qt::ShiftModifier);
+        if (isLastEditableCell(forward) || !(forward ? moveToNextEditable(false) : moveToPriorEditable()))
+            leaveGrid(forward);
+        return;
+    }
+    keyPressEvent(e);
+}
+
+bool TRqDBGrid::moveToPriorEditable()
+{
+    const QModelIndex cur = currentIndex();
+    if (!m_model || !cur.isValid())
+        return false;
+    for (int row = cur.row(), c = cur.column() - 1; row >= 0; --row, c = int(m_columns.size()) - 1)
+        for (; c >= 0; --c)
+            if (!isColumnHidden(c) && CanEditColumn(c)) {
+                setCurrentIndex(m_model->index(row, c));
+                return true;
+            }
+    return false;
+}
+
+bool TRqDBGrid::moveToNextEditable(bool appendAtEnd)
 {
     if (!m_model || m_model->rowCount() == 0)
         return false;
@@ -467,27 +609,30 @@ bool TRqDBGrid::moveToNextEditable()
         setCurrentIndex(m_model->index(row + 1, first));
         return true;
     }
-    if (m_allowAppend && !m_readOnly) {
-        appendRecord();
+    if (appendAtEnd && m_allowAppend && !m_readOnly) {
+        if (!appendRecord())
+            return false;
         SetSelectedColumn(first);
         return true;
     }
     return false;
 }
 
-void TRqDBGrid::appendRecord()
+bool TRqDBGrid::appendRecord()
 {
     data::ClientDataSet *ds = DataSet();
-    if (!ds || !ds->Active() || m_readOnly)
-        return;
+    if (!ds || !ds->Active() || m_readOnly || !CommitEditor())
+        return false;
     // An untouched new record is not followed by another one.
     if (ds->State() == data::DataSetState::Insert && !ds->Modified())
-        return;
+        return false;
     try {
         ds->Append();
     } catch (const std::exception &e) {
         ShowError(e);
+        return false;
     }
+    return true;
 }
 
 void TRqDBGrid::deleteRecord()
@@ -495,6 +640,7 @@ void TRqDBGrid::deleteRecord()
     data::ClientDataSet *ds = DataSet();
     if (!ds || !ds->Active() || ds->IsEmpty() || m_readOnly)
         return;
+    CommitEditor();
     if (m_confirmDelete && ShowYesNoQuestion(m_deleteQuestion) != AnswerYes)
         return;
     try {
@@ -514,6 +660,8 @@ void TRqDBGrid::keyPressEvent(QKeyEvent *e)
         ShowFindDialog();
         return;
     }
+    if (isCellLeavingKey(e) && !CommitEditor())
+        return;
     const QKeySequence pressed(e->keyCombination());
     const bool enterVariant = key == Qt::Key_Enter && m_editButtonKey == QKeySequence(mods | Qt::Key_Return);
     if (ellipsis && (pressed == m_editButtonKey || enterVariant)) {
@@ -521,7 +669,11 @@ void TRqDBGrid::keyPressEvent(QKeyEvent *e)
         return;
     }
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && mods == Qt::NoModifier) {
-        moveToNextEditable();
+        moveToNextEditable(true);
+        return;
+    }
+    if (key == Qt::Key_Tab && mods == Qt::ControlModifier) {
+        leaveGrid(true);
         return;
     }
     if (key == Qt::Key_Insert && mods == Qt::NoModifier && m_allowAppend) {
@@ -538,6 +690,60 @@ void TRqDBGrid::keyPressEvent(QKeyEvent *e)
         return;
     }
     QTableView::keyPressEvent(e);
+}
+
+bool TRqDBGrid::event(QEvent *e)
+{
+    if (e->type() == QEvent::ShortcutOverride) {
+        // Ins is the grid's (append, or the cell's button) while it has the focus.
+        auto *k = static_cast<QKeyEvent *>(e);
+        const int col = SelectedColumn();
+        const bool ellipsis = col >= 0 && col < m_columns.size() && m_columns[col].EllipsisButton;
+        if (k->key() == Qt::Key_Insert && (k->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            !m_readOnly && (m_allowAppend || ellipsis)) {
+            e->accept();
+            return true;
+        }
+    }
+    if (e->type() == QEvent::KeyPress) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) &&
+            !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            handleKey(k);
+            return true;
+        }
+    }
+    return QTableView::event(e);
+}
+
+void TRqDBGrid::focusInEvent(QFocusEvent *e)
+{
+    QTableView::focusInEvent(e);
+    if (m_readOnly || !m_model)
+        return;
+    // Arriving by keyboard: an empty grid offers its first line, and the
+    // cursor stands on an editable cell.
+    if (m_model->rowCount() == 0 && m_allowAppend && e->reason() != Qt::PopupFocusReason &&
+        e->reason() != Qt::ActiveWindowFocusReason)
+        appendRecord();
+    QModelIndex cur = currentIndex();
+    if (m_model->rowCount() > 0 && (!cur.isValid() || !CanEditColumn(cur.column()))) {
+        const int row = cur.isValid() ? cur.row() : std::max(0, DataSet() ? DataSet()->CurrentRow() : 0);
+        for (int c = 0; c < m_columns.size(); ++c)
+            if (!isColumnHidden(c) && CanEditColumn(c)) {
+                setCurrentIndex(m_model->index(row, c));
+                break;
+            }
+    }
+}
+
+void TRqDBGrid::focusOutEvent(QFocusEvent *e)
+{
+    QTableView::focusOutEvent(e);
+    // Leaving the grid for another control drops a line nobody typed into.
+    QWidget *to = QApplication::focusWidget();
+    if (e->reason() != Qt::PopupFocusReason && to && to != this && !isAncestorOf(to) && to->window() == window())
+        dropUntouchedRecord();
 }
 
 QRect TRqDBGrid::EllipsisRect(const QModelIndex &index) const
@@ -565,11 +771,8 @@ void TRqDBGrid::ClickEditButton(int column)
 {
     if (column < 0 || column >= m_columns.size())
         return;
-    if (state() == QAbstractItemView::EditingState) {
-        // The editor's text belongs to the record before a picker replaces it.
-        if (QWidget *ed = indexWidget(currentIndex()))
-            commitData(ed);
-    }
+    // The editor's text belongs to the record before a picker replaces it.
+    CommitEditor();
     emit editButtonClicked(column);
     if (m_onEditButton)
         m_onEditButton(this, column);

@@ -16,6 +16,7 @@
 #include <functional>
 
 class QCheckBox;
+class QKeyEvent;
 class QComboBox;
 class QLineEdit;
 class QListWidget;
@@ -98,6 +99,14 @@ public:
     QString DeleteQuestion() const { return m_deleteQuestion; }
     void SetDeleteQuestion(const QString &text) { m_deleteQuestion = text; }
     bool CanEditColumn(int column) const;
+    // Writes an open cell editor into the row it was opened on and closes it;
+    // every move, append and delete goes through here first. False when the
+    // row refused the value.
+    bool CommitEditor();
+    // Enter, Tab, Up, Down, PageUp, PageDown: keys that leave the cell.
+    static bool isCellLeavingKey(const QKeyEvent *e);
+    // The grid's answer to a key, the open editor committed first.
+    void handleKey(QKeyEvent *e);
 
     // --- footer ---
     bool FooterVisible() const { return m_footerVisible; }
@@ -144,6 +153,9 @@ signals:
     void columnsChanged();
 
 protected:
+    bool event(QEvent *e) override;
+    void focusInEvent(QFocusEvent *e) override;
+    void focusOutEvent(QFocusEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
     void updateGeometries() override;
@@ -158,8 +170,14 @@ private:
     void applyHeader();
     void followDataSet(int row);
     void followCursor();
-    bool moveToNextEditable();
-    void appendRecord();
+    // Enter moves on and may append at the end; Tab never appends.
+    bool moveToNextEditable(bool appendAtEnd);
+    bool moveToPriorEditable();
+    bool isLastEditableCell(bool forward) const;
+    int firstEditableColumn() const;
+    void leaveGrid(bool forward);
+    void dropUntouchedRecord();
+    bool appendRecord();
     void deleteRecord();
     void placeFooter();
     double sumOf(int column) const;
@@ -178,6 +196,7 @@ private:
     QWidget *m_footer = nullptr;
     bool m_inGeometry = false;
     bool m_syncing = false;
+    bool m_lastCommitOk = true;
     ColumnHandler m_onEditButton;
     QKeySequence m_editButtonKey{Qt::CTRL | Qt::Key_Return};
     SettingsHook m_settingsHook;

@@ -1,5 +1,7 @@
 #include "widgets/LookupCombo.h"
 
+#include "widgets/DBControls.h"
+
 #include "ComboUtility.h"
 #include "Lookup.h"
 #include "Messages.h"
@@ -216,7 +218,11 @@ bool TRqLookupCombo::Editable() const
     return m_link->DataSource() ? m_link->CanModify() : true;
 }
 
-void TRqLookupCombo::updateReadOnly() { setReadOnly(!Editable()); }
+void TRqLookupCombo::updateReadOnly()
+{
+    setReadOnly(!Editable());
+    ShowReadOnly(this, !Editable());
+}
 
 void TRqLookupCombo::SetListSource(const QString &lookupName)
 {
@@ -263,6 +269,7 @@ void TRqLookupCombo::SetKeyField(const QString &field)
 
 void TRqLookupCombo::SetListFields(const QString &fields)
 {
+    m_autoListFields = fields.trimmed().isEmpty();
     m_listFields.clear();
     for (const QString &f : fields.split(u';', Qt::SkipEmptyParts))
         m_listFields << f.trimmed();
@@ -379,11 +386,45 @@ void TRqLookupCombo::rebuildList() const
     list->EnableControls();
     m_list = std::move(list);
     auto *self = const_cast<TRqLookupCombo *>(this);
+    if (m_autoListFields) {
+        // Without chosen columns the list shows code and name, and typing
+        // also finds the speed symbol.
+        self->m_listFields.clear();
+        for (const char *f : {"CODE", "NAME"})
+            if (m_list->FindField(QString::fromLatin1(f)))
+                self->m_listFields << QString::fromLatin1(f);
+        if (!m_list->FindField(QStringLiteral("NAME"))) {
+            for (int c = 0; c < m_list->FieldCount(); ++c) {
+                const data::Field *f = m_list->FieldAt(c);
+                if (f->DataType() == data::FieldType::String && !self->m_listFields.contains(f->FieldName())) {
+                    self->m_listFields << f->FieldName();
+                    break;
+                }
+            }
+        }
+        if (self->m_listFields.isEmpty() && m_list->FieldCount() > 0)
+            self->m_listFields << m_list->FieldAt(0)->FieldName();
+    }
     self->m_matches.clear();
     for (int r = 0; r < m_list->RecordCount(); ++r)
-        self->m_matches << r;
+        if (offered(r))
+            self->m_matches << r;
     self->m_current = m_matches.isEmpty() ? -1 : 0;
     self->m_model->reload();
+}
+
+bool TRqLookupCombo::offered(int row) const
+{
+    // Closed master data is never offered, whatever the list filter says; the
+    // name of a closed key already held still shows (TextOfKey).
+    if (!m_hideClosed)
+        return true;
+    const data::Field *closed = m_list->FindField(QStringLiteral("CLOSED"));
+    if (!closed)
+        return true;
+    const QVariant v = m_list->ValueAt(row, closed->Index());
+    return v.isNull() || v.toString().isEmpty() || v.toString() == QLatin1String("0") ||
+           v.toString().compare(QLatin1String("false"), Qt::CaseInsensitive) == 0;
 }
 
 data::ClientDataSet *TRqLookupCombo::ListDataSet() const
@@ -504,7 +545,12 @@ int TRqLookupCombo::Search(const QString &text)
                 specs.push_back({f->Index(), false});
         }
     }
+    if (m_searchFields.isEmpty())
+        if (const data::Field *f = m_list->FindField(QStringLiteral("SPEEDSYMBOL")))
+            specs.push_back({f->Index(), true});
     for (int r = 0; r < m_list->RecordCount(); ++r) {
+        if (!offered(r))
+            continue;
         if (needle.isEmpty()) {
             m_matches << r;
             continue;
@@ -611,7 +657,7 @@ void TRqLookupCombo::DropDown()
     SetCurrentListRow(m_current);
 }
 
-void TRqLookupCombo::CloseUp(bool accept)
+bool TRqLookupCombo::CloseUp(bool accept)
 {
     const bool wasOpen = ListVisible();
     QVariant key;
@@ -626,12 +672,40 @@ void TRqLookupCombo::CloseUp(bool accept)
         m_popup->hide();
     m_searchText.clear();
     setModified(false);
+    bool taken = false;
     if (take && Editable())
-        setKeyValue(key);
+        taken = setKeyValue(key);
     else
         showKey();
     if (wasOpen)
         emit listClosed(take);
+    return taken;
+}
+
+bool TRqLookupCombo::TakeTyped(bool highlighted)
+{
+    const bool open = ListVisible();
+    if (!open && !isModified())
+        return true;
+    const QString typed = text().trimmed();
+    if (isModified() && typed.isEmpty()) {
+        // Emptied by the user: the key goes too.
+        CloseUp(false);
+        return Editable() && setKeyValue(QVariant());
+    }
+    ensureList();
+    if (!open)
+        Search(typed);
+    if (!highlighted) {
+        // Only a row whose code or shown text is exactly what was typed.
+        m_current = -1;
+        for (int i = 0; i < m_matches.size(); ++i)
+            for (const QString &f : {QStringLiteral("CODE"), ListField()})
+                if (const data::Field *fd = m_list->FindField(f);
+                    m_current < 0 && fd && m_list->ValueAt(m_matches[i], fd->Index()).toString().compare(typed, Qt::CaseInsensitive) == 0)
+                    m_current = i;
+    }
+    return CloseUp(true);
 }
 
 void TRqLookupCombo::onTextEdited(const QString &text)
@@ -677,10 +751,10 @@ void TRqLookupCombo::keyPressEvent(QKeyEvent *e)
         return;
     }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        if (open)
-            CloseUp(true);
-        else if (Editable())
-            DropDown();
+        // Enter takes the highlighted row; a closed list leaves Enter to the
+        // window (it moves on to the next field).
+        if (open || isModified())
+            TakeTyped(true);
         else
             e->ignore();
         return;
@@ -712,13 +786,36 @@ void TRqLookupCombo::keyPressEvent(QKeyEvent *e)
     QLineEdit::keyPressEvent(e);
 }
 
+bool TRqLookupCombo::event(QEvent *e)
+{
+    if (e->type() == QEvent::ShortcutOverride) {
+        // While the list is open or a search is typed, Esc, Enter and the
+        // moving keys are the combo's, not the window's shortcuts.
+        auto *k = static_cast<QKeyEvent *>(e);
+        const int key = k->key();
+        if ((ListVisible() || isModified()) &&
+            (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Up ||
+             key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown)) {
+            e->accept();
+            return true;
+        }
+    }
+    if (e->type() == QEvent::KeyPress) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        const QString typed = text().trimmed();
+        if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) && (ListVisible() || isModified()) &&
+            !TakeTyped(true) && !typed.isEmpty())
+            return true; // nothing matches what was typed: stay
+    }
+    return QLineEdit::event(e);
+}
+
 void TRqLookupCombo::focusOutEvent(QFocusEvent *e)
 {
     QLineEdit::focusOutEvent(e);
-    if (e->reason() != Qt::PopupFocusReason && !ListVisible() && isModified()) {
-        setModified(false);
-        showKey();
-    }
+    // The list never outlives the focus; an exact code or name still counts.
+    if (e->reason() != Qt::PopupFocusReason && (ListVisible() || isModified()))
+        TakeTyped(false);
 }
 
 void TRqLookupCombo::contextMenuEvent(QContextMenuEvent *e)

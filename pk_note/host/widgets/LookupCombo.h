@@ -102,8 +102,16 @@ public:
 
     // --- the drop-down ---
     void DropDown();
-    // Closes the list; takes the current row when `accept`.
-    void CloseUp(bool accept);
+    // Closes the list; takes the current row when `accept`. True when a row
+    // was taken.
+    bool CloseUp(bool accept);
+    // Settles what the user typed: the highlighted row (or, unless
+    // `highlighted`, only a row whose code or text equals the typed text); an
+    // emptied text clears the key. False when nothing matched (the key's text
+    // comes back).
+    bool TakeTyped(bool highlighted);
+    // Rows whose CLOSED column is set are never offered (default on).
+    void SetHideClosed(bool on) { m_hideClosed = on; invalidate(); }
     bool ListVisible() const;
     LookupPopup *Popup() const { return m_popup; }
     // Rows now offered (after the filter and the search), and the current one.
@@ -131,6 +139,7 @@ signals:
     void listClosed(bool accepted);
 
 protected:
+    bool event(QEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
@@ -146,6 +155,7 @@ private:
     void onTextEdited(const QString &text);
     int keyRow(const QVariant &key) const; // row of the list data set, ignoring the filter
     void moveCurrent(int delta);
+    bool offered(int row) const; // a row of m_list that may be offered
 
     FieldDataLink *m_link;
     bool m_readOnly = false;
@@ -155,6 +165,8 @@ private:
     QPointer<data::ClientDataSet> m_sourceDataSet;
     QString m_keyField;
     QStringList m_listFields;
+    bool m_autoListFields = true; // no columns chosen: code and name
+    bool m_hideClosed = true;
     QString m_listField;
     QStringList m_captions;
     QList<int> m_widths;

@@ -136,6 +136,27 @@ TEST_F(LookupComboTest, IncrementalSearchWritesKey)
     EXPECT_TRUE(combo->text().isEmpty());
 }
 
+TEST_F(LookupComboTest, WithoutChosenColumnsShowsCodeAndNameAndFindsTheSpeedSymbol)
+{
+    m_db->exec(QStringLiteral("update Commoditylth set CLOSED=1 where CODE='BG0001'"));
+    RefreshLookupDataSet(QStringLiteral("qryCommodity"));
+    TRqLookupCombo goods(nullptr, QStringLiteral("cmbCommodity"));
+    goods.SetListSource(QStringLiteral("dsCommodity"));
+    goods.SetListFields(QString());
+    goods.DropDown();
+    ASSERT_TRUE(goods.ListVisible());
+    EXPECT_EQ(goods.ListFields(), QStringList({QStringLiteral("CODE"), QStringLiteral("NAME")}));
+    EXPECT_EQ(goods.Popup()->View()->model()->columnCount(), 2);
+    // The speed symbol finds a row; a closed row is found by nothing typed.
+    EXPECT_EQ(goods.Search(QStringLiteral("a4")), 0); // A4复印纸 is closed
+    m_db->exec(QStringLiteral("update Commoditylth set CLOSED=0 where CODE='BG0001'"));
+    RefreshLookupDataSet(QStringLiteral("qryCommodity"));
+    EXPECT_EQ(goods.Search(QStringLiteral("a4fy")), 1);
+    EXPECT_EQ(goods.ListDisplayText(0, 1), QStringLiteral("A4复印纸"));
+    QTest::keyClick(&goods, Qt::Key_Return);
+    EXPECT_EQ(goods.text(), QStringLiteral("A4复印纸"));
+}
+
 TEST_F(LookupComboTest, ReadOnlyAndUnbound)
 {
     master->FieldByName(QStringLiteral("BUILDINGID"))->SetReadOnly(true);

@@ -1,0 +1,267 @@
+// The expense window driven by keystrokes alone, each sent to whatever widget
+// has the focus, as a clerk's keyboard would: the whole note from the moment
+// the window opens, the grid keeping every typed line, the lookups searched by
+// typing, the focus after a refused save, and the window fitting its screen.
+
+#include "MoneyFixture.h"
+
+#include "KeyboardEntry.h"
+#include "data/ClientDataSet.h"
+#include "widgets/DBGrid.h"
+#include "widgets/LookupCombo.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScreen>
+#include <QTableView>
+#include <QTest>
+
+using namespace moneytest;
+
+namespace {
+
+class KeyboardEntryTest : public MoneyTest {
+protected:
+    void open()
+    {
+        show(QStringLiteral("OutMoneyForm"));
+        ASSERT_NE(m_window.data(), nullptr);
+        m_window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window));
+    }
+    QWidget *focus() const { return QApplication::focusWidget(); }
+    QString focusName() const { return focus() ? focus()->objectName() : QStringLiteral("<none>"); }
+    // One key at a time into the focused widget: typing into a cell moves the
+    // focus into its editor.
+    void type(const QString &text)
+    {
+        for (const QChar c : text) {
+            ASSERT_NE(focus(), nullptr);
+            if (c.unicode() < 128)
+                QTest::keyClicks(focus(), QString(c));
+            else
+                QTest::sendKeyEvent(QTest::Click, focus(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+    void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        ASSERT_NE(focus(), nullptr);
+        QTest::keyClick(focus(), k, mods);
+    }
+    widgets::TRqDBGrid *grid() const { return child<widgets::TRqDBGrid>(QStringLiteral("ItemGrid")); }
+    widgets::TRqLookupCombo *combo(const char *name) const
+    {
+        return child<widgets::TRqLookupCombo>(QString::fromLatin1(name));
+    }
+    QVariant lineValue(int row, const char *field)
+    {
+        return detail()->ValueAt(row, detail()->FieldByName(QString::fromLatin1(field))->Index());
+    }
+    int savedNote() { return scalar(QStringLiteral("select max(NOTEID) from expenseath")).toInt(); }
+};
+
+TEST_F(KeyboardEntryTest, AWholeExpenseNoteByKeyboardFromTheMomentTheWindowOpens)
+{
+    open();
+    const double cashBefore = balance(1);
+    // The first editable field, not 新增; Enter takes the searched row and moves on.
+    EXPECT_EQ(focusName(), QStringLiteral("cmbPartner"));
+    type(QStringLiteral("C001"));
+    key(Qt::Key_Return);
+    EXPECT_EQ(masterValue(QStringLiteral("PARTNERID")).toInt(), 7);
+    EXPECT_EQ(focusName(), QStringLiteral("cmbPayType"));
+    type(QStringLiteral("01"));
+    key(Qt::Key_Return);
+    EXPECT_EQ(masterValue(QStringLiteral("PAYTYPESID")).toInt(), 1);
+    EXPECT_EQ(masterValue(QStringLiteral("ACCOUNTID")).toInt(), 1);
+    EXPECT_EQ(focusName(), QStringLiteral("cmbAccount"));
+    key(Qt::Key_Return);
+    EXPECT_EQ(focusName(), QStringLiteral("edCheckNo"));
+    type(QStringLiteral("X-17"));
+    key(Qt::Key_Return);
+    ASSERT_EQ(focus(), grid());
+
+    // 01 Enter 80 Enter taxi Enter: the line stays, the total shows it, and
+    // the cursor waits on the next line's first cell.
+    type(QStringLiteral("01"));
+    key(Qt::Key_Return);
+    type(QStringLiteral("80"));
+    key(Qt::Key_Return);
+    type(QStringLiteral("taxi"));
+    key(Qt::Key_Return);
+    ASSERT_GE(detail()->RecordCount(), 1);
+    EXPECT_EQ(lineValue(0, "IETYPESID").toInt(), 1);
+    EXPECT_DOUBLE_EQ(lineValue(0, "AMOUNT").toDouble(), 80);
+    EXPECT_EQ(lineValue(0, "REMARK").toString(), QStringLiteral("taxi"));
+    EXPECT_EQ(grid()->FooterText(1), QStringLiteral("80.00"));
+    EXPECT_EQ(grid()->currentIndex().row(), 1);
+    EXPECT_EQ(grid()->currentIndex().column(), 0);
+    type(QStringLiteral("差旅费"));
+    key(Qt::Key_Tab);
+    type(QStringLiteral("120.5"));
+    key(Qt::Key_Return);
+    EXPECT_EQ(grid()->FooterText(1), QStringLiteral("200.50"));
+
+    // F7 saves (the untouched line is dropped), F9 audits.
+    key(Qt::Key_F7);
+    ASSERT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    const int id = savedNote();
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from expenseathdetail where NOTEID=%1").arg(id)).toInt(), 2);
+    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from expenseath where NOTEID=%1").arg(id)).toDouble(), 200.5);
+    EXPECT_EQ(scalar(QStringLiteral("select CHECKNO from expenseath where NOTEID=%1").arg(id)).toString(),
+              QStringLiteral("X-17"));
+    const QString code = scalar(QStringLiteral("select NOTECODE from expenseath where NOTEID=%1").arg(id)).toString();
+    EXPECT_EQ(keyboard::StatusText(m_window), QStringLiteral("单据[%1]已保存。").arg(code));
+    key(Qt::Key_F9);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from expenseath where NOTEID=%1").arg(id)).toInt(), 1);
+    EXPECT_DOUBLE_EQ(balance(1), cashBefore - 200.5);
+    EXPECT_EQ(keyboard::StatusText(m_window), QStringLiteral("单据[%1]已审核。").arg(code));
+
+    // The audited note, shown again, is greyed and its fields are no Tab stops.
+    key(Qt::Key_Home, Qt::ControlModifier); // the window's own shortcut, from any field
+    key(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(masterValue(QStringLiteral("NOTEID")).toInt(), id);
+    auto *partner = combo("cmbPartner");
+    EXPECT_FALSE(partner->focusPolicy() & Qt::TabFocus);
+    EXPECT_EQ(partner->palette().color(QPalette::Base), partner->palette().color(QPalette::Window));
+    EXPECT_TRUE(grid()->ReadOnly());
+}
+
+TEST_F(KeyboardEntryTest, TheGridNeverLosesTheTextOfTheLastColumn)
+{
+    open();
+    setMaster(QStringLiteral("PAYTYPESID"), 1);
+    addLine({{QStringLiteral("IETYPESID"), 1}, {QStringLiteral("AMOUNT"), 50}});
+    click(QStringLiteral("OkBtn"));
+    ASSERT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    const int id = savedNote();
+
+    // The remark cell of the saved line, typed into, then Down.
+    grid()->setFocus();
+    grid()->setCurrentIndex(grid()->model()->index(0, grid()->ColumnOfField(QStringLiteral("REMARK"))));
+    type(QStringLiteral("paper"));
+    key(Qt::Key_Down);
+    EXPECT_DOUBLE_EQ(lineValue(0, "AMOUNT").toDouble(), 50);
+    EXPECT_EQ(lineValue(0, "REMARK").toString(), QStringLiteral("paper"));
+    // Up leaves the new line untouched: it goes.
+    key(Qt::Key_Up);
+    EXPECT_EQ(detail()->RecordCount(), 1);
+    key(Qt::Key_F7);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    EXPECT_EQ(scalar(QStringLiteral("select REMARK from expenseathdetail where NOTEID=%1").arg(id)).toString(),
+              QStringLiteral("paper"));
+    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from expenseath where NOTEID=%1").arg(id)).toDouble(), 50);
+
+    // Shift+Ins appends a line and Shift+Del deletes it again.
+    grid()->setFocus();
+    key(Qt::Key_Insert, Qt::ShiftModifier);
+    type(QStringLiteral("04"));
+    key(Qt::Key_Return);
+    EXPECT_EQ(detail()->RecordCount(), 2);
+    type(QStringLiteral("7"));
+    key(Qt::Key_Escape); // leaves the editor only; the window stays
+    EXPECT_TRUE(m_window->isVisible());
+    EXPECT_EQ(focus(), grid());
+    EXPECT_DOUBLE_EQ(lineValue(1, "AMOUNT").toDouble(), 0);
+    key(Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(detail()->RecordCount(), 1);
+}
+
+TEST_F(KeyboardEntryTest, LookupsShowTheirRowsSearchByTypingAndRefuseClosedOnes)
+{
+    open();
+    auto *partner = combo("cmbPartner");
+    type(QStringLiteral("联华"));
+    ASSERT_TRUE(partner->ListVisible());
+    QTableView *list = partner->Popup()->View();
+    EXPECT_EQ(list->model()->rowCount(), 1);
+    EXPECT_EQ(list->model()->columnCount(), 2); // code and name
+    EXPECT_EQ(list->model()->index(0, 1).data().toString(), QStringLiteral("联华超市"));
+    EXPECT_EQ(list->selectionModel()->selectedRows().value(0).row(), 0);
+    // Esc closes the list only.
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(partner->ListVisible());
+    EXPECT_TRUE(m_window->isVisible());
+    EXPECT_TRUE(partner->text().isEmpty());
+    EXPECT_TRUE(masterValue(QStringLiteral("PARTNERID")).isNull());
+    // The list closes when the focus leaves its field.
+    type(QStringLiteral("C00"));
+    ASSERT_TRUE(partner->ListVisible());
+    combo("cmbPayType")->setFocus();
+    EXPECT_FALSE(partner->ListVisible());
+
+    // Closed rows are offered nowhere, typed by code or by name.
+    auto *department = combo("cmbDepartment");
+    department->setFocus();
+    type(QStringLiteral("07"));
+    EXPECT_EQ(department->ListRowCount(), 0);
+    key(Qt::Key_Return);
+    EXPECT_EQ(focus(), department);
+    EXPECT_TRUE(masterValue(QStringLiteral("DEPID")).isNull());
+    department->selectAll();
+    type(QStringLiteral("财务"));
+    key(Qt::Key_Return);
+    EXPECT_EQ(masterValue(QStringLiteral("DEPID")).toInt(), 5);
+    sql(QStringLiteral("update ietypelth set CLOSED=1 where IETYPESID=3"));
+    grid()->setFocus();
+    type(QStringLiteral("运输费"));
+    key(Qt::Key_Return);
+    EXPECT_EQ(errors().value(0), QStringLiteral("费用项目[运输费]不存在."));
+    EXPECT_TRUE(lineValue(0, "IETYPESID").isNull());
+}
+
+TEST_F(KeyboardEntryTest, ARefusedSaveLeavesTheFocusOnTheFieldItNames)
+{
+    open();
+    key(Qt::Key_Tab);
+    key(Qt::Key_Tab);
+    key(Qt::Key_Tab);
+    key(Qt::Key_Tab);
+    ASSERT_EQ(focus(), grid()); // Tab from the last master field enters the lines
+    type(QStringLiteral("01"));
+    key(Qt::Key_Return);
+    type(QStringLiteral("50"));
+    key(Qt::Key_Return);
+    key(Qt::Key_F7);
+    EXPECT_EQ(errors().value(0), QStringLiteral("请选择结算方式."));
+    EXPECT_EQ(focusName(), QStringLiteral("cmbPayType"));
+    EXPECT_TRUE(keyboard::StatusText(m_window).isEmpty());
+    // Ctrl+Tab leaves the grid for the bottom fields; the maker is no Tab stop.
+    grid()->setFocus();
+    key(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(focusName(), QStringLiteral("cmbEmp"));
+    EXPECT_FALSE(child(QStringLiteral("edoperatename"))->focusPolicy() & Qt::TabFocus);
+    // Ctrl+F (速查) from a field says the finder is not there yet.
+    takeMessages();
+    key(Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(takeMessages(), QStringList{QStringLiteral("尚未提供此功能")});
+}
+
+// Runs on the screen the environment gives (ctest also runs it on a
+// 1366x768 screen and at scale 1.5): the window, its number, its auditor and
+// its lines are all inside the screen.
+TEST_F(KeyboardEntryTest, TheWindowFitsItsScreen)
+{
+    open();
+    QApplication::processEvents();
+    const QRect screen = m_window->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(m_window->frameGeometry())) << m_window->frameGeometry().width() << "x"
+                                                            << m_window->frameGeometry().height() << "+" << m_window->frameGeometry().x() << "+" << m_window->frameGeometry().y() << " on "
+                                                            << screen.width() << "x" << screen.height();
+    const QRect inside = m_window->rect();
+    for (const char *name : {"NoDBEdit", "edchkor", "cmbAccount", "ItemGrid", "OkBtn", "CheckBtn"}) {
+        QWidget *w = child(QString::fromLatin1(name));
+        ASSERT_NE(w, nullptr) << name;
+        EXPECT_TRUE(w->isVisible()) << name;
+        EXPECT_TRUE(inside.contains(QRect(w->mapTo(m_window, QPoint(0, 0)), w->size()))) << name;
+    }
+    EXPECT_TRUE(grid()->Footer()->isVisible());
+    EXPECT_GT(grid()->viewport()->height(), 2 * grid()->verticalHeader()->defaultSectionSize());
+    const QString shot = QStringLiteral("/tmp/keys-OutMoneyForm-%1x%2.png").arg(screen.width()).arg(screen.height());
+    EXPECT_TRUE(m_window->grab().save(shot));
+}
+
+} // namespace
