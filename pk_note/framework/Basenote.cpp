@@ -242,18 +242,8 @@ void TBasenoteForm::SetReadOnly(bool readOnly)
     for (QWidget *w : all) {
         if (m_ReadOnlyExempt.contains(w->objectName()))
             continue;
-        if (auto *e = qobject_cast<TRqDBEdit *>(w))
-            e->SetReadOnly(readOnly);
-        else if (auto *e = qobject_cast<TRqDBDateEdit *>(w))
-            e->SetReadOnly(readOnly);
-        else if (auto *e = qobject_cast<TRqDBMemo *>(w))
-            e->SetReadOnly(readOnly);
-        else if (auto *e = qobject_cast<TRqDBCheckBox *>(w))
-            e->SetReadOnly(readOnly);
-        else if (auto *e = qobject_cast<TRqLookupCombo *>(w))
-            e->SetReadOnly(readOnly);
-        else if (auto *e = qobject_cast<TRqDBGrid *>(w))
-            e->SetReadOnly(readOnly);
+        if (auto *control = qobject_cast<widgets::ReadOnlyControl *>(w))
+            control->SetReadOnly(readOnly);
     }
 }
 
@@ -287,7 +277,7 @@ bool TBasenoteForm::NoteDateLocked(bool showMessage)
     const QDate start = QDate::fromString(LookupSysParam(QStringLiteral("StartDate")).left(10), QStringLiteral("yyyy-MM-dd"));
     if (start.isValid() && noteDate.isValid() && noteDate < start)
         return locked(QStringLiteral("不能录入开帐日期之前发生的业务，不能保存数据。"));
-    if (exemptFromDateLock(noteType))
+    if (NoteTypeHas(noteType, pk_note::kNoDateLock))
         return false;
     const QDate first = periodFirstDay("PosYear", "PosMonth");
     const QVariant old = date->OldValue();
@@ -318,18 +308,13 @@ bool TBasenoteForm::ShowLatestOrRefuse()
     const int last = LastNoteID();
     if (last != 0)
         return LoadNote(last);
-    if (noteType == 71)
-        ShowError(QStringLiteral("没有POS销售单可以查看。"));
-    else if (noteType == 73)
-        ShowError(QStringLiteral("没有POS日结单可以查看。"));
-    else
-        ShowError(QStringLiteral("没有开票记录可以查看。"));
+    ShowError(NoteTypeNothingToView(noteType));
     return false;
 }
 
 bool TBasenoteForm::AppendBlankNote()
 {
-    if (IsPosOrInvoiceType(noteType)) {
+    if (NoteTypeHas(noteType, pk_note::kViewOnly)) {
         ShowLatestOrRefuse();
         return false;
     }
@@ -427,7 +412,7 @@ bool TBasenoteForm::NewNote()
 {
     if (m_bInitMode && !PeriodIsStartPeriod())
         return LoadNote(LastNoteID());
-    if (IsPosOrInvoiceType(noteType))
+    if (NoteTypeHas(noteType, pk_note::kViewOnly))
         return ShowLatestOrRefuse();
     if (!HasPrivilege(2, false))
         return false;
@@ -626,7 +611,7 @@ void TBasenoteForm::noteDateChanged(Field &field)
 
 void TBasenoteForm::empIdChanged(Field &field)
 {
-    if (noteType == 1 || noteType == 11)
+    if (NoteTypeHas(noteType, pk_note::kEmployeeKeepsDepartment))
         return;
     Field *dep = MasterField(QStringLiteral("DEPID"));
     if (!dep)
@@ -874,7 +859,7 @@ bool TBasenoteForm::NextNote()
         return LoadNote(next);
     if (m_bInitMode && !PeriodIsStartPeriod())
         return false;
-    if (IsPosOrInvoiceType(noteType))
+    if (NoteTypeHas(noteType, pk_note::kViewOnly))
         return false;
     if (GetUPrivilegeItem(2000 + noteType, 2))
         return LoadNote(kNewNoteID);

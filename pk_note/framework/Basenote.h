@@ -219,7 +219,6 @@ protected:
     QWidget *MasterPanel() const { return m_masterPanel; }
     // The business period and the start period from the system parameters.
     static bool PeriodIsStartPeriod();
-    static bool IsPosOrInvoiceType(int type) { return type == 71 || type == 73 || type == 64; }
     // The message of the POS/invoice kinds when there is no note to show.
     bool ShowLatestOrRefuse();
     // Automatic numbers ("noteAutoValue" on, not in init mode): the number of

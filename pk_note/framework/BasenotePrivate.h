@@ -24,11 +24,6 @@ inline QDate periodFirstDay(const char *yearParam, const char *monthParam)
     return QDate(sysParamInt(yearParam), sysParamInt(monthParam), 1);
 }
 
-// Types exempt from the period lock of a save (plans, orders, sale prices).
-inline bool exemptFromDateLock(int type) { return type == 1 || type == 2 || type == 11 || type == 12 || type == 75; }
-// Types exempt from the period rule of audit and void (plans, sale prices).
-inline bool exemptFromPeriodRule(int type) { return type == 1 || type == 11 || type == 75; }
-
 inline QVariant scalarOf(const QString &sql)
 {
     QVariant v;

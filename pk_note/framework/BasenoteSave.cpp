@@ -279,7 +279,7 @@ void TBasenoteForm::PostPendingRecords(int)
 
 void TBasenoteForm::AfterApplyNote(int action)
 {
-    if (noteType == 64)
+    if (NoteTypeHas(noteType, pk_note::kNoPrintRegister))
         return;
     const QString id = QString::number(m_iApplyNoteID);
     const QString type = QString::number(noteType);

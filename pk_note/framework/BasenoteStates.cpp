@@ -42,7 +42,7 @@ using namespace basenote_detail;
 
 bool TBasenoteForm::showPeriodRule(const QString &message)
 {
-    if (m_bInitMode || exemptFromPeriodRule(noteType))
+    if (m_bInitMode || NoteTypeHas(noteType, pk_note::kNoPeriodRule))
         return false;
     const QDate date = MasterValue(QStringLiteral("noteDate")).toDate();
     if (date.isValid() && date < GetFirstDayOfPosMonth()) {

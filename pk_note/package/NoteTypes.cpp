@@ -69,13 +69,13 @@ const QVector<FormRegistration> &RegistrationTable()
 const QVector<NoteTypeInfo> &NoteTypeTable()
 {
     static const QVector<NoteTypeInfo> table = {
-        {1, "PBuyPlanForm", "", "purchasepthPlan"},
-        {2, "PNOrderForm", "采购订单", "orderpth"},
+        {1, "PBuyPlanForm", "", "purchasepthPlan", kNoDateLock | kNoPeriodRule | kEmployeeKeepsDepartment},
+        {2, "PNOrderForm", "采购订单", "orderpth", kNoDateLock},
         {3, "PValueForm", "预入库", "valuepth"},
         {4, "PBuyForm", "采购开单", "purchasepth"},
         {5, "RePurchaseForm", "申购单", ""},
-        {11, "SalePlanForm", "", "salesthPlan"},
-        {12, "SNOrderForm", "销售订单", "ordersth"},
+        {11, "SalePlanForm", "", "salesthPlan", kNoDateLock | kNoPeriodRule | kEmployeeKeepsDepartment},
+        {12, "SNOrderForm", "销售订单", "ordersth", kNoDateLock},
         {13, "DeputeMarketForm", "委销单", "DeputeMarketsth"},
         {14, "SaleForm", "销售开单", "salesth"},
         {15, "SPriceForm", "报价单", "S_Price"},
@@ -105,12 +105,12 @@ const QVector<NoteTypeInfo> &NoteTypeTable()
         {61, "PayForm", "付款单", "payath"},
         {62, "GetMoneyForm", "收款单", "chargeath"},
         {63, "CounteractForm", "对账单", "COUNTERACTATH"},
-        {64, "fillForm", "开票管理", "fillath"},
-        {71, "saleposthForm", "POS销售单", "saleposth"},
+        {64, "fillForm", "开票管理", "fillath", kViewOnly | kNoPrintRegister, "没有开票记录可以查看。"},
+        {71, "saleposthForm", "POS销售单", "saleposth", kViewOnly, "没有POS销售单可以查看。"},
         {72, "inoutcashposthForm", "POS收银员出入款单", "inoutcashposth"},
-        {73, "closeposthForm", "POS日结单", "closeposth"},
+        {73, "closeposthForm", "POS日结单", "closeposth", kViewOnly, "没有POS日结单可以查看。"},
         {74, "savingcardposthForm", "储值卡充值单", "savingcardposth"},
-        {75, "adjpriceposthForm", "货品销价设置", "adjpriceposth"},
+        {75, "adjpriceposthForm", "货品销价设置", "adjpriceposth", kNoDateLock | kNoPeriodRule},
         {80, "BFPrdForm", "报废单", "BFPrdth"},
         {81, "BackPrdForm", "验收退回单", "BackPrdth"},
         {88, "RepairPrdForm", "返工返修单", "RepairPrdth"},
@@ -151,4 +151,20 @@ QString NoteTypeMasterTable(int noteType)
 {
     const pk_note::NoteTypeInfo *t = pk_note::findType(noteType);
     return t ? QString::fromUtf8(t->masterTable) : QString();
+}
+
+unsigned NoteTypeFlags(int noteType)
+{
+    for (const pk_note::NoteTypeInfo &t : pk_note::NoteTypeTable())
+        if (t.noteType == noteType)
+            return t.flags;
+    return 0;
+}
+
+QString NoteTypeNothingToView(int noteType)
+{
+    for (const pk_note::NoteTypeInfo &t : pk_note::NoteTypeTable())
+        if (t.noteType == noteType && t.nothingToView)
+            return QString::fromUtf8(t.nothingToView);
+    return {};
 }

@@ -17,11 +17,27 @@ struct FormRegistration {
 // The 53 forms in registration order (duplicated ids kept).
 const QVector<FormRegistration> &RegistrationTable();
 
+// What sets a note type apart in the framework's rules.
+enum NoteTypeFlag : unsigned {
+    // Made elsewhere (POS, invoicing): the window only shows the latest note.
+    kViewOnly = 1u << 0,
+    // Plans, orders and sale prices may be saved in a closed period.
+    kNoDateLock = 1u << 1,
+    // Plans and sale prices may be audited or voided in a closed period.
+    kNoPeriodRule = 1u << 2,
+    // A chosen employee does not bring the department (plans).
+    kEmployeeKeepsDepartment = 1u << 3,
+    // No row in the print register.
+    kNoPrintRegister = 1u << 4,
+};
+
 struct NoteTypeInfo {
     int noteType;
     const char *formName;
     const char *displayName; // UTF-8, may be empty
     const char *masterTable; // may be empty
+    unsigned flags = 0;
+    const char *nothingToView = nullptr; // kViewOnly: shown when there is no note yet
 };
 
 // Every known note type, ascending.
@@ -36,3 +52,8 @@ constexpr int kPlaceNoteType = 32;
 QString NoteTypeFormName(int noteType);
 QString NoteTypeName(int noteType);
 QString NoteTypeMasterTable(int noteType);
+// The type's NoteTypeFlag bits (0 for an unknown type).
+unsigned NoteTypeFlags(int noteType);
+inline bool NoteTypeHas(int noteType, pk_note::NoteTypeFlag flag) { return (NoteTypeFlags(noteType) & flag) != 0; }
+// The message of a view-only type when it has no note to show.
+QString NoteTypeNothingToView(int noteType);

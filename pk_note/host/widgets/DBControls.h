@@ -5,6 +5,7 @@
 // read-only while its field, its data set or the control itself is.
 
 #include "widgets/FieldDataLink.h"
+#include "widgets/ReadOnlyControl.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -27,8 +28,8 @@ public:                                                                         
     void SetDataField(const QString &name) { m_link->SetDataField(name); }                     \
     data::Field *Field() const { return m_link->Field(); }                                     \
     FieldDataLink *DataLink() const { return m_link; }                                         \
-    bool ReadOnly() const { return m_readOnly; }                                               \
-    void SetReadOnly(bool on)                                                                  \
+    bool ReadOnly() const override { return m_readOnly; }                                      \
+    void SetReadOnly(bool on) override                                                         \
     {                                                                                          \
         m_readOnly = on;                                                                       \
         updateReadOnly();                                                                      \
@@ -40,8 +41,9 @@ private:                                                                        
     FieldDataLink *m_link;                                                                     \
     bool m_readOnly = false;
 
-class TRqDBEdit : public QLineEdit {
+class TRqDBEdit : public QLineEdit, public ReadOnlyControl {
     Q_OBJECT
+    Q_INTERFACES(widgets::ReadOnlyControl)
     PK_DATA_AWARE_MEMBERS
 public:
     explicit TRqDBEdit(QWidget *parent = nullptr, const QString &name = QStringLiteral("DBEdit"));
@@ -58,8 +60,9 @@ private:
     void updateReadOnly();
 };
 
-class TRqDBDateEdit : public QDateEdit {
+class TRqDBDateEdit : public QDateEdit, public ReadOnlyControl {
     Q_OBJECT
+    Q_INTERFACES(widgets::ReadOnlyControl)
     PK_DATA_AWARE_MEMBERS
 public:
     explicit TRqDBDateEdit(QWidget *parent = nullptr, const QString &name = QStringLiteral("DateDBEdit"));
@@ -82,8 +85,9 @@ private:
     bool m_updating = false;
 };
 
-class TRqDBCheckBox : public QCheckBox {
+class TRqDBCheckBox : public QCheckBox, public ReadOnlyControl {
     Q_OBJECT
+    Q_INTERFACES(widgets::ReadOnlyControl)
     PK_DATA_AWARE_MEMBERS
 public:
     explicit TRqDBCheckBox(QWidget *parent = nullptr, const QString &name = QStringLiteral("DBCheckBox"));
@@ -102,8 +106,9 @@ private:
     bool m_updating = false;
 };
 
-class TRqDBMemo : public QPlainTextEdit {
+class TRqDBMemo : public QPlainTextEdit, public ReadOnlyControl {
     Q_OBJECT
+    Q_INTERFACES(widgets::ReadOnlyControl)
     PK_DATA_AWARE_MEMBERS
 public:
     explicit TRqDBMemo(QWidget *parent = nullptr, const QString &name = QStringLiteral("DBMemo"));
@@ -117,8 +122,9 @@ private:
     void updateReadOnly();
 };
 
-class TRqDBText : public QLabel {
+class TRqDBText : public QLabel, public ReadOnlyControl {
     Q_OBJECT
+    Q_INTERFACES(widgets::ReadOnlyControl)
     PK_DATA_AWARE_MEMBERS
 public:
     explicit TRqDBText(QWidget *parent = nullptr, const QString &name = QStringLiteral("DBText"));

@@ -7,6 +7,7 @@
 
 #include "data/DataSetModel.h"
 #include "data/DataSource.h"
+#include "widgets/ReadOnlyControl.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
@@ -59,8 +60,9 @@ private:
     data::DataSetModel *m_source;
 };
 
-class TRqDBGrid : public QTableView {
+class TRqDBGrid : public QTableView, public ReadOnlyControl {
     Q_OBJECT
+    Q_INTERFACES(widgets::ReadOnlyControl)
 public:
     using ColumnHandler = std::function<void(TRqDBGrid *grid, int column)>;
     using SettingsHook = std::function<void(TRqDBGrid *grid, QString &state, bool save)>;
@@ -86,8 +88,8 @@ public:
     int SelectedColumn() const;
     void SetSelectedColumn(int column);
 
-    bool ReadOnly() const { return m_readOnly; }
-    void SetReadOnly(bool on);
+    bool ReadOnly() const override { return m_readOnly; }
+    void SetReadOnly(bool on) override;
     // Down on the last row and Insert append a record.
     bool AllowAppend() const { return m_allowAppend; }
     void SetAllowAppend(bool on) { m_allowAppend = on; }

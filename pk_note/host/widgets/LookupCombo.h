@@ -9,6 +9,7 @@
 // go to a settable handler.
 
 #include "widgets/FieldDataLink.h"
+#include "widgets/ReadOnlyControl.h"
 
 #include <QFrame>
 #include <QLineEdit>
@@ -50,8 +51,9 @@ private:
     QHBoxLayout *m_buttons;
 };
 
-class TRqLookupCombo : public QLineEdit {
+class TRqLookupCombo : public QLineEdit, public ReadOnlyControl {
     Q_OBJECT
+    Q_INTERFACES(widgets::ReadOnlyControl)
 public:
     using UtilityHandler = std::function<void(TRqLookupCombo *combo, const QString &command)>;
     using ListFilterFunction = std::function<bool(data::ClientDataSet &row)>;
@@ -64,8 +66,8 @@ public:
     void SetDataSource(data::DataSource *source) { m_link->SetDataSource(source); }
     const QString &DataField() const { return m_link->DataField(); }
     void SetDataField(const QString &name) { m_link->SetDataField(name); }
-    bool ReadOnly() const { return m_readOnly; }
-    void SetReadOnly(bool on);
+    bool ReadOnly() const override { return m_readOnly; }
+    void SetReadOnly(bool on) override;
     bool Editable() const;
 
     // --- the list ---
