@@ -31,28 +31,18 @@ protected:
     {
         books->exec(QStringLiteral("insert into movebth (NOTEID, NOTECODE, NOTEDATE, NOTESTATE, OPERATEID, OUTACCOUNTID, "
                                    "INACCOUNTID, AMOUNT) values (%1, 'YHCQ-%1', '2024-02-10', %5, 1, %2, %3, %4)")
-                        .arg(id)
-                        .arg(out)
-                        .arg(in)
-                        .arg(amount)
-                        .arg(state));
+                        .arg(id).arg(out).arg(in).arg(amount).arg(state));
     }
     // Master AMOUNT as the window stores it; lines as given.
     void withLines(const QString &table, qint64 id, int account, double amount, const QList<double> &lines)
     {
         books->exec(QStringLiteral("insert into %1 (NOTEID, NOTECODE, NOTEDATE, NOTESTATE, OPERATEID, ACCOUNTID, AMOUNT) "
                                    "values (%2, 'N-%2', '2024-02-11', 0, 1, %3, %4)")
-                        .arg(table)
-                        .arg(id)
-                        .arg(account)
-                        .arg(amount));
+                        .arg(table).arg(id).arg(account).arg(amount));
         int no = 0;
         for (double a : lines)
             books->exec(QStringLiteral("insert into %1detail (NOTEID, ITEMSNO, IETYPESID, AMOUNT) values (%2, %3, 1, %4)")
-                            .arg(table)
-                            .arg(id)
-                            .arg(++no)
-                            .arg(a));
+                            .arg(table).arg(id).arg(++no).arg(a));
     }
     // The framework's statements.
     void audit(const QString &table, qint64 id)
@@ -87,11 +77,9 @@ protected:
     QStringList flows(int type, qint64 id)
     {
         QStringList out;
-        for (const auto &r : books->select(QStringLiteral("select ACCOUNTID, INAMT, OUTAMT, BALANCE from accountflowaath "
-                                                          "where NOTETYPE=%1 and NOTEID=%2 order by ID")
-                                               .arg(type)
-                                               .arg(id))
-                                 .rows)
+        const QString sql = QStringLiteral("select ACCOUNTID, INAMT, OUTAMT, BALANCE from accountflowaath "
+                                           "where NOTETYPE=%1 and NOTEID=%2 order by ID");
+        for (const auto &r : books->select(sql.arg(type).arg(id)).rows)
             out << QStringLiteral("%1:%2:%3:%4").arg(r[0].toInt()).arg(r[1].toDouble()).arg(r[2].toDouble()).arg(r[3].toDouble());
         return out;
     }
@@ -101,10 +89,8 @@ protected:
     {
         for (auto it = opening.constBegin(); it != opening.constEnd(); ++it) {
             double running = it.value();
-            for (const auto &r : books->select(QStringLiteral("select INAMT, OUTAMT, BALANCE from accountflowaath "
-                                                              "where ACCOUNTID=%1 order by ID")
-                                                   .arg(it.key()))
-                                     .rows) {
+            const QString sql = QStringLiteral("select INAMT, OUTAMT, BALANCE from accountflowaath where ACCOUNTID=%1 order by ID");
+            for (const auto &r : books->select(sql.arg(it.key())).rows) {
                 running += r[0].toDouble() - r[1].toDouble();
                 EXPECT_NEAR(r[2].toDouble(), running, 1e-6) << "account " << it.key();
             }

@@ -211,21 +211,11 @@ TEST(TranslateSqlite, Refusals)
     EXPECT_EQ(tr.cacheSize(), 0);
 }
 
-// Nesting is bounded, and translation stays linear in the length of the statement.
+// Nesting up to the limit translates, and translation stays linear in the length of the statement.
 TEST(TranslateSqlite, DeepAndLongInputs)
 {
     TsqlTranslator tr = typedTranslator();
-    const int deep = 30000;
-    for (const QString &sql : {QStringLiteral("select ") + QString(deep, u'(') + u'1' + QString(deep, u')'),
-                               QStringLiteral("select ") + QStringLiteral("case when 1=1 then ").repeated(deep) + u'1'
-                                   + QStringLiteral(" end").repeated(deep)}) {
-        try {
-            tr.translateUncached(sql);
-            ADD_FAILURE() << "nesting of " << deep << " accepted";
-        } catch (const db::TranslateError &e) {
-            EXPECT_EQ(e.text(), db::tooDeeplyNestedText());
-        }
-    }
+    // Beyond the limit is refused: see the semantics tests, which go through the whole layer.
     // Nesting up to the limit translates.
     const int ok = db::MaxNesting / 2;
     EXPECT_EQ(tr.translateUncached(QStringLiteral("select ") + QString(ok, u'(') + u'1' + QString(ok, u')')),
