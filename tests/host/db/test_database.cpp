@@ -52,6 +52,24 @@ protected:
                    {{QStringLiteral("id"), args.value(0).value}, {QStringLiteral("name"), args.value(1).value}});
             return d.select(QStringLiteral("select ID, NAME from t_item where ID = :id"), {{QStringLiteral("id"), args.value(0).value}});
         });
+        // The package's price lookup: five inputs, four outputs (default = commodity / 10,
+        // last = partner, level = the batch argument as given, special = store).
+        r.addProcedure(QStringLiteral("GetCommodityMultiPrice"), [](Database &, QVector<ProcArg> &a) {
+            if (a.size() != 9)
+                throw DbError(QStringLiteral("GetCommodityMultiPrice: 9 arguments expected"));
+            a[5].value = a[1].value.toDouble() / 10.0;
+            a[6].value = a[2].value;
+            a[7].value = a[3].value;
+            a[8].value = a[4].value;
+            return ResultSet{};
+        });
+        // The stock check's calling shape: gives its three arguments back.
+        r.addProcedure(QStringLiteral("NOTEBOOKZERO"), [](Database &d, QVector<ProcArg> &a) {
+            return d.select(QStringLiteral("select :t as NOTETYPE, :n as NOTEID, :p as PURPOSE"),
+                            {{QStringLiteral("t"), a.value(0).value},
+                             {QStringLiteral("n"), a.value(1).value},
+                             {QStringLiteral("p"), a.value(2).value}});
+        });
         // A posting that records what it saw and refuses note 666.
         r.addPosting(QStringLiteral("t_note"), [](Database &d, const db::PostingEvent &ev) {
             if (ev.noteId == 666)
@@ -102,6 +120,12 @@ TEST_F(DatabaseTest, ErrorsCarryTheDatabaseText)
     EXPECT_FALSE(d->inTransaction()); // the failed statement's own transaction is gone
     EXPECT_EQ(d->scalar(QStringLiteral("select NAME from t_item where ID=1")).toString(), QStringLiteral("a"));
     EXPECT_THROW(d->exec(QStringLiteral("select * from t_item where ID=:id")), DbError); // unbound parameter
+    // Batches the runner cannot read are refused whole.
+    EXPECT_THROW(d->run(QStringLiteral("if exists(select 1 from t_item) begin select 1")), DbError); // no END
+    EXPECT_THROW(d->run(QStringLiteral("select @nobody as X")), DbError);
+    EXPECT_THROW(d->run(QStringLiteral("set bogus = 1")), DbError);
+    EXPECT_THROW(d->run(QStringLiteral("exec")), DbError);
+    EXPECT_FALSE(d->inTransaction());
 }
 
 TEST_F(DatabaseTest, ProcedureWithOutputParameterFeedsLaterSelect)
@@ -127,6 +151,28 @@ TEST_F(DatabaseTest, ProcedureWithOutputParameterFeedsLaterSelect)
     }
     EXPECT_THROW(d->run(QStringLiteral("exec usp_test_add 1, 2, @never output")), DbError); // undeclared
     EXPECT_THROW(d->run(QStringLiteral("exec usp_test_add 1, 2")), DbError);               // the procedure's own error
+}
+
+// The batches the documents send: a user type, four OUTPUT variables, a NULL argument and
+// the last SELECT's columns as written; the stock check with named parameters.
+TEST_F(DatabaseTest, PackageProcedureBatchesPassArgumentsBothWays)
+{
+    const ResultSet rs = d->run(QStringLiteral(
+        "Declare @DefaultPrice usrdefprice,@LastPrice usrdefprice,@LevPrice usrdefprice,@SpPrice usrdefprice \n"
+        "Exec GetCommodityMultiPrice 1,1005,7,null,2,@DefaultPrice OutPut,@LastPrice OutPut,@LevPrice OutPut,@SpPrice OutPut \n"
+        "Select @DefaultPrice As DefaultPrice,@LevPrice As LevPrice,@SpPrice As SpPrice,@LastPrice As LastPrice"));
+    ASSERT_EQ(rs.rows.size(), 1);
+    EXPECT_EQ(rs.columns, QStringList({"DefaultPrice", "LevPrice", "SpPrice", "LastPrice"}));
+    EXPECT_DOUBLE_EQ(rs.value(0, QStringLiteral("DEFAULTPRICE")).toDouble(), 100.5);
+    EXPECT_TRUE(rs.value(0, QStringLiteral("LevPrice")).isNull());
+    EXPECT_EQ(rs.value(0, QStringLiteral("SPPrice")).toInt(), 2);
+    EXPECT_EQ(rs.value(0, QStringLiteral("LastPrice")).toInt(), 7);
+
+    const QString check = QStringLiteral("Exec NOTEBOOKZERO :NOTETYPE, :NOTEID, :PURPOSE");
+    const ResultSet zero = d->run(check, {{QStringLiteral("NOTETYPE"), 4}, {QStringLiteral("NOTEID"), 1001}, {QStringLiteral("PURPOSE"), 1}});
+    ASSERT_EQ(zero.rows.size(), 1);
+    EXPECT_EQ(zero.rows[0], (QVariantList{4, 1001, 1}));
+    EXPECT_THROW(d->run(check, {{QStringLiteral("NOTETYPE"), 4}}), DbError); // unbound parameters
 }
 
 TEST_F(DatabaseTest, IfExistsTakesTheRightBranch)
@@ -223,15 +269,6 @@ TEST_F(DatabaseTest, ProcedureRunsInTheCallersTransaction)
     d->exec(QStringLiteral("insert into t_item(ID, NAME) values (2, 'x')"));
     EXPECT_THROW(d->run(QStringLiteral("exec usp_test_put 2, 'dup'")), DbError);
     EXPECT_EQ(count(QStringLiteral("t_item")), 1);
-}
-
-TEST_F(DatabaseTest, BatchSyntaxErrorsAreReported)
-{
-    EXPECT_THROW(d->run(QStringLiteral("if exists(select 1 from t_item) begin select 1")), DbError); // no END
-    EXPECT_THROW(d->run(QStringLiteral("select @nobody as X")), DbError);
-    EXPECT_THROW(d->run(QStringLiteral("set bogus = 1")), DbError);
-    EXPECT_THROW(d->run(QStringLiteral("exec")), DbError);
-    EXPECT_FALSE(d->inTransaction());
 }
 
 TEST_F(DatabaseTest, KeysAreSequentialAndMissingRowsAreRefused)
@@ -332,27 +369,6 @@ TEST_F(DatabaseTest, QuotingKeepsUserTextOutOfTheStatementShape)
     EXPECT_EQ(d->scalar(QStringLiteral("select NAME from t_item where NAME = ") + db::QuotedStr(evil)).toString(), evil);
     EXPECT_EQ(count(QStringLiteral("t_item")), 1);
     EXPECT_EQ(db::QuotedStr(QStringLiteral("O'Neil")), QStringLiteral("'O''Neil'"));
-}
-
-TEST(DatabaseOpen, MissingAndForeignFilesAreRefused)
-{
-    testsupport::TempFolder folder;
-    try {
-        Database::openSqlite(folder.file(QStringLiteral("none.db")));
-        FAIL();
-    } catch (const DbError &e) {
-        EXPECT_TRUE(e.text().startsWith(QStringLiteral("数据库文件不存在"))) << e.text().toStdString();
-    }
-    QFile junk(folder.file(QStringLiteral("junk.db")));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(4096, 'x'));
-    junk.close();
-    EXPECT_THROW(Database::openSqlite(junk.fileName()), DbError);
-
-    auto foreign = Database::openSqlite(folder.file(QStringLiteral("foreign.db")), true);
-    EXPECT_FALSE(foreign->isOurs()); // a database, but not marked as books of ours
-    foreign->markOurs(1);
-    EXPECT_TRUE(foreign->isOurs());
 }
 
 TEST(DatabaseBatch, StatementSplittingKeepsCompoundStatementsWhole)
