@@ -115,23 +115,17 @@ TEST_F(BasenoteTest, NavigationUsesBoundsAndOthersNotesPrivilege)
     insertNote(9, d);
     insertNote(-1, dateText(periodStart().addDays(-1))); // an init note: never in normal navigation
     TTestMoveForm *f = openForm();
-    EXPECT_TRUE(f->FirstNote());
-    EXPECT_EQ(f->CurrentNoteID(), 5);
-    EXPECT_TRUE(f->PriorNote() == false && f->CurrentNoteID() == 5) << "no prior: stay";
-    f->NextNote();
-    EXPECT_EQ(f->CurrentNoteID(), 7);
-    f->NextNote();
-    EXPECT_EQ(f->CurrentNoteID(), 8);
-    f->LastNote();
-    EXPECT_EQ(f->CurrentNoteID(), 9);
-    // After the last note: a blank new one (edit right on the type's item).
-    f->NextNote();
-    EXPECT_TRUE(f->IsNewNote());
-    // "前单" on a blank note goes to the last.
-    f->PriorNote();
-    EXPECT_EQ(f->CurrentNoteID(), 9);
-    f->PriorNote();
-    EXPECT_EQ(f->CurrentNoteID(), 8);
+    // No prior before the first: stay. After the last a blank new note (edit
+    // right on the type's item); "前单" on it goes to the last.
+    using Step = bool (TTestMoveForm::*)();
+    const std::pair<Step, int> walk[] = {
+        {&TTestMoveForm::FirstNote, 5}, {&TTestMoveForm::PriorNote, 5}, {&TTestMoveForm::NextNote, 7},
+        {&TTestMoveForm::NextNote, 8},  {&TTestMoveForm::LastNote, 9},  {&TTestMoveForm::NextNote, TBasenoteForm::kNewNoteID},
+        {&TTestMoveForm::PriorNote, 9}, {&TTestMoveForm::PriorNote, 8}};
+    for (const auto &[step, id] : walk) {
+        (f->*step)();
+        EXPECT_EQ(f->CurrentNoteID(), id);
+    }
 
     // The clerk without 2091 sees only own notes; locating another's gives a blank.
     m_form.reset();
@@ -177,17 +171,16 @@ TEST_F(BasenoteTest, InitModeKeysCaptionsAndNavigator)
     EXPECT_EQ(nav.lastWindow, qlonglong(reinterpret_cast<qintptr>(f)));
     EXPECT_EQ(field("NOTEDATE").toDate(), GetFirstDayOfPosMonth().addDays(-1));
 
-    setField("OUTACCOUNTID", 1);
-    setField("INACCOUNTID", 2);
-    setField("AMOUNT", 500);
-    ASSERT_TRUE(f->SaveNote()) << shown().join('|').toStdString();
-    EXPECT_EQ(f->CurrentNoteID(), -1);
-    f->NewNote();
-    setField("OUTACCOUNTID", 2);
-    setField("INACCOUNTID", 3);
-    setField("AMOUNT", 700);
-    ASSERT_TRUE(f->SaveNote());
-    EXPECT_EQ(f->CurrentNoteID(), -2);
+    // Init notes take keys below zero.
+    for (int key : {-1, -2}) {
+        if (key != -1)
+            f->NewNote();
+        setField("OUTACCOUNTID", 1);
+        setField("INACCOUNTID", 2);
+        setField("AMOUNT", 500);
+        ASSERT_TRUE(f->SaveNote()) << shown().join('|').toStdString();
+        EXPECT_EQ(f->CurrentNoteID(), key);
+    }
     EXPECT_EQ(count("NOTEID in (-1, -2)"), 2);
     // "第一单" is the key nearest to zero; "后单" walks away from it.
     f->FirstNote();
