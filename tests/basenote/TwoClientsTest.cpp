@@ -95,6 +95,7 @@ TEST_F(TwoClientsTest, StateChangesOfAStaleWindowAreRefused)
     } cases[] = {
         {"0", "AMOUNT=300, UPDATETIME='2020-01-01 09:00:00'", &TTestMoveForm::CheckNote, 0}, // audit of changed contents
         {"0", "NOTESTATE=1, CHKORID=2", &TTestMoveForm::CheckNote, 1},                        // audited twice
+        {"0", "NOTESTATE=2", &TTestMoveForm::CheckNote, 2},                                   // audit of a voided note
         {"1", "NOTESTATE=0, CHKORID=null, UPDATETIME='2020-01-01 09:00:00'", &TTestMoveForm::UncheckNote, 0},
         {"0", "NOTESTATE=2", &TTestMoveForm::AbateNote, 2},
         {"0", "AMOUNT=300, UPDATETIME='2020-01-01 09:00:00'", &TTestMoveForm::AbateNote, 0},

