@@ -3,8 +3,6 @@
 
 #include "NotepublicFixture.h"
 
-#include "Rounding.h"
-
 using namespace notepublictest;
 
 namespace {
