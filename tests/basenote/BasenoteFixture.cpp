@@ -6,7 +6,6 @@
 #include "notedb.h"
 
 #include <QApplication>
-#include <QLabel>
 
 namespace basenotetest {
 
@@ -25,9 +24,7 @@ const basenote::Resource &moveResource()
         .masterSql = "select m.* from testnoteath m",
         .controls = {
             {"OUTACCOUNTID", "付款帐户", Ctl::Lookup, "cmbOutAccount", "dsAccount", "Closed = 0", 1, true},
-            {"", "调出机构:  总部", Ctl::Label, "lbOutShop", nullptr, nullptr, 2},
             {"INACCOUNTID", "收款帐户", Ctl::Lookup, "cmbInAccount", "dsAccount", "Closed = 0", 1, true},
-            {"", "调入机构:  总部", Ctl::Label, "lbInShop", nullptr, nullptr, 2},
             {"AMOUNT", "金额", Ctl::Edit, "edAmount", nullptr, nullptr, 1, true, "#0.00"},
             {"PURPOSE", "用途", Ctl::Edit, "edPurpose", nullptr, nullptr, 2},
             {"CHECKNO", "支票号", Ctl::Edit, "edCheckNo"},
@@ -70,21 +67,6 @@ bool TTestMoveForm::ValidateNote()
         return false;
     }
     return true;
-}
-
-void TTestMoveForm::MasterFieldChange(data::Field &field)
-{
-    TBasenoteForm::MasterFieldChange(field);
-    const QString name = field.FieldName().toUpper();
-    if (name != QLatin1String("OUTACCOUNTID") && name != QLatin1String("INACCOUNTID"))
-        return;
-    const bool out = name.startsWith(QLatin1String("OUT"));
-    QVariant shop;
-    GetValueOfSql(QStringLiteral("Select Shoperateid from accountacth where accountID =") + field.AsString(), shop);
-    const int id = shop.toInt();
-    const QString side = out ? QStringLiteral("调出机构:  ") : QStringLiteral("调入机构:  ");
-    const QString org = id == 0 ? QStringLiteral("总部") : LookupData(pub::RecordShop, id, QStringLiteral("NAME")).toString();
-    findChild<QLabel *>(out ? QStringLiteral("lbOutShop") : QStringLiteral("lbInShop"))->setText(side + org);
 }
 
 // ---------------------------------------------------------------------------- fixture

@@ -1,8 +1,7 @@
 #pragma once
-// Fixture of the base document window tests: fresh demo books with a master
-// table for a test kind, a scripted user list,
-// scripted messages and modal windows, and a small bank-transfer kind built
-// from a resource block the way real kinds are.
+// Fixture of the base document window tests: the session with a master table
+// for a small bank-transfer kind built from a resource block as real kinds are,
+// and a scripted user list.
 
 #include "Basenote.h"
 #include "Pub.h"
@@ -27,7 +26,6 @@ class TTestMoveForm : public TBasenoteForm {
 public:
     explicit TTestMoveForm(QWidget *owner = nullptr);
     bool ValidateNote() override;
-    void MasterFieldChange(data::Field &field) override;
 
     int appendHooks = 0; // BeforeAppendNote calls
 protected:

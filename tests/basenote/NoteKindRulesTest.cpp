@@ -57,7 +57,7 @@ protected:
     std::unique_ptr<TBasenoteForm> m_kind;
 };
 
-TEST_F(NoteKindRulesTest, PosAndInvoiceKindsWithoutNotesRefuse)
+TEST_F(NoteKindRulesTest, PosAndInvoiceKindsNeverCreateNotes)
 {
     const std::pair<int, const char *> kinds[] = {
         {71, "没有POS销售单可以查看。"}, {73, "没有POS日结单可以查看。"}, {64, "没有开票记录可以查看。"}};
@@ -67,36 +67,28 @@ TEST_F(NoteKindRulesTest, PosAndInvoiceKindsWithoutNotesRefuse)
         TBasenoteForm *f = openKind(type);
         const QString text = QString::fromUtf8(message);
         EXPECT_EQ(errors(), QStringList{text}) << "opening the window";
-        EXPECT_FALSE(f->IsNewNote());
         m_messages.clear();
         EXPECT_FALSE(f->NewNote());
         EXPECT_FALSE(f->AppendBlankNote());
         EXPECT_EQ(errors(), (QStringList{text, text}));
         EXPECT_FALSE(f->IsNewNote());
-        EXPECT_EQ(count(), 0);
     }
-}
+    EXPECT_EQ(count(), 0);
 
-TEST_F(NoteKindRulesTest, PosAndInvoiceKindsShowTheLatestAndStayOnTheLast)
-{
-    const QString d = dateText(periodStart());
-    insertNote(3, d);
-    insertNote(6, d);
-    for (int type : {71, 73, 64}) {
+    // With notes: the latest is shown instead of a blank one, and "后单" stays on the last.
+    insertNote(3, dateText(periodStart()));
+    insertNote(6, dateText(periodStart()));
+    for (const auto &[type, message] : kinds) {
         SCOPED_TRACE(type);
         m_messages.clear();
         TBasenoteForm *f = openKind(type);
-        EXPECT_EQ(f->CurrentNoteID(), 6) << "opening shows the latest note";
-        EXPECT_FALSE(f->IsNewNote());
-        // "新增" and appending show the latest instead of a blank note.
+        EXPECT_EQ(f->CurrentNoteID(), 6);
         f->FirstNote();
-        EXPECT_EQ(f->CurrentNoteID(), 3);
         EXPECT_TRUE(f->NewNote());
         EXPECT_EQ(f->CurrentNoteID(), 6);
         f->FirstNote();
         EXPECT_FALSE(f->AppendBlankNote());
         EXPECT_EQ(f->CurrentNoteID(), 6);
-        // "后单" on the last note stays, even with the right to edit.
         EXPECT_FALSE(f->NextNote());
         EXPECT_EQ(f->CurrentNoteID(), 6);
         EXPECT_FALSE(f->IsNewNote());
@@ -142,9 +134,12 @@ TEST_F(NoteKindRulesTest, InitModeOfBooksInUseWithoutInitNotes)
     // With an init note there is no message: the latest is shown.
     insertNote(-2, dateText(periodStart().addDays(-1)));
     insertNote(-1, dateText(periodStart().addDays(-1)));
-    f = openKind(13, true);
-    EXPECT_EQ(f->CurrentNoteID(), -2);
-    EXPECT_FALSE(f->AppendBlankNote());
-    EXPECT_EQ(f->CurrentNoteID(), -2);
+    for (int type : {13, kType}) {
+        f = openKind(type, true);
+        EXPECT_EQ(f->CurrentNoteID(), -2);
+        EXPECT_FALSE(f->AppendBlankNote());
+        EXPECT_EQ(f->CurrentNoteID(), -2);
+        EXPECT_FALSE(f->IsNewNote());
+    }
     EXPECT_TRUE(shown().isEmpty()) << shown().join('|').toStdString();
 }

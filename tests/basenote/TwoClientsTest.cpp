@@ -1,9 +1,11 @@
 // Two clients on one books file: the window (the start-up connection) and a
 // second connection that sends what another user's window would send. A stale
 // window never overwrites, deletes or changes the state of a note the other
-// client changed; and a save under a failing disk writes nothing.
+// client changed; and a save that fails while writing leaves nothing behind.
 
 #include "BasenoteFixture.h"
+
+#include "db/NamedLock.h"
 
 #include <sqlite3.h>
 
@@ -65,7 +67,10 @@ TEST_F(TwoClientsTest, StaleSaveIsRefusedAndWritesNothing)
         EXPECT_EQ(stored(QString::fromUtf8(c.column)).toString(), QString::fromUtf8(c.expected));
         EXPECT_NE(stored(QStringLiteral("AMOUNT")).toDouble(), 786.5);
         EXPECT_FALSE(InTransaction());
-        form->CancelNote();
+        // Shown again as the note now stands.
+        EXPECT_EQ(field(QString::fromUtf8(c.column)).toString(), QString::fromUtf8(c.expected));
+        EXPECT_NE(field(QStringLiteral("AMOUNT")).toDouble(), 786.5);
+        EXPECT_FALSE(form->IsNoteModified());
     }
 }
 
@@ -79,17 +84,6 @@ TEST_F(TwoClientsTest, StaleDeleteIsRefusedAndTheNoteStays)
     EXPECT_EQ(field("NOTESTATE").toInt(), 1); // shown again as it now stands
 }
 
-TEST_F(TwoClientsTest, RefusedSaveShowsTheNoteAsItNowStands)
-{
-    otherSets(QStringLiteral("NOTESTATE=1, CHKORID=2"));
-    setField(QStringLiteral("AMOUNT"), 786.5);
-    EXPECT_FALSE(form->SaveNote());
-    EXPECT_EQ(errors(), QStringList{changedElsewhere()});
-    EXPECT_EQ(field("NOTESTATE").toInt(), 1);
-    EXPECT_EQ(field("AMOUNT").toDouble(), 100.0);
-    EXPECT_FALSE(form->IsNoteModified());
-}
-
 TEST_F(TwoClientsTest, StateChangesOfAStaleWindowAreRefused)
 {
     // What the other client does, the action of the stale window, and the state it must leave.
@@ -101,6 +95,7 @@ TEST_F(TwoClientsTest, StateChangesOfAStaleWindowAreRefused)
     } cases[] = {
         {"0", "AMOUNT=300, UPDATETIME='2020-01-01 09:00:00'", &TTestMoveForm::CheckNote, 0}, // audit of changed contents
         {"0", "NOTESTATE=1, CHKORID=2", &TTestMoveForm::CheckNote, 1},                        // audited twice
+        {"0", "NOTESTATE=2", &TTestMoveForm::CheckNote, 2},                                   // audit of a voided note
         {"1", "NOTESTATE=0, CHKORID=null, UPDATETIME='2020-01-01 09:00:00'", &TTestMoveForm::UncheckNote, 0},
         {"0", "NOTESTATE=2", &TTestMoveForm::AbateNote, 2},
         {"0", "AMOUNT=300, UPDATETIME='2020-01-01 09:00:00'", &TTestMoveForm::AbateNote, 0},
@@ -142,7 +137,12 @@ TEST_F(TwoClientsTest, SaveOnAFailingDiskWritesNothingAndCanBeRepeated)
         EXPECT_FALSE(InTransaction());
         EXPECT_EQ(count(), notesBefore);
         EXPECT_EQ(scalar(QStringLiteral("select count(*) from noteprintabth")).toInt(), printBefore);
-        EXPECT_EQ(field("PURPOSE").toString(), QStringLiteral("存入工行")); // the edits stay on screen
+        // The edits stay on screen, still unsaved, and the save lock is free.
+        EXPECT_EQ(field("PURPOSE").toString(), QStringLiteral("存入工行"));
+        EXPECT_TRUE(form->IsNewNote() && form->IsNoteModified());
+        const int lock = db::NamedLock::tryTake(db::NamedLock::lockPath(m_db->path(), QStringLiteral("NOTELOCK")));
+        EXPECT_GE(lock, 0);
+        db::NamedLock::release(lock);
     }
     m_db->clearFault();
     m_messages.clear();

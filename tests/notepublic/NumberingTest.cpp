@@ -32,65 +32,47 @@ protected:
 
 } // namespace
 
-TEST_F(NumberingTest, NextSerialOfTheMonthWithHeadSeparatorAndFourDigits)
+TEST_F(NumberingTest, RuleChoosesPeriodDatePartsHeadSeparatorAndSerialLength)
 {
-    setRule(14, "XS", "-", QStringLiteral("年月"), "0000");
-    EXPECT_EQ(NoteTypeMasterTable(14), QStringLiteral("salesth"));
-    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-0013"));
-    EXPECT_EQ(NewNoteCode(14, QDate(2005, 3, 31)), QStringLiteral("XS-2005-03-0013"));
-    EXPECT_EQ(NewNoteCode(14, QDate(2005, 4, 30)), QStringLiteral("XS-2005-04-0051"));
-    EXPECT_EQ(NewNoteCode(14, QDate(2005, 5, 1)), QStringLiteral("XS-2005-05-0001"));
-    EXPECT_EQ(NewNoteCode(14, QDate(2004, 3, 1)), QStringLiteral("XS-2004-03-0100"));
-
-    // The generated number counts once it is saved.
-    insertNote(QStringLiteral("salesth"), 7, NewNoteCode(14, kMarch5), QStringLiteral("2005-03-06"));
-    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-0014"));
-    EXPECT_TRUE(errors().isEmpty());
-}
-
-TEST_F(NumberingTest, EveryModeChoosesItsPeriodAndDateParts)
-{
+    const QVariant null;
     const struct {
-        const char *mode;
+        QVariant head, sepa, mode;
         const char *code;
+        QDate date;
+        const char *expected;
     } cases[] = {
-        {"年", "XS-2005-0051"},                // the year 2005 holds 50 in April
-        {"年月", "XS-2005-03-0013"},
-        {"月年", "XS-03-2005-0013"},
-        {"年月日", "XS-2005-03-05-0004"},      // only the note of 5 March counts
-        {"月日年", "XS-03-05-2005-0004"},
-        {"", "XS-0100"},                       // no date part: one series over all notes
+        {"XS", "-", QStringLiteral("年月"), "0000", kMarch5, "XS-2005-03-0013"},
+        {"XS", "-", QStringLiteral("年月"), "0000", QDate(2005, 3, 31), "XS-2005-03-0013"}, // the 31st at 18:00 counts
+        {"XS", "-", QStringLiteral("年月"), "0000", QDate(2005, 4, 30), "XS-2005-04-0051"},
+        {"XS", "-", QStringLiteral("年月"), "0000", QDate(2005, 5, 1), "XS-2005-05-0001"},
+        {"XS", "-", QStringLiteral("年月"), "0000", QDate(2004, 3, 1), "XS-2004-03-0100"},
+        {"XS", "-", QStringLiteral("年"), "0000", kMarch5, "XS-2005-0051"}, // the year holds 50 in April
+        {"XS", "-", QStringLiteral("月年"), "0000", kMarch5, "XS-03-2005-0013"},
+        {"XS", "-", QStringLiteral("年月日"), "0000", kMarch5, "XS-2005-03-05-0004"}, // only 5 March counts
+        {"XS", "-", QStringLiteral("月日年"), "0000", kMarch5, "XS-03-05-2005-0004"},
+        {"XS", "-", QString(""), "0000", kMarch5, "XS-0100"}, // no date part: one series over all notes
+        {"XS", "-", null, "0000", kMarch5, "XS-0100"},        // a null mode is an empty one
+        {"", "-", QStringLiteral("年月"), "0000", kMarch5, "2005-03-0013"},
+        {null, "-", QString(""), "0000", kMarch5, "0100"}, // the serial alone
+        {"XS", null, QStringLiteral("年月"), "0000", kMarch5, "XS2005030013"},
+        {"XS", "/", QStringLiteral("年月日"), "0000", kMarch5, "XS/2005/03/05/0004"},
+        // The serial is read from as many trailing characters as the rule's
+        // length: two gives 12, 07, 03 -> 13; six finds no serial ("3-0012") -> 1.
+        {"XS", "-", QStringLiteral("年月"), "00", kMarch5, "XS-2005-03-13"},
+        {"XS", "-", QStringLiteral("年月"), "000000", kMarch5, "XS-2005-03-000001"},
+        {"XS", "-", QStringLiteral("年"), "0", QDate(2004, 1, 1), "XS-2004-0"}, // a wider serial keeps its last digit
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.mode);
-        setRule(14, "XS", "-", QString::fromUtf8(c.mode), "0000");
-        EXPECT_EQ(NewNoteCode(14, kMarch5), QString::fromUtf8(c.code));
+        SCOPED_TRACE(c.expected);
+        setRule(14, c.head, c.sepa, c.mode, c.code);
+        EXPECT_EQ(NewNoteCode(14, c.date), QString::fromUtf8(c.expected));
     }
-    setRule(14, "XS", "-", QVariant(), "0000"); // a null mode is an empty one
-    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS-0100"));
-    EXPECT_TRUE(errors().isEmpty());
-}
+    EXPECT_EQ(NoteTypeMasterTable(14), QStringLiteral("salesth"));
 
-TEST_F(NumberingTest, EmptyHeadSeparatorAndOtherSerialLengths)
-{
-    setRule(14, "", "-", QStringLiteral("年月"), "0000");
-    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("2005-03-0013"));
-    setRule(14, QVariant(), "-", QString(), "0000");
-    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("0100")); // the serial alone
-    setRule(14, "XS", QVariant(), QStringLiteral("年月"), "0000");
-    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS2005030013"));
-    setRule(14, "XS", "/", QStringLiteral("年月日"), "0000");
-    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS/2005/03/05/0004"));
-
-    // The serial is read from as many trailing characters as the rule's length:
-    // two gives 12, 07, 03 -> 13; six finds no serial ("3-0012") -> 1.
-    setRule(14, "XS", "-", QStringLiteral("年月"), "00");
-    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-13"));
-    setRule(14, "XS", "-", QStringLiteral("年月"), "000000");
-    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-000001"));
-    // A serial wider than the rule keeps its last digits.
-    setRule(14, "XS", "-", QStringLiteral("年"), "0");
-    EXPECT_EQ(NewNoteCode(14, QDate(2004, 1, 1)), QStringLiteral("XS-2004-0"));
+    // The generated number counts once it is saved.
+    setRule(14, "XS", "-", QStringLiteral("年月"), "0000");
+    insertNote(QStringLiteral("salesth"), 7, NewNoteCode(14, kMarch5), QStringLiteral("2005-03-06"));
+    EXPECT_EQ(NewNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-0014"));
     EXPECT_TRUE(errors().isEmpty());
 }
 
@@ -116,17 +98,22 @@ TEST_F(NumberingTest, RuleAndTableProblems)
 
 TEST_F(NumberingTest, SerialFunctionReadsTrailingDigitsOnly)
 {
-    EXPECT_EQ(scalar("select dbo.funcdefCodeToSerialNo('XS-2005-03-0013', 4)").toLongLong(), 13);
-    EXPECT_EQ(scalar("select funcdefCodeToSerialNo('XS20050313', 6)").toLongLong(), 50313);
-    EXPECT_TRUE(scalar("select funcdefCodeToSerialNo('XS-2005-03-0013', 7)").isNull()); // "03-0013"
-    EXPECT_EQ(scalar("select dbo.funcdefCodeToSerialNo('12', 4)").toLongLong(), 12);
-    EXPECT_TRUE(scalar("select dbo.funcdefCodeToSerialNo('XS-2005-03-0013', 8)").isNull());
-    EXPECT_TRUE(scalar("select dbo.funcdefCodeToSerialNo('XS-2005-03-00A3', 4)").isNull());
-    EXPECT_TRUE(scalar("select dbo.funcdefCodeToSerialNo('0013 ', 4)").isNull());
-    EXPECT_TRUE(scalar("select dbo.funcdefCodeToSerialNo(NULL, 4)").isNull());
-    EXPECT_TRUE(scalar("select dbo.funcdefCodeToSerialNo('0013', 0)").isNull());
-    EXPECT_EQ(scalar("select Max(dbo.funcdefCodeToSerialNo(noteCode,4)) from salesth").toLongLong(), 99);
-
+    const std::pair<const char *, QVariant> cases[] = {
+        {"dbo.funcdefCodeToSerialNo('XS-2005-03-0013', 4)", 13},
+        {"funcdefCodeToSerialNo('XS20050313', 6)", 50313},
+        {"dbo.funcdefCodeToSerialNo('12', 4)", 12},
+        {"funcdefCodeToSerialNo('XS-2005-03-0013', 7)", QVariant()}, // "03-0013"
+        {"dbo.funcdefCodeToSerialNo('XS-2005-03-0013', 8)", QVariant()},
+        {"dbo.funcdefCodeToSerialNo('XS-2005-03-00A3', 4)", QVariant()},
+        {"dbo.funcdefCodeToSerialNo('0013 ', 4)", QVariant()},
+        {"dbo.funcdefCodeToSerialNo(NULL, 4)", QVariant()},
+        {"dbo.funcdefCodeToSerialNo('0013', 0)", QVariant()},
+        {"Max(dbo.funcdefCodeToSerialNo(noteCode,4)) from salesth", 99},
+    };
+    for (const auto &[call, serial] : cases) {
+        const QVariant v = scalar(QStringLiteral("select ") + QString::fromLatin1(call));
+        EXPECT_EQ(v.isNull() ? QVariant() : QVariant(v.toLongLong()), serial.isNull() ? QVariant() : QVariant(serial.toLongLong())) << call;
+    }
     EXPECT_EQ(notedb::codeToSerialNo(QStringLiteral("A-000000000000123"), 15).toLongLong(), 123);
     EXPECT_TRUE(notedb::codeToSerialNo(QStringLiteral("１２３"), 3).isNull()); // full-width digits are not digits
 }
