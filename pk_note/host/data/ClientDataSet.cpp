@@ -331,6 +331,7 @@ Field *ClientDataSet::AddField(const QString &name, FieldType type, int size, bo
     f->m_required = required;
     f->m_index = int(m_fields.size());
     m_fieldIndex.insert(name.toUpper(), f->m_index);
+    m_resolvedValid = false; // the next open places the new field
     m_fields.push_back(std::move(f));
     return m_fields.back().get();
 }
@@ -352,7 +353,12 @@ Field *ClientDataSet::AddCalcField(const QString &name, FieldType type, int size
 
 Field *ClientDataSet::FindField(const QString &name) const
 {
-    auto it = m_fieldIndex.constFind(name.toUpper());
+    // Names are mostly written in upper case already: try them as given
+    // before building an upper-cased copy.
+    auto it = m_fieldIndex.constFind(name);
+    if (it != m_fieldIndex.constEnd())
+        return m_fields[size_t(it.value())].get();
+    it = m_fieldIndex.constFind(name.toUpper());
     return it == m_fieldIndex.constEnd() ? nullptr : m_fields[size_t(it.value())].get();
 }
 
@@ -444,6 +450,16 @@ void ClientDataSet::notify(Notify what, int arg, Field *field)
 void ClientDataSet::resolveFields(const QStringList &columns, const QVector<QMetaType> &metaTypes,
                                   QVector<int> &columnToField)
 {
+    // Reopening with the columns of the last open (the next note of a window)
+    // would rebuild the same fields in the same order: keep them.
+    QVector<int> metaIds;
+    metaIds.reserve(metaTypes.size());
+    for (const QMetaType &m : metaTypes)
+        metaIds << m.id();
+    if (m_resolvedValid && columns == m_resolvedColumns && metaIds == m_resolvedMetaIds) {
+        columnToField = m_resolvedMap;
+        return;
+    }
     parseFromTables();
     QVector<QVector<ColumnInfo>> tables;
     if (m_db)
@@ -504,6 +520,10 @@ void ClientDataSet::resolveFields(const QStringList &columns, const QVector<QMet
         m_fields[size_t(i)]->m_index = i;
         m_fieldIndex.insert(m_fields[size_t(i)]->m_name.toUpper(), i);
     }
+    m_resolvedColumns = columns;
+    m_resolvedMetaIds = metaIds;
+    m_resolvedMap = columnToField;
+    m_resolvedValid = true;
 }
 
 void ClientDataSet::loadFromQuery()
@@ -1584,9 +1604,11 @@ void ClientDataSet::EnableControls()
 
 const QVariant &ClientDataSet::ValueAt(int row, int fieldIndex) const
 {
+    // Read through const access: a grid reads every cell of a column for its
+    // footer and must not pay a detach check per cell.
     if ((m_state == DataSetState::Edit || m_state == DataSetState::Insert) && row == m_cursor)
-        return m_buffer[fieldIndex];
-    return m_view[size_t(row)]->values[fieldIndex];
+        return m_buffer.at(fieldIndex);
+    return std::as_const(m_view[size_t(row)]->values).at(fieldIndex);
 }
 
 } // namespace data

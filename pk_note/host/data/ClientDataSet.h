@@ -247,6 +247,11 @@ private:
     std::vector<std::unique_ptr<Field>> m_fields;
     QHash<QString, int> m_fieldIndex; // upper-case name -> index
     int m_calcCount = 0;
+    // The columns of the last open and the fields they went to.
+    QStringList m_resolvedColumns;
+    QVector<int> m_resolvedMetaIds;
+    QVector<int> m_resolvedMap;
+    bool m_resolvedValid = false;
 
     std::vector<std::unique_ptr<Record>> m_records; // all records, deleted ones included
     std::vector<Record *> m_view;                   // visible records in order
