@@ -531,6 +531,7 @@ void ClientDataSet::loadFromQuery()
     if (!m_db)
         throw DataSetError(QStringLiteral("数据集没有连接数据库"));
     m_compiledFilter = nullptr; // field objects may change
+    m_totals.clear();
     m_records.clear();
     m_view.clear();
     QVector<int> map;
@@ -634,6 +635,7 @@ void ClientDataSet::calcAll()
 {
     if (!OnCalcFields)
         return;
+    m_totals.clear();
     for (auto &r : m_records)
         if (r->status != UpdateStatus::Deleted)
             calcRecord(r->values);
@@ -644,6 +646,7 @@ void ClientDataSet::Open()
     if (Active())
         return;
     fire(BeforeOpen);
+    m_totals.clear();
     try {
         if (m_commandText.trimmed().isEmpty()) {
             if (m_fields.empty())
@@ -693,6 +696,7 @@ void ClientDataSet::Close()
         return;
     fire(BeforeClose);
     m_buffer.clear();
+    m_totals.clear();
     m_records.clear();
     m_view.clear();
     m_cursor = 0;
@@ -999,6 +1003,7 @@ void ClientDataSet::rebuildView(quint64 keepId)
 {
     const quint64 currentId = keepId ? keepId : (current() ? current()->id : 0);
     const int oldCursor = m_cursor;
+    m_totals.clear();
     m_view.clear();
     for (auto &r : m_records)
         if (r->status != UpdateStatus::Deleted && passesFilter(r.get()))
@@ -1157,6 +1162,8 @@ void ClientDataSet::Post()
             throw DataSetError(QStringLiteral("字段 '%1' 必须有值").arg(f->DisplayLabel()));
     }
     Record *r = current();
+    if (m_state == DataSetState::Insert || m_modified)
+        adjustTotals(r->values, -1.0, m_buffer);
     if (m_state == DataSetState::Insert) {
         r->status = UpdateStatus::Inserted;
         r->values = std::move(m_buffer);
@@ -1172,6 +1179,7 @@ void ClientDataSet::Post()
     m_state = DataSetState::Browse;
     const int row = m_cursor;
     if (m_filtered && !passesFilter(r)) {
+        adjustTotals(r->values, -1.0);
         m_view.erase(m_view.begin() + row);
         m_cursor = std::clamp(row, 0, std::max(0, int(m_view.size()) - 1));
         if (m_view.empty())
@@ -1230,6 +1238,7 @@ void ClientDataSet::Delete()
     m_state = DataSetState::Browse;
     const int row = m_cursor;
     Record *r = m_view[size_t(row)];
+    adjustTotals(r->values, -1.0);
     m_view.erase(m_view.begin() + row);
     if (r->status == UpdateStatus::Inserted) {
         m_records.erase(m_records.begin() + recordIndex(r));
@@ -1290,6 +1299,7 @@ void ClientDataSet::MergeChangeLog()
 
 void ClientDataSet::revert(Record *r)
 {
+    m_totals.clear();
     if (r->old) {
         r->values = std::move(*r->old);
         r->old.reset();
@@ -1326,6 +1336,7 @@ void ClientDataSet::RevertRecord()
         return;
     const int row = m_cursor;
     if (r->status == UpdateStatus::Inserted) {
+        adjustTotals(r->values, -1.0);
         m_view.erase(m_view.begin() + row);
         m_records.erase(m_records.begin() + recordIndex(r));
         m_cursor = std::clamp(row, 0, std::max(0, int(m_view.size()) - 1));
@@ -1599,6 +1610,33 @@ void ClientDataSet::EnableControls()
         m_pendingRefresh = false;
         emit dataSetChanged();
         emit stateChanged();
+    }
+}
+
+double ClientDataSet::Total(int fieldIndex) const
+{
+    if (fieldIndex < 0 || fieldIndex >= FieldCount() || !Active())
+        return 0;
+    auto it = m_totals.find(fieldIndex);
+    if (it == m_totals.end()) {
+        double sum = 0;
+        for (const Record *r : m_view)
+            sum += r->values.at(fieldIndex).toDouble();
+        it = m_totals.insert(fieldIndex, sum);
+    }
+    double total = it.value();
+    // The record being edited counts with its edit buffer, as ValueAt shows it.
+    if ((m_state == DataSetState::Edit || m_state == DataSetState::Insert) && current())
+        total += m_buffer.at(fieldIndex).toDouble() - current()->values.at(fieldIndex).toDouble();
+    return total;
+}
+
+void ClientDataSet::adjustTotals(const QVector<QVariant> &values, double sign, const QVector<QVariant> &replacement)
+{
+    for (auto it = m_totals.begin(); it != m_totals.end(); ++it) {
+        it.value() += sign * values.at(it.key()).toDouble();
+        if (!replacement.isEmpty())
+            it.value() += replacement.at(it.key()).toDouble();
     }
 }
 

@@ -382,3 +382,51 @@ TEST_F(DataSetTest, ReopeningKeepsItsFieldsAndPlacesFieldsAddedBetween)
     EXPECT_EQ(ds->FindField(QStringLiteral("AMOUNT")), nullptr);
     EXPECT_EQ(ds->FieldByName(QStringLiteral("REMARK"))->AsString(), QStringLiteral("first"));
 }
+
+TEST_F(DataSetTest, TotalFollowsEveryChangeAsTheRowsShowIt)
+{
+    auto ds = openMaster();
+    const int amount = ds->FieldByName(QStringLiteral("AMOUNT"))->Index();
+    auto shown = [&] {
+        double sum = 0;
+        for (int row = 0; row < ds->RecordCount(); ++row)
+            sum += ds->ValueAt(row, amount).toDouble();
+        return sum;
+    };
+    auto same = [&](const char *step) { EXPECT_NEAR(ds->Total(amount), shown(), 1e-9) << step; };
+    EXPECT_NEAR(ds->Total(amount), 219.625, 1e-9);
+    ds->Edit();
+    ds->FieldByName(QStringLiteral("AMOUNT"))->SetValue(20.5); // 120.5 -> 20.5, not posted yet
+    EXPECT_NEAR(ds->Total(amount), 119.625, 1e-9);
+    same("editing");
+    ds->Post();
+    same("posted");
+    ds->Append();
+    ds->FieldByName(QStringLiteral("NOTECODE"))->SetValue(QStringLiteral("PB-0009"));
+    ds->FieldByName(QStringLiteral("AMOUNT"))->SetValue(1000);
+    same("inserting");
+    ds->Cancel();
+    same("insert cancelled");
+    ds->Append();
+    ds->FieldByName(QStringLiteral("NOTECODE"))->SetValue(QStringLiteral("PB-0009"));
+    ds->FieldByName(QStringLiteral("AMOUNT"))->SetValue(1000);
+    ds->Post();
+    same("inserted");
+    ds->First();
+    ds->Delete();
+    same("deleted");
+    ds->SetFilter(QStringLiteral("AMOUNT > 50"));
+    ds->SetFiltered(true);
+    same("filtered");
+    ds->Locate(QStringLiteral("NOTECODE"), QStringLiteral("pb-0003"));
+    ds->Edit();
+    ds->FieldByName(QStringLiteral("AMOUNT"))->SetValue(1); // leaves the filter when posted
+    ds->Post();
+    same("posted out of the filter");
+    ds->SetFiltered(false);
+    ds->CancelUpdates();
+    same("updates cancelled");
+    EXPECT_NEAR(ds->Total(amount), 219.625, 1e-9);
+    ds->Close();
+    EXPECT_EQ(ds->Total(amount), 0);
+}
