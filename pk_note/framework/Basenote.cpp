@@ -378,6 +378,13 @@ bool TBasenoteForm::OpenNoteQuery(const QString &where)
     if (!QuerySaveChanges())
         return false;
     ReleaseReservedNoteCode(); // an abandoned new note gives its number back
+    // The controls show the note once, when it is open, not at the close,
+    // the open and each move in between.
+    struct ControlsQuiet {
+        ClientDataSet *ds;
+        explicit ControlsQuiet(ClientDataSet *d) : ds(d) { ds->DisableControls(); }
+        ~ControlsQuiet() { ds->EnableControls(); }
+    } quiet(cdsMaster);
     try {
         cdsMaster->Close();
         if (!m_bFixedTable)

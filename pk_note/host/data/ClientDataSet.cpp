@@ -338,6 +338,7 @@ Field *ClientDataSet::AddField(const QString &name, FieldType type, int size, bo
     f->m_required = required;
     f->m_index = int(m_fields.size());
     m_fieldIndex.insert(name.toUpper(), f->m_index);
+    m_resolvedValid = false; // the next open places the new field
     m_fields.push_back(std::move(f));
     return m_fields.back().get();
 }
@@ -359,7 +360,12 @@ Field *ClientDataSet::AddCalcField(const QString &name, FieldType type, int size
 
 Field *ClientDataSet::FindField(const QString &name) const
 {
-    auto it = m_fieldIndex.constFind(name.toUpper());
+    // Names are mostly written in upper case already: try them as given
+    // before building an upper-cased copy.
+    auto it = m_fieldIndex.constFind(name);
+    if (it != m_fieldIndex.constEnd())
+        return m_fields[size_t(it.value())].get();
+    it = m_fieldIndex.constFind(name.toUpper());
     return it == m_fieldIndex.constEnd() ? nullptr : m_fields[size_t(it.value())].get();
 }
 
@@ -451,6 +457,16 @@ void ClientDataSet::notify(Notify what, int arg, Field *field)
 void ClientDataSet::resolveFields(const QStringList &columns, const QVector<QMetaType> &metaTypes,
                                   QVector<int> &columnToField)
 {
+    // Reopening with the columns of the last open (the next note of a window)
+    // would rebuild the same fields in the same order: keep them.
+    QVector<int> metaIds;
+    metaIds.reserve(metaTypes.size());
+    for (const QMetaType &m : metaTypes)
+        metaIds << m.id();
+    if (m_resolvedValid && columns == m_resolvedColumns && metaIds == m_resolvedMetaIds) {
+        columnToField = m_resolvedMap;
+        return;
+    }
     parseFromTables();
     QVector<QVector<ColumnInfo>> tables;
     if (m_db)
@@ -511,6 +527,10 @@ void ClientDataSet::resolveFields(const QStringList &columns, const QVector<QMet
         m_fields[size_t(i)]->m_index = i;
         m_fieldIndex.insert(m_fields[size_t(i)]->m_name.toUpper(), i);
     }
+    m_resolvedColumns = columns;
+    m_resolvedMetaIds = metaIds;
+    m_resolvedMap = columnToField;
+    m_resolvedValid = true;
 }
 
 void ClientDataSet::loadFromQuery()
@@ -518,6 +538,7 @@ void ClientDataSet::loadFromQuery()
     if (!m_db)
         throw DataSetError(QStringLiteral("数据集没有连接数据库"));
     m_compiledFilter = nullptr; // field objects may change
+    m_totals.clear();
     m_records.clear();
     m_view.clear();
     QVector<int> map;
@@ -621,6 +642,7 @@ void ClientDataSet::calcAll()
 {
     if (!OnCalcFields)
         return;
+    m_totals.clear();
     for (auto &r : m_records)
         if (r->status != UpdateStatus::Deleted)
             calcRecord(r->values);
@@ -631,6 +653,7 @@ void ClientDataSet::Open()
     if (Active())
         return;
     fire(BeforeOpen);
+    m_totals.clear();
     try {
         if (m_commandText.trimmed().isEmpty()) {
             if (m_fields.empty())
@@ -680,6 +703,7 @@ void ClientDataSet::Close()
         return;
     fire(BeforeClose);
     m_buffer.clear();
+    m_totals.clear();
     m_records.clear();
     m_view.clear();
     m_cursor = 0;
@@ -986,6 +1010,7 @@ void ClientDataSet::rebuildView(quint64 keepId)
 {
     const quint64 currentId = keepId ? keepId : (current() ? current()->id : 0);
     const int oldCursor = m_cursor;
+    m_totals.clear();
     m_view.clear();
     for (auto &r : m_records)
         if (r->status != UpdateStatus::Deleted && passesFilter(r.get()))
@@ -1144,6 +1169,8 @@ void ClientDataSet::Post()
             throw DataSetError(QStringLiteral("字段 '%1' 必须有值").arg(f->DisplayLabel()));
     }
     Record *r = current();
+    if (m_state == DataSetState::Insert || m_modified)
+        adjustTotals(r->values, -1.0, m_buffer);
     if (m_state == DataSetState::Insert) {
         r->status = UpdateStatus::Inserted;
         r->values = std::move(m_buffer);
@@ -1159,6 +1186,7 @@ void ClientDataSet::Post()
     m_state = DataSetState::Browse;
     const int row = m_cursor;
     if (m_filtered && !passesFilter(r)) {
+        adjustTotals(r->values, -1.0);
         m_view.erase(m_view.begin() + row);
         m_cursor = std::clamp(row, 0, std::max(0, int(m_view.size()) - 1));
         if (m_view.empty())
@@ -1217,6 +1245,7 @@ void ClientDataSet::Delete()
     m_state = DataSetState::Browse;
     const int row = m_cursor;
     Record *r = m_view[size_t(row)];
+    adjustTotals(r->values, -1.0);
     m_view.erase(m_view.begin() + row);
     if (r->status == UpdateStatus::Inserted) {
         m_records.erase(m_records.begin() + recordIndex(r));
@@ -1277,6 +1306,7 @@ void ClientDataSet::MergeChangeLog()
 
 void ClientDataSet::revert(Record *r)
 {
+    m_totals.clear();
     if (r->old) {
         r->values = std::move(*r->old);
         r->old.reset();
@@ -1313,6 +1343,7 @@ void ClientDataSet::RevertRecord()
         return;
     const int row = m_cursor;
     if (r->status == UpdateStatus::Inserted) {
+        adjustTotals(r->values, -1.0);
         m_view.erase(m_view.begin() + row);
         m_records.erase(m_records.begin() + recordIndex(r));
         m_cursor = std::clamp(row, 0, std::max(0, int(m_view.size()) - 1));
@@ -1589,11 +1620,40 @@ void ClientDataSet::EnableControls()
     }
 }
 
+double ClientDataSet::Total(int fieldIndex) const
+{
+    if (fieldIndex < 0 || fieldIndex >= FieldCount() || !Active())
+        return 0;
+    auto it = m_totals.find(fieldIndex);
+    if (it == m_totals.end()) {
+        double sum = 0;
+        for (const Record *r : m_view)
+            sum += r->values.at(fieldIndex).toDouble();
+        it = m_totals.insert(fieldIndex, sum);
+    }
+    double total = it.value();
+    // The record being edited counts with its edit buffer, as ValueAt shows it.
+    if ((m_state == DataSetState::Edit || m_state == DataSetState::Insert) && current())
+        total += m_buffer.at(fieldIndex).toDouble() - current()->values.at(fieldIndex).toDouble();
+    return total;
+}
+
+void ClientDataSet::adjustTotals(const QVector<QVariant> &values, double sign, const QVector<QVariant> &replacement)
+{
+    for (auto it = m_totals.begin(); it != m_totals.end(); ++it) {
+        it.value() += sign * values.at(it.key()).toDouble();
+        if (!replacement.isEmpty())
+            it.value() += replacement.at(it.key()).toDouble();
+    }
+}
+
 const QVariant &ClientDataSet::ValueAt(int row, int fieldIndex) const
 {
+    // Read through const access: a grid reads every cell of a column for its
+    // footer and must not pay a detach check per cell.
     if ((m_state == DataSetState::Edit || m_state == DataSetState::Insert) && row == m_cursor)
-        return m_buffer[fieldIndex];
-    return m_view[size_t(row)]->values[fieldIndex];
+        return m_buffer.at(fieldIndex);
+    return std::as_const(m_view[size_t(row)]->values).at(fieldIndex);
 }
 
 } // namespace data

@@ -161,6 +161,10 @@ public:
 
     // --- raw access for models: row of the visible records, 0-based ---
     const QVariant &ValueAt(int row, int fieldIndex) const;
+    // Sum of a field over the visible records as ValueAt shows them (the
+    // record being edited with its edit buffer); kept up to date as records
+    // are posted and deleted, so a footer costs the same at any size.
+    double Total(int fieldIndex) const;
     int CurrentRow() const { return m_view.empty() ? -1 : m_cursor; }
     // Moves to a visible row with the usual scroll rules.
     void MoveTo(int row);
@@ -246,6 +250,11 @@ private:
     std::vector<std::unique_ptr<Field>> m_fields;
     QHash<QString, int> m_fieldIndex; // upper-case name -> index
     int m_calcCount = 0;
+    // The columns of the last open and the fields they went to.
+    QStringList m_resolvedColumns;
+    QVector<int> m_resolvedMetaIds;
+    QVector<int> m_resolvedMap;
+    bool m_resolvedValid = false;
 
     std::vector<std::unique_ptr<Record>> m_records; // all records, deleted ones included
     std::vector<Record *> m_view;                   // visible records in order
@@ -271,6 +280,11 @@ private:
     bool m_pendingRefresh = false;
 
     QHash<QString, std::shared_ptr<Statement>> m_statements; // apply statements by shape
+    // Totals of the stored values of the visible records, by field index,
+    // for the fields asked for since the view last changed wholesale.
+    mutable QHash<int, double> m_totals;
+    // Adds sign * values (plus replacement, when given) to every kept total.
+    void adjustTotals(const QVector<QVariant> &values, double sign, const QVector<QVariant> &replacement = {});
     QString m_statementTable;
 };
 

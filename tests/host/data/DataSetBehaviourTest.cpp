@@ -343,3 +343,90 @@ TEST_F(DataSetTest, InMemoryDataSetAndRefresh)
     ds->FieldByName("REMARK")->SetValue(QStringLiteral("pending"));
     EXPECT_EQ(text([&] { ds->Refresh(); }), QStringLiteral("数据集有未提交的修改，不能刷新"));
 }
+
+TEST_F(DataSetTest, ReopeningKeepsItsFieldsAndPlacesFieldsAddedBetween)
+{
+    auto ds = openMaster();
+    data::Field *amount = ds->FieldByName(QStringLiteral("AMOUNT"));
+    amount->SetDisplayLabel(QStringLiteral("金额"));
+    EXPECT_EQ(ds->FindField(QStringLiteral("amount")), amount);
+    EXPECT_EQ(ds->FindField(QStringLiteral("Amount")), amount);
+    EXPECT_EQ(ds->FindField(QStringLiteral("AMOUNTX")), nullptr);
+
+    // The next note: same columns, the same fields with their settings.
+    ds->Close();
+    ds->SetCommandText(QStringLiteral("select m.* from t_master m where m.NOTEID = 3"));
+    ds->Open();
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("AMOUNT")), amount);
+    EXPECT_EQ(amount->DisplayLabel(), QStringLiteral("金额"));
+    EXPECT_DOUBLE_EQ(amount->AsFloat(), 99.125);
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("REMARK"))->AsString(), QStringLiteral("Third"));
+
+    // A field defined between two opens is placed by the next one.
+    ds->Close();
+    data::Field *calc = ds->AddCalcField(QStringLiteral("TWICE"), FieldType::Float);
+    ds->OnCalcFields = [](ClientDataSet &d) {
+        d.FieldByName(QStringLiteral("TWICE"))->SetValue(d.FieldByName(QStringLiteral("AMOUNT"))->AsFloat() * 2);
+    };
+    ds->Open();
+    EXPECT_EQ(calc->Index(), ds->FieldCount() - 1);
+    EXPECT_EQ(ds->FindField(QStringLiteral("twice")), calc);
+    EXPECT_DOUBLE_EQ(calc->AsFloat(), 198.25);
+    EXPECT_DOUBLE_EQ(ds->FieldByName(QStringLiteral("AMOUNT"))->AsFloat(), 99.125);
+
+    // Other columns make other fields.
+    ds->Close();
+    ds->OnCalcFields = nullptr;
+    ds->SetCommandText(QStringLiteral("select NOTEID, REMARK from t_master where NOTEID = 1"));
+    ds->Open();
+    EXPECT_EQ(ds->FindField(QStringLiteral("AMOUNT")), nullptr);
+    EXPECT_EQ(ds->FieldByName(QStringLiteral("REMARK"))->AsString(), QStringLiteral("first"));
+}
+
+TEST_F(DataSetTest, TotalFollowsEveryChangeAsTheRowsShowIt)
+{
+    auto ds = openMaster();
+    const int amount = ds->FieldByName(QStringLiteral("AMOUNT"))->Index();
+    auto shown = [&] {
+        double sum = 0;
+        for (int row = 0; row < ds->RecordCount(); ++row)
+            sum += ds->ValueAt(row, amount).toDouble();
+        return sum;
+    };
+    auto same = [&](const char *step) { EXPECT_NEAR(ds->Total(amount), shown(), 1e-9) << step; };
+    EXPECT_NEAR(ds->Total(amount), 219.625, 1e-9);
+    ds->Edit();
+    ds->FieldByName(QStringLiteral("AMOUNT"))->SetValue(20.5); // 120.5 -> 20.5, not posted yet
+    EXPECT_NEAR(ds->Total(amount), 119.625, 1e-9);
+    same("editing");
+    ds->Post();
+    same("posted");
+    ds->Append();
+    ds->FieldByName(QStringLiteral("NOTECODE"))->SetValue(QStringLiteral("PB-0009"));
+    ds->FieldByName(QStringLiteral("AMOUNT"))->SetValue(1000);
+    same("inserting");
+    ds->Cancel();
+    same("insert cancelled");
+    ds->Append();
+    ds->FieldByName(QStringLiteral("NOTECODE"))->SetValue(QStringLiteral("PB-0009"));
+    ds->FieldByName(QStringLiteral("AMOUNT"))->SetValue(1000);
+    ds->Post();
+    same("inserted");
+    ds->First();
+    ds->Delete();
+    same("deleted");
+    ds->SetFilter(QStringLiteral("AMOUNT > 50"));
+    ds->SetFiltered(true);
+    same("filtered");
+    ds->Locate(QStringLiteral("NOTECODE"), QStringLiteral("pb-0003"));
+    ds->Edit();
+    ds->FieldByName(QStringLiteral("AMOUNT"))->SetValue(1); // leaves the filter when posted
+    ds->Post();
+    same("posted out of the filter");
+    ds->SetFiltered(false);
+    ds->CancelUpdates();
+    same("updates cancelled");
+    EXPECT_NEAR(ds->Total(amount), 219.625, 1e-9);
+    ds->Close();
+    EXPECT_EQ(ds->Total(amount), 0);
+}
