@@ -60,6 +60,18 @@ protected:
     }
 
     int count(const QString &sql) { return database->scalar(sql).toInt(); }
+    QString sqlText(const QString &sql) { return database->scalar(sql).toString(); }
+
+    using Values = std::initializer_list<std::pair<const char *, QVariant>>;
+    // Edits the current record (or appends one) with `values` and posts it.
+    static void edit(data::ClientDataSet &ds, Values values, bool append = false)
+    {
+        append ? ds.Append() : ds.Edit();
+        for (const auto &[name, value] : values)
+            ds.FieldByName(QLatin1String(name))->SetValue(value);
+        ds.Post();
+    }
+    static void append(data::ClientDataSet &ds, Values values) { edit(ds, values, true); }
 
     testsupport::TempFolder folder;
     std::unique_ptr<db::Database> database;
