@@ -25,7 +25,7 @@ TEST_F(DataAccessTest, AutoQueryWalksRowsAndFields)
     QStringList names;
     for (; !q->Eof(); q->Next())
         names << q->FieldByName("name").AsString();
-    EXPECT_EQ(names, (QStringList{QStringLiteral("个"), QStringLiteral("箱"), "O'Neil's"}));
+    EXPECT_EQ(names, (QStringList{"个", "箱", "O'Neil's"}));
     EXPECT_THROW(q->FieldByName("NAME"), PubError); // past the last row
     q->First();
     EXPECT_EQ(q->FieldByName("UnitsId").AsInteger(), 1);
@@ -56,7 +56,7 @@ TEST_F(DataAccessTest, SingleValuesQuotingAndKeys)
 {
     QVariant v;
     EXPECT_TRUE(GetValueOfSql("select NAME from unitlth where UNITSID = 2", v));
-    EXPECT_EQ(v.toString(), QStringLiteral("箱"));
+    EXPECT_EQ(v.toString(), "箱");
     v = 5;
     EXPECT_FALSE(GetValueOfSql("select NAME from unitlth where UNITSID = 42", v));
     EXPECT_TRUE(v.isNull());
@@ -85,7 +85,7 @@ TEST_F(DataAccessTest, StatementsAndTransactions)
     RollbackTran();
     EXPECT_FALSE(InTransaction());
     EXPECT_EQ(units(), 4);
-    EXPECT_EQ(value("select NAME from unitlth where UNITSID = 1").toString(), QStringLiteral("个"));
+    EXPECT_EQ(value("select NAME from unitlth where UNITSID = 1").toString(), "个");
 
     BeginTran();
     SqlExecute("insert into unitlth (UNITSID, CODE, NAME) values (11, '11', 'b')");
@@ -185,15 +185,15 @@ TEST_F(DataAccessTest, SystemParametersAndBusinessMonth)
 TEST_F(DataAccessTest, WriteLogStoresEntriesWithUserAndTime)
 {
     SetCurrentUser(kClerk);
-    WriteLog('T', 200, 'T', QStringLiteral("采购开单"), QString(), 1, 0);
-    WriteLog('T', 201, 'T', QString(300, u'x'), QStringLiteral("second"), 2, 5);
+    WriteLog('T', 200, 'T', "采购开单", QString(), 1, 0);
+    WriteLog('T', 201, 'T', QString(300, u'x'), "second", 2, 5);
 
     const db::ResultSet rs = database().select(
         "select OPERATEID || CATEGORY || LOGCODE || LOGKIND || '|' || TEXT1 || '|' || coalesce(TEXT2, '') || '|' || NUM1 "
         "|| NUM2, length(TEXT1), LOGTIME from syslogmth order by LOGCODE");
     ASSERT_EQ(rs.rows.size(), 2);
-    EXPECT_EQ(rs.rows[0][0].toString(), QStringLiteral("%1T200T|采购开单||10").arg(kClerk));
-    EXPECT_EQ(rs.rows[1][0].toString(), QStringLiteral("%1T201T|%2|second|25").arg(kClerk).arg(QString(200, u'x')));
+    EXPECT_EQ(rs.rows[0][0].toString(), QString("%1T200T|采购开单||10").arg(kClerk));
+    EXPECT_EQ(rs.rows[1][0].toString(), QString("%1T201T|%2|second|25").arg(kClerk).arg(QString(200, u'x')));
     EXPECT_EQ(rs.rows[1][1].toInt(), 200);
     const QDateTime at = QDateTime::fromString(rs.rows[0][2].toString(), "yyyy-MM-dd HH:mm:ss");
     ASSERT_TRUE(at.isValid()) << rs.rows[0][2].toString().toStdString();
@@ -235,7 +235,7 @@ TEST_F(DataAccessTest, GuardedStatementsAndMasterTotals)
     // The master total is the rounded sum of the stored lines.
     BeginTran();
     for (int i = 1; i <= 1000; ++i)
-        sql(QStringLiteral("insert into expenseathdetail (NOTEID, ITEMSNO, AMOUNT) values (5, %1, 5.005)").arg(i));
+        sql(QString("insert into expenseathdetail (NOTEID, ITEMSNO, AMOUNT) values (5, %1, 5.005)").arg(i));
     EXPECT_EQ(StoreMasterTotal("expenseath", "expenseathdetail", "NOTEID", 5), 5005.0);
     CommitTran();
     EXPECT_EQ(value("select AMOUNT from expenseath where NOTEID=5").toDouble(), 5005.0);

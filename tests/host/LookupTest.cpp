@@ -27,11 +27,11 @@ TEST_F(LookupTest, MemoryTablesByRecordType)
 {
     // record type, key, column (any case) -> value; null for an unknown type, key or column
     const std::tuple<int, QVariant, const char *, QVariant> cases[] = {
-        {pub::RecordStore, 1, "NAME", QStringLiteral("总部仓库")}, {1, 5, "code", "05"},
-        {7, 2, "NAME", QStringLiteral("箱")}, {3, 8, "KIND", 7}, {3, 7, "HighPrice", 22},
-        {3, QStringLiteral("7"), "LowPrice", 20}, {21, kClerk, "OPERATENAME", QStringLiteral("张三")},
-        {2, 3, "NAME", QStringLiteral("晨光文具")}, {8, 2, "ACCOUNTID", 4},
-        {15, 3, "NAME", QStringLiteral("增值税专用发票")}, {16, 1, "NAME", QStringLiteral("自提")},
+        {pub::RecordStore, 1, "NAME", "总部仓库"}, {1, 5, "code", "05"},
+        {7, 2, "NAME", "箱"}, {3, 8, "KIND", 7}, {3, 7, "HighPrice", 22},
+        {3, "7", "LowPrice", 20}, {21, kClerk, "OPERATENAME", "张三"},
+        {2, 3, "NAME", "晨光文具"}, {8, 2, "ACCOUNTID", 4},
+        {15, 3, "NAME", "增值税专用发票"}, {16, 1, "NAME", "自提"},
         {999, 1, "NAME", {}}, {1, 42, "NAME", {}}, {1, {}, "NAME", {}}, {1, 1, "NOSUCHCOLUMN", {}},
         {21, kClerk, "OPERATEPWD", {}}, // passwords never reach the cache
     };
@@ -55,23 +55,23 @@ TEST_F(LookupTest, MemoryTablesByRecordType)
 
 TEST_F(LookupTest, NewRowsFoundChangedRowsNeedRefresh)
 {
-    EXPECT_EQ(LookupData(7, 1, "NAME").toString(), QStringLiteral("个"));
+    EXPECT_EQ(LookupData(7, 1, "NAME").toString(), "个");
 
     // A row added after loading is found by key and by code.
     sql("insert into unitlth (UNITSID, CODE, NAME) values (9, '09', '台')");
-    EXPECT_EQ(LookupData(7, 9, "NAME").toString(), QStringLiteral("台"));
+    EXPECT_EQ(LookupData(7, 9, "NAME").toString(), "台");
     sql("insert into unitlth (UNITSID, CODE, NAME) values (10, '10', '米')");
     EXPECT_EQ(LookupDataEx(7, "CODE", "10", "UNITSID").toInt(), 10);
 
     // A changed row keeps its cached value until the set is refreshed.
     sql("update unitlth set NAME = '只' where UNITSID = 1");
-    EXPECT_EQ(LookupData(7, 1, "NAME").toString(), QStringLiteral("个"));
+    EXPECT_EQ(LookupData(7, 1, "NAME").toString(), "个");
     EXPECT_TRUE(RefreshLookupDataSet("qryUnit"));
-    EXPECT_EQ(LookupData(7, 1, "NAME").toString(), QStringLiteral("只"));
+    EXPECT_EQ(LookupData(7, 1, "NAME").toString(), "只");
 
     sql("update storelth set NAME = '一号仓' where BUILDINGID = 1");
     EXPECT_TRUE(RefreshLookupData(pub::RecordStore));
-    EXPECT_EQ(LookupData(1, 1, "NAME").toString(), QStringLiteral("一号仓"));
+    EXPECT_EQ(LookupData(1, 1, "NAME").toString(), "一号仓");
 
     // A new connection starts with empty caches.
     testsupport::TempFolder other;
@@ -79,7 +79,7 @@ TEST_F(LookupTest, NewRowsFoundChangedRowsNeedRefresh)
     SetStartupDB(books.get());
     EXPECT_TRUE(LookupData(7, 1, "NAME").isNull());
     SetStartupDB(m_db.get());
-    EXPECT_EQ(LookupData(7, 1, "NAME").toString(), QStringLiteral("只"));
+    EXPECT_EQ(LookupData(7, 1, "NAME").toString(), "只");
 }
 
 TEST_F(LookupTest, NamedLookupSources)
@@ -100,7 +100,7 @@ TEST_F(LookupTest, NamedLookupSources)
 
     pub::LookupTable *invoices = FindLookupDataSource("dsNoteType");
     ASSERT_EQ(invoices->rowCount(), 2); // only kind 5 of kindamth
-    EXPECT_EQ(invoices->value(1, "NAME").toString(), QStringLiteral("增值税专用发票"));
+    EXPECT_EQ(invoices->value(1, "NAME").toString(), "增值税专用发票");
 
     // A refresh re-reads the rows in place and tells the combos.
     QSignalSpy spy(stores, &pub::LookupTable::refreshed);
@@ -113,7 +113,7 @@ TEST_F(LookupTest, NamedLookupSources)
 
     // Extra sets can be defined by the host.
     pub::registerLookup({40, "Color", "select 1 as ID, '红' as NAME union select 2, '蓝'", "ID"});
-    EXPECT_EQ(LookupData(40, 2, "NAME").toString(), QStringLiteral("蓝"));
+    EXPECT_EQ(LookupData(40, 2, "NAME").toString(), "蓝");
     EXPECT_NE(FindLookupDataSource("dsColor"), nullptr);
 }
 

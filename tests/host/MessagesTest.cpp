@@ -67,17 +67,17 @@ TEST_F(MessagesTest, ScriptedServiceRecordsAndAnswersFromQueue)
     const QVector<pub::MessageRecord> &r = m_messages.records();
     ASSERT_EQ(r.size(), 7);
     EXPECT_EQ(r[0].kind, MessageKind::Error);
-    EXPECT_EQ(r[0].caption, QStringLiteral("错误"));
-    EXPECT_EQ(r[1].text, QStringLiteral("反日结成功."));
+    EXPECT_EQ(r[0].caption, "错误");
+    EXPECT_EQ(r[1].text, "反日结成功.");
     EXPECT_EQ(r[2].answer, 7);
-    EXPECT_EQ(r[6].caption, QStringLiteral("提示"));
-    EXPECT_EQ(m_messages.texts(MessageKind::YesNo), (QStringList{QStringLiteral("你确认要将此单反日结吗?"), "q1"}));
+    EXPECT_EQ(r[6].caption, "提示");
+    EXPECT_EQ(m_messages.texts(MessageKind::YesNo), (QStringList{"你确认要将此单反日结吗?", "q1"}));
 
     // Plain boxes do not eat queued answers; a handler sees the question.
     m_messages.answer(7);
     ShowInformation("info");
-    EXPECT_EQ(ShowYesNoQuestion("q", QStringLiteral("确认")), 7);
-    EXPECT_EQ(m_messages.last().caption, QStringLiteral("确认"));
+    EXPECT_EQ(ShowYesNoQuestion("q", "确认"), 7);
+    EXPECT_EQ(m_messages.last().caption, "确认");
     m_messages.setHandler([](const pub::MessageRecord &m) { return m.text.contains("yes") ? 6 : 7; });
     EXPECT_EQ(ShowYesNoQuestion("say yes"), 6);
     EXPECT_EQ(ShowYesNoQuestion("say no"), 7);
@@ -91,11 +91,11 @@ TEST_F(MessagesTest, ErrorsShowTheExceptionText)
         ShowError(e);
     }
     ShowError(std::runtime_error("普通错误"));
-    ShowError(PubError(QStringLiteral("内部错误: params != NULL")));
+    ShowError(PubError("内部错误: params != NULL"));
     ASSERT_EQ(m_messages.records().size(), 3);
     EXPECT_TRUE(m_messages.records()[0].text.contains("nosuchtable"));
-    EXPECT_EQ(m_messages.records()[1].text, QStringLiteral("普通错误"));
-    EXPECT_EQ(m_messages.records()[2].text, QStringLiteral("内部错误: params != NULL"));
+    EXPECT_EQ(m_messages.records()[1].text, "普通错误");
+    EXPECT_EQ(m_messages.records()[2].text, "内部错误: params != NULL");
     EXPECT_EQ(m_messages.records()[2].kind, MessageKind::Error);
 }
 
@@ -103,8 +103,7 @@ TEST_F(MessagesTest, GuiBoxesHaveChineseButtonsAndMapAnswers)
 {
     pub::GuiMessageService gui;
     pub::setMessageService(&gui);
-    const QString yes = QStringLiteral("是(&Y)"), no = QStringLiteral("否(&N)"), ok = QStringLiteral("确定"),
-                  cancel = QStringLiteral("取消");
+    const QString yes = "是(&Y)", no = "否(&N)", ok = "确定", cancel = "取消";
     auto yesNo = [](const QString &t) { return ShowYesNoQuestion(t); };
     auto yesNoCancel = [](const QString &t) { return ShowYesNoCancelQuestion(t); };
     auto okCancel = [](const QString &t) { return ShowOkCancelQuestion(t); };
@@ -116,11 +115,9 @@ TEST_F(MessagesTest, GuiBoxesHaveChineseButtonsAndMapAnswers)
         QString caption, click;
         int answer;
     } cases[] = {
-        {yesNo, QStringLiteral("确认删除吗?"), {no, yes}, QStringLiteral("提示"), no, AnswerNo},
-        {yesNoCancel, QStringLiteral("保存修改吗?"), {cancel, no, yes}, QStringLiteral("提示"), cancel, AnswerCancel},
-        {okCancel, QStringLiteral("你选的是现金往来单位"), {cancel, ok}, QStringLiteral("提示"), ok, AnswerOk},
-        {error, QStringLiteral("出错了"), {ok}, QStringLiteral("错误"), ok, -1},
-    };
+        {yesNo, "确认删除吗?", {no, yes}, "提示", no, AnswerNo},
+        {yesNoCancel, "保存修改吗?", {cancel, no, yes}, "提示", cancel, AnswerCancel},
+        {okCancel, "你选的是现金往来单位", {cancel, ok}, "提示", ok, AnswerOk}, {error, "出错了", {ok}, "错误", ok, -1}, };
     for (const Case &c : cases) {
         QStringList seen;
         QString caption, text;
@@ -168,7 +165,7 @@ TEST_F(MessagesTest, ModalWindowsGuiAndScripted)
     pub::setModalService(&m_modal);
     QDialog picker;
     picker.setObjectName("PickPartnerForm");
-    picker.setWindowTitle(QStringLiteral("选择供应商"));
+    picker.setWindowTitle("选择供应商");
     m_modal.result(1);
     EXPECT_EQ(ShowModal(&picker), 1);
     EXPECT_EQ(picker.result(), 1);
@@ -187,7 +184,7 @@ TEST_F(MessagesTest, ModalWindowsGuiAndScripted)
 
     ASSERT_EQ(m_modal.records().size(), 3);
     EXPECT_EQ(m_modal.records()[0].objectName, "PickPartnerForm");
-    EXPECT_EQ(m_modal.records()[0].title, QStringLiteral("选择供应商"));
+    EXPECT_EQ(m_modal.records()[0].title, "选择供应商");
     EXPECT_EQ(m_modal.records()[0].className, "QDialog");
     EXPECT_EQ(m_modal.records()[1].result, AnswerCancel);
     EXPECT_EQ(ShowModal(nullptr), 0);

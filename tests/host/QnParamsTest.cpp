@@ -15,11 +15,11 @@ TEST(QnVariantTest, ConvertsBetweenScalarKinds)
         {QnVariant(0), 0, "0", false},
         {QnVariant(true), 1, "True", true},
         {QnVariant(false), 0, "False", false},
-        {QnVariant(QStringLiteral("True")), {}, "True", true},
-        {QnVariant(QStringLiteral("1")), 1, "1", true},
-        {QnVariant(QStringLiteral("false")), {}, "false", false},
-        {QnVariant(QStringLiteral(" 17 ")), 17, " 17 ", {}},
-        {QnVariant(QStringLiteral("-9999")), -9999, "-9999", {}},
+        {QnVariant("True"), {}, "True", true},
+        {QnVariant("1"), 1, "1", true},
+        {QnVariant("false"), {}, "false", false},
+        {QnVariant(" 17 "), 17, " 17 ", {}},
+        {QnVariant("-9999"), -9999, "-9999", {}},
         {QnVariant(3.0), 3, "3", {}},
         {QnVariant(2.5), {}, "2.5", {}},
         {QnVariant(QDate(2024, 2, 29)), {}, "2024-02-29", {}},
@@ -33,9 +33,9 @@ TEST(QnVariantTest, ConvertsBetweenScalarKinds)
         if (c.asBool.isValid())
             EXPECT_EQ(c.v.toBool(), c.asBool.toBool()) << at;
     }
-    EXPECT_DOUBLE_EQ(QnVariant(QStringLiteral("2.5")).toDouble(), 2.5);
-    EXPECT_EQ(QnVariant(QStringLiteral("2024-02-29")).toDate(), QDate(2024, 2, 29));
-    EXPECT_EQ(QnVariant(QStringLiteral("2024-02-29 13:45:00")).toDateTime(), QDateTime(QDate(2024, 2, 29), QTime(13, 45)));
+    EXPECT_DOUBLE_EQ(QnVariant("2.5").toDouble(), 2.5);
+    EXPECT_EQ(QnVariant("2024-02-29").toDate(), QDate(2024, 2, 29));
+    EXPECT_EQ(QnVariant("2024-02-29 13:45:00").toDateTime(), QDateTime(QDate(2024, 2, 29), QTime(13, 45)));
     EXPECT_TRUE(QnVariant().isEmpty());
     EXPECT_EQ(QnVariant().toObject(), nullptr);
 }
@@ -44,21 +44,19 @@ TEST(QnVariantTest, ImpossibleConversionsThrowClearErrors)
 {
     QTimer timer;
     const std::function<void()> bad[] = {
-        [] { QnVariant(QStringLiteral("abc")).toDouble(); },
-        [] { QnVariant(QStringLiteral("maybe")).toBool(); },
+        [] { QnVariant("abc").toDouble(); },
+        [] { QnVariant("maybe").toBool(); },
         [] { QnVariant(2.5).toInt(); }, // a fraction is not silently dropped
-        [] { QnVariant(QStringLiteral("3000000000")).toInt(); },
-        [] { QnVariant(QStringLiteral("not a date")).toDate(); },
+        [] { QnVariant("3000000000").toInt(); },
+        [] { QnVariant("not a date").toDate(); },
         [] { QnVariant(5).toObject(); },
         [] { QnVariant(QDate(2024, 1, 1)).toInt(); },
         [&] { QnVariant(&timer).toInt(); },
-        [&] { QnVariant(&timer).toString(); },
-        [] { QnVariant::fromVariant(QVariant(QStringList{"a"})); },
-    };
+        [&] { QnVariant(&timer).toString(); }, [] { QnVariant::fromVariant(QVariant(QStringList{"a"})); }, };
     for (size_t i = 0; i < std::size(bad); ++i)
         EXPECT_THROW(bad[i](), PubError) << i;
     try {
-        QnVariant(QStringLiteral("abc")).toInt();
+        QnVariant("abc").toInt();
         FAIL() << "no exception";
     } catch (const PubError &e) {
         EXPECT_TRUE(e.text().contains("abc") && e.text().contains("int")) << e.text().toStdString();
@@ -77,7 +75,7 @@ TEST(QnVariantTest, CarriesObjectsPointersAndQVariants)
     EXPECT_THROW(raw.toObject(), PubError); // not known to be a QObject
 
     EXPECT_EQ(QnVariant::fromVariant(QVariant(true)).type(), QnVariant::Type::Bool);
-    EXPECT_EQ(QnVariant::fromVariant(QVariant(QStringLiteral("货品"))).toString(), QStringLiteral("货品"));
+    EXPECT_EQ(QnVariant::fromVariant(QVariant("货品")).toString(), "货品");
     EXPECT_TRUE(QnVariant::fromVariant(QVariant()).isEmpty());
     EXPECT_EQ(QnVariant(1.25).toVariant().toDouble(), 1.25);
 }
@@ -91,7 +89,7 @@ TEST(QnParamsTest, NamedValuesCaseInsensitiveInInsertionOrder)
     p.AddValue("SHOWMODAL", true);
     EXPECT_EQ(p.GetValue("notetype").toInt(), 4);
     // Adding an existing name replaces the value in its place.
-    p.AddValue("noteid", QStringLiteral("16"));
+    p.AddValue("noteid", "16");
     EXPECT_EQ(p.Count(), 3);
     EXPECT_EQ(p.toText(), "NOTEID=16\nNoteType=4\nSHOWMODAL=True");
 

@@ -19,7 +19,7 @@ long recordingHandler(const QString &function, const QString &argument, QnParams
     g_calls.calls << function + u'|' + argument;
     g_calls.lastParams = params;
     if (params)
-        params->AddValue("result", QStringLiteral("done"));
+        params->AddValue("result", "done");
     return argument == QLatin1String("REFUSE") ? long(0x80004005) : 0;
 }
 
@@ -92,7 +92,7 @@ TEST_F(RegistryTest, PrivilegesFromTheDatabase)
     grant(kClerk, 551, 5);
     SetCurrentUser(kClerk);
     EXPECT_EQ(g_iUserID, kClerk);
-    EXPECT_EQ(g_asUserName, QStringLiteral("张三"));
+    EXPECT_EQ(g_asUserName, "张三");
     EXPECT_TRUE(IsAdministrator(kAdmin));
     EXPECT_FALSE(IsAdministrator(kClerk));
 
@@ -102,8 +102,7 @@ TEST_F(RegistryTest, PrivilegesFromTheDatabase)
         {kClerk, 2004, 1, true},       {kClerk, 2004, 2, true},        {kClerk, 2004, 6, false},
         {kClerk, 2014, 1, false},      {kClerk, 551, 5, true},         {kClerk, 552, 5, false},
         {kAdmin, 2014, 1, true},       {kAdmin, 2077, 5, true},        {kClosedAdmin, 2014, 1, false},
-        {999, 2004, 1, false},
-    };
+        {999, 2004, 1, false}, };
     for (const auto &[user, privilege, action, held] : cases) {
         SetCurrentUser(user);
         EXPECT_EQ(GetUPrivilegeItem(privilege, action), held) << user << " " << privilege << "/" << action;
@@ -140,7 +139,7 @@ TEST_F(RegistryTest, PrivilegedFormCreationAndRefusal)
     EXPECT_EQ(created, 1);
     ASSERT_EQ(m_messages.records().size(), 1);
     EXPECT_EQ(m_messages.last().kind, MessageKind::Warning);
-    EXPECT_EQ(m_messages.last().text, QStringLiteral("对不起,你没有[PBuyForm]的编辑权限!"));
+    EXPECT_EQ(m_messages.last().text, "对不起,你没有[PBuyForm]的编辑权限!");
 
     // Unknown names and forms without a factory: null, silently.
     EXPECT_EQ(GetPrivilegedForm("NoSuchForm", 1), nullptr);
