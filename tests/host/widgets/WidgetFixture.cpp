@@ -38,11 +38,9 @@ std::unique_ptr<data::ClientDataSet> WidgetTest::query(const QString &sql)
 std::unique_ptr<data::ClientDataSet> WidgetTest::lines()
 {
     auto ds = std::make_unique<data::ClientDataSet>();
-    ds->AddField("CODE", data::FieldType::String, 20);
-    ds->AddField("NAME", data::FieldType::String, 60);
-    ds->AddField("QUANTITY", data::FieldType::Float);
-    ds->AddField("PRICE", data::FieldType::Float);
-    ds->AddField("AMOUNT", data::FieldType::Float);
+    ds->AddFieldDefs({{"CODE", data::FieldType::String, 20}, {"NAME", data::FieldType::String, 60},
+                      {"QUANTITY", data::FieldType::Float}, {"PRICE", data::FieldType::Float},
+                      {"AMOUNT", data::FieldType::Float}});
     ds->CreateDataSet();
     return ds;
 }
@@ -57,10 +55,6 @@ void addLine(data::ClientDataSet &ds, const QString &code, const QString &name, 
     ds.FieldByName("AMOUNT")->SetValue(qty * price);
     ds.Post();
 }
-
-} // namespace widgettest
-
-namespace widgettest {
 
 void typeText(QWidget *w, const QString &text)
 {
