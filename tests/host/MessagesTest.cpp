@@ -117,7 +117,9 @@ TEST_F(MessagesTest, GuiBoxesHaveChineseButtonsAndMapAnswers)
     } cases[] = {
         {yesNo, "确认删除吗?", {no, yes}, "提示", no, AnswerNo},
         {yesNoCancel, "保存修改吗?", {cancel, no, yes}, "提示", cancel, AnswerCancel},
-        {okCancel, "你选的是现金往来单位", {cancel, ok}, "提示", ok, AnswerOk}, {error, "出错了", {ok}, "错误", ok, -1}, };
+        {okCancel, "你选的是现金往来单位", {cancel, ok}, "提示", ok, AnswerOk},
+        {error, "出错了", {ok}, "错误", ok, -1},
+    };
     for (const Case &c : cases) {
         QStringList seen;
         QString caption, text;

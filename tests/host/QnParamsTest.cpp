@@ -52,7 +52,9 @@ TEST(QnVariantTest, ImpossibleConversionsThrowClearErrors)
         [] { QnVariant(5).toObject(); },
         [] { QnVariant(QDate(2024, 1, 1)).toInt(); },
         [&] { QnVariant(&timer).toInt(); },
-        [&] { QnVariant(&timer).toString(); }, [] { QnVariant::fromVariant(QVariant(QStringList{"a"})); }, };
+        [&] { QnVariant(&timer).toString(); },
+        [] { QnVariant::fromVariant(QVariant(QStringList{"a"})); },
+    };
     for (size_t i = 0; i < std::size(bad); ++i)
         EXPECT_THROW(bad[i](), PubError) << i;
     try {

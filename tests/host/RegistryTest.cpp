@@ -102,7 +102,8 @@ TEST_F(RegistryTest, PrivilegesFromTheDatabase)
         {kClerk, 2004, 1, true},       {kClerk, 2004, 2, true},        {kClerk, 2004, 6, false},
         {kClerk, 2014, 1, false},      {kClerk, 551, 5, true},         {kClerk, 552, 5, false},
         {kAdmin, 2014, 1, true},       {kAdmin, 2077, 5, true},        {kClosedAdmin, 2014, 1, false},
-        {999, 2004, 1, false}, };
+        {999, 2004, 1, false},
+    };
     for (const auto &[user, privilege, action, held] : cases) {
         SetCurrentUser(user);
         EXPECT_EQ(GetUPrivilegeItem(privilege, action), held) << user << " " << privilege << "/" << action;

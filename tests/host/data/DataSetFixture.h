@@ -43,20 +43,15 @@ protected:
 
     void logEvents(data::ClientDataSet &ds)
     {
-        auto add = [this](const char *name) { return [this, name](data::ClientDataSet &) { events << QLatin1String(name); }; };
-        ds.BeforeScroll = add("BeforeScroll");
-        ds.AfterScroll = add("AfterScroll");
-        ds.BeforeInsert = add("BeforeInsert");
-        ds.OnNewRecord = add("OnNewRecord");
-        ds.AfterInsert = add("AfterInsert");
-        ds.BeforeEdit = add("BeforeEdit");
-        ds.AfterEdit = add("AfterEdit");
-        ds.BeforePost = add("BeforePost");
-        ds.AfterPost = add("AfterPost");
-        ds.BeforeCancel = add("BeforeCancel");
-        ds.AfterCancel = add("AfterCancel");
-        ds.BeforeDelete = add("BeforeDelete");
-        ds.AfterDelete = add("AfterDelete");
+        using D = data::ClientDataSet;
+        const std::pair<const char *, D::Event D::*> hooks[] = {
+            {"BeforeScroll", &D::BeforeScroll}, {"AfterScroll", &D::AfterScroll}, {"BeforeInsert", &D::BeforeInsert},
+            {"OnNewRecord", &D::OnNewRecord},   {"AfterInsert", &D::AfterInsert}, {"BeforeEdit", &D::BeforeEdit},
+            {"AfterEdit", &D::AfterEdit},       {"BeforePost", &D::BeforePost},   {"AfterPost", &D::AfterPost},
+            {"BeforeCancel", &D::BeforeCancel}, {"AfterCancel", &D::AfterCancel}, {"BeforeDelete", &D::BeforeDelete},
+            {"AfterDelete", &D::AfterDelete}};
+        for (const auto &[name, hook] : hooks)
+            ds.*hook = [this, name = name](D &) { events << QLatin1String(name); };
     }
 
     int count(const QString &sql) { return database->scalar(sql).toInt(); }

@@ -35,7 +35,9 @@ TEST_F(DataSetTest, DisplayFormats)
         {FieldType::DateTime, "yyyy-mm-dd hh:nn:ss", QDateTime(QDate(2024, 3, 1), QTime(8, 5, 9)), "2024-03-01 08:05:09"},
         {FieldType::DateTime, "", QDateTime(QDate(2024, 3, 1), QTime(8, 5, 9)), "2024-03-01 08:05:09"},
         {FieldType::Boolean, "是;否", true, "是"},
-        {FieldType::Boolean, "是;否", false, "否"}, {FieldType::Float, "#0.00", QVariant(), ""}, };
+        {FieldType::Boolean, "是;否", false, "否"},
+        {FieldType::Float, "#0.00", QVariant(), ""},
+    };
     for (const Case &c : cases) {
         const DisplayFormatSpec spec = parseDisplayFormat(QString::fromUtf8(c.format), c.type);
         EXPECT_EQ(formatWith(spec, c.type, c.value), QString::fromUtf8(c.expected)) << c.format;
