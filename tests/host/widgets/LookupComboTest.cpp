@@ -47,7 +47,6 @@ protected:
 
 TEST_F(LookupComboTest, ShowsNameOfKeyAndFiltersList)
 {
-    EXPECT_EQ(combo->objectName(), "cmbBuildingID");
     EXPECT_EQ(combo->KeyField(), "BUILDINGID");
     EXPECT_EQ(combo->text(), "原料仓库");
     EXPECT_EQ(combo->TextOfKey(4), "食品冷藏库");
