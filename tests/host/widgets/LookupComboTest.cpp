@@ -16,11 +16,9 @@ protected:
     {
         WidgetTest::SetUp();
         master = std::make_unique<data::ClientDataSet>(m_db.get());
-        master->AddField("NOTEID", data::FieldType::Integer);
         master->AddField("BUILDINGID", data::FieldType::Integer);
         master->CreateDataSet();
         master->Append();
-        master->FieldByName("NOTEID")->SetValue(-9999);
         master->FieldByName("BUILDINGID")->SetValue(2);
         master->Post();
         src = std::make_unique<data::DataSource>(master.get());
