@@ -6,24 +6,15 @@ using namespace hosttest;
 
 TEST(RoundToExTest, HalfAwayFromZeroOnTheDecimalValue)
 {
-    EXPECT_DOUBLE_EQ(RoundToEx(2.675, 2), 2.68);
-    EXPECT_DOUBLE_EQ(RoundToEx(1.005, 2), 1.01);
-    EXPECT_DOUBLE_EQ(RoundToEx(-2.675, 2), -2.68);
-    EXPECT_DOUBLE_EQ(RoundToEx(0.125, 2), 0.13);
-    EXPECT_DOUBLE_EQ(RoundToEx(0.124999, 2), 0.12);
-    EXPECT_DOUBLE_EQ(RoundToEx(2.5, 0), 3.0);
-    EXPECT_DOUBLE_EQ(RoundToEx(-2.5, 0), -3.0);
-    EXPECT_DOUBLE_EQ(RoundToEx(0.1 + 0.2, 10), 0.3);
-    EXPECT_DOUBLE_EQ(RoundToEx(1234.5, -1), 1230.0);
-    EXPECT_DOUBLE_EQ(RoundToEx(1235, -1), 1240.0);
-    EXPECT_DOUBLE_EQ(RoundToEx(0.0004, 2), 0.0);
-    EXPECT_DOUBLE_EQ(RoundToEx(0.005, 2), 0.01);
-    EXPECT_DOUBLE_EQ(RoundToEx(12345678.125, 2), 12345678.13);
-    EXPECT_DOUBLE_EQ(RoundToEx(3.0, 4), 3.0);
-    EXPECT_DOUBLE_EQ(RoundToEx(0.0, 2), 0.0);
-    EXPECT_DOUBLE_EQ(RoundToEx(1.23456789, 10), 1.23456789);
-    // A quantity 1/3 split back: the sum of the parts equals the whole again.
-    EXPECT_DOUBLE_EQ(RoundToEx(100.0 / 3 * 3, 4), 100.0);
+    // value, digits, rounded; 100/3*3 is a quantity split in thirds and summed again
+    const std::tuple<double, int, double> cases[] = {
+        {2.675, 2, 2.68},   {1.005, 2, 1.01},   {-2.675, 2, -2.68},   {0.125, 2, 0.13},     {0.124999, 2, 0.12},
+        {2.5, 0, 3.0},      {-2.5, 0, -3.0},    {0.1 + 0.2, 10, 0.3}, {1234.5, -1, 1230.0}, {1235, -1, 1240.0},
+        {0.0004, 2, 0.0},   {0.005, 2, 0.01},   {3.0, 4, 3.0},        {0.0, 2, 0.0},        {1.23456789, 10, 1.23456789},
+        {12345678.125, 2, 12345678.13},         {100.0 / 3 * 3, 4, 100.0},
+    };
+    for (const auto &[value, digits, rounded] : cases)
+        EXPECT_DOUBLE_EQ(RoundToEx(value, digits), rounded) << value << " to " << digits;
     EXPECT_TRUE(std::isnan(RoundToEx(std::nan(""), 2)));
 }
 

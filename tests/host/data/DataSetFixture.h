@@ -43,23 +43,30 @@ protected:
 
     void logEvents(data::ClientDataSet &ds)
     {
-        auto add = [this](const char *name) { return [this, name](data::ClientDataSet &) { events << QLatin1String(name); }; };
-        ds.BeforeScroll = add("BeforeScroll");
-        ds.AfterScroll = add("AfterScroll");
-        ds.BeforeInsert = add("BeforeInsert");
-        ds.OnNewRecord = add("OnNewRecord");
-        ds.AfterInsert = add("AfterInsert");
-        ds.BeforeEdit = add("BeforeEdit");
-        ds.AfterEdit = add("AfterEdit");
-        ds.BeforePost = add("BeforePost");
-        ds.AfterPost = add("AfterPost");
-        ds.BeforeCancel = add("BeforeCancel");
-        ds.AfterCancel = add("AfterCancel");
-        ds.BeforeDelete = add("BeforeDelete");
-        ds.AfterDelete = add("AfterDelete");
+        using D = data::ClientDataSet;
+        const std::pair<const char *, D::Event D::*> hooks[] = {
+            {"BeforeScroll", &D::BeforeScroll}, {"AfterScroll", &D::AfterScroll}, {"BeforeInsert", &D::BeforeInsert},
+            {"OnNewRecord", &D::OnNewRecord},   {"AfterInsert", &D::AfterInsert}, {"BeforeEdit", &D::BeforeEdit},
+            {"AfterEdit", &D::AfterEdit},       {"BeforePost", &D::BeforePost},   {"AfterPost", &D::AfterPost},
+            {"BeforeCancel", &D::BeforeCancel}, {"AfterCancel", &D::AfterCancel}, {"BeforeDelete", &D::BeforeDelete},
+            {"AfterDelete", &D::AfterDelete}};
+        for (const auto &[name, hook] : hooks)
+            ds.*hook = [this, name = name](D &) { events << QLatin1String(name); };
     }
 
     int count(const QString &sql) { return database->scalar(sql).toInt(); }
+    QString sqlText(const QString &sql) { return database->scalar(sql).toString(); }
+
+    using Values = std::initializer_list<std::pair<const char *, QVariant>>;
+    // Edits the current record (or appends one) with `values` and posts it.
+    static void edit(data::ClientDataSet &ds, Values values, bool append = false)
+    {
+        append ? ds.Append() : ds.Edit();
+        for (const auto &[name, value] : values)
+            ds.FieldByName(QLatin1String(name))->SetValue(value);
+        ds.Post();
+    }
+    static void append(data::ClientDataSet &ds, Values values) { edit(ds, values, true); }
 
     testsupport::TempFolder folder;
     std::unique_ptr<db::Database> database;

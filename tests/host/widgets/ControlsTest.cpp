@@ -12,42 +12,42 @@ class ControlsTest : public WidgetTest {};
 
 TEST_F(ControlsTest, EditShowsWritesAndFollowsEditRules)
 {
-    auto ds = query(QStringLiteral("select BUILDINGID, CODE, NAME, CLOSED, REMARK from storelth order by BUILDINGID"));
+    auto ds = query("select BUILDINGID, CODE, NAME, CLOSED, REMARK from storelth order by BUILDINGID");
     data::DataSource src(ds.get());
-    TRqDBEdit edit(nullptr, QStringLiteral("edName"));
+    TRqDBEdit edit(nullptr, "edName");
     edit.SetDataSource(&src);
-    edit.SetDataField(QStringLiteral("name")); // any case
-    EXPECT_EQ(edit.objectName(), QStringLiteral("edName"));
-    EXPECT_EQ(edit.text(), QStringLiteral("总部仓库"));
+    edit.SetDataField("name"); // any case
+    EXPECT_EQ(edit.objectName(), "edName");
+    EXPECT_EQ(edit.text(), "总部仓库");
     EXPECT_FALSE(edit.isReadOnly());
 
     ds->Next();
-    EXPECT_EQ(edit.text(), QStringLiteral("原料仓库"));
+    EXPECT_EQ(edit.text(), "原料仓库");
 
     // Typing and Enter write through AutoEdit.
     edit.selectAll();
-    typeText(&edit, QStringLiteral("辅料仓库"));
+    typeText(&edit, "辅料仓库");
     EXPECT_EQ(ds->State(), data::DataSetState::Browse); // nothing written while typing
     QTest::keyClick(&edit, Qt::Key_Return);
     EXPECT_EQ(ds->State(), data::DataSetState::Edit);
-    EXPECT_EQ(ds->FieldByName(QStringLiteral("NAME"))->AsString(), QStringLiteral("辅料仓库"));
+    EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "辅料仓库");
     ds->Post();
 
     // Esc gives the typed text up.
     edit.selectAll();
-    typeText(&edit, QStringLiteral("X"));
+    typeText(&edit, "X");
     QTest::keyClick(&edit, Qt::Key_Escape);
-    EXPECT_EQ(edit.text(), QStringLiteral("辅料仓库"));
+    EXPECT_EQ(edit.text(), "辅料仓库");
     EXPECT_EQ(ds->State(), data::DataSetState::Browse);
 
     // A read-only field can't be written.
-    ds->FieldByName(QStringLiteral("NAME"))->SetReadOnly(true);
+    ds->FieldByName("NAME")->SetReadOnly(true);
     src.SetEnabled(false);
     src.SetEnabled(true); // controls look at the rules again
     EXPECT_TRUE(edit.isReadOnly());
-    EXPECT_FALSE(edit.DataLink()->Write(QStringLiteral("改不了")));
-    EXPECT_EQ(ds->FieldByName(QStringLiteral("NAME"))->AsString(), QStringLiteral("辅料仓库"));
-    ds->FieldByName(QStringLiteral("NAME"))->SetReadOnly(false);
+    EXPECT_FALSE(edit.DataLink()->Write("改不了"));
+    EXPECT_EQ(ds->FieldByName("NAME")->AsString(), "辅料仓库");
+    ds->FieldByName("NAME")->SetReadOnly(false);
 
     // Without AutoEdit a browsing data set refuses; in edit state it accepts.
     src.SetAutoEdit(false);
@@ -67,57 +67,57 @@ TEST_F(ControlsTest, EditShowsWritesAndFollowsEditRules)
 
 TEST_F(ControlsTest, BadValueIsShownAndNotStored)
 {
-    auto ds = query(QStringLiteral("select BUILDINGID, NAME, EMPID from storelth order by BUILDINGID"));
+    auto ds = query("select BUILDINGID, NAME, EMPID from storelth order by BUILDINGID");
     data::DataSource src(ds.get());
     TRqDBEdit edit;
     edit.SetDataSource(&src);
-    edit.SetDataField(QStringLiteral("EMPID"));
-    EXPECT_EQ(edit.text(), QStringLiteral("5"));
+    edit.SetDataField("EMPID");
+    EXPECT_EQ(edit.text(), "5");
     edit.selectAll();
-    typeText(&edit, QStringLiteral("abc"));
+    typeText(&edit, "abc");
     QTest::keyClick(&edit, Qt::Key_Return);
     ASSERT_EQ(m_messages.records().size(), 1);
     EXPECT_EQ(m_messages.last().kind, pub::MessageKind::Error);
-    EXPECT_EQ(ds->FieldByName(QStringLiteral("EMPID"))->AsInteger(), 5);
-    EXPECT_EQ(edit.text(), QStringLiteral("5"));
+    EXPECT_EQ(ds->FieldByName("EMPID")->AsInteger(), 5);
+    EXPECT_EQ(edit.text(), "5");
 
     // An emptied edit writes null.
     edit.selectAll();
     QTest::keyClick(&edit, Qt::Key_Delete);
     QTest::keyClick(&edit, Qt::Key_Return);
-    EXPECT_TRUE(ds->FieldByName(QStringLiteral("EMPID"))->IsNull());
+    EXPECT_TRUE(ds->FieldByName("EMPID")->IsNull());
 }
 
 TEST_F(ControlsTest, CheckBoxMemoAndLabel)
 {
-    auto ds = query(QStringLiteral("select BUILDINGID, NAME, CLOSED, REMARK from storelth order by BUILDINGID"));
+    auto ds = query("select BUILDINGID, NAME, CLOSED, REMARK from storelth order by BUILDINGID");
     data::DataSource src(ds.get());
-    TRqDBCheckBox check(nullptr, QStringLiteral("cbClosed"));
-    check.setText(QStringLiteral("停用"));
+    TRqDBCheckBox check(nullptr, "cbClosed");
+    check.setText("停用");
     check.SetDataSource(&src);
-    check.SetDataField(QStringLiteral("CLOSED"));
-    TRqDBMemo memo(nullptr, QStringLiteral("edRemark"));
+    check.SetDataField("CLOSED");
+    TRqDBMemo memo(nullptr, "edRemark");
     memo.SetDataSource(&src);
-    memo.SetDataField(QStringLiteral("REMARK"));
-    TRqDBText label(nullptr, QStringLiteral("lblName"));
+    memo.SetDataField("REMARK");
+    TRqDBText label(nullptr, "lblName");
     label.SetDataSource(&src);
-    label.SetDataField(QStringLiteral("NAME"));
+    label.SetDataField("NAME");
 
     EXPECT_FALSE(check.isChecked());
-    EXPECT_EQ(label.text(), QStringLiteral("总部仓库"));
+    EXPECT_EQ(label.text(), "总部仓库");
     check.click();
     EXPECT_TRUE(check.isChecked());
-    EXPECT_EQ(ds->FieldByName(QStringLiteral("CLOSED"))->AsInteger(), 1);
+    EXPECT_EQ(ds->FieldByName("CLOSED")->AsInteger(), 1);
 
-    memo.setPlainText(QStringLiteral("第一行\n第二行"));
+    memo.setPlainText("第一行\n第二行");
     EXPECT_TRUE(memo.UpdateRecord());
-    EXPECT_EQ(ds->FieldByName(QStringLiteral("REMARK"))->AsString(), QStringLiteral("第一行\n第二行"));
+    EXPECT_EQ(ds->FieldByName("REMARK")->AsString(), "第一行\n第二行");
     ds->Post();
 
     ds->Next();
     EXPECT_FALSE(check.isChecked());
     EXPECT_EQ(memo.toPlainText(), QString());
-    EXPECT_EQ(label.text(), QStringLiteral("原料仓库"));
+    EXPECT_EQ(label.text(), "原料仓库");
     ds->Prior();
     EXPECT_TRUE(check.isChecked());
 
@@ -125,59 +125,59 @@ TEST_F(ControlsTest, CheckBoxMemoAndLabel)
     check.SetReadOnly(true);
     check.click();
     EXPECT_TRUE(check.isChecked());
-    EXPECT_EQ(ds->FieldByName(QStringLiteral("CLOSED"))->AsInteger(), 1);
+    EXPECT_EQ(ds->FieldByName("CLOSED")->AsInteger(), 1);
     EXPECT_EQ(ds->State(), data::DataSetState::Browse);
 
     // Text values.
     TRqDBCheckBox flag;
     flag.SetDataSource(&src);
-    flag.SetDataField(QStringLiteral("REMARK"));
-    flag.SetValues(QStringLiteral("Y"), QStringLiteral("N"));
+    flag.SetDataField("REMARK");
+    flag.SetValues("Y", "N");
     EXPECT_FALSE(flag.isChecked());
     flag.click();
-    EXPECT_EQ(ds->FieldByName(QStringLiteral("REMARK"))->AsString(), QStringLiteral("Y"));
+    EXPECT_EQ(ds->FieldByName("REMARK")->AsString(), "Y");
 }
 
 TEST_F(ControlsTest, DateEditWithNullDate)
 {
     data::ClientDataSet ds;
-    ds.AddField(QStringLiteral("NOTEID"), data::FieldType::Integer);
-    ds.AddField(QStringLiteral("NOTEDATE"), data::FieldType::Date);
+    ds.AddField("NOTEID", data::FieldType::Integer);
+    ds.AddField("NOTEDATE", data::FieldType::Date);
     ds.CreateDataSet();
     ds.Append();
-    ds.FieldByName(QStringLiteral("NOTEID"))->SetValue(1);
-    ds.FieldByName(QStringLiteral("NOTEDATE"))->SetValue(QDate(2024, 3, 15));
+    ds.FieldByName("NOTEID")->SetValue(1);
+    ds.FieldByName("NOTEDATE")->SetValue(QDate(2024, 3, 15));
     ds.Post();
     ds.Append();
-    ds.FieldByName(QStringLiteral("NOTEID"))->SetValue(2);
+    ds.FieldByName("NOTEID")->SetValue(2);
     ds.Post();
     ds.First();
 
     data::DataSource src(&ds);
     TRqDBDateEdit edit;
-    EXPECT_EQ(edit.objectName(), QStringLiteral("DateDBEdit"));
+    EXPECT_EQ(edit.objectName(), "DateDBEdit");
     EXPECT_TRUE(edit.calendarPopup());
     edit.SetDataSource(&src);
-    edit.SetDataField(QStringLiteral("NOTEDATE"));
+    edit.SetDataField("NOTEDATE");
     EXPECT_EQ(edit.Date(), QDate(2024, 3, 15));
-    EXPECT_EQ(edit.text(), QStringLiteral("2024-03-15"));
+    EXPECT_EQ(edit.text(), "2024-03-15");
 
     ds.Next();
     EXPECT_TRUE(edit.IsNull());
     EXPECT_FALSE(edit.Date().isValid());
     EXPECT_TRUE(edit.SetDateValue(QDate(2024, 4, 1)));
-    EXPECT_EQ(ds.FieldByName(QStringLiteral("NOTEDATE"))->AsDate(), QDate(2024, 4, 1));
+    EXPECT_EQ(ds.FieldByName("NOTEDATE")->AsDate(), QDate(2024, 4, 1));
     ds.Post();
 
     // Delete writes null.
     QTest::keyClick(&edit, Qt::Key_Delete);
-    EXPECT_TRUE(ds.FieldByName(QStringLiteral("NOTEDATE"))->IsNull());
+    EXPECT_TRUE(ds.FieldByName("NOTEDATE")->IsNull());
     EXPECT_TRUE(edit.IsNull());
     ds.Cancel();
 
-    ds.FieldByName(QStringLiteral("NOTEDATE"))->SetReadOnly(true);
+    ds.FieldByName("NOTEDATE")->SetReadOnly(true);
     EXPECT_FALSE(edit.SetDateValue(QDate(2025, 1, 1)));
-    EXPECT_EQ(ds.FieldByName(QStringLiteral("NOTEDATE"))->AsDate(), QDate(2024, 4, 1));
+    EXPECT_EQ(ds.FieldByName("NOTEDATE")->AsDate(), QDate(2024, 4, 1));
 }
 
 } // namespace widgettest

@@ -16,7 +16,7 @@ void ensureApplication()
     static char *argv[] = {name, nullptr};
     auto *app = new QApplication(argc, argv); // lives until the program ends
     // The default offscreen font has no Chinese glyphs.
-    QFont f(QStringLiteral("WenQuanYi Zen Hei"));
+    QFont f("WenQuanYi Zen Hei");
     f.setPointSize(10);
     app->setFont(f);
 }
@@ -38,11 +38,9 @@ std::unique_ptr<data::ClientDataSet> WidgetTest::query(const QString &sql)
 std::unique_ptr<data::ClientDataSet> WidgetTest::lines()
 {
     auto ds = std::make_unique<data::ClientDataSet>();
-    ds->AddField(QStringLiteral("CODE"), data::FieldType::String, 20);
-    ds->AddField(QStringLiteral("NAME"), data::FieldType::String, 60);
-    ds->AddField(QStringLiteral("QUANTITY"), data::FieldType::Float);
-    ds->AddField(QStringLiteral("PRICE"), data::FieldType::Float);
-    ds->AddField(QStringLiteral("AMOUNT"), data::FieldType::Float);
+    ds->AddFieldDefs({{"CODE", data::FieldType::String, 20}, {"NAME", data::FieldType::String, 60},
+                      {"QUANTITY", data::FieldType::Float}, {"PRICE", data::FieldType::Float},
+                      {"AMOUNT", data::FieldType::Float}});
     ds->CreateDataSet();
     return ds;
 }
@@ -50,17 +48,13 @@ std::unique_ptr<data::ClientDataSet> WidgetTest::lines()
 void addLine(data::ClientDataSet &ds, const QString &code, const QString &name, double qty, double price)
 {
     ds.Append();
-    ds.FieldByName(QStringLiteral("CODE"))->SetValue(code);
-    ds.FieldByName(QStringLiteral("NAME"))->SetValue(name);
-    ds.FieldByName(QStringLiteral("QUANTITY"))->SetValue(qty);
-    ds.FieldByName(QStringLiteral("PRICE"))->SetValue(price);
-    ds.FieldByName(QStringLiteral("AMOUNT"))->SetValue(qty * price);
+    ds.FieldByName("CODE")->SetValue(code);
+    ds.FieldByName("NAME")->SetValue(name);
+    ds.FieldByName("QUANTITY")->SetValue(qty);
+    ds.FieldByName("PRICE")->SetValue(price);
+    ds.FieldByName("AMOUNT")->SetValue(qty * price);
     ds.Post();
 }
-
-} // namespace widgettest
-
-namespace widgettest {
 
 void typeText(QWidget *w, const QString &text)
 {
