@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 namespace pkgtest {
 
@@ -22,6 +24,15 @@ constexpr long kFail = 0x80004005L;
 
 using testsupport::plugin;
 using testsupport::pluginPath;
+
+// Call parameters from name/value pairs.
+inline QnParams params(std::initializer_list<std::pair<const char *, QnVariant>> values)
+{
+    QnParams p;
+    for (const auto &[name, value] : values)
+        p.AddValue(QString::fromLatin1(name), value);
+    return p;
+}
 
 class PackageTest : public testsupport::SessionTest {
 protected:
