@@ -38,17 +38,17 @@ TEST_F(NoteCallTest, GetNoteNameAddsTheDisplayNameAsText)
                  {32, "1", "货位调整单"}, {32, "yes", ""},     {QnVariant(), "0", ""}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.type.toString().toStdString() + " UsePlace=" + c.usePlace);
-        setSysParam(QStringLiteral("UsePlace"), QString::fromLatin1(c.usePlace));
+        setParam(QStringLiteral("UsePlace"), QString::fromLatin1(c.usePlace));
         QnParams p = c.type.isEmpty() ? QnParams() : params({{"NOTETYPE", c.type}}); // none: type 0
         EXPECT_EQ(call(QStringLiteral("GetNoteName"), QString(), &p), 0);
         ASSERT_TRUE(p.FindValue(QStringLiteral("result")));
         EXPECT_EQ(p.GetValue(QStringLiteral("result")).type(), QnVariant::Type::Text);
         EXPECT_EQ(p.GetValue(QStringLiteral("result")).toString(), QString::fromUtf8(c.name));
     }
-    setSysParam(QStringLiteral("UsePlace"), QStringLiteral("1"));
+    setParam(QStringLiteral("UsePlace"), QStringLiteral("1"));
     EXPECT_EQ(NoteTypeFormName(32), QStringLiteral("PlaceAdjustForm"));
     EXPECT_EQ(NoteTypeMasterTable(32), QStringLiteral("PlaceAdjustith"));
-    setSysParam(QStringLiteral("UsePlace"), QStringLiteral("0"));
+    setParam(QStringLiteral("UsePlace"), QStringLiteral("0"));
     EXPECT_TRUE(NoteTypeFormName(32).isEmpty() && NoteTypeMasterTable(32).isEmpty());
 }
 
@@ -166,36 +166,25 @@ TEST_F(NoteCallTest, PrivilegeRefusalsOfTheClerkShowTheirMessages)
     EXPECT_TRUE(errors().isEmpty());
 }
 
+// The reversal procedure records the day-end it was given and fails on request.
 class PosUnDayEndTest : public NoteCallTest {
 protected:
     void SetUp() override
     {
         NoteCallTest::SetUp();
-        const QVariant exists =
-            m_db->scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name='closeposth'"));
-        if (exists.toInt() == 0)
-            sql(QStringLiteral("create table closeposth (NOTEID integer primary key, NOTECODE varchar(30), "
-                               "NOTEDATE varchar(10))"));
-        calls().clear();
-        failWith().clear();
-        db::Registry::instance().addProcedure(QStringLiteral("POS_UNDAYEND"),
-                                              [](db::Database &, QVector<db::ProcArg> &args) {
-                                                  calls() << (args.isEmpty() ? -1 : args[0].value.toLongLong());
-                                                  if (!failWith().isEmpty())
-                                                      throw db::DbError(failWith());
-                                                  return db::ResultSet();
-                                              });
+        if (scalar(QStringLiteral("select count(*) from sqlite_master where name='closeposth'")).toInt() == 0)
+            sql(QStringLiteral("create table closeposth (NOTEID integer primary key, NOTECODE varchar(30), NOTEDATE varchar(10))"));
+        calls.clear();
+        failWith.clear();
+        db::Registry::instance().addProcedure(QStringLiteral("POS_UNDAYEND"), [](db::Database &, QVector<db::ProcArg> &args) {
+            calls << (args.isEmpty() ? -1 : args[0].value.toLongLong());
+            if (!failWith.isEmpty())
+                throw db::DbError(failWith);
+            return db::ResultSet();
+        });
     }
-    static QList<qint64> &calls()
-    {
-        static QList<qint64> c;
-        return c;
-    }
-    static QString &failWith()
-    {
-        static QString f;
-        return f;
-    }
+    static inline QList<qint64> calls;
+    static inline QString failWith;
     void addDayEnd(int id, const QString &code, const QString &date)
     {
         sql(QStringLiteral("insert into closeposth (NOTEID, NOTECODE, NOTEDATE) values (:i, :c, :d)"),
@@ -207,7 +196,7 @@ TEST_F(PosUnDayEndTest, WithoutDayEndNothingIsAsked)
 {
     EXPECT_EQ(call(QStringLiteral("POSUNDAYEND"), QString()), 0);
     EXPECT_TRUE(m_messages.records().isEmpty());
-    EXPECT_TRUE(calls().isEmpty());
+    EXPECT_TRUE(calls.isEmpty());
 }
 
 TEST_F(PosUnDayEndTest, LatestDayEndIsReversedOnlyAfterYes)
@@ -222,12 +211,12 @@ TEST_F(PosUnDayEndTest, LatestDayEndIsReversedOnlyAfterYes)
     ASSERT_EQ(m_messages.records().size(), 1);
     EXPECT_EQ(m_messages.last().kind, pub::MessageKind::YesNo);
     EXPECT_EQ(m_messages.last().text, question);
-    EXPECT_TRUE(calls().isEmpty());
+    EXPECT_TRUE(calls.isEmpty());
 
     m_messages.clear();
     m_messages.answer(AnswerYes);
     EXPECT_EQ(call(QStringLiteral("PosUnDayEnd"), QString()), 0);
-    EXPECT_EQ(calls(), QList<qint64>{7});
+    EXPECT_EQ(calls, QList<qint64>{7});
     ASSERT_EQ(m_messages.records().size(), 2);
     EXPECT_EQ(m_messages.records()[0].text, question);
     EXPECT_EQ(m_messages.last().kind, pub::MessageKind::Information);
@@ -237,10 +226,10 @@ TEST_F(PosUnDayEndTest, LatestDayEndIsReversedOnlyAfterYes)
 TEST_F(PosUnDayEndTest, FailureOfTheProcedureIsShownAndSwallowed)
 {
     addDayEnd(9, QStringLiteral("POSRJ-202402-0009"), QStringLiteral("2024-02-29"));
-    failWith() = QStringLiteral("本期已结帐,不能反日结");
+    failWith = QStringLiteral("本期已结帐,不能反日结");
     m_messages.answer(AnswerYes);
     EXPECT_EQ(call(QStringLiteral("POSUNDAYEND"), QString()), 0);
-    EXPECT_EQ(calls(), QList<qint64>{9});
+    EXPECT_EQ(calls, QList<qint64>{9});
     ASSERT_EQ(m_messages.records().size(), 2);
     EXPECT_TRUE(m_messages.records()[0].text.contains(QStringLiteral("单据日期:2024-02-29")));
     EXPECT_EQ(m_messages.last().kind, pub::MessageKind::Error);

@@ -36,11 +36,16 @@ inline QnParams params(std::initializer_list<std::pair<const char *, QnVariant>>
 
 class PackageTest : public testsupport::SessionTest {
 protected:
-    void SetUp() override;
-
+    void SetUp() override
+    {
+        SessionTest::SetUp();
+        ASSERT_TRUE(plugin().load && plugin().unload && plugin().call);
+    }
     // note_Call of the loaded plug-in.
-    long call(const QString &function, const QString &argument, QnParams *params = nullptr);
-    void setSysParam(const QString &name, const QString &value) { setParam(name, value); }
+    long call(const QString &function, const QString &argument, QnParams *params = nullptr)
+    {
+        return plugin().call(function, argument, params);
+    }
 };
 
 } // namespace pkgtest
