@@ -100,10 +100,13 @@ TEST_F(MoneyKindsTest, WholeLifeOfANoteMovesTheBalancesOnlyWhileAudited)
         const QString table = QString::fromLatin1(k.table), lines = QString::fromLatin1(k.lines ? k.lines : "");
         const int before = count(table), beforeLines = k.lines ? count(lines) : 0;
         enter(k);
+        if (k.lines) // the transfer names the organisation of each account instead
+            EXPECT_EQ(label("lbShoperatename"), QStringLiteral("机构名称  总部"));
         click(QStringLiteral("OkBtn"));
         ASSERT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
         const int id = masterValue(QStringLiteral("NOTEID")).toInt();
         ASSERT_GT(id, 0);
+        EXPECT_FALSE(masterValue(QStringLiteral("NOTECODE")).toString().isEmpty());
         EXPECT_EQ(count(table), before + 1);
         if (k.lines)
             EXPECT_EQ(count(lines), beforeLines + 2);
