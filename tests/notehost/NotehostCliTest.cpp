@@ -1,6 +1,7 @@
 // notehost driven from the outside: start-up failures and automation scripts
 // run against the real package on fresh demo books.
 
+#include "HostApp.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -39,58 +40,77 @@ protected:
     QString books;
 };
 
+// Each failure exits with its code and explains itself: missing or foreign
+// books and a folder, an unknown user, a wrong password, a script without a
+// user, a package that is no library or lacks the entry points.
 TEST_F(NotehostCli, StartUpFailuresAreExplained)
 {
-    // Missing and foreign books point at notectl init.
-    auto r = host({QStringLiteral("--db"), folder.file(QStringLiteral("none.db")), QStringLiteral("--user"),
-                   QStringLiteral("admin")});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("notectl init"))) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("none.db"))) << r.err.toStdString();
-
-    const QString foreign = folder.file(QStringLiteral("foreign.db"));
-    QFile f(foreign);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("just some text, not books\n");
-    f.close();
-    r = host({QStringLiteral("--db"), foreign, QStringLiteral("--user"), QStringLiteral("admin")});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("notectl init"))) << r.err.toStdString();
-
-    // Unknown user, wrong password, and a script without a user.
-    r = host({QStringLiteral("--db"), books, QStringLiteral("--user"), QStringLiteral("nobody")});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("用户[nobody]不存在"))) << r.err.toStdString();
+    const auto file = [this](const char *name, const QByteArray &text) {
+        QFile f(folder.file(QString::fromLatin1(name)));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return f.fileName();
+    };
+    const QString foreign = file("foreign.db", "just some text, not books\n");
+    const QString bogus = file("libbogus.so", "not an ELF file");
+    const QString pub = QDir(testsupport::binDir()).filePath(QStringLiteral("libpub.so"));
     const QString ok = script(QStringLiteral("ok.js"), QStringLiteral("print('ran')"));
-    r = host({QStringLiteral("--db"), books, QStringLiteral("--user"), QStringLiteral("clerk"),
-              QStringLiteral("--password"), QStringLiteral("wrong"), QStringLiteral("--script"), ok});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("密码不对"))) << r.err.toStdString();
-    EXPECT_FALSE(r.out.contains(QStringLiteral("ran")));
-    r = host({QStringLiteral("--db"), books, QStringLiteral("--user"), QStringLiteral("clerk"),
-              QStringLiteral("--password"), QStringLiteral("clerk"), QStringLiteral("--script"), ok});
+    const QString missing = folder.file(QStringLiteral("none.db"));
+    const QStringList admin = {QStringLiteral("--user"), QStringLiteral("admin")};
+    const QStringList clerk = {QStringLiteral("--user"), QStringLiteral("clerk"), QStringLiteral("--password")};
+    const QStringList run = {QStringLiteral("--script"), ok};
+    const struct {
+        QStringList args;
+        int exitCode;
+        QStringList err, notErr;
+    } cases[] = {
+        {QStringList{QStringLiteral("--db"), missing} + admin, 1, {QStringLiteral("notectl init"), missing}, {}},
+        {QStringList{QStringLiteral("--db"), foreign} + admin, 1, {QStringLiteral("notectl init")}, {}},
+        {QStringList{QStringLiteral("--db"), folder.path()} + admin, 1,
+         {QStringLiteral("数据库路径是一个目录"), QStringLiteral("请用 --db 指定帐套文件，而不是文件夹。")},
+         {QStringLiteral("notectl init")}},
+        {{QStringLiteral("--db"), books, QStringLiteral("--user"), QStringLiteral("nobody")}, 1,
+         {QStringLiteral("用户[nobody]不存在")}, {}},
+        {QStringList{QStringLiteral("--db"), books} + clerk + QStringList{QStringLiteral("wrong")} + run, 1,
+         {QStringLiteral("密码不对")}, {}},
+        {QStringList{QStringLiteral("--db"), books} + run, 2, {QStringLiteral("--user")}, {}},
+        {QStringList{QStringLiteral("--db"), books} + admin + QStringList{QStringLiteral("--package"), bogus} + run, 1,
+         {QStringLiteral("无法加载业务包 ") + bogus}, {}},
+        {QStringList{QStringLiteral("--db"), books} + admin + QStringList{QStringLiteral("--package"), pub} + run, 1,
+         {QStringLiteral("缺少入口: noteLoad, noteUnload, note_Call"), pub}, {}},
+    };
+    for (const auto &c : cases) {
+        const auto r = host(c.args);
+        SCOPED_TRACE(c.args.join(u' ').toStdString() + "\n" + r.err.toStdString());
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_FALSE(r.out.contains(QStringLiteral("ran")));
+        for (const QString &text : c.err)
+            EXPECT_TRUE(r.err.contains(text)) << text.toStdString();
+        for (const QString &text : c.notErr)
+            EXPECT_FALSE(r.err.contains(text)) << text.toStdString();
+    }
+    // The right password runs the script.
+    const auto r = host(QStringList{QStringLiteral("--db"), books} + clerk + QStringList{QStringLiteral("clerk")} + run);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("ran\n"));
-    r = host({QStringLiteral("--db"), books, QStringLiteral("--script"), ok});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("--user"))) << r.err.toStdString();
+}
 
-    // A package that is no library, and a library without the entry points.
-    const QString bogus = folder.file(QStringLiteral("libbogus.so"));
-    QFile b(bogus);
-    ASSERT_TRUE(b.open(QIODevice::WriteOnly));
-    b.write("not an ELF file");
-    b.close();
-    r = host({QStringLiteral("--db"), books, QStringLiteral("--user"), QStringLiteral("admin"),
-              QStringLiteral("--package"), bogus, QStringLiteral("--script"), ok});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("无法加载业务包 ") + bogus)) << r.err.toStdString();
-    const QString pub = QDir(testsupport::binDir()).filePath(QStringLiteral("libpub.so"));
-    r = host({QStringLiteral("--db"), books, QStringLiteral("--user"), QStringLiteral("admin"),
-              QStringLiteral("--package"), pub, QStringLiteral("--script"), ok});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("缺少入口: noteLoad, noteUnload, note_Call"))) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(pub)) << r.err.toStdString();
+TEST(NotehostOptions, BusyTimeoutIsSecondsOnTheCommandLine)
+{
+    const auto parse = [](const char *value, notehost::HostOptions *o, QString *error) {
+        return notehost::parseOptions({QStringLiteral("--db"), QStringLiteral("b.db"), QStringLiteral("--busy-timeout"),
+                                       QString::fromLatin1(value)},
+                                      o, error);
+    };
+    notehost::HostOptions o;
+    QString error;
+    ASSERT_TRUE(parse("3", &o, &error));
+    EXPECT_EQ(o.busyTimeout, 3);
+    for (const char *bad : {"soon", "-1"}) {
+        notehost::HostOptions other;
+        EXPECT_FALSE(parse(bad, &other, &error));
+        EXPECT_TRUE(error.startsWith(QStringLiteral("--busy-timeout needs a number of seconds"))) << error.toStdString();
+    }
 }
 
 TEST_F(NotehostCli, ScriptDrivesTheRealPackage)
@@ -122,9 +142,6 @@ var money = menus.filter(function (m) { return m.area === "资金"; });
 check(money.length >= 6 && money.every(function (m) { return !m.enabled; }), "money disabled");
 var dayEnd = menus.filter(function (m) { return m.function === "POSDAYEND"; })[0];
 check(!dayEnd.enabled && dayEnd.tip === "没有使用权限", "day-end tip " + dayEnd.tip);
-var forms = {};
-menus.forEach(function (m) { if (m.form) forms[m.form] = true; });
-check(Object.keys(forms).length === 53, "53 forms in the menus");
 
 // Controls of the main window and its navigator.
 var main = host.mainWindow;
@@ -188,28 +205,29 @@ print(host.messages[0].text);
     EXPECT_TRUE(QFileInfo(out).size() > 0);
 }
 
+// Uncaught errors, the script's own and the host's (SQL), name file and line.
 TEST_F(NotehostCli, UncaughtErrorsNameTheirLine)
 {
-    auto r = runScript(QStringLiteral("admin"),
-                       script(QStringLiteral("err.js"), QStringLiteral("print('before')\nvar x = 1;\nthrow new Error('boom');\nprint('after')\n")));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, QStringLiteral("before\n"));
-    EXPECT_TRUE(r.err.contains(QStringLiteral("err.js:3: Error: boom"))) << r.err.toStdString();
-
-    r = runScript(QStringLiteral("admin"), script(QStringLiteral("raw.js"), QStringLiteral("\n\nthrow 'plain';\n")));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("raw.js:3: uncaught exception: plain"))) << r.err.toStdString();
-
-    // An error raised by the host (SQL) is uncaught the same way.
-    r = runScript(QStringLiteral("admin"),
-                  script(QStringLiteral("sql.js"), QStringLiteral("\nhost.sql('select * from nosuchtable');\n")));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("sql.js:2:"))) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("nosuchtable"))) << r.err.toStdString();
-
-    r = runScript(QStringLiteral("admin"), folder.file(QStringLiteral("missing.js")));
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("missing.js"))) << r.err.toStdString();
+    const struct {
+        const char *file, *text, *out;
+        QStringList err;
+    } cases[] = {
+        {"err.js", "print('before')\nvar x = 1;\nthrow new Error('boom');\nprint('after')\n", "before\n",
+         {QStringLiteral("err.js:3: Error: boom")}},
+        {"raw.js", "\n\nthrow 'plain';\n", "", {QStringLiteral("raw.js:3: uncaught exception: plain")}},
+        {"sql.js", "\nhost.sql('select * from nosuchtable');\n", "", {QStringLiteral("sql.js:2:"), QStringLiteral("nosuchtable")}},
+        {"missing.js", nullptr, "", {QStringLiteral("missing.js")}},
+    };
+    for (const auto &c : cases) {
+        const QString name = QString::fromLatin1(c.file);
+        auto r = runScript(QStringLiteral("admin"),
+                           c.text ? script(name, QString::fromUtf8(c.text)) : folder.file(name));
+        SCOPED_TRACE(r.err.toStdString());
+        EXPECT_EQ(r.exitCode, 1) << c.file;
+        EXPECT_EQ(r.out, QString::fromLatin1(c.out)) << c.file;
+        for (const QString &text : c.err)
+            EXPECT_TRUE(r.err.contains(text)) << text.toStdString();
+    }
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include "PackageFixture.h"
 
-#include <QDate>
+#include "NoteTypes.h"
 
 namespace pkgtest {
 namespace {
@@ -15,9 +15,7 @@ protected:
 TEST_F(NoteCallTest, UnknownFunctionsReturnZeroAndChangeNothing)
 {
     plugin().load();
-    QnParams p;
-    p.AddValue(QStringLiteral("NOTETYPE"), 2);
-    p.AddValue(QStringLiteral("NOTEID"), 7);
+    QnParams p = params({{"NOTETYPE", 2}, {"NOTEID", 7}});
     for (const char *name : {"NOSUCHFUNCTION", "", "SHOWNOTEFORMX", "getnote"}) {
         EXPECT_EQ(call(QString::fromLatin1(name), QStringLiteral("PBuyForm"), &p), 0) << name;
         EXPECT_EQ(call(QString::fromLatin1(name), QString(), nullptr), 0) << name;
@@ -28,87 +26,63 @@ TEST_F(NoteCallTest, UnknownFunctionsReturnZeroAndChangeNothing)
     EXPECT_TRUE(newWindows().isEmpty());
 }
 
+// GETNOTENAME adds the display name as text; the place adjustment (32) has
+// one only while the books use places ("1"; any other value is off).
 TEST_F(NoteCallTest, GetNoteNameAddsTheDisplayNameAsText)
 {
-    struct {
+    const struct {
         QnVariant type;
-        const char *name;
-    } cases[] = {{2, "采购订单"}, {14, "销售开单"}, {99, "进出口业务提单"}, {1, ""}, {11, ""}, {77, ""}, {-3, ""}};
+        const char *usePlace, *name;
+    } cases[] = {{2, "0", "采购订单"}, {14, "0", "销售开单"}, {99, "0", "进出口业务提单"}, {1, "0", ""},
+                 {11, "0", ""},        {77, "0", ""},        {-3, "0", ""},               {32, "0", ""},
+                 {32, "1", "货位调整单"}, {32, "yes", ""},     {QnVariant(), "0", ""}};
     for (const auto &c : cases) {
-        QnParams p;
-        p.AddValue(QStringLiteral("NOTETYPE"), c.type);
+        SCOPED_TRACE(c.type.toString().toStdString() + " UsePlace=" + c.usePlace);
+        setParam(QStringLiteral("UsePlace"), QString::fromLatin1(c.usePlace));
+        QnParams p = c.type.isEmpty() ? QnParams() : params({{"NOTETYPE", c.type}}); // none: type 0
         EXPECT_EQ(call(QStringLiteral("GetNoteName"), QString(), &p), 0);
         ASSERT_TRUE(p.FindValue(QStringLiteral("result")));
         EXPECT_EQ(p.GetValue(QStringLiteral("result")).type(), QnVariant::Type::Text);
         EXPECT_EQ(p.GetValue(QStringLiteral("result")).toString(), QString::fromUtf8(c.name));
     }
-    // Without NOTETYPE the type is 0: the empty name.
-    QnParams none;
-    EXPECT_EQ(call(QStringLiteral("GETNOTENAME"), QString(), &none), 0);
-    EXPECT_EQ(none.GetValue(QStringLiteral("result")).toString(), QString());
+    setParam(QStringLiteral("UsePlace"), QStringLiteral("1"));
+    EXPECT_EQ(NoteTypeFormName(32), QStringLiteral("PlaceAdjustForm"));
+    EXPECT_EQ(NoteTypeMasterTable(32), QStringLiteral("PlaceAdjustith"));
+    setParam(QStringLiteral("UsePlace"), QStringLiteral("0"));
+    EXPECT_TRUE(NoteTypeFormName(32).isEmpty() && NoteTypeMasterTable(32).isEmpty());
 }
 
 TEST_F(NoteCallTest, NullParamsAreAnInternalErrorForGetNoteNameAndCostCalculation)
 {
-    const QString text = QStringLiteral("内部错误: params != NULL\n发生在: note_Call");
     for (const char *fn : {"GETNOTENAME", "COSTCACULATE"}) {
         try {
             call(QString::fromLatin1(fn), QString(), nullptr);
             ADD_FAILURE() << fn << " did not throw";
         } catch (const PubError &e) {
-            EXPECT_EQ(e.text(), text) << fn;
+            EXPECT_EQ(e.text(), QStringLiteral("内部错误: params != NULL\n发生在: note_Call")) << fn;
         }
     }
-}
-
-TEST_F(NoteCallTest, CostCalculationAlwaysAddsResult)
-{
-    QnParams p;
-    EXPECT_EQ(call(QStringLiteral("COSTCACULATE"), QString(), &p), 0);
-    ASSERT_TRUE(p.FindValue(QStringLiteral("result")));
-    EXPECT_EQ(p.GetValue(QStringLiteral("result")).type(), QnVariant::Type::Bool);
-    EXPECT_FALSE(p.GetValue(QStringLiteral("result")).toBool());
-
-    QnParams again;
-    again.AddValue(QStringLiteral("RECACULATE"), true);
-    again.AddValue(QStringLiteral("result"), true);
-    EXPECT_EQ(call(QStringLiteral("costcaculate"), QString(), &again), 0);
-    EXPECT_FALSE(again.GetValue(QStringLiteral("result")).toBool());
-    EXPECT_EQ(again.Count(), 2);
 }
 
 TEST_F(NoteCallTest, LocateNoteWithoutIdOrTypeIsRefusedAndZeroOpensNothing)
 {
     plugin().load();
-    QnParams onlyType;
-    onlyType.AddValue(QStringLiteral("NOTETYPE"), 2);
-    QnParams onlyId;
-    onlyId.AddValue(QStringLiteral("NOTEID"), 5);
-    QnParams textId;
-    textId.AddValue(QStringLiteral("NOTETYPE"), 2);
-    textId.AddValue(QStringLiteral("NOTEID"), QStringLiteral("abc"));
-    for (QnParams *p : {&onlyType, &onlyId, &textId, static_cast<QnParams *>(nullptr)}) {
+    for (QnParams p : {params({{"NOTETYPE", 2}}), params({{"NOTEID", 5}}), params({{"NOTETYPE", 2}, {"NOTEID", "abc"}})}) {
         m_messages.clear();
-        EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), p), kFail);
+        EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &p), kFail) << p.toText().toStdString();
         ASSERT_EQ(errors().size(), 1);
-        EXPECT_TRUE(errors()[0].startsWith(QStringLiteral("内部错误: ")));
-        EXPECT_TRUE(errors()[0].contains(QStringLiteral("NOTEID")));
+        EXPECT_TRUE(errors()[0].startsWith(QStringLiteral("内部错误: ")) && errors()[0].contains(QStringLiteral("NOTEID")));
     }
-
     m_messages.clear();
-    QnParams zero;
-    zero.AddValue(QStringLiteral("NOTETYPE"), 2);
-    zero.AddValue(QStringLiteral("NOTEID"), 0);
-    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &zero), 0);
-    // A type without a form, and forms not built yet, open nothing either.
-    QnParams unknownType;
-    unknownType.AddValue(QStringLiteral("NOTETYPE"), 77);
-    unknownType.AddValue(QStringLiteral("NOTEID"), 3);
-    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &unknownType), 0);
-    QnParams notBuilt;
-    notBuilt.AddValue(QStringLiteral("NOTETYPE"), 4);
-    notBuilt.AddValue(QStringLiteral("NOTEID"), 3);
-    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &notBuilt), 0);
+    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), nullptr), kFail);
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].contains(QStringLiteral("NOTEID")));
+
+    // Id 0, a type without a form, and a form not built yet open nothing.
+    m_messages.clear();
+    for (QnParams p : {params({{"NOTETYPE", 2}, {"NOTEID", 0}}), params({{"NOTETYPE", 77}, {"NOTEID", 3}}),
+                       params({{"NOTETYPE", 4}, {"NOTEID", 3}})})
+        EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &p), 0) << p.toText().toStdString();
     EXPECT_TRUE(m_messages.records().isEmpty());
     EXPECT_TRUE(newWindows().isEmpty());
 }
@@ -116,22 +90,23 @@ TEST_F(NoteCallTest, LocateNoteWithoutIdOrTypeIsRefusedAndZeroOpensNothing)
 TEST_F(NoteCallTest, WindowsNotBuiltYetOpenNothing)
 {
     plugin().load();
-    QnParams modal;
-    modal.AddValue(QStringLiteral("SHOWMODAL"), true);
-    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PBuyForm")), 0);
+    QnParams modal = params({{"SHOWMODAL", true}});
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("pvalueform_init"), &modal), 0);
-    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("NoSuchForm")), 0);
-    EXPECT_EQ(call(QStringLiteral("BATCHCHECK"), QString()), 0);
-    EXPECT_EQ(call(QStringLiteral("FINDNOTE"), QString()), 0);
-    EXPECT_EQ(call(QStringLiteral("POSCLOSEOFF"), QStringLiteral("PosCloseOffForm")), 0);
-    EXPECT_EQ(call(QStringLiteral("SETPOSBATCHIDFORM"), QString()), 0);
-    EXPECT_EQ(call(QStringLiteral("POSDAYEND"), QString()), 0);
-    EXPECT_EQ(call(QStringLiteral("FILL"), QString()), 0);
+    const char *calls[][2] = {{"SHOWNOTEFORM", "PBuyForm"}, {"SHOWNOTEFORM", "NoSuchForm"}, {"BATCHCHECK", ""},
+                              {"FINDNOTE", ""}, {"POSCLOSEOFF", "PosCloseOffForm"}, {"SETPOSBATCHIDFORM", ""},
+                              {"POSDAYEND", ""}, {"FILL", ""}};
+    for (const auto &c : calls)
+        EXPECT_EQ(call(QString::fromLatin1(c[0]), QString::fromLatin1(c[1])), 0) << c[0] << " " << c[1];
     for (const char *arg : {"PARENTSAM", "COMMODITY", "VENDOR", "CLIENT", "EMP", "OTHER"}) {
-        QnParams p;
-        p.AddValue(QStringLiteral("noteType"), 29);
+        QnParams p = params({{"noteType", 29}});
         EXPECT_EQ(call(QStringLiteral("PICK"), QString::fromLatin1(arg), &p), 0) << arg;
     }
+    // Without its window the cost calculation reports false, whatever came in.
+    QnParams cost = params({{"RECACULATE", true}, {"result", true}});
+    EXPECT_EQ(call(QStringLiteral("costcaculate"), QString(), &cost), 0);
+    EXPECT_EQ(cost.GetValue(QStringLiteral("result")).type(), QnVariant::Type::Bool);
+    EXPECT_FALSE(cost.GetValue(QStringLiteral("result")).toBool());
+    EXPECT_EQ(cost.Count(), 2);
     EXPECT_TRUE(m_messages.records().isEmpty());
     EXPECT_TRUE(m_modal.records().isEmpty());
     EXPECT_TRUE(newWindows().isEmpty());
@@ -148,8 +123,7 @@ TEST_F(NoteCallTest, FindNoteWithTypeZeroOrNegativeAsksForNoFinder)
         return w;
     }, 2082);
     for (int type : {0, -1, -64}) {
-        QnParams p;
-        p.AddValue(QStringLiteral("NOTETYPE"), type);
+        QnParams p = params({{"NOTETYPE", type}});
         EXPECT_EQ(call(QStringLiteral("FINDNOTE"), QString(), &p), 0);
     }
     EXPECT_EQ(created, 0);
@@ -192,36 +166,25 @@ TEST_F(NoteCallTest, PrivilegeRefusalsOfTheClerkShowTheirMessages)
     EXPECT_TRUE(errors().isEmpty());
 }
 
+// The reversal procedure records the day-end it was given and fails on request.
 class PosUnDayEndTest : public NoteCallTest {
 protected:
     void SetUp() override
     {
         NoteCallTest::SetUp();
-        const QVariant exists =
-            m_db->scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name='closeposth'"));
-        if (exists.toInt() == 0)
-            sql(QStringLiteral("create table closeposth (NOTEID integer primary key, NOTECODE varchar(30), "
-                               "NOTEDATE varchar(10))"));
-        calls().clear();
-        failWith().clear();
-        db::Registry::instance().addProcedure(QStringLiteral("POS_UNDAYEND"),
-                                              [](db::Database &, QVector<db::ProcArg> &args) {
-                                                  calls() << (args.isEmpty() ? -1 : args[0].value.toLongLong());
-                                                  if (!failWith().isEmpty())
-                                                      throw db::DbError(failWith());
-                                                  return db::ResultSet();
-                                              });
+        if (scalar(QStringLiteral("select count(*) from sqlite_master where name='closeposth'")).toInt() == 0)
+            sql(QStringLiteral("create table closeposth (NOTEID integer primary key, NOTECODE varchar(30), NOTEDATE varchar(10))"));
+        calls.clear();
+        failWith.clear();
+        db::Registry::instance().addProcedure(QStringLiteral("POS_UNDAYEND"), [](db::Database &, QVector<db::ProcArg> &args) {
+            calls << (args.isEmpty() ? -1 : args[0].value.toLongLong());
+            if (!failWith.isEmpty())
+                throw db::DbError(failWith);
+            return db::ResultSet();
+        });
     }
-    static QList<qint64> &calls()
-    {
-        static QList<qint64> c;
-        return c;
-    }
-    static QString &failWith()
-    {
-        static QString f;
-        return f;
-    }
+    static inline QList<qint64> calls;
+    static inline QString failWith;
     void addDayEnd(int id, const QString &code, const QString &date)
     {
         sql(QStringLiteral("insert into closeposth (NOTEID, NOTECODE, NOTEDATE) values (:i, :c, :d)"),
@@ -233,7 +196,7 @@ TEST_F(PosUnDayEndTest, WithoutDayEndNothingIsAsked)
 {
     EXPECT_EQ(call(QStringLiteral("POSUNDAYEND"), QString()), 0);
     EXPECT_TRUE(m_messages.records().isEmpty());
-    EXPECT_TRUE(calls().isEmpty());
+    EXPECT_TRUE(calls.isEmpty());
 }
 
 TEST_F(PosUnDayEndTest, LatestDayEndIsReversedOnlyAfterYes)
@@ -248,12 +211,12 @@ TEST_F(PosUnDayEndTest, LatestDayEndIsReversedOnlyAfterYes)
     ASSERT_EQ(m_messages.records().size(), 1);
     EXPECT_EQ(m_messages.last().kind, pub::MessageKind::YesNo);
     EXPECT_EQ(m_messages.last().text, question);
-    EXPECT_TRUE(calls().isEmpty());
+    EXPECT_TRUE(calls.isEmpty());
 
     m_messages.clear();
     m_messages.answer(AnswerYes);
     EXPECT_EQ(call(QStringLiteral("PosUnDayEnd"), QString()), 0);
-    EXPECT_EQ(calls(), QList<qint64>{7});
+    EXPECT_EQ(calls, QList<qint64>{7});
     ASSERT_EQ(m_messages.records().size(), 2);
     EXPECT_EQ(m_messages.records()[0].text, question);
     EXPECT_EQ(m_messages.last().kind, pub::MessageKind::Information);
@@ -263,10 +226,10 @@ TEST_F(PosUnDayEndTest, LatestDayEndIsReversedOnlyAfterYes)
 TEST_F(PosUnDayEndTest, FailureOfTheProcedureIsShownAndSwallowed)
 {
     addDayEnd(9, QStringLiteral("POSRJ-202402-0009"), QStringLiteral("2024-02-29"));
-    failWith() = QStringLiteral("本期已结帐,不能反日结");
+    failWith = QStringLiteral("本期已结帐,不能反日结");
     m_messages.answer(AnswerYes);
     EXPECT_EQ(call(QStringLiteral("POSUNDAYEND"), QString()), 0);
-    EXPECT_EQ(calls(), QList<qint64>{9});
+    EXPECT_EQ(calls, QList<qint64>{9});
     ASSERT_EQ(m_messages.records().size(), 2);
     EXPECT_TRUE(m_messages.records()[0].text.contains(QStringLiteral("单据日期:2024-02-29")));
     EXPECT_EQ(m_messages.last().kind, pub::MessageKind::Error);

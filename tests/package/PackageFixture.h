@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 namespace pkgtest {
 
@@ -23,13 +25,27 @@ constexpr long kFail = 0x80004005L;
 using testsupport::plugin;
 using testsupport::pluginPath;
 
+// Call parameters from name/value pairs.
+inline QnParams params(std::initializer_list<std::pair<const char *, QnVariant>> values)
+{
+    QnParams p;
+    for (const auto &[name, value] : values)
+        p.AddValue(QString::fromLatin1(name), value);
+    return p;
+}
+
 class PackageTest : public testsupport::SessionTest {
 protected:
-    void SetUp() override;
-
+    void SetUp() override
+    {
+        SessionTest::SetUp();
+        ASSERT_TRUE(plugin().load && plugin().unload && plugin().call);
+    }
     // note_Call of the loaded plug-in.
-    long call(const QString &function, const QString &argument, QnParams *params = nullptr);
-    void setSysParam(const QString &name, const QString &value) { setParam(name, value); }
+    long call(const QString &function, const QString &argument, QnParams *params = nullptr)
+    {
+        return plugin().call(function, argument, params);
+    }
 };
 
 } // namespace pkgtest

@@ -50,12 +50,15 @@ protected:
     {
         RegisterPrivilegedForm(name, [name](QWidget *owner) { return new TestNoteForm(name, owner); }, id);
     }
-    static QnParams locate(int type, qint64 id)
+    static QnParams locate(int type, qint64 id) { return params({{"NOTETYPE", type}, {"NOTEID", QnVariant(id)}}); }
+    // Entry `i` of the log (the last for -1) is `message` with its parameters.
+    static void expectLog(int i, int message, qlonglong wParam, qlonglong lParam)
     {
-        QnParams p;
-        p.AddValue(QStringLiteral("NOTETYPE"), type);
-        p.AddValue(QStringLiteral("NOTEID"), QnVariant(id));
-        return p;
+        ASSERT_LT(i, TestNoteForm::log.size());
+        const Received &r = TestNoteForm::log[i < 0 ? TestNoteForm::log.size() - 1 : i];
+        EXPECT_EQ(r.message, message);
+        EXPECT_EQ(r.wParam, wParam);
+        EXPECT_EQ(r.lParam, lParam);
     }
 };
 
@@ -68,9 +71,7 @@ TEST_F(WindowProtocolTest, ShowNoteFormOpensOnceAndReusesTheOpenWindow)
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(w->testAttribute(Qt::WA_DeleteOnClose));
     ASSERT_EQ(TestNoteForm::log.size(), 1);
-    EXPECT_EQ(TestNoteForm::log[0].message, pk_note::NM_NOTEOPEN);
-    EXPECT_EQ(TestNoteForm::log[0].wParam, 0);
-    EXPECT_EQ(TestNoteForm::log[0].lParam, 0);
+    expectLog(0, pk_note::NM_NOTEOPEN, 0, 0);
     EXPECT_FALSE(TestNoteForm::log[0].visible); // asked before it is shown
 
     // Minimised, it is restored and asked again; no second window.
@@ -78,7 +79,7 @@ TEST_F(WindowProtocolTest, ShowNoteFormOpensOnceAndReusesTheOpenWindow)
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PBuyForm")), 0);
     EXPECT_EQ(TestNoteForm::created, 1);
     ASSERT_EQ(TestNoteForm::log.size(), 2);
-    EXPECT_EQ(TestNoteForm::log[1].message, pk_note::NM_NOTEOPEN);
+    expectLog(1, pk_note::NM_NOTEOPEN, 0, 0);
     EXPECT_FALSE(w->isMinimized());
 
     // A refusal of the open window frees it.
@@ -108,8 +109,7 @@ TEST_F(WindowProtocolTest, ModalWindowIsShownModallyThenFreed)
         shown = w;
         return 1;
     });
-    QnParams p;
-    p.AddValue(QStringLiteral("SHOWMODAL"), 1);
+    QnParams p = params({{"SHOWMODAL", 1}});
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("SaleForm"), &p), 0);
     ASSERT_EQ(m_modal.records().size(), 1);
     EXPECT_EQ(m_modal.records()[0].objectName, QStringLiteral("SaleForm"));
@@ -132,10 +132,9 @@ TEST_F(WindowProtocolTest, InitFormsOpenInInitModeAndAreOnlyRaisedWhenOpen)
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("DeputeMarketForm_Init")), 0);
     ASSERT_EQ(TestNoteForm::log.size(), 2);
     EXPECT_EQ(TestNoteForm::log[0].form, QStringLiteral("PValueForm"));
-    EXPECT_EQ(TestNoteForm::log[0].message, pk_note::NM_NOTEOPEN);
-    EXPECT_EQ(TestNoteForm::log[0].wParam, 1);
     EXPECT_EQ(TestNoteForm::log[1].form, QStringLiteral("DeputeMarketForm"));
-    EXPECT_EQ(TestNoteForm::log[1].wParam, 1);
+    expectLog(0, pk_note::NM_NOTEOPEN, 1, 0);
+    expectLog(1, pk_note::NM_NOTEOPEN, 1, 0);
 
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PVALUEFORM_INIT")), 0);
     EXPECT_EQ(TestNoteForm::log.size(), 2);
@@ -152,24 +151,20 @@ TEST_F(WindowProtocolTest, LocateNoteSendsTheIdWithInitFlag)
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
     ASSERT_EQ(TestNoteForm::log.size(), 1);
-    EXPECT_EQ(TestNoteForm::log[0].message, pk_note::NM_NOTELOCATE);
-    EXPECT_EQ(TestNoteForm::log[0].wParam, 0);
-    EXPECT_EQ(TestNoteForm::log[0].lParam, 57);
+    expectLog(0, pk_note::NM_NOTELOCATE, 0, 57);
 
     // An open window keeps its state for a positive id ...
     w->showMinimized();
     QnParams again = locate(2, 58);
     EXPECT_EQ(call(QStringLiteral("locatenote"), QString(), &again), 0);
     EXPECT_EQ(TestNoteForm::created, 1);
-    EXPECT_EQ(TestNoteForm::log.last().lParam, 58);
+    expectLog(-1, pk_note::NM_NOTELOCATE, 0, 58);
     EXPECT_TRUE(w->isMinimized());
 
     // ... and is restored for an initialization note (negative id, init flag 1).
     QnParams init = locate(2, -3);
     EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &init), 0);
-    EXPECT_EQ(TestNoteForm::log.last().message, pk_note::NM_NOTELOCATE);
-    EXPECT_EQ(TestNoteForm::log.last().wParam, 1);
-    EXPECT_EQ(TestNoteForm::log.last().lParam, -3);
+    expectLog(-1, pk_note::NM_NOTELOCATE, 1, -3);
     EXPECT_FALSE(w->isMinimized());
 
     // A refused locate frees the window.
@@ -185,8 +180,7 @@ TEST_F(WindowProtocolTest, LocateNoteSendsTheIdWithInitFlag)
     modal.AddValue(QStringLiteral("SHOWMODAL"), true);
     EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &modal), 0);
     EXPECT_EQ(TestNoteForm::created, 2);
-    EXPECT_EQ(TestNoteForm::log.last().wParam, 1);
-    EXPECT_EQ(TestNoteForm::log.last().lParam, -1);
+    expectLog(-1, pk_note::NM_NOTELOCATE, 1, -1);
     EXPECT_EQ(m_modal.records().size(), 1);
     EXPECT_EQ(FindOpenForm(QStringLiteral("PNOrderForm")), nullptr);
 }

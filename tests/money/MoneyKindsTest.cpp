@@ -1,0 +1,353 @@
+// The three money windows on one table: a note entered, saved, audited (the
+// balances move), un-audited, voided and deleted; the save rules and the
+// closed-account refusal with their exact messages; and the lookups that
+// fill fields (settlement method, customer, line items, organisations).
+
+#include "MoneyFixture.h"
+
+#include "data/ClientDataSet.h"
+#include "data/Field.h"
+#include "widgets/DBGrid.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QTableWidget>
+
+#include <functional>
+
+using namespace moneytest;
+
+namespace {
+
+struct Kind {
+    const char *form, *table, *lines; // lines: null for the transfer, which has none
+    int type;
+    double amount;
+    QList<QPair<int, double>> moves;  // account, change on audit
+    QString savedSql, saved;          // a kind's own stored field
+    int closable;                     // the account closing refuses the audit
+    QString closedMessage;
+};
+
+class MoneyKindsTest : public MoneyTest {
+protected:
+    int count(const QString &table, int id = 0)
+    {
+        return scalar(QStringLiteral("select count(*) from %1").arg(table)
+                      + (id ? QStringLiteral(" where NOTEID=%1").arg(id) : QString()))
+            .toInt();
+    }
+    QVariant stored(const Kind &k, const QString &field, int id)
+    {
+        return scalar(QStringLiteral("select %1 from %2 where NOTEID=%3").arg(field, QLatin1String(k.table)).arg(id));
+    }
+    void setLine(const QVariant &item, const QVariant &amount)
+    {
+        detail()->Edit();
+        detail()->FieldByName(QStringLiteral("IETYPESID"))->SetValue(item);
+        detail()->FieldByName(QStringLiteral("AMOUNT"))->SetValue(amount);
+        detail()->Post();
+    }
+    QString label(const char *name) { return child<QLabel>(QString::fromLatin1(name))->text(); }
+    // Opens the kind's window and enters its sample note.
+    void enter(const Kind &k)
+    {
+        ASSERT_NE(show(QString::fromLatin1(k.form)), nullptr);
+        if (k.type == 51) {
+            setMaster(QStringLiteral("OUTACCOUNTID"), 3);
+            setMaster(QStringLiteral("INACCOUNTID"), 1);
+            setMaster(QStringLiteral("AMOUNT"), 250);
+            setMaster(QStringLiteral("PURPOSE"), QStringLiteral("补充分店备用金"));
+            setMaster(QStringLiteral("CHECKNO"), QStringLiteral("XJ0099"));
+        } else if (k.type == 52) { // cash paying office costs and a trip
+            setMaster(QStringLiteral("PAYTYPESID"), 1);
+            addLine({{QStringLiteral("iename"), QStringLiteral("01")}, {QStringLiteral("AMOUNT"), 120.5},
+                     {QStringLiteral("REMARK"), QStringLiteral("墨盒")}});
+            addLine({{QStringLiteral("IETYPESID"), 2}, {QStringLiteral("AMOUNT"), 300}});
+        } else {
+            setMaster(QStringLiteral("PAYTYPESID"), 4);
+            addLine({{QStringLiteral("IETYPESID"), 21}, {QStringLiteral("AMOUNT"), 88.8}});
+            addLine({{QStringLiteral("IETYPESID"), 23}, {QStringLiteral("AMOUNT"), 11.2}});
+        }
+    }
+    static QList<Kind> kinds()
+    {
+        const QString closedBank = QStringLiteral("帐户[建设银行上海分行]已经被停用不能审核。");
+        return {
+            {"MoveForm", "movebth", nullptr, 51, 250, {{3, -250}, {1, 250}},
+             QStringLiteral("CHECKNO"), QStringLiteral("XJ0099"), 3, closedBank},
+            {"OutMoneyForm", "expenseath", "expenseathdetail", 52, 420.5, {{1, -420.5}},
+             QStringLiteral("ACCOUNTID || '/' || (select group_concat(ITEMSNO || ':' || IETYPESID, ',') "
+                            "from expenseathdetail d where d.NOTEID = expenseath.NOTEID)"),
+             QStringLiteral("1/1:1,2:2"), 1, QStringLiteral("帐户[现金]已经被停用不能审核。")},
+            {"InComeForm", "InComebth", "InComebthdetail", 53, 100, {{3, 100}},
+             QStringLiteral("ACCOUNTID"), QStringLiteral("3"), 3, closedBank},
+        };
+    }
+};
+
+TEST_F(MoneyKindsTest, WholeLifeOfANoteMovesTheBalancesOnlyWhileAudited)
+{
+    for (const Kind &k : kinds()) {
+        SCOPED_TRACE(k.form);
+        QList<double> start;
+        for (const auto &m : k.moves)
+            start << balance(m.first);
+        auto balancesMovedBy = [&](double factor) {
+            for (int i = 0; i < k.moves.size(); ++i)
+                EXPECT_DOUBLE_EQ(balance(k.moves[i].first), start[i] + factor * k.moves[i].second) << k.moves[i].first;
+        };
+        const QString table = QString::fromLatin1(k.table), lines = QString::fromLatin1(k.lines ? k.lines : "");
+        const int before = count(table), beforeLines = k.lines ? count(lines) : 0;
+        enter(k);
+        if (k.lines) // the transfer names the organisation of each account instead
+            EXPECT_EQ(label("lbShoperatename"), QStringLiteral("机构名称  总部"));
+        click(QStringLiteral("OkBtn"));
+        ASSERT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+        const int id = masterValue(QStringLiteral("NOTEID")).toInt();
+        ASSERT_GT(id, 0);
+        EXPECT_FALSE(masterValue(QStringLiteral("NOTECODE")).toString().isEmpty());
+        EXPECT_EQ(count(table), before + 1);
+        if (k.lines)
+            EXPECT_EQ(count(lines), beforeLines + 2);
+        EXPECT_DOUBLE_EQ(stored(k, QStringLiteral("AMOUNT"), id).toDouble(), k.amount);
+        EXPECT_EQ(stored(k, k.savedSql, id).toString(), k.saved);
+        EXPECT_EQ(scalar(QStringLiteral("select NOTECODE from noteprintabth where NOTETYPE=%1 and NOTEID=%2").arg(k.type).arg(id)),
+                  masterValue(QStringLiteral("NOTECODE")));
+        balancesMovedBy(0); // saving posts nothing
+
+        click(QStringLiteral("CheckBtn"));
+        ASSERT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+        EXPECT_EQ(stored(k, QStringLiteral("NOTESTATE"), id).toInt(), 1);
+        EXPECT_EQ(stored(k, QStringLiteral("CHKORID"), id).toInt(), kAdmin);
+        balancesMovedBy(1);
+
+        // Un-audit from the located note reverses it.
+        locate(k.type, id);
+        if (k.lines)
+            EXPECT_EQ(detail()->RecordCount(), 2);
+        EXPECT_EQ(child<QAbstractButton>(QStringLiteral("CheckBtn"))->text(), QStringLiteral("反审核(&O)"));
+        click(QStringLiteral("CheckBtn"));
+        EXPECT_EQ(stored(k, QStringLiteral("NOTESTATE"), id).toInt(), 0);
+        balancesMovedBy(0);
+
+        // Void and un-void post nothing.
+        invoke("muAbateClick");
+        EXPECT_EQ(stored(k, QStringLiteral("NOTESTATE"), id).toInt(), 2);
+        EXPECT_EQ(masterValue(QStringLiteral("NOTESTATE")).toInt(), 2);
+        balancesMovedBy(0);
+        invoke("muAbateClick");
+        EXPECT_EQ(stored(k, QStringLiteral("NOTESTATE"), id).toInt(), 0);
+
+        // Delete after the question: the note, its lines and its print-register row go.
+        m_messages.answer(AnswerYes);
+        invoke("muDeleteClick");
+        EXPECT_EQ(count(table), before);
+        if (k.lines)
+            EXPECT_EQ(count(lines), beforeLines);
+        EXPECT_EQ(scalar(QStringLiteral("select count(*) from noteprintabth where NOTETYPE=%1 and NOTEID=%2").arg(k.type).arg(id)).toInt(), 0);
+        EXPECT_TRUE(takeMessages().contains(QStringLiteral("是否确认删除数据？")));
+        EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+        balancesMovedBy(0);
+    }
+}
+
+TEST_F(MoneyKindsTest, ClosedAccountRefusesTheAuditAndKeepsTheNoteUnaudited)
+{
+    for (const Kind &k : kinds()) {
+        SCOPED_TRACE(k.form);
+        enter(k);
+        click(QStringLiteral("OkBtn"));
+        ASSERT_EQ(takeMessages(), QStringList());
+        const int id = masterValue(QStringLiteral("NOTEID")).toInt();
+        QList<double> start;
+        for (const auto &m : k.moves)
+            start << balance(m.first);
+        sql(QStringLiteral("update accountacth set CLOSED = 1 where ACCOUNTID = %1").arg(k.closable));
+        click(QStringLiteral("CheckBtn"));
+        EXPECT_EQ(takeMessages(), QStringList{k.closedMessage});
+        EXPECT_EQ(stored(k, QStringLiteral("NOTESTATE"), id).toInt(), 0);
+        EXPECT_EQ(masterValue(QStringLiteral("NOTESTATE")).toInt(), 0);
+        EXPECT_EQ(masterValue(QStringLiteral("NOTEID")).toInt(), id);
+        EXPECT_EQ(child<QAbstractButton>(QStringLiteral("CheckBtn"))->text(), QStringLiteral("审核(&O)"));
+        if (k.lines)
+            EXPECT_EQ(detail()->RecordCount(), 2);
+        for (int i = 0; i < k.moves.size(); ++i)
+            EXPECT_DOUBLE_EQ(balance(k.moves[i].first), start[i]);
+        EXPECT_EQ(scalar(QStringLiteral("select count(*) from accountflowaath where NOTETYPE=%1 and NOTEID=%2").arg(k.type).arg(id)).toInt(), 0);
+        sql(QStringLiteral("update accountacth set CLOSED = 0 where ACCOUNTID = %1").arg(k.closable));
+    }
+}
+
+// Each step changes the note and saves: every refusal shows its message and
+// writes nothing, the edits stay on screen, and the corrected note saves.
+TEST_F(MoneyKindsTest, RulesRefuseTheSaveWithTheirMessages)
+{
+    struct Step {
+        std::function<void()> change;
+        const char *message; // null: saves
+    };
+    const auto item = [this](QVariant id, QVariant amount) { return [=, this] { setLine(id, amount); }; };
+    const auto master = [this](const char *field, QVariant value) {
+        return [=, this] { setMaster(QString::fromLatin1(field), value); };
+    };
+    const auto noLines = "单据没有发生业务,不能保存.", noItem = "请输入费用项目.", notPositive = "金额必须大于零.";
+    const auto amountOnly = [this] { addLine({{QStringLiteral("AMOUNT"), 50}}); };
+    const struct {
+        const char *form, *table;
+        QList<Step> steps;
+    } cases[] = {
+        {"MoveForm", "movebth",
+         {{[this] {
+               setMaster(QStringLiteral("OUTACCOUNTID"), 2);
+               setMaster(QStringLiteral("INACCOUNTID"), 2);
+               setMaster(QStringLiteral("AMOUNT"), 100);
+               setMaster(QStringLiteral("PURPOSE"), QStringLiteral("补充分店备用金"));
+           }, "付款帐户不能和收款帐户一样."},
+          {[this] {
+               setMaster(QStringLiteral("INACCOUNTID"), 3);
+               setMaster(QStringLiteral("AMOUNT"), 0);
+           }, notPositive},
+          {[this] {
+               setMaster(QStringLiteral("AMOUNT"), 10);
+               setMaster(QStringLiteral("OUTACCOUNTID"), QVariant());
+           }, "字段:[付款帐户]不能为空."},
+          {master("OUTACCOUNTID", 1), nullptr}}},
+        {"OutMoneyForm", "expenseath",
+         {{master("PAYTYPESID", 1), noLines},
+          {amountOnly, noItem},
+          {item(3, 0), notPositive},
+          {item(3, -5), notPositive},
+          {[this] {
+               setLine(3, 5);
+               setMaster(QStringLiteral("ACCOUNTID"), QVariant());
+           }, "请选择结算帐户."},
+          {master("PAYTYPESID", QVariant()), "请选择结算方式."},
+          {[this] { // a shop's account may not be used by head office
+               setMaster(QStringLiteral("PAYTYPESID"), 1);
+               setMaster(QStringLiteral("ACCOUNTID"), 4);
+           }, "不能引用分支机构的帐户"},
+          {master("ACCOUNTID", 1), nullptr}}},
+        {"InComeForm", "InComebth",
+         {{master("PAYTYPESID", 2), noLines},
+          {amountOnly, noItem},
+          {item(21, 0), notPositive},
+          {item(21, 10), nullptr}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.form);
+        const int before = count(QString::fromLatin1(c.table));
+        ASSERT_NE(show(QString::fromLatin1(c.form)), nullptr);
+        takeMessages();
+        for (const Step &s : c.steps) {
+            s.change();
+            click(QStringLiteral("OkBtn"));
+            if (!s.message) {
+                EXPECT_TRUE(takeMessages().isEmpty());
+                EXPECT_EQ(count(QString::fromLatin1(c.table)), before + 1);
+                continue;
+            }
+            EXPECT_EQ(takeMessages(), QStringList{QString::fromUtf8(s.message)});
+            EXPECT_EQ(masterValue(QStringLiteral("NOTEID")).toInt(), -9999);
+            EXPECT_EQ(count(QString::fromLatin1(c.table)), before);
+        }
+    }
+}
+
+TEST_F(MoneyKindsTest, SettlementMethodCustomerAndLineItemsFillTheirFields)
+{
+    show(QStringLiteral("OutMoneyForm"));
+    for (const auto &[method, account] : std::initializer_list<std::pair<int, int>>{{3, 2}, {4, 3}}) {
+        setMaster(QStringLiteral("PAYTYPESID"), method);
+        EXPECT_EQ(masterValue(QStringLiteral("ACCOUNTID")).toInt(), account) << method;
+    }
+    setMaster(QStringLiteral("PARTNERID"), 8); // 国美电器: salesman 刘洋, sales department
+    EXPECT_EQ(masterValue(QStringLiteral("EMPID")).toInt(), 4);
+    EXPECT_EQ(masterValue(QStringLiteral("DEPID")).toInt(), 3);
+
+    // Line items by code, name or id, among the window's own kind of item only.
+    const struct {
+        const char *form;
+        QString field;
+        QVariant typed;
+        int id;
+        const char *name, *message;
+    } lines[] = {
+        {"OutMoneyForm", QStringLiteral("iename"), QStringLiteral("02"), 2, "差旅费", nullptr},
+        {"OutMoneyForm", QStringLiteral("iename"), QStringLiteral("房租"), 5, "房租", nullptr},
+        {"OutMoneyForm", QStringLiteral("IETYPESID"), 6, 6, "业务招待费", nullptr},
+        {"OutMoneyForm", QStringLiteral("iename"), QStringLiteral("利息收入"), 0, nullptr, "费用项目[利息收入]不存在."},
+        {"InComeForm", QStringLiteral("iename"), QStringLiteral("52"), 22, nullptr, nullptr},
+        {"InComeForm", QStringLiteral("iename"), QStringLiteral("办公费"), 0, nullptr, "收入项目[办公费]不存在."},
+    };
+    for (const auto &l : lines) {
+        SCOPED_TRACE(l.typed.toString().toStdString());
+        show(QString::fromLatin1(l.form));
+        takeMessages();
+        addLine({{l.field, l.typed}, {QStringLiteral("AMOUNT"), 12.345}});
+        const QVariant id = detail()->FieldByName(QStringLiteral("IETYPESID"))->Value();
+        EXPECT_EQ(takeMessages(), l.message ? QStringList{QString::fromUtf8(l.message)} : QStringList());
+        EXPECT_EQ(id.isNull() ? 0 : id.toInt(), l.id);
+        if (l.name)
+            EXPECT_EQ(detail()->FieldByName(QStringLiteral("iename"))->Value().toString(), QString::fromUtf8(l.name));
+        EXPECT_DOUBLE_EQ(detail()->FieldByName(QStringLiteral("AMOUNT"))->Value().toDouble(), 12.35);
+        EXPECT_LT(detail()->FieldByName(QStringLiteral("ITEMSNO"))->Value().toInt(), 0);
+    }
+    setMaster(QStringLiteral("PAYTYPESID"), 4); // the income window too
+    EXPECT_EQ(masterValue(QStringLiteral("ACCOUNTID")).toInt(), 3);
+}
+
+TEST_F(MoneyKindsTest, TheItemCellsButtonListsExpenseItemsAndTakesTheChoice)
+{
+    show(QStringLiteral("OutMoneyForm"));
+    QStringList listed;
+    m_modal.setHandler([&](QWidget *w) {
+        auto *table = w->findChild<QTableWidget *>(QStringLiteral("ItemList"));
+        if (!table)
+            return 2;
+        for (int r = 0; r < table->rowCount(); ++r)
+            listed << table->item(r, 1)->text();
+        table->selectRow(int(listed.indexOf(QStringLiteral("水电费"))));
+        return 1;
+    });
+    auto *grid = child<widgets::TRqDBGrid>(QStringLiteral("ItemGrid"));
+    grid->ClickEditButton(0);
+    EXPECT_TRUE(listed.contains(QStringLiteral("办公费")));
+    EXPECT_FALSE(listed.contains(QStringLiteral("利息收入"))) << listed.join(u',').toStdString();
+    EXPECT_EQ(detail()->FieldByName(QStringLiteral("IETYPESID"))->AsInteger(), 4);
+    EXPECT_EQ(detail()->FieldByName(QStringLiteral("iename"))->Value().toString(), QStringLiteral("水电费"));
+    // Cancelled: the line keeps its item.
+    m_modal.setHandler([](QWidget *) { return 2; });
+    grid->ClickEditButton(0);
+    EXPECT_EQ(detail()->FieldByName(QStringLiteral("IETYPESID"))->AsInteger(), 4);
+}
+
+TEST_F(MoneyKindsTest, TransferAccountsShowAndStoreTheOrganisationOwningThem)
+{
+    show(QStringLiteral("MoveForm"));
+    EXPECT_EQ(label("lbOutShop"), QStringLiteral("调出机构:  总部"));
+    setMaster(QStringLiteral("OUTACCOUNTID"), 2);
+    setMaster(QStringLiteral("INACCOUNTID"), 4); // account 4 belongs to the shop
+    setMaster(QStringLiteral("AMOUNT"), 800.456);
+    EXPECT_DOUBLE_EQ(masterValue(QStringLiteral("AMOUNT")).toDouble(), 800.46); // the amount precision
+    EXPECT_EQ(masterValue(QStringLiteral("OUTSHOPERATEID")).toInt(), 0);
+    EXPECT_EQ(masterValue(QStringLiteral("INSHOPERATEID")).toInt(), 1);
+    EXPECT_EQ(label("lbInShop"), QStringLiteral("调入机构:  南京东路分店"));
+    setMaster(QStringLiteral("OUTACCOUNTID"), 4);
+    setMaster(QStringLiteral("INACCOUNTID"), 3);
+    EXPECT_EQ(label("lbOutShop"), QStringLiteral("调出机构:  南京东路分店"));
+    EXPECT_EQ(label("lbInShop"), QStringLiteral("调入机构:  总部"));
+    click(QStringLiteral("OkBtn"));
+    ASSERT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    const int id = masterValue(QStringLiteral("NOTEID")).toInt();
+    EXPECT_EQ(scalar(QStringLiteral("select OUTSHOPERATEID || '/' || INSHOPERATEID from movebth where NOTEID=%1").arg(id)).toString(),
+              QStringLiteral("1/0"));
+    // A loaded note shows its stored organisations.
+    show(QStringLiteral("MoveForm"));
+    EXPECT_EQ(label("lbOutShop"), QStringLiteral("调出机构:  总部"));
+    locate(51, id);
+    EXPECT_EQ(label("lbOutShop"), QStringLiteral("调出机构:  南京东路分店"));
+    EXPECT_EQ(label("lbInShop"), QStringLiteral("调入机构:  总部"));
+}
+
+} // namespace
