@@ -129,8 +129,9 @@ TEST_F(MessagesTest, GuiBoxesHaveChineseButtonsAndMapAnswers)
             seen = buttonTexts(box);
             caption = box->windowTitle();
             text = box->text();
-            if (c.answer == -1)
+            if (c.answer == -1) {
                 EXPECT_EQ(box->icon(), QMessageBox::Critical);
+            }
             click(box, c.click);
         });
         EXPECT_EQ(c.show(c.text), c.answer) << c.text.toStdString();

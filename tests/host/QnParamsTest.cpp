@@ -27,11 +27,13 @@ TEST(QnVariantTest, ConvertsBetweenScalarKinds)
     };
     for (const Case &c : cases) {
         const std::string at = c.asString.toString().toStdString();
-        if (c.asInt.isValid())
+        if (c.asInt.isValid()) {
             EXPECT_EQ(c.v.toInt(), c.asInt.toInt()) << at;
+        }
         EXPECT_EQ(c.v.toString(), c.asString.toString()) << at;
-        if (c.asBool.isValid())
+        if (c.asBool.isValid()) {
             EXPECT_EQ(c.v.toBool(), c.asBool.toBool()) << at;
+        }
     }
     EXPECT_DOUBLE_EQ(QnVariant("2.5").toDouble(), 2.5);
     EXPECT_EQ(QnVariant("2024-02-29").toDate(), QDate(2024, 2, 29));

@@ -100,16 +100,18 @@ TEST_F(MoneyKindsTest, WholeLifeOfANoteMovesTheBalancesOnlyWhileAudited)
         const QString table = QString::fromLatin1(k.table), lines = QString::fromLatin1(k.lines ? k.lines : "");
         const int before = count(table), beforeLines = k.lines ? count(lines) : 0;
         enter(k);
-        if (k.lines) // the transfer names the organisation of each account instead
+        if (k.lines) { // the transfer names the organisation of each account instead
             EXPECT_EQ(label("lbShoperatename"), QStringLiteral("机构名称  总部"));
+        }
         click(QStringLiteral("OkBtn"));
         ASSERT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
         const int id = masterValue(QStringLiteral("NOTEID")).toInt();
         ASSERT_GT(id, 0);
         EXPECT_FALSE(masterValue(QStringLiteral("NOTECODE")).toString().isEmpty());
         EXPECT_EQ(count(table), before + 1);
-        if (k.lines)
+        if (k.lines) {
             EXPECT_EQ(count(lines), beforeLines + 2);
+        }
         EXPECT_DOUBLE_EQ(stored(k, QStringLiteral("AMOUNT"), id).toDouble(), k.amount);
         EXPECT_EQ(stored(k, k.savedSql, id).toString(), k.saved);
         EXPECT_EQ(scalar(QStringLiteral("select NOTECODE from noteprintabth where NOTETYPE=%1 and NOTEID=%2").arg(k.type).arg(id)),
@@ -124,8 +126,9 @@ TEST_F(MoneyKindsTest, WholeLifeOfANoteMovesTheBalancesOnlyWhileAudited)
 
         // Un-audit from the located note reverses it.
         locate(k.type, id);
-        if (k.lines)
+        if (k.lines) {
             EXPECT_EQ(detail()->RecordCount(), 2);
+        }
         EXPECT_EQ(child<QAbstractButton>(QStringLiteral("CheckBtn"))->text(), QStringLiteral("反审核(&O)"));
         click(QStringLiteral("CheckBtn"));
         EXPECT_EQ(stored(k, QStringLiteral("NOTESTATE"), id).toInt(), 0);
@@ -143,8 +146,9 @@ TEST_F(MoneyKindsTest, WholeLifeOfANoteMovesTheBalancesOnlyWhileAudited)
         m_messages.answer(AnswerYes);
         invoke("muDeleteClick");
         EXPECT_EQ(count(table), before);
-        if (k.lines)
+        if (k.lines) {
             EXPECT_EQ(count(lines), beforeLines);
+        }
         EXPECT_EQ(scalar(QStringLiteral("select count(*) from noteprintabth where NOTETYPE=%1 and NOTEID=%2").arg(k.type).arg(id)).toInt(), 0);
         EXPECT_TRUE(takeMessages().contains(QStringLiteral("是否确认删除数据？")));
         EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
@@ -170,8 +174,9 @@ TEST_F(MoneyKindsTest, ClosedAccountRefusesTheAuditAndKeepsTheNoteUnaudited)
         EXPECT_EQ(masterValue(QStringLiteral("NOTESTATE")).toInt(), 0);
         EXPECT_EQ(masterValue(QStringLiteral("NOTEID")).toInt(), id);
         EXPECT_EQ(child<QAbstractButton>(QStringLiteral("CheckBtn"))->text(), QStringLiteral("审核(&O)"));
-        if (k.lines)
+        if (k.lines) {
             EXPECT_EQ(detail()->RecordCount(), 2);
+        }
         for (int i = 0; i < k.moves.size(); ++i)
             EXPECT_DOUBLE_EQ(balance(k.moves[i].first), start[i]);
         EXPECT_EQ(scalar(QStringLiteral("select count(*) from accountflowaath where NOTETYPE=%1 and NOTEID=%2").arg(k.type).arg(id)).toInt(), 0);
@@ -288,8 +293,9 @@ TEST_F(MoneyKindsTest, SettlementMethodCustomerAndLineItemsFillTheirFields)
         const QVariant id = detail()->FieldByName(QStringLiteral("IETYPESID"))->Value();
         EXPECT_EQ(takeMessages(), l.message ? QStringList{QString::fromUtf8(l.message)} : QStringList());
         EXPECT_EQ(id.isNull() ? 0 : id.toInt(), l.id);
-        if (l.name)
+        if (l.name) {
             EXPECT_EQ(detail()->FieldByName(QStringLiteral("iename"))->Value().toString(), QString::fromUtf8(l.name));
+        }
         EXPECT_DOUBLE_EQ(detail()->FieldByName(QStringLiteral("AMOUNT"))->Value().toDouble(), 12.35);
         EXPECT_LT(detail()->FieldByName(QStringLiteral("ITEMSNO"))->Value().toInt(), 0);
     }
