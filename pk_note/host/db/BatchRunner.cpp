@@ -373,17 +373,7 @@ void BatchRunner::runPlain(int from, int to)
             m_rowCount = std::max(0, q.numRowsAffected());
         return;
     }
-    ResultSet rs;
-    const QSqlRecord rec = q.record();
-    const int n = rec.count();
-    for (int i = 0; i < n; ++i)
-        rs.columns << rec.fieldName(i);
-    while (q.next()) {
-        QVector<QVariant> row(n);
-        for (int i = 0; i < n; ++i)
-            row[i] = q.value(i);
-        rs.rows.push_back(std::move(row));
-    }
+    ResultSet rs = Database::resultOf(q);
     m_rowCount = rs.rows.size();
     m_last = std::move(rs);
 }

@@ -736,6 +736,11 @@ ResultSet Database::select(const QString &tsql, const Params &params)
     if (isBatch(tsql))
         return run(tsql, params);
     QSqlQuery q = exec(tsql, params);
+    return resultOf(q);
+}
+
+ResultSet Database::resultOf(QSqlQuery &q)
+{
     ResultSet rs;
     const QSqlRecord rec = q.record();
     const int n = rec.count();

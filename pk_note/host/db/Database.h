@@ -177,6 +177,8 @@ public:
     static QString dateTimeText(const QDateTime &d) { return d.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
     // Converts a stored value of a date or date-time column back to QDate / QDateTime.
     static QVariant toDateValue(const QVariant &stored);
+    // Reads the rest of an executed query into a result set.
+    static ResultSet resultOf(QSqlQuery &q);
 
 private:
     Database() = default;
