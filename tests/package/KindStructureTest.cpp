@@ -164,6 +164,37 @@ TEST_F(KindStructureTest, EveryRegisteredKindMatchesItsSchemaLookupsAndWindow)
         while (focus && focus->parentWidget() != nullptr && focus->objectName().isEmpty())
             focus = focus->parentWidget();
         EXPECT_EQ((focus ? focus->objectName() : QString()).toStdString(), first.toStdString());
+
+        // The keyboard walk of a clerk: Tab from the first field reaches every
+        // editable master field and the lines, and passes the read-only ones.
+        auto named = [form](QWidget *w) {
+            while (w && w != form && w->objectName().isEmpty())
+                w = w->parentWidget();
+            return w ? w->objectName() : QString();
+        };
+        QStringList walked;
+        for (int step = 0; step < 60 && QApplication::focusWidget(); ++step) {
+            const QString at = named(QApplication::focusWidget());
+            if (walked.contains(at) || (at.endsWith(QLatin1String("Btn")) && !walked.isEmpty()))
+                break;
+            walked << at;
+            // Ctrl+Tab leaves the grid, whose Tab walks its cells.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                            at == QLatin1String("ItemGrid") ? Qt::ControlModifier : Qt::NoModifier);
+        }
+        for (const basenote::MasterControl &c : r.controls) {
+            const bool editable = c.kind == basenote::Ctl::Edit || c.kind == basenote::Ctl::Lookup || c.kind == basenote::Ctl::Date;
+            QWidget *w = form->findChild<QWidget *>(objectNameOf(c));
+            if (editable && w && w->isVisible()) {
+                EXPECT_TRUE(walked.contains(objectNameOf(c)))
+                    << objectNameOf(c).toStdString() << " not in " << walked.join(u' ').toStdString();
+            }
+        }
+        if (qobject_cast<TMDnoteForm *>(form)) {
+            EXPECT_TRUE(walked.contains(QStringLiteral("ItemGrid"))) << walked.join(u' ').toStdString();
+        }
+        for (const char *readOnly : {"edoperatename", "edchkor"})
+            EXPECT_FALSE(walked.contains(QString::fromLatin1(readOnly))) << walked.join(u' ').toStdString();
         m_messages.clear();
         g_bForceCloseForm = true; // the blank note is left without asking
     }
