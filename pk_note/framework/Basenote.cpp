@@ -960,15 +960,20 @@ void guarded(Action &&action)
 
 } // namespace
 
+bool TBasenoteForm::saveWithStatus()
+{
+    return keyboard::Run(this, [this] { return SaveNote(); }, QStringLiteral("单据[%1]已保存。"));
+}
+
 void TBasenoteForm::OkBtnClick()
 {
-    guarded([this] { keyboard::Run(this, [this] { return SaveNote(); }, QStringLiteral("单据[%1]已保存。")); });
+    guarded([this] { saveWithStatus(); });
 }
 
 void TBasenoteForm::SaveAddBtnClick()
 {
     guarded([this] {
-        if (keyboard::Run(this, [this] { return SaveNote(); }, QStringLiteral("单据[%1]已保存。")))
+        if (saveWithStatus())
             NewNote();
     });
 }
@@ -987,7 +992,7 @@ void TBasenoteForm::CheckBtnClick()
         if (IsNoteModified()) {
             if (ShowYesNoQuestion(QStringLiteral("审核前必须先保存单据, 是否继续?")) != AnswerYes)
                 return;
-            if (!keyboard::Run(this, [this] { return SaveNote(); }, QStringLiteral("单据[%1]已保存。")))
+            if (!saveWithStatus())
                 return;
         }
         if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 1) {

@@ -318,6 +318,10 @@ private:
     bool changeNoteState(const QString &updateHead, int messageKind);
     QWidget *controlOfField(const QString &fieldName) const;
     void rememberYearMonth();
+    // A note not saved yet (no key, a pending insert, or just appended).
+    bool noteIsNew() const;
+    // SaveNote with the status line saying so, the focus on a refused field.
+    bool saveWithStatus();
     // Reserves the number for the master's date and writes it into NOTECODE,
     // giving back the one held before.
     void reserveNoteCode();
@@ -332,17 +336,24 @@ private:
     QWidget *m_masterPanel = nullptr;
     QVBoxLayout *m_centerLayout = nullptr;
     QWidget *m_firstControl = nullptr;
-    // The master controls in reading order, placed by layoutMasterPanel.
-    struct MasterCell {
-        QWidget *label; // null for labels and check boxes, which carry their caption
-        QWidget *control;
-        int span;
-        bool newRow;
+    // The caption/control pairs of a panel (master, bottom) in reading order,
+    // placed in rows of `columns` pairs, fewer when the window is narrow.
+    struct PanelFlow {
+        struct Cell {
+            QWidget *label; // null for labels and check boxes, which carry their caption
+            QWidget *control;
+            int span;
+            bool newRow;
+        };
+        QWidget *panel = nullptr;
+        QVector<Cell> cells;
+        int columns = 1; // as declared
+        int shown = 0;   // as laid out now
+        void layout(int count);
+        void fitWidth(int width);
     };
-    QVector<MasterCell> m_masterCells;
-    int m_iMasterColumns = 3;      // pairs a row as declared
-    int m_iShownMasterColumns = 0; // pairs a row as laid out now
-    void layoutMasterPanel(int columns);
+    PanelFlow m_masterFlow;
+    PanelFlow m_bottomFlow;
     QString m_asClassName;
     bool m_bLogged = false;
     bool m_bInitialized = false;

@@ -379,7 +379,7 @@ void TBasenoteForm::buildMaster(const basenote::Resource &resource)
             break;
         }
         }
-        MasterCell cell{nullptr, w, std::max(1, c.span), c.newRow};
+        PanelFlow::Cell cell{nullptr, w, std::max(1, c.span), c.newRow};
         if (c.kind != basenote::Ctl::Label && c.kind != basenote::Ctl::Check) {
             auto *label = new QLabel(caption, m_masterPanel);
             // edCredNo's caption is lbCredNo: the name without its type prefix.
@@ -398,29 +398,30 @@ void TBasenoteForm::buildMaster(const basenote::Resource &resource)
             if (!m_firstControl)
                 m_firstControl = w;
         }
-        m_masterCells.append(cell);
+        m_masterFlow.cells.append(cell);
     }
-    m_iMasterColumns = columns;
-    layoutMasterPanel(columns);
+    m_masterFlow.panel = m_masterPanel;
+    m_masterFlow.columns = columns;
+    m_masterFlow.layout(columns);
 }
 
-void TBasenoteForm::layoutMasterPanel(int columns)
+void TBasenoteForm::PanelFlow::layout(int count)
 {
-    auto *grid = static_cast<QGridLayout *>(m_masterPanel->layout());
-    for (const MasterCell &cell : std::as_const(m_masterCells)) {
+    auto *grid = static_cast<QGridLayout *>(panel->layout());
+    for (const Cell &cell : std::as_const(cells)) {
         if (cell.label)
             grid->removeWidget(cell.label);
         grid->removeWidget(cell.control);
     }
     for (int c = 0; c < grid->columnCount(); ++c)
         grid->setColumnStretch(c, 0);
-    for (int c = 0; c < columns; ++c)
+    for (int c = 0; c < count; ++c)
         grid->setColumnStretch(2 * c + 1, 1);
     int row = 0;
     int col = 0;
-    for (const MasterCell &cell : std::as_const(m_masterCells)) {
-        const int span = std::min(cell.span, columns);
-        if (col > 0 && (cell.newRow || col + span > columns)) {
+    for (const Cell &cell : std::as_const(cells)) {
+        const int span = std::min(cell.span, count);
+        if (col > 0 && (cell.newRow || col + span > count)) {
             ++row;
             col = 0;
         }
@@ -432,17 +433,29 @@ void TBasenoteForm::layoutMasterPanel(int columns)
         }
         col += span;
     }
-    m_iShownMasterColumns = columns;
+    shown = count;
+}
+
+void TBasenoteForm::PanelFlow::fitWidth(int width)
+{
+    if (!panel)
+        return;
+    // A pair needs its widest caption and a control still wide enough to read.
+    auto *grid = static_cast<QGridLayout *>(panel->layout());
+    int pair = 0;
+    for (const Cell &cell : std::as_const(cells))
+        pair = std::max(pair, (cell.label ? cell.label->sizeHint().width() : 0) + 150 + 2 * grid->horizontalSpacing());
+    const QMargins m = grid->contentsMargins();
+    const int fit = std::clamp((width - m.left() - m.right()) / std::max(1, pair), 1, std::max(1, columns));
+    if (fit != shown)
+        layout(fit);
 }
 
 void TBasenoteForm::resizeEvent(QResizeEvent *e)
 {
     TnoteBootForm::resizeEvent(e);
-    // Fewer caption/control pairs a row when the window is narrow, so no
-    // control is cut off; about 300 pixels a pair.
-    const int fit = std::clamp(width() / 300, 1, std::max(1, m_iMasterColumns));
-    if (m_masterPanel && fit != m_iShownMasterColumns)
-        layoutMasterPanel(fit);
+    m_masterFlow.fitWidth(width());
+    m_bottomFlow.fitWidth(width());
 }
 
 void TBasenoteForm::buildBottom()
@@ -452,12 +465,11 @@ void TBasenoteForm::buildBottom()
     auto *grid = new QGridLayout(palBottom);
     grid->setContentsMargins(12, 6, 12, 8);
     grid->setHorizontalSpacing(6);
-    auto add = [this, grid](QWidget *w, const QString &caption, int row, int col, int span = 1) {
+    auto add = [this](QWidget *w, const QString &caption, int span = 1, bool newRow = false) {
         auto *label = new QLabel(caption, palBottom);
         label->setObjectName(QStringLiteral("lbl") + w->objectName());
         label->setBuddy(w);
-        grid->addWidget(label, row, col, Qt::AlignRight | Qt::AlignVCenter);
-        grid->addWidget(w, row, col + 1, 1, span);
+        m_bottomFlow.cells.append({label, w, span, newRow});
     };
     cmbEmp = new TRqLookupCombo(palBottom, QStringLiteral("cmbEmp"));
     cmbDepartment = new TRqLookupCombo(palBottom, QStringLiteral("cmbDepartment"));
@@ -471,12 +483,13 @@ void TBasenoteForm::buildBottom()
     edRemark->SetDataSource(dsMaster);
     edRemark->SetDataField(QStringLiteral("REMARK"));
     edRemark->installEventFilter(this);
-    add(cmbEmp, QStringLiteral("跟单员"), 0, 0);
-    add(cmbDepartment, QStringLiteral("部门"), 0, 2);
-    add(edoperatename, QStringLiteral("开单"), 0, 4);
-    add(edchkor, QStringLiteral("审核"), 0, 6);
-    add(edRemark, QStringLiteral("备注"), 1, 0, 7);
-    for (int c : {1, 3, 5, 7})
-        grid->setColumnStretch(c, 1);
+    add(cmbEmp, QStringLiteral("跟单员"));
+    add(cmbDepartment, QStringLiteral("部门"));
+    add(edoperatename, QStringLiteral("开单"));
+    add(edchkor, QStringLiteral("审核"));
+    add(edRemark, QStringLiteral("备注"), 4, true);
+    m_bottomFlow.panel = palBottom;
+    m_bottomFlow.columns = 4;
+    m_bottomFlow.layout(4);
 }
 

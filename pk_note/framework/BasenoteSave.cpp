@@ -131,9 +131,7 @@ bool TBasenoteForm::ValidateNote()
 void TBasenoteForm::AssignNoteKey()
 {
     // Only a new note gets a key; kinds with lines number them here too.
-    const bool isNew = MasterValue(m_asKeyField, kNewNoteID).toLongLong() == kNewNoteID
-                       || cdsMaster->State() == DataSetState::Insert || m_bNewNote;
-    if (!isNew)
+    if (!noteIsNew())
         return;
     qint64 key;
     if (m_bInitMode) {
@@ -147,6 +145,12 @@ void TBasenoteForm::AssignNoteKey()
     cdsMaster->FieldByName(m_asKeyField)->SetValue(key);
 }
 
+bool TBasenoteForm::noteIsNew() const
+{
+    return MasterValue(m_asKeyField, kNewNoteID).toLongLong() == kNewNoteID || cdsMaster->State() == DataSetState::Insert
+           || m_bNewNote;
+}
+
 bool TBasenoteForm::SaveNote()
 {
     if (cdsMaster->Active() && cdsMaster->Modified())
@@ -155,22 +159,12 @@ bool TBasenoteForm::SaveNote()
         return true;
     if (IsOtherUsersNote())
         return true;
+    bool isNew = false;
     try {
         PrepareSave();
-    } catch (const std::exception &e) {
-        ShowError(e);
-        return false;
-    }
-    try {
         if (!CanSaveNote())
             return false;
-    } catch (const std::exception &e) {
-        ShowError(e);
-        return false;
-    }
-    const bool isNew = MasterValue(m_asKeyField, kNewNoteID).toLongLong() == kNewNoteID
-                       || cdsMaster->State() == DataSetState::Insert || m_bNewNote;
-    try {
+        isNew = noteIsNew();
         AssignNoteKey();
     } catch (const std::exception &e) {
         ShowError(e);
@@ -238,9 +232,10 @@ bool TBasenoteForm::ApplyNote(int action)
     if (failure) {
         UndoNoteCodeRenumbering();
         ShowError(*failure);
-        if (changedByOther) {
+        if (changedByOther && action == 1) {
             // Another client wrote the note since it was shown: the user's
-            // edits cannot be applied to it, so show it as it now stands.
+            // edits cannot be applied to it, so show it as it now stands
+            // (a refused delete reloads in DeleteNote).
             CancelNote();
             LoadNote(m_iApplyNoteID);
         }

@@ -98,115 +98,6 @@ private:
     QList<QLayoutItem *> m_items;
 };
 
-// The caption/field pairs of a panel's grid, laid out again with as many pairs
-// per row as the width allows (never more than designed).
-class PairReflow : public QObject {
-public:
-    PairReflow(QWidget *panel, QGridLayout *grid) : QObject(panel), m_panel(panel), m_grid(grid)
-    {
-        struct Cell {
-            int row, col, colSpan;
-            QWidget *w;
-        };
-        QVector<Cell> cells;
-        for (int i = 0; i < grid->count(); ++i) {
-            QWidget *w = grid->itemAt(i)->widget();
-            if (!w)
-                continue;
-            int r, c, rs, cs;
-            grid->getItemPosition(i, &r, &c, &rs, &cs);
-            cells.push_back({r, c, cs, w});
-            m_columns = std::max(m_columns, (c + cs + 1) / 2);
-        }
-        std::sort(cells.begin(), cells.end(), [](const Cell &a, const Cell &b) {
-            return a.row != b.row ? a.row < b.row : a.col < b.col;
-        });
-        for (int i = 0; i < cells.size(); ++i) {
-            const Cell &c = cells[i];
-            auto *label = qobject_cast<QLabel *>(c.w);
-            const bool captionOfNext = label && label->buddy() && i + 1 < cells.size() && cells[i + 1].w == label->buddy();
-            if (captionOfNext) {
-                const Cell &f = cells[i + 1];
-                m_pairs.push_back({label, f.w, std::max(1, (f.colSpan + 1) / 2), c.row, c.col / 2,
-                                   grid->itemAtPosition(c.row, c.col) ? grid->itemAtPosition(c.row, c.col)->alignment()
-                                                                      : Qt::Alignment()});
-                ++i;
-            } else {
-                m_pairs.push_back({nullptr, c.w, std::max(1, (c.colSpan + 1) / 2), c.row, c.col / 2, {}});
-            }
-        }
-        for (const Pair &p : m_pairs) {
-            const int labelWidth = p.label ? p.label->sizeHint().width() : 0;
-            m_pairWidth = std::max(m_pairWidth, labelWidth + 150 + 2 * grid->horizontalSpacing());
-        }
-        m_shown = m_columns;
-        panel->installEventFilter(this);
-    }
-
-    void apply(int columns)
-    {
-        columns = std::clamp(columns, 1, std::max(1, m_columns));
-        if (columns == m_shown)
-            return;
-        m_shown = columns;
-        for (const Pair &p : m_pairs) {
-            if (p.label)
-                m_grid->removeWidget(p.label);
-            m_grid->removeWidget(p.field);
-        }
-        for (int c = 0; c < 2 * m_columns; ++c)
-            m_grid->setColumnStretch(c, 0);
-        for (int c = 0; c < columns; ++c)
-            m_grid->setColumnStretch(2 * c + 1, 1);
-        int row = 0, col = 0;
-        for (const Pair &p : m_pairs) {
-            int r = p.row, c = p.column;
-            const int span = std::min(p.span, columns);
-            if (columns != m_columns) {
-                if (col + span > columns) {
-                    ++row;
-                    col = 0;
-                }
-                r = row;
-                c = col;
-                col += span;
-            }
-            if (p.label) {
-                m_grid->addWidget(p.label, r, 2 * c, p.labelAlignment);
-                m_grid->addWidget(p.field, r, 2 * c + 1, 1, 2 * span - 1);
-            } else {
-                m_grid->addWidget(p.field, r, 2 * c, 1, 2 * span);
-            }
-        }
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *e) override
-    {
-        if (watched == m_panel && e->type() == QEvent::Resize) {
-            const QMargins m = m_grid->contentsMargins();
-            const int width = m_panel->width() - m.left() - m.right();
-            apply(std::max(1, width / std::max(1, m_pairWidth)));
-        }
-        return false;
-    }
-
-private:
-    struct Pair {
-        QLabel *label;
-        QWidget *field;
-        int span;
-        int row, column; // designed place, in pairs
-        Qt::Alignment labelAlignment;
-    };
-    QWidget *m_panel;
-    QGridLayout *m_grid;
-    QVector<Pair> m_pairs;
-    int m_columns = 1;
-    int m_shown = 1;
-    int m_pairWidth = 200;
-};
-
 bool isDataControl(QWidget *w)
 {
     return qobject_cast<TRqDBEdit *>(w) || qobject_cast<TRqDBDateEdit *>(w) || qobject_cast<TRqLookupCombo *>(w) ||
@@ -376,15 +267,6 @@ void wrapButtons(QWidget *form)
     panel->setSizePolicy(sp);
 }
 
-void reflowPanels(QWidget *form)
-{
-    for (const char *name : {"palBottom"}) { // the master panel reflows itself
-        QWidget *panel = form->findChild<QWidget *>(QString::fromLatin1(name));
-        if (auto *grid = panel ? qobject_cast<QGridLayout *>(panel->layout()) : nullptr)
-            new PairReflow(panel, grid);
-    }
-}
-
 QStatusBar *statusBarOf(const QWidget *form)
 {
     return form->findChild<QStatusBar *>(QStringLiteral("NoteStatusBar"));
@@ -487,7 +369,6 @@ void Install(QWidget *form)
         root->addWidget(bar);
     }
     wrapButtons(form);
-    reflowPanels(form);
     FitToScreen(form);
     FocusFirstField(form);
     // Again once the new layouts have settled, and whenever they change.

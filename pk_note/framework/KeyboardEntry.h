@@ -3,8 +3,8 @@
 // sequences: the Tab order (title, master fields, lines, bottom fields,
 // buttons), Enter moving on in the master fields, the window's own shortcuts,
 // the focus after a refused check, a status line saying what an action did,
-// and fitting the window into the screen (master and bottom fields reflow to
-// fewer columns, the buttons wrap). The helpers find the parts of the window
+// and fitting the window into the screen (the buttons wrap; the field panels
+// reflow themselves). The helpers find the parts of the window
 // by their object names, so every kind gets the same behaviour.
 
 #include <QString>
