@@ -15,6 +15,7 @@ namespace {
 const QString kRoot = QStringLiteral(PK_NOTE_SOURCE_DIR "/pk_note");
 // Every folder of package code; kinds land in the later ones.
 const QStringList kPackageFolders = {QStringLiteral("package"),    QStringLiteral("framework"),
+                                     QStringLiteral("commodity"),
                                      QStringLiteral("pickers"),    QStringLiteral("purchase"),
                                      QStringLiteral("sales"),      QStringLiteral("money"),
                                      QStringLiteral("inventory"),  QStringLiteral("pos"),
@@ -72,4 +73,7 @@ TEST(LayersTest, LayersIncludeOnlyDownwards)
     EXPECT_EQ(offences(QStringLiteral("package"), framework), QStringList());
     const QRegularExpression kinds(QStringLiteral(R"(#include\s+"\w+Form\.h")"));
     EXPECT_EQ(offences(QStringLiteral("framework"), kinds), QStringList());
+    // The commodity-line base and its dialogs serve every commodity kind.
+    const QRegularExpression commodityKinds(QStringLiteral(R"(#include\s+"(?!Pick|SetPrice|qryDetail)\w+Form\.h")"));
+    EXPECT_EQ(offences(QStringLiteral("commodity"), commodityKinds), QStringList());
 }
