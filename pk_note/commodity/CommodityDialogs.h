@@ -12,6 +12,8 @@
 
 #include <optional>
 
+class QObject;
+class QValidator;
 class QWidget;
 
 namespace commodity {
@@ -70,6 +72,9 @@ struct ColorSizeKey {
 
 // The breakdown table of a note type ("" when the type has none).
 QString BreakdownTable(int noteType);
+// True when the note type has no breakdown table or the note (type, id, kind)
+// has no breakdown rows in it.
+bool BreakdownEmpty(const ColorSizeKey &key);
 
 // Shows the commodity's colours by its sizes with the quantities stored under
 // `source` (the line's own key, or its source line's). On OK, when `editable`,
@@ -77,5 +82,12 @@ QString BreakdownTable(int noteType);
 // and the matrix total comes back, truncated to a whole number.
 std::optional<double> EditColorSize(const ColorSizeKey &source, const ColorSizeKey &target, bool editable,
                                     QWidget *parent = nullptr);
+
+// ---- shared by the dialogs ----
+
+// Lets only a decimal number be typed (a sign, up to 12 digits, 8 decimals).
+QValidator *NewNumberValidator(QObject *parent);
+// A number as the dialogs show it: at most `decimals` decimals, no trailing zeros.
+QString NumberText(double value, int decimals);
 
 } // namespace commodity

@@ -1,0 +1,424 @@
+// The batch picker, the price dialog and the colour/size matrix of a commodity
+// line, each driven offscreen through the keyboard on fresh demo books with
+// rows of their own: what is listed and handed back, what is refused, and
+// what reaches the breakdown tables.
+
+#include "TestSupport.h"
+
+#include "CommodityDialogs.h"
+#include "PickbcodeForm.h"
+#include "SetPriceForm.h"
+#include "qryDetailForm.h"
+#include "data/ClientDataSet.h"
+#include "widgets/DBGrid.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+using namespace commodity;
+
+namespace {
+
+constexpr qint64 kShirt = 9001;
+
+class DialogsTest : public testsupport::SessionTest {
+protected:
+    void SetUp() override
+    {
+        SessionTest::SetUp();
+        sql(QStringLiteral("insert into Commoditylth (COMMODITYID, CODE, NAME, LPRICE1, APRICE) "
+                           "values (9001, 'T9001', '测试衬衫', 12, 0)"));
+    }
+    // Shows the dialog as the user would see it, with the focus inside.
+    static void showActive(QWidget *w)
+    {
+        w->show();
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    }
+    static QWidget *focus() { return QApplication::focusWidget(); }
+    static void type(const QString &text)
+    {
+        for (const QChar c : text) {
+            ASSERT_NE(focus(), nullptr);
+            QTest::keyClicks(focus(), QString(c));
+        }
+    }
+    static void key(Qt::Key k)
+    {
+        ASSERT_NE(focus(), nullptr);
+        QTest::keyClick(focus(), k);
+    }
+    // For looking at by eye: shots/dlg_<name>.png beside the build's bin folder.
+    static void shot(QWidget *w, const QString &name)
+    {
+        const QString dir = QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots"));
+        QDir().mkpath(dir);
+        EXPECT_TRUE(w->grab().save(QDir(dir).filePath(QStringLiteral("dlg_") + name + QStringLiteral(".png"))));
+    }
+};
+
+// ---- batch picker ----
+
+class BatchPickerTest : public DialogsTest {
+protected:
+    void SetUp() override
+    {
+        DialogsTest::SetUp();
+        // id, type, note id, code, date, store, commodity, qty, price, batch, expiry, made, ioflag, drawn from, drawn
+        const char *rows[] = {
+            "90001, 4, 10, 'CGKD-1', '2026-03-05', 1, 9001, 10, 5.5, 'B2', '2027-01-01', '2026-03-01', 1, null, 4",
+            "90002, 4, -1, 'QC-1', '2026-01-01', 1, 9001, 3, 5, 'O''Neil', null, null, 1, null, 0",
+            "90003, 14, 11, 'XSKD-1', '2026-04-01', 2, 9001, 2, 6, 'B2', '2027-02-01', '2026-03-20', 1, null, 0",
+            "90004, 13, 12, 'WXD-1', '2026-04-02', 1, 9001, 1, 6, 'C1', null, null, 1, 0, 0",
+            "90005, 4, 13, 'CGKD-2', '2026-02-01', 1, 9001, 5, 5, 'B9', null, null, 1, null, 5", // used up
+            "90006, 25, 14, 'LLD-1', '2026-03-06', 1, 9001, 2, 5.5, 'B2', null, null, 1, 90001, 0", // draws
+            "90007, 4, 15, 'CGKD-3', '2026-02-02', 1, 9001, 5, 5, '', null, null, 1, null, 0", // no batch
+            "90008, 4, 16, 'CGKD-4', '2026-02-03', 1, 1, 5, 5, 'B2', null, null, 1, null, 0", // other goods
+            "90009, 29, 17, 'BSD-1', '2026-02-04', 1, 9001, 3, 5, 'B2', null, null, -1, null, 0", // stock out
+        };
+        for (const char *r : rows)
+            sql(QStringLiteral("insert into noteflowaath (ID, NOTETYPE, NOTEID, NOTECODE, NOTEDATE, BUILDINGID, "
+                               "COMMODITYID, QUANTITY, PRICE, BCODE, VALIDDAY, PRODUCEDDATE, IOFLAG, BTURNNOTEID, "
+                               "BREFERQTY) values (")
+                + QString::fromUtf8(r) + u')');
+    }
+    static QStringList column(TPickbcodeForm *f, const char *field)
+    {
+        QStringList out;
+        data::Field *fd = f->cdsBcode->FieldByName(QString::fromLatin1(field));
+        for (int r = 0; r < f->cdsBcode->RecordCount(); ++r)
+            out << fd->FormatValue(f->cdsBcode->ValueAt(r, fd->Index()));
+        return out;
+    }
+};
+
+TEST_F(BatchPickerTest, ListsOpenBatchesOldestFirstAndNarrowsByBatchNumber)
+{
+    TPickbcodeForm form;
+    form.Open({kShirt, 0});
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("请选择批次"));
+    EXPECT_EQ(column(&form, "ID"), QStringList({"90002", "90001", "90003", "90004"}));
+    EXPECT_EQ(column(&form, "NOTENAME"), QStringList({"期初", "采购开单", "销售退货", "代销退货"}));
+    EXPECT_EQ(column(&form, "BREFERQTY"), QStringList({"0", "4", "0", "0"}));
+    EXPECT_EQ(column(&form, "VALIDQTY"), QStringList({"3", "6", "2", "1"}));
+    EXPECT_EQ(column(&form, "STORENAME")[2], QStringLiteral("原料仓库"));
+    QStringList choices;
+    for (int i = 0; i < form.cmbBcode->count(); ++i)
+        choices << form.cmbBcode->itemText(i);
+    EXPECT_EQ(choices, QStringList({"所有", "O'Neil", "B2", "C1"}));
+
+    // A quote in the batch number neither breaks the filter nor widens it.
+    form.cmbBcode->setCurrentIndex(1);
+    EXPECT_EQ(column(&form, "ID"), QStringList({"90002"}));
+    form.cmbBcode->setCurrentIndex(2);
+    EXPECT_EQ(column(&form, "ID"), QStringList({"90001", "90003"}));
+    form.cmbBcode->setCurrentIndex(0);
+    EXPECT_EQ(column(&form, "ID").size(), 4);
+
+    // One store: the other stores' batches go.
+    form.Open({kShirt, 1});
+    EXPECT_EQ(column(&form, "ID"), QStringList({"90002", "90001", "90004"}));
+    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+}
+
+TEST_F(BatchPickerTest, EnterOnTheListHandsBackTheRowAndEscapeNothing)
+{
+    m_modal.setHandler([this](QWidget *w) {
+        auto *f = qobject_cast<TPickbcodeForm *>(w);
+        showActive(f);
+        EXPECT_EQ(focus(), f->BcodeGrid);
+        f->cmbBcode->setCurrentIndex(2); // B2
+        f->BcodeGrid->setFocus();
+        key(Qt::Key_Down);
+        shot(f, QStringLiteral("pickbcode"));
+        key(Qt::Key_Return);
+        return f->result();
+    });
+    const std::optional<BatchChoice> c = PickBatch({kShirt, 0});
+    ASSERT_TRUE(c.has_value());
+    EXPECT_EQ(c->flowId, 90003);
+    EXPECT_EQ(c->bcode, QStringLiteral("B2"));
+    EXPECT_EQ(c->storeId, 2);
+    EXPECT_EQ(c->storeCode, QStringLiteral("02"));
+    EXPECT_EQ(c->storeName, QStringLiteral("原料仓库"));
+    EXPECT_DOUBLE_EQ(c->price, 6);
+    EXPECT_EQ(c->validDay.toDate(), QDate(2027, 2, 1));
+    EXPECT_EQ(c->productDay.toDate(), QDate(2026, 3, 20));
+
+    m_modal.setHandler([this](QWidget *w) {
+        showActive(w);
+        key(Qt::Key_Escape);
+        return qobject_cast<QDialog *>(w)->result();
+    });
+    EXPECT_FALSE(PickBatch({kShirt, 0}).has_value());
+    // No batch at all: OK chooses nothing.
+    m_modal.setHandler([](QWidget *w) {
+        qobject_cast<TPickbcodeForm *>(w)->OkBtn->click();
+        return qobject_cast<QDialog *>(w)->result();
+    });
+    EXPECT_FALSE(PickBatch({kShirt, 5}).has_value());
+    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+}
+
+// ---- price dialog ----
+
+LineValues blankLine(double quantity)
+{
+    LineValues l;
+    for (Col c : {Col::Quantity, Col::OrigPrice, Col::Disc, Col::Price, Col::OrigTaxPrice, Col::TaxRate,
+                  Col::TaxPrice, Col::CommodityAmt, Col::TaxAmt, Col::Amount, Col::DiscAmt}) {
+        l.SetPresent(c, true);
+        l.Load(c, 0, false);
+    }
+    l.Load(Col::Quantity, quantity, false);
+    l.Load(Col::Disc, 100, false);
+    return l;
+}
+
+TEST_F(DialogsTest, PriceDialogRecomputesByTheLineRulesAndRefusesABadDiscount)
+{
+    sql(QStringLiteral("insert into partnerprice (PARTNERID, COMMODITYID, PRICE) values (1, 9001, 7.5)"));
+    sql(QStringLiteral("insert into partnerpriceaath (PARTNERID, COMMODITYID, PRICE, NOTEDATE) values (1, 9001, 8, '2026-05-01')"));
+    PriceRequest request;
+    request.noteType = 14;
+    request.commodityId = kShirt;
+    request.partnerId = 1;
+    request.commodityName = QStringLiteral("测试衬衫");
+    request.unitName = QStringLiteral("件");
+    request.line = blankLine(2);
+
+    QStringList offered;
+    m_modal.setHandler([&](QWidget *w) {
+        auto *f = qobject_cast<TSetPriceForm *>(w);
+        showActive(f);
+        for (int i = 0; i < f->lstPrice->count(); ++i)
+            offered << f->lstPrice->item(i)->text();
+        auto box = [f](Col c) { return f->Edit(c)->text(); };
+        f->Edit(Col::OrigPrice)->setFocus();
+        type(QStringLiteral("1x0")); // the letter is refused as it is typed
+        key(Qt::Key_Return);
+        EXPECT_EQ(box(Col::Price), QStringLiteral("10"));
+        EXPECT_EQ(focus(), f->Edit(Col::OrigTaxPrice));
+
+        f->Edit(Col::Disc)->setFocus();
+        f->Edit(Col::Disc)->selectAll();
+        type(QStringLiteral("0"));
+        key(Qt::Key_Return);
+        EXPECT_EQ(errors(), QStringList{QString::fromUtf8(kDiscRangeMessage)});
+        EXPECT_EQ(box(Col::Disc), QStringLiteral("100"));
+        EXPECT_EQ(focus(), f->Edit(Col::Disc)); // refused: the box keeps the focus
+
+        f->Edit(Col::Disc)->selectAll();
+        type(QStringLiteral("90"));
+        key(Qt::Key_Return);
+        f->Edit(Col::TaxRate)->setFocus();
+        f->Edit(Col::TaxRate)->selectAll();
+        type(QStringLiteral("13"));
+        key(Qt::Key_Return);
+        EXPECT_EQ(box(Col::Price), QStringLiteral("9"));
+        EXPECT_EQ(box(Col::TaxPrice), QStringLiteral("10.17"));
+        EXPECT_EQ(box(Col::OrigTaxPrice), QStringLiteral("11.3"));
+        EXPECT_EQ(box(Col::Amount), QStringLiteral("20.34"));
+        shot(f, QStringLiteral("setprice"));
+        f->OkBtn->click();
+        return f->result();
+    });
+    std::optional<LineValues> line = SetLinePrice(request);
+    ASSERT_TRUE(line.has_value());
+    EXPECT_EQ(offered, QStringList({"预设价格1:  12", "协议价:  7.5", "最近成交价(2026-05-01):  8"}));
+    EXPECT_DOUBLE_EQ(line->Get(Col::OrigPrice), 10);
+    EXPECT_DOUBLE_EQ(line->Get(Col::Disc), 90);
+    EXPECT_DOUBLE_EQ(line->Get(Col::Price), 9);
+    EXPECT_DOUBLE_EQ(line->Get(Col::TaxPrice), 10.17);
+    EXPECT_DOUBLE_EQ(line->Get(Col::CommodityAmt), 18);
+    EXPECT_DOUBLE_EQ(line->Get(Col::TaxAmt), 2.34);
+    EXPECT_DOUBLE_EQ(line->Get(Col::DiscAmt), 2);
+    EXPECT_DOUBLE_EQ(line->Get(Col::Quantity), 2);
+
+    // Choosing the agreed price is typing it into the price: the discount stays.
+    request.line = *line;
+    m_modal.setHandler([](QWidget *w) {
+        auto *f = qobject_cast<TSetPriceForm *>(w);
+        f->lstPriceChoose(f->lstPrice->item(1));
+        f->OkBtn->click();
+        return f->result();
+    });
+    line = SetLinePrice(request);
+    ASSERT_TRUE(line.has_value());
+    EXPECT_DOUBLE_EQ(line->Get(Col::OrigPrice), 7.5);
+    EXPECT_DOUBLE_EQ(line->Get(Col::Price), 6.75);
+    EXPECT_DOUBLE_EQ(line->Get(Col::TaxPrice), 7.6275);
+
+    m_modal.setHandler([](QWidget *w) {
+        qobject_cast<TSetPriceForm *>(w)->CancelBtn->click();
+        return qobject_cast<QDialog *>(w)->result();
+    });
+    EXPECT_FALSE(SetLinePrice(request).has_value());
+}
+
+// ---- colour/size matrix ----
+
+class MatrixTest : public DialogsTest {
+protected:
+    void SetUp() override
+    {
+        DialogsTest::SetUp();
+        sql(QStringLiteral("insert into Color (ColorID, CODE, NAME, ColorValue, FontColor) values "
+                           "(1, '01', '红', 16711680, 16777215), (2, '02', 'Men''s 黑', null, null)"));
+        sql(QStringLiteral("insert into Size (SizeID, CODE, NAME, SORTNO) values (1, 'S', 'S码', 2), (2, 'M', 'M码', 1)"));
+        sql(QStringLiteral("insert into commoditycolor values (9001, 1), (9001, 2)"));
+        sql(QStringLiteral("insert into CommoditySize values (9001, 1), (9001, 2)"));
+        m_key.table = QStringLiteral("salesthdetail2");
+        m_key.noteType = 14;
+        m_key.noteId = 500;
+        m_key.noteKind = 1;
+        m_key.item = 1;
+        m_key.commodityId = kShirt;
+        m_key.storeId = 1;
+        // Red in size M already holds 3.
+        sql(QStringLiteral("insert into salesthdetail2 values (500, 14, 1, 1, 1, 9001, 1, 2, 3)"));
+    }
+    QVariant stored(const QString &table, int color, int size, const char *column = "Quantity")
+    {
+        return scalar(QStringLiteral("select %1 from %2 where CommodityID = 9001 and ColorID = %3 and SizeID = %4")
+                          .arg(QString::fromLatin1(column), table)
+                          .arg(color)
+                          .arg(size));
+    }
+    int rows(const QString &table) { return scalar(QStringLiteral("select count(*) from ") + table).toInt(); }
+    // Types the cells given as text, row by row, Enter after each.
+    std::function<int(QWidget *)> typing(const QStringList &cells, const QString &shotName = {})
+    {
+        return [this, cells, shotName](QWidget *w) {
+            auto *f = qobject_cast<TqryDetailForm *>(w);
+            showActive(f);
+            for (const QString &cell : cells) {
+                if (!cell.isEmpty()) {
+                    type(cell);
+                    key(Qt::Key_Return);
+                    QApplication::processEvents(); // the editor closes after Enter
+                } else {
+                    key(Qt::Key_Return);
+                }
+            }
+            if (!shotName.isEmpty())
+                shot(f, shotName);
+            f->OkBtn->click();
+            return f->result();
+        };
+    }
+    ColorSizeKey m_key;
+};
+
+TEST_F(MatrixTest, OkWritesEveryCellUpdateOrInsertAndGivesTheTruncatedTotal)
+{
+    QString seen;
+    m_modal.setHandler([&](QWidget *w) {
+        auto *f = qobject_cast<TqryDetailForm *>(w);
+        EXPECT_EQ(f->windowTitle(), QStringLiteral("颜色\\尺码组"));
+        // Sizes by their order number, colours drawn in their own colours.
+        EXPECT_EQ(f->DetailGrid->horizontalHeaderItem(0)->text(), QStringLiteral("M码"));
+        EXPECT_EQ(f->DetailGrid->verticalHeaderItem(1)->text(), QStringLiteral("Men's 黑"));
+        EXPECT_EQ(f->DetailGrid->item(0, 0)->background().color(), QColor(255, 0, 0));
+        EXPECT_EQ(f->DetailGrid->item(0, 0)->foreground().color(), QColor(255, 255, 255));
+        seen = f->DetailGrid->item(0, 0)->text();
+        return typing({QString(), QStringLiteral("2.5"), QStringLiteral("4x")}, QStringLiteral("qrydetail"))(w);
+    });
+    const std::optional<double> total = EditColorSize(m_key, m_key, true);
+    EXPECT_EQ(seen, QStringLiteral("3"));
+    ASSERT_TRUE(total.has_value());
+    EXPECT_DOUBLE_EQ(*total, 9); // 3 + 2.5 + 4 + 0
+    EXPECT_EQ(rows(QStringLiteral("salesthdetail2")), 4);
+    EXPECT_DOUBLE_EQ(stored(QStringLiteral("salesthdetail2"), 1, 2).toDouble(), 3);
+    EXPECT_DOUBLE_EQ(stored(QStringLiteral("salesthdetail2"), 1, 1).toDouble(), 2.5);
+    EXPECT_DOUBLE_EQ(stored(QStringLiteral("salesthdetail2"), 2, 2).toDouble(), 4);
+    EXPECT_DOUBLE_EQ(stored(QStringLiteral("salesthdetail2"), 2, 1).toDouble(), 0);
+    EXPECT_FALSE(BreakdownEmpty(m_key));
+
+    // Again: the cells are updated in place, none added.
+    m_modal.setHandler(typing({QStringLiteral("5")}));
+    EXPECT_DOUBLE_EQ(EditColorSize(m_key, m_key, true).value_or(-1), 11);
+    EXPECT_EQ(rows(QStringLiteral("salesthdetail2")), 4);
+    EXPECT_DOUBLE_EQ(stored(QStringLiteral("salesthdetail2"), 1, 2).toDouble(), 5);
+
+    // Read-only: OK closes, nothing is written or handed back.
+    m_modal.setHandler([](QWidget *w) {
+        auto *f = qobject_cast<TqryDetailForm *>(w);
+        EXPECT_FALSE(f->DetailGrid->item(0, 0)->flags() & Qt::ItemIsEditable);
+        f->OkBtn->click();
+        return f->result();
+    });
+    EXPECT_FALSE(EditColorSize(m_key, m_key, false).has_value());
+    EXPECT_DOUBLE_EQ(stored(QStringLiteral("salesthdetail2"), 1, 2).toDouble(), 5);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+}
+
+TEST_F(MatrixTest, SourceLineShownTargetWrittenOpeningStockAndAllOrNothing)
+{
+    // A new note's line opened on its source order line: rows go to TempDetail2.
+    sql(QStringLiteral("insert into ordersthdetail2 values (70, 12, 1, 3, 1, 9001, 2, 1, 6)"));
+    ColorSizeKey source = m_key;
+    source.table = BreakdownTable(12);
+    source.noteType = 12;
+    source.noteId = 70;
+    source.item = 3;
+    EXPECT_FALSE(BreakdownEmpty(source));
+    ColorSizeKey target = m_key;
+    target.table = QStringLiteral("TempDetail2");
+    target.noteId = -9999;
+    EXPECT_TRUE(BreakdownEmpty(target));
+    m_modal.setHandler(typing({}));
+    EXPECT_DOUBLE_EQ(EditColorSize(source, target, true).value_or(-1), 6);
+    EXPECT_DOUBLE_EQ(stored(QStringLiteral("TempDetail2"), 2, 1).toDouble(), 6);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from TempDetail2 where noteID = -9999 and noteType = 14")).toInt(), 4);
+    EXPECT_EQ(rows(QStringLiteral("ordersthdetail2")), 1);
+
+    // Opening stock: per store, Quantity and StartQty alike.
+    ColorSizeKey opening = m_key;
+    opening.table = BreakdownTable(-99);
+    opening.openingStock = true;
+    m_modal.setHandler(typing({QStringLiteral("7")}));
+    EXPECT_DOUBLE_EQ(EditColorSize(opening, opening, true).value_or(-1), 7);
+    EXPECT_DOUBLE_EQ(stored(QStringLiteral("CommodityDetail"), 1, 2).toDouble(), 7);
+    EXPECT_DOUBLE_EQ(stored(QStringLiteral("CommodityDetail"), 1, 2, "StartQty").toDouble(), 7);
+    EXPECT_EQ(rows(QStringLiteral("CommodityDetail")), 4);
+
+    // A cell the books refuse: the error is shown, the window stays, nothing changed.
+    sql(QStringLiteral("create trigger refuse_black before insert on salesthdetail2 when new.ColorID = 2 "
+                       "begin select raise(abort, 'black refused'); end"));
+    bool stayed = false;
+    m_modal.setHandler([&](QWidget *w) {
+        auto *f = qobject_cast<TqryDetailForm *>(w);
+        showActive(f);
+        type(QStringLiteral("8"));
+        key(Qt::Key_Return);
+        QApplication::processEvents();
+        f->OkBtn->click();
+        stayed = f->isVisible();
+        f->CancelBtn->click();
+        return f->result();
+    });
+    EXPECT_FALSE(EditColorSize(m_key, m_key, true).has_value());
+    EXPECT_TRUE(stayed);
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].contains(QStringLiteral("black refused"))) << errors()[0].toStdString();
+    EXPECT_DOUBLE_EQ(stored(QStringLiteral("salesthdetail2"), 1, 2).toDouble(), 3);
+    EXPECT_EQ(rows(QStringLiteral("salesthdetail2")), 1);
+
+    // Types without a breakdown table.
+    EXPECT_EQ(BreakdownTable(21), QString());
+    ColorSizeKey none = m_key;
+    none.table.clear();
+    none.noteType = 21;
+    EXPECT_TRUE(BreakdownEmpty(none));
+}
+
+} // namespace
