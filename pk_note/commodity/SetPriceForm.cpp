@@ -106,8 +106,8 @@ TSetPriceForm::TSetPriceForm(QWidget *parent) : QDialog(parent)
 
     connect(OkBtn, &QPushButton::clicked, this, &TSetPriceForm::OkBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &TSetPriceForm::CancelBtnClick);
-    connect(lstPrice, &QListWidget::itemActivated, this, &TSetPriceForm::lstPriceChoose);
     connect(lstPrice, &QListWidget::itemClicked, this, &TSetPriceForm::lstPriceChoose);
+    lstPrice->installEventFilter(this);
 }
 
 QLineEdit *TSetPriceForm::addEdit(Col c, bool readOnly, QWidget *parent)
@@ -129,6 +129,7 @@ QLineEdit *TSetPriceForm::addEdit(Col c, bool readOnly, QWidget *parent)
 
 void TSetPriceForm::Open(const commodity::PriceRequest &request)
 {
+    m_closing = false;
     m_line = request.line;
     m_line.ClearChanges();
     m_context = {};
@@ -228,7 +229,8 @@ bool TSetPriceForm::edited(Col c, double value)
 bool TSetPriceForm::commit(Col c)
 {
     QLineEdit *e = Edit(c);
-    if (!e || e->isReadOnly() || !e->isEnabled())
+    // Leaving the boxes by closing the window changes nothing.
+    if (!e || e->isReadOnly() || !e->isEnabled() || m_closing)
         return true;
     const QString typed = e->text().trimmed();
     if (typed == m_shown[size_t(c)])
@@ -268,13 +270,26 @@ void TSetPriceForm::OkBtnClick()
 
 void TSetPriceForm::CancelBtnClick() { reject(); }
 
+void TSetPriceForm::done(int result)
+{
+    m_closing = true;
+    QDialog::done(result);
+}
+
 bool TSetPriceForm::eventFilter(QObject *watched, QEvent *event)
 {
-    // Enter takes the box's value and moves to the next box.
+    // Enter takes the box's value and moves to the next box; on the list it
+    // takes the price and goes to the price box.
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
             && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (watched == lstPrice) {
+                lstPriceChoose(lstPrice->currentItem());
+                if (QLineEdit *price = Edit(Col::Price))
+                    price->setFocus();
+                return true;
+            }
             for (size_t i = 0; i < m_edits.size(); ++i)
                 if (m_edits[i] == watched) {
                     if (commit(Col(i)))

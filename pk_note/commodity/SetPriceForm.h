@@ -37,6 +37,8 @@ public slots:
     void CancelBtnClick();
     void lstPriceChoose(QListWidgetItem *item);
 
+    void done(int result) override;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -55,4 +57,5 @@ private:
     commodity::LineContext m_context;
     std::array<QLineEdit *, commodity::kColCount> m_edits{};
     std::array<QString, commodity::kColCount> m_shown; // each box's text after the last recomputation
+    bool m_closing = false;
 };

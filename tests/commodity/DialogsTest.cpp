@@ -243,25 +243,39 @@ TEST_F(DialogsTest, PriceDialogRecomputesByTheLineRulesAndRefusesABadDiscount)
     EXPECT_DOUBLE_EQ(line->Get(Col::DiscAmt), 2);
     EXPECT_DOUBLE_EQ(line->Get(Col::Quantity), 2);
 
-    // Choosing the agreed price is typing it into the price: the discount stays.
+    // Choosing the agreed price (Enter on the list) is typing it into the price.
     request.line = *line;
-    m_modal.setHandler([](QWidget *w) {
+    m_modal.setHandler([this](QWidget *w) {
         auto *f = qobject_cast<TSetPriceForm *>(w);
-        f->lstPriceChoose(f->lstPrice->item(1));
+        showActive(f);
+        f->lstPrice->setFocus();
+        f->lstPrice->setCurrentRow(0);
+        key(Qt::Key_Down);
+        key(Qt::Key_Return);
+        EXPECT_EQ(focus(), f->Edit(Col::Price));
+        EXPECT_TRUE(f->isVisible()); // Enter on the list does not close the window
         f->OkBtn->click();
         return f->result();
     });
     line = SetLinePrice(request);
     ASSERT_TRUE(line.has_value());
     EXPECT_DOUBLE_EQ(line->Get(Col::OrigPrice), 7.5);
+    EXPECT_DOUBLE_EQ(line->Get(Col::Disc), 90);
     EXPECT_DOUBLE_EQ(line->Get(Col::Price), 6.75);
     EXPECT_DOUBLE_EQ(line->Get(Col::TaxPrice), 7.6275);
 
-    m_modal.setHandler([](QWidget *w) {
-        qobject_cast<TSetPriceForm *>(w)->CancelBtn->click();
-        return qobject_cast<QDialog *>(w)->result();
+    // Cancel with a bad discount still in its box: nothing is said or handed back.
+    m_modal.setHandler([this](QWidget *w) {
+        auto *f = qobject_cast<TSetPriceForm *>(w);
+        showActive(f);
+        f->Edit(Col::Disc)->setFocus();
+        f->Edit(Col::Disc)->selectAll();
+        type(QStringLiteral("0"));
+        f->CancelBtn->click();
+        return f->result();
     });
     EXPECT_FALSE(SetLinePrice(request).has_value());
+    EXPECT_EQ(errors().size(), 1);
 }
 
 // ---- colour/size matrix ----
