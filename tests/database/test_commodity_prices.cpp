@@ -154,6 +154,23 @@ TEST_F(CommodityPrices, StockTakesTheBatchThenTheStoreCostThenTheCost)
     EXPECT_DOUBLE_EQ(rs.value(0, QStringLiteral("DefaultPrice")).toDouble(), 18);
 }
 
+// Books made before partners had price levels get the column when opened;
+// their partners are then on the first level.
+TEST_F(CommodityPrices, OlderBooksGetThePriceLevelOnOpening)
+{
+    const QString path = d->path();
+    const QString hasLevel =
+        QStringLiteral("select count(*) from pragma_table_info('partnerlth') where upper(name) = 'PRICELEVEL'");
+    d->exec(QStringLiteral("alter table partnerlth drop column PRICELEVEL"));
+    ASSERT_EQ(d->scalar(hasLevel).toInt(), 0);
+    d.reset();
+    d = notedb::openBooks(path);
+    EXPECT_EQ(d->scalar(hasLevel).toInt(), 1);
+    expectPrices(prices(2, 7, 8), 299, none, 299, none, "level 1");
+    d->exec(QStringLiteral("update partnerlth set PRICELEVEL = 3 where PARTNERID = 8"));
+    EXPECT_DOUBLE_EQ(defaultPrice(2, 7, 8), 279);
+}
+
 TEST_F(CommodityPrices, BadArgumentsAreRefusedWithTheirReason)
 {
     d->exec(QStringLiteral("update partnerlth set PRICELEVEL = 6 where PARTNERID = 9"));
