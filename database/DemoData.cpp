@@ -354,9 +354,6 @@ void partners(db::Database &d)
     pp.add({1, 1, 17.5, s("年度协议价")}).add({1, 3, 1.1, s("年度协议价")}).add({2, 6, 33, null})
         .add({2, 8, 600, s("季度促销")}).add({3, 11, 17.2, null}).add({7, 1, 23.5, s("超市供货价")})
         .add({7, 11, 27.5, null}).add({8, 8, 849, null}).add({9, 7, 279, null}).add({9, 9, 0, s("赠品样机")});
-
-    Rows recent(d, QStringLiteral("partnerpriceaath"), QStringLiteral("PARTNERID, COMMODITYID, PRICE"));
-    recent.add({1, 1, 17.5}).add({1, 2, 37}).add({2, 6, 33}).add({7, 1, 23.5}).add({8, 8, 849});
 }
 
 void operators(db::Database &d)
@@ -403,6 +400,7 @@ void createDemo(db::Database &database, const QDate &today)
         commodities(database);
         partners(database);
         operators(database);
+        createStockDemo(database, today);
         detail::raiseKeysToData(database);
         createMoneyDemo(database, today);
         database.commitTran();

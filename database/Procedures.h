@@ -16,6 +16,10 @@ void registerFrameworkProcedures();
 // declarations of notestocklinemth (idempotent).
 void registerStockCheck();
 
+// GetCommodityMultiPrice, the default, last, level and special price of a
+// commodity for a new line (idempotent).
+void registerCommodityPrices();
+
 // The postings of the bank deposit/withdrawal, expense and other-income notes
 // on audit, and their reversal on un-audit (idempotent).
 void registerMoneyPostings();
@@ -24,5 +28,11 @@ void registerMoneyPostings();
 // income items, and opening balances of the demo accounts. Needs the demo
 // master data; dates fall in the month of `today`.
 void createMoneyDemo(db::Database &database, const QDate &today);
+
+// Colours and sizes with the work uniform sold by them, price levels and last
+// prices of the partners, and the opening stock of the demo company: on-hand
+// rows and their opening flows, batches of the batch-costed food in two stores.
+// Needs the demo master data; the opening falls before the start of use.
+void createStockDemo(db::Database &database, const QDate &today);
 
 } // namespace notedb

@@ -99,6 +99,7 @@ void install()
         registerNumberingFunctions();
         registerFrameworkProcedures();
         registerStockCheck();
+        registerCommodityPrices();
         registerMoneyPostings();
     });
 }
@@ -205,6 +206,10 @@ void addMissingColumns(db::Database &database)
         QStringLiteral("select count(*) from pragma_table_info('notecodereserveth') where upper(name)='CLIENTID'"));
     if (has.toInt() == 0)
         database.exec(QStringLiteral("alter table notecodereserveth add CLIENTID varchar(40)"));
+    const QVariant level = database.scalar(
+        QStringLiteral("select count(*) from pragma_table_info('partnerlth') where upper(name)='PRICELEVEL'"));
+    if (level.toInt() == 0)
+        database.exec(QStringLiteral("alter table partnerlth add PRICELEVEL integer"));
 }
 
 } // namespace

@@ -57,7 +57,7 @@ const Probe kProbes[] = {
     {"select price from partnerprice where partnerid =1and CommodityID = 1", 1, 17.5},
     {"select count(0) as Row from partnerprice where partnerid =9and CommodityID = 9", 1, 1},
     {"select CUSTDEF1, CUSTDEF2, CUSTDEF3, CUSTDEF4, CUSTDEF5 from Commoditylth where Commodityid=1", 1},
-    {"select USEDQTY, REALQTY, REALQTY-USEDQTY as VALIDQTY from onhandaath  where Commodityid=1 and BuildingID=1", 0},
+    {"select USEDQTY, REALQTY, REALQTY-USEDQTY as VALIDQTY from onhandaath  where Commodityid=1 and BuildingID=1", 1, 30},
     {"select validdays from Commoditylth where CommodityID=11", 1, 365},
     {"select Translateto, TranslateType, scamt, EMPID, DEPID, CONTACTOR, PHONE, CREDITDAY,TEL1,Fax  from partnerlth where partnerid=1", 1},
     {"select EMPID, DEPID from partnerlth where partnerid=7", 1, 3},
@@ -72,14 +72,14 @@ const Probe kProbes[] = {
     {"select M.*,Balance-SurAmt As Cash,A.Name as AreaName,A.LCode from partnerlth  M left join arealth A on M.AreaID=A.AreaID Where IsVendor = 1 and M.Closed = 0 and partnerID > 0 and (shoperateid is null or shoperateid=0) AND M.Code like '%S%' AND M.Name like '%%'", 5},
     {"select M.*,Balance-SurAmt As Cash,A.Name as AreaName,A.LCode from partnerlth  M left join arealth A on M.AreaID=A.AreaID Where IsClient = 1 and M.Closed = 0 and partnerID > 0 and EmpID in (3)", 4},
     {"select M.*,L.Name As DepartName, L.Code as DepartCode,T.Name as TypeName  from employlth M  left join departmentlth L on M.depid=L.depid  left join emptypelth T on M.Emptypesid=T.Emptypesid Where M.Closed = 0", 9},
-    {"Select Quantity from onhandaath where COMMODITYID =:COMMODITYID and BUILDINGID = 1", 0, {}, {{"COMMODITYID", 1}}},
+    {"Select Quantity from onhandaath where COMMODITYID =:COMMODITYID and BUILDINGID = 1", 1, 200, {{"COMMODITYID", 1}}},
     {"select Credit from partnerlth where partnerID=1", 1, 200000},
     {"select IsCashpartner from partnerlth where partnerID=12", 1, 1},
     {"select Round(SCAMT,6) as SCAMT,Name from partnerlth where partnerID=1", 1, 0},
     {"Select Name, FullName, TaxNo, Address, Tel1, Bank, Bankaccno, Contactor, Phone From partnerlth where PARTNERID=1", 1},
     {"select Sum(Quantity) from noteflowaath where noteType=3 and Bturnnoteid=1", 1},
     {"select APrice from Commoditylth where CommodityID=1", 1, 18},
-    {"select * from (Select CommodityID,Sum(Quantity)  as StoreQty,Sum(OnPrdQty) as OnMaking from Onhandaath Group by CommodityID) x", 0},
+    {"select * from (Select CommodityID,Sum(Quantity)  as StoreQty,Sum(OnPrdQty) as OnMaking from Onhandaath Group by CommodityID) x", -1, 1},
     {"select subjectid from subjectalth where ISDETAIL=1 and SUBCODE='100201'", 1, 3},
     {"Select isDetail from subjectalth where subjectid = 2", 1, 0},
     {"Select Name from shopdth where Shoperateid =1", 1, QString::fromUtf8("南京东路分店")},
@@ -89,19 +89,19 @@ const Probe kProbes[] = {
     {"select 0 as dataid, cast('<全部>' as varchar(64)) as dataname  union  select DEPID, cast(name as varchar(64)) from departmentlth", 9},
     {"select gdtypesid, lcode, name, taxrate from Commoditylthtype where len(lcode)=2 order by lcode ", 7, 1},
     {"Select TaxRate From CommoditylthType Where IsDefaultTaxRate=1 And len(lcode)=2", 5, 13},
-    {"select ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, BUILDINGID, NOTEDATE,COMMODITYID, QUANTITY, PRICE, BCODE, VALIDDAY, PRODUCEDDATE, (QUANTITY*IOFLAG-BREFERQTY) QTY, BREFERQTY FROM noteflowaath where (BTURNNOTEID is null) and (BCODE is not null)  and (QUANTITY*IOFLAG-BREFERQTY)>=0  order by NOTEDATE, ID", 0},
+    {"select ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, BUILDINGID, NOTEDATE,COMMODITYID, QUANTITY, PRICE, BCODE, VALIDDAY, PRODUCEDDATE, (QUANTITY*IOFLAG-BREFERQTY) QTY, BREFERQTY FROM noteflowaath where (BTURNNOTEID is null) and (BCODE is not null)  and (QUANTITY*IOFLAG-BREFERQTY)>=0  order by NOTEDATE, ID", -1},
     {"select top 1 bt.name as notename, bf.notecode, s.name as BuildingName, g.name as Commodityname from noteflowaath bf join storelth s on bf.BuildingID=s.BuildingID join Commoditylth g on bf.Commodityid=g.Commodityid join notetypelth bt on bf.notetype=bt.id where bf.eqty<0 and bf.notedate>=:BeginDate and bf.notedate<:EndDate", 0, {}, {{"BeginDate", QDate(2024, 2, 1)}, {"EndDate", QDate(2024, 3, 1)}}},
     {"Select * From Commoditylth Where isnull(Buildingid,0)<>0 and CommodityID = 22", 1},
     {"Select * From Commoditylth Where isnull(Buildingid,0)<>0 and CommodityID = 24", 0},
-    {"select count(*) from Commoditylth where kind<4 and (status is null or status=1)", 1, 23},
-    {"select -1, Commodityid,costtype from Commoditylth where kind<4 and (status is null or status=1)", 23, -1},
+    {"select count(*) from Commoditylth where kind<4 and (status is null or status=1)", 1, 24},
+    {"select -1, Commodityid,costtype from Commoditylth where kind<4 and (status is null or status=1)", 24, -1},
     {"select shoperateid from partnerlth where partnerid=13", 1, 1},
     {"select Closed from partnerlth where partnerID=6", 1, 1},
     {"select Closed from departmentlth where DEPID=7", 1, 1},
     {"select Closed from employlth where empid=9", 1, 1},
     {"select Closed from iotypelth  where IOTYPESID=7", 1, 1},
     {"select Select_Closed from (select p.CommodityID, G.Closed as Select_Closed from partnerprice P ,Commoditylth G where p.CommodityID=G.CommodityID and G.Closed=1 and P.partnerid=1) x", 0},
-    {"select CommodityID from partnerpriceaath t where t.partnerid is not null", 5},
+    {"select CommodityID from partnerpriceaath t where t.partnerid is not null", 9},
     {"Select Count(*) as Quantity from TableInfo where Upper(TableName) = 'PURCHASEPTH'", 1, 0},
     {"select p.* from Commoditylth p left join partnerlth t on p.partnerid=t.partnerid  where (p.partnerid is null or t.isvendor=1) and p.CommodityID<3", 2},
 };
@@ -211,6 +211,67 @@ TEST_F(DemoBooks, IsRichAndConsistent)
         "where d.NOTEID = m.NOTEID)) > 0.0001",
         "select count(*) from expenseathdetail d join ietypelth i on i.IETYPESID = d.IETYPESID where i.STYPE <> 0",
         "select count(*) from InComebthdetail d join ietypelth i on i.IETYPESID = d.IETYPESID where i.STYPE <> 1",
+    };
+    for (const char *sql : broken)
+        EXPECT_EQ(count(QString::fromUtf8(sql)), 0) << sql;
+}
+
+// The opening stock: on hand is what the flows add up to per commodity and store,
+// batches are drawn only by rows that say so and never below zero, and the
+// uniform's colour/size opening adds up to its stock.
+TEST_F(DemoBooks, OpeningStockIsConsistent)
+{
+    const char *const enough[] = {
+        // batch-costed food in two stores, several batches with their own dates in one
+        "select count(*) from (select COMMODITYID from noteflowaath where BCODE is not null and BTURNNOTEID is null "
+        "group by COMMODITYID having count(distinct BUILDINGID) >= 2 and count(distinct NOTEDATE) >= 2) x",
+        "select count(*) from noteflowaath where BTURNNOTEID is null and BREFERQTY > 0 and QUANTITY > BREFERQTY",
+        "select count(*) from noteflowaath where BTURNNOTEID is null and BCODE is not null and QUANTITY = BREFERQTY",
+        "select count(*) from onhandaath where USEDQTY > 0",
+        "select count(distinct BUILDINGID) from onhandaath",
+        "select count(*) from commoditycolor cc join Color c on c.ColorID = cc.ColorID where c.ColorValue is not null "
+        "and c.FontColor is not null",
+        "select count(*) from CommoditySize",
+    };
+    const int atLeast[] = {4, 1, 1, 3, 4, 3, 4};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_GE(count(QString::fromUtf8(enough[i])), atLeast[i]) << enough[i];
+
+    const char *const broken[] = {
+        // on hand against the flows, both ways, and against the last running balance
+        "select count(*) from onhandaath o where abs(o.QUANTITY - (select coalesce(sum(f.QUANTITY * f.IOFLAG), 0) "
+        "from noteflowaath f where f.COMMODITYID = o.COMMODITYID and f.BUILDINGID = o.BUILDINGID)) > 0.000001",
+        "select count(*) from (select distinct COMMODITYID, BUILDINGID from noteflowaath) f where not exists "
+        "(select 1 from onhandaath o where o.COMMODITYID = f.COMMODITYID and o.BUILDINGID = f.BUILDINGID)",
+        "select count(*) from onhandaath o where abs(o.QUANTITY - (select top 1 f.EQTY from noteflowaath f where "
+        "f.COMMODITYID = o.COMMODITYID and f.BUILDINGID = o.BUILDINGID order by f.NOTEDATE desc, f.ID desc)) > 0.000001",
+        "select count(*) from onhandaath where REALQTY <> QUANTITY or USEDQTY < 0 or USEDQTY > REALQTY "
+        "or abs(AMOUNT - QUANTITY * PRICE) > 0.01 or PRICE <= 0",
+        // batches: only on batch-costed goods, never overdrawn, drawn by rows of their own store and code
+        "select count(*) from noteflowaath f join Commoditylth g on g.COMMODITYID = f.COMMODITYID "
+        "where (g.COSTTYPE = 2 and f.BCODE is null) or (g.COSTTYPE <> 2 and f.BCODE is not null)",
+        "select count(*) from noteflowaath where BTURNNOTEID is null and (IOFLAG <> 1 or QUANTITY * IOFLAG - BREFERQTY < 0)",
+        "select count(*) from noteflowaath b where b.BTURNNOTEID is null and abs(b.BREFERQTY - (select "
+        "coalesce(sum(f.QUANTITY), 0) from noteflowaath f where f.BTURNNOTEID = b.ID)) > 0.000001",
+        "select count(*) from noteflowaath f left join noteflowaath b on b.ID = f.BTURNNOTEID where f.BTURNNOTEID is not null "
+        "and (b.ID is null or b.BTURNNOTEID is not null or b.BUILDINGID <> f.BUILDINGID or b.COMMODITYID <> f.COMMODITYID "
+        "or b.BCODE <> f.BCODE or f.IOFLAG <> -1 or f.NOTEDATE < b.NOTEDATE)",
+        // for batch-costed goods the open batches are the stock
+        "select count(*) from onhandaath o join Commoditylth g on g.COMMODITYID = o.COMMODITYID where g.COSTTYPE = 2 and "
+        "abs(o.QUANTITY - (select sum(b.QUANTITY - b.BREFERQTY) from noteflowaath b where b.BTURNNOTEID is null and "
+        "b.COMMODITYID = o.COMMODITYID and b.BUILDINGID = o.BUILDINGID)) > 0.000001",
+        "select count(*) from noteflowaath f join Commoditylth g on g.COMMODITYID = f.COMMODITYID where f.BCODE is not null "
+        "and (f.PRODUCEDDATE is null or datediff(day, f.PRODUCEDDATE, f.VALIDDAY) <> g.VALIDDAYS)",
+        // the opening comes before the start of use, under the opening note type
+        "select count(*) from noteflowaath where NOTETYPE <> -999 or NOTEDATE >= (select DATAVALUE from sysparamamth "
+        "where PARAMNAME = 'StartDate')",
+        // colour/size opening per store adds up to the stock, only in the commodity's colours and sizes
+        "select count(*) from onhandaath o where exists (select 1 from CommodityDetail c where c.CommodityID = o.COMMODITYID) "
+        "and abs(o.QUANTITY - (select sum(c.Quantity) from CommodityDetail c where c.CommodityID = o.COMMODITYID and "
+        "c.BuildingID = o.BUILDINGID)) > 0.000001",
+        "select count(*) from CommodityDetail c where c.Quantity <> c.StartQty or not exists (select 1 from commoditycolor k "
+        "where k.CommodityID = c.CommodityID and k.ColorID = c.ColorID) or not exists (select 1 from CommoditySize z "
+        "where z.CommodityID = c.CommodityID and z.SizeID = c.SizeID)",
     };
     for (const char *sql : broken)
         EXPECT_EQ(count(QString::fromUtf8(sql)), 0) << sql;

@@ -9,73 +9,35 @@ namespace {
 
 class PricesTest : public NotepublicTest {};
 
-// What the test procedure saw and what it answers.
-struct MultiPriceCall {
-    QVector<QVariant> inputs;
-    int calls = 0;
-    bool fail = false;
-    bool nulls = false;
-};
-MultiPriceCall g_call;
-
-void registerTestMultiPrice()
-{
-    db::Registry::instance().addProcedure(
-        QStringLiteral("GetCommodityMultiPrice"), [](db::Database &, QVector<db::ProcArg> &args) {
-            ++g_call.calls;
-            g_call.inputs.clear();
-            for (int i = 0; i < 5 && i < args.size(); ++i)
-                g_call.inputs << args[i].value;
-            if (g_call.fail)
-                throw db::DbError(QStringLiteral("货品多价格计算失败"));
-            if (args.size() != 9 || !args[5].output || !args[8].output)
-                throw db::DbError(QStringLiteral("wrong arguments"));
-            if (!g_call.nulls) {
-                // Prices depend on the class so the class really reaches the procedure.
-                const double base = args[0].value.toInt() * 10.0;
-                args[5].value = base + 2.123456789; // default
-                args[6].value = base + 1.5;         // last
-                args[7].value = base + 3.25;        // level
-                args[8].value = base + 4.75;        // special
-            }
-            return db::ResultSet{};
-        });
-}
-
 } // namespace
 
-// How the routine shows a failing procedure is the same whether the procedure
-// fails itself or the layer does not know it; the failing case is below.
+// The books' own multi-price procedure (its rules are tested with the
+// database); here: the price class of the note type reaches it, its four
+// prices come back, the default is rounded to the books' price decimals and
+// its refusal is shown.
 TEST_F(PricesTest, DefaultPriceCallsTheProcedureWithThePriceClass)
 {
-    registerTestMultiPrice();
-    g_call = {};
-    // Demo books keep four price decimals.
-    EXPECT_EQ(DefaultPrice(4, 3, 1, 0, 2), 12.1235);
-    EXPECT_EQ(g_call.inputs, (QVector<QVariant>{1, 3, 1, 0, 2}));
-    EXPECT_EQ(DefaultPrice(14, 8, 7, 55, 3), 22.1235);
-    EXPECT_EQ(g_call.inputs, (QVector<QVariant>{2, 8, 7, 55, 3}));
-    EXPECT_EQ(DefaultPrice(25, 11, 0, 0, 4), 32.1235);
-    EXPECT_EQ(g_call.inputs.first(), 3);
-    EXPECT_EQ(DefaultPrice(61, 11, 0, 0, 4), 32.1235); // money documents: class 3 too
+    EXPECT_EQ(DefaultPrice(4, 2, 1, 0, 2), 37.0);   // purchase: the last purchase price from supplier 1
+    EXPECT_EQ(DefaultPrice(14, 7, 8, 0, 0), 279.0); // sales: the list price of customer 8's level 3
+    EXPECT_EQ(DefaultPrice(25, 1, 0, 0, 1), 18.3);  // stock: the store's moving average
+    EXPECT_EQ(DefaultPrice(61, 1, 0, 0, 2), 18.0);  // money documents count as stock: the cost
 
-    const CommodityPrices all = CommodityMultiPrice(12, 1, 1, 0, 1);
-    EXPECT_DOUBLE_EQ(all.defaultPrice, 22.123456789);
-    EXPECT_EQ((QList<double>{all.lastPrice, all.levPrice, all.spPrice}), (QList<double>{21.5, 23.25, 24.75}));
+    const CommodityPrices all = CommodityMultiPrice(12, 1, 7, 0, 1);
+    EXPECT_EQ((QList<double>{all.defaultPrice, all.lastPrice, all.levPrice, all.spPrice}),
+              (QList<double>{23.5, 23.5, 24, 23.5}));
     EXPECT_TRUE(errors().isEmpty());
 
-    // No price from the procedure: 0.
-    g_call.nulls = true;
-    EXPECT_EQ(DefaultPrice(4, 3, 1, 0, 2), 0.0);
+    // Demo books keep four price decimals; a price the procedure leaves null is 0.
+    sql("update Commoditylth set APRICE = 180.123456789 where COMMODITYID = 7");
+    EXPECT_EQ(DefaultPrice(4, 7, 0, 0, 0), 180.1235);
+    EXPECT_DOUBLE_EQ(CommodityMultiPrice(4, 7, 0, 0, 0).defaultPrice, 180.123456789);
+    EXPECT_EQ(CommodityMultiPrice(4, 7, 0, 0, 0).lastPrice, 0.0);
     EXPECT_TRUE(errors().isEmpty());
 
-    // The procedure's own failure is shown with its text; the caller gets 0.
-    g_call.nulls = false;
-    g_call.fail = true;
-    EXPECT_EQ(DefaultPrice(4, 3, 1, 0, 2), 0.0);
-    EXPECT_EQ(errors(), (QStringList{QStringLiteral("货品多价格计算失败")}));
-    EXPECT_THROW(CommodityMultiPrice(4, 3, 1, 0, 2), db::DbError);
-    g_call = {};
+    // The procedure's refusal is shown with its text; the caller gets 0.
+    EXPECT_EQ(DefaultPrice(4, 9999, 1, 0, 2), 0.0);
+    EXPECT_EQ(errors(), (QStringList{QStringLiteral("过程 GetCommodityMultiPrice: 货品ID 9999 不存在。")}));
+    EXPECT_THROW(CommodityMultiPrice(4, 9999, 1, 0, 2), db::DbError);
 }
 
 TEST_F(PricesTest, PartnerPriceIsMinusOneOnlyWithoutARow)

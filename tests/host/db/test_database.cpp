@@ -52,11 +52,13 @@ protected:
                    {{QStringLiteral("id"), args.value(0).value}, {QStringLiteral("name"), args.value(1).value}});
             return d.select(QStringLiteral("select ID, NAME from t_item where ID = :id"), {{QStringLiteral("id"), args.value(0).value}});
         });
-        // The package's price lookup: five inputs, four outputs (default = commodity / 10,
-        // last = partner, level = the batch argument as given, special = store).
-        r.addProcedure(QStringLiteral("GetCommodityMultiPrice"), [](Database &, QVector<ProcArg> &a) {
+        // The calling shape of the package's price lookup (the real procedure is
+        // the books' own, tested with them): five inputs, four outputs (default =
+        // commodity / 10, last = partner, level = the batch argument as given,
+        // special = store).
+        r.addProcedure(QStringLiteral("usp_test_multiprice"), [](Database &, QVector<ProcArg> &a) {
             if (a.size() != 9)
-                throw DbError(QStringLiteral("GetCommodityMultiPrice: 9 arguments expected"));
+                throw DbError(QStringLiteral("usp_test_multiprice: 9 arguments expected"));
             a[5].value = a[1].value.toDouble() / 10.0;
             a[6].value = a[2].value;
             a[7].value = a[3].value;
@@ -159,7 +161,7 @@ TEST_F(DatabaseTest, PackageProcedureBatchesPassArgumentsBothWays)
 {
     const ResultSet rs = d->run(QStringLiteral(
         "Declare @DefaultPrice usrdefprice,@LastPrice usrdefprice,@LevPrice usrdefprice,@SpPrice usrdefprice \n"
-        "Exec GetCommodityMultiPrice 1,1005,7,null,2,@DefaultPrice OutPut,@LastPrice OutPut,@LevPrice OutPut,@SpPrice OutPut \n"
+        "Exec usp_test_multiprice 1,1005,7,null,2,@DefaultPrice OutPut,@LastPrice OutPut,@LevPrice OutPut,@SpPrice OutPut \n"
         "Select @DefaultPrice As DefaultPrice,@LevPrice As LevPrice,@SpPrice As SpPrice,@LastPrice As LastPrice"));
     ASSERT_EQ(rs.rows.size(), 1);
     EXPECT_EQ(rs.columns, QStringList({"DefaultPrice", "LevPrice", "SpPrice", "LastPrice"}));

@@ -1,0 +1,226 @@
+// GetCommodityMultiPrice on fresh demo books, called with the batch the
+// commodity lines send: the rules per price class and the refused arguments.
+
+#include "TestSupport.h"
+
+#include "notedb.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using db::DbError;
+
+namespace {
+
+// Demo ids: partners 1-3 suppliers, 7 (level 2), 8 (level 3), 9, 10 (level 4)
+// customers, 11 both; commodities 1 A4 paper, 2 A3 paper, 5 stapler, 6 mouse,
+// 7 keyboard, 9 U disk, 12 and 13 batch-costed food.
+constexpr qint64 kUniform = 33;
+
+struct Prices {
+    QVariant defaultPrice, last, level, special;
+};
+
+class CommodityPrices : public ::testing::Test {
+protected:
+    void SetUp() override { d = testsupport::freshBooks(folder.file(QStringLiteral("books.db")), true); }
+
+    // The batch exactly as the shared routine builds it.
+    static QString batch(const QString &args)
+    {
+        return QStringLiteral("Declare @DefaultPrice usrdefprice,@LastPrice usrdefprice,@LevPrice usrdefprice,"
+                              "@SpPrice usrdefprice \nExec GetCommodityMultiPrice ")
+               + args
+               + QStringLiteral(",@DefaultPrice OutPut,@LastPrice OutPut,@LevPrice OutPut,@SpPrice OutPut \n"
+                                "Select @DefaultPrice As DefaultPrice,@LevPrice As LevPrice,@SpPrice As SpPrice,"
+                                "@LastPrice As LastPrice");
+    }
+
+    Prices prices(int priceClass, qint64 commodity, qint64 partner, qint64 batchRef = 0, qint64 store = 0)
+    {
+        const db::ResultSet rs = d->run(batch(QStringLiteral("%1,%2,%3,%4,%5")
+                                                  .arg(priceClass)
+                                                  .arg(commodity)
+                                                  .arg(partner)
+                                                  .arg(batchRef)
+                                                  .arg(store)));
+        EXPECT_EQ(rs.columns, QStringList({"DefaultPrice", "LevPrice", "SpPrice", "LastPrice"}));
+        if (rs.rows.size() != 1) {
+            ADD_FAILURE() << "one row expected";
+            return {};
+        }
+        return {rs.value(0, QStringLiteral("DefaultPrice")), rs.value(0, QStringLiteral("LastPrice")),
+                rs.value(0, QStringLiteral("LevPrice")), rs.value(0, QStringLiteral("SpPrice"))};
+    }
+
+    double defaultPrice(int priceClass, qint64 commodity, qint64 partner, qint64 batchRef = 0, qint64 store = 0)
+    {
+        return prices(priceClass, commodity, partner, batchRef, store).defaultPrice.toDouble();
+    }
+
+    // The open batch of a commodity in a store received at `price`.
+    qint64 batchId(qint64 commodity, int store, double price)
+    {
+        return d->scalar(QStringLiteral("select ID from noteflowaath where COMMODITYID = :c and BUILDINGID = :s and "
+                                        "BTURNNOTEID is null and BCODE is not null and abs(PRICE - :p) < 0.000001"),
+                         {{QStringLiteral("c"), commodity}, {QStringLiteral("s"), store}, {QStringLiteral("p"), price}})
+            .toLongLong();
+    }
+
+    testsupport::TempFolder folder;
+    std::unique_ptr<db::Database> d;
+};
+
+void expectPrices(const Prices &got, const QVariant &def, const QVariant &last, const QVariant &level,
+                  const QVariant &special, const char *what)
+{
+    SCOPED_TRACE(what);
+    const auto same = [](const QVariant &a, const QVariant &b) {
+        return a.isNull() ? b.isNull() : !b.isNull() && std::abs(a.toDouble() - b.toDouble()) < 1e-9;
+    };
+    EXPECT_TRUE(same(def, got.defaultPrice)) << "default " << got.defaultPrice.toString().toStdString();
+    EXPECT_TRUE(same(last, got.last)) << "last " << got.last.toString().toStdString();
+    EXPECT_TRUE(same(level, got.level)) << "level " << got.level.toString().toStdString();
+    EXPECT_TRUE(same(special, got.special)) << "special " << got.special.toString().toStdString();
+}
+
+const QVariant none;
+
+TEST_F(CommodityPrices, PurchaseTakesTheAgreedThenTheLastPurchaseThenTheCost)
+{
+    expectPrices(prices(1, 1, 1), 17.5, 17.5, 25, 17.5, "agreed price");
+    expectPrices(prices(1, 2, 1), 37, 37, 52, none, "last purchase");
+    // Partner 11 last sold us staplers: a purchase price, no sales price.
+    expectPrices(prices(1, 5, 11), 10.2, 10.2, 17, none, "last purchase of a partner who also buys");
+    expectPrices(prices(1, 7, 1), 180, none, 299, none, "cost");
+    expectPrices(prices(1, 1, 0), 18, none, 25, none, "no partner");
+    // The cost never goes above the highest purchase price.
+    d->exec(QStringLiteral("update Commoditylth set APRICE = 250 where COMMODITYID = 7"));
+    EXPECT_DOUBLE_EQ(defaultPrice(1, 7, 1), 210);
+    // A return to the supplier draws on a batch and goes back at its price.
+    const qint64 milk = batchId(12, 4, 52);
+    ASSERT_GT(milk, 0);
+    expectPrices(prices(1, 12, 3, milk, 4), 52, 51.5, 79, none, "batch of a return");
+}
+
+TEST_F(CommodityPrices, SalesTakeTheAgreedThenTheLastSaleThenTheLevelPrice)
+{
+    expectPrices(prices(2, 1, 7), 23.5, 23.5, 24, 23.5, "agreed price, level 2");
+    expectPrices(prices(2, 6, 10), 66, 66, 69, none, "last sale; level 4 without a price falls back to the first");
+    expectPrices(prices(2, 7, 8), 279, none, 279, none, "level 3");
+    expectPrices(prices(2, 5, 11), 17, none, 17, none, "a purchase price is not a sales price");
+    expectPrices(prices(2, 9, 9), 0, none, 59, 0, "an agreed price 0 is a price");
+    expectPrices(prices(2, 1, 0), 25, none, 25, none, "no partner: the first list price");
+    EXPECT_DOUBLE_EQ(defaultPrice(2, kUniform, 8), 80);
+    EXPECT_DOUBLE_EQ(defaultPrice(2, kUniform, 7), 84);
+    EXPECT_DOUBLE_EQ(defaultPrice(2, kUniform, 10), 78);
+    EXPECT_DOUBLE_EQ(defaultPrice(2, kUniform, 9), 88);
+    // A batch does not change a sales price.
+    EXPECT_DOUBLE_EQ(defaultPrice(2, 12, 8, batchId(12, 4, 52), 4), 74);
+
+    // A list price below the lowest sales price offers the lowest; a stored
+    // last price is kept as it was dealt.
+    d->exec(QStringLiteral("update Commoditylth set LPRICE1 = 1.4 where COMMODITYID = 3"));
+    expectPrices(prices(2, 3, 0), 1.6, none, 1.4, none, "lowest sales price");
+    d->exec(QStringLiteral("update Commoditylth set LOWPRICE = 30 where COMMODITYID = 1"));
+    EXPECT_DOUBLE_EQ(defaultPrice(2, 1, 7), 23.5);
+    // Without list prices or a lowest price there is nothing to offer but 0.
+    d->exec(QStringLiteral("update Commoditylth set LPRICE1 = 0, LOWPRICE = 0 where COMMODITYID = 3"));
+    expectPrices(prices(2, 3, 0), 0, none, none, none, "no list price");
+    // A last price whose note type is not recorded counts for either side.
+    d->exec(QStringLiteral("insert into partnerpriceaath (PARTNERID, COMMODITYID, PRICE) values (11, 7, 270)"));
+    EXPECT_DOUBLE_EQ(defaultPrice(2, 7, 11), 270);
+    EXPECT_DOUBLE_EQ(defaultPrice(1, 7, 11), 270);
+}
+
+TEST_F(CommodityPrices, StockTakesTheBatchThenTheStoreCostThenTheCost)
+{
+    expectPrices(prices(3, 1, 0, 0, 1), 18.3, none, 25, none, "moving average of the store");
+    EXPECT_DOUBLE_EQ(defaultPrice(3, 1, 0, 0, 2), 18);  // not stocked there: the commodity's cost
+    EXPECT_DOUBLE_EQ(defaultPrice(3, 1, 0, 0, 0), 18);  // no store
+    EXPECT_DOUBLE_EQ(defaultPrice(3, kUniform, 0, 0, 1), 44.5);
+    EXPECT_DOUBLE_EQ(defaultPrice(3, kUniform, 0, 0, 3), 46.2);
+    const qint64 biscuits = batchId(13, 1, 9.9);
+    ASSERT_GT(biscuits, 0);
+    EXPECT_DOUBLE_EQ(defaultPrice(3, 13, 0, biscuits, 1), 9.9);
+    // A store whose cost is 0 falls back to the commodity's cost.
+    d->exec(QStringLiteral("update onhandaath set PRICE = 0 where COMMODITYID = 1 and BUILDINGID = 1"));
+    EXPECT_DOUBLE_EQ(defaultPrice(3, 1, 0, 0, 1), 18);
+    // No price class: no default, the other prices as they are.
+    expectPrices(prices(0, 1, 7, 0, 1), 0, none, 24, 23.5, "no class");
+    // The null the layer's own tests send means "none".
+    const db::ResultSet rs = d->run(batch(QStringLiteral("3,1,null,null,1")));
+    EXPECT_DOUBLE_EQ(rs.value(0, QStringLiteral("DefaultPrice")).toDouble(), 18);
+}
+
+// Books made before partners had price levels get the column when opened;
+// their partners are then on the first level.
+TEST_F(CommodityPrices, OlderBooksGetThePriceLevelOnOpening)
+{
+    const QString path = d->path();
+    const QString hasLevel =
+        QStringLiteral("select count(*) from pragma_table_info('partnerlth') where upper(name) = 'PRICELEVEL'");
+    d->exec(QStringLiteral("alter table partnerlth drop column PRICELEVEL"));
+    ASSERT_EQ(d->scalar(hasLevel).toInt(), 0);
+    d.reset();
+    d = notedb::openBooks(path);
+    EXPECT_EQ(d->scalar(hasLevel).toInt(), 1);
+    expectPrices(prices(2, 7, 8), 299, none, 299, none, "level 1");
+    d->exec(QStringLiteral("update partnerlth set PRICELEVEL = 3 where PARTNERID = 8"));
+    EXPECT_DOUBLE_EQ(defaultPrice(2, 7, 8), 279);
+}
+
+TEST_F(CommodityPrices, BadArgumentsAreRefusedWithTheirReason)
+{
+    d->exec(QStringLiteral("update partnerlth set PRICELEVEL = 6 where PARTNERID = 9"));
+    const qint64 drawing = d->scalar(QStringLiteral("select min(ID) from noteflowaath where BTURNNOTEID is not null")).toLongLong();
+    const qint64 plain = d->scalar(QStringLiteral("select min(ID) from noteflowaath where BCODE is null")).toLongLong();
+    const qint64 water = batchId(11, 4, 18);
+    const struct {
+        QString args, message;
+    } cases[] = {
+        {QStringLiteral("4,1,0,0,0"),
+         QStringLiteral("过程 GetCommodityMultiPrice 的参数 价格类别 只能是 0(无)、1(采购)、2(销售) 或 3(库存), 给出的是 4。")},
+        {QStringLiteral("1.5,1,0,0,0"), QStringLiteral("过程 GetCommodityMultiPrice 的参数 价格类别 必须是整数, 给出的是 '1.5'。")},
+        {QStringLiteral("'a',1,0,0,0"), QStringLiteral("过程 GetCommodityMultiPrice 的参数 价格类别 必须是整数, 给出的是 'a'。")},
+        {QStringLiteral("1,0,0,0,0"), QStringLiteral("过程 GetCommodityMultiPrice: 货品ID 0 不存在。")},
+        {QStringLiteral("1,9999,0,0,0"), QStringLiteral("过程 GetCommodityMultiPrice: 货品ID 9999 不存在。")},
+        {QStringLiteral("2,1,-7,0,0"), QStringLiteral("过程 GetCommodityMultiPrice 的参数 往来单位ID 不能为负数, 给出的是 -7。")},
+        {QStringLiteral("2,1,999,0,0"), QStringLiteral("过程 GetCommodityMultiPrice: 往来单位ID 999 不存在。")},
+        {QStringLiteral("2,1,9,0,0"), QStringLiteral("往来单位ID 9 的价格等级 6 无效, 只能是 1 到 5。")},
+        {QStringLiteral("3,1,0,0,77"), QStringLiteral("过程 GetCommodityMultiPrice: 仓库ID 77 不存在。")},
+        {QStringLiteral("3,1,0,0,-1"), QStringLiteral("过程 GetCommodityMultiPrice 的参数 仓库ID 不能为负数, 给出的是 -1。")},
+        {QStringLiteral("3,11,0,99999,4"), QStringLiteral("过程 GetCommodityMultiPrice: 批次ID 99999 不存在。")},
+        {QStringLiteral("3,11,0,%1,4").arg(drawing),
+         QStringLiteral("过程 GetCommodityMultiPrice: 库存流水 %1 不是一个批次。").arg(drawing)},
+        {QStringLiteral("3,1,0,%1,1").arg(plain), QStringLiteral("过程 GetCommodityMultiPrice: 库存流水 %1 不是一个批次。").arg(plain)},
+        {QStringLiteral("3,12,0,%1,4").arg(water), QStringLiteral("批次ID %1 不是货品[纯牛奶]的批次。").arg(water)},
+    };
+    for (const auto &c : cases) {
+        try {
+            d->run(batch(c.args));
+            ADD_FAILURE() << "accepted: " << c.args.toStdString();
+        } catch (const DbError &e) {
+            EXPECT_EQ(e.text(), c.message) << c.args.toStdString();
+        }
+    }
+
+    // The calling shape itself: nine arguments, the last four OUTPUT variables.
+    try {
+        d->run(QStringLiteral("Declare @p usrdefprice Exec GetCommodityMultiPrice 1,1,0,0,0,@p OutPut"));
+        ADD_FAILURE() << "six arguments accepted";
+    } catch (const DbError &e) {
+        EXPECT_EQ(e.text(), QStringLiteral("过程 GetCommodityMultiPrice 需要 9 个参数(价格类别, 货品ID, 往来单位ID, 批次ID, "
+                                           "仓库ID 和 4 个 OUTPUT 价格), 给出了 6 个。"));
+    }
+    try {
+        d->run(QStringLiteral("Declare @a usrdefprice,@b usrdefprice,@c usrdefprice "
+                              "Exec GetCommodityMultiPrice 1,1,0,0,0,@a OutPut,@b OutPut,@c OutPut,0"));
+        ADD_FAILURE() << "an input in place of the special price accepted";
+    } catch (const DbError &e) {
+        EXPECT_EQ(e.text(), QStringLiteral("过程 GetCommodityMultiPrice 的第 9 个参数必须是 OUTPUT 变量。"));
+    }
+}
+
+} // namespace
