@@ -285,6 +285,10 @@ protected:
     void SetUp() override
     {
         DialogsTest::SetUp();
+        // Colours and sizes of the test's own, in place of the demo's.
+        sql(QStringLiteral("delete from Color"));
+        sql(QStringLiteral("delete from Size"));
+        sql(QStringLiteral("delete from CommodityDetail"));
         sql(QStringLiteral("insert into Color (ColorID, CODE, NAME, ColorValue, FontColor) values "
                            "(1, '01', '红', 16711680, 16777215), (2, '02', 'Men''s 黑', null, null)"));
         sql(QStringLiteral("insert into Size (SizeID, CODE, NAME, SORTNO) values (1, 'S', 'S码', 2), (2, 'M', 'M码', 1)"));

@@ -471,6 +471,7 @@ void Field::write(const QVariant &value, bool silent)
         }
         m_validating = nullptr;
     }
+    m_prior = (*vals)[m_index];
     (*vals)[m_index] = v;
     m_dataSet->fieldWritten(*this, silent);
 }

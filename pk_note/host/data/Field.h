@@ -81,6 +81,8 @@ public:
     bool AsBoolean() const;
     // Value as loaded or last merged; null for a record inserted since.
     QVariant OldValue() const;
+    // During OnChange: the value this write replaced.
+    const QVariant &PriorValue() const { return m_prior; }
     QString DisplayText() const { return FormatValue(Value()); }
     // Text of any value of this field under its display format.
     QString FormatValue(const QVariant &value) const;
@@ -111,6 +113,7 @@ private:
     void write(const QVariant &value, bool silent);
 
     ClientDataSet *m_dataSet;
+    QVariant m_prior;
     QString m_name;
     QString m_label;
     QString m_format;

@@ -1,0 +1,442 @@
+// Commodity lines on a small purchase-like kind of the tests: the arithmetic of
+// a line, what choosing a commodity or store fills in, the stock text, the
+// checks before save and audit, and the colour/size breakdown saved with the
+// note. The kind is a real window on the real framework and demo books.
+
+#include "SampleGoodsKind.h"
+#include "LineMath.h"
+#include "NoteMessages.h"
+#include "NoteTypes.h"
+#include "Pub.h"
+#include "Rounding.h"
+#include "TestSupport.h"
+#include "data/ClientDataSet.h"
+#include "data/DataSource.h"
+#include "notedb.h"
+#include "widgets/DBGrid.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using commodity::Col;
+
+// Messages print as text in failures.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << s.toStdString(); }
+
+namespace {
+
+using goodskind::kType;
+using goodskind::TTestGoodsForm;
+
+class CommodityLinesTest : public testsupport::SessionTest {
+protected:
+    void SetUp() override
+    {
+        SessionTest::SetUp();
+        goodskind::CreateTables(*m_db);
+        RegisterPrivilegedForm(NoteTypeFormName(kType), nullptr, 2000 + kType);
+        setParam(QStringLiteral("UseMsg"), QStringLiteral("0"));
+        SetCurrentUser(1);
+    }
+    void TearDown() override
+    {
+        m_form.reset();
+        SessionTest::TearDown();
+    }
+
+public:
+    void setMaster(const char *name, const QVariant &v)
+    {
+        m_form->MasterDataSource()->SetFieldValue(m_form->MasterDataSet()->FieldByName(QString::fromLatin1(name)), v);
+    }
+    void setLine(const char *name, const QVariant &v)
+    {
+        m_form->DetailDataSource()->SetFieldValue(lines()->FieldByName(QString::fromLatin1(name)), v);
+    }
+
+protected:
+    TTestGoodsForm *open()
+    {
+        m_form.reset(CreateNoteForm<TTestGoodsForm>());
+        EXPECT_EQ(pk_note::SendNoteMessage(m_form.get(), pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK)
+            << shown().join(u'|').toStdString();
+        m_form->show();
+        return m_form.get();
+    }
+    data::ClientDataSet *lines() const { return m_form->DetailDataSet(); }
+    QVariant line(const char *name) const { return m_form->DetailValue(QString::fromLatin1(name)); }
+    double num(const char *name) const { return line(name).toDouble(); }
+    void newLine(const char *code)
+    {
+        m_form->muAppendDetailClick();
+        setLine("COMMODITYCODE", QString::fromLatin1(code));
+    }
+    qint64 id(const char *table, const char *code)
+    {
+        return scalar(QStringLiteral("select %1 from %2 where CODE='%3'")
+                          .arg(QString::fromLatin1(table) == QLatin1String("Commoditylth") ? "COMMODITYID" : "BUILDINGID",
+                               QString::fromLatin1(table), QString::fromLatin1(code)))
+            .toLongLong();
+    }
+    bool save()
+    {
+        m_form->OkBtnClick();
+        return errors().isEmpty();
+    }
+
+    std::unique_ptr<TTestGoodsForm> m_form;
+};
+
+// ---------------------------------------------------------------- the arithmetic
+
+struct Edit {
+    const char *what;
+    QVector<std::pair<Col, double>> line; // present columns and their values
+    Col edited;
+    QVector<std::pair<Col, double>> expected;
+    double taxLimit = 0.05;
+    double lastTax = 0;
+    bool prevNull = false;
+};
+
+TEST(LineMathTest, EachEditedColumnRecomputesTheLine)
+{
+    const QVector<std::pair<Col, double>> full = {
+        {Col::Quantity, 2}, {Col::OrigPrice, 0}, {Col::Disc, 90},   {Col::Price, 10},        {Col::TaxRate, 13},
+        {Col::TaxPrice, 0}, {Col::CommodityAmt, 0}, {Col::TaxAmt, 0}, {Col::Amount, 0},    {Col::DiscAmt, 0},
+        {Col::OrigTaxPrice, 0}};
+    const Edit edits[] = {
+        {"a typed price is the price before discount", full, Col::Price,
+         {{Col::OrigPrice, 10}, {Col::Price, 9}, {Col::TaxPrice, 10.17}, {Col::OrigTaxPrice, 11.3},
+          {Col::CommodityAmt, 18}, {Col::TaxAmt, 2.34}, {Col::Amount, 20.34}, {Col::DiscAmt, 2}}},
+        {"the amount gives the prices back", full, Col::Amount,
+         {{Col::Amount, 0}, {Col::Quantity, 2}}},
+        {"a small tax correction keeps the total", {{Col::Quantity, 1}, {Col::Price, 10}, {Col::TaxRate, 13},
+                                                    {Col::CommodityAmt, 10}, {Col::TaxAmt, 1.33}, {Col::Amount, 11.3}},
+         Col::TaxAmt, {{Col::TaxAmt, 1.33}, {Col::CommodityAmt, 9.97}, {Col::Price, 10}}, 0.05, 1.3},
+        {"a large tax change derives the prices", {{Col::Quantity, 2}, {Col::Price, 10}, {Col::TaxRate, 10},
+                                                   {Col::CommodityAmt, 20}, {Col::TaxAmt, 4}, {Col::Amount, 22}},
+         Col::TaxAmt, {{Col::Price, 20}, {Col::CommodityAmt, 40}, {Col::Amount, 44}}, 0.05, 2},
+        {"the first tax typed on a blank tax is large", {{Col::Quantity, 1}, {Col::Price, 10}, {Col::TaxRate, 10},
+                                                         {Col::TaxAmt, 1.02}, {Col::Amount, 11}},
+         Col::TaxAmt, {{Col::Price, 10.2}, {Col::Amount, 11.22}}, 0.05, 1, true},
+    };
+    for (const Edit &e : edits) {
+        commodity::LineValues v;
+        for (const auto &[c, x] : e.line) {
+            v.SetPresent(c, true);
+            v.Load(c, x, false);
+        }
+        commodity::LineContext ctx;
+        ctx.taxAmtLimit = e.taxLimit;
+        ctx.lastTaxAmt = e.lastTax;
+        ctx.previousTaxAmtNull = e.prevNull;
+        if (e.edited == Col::Amount)
+            v.Load(Col::Amount, 22.6, false);
+        ASSERT_TRUE(commodity::Recompute(v, e.edited, ctx).ok()) << e.what;
+        if (e.edited == Col::Amount) {
+            // 22.6 with tax 13 % over 2 units at 90 %: 11.3 each with tax, 10 without.
+            EXPECT_DOUBLE_EQ(v.Get(Col::Price), 10) << e.what;
+            EXPECT_DOUBLE_EQ(v.Get(Col::TaxPrice), 11.3) << e.what;
+            EXPECT_NEAR(v.Get(Col::OrigPrice), 11.111111, 1e-6) << e.what;
+            EXPECT_DOUBLE_EQ(v.Get(Col::TaxAmt), 2.6) << e.what;
+            EXPECT_DOUBLE_EQ(v.Get(Col::CommodityAmt), 20) << e.what;
+            continue;
+        }
+        for (const auto &[c, x] : e.expected)
+            EXPECT_NEAR(v.Get(c), x, 1e-9) << e.what << " column " << commodity::DefaultColumnName(c);
+        if (v.Present(Col::CommodityAmt))
+            EXPECT_DOUBLE_EQ(ctx.lastTaxAmt, v.Get(Col::TaxAmt)) << e.what;
+    }
+}
+
+TEST(LineMathTest, RefusalsAndTheBlankDefaults)
+{
+    auto make = [](std::initializer_list<std::pair<Col, double>> cols, std::initializer_list<Col> nulls = {}) {
+        commodity::LineValues v;
+        for (const auto &[c, x] : cols) {
+            v.SetPresent(c, true);
+            v.Load(c, x, false);
+        }
+        for (Col c : nulls) {
+            v.SetPresent(c, true);
+            v.Load(c, 0, true);
+        }
+        return v;
+    };
+    commodity::LineContext ctx;
+    // A cleared quantity becomes 1.
+    auto q = make({{Col::Price, 5}, {Col::Amount, 0}}, {Col::Quantity});
+    ASSERT_TRUE(commodity::Recompute(q, Col::Quantity, ctx).ok());
+    EXPECT_DOUBLE_EQ(q.Get(Col::Quantity), 1);
+    EXPECT_DOUBLE_EQ(q.Get(Col::Amount), 5);
+    // An amount on quantity 0 writes quantity 1; DISC 0 held is taken as 100.
+    auto a = make({{Col::Quantity, 0}, {Col::Disc, 0}, {Col::Amount, 30}, {Col::Price, 0}, {Col::OrigPrice, 0}});
+    ASSERT_TRUE(commodity::Recompute(a, Col::Amount, ctx).ok());
+    EXPECT_TRUE(a.Changed(Col::Quantity));
+    EXPECT_DOUBLE_EQ(a.Get(Col::Quantity), 1);
+    EXPECT_DOUBLE_EQ(a.Get(Col::Disc), 100);
+    EXPECT_DOUBLE_EQ(a.Get(Col::Price), 30);
+    // DISC typed as 0 or above 100: refused, put back to 100 with its event.
+    for (double bad : {0.0, -5.0, 100.5}) {
+        auto d = make({{Col::Disc, bad}, {Col::OrigPrice, 10}, {Col::Price, 7}, {Col::Quantity, 1}});
+        const auto r = commodity::Recompute(d, Col::Disc, ctx);
+        EXPECT_EQ(r.error, QString::fromUtf8(commodity::kDiscRangeMessage));
+        EXPECT_TRUE(d.Fires(Col::Disc));
+        EXPECT_DOUBLE_EQ(d.Get(Col::Disc), 100);
+        EXPECT_DOUBLE_EQ(d.Get(Col::Price), 7) << "nothing else of the edit is computed";
+    }
+    // A tax amount with no tax rate cannot give a price: refused, nothing written.
+    auto t = make({{Col::Quantity, 1}, {Col::Price, 10}, {Col::TaxRate, 0}, {Col::TaxAmt, 3}, {Col::Amount, 10}});
+    ctx.lastTaxAmt = 0;
+    const auto r = commodity::Recompute(t, Col::TaxAmt, ctx);
+    EXPECT_EQ(r.error, QString::fromUtf8(commodity::kTaxRateZeroMessage));
+    EXPECT_FALSE(t.Changed(Col::Price));
+    EXPECT_FALSE(t.Changed(Col::Amount));
+    // A column the line lacks is never written and reads as its default.
+    auto m = make({{Col::Quantity, 3}, {Col::Price, 2}});
+    ASSERT_TRUE(commodity::Recompute(m, Col::Price, ctx).ok());
+    EXPECT_FALSE(m.Present(Col::TaxAmt));
+    EXPECT_FALSE(m.Changed(Col::TaxAmt));
+}
+
+// ---------------------------------------------------------------- line entry
+
+TEST_F(CommodityLinesTest, ACommodityTypedByCodeFillsTheLine)
+{
+    const qint64 paper = id("Commoditylth", "BG0001");
+    const qint64 supplier = scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='S001'")).toLongLong();
+    sql(QStringLiteral("delete from partnerprice"));
+    sql(QStringLiteral("insert into partnerprice (PARTNERID, COMMODITYID, PRICE) values (%1, %2, 0)").arg(supplier).arg(paper));
+    sql(QStringLiteral("update Commoditylth set CUSTDEF3='A级' where COMMODITYID=%1").arg(paper));
+    sql(QStringLiteral("delete from onhandaath where COMMODITYID=%1").arg(paper));
+    sql(QStringLiteral("insert into onhandaath (BUILDINGID, COMMODITYID, QUANTITY, REALQTY, USEDQTY) values (1, %1, 120.5, 120.5, 20)")
+            .arg(paper));
+    open();
+    setMaster("PARTNERID", supplier);
+    setMaster("DISC", 95);
+    newLine("NOPE-'1");
+    EXPECT_TRUE(line("COMMODITYID").isNull()) << "a code that matches nothing changes nothing";
+    setLine("COMMODITYCODE", QStringLiteral("BG0001"));
+    EXPECT_EQ(line("COMMODITYID").toLongLong(), paper);
+    EXPECT_EQ(line("COMMODITYNAME").toString(), QStringLiteral("A4复印纸"));
+    EXPECT_EQ(line("UNITNAME").toString(), QStringLiteral("包"));
+    EXPECT_EQ(line("BUILDINGID").toInt(), 1) << "the commodity's own head-office store";
+    EXPECT_EQ(line("BUILDINGNAME").toString(), QStringLiteral("总部仓库"));
+    EXPECT_DOUBLE_EQ(num("DISC"), 95) << "the master's discount";
+    EXPECT_DOUBLE_EQ(num("PRICE"), 0) << "a partner price of 0 is a price";
+    EXPECT_EQ(line("CUSTDEF3").toString(), QStringLiteral("A级"));
+    EXPECT_EQ(m_form->StockLabel()->text(),
+              QStringLiteral("货品[A4复印纸]在仓库[总部仓库]中的实际库存为:120.5\n已占用数量为:20, 可用数量为:100.5"));
+    setLine("QUANTITY", 4);
+    setLine("PRICE", 20);
+    EXPECT_DOUBLE_EQ(num("ORIGPRICE"), 20);
+    EXPECT_DOUBLE_EQ(num("PRICE"), 19);
+    EXPECT_DOUBLE_EQ(num("AMOUNT"), 76);
+    // A store with no stock of it reads all zeros and ends with ", ".
+    setLine("STORECODE", QStringLiteral("03"));
+    EXPECT_EQ(line("BUILDINGNAME").toString(), QStringLiteral("成品仓库"));
+    EXPECT_EQ(m_form->StockLabel()->text(),
+              QStringLiteral("货品[A4复印纸]在仓库[成品仓库]中的实际库存为:0 已占用数量为:0, 可用数量为:0, "));
+    setLine("STORECODE", QStringLiteral("zz"));
+    EXPECT_EQ(line("BUILDINGID").toInt(), 3) << "an unknown store code leaves the store";
+    lines()->Post();
+    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
+    const QVariantList row = {scalar(QStringLiteral("select PRICE from testgoodsathdetail")),
+                              scalar(QStringLiteral("select DISC from testgoodsathdetail")),
+                              scalar(QStringLiteral("select AMOUNT from testgoodsath"))};
+    EXPECT_DOUBLE_EQ(row[0].toDouble(), 19);
+    EXPECT_DOUBLE_EQ(row[1].toDouble(), 95);
+    EXPECT_DOUBLE_EQ(row[2].toDouble(), 76);
+}
+
+TEST_F(CommodityLinesTest, AStoreChangeDropsTheBatchAndTheProductionDateGivesTheExpiry)
+{
+    const qint64 water = id("Commoditylth", "SP0001"); // batch-costed, 365 days
+    open();
+    newLine("SP0001");
+    setLine("BCODE", QStringLiteral("B1"));
+    setLine("BTURNNOTEID", 77);
+    setLine("PRODUCTDAY", QDate(2026, 3, 1));
+    EXPECT_EQ(line("VALIDDAY").toDate(), QDate(2027, 3, 1));
+    setLine("BUILDINGID", 2);
+    for (const char *c : {"BTURNNOTEID", "BCODE", "PRODUCTDAY", "VALIDDAY"})
+        EXPECT_TRUE(line(c).isNull()) << c;
+    EXPECT_EQ(line("COMMODITYID").toLongLong(), water);
+}
+
+TEST_F(CommodityLinesTest, TheLineChecksStopTheSaveWithTheirMessages)
+{
+    struct Case {
+        const char *code;
+        std::function<void(CommodityLinesTest &)> edit;
+        QString message;
+        int kind = 1; // a return (2) draws from a specific batch
+    };
+    const Case cases[] = {
+        {nullptr, [](CommodityLinesTest &) {}, QStringLiteral("请选择货品.")},
+        {"BG0001", [](CommodityLinesTest &t) { t.setLine("PRICE", -1); },
+         QStringLiteral("货品[A4复印纸]的单价必须大于或等于零.")},
+        {"ZK0001", [](CommodityLinesTest &t) { t.setLine("PRICE", 5); },
+         QStringLiteral("货品[销售折扣]为折扣项目, 其单价必须小于或等于零.")},
+        {"SP0001", [](CommodityLinesTest &) {}, QStringLiteral("批次成本核算货品:纯净水的批号不能为空！")},
+        {"SP0001", [](CommodityLinesTest &t) { t.setLine("BCODE", QStringLiteral("B1")); },
+         QStringLiteral("批次成本核算货品:纯净水没有指定具体批次！"), 2},
+        {"BG0001", [](CommodityLinesTest &t) { t.setLine("BCODE", QStringLiteral("X")); },
+         QStringLiteral("非批次成本核算货品:A4复印纸的不能有批号！")},
+    };
+    for (const Case &c : cases) {
+        open();
+        setMaster("NOTEKIND", c.kind);
+        if (c.code)
+            newLine(c.code);
+        else
+            m_form->muAppendDetailClick();
+        setLine("QUANTITY", 1);
+        c.edit(*this);
+        lines()->Post();
+        m_form->OkBtnClick();
+        EXPECT_EQ(errors().value(0), c.message);
+        EXPECT_EQ(scalar(QStringLiteral("select count(*) from testgoodsath")).toInt(), 0) << c.message.toStdString();
+        m_messages.clear();
+    }
+    // No lines at all.
+    open();
+    setMaster("PARTNERID", 1);
+    m_form->OkBtnClick();
+    EXPECT_EQ(errors().value(0), QStringLiteral("单据没有发生业务,不能保存."));
+}
+
+TEST_F(CommodityLinesTest, AServiceLosesItsStoreAndAHighPriceIsAskedAbout)
+{
+    sql(QStringLiteral("update Commoditylth set HIGHPRICE=30 where CODE='BG0001'"));
+    open();
+    newLine("FW0001");
+    setLine("BUILDINGID", 1);
+    setLine("QUANTITY", 1);
+    newLine("BG0001");
+    setLine("QUANTITY", 1);
+    setLine("PRICE", 31);
+    lines()->Post();
+    m_messages.answer(AnswerNo);
+    m_form->OkBtnClick();
+    EXPECT_EQ(shown().value(0), QStringLiteral("货品[A4复印纸]的单价大于最高进价，是否继续？"));
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from testgoodsath")).toInt(), 0);
+    m_messages.answer(AnswerYes);
+    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
+    EXPECT_TRUE(scalar(QStringLiteral("select d.BUILDINGID from testgoodsathdetail d join Commoditylth g on "
+                                      "g.COMMODITYID=d.COMMODITYID where g.CODE='FW0001'"))
+                    .isNull());
+}
+
+TEST_F(CommodityLinesTest, ClosedCommoditiesAndTypesStopTheAudit)
+{
+    open();
+    newLine("BG0001");
+    setLine("QUANTITY", 1);
+    newLine("BG0003");
+    setLine("QUANTITY", 1);
+    lines()->Post();
+    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
+    sql(QStringLiteral("update Commoditylth set CLOSED=1 where CODE in ('BG0001','BG0003')"));
+    m_form->CheckBtnClick();
+    const QString msg = errors().value(0);
+    EXPECT_TRUE(msg == QStringLiteral("此单中的货品：A4复印纸、中性笔 已经停用不能审核！")
+                || msg == QStringLiteral("此单中的货品：中性笔、A4复印纸 已经停用不能审核！"))
+        << msg.toStdString();
+    EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from testgoodsath")).toInt(), 0);
+}
+
+TEST_F(CommodityLinesTest, PriceColumnsFollowTheRightAndANewNoteTakesTheInvoiceType)
+{
+    setParam(QStringLiteral("TaxKind"), QStringLiteral("0"));
+    open();
+    EXPECT_EQ(m_form->MasterValue(QStringLiteral("NOTETYPE")).toInt(), 2);
+    auto *grid = m_form->Grid();
+    auto readOnly = [grid](const char *field) {
+        for (int i = 0; i < grid->ColumnCount(); ++i)
+            if (grid->Column(i).FieldName.compare(QLatin1String(field), Qt::CaseInsensitive) == 0)
+                return grid->Column(i).ReadOnly;
+        return false;
+    };
+    EXPECT_FALSE(readOnly("PRICE")) << "the administrator may edit purchase prices";
+    m_form.reset();
+    // A clerk without sub-right 5 of privilege 551.
+    SetCurrentUser(2);
+    open();
+    grid = m_form->Grid();
+    for (const char *c : {"PRICE", "ORIGPRICE", "TAXPRICE", "AMOUNT", "TAXAMT", "COMMODITYAMT"})
+        EXPECT_TRUE(readOnly(c)) << c;
+    EXPECT_FALSE(readOnly("QUANTITY"));
+}
+
+TEST_F(CommodityLinesTest, TheColourAndSizeBreakdownIsSavedWithTheNote)
+{
+    open();
+    newLine("BG0001");
+    setLine("QUANTITY", 5);
+    const int temp = line("ITEMSNO").toInt();
+    lines()->Post();
+    // What the matrix writes for the unsaved note.
+    sql(QStringLiteral("insert into TempDetail2 values (-9999, 4, 1, %1, 1, 1, 1, 1, 2)").arg(temp));
+    sql(QStringLiteral("insert into TempDetail2 values (-9999, 4, 1, %1, 1, 1, 1, 2, 3)").arg(temp));
+    sql(QStringLiteral("insert into purchasepthdetail2 values (55, 4, 1, 1, 1, 1, 9, 9, 1)"));
+    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
+    const qint64 note = scalar(QStringLiteral("select NOTEID from testgoodsath")).toLongLong();
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from TempDetail2")).toInt(), 0);
+    EXPECT_EQ(scalar(QStringLiteral("select sum(Quantity) from purchasepthdetail2 where noteID=%1 and Item=1").arg(note))
+                  .toInt(),
+              5);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from purchasepthdetail2 where noteID=55")).toInt(), 1)
+        << "another note's breakdown stays";
+}
+
+} // namespace
+
+namespace {
+
+// The clerk's way: code, Enter, quantity, Enter ... into the grid's cells.
+TEST_F(CommodityLinesTest, ALineKeyedIntoTheGridIsSavedAndAudited)
+{
+    const qint64 pen = id("Commoditylth", "BG0003");
+    sql(QStringLiteral("delete from partnerprice where PARTNERID=1 and COMMODITYID=%1").arg(pen));
+    sql(QStringLiteral("insert into partnerprice (PARTNERID, COMMODITYID, PRICE) values (1, %1, 1.5)").arg(pen));
+    open();
+    setMaster("PARTNERID", 1);
+    m_form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_form.get()));
+    auto *grid = m_form->Grid();
+    grid->setFocus();
+    // One key at a time to whatever has the focus: the first opens the cell's editor.
+    auto type = [](const QString &text) {
+        for (const QChar c : text)
+            QTest::keyClicks(QApplication::focusWidget(), QString(c));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    };
+    m_form->muAppendDetailClick();
+    grid->setCurrentIndex(grid->model()->index(0, grid->ColumnOfField(QStringLiteral("COMMODITYCODE"))));
+    type(QStringLiteral("BG0003"));
+    EXPECT_EQ(line("COMMODITYNAME").toString(), QStringLiteral("中性笔"));
+    grid->setCurrentIndex(grid->model()->index(0, grid->ColumnOfField(QStringLiteral("QUANTITY"))));
+    type(QStringLiteral("12"));
+    grid->setCurrentIndex(grid->model()->index(0, grid->ColumnOfField(QStringLiteral("DISC"))));
+    type(QStringLiteral("0"));
+    EXPECT_EQ(errors().value(0), QString::fromUtf8(commodity::kDiscRangeMessage));
+    EXPECT_DOUBLE_EQ(num("DISC"), 100);
+    m_messages.clear();
+    grid->setCurrentIndex(grid->model()->index(0, grid->ColumnOfField(QStringLiteral("TAXRATE"))));
+    type(QStringLiteral("13"));
+    EXPECT_DOUBLE_EQ(num("AMOUNT"), 20.34);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F7);
+    ASSERT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select TAXAMT from testgoodsathdetail")).toDouble(), 2.34);
+    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from testgoodsath")).toDouble(), 20.34);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from testgoodsath")).toInt(), 1);
+}
+
+} // namespace
