@@ -12,6 +12,7 @@
 #include "data/ClientDataSet.h"
 #include "data/Field.h"
 #include "widgets/DBGrid.h"
+#include "PackageWindows.h"
 
 #include <QAction>
 #include <QLabel>
@@ -97,6 +98,14 @@ TCommoditynoteForm::TCommoditynoteForm(const basenote::Resource &resource, const
     connect(muFindCommodity, &QAction::triggered, this, &TCommoditynoteForm::muFindCommodityClick);
 
     AddColumnButton(QStringLiteral("BCODE"), [this] { PickBatch(); });
+    AddColumnButton(QStringLiteral("COMMODITYNAME"), [this] { PickCommodity(true); });
+    AddColumnButton(QStringLiteral("BUILDINGNAME"), [this] {
+        if (const qint64 store = ChooseStore(QString()); store > 0) {
+            if (cdsDetail->State() == data::DataSetState::Browse)
+                cdsDetail->Edit();
+            SetFieldValue(line(Columns.BuildingID), store);
+        }
+    });
     for (const char *price : {"ORIGPRICE", "PRICE", "TAXPRICE", "ORIGTAXPRICE"})
         AddColumnButton(QString::fromLatin1(price), [this] { PickLinePrice(); });
     AddColumnButton(QStringLiteral("QUANTITY"), [this] {
@@ -290,7 +299,15 @@ void TCommoditynoteForm::CommodityChanged(Field &field)
     }
 }
 
-qint64 TCommoditynoteForm::ChooseStore(const QString &) { return 0; }
+qint64 TCommoditynoteForm::ChooseStore(const QString &typed)
+{
+    std::unique_ptr<QWidget> picker(pk_note::CreateFormClass(QStringLiteral("TPickBuildingForm"), this));
+    auto *pick = dynamic_cast<pk_note::IStorePicker *>(picker.get());
+    if (!pick)
+        return 0; // no store picker in this build: the typed code is left as it is
+    pick->SetFilterText(typed);
+    return ShowModal(picker.get()) == 1 ? pick->SelectedStore() : 0;
+}
 
 void TCommoditynoteForm::StoreChanged(Field &field)
 {

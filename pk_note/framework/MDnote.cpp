@@ -846,3 +846,19 @@ void TMDnoteForm::muColumnsSettingClick()
         SetupDetailColumn(i);
     placeFooterCaption();
 }
+
+// =========================================================================== commodity pick
+
+void TMDnoteForm::PickCommodity(bool detailCombo)
+{
+    std::unique_ptr<QWidget> picker(pk_note::CreateFormClass(QStringLiteral("TPickCommodityForm"), this));
+    auto *pick = dynamic_cast<pk_note::ICommodityPicker *>(picker.get());
+    if (!pick) {
+        ShowInformation(QStringLiteral("尚未提供此功能。"));
+        return;
+    }
+    const QVariant store = detailCombo ? DetailValue(QStringLiteral("BuildingID")) : MasterValue(QStringLiteral("BuildingID"));
+    pick->SetDocument(this, store.isNull() ? 0 : store.toLongLong(),
+                      MasterValue(QStringLiteral("partnerID"), 0).toLongLong());
+    ShowModal(picker.get());
+}

@@ -6,7 +6,9 @@
 
 #include "Basenote.h"
 #include "MDnoteResource.h"
+#include "PackageWindows.h"
 #include "data/ClientDataSet.h"
+#include "data/DataSource.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,7 +19,7 @@ namespace widgets {
 class TRqDBGrid;
 }
 
-class TMDnoteForm : public TBasenoteForm {
+class TMDnoteForm : public TBasenoteForm, public pk_note::ICommodityPickHost {
     Q_OBJECT
 public:
     TMDnoteForm(const basenote::Resource &resource, const mdnote::DetailResource &detail, QWidget *owner = nullptr);
@@ -69,7 +71,6 @@ public:
 
     // ---- helpers ----
     data::ClientDataSet *DetailDataSet() const { return cdsDetail; }
-    data::DataSource *DetailDataSource() const { return dsDetail; }
     widgets::TRqDBGrid *Grid() const { return ItemGrid; }
     const QString &DetailTable() const { return m_asDetailTable; }
     bool DetailChanged() const { return m_bDetailChanged; }
@@ -83,6 +84,10 @@ public:
     static constexpr const char *kTableInfoCode = "TBL";
     // Fills TableInfo for the master and line tables (the remark command).
     void RegisterTableInfo();
+    // The commodity picker on the line's store (or the master's) and the
+    // master's partner; it adds the chosen commodities as lines.
+    data::DataSource *DetailDataSource() const override { return dsDetail; }
+    void PickCommodity(bool detailCombo) override;
     // The partner variables of a printed note ("partnerName", ...).
     QHash<QString, QVariant> PartnerReportVariables();
 

@@ -59,6 +59,24 @@ public:
     virtual void SetRecalculate(bool recalculate) = 0;
 };
 
+// The commodity picker (TPickCommodityForm): opened by a master-detail note on
+// its store (0: all) and partner (0: none); it adds the chosen commodities to
+// the note's lines itself. Modal result 1 means OK.
+class ICommodityPicker {
+public:
+    virtual ~ICommodityPicker() = default;
+    virtual void SetDocument(QWidget *note, qint64 storeId, qint64 partnerId) = 0;
+};
+
+// The store picker (TPickBuildingForm): the text the user typed is its first
+// filter; the chosen store after OK (modal result 1), 0 when none.
+class IStorePicker {
+public:
+    virtual ~IStorePicker() = default;
+    virtual void SetFilterText(const QString &text) = 0;
+    virtual qint64 SelectedStore() const = 0;
+};
+
 // A master-detail window that picks commodities for a commodity combo.
 class ICommodityPickHost {
 public:
