@@ -12,6 +12,8 @@
 #include "data/ClientDataSet.h"
 #include "data/Field.h"
 #include "widgets/DBGrid.h"
+#include "widgets/LookupCombo.h"
+#include "ComboUtility.h"
 #include "PackageWindows.h"
 
 #include <QAction>
@@ -93,9 +95,19 @@ TCommoditynoteForm::TCommoditynoteForm(const basenote::Resource &resource, const
     muFindCommodity = new QAction(QStringLiteral("货品查找..."), DetailMenu);
     muFindCommodity->setObjectName(QStringLiteral("muFindCommodity"));
     DetailMenu->addAction(muFindCommodity);
+    muLoadDetail = new QAction(QStringLiteral("导入..."), DetailMenu);
+    muLoadDetail->setObjectName(QStringLiteral("muLoadDetail"));
+    muLoadDetail->setVisible(false);
+    DetailMenu->addAction(muLoadDetail);
+    connect(muLoadDetail, &QAction::triggered, this, &TCommoditynoteForm::muLoadDetailClick);
     connect(muRefrshQuantity, &QAction::triggered, this, &TCommoditynoteForm::muRefreshQuantityClick);
     connect(actRefreshQuantity, &QAction::triggered, this, &TCommoditynoteForm::muRefreshQuantityClick);
     connect(muFindCommodity, &QAction::triggered, this, &TCommoditynoteForm::muFindCommodityClick);
+
+    cmbCommodity = commodityCombo(this, QStringLiteral("cmbCommodity"));
+    cmbStore = storeCombo(this, QStringLiteral("cmbStore"));
+    cmbCommodity->hide();
+    cmbStore->hide();
 
     AddColumnButton(QStringLiteral("BCODE"), [this] { PickBatch(); });
     AddColumnButton(QStringLiteral("COMMODITYNAME"), [this] { PickCommodity(true); });
@@ -115,6 +127,56 @@ TCommoditynoteForm::TCommoditynoteForm(const basenote::Resource &resource, const
         }
         EditColorSize();
     });
+}
+
+// ============================================================ drop-downs
+
+widgets::TRqLookupCombo *TCommoditynoteForm::commodityCombo(QWidget *parent, const QString &name)
+{
+    auto *combo = new widgets::TRqLookupCombo(parent, name);
+    combo->SetDataSource(dsDetail);
+    combo->SetDataField(Columns.CommodityID);
+    combo->SetListSource(QStringLiteral("dsCommodity"));
+    combo->SetListFields(QStringLiteral("CODE;NAME;SPEC"));
+    combo->SetListFieldCaptions({QStringLiteral("编号"), QStringLiteral("名称"), QStringLiteral("规格")});
+    combo->SetListField(QStringLiteral("CODE"));
+    combo->SetListFilter(QStringLiteral("closed=0"));
+    combo->SetSearchFields(QStringLiteral("Code*;Name*;Name#;BARCODE*;SPEEDSYMBOL*"));
+    combo->SetUtilityCommands({QStringLiteral("新增#"), QStringLiteral("编辑#"), QStringLiteral("查找")});
+    combo->SetUtilityHandler([this](widgets::TRqLookupCombo *c, const QString &command) { runComboCommand(c, command); });
+    return combo;
+}
+
+widgets::TRqLookupCombo *TCommoditynoteForm::storeCombo(QWidget *parent, const QString &name)
+{
+    auto *combo = new widgets::TRqLookupCombo(parent, name);
+    combo->SetDataSource(dsDetail);
+    combo->SetDataField(Columns.BuildingID);
+    combo->SetListSource(QStringLiteral("dsStore"));
+    combo->SetListFields(QStringLiteral("CODE;NAME"));
+    combo->SetListField(QStringLiteral("CODE"));
+    combo->SetListFilter(QStringLiteral("shoperateid is null or shoperateid=0"));
+    combo->SetUtilityCommands({QStringLiteral("新增#"), QStringLiteral("置空")});
+    combo->SetUtilityHandler([this](widgets::TRqLookupCombo *c, const QString &command) { runComboCommand(c, command); });
+    return combo;
+}
+
+void TCommoditynoteForm::runComboCommand(widgets::TRqLookupCombo *combo, const QString &command)
+{
+    QString cmd = command.trimmed();
+    if (cmd.endsWith(u'#'))
+        cmd.chop(1);
+    if (cmd == QStringLiteral("置空")) {
+        combo->Clear();
+    } else if (cmd == QStringLiteral("查找")) {
+        PickCommodity(true);
+    } else {
+        const QVariant key = combo->KeyValue();
+        if (cmd == QStringLiteral("编辑") && key.isNull())
+            return;
+        if (!ComboBoxUtilitys(combo, cmd, cmd == QStringLiteral("编辑") ? key.toInt() : 0))
+            ShowInformation(QStringLiteral("尚未提供此功能。"));
+    }
 }
 
 // ============================================================ column roles
@@ -379,17 +441,26 @@ void TCommoditynoteForm::muRefreshQuantityClick()
         storeName = name.toString();
     }
     const QString head = QStringLiteral("货品[") + DetailValue(Columns.CommodityName).toString()
-                         + QStringLiteral("]在仓库[") + storeName + QStringLiteral("]中的实际库存为:");
+                         + QStringLiteral("]在仓库[") + storeName;
     AutoQuery q = CreateAutoQuery(QStringLiteral("select USEDQTY, REALQTY, REALQTY-USEDQTY as VALIDQTY from onhandaath  "
                                                  "where Commodityid=")
                                   + QString::number(goods) + QStringLiteral(" and BuildingID=") + QString::number(store));
     if (q->IsEmpty()) {
-        lbStock->setText(head + QStringLiteral("0 已占用数量为:0, 可用数量为:0, "));
+        lbStock->setText(head + QStringLiteral("]中的实际库存为:0 已占用数量为:0, 可用数量为:0, "));
         return;
     }
     auto num = [&q](const char *c) { return qtyText(q->FieldByName(QString::fromLatin1(c)).AsFloat()); };
-    lbStock->setText(head + num("REALQTY") + QStringLiteral("\n已占用数量为:") + num("USEDQTY")
+    lbStock->setText(head + QStringLiteral("]中的实际库存为:") + num("REALQTY") + QStringLiteral("\n已占用数量为:") + num("USEDQTY")
                      + QStringLiteral(", 可用数量为:") + num("VALIDQTY"));
+}
+
+void TCommoditynoteForm::muLoadDetailClick()
+{
+    if (StockStoreOfLine() <= 0) {
+        ShowError(QStringLiteral("请先选择仓库."));
+        return;
+    }
+    ShowInformation(QStringLiteral("尚未提供此功能。"));
 }
 
 void TCommoditynoteForm::muFindCommodityClick()
@@ -596,16 +667,17 @@ bool TCommoditynoteForm::CanSaveNote()
 
 namespace {
 
-// The audit and un-audit refusals differ only in their last words.
+// The refusals of audit and un-audit: the in/out type, the single commodity
+// of the master and the closed commodities of the lines.
 bool closedReferencesAllow(TCommoditynoteForm &form, const QString &detailTable, bool audit)
 {
-    const QString verb = audit ? QStringLiteral("审核") : QStringLiteral("反审核");
     const QVariant ioType = form.MasterValue(QStringLiteral("IOTYPESID"));
     QVariant closed;
     if (!ioType.isNull()
         && GetValueOfSql(QStringLiteral("select Closed from iotypelth  where IOTYPESID=") + ioType.toString(), closed)
         && closed.toInt() == 1) {
-        ShowError(QStringLiteral("此单的出入库类型已经被停用不能") + verb + QStringLiteral("。"));
+        ShowError(audit ? QStringLiteral("此单的出入库类型已经被停用不能审核。")
+                        : QStringLiteral("此单的出入库类型已经被停用不能反审核。"));
         return false;
     }
     const QVariant goods = form.MasterValue(QStringLiteral("CommodityID"));
@@ -613,7 +685,7 @@ bool closedReferencesAllow(TCommoditynoteForm &form, const QString &detailTable,
         && GetValueOfSql(QStringLiteral("select Closed from Commoditylth where CommodityID=") + goods.toString(), closed)
         && closed.toInt() == 1) {
         ShowError(QStringLiteral("此货品:") + form.MasterValue(QStringLiteral("CommodityName")).toString()
-                  + QStringLiteral(" 已经被停用不能") + verb + QStringLiteral("。"));
+                  + (audit ? QStringLiteral(" 已经被停用不能审核。") : QStringLiteral(" 已经被停用不能反审核。")));
         return false;
     }
     if (detailTable.isEmpty())
@@ -628,8 +700,8 @@ bool closedReferencesAllow(TCommoditynoteForm &form, const QString &detailTable,
     QStringList names;
     for (q->First(); !q->Eof(); q->Next())
         names << q->FieldByName(QStringLiteral("Name")).AsString();
-    ShowError(QStringLiteral("此单中的货品：") + names.join(QStringLiteral("、")) + QStringLiteral(" 已经停用不能") + verb
-              + QStringLiteral("！"));
+    ShowError(QStringLiteral("此单中的货品：") + names.join(QStringLiteral("、"))
+              + (audit ? QStringLiteral(" 已经停用不能审核！") : QStringLiteral(" 已经停用不能反审核！")));
     return false;
 }
 
@@ -667,6 +739,25 @@ void TCommoditynoteForm::ShowNote()
 void TCommoditynoteForm::SetupDetailColumn(int column)
 {
     TMDnoteForm::SetupDetailColumn(column);
+    widgets::GridColumn &col = ItemGrid->Column(column);
+    if (col.FieldName.compare(Columns.CommodityCode, Qt::CaseInsensitive) == 0 && !col.Editor) {
+        // Typing in the code cell searches codes, names, barcodes and speed symbols.
+        col.Editor = [this](QWidget *parent) { return commodityCombo(parent, QStringLiteral("cmbCommodityEditor")); };
+        col.EditorCommit = [](QWidget *editor) {
+            static_cast<widgets::TRqLookupCombo *>(editor)->TakeTyped(true);
+            return true; // a text that matches nothing changes nothing
+        };
+    } else if (col.FieldName.compare(Columns.StoreCode, Qt::CaseInsensitive) == 0 && !col.Editor) {
+        col.Editor = [this](QWidget *parent) { return storeCombo(parent, QStringLiteral("cmbStoreEditor")); };
+        col.EditorCommit = [this](QWidget *editor) {
+            auto *combo = static_cast<widgets::TRqLookupCombo *>(editor);
+            const QString typed = combo->text().trimmed();
+            if (!combo->TakeTyped(true) && !typed.isEmpty())
+                if (const qint64 store = ChooseStore(typed); store > 0)
+                    SetFieldValue(line(Columns.BuildingID), store);
+            return true;
+        };
+    }
     const bool locked = (PriceClass == 1 && !CanEditPurchasePrice) || (PriceClass == 2 && !CanEditSalesPrice);
     if (!locked)
         return;

@@ -15,6 +15,9 @@
 #include <array>
 
 class QLabel;
+namespace widgets {
+class TRqLookupCombo;
+}
 
 class TCommoditynoteForm : public TMDnoteForm {
     Q_OBJECT
@@ -114,17 +117,26 @@ public:
 public slots:
     void muRefreshQuantityClick();
     void muFindCommodityClick();
+    // Lines from a text file (shown by the kinds that offer it).
+    void muLoadDetailClick();
 
 protected:
     void ApplyChangeLogs(int action) override;
 
+    // The commodity and store drop-downs of the lines (bound to COMMODITYID and
+    // BUILDINGID); the grid's code cells edit through copies of them.
+    widgets::TRqLookupCombo *cmbCommodity = nullptr, *cmbStore = nullptr;
     QLabel *lbStock = nullptr;
-    QAction *muRefrshQuantity = nullptr, *actRefreshQuantity = nullptr, *muFindCommodity = nullptr;
+    QAction *muRefrshQuantity = nullptr, *actRefreshQuantity = nullptr, *muFindCommodity = nullptr,
+            *muLoadDetail = nullptr;
     QPushButton *btnPrice = nullptr;
 
 private:
     enum class Role : uint8_t { Other, CommodityId, CommodityCode, StoreId, StoreCode, Amount, ProductDay };
     void resolveColumns();
+    widgets::TRqLookupCombo *commodityCombo(QWidget *parent, const QString &name);
+    widgets::TRqLookupCombo *storeCombo(QWidget *parent, const QString &name);
+    void runComboCommand(widgets::TRqLookupCombo *combo, const QString &command);
     data::Field *line(const QString &name) const { return cdsDetail ? cdsDetail->FindField(name) : nullptr; }
     bool lineHasBatch() const;
     void clearBatch(bool fire);

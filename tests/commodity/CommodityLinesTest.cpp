@@ -348,6 +348,18 @@ TEST_F(CommodityLinesTest, ClosedCommoditiesAndTypesStopTheAudit)
                 || msg == QStringLiteral("此单中的货品：中性笔、A4复印纸 已经停用不能审核！"))
         << msg.toStdString();
     EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from testgoodsath")).toInt(), 0);
+    // Open again, audited; a type closed since stops the un-audit.
+    sql(QStringLiteral("update Commoditylth set CLOSED=0"));
+    m_messages.clear();
+    m_form->CheckBtnClick();
+    ASSERT_EQ(scalar(QStringLiteral("select NOTESTATE from testgoodsath")).toInt(), 1) << errors().join(u'|').toStdString();
+    const int id = scalar(QStringLiteral("select NOTEID from testgoodsath")).toInt();
+    sql(QStringLiteral("update testgoodsath set IOTYPESID=7")); // 旧品报废(停用)
+    m_form->LoadNote(id);
+    m_messages.setDefaultAnswer(pub::MessageKind::YesNo, AnswerYes);
+    m_form->CheckBtnClick();
+    EXPECT_TRUE(errors().contains(QStringLiteral("此单的出入库类型已经被停用不能反审核。"))) << errors().join(u'|').toStdString();
+    EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from testgoodsath")).toInt(), 1);
 }
 
 TEST_F(CommodityLinesTest, PriceColumnsFollowTheRightAndANewNoteTakesTheInvoiceType)
@@ -412,8 +424,12 @@ TEST_F(CommodityLinesTest, ALineKeyedIntoTheGridIsSavedAndAudited)
     grid->setFocus();
     // One key at a time to whatever has the focus: the first opens the cell's editor.
     auto type = [](const QString &text) {
-        for (const QChar c : text)
-            QTest::keyClicks(QApplication::focusWidget(), QString(c));
+        for (const QChar c : text) {
+            if (c.unicode() < 128)
+                QTest::keyClicks(QApplication::focusWidget(), QString(c));
+            else
+                QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     };
     m_form->muAppendDetailClick();
@@ -430,10 +446,20 @@ TEST_F(CommodityLinesTest, ALineKeyedIntoTheGridIsSavedAndAudited)
     grid->setCurrentIndex(grid->model()->index(0, grid->ColumnOfField(QStringLiteral("TAXRATE"))));
     type(QStringLiteral("13"));
     EXPECT_DOUBLE_EQ(num("AMOUNT"), 20.34);
+    // A second line found by the start of its name in the code cell's drop-down.
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Insert, Qt::ShiftModifier);
+    ASSERT_EQ(lines()->RecordCount(), 2);
+    grid->setCurrentIndex(grid->model()->index(1, grid->ColumnOfField(QStringLiteral("COMMODITYCODE"))));
+    type(QStringLiteral("订书"));
+    EXPECT_EQ(line("COMMODITYCODE").toString(), QStringLiteral("BG0005"));
+    grid->setCurrentIndex(grid->model()->index(1, grid->ColumnOfField(QStringLiteral("QUANTITY"))));
+    type(QStringLiteral("1"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F7);
     ASSERT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
     EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select TAXAMT from testgoodsathdetail")).toDouble(), 2.34);
-    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from testgoodsath")).toDouble(), 20.34);
+    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from testgoodsath")).toDouble(),
+                     20.34 + scalar(QStringLiteral("select AMOUNT from testgoodsathdetail where ITEMSNO=2")).toDouble());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
     EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
     EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from testgoodsath")).toInt(), 1);

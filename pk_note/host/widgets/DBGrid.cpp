@@ -187,6 +187,34 @@ public:
             m_grid->style()->drawControl(QStyle::CE_PushButton, &b, p, m_grid);
         }
     }
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (const GridColumn *c = own(index))
+            return c->Editor(parent);
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        if (!own(index))
+            QStyledItemDelegate::setEditorData(editor, index);
+    }
+    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
+    {
+        const GridColumn *c = own(index);
+        if (!c) {
+            QStyledItemDelegate::setModelData(editor, model, index);
+            return;
+        }
+        m_grid->m_lastCommitOk = false;
+        try {
+            data::ClientDataSet *ds = m_grid->DataSet();
+            if (ds && index.row() != ds->CurrentRow())
+                ds->MoveTo(index.row());
+            m_grid->m_lastCommitOk = !c->EditorCommit || c->EditorCommit(editor);
+        } catch (const std::exception &e) {
+            ShowError(e);
+        }
+    }
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::updateEditorGeometry(editor, option, index);
@@ -217,6 +245,14 @@ protected:
     }
 
 private:
+    const GridColumn *own(const QModelIndex &index) const
+    {
+        if (!index.isValid() || index.column() >= m_grid->ColumnCount())
+            return nullptr;
+        const GridColumn &c = m_grid->Column(index.column());
+        return c.Editor ? &c : nullptr;
+    }
+
     TRqDBGrid *m_grid;
 };
 

@@ -38,6 +38,11 @@ struct GridColumn {
     Footer FooterKind = Footer::None;
     QString FooterText;   // the caption when FooterKind is Text
     QString FooterFormat; // for sums; empty: the column's format, else "#0.00"
+    // A cell editor of the column's own (a lookup combo bound to the row's key
+    // field, say): it writes the row itself; EditorCommit settles it when the
+    // cell is left and says whether it was taken.
+    std::function<QWidget *(QWidget *parent)> Editor;
+    std::function<bool(QWidget *editor)> EditorCommit;
 };
 
 // Grid columns over the rows of a DataSetModel.
@@ -198,6 +203,7 @@ private:
     QWidget *m_footer = nullptr;
     bool m_inGeometry = false;
     bool m_syncing = false;
+    friend class GridDelegate;
     bool m_lastCommitOk = true;
     ColumnHandler m_onEditButton;
     QKeySequence m_editButtonKey{Qt::CTRL | Qt::Key_Return};
