@@ -336,8 +336,12 @@ void TMDnoteForm::applyDetailDefinitions()
             continue;
         if (!it->caption.isEmpty())
             f->SetDisplayLabel(it->caption);
-        if (!it->displayFormat.isEmpty())
+        if (!it->displayFormat.isEmpty()) {
+            // A number format declares a number column.
+            if (it->displayFormat.startsWith(u'#') || it->displayFormat.startsWith(u'0'))
+                f->DeclareType(data::FieldType::Float);
             f->SetDisplayFormat(it->displayFormat);
+        }
         if (it->required)
             f->SetRequired(true);
     }

@@ -16,6 +16,7 @@
 #include "widgets/DBGrid.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QTest>
 
@@ -241,6 +242,11 @@ TEST_F(CommodityLinesTest, ACommodityTypedByCodeFillsTheLine)
     EXPECT_EQ(line("BUILDINGNAME").toString(), QStringLiteral("成品仓库"));
     EXPECT_EQ(m_form->StockLabel()->text(),
               QStringLiteral("货品[A4复印纸]在仓库[成品仓库]中的实际库存为:0 已占用数量为:0, 可用数量为:0, "));
+    // For checking the window by eye: build/shots/commodity_lines.png.
+    const QString shots = QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots"));
+    QDir().mkpath(shots);
+    QApplication::processEvents();
+    EXPECT_TRUE(m_form->grab().save(QDir(shots).filePath(QStringLiteral("commodity_lines.png"))));
     setLine("STORECODE", QStringLiteral("zz"));
     EXPECT_EQ(line("BUILDINGID").toInt(), 3) << "an unknown store code leaves the store";
     lines()->Post();

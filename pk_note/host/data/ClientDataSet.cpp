@@ -595,12 +595,14 @@ void ClientDataSet::loadFromQuery()
         if (f->m_type != FieldType::Unknown || f->m_calculated)
             continue;
         FieldType t = FieldType::String;
+        f->m_typeGuessed = true;
         for (const auto &r : m_records) {
             const QVariant &v = r->values[f->m_index];
             if (!isNullValue(v)) {
                 t = typeFromMeta(v.metaType());
                 if (t == FieldType::Unknown)
                     t = FieldType::String;
+                f->m_typeGuessed = false;
                 break;
             }
         }

@@ -452,6 +452,15 @@ QVariant Field::Convert(const QVariant &value) const
     return value;
 }
 
+void Field::DeclareType(FieldType type)
+{
+    if (!m_typeGuessed || type == m_type)
+        return;
+    m_typeGuessed = false;
+    m_type = type;
+    m_spec = parseDisplayFormat(m_format, m_type);
+}
+
 QString Field::FormatValue(const QVariant &value) const { return formatWith(m_spec, m_type, value); }
 
 void Field::SetValue(const QVariant &value) { write(value, false); }

@@ -50,6 +50,9 @@ public:
     ClientDataSet *DataSet() const { return m_dataSet; }
     const QString &FieldName() const { return m_name; }
     FieldType DataType() const { return m_type; }
+    // A computed select column whose type neither a table nor a row told
+    // (a new note's empty lines) takes the type its declaration gives.
+    void DeclareType(FieldType type);
     int Size() const { return m_size; }
     int Index() const { return m_index; }
 
@@ -114,6 +117,7 @@ private:
 
     ClientDataSet *m_dataSet;
     QVariant m_prior;
+    bool m_typeGuessed = false;
     QString m_name;
     QString m_label;
     QString m_format;

@@ -177,9 +177,17 @@ public:
     explicit GridDelegate(TRqDBGrid *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
     void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        QStyledItemDelegate::paint(p, option, index);
-        if (index.column() < m_grid->ColumnCount() && m_grid->Column(index.column()).EllipsisButton &&
-            index.row() == m_grid->currentIndex().row()) {
+        const bool button = index.column() < m_grid->ColumnCount() && m_grid->Column(index.column()).EllipsisButton &&
+                            index.row() == m_grid->currentIndex().row();
+        if (!button) {
+            QStyledItemDelegate::paint(p, option, index);
+            return;
+        }
+        // The text keeps clear of the button (numbers are right-aligned).
+        QStyleOptionViewItem text = option;
+        text.rect.adjust(0, 0, -m_grid->EllipsisRect(index).width(), 0);
+        QStyledItemDelegate::paint(p, text, index);
+        {
             QStyleOptionButton b;
             b.rect = m_grid->EllipsisRect(index).translated(-m_grid->visualRect(index).topLeft() + option.rect.topLeft());
             b.text = QStringLiteral("...");
