@@ -3,7 +3,9 @@
 // checks before save and audit, and the colour/size breakdown saved with the
 // note. The kind is a real window on the real framework and demo books.
 
+#include "PickbcodeForm.h"
 #include "SampleGoodsKind.h"
+#include "qryDetailForm.h"
 #include "LineMath.h"
 #include "NoteMessages.h"
 #include "NoteTypes.h"
@@ -18,6 +20,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -469,6 +473,62 @@ TEST_F(CommodityLinesTest, ALineKeyedIntoTheGridIsSavedAndAudited)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
     EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
     EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from testgoodsath")).toInt(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CommodityLinesTest, TheBatchAndTheColourSizeDialogsFillTheLine)
+{
+    open();
+    setMaster("NOTEKIND", 2); // a return draws from a specific batch, at its price and store
+    newLine("SP0001");
+    setLine("QUANTITY", 5);
+    // The oldest open batch of the water, in whatever store.
+    const auto oldest = [this](const char *column) {
+        return scalar(QStringLiteral("select %1 from noteflowaath where COMMODITYID=11 and BCODE<>'' and "
+                                     "BTURNNOTEID is null and IOFLAG*QUANTITY-BREFERQTY>0 order by NOTEDATE, ID limit 1")
+                          .arg(QString::fromLatin1(column)));
+    };
+    m_modal.setHandler([](QWidget *w) {
+        auto *f = qobject_cast<TPickbcodeForm *>(w);
+        EXPECT_NE(f, nullptr);
+        f->OkBtn->click();
+        return f->result();
+    });
+    m_form->PickBatch();
+    EXPECT_EQ(line("BTURNNOTEID").toLongLong(), oldest("ID").toLongLong());
+    EXPECT_EQ(line("BCODE").toString(), oldest("BCODE").toString());
+    EXPECT_EQ(line("BUILDINGID").toInt(), oldest("BUILDINGID").toInt());
+    EXPECT_DOUBLE_EQ(num("PRICE"), oldest("PRICE").toDouble());
+    EXPECT_FALSE(line("VALIDDAY").isNull());
+
+    // The uniform by colour and size: the matrix total becomes the quantity,
+    // and the breakdown is saved with the note under its final line number.
+    newLine("FZ0001");
+    int cells = 0;
+    m_modal.setHandler([&cells](QWidget *w) {
+        auto *f = qobject_cast<TqryDetailForm *>(w);
+        EXPECT_NE(f, nullptr);
+        f->DetailGrid->item(0, 0)->setText(QStringLiteral("2"));
+        f->DetailGrid->item(1, 1)->setText(QStringLiteral("3.7"));
+        cells = 2;
+        f->OkBtn->click();
+        return f->result();
+    });
+    m_form->EditColorSize();
+    ASSERT_EQ(cells, 2);
+    EXPECT_DOUBLE_EQ(num("QUANTITY"), 5) << "the total, truncated";
+    lines()->Post();
+    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
+    const int note = scalar(QStringLiteral("select NOTEID from testgoodsath")).toInt();
+    EXPECT_DOUBLE_EQ(
+        scalar(QStringLiteral("select sum(Quantity) from purchasepthdetail2 where noteType=4 and noteID=%1 and Item=2")
+                   .arg(note))
+            .toDouble(),
+        5.7);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from TempDetail2")).toInt(), 0);
 }
 
 } // namespace
