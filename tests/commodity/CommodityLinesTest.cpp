@@ -532,3 +532,33 @@ TEST_F(CommodityLinesTest, TheBatchAndTheColourSizeDialogsFillTheLine)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CommodityLinesTest, PartnerSettlementAndStoreOfTheMasterFillTheNote)
+{
+    setParam(QStringLiteral("IsDistinctStore"), QStringLiteral("0"));
+    open();
+    newLine("SP0001");
+    setLine("BCODE", QStringLiteral("B9"));
+    setLine("BTURNNOTEID", 3);
+    setLine("PRICE", 99);
+    lines()->Post();
+    setMaster("PARTNERID", 1); // 晨光文具: 30 days, 周敏, salesman 2 of department 2
+    EXPECT_EQ(m_form->MasterValue(QStringLiteral("TERMDAYS")).toInt(), 30);
+    EXPECT_EQ(m_form->MasterValue(QStringLiteral("CONTACTOR")).toString(), QStringLiteral("周敏"));
+    EXPECT_EQ(m_form->MasterValue(QStringLiteral("EMPID")).toInt(), 2);
+    EXPECT_EQ(m_form->MasterValue(QStringLiteral("DEPID")).toInt(), 2);
+    setMaster("PAYTYPESID", 2); // 转账支票 pays from account 2
+    EXPECT_EQ(m_form->MasterValue(QStringLiteral("ACCOUNTID")).toInt(), 2);
+    // Lines follow the master's store: the batch of the old store goes, the
+    // price is the new store's default.
+    setMaster("BUILDINGID", 4);
+    lines()->First();
+    EXPECT_TRUE(line("BTURNNOTEID").isNull());
+    EXPECT_TRUE(line("BCODE").isNull());
+    EXPECT_NE(num("PRICE"), 99);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+}
+
+} // namespace
