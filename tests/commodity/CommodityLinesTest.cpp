@@ -9,6 +9,7 @@
 #include "LineMath.h"
 #include "NoteMessages.h"
 #include "NoteTypes.h"
+#include "Notepublic.h"
 #include "Pub.h"
 #include "Rounding.h"
 #include "TestSupport.h"
@@ -470,6 +471,14 @@ TEST_F(CommodityLinesTest, ALineKeyedIntoTheGridIsSavedAndAudited)
     EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select TAXAMT from testgoodsathdetail")).toDouble(), 2.34);
     EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from testgoodsath")).toDouble(),
                      20.34 + scalar(QStringLiteral("select AMOUNT from testgoodsathdetail where ITEMSNO=2")).toDouble());
+    // The printed totals: 12 pens at 1.50 plus the stapler.
+    const QHash<QString, QVariant> vars = m_form->CommodityReportVariables();
+    const double total = scalar(QStringLiteral("select AMOUNT from testgoodsath")).toDouble();
+    EXPECT_EQ(vars.value(QStringLiteral("SumofQuantity")).toString(), QStringLiteral("13"));
+    EXPECT_EQ(vars.value(QStringLiteral("SumofAmount")).toString(), QString::number(total));
+    EXPECT_EQ(vars.value(QStringLiteral("Daxie")).toString(), AmountInWords(total));
+    EXPECT_EQ(vars.value(QStringLiteral("SumofTaxAmt")).toString(),
+              QString::number(scalar(QStringLiteral("select sum(TAXAMT) from testgoodsathdetail")).toDouble()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
     EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
     EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from testgoodsath")).toInt(), 1);
