@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,9 +15,10 @@ double RoundToEx(double value, int digits)
 {
     if (!std::isfinite(value) || value == 0)
         return value;
-    // 15 significant digits: d.dddddddddddddde[+-]x
+    // 15 significant digits: d.dddddddddddddde[+-]x (to_chars rounds as printf does, faster)
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    const auto printed = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
+    *printed.ptr = '\0';
     char mant[16];
     int n = 0;
     const char *p = buf;
@@ -38,8 +40,12 @@ double RoundToEx(double value, int digits)
         ++kept;
     // kept * 10^-digits, parsed back so the result is the nearest double.
     char out[48];
-    std::snprintf(out, sizeof out, "%llde%d", kept, -digits);
-    return sign * std::strtod(out, nullptr);
+    char *end = std::to_chars(out, out + sizeof out, kept).ptr;
+    *end++ = 'e';
+    end = std::to_chars(end, out + sizeof out, -digits).ptr;
+    double result = 0;
+    std::from_chars(out, end, result);
+    return sign * result;
 }
 
 namespace {
