@@ -181,9 +181,9 @@ void TMasterPickForm::SetColumns(std::initializer_list<Column> columns)
     // The list fills the window; the last column takes what is left.
     PickGrid->horizontalHeader()->setStretchLastSection(true);
     // Wide enough for every column, within the screen.
-    int width = PickGrid->verticalHeader()->sizeHint().width() + 4 * PickGrid->frameWidth() + 40;
-    for (int i = 0; i < PickGrid->ColumnCount(); ++i)
-        width += PickGrid->columnWidth(i);
+    int width = PickGrid->verticalHeader()->sizeHint().width() + 4 * PickGrid->frameWidth() + 60;
+    for (const Column &c : columns)
+        width += c.width;
     if (const QScreen *s = screen())
         width = std::min(width, s->availableGeometry().width() - 40);
     resize(std::max(width, this->width()), height());
