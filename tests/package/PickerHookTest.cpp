@@ -8,6 +8,8 @@
 #include "data/ClientDataSet.h"
 #include "data/Field.h"
 
+#include <QHash>
+
 namespace pkgtest {
 namespace {
 
@@ -32,6 +34,9 @@ protected:
     {
         PackageTest::SetUp();
         PickerStub::log.clear();
+        // The stand-ins override the real pickers for this test only.
+        for (const char *name : kStandIns)
+            m_real.insert(QString::fromLatin1(name), pk_note::FormClassFactory(QString::fromLatin1(name)));
         for (const char *name : {"TPickpartnerForm", "TPickClientForm", "TPickEmpForm"})
             pk_note::RegisterFormClass(QString::fromLatin1(name), [](QWidget *) { return new PickerStub; });
         pk_note::RegisterFormClass(QStringLiteral("TCostCaculatorForm"), [](QWidget *) { return new CostStub; });
@@ -43,8 +48,8 @@ protected:
     }
     void TearDown() override
     {
-        for (const char *name : {"TPickpartnerForm", "TPickClientForm", "TPickEmpForm", "TCostCaculatorForm"})
-            pk_note::RegisterFormClass(QString::fromLatin1(name), {});
+        for (auto it = m_real.cbegin(); it != m_real.cend(); ++it)
+            pk_note::RegisterFormClass(it.key(), it.value());
         PackageTest::TearDown();
     }
     long pick(const QString &argument, int noteType = 0)
@@ -55,6 +60,9 @@ protected:
         return note_Call(QStringLiteral("PICK"), argument, &p);
     }
     data::ClientDataSet data;
+    static constexpr const char *kStandIns[] = {"TPickpartnerForm", "TPickClientForm", "TPickEmpForm",
+                                                "TCostCaculatorForm"};
+    QHash<QString, pk_note::WindowFactory> m_real;
 };
 
 TEST_F(PickerHookTest, PickerOkWritesTheChosenIdIntoTheField)
