@@ -2,8 +2,9 @@
 // shown offscreen: a filter change rebuilds the statement, reopens the list
 // and paints the grid's first page (and the stock of the current row).
 // Measured for several filters, with the list paged (the picker's default)
-// and read whole; the baseline is a bare SELECT of every row the filter
-// matches, stepped through with a forward-only query.
+// and read whole; the baselines are bare SELECTs, stepped through with a
+// forward-only query, of the rows the list holds (its statement as run) and
+// of every row the filter matches.
 // Budget: under 100 ms per filter change.
 
 #include "PickCommodityForm.h"
@@ -105,7 +106,7 @@ void BM_FilterChange(benchmark::State &state)
     setFilter(picker, filter);
     QApplication::processEvents();
 
-    double bare = 0;
+    double bareShown = 0, bareAll = 0;
     int bareRuns = 0, rows = 0;
     for (auto _ : state) {
         picker.FilterChange();
@@ -115,19 +116,20 @@ void BM_FilterChange(benchmark::State &state)
         state.PauseTiming();
         QElapsedTimer t;
         t.start();
+        bareSelect(picker.qryCommodity->CommandText());
+        bareShown += double(t.nsecsElapsed());
+        t.restart();
         rows = bareSelect(picker.BuildSql());
-        bare += double(t.nsecsElapsed());
+        bareAll += double(t.nsecsElapsed());
         ++bareRuns;
         state.ResumeTiming();
     }
     if (!books().messages.texts().isEmpty() || picker.qryCommodity->IsEmpty())
         state.SkipWithError(("failed: " + books().messages.texts().join(u'|').toStdString()).c_str());
-    const double bareMs = bare / bareRuns / 1e6;
     state.counters["rows"] = rows;
-    state.counters["shown"] = picker.qryCommodity->RecordCount();
-    state.counters["bare_select_ms"] = bareMs;
-    // Filled in by the reporter below: the measured time over the bare select.
-    state.counters["bare_ms_for_ratio"] = benchmark::Counter(bareMs, benchmark::Counter::kAvgThreads);
+    state.counters["read"] = picker.qryCommodity->RecordCount();
+    state.counters["bare_read_ms"] = bareShown / bareRuns / 1e6;
+    state.counters["bare_all_ms"] = bareAll / bareRuns / 1e6;
 }
 BENCHMARK(BM_FilterChange)
     ->ArgsProduct({{0, 1, 2, 3, 4, 5}, {1, 0}})
@@ -142,13 +144,14 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &r : runs) {
-            const auto bare = r.counters.find("bare_ms_for_ratio");
-            if (bare == r.counters.end() || bare->second.value <= 0)
+            const auto read = r.counters.find("bare_read_ms"), all = r.counters.find("bare_all_ms");
+            if (read == r.counters.end() || all == r.counters.end() || read->second.value <= 0)
                 continue;
             const double ms = r.GetAdjustedRealTime(); // in the run's unit, milliseconds
-            std::printf("  %-28s %8.2f ms per filter change, bare select %8.2f ms, ratio %.2f%s\n",
-                        r.report_label.c_str(), ms, bare->second.value, ms / bare->second.value,
-                        ms < 100 ? "" : "  (over the 100 ms budget)");
+            std::printf("  %-20s %8.2f ms per filter change; bare select of the rows read %8.2f ms (ratio %.2f), "
+                        "of all matching rows %8.2f ms (ratio %.2f)%s\n",
+                        r.report_label.c_str(), ms, read->second.value, ms / read->second.value, all->second.value,
+                        ms / all->second.value, ms < 100 ? "" : "  over the 100 ms budget");
         }
     }
 };

@@ -12,13 +12,15 @@ TGSpecialCheckForm::TGSpecialCheckForm(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("GSpecialCheckForm"));
     setWindowTitle(QStringLiteral("其他..."));
+    static const char *const labels[] = {"货品自定义1：", "货品自定义2：", "货品自定义3：", "货品自定义4：",
+                                         "货品自定义5："};
     auto *form = new QFormLayout;
     for (int i = 0; i < 5; ++i) {
         edCustDef[i] = new QLineEdit(this);
         // The box is tied to its field by name: edCUSTDEF1 filters CUSTDEF1.
         edCustDef[i]->setObjectName(QStringLiteral("edCUSTDEF%1").arg(i + 1));
         edCustDef[i]->setMinimumWidth(220);
-        form->addRow(QStringLiteral("货品自定义%1：").arg(i + 1), edCustDef[i]);
+        form->addRow(QString::fromUtf8(labels[i]), edCustDef[i]);
     }
     OkBtn = new QPushButton(QStringLiteral("确认"), this);
     OkBtn->setObjectName(QStringLiteral("OkBtn"));

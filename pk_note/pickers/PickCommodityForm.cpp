@@ -653,15 +653,22 @@ void TPickCommodityForm::btnAddAllClick() { AddAll(); }
 
 void TPickCommodityForm::btnNewClick()
 {
-    // The host's maintenance window of the commodity list, as a combo's "新增" opens it.
-    QObject source;
-    source.setProperty("lookupSource", QStringLiteral("dsCommodity"));
+    // The host's add-new window for commodities: the one registered under the
+    // window's name, else the one a commodity combo's "新增" opens.
     QVariant before;
     GetValueOfSql(QStringLiteral("select max(COMMODITYID) from Commoditylth"), before);
-    if (!ComboBoxUtilitys(&source, QStringLiteral("新增"), 0)) {
+    bool shown = false;
+    for (const QString &name : {QStringLiteral("COMMODITYEDITFORM"), QStringLiteral("dsCommodity")}) {
+        QObject source;
+        source.setProperty("lookupSource", name);
+        if ((shown = ComboBoxUtilitys(&source, QStringLiteral("新增"), 0)))
+            break;
+    }
+    if (!shown) {
         ShowInformation(QStringLiteral("尚未提供此功能。"));
         return;
     }
+    RefreshLookupData(pub::RecordCommodity);
     RefreshQuery();
     QVariant after;
     GetValueOfSql(QStringLiteral("select max(COMMODITYID) from Commoditylth"), after);

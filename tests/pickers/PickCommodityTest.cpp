@@ -190,6 +190,7 @@ TEST_F(PickCommodityTest, TypedTextKeepsTheStatementWhole)
             return 2;
         EXPECT_EQ(other->windowTitle(), QStringLiteral("其他..."));
         other->edCustDef[2]->setText(QStringLiteral("O'Neil"));
+        other->grab().save(QStringLiteral("/tmp/pick_other.png")); // for looking at by eye
         return 1;
     });
     m_picker->btnOtherClick();
@@ -281,7 +282,7 @@ TEST_F(PickCommodityTest, FailuresAndAnEmptyList)
     // Without the host's commodity window "新增..." says so; with it the new commodity is shown.
     m_picker->btnNewClick();
     EXPECT_EQ(shown().last(), QStringLiteral("尚未提供此功能。"));
-    RegisterLookupEditor(QStringLiteral("dsCommodity"), [this](QWidget *, const QVariant &key) {
+    RegisterLookupEditor(QStringLiteral("COMMODITYEDITFORM"), [this](QWidget *, const QVariant &key) {
         EXPECT_TRUE(key.isNull());
         commodity(9100, "NEW1", "新货品");
         return new QWidget;
