@@ -1,5 +1,6 @@
 #include "PickCommodityForm.h"
 
+#include "Basenote.h"
 #include "GSpecialCheckForm.h"
 #include "Pub.h"
 #include "data/ClientDataSet.h"
@@ -587,8 +588,10 @@ bool TPickCommodityForm::AddCurrent()
     auto *source = host ? qobject_cast<data::DataSource *>(host->DetailDataSource()) : nullptr;
     data::ClientDataSet *lines = source ? source->DataSet() : nullptr;
     try {
-        if (!lines || !lines->Active())
-            throw std::runtime_error("the note's lines are not open");
+        // A note that may not be edited takes no lines.
+        const auto *note = dynamic_cast<const TBasenoteForm *>(NoteForm);
+        if (!lines || !lines->Active() || (note && note->ReadOnly()))
+            throw std::runtime_error("the note's lines cannot take a commodity");
         data::Field *commodity = lines->FieldByName(QStringLiteral("COMMODITYID"));
         // An empty line the user already started takes the commodity.
         if (!lines->IsEmpty() && commodity->IsNull()) {

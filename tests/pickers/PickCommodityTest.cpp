@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -212,6 +213,28 @@ TEST_F(PickCommodityTest, InitialLettersFilterTheWholeListInMemory)
     EXPECT_EQ(codes().size(), scalar(QStringLiteral("select count(*) from Commoditylth")).toInt());
 }
 
+TEST_F(PickCommodityTest, GrownBooksAreListedPageByPage)
+{
+    const qint64 first = notedb::growCommodities(*m_db, 1200);
+    const int total = scalar(QStringLiteral("select count(*) from Commoditylth")).toInt();
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from Commoditylth where COMMODITYID >= :f"), {{"f", first}}).toInt(), 1200);
+    EXPECT_GT(GetNewKeyValue(QStringLiteral("Commoditylth")), first + 1199); // keys go on above them
+    EXPECT_GT(scalar(QStringLiteral("select count(*) from onhandaath where COMMODITYID >= :f"), {{"f", first}}).toInt(), 0);
+
+    m_picker->resize(900, 500);
+    m_picker->show();
+    m_picker->SetDocument(nullptr, 0, 0);
+    EXPECT_EQ(codes().size(), m_picker->PageSize + 1);
+    EXPECT_FALSE(m_picker->ListComplete());
+    // Scrolling to the end of the page reads the rest, keeping the row.
+    m_picker->qryCommodity->SetRecNo(7);
+    QScrollBar *bar = m_picker->GoodsGrid->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    EXPECT_TRUE(m_picker->ListComplete());
+    EXPECT_EQ(codes().size(), total);
+    EXPECT_EQ(m_picker->qryCommodity->RecNo(), 7);
+}
+
 TEST_F(PickCommodityTest, AddingFollowsTheSkipRulesAndTheQuantity)
 {
     openNote();
@@ -264,6 +287,12 @@ TEST_F(PickCommodityTest, AddingFollowsTheSkipRulesAndTheQuantity)
         }
         EXPECT_EQ(taken, c.taken) << c.form << " " << c.value;
     }
+
+    // A note that may not be edited takes nothing.
+    m_form->SetReadOnly(true);
+    m_picker->btnAddAllClick();
+    EXPECT_EQ(lineCodes().size(), 3);
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("添加数据出错，请重新添加！")});
 }
 
 TEST_F(PickCommodityTest, FailuresAndAnEmptyList)
