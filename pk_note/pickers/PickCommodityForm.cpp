@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
@@ -294,7 +295,11 @@ TPickCommodityForm::TPickCommodityForm(QWidget *parent) : QDialog(parent)
     qryCommodity->AfterScroll = [this](data::ClientDataSet &) { refreshOnhand(); };
     qryCommodity->AfterOpen = [this](data::ClientDataSet &) { refreshOnhand(); };
 
-    loadTypes();
+    try {
+        loadTypes();
+    } catch (const std::exception &e) {
+        ShowError(e);
+    }
     // Wide enough for every column of the list, within the screen.
     QSize size(1100, 620);
     if (const QScreen *s = screen())
@@ -406,17 +411,29 @@ QString TPickCommodityForm::BuildSql() const
 
 void TPickCommodityForm::openList(bool firstPageOnly)
 {
-    const QString sql = BuildSql();
-    const bool paged = firstPageOnly && PageSize > 0;
+    QString sql = BuildSql();
+    // On a long list the letters also narrow what is read, so the rows that
+    // match come a page at a time instead of after every row of the list.
+    // Letters with wildcard characters are matched in memory only.
+    const QString speed = edSpeed->text().trimmed();
+    static const QRegularExpression wildcard(QStringLiteral("[%_\\[\\]]"));
+    const bool narrow = PageSize > 0 && !speed.isEmpty() && !speed.contains(wildcard);
+    if (narrow)
+        sql.insert(sql.lastIndexOf(QStringLiteral(" order by ")),
+                   QStringLiteral(" And (g.SPEEDSYMBOL like '") + literal(speed) + QStringLiteral("%')"));
+    const bool paged = firstPageOnly && PageSize > 0 && (speed.isEmpty() || narrow);
     qryCommodity->DisableControls();
     try {
         qryCommodity->Close();
+        // The page is counted unfiltered; the letters filter it afterwards.
+        qryCommodity->SetFiltered(false);
         // One row more than a page tells whether the page is the whole list.
         qryCommodity->SetCommandText(paged ? QStringLiteral("select top ") + QString::number(PageSize + 1)
                                                  + sql.mid(QStringLiteral("select").size())
                                            : sql);
         qryCommodity->Open();
         m_complete = !paged || qryCommodity->RecordCount() <= PageSize;
+        m_readSpeed = narrow ? speed : QString();
         applySpeedFilter();
         qryCommodity->First();
     } catch (...) {
@@ -432,8 +449,7 @@ void TPickCommodityForm::openList(bool firstPageOnly)
 void TPickCommodityForm::RefreshQuery()
 {
     try {
-        // The initial-letter filter needs every row, so a page is enough only without it.
-        openList(edSpeed->text().trimmed().isEmpty());
+        openList(true);
     } catch (const std::exception &e) {
         ShowError(e);
     }
@@ -473,9 +489,12 @@ void TPickCommodityForm::SpeedChange()
 {
     if (!qryCommodity->Active())
         return;
-    if (!m_complete) {
-        FetchAll(); // filters as it opens
-        qryCommodity->First();
+    // Filtered in memory when the open result holds every candidate: the
+    // whole list, or every row of shorter letters that these continue.
+    const QString speed = edSpeed->text().trimmed();
+    const bool inMemory = m_complete && (m_readSpeed.isEmpty() || speed.startsWith(m_readSpeed, Qt::CaseInsensitive));
+    if (!inMemory) {
+        RefreshQuery();
         return;
     }
     qryCommodity->DisableControls();

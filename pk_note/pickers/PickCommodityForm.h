@@ -38,8 +38,8 @@ public:
     QString BuildSql() const;
     // Rebuilds and reopens the list; the first page only when paging is on.
     void RefreshQuery();
-    // Reads the rows the first page left out (for "全添到单据", the
-    // initial-letter filter and scrolling to the end).
+    // Reads the rows the first page left out (for "全添到单据" and
+    // scrolling to the end).
     void FetchAll();
     bool ListComplete() const { return m_complete; }
     // Rows read per page; 0 reads every row at once.
@@ -95,6 +95,7 @@ private:
     QString documentClass() const;
     QString categoryCode() const;
     bool m_complete = false;
+    QString m_readSpeed; // initial letters the open result was read with
     bool m_columnsDone = false;
     qint64 m_onhandFor = -1;
 };

@@ -199,10 +199,24 @@ TEST_F(PickCommodityTest, TypedTextKeepsTheStatementWhole)
     EXPECT_EQ(codes(), QStringList{"Q%2"});
 }
 
-TEST_F(PickCommodityTest, InitialLettersFilterTheWholeListInMemory)
+TEST_F(PickCommodityTest, InitialLettersFilterTheList)
 {
-    m_picker->PageSize = 5; // the match lies beyond the first page
+    // The whole list open: filtered in memory, the statement untouched.
+    m_picker->PageSize = 0;
     m_picker->SetDocument(nullptr, 0, 0);
+    const QString statement = m_picker->qryCommodity->CommandText();
+    m_picker->edSpeed->setText(QStringLiteral("a"));
+    EXPECT_EQ(codes(), (QStringList{"BG0001", "BG0002"}));
+    m_picker->edSpeed->setText(QStringLiteral("A3"));
+    EXPECT_EQ(codes(), QStringList{"BG0002"});
+    EXPECT_EQ(m_picker->qryCommodity->CommandText(), statement);
+    m_picker->edSpeed->clear();
+    const int total = scalar(QStringLiteral("select count(*) from Commoditylth")).toInt();
+    EXPECT_EQ(codes().size(), total);
+
+    // Paged: the match beyond the first page is found all the same.
+    m_picker->PageSize = 5;
+    m_picker->RefreshQuery();
     EXPECT_FALSE(m_picker->ListComplete());
     EXPECT_EQ(codes().size(), 6); // a page and the row that says there is more
     m_picker->edSpeed->setText(QStringLiteral("cgf"));
@@ -210,7 +224,18 @@ TEST_F(PickCommodityTest, InitialLettersFilterTheWholeListInMemory)
     m_picker->edSpeed->setText(QStringLiteral("A"));
     EXPECT_EQ(codes(), (QStringList{"BG0001", "BG0002"}));
     m_picker->edSpeed->clear();
-    EXPECT_EQ(codes().size(), scalar(QStringLiteral("select count(*) from Commoditylth")).toInt());
+    EXPECT_EQ(codes().size(), 6);
+    m_picker->edSpeed->setText(QStringLiteral("_")); // a letter, not a wildcard: the whole list is read
+    EXPECT_TRUE(codes().isEmpty());
+    EXPECT_TRUE(m_picker->ListComplete());
+    m_picker->edSpeed->clear();
+    EXPECT_EQ(codes().size(), total);
+
+    m_picker->RefreshQuery();
+    EXPECT_EQ(codes().size(), 6);
+    m_picker->AddAll(); // no note: reads the rest first, then fails on the first row
+    EXPECT_EQ(codes().size(), total);
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("添加数据出错，请重新添加！")});
 }
 
 TEST_F(PickCommodityTest, GrownBooksAreListedPageByPage)
