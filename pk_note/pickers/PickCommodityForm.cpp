@@ -300,6 +300,7 @@ TPickCommodityForm::TPickCommodityForm(QWidget *parent) : QDialog(parent)
     } catch (const std::exception &e) {
         ShowError(e);
     }
+    edCode->setFocus(); // typing starts in the first filter box
     // Wide enough for every column of the list, within the screen.
     QSize size(1100, 620);
     if (const QScreen *s = screen())

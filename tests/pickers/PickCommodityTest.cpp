@@ -353,7 +353,7 @@ TEST_F(PickCommodityTest, KeyboardFromTheFilterToTheNote)
     m_picker->show();
     m_picker->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_picker.get()));
-    m_picker->edCode->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), m_picker->edCode);
     QTest::keyClicks(m_picker->edCode, QStringLiteral("BG000"));
     QTest::keyClick(m_picker->edCode, Qt::Key_Return);
     ASSERT_EQ(QApplication::focusWidget(), m_picker->GoodsGrid);
