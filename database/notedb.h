@@ -39,6 +39,12 @@ std::unique_ptr<db::Database> createBooks(const QString &path, bool demo, bool f
                                           const QDate &today = QDate::currentDate(),
                                           const BuildStep &extraStep = {});
 
+// Adds `count` generated commodities to the books in one transaction, spread
+// over the categories, units and kinds already there, with stock rows in the
+// first stores for some of them; returns the first new COMMODITYID. For
+// measuring the lists on large books.
+qint64 growCommodities(db::Database &database, int count);
+
 // Hex SHA-256 of salt + password (UTF-8): the stored form of a password.
 QString hashPassword(const QString &salt, const QString &password);
 // A fresh random salt (hex).

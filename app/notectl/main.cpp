@@ -3,6 +3,7 @@
 //   notectl sql DB TEXT|-                 run T-SQL through the database layer
 //   notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME]
 //                                         call a named function of the package
+//   notectl grow DB --commodities N       add N generated commodities (large books for measuring)
 
 #include "Pub.h"
 #include "notedb.h"
@@ -31,7 +32,8 @@ int usage()
     printErr(QStringLiteral("usage:\n"
                             "  notectl init DB [--demo] [--force]\n"
                             "  notectl sql DB TEXT      (TEXT '-' reads standard input)\n"
-                            "  notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME]"));
+                            "  notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME]\n"
+                            "  notectl grow DB --commodities N"));
     return 2;
 }
 
@@ -64,6 +66,20 @@ int cmdInit(const QStringList &args)
         return usage();
     auto books = notedb::createBooks(path, demo, force);
     std::printf("%s\n", QStringLiteral("已创建帐套 %1%2").arg(path, demo ? QStringLiteral(" (演示数据)") : QString()).toUtf8().constData());
+    return 0;
+}
+
+int cmdGrow(const QStringList &args)
+{
+    if (args.size() != 3 || args[1] != QLatin1String("--commodities"))
+        return usage();
+    bool ok = false;
+    const int count = args[2].toInt(&ok);
+    if (!ok || count <= 0)
+        return usage();
+    auto books = notedb::openBooks(args[0]);
+    const qint64 first = notedb::growCommodities(*books, count);
+    std::printf("%s\n", QStringLiteral("已添加货品 %1 个 (编号 %2 起)").arg(count).arg(first).toUtf8().constData());
     return 0;
 }
 
@@ -223,6 +239,8 @@ int main(int argc, char **argv)
             return cmdSql(args);
         if (cmd == QLatin1String("call"))
             return cmdCall(args);
+        if (cmd == QLatin1String("grow"))
+            return cmdGrow(args);
     } catch (const std::exception &e) {
         printErr(QString::fromUtf8(e.what()));
         return 1;

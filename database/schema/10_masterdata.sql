@@ -231,3 +231,5 @@ CREATE TABLE partnerpriceaath (
   NOTEDATE     DATE,
   PRIMARY KEY (PARTNERID, COMMODITYID)
 );
+-- Recent commodities of any partner (the commodity picker).
+CREATE INDEX ix_partnerpriceaath_commodity ON partnerpriceaath (COMMODITYID);

@@ -15,6 +15,8 @@ CREATE TABLE onhandaath (
   STATUS       INTEGER,
   PRIMARY KEY (BUILDINGID, COMMODITYID)
 );
+-- The commodity picker asks for stock by commodity in any store.
+CREATE INDEX ix_onhandaath_commodity ON onhandaath (COMMODITYID);
 
 -- One row per stock movement line. A row with a batch number and no
 -- BTURNNOTEID creates a batch; later rows drawing on it carry its ID in
