@@ -733,6 +733,7 @@ void TCommoditynoteForm::ShowNote()
     DefaultDisc = 100;
     DefaultTaxRate = 0;
     TMDnoteForm::ShowNote();
+    UpdateColumnButtons();
     muRefreshQuantityClick();
 }
 
@@ -759,14 +760,14 @@ void TCommoditynoteForm::SetupDetailColumn(int column)
         };
     }
     const bool locked = (PriceClass == 1 && !CanEditPurchasePrice) || (PriceClass == 2 && !CanEditSalesPrice);
-    if (!locked)
-        return;
-    const QString field = ItemGrid->Column(column).FieldName;
-    const auto &a = Columns.Amounts;
-    for (Col c : {Col::Price, Col::OrigPrice, Col::OrigTaxPrice, Col::TaxPrice, Col::Amount, Col::TaxAmt,
-                  Col::CommodityAmt})
-        if (field.compare(a[size_t(c)], Qt::CaseInsensitive) == 0)
-            ItemGrid->Column(column).ReadOnly = true;
+    if (locked) {
+        const QString field = ItemGrid->Column(column).FieldName;
+        const auto &a = Columns.Amounts;
+        for (Col c : {Col::Price, Col::OrigPrice, Col::OrigTaxPrice, Col::TaxPrice, Col::Amount, Col::TaxAmt,
+                      Col::CommodityAmt})
+            if (field.compare(a[size_t(c)], Qt::CaseInsensitive) == 0)
+                ItemGrid->Column(column).ReadOnly = true;
+    }
 }
 
 void TCommoditynoteForm::Totals()
@@ -818,10 +819,78 @@ void TCommoditynoteForm::SetReportVariables(TCorvanReportStyle *report)
 
 // ============================================================ seams filled by later kinds
 
-void TCommoditynoteForm::SetupDetailField(Field &) {}
-void TCommoditynoteForm::ClearTurnNote() {}
-void TCommoditynoteForm::UpdateColumnButtons() {}
-void TCommoditynoteForm::LockReferredLine() {}
+// ============================================================ lines taken from a source
+
+namespace {
+
+bool nameIn(const QString &name, std::initializer_list<const QString *> names)
+{
+    for (const QString *n : names)
+        if (name.compare(*n, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool TCommoditynoteForm::LockReferredLine()
+{
+    if (CommodityCostType(asId(DetailValue(Columns.CommodityID))) != 2)
+        return false;
+    // Later notes draw on this line's batch (a receipt) or it draws on one
+    // that others follow: its quantity, store and batch must stay.
+    const bool drawnOn = DetailValue(Columns.ReferCount, 0).toInt() > 0
+                         || DetailValue(Columns.ReferQty, 0).toDouble() != 0;
+    return drawnOn && MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() != 0;
+}
+
+bool TCommoditynoteForm::SetupDetailField(Field &field)
+{
+    if (MasterValue(QStringLiteral("CLOSED"), 0).toInt() == 1)
+        return true;
+    const QString &name = field.FieldName();
+    const bool fromSource = !DetailValue(QStringLiteral("REFERNOTEID")).isNull()
+                            && asId(DetailValue(QStringLiteral("REFERNOTEID"))) != 0;
+    const bool turnedOn = DetailValue(Columns.ReferQty, 0).toDouble() != 0
+                          || DetailValue(QStringLiteral("IOQTY"), 0).toDouble() != 0;
+    const auto &c = Columns;
+    // What identifies the goods never changes on a line taken from a source
+    // or already taken further.
+    if ((fromSource || turnedOn) && nameIn(name, {&c.CommodityID, &c.CommodityCode, &c.CommodityName, &c.Barcode,
+                                                  &c.Spec, &c.UnitName}))
+        return true;
+    // The batch came with the source line.
+    if (fromSource && nameIn(name, {&c.BTurnNoteID, &c.BCode, &c.ProductDay, &c.ValidDay}))
+        return true;
+    if (LockReferredLine()
+        && nameIn(name, {&c.Amounts[size_t(Col::Quantity)], &c.BuildingID, &c.StoreCode, &c.BuildingName, &c.BCode,
+                         &c.BTurnNoteID, &c.ProductDay, &c.ValidDay}))
+        return true;
+    return false;
+}
+
+void TCommoditynoteForm::UpdateColumnButtons()
+{
+    // Asked per cell of the current line, so a line shows exactly its own.
+    ItemGrid->SetCellReadOnlyHook([this](int column) {
+        if (!cdsDetail->Active() || cdsDetail->IsEmpty())
+            return false;
+        Field *f = ItemGrid->FieldOfColumn(column);
+        return f && SetupDetailField(*f);
+    });
+    ItemGrid->SetCellButtonHook([this](int column) {
+        const QString &name = ItemGrid->Column(column).FieldName;
+        // A line from a source keeps its goods; a locked cell has no picker,
+        // except the quantity's colour/size matrix, which then only shows.
+        if (asId(DetailValue(QStringLiteral("REFERNOTEID"))) != 0
+            && nameIn(name, {&Columns.CommodityCode, &Columns.CommodityName}))
+            return false;
+        return !ItemGrid->CanEditColumn(column) ? nameIn(name, {&Columns.Amounts[size_t(Col::Quantity)]}) || ReadOnly()
+                                                 : true;
+    });
+}
+
+void TCommoditynoteForm::ClearTurnNote() { SetFieldValue(line(Columns.BTurnNoteID), QVariant()); }
 
 void TCommoditynoteForm::ShowPriceManager()
 {

@@ -74,11 +74,14 @@ public:
     virtual void OtherDetailFieldChanged(data::Field &field);
     virtual void ProductDayChanged(data::Field &field);
     virtual void MasterStoreChanged(data::Field &field);
-    virtual void SetupDetailField(data::Field &field);
+    // Whether the line column is read-only on the current line (taken from a
+    // source, drawn on by later notes, a closed note).
+    virtual bool SetupDetailField(data::Field &field);
     virtual void ClearTurnNote();
     virtual void PickBatch();
     virtual void UpdateColumnButtons();
-    virtual void LockReferredLine();
+    // A batch-costed line later notes already draw on is locked whole.
+    virtual bool LockReferredLine();
     virtual bool CheckBatchLines();
     virtual qint64 StockStoreOfLine();
     virtual void PickLinePrice();
@@ -146,6 +149,7 @@ private:
     void dropTempBreakdown();
 
     std::array<data::Field *, commodity::kColCount> m_amount{};
+
     QVector<Role> m_roleByIndex;
     QVector<int8_t> m_colByIndex;
     const data::ClientDataSet *m_resolvedFor = nullptr;

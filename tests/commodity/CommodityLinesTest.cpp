@@ -379,7 +379,7 @@ TEST_F(CommodityLinesTest, PriceColumnsFollowTheRightAndANewNoteTakesTheInvoiceT
     open();
     EXPECT_EQ(m_form->MasterValue(QStringLiteral("NOTETYPE")).toInt(), 2);
     auto *grid = m_form->Grid();
-    auto readOnly = [grid](const char *field) {
+    auto readOnly = [&grid](const char *field) {
         for (int i = 0; i < grid->ColumnCount(); ++i)
             if (grid->Column(i).FieldName.compare(QLatin1String(field), Qt::CaseInsensitive) == 0)
                 return grid->Column(i).ReadOnly;
@@ -568,6 +568,39 @@ TEST_F(CommodityLinesTest, PartnerSettlementAndStoreOfTheMasterFillTheNote)
     EXPECT_TRUE(line("BCODE").isNull());
     EXPECT_NE(num("PRICE"), 99);
     EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CommodityLinesTest, ALineTakenFromASourceOrDrawnOnKeepsWhatItTook)
+{
+    sql(QStringLiteral("insert into testgoodsath (NOTEID, NOTECODE, NOTEDATE, NOTESTATE, NOTEKIND, PARTNERID) "
+                       "values (900, 'T900', '2026-12-01', 0, 1, 1)"));
+    // Line 1 came from an order line; line 2 is water whose batch later notes draw on; line 3 is free.
+    sql(QStringLiteral("insert into testgoodsathdetail (NOTEID, ITEMSNO, COMMODITYID, BUILDINGID, QUANTITY, PRICE, "
+                       "REFERNOTETYPE, REFERNOTEID, REFERITEMSNO, BCODE, REFERCOUNT) values "
+                       "(900, 1, 1, 1, 5, 18, 2, 77, 1, null, 0), (900, 2, 11, 4, 10, 17.5, null, null, null, 'B1', 1), "
+                       "(900, 3, 3, 1, 2, 1.5, null, null, null, null, 0)"));
+    open();
+    ASSERT_TRUE(m_form->LoadNote(900));
+    auto *grid = m_form->Grid();
+    auto column = [grid](const char *field) { return grid->ColumnOfField(QString::fromLatin1(field)); };
+    const struct {
+        int row;
+        const char *field;
+        bool editable, button;
+    } cells[] = {
+        {0, "COMMODITYCODE", false, false}, {0, "PRICE", true, false},   {0, "QUANTITY", true, true},
+        {1, "QUANTITY", false, true},       {1, "STORECODE", false, false}, {1, "PRICE", true, false},
+        {2, "COMMODITYCODE", true, true},   {2, "STORECODE", true, true},
+    };
+    for (const auto &c : cells) {
+        lines()->MoveTo(c.row);
+        EXPECT_EQ(grid->CanEditColumn(column(c.field)), c.editable) << c.row << ' ' << c.field;
+        EXPECT_EQ(grid->HasButton(column(c.field)), c.button) << c.row << ' ' << c.field;
+    }
 }
 
 } // namespace

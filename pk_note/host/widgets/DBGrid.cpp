@@ -177,7 +177,7 @@ public:
     explicit GridDelegate(TRqDBGrid *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
     void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        const bool button = index.column() < m_grid->ColumnCount() && m_grid->Column(index.column()).EllipsisButton &&
+        const bool button = m_grid->HasButton(index.column()) &&
                             index.row() == m_grid->currentIndex().row();
         if (!button) {
             QStyledItemDelegate::paint(p, option, index);
@@ -226,7 +226,7 @@ public:
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::updateEditorGeometry(editor, option, index);
-        if (index.column() < m_grid->ColumnCount() && m_grid->Column(index.column()).EllipsisButton)
+        if (m_grid->HasButton(index.column()))
             editor->setGeometry(editor->geometry().adjusted(0, 0, -m_grid->EllipsisRect(index).width(), 0));
     }
 
@@ -483,8 +483,17 @@ bool TRqDBGrid::CanEditColumn(int column) const
 {
     if (m_readOnly || column < 0 || column >= m_columns.size() || m_columns[column].ReadOnly)
         return false;
+    if (m_cellReadOnly && m_cellReadOnly(column))
+        return false;
     const data::Field *f = FieldOfColumn(column);
     return f && !f->ReadOnly() && !f->Calculated();
+}
+
+bool TRqDBGrid::HasButton(int column) const
+{
+    if (column < 0 || column >= m_columns.size() || !m_columns[column].EllipsisButton)
+        return false;
+    return !m_cellButton || m_cellButton(column);
 }
 
 void TRqDBGrid::followCursor()
@@ -699,7 +708,7 @@ void TRqDBGrid::keyPressEvent(QKeyEvent *e)
     const int key = e->key();
     const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
     const int col = SelectedColumn();
-    const bool ellipsis = col >= 0 && col < m_columns.size() && m_columns[col].EllipsisButton;
+    const bool ellipsis = HasButton(col);
     if (key == Qt::Key_F && mods == Qt::ControlModifier) {
         ShowFindDialog();
         return;
@@ -742,7 +751,7 @@ bool TRqDBGrid::event(QEvent *e)
         // Ins is the grid's (append, or the cell's button) while it has the focus.
         auto *k = static_cast<QKeyEvent *>(e);
         const int col = SelectedColumn();
-        const bool ellipsis = col >= 0 && col < m_columns.size() && m_columns[col].EllipsisButton;
+        const bool ellipsis = HasButton(col);
         if (k->key() == Qt::Key_Insert && (k->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
             !m_readOnly && (m_allowAppend || ellipsis)) {
             e->accept();
@@ -800,7 +809,7 @@ QRect TRqDBGrid::EllipsisRect(const QModelIndex &index) const
 void TRqDBGrid::mousePressEvent(QMouseEvent *e)
 {
     const QModelIndex i = indexAt(e->position().toPoint());
-    const bool onButton = i.isValid() && i.column() < m_columns.size() && m_columns[i.column()].EllipsisButton &&
+    const bool onButton = i.isValid() && HasButton(i.column()) &&
                           i.row() == currentIndex().row() && EllipsisRect(i).contains(e->position().toPoint());
     if (onButton && e->button() == Qt::LeftButton) {
         if (i != currentIndex())

@@ -106,6 +106,13 @@ public:
     QString DeleteQuestion() const { return m_deleteQuestion; }
     void SetDeleteQuestion(const QString &text) { m_deleteQuestion = text; }
     bool CanEditColumn(int column) const;
+    // Refinements on the current row: a hook that answers true locks the
+    // column's cell there; the button hook answering false hides its button.
+    using CellHook = std::function<bool(int column)>;
+    void SetCellReadOnlyHook(CellHook hook) { m_cellReadOnly = std::move(hook); }
+    void SetCellButtonHook(CellHook hook) { m_cellButton = std::move(hook); }
+    // The column has an edit button on the current row.
+    bool HasButton(int column) const;
     // Writes an open cell editor into the row it was opened on and closes it;
     // every move, append and delete goes through here first. False when the
     // row refused the value.
@@ -205,6 +212,7 @@ private:
     bool m_syncing = false;
     friend class GridDelegate;
     bool m_lastCommitOk = true;
+    CellHook m_cellReadOnly, m_cellButton;
     ColumnHandler m_onEditButton;
     QKeySequence m_editButtonKey{Qt::CTRL | Qt::Key_Return};
     SettingsHook m_settingsHook;
