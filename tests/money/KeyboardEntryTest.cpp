@@ -23,13 +23,7 @@ namespace {
 
 class KeyboardEntryTest : public MoneyTest {
 protected:
-    void open()
-    {
-        show(QStringLiteral("OutMoneyForm"));
-        ASSERT_NE(m_window.data(), nullptr);
-        m_window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window));
-    }
+    void open() { showActive(QStringLiteral("OutMoneyForm")); }
     QWidget *focus() const { return QApplication::focusWidget(); }
     QString focusName() const { return focus() ? focus()->objectName() : QStringLiteral("<none>"); }
     // One key at a time into the focused widget: typing into a cell moves the
