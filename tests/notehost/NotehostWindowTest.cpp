@@ -40,17 +40,6 @@ using namespace notehost;
 
 namespace {
 
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_notehost";
-    static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives until the program ends
-    useChineseFont(*qApp);
-}
-
 // A document window as the package will build them: named controls, master and
 // detail data sets, published operations.
 class TestNoteWindow : public QWidget {
@@ -141,7 +130,8 @@ class NotehostTest : public testsupport::SessionTest {
 protected:
     void SetUp() override
     {
-        ensureApplication(); // before the session's, for the font
+        testsupport::ensureApplication();
+        useChineseFont(*qApp); // as the host does, before any window
         SessionTest::SetUp();
         registerHostFunctions();
         g_calls.clear();
