@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -12,26 +11,17 @@ using testsupport::runProgram;
 
 namespace {
 
-// notectl is built beside the test programs when no folder is given.
-QString notectl()
-{
-    const QString dir = qEnvironmentVariableIsEmpty("PK_NOTE_BIN")
-                            ? QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath()
-                            : testsupport::binDir();
-    return QDir(dir).filePath(QStringLiteral("notectl"));
-}
-
 class NotectlCallTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         books = folder.file(QStringLiteral("books.db"));
-        auto r = runProgram(notectl(), {QStringLiteral("init"), books, QStringLiteral("--demo")});
+        auto r = runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), books, QStringLiteral("--demo")});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     }
     testsupport::RunResult call(const QStringList &args)
     {
-        return runProgram(notectl(), QStringList{QStringLiteral("call"), books} + args);
+        return runProgram(QStringLiteral("notectl"), QStringList{QStringLiteral("call"), books} + args);
     }
     testsupport::TempFolder folder;
     QString books;
@@ -87,7 +77,7 @@ TEST_F(NotectlCallTest, MissingPluginIsNamed)
 {
     // A copy of notectl in a folder without the package.
     const QString copy = folder.file(QStringLiteral("notectl"));
-    ASSERT_TRUE(QFile::copy(notectl(), copy));
+    ASSERT_TRUE(QFile::copy(QDir(testsupport::binDir()).filePath(QStringLiteral("notectl")), copy));
     QFile::setPermissions(copy, QFile::permissions(copy) | QFile::ExeOwner | QFile::ReadOwner);
     auto r = runProgram(copy, {QStringLiteral("call"), books, QStringLiteral("GETNOTENAME"), QString()});
     EXPECT_EQ(r.exitCode, 1);

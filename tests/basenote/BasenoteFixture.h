@@ -17,7 +17,6 @@ constexpr int kAdmin = 1;
 constexpr int kClerk = 2;
 constexpr int kType = 51;              // bank deposit and withdrawal
 constexpr int kFormPrivilege = 2053;   // MoveForm
-constexpr int kTypeItem = 2000 + kType; // audit recipients, "next" on the last note
 extern const char *const kTable;
 
 // The kind under test: a bank transfer between two accounts, no lines.

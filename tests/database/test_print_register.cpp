@@ -1,13 +1,10 @@
 // The print register procedures as the package calls them (batch text built by
-// concatenation), and the note-message tables with the statements the
-// framework sends to them.
+// concatenation).
 
 #include "TestSupport.h"
 
 #include "Procedures.h"
 #include "notedb.h"
-
-#include <QDateTime>
 
 #include <gtest/gtest.h>
 
@@ -23,23 +20,17 @@ protected:
         books = testsupport::freshBooks(folder.file(QStringLiteral("books.db")));
     }
 
-    // "exec usrprocnoteprintabth_insert " + type + ", " + id + ",'" + code + "','" + date + "'," + operateid
+    // As the package builds the batch: "exec usrprocnoteprintabth_insert " + type + ", " + id + ...
+    void exec(const char *proc, const QString &args)
+    {
+        books->run(QStringLiteral("exec usrprocnoteprintabth_") + QLatin1String(proc) + u' ' + args);
+    }
     void saved(int type, qint64 id, const QString &code, const QString &date, const QString &operateId)
     {
-        books->run(QStringLiteral("exec usrprocnoteprintabth_insert ") + QString::number(type) + QStringLiteral(", ") +
-                   QString::number(id) + QStringLiteral(",'") + code + QStringLiteral("','") + date +
-                   QStringLiteral("',") + operateId);
+        exec("insert", QStringLiteral("%1, %2,'%3','%4',%5").arg(type).arg(id).arg(code, date, operateId));
     }
-    void printed(int type, qint64 id)
-    {
-        books->run(QStringLiteral("exec usrprocnoteprintabth_update ") + QString::number(type) + QStringLiteral(", ") +
-                   QString::number(id));
-    }
-    void deleted(int type, qint64 id)
-    {
-        books->run(QStringLiteral("exec usrprocnoteprintabth_delete ") + QString::number(type) + QStringLiteral(", ") +
-                   QString::number(id));
-    }
+    void printed(int type, qint64 id) { exec("update", QStringLiteral("%1, %2").arg(type).arg(id)); }
+    void deleted(int type, qint64 id) { exec("delete", QStringLiteral("%1, %2").arg(type).arg(id)); }
     // "code|date|maker|printed" of the note's row, empty when it has none.
     QString row(int type, qint64 id)
     {
@@ -106,25 +97,23 @@ TEST_F(PrintRegister, OddButValidCallsAreAccepted)
 
 TEST_F(PrintRegister, BadCallsRaiseClearErrorsAndWriteNothing)
 {
-    const QString fewer = failure(QStringLiteral("exec usrprocnoteprintabth_insert 52, 7,'X'"));
-    EXPECT_TRUE(fewer.contains(QStringLiteral("usrprocnoteprintabth_insert"))) << fewer.toStdString();
-    EXPECT_TRUE(fewer.contains(QStringLiteral("给出了 3 个"))) << fewer.toStdString();
-    EXPECT_TRUE(failure(QStringLiteral("exec usrprocnoteprintabth_insert 52, 7,'X','2024-02-10',1,9"))
-                    .contains(QStringLiteral("给出了 6 个")));
-    EXPECT_TRUE(failure(QStringLiteral("exec usrprocnoteprintabth_delete 52"))
-                    .contains(QStringLiteral("usrprocnoteprintabth_delete 需要 2 个参数")));
-    EXPECT_TRUE(failure(QStringLiteral("exec usrprocnoteprintabth_update 52, 7, 1"))
-                    .contains(QStringLiteral("usrprocnoteprintabth_update 需要 2 个参数")));
-
-    const QString word = failure(QStringLiteral("exec usrprocnoteprintabth_insert 52, abc,'X','2024-02-10',1"));
-    EXPECT_TRUE(word.contains(QStringLiteral("单据ID 必须是整数"))) << word.toStdString();
-    EXPECT_TRUE(word.contains(QStringLiteral("'abc'")));
-    EXPECT_TRUE(failure(QStringLiteral("exec usrprocnoteprintabth_update 52, '7x'")).contains(QStringLiteral("单据ID 必须是整数")));
-    EXPECT_TRUE(failure(QStringLiteral("exec usrprocnoteprintabth_delete 5.5, 7")).contains(QStringLiteral("单据类型 必须是整数")));
-    EXPECT_TRUE(failure(QStringLiteral("exec usrprocnoteprintabth_insert 52, 7,'X','2024-02-10',zhang"))
-                    .contains(QStringLiteral("制单人 必须是整数")));
-    EXPECT_TRUE(failure(QStringLiteral("exec usrprocnoteprintabth_insert 52, 7,'X','2024-13-45',1"))
-                    .contains(QStringLiteral("不是有效的日期")));
+    const std::pair<const char *, const char *> cases[] = {
+        {"insert 52, 7,'X'", "usrprocnoteprintabth_insert"},
+        {"insert 52, 7,'X'", "给出了 3 个"},
+        {"insert 52, 7,'X','2024-02-10',1,9", "给出了 6 个"},
+        {"delete 52", "usrprocnoteprintabth_delete 需要 2 个参数"},
+        {"update 52, 7, 1", "usrprocnoteprintabth_update 需要 2 个参数"},
+        {"insert 52, abc,'X','2024-02-10',1", "单据ID 必须是整数"},
+        {"insert 52, abc,'X','2024-02-10',1", "'abc'"},
+        {"update 52, '7x'", "单据ID 必须是整数"},
+        {"delete 5.5, 7", "单据类型 必须是整数"},
+        {"insert 52, 7,'X','2024-02-10',zhang", "制单人 必须是整数"},
+        {"insert 52, 7,'X','2024-13-45',1", "不是有效的日期"},
+    };
+    for (const auto &[call, says] : cases) {
+        const QString error = failure(QStringLiteral("exec usrprocnoteprintabth_") + QString::fromUtf8(call));
+        EXPECT_TRUE(error.contains(QString::fromUtf8(says))) << call << ": " << error.toStdString();
+    }
     EXPECT_EQ(rows(), 0);
 }
 
@@ -144,47 +133,6 @@ TEST_F(PrintRegister, FollowsTheCallersTransaction)
     deleted(52, 1);
     books->rollbackTran();
     EXPECT_EQ(row(52, 1), QStringLiteral("A|2024-02-10|1|0"));
-}
-
-// The framework inserts message rows positionally, so the column order matters.
-TEST_F(PrintRegister, NoteMessageTablesTakeTheFrameworksStatements)
-{
-    const auto columns = [&](const QString &table) {
-        QStringList names;
-        for (const auto &r : books->select(QStringLiteral("pragma table_info(%1)").arg(table)).rows)
-            names << r[1].toString().toUpper();
-        return names;
-    };
-    EXPECT_EQ(columns(QStringLiteral("notemsginfth")),
-              (QStringList{"MSGID", "MSG", "FROMNOTETYPE", "FROMNOTEID", "SENDTIME", "FROMUSERID"}));
-    EXPECT_EQ(columns(QStringLiteral("notemsginfthdetail")), (QStringList{"MSGID", "TOUSERID", "ISREAD"}));
-
-    const QDateTime sent(QDate(2024, 2, 10), QTime(10, 15, 0));
-    for (int id : {1, 2}) {
-        books->exec(QStringLiteral("Insert into notemsginfth values (:iMsgId, :asMsg, :inoteType, :inoteID, :dnoteDate, :iUserId)"),
-                    {{QStringLiteral("iMsgId"), id},
-                     {QStringLiteral("asMsg"), QStringLiteral("费用开支[FYKZ-2024-02-0001]已制作,请审核.")},
-                     {QStringLiteral("inoteType"), 52},
-                     {QStringLiteral("inoteID"), id == 1 ? 7 : 8},
-                     {QStringLiteral("dnoteDate"), sent},
-                     {QStringLiteral("iUserId"), 2}});
-        books->exec(QStringLiteral("Insert into notemsginfthdetail values (") + QString::number(id) + QStringLiteral(", 1, 0)"));
-        books->exec(QStringLiteral("Insert into notemsginfthdetail values (") + QString::number(id) + QStringLiteral(", 3, 0)"));
-    }
-    const db::ResultSet head = books->select(QStringLiteral("select * from notemsginfth where MSGID = 1"));
-    EXPECT_EQ(head.value(0, QStringLiteral("FROMNOTETYPE")).toInt(), 52);
-    EXPECT_EQ(head.value(0, QStringLiteral("FROMNOTEID")).toInt(), 7);
-    EXPECT_EQ(head.value(0, QStringLiteral("FROMUSERID")).toInt(), 2);
-    EXPECT_EQ(db::Database::toDateValue(head.value(0, QStringLiteral("SENDTIME"))).toDateTime(), sent);
-
-    // A state change removes the recipients of the note's earlier messages only.
-    books->exec(QStringLiteral("delete from notemsginfthDETAIL where MSGID in (select MSGID from notemsginfth where FROMNOTETYPE=52 and FROMNOTEID=7)"));
-    EXPECT_EQ(books->scalar(QStringLiteral("select count(*) from notemsginfthdetail where MSGID = 1")).toInt(), 0);
-    EXPECT_EQ(books->scalar(QStringLiteral("select count(*) from notemsginfthdetail where MSGID = 2")).toInt(), 2);
-    EXPECT_EQ(books->scalar(QStringLiteral("select count(*) from notemsginfth")).toInt(), 2);
-    // A deleted note loses its headers too.
-    books->exec(QStringLiteral("delete from notemsginfth where fromnotetype=52 and  fromnoteid=7"));
-    EXPECT_EQ(books->scalar(QStringLiteral("select count(*) from notemsginfth")).toInt(), 1);
 }
 
 } // namespace

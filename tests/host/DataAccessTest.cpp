@@ -14,7 +14,6 @@ protected:
         HostTest::SetUp();
         units();
     }
-    QVariant value(const QString &s) { return scalar(s); }
 };
 
 TEST_F(DataAccessTest, AutoQueryWalksRowsAndFields)
@@ -73,7 +72,7 @@ TEST_F(DataAccessTest, SingleValuesQuotingAndKeys)
 
 TEST_F(DataAccessTest, StatementsAndTransactions)
 {
-    auto units = [this] { return value("select count(*) from unitlth").toInt(); };
+    auto units = [this] { return scalar("select count(*) from unitlth").toInt(); };
     EXPECT_FALSE(InTransaction());
     SqlExecute("insert into unitlth (UNITSID, CODE, NAME) values (10, '10', 'a')");
     EXPECT_EQ(units(), 4);
@@ -85,7 +84,7 @@ TEST_F(DataAccessTest, StatementsAndTransactions)
     RollbackTran();
     EXPECT_FALSE(InTransaction());
     EXPECT_EQ(units(), 4);
-    EXPECT_EQ(value("select NAME from unitlth where UNITSID = 1").toString(), "个");
+    EXPECT_EQ(scalar("select NAME from unitlth where UNITSID = 1").toString(), "个");
 
     BeginTran();
     SqlExecute("insert into unitlth (UNITSID, CODE, NAME) values (11, '11', 'b')");
@@ -96,7 +95,7 @@ TEST_F(DataAccessTest, StatementsAndTransactions)
     // Batches go through the batch runner.
     SqlExecute("if exists(select 1 from unitlth where UNITSID = 12) begin update unitlth set NAME = 'batch' "
                "where UNITSID = 12 end else begin insert into unitlth (UNITSID, NAME) values (12, 'x') end");
-    EXPECT_EQ(value("select NAME from unitlth where UNITSID = 12").toString(), "batch");
+    EXPECT_EQ(scalar("select NAME from unitlth where UNITSID = 12").toString(), "batch");
 
     // Errors carry the database's text and leave the transaction to the caller.
     BeginTran();
@@ -109,7 +108,7 @@ TEST_F(DataAccessTest, StatementsAndTransactions)
     }
     EXPECT_TRUE(InTransaction());
     RollbackTran();
-    EXPECT_EQ(value("select count(*) from unitlth where UNITSID = 13").toInt(), 0);
+    EXPECT_EQ(scalar("select count(*) from unitlth where UNITSID = 13").toInt(), 0);
 
     SetStartupDB(nullptr);
     EXPECT_FALSE(InTransaction());
@@ -203,7 +202,7 @@ TEST_F(DataAccessTest, WriteLogStoresEntriesWithUserAndTime)
     BeginTran();
     WriteLog('T', 202, 'T', "x", "", 0, 0);
     RollbackTran();
-    EXPECT_EQ(value("select count(*) from syslogmth").toInt(), 2);
+    EXPECT_EQ(scalar("select count(*) from syslogmth").toInt(), 2);
 
     // Without books or log table, logging is silently dropped.
     sql("drop table syslogmth");
@@ -227,10 +226,10 @@ TEST_F(DataAccessTest, GuardedStatementsAndMasterTotals)
     BeginTran();
     EXPECT_THROW(SqlExecuteGuarded(change), db::ConcurrencyError);
     RollbackTran();
-    EXPECT_EQ(value("select REMARK from expenseath where NOTEID=5").toString(), "a");
+    EXPECT_EQ(scalar("select REMARK from expenseath where NOTEID=5").toString(), "a");
     sql("update expenseath set UPDATETIME='2024-01-02 08:00:00' where NOTEID=5");
     EXPECT_NO_THROW(SqlExecuteGuarded(change));
-    EXPECT_EQ(value("select REMARK from expenseath where NOTEID=5").toString(), "b");
+    EXPECT_EQ(scalar("select REMARK from expenseath where NOTEID=5").toString(), "b");
 
     // The master total is the rounded sum of the stored lines.
     BeginTran();
@@ -238,11 +237,11 @@ TEST_F(DataAccessTest, GuardedStatementsAndMasterTotals)
         sql(QString("insert into expenseathdetail (NOTEID, ITEMSNO, AMOUNT) values (5, %1, 5.005)").arg(i));
     EXPECT_EQ(StoreMasterTotal("expenseath", "expenseathdetail", "NOTEID", 5), 5005.0);
     CommitTran();
-    EXPECT_EQ(value("select AMOUNT from expenseath where NOTEID=5").toDouble(), 5005.0);
+    EXPECT_EQ(scalar("select AMOUNT from expenseath where NOTEID=5").toDouble(), 5005.0);
     sql("delete from expenseathdetail");
     sql("insert into expenseathdetail (NOTEID, ITEMSNO, AMOUNT) values (5, 1, 0.1), (5, 2, 0.2)");
     EXPECT_EQ(StoredLineTotal("expenseathdetail", "NOTEID", 5), 0.3);
     EXPECT_EQ(StoreMasterTotal("expenseath", "expenseathdetail", "NOTEID", 5), 0.3);
-    EXPECT_EQ(value("select AMOUNT from expenseath where NOTEID=5").toDouble(), 0.3);
+    EXPECT_EQ(scalar("select AMOUNT from expenseath where NOTEID=5").toDouble(), 0.3);
     EXPECT_EQ(StoredLineTotal("expenseathdetail", "NOTEID", 99), 0.0); // no lines
 }

@@ -9,22 +9,6 @@
 
 using namespace mdnotetest;
 
-namespace {
-QVariantList ints(std::initializer_list<int> v)
-{
-    QVariantList l;
-    for (int i : v)
-        l << i;
-    return l;
-}
-QVariantList asInts(const QVariantList &values)
-{
-    QVariantList l;
-    for (const QVariant &v : values)
-        l << v.toInt();
-    return l;
-}
-} // namespace
 
 class LinesTest : public MDnoteTest {};
 
@@ -40,15 +24,15 @@ TEST_F(LinesTest, NewLinesGetDefaultsAndTemporaryNumbersThenStoredOnes)
         EXPECT_EQ(f->DetailValue(name).toDouble(), value) << name;
     }
     addLine(20);
-    EXPECT_EQ(asInts(lineValues("ITEMSNO")), ints({-1, -2}));
+    EXPECT_EQ(lineValues("ITEMSNO"), (QVariantList{-1, -2}));
     EXPECT_TRUE(f->DetailChanged());
 
     ASSERT_TRUE(f->SaveNote()) << shown().join('|').toStdString();
     const int id = f->CurrentNoteID();
     ASSERT_GT(id, 0);
     EXPECT_FALSE(f->DetailChanged());
-    EXPECT_EQ(asInts(lineValues("ITEMSNO")), ints({1, 2}));
-    EXPECT_EQ(asInts(lineValues("NOTEID")), ints({id, id}));
+    EXPECT_EQ(lineValues("ITEMSNO"), (QVariantList{1, 2}));
+    EXPECT_EQ(lineValues("NOTEID"), (QVariantList{id, id}));
     const QString stored = QStringLiteral("select group_concat(ITEMSNO || ':' || AMOUNT) from (select ITEMSNO, AMOUNT from "
                                           "testmdathdetail where NOTEID=%1 order by ITEMSNO)").arg(id);
     EXPECT_EQ(scalar(stored).toString(), QStringLiteral("1:10,2:20"));
@@ -57,12 +41,12 @@ TEST_F(LinesTest, NewLinesGetDefaultsAndTemporaryNumbersThenStoredOnes)
     // another writer stored meanwhile.
     sql(QStringLiteral("insert into testmdathdetail (NOTEID, ITEMSNO, AMOUNT) values (%1, 7, 5)").arg(id));
     ASSERT_TRUE(f->LoadNote(id));
-    EXPECT_EQ(asInts(lineValues("ITEMSNO")), ints({1, 2, 7}));
+    EXPECT_EQ(lineValues("ITEMSNO"), (QVariantList{1, 2, 7}));
     addLine(30);
     addLine(40);
-    EXPECT_EQ(asInts(lineValues("ITEMSNO")), ints({1, 2, 7, -1, -2}));
+    EXPECT_EQ(lineValues("ITEMSNO"), (QVariantList{1, 2, 7, -1, -2}));
     ASSERT_TRUE(f->SaveNote()) << shown().join('|').toStdString();
-    EXPECT_EQ(asInts(lineValues("ITEMSNO")), ints({1, 2, 7, 8, 9}));
+    EXPECT_EQ(lineValues("ITEMSNO"), (QVariantList{1, 2, 7, 8, 9}));
     EXPECT_EQ(scalar(stored).toString(), QStringLiteral("1:10,2:20,7:5,8:30,9:40"));
     EXPECT_TRUE(errors().isEmpty()) << errors().join('|').toStdString();
 }
@@ -137,7 +121,7 @@ TEST_F(LinesTest, PartnerChangeRemovesTakenLinesKindChangeRemovesAll)
     const int id = f->CurrentNoteID();
 
     setField("PARTNERID", 2);
-    EXPECT_EQ(asInts(lineValues("ITEMSNO")), ints({1, 3}));
+    EXPECT_EQ(lineValues("ITEMSNO"), (QVariantList{1, 3}));
     EXPECT_TRUE(f->IsNoteModified());
     ASSERT_TRUE(f->SaveNote());
     EXPECT_EQ(scalar(QStringLiteral("select group_concat(ITEMSNO) from expenseathdetail where NOTEID=%1").arg(id)).toString(),
@@ -162,11 +146,11 @@ TEST_F(LinesTest, RemovalStopsAtALineOtherNotesReferTo)
     ASSERT_TRUE(f->SaveNote());
     setField("PARTNERID", 3);
     EXPECT_EQ(errors(), QStringList{QStringLiteral("本明细记录已经被其他单据引用,不能删除.")});
-    EXPECT_EQ(asInts(lineValues("ITEMSNO")), ints({2, 3})) << "the walk stops at the referred line";
+    EXPECT_EQ(lineValues("ITEMSNO"), (QVariantList{2, 3})) << "the walk stops at the referred line";
     m_messages.clear();
     setField("NOTEKIND", 3);
     EXPECT_EQ(errors(), QStringList{QStringLiteral("本明细记录已经被其他单据引用,不能删除.")});
-    EXPECT_EQ(asInts(lineValues("ITEMSNO")), ints({2, 3}));
+    EXPECT_EQ(lineValues("ITEMSNO"), (QVariantList{2, 3}));
 }
 
 TEST_F(LinesTest, LineFieldChangesReachTheHookAndTheLineMenusFollowTheState)

@@ -49,7 +49,6 @@ protected:
     QVariant field(const QString &name) const { return m_form->MasterValue(name); }
     // ITEMSNO (or another column) of every line, in grid order.
     QVariantList lineValues(const QString &column) const;
-    QString masterTable() const { return m_tables == Tables::Expense ? QStringLiteral("expenseath") : QStringLiteral("testmdath"); }
     QString detailTable() const { return m_tables == Tables::Expense ? QStringLiteral("expenseathdetail") : QStringLiteral("testmdathdetail"); }
     int lineRows(int noteId);
 

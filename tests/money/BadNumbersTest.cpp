@@ -19,13 +19,6 @@ namespace {
 
 class BadNumbersTest : public MoneyTest {
 protected:
-    void openActive(const char *form)
-    {
-        show(QString::fromLatin1(form));
-        ASSERT_NE(m_window.data(), nullptr);
-        m_window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window));
-    }
     QWidget *focus() const { return QApplication::focusWidget(); }
     void typeThenEnter(const QString &text)
     {
@@ -54,7 +47,7 @@ const struct {
 
 TEST_F(BadNumbersTest, AnAmountCellRefusesWhatIsNoFiniteAmount)
 {
-    openActive("OutMoneyForm");
+    showActive(QStringLiteral("OutMoneyForm"));
     auto *grid = child<widgets::TRqDBGrid>(QStringLiteral("ItemGrid"));
     ASSERT_NE(grid, nullptr);
     grid->setFocus();
@@ -87,7 +80,7 @@ TEST_F(BadNumbersTest, AnAmountCellRefusesWhatIsNoFiniteAmount)
 
 TEST_F(BadNumbersTest, TheBankNoteAmountRefusesThemAndNothingIsSaved)
 {
-    openActive("MoveForm");
+    showActive(QStringLiteral("MoveForm"));
     auto *amount = child<QWidget>(QStringLiteral("edAmount"));
     ASSERT_NE(amount, nullptr);
     const int notes = scalar(QStringLiteral("select count(*) from movebth")).toInt();

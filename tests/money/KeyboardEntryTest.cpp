@@ -23,13 +23,7 @@ namespace {
 
 class KeyboardEntryTest : public MoneyTest {
 protected:
-    void open()
-    {
-        show(QStringLiteral("OutMoneyForm"));
-        ASSERT_NE(m_window.data(), nullptr);
-        m_window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_window));
-    }
+    void open() { showActive(QStringLiteral("OutMoneyForm")); }
     QWidget *focus() const { return QApplication::focusWidget(); }
     QString focusName() const { return focus() ? focus()->objectName() : QStringLiteral("<none>"); }
     // One key at a time into the focused widget: typing into a cell moves the
@@ -246,9 +240,7 @@ TEST_F(KeyboardEntryTest, TheWindowFitsItsScreen)
     open();
     QApplication::processEvents();
     const QRect screen = m_window->screen()->availableGeometry();
-    EXPECT_TRUE(screen.contains(m_window->frameGeometry())) << m_window->frameGeometry().width() << "x"
-                                                            << m_window->frameGeometry().height() << "+" << m_window->frameGeometry().x() << "+" << m_window->frameGeometry().y() << " on "
-                                                            << screen.width() << "x" << screen.height();
+    EXPECT_TRUE(screen.contains(m_window->frameGeometry()));
     const QRect inside = m_window->rect();
     for (const char *name : {"NoDBEdit", "edchkor", "cmbAccount", "ItemGrid", "OkBtn", "CheckBtn"}) {
         QWidget *w = child(QString::fromLatin1(name));

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QTest>
 
 namespace moneytest {
 
@@ -40,6 +41,13 @@ QWidget *MoneyTest::show(const QString &formName)
     m_window = openWindow(formName);
     EXPECT_NE(m_window.data(), nullptr) << formName.toStdString() << " did not open";
     return m_window;
+}
+
+void MoneyTest::showActive(const QString &formName)
+{
+    ASSERT_NE(show(formName), nullptr);
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window));
 }
 
 QWidget *MoneyTest::locate(int noteType, int noteId)

@@ -30,6 +30,8 @@ protected:
     long call(const QString &function, const QString &argument, QnParams *params = nullptr);
     // The window the host's menu entry opens; fails the test when none opens.
     QWidget *show(const QString &formName);
+    // Shown and active, for keys typed into it.
+    void showActive(const QString &formName);
     // The window positioned on a saved note.
     QWidget *locate(int noteType, int noteId);
 

@@ -16,16 +16,6 @@ namespace {
 
 class NoteExportTest : public MoneyTest {
 protected:
-    void SetUp() override
-    {
-        MoneyTest::SetUp();
-        pub::setFileDialogService(&m_files);
-    }
-    void TearDown() override
-    {
-        pub::setFileDialogService(nullptr);
-        MoneyTest::TearDown();
-    }
     void enter()
     {
         show(QStringLiteral("OutMoneyForm"));
@@ -48,7 +38,6 @@ protected:
         EXPECT_TRUE(unzip.waitForFinished()) << "unzip";
         return QString::fromUtf8(unzip.readAllStandardOutput());
     }
-    pub::ScriptedFileDialogService m_files;
 };
 
 } // namespace

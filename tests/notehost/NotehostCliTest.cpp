@@ -23,6 +23,7 @@ protected:
         auto r = runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), books, QStringLiteral("--demo")});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     }
+    // Writes a script (or any text file) into the test folder.
     QString script(const QString &name, const QString &text)
     {
         const QString path = folder.file(name);
@@ -45,14 +46,8 @@ protected:
 // user, a package that is no library or lacks the entry points.
 TEST_F(NotehostCli, StartUpFailuresAreExplained)
 {
-    const auto file = [this](const char *name, const QByteArray &text) {
-        QFile f(folder.file(QString::fromLatin1(name)));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        return f.fileName();
-    };
-    const QString foreign = file("foreign.db", "just some text, not books\n");
-    const QString bogus = file("libbogus.so", "not an ELF file");
+    const QString foreign = script(QStringLiteral("foreign.db"), QStringLiteral("just some text, not books\n"));
+    const QString bogus = script(QStringLiteral("libbogus.so"), QStringLiteral("not an ELF file"));
     const QString pub = QDir(testsupport::binDir()).filePath(QStringLiteral("libpub.so"));
     const QString ok = script(QStringLiteral("ok.js"), QStringLiteral("print('ran')"));
     const QString missing = folder.file(QStringLiteral("none.db"));

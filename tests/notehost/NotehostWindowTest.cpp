@@ -28,10 +28,10 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTest>
+#include <QToolButton>
 #include <QPointer>
 #include <QPushButton>
 #include <QSet>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -39,17 +39,6 @@
 using namespace notehost;
 
 namespace {
-
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_notehost";
-    static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv); // lives until the program ends
-    useChineseFont(*qApp);
-}
 
 // A document window as the package will build them: named controls, master and
 // detail data sets, published operations.
@@ -141,7 +130,8 @@ class NotehostTest : public testsupport::SessionTest {
 protected:
     void SetUp() override
     {
-        ensureApplication(); // before the session's, for the font
+        testsupport::ensureApplication();
+        useChineseFont(*qApp); // as the host does, before any window
         SessionTest::SetUp();
         registerHostFunctions();
         g_calls.clear();
@@ -197,7 +187,6 @@ TEST_F(NotehostTest, MenusFollowFactoriesAndPrivileges)
               QStringLiteral("会计期间: %1-%2 (%3 至 %4)")
                   .arg(year, month, GetFirstDayOfPosMonth().toString(QStringLiteral("yyyy-MM-dd")),
                        GetLastDayOfPosMonth().toString(QStringLiteral("yyyy-MM-dd"))));
-    EXPECT_TRUE(GetFirstDayOfPosMonth().toString(QStringLiteral("yyyy-MM")) == year + u'-' + month);
     EXPECT_EQ(w.findChild<QLabel *>(QStringLiteral("lblDatabase"))->text(), QStringLiteral("帐套: ") + m_db->path());
 }
 
@@ -222,7 +211,6 @@ TEST_F(NotehostTest, RealPackageFormsAllHaveMenuEntries)
     }
     EXPECT_EQ(inMenus, registered);
     EXPECT_EQ(formCaption(QStringLiteral("pbuyform")), QStringLiteral("采购开单"));
-    EXPECT_EQ(formCaption(QStringLiteral("ManuWilldoForm")), QStringLiteral("主生产计划"));
 
     // The screenshot of the main window with the purchase menu open.
     MainWindow w(m_db->path());
@@ -461,7 +449,7 @@ TEST_F(NotehostTest, MenusHaveAcceleratorsAndTheWindowMenuFollowsTheOpenWindows)
     w.show();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    EXPECT_TRUE(w.screen()->availableGeometry().contains(w.frameGeometry())) << w.frameGeometry().x() << "," << w.frameGeometry().y() << " " << w.frameGeometry().width() << "x" << w.frameGeometry().height() << " in " << w.screen()->availableGeometry().width() << "x" << w.screen()->availableGeometry().height();
+    EXPECT_TRUE(w.screen()->availableGeometry().contains(w.frameGeometry())); // the whole window fits the screen
     // Every title and entry has an accelerator; the titles' letters differ and
     // leave the document windows' Alt keys alone.
     QSet<QChar> letters;

@@ -27,7 +27,6 @@ protected:
         insertNote(QStringLiteral("salesth"), 5, QStringLiteral("XS-2005-04-0050"), QStringLiteral("2005-04-01"));
         insertNote(QStringLiteral("salesth"), 6, QStringLiteral("XS-2004-03-0099"), QStringLiteral("2004-03-05"));
     }
-    QVariant scalar(const QString &sql) { return database().scalar(sql); }
 };
 
 } // namespace

@@ -7,10 +7,7 @@
 namespace pkgtest {
 namespace {
 
-class NoteCallTest : public PackageTest {
-protected:
-    QStringList errors() const { return m_messages.texts(pub::MessageKind::Error); }
-};
+class NoteCallTest : public PackageTest {};
 
 TEST_F(NoteCallTest, UnknownFunctionsReturnZeroAndChangeNothing)
 {

@@ -17,8 +17,8 @@ TEST_F(RegistrationTest, TwelveFunctionsGoThroughGlobalCallToTheEntryPoint)
               QStringLiteral("SHOWNOTEFORM LOCATENOTE BATCHCHECK FINDNOTE POSCLOSEOFF PICK SETPOSBATCHIDFORM "
                              "POSDAYEND FILL COSTCACULATE GETNOTENAME POSUNDAYEND")
                   .split(u' '));
-    QnParams p;
-    p.AddValue(QStringLiteral("NOTETYPE"), 4);
+    // Through the host, in any case.
+    QnParams p = params({{"NOTETYPE", 4}});
     EXPECT_EQ(GlobalCall(QStringLiteral("getnotename"), QString(), &p), 0);
     EXPECT_EQ(p.GetValue(QStringLiteral("result")).toString(), QStringLiteral("采购开单"));
 
