@@ -453,6 +453,13 @@ QString TRqLookupCombo::ListDisplayText(int row, int column) const
     return f ? f->FormatValue(m_list->ValueAt(m_matches[row], f->Index())) : QString();
 }
 
+void TRqLookupCombo::showEvent(QShowEvent *e)
+{
+    QLineEdit::showEvent(e);
+    if (m_keyPending)
+        showKey();
+}
+
 QString TRqLookupCombo::TextOfKey(const QVariant &key) const
 {
     if (key.isNull())
@@ -462,6 +469,12 @@ QString TRqLookupCombo::TextOfKey(const QVariant &key) const
     const data::Field *t = m_list->FindField(ListField());
     if (!k || !t)
         return {};
+    // A memory table keyed by the same column finds the row by its index.
+    if (m_table && m_table->keyColumn().compare(m_keyField, Qt::CaseInsensitive) == 0) {
+        const int row = m_table->rowOfKey(key);
+        if (row >= 0 && m_table->columnIndex(ListField()) >= 0)
+            return t->FormatValue(m_table->value(row, ListField()));
+    }
     // The current key may be filtered out of the list (a closed store): its name still shows.
     const bool wasFiltered = m_list->Filtered();
     QString text;
@@ -513,6 +526,13 @@ void TRqLookupCombo::showKey()
 {
     if (ListVisible())
         return; // the user is searching
+    if (isHidden()) {
+        // A combo kept hidden (a window's spare one for automation) follows
+        // every row of its data set: name the key only when it is shown.
+        m_keyPending = true;
+        return;
+    }
+    m_keyPending = false;
     setText(TextOfKey(KeyValue()));
     setCursorPosition(0);
     updateReadOnly();

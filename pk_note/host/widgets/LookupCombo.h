@@ -142,6 +142,7 @@ signals:
 
 protected:
     bool event(QEvent *e) override;
+    void showEvent(QShowEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
@@ -153,6 +154,7 @@ private:
     void ensureList() const;
     void rebuildList() const;
     void showKey();
+    bool m_keyPending = false; // a hidden combo shows its key when shown
     void updateReadOnly();
     void onTextEdited(const QString &text);
     int keyRow(const QVariant &key) const; // row of the list data set, ignoring the filter
