@@ -566,25 +566,18 @@ void ClientDataSet::loadFromQuery()
             m_records.push_back(std::move(r));
         }
     } else {
-        QSqlQuery q = m_db->exec(m_commandText, m_params);
-        const QSqlRecord rec = q.record();
-        QStringList cols;
-        QVector<QMetaType> metas;
-        for (int i = 0; i < rec.count(); ++i) {
-            cols << rec.fieldName(i);
-            metas << rec.field(i).metaType();
-        }
-        prepareColumns(cols, metas);
+        db::Rows rows = m_db->read(m_commandText, m_params);
+        prepareColumns(rows.columns(), rows.metaTypes());
         const int n = FieldCount();
-        const int nc = int(cols.size());
-        while (q.next()) {
+        const int nc = rows.columnCount();
+        while (rows.next()) {
             auto r = std::make_unique<Record>();
             r->id = m_nextId++;
             r->values.resize(n);
             QVariant *vals = r->values.data();
             for (int c = 0; c < nc; ++c) {
                 QVariant &v = vals[map[c]];
-                v = q.value(c);
+                v = rows.value(c);
                 convertStored(conv[c], v);
             }
             m_records.push_back(std::move(r));

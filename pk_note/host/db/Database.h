@@ -23,6 +23,8 @@
 #include <optional>
 #include <stdexcept>
 
+struct sqlite3_stmt;
+
 namespace db {
 
 class TsqlTranslator;
@@ -67,6 +69,41 @@ private:
     QVector<Function> m_functions;
 };
 
+// The rows of one statement, read forward only. A select is stepped straight
+// on the engine: values come as the Qt driver gives them (integers as
+// qlonglong, reals as double, text as QString, blobs as QByteArray, NULL as a
+// null QString) and the columns carry the driver's types, without the driver's
+// row cache and its conversion of every text to UTF-16, which cost a data set
+// of a thousand lines more than the reading itself. Anything else (a write, a
+// batch) is run the usual way and its rows handed out the same.
+class Rows {
+public:
+    Rows() = default;
+    Rows(Rows &&other) noexcept;
+    Rows &operator=(Rows &&other) noexcept;
+    Rows(const Rows &) = delete;
+    Rows &operator=(const Rows &) = delete;
+    ~Rows();
+
+    const QStringList &columns() const { return m_columns; }
+    const QVector<QMetaType> &metaTypes() const { return m_metaTypes; }
+    int columnCount() const { return int(m_columns.size()); }
+    // Moves to the next row; false after the last. Throws DbError.
+    bool next();
+    QVariant value(int column) const;
+
+private:
+    friend class Database;
+    Database *m_db = nullptr;
+    sqlite3_stmt *m_stmt = nullptr;
+    bool m_pending = false; // the statement stands on a row not yet handed out
+    bool m_onRow = false;
+    ResultSet m_rows;       // rows of a statement run the usual way
+    int m_row = -1;
+    QStringList m_columns;
+    QVector<QMetaType> m_metaTypes;
+};
+
 class Database {
 public:
     // Opens (creating when `create`) an SQLite file, for reading only when
@@ -100,6 +137,8 @@ public:
     // First column of the first row, or a null QVariant when there is no row.
     QVariant scalar(const QString &tsql, const Params &params = {});
     ResultSet select(const QString &tsql, const Params &params = {});
+    // The rows of one statement or batch, read forward only (see Rows).
+    Rows read(const QString &tsql, const Params &params = {});
 
     // Transactions (nested BEGIN counts levels, as T-SQL does; ROLLBACK undoes all).
     // When the engine has already ended the transaction itself (it does so on a
@@ -186,6 +225,9 @@ private:
     QSqlQuery execTranslated(const QString &sql, const Params &params, bool isWrite);
     void bindAll(QSqlQuery &q, const Params &params);
     DbError engineError(const QSqlError &error);
+    DbError engineError(int code, const QString &engineText);
+    // The values bound to the :names of a translated statement, in order of first use.
+    QVector<QPair<QString, QVariant>> boundParams(const QString &sql, const Params &params);
     bool engineEndedTransaction();
     void checkTransactionAlive();
     void injectIfDue(const QString &sql, bool control);
@@ -213,6 +255,7 @@ private:
     std::unique_ptr<TsqlTranslator> m_translator;
     QHash<QString, int> m_lockFds; // upper-case lock name -> open file descriptor
     friend class BatchRunner;
+    friend class Rows;
 };
 
 } // namespace db
