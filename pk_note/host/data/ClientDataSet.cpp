@@ -124,7 +124,7 @@ QDateTime localDateTime(const QDate &d, const QTime &t)
 
 void convertStored(Conv c, QVariant &v)
 {
-    if (v.isNull())
+    if (c == Conv::None || v.isNull())
         return;
     const int id = v.typeId();
     switch (c) {
@@ -577,8 +577,16 @@ void ClientDataSet::loadFromQuery()
             QVariant *vals = r->values.data();
             for (int c = 0; c < nc; ++c) {
                 QVariant &v = vals[map[c]];
-                v = rows.value(c);
-                convertStored(conv[c], v);
+                // Numbers go straight to the field's type, without a QVariant to convert.
+                const db::Rows::Storage s = rows.storage(c);
+                if (conv[c] == Conv::ToFloat && (s == db::Rows::Real || s == db::Rows::Integer)) {
+                    v = QVariant(rows.real(c));
+                } else if (conv[c] == Conv::ToInt && s == db::Rows::Integer) {
+                    v = QVariant(qlonglong(rows.integer(c)));
+                } else {
+                    v = rows.value(c);
+                    convertStored(conv[c], v);
+                }
             }
             m_records.push_back(std::move(r));
         }

@@ -310,6 +310,7 @@ Database::~Database()
         QSqlQuery q(m_db);
         q.exec(QStringLiteral("ROLLBACK"));
     }
+    dropStatements();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
@@ -884,15 +885,47 @@ int bindValue(sqlite3_stmt *st, int index, const QVariant &v)
 
 } // namespace
 
+sqlite3_stmt *Database::takeStatement(const QString &sql)
+{
+    sqlite3_stmt *st = m_statements.take(sql);
+    if (st)
+        m_statementOrder.removeOne(sql);
+    return st;
+}
+
+void Database::returnStatement(const QString &sql, sqlite3_stmt *st)
+{
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    if (m_statements.contains(sql)) { // read twice at once: one copy is enough
+        sqlite3_finalize(st);
+        return;
+    }
+    constexpr int kept = 64;
+    if (m_statementOrder.size() >= kept)
+        sqlite3_finalize(m_statements.take(m_statementOrder.takeFirst()));
+    m_statements.insert(sql, st);
+    m_statementOrder << sql;
+}
+
+void Database::dropStatements()
+{
+    for (sqlite3_stmt *st : std::as_const(m_statements))
+        sqlite3_finalize(st);
+    m_statements.clear();
+    m_statementOrder.clear();
+}
+
 Rows::Rows(Rows &&other) noexcept { *this = std::move(other); }
 
 Rows &Rows::operator=(Rows &&other) noexcept
 {
     if (this != &other) {
         if (m_stmt)
-            sqlite3_finalize(m_stmt);
+            m_db->returnStatement(m_sql, m_stmt);
         m_db = other.m_db;
         m_stmt = std::exchange(other.m_stmt, nullptr);
+        m_sql = std::move(other.m_sql);
         m_pending = std::exchange(other.m_pending, false);
         m_onRow = std::exchange(other.m_onRow, false);
         m_rows = std::move(other.m_rows);
@@ -906,7 +939,7 @@ Rows &Rows::operator=(Rows &&other) noexcept
 Rows::~Rows()
 {
     if (m_stmt)
-        sqlite3_finalize(m_stmt);
+        m_db->returnStatement(m_sql, m_stmt);
 }
 
 bool Rows::next()
@@ -959,6 +992,17 @@ QVariant Rows::value(int column) const
     }
 }
 
+Rows::Storage Rows::storage(int column) const
+{
+    if (!m_stmt || !m_onRow || column < 0 || column >= m_columns.size())
+        return Other;
+    return Storage(sqlite3_column_type(m_stmt, column));
+}
+
+qint64 Rows::integer(int column) const { return m_stmt && m_onRow ? sqlite3_column_int64(m_stmt, column) : 0; }
+
+double Rows::real(int column) const { return m_stmt && m_onRow ? sqlite3_column_double(m_stmt, column) : 0.0; }
+
 Rows Database::read(const QString &tsql, const Params &params)
 {
     Rows rows;
@@ -973,13 +1017,17 @@ Rows Database::read(const QString &tsql, const Params &params)
     sqlite3 *h = handleOf(m_db);
     // Writes keep their own transaction and postings; the driver's path has them.
     if (h && !isWriteStatement(sql) && !firstWord(sql).isEmpty()) {
-        const QByteArray text = sql.toUtf8();
-        sqlite3_stmt *st = nullptr;
+        sqlite3_stmt *st = takeStatement(sql);
+        int rc = SQLITE_OK;
         const char *tail = nullptr;
-        const int rc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, &tail);
+        if (!st) {
+            const QByteArray text = sql.toUtf8();
+            rc = sqlite3_prepare_v3(h, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT, &st, &tail);
+        }
         // A statement the engine refuses goes the driver's way, for the driver's message.
         if (rc == SQLITE_OK && st && onlyBlanks(tail)) {
             rows.m_stmt = st;
+            rows.m_sql = sql;
             const QVector<QPair<QString, QVariant>> binds = boundParams(sql, params);
             const bool direct = std::all_of(binds.begin(), binds.end(), [](const auto &b) { return bindable(b.second); });
             if (direct) {
@@ -1012,7 +1060,7 @@ Rows Database::read(const QString &tsql, const Params &params)
                     sqlite3_reset(st);
                 return rows;
             }
-            sqlite3_finalize(std::exchange(rows.m_stmt, nullptr));
+            returnStatement(sql, std::exchange(rows.m_stmt, nullptr));
         } else if (st) {
             sqlite3_finalize(st);
         }

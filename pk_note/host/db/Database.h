@@ -91,11 +91,18 @@ public:
     // Moves to the next row; false after the last. Throws DbError.
     bool next();
     QVariant value(int column) const;
+    // How the engine holds a value of the current row, for readers that convert
+    // it themselves (a statement run the usual way says Other).
+    enum Storage { Integer = 1, Real = 2, Text = 3, Blob = 4, Null = 5, Other = 0 };
+    Storage storage(int column) const;
+    qint64 integer(int column) const;
+    double real(int column) const;
 
 private:
     friend class Database;
     Database *m_db = nullptr;
     sqlite3_stmt *m_stmt = nullptr;
+    QString m_sql; // the statement's text, under which it goes back to the cache
     bool m_pending = false; // the statement stands on a row not yet handed out
     bool m_onRow = false;
     ResultSet m_rows;       // rows of a statement run the usual way
@@ -247,6 +254,14 @@ private:
     bool m_draining = false;
     bool m_postingsPending = false;
     QHash<QString, QStringList> m_placeholders; // translated text -> :names in order
+    // Selects read through Rows, prepared once: the lookups a window runs on
+    // every note would otherwise spend most of their time in the parser.
+    // A statement in use is out of the cache, so the same text can be read twice at once.
+    QHash<QString, sqlite3_stmt *> m_statements;
+    QStringList m_statementOrder; // least recently returned first
+    sqlite3_stmt *takeStatement(const QString &sql);
+    void returnStatement(const QString &sql, sqlite3_stmt *stmt);
+    void dropStatements();
     // Column types for the translator, read again when the schema version changes.
     const QHash<QString, QHash<QString, SqlType>> *schemaTypes();
     QHash<QString, QHash<QString, SqlType>> m_schemaTypes;
