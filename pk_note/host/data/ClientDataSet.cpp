@@ -583,6 +583,8 @@ void ClientDataSet::loadFromQuery()
                     v = QVariant(rows.real(c));
                 } else if (conv[c] == Conv::ToInt && s == db::Rows::Integer) {
                     v = QVariant(qlonglong(rows.integer(c)));
+                } else if (conv[c] == Conv::None && s == db::Rows::Text) {
+                    v = QVariant(rows.text(c));
                 } else {
                     v = rows.value(c);
                     convertStored(conv[c], v);

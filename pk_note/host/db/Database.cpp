@@ -985,10 +985,8 @@ QVariant Rows::value(int column) const
     case SQLITE_BLOB:
         return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, column)),
                                    sqlite3_column_bytes(m_stmt, column)));
-    default: {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
-        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, column)));
-    }
+    default:
+        return QVariant(text(column));
     }
 }
 
@@ -1002,6 +1000,14 @@ Rows::Storage Rows::storage(int column) const
 qint64 Rows::integer(int column) const { return m_stmt && m_onRow ? sqlite3_column_int64(m_stmt, column) : 0; }
 
 double Rows::real(int column) const { return m_stmt && m_onRow ? sqlite3_column_double(m_stmt, column) : 0.0; }
+
+QString Rows::text(int column) const
+{
+    if (!m_stmt || !m_onRow)
+        return {};
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, column));
+}
 
 Rows Database::read(const QString &tsql, const Params &params)
 {

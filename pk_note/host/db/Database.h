@@ -97,6 +97,7 @@ public:
     Storage storage(int column) const;
     qint64 integer(int column) const;
     double real(int column) const;
+    QString text(int column) const;
 
 private:
     friend class Database;

@@ -145,4 +145,37 @@ TEST_F(RowsTest, FailuresAreTheLayersOwn)
     EXPECT_EQ(batch.value(0).toString(), QStringLiteral("x"));
 }
 
+TEST_F(RowsTest, KeptStatementsStayOutOfTheWay)
+{
+    // The same text read twice at once, each from its own start.
+    const QString sql = QStringLiteral("select ID from t_kind order by ID");
+    Rows outer = d->read(sql);
+    ASSERT_TRUE(outer.next());
+    ASSERT_TRUE(outer.next());
+    Rows inner = d->read(sql);
+    ASSERT_TRUE(inner.next());
+    EXPECT_EQ(inner.value(0).toInt(), 1);
+    EXPECT_EQ(outer.value(0).toInt(), 2);
+
+    // A statement left half read holds no lock once it is given back: the
+    // table can be written, altered and dropped, and a kept statement follows
+    // the new schema.
+    { Rows half = d->read(sql); ASSERT_TRUE(half.next()); }
+    outer = Rows();
+    inner = Rows();
+    EXPECT_EQ(d->read(QStringLiteral("select * from t_kind order by ID")).columnCount(), 9);
+    d->exec(QStringLiteral("alter table t_kind add column EXTRA integer default 9"));
+    EXPECT_EQ(d->read(QStringLiteral("select * from t_kind order by ID")).columns().last(), QStringLiteral("EXTRA"));
+    EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from t_kind")).toInt(), 3);
+    d->exec(QStringLiteral("delete from t_kind where ID = 3"));
+    EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from t_kind")).toInt(), 2);
+    d->exec(QStringLiteral("drop table t_kind"));
+    EXPECT_THROW(d->scalar(QStringLiteral("select count(*) from t_kind")), DbError);
+
+    // The connection closes cleanly with statements kept: the file opens again.
+    d.reset();
+    d = Database::openSqlite(folder.file(QStringLiteral("books.db")));
+    EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from sqlite_master where name = 't_kind'")).toInt(), 0);
+}
+
 } // namespace
