@@ -981,7 +981,7 @@ QVariant Rows::value(int column) const
     switch (sqlite3_column_type(m_stmt, column)) {
     case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(m_stmt, column)));
     case SQLITE_FLOAT: return QVariant(sqlite3_column_double(m_stmt, column));
-    case SQLITE_NULL: return QVariant(QMetaType::fromType<QString>());
+    case SQLITE_NULL: return nullValue();
     case SQLITE_BLOB:
         return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, column)),
                                    sqlite3_column_bytes(m_stmt, column)));
@@ -1005,8 +1005,21 @@ QString Rows::text(int column) const
 {
     if (!m_stmt || !m_onRow)
         return {};
+    return QString::fromUtf8(utf8(column));
+}
+
+QByteArrayView Rows::utf8(int column) const
+{
+    if (!m_stmt || !m_onRow)
+        return {};
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
-    return QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, column));
+    return QByteArrayView(text, sqlite3_column_bytes(m_stmt, column));
+}
+
+const QVariant &Rows::nullValue()
+{
+    static const QVariant null{QMetaType::fromType<QString>()};
+    return null;
 }
 
 Rows Database::read(const QString &tsql, const Params &params)

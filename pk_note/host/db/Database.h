@@ -98,6 +98,10 @@ public:
     qint64 integer(int column) const;
     double real(int column) const;
     QString text(int column) const;
+    // The UTF-8 bytes of a text value, valid until next().
+    QByteArrayView utf8(int column) const;
+    // What value() gives for NULL: a null QString, as the driver has it.
+    static const QVariant &nullValue();
 
 private:
     friend class Database;
