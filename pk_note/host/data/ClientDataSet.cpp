@@ -575,36 +575,6 @@ void ClientDataSet::loadFromQuery()
         bool inOrder = true;
         for (int c = 0; c < nc; ++c)
             inOrder = inOrder && map[c] == c;
-        // Short texts repeat down a column (type names, units, codes): equal ones
-        // share one string, so such a column costs a few strings, not one a row.
-        // A column whose texts mostly differ stops looking.
-        struct Interned {
-            QHash<QByteArray, QString> texts;
-            int lookups = 0;
-            int hits = 0;
-            bool on = true;
-        };
-        std::vector<Interned> interned(size_t(std::max(nc, 0)));
-        auto textOf = [&](int c) -> QString {
-            Interned &in = interned[size_t(c)];
-            const QByteArrayView raw = rows.utf8(c);
-            if (!in.on || raw.size() > 64)
-                return QString::fromUtf8(raw);
-            ++in.lookups;
-            const auto it = in.texts.constFind(QByteArray::fromRawData(raw.data(), raw.size()));
-            if (it != in.texts.constEnd()) {
-                ++in.hits;
-                return it.value();
-            }
-            QString text = QString::fromUtf8(raw);
-            if (in.texts.size() < 256)
-                in.texts.insert(raw.toByteArray(), text);
-            if (in.lookups >= 64 && in.hits * 2 < in.lookups) {
-                in.on = false;
-                in.texts.clear();
-            }
-            return text;
-        };
         auto valueOf = [&](int c) -> QVariant {
             // Numbers go straight to the field's type, without a QVariant to convert.
             const db::Rows::Storage s = rows.storage(c);
@@ -613,7 +583,7 @@ void ClientDataSet::loadFromQuery()
             if (conv[c] == Conv::ToInt && s == db::Rows::Integer)
                 return QVariant(qlonglong(rows.integer(c)));
             if (conv[c] == Conv::None && s == db::Rows::Text)
-                return QVariant(textOf(c));
+                return QVariant(rows.text(c));
             if (s == db::Rows::Null)
                 return db::Rows::nullValue(); // nothing to convert
             QVariant v = rows.value(c);

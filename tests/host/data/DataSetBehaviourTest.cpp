@@ -411,11 +411,11 @@ TEST_F(DataSetTest, TotalFollowsEveryChangeAsTheRowsShowIt)
     EXPECT_EQ(ds->Total(amount), 0);
 }
 
-TEST_F(DataSetTest, ManyRowsReadBackAsStoredWhetherTheirTextsRepeatOrNot)
+TEST_F(DataSetTest, ManyRowsReadBackAsStored)
 {
-    // 300 lines: a joined name repeating down the column (shared strings), a
-    // text unique on every line (the sharing gives up), nulls, long texts,
-    // whole numbers in a numeric column.
+    // 300 lines read straight from the engine: a joined name repeating down
+    // the column, a text unique on every line, nulls, long texts, whole
+    // numbers in a numeric column.
     database->exec(QStringLiteral("create table t_line (ID integer primary key, GOODSID integer, QTY numeric(19,6), "
                                   "NOTE varchar(200), TAG varchar(200))"));
     database->beginTran();
