@@ -124,7 +124,7 @@ QDateTime localDateTime(const QDate &d, const QTime &t)
 
 void convertStored(Conv c, QVariant &v)
 {
-    if (v.isNull())
+    if (c == Conv::None || v.isNull())
         return;
     const int id = v.typeId();
     switch (c) {
@@ -566,26 +566,42 @@ void ClientDataSet::loadFromQuery()
             m_records.push_back(std::move(r));
         }
     } else {
-        QSqlQuery q = m_db->exec(m_commandText, m_params);
-        const QSqlRecord rec = q.record();
-        QStringList cols;
-        QVector<QMetaType> metas;
-        for (int i = 0; i < rec.count(); ++i) {
-            cols << rec.fieldName(i);
-            metas << rec.field(i).metaType();
-        }
-        prepareColumns(cols, metas);
+        db::Rows rows = m_db->read(m_commandText, m_params);
+        prepareColumns(rows.columns(), rows.metaTypes());
         const int n = FieldCount();
-        const int nc = int(cols.size());
-        while (q.next()) {
+        const int nc = rows.columnCount();
+        // The select's columns are the first fields, in order (see resolveFields):
+        // each record's values are then made in place, the other fields null after them.
+        bool inOrder = true;
+        for (int c = 0; c < nc; ++c)
+            inOrder = inOrder && map[c] == c;
+        auto valueOf = [&](int c) -> QVariant {
+            // Numbers go straight to the field's type, without a QVariant to convert.
+            const db::Rows::Storage s = rows.storage(c);
+            if (conv[c] == Conv::ToFloat && (s == db::Rows::Real || s == db::Rows::Integer))
+                return QVariant(rows.real(c));
+            if (conv[c] == Conv::ToInt && s == db::Rows::Integer)
+                return QVariant(qlonglong(rows.integer(c)));
+            if (conv[c] == Conv::None && s == db::Rows::Text)
+                return QVariant(rows.text(c));
+            if (s == db::Rows::Null)
+                return db::Rows::nullValue(); // nothing to convert
+            QVariant v = rows.value(c);
+            convertStored(conv[c], v);
+            return v;
+        };
+        while (rows.next()) {
             auto r = std::make_unique<Record>();
             r->id = m_nextId++;
-            r->values.resize(n);
-            QVariant *vals = r->values.data();
-            for (int c = 0; c < nc; ++c) {
-                QVariant &v = vals[map[c]];
-                v = q.value(c);
-                convertStored(conv[c], v);
+            if (inOrder) {
+                r->values.reserve(n);
+                for (int c = 0; c < nc; ++c)
+                    r->values.emplaceBack(valueOf(c));
+                r->values.resize(n);
+            } else {
+                r->values.resize(n);
+                for (int c = 0; c < nc; ++c)
+                    r->values[map[c]] = valueOf(c);
             }
             m_records.push_back(std::move(r));
         }

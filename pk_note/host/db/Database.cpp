@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlRecord>
 
 #include <sqlite3.h>
@@ -19,7 +20,10 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 namespace db {
 
@@ -306,6 +310,7 @@ Database::~Database()
         QSqlQuery q(m_db);
         q.exec(QStringLiteral("ROLLBACK"));
     }
+    dropStatements();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
@@ -421,8 +426,13 @@ DbError Database::engineError(const QSqlError &error)
     if (engine.isEmpty() || engine == QLatin1String("not an error"))
         engine = error.driverText().isEmpty() ? error.text() : error.driverText();
     bool ok = false;
-    int code = error.nativeErrorCode().toInt(&ok);
-    if (!ok || code == 0 || code == SQLITE_ERROR) {
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return engineError(ok ? code : 0, engine);
+}
+
+DbError Database::engineError(int code, const QString &engine)
+{
+    if (code == 0 || code == SQLITE_ERROR) {
         // The driver may report the step's generic error; the connection knows better.
         if (sqlite3 *h = handleOf(m_db)) {
             const int c = sqlite3_errcode(h);
@@ -598,9 +608,8 @@ bool Database::isWriteStatement(const QString &sql)
     return words.contains(firstWord(sql));
 }
 
-void Database::bindAll(QSqlQuery &q, const Params &params)
+QVector<QPair<QString, QVariant>> Database::boundParams(const QString &text, const Params &params)
 {
-    const QString text = q.lastQuery();
     auto it = m_placeholders.constFind(text);
     if (it == m_placeholders.constEnd()) {
         QStringList names;
@@ -609,6 +618,8 @@ void Database::bindAll(QSqlQuery &q, const Params &params)
                 names << t.text;
         it = m_placeholders.insert(text, names);
     }
+    QVector<QPair<QString, QVariant>> out;
+    out.reserve(it.value().size());
     for (const QString &ph : it.value()) {
         const QString bare = ph.mid(1);
         QVariant v;
@@ -634,8 +645,15 @@ void Database::bindAll(QSqlQuery &q, const Params &params)
             v = dateTimeText(v.toDateTime());
         else if (v.typeId() == QMetaType::Bool)
             v = v.toBool() ? 1 : 0;
-        q.bindValue(ph, v);
+        out.push_back({ph, v});
     }
+    return out;
+}
+
+void Database::bindAll(QSqlQuery &q, const Params &params)
+{
+    for (const auto &[ph, v] : boundParams(q.lastQuery(), params))
+        q.bindValue(ph, v);
 }
 
 QSqlQuery Database::prepare(const QString &tsql)
@@ -735,8 +753,17 @@ ResultSet Database::select(const QString &tsql, const Params &params)
 {
     if (isBatch(tsql))
         return run(tsql, params);
-    QSqlQuery q = exec(tsql, params);
-    return resultOf(q);
+    Rows rows = read(tsql, params);
+    ResultSet rs;
+    rs.columns = rows.columns();
+    const int n = rows.columnCount();
+    while (rows.next()) {
+        QVector<QVariant> row(n);
+        for (int i = 0; i < n; ++i)
+            row[i] = rows.value(i);
+        rs.rows.push_back(std::move(row));
+    }
+    return rs;
 }
 
 ResultSet Database::resultOf(QSqlQuery &q)
@@ -761,8 +788,309 @@ QVariant Database::scalar(const QString &tsql, const Params &params)
         const ResultSet rs = run(tsql, params);
         return rs.rows.isEmpty() || rs.rows[0].isEmpty() ? QVariant() : rs.rows[0][0];
     }
+    Rows rows = read(tsql, params);
+    return rows.columnCount() > 0 && rows.next() ? rows.value(0) : QVariant();
+}
+
+// ---------------------------------------------------------------- rows read straight from the engine
+
+namespace {
+
+// The column type the Qt driver reports: from the declared type when the
+// column has one, else from the first row's value.
+QMetaType driverColumnType(sqlite3_stmt *st, int column, int firstRowType)
+{
+    const char *declared = sqlite3_column_decltype(st, column);
+    if (declared && *declared) {
+        const QString t = QString::fromUtf8(declared).toLower();
+        if (t == QLatin1String("integer") || t == QLatin1String("int"))
+            return QMetaType::fromType<int>();
+        if (t == QLatin1String("double") || t == QLatin1String("float") || t == QLatin1String("real") ||
+            t.startsWith(QLatin1String("numeric")))
+            return QMetaType::fromType<double>();
+        if (t == QLatin1String("blob"))
+            return QMetaType::fromType<QByteArray>();
+        if (t == QLatin1String("boolean") || t == QLatin1String("bool"))
+            return QMetaType::fromType<bool>();
+        return QMetaType::fromType<QString>();
+    }
+    switch (firstRowType) {
+    case SQLITE_INTEGER: return QMetaType::fromType<int>();
+    case SQLITE_FLOAT: return QMetaType::fromType<double>();
+    case SQLITE_BLOB: return QMetaType::fromType<QByteArray>();
+    case SQLITE_TEXT: return QMetaType::fromType<QString>();
+    default: return QMetaType();
+    }
+}
+
+bool onlyBlanks(const char *p)
+{
+    while (p && *p) {
+        if (std::isspace(static_cast<unsigned char>(*p)) || *p == ';') {
+            ++p;
+        } else if (p[0] == '-' && p[1] == '-') {
+            while (*p && *p != '\n')
+                ++p;
+        } else if (p[0] == '/' && p[1] == '*') {
+            const char *end = std::strstr(p + 2, "*/");
+            p = end ? end + 2 : nullptr;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Binds as the Qt driver does; false for a value of a kind left to the driver.
+bool bindable(const QVariant &v)
+{
+    if (v.isNull())
+        return true;
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int bindValue(sqlite3_stmt *st, int index, const QVariant &v)
+{
+    if (v.isNull())
+        return sqlite3_bind_null(st, index);
+    switch (v.typeId()) {
+    case QMetaType::Int: return sqlite3_bind_int(st, index, v.toInt());
+    case QMetaType::UInt:
+    case QMetaType::LongLong: return sqlite3_bind_int64(st, index, v.toLongLong());
+    case QMetaType::Double: return sqlite3_bind_double(st, index, v.toDouble());
+    case QMetaType::QByteArray: {
+        const auto *b = static_cast<const QByteArray *>(v.constData());
+        if (b->isNull())
+            return sqlite3_bind_null(st, index);
+        return sqlite3_bind_blob(st, index, b->constData(), int(b->size()), SQLITE_TRANSIENT);
+    }
+    default: {
+        const auto *s = static_cast<const QString *>(v.constData());
+        if (s->isNull())
+            return sqlite3_bind_null(st, index);
+        return sqlite3_bind_text16(st, index, s->utf16(), int(s->size() * sizeof(QChar)), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+} // namespace
+
+sqlite3_stmt *Database::takeStatement(const QString &sql)
+{
+    sqlite3_stmt *st = m_statements.take(sql);
+    if (st)
+        m_statementOrder.removeOne(sql);
+    return st;
+}
+
+void Database::returnStatement(const QString &sql, sqlite3_stmt *st)
+{
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    if (m_statements.contains(sql)) { // read twice at once: one copy is enough
+        sqlite3_finalize(st);
+        return;
+    }
+    constexpr int kept = 64;
+    if (m_statementOrder.size() >= kept)
+        sqlite3_finalize(m_statements.take(m_statementOrder.takeFirst()));
+    m_statements.insert(sql, st);
+    m_statementOrder << sql;
+}
+
+void Database::dropStatements()
+{
+    for (sqlite3_stmt *st : std::as_const(m_statements))
+        sqlite3_finalize(st);
+    m_statements.clear();
+    m_statementOrder.clear();
+}
+
+Rows::Rows(Rows &&other) noexcept { *this = std::move(other); }
+
+Rows &Rows::operator=(Rows &&other) noexcept
+{
+    if (this != &other) {
+        if (m_stmt)
+            m_db->returnStatement(m_sql, m_stmt);
+        m_db = other.m_db;
+        m_stmt = std::exchange(other.m_stmt, nullptr);
+        m_sql = std::move(other.m_sql);
+        m_pending = std::exchange(other.m_pending, false);
+        m_onRow = std::exchange(other.m_onRow, false);
+        m_rows = std::move(other.m_rows);
+        m_row = std::exchange(other.m_row, -1);
+        m_columns = std::move(other.m_columns);
+        m_metaTypes = std::move(other.m_metaTypes);
+    }
+    return *this;
+}
+
+Rows::~Rows()
+{
+    if (m_stmt)
+        m_db->returnStatement(m_sql, m_stmt);
+}
+
+bool Rows::next()
+{
+    if (!m_stmt) {
+        if (m_row < int(m_rows.rows.size()))
+            ++m_row;
+        return m_row < int(m_rows.rows.size());
+    }
+    if (m_pending) {
+        m_pending = false;
+        m_onRow = true;
+        return true;
+    }
+    if (!m_onRow)
+        return false;
+    const int rc = sqlite3_step(m_stmt);
+    m_db->busyOver();
+    if (rc == SQLITE_ROW)
+        return true;
+    m_onRow = false;
+    // Reset at the end, as the driver does, so the read lock goes now.
+    const int reset = sqlite3_reset(m_stmt);
+    if (rc == SQLITE_DONE)
+        return false;
+    const int code = reset != SQLITE_OK ? reset : rc;
+    throw m_db->engineError(code, QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_stmt))));
+}
+
+QVariant Rows::value(int column) const
+{
+    if (!m_stmt) {
+        if (m_row < 0 || m_row >= int(m_rows.rows.size()))
+            return {};
+        return m_rows.rows[m_row].value(column);
+    }
+    if (!m_onRow || column < 0 || column >= m_columns.size())
+        return {};
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(m_stmt, column)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(m_stmt, column));
+    case SQLITE_NULL: return nullValue();
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, column)),
+                                   sqlite3_column_bytes(m_stmt, column)));
+    default:
+        return QVariant(text(column));
+    }
+}
+
+Rows::Storage Rows::storage(int column) const
+{
+    if (!m_stmt || !m_onRow || column < 0 || column >= m_columns.size())
+        return Other;
+    return Storage(sqlite3_column_type(m_stmt, column));
+}
+
+qint64 Rows::integer(int column) const { return m_stmt && m_onRow ? sqlite3_column_int64(m_stmt, column) : 0; }
+
+double Rows::real(int column) const { return m_stmt && m_onRow ? sqlite3_column_double(m_stmt, column) : 0.0; }
+
+QString Rows::text(int column) const
+{
+    if (!m_stmt || !m_onRow)
+        return {};
+    return QString::fromUtf8(utf8(column));
+}
+
+QByteArrayView Rows::utf8(int column) const
+{
+    if (!m_stmt || !m_onRow)
+        return {};
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return QByteArrayView(text, sqlite3_column_bytes(m_stmt, column));
+}
+
+const QVariant &Rows::nullValue()
+{
+    static const QVariant null{QMetaType::fromType<QString>()};
+    return null;
+}
+
+Rows Database::read(const QString &tsql, const Params &params)
+{
+    Rows rows;
+    rows.m_db = this;
+    if (isBatch(tsql)) {
+        rows.m_rows = run(tsql, params);
+        rows.m_columns = rows.m_rows.columns;
+        rows.m_metaTypes.resize(rows.m_columns.size());
+        return rows;
+    }
+    const QString sql = translate(tsql);
+    sqlite3 *h = handleOf(m_db);
+    // Writes keep their own transaction and postings; the driver's path has them.
+    if (h && !isWriteStatement(sql) && !firstWord(sql).isEmpty()) {
+        sqlite3_stmt *st = takeStatement(sql);
+        int rc = SQLITE_OK;
+        const char *tail = nullptr;
+        if (!st) {
+            const QByteArray text = sql.toUtf8();
+            rc = sqlite3_prepare_v3(h, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT, &st, &tail);
+        }
+        // A statement the engine refuses goes the driver's way, for the driver's message.
+        if (rc == SQLITE_OK && st && onlyBlanks(tail)) {
+            rows.m_stmt = st;
+            rows.m_sql = sql;
+            const QVector<QPair<QString, QVariant>> binds = boundParams(sql, params);
+            const bool direct = std::all_of(binds.begin(), binds.end(), [](const auto &b) { return bindable(b.second); });
+            if (direct) {
+                for (const auto &b : binds)
+                    if (isNonFinite(b.second))
+                        throw DbError(QStringLiteral("数值 %1 无效，不能写入数据库。").arg(b.second.toDouble()));
+                checkTransactionAlive();
+                injectIfDue(sql, false);
+                for (const auto &b : binds) {
+                    const QByteArray name = b.first.toUtf8();
+                    const int index = sqlite3_bind_parameter_index(st, name.constData());
+                    if (index > 0 && bindValue(st, index, b.second) != SQLITE_OK)
+                        throw engineError(sqlite3_errcode(h), QString::fromUtf8(sqlite3_errmsg(h)));
+                }
+                const int step = sqlite3_step(st);
+                busyOver();
+                if (step != SQLITE_ROW && step != SQLITE_DONE) {
+                    const int reset = sqlite3_reset(st);
+                    throw engineError(reset != SQLITE_OK ? reset : step, QString::fromUtf8(sqlite3_errmsg(h)));
+                }
+                const int n = sqlite3_column_count(st);
+                rows.m_columns.reserve(n);
+                rows.m_metaTypes.reserve(n);
+                for (int c = 0; c < n; ++c) {
+                    rows.m_columns << QString::fromUtf8(sqlite3_column_name(st, c)).remove(u'"');
+                    rows.m_metaTypes << driverColumnType(st, c, step == SQLITE_ROW ? sqlite3_column_type(st, c) : -1);
+                }
+                rows.m_pending = step == SQLITE_ROW;
+                if (step == SQLITE_DONE)
+                    sqlite3_reset(st);
+                return rows;
+            }
+            returnStatement(sql, std::exchange(rows.m_stmt, nullptr));
+        } else if (st) {
+            sqlite3_finalize(st);
+        }
+    }
     QSqlQuery q = exec(tsql, params);
-    return q.next() ? q.value(0) : QVariant();
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i)
+        rows.m_metaTypes << rec.field(i).metaType();
+    rows.m_rows = resultOf(q);
+    rows.m_columns = rows.m_rows.columns;
+    return rows;
 }
 
 void Database::beginTran()

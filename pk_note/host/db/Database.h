@@ -23,6 +23,8 @@
 #include <optional>
 #include <stdexcept>
 
+struct sqlite3_stmt;
+
 namespace db {
 
 class TsqlTranslator;
@@ -67,6 +69,53 @@ private:
     QVector<Function> m_functions;
 };
 
+// The rows of one statement, read forward only. A select is stepped straight
+// on the engine: values come as the Qt driver gives them (integers as
+// qlonglong, reals as double, text as QString, blobs as QByteArray, NULL as a
+// null QString) and the columns carry the driver's types, without the driver's
+// row cache and its conversion of every text to UTF-16, which cost a data set
+// of a thousand lines more than the reading itself. Anything else (a write, a
+// batch) is run the usual way and its rows handed out the same.
+class Rows {
+public:
+    Rows() = default;
+    Rows(Rows &&other) noexcept;
+    Rows &operator=(Rows &&other) noexcept;
+    Rows(const Rows &) = delete;
+    Rows &operator=(const Rows &) = delete;
+    ~Rows();
+
+    const QStringList &columns() const { return m_columns; }
+    const QVector<QMetaType> &metaTypes() const { return m_metaTypes; }
+    int columnCount() const { return int(m_columns.size()); }
+    // Moves to the next row; false after the last. Throws DbError.
+    bool next();
+    QVariant value(int column) const;
+    // How the engine holds a value of the current row, for readers that convert
+    // it themselves (a statement run the usual way says Other).
+    enum Storage { Integer = 1, Real = 2, Text = 3, Blob = 4, Null = 5, Other = 0 };
+    Storage storage(int column) const;
+    qint64 integer(int column) const;
+    double real(int column) const;
+    QString text(int column) const;
+    // The UTF-8 bytes of a text value, valid until next().
+    QByteArrayView utf8(int column) const;
+    // What value() gives for NULL: a null QString, as the driver has it.
+    static const QVariant &nullValue();
+
+private:
+    friend class Database;
+    Database *m_db = nullptr;
+    sqlite3_stmt *m_stmt = nullptr;
+    QString m_sql; // the statement's text, under which it goes back to the cache
+    bool m_pending = false; // the statement stands on a row not yet handed out
+    bool m_onRow = false;
+    ResultSet m_rows;       // rows of a statement run the usual way
+    int m_row = -1;
+    QStringList m_columns;
+    QVector<QMetaType> m_metaTypes;
+};
+
 class Database {
 public:
     // Opens (creating when `create`) an SQLite file, for reading only when
@@ -100,6 +149,8 @@ public:
     // First column of the first row, or a null QVariant when there is no row.
     QVariant scalar(const QString &tsql, const Params &params = {});
     ResultSet select(const QString &tsql, const Params &params = {});
+    // The rows of one statement or batch, read forward only (see Rows).
+    Rows read(const QString &tsql, const Params &params = {});
 
     // Transactions (nested BEGIN counts levels, as T-SQL does; ROLLBACK undoes all).
     // When the engine has already ended the transaction itself (it does so on a
@@ -186,6 +237,9 @@ private:
     QSqlQuery execTranslated(const QString &sql, const Params &params, bool isWrite);
     void bindAll(QSqlQuery &q, const Params &params);
     DbError engineError(const QSqlError &error);
+    DbError engineError(int code, const QString &engineText);
+    // The values bound to the :names of a translated statement, in order of first use.
+    QVector<QPair<QString, QVariant>> boundParams(const QString &sql, const Params &params);
     bool engineEndedTransaction();
     void checkTransactionAlive();
     void injectIfDue(const QString &sql, bool control);
@@ -205,6 +259,14 @@ private:
     bool m_draining = false;
     bool m_postingsPending = false;
     QHash<QString, QStringList> m_placeholders; // translated text -> :names in order
+    // Selects read through Rows, prepared once: the lookups a window runs on
+    // every note would otherwise spend most of their time in the parser.
+    // A statement in use is out of the cache, so the same text can be read twice at once.
+    QHash<QString, sqlite3_stmt *> m_statements;
+    QStringList m_statementOrder; // least recently returned first
+    sqlite3_stmt *takeStatement(const QString &sql);
+    void returnStatement(const QString &sql, sqlite3_stmt *stmt);
+    void dropStatements();
     // Column types for the translator, read again when the schema version changes.
     const QHash<QString, QHash<QString, SqlType>> *schemaTypes();
     QHash<QString, QHash<QString, SqlType>> m_schemaTypes;
@@ -213,6 +275,7 @@ private:
     std::unique_ptr<TsqlTranslator> m_translator;
     QHash<QString, int> m_lockFds; // upper-case lock name -> open file descriptor
     friend class BatchRunner;
+    friend class Rows;
 };
 
 } // namespace db

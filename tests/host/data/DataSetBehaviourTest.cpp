@@ -410,3 +410,42 @@ TEST_F(DataSetTest, TotalFollowsEveryChangeAsTheRowsShowIt)
     ds->Close();
     EXPECT_EQ(ds->Total(amount), 0);
 }
+
+TEST_F(DataSetTest, ManyRowsReadBackAsStored)
+{
+    // 300 lines read straight from the engine: a joined name repeating down
+    // the column, a text unique on every line, nulls, long texts, whole
+    // numbers in a numeric column.
+    database->exec(QStringLiteral("create table t_line (ID integer primary key, GOODSID integer, QTY numeric(19,6), "
+                                  "NOTE varchar(200), TAG varchar(200))"));
+    database->beginTran();
+    for (int i = 1; i <= 300; ++i)
+        database->exec(QStringLiteral("insert into t_line values (:id, :g, :q, :n, :t)"),
+                       {{QStringLiteral("id"), i},
+                        {QStringLiteral("g"), 100 + i % 3},
+                        {QStringLiteral("q"), i % 2 ? QVariant(i) : QVariant(i + 0.5)},
+                        {QStringLiteral("n"), i % 7 == 0 ? QVariant() : QVariant(QStringLiteral("行 %1").arg(i))},
+                        {QStringLiteral("t"), i % 5 == 0 ? QString(70, QChar(u'长')) : QStringLiteral("tag%1").arg(i % 4)}});
+    database->commitTran();
+    data::ClientDataSet ds(database.get());
+    ds.SetCommandText(QStringLiteral("select l.*, g.GOODSNAME from t_line l left join t_goods g on g.GOODSID = l.GOODSID "
+                                     "order by l.ID"));
+    ds.Open();
+    ASSERT_EQ(ds.RecordCount(), 300);
+    const QStringList names{QStringLiteral("Apple"), QStringLiteral("Banana"), QStringLiteral("apricot")};
+    for (int i = 1; i <= 300; ++i) {
+        const int row = i - 1;
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ds.ValueAt(row, ds.FieldByName(QStringLiteral("GOODSNAME"))->Index()).toString(), names[(100 + i % 3) - 100]);
+        const QVariant qty = ds.ValueAt(row, ds.FieldByName(QStringLiteral("QTY"))->Index());
+        EXPECT_EQ(qty.typeId(), QMetaType::Double);
+        EXPECT_EQ(qty.toDouble(), i % 2 ? double(i) : i + 0.5);
+        const QVariant note = ds.ValueAt(row, ds.FieldByName(QStringLiteral("NOTE"))->Index());
+        if (i % 7 == 0)
+            EXPECT_TRUE(note.isNull());
+        else
+            EXPECT_EQ(note.toString(), QStringLiteral("行 %1").arg(i));
+        EXPECT_EQ(ds.ValueAt(row, ds.FieldByName(QStringLiteral("TAG"))->Index()).toString(),
+                  i % 5 == 0 ? QString(70, QChar(u'长')) : QStringLiteral("tag%1").arg(i % 4));
+    }
+}
