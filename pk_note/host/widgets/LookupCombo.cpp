@@ -526,7 +526,7 @@ void TRqLookupCombo::showKey()
 {
     if (ListVisible())
         return; // the user is searching
-    if (isHidden()) {
+    if (isHidden() && testAttribute(Qt::WA_WState_ExplicitShowHide)) {
         // A combo kept hidden (a window's spare one for automation) follows
         // every row of its data set: name the key only when it is shown.
         m_keyPending = true;
