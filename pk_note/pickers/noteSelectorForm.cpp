@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace {
@@ -23,6 +24,21 @@ pk_note::FormClassRegistrar reg("TnoteSelectorForm", [](QWidget *owner) { return
 const QString kSelected = QStringLiteral("SELECTED");
 
 QString S(const char *text) { return QString::fromUtf8(text); }
+
+// The SELECTED cell drawn as a check box: 1 ticked, anything else not.
+class TickDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->features |= QStyleOptionViewItem::HasCheckIndicator;
+        option->checkState = index.data(Qt::EditRole).toInt() == 1 ? Qt::Checked : Qt::Unchecked;
+        option->text.clear();
+    }
+};
 
 // ---- the source kinds each target document accepts ----
 
@@ -300,6 +316,8 @@ TnoteSelectorForm::TnoteSelectorForm(QWidget *owner) : QDialog(owner)
     qryDetail = makeSet("qryDetail", dsDetail);
     dsMaster->setObjectName(QStringLiteral("dsMaster"));
     dsDetail->setObjectName(QStringLiteral("dsDetail"));
+    // Dates of documents are days; the statements give them as text.
+    qryMaster->AddField(QStringLiteral("NOTEDATE"), data::FieldType::Date);
 
     auto makeGrid = [this](const char *name, data::DataSource *source) {
         auto *grid = new widgets::TRqDBGrid(this, QString::fromLatin1(name));
@@ -360,6 +378,7 @@ TnoteSelectorForm::TnoteSelectorForm(QWidget *owner) : QDialog(owner)
             ToggleLine();
     });
     qryMaster->AfterScroll = [this](data::ClientDataSet &) { locateDetail(); };
+    m_tick = new TickDelegate(this);
 
     QSize size(1000, 600);
     if (const QScreen *s = screen())
@@ -455,6 +474,9 @@ void TnoteSelectorForm::setupColumns(widgets::TRqDBGrid *grid, data::ClientDataS
     }
     grid->ColumnsChanged();
     grid->horizontalHeader()->setStretchLastSection(true);
+    const int tick = grid->ColumnOfField(kSelected);
+    if (tick >= 0)
+        grid->setItemDelegateForColumn(tick, m_tick);
 }
 
 bool TnoteSelectorForm::SplitByBatch() const { return chkSplit->isChecked(); }

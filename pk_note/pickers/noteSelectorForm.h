@@ -15,6 +15,7 @@
 
 class QCheckBox;
 class QPushButton;
+class QStyledItemDelegate;
 
 namespace data {
 class ClientDataSet;
@@ -112,4 +113,5 @@ private:
     void locateDetail();
     static QString documentClass(const QWidget *note);
     QString m_class;
+    QStyledItemDelegate *m_tick = nullptr;
 };
