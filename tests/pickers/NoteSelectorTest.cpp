@@ -211,13 +211,20 @@ TEST_F(NoteSelectorTest, TickingADocumentTicksItsLinesAndALineOnlyItself)
 
 TEST_F(NoteSelectorTest, UnknownTargetClassIsRefusedByName)
 {
+    // Documents reach it through the class registry.
+    std::unique_ptr<QWidget> made(pk_note::CreateFormClass(QStringLiteral("TnoteSelectorForm")));
+    auto *selector = dynamic_cast<pk_note::INoteSelector *>(made.get());
+    ASSERT_NE(selector, nullptr);
+    EXPECT_EQ(made->objectName(), QStringLiteral("noteSelectorForm"));
+    EXPECT_EQ(made->windowTitle(), QStringLiteral("请选择单据"));
+
     TnoteSelectorForm form;
     EXPECT_FALSE(form.SetTargetClass(QStringLiteral("TNOSUCHFORM")));
     EXPECT_EQ(errors(), QStringList({"单据选择: 未知的单据类型 TNOSUCHFORM"}));
     EXPECT_FALSE(form.OpenSelection({2, 0, 0}));
     EXPECT_FALSE(form.qryMaster->Active());
     QWidget plain;
-    EXPECT_FALSE(form.SetDocument(&plain));
+    EXPECT_FALSE(selector->SetDocument(&plain));
     EXPECT_EQ(errors().last(), QStringLiteral("单据选择: 未知的单据类型 QWIDGET"));
 }
 
