@@ -10,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -63,12 +62,11 @@ const char *const kAbsOpen = "abs(b.Quantity)>abs(b.ReferQty)";
 
 SelectorBranch stockDocs(const char *when, int kind, const char *types, const char *referTypes)
 {
-    QString lines = QStringLiteral("abs(b.Quantity)>abs(b.ReferQty)");
     SelectorBranch b = branch(21, when, "iostoreith", "iostoreithDetail", "", "", "", kAbsRemain);
     b.masterCondition = QStringLiteral("m.noteKind=%1 and m.noteType in (%2)").arg(kind).arg(S(types));
     if (*referTypes)
         b.lineCondition = QStringLiteral("isnull(b.RefernoteType,0) in (%1)").arg(S(referTypes));
-    b.openCondition = lines;
+    b.openCondition = S(kAbsOpen);
     b.storeOnMaster = true; // the lines of a stock document have no store of their own
     return b;
 }
