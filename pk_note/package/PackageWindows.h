@@ -10,8 +10,14 @@
 
 #include <functional>
 
+#include <QVariantList>
+
 class QObject;
 class QWidget;
+
+namespace data {
+class ClientDataSet;
+}
 
 namespace pk_note {
 
@@ -75,6 +81,22 @@ public:
     virtual ~IStorePicker() = default;
     virtual void SetFilterText(const QString &text) = 0;
     virtual qint64 SelectedStore() const = 0;
+};
+
+// The source-document selector (TnoteSelectorForm): told which document opens
+// it (its class picks the source lists), opened with the document's parameter
+// values in order, then shown modally (1 = OK). The lines ticked carry
+// Selected = 1 in SelectedLines().
+class INoteSelector {
+public:
+    virtual ~INoteSelector() = default;
+    // False (and an error shown) when the document's class has no source lists.
+    virtual bool SetDocument(QWidget *note) = 0;
+    // False (and the database's error shown) when a list cannot be read.
+    virtual bool OpenSelection(const QVariantList &params) = 0;
+    virtual data::ClientDataSet *SelectedLines() const = 0;
+    // "根据批次被引用数量自动拆分": split batch lines by what was drawn from them.
+    virtual bool SplitByBatch() const = 0;
 };
 
 // A master-detail window that picks commodities for a commodity combo.
