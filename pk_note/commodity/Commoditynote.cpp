@@ -196,6 +196,12 @@ void TCommoditynoteForm::resolveColumns()
     mark(Columns.StoreCode, Role::StoreCode);
     mark(Columns.BuildingID, Role::StoreId);
     mark(Columns.ProductDay, Role::ProductDay);
+    m_locksCells.fill(false, m_resolvedFields);
+    for (const QString &name : {Columns.CommodityID, Columns.ReferQty, Columns.ReferCount, QStringLiteral("REFERNOTEID"),
+                                QStringLiteral("IOQTY")})
+        if (Field *f = line(name))
+            m_locksCells[f->Index()] = true;
+    m_lineStateValid = false;
     for (int i = 0; i < commodity::kColCount; ++i) {
         Field *f = line(Columns.Amounts[size_t(i)]);
         m_amount[size_t(i)] = f;
@@ -232,6 +238,8 @@ void TCommoditynoteForm::DetailFieldChange(Field &field)
     if (m_resolvedFor != field.DataSet() || m_resolvedFields != cdsDetail->FieldCount())
         resolveColumns();
     const int i = field.Index();
+    if (i < m_locksCells.size() && m_locksCells[i])
+        m_lineStateValid = false; // what locks the line's cells has changed
     switch (i < m_roleByIndex.size() ? m_roleByIndex[i] : Role::Other) {
     case Role::CommodityCode: {
         // A code that matches nothing changes nothing.
@@ -844,25 +852,35 @@ bool TCommoditynoteForm::LockReferredLine()
     return drawnOn && MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() != 0;
 }
 
+void TCommoditynoteForm::readLineFacts()
+{
+    m_facts.closed = MasterValue(QStringLiteral("CLOSED"), 0).toInt() == 1;
+    m_facts.fromSource = asId(DetailValue(QStringLiteral("REFERNOTEID"))) != 0;
+    m_facts.turnedOn = DetailValue(Columns.ReferQty, 0).toDouble() != 0
+                       || DetailValue(QStringLiteral("IOQTY"), 0).toDouble() != 0;
+    m_facts.locked = LockReferredLine();
+}
+
 bool TCommoditynoteForm::SetupDetailField(Field &field)
 {
-    if (MasterValue(QStringLiteral("CLOSED"), 0).toInt() == 1)
+    if (!m_factsFresh)
+        readLineFacts();
+    const LineFacts &l = m_facts;
+    if (l.closed)
         return true;
+    if (!l.fromSource && !l.turnedOn && !l.locked)
+        return false; // most lines: nothing taken, nothing drawn on
     const QString &name = field.FieldName();
-    const bool fromSource = !DetailValue(QStringLiteral("REFERNOTEID")).isNull()
-                            && asId(DetailValue(QStringLiteral("REFERNOTEID"))) != 0;
-    const bool turnedOn = DetailValue(Columns.ReferQty, 0).toDouble() != 0
-                          || DetailValue(QStringLiteral("IOQTY"), 0).toDouble() != 0;
     const auto &c = Columns;
     // What identifies the goods never changes on a line taken from a source
     // or already taken further.
-    if ((fromSource || turnedOn) && nameIn(name, {&c.CommodityID, &c.CommodityCode, &c.CommodityName, &c.Barcode,
-                                                  &c.Spec, &c.UnitName}))
+    if ((l.fromSource || l.turnedOn)
+        && nameIn(name, {&c.CommodityID, &c.CommodityCode, &c.CommodityName, &c.Barcode, &c.Spec, &c.UnitName}))
         return true;
     // The batch came with the source line.
-    if (fromSource && nameIn(name, {&c.BTurnNoteID, &c.BCode, &c.ProductDay, &c.ValidDay}))
+    if (l.fromSource && nameIn(name, {&c.BTurnNoteID, &c.BCode, &c.ProductDay, &c.ValidDay}))
         return true;
-    if (LockReferredLine()
+    if (l.locked
         && nameIn(name, {&c.Amounts[size_t(Col::Quantity)], &c.BuildingID, &c.StoreCode, &c.BuildingName, &c.BCode,
                          &c.BTurnNoteID, &c.ProductDay, &c.ValidDay}))
         return true;
@@ -871,23 +889,49 @@ bool TCommoditynoteForm::SetupDetailField(Field &field)
 
 void TCommoditynoteForm::UpdateColumnButtons()
 {
-    // Asked per cell of the current line, so a line shows exactly its own.
+    // Asked per cell of the current line; answered from the line's state,
+    // worked out once per line (the grid asks on every paint and edit).
+    m_lineStateValid = false;
     ItemGrid->SetCellReadOnlyHook([this](int column) {
-        if (!cdsDetail->Active() || cdsDetail->IsEmpty())
-            return false;
-        Field *f = ItemGrid->FieldOfColumn(column);
-        return f && SetupDetailField(*f);
+        ensureLineState();
+        return column < m_cellLocked.size() && m_cellLocked[column];
     });
     ItemGrid->SetCellButtonHook([this](int column) {
-        const QString &name = ItemGrid->Column(column).FieldName;
+        ensureLineState();
+        return column >= m_cellButton.size() || m_cellButton[column];
+    });
+}
+
+void TCommoditynoteForm::ensureLineState()
+{
+    const int row = cdsDetail->Active() ? cdsDetail->CurrentRow() : -1;
+    if (m_lineStateValid && row == m_lineStateRow && m_cellLocked.size() == ItemGrid->ColumnCount())
+        return;
+    m_lineStateValid = true;
+    m_lineStateRow = row;
+    const int n = ItemGrid->ColumnCount();
+    m_cellLocked.fill(0, n);
+    m_cellButton.fill(1, n);
+    if (!cdsDetail->Active() || cdsDetail->IsEmpty())
+        return;
+    readLineFacts();
+    const LineFacts &l = m_facts;
+    if (!l.closed && !l.fromSource && !l.turnedOn && !l.locked && !m_kindLocksCells)
+        return; // most lines: every cell as declared
+    m_factsFresh = true; // the answers below share one reading of the line
+    const bool fromSource = m_facts.fromSource;
+    for (int i = 0; i < n; ++i) {
+        Field *f = ItemGrid->FieldOfColumn(i);
+        m_cellLocked[i] = f && SetupDetailField(*f);
+        const QString &name = ItemGrid->Column(i).FieldName;
         // A line from a source keeps its goods; a locked cell has no picker,
         // except the quantity's colour/size matrix, which then only shows.
-        if (asId(DetailValue(QStringLiteral("REFERNOTEID"))) != 0
-            && nameIn(name, {&Columns.CommodityCode, &Columns.CommodityName}))
-            return false;
-        return !ItemGrid->CanEditColumn(column) ? nameIn(name, {&Columns.Amounts[size_t(Col::Quantity)]}) || ReadOnly()
-                                                 : true;
-    });
+        if (fromSource && nameIn(name, {&Columns.CommodityCode, &Columns.CommodityName}))
+            m_cellButton[i] = 0;
+        else if (m_cellLocked[i] && !nameIn(name, {&Columns.Amounts[size_t(Col::Quantity)]}))
+            m_cellButton[i] = 0;
+    }
+    m_factsFresh = false;
 }
 
 void TCommoditynoteForm::ClearTurnNote() { SetFieldValue(line(Columns.BTurnNoteID), QVariant()); }

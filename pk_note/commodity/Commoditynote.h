@@ -149,9 +149,27 @@ private:
     void dropTempBreakdown();
 
     std::array<data::Field *, commodity::kColCount> m_amount{};
+    // Per grid column on the current line: locked, shows its button.
+    QVector<char> m_cellLocked, m_cellButton;
+    bool m_lineStateValid = false;
+    int m_lineStateRow = -1;
+    void ensureLineState();
+    struct LineFacts {
+        bool closed = false, fromSource = false, turnedOn = false, locked = false;
+    } m_facts;
+    bool m_factsFresh = false;
+
+protected:
+    // A kind whose SetupDetailField locks cells on lines the base leaves
+    // free sets this, so every line asks it.
+    bool m_kindLocksCells = false;
+
+private:
+    void readLineFacts();
 
     QVector<Role> m_roleByIndex;
     QVector<int8_t> m_colByIndex;
+    QVector<bool> m_locksCells; // by field index: a column the cell locks depend on
     const data::ClientDataSet *m_resolvedFor = nullptr;
     int m_resolvedFields = -1;
     commodity::LineContext m_context;
