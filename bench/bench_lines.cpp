@@ -23,6 +23,8 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include "BenchBooks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -31,36 +33,12 @@ using commodity::Col;
 
 namespace {
 
-struct Books {
-    QTemporaryDir dir;
-    std::unique_ptr<db::Database> db;
-    pub::ScriptedMessageService messages;
-    pub::ScriptedModalService modal;
-    Books()
-    {
-        notedb::install();
-        db = notedb::createBooks(dir.filePath(QStringLiteral("books.db")), true, true);
-        db->exec(QStringLiteral("update sysparamamth set DATAVALUE = '0' where PARAMNAME = 'UseMsg'"));
-        goodskind::CreateTables(*db);
-        SetStartupDB(db.get());
-        SetProgramFolder(dir.path());
-        pub::setMessageService(&messages);
-        pub::setModalService(&modal);
-        RegisterPrivilegedForm(NoteTypeFormName(goodskind::kType), nullptr, 2000 + goodskind::kType);
-        SetCurrentUser(1);
-        g_NewnoteTime = QDate::currentDate();
-    }
-    ~Books()
-    {
-        pub::setMessageService(nullptr);
-        pub::setModalService(nullptr);
-        SetStartupDB(nullptr);
-    }
-};
-
-Books &books()
+benchbooks::Books &books()
 {
-    static Books b;
+    static benchbooks::Books b([](db::Database &d) {
+        goodskind::CreateTables(d);
+        RegisterPrivilegedForm(NoteTypeFormName(goodskind::kType), nullptr, 2000 + goodskind::kType);
+    });
     return b;
 }
 

@@ -29,6 +29,8 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 
+#include "BenchBooks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -42,35 +44,9 @@ namespace {
 
 constexpr int Lines = 1000;
 
-struct Books {
-    QTemporaryDir dir;
-    std::unique_ptr<db::Database> db;
-    pub::ScriptedMessageService messages;
-    pub::ScriptedModalService modal;
-    Books()
-    {
-        notedb::install();
-        db = notedb::createBooks(dir.filePath(QStringLiteral("books.db")), true, true);
-        db->exec(QStringLiteral("update sysparamamth set DATAVALUE = '0' where PARAMNAME = 'UseMsg'"));
-        SetStartupDB(db.get());
-        SetProgramFolder(dir.path());
-        pub::setMessageService(&messages);
-        pub::setModalService(&modal);
-        RegisterPrivilegedForm(QStringLiteral("OutMoneyForm"), nullptr, 2052);
-        SetCurrentUser(1);
-        g_NewnoteTime = QDate::currentDate();
-    }
-    ~Books()
-    {
-        pub::setMessageService(nullptr);
-        pub::setModalService(nullptr);
-        SetStartupDB(nullptr);
-    }
-};
-
-Books &books()
+benchbooks::Books &books()
 {
-    static Books b;
+    static benchbooks::Books b([](db::Database &) { RegisterPrivilegedForm(QStringLiteral("OutMoneyForm"), nullptr, 2052); });
     return b;
 }
 

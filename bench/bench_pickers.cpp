@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
+#include "BenchBooks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -31,33 +33,9 @@ namespace {
 
 constexpr int kGrow = 100000;
 
-struct Books {
-    QTemporaryDir dir;
-    std::unique_ptr<db::Database> db;
-    pub::ScriptedMessageService messages;
-    pub::ScriptedModalService modal;
-    Books()
-    {
-        notedb::install();
-        db = notedb::createBooks(dir.filePath(QStringLiteral("books.db")), true, true);
-        notedb::growCommodities(*db, kGrow);
-        SetStartupDB(db.get());
-        SetProgramFolder(dir.path());
-        pub::setMessageService(&messages);
-        pub::setModalService(&modal);
-        SetCurrentUser(1);
-    }
-    ~Books()
-    {
-        pub::setMessageService(nullptr);
-        pub::setModalService(nullptr);
-        SetStartupDB(nullptr);
-    }
-};
-
-Books &books()
+benchbooks::Books &books()
 {
-    static Books b;
+    static benchbooks::Books b([](db::Database &d) { notedb::growCommodities(d, kGrow); });
     return b;
 }
 

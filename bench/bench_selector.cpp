@@ -15,6 +15,8 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include "BenchBooks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -24,57 +26,43 @@ namespace {
 constexpr int Orders = 10;
 constexpr int LinesPerOrder = 1000;
 
-struct Books {
-    QTemporaryDir dir;
-    std::unique_ptr<db::Database> db;
-    pub::ScriptedMessageService messages;
-    Books()
-    {
-        notedb::install();
-        db = notedb::createBooks(dir.filePath(QStringLiteral("books.db")), true, true);
-        SetStartupDB(db.get());
-        SetProgramFolder(dir.path());
-        pub::setMessageService(&messages);
-        SetCurrentUser(1);
-        db->exec(QStringLiteral("create table benchOrder (NOTEID integer primary key, NOTECODE varchar(30), "
-                                "NOTEDATE datetime, AMOUNT float, REMARK varchar(60), PARTNERID integer, "
-                                "NOTESTATE smallint, SHOPERATEID integer, CLOSED bit, NOTEKIND smallint)"));
-        db->exec(QStringLiteral("create table benchOrderDetail (NOTEID integer, ITEMSNO integer, BUILDINGID integer, "
-                                "COMMODITYID integer, QUANTITY float, REFERQTY float, BUYQTY float, PRICE float, "
-                                "TAXRATE float, AMOUNT float, DISC float, BTURNNOTEID integer, BCODE varchar(30), "
-                                "PRODUCTDAY datetime, VALIDDAY datetime, REFERNOTEID integer, CLOSED bit)"));
-        db->beginTran();
-        for (int o = 1; o <= Orders; ++o) {
-            db->exec(QStringLiteral("insert into benchOrder values (%1, 'PO-%1', '2026-11-02', 1000, null, 1, 1, 0, 0, 1)")
-                         .arg(o));
-            for (int i = 1; i <= LinesPerOrder; ++i)
-                db->exec(QStringLiteral("insert into benchOrderDetail values (%1, %2, 1, %3, 10, 2, 3, 5, 13, 50, 100, "
-                                        "null, null, null, null, null, 0)")
-                             .arg(o)
-                             .arg(i)
-                             .arg(1 + i % 10));
-        }
-        db->commitTran();
-        SelectorBranch orders;
-        for (const SelectorBranch &b : TnoteSelectorForm::Branches(QStringLiteral("TPBUYFORM")))
-            if (b.noteType == 2)
-                orders = b;
-        orders.masterTable = QStringLiteral("benchOrder");
-        orders.detailTable = QStringLiteral("benchOrderDetail");
-        TnoteSelectorForm::RegisterQueryPair(
-            QStringLiteral("TBENCHFORM"),
-            TnoteSelectorForm::ComposePair(QStringLiteral("qryBenchM"), QStringLiteral("qryBenchD"), {orders}, false));
-    }
-    ~Books()
-    {
-        pub::setMessageService(nullptr);
-        SetStartupDB(nullptr);
-    }
-};
-
-Books &books()
+// 10 audited orders of 1,000 open lines in tables of their own, and the
+// purchase receipt's order source pointed at them.
+void prepare(db::Database &d)
 {
-    static Books b;
+    d.exec(QStringLiteral("create table benchOrder (NOTEID integer primary key, NOTECODE varchar(30), "
+                            "NOTEDATE datetime, AMOUNT float, REMARK varchar(60), PARTNERID integer, "
+                            "NOTESTATE smallint, SHOPERATEID integer, CLOSED bit, NOTEKIND smallint)"));
+    d.exec(QStringLiteral("create table benchOrderDetail (NOTEID integer, ITEMSNO integer, BUILDINGID integer, "
+                            "COMMODITYID integer, QUANTITY float, REFERQTY float, BUYQTY float, PRICE float, "
+                            "TAXRATE float, AMOUNT float, DISC float, BTURNNOTEID integer, BCODE varchar(30), "
+                            "PRODUCTDAY datetime, VALIDDAY datetime, REFERNOTEID integer, CLOSED bit)"));
+    d.beginTran();
+    for (int o = 1; o <= Orders; ++o) {
+        d.exec(QStringLiteral("insert into benchOrder values (%1, 'PO-%1', '2026-11-02', 1000, null, 1, 1, 0, 0, 1)")
+                     .arg(o));
+        for (int i = 1; i <= LinesPerOrder; ++i)
+            d.exec(QStringLiteral("insert into benchOrderDetail values (%1, %2, 1, %3, 10, 2, 3, 5, 13, 50, 100, "
+                                    "null, null, null, null, null, 0)")
+                         .arg(o)
+                         .arg(i)
+                         .arg(1 + i % 10));
+    }
+    d.commitTran();
+    SelectorBranch orders;
+    for (const SelectorBranch &b : TnoteSelectorForm::Branches(QStringLiteral("TPBUYFORM")))
+        if (b.noteType == 2)
+            orders = b;
+    orders.masterTable = QStringLiteral("benchOrder");
+    orders.detailTable = QStringLiteral("benchOrderDetail");
+    TnoteSelectorForm::RegisterQueryPair(
+        QStringLiteral("TBENCHFORM"),
+        TnoteSelectorForm::ComposePair(QStringLiteral("qryBenchM"), QStringLiteral("qryBenchD"), {orders}, false));
+}
+
+benchbooks::Books &books()
+{
+    static benchbooks::Books b(prepare);
     return b;
 }
 

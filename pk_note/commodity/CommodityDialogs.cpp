@@ -10,35 +10,40 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
 
 namespace commodity {
 
-std::optional<BatchChoice> PickBatch(const BatchRequest &request, QWidget *parent)
+namespace {
+
+// Opens a dialog on a request and hands back its result after OK; a failure
+// to read what it shows is shown and gives nothing.
+template <class Form, class Request, class Take>
+auto runDialog(const Request &request, QWidget *parent, Take take) -> decltype(take(std::declval<Form &>()))
 {
-    std::unique_ptr<TPickbcodeForm> form(new TPickbcodeForm(parent));
+    std::unique_ptr<Form> form(new Form(parent));
     try {
         form->Open(request);
     } catch (const std::exception &e) {
         ShowError(e);
-        return std::nullopt;
+        return {};
     }
     if (ShowModal(form.get()) != QDialog::Accepted)
-        return std::nullopt;
-    return form->Choice();
+        return {};
+    return take(*form);
+}
+
+} // namespace
+
+std::optional<BatchChoice> PickBatch(const BatchRequest &request, QWidget *parent)
+{
+    return runDialog<TPickbcodeForm>(request, parent, [](TPickbcodeForm &f) { return f.Choice(); });
 }
 
 std::optional<LineValues> SetLinePrice(const PriceRequest &request, QWidget *parent)
 {
-    std::unique_ptr<TSetPriceForm> form(new TSetPriceForm(parent));
-    try {
-        form->Open(request);
-    } catch (const std::exception &e) {
-        ShowError(e);
-        return std::nullopt;
-    }
-    if (ShowModal(form.get()) != QDialog::Accepted)
-        return std::nullopt;
-    return form->Line();
+    return runDialog<TSetPriceForm>(request, parent,
+                                    [](TSetPriceForm &f) { return std::optional<LineValues>(f.Line()); });
 }
 
 QString BreakdownTable(int noteType)

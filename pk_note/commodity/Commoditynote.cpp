@@ -487,9 +487,7 @@ void TCommoditynoteForm::muFindCommodityClick()
 void TCommoditynoteForm::MasterFieldChange(Field &field)
 {
     TMDnoteForm::MasterFieldChange(field);
-    const QString &name = MasterRules().UpperName(field);
-    if (name.isEmpty() ? field.FieldName().compare(Columns.PartnerID, Qt::CaseInsensitive) == 0
-                       : name == Columns.PartnerID.toUpper())
+    if (field.FieldName().compare(Columns.PartnerID, Qt::CaseInsensitive) == 0)
         PartnerChanged(field);
     else if (field.FieldName().compare(QLatin1String("PAYTYPESID"), Qt::CaseInsensitive) == 0) {
         if (field.IsNull())
@@ -1096,9 +1094,11 @@ void TCommoditynoteForm::AssignNoteKey()
     if (!keep)
         return;
     int i = 0;
-    for (cdsDetail->First(); !cdsDetail->Eof() && i < before.size(); cdsDetail->Next(), ++i) {
+    m_finalItems.clear();
+    for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next(), ++i) {
         const qint64 now = DetailValue(QStringLiteral("ITEMSNO"), 0).toLongLong();
-        if (now != before[i])
+        m_finalItems << QString::number(now);
+        if (i < before.size() && now != before[i])
             m_renumbered.insert(before[i], now);
     }
 }
@@ -1132,6 +1132,10 @@ void TCommoditynoteForm::ApplyChangeLogs(int action)
                     {QStringLiteral("old"), it.key()}});
     const QString where = QStringLiteral(" where noteType =") + t + QStringLiteral(" and noteID =") + id
                           + QStringLiteral(" and noteKind = ") + k;
+    // The breakdown of a line deleted before the save goes with it.
+    SqlExecute(QStringLiteral("delete from TempDetail2") + where
+               + (m_finalItems.isEmpty() ? QString()
+                                         : QStringLiteral(" and Item not in (") + m_finalItems.join(u',') + u')'));
     SqlExecute(QStringLiteral("SET XACT_ABORT ON BEGIN TRAN ") + QStringLiteral("delete from ") + table + where
                + QStringLiteral(" insert into ") + table + QStringLiteral(" Select * from TempDetail2 ") + where
                + QStringLiteral("COMMIT TRAN SET XACT_ABORT OFF"));

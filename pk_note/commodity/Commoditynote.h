@@ -175,4 +175,5 @@ private:
     commodity::LineContext m_context;
     // Temporary ITEMSNO -> final, from the last AssignNoteKey.
     QHash<qint64, qint64> m_renumbered;
+    QStringList m_finalItems; // ITEMSNO of every line after the last AssignNoteKey
 };

@@ -406,6 +406,7 @@ TEST_F(CommodityLinesTest, TheColourAndSizeBreakdownIsSavedWithTheNote)
     // What the matrix writes for the unsaved note.
     sql(QStringLiteral("insert into TempDetail2 values (-9999, 4, 1, %1, 1, 1, 1, 1, 2)").arg(temp));
     sql(QStringLiteral("insert into TempDetail2 values (-9999, 4, 1, %1, 1, 1, 1, 2, 3)").arg(temp));
+    sql(QStringLiteral("insert into TempDetail2 values (-9999, 4, 1, -55, 1, 1, 1, 1, 4)")); // a line deleted since
     sql(QStringLiteral("insert into purchasepthdetail2 values (55, 4, 1, 1, 1, 1, 9, 9, 1)"));
     ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
     const qint64 note = scalar(QStringLiteral("select NOTEID from testgoodsath")).toLongLong();
@@ -415,6 +416,8 @@ TEST_F(CommodityLinesTest, TheColourAndSizeBreakdownIsSavedWithTheNote)
               5);
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from purchasepthdetail2 where noteID=55")).toInt(), 1)
         << "another note's breakdown stays";
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from purchasepthdetail2 where noteID=%1").arg(note)).toInt(), 2)
+        << "the breakdown of a deleted line goes with it";
 }
 
 } // namespace
