@@ -108,4 +108,12 @@ public:
     virtual void PickCommodity(bool detailCombo) = 0;
 };
 
+// A document window that starts a new note from a source note: the purchase
+// receipt made from an order or an estimated receipt, the order made from the
+// open lines of a plan. Returns false (and says why) when nothing can be made.
+class ISourceNoteLoader {
+public:
+    virtual ~ISourceNoteLoader() = default;
+    virtual bool LoadForSource(int sourceNoteType, qint64 sourceNoteId) = 0;
+};
 } // namespace pk_note
