@@ -85,7 +85,9 @@ void TPurchaseNoteForm::setColumnCaption(const QString &field, const QString &ca
         widgets::GridColumn &c = ItemGrid->Column(i);
         if (c.FieldName.compare(field, Qt::CaseInsensitive) == 0 && c.Title != caption) {
             c.Title = caption;
-            ItemGrid->ColumnsChanged();
+            // Only the header repaints: a reset of the grid would drop the line being typed.
+            if (QAbstractItemModel *model = ItemGrid->model())
+                emit model->headerDataChanged(Qt::Horizontal, i, i);
         }
     }
 }
