@@ -241,10 +241,10 @@ TEST_F(StockPostings, AFailingPostingLeavesEveryTableAsItWas)
     EXPECT_EQ(refusal([&] { audit("purchasepth", 3); }), "单据[N-3]第2行的货品(ID 99)不存在,不能审核。");
     receipt(4, 1, {{1, 0, 4, 5}});
     EXPECT_EQ(refusal([&] { audit("purchasepth", 4); }), "货品[复印纸]的仓库不能为空,不能审核。");
-    // A disk failing in the middle of the posting leaves nothing either.
+    // A disk failing in the middle of the posting (the stock is written, the order not yet) leaves nothing either.
     receipt(5, 1, {{1, 1, 4, 5, {}, {}, 2, 8, 1}});
     const QString entered = books_state();
-    books->injectFault(db::Fault{1, 13, QStringLiteral("insert into notepostlogaath"), false});
+    books->injectFault(db::Fault{1, 13, QStringLiteral("update orderpthDetail"), false});
     EXPECT_FALSE(refusal([&] { audit("purchasepth", 5); }).isEmpty());
     books->clearFault();
     EXPECT_EQ(books_state(), entered);
