@@ -15,6 +15,7 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <optional>
 #include <mutex>
 
 namespace notedb::stock {
@@ -226,12 +227,12 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     const int decimals = amountDecimals(d);
 
     const db::ResultSet lines = fetch(d,
-        QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, d.%2 as QTY, d.%3 as PRICE, d.BCODE, "
+        QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, %6 as TARGETID, d.%2 as QTY, d.%3 as PRICE, d.BCODE, "
                        "d.PRODUCTDAY, d.VALIDDAY, d.BTURNNOTEID, d.REFERNOTETYPE, d.REFERNOTEID, d.REFERITEMSNO, "
                        "c.COMMODITYID as GOODS, c.KIND, c.NAME from %4 d join %5 m on m.NOTEID = d.NOTEID "
                        "left join Commoditylth c on c.COMMODITYID = d.COMMODITYID where d.NOTEID = :id order by d.ITEMSNO")
             .arg(QLatin1String(n.store), QLatin1String(n.quantity), QLatin1String(n.price), QLatin1String(n.lines),
-                 QLatin1String(n.master)),
+                 QLatin1String(n.master), n.targetStore ? QLatin1String(n.targetStore) : QLatin1String("null")),
         {{QStringLiteral("id"), noteId}});
 
     // Which lines move stock, checked before anything is written.
@@ -247,21 +248,21 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             movedByStockNote(column(lines, i, "REFERNOTETYPE").toInt()) ||
             std::fabs(column(lines, i, "QTY").toDouble()) < kEpsilon)
             continue;
-        if (column(lines, i, "STOREID").toLongLong() <= 0)
+        if (column(lines, i, "STOREID").toLongLong() <= 0 || (n.targetStore && column(lines, i, "TARGETID").toLongLong() <= 0))
             throw DbError(QStringLiteral("货品[%1]的仓库不能为空,不能%2。").arg(column(lines, i, "NAME").toString(), action));
         moving << i;
     }
 
-    qint64 flowId = moving.isEmpty() ? 0 : takeFlowIds(s, int(moving.size()));
-    for (int i : std::as_const(moving)) {
+    qint64 flowId = moving.isEmpty() ? 0 : takeFlowIds(s, int(moving.size()) * (n.targetStore ? 2 : 1));
+    // One leg of a line: `dir` into or out of `store`; returns the unit cost it moved at.
+    const auto leg = [&](int i, qint64 store, int dir, std::optional<double> cost) {
         const qint64 goods = column(lines, i, "COMMODITYID").toLongLong();
-        const qint64 store = column(lines, i, "STOREID").toLongLong();
         const QString name = column(lines, i, "NAME").toString();
         const double q = RoundToEx(std::fabs(column(lines, i, "QTY").toDouble()), 6);
-        const double p = round6(column(lines, i, "PRICE").toDouble());
+        const double p = cost ? *cost : round6(column(lines, i, "PRICE").toDouble());
         const double lineAmount = RoundToEx(q * p, decimals);
         QVariant batch;
-        if (direction < 0 && !column(lines, i, "BTURNNOTEID").isNull() && column(lines, i, "BTURNNOTEID").toLongLong() != 0) {
+        if (dir < 0 && !column(lines, i, "BTURNNOTEID").isNull() && column(lines, i, "BTURNNOTEID").toLongLong() != 0) {
             batch = column(lines, i, "BTURNNOTEID");
             db::Rows b = d.read(QStringLiteral("select COMMODITYID, BUILDINGID, QUANTITY * IOFLAG - BREFERQTY, BCODE, IOFLAG, "
                                                "BTURNNOTEID from noteflowaath where ID = :b"),
@@ -285,7 +286,8 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         }
 
         OnHand o = readOnHand(s, store, goods);
-        if (direction > 0) {
+        double moved = p;
+        if (dir > 0) {
             o.quantity = RoundToEx(o.quantity + q, 6);
             o.amount = RoundToEx(o.amount + lineAmount, decimals);
             o.price = std::fabs(o.quantity) > kEpsilon ? round6(o.amount / o.quantity) : p;
@@ -293,17 +295,25 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             // Out at the current average; stock that never had a cost goes out at the line's price.
             if (o.price == 0 && o.quantity <= kEpsilon)
                 o.price = p;
+            moved = o.price;
             o.quantity = RoundToEx(o.quantity - q, 6);
             o.amount = RoundToEx(o.amount - RoundToEx(q * o.price, decimals), decimals);
         }
-        writeOnHand(s, store, goods, o, direction * q);
+        writeOnHand(s, store, goods, o, dir * q);
 
         s.run("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, COMMODITYID, "
               "QUANTITY, PRICE, PPRICE, AMOUNT, BCODE, VALIDDAY, PRODUCEDDATE, IOFLAG, BTURNNOTEID, BREFERQTY, EQTY, "
               "STATUS) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, 1)",
               {flowId++, n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate, store, goods, q, p, o.price,
                lineAmount, column(lines, i, "BCODE"), column(lines, i, "VALIDDAY"), column(lines, i, "PRODUCTDAY"),
-               direction, batch, o.quantity});
+               dir, batch, o.quantity});
+        return moved;
+    };
+    for (int i : std::as_const(moving)) {
+        const double cost = leg(i, column(lines, i, "STOREID").toLongLong(), direction, std::nullopt);
+        // A transfer brings the goods into the other store at the cost they left at.
+        if (n.targetStore)
+            leg(i, column(lines, i, "TARGETID").toLongLong(), -direction, cost);
     }
 
     // References: the source line's quantity and count, the source note's count.

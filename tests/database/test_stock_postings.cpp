@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "Procedures.h"
+#include "StockPostings.h"
 #include "notedb.h"
 
 #include <gtest/gtest.h>
@@ -250,6 +251,43 @@ TEST_F(StockPostings, AFailingPostingLeavesEveryTableAsItWas)
     EXPECT_EQ(books_state(), entered);
 }
 
+// A stock kind of its own is a declaration: here a transfer between the stores of its master.
+TEST_F(StockPostings, ADeclaredTransferMovesAtTheCostItLeftAt)
+{
+    sql("create table testmoveith (NOTEID integer primary key, NOTEKIND integer, NOTESTATE integer, NOTECODE varchar(30), "
+        "NOTEDATE date, BUILDINGID integer, INBUILDINGID integer)");
+    sql("create table testmoveithDetail (NOTEID integer, ITEMSNO integer, COMMODITYID integer, PRICE numeric(19,6), "
+        "QUANTITY numeric(19,6), BCODE varchar(30), PRODUCTDAY date, VALIDDAY date, BTURNNOTEID integer, "
+        "REFERNOTETYPE integer, REFERNOTEID integer, REFERITEMSNO integer)");
+    books->addStateTrigger(QStringLiteral("testmoveith"));
+    notedb::stock::StockNote move;
+    move.noteType = 97;
+    move.master = "testmoveith";
+    move.lines = "testmoveithDetail";
+    move.store = "m.BUILDINGID";
+    move.targetStore = "m.INBUILDINGID";
+    move.kinds = {{1, -1}};
+    notedb::stock::declare(move);
+
+    receipt(1, 1, {{1, 1, 10, 5}});
+    receipt(2, 1, {{1, 1, 10, 7}});
+    audit("purchasepth", 1);
+    audit("purchasepth", 2);
+    sql("insert into testmoveith values (5, 1, 0, 'DB-5', '2024-03-07', 1, 2)");
+    sql("insert into testmoveithDetail (NOTEID, ITEMSNO, COMMODITYID, PRICE, QUANTITY) values (5, 1, 1, 99, 4)");
+    audit("testmoveith", 5);
+    EXPECT_EQ(one("select group_concat(BUILDINGID||':'||QUANTITY||':'||AMOUNT||':'||PRICE, ';') from "
+                  "(select * from onhandaath order by BUILDINGID)").toString(),
+              "1:16:96:6;2:4:24:6");
+    EXPECT_EQ(one("select group_concat(BUILDINGID||':'||IOFLAG||':'||PRICE||':'||EQTY, ';') from "
+                  "(select * from noteflowaath where NOTETYPE = 97 order by ID)").toString(),
+              "1:-1:99:16;2:1:6:4");
+    setState("testmoveith", 5, 1, 0);
+    EXPECT_EQ(one("select group_concat(BUILDINGID||':'||QUANTITY||':'||AMOUNT, ';') from "
+                  "(select * from onhandaath order by BUILDINGID)").toString(),
+              "1:20:120;2:0:0");
+}
+
 TEST_F(StockPostings, ReceiptAgainstEstimatedReceiptsReversesThemOnceAndGoesWithTheReceipt)
 {
     note("valuepth", 30, 1, {{2, 1, 10, 4, "E1"}, {1, 1, 8, 3}});
@@ -352,6 +390,10 @@ TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
     sql("update fillath set NOTESTATE = 2 where NOTEID = 2");
     fill();
     EXPECT_EQ(state(), "50:0");
+    // The invoice's own call brings every note it covers up to date.
+    sql("update fillath set NOTESTATE = 1 where NOTEID = 2");
+    books->run(QStringLiteral("exec FIRSTUPDATEFILLFLAG 2"));
+    EXPECT_EQ(state(), "113:2");
     EXPECT_EQ(refusal([&] { books->run(QStringLiteral("EXECUTE  FIRSTUPDATECERTAINFILL 14,1")); }),
               "本帐套还没有销售开单(salesth),过程 FIRSTUPDATECERTAINFILL 不能处理单据类型 14。");
 }
