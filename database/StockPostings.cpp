@@ -95,6 +95,30 @@ public:
     // Runs a write with `values`; returns the rows it changed.
     int run(const char *sql, std::initializer_list<QVariant> values)
     {
+        sqlite3_stmt *st = bound(sql, values);
+        const int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+            fail();
+        return sqlite3_changes(m_handle);
+    }
+    // The numbers of the first row of a select; false when it has none.
+    bool numbers(const char *sql, std::initializer_list<QVariant> values, double *out, int count)
+    {
+        sqlite3_stmt *st = bound(sql, values);
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW)
+            for (int c = 0; c < count; ++c)
+                out[c] = sqlite3_column_double(st, c);
+        sqlite3_reset(st);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+            fail();
+        return rc == SQLITE_ROW;
+    }
+
+private:
+    sqlite3_stmt *bound(const char *sql, std::initializer_list<QVariant> values)
+    {
         sqlite3_stmt *st = m_statements.value(sql);
         if (!st) {
             if (sqlite3_prepare_v2(m_handle, sql, -1, &st, nullptr) != SQLITE_OK)
@@ -104,15 +128,8 @@ public:
         int i = 0;
         for (const QVariant &v : values)
             bind(st, ++i, v);
-        const int rc = sqlite3_step(st);
-        sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-            fail();
-        return sqlite3_changes(m_handle);
+        return st;
     }
-
-private:
     static void bind(sqlite3_stmt *st, int i, const QVariant &v)
     {
         if (v.isNull() || !v.isValid()) {
@@ -163,11 +180,11 @@ struct OnHand {
 
 OnHand readOnHand(Statements &s, qint64 store, qint64 goods)
 {
-    db::Rows q = s.db().read(QStringLiteral("select QUANTITY, AMOUNT, PRICE from onhandaath where BUILDINGID = :s and COMMODITYID = :g"),
-                             {{QStringLiteral("s"), store}, {QStringLiteral("g"), goods}});
     OnHand o;
-    if (q.next()) {
-        o = {q.value(0).toDouble(), q.value(1).toDouble(), q.value(2).toDouble()};
+    double row[3];
+    if (s.numbers("select QUANTITY, AMOUNT, PRICE from onhandaath where BUILDINGID = ? and COMMODITYID = ?", {store, goods},
+                  row, 3)) {
+        o = {row[0], row[1], row[2]};
     } else {
         s.run("insert into onhandaath (BUILDINGID, COMMODITYID, QUANTITY, PRICE, AMOUNT, REALQTY, USEDQTY, STATUS) "
               "values (?, ?, 0, 0, 0, 0, 0, 1)",
