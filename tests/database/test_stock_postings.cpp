@@ -183,6 +183,15 @@ TEST_F(StockPostings, ReferencesRaiseSourceLinesAndFallBackOnUnaudit)
               "0:0:0;0:0:0");
     EXPECT_EQ(num("select REFERCOUNT from orderpth") + num("select REFERQTY from purchasepthDetail where NOTEID = 1 and ITEMSNO = 1"), 0);
 
+    // A line taken from a stock-in note moves no stock again; the stock note's line counts it.
+    sql("insert into iostoreith (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, BUILDINGID, NOTETYPE) "
+        "values (60, 1, 1, 'CRK-60', '2024-03-04', 1, 4)");
+    sql("insert into iostoreithDetail (NOTEID, ITEMSNO, COMMODITYID, QUANTITY) values (60, 1, 5, 7)");
+    receipt(4, 1, {{5, 1, 7, 9, {}, {}, 21, 60, 1}});
+    audit("purchasepth", 4);
+    EXPECT_EQ(num("select count(*) from noteflowaath where NOTEID = 4"), 0);
+    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from iostoreithDetail").toString(), "7:1");
+
     // A line whose source line is gone is refused.
     receipt(3, 1, {{1, 1, 1, 5, {}, {}, 2, 8, 9}});
     EXPECT_EQ(refusal([&] { audit("purchasepth", 3); }),
