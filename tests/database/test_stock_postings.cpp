@@ -308,13 +308,17 @@ TEST_F(StockPostings, ReceiptAgainstEstimatedReceiptsReversesThemOnceAndGoesWith
     };
     receipt(40, 3, {{2, 1, 10, 5, "E1", batch, 3, 30, 1}, {1, 1, 8, 3.5, {}, {}, 3, 30, 2}});
     for (int save = 0; save < 2; ++save) {
-        books->run(QStringLiteral("exec PURCHASETOVALUE 40, 1, '2024-03-06'"));
+        // As the receipt window calls it, the date as the window holds it.
+        books->run(QStringLiteral("exec PURCHASETOVALUE @VNOTEID=:VNOTEID, @VPARTNERID=:VPARTNERID, @VNOTEDATE=:VNOTEDATE"),
+                   {{QStringLiteral("VNOTEID"), 40}, {QStringLiteral("VPARTNERID"), 1},
+                    {QStringLiteral("VNOTEDATE"), QDateTime(QDate(2024, 3, 6), QTime(0, 0))}});
         EXPECT_EQ(made(), 1);
         EXPECT_DOUBLE_EQ(reversed(), 10);
         EXPECT_EQ(one("select group_concat(REFERQTY, ';') from (select * from valuepthDetail where NOTEID = 30 order by ITEMSNO)").toString(),
                   "10;8");
     }
-    EXPECT_EQ(one("select NOTECODE like 'YRK%' or NOTECODE like '3-%' from valuepth where NOTEKIND = 3").toInt(), 1);
+    EXPECT_EQ(one("select NOTEDATE||':'||PARTNERID||':'||(NOTECODE like '3-202403-%') from valuepth where NOTEKIND = 3").toString(),
+              "2024-03-06:1:1");
     // The estimated stock left; the receipt's own audit brings the real one and only counts the reference.
     EXPECT_DOUBLE_EQ(num("select QUANTITY from onhandaath where COMMODITYID = 2"), 0);
     audit("purchasepth", 40);
