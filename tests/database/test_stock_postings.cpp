@@ -411,4 +411,24 @@ TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
               "本帐套还没有销售开单(salesth),过程 FIRSTUPDATECERTAINFILL 不能处理单据类型 14。");
 }
 
+// Books made before the postings get what the postings need when they are opened.
+TEST_F(StockPostings, OlderBooksGetThePostingTablesOnOpening)
+{
+    sql("drop trigger trg_purchasepth_values");
+    sql("drop index ix_valuepth_purchase");
+    sql("alter table valuepth drop column PURCHASENOTEID");
+    sql("drop table notepostlogaath");
+    sql("delete from sys_keytable where TABLENAME in ('PcSplit', 'RePurchase')");
+    books.reset();
+    books = notedb::openBooks(folder.file(QStringLiteral("books.db")));
+    EXPECT_EQ(num("select count(*) from sqlite_master where name in ('notepostlogaath', 'trg_purchasepth_values', "
+                  "'ix_valuepth_purchase')"),
+              3);
+    EXPECT_EQ(num("select count(*) from pragma_table_info('valuepth') where upper(name) = 'PURCHASENOTEID'"), 1);
+    EXPECT_EQ(num("select count(*) from sys_keytable where TABLENAME in ('PcSplit', 'RePurchase')"), 2);
+    receipt(1, 1, {{1, 1, 2, 5}});
+    audit("purchasepth", 1);
+    EXPECT_EQ(num("select count(*) from notepostlogaath"), 1);
+}
+
 } // namespace
