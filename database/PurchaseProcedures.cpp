@@ -185,7 +185,9 @@ db::ResultSet firstUpdateFillFlag(db::Database &d, QVector<ProcArg> &args)
                        "REFERNOTETYPE in (4, 14)"),
         {{QStringLiteral("id"), fillId}});
     for (const QVector<QVariant> &row : covered.rows) {
-        QVector<ProcArg> note{{row[0]}, {row[1]}};
+        QVector<ProcArg> note(2);
+        note[0].value = row[0];
+        note[1].value = row[1];
         firstUpdateCertainFill(d, note);
     }
     return {};
