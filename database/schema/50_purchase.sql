@@ -177,7 +177,8 @@ CREATE TABLE valuepth (
   TAXRATE         NUMERIC(19,6) DEFAULT 0,
   DISC            NUMERIC(19,6) DEFAULT 100,
   TRANSLATETYPE   INTEGER,
-  NOTETO          VARCHAR(64) COLLATE TSQL
+  NOTETO          VARCHAR(64) COLLATE TSQL,
+  PURCHASENOTEID  INTEGER  -- kind 3: the purchase receipt that settled it
 );
 
 CREATE TABLE valuepthDetail (

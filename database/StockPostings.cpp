@@ -1,0 +1,553 @@
+// The stock posting engine and the declarations of the purchase notes. The
+// rules (directions, moving average, batches, references, reversal) are
+// written down in README.md, "Stock postings".
+
+#include "StockPostings.h"
+
+#include "PostingShared.h"
+#include "Procedures.h"
+#include "Rounding.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlDriver>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <optional>
+#include <mutex>
+
+namespace notedb::stock {
+
+using db::DbError;
+using db::Params;
+using namespace posting;
+
+namespace {
+
+constexpr double kEpsilon = 0.000001;
+
+struct Source {
+    QString master, lines, finished;
+};
+
+QHash<int, Source> &sources()
+{
+    static QHash<int, Source> map;
+    return map;
+}
+
+QHash<QString, StockNote> &notes()
+{
+    static QHash<QString, StockNote> map;
+    return map;
+}
+
+double round6(double v) { return RoundToEx(v, 6); }
+
+// A select read through the layer's cached statements (the postings run the
+// same few selects for every note).
+db::ResultSet fetch(db::Database &d, const QString &sql, const Params &params = {})
+{
+    db::Rows rows = d.read(sql, params);
+    db::ResultSet rs;
+    rs.columns = rows.columns();
+    const int n = rows.columnCount();
+    while (rows.next()) {
+        QVector<QVariant> row(n);
+        for (int c = 0; c < n; ++c)
+            row[c] = rows.value(c);
+        rs.rows.append(std::move(row));
+    }
+    return rs;
+}
+
+QVariant fetchOne(db::Database &d, const QString &sql, const Params &params = {})
+{
+    db::Rows rows = d.read(sql, params);
+    return rows.next() ? rows.value(0) : QVariant();
+}
+
+// The per-line writes of one posting, prepared once on the engine and run
+// for every line, on the caller's connection inside its transaction. They go
+// straight to the engine: binding through the driver cost more than the
+// writes themselves. The values are the engine's own numbers and dates.
+class Statements {
+public:
+    explicit Statements(db::Database &d) : m_db(d)
+    {
+        const QVariant v = d.connection().driver()->handle();
+        if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+            m_handle = *static_cast<sqlite3 *const *>(v.constData());
+        if (!m_handle)
+            throw DbError(QStringLiteral("库存记帐需要 SQLite 帐套。"));
+    }
+    ~Statements()
+    {
+        for (sqlite3_stmt *st : std::as_const(m_statements))
+            sqlite3_finalize(st);
+    }
+    Statements(const Statements &) = delete;
+    Statements &operator=(const Statements &) = delete;
+    db::Database &db() { return m_db; }
+
+    // Runs a write with `values`; returns the rows it changed.
+    int run(const char *sql, std::initializer_list<QVariant> values)
+    {
+        sqlite3_stmt *st = bound(sql, values);
+        const int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+            fail();
+        return sqlite3_changes(m_handle);
+    }
+    // The numbers of the first row of a select; false when it has none.
+    bool numbers(const char *sql, std::initializer_list<QVariant> values, double *out, int count)
+    {
+        sqlite3_stmt *st = bound(sql, values);
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW)
+            for (int c = 0; c < count; ++c)
+                out[c] = sqlite3_column_double(st, c);
+        sqlite3_reset(st);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+            fail();
+        return rc == SQLITE_ROW;
+    }
+
+private:
+    sqlite3_stmt *bound(const char *sql, std::initializer_list<QVariant> values)
+    {
+        sqlite3_stmt *st = m_statements.value(sql);
+        if (!st) {
+            if (sqlite3_prepare_v2(m_handle, sql, -1, &st, nullptr) != SQLITE_OK)
+                fail();
+            m_statements.insert(sql, st);
+        }
+        int i = 0;
+        for (const QVariant &v : values)
+            bind(st, ++i, v);
+        return st;
+    }
+    static void bind(sqlite3_stmt *st, int i, const QVariant &v)
+    {
+        if (v.isNull() || !v.isValid()) {
+            sqlite3_bind_null(st, i);
+            return;
+        }
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+            sqlite3_bind_int64(st, i, v.toLongLong());
+            return;
+        case QMetaType::Double:
+            sqlite3_bind_double(st, i, v.toDouble());
+            return;
+        case QMetaType::QDate:
+            bindText(st, i, db::Database::dateText(v.toDate()));
+            return;
+        case QMetaType::QDateTime:
+            bindText(st, i, db::Database::dateTimeText(v.toDateTime()));
+            return;
+        default:
+            bindText(st, i, v.toString());
+        }
+    }
+    static void bindText(sqlite3_stmt *st, int i, const QString &text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(st, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    [[noreturn]] void fail()
+    {
+        const int code = sqlite3_extended_errcode(m_handle);
+        throw DbError(db::engineErrorText(code & 0xff, QString::fromUtf8(sqlite3_errmsg(m_handle))), code & 0xff,
+                      QString::fromUtf8(sqlite3_errmsg(m_handle)));
+    }
+
+    db::Database &m_db;
+    sqlite3 *m_handle = nullptr;
+    QHash<const char *, sqlite3_stmt *> m_statements;
+};
+
+struct OnHand {
+    double quantity = 0, amount = 0, price = 0;
+};
+
+OnHand readOnHand(Statements &s, qint64 store, qint64 goods)
+{
+    OnHand o;
+    double row[3];
+    if (s.numbers("select QUANTITY, AMOUNT, PRICE from onhandaath where BUILDINGID = ? and COMMODITYID = ?", {store, goods},
+                  row, 3)) {
+        o = {row[0], row[1], row[2]};
+    } else {
+        s.run("insert into onhandaath (BUILDINGID, COMMODITYID, QUANTITY, PRICE, AMOUNT, REALQTY, USEDQTY, STATUS) "
+              "values (?, ?, 0, 0, 0, 0, 0, 1)",
+              {store, goods});
+    }
+    return o;
+}
+
+void writeOnHand(Statements &s, qint64 store, qint64 goods, const OnHand &o, double realDelta)
+{
+    s.run("update onhandaath set QUANTITY = ?, AMOUNT = ?, PRICE = ?, REALQTY = round(REALQTY + ?, 6), STATUS = 1 "
+          "where BUILDINGID = ? and COMMODITYID = ?",
+          {o.quantity, o.amount, o.price, realDelta, store, goods});
+}
+
+// Flow ids come from the key table in one block per note.
+qint64 takeFlowIds(Statements &s, int count)
+{
+    db::Database &d = s.db();
+    const qint64 key = fetchOne(d, QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME = 'noteflowaath'")).toLongLong();
+    const qint64 top = fetchOne(d, QStringLiteral("select coalesce(max(ID), 0) from noteflowaath")).toLongLong();
+    const qint64 first = std::max(key, top) + 1;
+    s.run("update sys_keytable set KEYVALUE = ? where TABLENAME = 'noteflowaath'", {first + count - 1});
+    return first;
+}
+
+QVariant column(const db::ResultSet &rs, int row, const char *name) { return rs.value(row, QLatin1String(name)); }
+
+// ---------------------------------------------------------------- audit
+
+void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &action)
+{
+    Statements s(d);
+    const db::ResultSet m = fetch(d,
+                                  QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1 from %2 where NOTEID = :id")
+                                      .arg(n.payable ? QStringLiteral(", AMOUNT, PAYAMT, ACCOUNTID, PARTNERID, CPARTNERID, CHKORID")
+                                                     : QString(),
+                                           QLatin1String(n.master)),
+                                  {{QStringLiteral("id"), noteId}});
+    if (m.isEmpty())
+        throw DbError(QStringLiteral("单据(类型 %1, ID %2)不存在,不能%3。").arg(n.noteType).arg(noteId).arg(action));
+    const QString code = column(m, 0, "NOTECODE").toString();
+    const QVariant noteDate = column(m, 0, "NOTEDATE");
+    const int kind = column(m, 0, "NOTEKIND").toInt();
+    const Params key{{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}};
+    if (fetchOne(d, QStringLiteral("select (select count(*) from noteflowaath where NOTETYPE = :t and NOTEID = :id) + "
+                                "(select count(*) from notepostlogaath where NOTETYPE = :t and NOTEID = :id) + "
+                                "(select count(*) from accountflowaath where NOTETYPE = :t and NOTEID = :id)"),
+                 key)
+            .toInt() > 0)
+        throw DbError(QStringLiteral("单据[%1]已经记帐,不能重复记帐。").arg(code));
+
+    int direction = 0;
+    for (const auto &[k, dir] : n.kinds)
+        if (k == kind)
+            direction = dir;
+    const int decimals = amountDecimals(d);
+
+    const db::ResultSet lines = fetch(d,
+        QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, %6 as TARGETID, d.%2 as QTY, d.%3 as PRICE, d.BCODE, "
+                       "d.PRODUCTDAY, d.VALIDDAY, d.BTURNNOTEID, d.REFERNOTETYPE, d.REFERNOTEID, d.REFERITEMSNO, "
+                       "c.COMMODITYID as GOODS, c.KIND, c.NAME from %4 d join %5 m on m.NOTEID = d.NOTEID "
+                       "left join Commoditylth c on c.COMMODITYID = d.COMMODITYID where d.NOTEID = :id order by d.ITEMSNO")
+            .arg(QLatin1String(n.store), QLatin1String(n.quantity), QLatin1String(n.price), QLatin1String(n.lines),
+                 QLatin1String(n.master), n.targetStore ? QLatin1String(n.targetStore) : QLatin1String("null")),
+        {{QStringLiteral("id"), noteId}});
+
+    // Which lines move stock, checked before anything is written.
+    QVector<int> moving;
+    for (int i = 0; i < lines.rows.size(); ++i) {
+        const QVariant goods = column(lines, i, "COMMODITYID");
+        if (goods.isNull())
+            continue;
+        if (column(lines, i, "GOODS").isNull())
+            throw DbError(QStringLiteral("单据[%1]第%2行的货品(ID %3)不存在,不能%4。")
+                              .arg(code, column(lines, i, "ITEMSNO").toString(), goods.toString(), action));
+        if (direction == 0 || column(lines, i, "KIND").toInt() > 3 ||
+            movedByStockNote(column(lines, i, "REFERNOTETYPE").toInt()) ||
+            std::fabs(column(lines, i, "QTY").toDouble()) < kEpsilon)
+            continue;
+        if (column(lines, i, "STOREID").toLongLong() <= 0 || (n.targetStore && column(lines, i, "TARGETID").toLongLong() <= 0))
+            throw DbError(QStringLiteral("货品[%1]的仓库不能为空,不能%2。").arg(column(lines, i, "NAME").toString(), action));
+        moving << i;
+    }
+
+    qint64 flowId = moving.isEmpty() ? 0 : takeFlowIds(s, int(moving.size()) * (n.targetStore ? 2 : 1));
+    // One leg of a line: `dir` into or out of `store`; returns the unit cost it moved at.
+    const auto leg = [&](int i, qint64 store, int dir, std::optional<double> cost) {
+        const qint64 goods = column(lines, i, "COMMODITYID").toLongLong();
+        const QString name = column(lines, i, "NAME").toString();
+        const double q = RoundToEx(std::fabs(column(lines, i, "QTY").toDouble()), 6);
+        const double p = cost ? *cost : round6(column(lines, i, "PRICE").toDouble());
+        const double lineAmount = RoundToEx(q * p, decimals);
+        QVariant batch;
+        if (dir < 0 && !column(lines, i, "BTURNNOTEID").isNull() && column(lines, i, "BTURNNOTEID").toLongLong() != 0) {
+            batch = column(lines, i, "BTURNNOTEID");
+            db::Rows b = d.read(QStringLiteral("select COMMODITYID, BUILDINGID, QUANTITY * IOFLAG - BREFERQTY, BCODE, IOFLAG, "
+                                               "BTURNNOTEID from noteflowaath where ID = :b"),
+                                {{QStringLiteral("b"), batch}});
+            if (!b.next() || b.value(4).toInt() != 1 || !b.value(5).isNull()) {
+                throw DbError(QStringLiteral("单据[%1]第%2行引用的批次(ID %3)不存在,不能%4。")
+                                  .arg(code, column(lines, i, "ITEMSNO").toString(), batch.toString(), action));
+            }
+            const qint64 batchGoods = b.value(0).toLongLong(), batchStore = b.value(1).toLongLong();
+            const double left = b.value(2).toDouble();
+            const QString bcode = b.value(3).toString();
+            if (batchGoods != goods || batchStore != store)
+                throw DbError(QStringLiteral("货品[%1]引用的批次[%2]不是该货品在该仓库的批次,不能%3。").arg(name, bcode, action));
+            if (left + kEpsilon < q)
+                throw DbError(QStringLiteral("货品[%1]的批次[%2]只剩%3,不够%4,不能%5。")
+                                  .arg(name, bcode, QString::number(left), QString::number(q), action));
+            s.run("update noteflowaath set BREFERQTY = round(BREFERQTY + ?, 6) where ID = ?", {q, batch});
+            s.run("insert into PcSplit (ID, BTURNNOTEID, NOTETYPE, NOTEID, ITEMSNO, NOTESTATE, QUANTITY) "
+                  "values (?, ?, ?, ?, ?, 1, ?)",
+                  {d.newKey(QStringLiteral("PcSplit")), batch, n.noteType, noteId, column(lines, i, "ITEMSNO"), q});
+        }
+
+        OnHand o = readOnHand(s, store, goods);
+        double moved = p;
+        if (dir > 0) {
+            o.quantity = RoundToEx(o.quantity + q, 6);
+            o.amount = RoundToEx(o.amount + lineAmount, decimals);
+            o.price = std::fabs(o.quantity) > kEpsilon ? round6(o.amount / o.quantity) : p;
+        } else {
+            // Out at the current average; stock that never had a cost goes out at the line's price.
+            if (o.price == 0 && o.quantity <= kEpsilon)
+                o.price = p;
+            moved = o.price;
+            o.quantity = RoundToEx(o.quantity - q, 6);
+            o.amount = RoundToEx(o.amount - RoundToEx(q * o.price, decimals), decimals);
+        }
+        writeOnHand(s, store, goods, o, dir * q);
+
+        s.run("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, COMMODITYID, "
+              "QUANTITY, PRICE, PPRICE, AMOUNT, BCODE, VALIDDAY, PRODUCEDDATE, IOFLAG, BTURNNOTEID, BREFERQTY, EQTY, "
+              "STATUS) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, 1)",
+              {flowId++, n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate, store, goods, q, p, o.price,
+               lineAmount, column(lines, i, "BCODE"), column(lines, i, "VALIDDAY"), column(lines, i, "PRODUCTDAY"),
+               dir, batch, o.quantity});
+        return moved;
+    };
+    for (int i : std::as_const(moving)) {
+        const double cost = leg(i, column(lines, i, "STOREID").toLongLong(), direction, std::nullopt);
+        // A transfer brings the goods into the other store at the cost they left at.
+        if (n.targetStore)
+            leg(i, column(lines, i, "TARGETID").toLongLong(), -direction, cost);
+    }
+
+    // References: the source line's quantity and count, the source note's count.
+    QSet<QPair<int, qint64>> referredNotes;
+    for (int i = 0; i < lines.rows.size(); ++i) {
+        const int type = column(lines, i, "REFERNOTETYPE").toInt();
+        const qint64 sourceId = column(lines, i, "REFERNOTEID").toLongLong();
+        const auto src = sources().constFind(type);
+        if (src == sources().cend() || sourceId == 0 || column(lines, i, "REFERNOTEID").isNull())
+            continue;
+        QString raised = QStringLiteral("REFERQTY");
+        for (const SourceColumn &c : n.sources)
+            if (c.sourceType == type)
+                raised = c.column ? QLatin1String(c.column) : QString();
+        const double q = RoundToEx(std::fabs(column(lines, i, "QTY").toDouble()), 6);
+        const QVariant item = column(lines, i, "REFERITEMSNO");
+        const QString set = raised.isEmpty() ? QString()
+                                             : QStringLiteral("%1 = round(coalesce(%1, 0) + :q, 6), ").arg(raised);
+        d.exec(QStringLiteral("update %1 set %2REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id and ITEMSNO = :item")
+                   .arg(src->lines, set),
+               {{QStringLiteral("q"), q}, {QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
+        if (d.lastRowsAffected() == 0)
+            throw DbError(QStringLiteral("单据[%1]第%2行引用的来源单据明细(类型 %3, ID %4, 行 %5)不存在,不能%6。")
+                              .arg(code, column(lines, i, "ITEMSNO").toString())
+                              .arg(type)
+                              .arg(sourceId)
+                              .arg(item.toString(), action));
+        if (!src->finished.isEmpty())
+            d.exec(QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src->lines, src->finished),
+                   {{QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
+        s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, "
+              "TARGETID, TARGETITEMSNO, QUANTITY) values (?, ?, ?, 1, ?, ?, ?, ?, ?, ?)", {n.noteType, noteId, column(lines, i, "ITEMSNO"), type, src->lines,
+               raised.isEmpty() ? QVariant() : QVariant(raised), sourceId, item, raised.isEmpty() ? 0.0 : q});
+        referredNotes.insert({type, sourceId});
+    }
+    for (const auto &[type, sourceId] : std::as_const(referredNotes)) {
+        const Source &src = sources()[type];
+        d.exec(QStringLiteral("update %1 set REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id").arg(src.master),
+               {{QStringLiteral("id"), sourceId}});
+        s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTYPE, TARGETTABLE, TARGETID, QUANTITY) "
+              "values (?, ?, 2, ?, ?, ?, 0)", {n.noteType, noteId, type, src.master, sourceId});
+    }
+
+    if (!n.payable)
+        return;
+    // Money: what is not paid now is owed to the partner; a return (out of
+    // stock) turns both round.
+    const int moneySign = direction < 0 ? -1 : 1;
+    const double amount = RoundToEx(std::fabs(column(m, 0, "AMOUNT").toDouble()), decimals);
+    const double paid = RoundToEx(std::fabs(column(m, 0, "PAYAMT").toDouble()), decimals);
+    const double owed = RoundToEx(moneySign * (amount - paid), decimals);
+    QVariant partner = column(m, 0, "CPARTNERID");
+    if (partner.isNull() || partner.toLongLong() == 0)
+        partner = column(m, 0, "PARTNERID");
+    if (paid != 0)
+        checkAccount(d, code, QStringLiteral("付款帐户"), column(m, 0, "ACCOUNTID"), action);
+    if (owed != 0) {
+        if (partner.isNull() || partner.toLongLong() == 0)
+            throw DbError(QStringLiteral("单据[%1]没有指定往来单位,不能%2。").arg(code, action));
+        if (s.run("update partnerlth set SCAMT = round(SCAMT + ?, ?) where PARTNERID = ?", {owed, decimals, partner}) == 0)
+            throw DbError(QStringLiteral("单据[%1]的往来单位不存在(ID %2),不能%3。").arg(code, partner.toString(), action));
+        s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTABLE, TARGETID, QUANTITY) "
+              "values (?, ?, 3, 'partnerlth', ?, ?)", {n.noteType, noteId, partner, owed});
+    }
+    if (paid != 0)
+        postAccountFlow(d, column(m, 0, "ACCOUNTID").toLongLong(), n.noteType, noteId, code, noteDate,
+                        moneySign < 0 ? paid : 0, moneySign > 0 ? paid : 0, column(m, 0, "CHKORID"), decimals);
+}
+
+// ---------------------------------------------------------------- reversal
+
+void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &action)
+{
+    const Params key{{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}};
+    const db::ResultSet drawn = fetch(d, 
+        QStringLiteral("select BCODE from noteflowaath where NOTETYPE = :t and NOTEID = :id and IOFLAG = 1 and "
+                       "BTURNNOTEID is null and BREFERQTY > 0.000001 order by ID"),
+        key);
+    if (!drawn.isEmpty())
+        throw DbError(QStringLiteral("批次[%1]已被其他单据引用,不能%2。").arg(drawn.rows[0][0].toString(), action));
+
+    const int decimals = amountDecimals(d);
+    Statements s(d);
+    const db::ResultSet flows = fetch(d, 
+        QStringLiteral("select ID, BUILDINGID, COMMODITYID, QUANTITY, PPRICE, AMOUNT, IOFLAG, BTURNNOTEID "
+                       "from noteflowaath where NOTETYPE = :t and NOTEID = :id order by ID desc"),
+        key);
+    for (const QVector<QVariant> &f : flows.rows) {
+        const qint64 id = f[0].toLongLong(), store = f[1].toLongLong(), goods = f[2].toLongLong();
+        const double q = f[3].toDouble();
+        const int io = f[6].toInt();
+        OnHand o = readOnHand(s, store, goods);
+        o.quantity = RoundToEx(o.quantity - io * q, 6);
+        if (io > 0)
+            o.amount = RoundToEx(o.amount - f[5].toDouble(), decimals);
+        else
+            o.amount = RoundToEx(o.amount + RoundToEx(q * f[4].toDouble(), decimals), decimals);
+        if (std::fabs(o.quantity) > kEpsilon)
+            o.price = round6(o.amount / o.quantity);
+        writeOnHand(s, store, goods, o, -io * q);
+        s.run("update noteflowaath set EQTY = round(EQTY - ?, 6) where COMMODITYID = ? and BUILDINGID = ? and ID > ?",
+              {io * q, goods, store, id});
+        if (io < 0 && !f[7].isNull())
+            s.run("update noteflowaath set BREFERQTY = round(BREFERQTY - ?, 6) where ID = ?", {q, f[7]});
+        s.run("delete from noteflowaath where ID = ?", {id});
+    }
+    d.exec(QStringLiteral("delete from PcSplit where NOTETYPE = :t and NOTEID = :id"), key);
+
+    const db::ResultSet log = fetch(d, 
+        QStringLiteral("select KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, TARGETID, TARGETITEMSNO, QUANTITY "
+                       "from notepostlogaath where NOTETYPE = :t and NOTEID = :id"),
+        key);
+    for (const QVector<QVariant> &l : log.rows) {
+        const int kind = l[0].toInt();
+        const QString table = l[2].toString();
+        const Params p{{QStringLiteral("q"), l[6]}, {QStringLiteral("id"), l[4]}, {QStringLiteral("item"), l[5]},
+                       {QStringLiteral("n"), decimals}};
+        if (kind == 1) {
+            const QString set = l[3].isNull() ? QString()
+                                              : QStringLiteral("%1 = round(%1 - :q, 6), ").arg(l[3].toString());
+            d.exec(QStringLiteral("update %1 set %2REFERCOUNT = max(coalesce(REFERCOUNT, 0) - 1, 0) "
+                                  "where NOTEID = :id and ITEMSNO = :item")
+                       .arg(table, set),
+                   p);
+            const Source src = sources().value(l[1].toInt());
+            if (!src.finished.isEmpty())
+                d.exec(QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src.lines, src.finished), p);
+        } else if (kind == 2) {
+            d.exec(QStringLiteral("update %1 set REFERCOUNT = max(coalesce(REFERCOUNT, 0) - 1, 0) where NOTEID = :id").arg(table), p);
+        } else if (kind == 3) {
+            d.exec(QStringLiteral("update partnerlth set SCAMT = round(SCAMT - :q, :n) where PARTNERID = :id"), p);
+        }
+    }
+    d.exec(QStringLiteral("delete from notepostlogaath where NOTETYPE = :t and NOTEID = :id"), key);
+    reverseAccountFlows(d, n.noteType, noteId, action);
+}
+
+void handle(db::Database &d, const StockNote &n, const db::PostingEvent &ev)
+{
+    const bool was = ev.oldState == 1, is = ev.newState == 1;
+    if (was == is)
+        return; // void or un-void of an entered note posts nothing
+    if (is)
+        post(d, n, ev.noteId, actionOf(ev.newState));
+    else
+        reverse(d, n, ev.noteId, actionOf(ev.newState));
+}
+
+} // namespace
+
+void declareSource(int noteType, const char *master, const char *lines, const char *finished)
+{
+    sources()[noteType] = Source{QLatin1String(master), QLatin1String(lines),
+                                 finished ? QLatin1String(finished) : QString()};
+}
+
+void declare(const StockNote &note)
+{
+    const QString table = QString::fromLatin1(note.master).toLower();
+    const bool fresh = !notes().contains(table);
+    notes()[table] = note;
+    if (fresh)
+        db::Registry::instance().addPosting(table, [table](db::Database &d, const db::PostingEvent &ev) {
+            handle(d, notes()[table], ev);
+        });
+}
+
+bool movedByStockNote(int referNoteType) { return referNoteType == 21 || referNoteType == 22; }
+
+} // namespace notedb::stock
+
+namespace notedb {
+
+void registerStockPostings()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        using namespace stock;
+        // A purchase order line is done when receipts and other notes took all of it.
+        declareSource(1, "purchasepthPlan", "purchasepthPlanDetail");
+        declareSource(2, "orderpth", "orderpthDetail",
+                      "case when abs(coalesce(BUYQTY, 0) + coalesce(REFERQTY, 0)) >= abs(coalesce(QUANTITY, 0)) - 0.000001 "
+                      "then 1 else 0 end");
+        declareSource(3, "valuepth", "valuepthDetail");
+        declareSource(4, "purchasepth", "purchasepthDetail");
+        declareSource(5, "RePurchase", "RepurchaseDetail");
+        declareSource(21, "iostoreith", "iostoreithDetail");
+        declareSource(22, "iostoreith", "iostoreithDetail");
+
+        // The order takes requisition and plan lines; it moves no stock.
+        StockNote order;
+        order.noteType = 2;
+        order.master = "orderpth";
+        order.lines = "orderpthDetail";
+        declare(order);
+
+        // Estimated receipt: kind 1 brings goods in at the estimated price,
+        // reversals (2 by hand, 3 made by the system) take them out again.
+        StockNote value;
+        value.noteType = 3;
+        value.master = "valuepth";
+        value.lines = "valuepthDetail";
+        value.kinds = {{1, 1}, {2, -1}, {3, -1}};
+        declare(value);
+
+        // Receipt: purchase and settlement of estimated receipts in, return
+        // out. Order lines count as received (BUYQTY); an estimated-receipt
+        // line was already taken by the system reversal made at save.
+        StockNote receipt;
+        receipt.noteType = 4;
+        receipt.master = "purchasepth";
+        receipt.lines = "purchasepthDetail";
+        receipt.kinds = {{1, 1}, {3, 1}, {2, -1}};
+        receipt.sources = {{2, "BUYQTY"}, {3, nullptr}};
+        receipt.payable = true;
+        declare(receipt);
+    });
+}
+
+} // namespace notedb
