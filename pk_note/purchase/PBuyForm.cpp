@@ -95,6 +95,8 @@ const basenote::Resource &declaration()
     return master;
 }
 
+pk_note::FormClassRegistrar reg("TPBuyForm", [](QWidget *owner) { return CreateNoteForm<TPBuyForm>(owner); });
+
 qint64 asId(const QVariant &v) { return v.isNull() ? 0 : v.toLongLong(); }
 
 const char *const kBatchDrawnQuestion =
