@@ -8,6 +8,8 @@
 #include "noteSelectorForm.h"
 #include "widgets/DBGrid.h"
 
+#include <QCheckBox>
+
 namespace {
 
 std::pair<int, qint64> s_located;
@@ -20,13 +22,14 @@ long recordLocate(const QString &, const QString &, QnParams *params)
 class PBuyTurnInTest : public purchasetest::PurchaseTest<TPBuyForm> {
 protected:
     // Turns in with the selector: every line of one source note ticked.
-    void turnInAll(qint64 source)
+    void turnInAll(qint64 source, bool splitByBatch = false)
     {
-        m_modal.setHandler([source](QWidget *w) {
+        m_modal.setHandler([source, splitByBatch](QWidget *w) {
             auto *selector = qobject_cast<TnoteSelectorForm *>(w);
             EXPECT_NE(selector, nullptr);
             if (!selector)
                 return 0;
+            selector->chkSplit->setChecked(splitByBatch);
             EXPECT_TRUE(selector->qryMaster->Locate(QStringLiteral("noteid"), source));
             selector->ToggleDocument();
             selector->OkBtnClick();
@@ -123,6 +126,12 @@ TEST_F(PBuyTurnInTest, AnEstimatedBatchIsSettledWholeOrSplitByWhatWasDrawn)
     }
     EXPECT_EQ(line(1, "SPLITNOTEID").toInt(), 302);
     EXPECT_EQ(line(1, "SPLITITEMSNO").toInt(), 1);
+    // Split by the selector's own box: nobody is asked.
+    start();
+    m_messages.clear();
+    turnInAll(note, true);
+    EXPECT_EQ(lines()->RecordCount(), 2);
+    EXPECT_TRUE(m_messages.records().isEmpty());
 
     // Yes: the whole batch on one line; the save reverses the estimated receipt.
     start();
