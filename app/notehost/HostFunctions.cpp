@@ -69,8 +69,13 @@ QMdiSubWindow *showMdiChild(QWidget *form)
             return sub;
         }
     }
+    // The form's own (design) size, which the frame would otherwise shrink to
+    // its size hint; a size the user kept is applied when the form is shown.
+    const QSize wanted = form->size();
     QMdiSubWindow *sub = s_area->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    const QSize frame = sub->size() - form->size();
+    sub->resize((wanted + frame).boundedTo(s_area->viewport()->size()));
     sub->setWindowTitle(form->windowTitle());
     sub->setWindowIcon(form->windowIcon());
     // A form that frees itself takes its frame along.

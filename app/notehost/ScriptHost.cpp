@@ -532,6 +532,7 @@ ScriptHost::ScriptHost(MainWindow *main, QObject *parent) : QObject(parent), m_m
     pub::setMessageService(&m_messages);
     pub::setModalService(&m_modal);
     pub::setFileDialogService(&m_files);
+    SetFormSizesKept(false);
     m_engine.installExtensions(QJSEngine::ConsoleExtension);
     QJSValue global = m_engine.globalObject();
     global.setProperty(QStringLiteral("host"), m_engine.newQObject(new HostApi(this)));
@@ -568,6 +569,7 @@ ScriptHost::~ScriptHost()
     pub::setMessageService(nullptr);
     pub::setModalService(nullptr);
     pub::setFileDialogService(nullptr);
+    SetFormSizesKept(true);
 }
 
 QString ScriptHost::errorText(const QJSValue &error)

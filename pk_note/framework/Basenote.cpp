@@ -898,7 +898,7 @@ void TBasenoteForm::SaveFormSize()
     // The kind's class name, taken while the object was whole: a window never
     // shown has no size worth keeping.
     const QString cls = m_asClassName;
-    if (cls.isEmpty())
+    if (cls.isEmpty() || !FormSizesKept())
         return;
     QWidget *frame = isWindow() || !parentWidget() ? this : parentWidget();
     try {

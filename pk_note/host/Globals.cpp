@@ -66,3 +66,9 @@ QString ProgramFolder()
 }
 
 void SetProgramFolder(const QString &folder) { s_programFolder = folder; }
+
+namespace {
+bool s_formSizesKept = true;
+}
+bool FormSizesKept() { return s_formSizesKept; }
+void SetFormSizesKept(bool kept) { s_formSizesKept = kept; }

@@ -36,3 +36,7 @@ void SetCurrentUser(int operatorId);
 // to the executable's folder; the host's tests point it elsewhere.
 QString ProgramFolder();
 void SetProgramFolder(const QString &folder);
+// Whether closing a window keeps its size and place for the next time; off
+// while a script drives the host, whose screen is not the user's.
+bool FormSizesKept();
+void SetFormSizesKept(bool kept);
