@@ -1,0 +1,121 @@
+// The purchase plan through its window: the period chosen sets the dates,
+// a plan keyed in needs its department and salesman, and the plan becomes
+// purchase orders.
+
+#include "FamilyFixture.h"
+
+#include "PBuyPlanForm.h"
+#include "PNOrderForm.h"
+
+#include <QSpinBox>
+
+using namespace familytest;
+
+namespace {
+
+class FamilyPlanTest : public FamilyTest {};
+
+TEST_F(FamilyPlanTest, ThePeriodChosenSetsStartAndEnd)
+{
+    auto *plan = open<TPBuyPlanForm>();
+    const int year = plan->YearBox()->value();
+    EXPECT_EQ(master("PLANTYPE").toInt(), 0);
+    EXPECT_EQ(master("STARTDATE").toDate(), QDate(year, 1, 1)) << "a new plan covers its year";
+    EXPECT_EQ(master("ENDDATE").toDate(), QDate(year, 12, 31));
+
+    // Typed into the period box by name.
+    pick("cmbPlanType", QStringLiteral("第二季度"));
+    EXPECT_EQ(master("PLANTYPE").toInt(), 2);
+    EXPECT_EQ(master("STARTDATE").toDate(), QDate(year, 4, 1));
+    EXPECT_EQ(master("ENDDATE").toDate(), QDate(year, 6, 30));
+    plan->YearBox()->setValue(2028);
+    EXPECT_EQ(master("STARTDATE").toDate(), QDate(2028, 4, 1)) << "another year, the same quarter";
+    pick("cmbPlanType", QStringLiteral("二月份"));
+    EXPECT_EQ(master("STARTDATE").toDate(), QDate(2028, 2, 1));
+    EXPECT_EQ(master("ENDDATE").toDate(), QDate(2028, 2, 29)) << "a leap year";
+    const struct {
+        int type;
+        QDate start, end;
+    } periods[] = {{0, {2027, 1, 1}, {2027, 12, 31}},  {1, {2027, 1, 1}, {2027, 3, 31}},
+                   {4, {2027, 10, 1}, {2027, 12, 31}}, {5, {2027, 1, 1}, {2027, 1, 31}},
+                   {16, {2027, 12, 1}, {2027, 12, 31}}};
+    for (const auto &p : periods) {
+        const auto [start, end] = TPBuyPlanForm::PeriodDates(p.type, 2027);
+        EXPECT_EQ(start, p.start) << TPBuyPlanForm::PeriodNames().value(p.type).toStdString();
+        EXPECT_EQ(end, p.end) << TPBuyPlanForm::PeriodNames().value(p.type).toStdString();
+    }
+}
+
+TEST_F(FamilyPlanTest, APlanNeedsItsDepartmentAndSalesmanAndIsAuditedByKeyboard)
+{
+    open<TPBuyPlanForm>();
+    pick("cmbPlanType", QStringLiteral("第三季度"));
+    typeLine(QStringLiteral("BG0001"), QStringLiteral("100"), QStringLiteral("18"));
+    typeLine(QStringLiteral("YL0001"), QStringLiteral("40"), QStringLiteral("95"));
+    key(Qt::Key_F7);
+    EXPECT_EQ(errors().value(0), QStringLiteral("请选择部门！"));
+    EXPECT_EQ(count(QStringLiteral("purchasepthPlan")), 0);
+    m_messages.clear();
+    pick("cmbDepartment", QStringLiteral("02"));
+    key(Qt::Key_F7);
+    EXPECT_EQ(errors().value(0), QStringLiteral("请选择业务员！"));
+    EXPECT_EQ(count(QStringLiteral("purchasepthPlan")), 0);
+    m_messages.clear();
+    pick("cmbEmp", QStringLiteral("002"));
+    key(Qt::Key_F7);
+    ASSERT_TRUE(errors().isEmpty()) << errorText();
+    const qint64 id = lastId(QStringLiteral("purchasepthPlan"));
+    const QString row = QStringLiteral(" from purchasepthPlan where NOTEID=%1").arg(id);
+    EXPECT_EQ(scalar(QStringLiteral("select DEPID") + row).toInt(), 2);
+    EXPECT_EQ(scalar(QStringLiteral("select EMPID") + row).toInt(), 2);
+    EXPECT_EQ(scalar(QStringLiteral("select PLANTYPE") + row).toInt(), 3);
+    EXPECT_EQ(scalar(QStringLiteral("select LASTUPDATEDATE") + row).toDate(), QDate::currentDate());
+    EXPECT_EQ(scalar(QStringLiteral("select STARTDATE") + row).toDate().month(), 7);
+    EXPECT_EQ(count(QStringLiteral("purchasepthPlanDetail"), QStringLiteral("NOTEID=%1").arg(id)), 2);
+    key(Qt::Key_F9);
+    EXPECT_TRUE(errors().isEmpty()) << errorText();
+    EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE") + row).toInt(), 1);
+    ASSERT_TRUE(static_cast<TPBuyPlanForm *>(form())->LoadNote(int(id)));
+    EXPECT_FALSE(child<QSpinBox>("edYear")->isEnabled()) << "an audited plan keeps its period";
+}
+
+TEST_F(FamilyPlanTest, ABranchPlanMakesNoOrders)
+{
+    insertNote(QStringLiteral("purchasepthPlan"), 301, 1);
+    insertLine(QStringLiteral("purchasepthPlanDetail"), 301, 1, goods("BG0001"), 10, 18);
+    sql(QStringLiteral("update purchasepthPlan set SHOPERATEID=1 where NOTEID=301"));
+    auto *plan = open<TPBuyPlanForm>();
+    ASSERT_TRUE(plan->LoadNote(301));
+    plan->PPlanToOrderClick();
+    EXPECT_EQ(shown().value(0), QStringLiteral("分支的单据不能做此业务。"));
+    EXPECT_EQ(count(QStringLiteral("orderpth")), 0);
+    EXPECT_EQ(openWindow(QStringLiteral("PNOrderForm")), nullptr);
+}
+
+TEST_F(FamilyPlanTest, ThePlanLinesWithoutASupplierGoToANewOrderWindow)
+{
+    // BG0001 keeps its usual supplier; YL0001 loses it.
+    insertNote(QStringLiteral("purchasepthPlan"), 302, 1);
+    insertLine(QStringLiteral("purchasepthPlanDetail"), 302, 1, goods("BG0001"), 10, 18);
+    insertLine(QStringLiteral("purchasepthPlanDetail"), 302, 2, goods("YL0001"), 6, 95);
+    sql(QStringLiteral("update Commoditylth set PARTNERID=null where CODE='YL0001'"));
+    const QString left = TPNOrderForm::PlanLinesLeftSql(302);
+    EXPECT_EQ(left, QStringLiteral("select p.* from purchasepthplandetail p left join Commoditylth g on "
+                                   "p.Commodityid=g.Commodityid left join partnerlth t on g.partnerid=t.partnerid  "
+                                   "where p.noteid=302 and (g.partnerid is null or t.isclient=1)"));
+    // The order window filled from them, as the plan's menu fills it.
+    std::unique_ptr<TPNOrderForm> order(CreateNoteForm<TPNOrderForm>());
+    ASSERT_TRUE(order->LoadForSource(1, 302));
+    data::ClientDataSet *d = order->DetailDataSet();
+    ASSERT_EQ(d->RecordCount(), 1);
+    d->First();
+    EXPECT_EQ(order->DetailValue(QStringLiteral("COMMODITYID")).toLongLong(), goods("YL0001"));
+    EXPECT_DOUBLE_EQ(order->DetailValue(QStringLiteral("QUANTITY")).toDouble(), 6);
+    EXPECT_DOUBLE_EQ(order->DetailValue(QStringLiteral("PRICE")).toDouble(), 95);
+    EXPECT_EQ(order->DetailValue(QStringLiteral("REFERNOTETYPE")).toInt(), 1);
+    EXPECT_EQ(order->DetailValue(QStringLiteral("REFERITEMSNO")).toInt(), 2);
+    EXPECT_TRUE(order->IsNewNote());
+    EXPECT_FALSE(order->LoadForSource(1, 999)) << "a plan with nothing left makes no order";
+}
+
+} // namespace
