@@ -100,9 +100,8 @@ std::pair<QDate, QDate> TPBuyPlanForm::PeriodDates(int planType, int year)
     return {start, start.addMonths(months).addDays(-1)};
 }
 
-TPBuyPlanForm::TPBuyPlanForm(QWidget *owner) : TCommoditynoteForm(declared(), lines, owner)
+TPBuyPlanForm::TPBuyPlanForm(QWidget *owner) : TPurchaseNoteForm(declared(), lines, owner)
 {
-    PriceClass = 1;
     // The year box beside the date: choosing a year re-applies the period.
     auto *row = new QHBoxLayout;
     auto *caption = new QLabel(QStringLiteral("年份"), palTitle);
@@ -146,7 +145,7 @@ void TPBuyPlanForm::applyPeriod()
 
 void TPBuyPlanForm::InitNewNote(data::ClientDataSet &dataSet)
 {
-    TCommoditynoteForm::InitNewNote(dataSet);
+    TPurchaseNoteForm::InitNewNote(dataSet);
     const QDate date = dataSet.FieldByName(QStringLiteral("NOTEDATE"))->AsDate();
     m_showing = true;
     edYear->setValue(date.isValid() ? date.year() : QDate::currentDate().year());
@@ -159,7 +158,7 @@ void TPBuyPlanForm::InitNewNote(data::ClientDataSet &dataSet)
 
 void TPBuyPlanForm::PrepareSave()
 {
-    TCommoditynoteForm::PrepareSave();
+    TPurchaseNoteForm::PrepareSave();
     if (cdsMaster->State() == data::DataSetState::Browse)
         cdsMaster->Edit();
     SetFieldValueSilent(MasterField(QStringLiteral("LASTUPDATEDATE")), QDate::currentDate());
@@ -178,12 +177,12 @@ bool TPBuyPlanForm::ValidateNote()
     if (!require("DEPID", "cmbDepartment", QStringLiteral("请选择部门！"))
         || !require("EMPID", "cmbEmp", QStringLiteral("请选择业务员！")))
         return false;
-    return TCommoditynoteForm::ValidateNote();
+    return TPurchaseNoteForm::ValidateNote();
 }
 
 void TPBuyPlanForm::ShowNote()
 {
-    TCommoditynoteForm::ShowNote();
+    TPurchaseNoteForm::ShowNote();
     const QDate start = MasterValue(QStringLiteral("STARTDATE")).toDate();
     m_showing = true;
     if (start.isValid())

@@ -4,12 +4,12 @@
 // become purchase orders: the database makes one per usual supplier, the
 // lines left open a new order window for the user to complete.
 
-#include "Commoditynote.h"
+#include "PurchaseNote.h"
 
 class QAction;
 class QSpinBox;
 
-class TPBuyPlanForm : public TCommoditynoteForm {
+class TPBuyPlanForm : public TPurchaseNoteForm {
     Q_OBJECT
 public:
     explicit TPBuyPlanForm(QWidget *owner = nullptr);

@@ -62,82 +62,34 @@ bool isEditing(data::ClientDataSet *ds)
 
 } // namespace
 
-void AppendSourceLine(TCommoditynoteForm &form, const SourceLine &src)
-{
-    data::ClientDataSet *ds = form.DetailDataSet();
-    form.muAppendDetailClick();
-    if (!isEditing(ds))
-        ds->Append();
-    auto put = [&form](const char *name, const QVariant &value, bool fire) {
-        SetFieldValue(form.DetailField(QString::fromLatin1(name)), value, fire);
-    };
-    // The commodity's own rules first (names, units, default store and price),
-    // then what the source says.
-    put("COMMODITYID", src.commodityId, true);
-    if (asId(src.storeId) > 0)
-        put("BUILDINGID", src.storeId, true);
-    const double disc = src.disc > 0 && src.disc <= 100 ? src.disc : 100;
-    put("DISC", disc, false);
-    put("TAXRATE", src.taxRate, false);
-    put("QUANTITY", FormatQuantity(src.quantity), false);
-    put("ORIGPRICE", FormatPrice(src.price / (disc / 100)), true);
-    put("PRICE", FormatPrice(src.price), false);
-    put("QUANTITY", FormatQuantity(src.quantity), true);
-    for (const auto &[name, value] : {std::pair{"BCODE", src.bcode}, {"PRODUCTDAY", src.productDay},
-                                      {"VALIDDAY", src.validDay}, {"BTURNNOTEID", src.bturnNoteId}})
-        if (!value.isNull())
-            put(name, value, false);
-    put("REFERNOTETYPE", src.referType, false);
-    put("REFERNOTEID", src.referId, false);
-    put("REFERITEMSNO", src.referItemsNo, false);
-    if (!src.remark.isNull())
-        put("REMARK", src.remark, false);
-    ds->Post();
-}
-
-QVariant BatchFlowId(int noteType, qint64 noteId, int itemsNo)
-{
-    QVariant id;
-    GetValueOfSql(QStringLiteral("select ID from noteflowaath where noteType=") + QString::number(noteType)
-                      + QStringLiteral(" and noteID=") + QString::number(noteId) + QStringLiteral(" and itemsno=")
-                      + QString::number(itemsNo),
-                  id);
-    return id;
-}
-
-void AppendSelectedLines(TCommoditynoteForm &form, data::ClientDataSet *chosen)
+void AppendSelectedLines(TPurchaseNoteForm &form, data::ClientDataSet *chosen)
 {
     auto value = [chosen](int row, const char *name) {
         const Field *f = chosen->FindField(QString::fromLatin1(name));
         return f ? chosen->ValueAt(row, f->Index()) : QVariant();
     };
-    data::ClientDataSet *lines = form.DetailDataSet();
-    lines->CheckBrowseMode();
     for (int row = 0; row < chosen->RecordCount(); ++row) {
         if (value(row, "SELECTED").toInt() != 1)
             continue;
-        const qint64 source = value(row, "NOTEID").toLongLong();
-        const int item = value(row, "ITEMSNO").toInt();
+        TPurchaseNoteForm::SourceLine line;
+        line.referNoteType = value(row, "NOTETYPE").toInt();
+        line.referNoteId = value(row, "NOTEID").toLongLong();
+        line.referItemsNo = value(row, "ITEMSNO").toLongLong();
         // A line already taken into this note is not taken twice.
-        if (lines->Locate(QStringLiteral("REFERNOTEID;REFERITEMSNO"), {source, item}))
+        if (form.HasSourceLine(line.referNoteId, line.referItemsNo))
             continue;
-        SourceLine line;
-        line.commodityId = value(row, "COMMODITYID").toLongLong();
+        line.referNoteCode = value(row, "NOTECODE").toString();
+        line.commodityId = value(row, "COMMODITYID");
         line.storeId = value(row, "BUILDINGID");
-        line.price = value(row, "PRICE").toDouble();
-        line.disc = value(row, "DISC").isNull() ? 100 : value(row, "DISC").toDouble();
-        line.taxRate = value(row, "TAXRATE").toDouble();
-        line.quantity = value(row, "SUMQTY").isNull() ? value(row, "QUANTITY").toDouble() : value(row, "SUMQTY").toDouble();
+        line.price = value(row, "PRICE");
+        line.disc = value(row, "DISC");
+        line.taxRate = value(row, "TAXRATE");
+        line.quantity = value(row, "SUMQTY").isNull() ? value(row, "QUANTITY") : value(row, "SUMQTY");
         line.bcode = value(row, "BCODE");
         line.productDay = value(row, "PRODUCTDAY");
         line.validDay = value(row, "VALIDDAY");
-        line.referType = value(row, "NOTETYPE").toInt();
-        line.referId = source;
-        line.referItemsNo = item;
-        line.bturnNoteId = BatchFlowId(line.referType, source, item);
-        if (line.bturnNoteId.isNull())
-            line.bturnNoteId = value(row, "BTURNNOTEID");
-        AppendSourceLine(form, line);
+        line.batchFlowId = value(row, "BTURNNOTEID");
+        form.AppendSourceLine(line);
     }
 }
 
@@ -145,9 +97,8 @@ void AppendSelectedLines(TCommoditynoteForm &form, data::ClientDataSet *chosen)
 
 TClosableNoteForm::TClosableNoteForm(const basenote::Resource &resource, const mdnote::DetailResource &detail,
                                      const char *referredLines, QWidget *owner)
-    : TCommoditynoteForm(resource, detail, owner), m_referredLines(QString::fromLatin1(referredLines))
+    : TPurchaseNoteForm(resource, detail, owner), m_referredLines(QString::fromLatin1(referredLines))
 {
-    PriceClass = 1;
     cdsDetail->AddCalcField(QStringLiteral("LINECLOSED"), data::FieldType::String, 8);
     cbClosed = &RequireChild<widgets::TRqDBCheckBox>(QStringLiteral("cbClosed"));
     // Stopping an audited note is what the marks are for: the box stays live.
@@ -174,12 +125,12 @@ bool TClosableNoteForm::eventFilter(QObject *watched, QEvent *e)
         ToggleLineClosed();
         return true;
     }
-    return TCommoditynoteForm::eventFilter(watched, e);
+    return TPurchaseNoteForm::eventFilter(watched, e);
 }
 
 void TClosableNoteForm::DetailCalcFields(data::ClientDataSet &dataSet)
 {
-    TCommoditynoteForm::DetailCalcFields(dataSet);
+    TPurchaseNoteForm::DetailCalcFields(dataSet);
     Field *closed = dataSet.FindField(QStringLiteral("CLOSED"));
     if (Field *mark = dataSet.FindField(QStringLiteral("LINECLOSED")))
         mark->SetValue(closed && !closed->IsNull() && closed->AsInteger() == 1 ? QStringLiteral("中止") : QString());
@@ -193,7 +144,7 @@ bool TClosableNoteForm::ValidateNote()
             w->setFocus();
         return false;
     }
-    return TCommoditynoteForm::ValidateNote();
+    return TPurchaseNoteForm::ValidateNote();
 }
 
 bool TClosableNoteForm::CanUncheckNote()
@@ -214,12 +165,12 @@ bool TClosableNoteForm::CanUncheckNote()
         ShowError(QStringLiteral("单据已被引用过,不能反审核！"));
         return false;
     }
-    return TCommoditynoteForm::CanUncheckNote();
+    return TPurchaseNoteForm::CanUncheckNote();
 }
 
 void TClosableNoteForm::ShowNote()
 {
-    TCommoditynoteForm::ShowNote();
+    TPurchaseNoteForm::ShowNote();
     // Only an entered or audited note can be stopped.
     const int state = MasterValue(QStringLiteral("NOTESTATE"), 0).toInt();
     cbClosed->setEnabled(state == 1 || (state == 0 && !ReadOnly()));
@@ -326,7 +277,7 @@ QHash<QString, QVariant> TClosableNoteForm::ClosedReportVariables() const
 
 void TClosableNoteForm::SetReportVariables(TCorvanReportStyle *report)
 {
-    TCommoditynoteForm::SetReportVariables(report);
+    TPurchaseNoteForm::SetReportVariables(report);
     // The printing unit reads ClosedReportVariables when it lands.
 }
 
@@ -406,17 +357,18 @@ bool TPNOrderForm::LoadForSource(int sourceNoteType, qint64 sourceNoteId)
         if (left <= 0.000001)
             continue;
         SourceLine line;
-        line.commodityId = f("COMMODITYID").AsLargeInt();
+        line.referNoteType = 1;
+        line.referNoteId = sourceNoteId;
+        line.referItemsNo = f("ITEMSNO").AsLargeInt();
+        line.commodityId = f("COMMODITYID").Value();
         line.storeId = f("BUILDINGID").Value();
-        line.price = f("PRICE").AsFloat();
-        line.disc = f("DISC").IsNull() ? 100 : f("DISC").AsFloat();
-        line.taxRate = f("TAXRATE").AsFloat();
+        line.price = f("PRICE").Value();
+        line.disc = f("DISC").Value();
+        line.taxRate = f("TAXRATE").Value();
         line.quantity = left;
-        line.referType = 1;
-        line.referId = sourceNoteId;
-        line.referItemsNo = f("ITEMSNO").AsInteger();
         line.remark = f("REMARK").Value();
-        AppendSourceLine(*this, line);
+        line.findBatch = false; // a plan line draws on no batch
+        AppendSourceLine(line);
     }
     return true;
 }

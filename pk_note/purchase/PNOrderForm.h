@@ -5,8 +5,8 @@
 // The order also makes purchase receipts from its open lines, takes lines
 // from requisitions and is filled from the open lines of a purchase plan.
 
-#include "Commoditynote.h"
 #include "PackageWindows.h"
+#include "PurchaseNote.h"
 
 #include <QHash>
 #include <QVariant>
@@ -27,31 +27,11 @@ class TRqDBCheckBox;
     " m left join Commoditylth g on g.COMMODITYID = m.COMMODITYID left join unitlth u on u.UNITSID = g.UNITSID " \
     "left join storelth s on s.BUILDINGID = m.BUILDINGID"
 
-// One line taken from a source note, as a family window copies it.
-struct SourceLine {
-    qint64 commodityId = 0;
-    QVariant storeId;
-    double price = 0; // after discount, before tax
-    double disc = 100;
-    double taxRate = 0;
-    double quantity = 0;
-    QVariant bcode, productDay, validDay, bturnNoteId;
-    int referType = 0;
-    qint64 referId = 0;
-    int referItemsNo = 0;
-    QVariant remark;
-};
-
-// Appends the line to the form's lines: the commodity's own rules run, then
-// the source's store, prices, quantity, batch and reference are written.
-void AppendSourceLine(TCommoditynoteForm &form, const SourceLine &line);
 // Copies the lines ticked in the source selector that the form lacks; the
 // quantity is what is left of each.
-void AppendSelectedLines(TCommoditynoteForm &form, data::ClientDataSet *chosen);
-// The stock-flow record of a source line (null when it has none).
-QVariant BatchFlowId(int noteType, qint64 noteId, int itemsNo);
+void AppendSelectedLines(TPurchaseNoteForm &form, data::ClientDataSet *chosen);
 
-class TClosableNoteForm : public TCommoditynoteForm {
+class TClosableNoteForm : public TPurchaseNoteForm {
     Q_OBJECT
 public:
     // `referredLines`: the condition on a line that later notes took from it.

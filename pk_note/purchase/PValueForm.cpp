@@ -75,10 +75,13 @@ qint64 asId(const QVariant &v) { return v.isNull() ? 0 : v.toLongLong(); }
 
 } // namespace
 
-TPValueForm::TPValueForm(QWidget *owner) : TCommoditynoteForm(declared(), lines, owner)
+TPValueForm::TPValueForm(QWidget *owner) : TPurchaseNoteForm(declared(), lines, owner)
 {
-    PriceClass = 1;
-    AddMasterRule(QStringLiteral("NOTEKIND"), [this](Field &) { updateQuantityCaption(); });
+    // Both reversals take the goods back out of stock.
+    ReturnKinds = {2, kSystemReversal};
+    Rules.storeRequired = true;
+    Rules.closedOrderLines = true;
+    Rules.referredLinesBlockUncheck = true;
 
     lbReversed = new QLabel(QStringLiteral("已冲回"), palTitle);
     lbReversed->setObjectName(QStringLiteral("lbReversed"));
@@ -102,24 +105,10 @@ TPValueForm::TPValueForm(QWidget *owner) : TCommoditynoteForm(declared(), lines,
 
 void TPValueForm::MasterFieldValidate(Field &field)
 {
-    TCommoditynoteForm::MasterFieldValidate(field);
+    TPurchaseNoteForm::MasterFieldValidate(field);
     if (field.FieldName().compare(QLatin1String("NOTEKIND"), Qt::CaseInsensitive) == 0 && !field.IsNull()
         && field.AsInteger() == kSystemReversal)
         throw PubError(QStringLiteral("估价冲回(机制)类型不能作为开单使用！"));
-}
-
-void TPValueForm::updateQuantityCaption()
-{
-    const int column = ItemGrid->ColumnOfField(QStringLiteral("IOQTY"));
-    if (column < 0)
-        return;
-    // A reversal takes the goods back out of stock.
-    const int kind = MasterValue(QStringLiteral("NOTEKIND"), 1).toInt();
-    const QString caption = kind == 2 || kind == kSystemReversal ? QStringLiteral("出库数量") : QStringLiteral("入库数量");
-    if (ItemGrid->Column(column).Title == caption)
-        return;
-    ItemGrid->Column(column).Title = caption;
-    ItemGrid->ColumnsChanged();
 }
 
 bool TPValueForm::IsReversed()
@@ -134,54 +123,12 @@ bool TPValueForm::IsReversed()
 
 void TPValueForm::ShowNote()
 {
-    TCommoditynoteForm::ShowNote();
-    updateQuantityCaption();
+    TPurchaseNoteForm::ShowNote();
     const bool auditedReceipt = MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() == 1
                                 && MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() == 1;
     lbReversed->setVisible(IsReversed());
     muPurchase->setEnabled(auditedReceipt);
     muValueTo->setEnabled(auditedReceipt);
-}
-
-bool TPValueForm::ValidateDetailLines()
-{
-    if (cdsDetail->Active() && !cdsDetail->IsEmpty()) {
-        cdsDetail->CheckBrowseMode();
-        const data::Bookmark at = cdsDetail->GetBookmark();
-        for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
-            const qint64 goods = asId(DetailValue(QStringLiteral("COMMODITYID")));
-            if (goods > 0 && CommodityKind(goods) <= 3 && asId(DetailValue(QStringLiteral("BUILDINGID"))) == 0) {
-                ShowError(QStringLiteral("货品[") + DetailValue(QStringLiteral("COMMODITYNAME")).toString()
-                          + QStringLiteral("]的仓库不能为空！"));
-                return false;
-            }
-        }
-        cdsDetail->GotoBookmark(at);
-    }
-    return TCommoditynoteForm::ValidateDetailLines();
-}
-
-bool TPValueForm::CheckNote()
-{
-    // An order line stopped since it was taken: the goods can't be booked in.
-    if (cdsDetail->Active() && !IsNoteModified()) {
-        for (int row = 0; row < cdsDetail->RecordCount(); ++row) {
-            auto value = [this, row](const char *name) {
-                return cdsDetail->ValueAt(row, cdsDetail->FieldByName(QString::fromLatin1(name))->Index());
-            };
-            if (value("REFERNOTETYPE").toInt() != 2)
-                continue;
-            QVariant closed;
-            if (GetValueOfSql(QStringLiteral("Select 1 From orderpthDetail Where Closed=1 AND NOTEID = ")
-                                  + QString::number(value("REFERNOTEID").toLongLong()) + QStringLiteral(" AND ITEMSNO = ")
-                                  + QString::number(value("REFERITEMSNO").toLongLong()),
-                              closed)) {
-                ShowError(QStringLiteral("有采购订单记录已停止交易,不能审核收货！"));
-                return false;
-            }
-        }
-    }
-    return TCommoditynoteForm::CheckNote();
 }
 
 bool TPValueForm::CanUncheckNote()
@@ -190,15 +137,7 @@ bool TPValueForm::CanUncheckNote()
         ShowError(QStringLiteral("机制估价冲回单不能反审核！"));
         return false;
     }
-    QVariant referred;
-    if (GetValueOfSql(QStringLiteral("select 1 from valuepthDetail where (isnull(IOQTY,0)<>0 or isnull(REFERQTY,0)<>0) "
-                                     "and noteID=")
-                          + QString::number(CurrentNoteID()),
-                      referred)) {
-        ShowError(QStringLiteral("该单有记录已被引用,不能反审核!"));
-        return false;
-    }
-    return TCommoditynoteForm::CanUncheckNote();
+    return TPurchaseNoteForm::CanUncheckNote();
 }
 
 bool TPValueForm::CanUnabateNote()
@@ -207,7 +146,7 @@ bool TPValueForm::CanUnabateNote()
         ShowError(QStringLiteral("机制估价冲回单不能反作废！"));
         return false;
     }
-    return TCommoditynoteForm::CanUnabateNote();
+    return TPurchaseNoteForm::CanUnabateNote();
 }
 
 void TPValueForm::SelectSourceNote()
@@ -289,19 +228,19 @@ void TPValueForm::muValueToClick()
     for (open->First(); !open->Eof(); open->Next()) {
         auto f = [&open](const char *name) { return open->FieldByName(QString::fromLatin1(name)); };
         SourceLine line;
-        line.commodityId = f("COMMODITYID").AsLargeInt();
+        line.referNoteType = 3;
+        line.referNoteId = source;
+        line.referItemsNo = f("ITEMSNO").AsLargeInt();
+        line.referNoteCode = head->FieldByName(QStringLiteral("NOTECODE")).AsString();
+        line.commodityId = f("COMMODITYID").Value();
         line.storeId = f("BUILDINGID").Value();
-        line.price = f("PRICE").AsFloat();
-        line.disc = f("DISC").IsNull() ? 100 : f("DISC").AsFloat();
-        line.taxRate = f("TAXRATE").AsFloat();
+        line.price = f("PRICE").Value();
+        line.disc = f("DISC").Value();
+        line.taxRate = f("TAXRATE").Value();
         line.quantity = f("QUANTITY").AsFloat() - f("REFERQTY").AsFloat();
         line.bcode = f("BCODE").Value();
         line.productDay = f("PRODUCTDAY").Value();
         line.validDay = f("VALIDDAY").Value();
-        line.referType = 3;
-        line.referId = source;
-        line.referItemsNo = f("ITEMSNO").AsInteger();
-        line.bturnNoteId = BatchFlowId(3, line.referId, line.referItemsNo);
-        AppendSourceLine(*this, line);
+        AppendSourceLine(line); // the batch: the receipt line's flow record
     }
 }

@@ -10,14 +10,12 @@
 class QAction;
 class QLabel;
 
-class TPValueForm : public TCommoditynoteForm {
+class TPValueForm : public TPurchaseNoteForm {
     Q_OBJECT
 public:
     explicit TPValueForm(QWidget *owner = nullptr);
 
     void MasterFieldValidate(data::Field &field) override;
-    bool ValidateDetailLines() override;
-    bool CheckNote() override;
     bool CanUncheckNote() override;
     bool CanUnabateNote() override;
     void SelectSourceNote() override;
@@ -33,7 +31,4 @@ public slots:
 protected:
     QAction *muPurchase = nullptr, *muValueTo = nullptr;
     QLabel *lbReversed = nullptr;
-
-private:
-    void updateQuantityCaption();
 };
