@@ -5,6 +5,7 @@
 
 #include "FamilyFixture.h"
 
+#include "PBuyForm.h"
 #include "PNOrderForm.h"
 #include "RePurchaseForm.h"
 #include "widgets/DBControls.h"
@@ -166,6 +167,41 @@ TEST_F(FamilyOrderTest, AStoppedOrCompleteOrBranchOrderMakesNoReceipt)
     order->muPurchaseClick();
     EXPECT_EQ(shown().value(0), QStringLiteral("已经完成或者整单中止不能再生成采购单"));
     EXPECT_EQ(openWindow(QStringLiteral("PBuyForm")), nullptr);
+}
+
+TEST_F(FamilyOrderTest, TheOrderMakesAReceiptOfItsOpenLines)
+{
+    try {
+        scalar(QStringLiteral("select dbo.sevengetnotecode(2, 1)"));
+    } catch (const std::exception &) {
+        GTEST_SKIP() << "the receipt's lines need the database function sevengetnotecode";
+    }
+    // The receipt window as the package registers it with the host.
+    if (!pk_note::FormClassFactory(QStringLiteral("TPBuyForm"))) {
+        pk_note::RegisterFormClass(QStringLiteral("TPBuyForm"),
+                                   [](QWidget *owner) { return CreateNoteForm<TPBuyForm>(owner); });
+        ClearRegistrations();
+        noteLoad();
+    }
+    const qint64 id = savedOrder(true);
+    auto *order = static_cast<TPNOrderForm *>(form());
+    sql(QStringLiteral("update orderpthDetail set BUYQTY=4 where NOTEID=%1 and ITEMSNO=1").arg(id));
+    clickLineClosed(1); // the second line stops trading
+    order->findChild<QAction *>(QStringLiteral("muPurchase"))->trigger();
+    ASSERT_TRUE(errors().isEmpty()) << errorText();
+    auto *receipt = dynamic_cast<TPBuyForm *>(openWindow(QStringLiteral("PBuyForm")));
+    ASSERT_NE(receipt, nullptr);
+    std::unique_ptr<QWidget> owned(receipt);
+    EXPECT_TRUE(receipt->IsNewNote());
+    EXPECT_EQ(receipt->MasterValue(QStringLiteral("PARTNERID")).toLongLong(), supplier("S001"));
+    EXPECT_EQ(receipt->MasterValue(QStringLiteral("NOTEKIND")).toInt(), 1);
+    data::ClientDataSet *d = receipt->DetailDataSet();
+    ASSERT_EQ(d->RecordCount(), 1) << "the stopped line stays behind";
+    d->First();
+    EXPECT_EQ(receipt->DetailValue(QStringLiteral("COMMODITYID")).toLongLong(), goods("BG0001"));
+    EXPECT_DOUBLE_EQ(receipt->DetailValue(QStringLiteral("QUANTITY")).toDouble(), 6) << "ordered 10, received 4";
+    EXPECT_EQ(receipt->DetailValue(QStringLiteral("REFERNOTETYPE")).toInt(), 2);
+    EXPECT_EQ(receipt->DetailValue(QStringLiteral("REFERNOTEID")).toLongLong(), id);
 }
 
 TEST_F(FamilyOrderTest, RequisitionLinesAreTurnedIntoTheOrder)
