@@ -32,7 +32,7 @@ const basenote::Resource master{
         {"PLANTYPE", "计划期间", Ctl::Lookup, "cmbPlanType", "dsPlanPeriod"},
         {"STARTDATE", "开始日期", Ctl::Date, "edStartDate"},
         {"ENDDATE", "结束日期", Ctl::Date, "edEndDate"},
-        {"LASTUPDATEDATE", "最后修改日期", Ctl::Text, "lbLastUpdateDate"},
+        {"LASTUPDATEDATE", "最后修改日期", Ctl::Text, "edLastUpdateDate"},
     },
     .lookups = {QStringLiteral("qryPlanPeriod")},
     .size = {1000, 600},
