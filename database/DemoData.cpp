@@ -403,6 +403,7 @@ void createDemo(db::Database &database, const QDate &today)
         createStockDemo(database, today);
         detail::raiseKeysToData(database);
         createMoneyDemo(database, today);
+        createPurchaseDemo(database, today);
         database.commitTran();
     } catch (...) {
         if (database.inTransaction())

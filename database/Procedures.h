@@ -24,6 +24,18 @@ void registerCommodityPrices();
 // on audit, and their reversal on un-audit (idempotent).
 void registerMoneyPostings();
 
+// The stock posting engine over the declared stock notes: the purchase
+// plan/order/estimated receipt/receipt postings (StockPostings.h) (idempotent).
+void registerStockPostings();
+
+// sevengetnotecode (on every connection), FIRSTUPDATECERTAINFILL,
+// PURCHASETOVALUE and salepurchasetoorder (idempotent).
+void registerPurchaseProcedures();
+
+// Demo purchase notes (requisition, plan, orders, estimated receipt, receipts
+// and a return), audited through the real postings. Needs the stock demo.
+void createPurchaseDemo(db::Database &database, const QDate &today);
+
 // Demo notes of types 51, 52 and 53 (audited and entered), the expense and
 // income items, and opening balances of the demo accounts. Needs the demo
 // master data; dates fall in the month of `today`.

@@ -29,9 +29,9 @@ const QVector<KeyTable> &keyTables()
         {"emptypelth", "EMPTYPESID"}, {"employlth", "EMPID"}, {"storelth", "BUILDINGID"},
         {"subjectalth", "SUBJECTID"}, {"accountacth", "ACCOUNTID"}, {"paymethodlth", "PAYTYPESID"},
         {"iotypelth", "IOTYPESID"}, {"ietypelth", "IETYPESID"}, {"unitlth", "UNITSID"}, {"CommoditylthType", "GDTYPESID"},
-        {"Commoditylth", "COMMODITYID"}, {"partnerlth", "PARTNERID"},
+        {"Commoditylth", "COMMODITYID"}, {"partnerlth", "PARTNERID"}, {"PcSplit", "ID"},
         // master tables of the note types: a saved note takes its key from here
-        {"purchasepthPlan", ""}, {"orderpth", ""}, {"valuepth", ""}, {"purchasepth", ""},
+        {"purchasepthPlan", ""}, {"RePurchase", ""}, {"orderpth", ""}, {"valuepth", ""}, {"purchasepth", ""},
         {"salesthPlan", ""}, {"ordersth", ""}, {"DeputeMarketsth", ""}, {"salesth", ""}, {"S_Price", ""},
         {"iostoreith", ""}, {"OtherInith", ""}, {"OtherOutith", ""}, {"drawith", ""}, {"Badsthith", ""},
         {"Togetherith", ""}, {"disTogetherith", ""}, {"Attaintith", ""}, {"BalItemith", ""},
@@ -101,6 +101,8 @@ void install()
         registerStockCheck();
         registerCommodityPrices();
         registerMoneyPostings();
+        registerStockPostings();
+        registerPurchaseProcedures();
     });
 }
 
@@ -210,6 +212,20 @@ void addMissingColumns(db::Database &database)
         QStringLiteral("select count(*) from pragma_table_info('partnerlth') where upper(name)='PRICELEVEL'"));
     if (level.toInt() == 0)
         database.exec(QStringLiteral("alter table partnerlth add PRICELEVEL integer"));
+    // The stock postings: the link of a system reversal to its receipt, the
+    // posting log and the key of the batch split rows.
+    const QVariant purchase = database.scalar(
+        QStringLiteral("select count(*) from pragma_table_info('valuepth') where upper(name)='PURCHASENOTEID'"));
+    if (purchase.toInt() == 0)
+        database.exec(QStringLiteral("alter table valuepth add PURCHASENOTEID integer"));
+    if (database.scalar(QStringLiteral("select count(*) from sqlite_master where name = 'notepostlogaath'")).toInt() == 0) {
+        QFile f(QStringLiteral(":/notedb/schema/55_postings.sql"));
+        if (f.open(QIODevice::ReadOnly))
+            for (const QString &statement : splitStatements(QString::fromUtf8(f.readAll())))
+                database.exec(statement);
+    }
+    ensureKey(database, QStringLiteral("PcSplit"), 0);
+    ensureKey(database, QStringLiteral("RePurchase"), 0);
 }
 
 } // namespace

@@ -181,14 +181,16 @@ TEST_F(DemoBooks, IsRichAndConsistent)
         "select abs(count(*) - 46) + count(*) - count(distinct HEAD) from notetypelth",
         "select count(*) from notetypelth where coalesce(NAME,'') = '' or coalesce(HEAD,'') = '' or length(CODE) < 3 "
         "or SEPA <> '-' or coalesce(MODE,'') not in ('', '年', '年月', '月年', '年月日', '月日年')",
-        // Every money note is in the print register; only audited ones have flows, and
+        // Every money note is in the print register; only audited ones (and receipts paid
+        // on the spot) have flows, and
         // those end in each account's balance.
         "select (select count(*) from movebth) + (select count(*) from expenseath) + (select count(*) from InComebth) "
         "- (select count(*) from noteprintabth where NOTETYPE in (51, 52, 53))",
         "select count(*) from accountflowaath f where not exists (select 1 from expenseath e where f.NOTETYPE = 52 and "
         "e.NOTEID = f.NOTEID and e.NOTESTATE = 1) and not exists (select 1 from InComebth i where f.NOTETYPE = 53 and "
         "i.NOTEID = f.NOTEID and i.NOTESTATE = 1) and not exists (select 1 from movebth m where f.NOTETYPE = 51 and "
-        "m.NOTEID = f.NOTEID and m.NOTESTATE = 1)",
+        "m.NOTEID = f.NOTEID and m.NOTESTATE = 1) and not exists (select 1 from purchasepth p where f.NOTETYPE = 4 and "
+        "p.NOTEID = f.NOTEID and p.NOTESTATE = 1 and p.PAYAMT <> 0)",
         "select count(*) from accountacth a where exists (select 1 from accountflowaath f where f.ACCOUNTID = a.ACCOUNTID) and "
         "abs(a.BALANCE - (select top 1 BALANCE from accountflowaath f where f.ACCOUNTID = a.ACCOUNTID order by ID desc)) > 0.000001",
         // Masters hold the total of their lines; items are on the right side.
@@ -247,9 +249,13 @@ TEST_F(DemoBooks, OpeningStockIsConsistent)
         "b.COMMODITYID = o.COMMODITYID and b.BUILDINGID = o.BUILDINGID)) > 0.000001",
         "select count(*) from noteflowaath f join Commoditylth g on g.COMMODITYID = f.COMMODITYID where f.BCODE is not null "
         "and (f.PRODUCEDDATE is null or datediff(day, f.PRODUCEDDATE, f.VALIDDAY) <> g.VALIDDAYS)",
-        // the opening comes before the start of use, under the opening note type
-        "select count(*) from noteflowaath where NOTETYPE <> -999 or NOTEDATE >= (select DATAVALUE from sysparamamth "
+        // the opening comes before the start of use, under the opening note type; every
+        // other row is posted by an audited purchase note
+        "select count(*) from noteflowaath where NOTETYPE = -999 and NOTEDATE >= (select DATAVALUE from sysparamamth "
         "where PARAMNAME = 'StartDate')",
+        "select count(*) from noteflowaath f where f.NOTETYPE <> -999 and not exists (select 1 from purchasepth p where "
+        "f.NOTETYPE = 4 and p.NOTEID = f.NOTEID and p.NOTESTATE = 1) and not exists (select 1 from valuepth v where "
+        "f.NOTETYPE = 3 and v.NOTEID = f.NOTEID and v.NOTESTATE = 1)",
         // colour/size opening per store adds up to the stock, only in the commodity's colours and sizes
         "select count(*) from onhandaath o where exists (select 1 from CommodityDetail c where c.CommodityID = o.COMMODITYID) "
         "and abs(o.QUANTITY - (select sum(c.Quantity) from CommodityDetail c where c.CommodityID = o.COMMODITYID and "

@@ -1,0 +1,140 @@
+#include "PostingShared.h"
+
+#include "Rounding.h"
+
+namespace notedb::posting {
+
+using db::DbError;
+using db::Params;
+
+QString actionOf(int newState)
+{
+    switch (newState) {
+    case 1: return QStringLiteral("审核");
+    case 0: return QStringLiteral("反审核");
+    case 2: return QStringLiteral("作废");
+    default: return QStringLiteral("删除");
+    }
+}
+
+int amountDecimals(db::Database &d)
+{
+    bool ok = false;
+    const int n = d.scalar(QStringLiteral("select DATAVALUE from sysparamamth where upper(PARAMNAME) = 'AMTDECIMALS'"))
+                      .toString()
+                      .trimmed()
+                      .toInt(&ok);
+    return ok && n >= 0 && n <= 10 ? n : 2;
+}
+
+std::optional<Account> findAccount(db::Database &d, qint64 id)
+{
+    const db::ResultSet rs = d.select(QStringLiteral("select NAME, CLOSED from accountacth where ACCOUNTID = :a"),
+                                      {{QStringLiteral("a"), id}});
+    if (rs.isEmpty())
+        return std::nullopt;
+    return Account{rs.value(0, QStringLiteral("NAME")).toString(), rs.value(0, QStringLiteral("CLOSED")).toInt() == 1};
+}
+
+void refuseClosed(const Account &a, const QString &action)
+{
+    if (a.closed)
+        throw DbError(QStringLiteral("帐户[%1]已经被停用不能%2。").arg(a.name, action));
+}
+
+void checkAccount(db::Database &d, const QString &noteCode, const QString &role, const QVariant &accountId,
+                  const QString &action)
+{
+    if (accountId.isNull() || accountId.toLongLong() == 0)
+        throw DbError(QStringLiteral("单据[%1]没有指定%2,不能%3。").arg(noteCode, role, action));
+    const std::optional<Account> a = findAccount(d, accountId.toLongLong());
+    if (!a)
+        throw DbError(QStringLiteral("单据[%1]的%2不存在(帐户ID %3),不能%4。")
+                          .arg(noteCode, role, accountId.toString(), action));
+    refuseClosed(*a, action);
+}
+
+double addToBalance(db::Database &d, qint64 accountId, double delta, int decimals)
+{
+    const Params p{{QStringLiteral("a"), accountId}};
+    const double balance = RoundToEx(
+        d.scalar(QStringLiteral("select coalesce(BALANCE, 0) from accountacth where ACCOUNTID = :a"), p).toDouble() + delta,
+        decimals);
+    d.exec(QStringLiteral("update accountacth set BALANCE = :b where ACCOUNTID = :a"),
+           {{QStringLiteral("a"), accountId}, {QStringLiteral("b"), balance}});
+    return balance;
+}
+
+void postAccountFlow(db::Database &d, qint64 accountId, int noteType, qint64 noteId, const QVariant &noteCode,
+                     const QVariant &noteDate, double in, double out, const QVariant &checker, int decimals)
+{
+    const double balance = addToBalance(d, accountId, in - out, decimals);
+    const qint64 flowId = d.scalar(QStringLiteral("select coalesce(max(ID), 0) + 1 from accountflowaath")).toLongLong();
+    d.exec(QStringLiteral("insert into accountflowaath (ID, ACCOUNTID, NOTETYPE, NOTEID, NOTECODE, NOTEDATE, "
+                          "INAMT, OUTAMT, BALANCE, CHKORID) values (:f, :a, :t, :id, :code, :date, :in, :out, "
+                          ":bal, :chk)"),
+           {{QStringLiteral("f"), flowId},
+            {QStringLiteral("a"), accountId},
+            {QStringLiteral("t"), noteType},
+            {QStringLiteral("id"), noteId},
+            {QStringLiteral("code"), noteCode},
+            {QStringLiteral("date"), noteDate},
+            {QStringLiteral("in"), in},
+            {QStringLiteral("out"), out},
+            {QStringLiteral("bal"), balance},
+            {QStringLiteral("chk"), checker}});
+}
+
+void reverseAccountFlows(db::Database &d, int noteType, qint64 noteId, const QString &action)
+{
+    const int decimals = amountDecimals(d);
+    const Params key{{QStringLiteral("t"), noteType}, {QStringLiteral("id"), noteId}};
+    const db::ResultSet flows = d.select(QStringLiteral("select ID, ACCOUNTID, INAMT, OUTAMT, NOTECODE from accountflowaath "
+                                                        "where NOTETYPE = :t and NOTEID = :id order by ID desc"),
+                                         key);
+    // Every account is checked before anything is undone.
+    for (int i = 0; i < flows.rows.size(); ++i) {
+        const qint64 account = flows.value(i, QStringLiteral("ACCOUNTID")).toLongLong();
+        const std::optional<Account> a = findAccount(d, account);
+        if (!a)
+            throw DbError(QStringLiteral("单据[%1]的帐户不存在(帐户ID %2),不能%3。")
+                              .arg(flows.value(i, QStringLiteral("NOTECODE")).toString())
+                              .arg(account)
+                              .arg(action));
+        refuseClosed(*a, action);
+    }
+    for (int i = 0; i < flows.rows.size(); ++i) {
+        const qint64 flowId = flows.value(i, QStringLiteral("ID")).toLongLong();
+        const qint64 account = flows.value(i, QStringLiteral("ACCOUNTID")).toLongLong();
+        const double delta = flows.value(i, QStringLiteral("INAMT")).toDouble() -
+                             flows.value(i, QStringLiteral("OUTAMT")).toDouble();
+        addToBalance(d, account, -delta, decimals);
+        const Params p{{QStringLiteral("a"), account}, {QStringLiteral("f"), flowId}, {QStringLiteral("d"), delta},
+                       {QStringLiteral("n"), decimals}};
+        d.exec(QStringLiteral("update accountflowaath set BALANCE = round(BALANCE - :d, :n) where ACCOUNTID = :a and ID > :f"), p);
+        d.exec(QStringLiteral("delete from accountflowaath where ID = :f"), p);
+    }
+}
+
+QString newNoteCode(db::Database &d, int noteType, const QString &table, const QDate &date)
+{
+    const db::ResultSet rule = d.select(QStringLiteral("select HEAD, SEPA from notetypelth where ID = :t"),
+                                        {{QStringLiteral("t"), noteType}});
+    QString prefix;
+    if (rule.isEmpty()) {
+        prefix = QStringLiteral("%1-%2-").arg(noteType).arg(date.toString(QStringLiteral("yyyyMM")));
+    } else {
+        const QString head = rule.value(0, QStringLiteral("HEAD")).toString();
+        const QString sepa = rule.value(0, QStringLiteral("SEPA")).toString();
+        prefix = head + sepa + date.toString(QStringLiteral("yyyy")) + sepa + date.toString(QStringLiteral("MM")) + sepa;
+    }
+    // The highest serial in use, so a deleted note never lets a number repeat.
+    const qint64 last = d.scalar(QStringLiteral("select max(funcdefCodeToSerialNo(NOTECODE, 4)) from %1 "
+                                                "where NOTECODE like :p")
+                                     .arg(table),
+                                 {{QStringLiteral("p"), prefix + u'%'}})
+                            .toLongLong();
+    return prefix + QStringLiteral("%1").arg(last + 1, 4, 10, QLatin1Char('0'));
+}
+
+} // namespace notedb::posting

@@ -1,0 +1,64 @@
+// The demo company's purchases agree with what their postings made: orders,
+// requisition and estimated receipt quantities, payables, the paid amount and
+// the batch drawn by the return.
+
+#include "TestSupport.h"
+
+#include "notedb.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PurchaseDemo : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        folder = new testsupport::TempFolder;
+        books = testsupport::freshBooks(folder->file(QStringLiteral("demo.db")), true).release();
+    }
+    static void TearDownTestSuite()
+    {
+        delete books;
+        delete folder;
+    }
+    static double num(const char *sql) { return books->scalar(QString::fromUtf8(sql)).toDouble(); }
+
+    static testsupport::TempFolder *folder;
+    static db::Database *books;
+};
+
+testsupport::TempFolder *PurchaseDemo::folder = nullptr;
+db::Database *PurchaseDemo::books = nullptr;
+
+TEST_F(PurchaseDemo, NotesOfEveryPurchaseTypeAreAuditedThroughThePostings)
+{
+    for (const char *table : {"RePurchase", "purchasepthPlan", "orderpth", "valuepth", "purchasepth"})
+        EXPECT_GE(books->scalar(QStringLiteral("select count(*) from %1 where NOTESTATE = 1").arg(QLatin1String(table))).toInt(), 1)
+            << table;
+    // Two open orders, one partly received (a line finished, a line half open), the other untouched.
+    EXPECT_EQ(num("select count(*) from orderpth where NOTESTATE = 1 and CLOSED = 0"), 2);
+    EXPECT_EQ(num("select count(*) from orderpthDetail where FINISHED = 1 and BUYQTY = QUANTITY"), 1);
+    EXPECT_EQ(num("select count(*) from orderpthDetail where BUYQTY > 0 and BUYQTY < QUANTITY and FINISHED = 0"), 1);
+    EXPECT_EQ(num("select count(*) from RepurchaseDetail where REFERQTY = QUANTITY and REFERCOUNT = 1"), 2);
+    // The partial return drew on the batch its receipt made, and raised the receipt line.
+    EXPECT_EQ(num("select count(*) from PcSplit p join noteflowaath b on b.ID = p.BTURNNOTEID "
+                  "where p.NOTETYPE = 4 and b.BREFERQTY = p.QUANTITY and b.NOTETYPE = 4"),
+              1);
+    EXPECT_EQ(num("select count(*) from purchasepthDetail where REFERQTY > 0 and REFERQTY < QUANTITY"), 1);
+    // Payables are what the audited receipts left unpaid; the paid part left the bank.
+    EXPECT_NEAR(num("select sum(SCAMT) from partnerlth"),
+                num("select sum(case when NOTEKIND = 2 then -1 else 1 end * (abs(AMOUNT) - abs(PAYAMT))) from purchasepth "
+                    "where NOTESTATE = 1"),
+                0.001);
+    EXPECT_GT(num("select SCAMT from partnerlth where CODE = 'S002'"), 0);
+    EXPECT_EQ(num("select count(*) from accountflowaath f join purchasepth p on p.NOTEID = f.NOTEID and f.NOTETYPE = 4 "
+                  "where f.OUTAMT = p.PAYAMT and f.ACCOUNTID = p.ACCOUNTID"),
+              1);
+    // Each stock line of an audited receipt or estimated receipt has its flow row.
+    EXPECT_EQ(num("select count(*) from noteflowaath where NOTETYPE in (3, 4)"),
+              num("select count(*) from purchasepthDetail d join purchasepth m on m.NOTEID = d.NOTEID where m.NOTESTATE = 1") +
+                  num("select count(*) from valuepthDetail d join valuepth m on m.NOTEID = d.NOTEID where m.NOTESTATE = 1"));
+}
+
+} // namespace

@@ -1,0 +1,359 @@
+// The stock posting engine on the purchase notes (stock, batches, references,
+// payables, reversal, rollback) and the purchase procedures, driven by the
+// statements the framework sends, on fresh books.
+
+#include "TestSupport.h"
+
+#include "Procedures.h"
+#include "notedb.h"
+
+#include <gtest/gtest.h>
+
+using db::DbError;
+
+// Readable failures.
+void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+struct L {
+    int goods;
+    int store;
+    double quantity, price;
+    QString bcode = {};
+    QVariant batch = {};
+    QVariant referType = {}, referId = {}, referItem = {};
+    QVariant split = {}; // PcSplit (note type, note id, line) as "t,id,item"
+};
+
+class StockPostings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        books = testsupport::freshBooks(folder.file(QStringLiteral("books.db")));
+        sql("insert into storelth (BUILDINGID, CODE, NAME) values (1, '01', '总仓'), (2, '02', '分仓')");
+        sql("insert into partnerlth (PARTNERID, CODE, NAME, ISVENDOR, ISCLIENT) values (1, 'S1', '晨光', 1, 0), "
+            "(2, 'S2', '华强', 1, 0), (3, 'C1', '联华', 0, 1)");
+        // 1 goods, 2 by batch, 3 an expense (no stock), 4 bought from a customer, 5 no usual supplier.
+        sql("insert into Commoditylth (COMMODITYID, CODE, NAME, KIND, COSTTYPE, PARTNERID) values "
+            "(1, 'G1', '复印纸', 1, 1, 1), (2, 'G2', '纯牛奶', 1, 2, 2), (3, 'F1', '运输费', 5, 1, null), "
+            "(4, 'G4', '办公桌', 1, 1, 3), (5, 'G5', '订书机', 1, 1, null)");
+        sql("insert into accountacth (ACCOUNTID, CODE, NAME, BALANCE, CLOSED) values (1, '01', '现金', 1000, 0), "
+            "(2, '02', '旧帐户', 0, 1)");
+    }
+
+    void sql(const char *text) { books->exec(QString::fromUtf8(text)); }
+    QVariant one(const QString &text) { return books->scalar(text); }
+    double num(const QString &text) { return one(text).toDouble(); }
+
+    // A note of `table` with its lines, entered; AMOUNT is the sum of the lines.
+    void note(const QString &table, qint64 id, int kind, const QList<L> &lines, const QString &extraCols = {},
+              const QString &extraValues = {})
+    {
+        double amount = 0;
+        for (const L &l : lines)
+            amount += l.quantity * l.price;
+        const bool withPartner = table != QLatin1String("RePurchase") && table != QLatin1String("purchasepthPlan");
+        books->exec(QStringLiteral("insert into %1 (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, OPERATEID, AMOUNT%2%3) "
+                                   "values (%4, %5, 0, 'N-%4', '2024-03-05', 1, %6%7%8)")
+                        .arg(table, withPartner ? QStringLiteral(", PARTNERID") : QString(), extraCols)
+                        .arg(id)
+                        .arg(kind)
+                        .arg(amount)
+                        .arg(withPartner ? QStringLiteral(", 1") : QString(), extraValues));
+        const QString detail = table == QLatin1String("RePurchase") ? QStringLiteral("RepurchaseDetail") : table + QStringLiteral("Detail");
+        int item = 0;
+        for (const L &l : lines) {
+            const QStringList split = l.split.toString().split(u',');
+            books->exec(QStringLiteral("insert into %1 (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, PRICE, QUANTITY, AMOUNT, "
+                                       "BCODE, BTURNNOTEID, REFERNOTETYPE, REFERNOTEID, REFERITEMSNO%2) values (:id, :no, "
+                                       ":store, :goods, :price, :q, :amt, :bcode, :batch, :rt, :rid, :ritem%3)")
+                            .arg(detail, l.split.isNull() ? QString() : QStringLiteral(", SPLITNOTETYPE, SPLITNOTEID, SPLITITEMSNO"),
+                                 l.split.isNull() ? QString() : QStringLiteral(", :st, :sid, :sitem")),
+                        {{"id", id}, {"no", ++item}, {"store", l.store ? QVariant(l.store) : QVariant()}, {"goods", l.goods},
+                         {"price", l.price}, {"q", l.quantity}, {"amt", l.quantity * l.price},
+                         {"bcode", l.bcode.isEmpty() ? QVariant() : QVariant(l.bcode)}, {"batch", l.batch},
+                         {"rt", l.referType}, {"rid", l.referId}, {"ritem", l.referItem}, {"st", split.value(0)},
+                         {"sid", split.value(1)}, {"sitem", split.value(2)}});
+        }
+    }
+    void receipt(qint64 id, int kind, const QList<L> &lines, double paid = 0, int account = 0)
+    {
+        note(QStringLiteral("purchasepth"), id, kind, lines, QStringLiteral(", PAYAMT, ACCOUNTID"),
+             QStringLiteral(", %1, %2").arg(paid).arg(account ? QString::number(account) : QStringLiteral("null")));
+    }
+    void setState(const QString &table, qint64 id, int from, int to)
+    {
+        books->exec(QStringLiteral("Update %1 Set noteState=%2 where noteState=%3 and noteID=%4").arg(table).arg(to).arg(from).arg(id));
+    }
+    void audit(const QString &table, qint64 id) { setState(table, id, 0, 1); }
+    QString refusal(const std::function<void()> &action)
+    {
+        try {
+            action();
+        } catch (const DbError &e) {
+            return e.text();
+        }
+        return {};
+    }
+    // Everything a posting may touch, to prove that a refused one left it all.
+    QString books_state()
+    {
+        QStringList parts;
+        for (const char *q : {"select group_concat(BUILDINGID||':'||COMMODITYID||':'||QUANTITY||':'||AMOUNT||':'||PRICE, ';') from onhandaath",
+                              "select group_concat(ID||':'||QUANTITY||':'||EQTY||':'||BREFERQTY, ';') from noteflowaath",
+                              "select group_concat(PARTNERID||':'||SCAMT, ';') from partnerlth",
+                              "select group_concat(ACCOUNTID||':'||BALANCE, ';') from accountacth",
+                              "select count(*) from accountflowaath", "select count(*) from notepostlogaath",
+                              "select count(*) from PcSplit",
+                              "select group_concat(NOTEID||':'||ITEMSNO||':'||BUYQTY||':'||REFERQTY||':'||REFERCOUNT||':'||FINISHED, ';') from orderpthDetail",
+                              "select group_concat(NOTEID||':'||NOTESTATE, ';') from purchasepth"})
+            parts << one(QString::fromUtf8(q)).toString();
+        return parts.join(u'|');
+    }
+
+    testsupport::TempFolder folder;
+    std::unique_ptr<db::Database> books;
+};
+
+TEST_F(StockPostings, ReceiptsMoveStockAtTheMovingAverageAndUnauditReversesExactly)
+{
+    receipt(1, 1, {{1, 1, 10, 5}, {3, 1, 1, 20}}); // the expense line moves no stock
+    receipt(2, 1, {{1, 1, 10, 7}}, 30, 1);
+    audit("purchasepth", 1);
+    audit("purchasepth", 2);
+    EXPECT_EQ(one("select QUANTITY||'/'||AMOUNT||'/'||PRICE||'/'||REALQTY||'/'||STATUS from onhandaath").toString(),
+              "20/120/6/20/1");
+    EXPECT_EQ(one("select group_concat(NOTEID||':'||IOFLAG||':'||QUANTITY||':'||PRICE||':'||PPRICE||':'||EQTY||':'||STATUS||':'||NOTECODE, ';') "
+                  "from (select * from noteflowaath order by ID)").toString(),
+              "1:1:10:5:5:10:1:N-1;2:1:10:7:6:20:1:N-2");
+    // Owed: 70 + 70 - 30 paid from cash.
+    EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 1"), 110);
+    EXPECT_DOUBLE_EQ(num("select BALANCE from accountacth where ACCOUNTID = 1"), 970);
+    EXPECT_EQ(one("select NOTETYPE||':'||NOTEID||':'||OUTAMT||':'||BALANCE from accountflowaath").toString(), "4:2:30:970");
+
+    // Un-audit of the older receipt: the later row's stock after it drops with it.
+    setState("purchasepth", 1, 1, 0);
+    EXPECT_EQ(one("select QUANTITY||'/'||AMOUNT||'/'||PRICE from onhandaath").toString(), "10/70/7");
+    EXPECT_EQ(one("select group_concat(NOTEID||':'||EQTY) from noteflowaath").toString(), "2:10");
+    EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 1"), 40);
+    // Deleting the audited receipt reverses it as well, the payment included.
+    books->exec(QStringLiteral("delete from purchasepth where NOTEID = 2"));
+    EXPECT_EQ(one("select QUANTITY||'/'||AMOUNT from onhandaath").toString(), "0/0");
+    EXPECT_EQ(num("select count(*) from noteflowaath") + num("select count(*) from accountflowaath") +
+                  num("select count(*) from notepostlogaath"),
+              0);
+    EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 1"), 0);
+    EXPECT_DOUBLE_EQ(num("select BALANCE from accountacth where ACCOUNTID = 1"), 1000);
+    // Void and un-void of an entered note post nothing.
+    receipt(3, 1, {{1, 1, 4, 5}});
+    setState("purchasepth", 3, 0, 2);
+    setState("purchasepth", 3, 2, 0);
+    EXPECT_EQ(num("select count(*) from noteflowaath"), 0);
+}
+
+TEST_F(StockPostings, ReferencesRaiseSourceLinesAndFallBackOnUnaudit)
+{
+    note("RePurchase", 7, 1, {{1, 1, 10, 5}});
+    audit("RePurchase", 7);
+    note("orderpth", 8, 1, {{1, 1, 10, 5, {}, {}, 5, 7, 1}, {5, 1, 5, 9}});
+    audit("orderpth", 8);
+    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from RepurchaseDetail").toString(), "10:1");
+    EXPECT_EQ(num("select REFERCOUNT from RePurchase"), 1);
+    EXPECT_EQ(num("select count(*) from noteflowaath"), 0); // an order moves no stock
+
+    receipt(1, 1, {{1, 1, 6, 5, {}, {}, 2, 8, 1}, {5, 1, 5, 9, {}, {}, 2, 8, 2}});
+    audit("purchasepth", 1);
+    EXPECT_EQ(one("select group_concat(BUYQTY||':'||REFERQTY||':'||REFERCOUNT||':'||FINISHED, ';') from "
+                  "(select * from orderpthDetail order by ITEMSNO)").toString(),
+              "6:0:1:0;5:0:1:1");
+    EXPECT_EQ(num("select REFERCOUNT from orderpth"), 1);
+    // A return against the receipt raises the receipt line's returned quantity.
+    receipt(2, 2, {{1, 1, -2, 5, {}, {}, 4, 1, 1}});
+    audit("purchasepth", 2);
+    EXPECT_DOUBLE_EQ(num("select REFERQTY from purchasepthDetail where NOTEID = 1 and ITEMSNO = 1"), 2);
+    EXPECT_DOUBLE_EQ(num("select QUANTITY from onhandaath where COMMODITYID = 1"), 4);
+    EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 1"), 30 + 45 - 10);
+
+    setState("purchasepth", 2, 1, 0);
+    setState("purchasepth", 1, 1, 0);
+    EXPECT_EQ(one("select group_concat(BUYQTY||':'||REFERCOUNT||':'||FINISHED, ';') from "
+                  "(select * from orderpthDetail order by ITEMSNO)").toString(),
+              "0:0:0;0:0:0");
+    EXPECT_EQ(num("select REFERCOUNT from orderpth") + num("select REFERQTY from purchasepthDetail where NOTEID = 1 and ITEMSNO = 1"), 0);
+
+    // A line whose source line is gone is refused.
+    receipt(3, 1, {{1, 1, 1, 5, {}, {}, 2, 8, 9}});
+    EXPECT_EQ(refusal([&] { audit("purchasepth", 3); }),
+              "单据[N-3]第1行引用的来源单据明细(类型 2, ID 8, 行 9)不存在,不能审核。");
+}
+
+TEST_F(StockPostings, BatchesAreCreatedDrawnOnAndProtected)
+{
+    receipt(1, 1, {{2, 1, 10, 50, "B1"}});
+    audit("purchasepth", 1);
+    const QVariant batch = one("select ID from noteflowaath where NOTEID = 1");
+    EXPECT_TRUE(one("select BTURNNOTEID from noteflowaath where NOTEID = 1").isNull());
+    EXPECT_EQ(one("select BCODE from noteflowaath where ID = " + batch.toString()).toString(), "B1");
+
+    // Drawing more than is left, or another store's batch, is refused.
+    receipt(2, 2, {{2, 1, -11, 50, "B1", batch, 4, 1, 1}});
+    EXPECT_EQ(refusal([&] { audit("purchasepth", 2); }), "货品[纯牛奶]的批次[B1]只剩10,不够11,不能审核。");
+    receipt(3, 2, {{2, 2, -1, 50, "B1", batch}});
+    EXPECT_EQ(refusal([&] { audit("purchasepth", 3); }), "货品[纯牛奶]引用的批次[B1]不是该货品在该仓库的批次,不能审核。");
+
+    receipt(4, 2, {{2, 1, -3, 60, "B1", batch, 4, 1, 1}});
+    audit("purchasepth", 4);
+    EXPECT_DOUBLE_EQ(num("select BREFERQTY from noteflowaath where ID = " + batch.toString()), 3);
+    EXPECT_EQ(one("select BTURNNOTEID||':'||NOTETYPE||':'||NOTEID||':'||ITEMSNO||':'||QUANTITY||':'||NOTESTATE from PcSplit").toString(),
+              batch.toString() + ":4:4:1:3:1");
+    // Out at the average (50), whatever the return's price.
+    EXPECT_EQ(one("select QUANTITY||'/'||AMOUNT||'/'||PRICE from onhandaath").toString(), "7/350/50");
+    EXPECT_EQ(one("select IOFLAG||':'||BTURNNOTEID||':'||PPRICE||':'||EQTY from noteflowaath where NOTEID = 4").toString(),
+              "-1:" + batch.toString() + ":50:7");
+
+    EXPECT_EQ(refusal([&] { setState("purchasepth", 1, 1, 0); }), "批次[B1]已被其他单据引用,不能反审核。");
+    EXPECT_EQ(refusal([&] { books->exec(QStringLiteral("delete from purchasepth where NOTEID = 1")); }),
+              "批次[B1]已被其他单据引用,不能删除。");
+    EXPECT_EQ(num("select NOTESTATE from purchasepth where NOTEID = 1"), 1);
+
+    setState("purchasepth", 4, 1, 0);
+    EXPECT_DOUBLE_EQ(num("select BREFERQTY from noteflowaath where ID = " + batch.toString()), 0);
+    EXPECT_EQ(num("select count(*) from PcSplit"), 0);
+    EXPECT_EQ(one("select QUANTITY||'/'||AMOUNT from onhandaath").toString(), "10/500");
+    setState("purchasepth", 1, 1, 0);
+    EXPECT_EQ(num("select count(*) from noteflowaath"), 0);
+}
+
+TEST_F(StockPostings, AFailingPostingLeavesEveryTableAsItWas)
+{
+    note("orderpth", 8, 1, {{1, 1, 10, 5}});
+    audit("orderpth", 8);
+    receipt(1, 1, {{1, 1, 10, 5}});
+    audit("purchasepth", 1);
+
+    // Stock, the order and the payable are written before the closed account is met.
+    receipt(2, 1, {{1, 1, 4, 5, {}, {}, 2, 8, 1}, {2, 1, 1, 50, "B9"}}, 20, 2);
+    const QString before = books_state();
+    EXPECT_EQ(refusal([&] { audit("purchasepth", 2); }), "帐户[旧帐户]已经被停用不能审核。");
+    EXPECT_EQ(books_state(), before);
+    receipt(3, 1, {{1, 1, 4, 5, {}, {}, 2, 8, 1}, {99, 1, 1, 5}});
+    EXPECT_EQ(refusal([&] { audit("purchasepth", 3); }), "单据[N-3]第2行的货品(ID 99)不存在,不能审核。");
+    receipt(4, 1, {{1, 0, 4, 5}});
+    EXPECT_EQ(refusal([&] { audit("purchasepth", 4); }), "货品[复印纸]的仓库不能为空,不能审核。");
+    // A disk failing in the middle of the posting leaves nothing either.
+    receipt(5, 1, {{1, 1, 4, 5, {}, {}, 2, 8, 1}});
+    const QString entered = books_state();
+    books->injectFault(db::Fault{1, 13, QStringLiteral("insert into notepostlogaath"), false});
+    EXPECT_FALSE(refusal([&] { audit("purchasepth", 5); }).isEmpty());
+    books->clearFault();
+    EXPECT_EQ(books_state(), entered);
+}
+
+TEST_F(StockPostings, ReceiptAgainstEstimatedReceiptsReversesThemOnceAndGoesWithTheReceipt)
+{
+    note("valuepth", 30, 1, {{2, 1, 10, 4, "E1"}, {1, 1, 8, 3}});
+    audit("valuepth", 30);
+    const QVariant batch = one("select ID from noteflowaath where NOTETYPE = 3 and ITEMSNO = 1");
+    const auto made = [&] { return num("select count(*) from valuepth where NOTEKIND = 3 and NOTESTATE = 1 and PURCHASENOTEID = 40"); };
+    const auto reversed = [&] {
+        return num("select Sum(Quantity) from noteflowaath where noteType=3 and Bturnnoteid=" + batch.toString());
+    };
+    receipt(40, 3, {{2, 1, 10, 5, "E1", batch, 3, 30, 1}, {1, 1, 8, 3.5, {}, {}, 3, 30, 2}});
+    for (int save = 0; save < 2; ++save) {
+        books->run(QStringLiteral("exec PURCHASETOVALUE 40, 1, '2024-03-06'"));
+        EXPECT_EQ(made(), 1);
+        EXPECT_DOUBLE_EQ(reversed(), 10);
+        EXPECT_EQ(one("select group_concat(REFERQTY, ';') from (select * from valuepthDetail where NOTEID = 30 order by ITEMSNO)").toString(),
+                  "10;8");
+    }
+    EXPECT_EQ(one("select NOTECODE like 'YRK%' or NOTECODE like '3-%' from valuepth where NOTEKIND = 3").toInt(), 1);
+    // The estimated stock left; the receipt's own audit brings the real one and only counts the reference.
+    EXPECT_DOUBLE_EQ(num("select QUANTITY from onhandaath where COMMODITYID = 2"), 0);
+    audit("purchasepth", 40);
+    EXPECT_DOUBLE_EQ(num("select QUANTITY from onhandaath where COMMODITYID = 2"), 10);
+    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from valuepthDetail where NOTEID = 30 and ITEMSNO = 1").toString(), "10:2");
+    // The estimated receipt can no longer be un-audited: its batch was reversed.
+    EXPECT_EQ(refusal([&] { setState("valuepth", 30, 1, 0); }), "批次[E1]已被其他单据引用,不能反审核。");
+
+    setState("purchasepth", 40, 1, 0);
+    books->exec(QStringLiteral("delete from purchasepth where NOTEID = 40"));
+    EXPECT_EQ(num("select count(*) from valuepth where NOTEKIND = 3"), 0);
+    EXPECT_EQ(num("select count(*) from valuepthDetail where NOTEID <> 30"), 0);
+    EXPECT_EQ(one("select group_concat(REFERQTY, ';') from valuepthDetail where NOTEID = 30").toString(), "0;0");
+    EXPECT_EQ(one("select sum(QUANTITY) from onhandaath").toDouble(), 18);
+}
+
+TEST_F(StockPostings, SplitLinesReverseTheSplitQuantity)
+{
+    note("valuepth", 30, 1, {{2, 1, 10, 4, "E1"}});
+    audit("valuepth", 30);
+    const QVariant batch = one("select ID from noteflowaath where NOTETYPE = 3");
+    // A return drew 4 from the estimated batch: that is the split.
+    receipt(9, 2, {{2, 1, -4, 4, "E1", batch}});
+    audit("purchasepth", 9);
+    receipt(40, 3, {{2, 1, 4, 5, "E1", batch, 3, 30, 1, QStringLiteral("4,9,1")}});
+    books->run(QStringLiteral("exec PURCHASETOVALUE 40, 1, '2024-03-06'"));
+    EXPECT_EQ(one("select QUANTITY||':'||BTURNNOTEID from valuepthDetail d join valuepth m on m.NOTEID = d.NOTEID "
+                  "where m.NOTEKIND = 3").toString(),
+              "4:" + batch.toString());
+    EXPECT_DOUBLE_EQ(num("select BREFERQTY from noteflowaath where ID = " + batch.toString()), 8);
+    EXPECT_EQ(refusal([&] { books->run(QStringLiteral("exec PURCHASETOVALUE 77, 1, '2024-03-06'")); }),
+              "采购单(ID 77)不存在,不能冲回估价入库。");
+}
+
+TEST_F(StockPostings, PlanMakesOneEnteredOrderPerUsualSupplier)
+{
+    note("purchasepthPlan", 50, 1, {{1, 1, 10, 5}, {2, 1, 4, 50}, {5, 1, 3, 9}, {4, 1, 2, 300}, {1, 2, 6, 5}});
+    audit("purchasepthPlan", 50);
+    const db::ResultSet made = books->run(QStringLiteral("exec salepurchasetoorder 1, 50"));
+    ASSERT_EQ(made.rows.size(), 2);
+    EXPECT_EQ(one("select group_concat(PARTNERID||':'||NOTESTATE||':'||AMOUNT, ';') from (select * from orderpth order by NOTEID)").toString(),
+              "1:0:80;2:0:200");
+    EXPECT_EQ(one("select group_concat(COMMODITYID||':'||BUILDINGID||':'||QUANTITY||':'||REFERNOTETYPE||':'||REFERNOTEID||':'||REFERITEMSNO, ';') "
+                  "from (select * from orderpthDetail order by NOTEID, ITEMSNO)").toString(),
+              "1:1:10:1:50:1;1:2:6:1:50:5;2:1:4:1:50:2");
+    // The lines of the window (no usual supplier, or a customer) stay; a second run makes nothing new.
+    EXPECT_EQ(books->run(QStringLiteral("exec salepurchasetoorder 1, 50")).rows.size(), 0);
+    EXPECT_EQ(num("select count(*) from orderpth"), 2);
+    EXPECT_EQ(refusal([&] { books->run(QStringLiteral("exec salepurchasetoorder 11, 50")); }),
+              "销售计划还不能生成销售订单: 本帐套没有销售计划(salesthPlan)。");
+}
+
+TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
+{
+    receipt(1, 1, {{1, 1, 10, 11.3}});
+    note("orderpth", 8, 1, {{1, 1, 1, 1}});
+    EXPECT_EQ(one("select dbo.sevengetnotecode(4, 1)").toString(), "N-1");
+    EXPECT_EQ(one("select dbo.sevengetnotecode(m.REFERNOTETYPE, m.REFERNOTEID) from (select 2 as REFERNOTETYPE, 8 as REFERNOTEID) m").toString(),
+              "N-8");
+    EXPECT_TRUE(one("select dbo.sevengetnotecode(4, 99)").isNull());
+    EXPECT_TRUE(one("select dbo.sevengetnotecode(14, 1)").isNull()); // no sales table in these books
+    EXPECT_TRUE(one("select dbo.sevengetnotecode(null, 1)").isNull());
+    // Every connection has it, not only the one that made the books.
+    const auto other = notedb::openBooks(folder.file(QStringLiteral("books.db")));
+    EXPECT_EQ(other->scalar(QStringLiteral("select dbo.sevengetnotecode(2, 8)")).toString(), "N-8");
+
+    const auto fill = [&] { books->run(QStringLiteral("EXECUTE  FIRSTUPDATECERTAINFILL 4,1")); };
+    const auto state = [&] { return one("select FILLAMT||':'||CLOSEFILL from purchasepth where NOTEID = 1").toString(); };
+    sql("insert into fillath (NOTEID, NOTESTATE, AMOUNT) values (1, 1, 50), (2, 1, 63), (3, 2, 500)");
+    sql("insert into fillathD (NOTEID, ITEMSNO, REFERNOTETYPE, REFERNOTEID, AMOUNT) values (1, 1, 4, 1, 50), (3, 1, 4, 1, 500)");
+    sql("insert into fillathDD (NOTEID, ITEMSNO, REFERNOTETYPE, REFERNOTEID, REFERNOTEITEMSNO, QUANTITY, AMOUNT) "
+        "values (1, 1, 4, 1, 1, 4, 50)");
+    fill();
+    EXPECT_EQ(state(), "50:0");
+    EXPECT_EQ(one("select FILLQTY||':'||FILLAMT from purchasepthDetail").toString(), "4:50");
+    sql("update purchasepth set CLOSEFILL = 1");
+    fill();
+    EXPECT_EQ(state(), "50:1"); // the user's termination stays
+    sql("insert into fillathD (NOTEID, ITEMSNO, REFERNOTETYPE, REFERNOTEID, AMOUNT) values (2, 1, 4, 1, 63)");
+    fill();
+    EXPECT_EQ(state(), "113:2");
+    sql("update fillath set NOTESTATE = 2 where NOTEID = 2");
+    fill();
+    EXPECT_EQ(state(), "50:0");
+    EXPECT_EQ(refusal([&] { books->run(QStringLiteral("EXECUTE  FIRSTUPDATECERTAINFILL 14,1")); }),
+              "本帐套还没有销售开单(salesth),过程 FIRSTUPDATECERTAINFILL 不能处理单据类型 14。");
+}
+
+} // namespace
