@@ -35,7 +35,6 @@ protected:
         SessionTest::SetUp();
         noteLoad();
         setParam(QStringLiteral("UseMsg"), QStringLiteral("0"));
-        notedb::ensureKey(*m_db, QStringLiteral("RePurchase"), 0);
     }
     void TearDown() override
     {

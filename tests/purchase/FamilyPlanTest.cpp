@@ -48,23 +48,24 @@ TEST_F(FamilyPlanTest, ThePeriodChosenSetsStartAndEnd)
 
 TEST_F(FamilyPlanTest, APlanNeedsItsDepartmentAndSalesmanAndIsAuditedByKeyboard)
 {
+    const int before = count(QStringLiteral("purchasepthPlan"));
     open<TPBuyPlanForm>();
     pick("cmbPlanType", QStringLiteral("第三季度"));
     typeLine(QStringLiteral("BG0001"), QStringLiteral("100"), QStringLiteral("18"));
     typeLine(QStringLiteral("YL0001"), QStringLiteral("40"), QStringLiteral("95"));
     key(Qt::Key_F7);
     EXPECT_EQ(errors().value(0), QStringLiteral("请选择部门！"));
-    EXPECT_EQ(count(QStringLiteral("purchasepthPlan")), 0);
+    EXPECT_EQ(count(QStringLiteral("purchasepthPlan")), before);
     m_messages.clear();
     pick("cmbDepartment", QStringLiteral("02"));
     key(Qt::Key_F7);
     EXPECT_EQ(errors().value(0), QStringLiteral("请选择业务员！"));
-    EXPECT_EQ(count(QStringLiteral("purchasepthPlan")), 0);
+    EXPECT_EQ(count(QStringLiteral("purchasepthPlan")), before);
     m_messages.clear();
     pick("cmbEmp", QStringLiteral("002"));
     key(Qt::Key_F7);
     ASSERT_TRUE(errors().isEmpty()) << errorText();
-    const qint64 id = lastId(QStringLiteral("purchasepthPlan"));
+    const qint64 id = qint64(form()->CurrentNoteID());
     const QString row = QStringLiteral(" from purchasepthPlan where NOTEID=%1").arg(id);
     EXPECT_EQ(scalar(QStringLiteral("select DEPID") + row).toInt(), 2);
     EXPECT_EQ(scalar(QStringLiteral("select EMPID") + row).toInt(), 2);
@@ -81,31 +82,32 @@ TEST_F(FamilyPlanTest, APlanNeedsItsDepartmentAndSalesmanAndIsAuditedByKeyboard)
 
 TEST_F(FamilyPlanTest, ABranchPlanMakesNoOrders)
 {
-    insertNote(QStringLiteral("purchasepthPlan"), 301, 1);
-    insertLine(QStringLiteral("purchasepthPlanDetail"), 301, 1, goods("BG0001"), 10, 18);
-    sql(QStringLiteral("update purchasepthPlan set SHOPERATEID=1 where NOTEID=301"));
+    const int orders = count(QStringLiteral("orderpth"));
+    insertNote(QStringLiteral("purchasepthPlan"), 9301, 1);
+    insertLine(QStringLiteral("purchasepthPlanDetail"), 9301, 1, goods("BG0001"), 10, 18);
+    sql(QStringLiteral("update purchasepthPlan set SHOPERATEID=1 where NOTEID=9301"));
     auto *plan = open<TPBuyPlanForm>();
-    ASSERT_TRUE(plan->LoadNote(301));
+    ASSERT_TRUE(plan->LoadNote(9301));
     plan->PPlanToOrderClick();
     EXPECT_EQ(shown().value(0), QStringLiteral("分支的单据不能做此业务。"));
-    EXPECT_EQ(count(QStringLiteral("orderpth")), 0);
+    EXPECT_EQ(count(QStringLiteral("orderpth")), orders);
     EXPECT_EQ(openWindow(QStringLiteral("PNOrderForm")), nullptr);
 }
 
 TEST_F(FamilyPlanTest, ThePlanLinesWithoutASupplierGoToANewOrderWindow)
 {
     // BG0001 keeps its usual supplier; YL0001 loses it.
-    insertNote(QStringLiteral("purchasepthPlan"), 302, 1);
-    insertLine(QStringLiteral("purchasepthPlanDetail"), 302, 1, goods("BG0001"), 10, 18);
-    insertLine(QStringLiteral("purchasepthPlanDetail"), 302, 2, goods("YL0001"), 6, 95);
+    insertNote(QStringLiteral("purchasepthPlan"), 9302, 1);
+    insertLine(QStringLiteral("purchasepthPlanDetail"), 9302, 1, goods("BG0001"), 10, 18);
+    insertLine(QStringLiteral("purchasepthPlanDetail"), 9302, 2, goods("YL0001"), 6, 95);
     sql(QStringLiteral("update Commoditylth set PARTNERID=null where CODE='YL0001'"));
-    const QString left = TPNOrderForm::PlanLinesLeftSql(302);
+    const QString left = TPNOrderForm::PlanLinesLeftSql(9302);
     EXPECT_EQ(left, QStringLiteral("select p.* from purchasepthplandetail p left join Commoditylth g on "
                                    "p.Commodityid=g.Commodityid left join partnerlth t on g.partnerid=t.partnerid  "
-                                   "where p.noteid=302 and (g.partnerid is null or t.isclient=1)"));
+                                   "where p.noteid=9302 and (g.partnerid is null or t.isclient=1)"));
     // The order window filled from them, as the plan's menu fills it.
     std::unique_ptr<TPNOrderForm> order(CreateNoteForm<TPNOrderForm>());
-    ASSERT_TRUE(order->LoadForSource(1, 302));
+    ASSERT_TRUE(order->LoadForSource(1, 9302));
     data::ClientDataSet *d = order->DetailDataSet();
     ASSERT_EQ(d->RecordCount(), 1);
     d->First();

@@ -23,6 +23,7 @@ protected:
 
 TEST_F(FamilyValueTest, AReceiptIsKeyedInSavedAndAuditedByKeyboard)
 {
+    const int before = count(QStringLiteral("valuepth"));
     open<TPValueForm>();
     EXPECT_EQ(master("NOTEKIND").toInt(), 1);
     EXPECT_EQ(ioCaption(), QStringLiteral("入库数量"));
@@ -36,14 +37,14 @@ TEST_F(FamilyValueTest, AReceiptIsKeyedInSavedAndAuditedByKeyboard)
     lines()->Post();
     key(Qt::Key_F7);
     EXPECT_EQ(errors().value(0), QStringLiteral("货品[U盘]的仓库不能为空！"));
-    EXPECT_EQ(count(QStringLiteral("valuepth")), 0);
+    EXPECT_EQ(count(QStringLiteral("valuepth")), before);
     m_messages.clear();
     grid()->setCurrentIndex(grid()->model()->index(1, grid()->ColumnOfField(QStringLiteral("STORECODE"))));
     type(QStringLiteral("02"));
     key(Qt::Key_Return);
     key(Qt::Key_F7);
     ASSERT_TRUE(errors().isEmpty()) << errorText();
-    const qint64 id = lastId(QStringLiteral("valuepth"));
+    const qint64 id = qint64(form()->CurrentNoteID());
     EXPECT_EQ(scalar(QStringLiteral("select BUILDINGID from valuepthDetail where NOTEID=%1 and ITEMSNO=2").arg(id)).toInt(), 2);
     EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from valuepth where NOTEID=%1").arg(id)).toDouble(),
                      scalar(QStringLiteral("select sum(AMOUNT) from valuepthDetail where NOTEID=%1").arg(id)).toDouble());
@@ -73,66 +74,67 @@ TEST_F(FamilyValueTest, TheSystemsReversalKindIsNeitherEnteredNorUnauditedNorRes
     m_messages.clear();
 
     const qint64 s2 = supplier("S002");
-    insertNote(QStringLiteral("valuepth"), 401, 1, 3, s2);
-    insertLine(QStringLiteral("valuepthDetail"), 401, 1, goods("DZ0004"), 5, 30);
+    insertNote(QStringLiteral("valuepth"), 9401, 1, 3, s2);
+    insertLine(QStringLiteral("valuepthDetail"), 9401, 1, goods("DZ0004"), 5, 30);
     open<TPValueForm>();
-    ASSERT_TRUE(value()->LoadNote(401));
+    ASSERT_TRUE(value()->LoadNote(9401));
     EXPECT_EQ(ioCaption(), QStringLiteral("出库数量"));
     value()->CheckBtnClick();
     EXPECT_EQ(errors().value(0), QStringLiteral("机制估价冲回单不能反审核！"));
-    EXPECT_EQ(state(401), 1);
+    EXPECT_EQ(state(9401), 1);
     m_messages.clear();
-    sql(QStringLiteral("update valuepth set NOTESTATE=2 where NOTEID=401"));
+    sql(QStringLiteral("update valuepth set NOTESTATE=2 where NOTEID=9401"));
     value()->ReloadNote();
     value()->muAbateClick();
     EXPECT_EQ(errors().value(0), QStringLiteral("机制估价冲回单不能反作废！"));
-    EXPECT_EQ(state(401), 2);
+    EXPECT_EQ(state(9401), 2);
     m_messages.clear();
 
     // A receipt whose lines later notes took is not un-audited.
-    insertNote(QStringLiteral("valuepth"), 402, 1, 1, s2);
-    insertLine(QStringLiteral("valuepthDetail"), 402, 1, goods("DZ0004"), 5, 30, QStringLiteral("REFERQTY"),
+    insertNote(QStringLiteral("valuepth"), 9402, 1, 1, s2);
+    insertLine(QStringLiteral("valuepthDetail"), 9402, 1, goods("DZ0004"), 5, 30, QStringLiteral("REFERQTY"),
                QStringLiteral("2"));
-    ASSERT_TRUE(value()->LoadNote(402));
+    ASSERT_TRUE(value()->LoadNote(9402));
     value()->CheckBtnClick();
     EXPECT_EQ(errors().value(0), QStringLiteral("该单有记录已被引用,不能反审核!"));
-    EXPECT_EQ(state(402), 1);
+    EXPECT_EQ(state(9402), 1);
 }
 
 TEST_F(FamilyValueTest, AStoppedOrderLineStopsTheAudit)
 {
     const qint64 s1 = supplier("S001");
-    insertNote(QStringLiteral("orderpth"), 601, 1, 1, s1, 0);
-    insertLine(QStringLiteral("orderpthDetail"), 601, 1, goods("BG0001"), 10, 18, QStringLiteral("CLOSED"),
+    insertNote(QStringLiteral("orderpth"), 9601, 1, 1, s1, 0);
+    insertLine(QStringLiteral("orderpthDetail"), 9601, 1, goods("BG0001"), 10, 18, QStringLiteral("CLOSED"),
                QStringLiteral("1"));
-    insertNote(QStringLiteral("valuepth"), 403, 0, 1, s1);
-    insertLine(QStringLiteral("valuepthDetail"), 403, 1, goods("BG0001"), 10, 18,
-               QStringLiteral("REFERNOTETYPE, REFERNOTEID, REFERITEMSNO"), QStringLiteral("2, 601, 1"));
+    insertNote(QStringLiteral("valuepth"), 9403, 0, 1, s1);
+    insertLine(QStringLiteral("valuepthDetail"), 9403, 1, goods("BG0001"), 10, 18,
+               QStringLiteral("REFERNOTETYPE, REFERNOTEID, REFERITEMSNO"), QStringLiteral("2, 9601, 1"));
     open<TPValueForm>();
-    ASSERT_TRUE(value()->LoadNote(403));
+    ASSERT_TRUE(value()->LoadNote(9403));
     value()->CheckBtnClick();
     EXPECT_EQ(errors().value(0), QStringLiteral("有采购订单记录已停止交易,不能审核收货！"));
-    EXPECT_EQ(state(403), 0);
+    EXPECT_EQ(state(9403), 0);
     m_messages.clear();
-    sql(QStringLiteral("update orderpthDetail set CLOSED=0 where NOTEID=601"));
+    sql(QStringLiteral("update orderpthDetail set CLOSED=0 where NOTEID=9601"));
     value()->CheckBtnClick();
     EXPECT_TRUE(errors().isEmpty()) << errorText();
-    EXPECT_EQ(state(403), 1);
+    EXPECT_EQ(state(9403), 1);
 }
 
 TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
 {
     const qint64 s3 = supplier("S003");
-    insertNote(QStringLiteral("valuepth"), 404, 1, 1, s3);
-    insertLine(QStringLiteral("valuepthDetail"), 404, 1, goods("SP0001"), 20, 18,
+    const int before = count(QStringLiteral("valuepth"));
+    insertNote(QStringLiteral("valuepth"), 9404, 1, 1, s3);
+    insertLine(QStringLiteral("valuepthDetail"), 9404, 1, goods("SP0001"), 20, 18,
                QStringLiteral("REFERQTY, BCODE, PRODUCTDAY"), QStringLiteral("5, 'B-0404', '2026-10-01'"));
-    insertLine(QStringLiteral("valuepthDetail"), 404, 2, goods("BG0001"), 8, 18, QStringLiteral("REFERQTY"),
+    insertLine(QStringLiteral("valuepthDetail"), 9404, 2, goods("BG0001"), 8, 18, QStringLiteral("REFERQTY"),
                QStringLiteral("8"));
     sql(QStringLiteral("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTEDATE, BUILDINGID, COMMODITYID, "
-                       "QUANTITY, IOFLAG) values (7701, 3, 404, 1, '2026-10-02', 1, %1, 20, 1)")
+                       "QUANTITY, IOFLAG) values (7701, 3, 9404, 1, '2026-10-02', 1, %1, 20, 1)")
             .arg(goods("SP0001")));
     open<TPValueForm>();
-    ASSERT_TRUE(value()->LoadNote(404));
+    ASSERT_TRUE(value()->LoadNote(9404));
     EXPECT_FALSE(child<QLabel>("lbReversed")->isVisibleTo(value()));
     value()->muValueToClick();
     ASSERT_TRUE(errors().isEmpty()) << errorText();
@@ -144,27 +146,27 @@ TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
     EXPECT_EQ(lineAt(0, "BCODE").toString(), QStringLiteral("B-0404"));
     EXPECT_EQ(lineAt(0, "BTURNNOTEID").toLongLong(), 7701);
     EXPECT_EQ(lineAt(0, "REFERNOTETYPE").toInt(), 3);
-    EXPECT_EQ(lineAt(0, "REFERNOTEID").toLongLong(), 404);
+    EXPECT_EQ(lineAt(0, "REFERNOTEID").toLongLong(), 9404);
     EXPECT_EQ(lineAt(0, "REFERITEMSNO").toInt(), 1);
     value()->OkBtnClick();
     ASSERT_TRUE(errors().isEmpty()) << errorText();
-    const qint64 reversal = scalar(QStringLiteral("select NOTEID from valuepth where NOTEKIND=2")).toLongLong();
+    const qint64 reversal = value()->CurrentNoteID();
     EXPECT_EQ(scalar(QStringLiteral("select PARTNERID from valuepth where NOTEID=%1").arg(reversal)).toLongLong(), s3);
     EXPECT_EQ(count(QStringLiteral("valuepthDetail"), QStringLiteral("NOTEID=%1 and BTURNNOTEID=7701").arg(reversal)), 1);
 
     // Once nothing is open the receipt is marked and makes nothing more.
-    sql(QStringLiteral("update valuepthDetail set REFERQTY=QUANTITY where NOTEID=404"));
-    ASSERT_TRUE(value()->LoadNote(404));
+    sql(QStringLiteral("update valuepthDetail set REFERQTY=QUANTITY where NOTEID=9404"));
+    ASSERT_TRUE(value()->LoadNote(9404));
     EXPECT_TRUE(child<QLabel>("lbReversed")->isVisibleTo(value()));
     value()->muValueToClick();
     EXPECT_EQ(shown().value(0), QStringLiteral("已经冲回"));
     value()->muPurchaseClick();
     EXPECT_EQ(shown().value(1), QStringLiteral("已经冲回不能再生成采购单"));
-    sql(QStringLiteral("update valuepth set SHOPERATEID=1 where NOTEID=404"));
+    sql(QStringLiteral("update valuepth set SHOPERATEID=1 where NOTEID=9404"));
     value()->ReloadNote();
     value()->muValueToClick();
     EXPECT_EQ(shown().value(2), QStringLiteral("分支的单据不能做此业务。"));
-    EXPECT_EQ(count(QStringLiteral("valuepth")), 2);
+    EXPECT_EQ(count(QStringLiteral("valuepth")), before + 2) << "the receipt and one reversal";
 }
 
 TEST_F(FamilyValueTest, TheInitialisationFunctionOpensTheInitMode)
