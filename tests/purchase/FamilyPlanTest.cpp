@@ -7,6 +7,7 @@
 #include "PBuyPlanForm.h"
 #include "PNOrderForm.h"
 
+#include <QAction>
 #include <QSpinBox>
 
 using namespace familytest;
@@ -94,20 +95,40 @@ TEST_F(FamilyPlanTest, ABranchPlanMakesNoOrders)
     EXPECT_EQ(openWindow(QStringLiteral("PNOrderForm")), nullptr);
 }
 
-TEST_F(FamilyPlanTest, ThePlanLinesWithoutASupplierGoToANewOrderWindow)
+TEST_F(FamilyPlanTest, ThePlanBecomesOrdersAndItsLinesWithoutASupplierANewOrderWindow)
 {
-    // BG0001 keeps its usual supplier; YL0001 loses it.
+    // BG0001 and BG0003 are bought from S001, DZ0001 from S002; YL0001 loses its supplier.
+    sql(QStringLiteral("update Commoditylth set PARTNERID=null where CODE='YL0001'"));
+    const int orders = count(QStringLiteral("orderpth"));
     insertNote(QStringLiteral("purchasepthPlan"), 9302, 1);
     insertLine(QStringLiteral("purchasepthPlanDetail"), 9302, 1, goods("BG0001"), 10, 18);
     insertLine(QStringLiteral("purchasepthPlanDetail"), 9302, 2, goods("YL0001"), 6, 95);
-    sql(QStringLiteral("update Commoditylth set PARTNERID=null where CODE='YL0001'"));
-    const QString left = TPNOrderForm::PlanLinesLeftSql(9302);
-    EXPECT_EQ(left, QStringLiteral("select p.* from purchasepthplandetail p left join Commoditylth g on "
-                                   "p.Commodityid=g.Commodityid left join partnerlth t on g.partnerid=t.partnerid  "
-                                   "where p.noteid=9302 and (g.partnerid is null or t.isclient=1)"));
-    // The order window filled from them, as the plan's menu fills it.
-    std::unique_ptr<TPNOrderForm> order(CreateNoteForm<TPNOrderForm>());
-    ASSERT_TRUE(order->LoadForSource(1, 9302));
+    insertLine(QStringLiteral("purchasepthPlanDetail"), 9302, 3, goods("DZ0001"), 4, 35);
+    insertLine(QStringLiteral("purchasepthPlanDetail"), 9302, 4, goods("BG0003"), 50, 1.2);
+    EXPECT_EQ(TPNOrderForm::PlanLinesLeftSql(9302),
+              QStringLiteral("select p.* from purchasepthplandetail p left join Commoditylth g on "
+                             "p.Commodityid=g.Commodityid left join partnerlth t on g.partnerid=t.partnerid  "
+                             "where p.noteid=9302 and (g.partnerid is null or t.isclient=1)"));
+    auto *plan = open<TPBuyPlanForm>();
+    ASSERT_TRUE(plan->LoadNote(9302));
+    plan->findChild<QAction *>(QStringLiteral("muPPlanToOrder"))->trigger();
+    ASSERT_TRUE(errors().isEmpty()) << errorText();
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("执行成功！"));
+    EXPECT_EQ(m_messages.last().caption, QStringLiteral("提示"));
+
+    // One order per usual supplier, its lines referring to the plan's.
+    EXPECT_EQ(count(QStringLiteral("orderpth")), orders + 2);
+    const QString fromPlan = QStringLiteral("REFERNOTETYPE=1 and REFERNOTEID=9302");
+    EXPECT_EQ(count(QStringLiteral("orderpthDetail"), fromPlan), 3);
+    EXPECT_EQ(scalar(QStringLiteral("select count(distinct o.PARTNERID) from orderpth o join orderpthDetail d on "
+                                    "d.NOTEID=o.NOTEID where d.") + fromPlan)
+                  .toInt(),
+              2);
+    // The line without one waits in a new order window for its supplier.
+    auto *order = dynamic_cast<TPNOrderForm *>(openWindow(QStringLiteral("PNOrderForm")));
+    ASSERT_NE(order, nullptr);
+    std::unique_ptr<QWidget> owned(order);
+    EXPECT_TRUE(order->IsNewNote());
     data::ClientDataSet *d = order->DetailDataSet();
     ASSERT_EQ(d->RecordCount(), 1);
     d->First();
@@ -116,8 +137,7 @@ TEST_F(FamilyPlanTest, ThePlanLinesWithoutASupplierGoToANewOrderWindow)
     EXPECT_DOUBLE_EQ(order->DetailValue(QStringLiteral("PRICE")).toDouble(), 95);
     EXPECT_EQ(order->DetailValue(QStringLiteral("REFERNOTETYPE")).toInt(), 1);
     EXPECT_EQ(order->DetailValue(QStringLiteral("REFERITEMSNO")).toInt(), 2);
-    EXPECT_TRUE(order->IsNewNote());
-    EXPECT_FALSE(order->LoadForSource(1, 999)) << "a plan with nothing left makes no order";
+    EXPECT_FALSE(order->LoadForSource(1, 9999)) << "a plan with nothing left makes no order";
 }
 
 } // namespace
