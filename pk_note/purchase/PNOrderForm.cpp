@@ -101,8 +101,6 @@ TClosableNoteForm::TClosableNoteForm(const basenote::Resource &resource, const m
 {
     cdsDetail->AddCalcField(QStringLiteral("LINECLOSED"), data::FieldType::String, 8);
     cbClosed = &RequireChild<widgets::TRqDBCheckBox>(QStringLiteral("cbClosed"));
-    // Stopping an audited note is what the marks are for: the box stays live.
-    m_ReadOnlyExempt << QStringLiteral("cbClosed");
     connect(cbClosed, &QCheckBox::clicked, this, &TClosableNoteForm::cbClosedClick);
     connect(ItemGrid, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
         if (index.column() == ItemGrid->ColumnOfField(QStringLiteral("LINECLOSED")))
@@ -176,7 +174,15 @@ void TClosableNoteForm::ShowNote()
     cbClosed->setEnabled(state == 1 || (state == 0 && !ReadOnly()));
 }
 
-void TClosableNoteForm::cbClosedClick() { SetAllLinesClosed(cbClosed->isChecked()); }
+void TClosableNoteForm::cbClosedClick()
+{
+    // An audited note's box is read-only and keeps its tick: the click asks
+    // for the other state, written to the books at once.
+    if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() == 1)
+        SetAllLinesClosed(MasterValue(QStringLiteral("CLOSED"), 0).toInt() != 1);
+    else
+        SetAllLinesClosed(cbClosed->isChecked());
+}
 
 void TClosableNoteForm::writeAuditedMarks(const QString &lineWhere, bool closed, bool wholeNote)
 {
@@ -188,6 +194,11 @@ void TClosableNoteForm::writeAuditedMarks(const QString &lineWhere, bool closed,
         if (isEditing(ds))
             ds->Cancel();
         ds->CancelUpdates();
+    }
+    // Stopping trade changes the note: the edit right is needed.
+    if (!HasPrivilege(2, true)) {
+        ReloadNote();
+        return;
     }
     try {
         TransactionGuard transaction;

@@ -144,6 +144,22 @@ TEST_F(FamilyOrderTest, AStoppedOrReferredOrderIsNotUnaudited)
     EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from orderpth where NOTEID=%1").arg(id)).toInt(), 0);
 }
 
+TEST_F(FamilyOrderTest, StoppingAnAuditedOrderNeedsTheEditRight)
+{
+    const qint64 id = savedOrder(true);
+    // A clerk who may only look at orders, other users' ones too.
+    sql(QStringLiteral("delete from privilegemth where OPERATEID=2"));
+    sql(QStringLiteral("insert into privilegemth (OPERATEID, PRIVILEGEID, ACTION) values (2, 2002, 1), (2, 2091, 5)"));
+    SetCurrentUser(2);
+    clickLineClosed(0);
+    auto *box = child<QCheckBox>("cbClosed");
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    EXPECT_EQ(shown().size(), 2) << shown().join(u'|').toStdString();
+    EXPECT_EQ(count(QStringLiteral("orderpthDetail"), QStringLiteral("NOTEID=%1 and CLOSED=1").arg(id)), 0);
+    EXPECT_EQ(scalar(QStringLiteral("select CLOSED from orderpth where NOTEID=%1").arg(id)).toInt(), 0);
+    EXPECT_FALSE(box->isChecked());
+}
+
 TEST_F(FamilyOrderTest, AStoppedOrCompleteOrBranchOrderMakesNoReceipt)
 {
     const qint64 id = savedOrder(true);
@@ -269,9 +285,12 @@ TEST_F(FamilyOrderTest, ARequisitionIsKeyedInAndStoppedAsTheOrder)
     key(Qt::Key_F9);
     ASSERT_EQ(scalar(QStringLiteral("select NOTESTATE from RePurchase where NOTEID=%1").arg(id)).toInt(), 1) << errorText();
     ASSERT_TRUE(req->LoadNote(int(id)));
-    // Stopped whole after the audit: written at once, no un-audit.
+    // Stopped whole after the audit: written at once, nothing asked, no un-audit.
+    m_messages.clear();
     auto *box = child<QCheckBox>("cbClosed");
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    EXPECT_TRUE(shown().isEmpty()) << shown().join(u'|').toStdString();
+    EXPECT_TRUE(box->isChecked());
     EXPECT_EQ(scalar(QStringLiteral("select CLOSED from RePurchase where NOTEID=%1").arg(id)).toInt(), 1);
     EXPECT_EQ(count(QStringLiteral("RepurchaseDetail"), QStringLiteral("NOTEID=%1 and CLOSED=1").arg(id)), 1);
     EXPECT_EQ(req->ClosedReportVariables().value(QStringLiteral("M.MClosed")).toString(), QStringLiteral("已中止"));
