@@ -169,6 +169,42 @@ TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
     EXPECT_EQ(count(QStringLiteral("valuepth")), before + 2) << "the receipt and one reversal";
 }
 
+TEST_F(FamilyValueTest, OrderLinesAreTurnedIntoAReceipt)
+{
+    const qint64 s1 = supplier("S001");
+    insertNote(QStringLiteral("orderpth"), 9602, 1, 1, s1, 0);
+    insertLine(QStringLiteral("orderpthDetail"), 9602, 1, goods("BG0005"), 12, 9.5, QStringLiteral("BUYQTY"),
+               QStringLiteral("5"));
+    open<TPValueForm>();
+    value()->SelectSourceNote();
+    EXPECT_EQ(errors().value(0), QStringLiteral("请选择供应商！"));
+    m_messages.clear();
+    setMaster("PARTNERID", s1);
+    // The user ticks the lines of order 9602 and presses OK.
+    m_modal.setHandler([](QWidget *w) {
+        auto *selector = dynamic_cast<pk_note::INoteSelector *>(w);
+        if (!selector)
+            return 2;
+        data::ClientDataSet *d = selector->SelectedLines();
+        for (d->First(); !d->Eof(); d->Next()) {
+            if (d->FieldByName(QStringLiteral("NOTEID"))->AsInteger() != 9602)
+                continue;
+            d->Edit();
+            d->FieldByName(QStringLiteral("SELECTED"))->SetValue(1);
+            d->Post();
+        }
+        return 1;
+    });
+    value()->SelectSourceNote();
+    ASSERT_TRUE(errors().isEmpty()) << errorText();
+    ASSERT_EQ(lines()->RecordCount(), 1);
+    EXPECT_EQ(lineAt(0, "COMMODITYID").toLongLong(), goods("BG0005"));
+    EXPECT_DOUBLE_EQ(lineAt(0, "QUANTITY").toDouble(), 7) << "ordered 12, received 5";
+    EXPECT_DOUBLE_EQ(lineAt(0, "PRICE").toDouble(), 9.5);
+    EXPECT_EQ(lineAt(0, "REFERNOTETYPE").toInt(), 2);
+    EXPECT_EQ(lineAt(0, "REFERNOTEID").toLongLong(), 9602);
+}
+
 TEST_F(FamilyValueTest, TheInitialisationFunctionOpensTheInitMode)
 {
     // Opening notes are entered in the first period, before the books are in use.
