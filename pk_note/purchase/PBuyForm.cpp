@@ -394,7 +394,10 @@ void TPBuyForm::mufillClick()
     if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 1)
         return;
     const int id = CurrentNoteID();
-    if (trade::ToggleCloseFill(side, id, MasterValue(QStringLiteral("CLOSEFILL"), 0).toInt()))
+    // As the books hold it: the database recomputes it after every save.
+    QVariant closeFill;
+    GetValueOfSql(QStringLiteral("select CLOSEFILL from purchasepth where noteID=") + QString::number(id), closeFill);
+    if (trade::ToggleCloseFill(side, id, closeFill.toInt()))
         LoadNote(id);
 }
 
