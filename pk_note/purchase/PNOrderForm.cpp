@@ -48,6 +48,7 @@ const mdnote::DetailResource lines{
                 {.field = "BUYQTY", .caption = "已收货数量", .width = 80, .displayFormat = "#0.####", .readOnly = true},
                 {"REFERQTY"},
                 {.field = "LINECLOSED", .caption = "中止", .width = 44, .readOnly = true},
+                {.field = "LINEFINISHED", .caption = "完成", .width = 44, .readOnly = true},
                 {"REMARK"}},
 };
 
@@ -297,11 +298,21 @@ void TClosableNoteForm::SetReportVariables(TCorvanReportStyle *report)
 TPNOrderForm::TPNOrderForm(QWidget *owner)
     : TClosableNoteForm(master, lines, "isnull(REFERQTY,0)<>0 or isnull(BUYQTY,0)<>0", owner)
 {
+    cdsDetail->AddCalcField(QStringLiteral("LINEFINISHED"), data::FieldType::String, 8);
     muPurchase = new QAction(QStringLiteral("生成采购收货单..."), noteMenu);
     muPurchase->setObjectName(QStringLiteral("muPurchase"));
     noteMenu->addSeparator();
     noteMenu->addAction(muPurchase);
     connect(muPurchase, &QAction::triggered, this, &TPNOrderForm::muPurchaseClick);
+}
+
+void TPNOrderForm::DetailCalcFields(data::ClientDataSet &dataSet)
+{
+    TClosableNoteForm::DetailCalcFields(dataSet);
+    // The books mark a line finished when nothing is left to receive.
+    Field *finished = dataSet.FindField(QStringLiteral("FINISHED"));
+    if (Field *mark = dataSet.FindField(QStringLiteral("LINEFINISHED")))
+        mark->SetValue(finished && !finished->IsNull() && finished->AsInteger() == 1 ? QStringLiteral("完成") : QString());
 }
 
 void TPNOrderForm::ShowNote()

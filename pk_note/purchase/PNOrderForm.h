@@ -73,6 +73,7 @@ public:
 
     void SelectSourceNote() override;
     void ShowNote() override;
+    void DetailCalcFields(data::ClientDataSet &dataSet) override;
     // From a purchase plan (type 1): a new order holding the plan's lines
     // left over once the plan made its orders. False when none are left.
     bool LoadForSource(int sourceNoteType, qint64 sourceNoteId) override;

@@ -178,9 +178,11 @@ TEST_F(FamilyOrderTest, AStoppedOrCompleteOrBranchOrderMakesNoReceipt)
 
     // Everything received (or the rest stopped) is complete.
     sql(QStringLiteral("update orderpth set CLOSED=0 where NOTEID=%1").arg(id));
-    sql(QStringLiteral("update orderpthDetail set BUYQTY=QUANTITY where NOTEID=%1 and ITEMSNO=1").arg(id));
+    sql(QStringLiteral("update orderpthDetail set BUYQTY=QUANTITY, FINISHED=1 where NOTEID=%1 and ITEMSNO=1").arg(id));
     sql(QStringLiteral("update orderpthDetail set CLOSED=1 where NOTEID=%1 and ITEMSNO=2").arg(id));
     order->ReloadNote();
+    EXPECT_EQ(lineAt(0, "LINEFINISHED").toString(), QStringLiteral("完成"));
+    EXPECT_EQ(lineAt(1, "LINEFINISHED").toString(), QString());
     order->muPurchaseClick();
     EXPECT_EQ(shown().value(0), QStringLiteral("已经完成或者整单中止不能再生成采购单"));
     EXPECT_EQ(openWindow(QStringLiteral("PBuyForm")), nullptr);
