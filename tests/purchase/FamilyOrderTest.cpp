@@ -190,18 +190,7 @@ TEST_F(FamilyOrderTest, AStoppedOrCompleteOrBranchOrderMakesNoReceipt)
 
 TEST_F(FamilyOrderTest, TheOrderMakesAReceiptOfItsOpenLines)
 {
-    try {
-        scalar(QStringLiteral("select dbo.sevengetnotecode(2, 1)"));
-    } catch (const std::exception &) {
-        GTEST_SKIP() << "the receipt's lines need the database function sevengetnotecode";
-    }
-    // The receipt window as the package registers it with the host.
-    if (!pk_note::FormClassFactory(QStringLiteral("TPBuyForm"))) {
-        pk_note::RegisterFormClass(QStringLiteral("TPBuyForm"),
-                                   [](QWidget *owner) { return CreateNoteForm<TPBuyForm>(owner); });
-        ClearRegistrations();
-        noteLoad();
-    }
+    registerReceiptWindow();
     const qint64 id = savedOrder(true);
     auto *order = static_cast<TPNOrderForm *>(form());
     sql(QStringLiteral("update orderpthDetail set BUYQTY=4 where NOTEID=%1 and ITEMSNO=1").arg(id));

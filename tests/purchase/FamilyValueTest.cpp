@@ -154,6 +154,22 @@ TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
     EXPECT_EQ(scalar(QStringLiteral("select PARTNERID from valuepth where NOTEID=%1").arg(reversal)).toLongLong(), s3);
     EXPECT_EQ(count(QStringLiteral("valuepthDetail"), QStringLiteral("NOTEID=%1 and BTURNNOTEID=7701").arg(reversal)), 1);
 
+    // The rest is settled by a purchase receipt of kind 3 made from the menu.
+    registerReceiptWindow();
+    ASSERT_TRUE(value()->LoadNote(9404));
+    value()->muPurchaseClick();
+    ASSERT_TRUE(errors().isEmpty()) << errorText();
+    auto *receipt = dynamic_cast<TPBuyForm *>(openWindow(QStringLiteral("PBuyForm")));
+    ASSERT_NE(receipt, nullptr);
+    std::unique_ptr<QWidget> owned(receipt);
+    EXPECT_EQ(receipt->MasterValue(QStringLiteral("NOTEKIND")).toInt(), 3);
+    EXPECT_EQ(receipt->MasterValue(QStringLiteral("PARTNERID")).toLongLong(), s3);
+    ASSERT_EQ(receipt->DetailDataSet()->RecordCount(), 1);
+    EXPECT_EQ(receipt->DetailValue(QStringLiteral("REFERNOTETYPE")).toInt(), 3);
+    EXPECT_EQ(receipt->DetailValue(QStringLiteral("REFERNOTEID")).toLongLong(), 9404);
+    EXPECT_DOUBLE_EQ(receipt->DetailValue(QStringLiteral("QUANTITY")).toDouble(), 15);
+    owned.reset();
+
     // Once nothing is open the receipt is marked and makes nothing more.
     sql(QStringLiteral("update valuepthDetail set REFERQTY=QUANTITY where NOTEID=9404"));
     ASSERT_TRUE(value()->LoadNote(9404));
