@@ -140,7 +140,6 @@ protected:
     {
         return scalar(QStringLiteral("select count(*) from ") + table + QStringLiteral(" where ") + where).toInt();
     }
-    qint64 lastId(const QString &table) { return scalar(QStringLiteral("select max(NOTEID) from ") + table).toLongLong(); }
     qint64 goods(const char *code)
     {
         return scalar(QStringLiteral("select COMMODITYID from Commoditylth where CODE='%1'").arg(QLatin1String(code)))
