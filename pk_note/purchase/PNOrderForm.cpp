@@ -103,6 +103,13 @@ TClosableNoteForm::TClosableNoteForm(const basenote::Resource &resource, const m
     cdsDetail->AddCalcField(QStringLiteral("LINECLOSED"), data::FieldType::String, 8);
     cbClosed = &RequireChild<widgets::TRqDBCheckBox>(QStringLiteral("cbClosed"));
     connect(cbClosed, &QCheckBox::clicked, this, &TClosableNoteForm::cbClosedClick);
+    muClosed = new QAction(QStringLiteral("整单中止"), noteMenu);
+    muClosed->setObjectName(QStringLiteral("muClosed"));
+    muClosed->setCheckable(true);
+    noteMenu->addSeparator();
+    noteMenu->addAction(muClosed);
+    connect(muClosed, &QAction::triggered, this,
+            [this] { SetAllLinesClosed(MasterValue(QStringLiteral("CLOSED"), 0).toInt() != 1); });
     connect(ItemGrid, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
         if (index.column() == ItemGrid->ColumnOfField(QStringLiteral("LINECLOSED")))
             ToggleLineClosed();
@@ -173,6 +180,8 @@ void TClosableNoteForm::ShowNote()
     // Only an entered or audited note can be stopped.
     const int state = MasterValue(QStringLiteral("NOTESTATE"), 0).toInt();
     cbClosed->setEnabled(state == 1 || (state == 0 && !ReadOnly()));
+    muClosed->setEnabled(cbClosed->isEnabled());
+    muClosed->setChecked(MasterValue(QStringLiteral("CLOSED"), 0).toInt() == 1);
 }
 
 void TClosableNoteForm::cbClosedClick()

@@ -58,6 +58,8 @@ public slots:
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
     widgets::TRqDBCheckBox *cbClosed = nullptr;
+    // The same as the box, from the keyboard (the note menu, Alt+T).
+    QAction *muClosed = nullptr;
 
 private:
     // Writes the stop marks of an audited note and shows it again.
