@@ -20,10 +20,9 @@ QString actionOf(int newState)
 int amountDecimals(db::Database &d)
 {
     bool ok = false;
-    const int n = d.scalar(QStringLiteral("select DATAVALUE from sysparamamth where upper(PARAMNAME) = 'AMTDECIMALS'"))
-                      .toString()
-                      .trimmed()
-                      .toInt(&ok);
+    // Read through the layer's cached statements: every posting asks.
+    db::Rows rows = d.read(QStringLiteral("select DATAVALUE from sysparamamth where upper(PARAMNAME) = 'AMTDECIMALS'"));
+    const int n = (rows.next() ? rows.value(0) : QVariant()).toString().trimmed().toInt(&ok);
     return ok && n >= 0 && n <= 10 ? n : 2;
 }
 

@@ -1,6 +1,6 @@
 // Demo purchase notes: a requisition, a plan, two open orders (one partly
-// received), an estimated receipt bringing in a batch, receipts (one partly
-// paid on the spot) and a partial return drawing on a batch. Each
+// received), an estimated receipt bringing in a batch, receipts (one paid on
+// the spot to the cash supplier) and a partial return drawing on a batch. Each
 // is saved as the window saves it and audited with the window's statement, so
 // the stock, the order quantities and the payables come from the real postings.
 
@@ -35,6 +35,8 @@ public:
 
     void run()
     {
+        // 常州钢管 sells for cash only: no credit, every receipt paid at once.
+        m_db.exec(QStringLiteral("update partnerlth set ISCASHPARTNER = 1, CREDIT = 0, CREDITDAY = 0 where CODE = 'S004'"));
         const qint64 req = note(5, "RePurchase", 2, 1, {}, {{6, 1, 50, 35}, {9, 1, 40, 28}},
                                 {{"REVDATE", day(9)}, {"CONTACTOR", u8("王建国")}}, "电脑配件月度申购");
         note(1, "purchasepthPlan", 2, 1, {}, {{15, 2, 40, 95}, {17, 2, 500, 0.6}, {19, 2, 400, 0.8}},
@@ -48,8 +50,8 @@ public:
              {}, "发票未到,暂估入库");
         // The order to 华强电子 is partly received: all the mice, 20 of the 40 USB sticks.
         receipt(5, 1, 2, {{6, 1, 50, 35, 2, orderA, 1}, {9, 1, 20, 28, 2, orderA, 2}}, 0, "订单到货");
-        // Part paid on the spot by cheque.
-        receipt(6, 1, 4, {{5, 1, 20, 9.5}}, 100, "现场支付部分货款");
+        // The cash supplier is paid the whole amount on the spot.
+        receipt(6, 1, 4, {{5, 1, 20, 9.5}}, RoundToEx(20 * 9.5 * 1.13, 2), "现款采购");
         const QDate milk = day(6).addDays(-3);
         const qint64 food = receipt(7, 1, 3, {{12, 4, 40, 52, {}, {}, {}, QStringLiteral("SP0002-") + milk.toString("yyMMdd")},
                                               {13, 4, 60, 9.8, {}, {}, {}, QStringLiteral("SP0003-") + milk.toString("yyMMdd")}},
@@ -65,7 +67,7 @@ public:
 private:
     QDate day(int n) const { return std::min(m_first.addDays(n - 1), std::max(m_today, m_first)); }
 
-    // paidNow: paid on the spot by transfer cheque from the bank account.
+    // paidNow: paid on the spot by cheque from the bank account.
     qint64 receipt(int dayNo, int kind, int partner, const QList<Line> &lines, double paidNow, const char *remark)
     {
         QList<std::pair<const char *, QVariant>> extra = {{"CPARTNERID", partner}, {"TERMDAYS", 30},

@@ -2,6 +2,7 @@
 //
 //   dbo.sevengetnotecode(notetype, noteid)   the number of a note (SQL function)
 //   EXECUTE FIRSTUPDATECERTAINFILL notetype, noteid
+//   exec FIRSTUPDATEFILLFLAG @id             the same for every note invoice @id covers
 //   exec PURCHASETOVALUE @VNOTEID, @VPARTNERID, @VNOTEDATE
 //   exec salepurchasetoorder @notetype, @noteid
 //
@@ -169,6 +170,26 @@ db::ResultSet firstUpdateCertainFill(db::Database &d, QVector<ProcArg> &args)
                           "where NOTEID = :id")
                .arg(lines),
            p);
+    return {};
+}
+
+// The invoicing state of every note an invoice covers, after the invoice changed.
+db::ResultSet firstUpdateFillFlag(db::Database &d, QVector<ProcArg> &args)
+{
+    const QString proc = QStringLiteral("FIRSTUPDATEFILLFLAG");
+    needArgs(args, 1, proc, "开票单ID");
+    const qint64 fillId = wholeArg(args, 0, proc, "开票单ID");
+    const db::ResultSet covered = d.select(
+        QStringLiteral("select distinct REFERNOTETYPE, REFERNOTEID from fillathD where NOTEID = :id and REFERNOTETYPE in (4, 14) "
+                       "union select distinct REFERNOTETYPE, REFERNOTEID from fillathDD where NOTEID = :id and "
+                       "REFERNOTETYPE in (4, 14)"),
+        {{QStringLiteral("id"), fillId}});
+    for (const QVector<QVariant> &row : covered.rows) {
+        QVector<ProcArg> note(2);
+        note[0].value = row[0];
+        note[1].value = row[1];
+        firstUpdateCertainFill(d, note);
+    }
     return {};
 }
 
@@ -429,6 +450,7 @@ void registerPurchaseProcedures()
         sqlite3_auto_extension(reinterpret_cast<void (*)()>(installNoteCodeFunction));
         db::Registry &r = db::Registry::instance();
         r.addProcedure(QStringLiteral("FIRSTUPDATECERTAINFILL"), firstUpdateCertainFill);
+        r.addProcedure(QStringLiteral("FIRSTUPDATEFILLFLAG"), firstUpdateFillFlag);
         r.addProcedure(QStringLiteral("PURCHASETOVALUE"), purchaseToValue);
         r.addProcedure(QStringLiteral("salepurchasetoorder"), planToOrder);
     });

@@ -10,9 +10,12 @@
 
 #include <QHash>
 #include <QSet>
-#include <QSqlQuery>
+#include <QSqlDriver>
+
+#include <sqlite3.h>
 
 #include <cmath>
+#include <optional>
 #include <mutex>
 
 namespace notedb::stock {
@@ -43,31 +46,132 @@ QHash<QString, StockNote> &notes()
 
 double round6(double v) { return RoundToEx(v, 6); }
 
-// Statements of one posting, prepared once and run for every line.
+// A select read through the layer's cached statements (the postings run the
+// same few selects for every note).
+db::ResultSet fetch(db::Database &d, const QString &sql, const Params &params = {})
+{
+    db::Rows rows = d.read(sql, params);
+    db::ResultSet rs;
+    rs.columns = rows.columns();
+    const int n = rows.columnCount();
+    while (rows.next()) {
+        QVector<QVariant> row(n);
+        for (int c = 0; c < n; ++c)
+            row[c] = rows.value(c);
+        rs.rows.append(std::move(row));
+    }
+    return rs;
+}
+
+QVariant fetchOne(db::Database &d, const QString &sql, const Params &params = {})
+{
+    db::Rows rows = d.read(sql, params);
+    return rows.next() ? rows.value(0) : QVariant();
+}
+
+// The per-line writes of one posting, prepared once on the engine and run
+// for every line, on the caller's connection inside its transaction. They go
+// straight to the engine: binding through the driver cost more than the
+// writes themselves. The values are the engine's own numbers and dates.
 class Statements {
 public:
-    explicit Statements(db::Database &d) : m_db(d) {}
-    QSqlQuery &get(const char *sql)
+    explicit Statements(db::Database &d) : m_db(d)
     {
-        auto it = m_queries.find(sql);
-        if (it == m_queries.end())
-            it = m_queries.insert(sql, m_db.prepare(QString::fromLatin1(sql)));
-        return it.value();
+        const QVariant v = d.connection().driver()->handle();
+        if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+            m_handle = *static_cast<sqlite3 *const *>(v.constData());
+        if (!m_handle)
+            throw DbError(QStringLiteral("库存记帐需要 SQLite 帐套。"));
     }
-    // Runs a prepared statement with `values`; a select is left on its rows.
-    QSqlQuery &run(const char *sql, std::initializer_list<QVariant> values, bool write = true)
+    ~Statements()
     {
-        QSqlQuery &q = get(sql);
-        int i = 0;
-        for (const QVariant &v : values)
-            q.bindValue(i++, v);
-        m_db.execPrepared(q, write);
-        return q;
+        for (sqlite3_stmt *st : std::as_const(m_statements))
+            sqlite3_finalize(st);
+    }
+    Statements(const Statements &) = delete;
+    Statements &operator=(const Statements &) = delete;
+    db::Database &db() { return m_db; }
+
+    // Runs a write with `values`; returns the rows it changed.
+    int run(const char *sql, std::initializer_list<QVariant> values)
+    {
+        sqlite3_stmt *st = bound(sql, values);
+        const int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+            fail();
+        return sqlite3_changes(m_handle);
+    }
+    // The numbers of the first row of a select; false when it has none.
+    bool numbers(const char *sql, std::initializer_list<QVariant> values, double *out, int count)
+    {
+        sqlite3_stmt *st = bound(sql, values);
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW)
+            for (int c = 0; c < count; ++c)
+                out[c] = sqlite3_column_double(st, c);
+        sqlite3_reset(st);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+            fail();
+        return rc == SQLITE_ROW;
     }
 
 private:
+    sqlite3_stmt *bound(const char *sql, std::initializer_list<QVariant> values)
+    {
+        sqlite3_stmt *st = m_statements.value(sql);
+        if (!st) {
+            if (sqlite3_prepare_v2(m_handle, sql, -1, &st, nullptr) != SQLITE_OK)
+                fail();
+            m_statements.insert(sql, st);
+        }
+        int i = 0;
+        for (const QVariant &v : values)
+            bind(st, ++i, v);
+        return st;
+    }
+    static void bind(sqlite3_stmt *st, int i, const QVariant &v)
+    {
+        if (v.isNull() || !v.isValid()) {
+            sqlite3_bind_null(st, i);
+            return;
+        }
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+            sqlite3_bind_int64(st, i, v.toLongLong());
+            return;
+        case QMetaType::Double:
+            sqlite3_bind_double(st, i, v.toDouble());
+            return;
+        case QMetaType::QDate:
+            bindText(st, i, db::Database::dateText(v.toDate()));
+            return;
+        case QMetaType::QDateTime:
+            bindText(st, i, db::Database::dateTimeText(v.toDateTime()));
+            return;
+        default:
+            bindText(st, i, v.toString());
+        }
+    }
+    static void bindText(sqlite3_stmt *st, int i, const QString &text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(st, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    [[noreturn]] void fail()
+    {
+        const int code = sqlite3_extended_errcode(m_handle);
+        throw DbError(db::engineErrorText(code & 0xff, QString::fromUtf8(sqlite3_errmsg(m_handle))), code & 0xff,
+                      QString::fromUtf8(sqlite3_errmsg(m_handle)));
+    }
+
     db::Database &m_db;
-    QHash<const char *, QSqlQuery> m_queries;
+    sqlite3 *m_handle = nullptr;
+    QHash<const char *, sqlite3_stmt *> m_statements;
 };
 
 struct OnHand {
@@ -76,14 +180,12 @@ struct OnHand {
 
 OnHand readOnHand(Statements &s, qint64 store, qint64 goods)
 {
-    QSqlQuery &q = s.run("select QUANTITY, AMOUNT, PRICE from onhandaath where BUILDINGID = ? and COMMODITYID = ?",
-                         {store, goods}, false);
     OnHand o;
-    if (q.next()) {
-        o = {q.value(0).toDouble(), q.value(1).toDouble(), q.value(2).toDouble()};
-        q.finish();
+    double row[3];
+    if (s.numbers("select QUANTITY, AMOUNT, PRICE from onhandaath where BUILDINGID = ? and COMMODITYID = ?", {store, goods},
+                  row, 3)) {
+        o = {row[0], row[1], row[2]};
     } else {
-        q.finish();
         s.run("insert into onhandaath (BUILDINGID, COMMODITYID, QUANTITY, PRICE, AMOUNT, REALQTY, USEDQTY, STATUS) "
               "values (?, ?, 0, 0, 0, 0, 0, 1)",
               {store, goods});
@@ -99,13 +201,13 @@ void writeOnHand(Statements &s, qint64 store, qint64 goods, const OnHand &o, dou
 }
 
 // Flow ids come from the key table in one block per note.
-qint64 takeFlowIds(db::Database &d, int count)
+qint64 takeFlowIds(Statements &s, int count)
 {
-    const qint64 key = d.scalar(QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME = 'noteflowaath'")).toLongLong();
-    const qint64 top = d.scalar(QStringLiteral("select coalesce(max(ID), 0) from noteflowaath")).toLongLong();
+    db::Database &d = s.db();
+    const qint64 key = fetchOne(d, QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME = 'noteflowaath'")).toLongLong();
+    const qint64 top = fetchOne(d, QStringLiteral("select coalesce(max(ID), 0) from noteflowaath")).toLongLong();
     const qint64 first = std::max(key, top) + 1;
-    d.exec(QStringLiteral("update sys_keytable set KEYVALUE = :v where TABLENAME = 'noteflowaath'"),
-           {{QStringLiteral("v"), first + count - 1}});
+    s.run("update sys_keytable set KEYVALUE = ? where TABLENAME = 'noteflowaath'", {first + count - 1});
     return first;
 }
 
@@ -115,15 +217,20 @@ QVariant column(const db::ResultSet &rs, int row, const char *name) { return rs.
 
 void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &action)
 {
-    const db::ResultSet m = d.select(QStringLiteral("select * from %1 where NOTEID = :id").arg(QLatin1String(n.master)),
-                                     {{QStringLiteral("id"), noteId}});
+    Statements s(d);
+    const db::ResultSet m = fetch(d,
+                                  QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1 from %2 where NOTEID = :id")
+                                      .arg(n.payable ? QStringLiteral(", AMOUNT, PAYAMT, ACCOUNTID, PARTNERID, CPARTNERID, CHKORID")
+                                                     : QString(),
+                                           QLatin1String(n.master)),
+                                  {{QStringLiteral("id"), noteId}});
     if (m.isEmpty())
         throw DbError(QStringLiteral("单据(类型 %1, ID %2)不存在,不能%3。").arg(n.noteType).arg(noteId).arg(action));
     const QString code = column(m, 0, "NOTECODE").toString();
     const QVariant noteDate = column(m, 0, "NOTEDATE");
     const int kind = column(m, 0, "NOTEKIND").toInt();
     const Params key{{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}};
-    if (d.scalar(QStringLiteral("select (select count(*) from noteflowaath where NOTETYPE = :t and NOTEID = :id) + "
+    if (fetchOne(d, QStringLiteral("select (select count(*) from noteflowaath where NOTETYPE = :t and NOTEID = :id) + "
                                 "(select count(*) from notepostlogaath where NOTETYPE = :t and NOTEID = :id) + "
                                 "(select count(*) from accountflowaath where NOTETYPE = :t and NOTEID = :id)"),
                  key)
@@ -136,13 +243,13 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             direction = dir;
     const int decimals = amountDecimals(d);
 
-    const db::ResultSet lines = d.select(
-        QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, d.%2 as QTY, d.%3 as PRICE, d.BCODE, "
+    const db::ResultSet lines = fetch(d,
+        QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, %6 as TARGETID, d.%2 as QTY, d.%3 as PRICE, d.BCODE, "
                        "d.PRODUCTDAY, d.VALIDDAY, d.BTURNNOTEID, d.REFERNOTETYPE, d.REFERNOTEID, d.REFERITEMSNO, "
                        "c.COMMODITYID as GOODS, c.KIND, c.NAME from %4 d join %5 m on m.NOTEID = d.NOTEID "
                        "left join Commoditylth c on c.COMMODITYID = d.COMMODITYID where d.NOTEID = :id order by d.ITEMSNO")
             .arg(QLatin1String(n.store), QLatin1String(n.quantity), QLatin1String(n.price), QLatin1String(n.lines),
-                 QLatin1String(n.master)),
+                 QLatin1String(n.master), n.targetStore ? QLatin1String(n.targetStore) : QLatin1String("null")),
         {{QStringLiteral("id"), noteId}});
 
     // Which lines move stock, checked before anything is written.
@@ -158,35 +265,32 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             movedByStockNote(column(lines, i, "REFERNOTETYPE").toInt()) ||
             std::fabs(column(lines, i, "QTY").toDouble()) < kEpsilon)
             continue;
-        if (column(lines, i, "STOREID").toLongLong() <= 0)
+        if (column(lines, i, "STOREID").toLongLong() <= 0 || (n.targetStore && column(lines, i, "TARGETID").toLongLong() <= 0))
             throw DbError(QStringLiteral("货品[%1]的仓库不能为空,不能%2。").arg(column(lines, i, "NAME").toString(), action));
         moving << i;
     }
 
-    Statements s(d);
-    qint64 flowId = moving.isEmpty() ? 0 : takeFlowIds(d, int(moving.size()));
-    for (int i : std::as_const(moving)) {
+    qint64 flowId = moving.isEmpty() ? 0 : takeFlowIds(s, int(moving.size()) * (n.targetStore ? 2 : 1));
+    // One leg of a line: `dir` into or out of `store`; returns the unit cost it moved at.
+    const auto leg = [&](int i, qint64 store, int dir, std::optional<double> cost) {
         const qint64 goods = column(lines, i, "COMMODITYID").toLongLong();
-        const qint64 store = column(lines, i, "STOREID").toLongLong();
         const QString name = column(lines, i, "NAME").toString();
         const double q = RoundToEx(std::fabs(column(lines, i, "QTY").toDouble()), 6);
-        const double p = round6(column(lines, i, "PRICE").toDouble());
+        const double p = cost ? *cost : round6(column(lines, i, "PRICE").toDouble());
         const double lineAmount = RoundToEx(q * p, decimals);
         QVariant batch;
-        if (direction < 0 && !column(lines, i, "BTURNNOTEID").isNull() && column(lines, i, "BTURNNOTEID").toLongLong() != 0) {
+        if (dir < 0 && !column(lines, i, "BTURNNOTEID").isNull() && column(lines, i, "BTURNNOTEID").toLongLong() != 0) {
             batch = column(lines, i, "BTURNNOTEID");
-            QSqlQuery &b = s.run("select COMMODITYID, BUILDINGID, QUANTITY * IOFLAG - BREFERQTY, BCODE, IOFLAG, "
-                                 "BTURNNOTEID from noteflowaath where ID = ?",
-                                 {batch}, false);
+            db::Rows b = d.read(QStringLiteral("select COMMODITYID, BUILDINGID, QUANTITY * IOFLAG - BREFERQTY, BCODE, IOFLAG, "
+                                               "BTURNNOTEID from noteflowaath where ID = :b"),
+                                {{QStringLiteral("b"), batch}});
             if (!b.next() || b.value(4).toInt() != 1 || !b.value(5).isNull()) {
-                b.finish();
                 throw DbError(QStringLiteral("单据[%1]第%2行引用的批次(ID %3)不存在,不能%4。")
                                   .arg(code, column(lines, i, "ITEMSNO").toString(), batch.toString(), action));
             }
             const qint64 batchGoods = b.value(0).toLongLong(), batchStore = b.value(1).toLongLong();
             const double left = b.value(2).toDouble();
             const QString bcode = b.value(3).toString();
-            b.finish();
             if (batchGoods != goods || batchStore != store)
                 throw DbError(QStringLiteral("货品[%1]引用的批次[%2]不是该货品在该仓库的批次,不能%3。").arg(name, bcode, action));
             if (left + kEpsilon < q)
@@ -199,7 +303,8 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         }
 
         OnHand o = readOnHand(s, store, goods);
-        if (direction > 0) {
+        double moved = p;
+        if (dir > 0) {
             o.quantity = RoundToEx(o.quantity + q, 6);
             o.amount = RoundToEx(o.amount + lineAmount, decimals);
             o.price = std::fabs(o.quantity) > kEpsilon ? round6(o.amount / o.quantity) : p;
@@ -207,17 +312,25 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             // Out at the current average; stock that never had a cost goes out at the line's price.
             if (o.price == 0 && o.quantity <= kEpsilon)
                 o.price = p;
+            moved = o.price;
             o.quantity = RoundToEx(o.quantity - q, 6);
             o.amount = RoundToEx(o.amount - RoundToEx(q * o.price, decimals), decimals);
         }
-        writeOnHand(s, store, goods, o, direction * q);
+        writeOnHand(s, store, goods, o, dir * q);
 
         s.run("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, COMMODITYID, "
               "QUANTITY, PRICE, PPRICE, AMOUNT, BCODE, VALIDDAY, PRODUCEDDATE, IOFLAG, BTURNNOTEID, BREFERQTY, EQTY, "
               "STATUS) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, 1)",
               {flowId++, n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate, store, goods, q, p, o.price,
                lineAmount, column(lines, i, "BCODE"), column(lines, i, "VALIDDAY"), column(lines, i, "PRODUCTDAY"),
-               direction, batch, o.quantity});
+               dir, batch, o.quantity});
+        return moved;
+    };
+    for (int i : std::as_const(moving)) {
+        const double cost = leg(i, column(lines, i, "STOREID").toLongLong(), direction, std::nullopt);
+        // A transfer brings the goods into the other store at the cost they left at.
+        if (n.targetStore)
+            leg(i, column(lines, i, "TARGETID").toLongLong(), -direction, cost);
     }
 
     // References: the source line's quantity and count, the source note's count.
@@ -249,8 +362,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             d.exec(QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src->lines, src->finished),
                    {{QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, "
-              "TARGETID, TARGETITEMSNO, QUANTITY) values (?, ?, ?, 1, ?, ?, ?, ?, ?, ?)",
-              {n.noteType, noteId, column(lines, i, "ITEMSNO"), type, src->lines,
+              "TARGETID, TARGETITEMSNO, QUANTITY) values (?, ?, ?, 1, ?, ?, ?, ?, ?, ?)", {n.noteType, noteId, column(lines, i, "ITEMSNO"), type, src->lines,
                raised.isEmpty() ? QVariant() : QVariant(raised), sourceId, item, raised.isEmpty() ? 0.0 : q});
         referredNotes.insert({type, sourceId});
     }
@@ -259,8 +371,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         d.exec(QStringLiteral("update %1 set REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id").arg(src.master),
                {{QStringLiteral("id"), sourceId}});
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTYPE, TARGETTABLE, TARGETID, QUANTITY) "
-              "values (?, ?, 2, ?, ?, ?, 0)",
-              {n.noteType, noteId, type, src.master, sourceId});
+              "values (?, ?, 2, ?, ?, ?, 0)", {n.noteType, noteId, type, src.master, sourceId});
     }
 
     if (!n.payable)
@@ -279,13 +390,10 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     if (owed != 0) {
         if (partner.isNull() || partner.toLongLong() == 0)
             throw DbError(QStringLiteral("单据[%1]没有指定往来单位,不能%2。").arg(code, action));
-        d.exec(QStringLiteral("update partnerlth set SCAMT = round(SCAMT + :v, :n) where PARTNERID = :p"),
-               {{QStringLiteral("v"), owed}, {QStringLiteral("n"), decimals}, {QStringLiteral("p"), partner}});
-        if (d.lastRowsAffected() == 0)
+        if (s.run("update partnerlth set SCAMT = round(SCAMT + ?, ?) where PARTNERID = ?", {owed, decimals, partner}) == 0)
             throw DbError(QStringLiteral("单据[%1]的往来单位不存在(ID %2),不能%3。").arg(code, partner.toString(), action));
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTABLE, TARGETID, QUANTITY) "
-              "values (?, ?, 3, 'partnerlth', ?, ?)",
-              {n.noteType, noteId, partner, owed});
+              "values (?, ?, 3, 'partnerlth', ?, ?)", {n.noteType, noteId, partner, owed});
     }
     if (paid != 0)
         postAccountFlow(d, column(m, 0, "ACCOUNTID").toLongLong(), n.noteType, noteId, code, noteDate,
@@ -297,7 +405,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
 void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &action)
 {
     const Params key{{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}};
-    const db::ResultSet drawn = d.select(
+    const db::ResultSet drawn = fetch(d, 
         QStringLiteral("select BCODE from noteflowaath where NOTETYPE = :t and NOTEID = :id and IOFLAG = 1 and "
                        "BTURNNOTEID is null and BREFERQTY > 0.000001 order by ID"),
         key);
@@ -306,7 +414,7 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
 
     const int decimals = amountDecimals(d);
     Statements s(d);
-    const db::ResultSet flows = d.select(
+    const db::ResultSet flows = fetch(d, 
         QStringLiteral("select ID, BUILDINGID, COMMODITYID, QUANTITY, PPRICE, AMOUNT, IOFLAG, BTURNNOTEID "
                        "from noteflowaath where NOTETYPE = :t and NOTEID = :id order by ID desc"),
         key);
@@ -331,7 +439,7 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
     }
     d.exec(QStringLiteral("delete from PcSplit where NOTETYPE = :t and NOTEID = :id"), key);
 
-    const db::ResultSet log = d.select(
+    const db::ResultSet log = fetch(d, 
         QStringLiteral("select KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, TARGETID, TARGETITEMSNO, QUANTITY "
                        "from notepostlogaath where NOTETYPE = :t and NOTEID = :id"),
         key);

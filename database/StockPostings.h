@@ -24,6 +24,7 @@ struct StockNote {
     const char *master = "";            // master table
     const char *lines = "";             // line table
     const char *store = "d.BUILDINGID"; // store column: of the line (d.) or of the master (m.)
+    const char *targetStore = nullptr;  // a transfer: the store the goods go to, in the other direction
     const char *quantity = "QUANTITY";  // line columns
     const char *price = "PRICE";        // the line's cost price
     QVector<QPair<int, int>> kinds;     // NOTEKIND -> 1 into stock, -1 out of it; other kinds move none

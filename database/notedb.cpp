@@ -213,7 +213,8 @@ void addMissingColumns(db::Database &database)
     if (level.toInt() == 0)
         database.exec(QStringLiteral("alter table partnerlth add PRICELEVEL integer"));
     // The stock postings: the link of a system reversal to its receipt, the
-    // posting log and the key of the batch split rows.
+    // posting log with the trigger and indexes that came with it, and the keys
+    // of the batch split rows and of the requisition.
     const QVariant purchase = database.scalar(
         QStringLiteral("select count(*) from pragma_table_info('valuepth') where upper(name)='PURCHASENOTEID'"));
     if (purchase.toInt() == 0)

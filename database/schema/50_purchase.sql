@@ -180,7 +180,6 @@ CREATE TABLE valuepth (
   NOTETO          VARCHAR(64) COLLATE TSQL,
   PURCHASENOTEID  INTEGER  -- kind 3: the purchase receipt that settled it
 );
-CREATE INDEX ix_valuepth_purchase ON valuepth (PURCHASENOTEID);
 
 CREATE TABLE valuepthDetail (
   NOTEID          INTEGER NOT NULL,
@@ -431,9 +430,3 @@ CREATE INDEX ix_valuepth_date ON valuepth (NOTEDATE);
 CREATE INDEX ix_purchasepth_date ON purchasepth (NOTEDATE);
 CREATE INDEX ix_repurchase_date ON RePurchase (NOTEDATE);
 CREATE INDEX ix_purchasepthdetail_refer ON purchasepthDetail (REFERNOTETYPE, REFERNOTEID, REFERITEMSNO);
-
--- The system reversals a purchase receipt of kind 3 made go with it when the
--- receipt is deleted; deleting an audited reversal queues its own reversal.
-CREATE TRIGGER IF NOT EXISTS trg_purchasepth_values AFTER DELETE ON purchasepth FOR EACH ROW WHEN NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='purchasepth') BEGIN DELETE FROM valuepth WHERE NOTEKIND = 3 AND PURCHASENOTEID = OLD.NOTEID; END;
-CREATE INDEX ix_orderpthdetail_refer ON orderpthDetail (REFERNOTETYPE, REFERNOTEID, REFERITEMSNO);
-CREATE INDEX ix_pcsplit_note ON PcSplit (NOTETYPE, NOTEID);

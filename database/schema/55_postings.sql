@@ -1,3 +1,4 @@
+-- (Run again on books made before it, so everything here may already exist.)
 -- What a stock posting changed outside the stock flow: quantities raised on
 -- source lines, reference counts, a partner's payable. Un-audit and delete
 -- reverse a note from these rows and from its noteflowaath rows alone, so the
@@ -5,7 +6,7 @@
 -- KIND: 1 line quantity (TARGETTABLE.TARGETCOLUMN += QUANTITY, REFERCOUNT + 1
 -- on the line), 2 note reference (REFERCOUNT + 1 on the master), 3 payable
 -- (partnerlth.SCAMT += QUANTITY for TARGETID).
-CREATE TABLE notepostlogaath (
+CREATE TABLE IF NOT EXISTS notepostlogaath (
   NOTETYPE      INTEGER NOT NULL,
   NOTEID        INTEGER NOT NULL,
   ITEMSNO       INTEGER,
@@ -17,4 +18,12 @@ CREATE TABLE notepostlogaath (
   TARGETITEMSNO INTEGER,
   QUANTITY      NUMERIC(19,6) NOT NULL DEFAULT 0
 );
-CREATE INDEX ix_notepostlogaath_note ON notepostlogaath (NOTETYPE, NOTEID);
+CREATE INDEX IF NOT EXISTS ix_notepostlogaath_note ON notepostlogaath (NOTETYPE, NOTEID);
+
+-- The system reversals a purchase receipt of kind 3 made go with it when the
+-- receipt is deleted; deleting an audited reversal queues its own reversal.
+CREATE INDEX IF NOT EXISTS ix_valuepth_purchase ON valuepth (PURCHASENOTEID);
+CREATE TRIGGER IF NOT EXISTS trg_purchasepth_values AFTER DELETE ON purchasepth FOR EACH ROW WHEN NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='purchasepth') BEGIN DELETE FROM valuepth WHERE NOTEKIND = 3 AND PURCHASENOTEID = OLD.NOTEID; END;
+-- Lines taken from an order or drawing on a batch are looked up by their source.
+CREATE INDEX IF NOT EXISTS ix_orderpthdetail_refer ON orderpthDetail (REFERNOTETYPE, REFERNOTEID, REFERITEMSNO);
+CREATE INDEX IF NOT EXISTS ix_pcsplit_note ON PcSplit (NOTETYPE, NOTEID);

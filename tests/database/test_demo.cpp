@@ -172,8 +172,11 @@ TEST_F(DemoBooks, IsRichAndConsistent)
         "select count(*) from paymethodlth p left join accountacth a on p.ACCOUNTID = a.ACCOUNTID where a.ACCOUNTID is null",
         "select count(*) from accountacth a left join subjectalth s on a.SUBJECTID = s.SUBJECTID "
         "where s.SUBJECTID is null or s.ISDETAIL <> 1",
-        // One cash customer of the head office; two operators and their employees point at each other.
-        "select abs(count(*) - 1) from partnerlth where ISCASHPARTNER = 1 and coalesce(SHOPERATEID,0) = 0",
+        // One cash customer and one cash supplier of the head office; two operators and their
+        // employees point at each other.
+        "select abs(count(*) - 1) from partnerlth where ISCASHPARTNER = 1 and ISCLIENT = 1 and coalesce(SHOPERATEID,0) = 0",
+        "select abs(count(*) - 1) from partnerlth where ISCASHPARTNER = 1 and ISVENDOR = 1 and CREDIT = 0 "
+        "and coalesce(SHOPERATEID,0) = 0",
         "select abs(count(*) - 2) from operatormth o join employlth e on o.EMPID = e.EMPID where e.OPERATERID = o.OPERATEID",
         "select count(*) from employlth e left join operatormth o on e.OPERATERID = o.OPERATEID "
         "where e.OPERATERID is not null and (o.OPERATEID is null or o.EMPID <> e.EMPID)",

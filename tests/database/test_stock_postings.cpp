@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "Procedures.h"
+#include "StockPostings.h"
 #include "notedb.h"
 
 #include <gtest/gtest.h>
@@ -182,6 +183,15 @@ TEST_F(StockPostings, ReferencesRaiseSourceLinesAndFallBackOnUnaudit)
               "0:0:0;0:0:0");
     EXPECT_EQ(num("select REFERCOUNT from orderpth") + num("select REFERQTY from purchasepthDetail where NOTEID = 1 and ITEMSNO = 1"), 0);
 
+    // A line taken from a stock-in note moves no stock again; the stock note's line counts it.
+    sql("insert into iostoreith (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, BUILDINGID, NOTETYPE) "
+        "values (60, 1, 1, 'CRK-60', '2024-03-04', 1, 4)");
+    sql("insert into iostoreithDetail (NOTEID, ITEMSNO, COMMODITYID, QUANTITY) values (60, 1, 5, 7)");
+    receipt(4, 1, {{5, 1, 7, 9, {}, {}, 21, 60, 1}});
+    audit("purchasepth", 4);
+    EXPECT_EQ(num("select count(*) from noteflowaath where NOTEID = 4"), 0);
+    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from iostoreithDetail").toString(), "7:1");
+
     // A line whose source line is gone is refused.
     receipt(3, 1, {{1, 1, 1, 5, {}, {}, 2, 8, 9}});
     EXPECT_EQ(refusal([&] { audit("purchasepth", 3); }),
@@ -241,13 +251,50 @@ TEST_F(StockPostings, AFailingPostingLeavesEveryTableAsItWas)
     EXPECT_EQ(refusal([&] { audit("purchasepth", 3); }), "单据[N-3]第2行的货品(ID 99)不存在,不能审核。");
     receipt(4, 1, {{1, 0, 4, 5}});
     EXPECT_EQ(refusal([&] { audit("purchasepth", 4); }), "货品[复印纸]的仓库不能为空,不能审核。");
-    // A disk failing in the middle of the posting leaves nothing either.
+    // A disk failing in the middle of the posting (the stock is written, the order not yet) leaves nothing either.
     receipt(5, 1, {{1, 1, 4, 5, {}, {}, 2, 8, 1}});
     const QString entered = books_state();
-    books->injectFault(db::Fault{1, 13, QStringLiteral("insert into notepostlogaath"), false});
+    books->injectFault(db::Fault{1, 13, QStringLiteral("update orderpthDetail"), false});
     EXPECT_FALSE(refusal([&] { audit("purchasepth", 5); }).isEmpty());
     books->clearFault();
     EXPECT_EQ(books_state(), entered);
+}
+
+// A stock kind of its own is a declaration: here a transfer between the stores of its master.
+TEST_F(StockPostings, ADeclaredTransferMovesAtTheCostItLeftAt)
+{
+    sql("create table testmoveith (NOTEID integer primary key, NOTEKIND integer, NOTESTATE integer, NOTECODE varchar(30), "
+        "NOTEDATE date, BUILDINGID integer, INBUILDINGID integer)");
+    sql("create table testmoveithDetail (NOTEID integer, ITEMSNO integer, COMMODITYID integer, PRICE numeric(19,6), "
+        "QUANTITY numeric(19,6), BCODE varchar(30), PRODUCTDAY date, VALIDDAY date, BTURNNOTEID integer, "
+        "REFERNOTETYPE integer, REFERNOTEID integer, REFERITEMSNO integer)");
+    books->addStateTrigger(QStringLiteral("testmoveith"));
+    notedb::stock::StockNote move;
+    move.noteType = 97;
+    move.master = "testmoveith";
+    move.lines = "testmoveithDetail";
+    move.store = "m.BUILDINGID";
+    move.targetStore = "m.INBUILDINGID";
+    move.kinds = {{1, -1}};
+    notedb::stock::declare(move);
+
+    receipt(1, 1, {{1, 1, 10, 5}});
+    receipt(2, 1, {{1, 1, 10, 7}});
+    audit("purchasepth", 1);
+    audit("purchasepth", 2);
+    sql("insert into testmoveith values (5, 1, 0, 'DB-5', '2024-03-07', 1, 2)");
+    sql("insert into testmoveithDetail (NOTEID, ITEMSNO, COMMODITYID, PRICE, QUANTITY) values (5, 1, 1, 99, 4)");
+    audit("testmoveith", 5);
+    EXPECT_EQ(one("select group_concat(BUILDINGID||':'||QUANTITY||':'||AMOUNT||':'||PRICE, ';') from "
+                  "(select * from onhandaath order by BUILDINGID)").toString(),
+              "1:16:96:6;2:4:24:6");
+    EXPECT_EQ(one("select group_concat(BUILDINGID||':'||IOFLAG||':'||PRICE||':'||EQTY, ';') from "
+                  "(select * from noteflowaath where NOTETYPE = 97 order by ID)").toString(),
+              "1:-1:99:16;2:1:6:4");
+    setState("testmoveith", 5, 1, 0);
+    EXPECT_EQ(one("select group_concat(BUILDINGID||':'||QUANTITY||':'||AMOUNT, ';') from "
+                  "(select * from onhandaath order by BUILDINGID)").toString(),
+              "1:20:120;2:0:0");
 }
 
 TEST_F(StockPostings, ReceiptAgainstEstimatedReceiptsReversesThemOnceAndGoesWithTheReceipt)
@@ -261,13 +308,17 @@ TEST_F(StockPostings, ReceiptAgainstEstimatedReceiptsReversesThemOnceAndGoesWith
     };
     receipt(40, 3, {{2, 1, 10, 5, "E1", batch, 3, 30, 1}, {1, 1, 8, 3.5, {}, {}, 3, 30, 2}});
     for (int save = 0; save < 2; ++save) {
-        books->run(QStringLiteral("exec PURCHASETOVALUE 40, 1, '2024-03-06'"));
+        // As the receipt window calls it, the date as the window holds it.
+        books->run(QStringLiteral("exec PURCHASETOVALUE @VNOTEID=:VNOTEID, @VPARTNERID=:VPARTNERID, @VNOTEDATE=:VNOTEDATE"),
+                   {{QStringLiteral("VNOTEID"), 40}, {QStringLiteral("VPARTNERID"), 1},
+                    {QStringLiteral("VNOTEDATE"), QDateTime(QDate(2024, 3, 6), QTime(0, 0))}});
         EXPECT_EQ(made(), 1);
         EXPECT_DOUBLE_EQ(reversed(), 10);
         EXPECT_EQ(one("select group_concat(REFERQTY, ';') from (select * from valuepthDetail where NOTEID = 30 order by ITEMSNO)").toString(),
                   "10;8");
     }
-    EXPECT_EQ(one("select NOTECODE like 'YRK%' or NOTECODE like '3-%' from valuepth where NOTEKIND = 3").toInt(), 1);
+    EXPECT_EQ(one("select NOTEDATE||':'||PARTNERID||':'||(NOTECODE like '3-202403-%') from valuepth where NOTEKIND = 3").toString(),
+              "2024-03-06:1:1");
     // The estimated stock left; the receipt's own audit brings the real one and only counts the reference.
     EXPECT_DOUBLE_EQ(num("select QUANTITY from onhandaath where COMMODITYID = 2"), 0);
     audit("purchasepth", 40);
@@ -352,8 +403,32 @@ TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
     sql("update fillath set NOTESTATE = 2 where NOTEID = 2");
     fill();
     EXPECT_EQ(state(), "50:0");
+    // The invoice's own call brings every note it covers up to date.
+    sql("update fillath set NOTESTATE = 1 where NOTEID = 2");
+    books->run(QStringLiteral("exec FIRSTUPDATEFILLFLAG 2"));
+    EXPECT_EQ(state(), "113:2");
     EXPECT_EQ(refusal([&] { books->run(QStringLiteral("EXECUTE  FIRSTUPDATECERTAINFILL 14,1")); }),
               "本帐套还没有销售开单(salesth),过程 FIRSTUPDATECERTAINFILL 不能处理单据类型 14。");
+}
+
+// Books made before the postings get what the postings need when they are opened.
+TEST_F(StockPostings, OlderBooksGetThePostingTablesOnOpening)
+{
+    sql("drop trigger trg_purchasepth_values");
+    sql("drop index ix_valuepth_purchase");
+    sql("alter table valuepth drop column PURCHASENOTEID");
+    sql("drop table notepostlogaath");
+    sql("delete from sys_keytable where TABLENAME in ('PcSplit', 'RePurchase')");
+    books.reset();
+    books = notedb::openBooks(folder.file(QStringLiteral("books.db")));
+    EXPECT_EQ(num("select count(*) from sqlite_master where name in ('notepostlogaath', 'trg_purchasepth_values', "
+                  "'ix_valuepth_purchase')"),
+              3);
+    EXPECT_EQ(num("select count(*) from pragma_table_info('valuepth') where upper(name) = 'PURCHASENOTEID'"), 1);
+    EXPECT_EQ(num("select count(*) from sys_keytable where TABLENAME in ('PcSplit', 'RePurchase')"), 2);
+    receipt(1, 1, {{1, 1, 2, 5}});
+    audit("purchasepth", 1);
+    EXPECT_EQ(num("select count(*) from notepostlogaath"), 1);
 }
 
 } // namespace
