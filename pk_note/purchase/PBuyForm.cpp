@@ -80,7 +80,7 @@ const mdnote::DetailResource lines{
     .columns = {
         {"COMMODITYCODE"}, {"COMMODITYNAME"}, {"SPEC"}, {"UNITNAME"}, {"STORECODE"}, {"BUILDINGNAME"},
         {"QUANTITY"}, {"ORIGPRICE"}, {"DISC"}, {"PRICE"}, {"TAXRATE"}, {"TAXPRICE"},
-        {"COMMODITYAMT", "货款"}, {"TAXAMT", "税款"}, {"AMOUNT", "金额"}, {"DISCAMT"},
+        {"COMMODITYAMT", "货款"}, {"TAXAMT", "税款"}, {"AMOUNT"}, {"DISCAMT"},
         {.field = "IOQTY", .caption = "入库数量", .width = 80, .displayFormat = "#0.####", .readOnly = true},
         {"REFERQTY", "退货数量"}, {"BCODE"}, {"PRODUCTDAY"}, {"VALIDDAY"},
         {.field = "REFERNOTECODE", .caption = "源单号", .width = 120, .readOnly = true},
