@@ -95,6 +95,8 @@ const basenote::Resource &declaration()
     return master;
 }
 
+pk_note::FormClassRegistrar reg("TPBuyForm", [](QWidget *owner) { return CreateNoteForm<TPBuyForm>(owner); });
+
 qint64 asId(const QVariant &v) { return v.isNull() ? 0 : v.toLongLong(); }
 
 const char *const kBatchDrawnQuestion =
@@ -452,7 +454,7 @@ void TPBuyForm::muPToReturnClick()
 
 // ============================================================ lines from source notes
 
-void TPBuyForm::appendEstimatedLine(SourceLine line)
+void TPBuyForm::appendEstimatedLine(SourceLine line, bool split)
 {
     if (line.batchFlowId.isNull())
         line.batchFlowId = trade::BatchFlowId(3, line.referNoteId, line.referItemsNo);
@@ -460,7 +462,7 @@ void TPBuyForm::appendEstimatedLine(SourceLine line)
     if (!line.batchFlowId.isNull()) {
         AutoQuery splits = CreateAutoQuery(QStringLiteral("select * from PcSplit where noteState<>2 and Bturnnoteid=")
                                            + QString::number(asId(line.batchFlowId)));
-        if (!splits->IsEmpty() && ShowYesNoQuestion(QString::fromUtf8(kBatchDrawnQuestion)) != AnswerYes) {
+        if (!splits->IsEmpty() && (split || ShowYesNoQuestion(QString::fromUtf8(kBatchDrawnQuestion)) != AnswerYes)) {
             for (splits->First(); !splits->Eof(); splits->Next()) {
                 SourceLine part = line;
                 part.quantity = splits->FieldByName(QStringLiteral("QUANTITY")).AsFloat();
@@ -526,7 +528,7 @@ void TPBuyForm::SelectSourceNote()
             s.productDay = v("productday");
             s.validDay = v("validday");
             if (s.referNoteType == 3)
-                appendEstimatedLine(s);
+                appendEstimatedLine(s, selector->SplitByBatch()); // "根据批次被引用数量自动拆分"
             else
                 AppendSourceLine(s);
         }

@@ -58,7 +58,8 @@ protected:
 
 private:
     // An estimated-receipt line as it is turned in: whole, or split by what
-    // issuing notes drew from its batch (the user chooses when they did).
-    void appendEstimatedLine(SourceLine line);
+    // issuing notes drew from its batch (the user chooses when they did,
+    // unless `split` says so already).
+    void appendEstimatedLine(SourceLine line, bool split = false);
     void readMasterFrom(const QString &table, qint64 noteId, bool payMethod);
 };

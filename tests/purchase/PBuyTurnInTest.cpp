@@ -1,0 +1,221 @@
+// Receipts made from other notes: order lines turned in through the selector
+// (open quantity, never a line twice), estimated receipts settled whole or
+// split by what issuing notes drew from their batch, a return made from the
+// open lines of a receipt, and a receipt made from an order by its menu.
+
+#include "PBuyForm.h"
+#include "PurchaseFixture.h"
+#include "noteSelectorForm.h"
+#include "widgets/DBGrid.h"
+
+#include <QCheckBox>
+
+namespace {
+
+std::pair<int, qint64> s_located;
+long recordLocate(const QString &, const QString &, QnParams *params)
+{
+    s_located = {params->GetValue(QStringLiteral("NOTETYPE")).toInt(), params->GetValue(QStringLiteral("NOTEID")).toInt64()};
+    return 0;
+}
+
+class PBuyTurnInTest : public purchasetest::PurchaseTest<TPBuyForm> {
+protected:
+    // Turns in with the selector: every line of one source note ticked.
+    void turnInAll(qint64 source, bool splitByBatch = false)
+    {
+        m_modal.setHandler([source, splitByBatch](QWidget *w) {
+            auto *selector = qobject_cast<TnoteSelectorForm *>(w);
+            EXPECT_NE(selector, nullptr);
+            if (!selector)
+                return 0;
+            selector->chkSplit->setChecked(splitByBatch);
+            EXPECT_TRUE(selector->qryMaster->Locate(QStringLiteral("noteid"), source));
+            selector->ToggleDocument();
+            selector->OkBtnClick();
+            return selector->result();
+        });
+        m_form->SelectSourceNote();
+    }
+    // An audited estimated receipt of S003: 10 bottles of water in batch B1,
+    // with its batch flow record; returns {note id, flow id}.
+    std::pair<qint64, qint64> estimatedReceipt()
+    {
+        const qint64 note = sourceNote(QStringLiteral("valuepth"), 1, 3, QStringLiteral("YR-1"),
+                                       {{11, 4, 10, 18, QStringLiteral("'B1'")}}, QStringLiteral("BCODE"));
+        const qint64 flow = scalar(QStringLiteral("select max(ID) from noteflowaath")).toLongLong() + 1000;
+        sql(QStringLiteral("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTEDATE, BUILDINGID, COMMODITYID, "
+                           "QUANTITY, PRICE, BCODE, IOFLAG) values (%1, 3, %2, 1, '2026-12-01', 4, 11, 10, 18, 'B1', 1)")
+                .arg(flow).arg(note));
+        return {note, flow};
+    }
+};
+
+TEST_F(PBuyTurnInTest, OpenOrderLinesAreTurnedInOnceWithWhatIsLeft)
+{
+    // Ordered 10, 6 received: 4 left. The other line is wholly open.
+    const qint64 order = sourceNote(QStringLiteral("orderpth"), 1, 1, QStringLiteral("PO-7"),
+                                    {{3, 1, 10, 1.5, 6}, {5, 1, 5, 12, 0}}, QStringLiteral("BUYQTY"));
+    open();
+    m_form->SelectSourceNote();
+    EXPECT_EQ(lastError(), QStringLiteral("请选择供应商！"));
+    EXPECT_TRUE(m_modal.records().isEmpty()) << "no selector without a supplier";
+    setMaster("PARTNERID", 1);
+    turnInAll(order);
+    ASSERT_EQ(lines()->RecordCount(), 2) << errors().join(u'|').toStdString();
+    EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), 4);
+    EXPECT_DOUBLE_EQ(line(1, "QUANTITY").toDouble(), 5);
+    EXPECT_DOUBLE_EQ(line(1, "PRICE").toDouble(), 12);
+    for (int row : {0, 1}) {
+        EXPECT_EQ(line(row, "REFERNOTETYPE").toInt(), 2);
+        EXPECT_EQ(line(row, "REFERNOTEID").toLongLong(), order);
+        EXPECT_EQ(line(row, "REFERITEMSNO").toInt(), row + 1);
+        EXPECT_EQ(line(row, "REFERNOTECODE").toString(), QStringLiteral("PO-7"));
+    }
+    turnInAll(order);
+    EXPECT_EQ(lines()->RecordCount(), 2) << "a source line is taken once";
+    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from purchasepthDetail where REFERNOTETYPE=2 and REFERNOTEID=%1")
+                         .arg(order))
+                  .toInt(),
+              2);
+    // Shown again, the source number comes from the books; a double-click
+    // on the line asks the package to open that order.
+    m_form->LoadNote(int(savedNote()));
+    EXPECT_EQ(line(0, "REFERNOTECODE").toString(), QStringLiteral("PO-7"));
+    RegistFunction(QStringLiteral("LOCATENOTE"), &recordLocate);
+    auto *grid = m_form->Grid();
+    const QModelIndex source = grid->model()->index(0, grid->ColumnOfField(QStringLiteral("REFERNOTECODE")));
+    grid->setCurrentIndex(source);
+    emit grid->doubleClicked(source);
+    EXPECT_EQ(s_located, std::make_pair(2, order));
+    // Audited, the receipt counts as received on the order's lines.
+    m_messages.clear();
+    m_form->CheckBtnClick();
+    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select sum(BUYQTY) from orderpthDetail where NOTEID=%1").arg(order)).toDouble(),
+                     15);
+}
+
+TEST_F(PBuyTurnInTest, AnEstimatedBatchIsSettledWholeOrSplitByWhatWasDrawn)
+{
+    const auto [note, flow] = estimatedReceipt();
+    sql(QStringLiteral("insert into PcSplit (ID, BTURNNOTEID, NOTETYPE, NOTEID, ITEMSNO, NOTESTATE, QUANTITY) values "
+                       "(9001, %1, 14, 301, 2, 1, 4), (9002, %1, 23, 302, 1, 0, 3), (9003, %1, 14, 303, 1, 2, 9)")
+            .arg(flow));
+    const QString question = QStringLiteral("估价入库的批次货品已经被出库类单据引用，\r\n "
+                                            "选择“是”整单冲回，选择“否”根据被引用的批次数量拆分冲回");
+    auto start = [this] {
+        open();
+        setMaster("NOTEKIND", 3);
+        setMaster("PARTNERID", 3);
+    };
+    // No: one line per split still standing (the void one is left out).
+    start();
+    m_messages.answer(AnswerNo);
+    turnInAll(note);
+    EXPECT_EQ(m_messages.last().text, question);
+    ASSERT_EQ(lines()->RecordCount(), 2);
+    const double quantities[] = {4, 3};
+    const int splitTypes[] = {14, 23};
+    for (int row : {0, 1}) {
+        EXPECT_DOUBLE_EQ(line(row, "QUANTITY").toDouble(), quantities[row]);
+        EXPECT_EQ(line(row, "SPLITNOTETYPE").toInt(), splitTypes[row]);
+        EXPECT_EQ(line(row, "REMARK").toString(), QStringLiteral("YR-1单拆分出来。"));
+        EXPECT_EQ(line(row, "BTURNNOTEID").toLongLong(), flow);
+    }
+    EXPECT_EQ(line(1, "SPLITNOTEID").toInt(), 302);
+    EXPECT_EQ(line(1, "SPLITITEMSNO").toInt(), 1);
+    // Split by the selector's own box: nobody is asked.
+    start();
+    m_messages.clear();
+    turnInAll(note, true);
+    EXPECT_EQ(lines()->RecordCount(), 2);
+    EXPECT_TRUE(m_messages.records().isEmpty());
+
+    // Yes: the whole batch on one line; the save reverses the estimated receipt.
+    start();
+    m_messages.answer(AnswerYes);
+    turnInAll(note);
+    ASSERT_EQ(lines()->RecordCount(), 1);
+    EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), 10);
+    EXPECT_EQ(line(0, "BTURNNOTEID").toLongLong(), flow);
+    EXPECT_EQ(line(0, "BCODE").toString(), QStringLiteral("B1"));
+    EXPECT_EQ(line(0, "REFERNOTETYPE").toInt(), 3);
+    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
+    // Audit wants the whole batch reversed: what the books hold against it
+    // must equal what was received.
+    const qint64 id = savedNote();
+    const QString booked = QStringLiteral("update noteflowaath set QUANTITY=%1 where NOTETYPE=3 and BTURNNOTEID=%2");
+    sql(booked.arg(7).arg(flow));
+    m_form->CheckBtnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("批次整批冲回时，冲回数量和原始数量不想等！"));
+    EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from purchasepth where NOTEID=%1").arg(id)).toInt(), 0);
+    sql(booked.arg(10).arg(flow));
+    m_form->CheckBtnClick();
+    EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from purchasepth where NOTEID=%1").arg(id)).toInt(), 1)
+        << errors().join(u'|').toStdString();
+}
+
+TEST_F(PBuyTurnInTest, AReturnIsMadeFromTheOpenLinesOnly)
+{
+    open();
+    setMaster("PARTNERID", 1);
+    addLine("BG0003", 10, 1.5);
+    addLine("BG0005", 2, 12);
+    ASSERT_TRUE(save());
+    const qint64 receipt = savedNote();
+    m_form->CheckBtnClick();
+    m_form->LoadNote(int(receipt));
+    const QString code = master("NOTECODE").toString();
+    // Three pens already went back; the staplers all went back.
+    sql(QStringLiteral("update purchasepthDetail set REFERQTY=case ITEMSNO when 1 then -3 else 2 end where NOTEID=%1")
+            .arg(receipt));
+    m_form->muPToReturnClick();
+    EXPECT_EQ(master("NOTEKIND").toInt(), 2);
+    EXPECT_EQ(master("PARTNERID").toInt(), 1);
+    EXPECT_EQ(master("NOTESTATE").toInt(), 0);
+    ASSERT_EQ(lines()->RecordCount(), 1);
+    EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), -7) << "a return's lines go out of stock";
+    EXPECT_DOUBLE_EQ(line(0, "PRICE").toDouble(), 1.5);
+    EXPECT_EQ(line(0, "REFERNOTETYPE").toInt(), 4);
+    EXPECT_EQ(line(0, "REFERNOTEID").toLongLong(), receipt);
+    EXPECT_EQ(line(0, "REFERITEMSNO").toInt(), 1);
+    EXPECT_EQ(line(0, "REFERNOTECODE").toString(), code);
+    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
+    EXPECT_EQ(scalar(QStringLiteral("select NOTEKIND from purchasepth where NOTEID=%1").arg(savedNote())).toInt(), 2);
+
+    sql(QStringLiteral("update purchasepthDetail set REFERQTY=QUANTITY where NOTEID=%1").arg(receipt));
+    m_form->LoadNote(int(receipt));
+    m_form->muPToReturnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("此单已经完全退货！"));
+    EXPECT_EQ(m_form->CurrentNoteID(), receipt) << "nothing new is started";
+}
+
+TEST_F(PBuyTurnInTest, AReceiptMadeFromAnOrderTakesItsOpenLines)
+{
+    const qint64 order = sourceNote(QStringLiteral("orderpth"), 1, 2, QStringLiteral("PO-9"),
+                                    {{6, 1, 10, 40, 0, 0}, {7, 1, 3, 200, 1, 0}, {8, 1, 2, 650, 0, 2}},
+                                    QStringLiteral("CLOSED, BUYQTY"));
+    sql(QStringLiteral("update orderpth set PAYTYPESID=3 where NOTEID=%1").arg(order));
+    sql(QStringLiteral("update orderpthDetail set DISC=80 where ITEMSNO=1"));
+    open();
+    pk_note::ISourceNoteLoader *loader = m_form.get();
+    ASSERT_TRUE(loader->LoadForSource(2, order)) << errors().join(u'|').toStdString();
+    EXPECT_EQ(master("NOTEKIND").toInt(), 1);
+    EXPECT_EQ(master("PARTNERID").toInt(), 2);
+    EXPECT_EQ(master("PAYTYPESID").toInt(), 3);
+    EXPECT_EQ(master("REMARK").toString(), QStringLiteral("from PO-9"));
+    // The stopped line and the fully received one stay behind.
+    ASSERT_EQ(lines()->RecordCount(), 1);
+    EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), 10);
+    EXPECT_DOUBLE_EQ(line(0, "DISC").toDouble(), 80);
+    EXPECT_DOUBLE_EQ(line(0, "PRICE").toDouble(), 40);
+    EXPECT_DOUBLE_EQ(line(0, "ORIGPRICE").toDouble(), 50);
+    EXPECT_EQ(line(0, "REFERNOTECODE").toString(), QStringLiteral("PO-9"));
+    sql(QStringLiteral("update orderpthDetail set CLOSED=1 where ITEMSNO=1"));
+    EXPECT_FALSE(loader->LoadForSource(2, order));
+    EXPECT_EQ(lastError(), QStringLiteral("此单没有可以生成的记录！"));
+}
+
+} // namespace
