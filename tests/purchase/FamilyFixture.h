@@ -5,7 +5,6 @@
 // opens it, and keys typed into whatever has the focus.
 
 #include "MDnote.h"
-#include "PBuyForm.h"
 #include "NoteMessages.h"
 #include "Notepublic.h"
 #include "Pk_note_itf.h"
@@ -41,18 +40,6 @@ protected:
     {
         m_form.reset();
         SessionTest::TearDown();
-    }
-
-    // The receipt window registered with the host as the package registers
-    // it, for the menus that open one.
-    void registerReceiptWindow()
-    {
-        if (pk_note::FormClassFactory(QStringLiteral("TPBuyForm")))
-            return;
-        pk_note::RegisterFormClass(QStringLiteral("TPBuyForm"),
-                                   [](QWidget *owner) { return CreateNoteForm<TPBuyForm>(owner); });
-        ClearRegistrations();
-        noteLoad();
     }
 
     // A new window of the kind, opened on a new note and active for keys.

@@ -191,7 +191,6 @@ TEST_F(FamilyOrderTest, AStoppedOrCompleteOrBranchOrderMakesNoReceipt)
 
 TEST_F(FamilyOrderTest, TheOrderMakesAReceiptOfItsOpenLines)
 {
-    registerReceiptWindow();
     const qint64 id = savedOrder(true);
     auto *order = static_cast<TPNOrderForm *>(form());
     sql(QStringLiteral("update orderpthDetail set BUYQTY=4 where NOTEID=%1 and ITEMSNO=1").arg(id));

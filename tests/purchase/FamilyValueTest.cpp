@@ -5,6 +5,7 @@
 
 #include "FamilyFixture.h"
 
+#include "PBuyForm.h"
 #include "PValueForm.h"
 
 #include <QAction>
@@ -155,7 +156,6 @@ TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
     EXPECT_EQ(count(QStringLiteral("valuepthDetail"), QStringLiteral("NOTEID=%1 and BTURNNOTEID=7701").arg(reversal)), 1);
 
     // The rest is settled by a purchase receipt of kind 3 made from the menu.
-    registerReceiptWindow();
     ASSERT_TRUE(value()->LoadNote(9404));
     value()->muPurchaseClick();
     ASSERT_TRUE(errors().isEmpty()) << errorText();
