@@ -88,7 +88,7 @@ TEST_F(NoteCallTest, WindowsNotBuiltYetOpenNothing)
 {
     plugin().load();
     QnParams modal = params({{"SHOWMODAL", true}});
-    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("pvalueform_init"), &modal), 0);
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("deputemarketform_init"), &modal), 0);
     const char *calls[][2] = {{"SHOWNOTEFORM", "SaleForm"}, {"SHOWNOTEFORM", "NoSuchForm"}, {"BATCHCHECK", ""},
                               {"FINDNOTE", ""}, {"POSCLOSEOFF", "PosCloseOffForm"}, {"SETPOSBATCHIDFORM", ""},
                               {"POSDAYEND", ""}, {"FILL", ""}};

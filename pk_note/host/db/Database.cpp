@@ -695,14 +695,16 @@ void Database::execPrepared(QSqlQuery &q, bool isWrite)
         throw err;
     }
     if (isWrite) {
-        // Taken before the postings run their own statements.
-        m_lastRowsAffected = q.numRowsAffected();
+        // Taken before the postings run their own statements, and kept
+        // through them: their writes set it again.
+        const int touched = q.numRowsAffected();
         try {
             drainPostings();
         } catch (...) {
             undoOwn();
             throw;
         }
+        m_lastRowsAffected = touched;
     }
     if (own) {
         try {

@@ -1,0 +1,91 @@
+#pragma once
+// The purchase order (TPNOrderForm) and what it shares with the purchase
+// requisition: the whole note and each line can be stopped ("中止"), a note
+// needs its date of arrival, a stopped or referred note can't be un-audited.
+// The order also makes purchase receipts from its open lines, takes lines
+// from requisitions and is filled from the open lines of a purchase plan.
+
+#include "PackageWindows.h"
+#include "PurchaseNote.h"
+
+#include <QHash>
+#include <QVariant>
+
+class QAction;
+namespace widgets {
+class TRqDBCheckBox;
+}
+
+// The line select of the purchase family over a line table (aliased m): the
+// commodity, unit and store names and the prices derived from PRICE and DISC.
+#define PURCHASE_FAMILY_LINE_SQL(table)                                                                        \
+    "select m.*, g.CODE as COMMODITYCODE, g.NAME as COMMODITYNAME, g.BARCODE, g.SPEC, u.NAME as UNITNAME, "    \
+    "g.TIMESEC, s.CODE as STORECODE, s.NAME as BUILDINGNAME, "                                                 \
+    "Round(m.Price*(1+m.TaxRate/100.0),8) as TaxPrice, Round(m.Price / (m.Disc/100),8) as ORIGPRICE, "         \
+    "Round((m.Price/(m.Disc/100))*(1-m.Disc/100)*m.Quantity,2) as DiscAmt, "                                   \
+    "Round((m.Price/(m.Disc/100))*(1+m.TaxRate/100),8) as ORIGTAXPRICE from " table                           \
+    " m left join Commoditylth g on g.COMMODITYID = m.COMMODITYID left join unitlth u on u.UNITSID = g.UNITSID " \
+    "left join storelth s on s.BUILDINGID = m.BUILDINGID"
+
+// Copies the lines ticked in the source selector that the form lacks; the
+// quantity is what is left of each.
+void AppendSelectedLines(TPurchaseNoteForm &form, data::ClientDataSet *chosen);
+
+class TClosableNoteForm : public TPurchaseNoteForm {
+    Q_OBJECT
+public:
+    // `referredLines`: the condition on a line that later notes took from it.
+    TClosableNoteForm(const basenote::Resource &resource, const mdnote::DetailResource &detail,
+                      const char *referredLines, QWidget *owner = nullptr);
+
+    bool ValidateNote() override;
+    bool CanUncheckNote() override;
+    void ShowNote() override;
+    void DetailCalcFields(data::ClientDataSet &dataSet) override;
+    void SetReportVariables(TCorvanReportStyle *report) override;
+
+    // M.MClosed: "已中止" or "未中止".
+    QHash<QString, QVariant> ClosedReportVariables() const;
+    // Stops (or restarts) every line with the whole note. On an audited note
+    // the stop marks are written at once; an entered note saves them.
+    void SetAllLinesClosed(bool closed);
+    // Flips the stop mark of the current line.
+    void ToggleLineClosed();
+
+public slots:
+    void cbClosedClick();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override;
+    widgets::TRqDBCheckBox *cbClosed = nullptr;
+    // The same as the box, from the keyboard (the note menu, Alt+T).
+    QAction *muClosed = nullptr;
+
+private:
+    // Writes the stop marks of an audited note and shows it again.
+    void writeAuditedMarks(const QString &lineWhere, bool closed, bool wholeNote);
+    bool closedColumnIsCurrent() const;
+    QString m_referredLines;
+};
+
+class TPNOrderForm : public TClosableNoteForm, public pk_note::ISourceNoteLoader {
+    Q_OBJECT
+public:
+    explicit TPNOrderForm(QWidget *owner = nullptr);
+
+    void SelectSourceNote() override;
+    void ShowNote() override;
+    void DetailCalcFields(data::ClientDataSet &dataSet) override;
+    // From a purchase plan (type 1): a new order holding the plan's lines
+    // left over once the plan made its orders. False when none are left.
+    bool LoadForSource(int sourceNoteType, qint64 sourceNoteId) override;
+
+    // The select of the plan lines that no supplier's order took.
+    static QString PlanLinesLeftSql(qint64 planId);
+
+public slots:
+    void muPurchaseClick();
+
+protected:
+    QAction *muPurchase = nullptr;
+};
