@@ -28,8 +28,9 @@ protected:
         // Every control of the master panel is on screen.
         QWidget *panel = f->template findChild<QWidget *>(QStringLiteral("palMaster"));
         for (QWidget *w : panel->template findChildren<QWidget *>()) {
-            if (!w->isWindow() && w->isVisibleTo(f))
+            if (!w->isWindow() && w->isVisibleTo(f)) {
                 EXPECT_TRUE(f->rect().contains(w->mapTo(f, QPoint(0, 0)))) << w->objectName().toStdString();
+            }
         }
         m_form.reset();
     }
