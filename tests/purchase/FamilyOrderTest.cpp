@@ -65,7 +65,12 @@ TEST_F(FamilyOrderTest, AnOrderIsKeyedInSavedAndAuditedByKeyboard)
     EXPECT_EQ(count(QStringLiteral("orderpth")), before);
     m_messages.clear();
 
-    ASSERT_TRUE(child<widgets::TRqDBDateEdit>("edRevDate")->SetDateValue(GetFirstDayOfPosMonth().addDays(14)));
+    // The arrival date is keyed into its empty box.
+    const QDate arrival = GetFirstDayOfPosMonth().addDays(14);
+    child<QWidget>("edRevDate")->setFocus();
+    type(arrival.toString(QStringLiteral("yyyy-MM-dd")));
+    key(Qt::Key_Return);
+    EXPECT_EQ(master("REVDATE").toDate(), arrival);
     grid()->setFocus();
     key(Qt::Key_F7);
     ASSERT_TRUE(errors().isEmpty()) << errorText();

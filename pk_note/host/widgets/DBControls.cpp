@@ -183,7 +183,28 @@ void TRqDBDateEdit::keyPressEvent(QKeyEvent *e)
             SetDateValue(QDate());
         return;
     }
+    // An empty box has no sections to type into: the first digit starts a
+    // date in the year section, so "2026-12-20" can be keyed straight in.
+    if (IsNull() && Editable() && e->text().size() == 1 && e->text().at(0).isDigit()) {
+        m_updating = true;
+        setDate(QDate::currentDate());
+        m_updating = false;
+        setCurrentSection(QDateTimeEdit::YearSection);
+        lineEdit()->setSelection(0, 4);
+    }
+    // A separator goes to the next part of the date (Tab leaves the box),
+    // unless the digits just typed completed their part and moved on already.
+    static const QString separators = QStringLiteral("-/.");
+    const bool separator = e->text().size() == 1 && separators.contains(e->text());
+    if (separator && !IsNull()) {
+        if (!m_movedOn && currentSectionIndex() + 1 < sectionCount())
+            QDateEdit::focusNextPrevChild(true); // the date's own walk through its parts
+        m_movedOn = false;
+        return;
+    }
+    const int section = currentSectionIndex();
     QDateEdit::keyPressEvent(e);
+    m_movedOn = e->text().size() == 1 && e->text().at(0).isDigit() && currentSectionIndex() != section;
 }
 
 void TRqDBDateEdit::focusOutEvent(QFocusEvent *e)

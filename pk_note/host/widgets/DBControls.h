@@ -83,6 +83,7 @@ private:
     void updateReadOnly();
     void writeShown();
     bool m_updating = false;
+    bool m_movedOn = false; // the last digit completed its part of the date
 };
 
 class TRqDBCheckBox : public QCheckBox, public ReadOnlyControl {

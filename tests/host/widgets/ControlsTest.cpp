@@ -175,6 +175,20 @@ TEST_F(ControlsTest, DateEditWithNullDate)
     EXPECT_TRUE(edit.IsNull());
     ds.Cancel();
 
+    // A date is keyed into the empty box and written when the edit ends.
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    ASSERT_TRUE(edit.IsNull());
+    QTest::keyClicks(&edit, QStringLiteral("2025-02-07"));
+    EXPECT_EQ(edit.text(), "2025-02-07");
+    QTest::keyClick(&edit, Qt::Key_Return);
+    EXPECT_EQ(ds.FieldByName("NOTEDATE")->AsDate(), QDate(2025, 2, 7));
+    // Short parts end at their separator.
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    QTest::keyClicks(&edit, QStringLiteral("2025-1-9"));
+    QTest::keyClick(&edit, Qt::Key_Return);
+    EXPECT_EQ(ds.FieldByName("NOTEDATE")->AsDate(), QDate(2025, 1, 9));
+    ds.Cancel();
+
     ds.FieldByName("NOTEDATE")->SetReadOnly(true);
     EXPECT_FALSE(edit.SetDateValue(QDate(2025, 1, 1)));
     EXPECT_EQ(ds.FieldByName("NOTEDATE")->AsDate(), QDate(2024, 4, 1));
