@@ -226,3 +226,55 @@ TEST_F(NotehostCli, UncaughtErrorsNameTheirLine)
 }
 
 } // namespace
+
+namespace {
+
+// A receipt from a blank window: supplier, turn-in of an order's two open
+// lines through the selector, a price edit, save (the cash supplier's
+// question answered "go on") and audit; then the books are read.
+TEST_F(NotehostCli, ScriptTakesAReceiptFromOrderToAudit)
+{
+    const QString path = script(QStringLiteral("receipt.js"), QStringLiteral(R"JS(
+function check(c, what) { if (!c) throw new Error("failed: " + what); }
+var order = host.sql("select m.NOTEID, m.PARTNERID from orderpth m join partnerlth p on p.PARTNERID = m.PARTNERID " +
+                     "where p.CODE = 'S004'")[0];
+var before = host.sql("select QUANTITY from onhandaath o join Commoditylth g on g.COMMODITYID = o.COMMODITYID " +
+                      "join storelth s on s.BUILDINGID = o.BUILDINGID where g.CODE = 'YL0002' and s.CODE = '02'")[0];
+host.call("SHOWNOTEFORM", "PBuyForm");
+var w = host.form("PBuyForm");
+w.master.setField("PARTNERID", order.PARTNERID);
+host.onModal(function (win) {
+    var d = win.dataSet("qryPBuyD");
+    for (d.first(); !d.eof; d.next()) d.setField("SELECTED", 1);
+    d.post();
+    return 1;
+});
+w.find("btnTurnIn").click();
+host.onModal(null);
+var lines = w.detail;
+check(lines.count === 2, "two lines turned in: " + lines.count);
+check(lines.locate("COMMODITYCODE", "YL0002"), "the pipe line");
+lines.setField("PRICE", 13);
+lines.post();
+host.answer("cancel");
+w.find("OkBtn").click();
+check(host.messages.length === 1 && host.messages[0].text.indexOf("你选的是现金往来单位") === 0, JSON.stringify(host.messages));
+w.find("CheckBtn").click();
+var note = host.sql("select NOTEID, NOTESTATE, AMOUNT from purchasepth order by NOTEID desc limit 1")[0];
+print(note.NOTESTATE, note.AMOUNT);
+print(JSON.stringify(host.sql("select ITEMSNO, BUYQTY, FINISHED from orderpthDetail where NOTEID = " + order.NOTEID +
+                              " order by ITEMSNO")));
+var after = host.sql("select QUANTITY from onhandaath o join Commoditylth g on g.COMMODITYID = o.COMMODITYID " +
+                     "join storelth s on s.BUILDINGID = o.BUILDINGID where g.CODE = 'YL0002' and s.CODE = '02'")[0];
+print(after.QUANTITY - before.QUANTITY);
+print(host.sql("select PRICE from purchasepthDetail d join Commoditylth g on g.COMMODITYID = d.COMMODITYID " +
+               "where d.NOTEID = " + note.NOTEID + " and g.CODE = 'YL0002'")[0].PRICE);
+)JS"));
+    auto r = runScript(QStringLiteral("admin"), path);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // 300 pipes at 13 and 20 boxes at 25, with 13% tax.
+    EXPECT_EQ(r.out, QStringLiteral("1 4972\n[{\"ITEMSNO\":1,\"BUYQTY\":300,\"FINISHED\":1},{\"ITEMSNO\":2,\"BUYQTY\":20,"
+                                    "\"FINISHED\":1}]\n300\n13\n"));
+}
+
+} // namespace
