@@ -5,6 +5,9 @@
 // only the available stock (physical less reserved) would. Which lines move
 // stock, from which store and in which direction is read from
 // notestocklinemth, so a note type with stock lines only adds rows there.
+// As the postings do, a line moves its quantity's size in its note's direction
+// (a return may be keyed negative), and a line taken from a stock in/out note
+// moves nothing: that note moved the goods.
 
 #include "Procedures.h"
 
@@ -81,8 +84,9 @@ db::ResultSet notebookZero(db::Database &d, QVector<ProcArg> &args)
                                  ? QStringLiteral("1")
                                  : QStringLiteral("case when m.NOTEKIND = %1 then -1 else 1 end").arg(row[5].toLongLong());
         const db::ResultSet moved = d.select(
-            QStringLiteral("select d.COMMODITYID, coalesce(%1, 0), sum(coalesce(d.%2, 0) * %3) from %4 d "
+            QStringLiteral("select d.COMMODITYID, coalesce(%1, 0), sum(abs(coalesce(d.%2, 0)) * %3) from %4 d "
                            "join %5 m on m.NOTEID = d.NOTEID where d.NOTEID = :id and d.COMMODITYID is not null "
+                           "and coalesce(d.REFERNOTETYPE, 0) not in (21, 22) "
                            "group by d.COMMODITYID, coalesce(%1, 0)")
                 .arg(store, quantity, sign, lines, master),
             {{QStringLiteral("id"), id}});

@@ -27,3 +27,11 @@ CREATE TRIGGER IF NOT EXISTS trg_purchasepth_values AFTER DELETE ON purchasepth 
 -- Lines taken from an order or drawing on a batch are looked up by their source.
 CREATE INDEX IF NOT EXISTS ix_orderpthdetail_refer ON orderpthDetail (REFERNOTETYPE, REFERNOTEID, REFERITEMSNO);
 CREATE INDEX IF NOT EXISTS ix_pcsplit_note ON PcSplit (NOTETYPE, NOTEID);
+
+-- The stock check before an audit reads the same stock lines the postings move.
+INSERT INTO notestocklinemth (NOTETYPE, MASTERTABLE, LINETABLE, STOREFIELD, QUANTITYFIELD, DIRECTION, REVERSEKIND)
+SELECT 3, 'valuepth', 'valuepthDetail', 'd.BUILDINGID', 'QUANTITY', 1, 2
+WHERE NOT EXISTS (SELECT 1 FROM notestocklinemth WHERE NOTETYPE = 3);
+INSERT INTO notestocklinemth (NOTETYPE, MASTERTABLE, LINETABLE, STOREFIELD, QUANTITYFIELD, DIRECTION, REVERSEKIND)
+SELECT 4, 'purchasepth', 'purchasepthDetail', 'd.BUILDINGID', 'QUANTITY', 1, 2
+WHERE NOT EXISTS (SELECT 1 FROM notestocklinemth WHERE NOTETYPE = 4);

@@ -24,7 +24,7 @@ protected:
         BasenoteTest::SetUp();
         // The test kind takes its lines out of stock; a return (kind 2) puts them back.
         sql(QStringLiteral("create table teststocklines (NOTEID INTEGER, ITEMSNO INTEGER, COMMODITYID INTEGER, "
-                           "BUILDINGID INTEGER, QUANTITY NUMERIC(19,6))"));
+                           "BUILDINGID INTEGER, QUANTITY NUMERIC(19,6), REFERNOTETYPE INTEGER)"));
         sql(QStringLiteral("insert into notestocklinemth (NOTETYPE, MASTERTABLE, LINETABLE, STOREFIELD, DIRECTION, "
                            "REVERSEKIND) values (:t, 'testnoteath', 'teststocklines', 'd.BUILDINGID', -1, 2)"),
             {{QStringLiteral("t"), kType}});
@@ -41,7 +41,7 @@ protected:
             {{QStringLiteral("k"), kind}, {QStringLiteral("id"), id}});
         int item = 0;
         for (const auto &[commodity, quantity] : lines)
-            sql(QStringLiteral("insert into teststocklines values (:id, :i, :c, :b, :q)"),
+            sql(QStringLiteral("insert into teststocklines (NOTEID, ITEMSNO, COMMODITYID, BUILDINGID, QUANTITY) values (:id, :i, :c, :b, :q)"),
                 {{QStringLiteral("id"), id}, {QStringLiteral("i"), ++item}, {QStringLiteral("c"), commodity},
                  {QStringLiteral("b"), kStore}, {QStringLiteral("q"), quantity}});
     }
@@ -80,8 +80,18 @@ TEST_F(StockCheckTest, ProcedureReportsShortStockOfDeclaredLines)
     EXPECT_EQ(rs.value(0, QStringLiteral("QUANTITY")).toDouble(), -5.0);
     EXPECT_EQ(rs.value(0, QStringLiteral("ERRTYPE")).toInt(), 10);
 
+    // A return keyed with negative quantities moves the same way; a line taken
+    // from a stock in/out note moved its goods there and counts for nothing.
+    note(5, 2, {{kStapler, -5}, {kPen, -100}});
+    sql(QStringLiteral("update teststocklines set REFERNOTETYPE = 22 where NOTEID = 5 and COMMODITYID = :c"),
+        {{QStringLiteral("c"), kPen}});
+    EXPECT_TRUE(m_db->run(QStringLiteral("exec NOTEBOOKZERO %1, 5, 1").arg(kType)).isEmpty());
+    rs = m_db->run(QStringLiteral("exec NOTEBOOKZERO %1, 5, -1").arg(kType));
+    ASSERT_EQ(rs.rows.size(), 1);
+    EXPECT_EQ(rs.value(0, QStringLiteral("QUANTITY")).toDouble(), -5.0);
+
     // No lines with a store, or a type that declares none (the expense note): no rows.
-    sql(QStringLiteral("insert into teststocklines values (4, 1, 5, null, 9)"));
+    sql(QStringLiteral("insert into teststocklines (NOTEID, ITEMSNO, COMMODITYID, BUILDINGID, QUANTITY) values (4, 1, 5, null, 9)"));
     EXPECT_TRUE(m_db->run(QStringLiteral("exec NOTEBOOKZERO %1, 4, 1").arg(kType)).isEmpty());
     EXPECT_TRUE(m_db->run(QStringLiteral("exec NOTEBOOKZERO 52, 1, 1")).isEmpty());
 
