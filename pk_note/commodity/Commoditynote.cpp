@@ -1,4 +1,5 @@
 #include "Commoditynote.h"
+#include "NoteMessages.h"
 
 #include "BasenoteStockCheck.h"
 #include "CommodityDialogs.h"
@@ -175,7 +176,7 @@ void TCommoditynoteForm::runComboCommand(widgets::TRqLookupCombo *combo, const Q
         if (cmd == QStringLiteral("编辑") && key.isNull())
             return;
         if (!ComboBoxUtilitys(combo, cmd, cmd == QStringLiteral("编辑") ? key.toInt() : 0))
-            ShowInformation(QStringLiteral("尚未提供此功能。"));
+            ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
     }
 }
 
@@ -468,7 +469,7 @@ void TCommoditynoteForm::muLoadDetailClick()
         ShowError(QStringLiteral("请先选择仓库."));
         return;
     }
-    ShowInformation(QStringLiteral("尚未提供此功能。"));
+    ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
 }
 
 void TCommoditynoteForm::muFindCommodityClick()
@@ -936,7 +937,7 @@ void TCommoditynoteForm::ClearTurnNote() { SetFieldValue(line(Columns.BTurnNoteI
 
 void TCommoditynoteForm::ShowPriceManager()
 {
-    ShowInformation(QStringLiteral("尚未提供此功能。"));
+    ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
 }
 
 // ============================================================ batch, price, colour and size

@@ -683,7 +683,7 @@ void TBasenoteForm::UpdatePrintedLabel()
     lblPrinted->setVisible(printed > 0);
 }
 
-void TBasenoteForm::SelectSourceNote() { ShowInformation(QStringLiteral("尚未提供此功能")); }
+void TBasenoteForm::SelectSourceNote() { ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable)); }
 
 void TBasenoteForm::OpenOperatorLookup() { m_LookupNames << QStringLiteral("qryOperator"); }
 
@@ -848,7 +848,7 @@ void TBasenoteForm::PrintNote(bool)
     }
     if (!HasPrivilege(3, true) || m_bPrinting)
         return;
-    ShowInformation(QStringLiteral("尚未提供此功能")); // until the printing unit overrides this
+    ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable)); // until the printing unit overrides this
 }
 
 bool TBasenoteForm::CanCloneNote() { return false; }
@@ -1045,7 +1045,7 @@ void TBasenoteForm::btnFindClick()
 {
     guarded([this] {
         if (!pk_note::FormClassFactory(QStringLiteral("TFindnoteForm")))
-            return ShowInformation(QStringLiteral("尚未提供此功能"));
+            return ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
         QnParams params;
         params.AddValue(QStringLiteral("NOTETYPE"), noteType);
         GlobalCall(QStringLiteral("FINDNOTE"), QString(), &params);

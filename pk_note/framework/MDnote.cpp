@@ -1,4 +1,5 @@
 #include "MDnote.h"
+#include "NoteMessages.h"
 
 #include "Notepublic.h"
 #include "Pub.h"
@@ -858,7 +859,7 @@ void TMDnoteForm::PickCommodity(bool detailCombo)
     std::unique_ptr<QWidget> picker(pk_note::CreateFormClass(QStringLiteral("TPickCommodityForm"), this));
     auto *pick = dynamic_cast<pk_note::ICommodityPicker *>(picker.get());
     if (!pick) {
-        ShowInformation(QStringLiteral("尚未提供此功能。"));
+        ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
         return;
     }
     const QVariant store = detailCombo ? DetailValue(QStringLiteral("BuildingID")) : MasterValue(QStringLiteral("BuildingID"));

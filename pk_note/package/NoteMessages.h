@@ -29,6 +29,9 @@ inline bool Failed(long result) { return qint32(quint32(result)) < 0; }
 // handler (as an unhandled window message).
 long SendNoteMessage(QObject *target, int message, qintptr wParam, qintptr lParam);
 
+// What a window says of a function whose part of the system is not built yet.
+inline constexpr const char *kNotYetAvailable = "尚未提供此功能。";
+
 // The form name the host gives its navigator window.
 inline constexpr const char *kNavigatorFormName = "NavigatorForm";
 

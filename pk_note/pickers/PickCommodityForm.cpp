@@ -1,4 +1,5 @@
 #include "PickCommodityForm.h"
+#include "NoteMessages.h"
 
 #include "Basenote.h"
 #include "GSpecialCheckForm.h"
@@ -688,7 +689,7 @@ void TPickCommodityForm::btnNewClick()
             break;
     }
     if (!shown) {
-        ShowInformation(QStringLiteral("尚未提供此功能。"));
+        ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
         return;
     }
     RefreshLookupData(pub::RecordCommodity);

@@ -1,4 +1,5 @@
 #include "PBuyForm.h"
+#include "NoteMessages.h"
 
 #include "DataAccess.h"
 #include "Lookup.h"
@@ -408,7 +409,7 @@ void TPBuyForm::muPToPayClick()
     if (!trade::PaymentAllowed(side, *cdsMaster))
         return;
     if (!pk_note::FormClassFactory(QStringLiteral("TPayForm"))) {
-        ShowInformation(QStringLiteral("尚未提供此功能"));
+        ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
         return;
     }
     std::unique_ptr<QWidget> pay(GetPrivilegedForm(QStringLiteral("PayForm"), 1));
@@ -492,7 +493,7 @@ void TPBuyForm::SelectSourceNote()
     std::unique_ptr<QWidget> window(pk_note::CreateFormClass(QStringLiteral("TnoteSelectorForm"), this));
     auto *selector = dynamic_cast<pk_note::INoteSelector *>(window.get());
     if (!selector) {
-        ShowInformation(QStringLiteral("尚未提供此功能"));
+        ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
         return;
     }
     if (!selector->SetDocument(this) || !selector->OpenSelection({sourceType, partner, 0}))

@@ -1,4 +1,5 @@
 #include "PNOrderForm.h"
+#include "NoteMessages.h"
 
 #include "Notepublic.h"
 #include "Pk_note_itf.h"
@@ -355,7 +356,7 @@ void TPNOrderForm::muPurchaseClick()
         return;
     auto *loader = dynamic_cast<pk_note::ISourceNoteLoader *>(receipt.get());
     if (!loader) {
-        ShowInformation(QStringLiteral("尚未提供此功能。"));
+        ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
         return;
     }
     if (!loader->LoadForSource(2, CurrentNoteID()))

@@ -1,4 +1,5 @@
 #include "PValueForm.h"
+#include "NoteMessages.h"
 
 #include "Notepublic.h"
 #include "Pk_note_itf.h"
@@ -186,7 +187,7 @@ void TPValueForm::muPurchaseClick()
         return;
     auto *loader = dynamic_cast<pk_note::ISourceNoteLoader *>(receipt.get());
     if (!loader) {
-        ShowInformation(QStringLiteral("尚未提供此功能。"));
+        ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
         return;
     }
     if (!loader->LoadForSource(3, CurrentNoteID()))

@@ -229,7 +229,7 @@ TEST_F(KeyboardEntryTest, ARefusedSaveLeavesTheFocusOnTheFieldItNames)
     // Ctrl+F (速查) from a field says the finder is not there yet.
     takeMessages();
     key(Qt::Key_F, Qt::ControlModifier);
-    EXPECT_EQ(takeMessages(), QStringList{QStringLiteral("尚未提供此功能")});
+    EXPECT_EQ(takeMessages(), QStringList{QStringLiteral("尚未提供此功能。")});
 }
 
 // Runs on the screen the environment gives (ctest also runs it on a

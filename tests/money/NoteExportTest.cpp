@@ -106,8 +106,8 @@ TEST_F(NoteExportTest, EntriesWithoutTheirWindowsSaySo)
     takeMessages();
     for (const char *action : {"muSelectnote", "FindnoteItem", "PrintPMItem", "PrintPreviewPMItem"}) {
         trigger(action);
-        EXPECT_EQ(takeMessages(), QStringList{QStringLiteral("尚未提供此功能")}) << action;
+        EXPECT_EQ(takeMessages(), QStringList{QStringLiteral("尚未提供此功能。")}) << action;
     }
     click(QStringLiteral("btnFind"));
-    EXPECT_EQ(takeMessages(), QStringList{QStringLiteral("尚未提供此功能")});
+    EXPECT_EQ(takeMessages(), QStringList{QStringLiteral("尚未提供此功能。")});
 }

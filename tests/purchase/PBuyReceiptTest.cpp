@@ -280,7 +280,7 @@ TEST_F(PBuyReceiptTest, PaymentAuditUnauditAndVoidRefusals)
     sql(QStringLiteral("update purchasepth set SHOPERATEID=0 where NOTEID=%1").arg(id));
     m_form->ReloadNote();
     m_form->muPToPayClick();
-    EXPECT_EQ(m_messages.last().text, QStringLiteral("尚未提供此功能"));
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("尚未提供此功能。"));
 
     // Un-audit: a line already received into stock or returned.
     for (const char *column : {"IOQTY", "REFERQTY"}) {
