@@ -141,7 +141,8 @@ widgets::TRqLookupCombo *TCommoditynoteForm::commodityCombo(QWidget *parent, con
     combo->SetListFields(QStringLiteral("CODE;NAME;SPEC"));
     combo->SetListFieldCaptions({QStringLiteral("编号"), QStringLiteral("名称"), QStringLiteral("规格")});
     combo->SetListField(QStringLiteral("CODE"));
-    combo->SetListFilter(QStringLiteral("closed=0"));
+    // The grid's editors offer what the window's drop-down offers (a kind may narrow it).
+    combo->SetListFilter(cmbCommodity ? cmbCommodity->ListFilter() : QStringLiteral("closed=0"));
     combo->SetSearchFields(QStringLiteral("Code*;Name*;Name#;BARCODE*;SPEEDSYMBOL*"));
     combo->SetUtilityCommands({QStringLiteral("新增#"), QStringLiteral("编辑#"), QStringLiteral("查找")});
     combo->SetUtilityHandler([this](widgets::TRqLookupCombo *c, const QString &command) { runComboCommand(c, command); });
