@@ -1,5 +1,6 @@
 #include "Pk_note_itf.h"
 
+#include "NoteMessages.h"
 #include "NoteTypes.h"
 #include "PackageWindows.h"
 #include "Pub.h"
@@ -69,6 +70,25 @@ void BringToFront(QWidget *window, bool restore)
         frame->mdiArea()->setActiveSubWindow(frame);
     else if (outer->isVisible())
         outer->activateWindow();
+}
+
+bool OpenNoteFromSource(const QString &formName, int sourceNoteType, qint64 sourceNoteId)
+{
+    std::unique_ptr<QWidget> window(GetPrivilegedForm(formName, 1));
+    if (!window)
+        return false;
+    auto *loader = dynamic_cast<ISourceNoteLoader *>(window.get());
+    if (!loader) {
+        ShowInformation(QString::fromUtf8(kNotYetAvailable));
+        return false;
+    }
+    if (!loader->LoadForSource(sourceNoteType, sourceNoteId))
+        return false;
+    QWidget *w = window.release();
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    MakeMdiChild(w);
+    ShowWindow(w);
+    return true;
 }
 
 } // namespace pk_note

@@ -47,5 +47,9 @@ bool MakeMdiChild(QWidget *window);
 void ShowWindow(QWidget *window);
 // Brings the window to the front; restores it from minimised when `restore`.
 void BringToFront(QWidget *window, bool restore);
+// Opens the registered window `formName` under the user's right, has it start
+// a new note from the source note (ISourceNoteLoader) and shows it. False when
+// the right is missing, the window is not built (said so) or took nothing.
+bool OpenNoteFromSource(const QString &formName, int sourceNoteType, qint64 sourceNoteId);
 
 } // namespace pk_note

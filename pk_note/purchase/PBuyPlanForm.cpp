@@ -213,13 +213,7 @@ void TPBuyPlanForm::PPlanToOrderClick()
         return;
     }
     // The lines no supplier's order took go to a new order for the user.
-    std::unique_ptr<QWidget> order(GetPrivilegedForm(QStringLiteral("PNOrderForm"), 1));
-    if (auto *loader = dynamic_cast<pk_note::ISourceNoteLoader *>(order.get()); loader && loader->LoadForSource(1, plan)) {
-        QWidget *w = order.release();
-        w->setAttribute(Qt::WA_DeleteOnClose);
-        pk_note::MakeMdiChild(w);
-        pk_note::ShowWindow(w);
-    }
+    pk_note::OpenNoteFromSource(QStringLiteral("PNOrderForm"), 1, plan);
     ReloadNote();
     ShowInformation(QStringLiteral("执行成功！"));
 }

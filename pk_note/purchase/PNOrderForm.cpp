@@ -351,20 +351,7 @@ void TPNOrderForm::muPurchaseClick()
         ShowWarning(QStringLiteral("已经完成或者整单中止不能再生成采购单"));
         return;
     }
-    std::unique_ptr<QWidget> receipt(GetPrivilegedForm(QStringLiteral("PBuyForm"), 1));
-    if (!receipt)
-        return;
-    auto *loader = dynamic_cast<pk_note::ISourceNoteLoader *>(receipt.get());
-    if (!loader) {
-        ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
-        return;
-    }
-    if (!loader->LoadForSource(2, CurrentNoteID()))
-        return;
-    QWidget *w = receipt.release();
-    w->setAttribute(Qt::WA_DeleteOnClose);
-    pk_note::MakeMdiChild(w);
-    pk_note::ShowWindow(w);
+    pk_note::OpenNoteFromSource(QStringLiteral("PBuyForm"), 2, CurrentNoteID());
 }
 
 QString TPNOrderForm::PlanLinesLeftSql(qint64 planId)

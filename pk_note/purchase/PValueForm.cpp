@@ -182,20 +182,7 @@ void TPValueForm::muPurchaseClick()
         ShowWarning(QStringLiteral("已经冲回不能再生成采购单"));
         return;
     }
-    std::unique_ptr<QWidget> receipt(GetPrivilegedForm(QStringLiteral("PBuyForm"), 1));
-    if (!receipt)
-        return;
-    auto *loader = dynamic_cast<pk_note::ISourceNoteLoader *>(receipt.get());
-    if (!loader) {
-        ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
-        return;
-    }
-    if (!loader->LoadForSource(3, CurrentNoteID()))
-        return;
-    QWidget *w = receipt.release();
-    w->setAttribute(Qt::WA_DeleteOnClose);
-    pk_note::MakeMdiChild(w);
-    pk_note::ShowWindow(w);
+    pk_note::OpenNoteFromSource(QStringLiteral("PBuyForm"), 3, CurrentNoteID());
 }
 
 void TPValueForm::muValueToClick()
