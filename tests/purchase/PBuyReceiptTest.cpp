@@ -324,3 +324,40 @@ TEST_F(PBuyReceiptTest, ASaveTheDatabaseRefusesLeavesTheNoteOnScreenUnsaved)
 }
 
 } // namespace
+
+namespace {
+
+// The postings refuse the audit (the settlement account was closed after the
+// save): the database's text is shown and nothing of the audit remains, on
+// screen or in the books.
+TEST_F(PBuyReceiptTest, AnAuditThePostingsRefuseChangesNothing)
+{
+    open();
+    setMaster("PARTNERID", 1);
+    addLine("BG0003", 10, 1.5);
+    setMaster("PAYAMT", 5);
+    setMaster("PAYTYPESID", 1);
+    ASSERT_FALSE(master("ACCOUNTID").isNull()) << "the settlement method brings its account";
+    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
+    const qint64 id = savedNote();
+    const QString figures = QStringLiteral(
+        "select (select count(*) from noteflowaath) || '/' || (select sum(QUANTITY) from onhandaath) || '/' || "
+        "(select SCAMT from partnerlth where PARTNERID=1) || '/' || (select count(*) from accountflowaath) || '/' || "
+        "(select sum(BALANCE) from accountacth)");
+    const QString before = scalar(figures).toString();
+    sql(QStringLiteral("update accountacth set CLOSED=1 where ACCOUNTID=%1").arg(master("ACCOUNTID").toLongLong()));
+
+    m_form->CheckBtnClick();
+    EXPECT_TRUE(lastError().contains(QStringLiteral("已经被停用不能审核"))) << lastError().toStdString();
+    EXPECT_EQ(state(id), 0);
+    EXPECT_EQ(master("NOTESTATE").toInt(), 0);
+    EXPECT_EQ(scalar(figures).toString(), before);
+
+    // Opened again, the account lets the same note through.
+    sql(QStringLiteral("update accountacth set CLOSED=0"));
+    m_form->CheckBtnClick();
+    EXPECT_EQ(state(id), 1) << errors().join(u'|').toStdString();
+    EXPECT_NE(scalar(figures).toString(), before);
+}
+
+} // namespace
