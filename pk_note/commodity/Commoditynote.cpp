@@ -529,8 +529,8 @@ void TCommoditynoteForm::MasterStoreChanged(Field &field)
         // Lines follow the master's store: a batch of the old store no longer fits.
         const qint64 store = asId(field.Value());
         const qint64 partner = asId(MasterValue(Columns.PartnerID));
-        BeginDetailUpdate();
-        try {
+        {
+            const DetailUpdate update(*this);
             for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
                 if (!lineHasBatch() || !mayEditLine())
                     continue;
@@ -540,11 +540,7 @@ void TCommoditynoteForm::MasterStoreChanged(Field &field)
                               DefaultPrice(NoteType(), asId(DetailValue(Columns.CommodityID)), partner, 0, store));
                 cdsDetail->Post();
             }
-        } catch (...) {
-            EndDetailUpdate();
-            throw;
         }
-        EndDetailUpdate();
     }
     if (!cdsDetail->IsEmpty())
         muRefreshQuantityClick();
@@ -1084,6 +1080,7 @@ void TCommoditynoteForm::EditColorSize()
 
 void TCommoditynoteForm::AssignNoteKey()
 {
+    const DetailUpdate update(*this);
     // Remember the temporary line numbers so the breakdown follows the lines.
     m_renumbered.clear();
     const bool keep = savesBreakdown(commodity::BreakdownTable(NoteType())) && cdsDetail->Active();

@@ -585,8 +585,8 @@ void TMDnoteForm::AssignNoteKey()
     cdsDetail->CheckBrowseMode();
     Field *keyField = cdsDetail->FindField(m_asKeyField);
     Field *itemsNo = cdsDetail->FindField(QStringLiteral("ITEMSNO"));
-    BeginDetailUpdate();
-    try {
+    {
+        const DetailUpdate update(*this);
         qint64 next = 0;
         bool nextKnown = false;
         for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
@@ -611,11 +611,7 @@ void TMDnoteForm::AssignNoteKey()
             }
             cdsDetail->Post();
         }
-    } catch (...) {
-        EndDetailUpdate();
-        throw;
     }
-    EndDetailUpdate();
 }
 
 void TMDnoteForm::PostPendingRecords(int action)

@@ -37,6 +37,18 @@ public:
     virtual void DetailHook();
     virtual void BeginDetailUpdate();
     virtual void EndDetailUpdate();
+    // Begin/EndDetailUpdate for a scope: a walk over the lines runs without
+    // the grid following the cursor and the line events, exceptions included.
+    class DetailUpdate {
+    public:
+        explicit DetailUpdate(TMDnoteForm &form) : m_form(form) { m_form.BeginDetailUpdate(); }
+        ~DetailUpdate() { m_form.EndDetailUpdate(); }
+        DetailUpdate(const DetailUpdate &) = delete;
+        DetailUpdate &operator=(const DetailUpdate &) = delete;
+
+    private:
+        TMDnoteForm &m_form;
+    };
     virtual void DetailFieldChange(data::Field &field);
     virtual void DetailFieldValidate(data::Field &field);
     virtual QString GetDetailSql();

@@ -15,6 +15,7 @@
 #include "widgets/DBGrid.h"
 #include "widgets/LookupCombo.h"
 
+#include <QScopeGuard>
 #include <QAction>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -279,6 +280,8 @@ bool TPBuyForm::WholeBatchesMatch()
     if (!cdsDetail->Active())
         return true;
     cdsDetail->CheckBrowseMode();
+    cdsDetail->DisableControls();
+    const auto show = qScopeGuard([this] { cdsDetail->EnableControls(); });
     for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
         if (DetailValue(QStringLiteral("REFERNOTETYPE"), 0).toInt() != 3
             || asId(DetailValue(QStringLiteral("SPLITNOTEID"))) != 0)
@@ -505,8 +508,8 @@ void TPBuyForm::SelectSourceNote()
         Field *f = rows->FindField(QString::fromLatin1(name));
         return f ? f->Value() : QVariant();
     };
-    BeginDetailUpdate();
-    try {
+    {
+        const DetailUpdate update(*this);
         for (rows->First(); !rows->Eof(); rows->Next()) {
             if (v("Selected").toInt() != 1)
                 continue;
@@ -533,11 +536,7 @@ void TPBuyForm::SelectSourceNote()
             else
                 AppendSourceLine(s);
         }
-    } catch (...) {
-        EndDetailUpdate();
-        throw;
     }
-    EndDetailUpdate();
 }
 
 void TPBuyForm::readMasterFrom(const QString &table, qint64 noteId, bool payMethod)
@@ -578,8 +577,8 @@ bool TPBuyForm::LoadForSource(int sourceNoteType, qint64 sourceNoteId)
         return false;
     SetFieldValue(MasterField(QStringLiteral("NOTEKIND")), fromOrder ? 1 : 3);
     readMasterFrom(table, sourceNoteId, fromOrder);
-    BeginDetailUpdate();
-    try {
+    {
+        const DetailUpdate update(*this);
         for (d->First(); !d->Eof(); d->Next()) {
             auto f = [&d](const char *name) { return d->FieldByName(QString::fromLatin1(name)).Value(); };
             SourceLine s;
@@ -608,10 +607,6 @@ bool TPBuyForm::LoadForSource(int sourceNoteType, qint64 sourceNoteId)
                 appendEstimatedLine(s);
             }
         }
-    } catch (...) {
-        EndDetailUpdate();
-        throw;
     }
-    EndDetailUpdate();
     return true;
 }

@@ -255,18 +255,14 @@ void TClosableNoteForm::SetAllLinesClosed(bool closed)
     if (!cdsDetail->Active() || cdsDetail->IsEmpty())
         return;
     cdsDetail->CheckBrowseMode();
-    BeginDetailUpdate();
-    try {
+    {
+        const DetailUpdate update(*this);
         for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
             cdsDetail->Edit();
             SetFieldValueSilent(DetailField(QStringLiteral("CLOSED")), closed ? 1 : 0);
             cdsDetail->Post();
         }
-    } catch (...) {
-        EndDetailUpdate();
-        throw;
     }
-    EndDetailUpdate();
     m_bDetailChanged = true;
 }
 

@@ -10,6 +10,7 @@
 #include "widgets/DBGrid.h"
 #include "widgets/LookupCombo.h"
 
+#include <QScopeGuard>
 #include <QLineEdit>
 
 #include <cmath>
@@ -107,19 +108,15 @@ bool TPurchaseNoteForm::ApplyWholeNoteDisc(Field &disc)
     Field *lineDisc = cdsDetail->FindField(Columns.Amounts[size_t(commodity::Col::Disc)]);
     if (!lineDisc)
         return true;
-    BeginDetailUpdate();
-    try {
+    {
+        const DetailUpdate update(*this);
         cdsDetail->CheckBrowseMode();
         for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
             cdsDetail->Edit();
             SetFieldValue(lineDisc, value); // the line's own rule recomputes it
             cdsDetail->Post();
         }
-    } catch (...) {
-        EndDetailUpdate();
-        throw;
     }
-    EndDetailUpdate();
     return true;
 }
 
@@ -167,6 +164,9 @@ bool TPurchaseNoteForm::ValidateDetailLines()
 {
     if (Rules.storeRequired && cdsDetail->Active()) {
         cdsDetail->CheckBrowseMode();
+        // The grid does not follow the walk; it shows the line refused, if any.
+        cdsDetail->DisableControls();
+        const auto show = qScopeGuard([this] { cdsDetail->EnableControls(); });
         for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
             const qint64 goods = asId(DetailValue(Columns.CommodityID));
             if (goods > 0 && CommodityKind(goods) <= 3 && asId(DetailValue(Columns.BuildingID)) == 0) {
@@ -184,6 +184,8 @@ bool TPurchaseNoteForm::OrderLinesOpen()
     if (!cdsDetail->Active())
         return true;
     cdsDetail->CheckBrowseMode();
+    cdsDetail->DisableControls();
+    const auto show = qScopeGuard([this] { cdsDetail->EnableControls(); });
     for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
         if (DetailValue(QStringLiteral("REFERNOTETYPE"), 0).toInt() != 2)
             continue;

@@ -154,8 +154,9 @@ TEST(LineMathTest, EachEditedColumnRecomputesTheLine)
         }
         for (const auto &[c, x] : e.expected)
             EXPECT_NEAR(v.Get(c), x, 1e-9) << e.what << " column " << commodity::DefaultColumnName(c);
-        if (v.Present(Col::CommodityAmt))
+        if (v.Present(Col::CommodityAmt)) {
             EXPECT_DOUBLE_EQ(ctx.lastTaxAmt, v.Get(Col::TaxAmt)) << e.what;
+        }
     }
 }
 
