@@ -1,13 +1,15 @@
 // notectl: the administrator's command-line tool for the books.
 //   notectl init DB [--demo] [--force]   create books (schema, optionally the demo company)
 //   notectl sql DB TEXT|-                 run T-SQL through the database layer
-//   notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME]
+//   notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME] [--ok]
 //                                         call a named function of the package
 //   notectl grow DB --commodities N       add N generated commodities (large books for measuring)
 
 #include "Pub.h"
 #include "notedb.h"
 
+#include <QAbstractButton>
+#include <QDialog>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
@@ -32,7 +34,7 @@ int usage()
     printErr(QStringLiteral("usage:\n"
                             "  notectl init DB [--demo] [--force]\n"
                             "  notectl sql DB TEXT      (TEXT '-' reads standard input)\n"
-                            "  notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME]\n"
+                            "  notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME] [--ok]\n"
                             "  notectl grow DB --commodities N"));
     return 2;
 }
@@ -134,17 +136,21 @@ QString paramText(const QnVariant &v)
 
 // Loads the package as the host does, calls note_Call once and prints the
 // result, the parameters after the call and every message shown. Questions are
-// answered Yes; modal windows are closed with Cancel. The exit code is 0 also
+// answered Yes; modal windows are closed with Cancel, or with their OK button
+// under --ok (a picker then takes the row it shows). The exit code is 0 also
 // when the package refused (the result says so).
 int cmdCall(const QStringList &args)
 {
     QStringList positional;
     QString login = QStringLiteral("admin");
+    bool ok = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--user")) {
             if (i + 1 >= args.size())
                 return usage();
             login = args[++i];
+        } else if (args[i] == QLatin1String("--ok")) {
+            ok = true;
         } else {
             positional << args[i];
         }
@@ -175,6 +181,19 @@ int cmdCall(const QStringList &args)
     SetCurrentUser(userId.toInt());
     pub::ScriptedMessageService messages;
     pub::ScriptedModalService modal;
+    if (ok) {
+        modal.setHandler([](QWidget *window) {
+            auto *button = window->findChild<QAbstractButton *>(QStringLiteral("OkBtn"));
+            if (!button)
+                return 2;
+            button->click();
+            // A window that refused its OK stays open: that is a cancel.
+            const QVariant result = window->property("modalResult");
+            if (auto *dialog = qobject_cast<QDialog *>(window); dialog && !result.isValid())
+                return dialog->result();
+            return result.isValid() ? result.toInt() : 2;
+        });
+    }
     pub::setMessageService(&messages);
     pub::setModalService(&modal);
 

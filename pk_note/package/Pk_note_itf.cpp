@@ -292,8 +292,12 @@ void pickPartner(QnParams *params, const QString &className, const QString &capt
 {
     if (!params)
         return;
-    auto *field = static_cast<data::Field *>(params->GetValue(QStringLiteral("Field"), QnVariant()).toPointer());
-    if (!field)
+    // Without a field (a script, notectl call) the current id comes in "ID"
+    // and the chosen one goes back there.
+    auto *field = params->FindValue(QStringLiteral("Field"))
+                      ? static_cast<data::Field *>(params->GetValue(QStringLiteral("Field"), QnVariant()).toPointer())
+                      : nullptr;
+    if (!field && !params->FindValue(QStringLiteral("ID")))
         return;
     ResetOnExit reset{s_picker};
     std::unique_ptr<QWidget> picker(CreateFormClass(className, nullptr));
@@ -304,11 +308,17 @@ void pickPartner(QnParams *params, const QString &className, const QString &capt
     if (!caption.isEmpty())
         picker->setWindowTitle(caption);
     pick->Clear();
-    pick->SetCurrentId(int(field->AsInteger()));
+    pick->SetCurrentId(field ? int(field->AsInteger()) : params->GetValue(QStringLiteral("ID"), 0).toInt());
     if (ShowModal(picker.get()) != 1)
         return;
+    const int id = pick->SelectedId();
+    if (!field) {
+        if (id != 0)
+            params->AddValue(QStringLiteral("ID"), id);
+        return;
+    }
     field->DataSet()->Edit();
-    if (const int id = pick->SelectedId(); id != 0)
+    if (id != 0)
         field->SetAsInteger(id);
 }
 
