@@ -3,6 +3,9 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QDir>
+#include <QDate>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -104,6 +107,74 @@ TEST_F(NotectlTest, SqlFailuresExitWithTheDatabaseText)
     EXPECT_FALSE(r.err.trimmed().isEmpty());
 
     EXPECT_EQ(ctl({QStringLiteral("sql"), books}).exitCode, 2);
+}
+
+// Two clerks audit receipts of the same commodity into the same store at the
+// same time, each note in its own transaction: every audit is posted once, the
+// on-hand quantity and amount are the sums, and the stock after each flow row
+// follows the rows in order.
+TEST_F(NotectlTest, TwoClerksAuditReceiptsIntoOneStoreAtOnce)
+{
+    const QString books = folder.file(QStringLiteral("b.db"));
+    ASSERT_EQ(ctl({QStringLiteral("init"), books, QStringLiteral("--demo")}).exitCode, 0);
+    const QString goods = QStringLiteral("(select COMMODITYID from Commoditylth where CODE = 'BG0003')");
+    const QString before = ctl({QStringLiteral("sql"), books,
+                                QStringLiteral("select QUANTITY from onhandaath where BUILDINGID = 1 and COMMODITYID = ") + goods})
+                               .out.section(u'\n', 1, 1);
+    const double owedBefore =
+        ctl({QStringLiteral("sql"), books, QStringLiteral("select SCAMT from partnerlth where PARTNERID = 1")})
+            .out.section(u'\n', 1, 1)
+            .toDouble();
+    constexpr int Notes = 40;
+    QByteArray make;
+    for (int i = 1; i <= Notes; ++i)
+        make += QStringLiteral("insert into purchasepth (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, PARTNERID, "
+                               "AMOUNT, PAYAMT, UPFLAG) values (%1, 1, 0, 'T-%1', '%2', 1, %3, 0, 0)\n"
+                               "insert into purchasepthDetail (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, QUANTITY, PRICE, "
+                               "AMOUNT) values (%1, 1, 1, %4, %5, 2, %3)\n")
+                    .arg(9000 + i)
+                    .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")))
+                    .arg(2 * i)
+                    .arg(goods)
+                    .arg(i)
+                    .toUtf8();
+    ASSERT_EQ(ctl({QStringLiteral("sql"), books, QStringLiteral("-")}, make).exitCode, 0);
+
+    QByteArray odd, even;
+    for (int i = 1; i <= Notes; ++i)
+        (i % 2 ? odd : even) += QStringLiteral("update purchasepth set NOTESTATE = 1, CHKORID = 1 where NOTEID = %1\n")
+                                    .arg(9000 + i)
+                                    .toUtf8();
+    QProcess a, b;
+    for (auto [p, text] : {std::pair{&a, &odd}, std::pair{&b, &even}}) {
+        p->start(QDir(testsupport::binDir()).filePath(QStringLiteral("notectl")),
+                 {QStringLiteral("sql"), books, QStringLiteral("-")});
+        ASSERT_TRUE(p->waitForStarted());
+        p->write(*text);
+        p->closeWriteChannel();
+    }
+    for (QProcess *p : {&a, &b}) {
+        ASSERT_TRUE(p->waitForFinished(60000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+
+    const auto value = [&](const QString &sql) {
+        return ctl({QStringLiteral("sql"), books, sql}).out.section(u'\n', 1, 1);
+    };
+    EXPECT_EQ(value(QStringLiteral("select count(*) from noteflowaath where NOTETYPE = 4 and NOTEID > 9000")),
+              QString::number(Notes));
+    EXPECT_EQ(value(QStringLiteral("select QUANTITY - ") + before + QStringLiteral(" from onhandaath where BUILDINGID = 1 and "
+                                                                                    "COMMODITYID = ") + goods),
+              QString::number(Notes * (Notes + 1) / 2));
+    // Every row's stock is the previous row's plus its own quantity.
+    EXPECT_EQ(value(QStringLiteral("select count(*) from noteflowaath f where f.BUILDINGID = 1 and f.COMMODITYID = ") + goods
+                    + QStringLiteral(" and f.ID > (select min(ID) from noteflowaath where BUILDINGID = 1 and COMMODITYID = ")
+                    + goods + QStringLiteral(") and abs(f.EQTY - f.QUANTITY * f.IOFLAG - (select p.EQTY from noteflowaath p "
+                                             "where p.BUILDINGID = 1 and p.COMMODITYID = f.COMMODITYID and p.ID < f.ID "
+                                             "order by p.ID desc limit 1)) > 0.000001")),
+              QStringLiteral("0"));
+    EXPECT_DOUBLE_EQ(value(QStringLiteral("select SCAMT from partnerlth where PARTNERID = 1")).toDouble() - owedBefore,
+                     double(Notes * (Notes + 1)));
 }
 
 } // namespace
