@@ -35,3 +35,6 @@ WHERE NOT EXISTS (SELECT 1 FROM notestocklinemth WHERE NOTETYPE = 3);
 INSERT INTO notestocklinemth (NOTETYPE, MASTERTABLE, LINETABLE, STOREFIELD, QUANTITYFIELD, DIRECTION, REVERSEKIND)
 SELECT 4, 'purchasepth', 'purchasepthDetail', 'd.BUILDINGID', 'QUANTITY', 1, 2
 WHERE NOT EXISTS (SELECT 1 FROM notestocklinemth WHERE NOTETYPE = 4);
+-- A receipt saved again as another kind no longer settles estimated receipts:
+-- the reversals it made go (and are reversed) as on its delete.
+CREATE TRIGGER IF NOT EXISTS trg_purchasepth_kind AFTER UPDATE OF NOTEKIND ON purchasepth FOR EACH ROW WHEN OLD.NOTEKIND = 3 AND coalesce(NEW.NOTEKIND, 0) <> 3 AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='purchasepth') BEGIN DELETE FROM valuepth WHERE NOTEKIND = 3 AND PURCHASENOTEID = OLD.NOTEID; END;

@@ -328,6 +328,13 @@ TEST_F(StockPostings, ReceiptAgainstEstimatedReceiptsReversesThemOnceAndGoesWith
     EXPECT_EQ(refusal([&] { setState("valuepth", 30, 1, 0); }), "批次[E1]已被其他单据引用,不能反审核。");
 
     setState("purchasepth", 40, 1, 0);
+    // Saved again as a plain purchase, the receipt settles nothing.
+    books->exec(QStringLiteral("update purchasepth set NOTEKIND = 1 where NOTEID = 40"));
+    EXPECT_EQ(made(), 0);
+    EXPECT_DOUBLE_EQ(reversed(), 0);
+    books->exec(QStringLiteral("update purchasepth set NOTEKIND = 3 where NOTEID = 40"));
+    books->run(QStringLiteral("exec PURCHASETOVALUE 40, 1, '2024-03-06'"));
+    EXPECT_EQ(made(), 1);
     books->exec(QStringLiteral("delete from purchasepth where NOTEID = 40"));
     EXPECT_EQ(num("select count(*) from valuepth where NOTEKIND = 3"), 0);
     EXPECT_EQ(num("select count(*) from valuepthDetail where NOTEID <> 30"), 0);
@@ -415,6 +422,7 @@ TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
 TEST_F(StockPostings, OlderBooksGetThePostingTablesOnOpening)
 {
     sql("drop trigger trg_purchasepth_values");
+    sql("drop trigger trg_purchasepth_kind");
     sql("drop index ix_valuepth_purchase");
     sql("alter table valuepth drop column PURCHASENOTEID");
     sql("drop table notepostlogaath");
@@ -422,8 +430,8 @@ TEST_F(StockPostings, OlderBooksGetThePostingTablesOnOpening)
     books.reset();
     books = notedb::openBooks(folder.file(QStringLiteral("books.db")));
     EXPECT_EQ(num("select count(*) from sqlite_master where name in ('notepostlogaath', 'trg_purchasepth_values', "
-                  "'ix_valuepth_purchase')"),
-              3);
+                  "'trg_purchasepth_kind', 'ix_valuepth_purchase')"),
+              4);
     EXPECT_EQ(num("select count(*) from pragma_table_info('valuepth') where upper(name) = 'PURCHASENOTEID'"), 1);
     EXPECT_EQ(num("select count(*) from sys_keytable where TABLENAME in ('PcSplit', 'RePurchase')"), 2);
     receipt(1, 1, {{1, 1, 2, 5}});
