@@ -6,7 +6,6 @@
 #include "PBuyForm.h"
 #include "PurchaseFixture.h"
 #include "noteSelectorForm.h"
-#include "widgets/DBGrid.h"
 
 #include <QCheckBox>
 
@@ -35,34 +34,39 @@ protected:
             selector->OkBtnClick();
             return selector->result();
         });
-        m_form->SelectSourceNote();
+        form()->SelectSourceNote();
     }
     // An audited estimated receipt of S003: 10 bottles of water in batch B1,
     // with its batch flow record; returns {note id, flow id}.
     std::pair<qint64, qint64> estimatedReceipt()
     {
-        const qint64 note = sourceNote(QStringLiteral("valuepth"), 1, 3, QStringLiteral("YR-1"),
-                                       {{11, 4, 10, 18, QStringLiteral("'B1'")}}, QStringLiteral("BCODE"));
+        const qint64 note = writeNote("valuepth", "YR-1", 1, 1, 3,
+                                      {{"SP0001", 10, 18, QStringLiteral("'B1'")}}, "BCODE");
         const qint64 flow = scalar(QStringLiteral("select max(ID) from noteflowaath")).toLongLong() + 1000;
         sql(QStringLiteral("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTEDATE, BUILDINGID, COMMODITYID, "
-                           "QUANTITY, PRICE, BCODE, IOFLAG) values (%1, 3, %2, 1, '2026-12-01', 4, 11, 10, 18, 'B1', 1)")
-                .arg(flow).arg(note));
+                           "QUANTITY, PRICE, BCODE, IOFLAG) values (%1, 3, %2, 1, '%3', 1, %4, 10, 18, 'B1', 1)")
+                .arg(flow)
+                .arg(note)
+                .arg(GetFirstDayOfPosMonth().toString(Qt::ISODate))
+                .arg(goods(QStringLiteral("SP0001"))));
         return {note, flow};
     }
+    int state(qint64 id) { return column("purchasepth", id, "NOTESTATE").toInt(); }
+    qint64 savedNote() { return scalar(QStringLiteral("select max(NOTEID) from purchasepth")).toLongLong(); }
 };
 
 TEST_F(PBuyTurnInTest, OpenOrderLinesAreTurnedInOnceWithWhatIsLeft)
 {
     // Ordered 10, 6 received: 4 left. The other line is wholly open.
-    const qint64 order = sourceNote(QStringLiteral("orderpth"), 1, 1, QStringLiteral("PO-7"),
-                                    {{3, 1, 10, 1.5, 6}, {5, 1, 5, 12, 0}}, QStringLiteral("BUYQTY"));
+    const qint64 order = writeNote("orderpth", "PO-7", 1, 1, 1,
+                                   {{"BG0003", 10, 1.5, 6}, {"BG0005", 5, 12, 0}}, "BUYQTY");
     open();
-    m_form->SelectSourceNote();
+    form()->SelectSourceNote();
     EXPECT_EQ(lastError(), QStringLiteral("请选择供应商！"));
     EXPECT_TRUE(m_modal.records().isEmpty()) << "no selector without a supplier";
     setMaster("PARTNERID", 1);
     turnInAll(order);
-    ASSERT_EQ(lines()->RecordCount(), 2) << errors().join(u'|').toStdString();
+    ASSERT_EQ(lines()->RecordCount(), 2) << err();
     EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), 4);
     EXPECT_DOUBLE_EQ(line(1, "QUANTITY").toDouble(), 5);
     EXPECT_DOUBLE_EQ(line(1, "PRICE").toDouble(), 12);
@@ -74,27 +78,21 @@ TEST_F(PBuyTurnInTest, OpenOrderLinesAreTurnedInOnceWithWhatIsLeft)
     }
     turnInAll(order);
     EXPECT_EQ(lines()->RecordCount(), 2) << "a source line is taken once";
-    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
-    EXPECT_EQ(scalar(QStringLiteral("select count(*) from purchasepthDetail where REFERNOTETYPE=2 and REFERNOTEID=%1")
-                         .arg(order))
-                  .toInt(),
-              2);
+    ASSERT_TRUE(save()) << err();
+    EXPECT_EQ(count("purchasepthDetail", QStringLiteral("REFERNOTETYPE=2 and REFERNOTEID=%1").arg(order)), 2);
     // Shown again, the source number comes from the books; a double-click
     // on the line asks the package to open that order.
-    m_form->LoadNote(int(savedNote()));
+    form()->LoadNote(int(savedNote()));
     EXPECT_EQ(line(0, "REFERNOTECODE").toString(), QStringLiteral("PO-7"));
     RegistFunction(QStringLiteral("LOCATENOTE"), &recordLocate);
-    auto *grid = m_form->Grid();
-    const QModelIndex source = grid->model()->index(0, grid->ColumnOfField(QStringLiteral("REFERNOTECODE")));
-    grid->setCurrentIndex(source);
-    emit grid->doubleClicked(source);
+    const QModelIndex source = grid()->model()->index(0, grid()->ColumnOfField(QStringLiteral("REFERNOTECODE")));
+    grid()->setCurrentIndex(source);
+    emit grid()->doubleClicked(source);
     EXPECT_EQ(s_located, std::make_pair(2, order));
     // Audited, the receipt counts as received on the order's lines.
-    m_messages.clear();
-    m_form->CheckBtnClick();
-    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
-    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select sum(BUYQTY) from orderpthDetail where NOTEID=%1").arg(order)).toDouble(),
-                     15);
+    form()->CheckBtnClick();
+    EXPECT_EQ(state(savedNote()), 1) << err();
+    EXPECT_DOUBLE_EQ(column("orderpthDetail", order, "sum(BUYQTY)").toDouble(), 15);
 }
 
 TEST_F(PBuyTurnInTest, AnEstimatedBatchIsSettledWholeOrSplitByWhatWasDrawn)
@@ -116,11 +114,9 @@ TEST_F(PBuyTurnInTest, AnEstimatedBatchIsSettledWholeOrSplitByWhatWasDrawn)
     turnInAll(note);
     EXPECT_EQ(m_messages.last().text, question);
     ASSERT_EQ(lines()->RecordCount(), 2);
-    const double quantities[] = {4, 3};
-    const int splitTypes[] = {14, 23};
     for (int row : {0, 1}) {
-        EXPECT_DOUBLE_EQ(line(row, "QUANTITY").toDouble(), quantities[row]);
-        EXPECT_EQ(line(row, "SPLITNOTETYPE").toInt(), splitTypes[row]);
+        EXPECT_DOUBLE_EQ(line(row, "QUANTITY").toDouble(), row ? 3 : 4);
+        EXPECT_EQ(line(row, "SPLITNOTETYPE").toInt(), row ? 23 : 14);
         EXPECT_EQ(line(row, "REMARK").toString(), QStringLiteral("YR-1单拆分出来。"));
         EXPECT_EQ(line(row, "BTURNNOTEID").toLongLong(), flow);
     }
@@ -142,19 +138,18 @@ TEST_F(PBuyTurnInTest, AnEstimatedBatchIsSettledWholeOrSplitByWhatWasDrawn)
     EXPECT_EQ(line(0, "BTURNNOTEID").toLongLong(), flow);
     EXPECT_EQ(line(0, "BCODE").toString(), QStringLiteral("B1"));
     EXPECT_EQ(line(0, "REFERNOTETYPE").toInt(), 3);
-    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
+    ASSERT_TRUE(save()) << err();
     // Audit wants the whole batch reversed: what the books hold against it
     // must equal what was received.
     const qint64 id = savedNote();
     const QString booked = QStringLiteral("update noteflowaath set QUANTITY=%1 where NOTETYPE=3 and BTURNNOTEID=%2");
     sql(booked.arg(7).arg(flow));
-    m_form->CheckBtnClick();
+    form()->CheckBtnClick();
     EXPECT_EQ(lastError(), QStringLiteral("批次整批冲回时，冲回数量和原始数量不想等！"));
-    EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from purchasepth where NOTEID=%1").arg(id)).toInt(), 0);
+    EXPECT_EQ(state(id), 0);
     sql(booked.arg(10).arg(flow));
-    m_form->CheckBtnClick();
-    EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from purchasepth where NOTEID=%1").arg(id)).toInt(), 1)
-        << errors().join(u'|').toStdString();
+    form()->CheckBtnClick();
+    EXPECT_EQ(state(id), 1) << err();
 }
 
 TEST_F(PBuyTurnInTest, AReturnIsMadeFromTheOpenLinesOnly)
@@ -165,13 +160,13 @@ TEST_F(PBuyTurnInTest, AReturnIsMadeFromTheOpenLinesOnly)
     addLine("BG0005", 2, 12);
     ASSERT_TRUE(save());
     const qint64 receipt = savedNote();
-    m_form->CheckBtnClick();
-    m_form->LoadNote(int(receipt));
+    form()->CheckBtnClick();
+    form()->LoadNote(int(receipt));
     const QString code = master("NOTECODE").toString();
     // Three pens already went back; the staplers all went back.
     sql(QStringLiteral("update purchasepthDetail set REFERQTY=case ITEMSNO when 1 then -3 else 2 end where NOTEID=%1")
             .arg(receipt));
-    m_form->muPToReturnClick();
+    form()->muPToReturnClick();
     EXPECT_EQ(master("NOTEKIND").toInt(), 2);
     EXPECT_EQ(master("PARTNERID").toInt(), 1);
     EXPECT_EQ(master("NOTESTATE").toInt(), 0);
@@ -182,26 +177,26 @@ TEST_F(PBuyTurnInTest, AReturnIsMadeFromTheOpenLinesOnly)
     EXPECT_EQ(line(0, "REFERNOTEID").toLongLong(), receipt);
     EXPECT_EQ(line(0, "REFERITEMSNO").toInt(), 1);
     EXPECT_EQ(line(0, "REFERNOTECODE").toString(), code);
-    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
-    EXPECT_EQ(scalar(QStringLiteral("select NOTEKIND from purchasepth where NOTEID=%1").arg(savedNote())).toInt(), 2);
+    ASSERT_TRUE(save()) << err();
+    EXPECT_EQ(column("purchasepth", savedNote(), "NOTEKIND").toInt(), 2);
 
     sql(QStringLiteral("update purchasepthDetail set REFERQTY=QUANTITY where NOTEID=%1").arg(receipt));
-    m_form->LoadNote(int(receipt));
-    m_form->muPToReturnClick();
+    form()->LoadNote(int(receipt));
+    form()->muPToReturnClick();
     EXPECT_EQ(lastError(), QStringLiteral("此单已经完全退货！"));
-    EXPECT_EQ(m_form->CurrentNoteID(), receipt) << "nothing new is started";
+    EXPECT_EQ(form()->CurrentNoteID(), receipt) << "nothing new is started";
 }
 
 TEST_F(PBuyTurnInTest, AReceiptMadeFromAnOrderTakesItsOpenLines)
 {
-    const qint64 order = sourceNote(QStringLiteral("orderpth"), 1, 2, QStringLiteral("PO-9"),
-                                    {{6, 1, 10, 40, 0, 0}, {7, 1, 3, 200, 1, 0}, {8, 1, 2, 650, 0, 2}},
-                                    QStringLiteral("CLOSED, BUYQTY"));
+    const qint64 order = writeNote("orderpth", "PO-9", 1, 1, 2,
+                                   {{"DZ0001", 10, 40, 0, 0}, {"DZ0002", 3, 200, 1, 0}, {"DZ0003", 2, 650, 0, 2}},
+                                   "CLOSED, BUYQTY");
     sql(QStringLiteral("update orderpth set PAYTYPESID=3 where NOTEID=%1").arg(order));
     sql(QStringLiteral("update orderpthDetail set DISC=80 where ITEMSNO=1"));
     open();
-    pk_note::ISourceNoteLoader *loader = m_form.get();
-    ASSERT_TRUE(loader->LoadForSource(2, order)) << errors().join(u'|').toStdString();
+    pk_note::ISourceNoteLoader *loader = form();
+    ASSERT_TRUE(loader->LoadForSource(2, order)) << err();
     EXPECT_EQ(master("NOTEKIND").toInt(), 1);
     EXPECT_EQ(master("PARTNERID").toInt(), 2);
     EXPECT_EQ(master("PAYTYPESID").toInt(), 3);
