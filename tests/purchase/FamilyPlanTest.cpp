@@ -77,7 +77,7 @@ TEST_F(FamilyPlanTest, ABranchPlanMakesNoOrders)
     form()->PPlanToOrderClick();
     EXPECT_EQ(shown().value(0), QStringLiteral("分支的单据不能做此业务。"));
     EXPECT_EQ(count("orderpth"), orders);
-    EXPECT_EQ(openWindow(QStringLiteral("PNOrderForm")), nullptr);
+    EXPECT_EQ(opened<TPNOrderForm>("PNOrderForm"), nullptr);
 }
 
 TEST_F(FamilyPlanTest, ThePlanBecomesOrdersAndItsLinesWithoutASupplierANewOrderWindow)
@@ -102,21 +102,16 @@ TEST_F(FamilyPlanTest, ThePlanBecomesOrdersAndItsLinesWithoutASupplierANewOrderW
     const QString fromPlan = QStringLiteral("REFERNOTETYPE=1 and REFERNOTEID=%1").arg(id);
     EXPECT_EQ(count("orderpthDetail", fromPlan), 3);
     EXPECT_EQ(scalar(QStringLiteral("select count(distinct o.PARTNERID) from orderpth o join orderpthDetail d on "
-                                    "d.NOTEID=o.NOTEID where d.") + fromPlan)
-                  .toInt(),
-              2);
+                                    "d.NOTEID=o.NOTEID where d.") + fromPlan).toInt(), 2);
     // The line without one waits in a new order window for its supplier.
-    auto *order = dynamic_cast<TPNOrderForm *>(openWindow(QStringLiteral("PNOrderForm")));
+    auto order = opened<TPNOrderForm>("PNOrderForm");
     ASSERT_NE(order, nullptr);
-    std::unique_ptr<QWidget> owned(order);
     EXPECT_TRUE(order->IsNewNote());
     ASSERT_EQ(order->DetailDataSet()->RecordCount(), 1);
-    order->DetailDataSet()->First();
-    EXPECT_EQ(order->DetailValue(QStringLiteral("COMMODITYID")).toLongLong(), goods(QStringLiteral("YL0001")));
-    EXPECT_DOUBLE_EQ(order->DetailValue(QStringLiteral("QUANTITY")).toDouble(), 6);
-    EXPECT_DOUBLE_EQ(order->DetailValue(QStringLiteral("PRICE")).toDouble(), 95);
-    EXPECT_EQ(order->DetailValue(QStringLiteral("REFERNOTETYPE")).toInt(), 1);
-    EXPECT_EQ(order->DetailValue(QStringLiteral("REFERITEMSNO")).toInt(), 2);
+    EXPECT_EQ(line(0, "COMMODITYID", order.get()).toLongLong(), goods(QStringLiteral("YL0001")));
+    EXPECT_DOUBLE_EQ(line(0, "QUANTITY", order.get()).toDouble(), 6);
+    EXPECT_DOUBLE_EQ(line(0, "PRICE", order.get()).toDouble(), 95);
+    EXPECT_EQ(refer(0, order.get()), QStringLiteral("1/%1/2").arg(id));
     EXPECT_FALSE(order->LoadForSource(1, 9999)) << "a plan with nothing left makes no order";
 }
 

@@ -120,9 +120,7 @@ TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
     EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), -15) << "what is left, going out";
     EXPECT_EQ(line(0, "BCODE").toString(), QStringLiteral("B-0404"));
     EXPECT_EQ(line(0, "BTURNNOTEID").toLongLong(), 7701);
-    EXPECT_EQ(line(0, "REFERNOTETYPE").toInt(), 3);
-    EXPECT_EQ(line(0, "REFERNOTEID").toLongLong(), id);
-    EXPECT_EQ(line(0, "REFERITEMSNO").toInt(), 1);
+    EXPECT_EQ(refer(0), QStringLiteral("3/%1/1").arg(id));
     ASSERT_TRUE(save()) << err();
     const qint64 reversal = current();
     EXPECT_EQ(column("valuepth", reversal, "PARTNERID").toLongLong(), s3);
@@ -131,17 +129,14 @@ TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
     // The rest is settled by a purchase receipt of kind 3 made from the menu.
     ASSERT_TRUE(form()->LoadNote(int(id)));
     form()->muPurchaseClick();
-    ASSERT_TRUE(errors().isEmpty()) << err();
-    auto *receipt = dynamic_cast<TPBuyForm *>(openWindow(QStringLiteral("PBuyForm")));
-    ASSERT_NE(receipt, nullptr);
-    std::unique_ptr<QWidget> owned(receipt);
+    auto receipt = opened<TPBuyForm>("PBuyForm");
+    ASSERT_NE(receipt, nullptr) << err();
     EXPECT_EQ(receipt->MasterValue(QStringLiteral("NOTEKIND")).toInt(), 3);
     EXPECT_EQ(receipt->MasterValue(QStringLiteral("PARTNERID")).toLongLong(), s3);
     ASSERT_EQ(receipt->DetailDataSet()->RecordCount(), 1);
-    EXPECT_EQ(receipt->DetailValue(QStringLiteral("REFERNOTETYPE")).toInt(), 3);
-    EXPECT_EQ(receipt->DetailValue(QStringLiteral("REFERNOTEID")).toLongLong(), id);
-    EXPECT_DOUBLE_EQ(receipt->DetailValue(QStringLiteral("QUANTITY")).toDouble(), 15);
-    owned.reset();
+    EXPECT_EQ(refer(0, receipt.get()), QStringLiteral("3/%1/1").arg(id));
+    EXPECT_DOUBLE_EQ(line(0, "QUANTITY", receipt.get()).toDouble(), 15);
+    receipt.reset();
 
     // Once nothing is open the receipt is marked and makes nothing more.
     sql(QStringLiteral("update valuepthDetail set REFERQTY=QUANTITY where NOTEID=%1").arg(id));
@@ -174,8 +169,7 @@ TEST_F(FamilyValueTest, OrderLinesAreTurnedIntoAReceipt)
     EXPECT_EQ(line(0, "COMMODITYID").toLongLong(), goods(QStringLiteral("BG0005")));
     EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), 7) << "ordered 12, received 5";
     EXPECT_DOUBLE_EQ(line(0, "PRICE").toDouble(), 9.5);
-    EXPECT_EQ(line(0, "REFERNOTETYPE").toInt(), 2);
-    EXPECT_EQ(line(0, "REFERNOTEID").toLongLong(), order);
+    EXPECT_EQ(refer(0), QStringLiteral("2/%1/1").arg(order));
 }
 
 TEST_F(FamilyValueTest, TheInitialisationFunctionOpensTheInitMode)
@@ -187,9 +181,9 @@ TEST_F(FamilyValueTest, TheInitialisationFunctionOpensTheInitMode)
                            "PARAMNAME='Pos%1') where PARAMNAME='Start%1'")
                 .arg(QLatin1String(part)));
     EXPECT_EQ(note_Call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PVALUEFORM_INIT"), nullptr), 0);
-    auto *init = dynamic_cast<TPValueForm *>(openWindow(QStringLiteral("PValueForm")));
+    m_form = opened<TPValueForm>("PValueForm");
+    auto *init = form();
     ASSERT_NE(init, nullptr) << err();
-    m_form.reset(init);
     EXPECT_TRUE(init->InitMode());
     EXPECT_EQ(init->windowTitle(), QStringLiteral("预入库初始化"));
     setMaster("PARTNERID", supplier(QStringLiteral("S002")));

@@ -71,9 +71,7 @@ TEST_F(PBuyTurnInTest, OpenOrderLinesAreTurnedInOnceWithWhatIsLeft)
     EXPECT_DOUBLE_EQ(line(1, "QUANTITY").toDouble(), 5);
     EXPECT_DOUBLE_EQ(line(1, "PRICE").toDouble(), 12);
     for (int row : {0, 1}) {
-        EXPECT_EQ(line(row, "REFERNOTETYPE").toInt(), 2);
-        EXPECT_EQ(line(row, "REFERNOTEID").toLongLong(), order);
-        EXPECT_EQ(line(row, "REFERITEMSNO").toInt(), row + 1);
+        EXPECT_EQ(refer(row), QStringLiteral("2/%1/%2").arg(order).arg(row + 1));
         EXPECT_EQ(line(row, "REFERNOTECODE").toString(), QStringLiteral("PO-7"));
     }
     turnInAll(order);
@@ -173,9 +171,7 @@ TEST_F(PBuyTurnInTest, AReturnIsMadeFromTheOpenLinesOnly)
     ASSERT_EQ(lines()->RecordCount(), 1);
     EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), -7) << "a return's lines go out of stock";
     EXPECT_DOUBLE_EQ(line(0, "PRICE").toDouble(), 1.5);
-    EXPECT_EQ(line(0, "REFERNOTETYPE").toInt(), 4);
-    EXPECT_EQ(line(0, "REFERNOTEID").toLongLong(), receipt);
-    EXPECT_EQ(line(0, "REFERITEMSNO").toInt(), 1);
+    EXPECT_EQ(refer(0), QStringLiteral("4/%1/1").arg(receipt));
     EXPECT_EQ(line(0, "REFERNOTECODE").toString(), code);
     ASSERT_TRUE(save()) << err();
     EXPECT_EQ(column("purchasepth", savedNote(), "NOTEKIND").toInt(), 2);

@@ -47,11 +47,11 @@ protected:
 
     // A new note in a fresh window, active for keys.
     template <class F = Form>
-    F *open(bool initMode = false)
+    F *open()
     {
         auto *f = CreateNoteForm<F>();
         m_form.reset(f);
-        EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTEOPEN, initMode ? 1 : 0, 0), pk_note::S_OK) << err();
+        EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK) << err();
         f->show();
         f->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(f));
@@ -74,9 +74,18 @@ protected:
         form()->DetailDataSource()->SetFieldValue(lines()->FieldByName(QString::fromLatin1(name)), v);
     }
     QVariant master(const char *name) const { return form()->MasterValue(QString::fromLatin1(name)); }
-    QVariant line(int row, const char *name) const
+    // A line's value, in this window or in `other`.
+    QVariant line(int row, const char *name, TMDnoteForm *other = nullptr) const
     {
-        return lines()->ValueAt(row, lines()->FieldByName(QString::fromLatin1(name))->Index());
+        data::ClientDataSet *d = (other ? other : form())->DetailDataSet();
+        return d->ValueAt(row, d->FieldByName(QString::fromLatin1(name))->Index());
+    }
+    // The source a line refers to: "type/note/item".
+    QString refer(int row, TMDnoteForm *other = nullptr) const
+    {
+        return QStringLiteral("%1/%2/%3").arg(line(row, "REFERNOTETYPE", other).toString(),
+                                              line(row, "REFERNOTEID", other).toString(),
+                                              line(row, "REFERITEMSNO", other).toString());
     }
     void addLine(const char *code, double quantity, double price)
     {
@@ -213,12 +222,13 @@ protected:
             return 1;
         });
     }
-    // The window of a kind among the top-level windows (opened by another).
-    QWidget *openWindow(const QString &name)
+    // The window of a kind another window opened, owned by the test.
+    template <class F>
+    std::unique_ptr<F> opened(const char *name)
     {
         for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->objectName().compare(name, Qt::CaseInsensitive) == 0 && w != m_form.get())
-                return w;
+            if (w->objectName().compare(QLatin1String(name), Qt::CaseInsensitive) == 0 && w != m_form.get())
+                return std::unique_ptr<F>(dynamic_cast<F *>(w));
         return nullptr;
     }
 
