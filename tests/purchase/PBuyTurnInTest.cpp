@@ -40,8 +40,7 @@ protected:
     // with its batch flow record; returns {note id, flow id}.
     std::pair<qint64, qint64> estimatedReceipt()
     {
-        const qint64 note = writeNote("valuepth", "YR-1", 1, 1, 3,
-                                      {{"SP0001", 10, 18, QStringLiteral("'B1'")}}, "BCODE");
+        const qint64 note = writeNote("valuepth", "YR-1", 1, 1, 3, {{"SP0001", 10, 18, QStringLiteral("'B1'")}}, "BCODE");
         const qint64 flow = scalar(QStringLiteral("select max(ID) from noteflowaath")).toLongLong() + 1000;
         sql(QStringLiteral("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTEDATE, BUILDINGID, COMMODITYID, "
                            "QUANTITY, PRICE, BCODE, IOFLAG) values (%1, 3, %2, 1, '%3', 1, %4, 10, 18, 'B1', 1)")
@@ -58,8 +57,7 @@ protected:
 TEST_F(PBuyTurnInTest, OpenOrderLinesAreTurnedInOnceWithWhatIsLeft)
 {
     // Ordered 10, 6 received: 4 left. The other line is wholly open.
-    const qint64 order = writeNote("orderpth", "PO-7", 1, 1, 1,
-                                   {{"BG0003", 10, 1.5, 6}, {"BG0005", 5, 12, 0}}, "BUYQTY");
+    const qint64 order = writeNote("orderpth", "PO-7", 1, 1, 1, {{"BG0003", 10, 1.5, 6}, {"BG0005", 5, 12, 0}}, "BUYQTY");
     open();
     form()->SelectSourceNote();
     EXPECT_EQ(lastError(), QStringLiteral("请选择供应商！"));
@@ -67,13 +65,10 @@ TEST_F(PBuyTurnInTest, OpenOrderLinesAreTurnedInOnceWithWhatIsLeft)
     setMaster("PARTNERID", 1);
     turnInAll(order);
     ASSERT_EQ(lines()->RecordCount(), 2) << err();
-    EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), 4);
-    EXPECT_DOUBLE_EQ(line(1, "QUANTITY").toDouble(), 5);
-    EXPECT_DOUBLE_EQ(line(1, "PRICE").toDouble(), 12);
-    for (int row : {0, 1}) {
-        EXPECT_EQ(refer(row), QStringLiteral("2/%1/%2").arg(order).arg(row + 1));
-        EXPECT_EQ(line(row, "REFERNOTECODE").toString(), QStringLiteral("PO-7"));
-    }
+    EXPECT_EQ(row(0, "QUANTITY,PRICE,REFERNOTECODE"), QStringLiteral("4/1.5/PO-7"));
+    EXPECT_EQ(row(1, "QUANTITY,PRICE,REFERNOTECODE"), QStringLiteral("5/12/PO-7"));
+    for (int r : {0, 1})
+        EXPECT_EQ(refer(r), QStringLiteral("2/%1/%2").arg(order).arg(r + 1));
     turnInAll(order);
     EXPECT_EQ(lines()->RecordCount(), 2) << "a source line is taken once";
     ASSERT_TRUE(save()) << err();
@@ -112,14 +107,9 @@ TEST_F(PBuyTurnInTest, AnEstimatedBatchIsSettledWholeOrSplitByWhatWasDrawn)
     turnInAll(note);
     EXPECT_EQ(m_messages.last().text, question);
     ASSERT_EQ(lines()->RecordCount(), 2);
-    for (int row : {0, 1}) {
-        EXPECT_DOUBLE_EQ(line(row, "QUANTITY").toDouble(), row ? 3 : 4);
-        EXPECT_EQ(line(row, "SPLITNOTETYPE").toInt(), row ? 23 : 14);
-        EXPECT_EQ(line(row, "REMARK").toString(), QStringLiteral("YR-1单拆分出来。"));
-        EXPECT_EQ(line(row, "BTURNNOTEID").toLongLong(), flow);
-    }
-    EXPECT_EQ(line(1, "SPLITNOTEID").toInt(), 302);
-    EXPECT_EQ(line(1, "SPLITITEMSNO").toInt(), 1);
+    const char *split = "QUANTITY,SPLITNOTETYPE,SPLITNOTEID,SPLITITEMSNO,BTURNNOTEID,REMARK";
+    EXPECT_EQ(row(0, split), QStringLiteral("4/14/301/2/%1/YR-1单拆分出来。").arg(flow));
+    EXPECT_EQ(row(1, split), QStringLiteral("3/23/302/1/%1/YR-1单拆分出来。").arg(flow));
     // Split by the selector's own box: nobody is asked.
     start();
     m_messages.clear();
@@ -132,10 +122,7 @@ TEST_F(PBuyTurnInTest, AnEstimatedBatchIsSettledWholeOrSplitByWhatWasDrawn)
     m_messages.answer(AnswerYes);
     turnInAll(note);
     ASSERT_EQ(lines()->RecordCount(), 1);
-    EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), 10);
-    EXPECT_EQ(line(0, "BTURNNOTEID").toLongLong(), flow);
-    EXPECT_EQ(line(0, "BCODE").toString(), QStringLiteral("B1"));
-    EXPECT_EQ(line(0, "REFERNOTETYPE").toInt(), 3);
+    EXPECT_EQ(row(0, "QUANTITY,BTURNNOTEID,BCODE,REFERNOTETYPE"), QStringLiteral("10/%1/B1/3").arg(flow));
     ASSERT_TRUE(save()) << err();
     // Audit wants the whole batch reversed: what the books hold against it
     // must equal what was received.
@@ -158,21 +145,17 @@ TEST_F(PBuyTurnInTest, AReturnIsMadeFromTheOpenLinesOnly)
     addLine("BG0005", 2, 12);
     ASSERT_TRUE(save());
     const qint64 receipt = savedNote();
+    const QString code = master("NOTECODE").toString();
     form()->CheckBtnClick();
     form()->LoadNote(int(receipt));
-    const QString code = master("NOTECODE").toString();
     // Three pens already went back; the staplers all went back.
     sql(QStringLiteral("update purchasepthDetail set REFERQTY=case ITEMSNO when 1 then -3 else 2 end where NOTEID=%1")
             .arg(receipt));
     form()->muPToReturnClick();
-    EXPECT_EQ(master("NOTEKIND").toInt(), 2);
-    EXPECT_EQ(master("PARTNERID").toInt(), 1);
-    EXPECT_EQ(master("NOTESTATE").toInt(), 0);
+    EXPECT_EQ(masters("NOTEKIND,PARTNERID,NOTESTATE"), QStringLiteral("2/1/0"));
     ASSERT_EQ(lines()->RecordCount(), 1);
-    EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), -7) << "a return's lines go out of stock";
-    EXPECT_DOUBLE_EQ(line(0, "PRICE").toDouble(), 1.5);
+    EXPECT_EQ(row(0, "QUANTITY,PRICE,REFERNOTECODE"), QStringLiteral("-7/1.5/") + code) << "a return goes out of stock";
     EXPECT_EQ(refer(0), QStringLiteral("4/%1/1").arg(receipt));
-    EXPECT_EQ(line(0, "REFERNOTECODE").toString(), code);
     ASSERT_TRUE(save()) << err();
     EXPECT_EQ(column("purchasepth", savedNote(), "NOTEKIND").toInt(), 2);
 
@@ -185,25 +168,17 @@ TEST_F(PBuyTurnInTest, AReturnIsMadeFromTheOpenLinesOnly)
 
 TEST_F(PBuyTurnInTest, AReceiptMadeFromAnOrderTakesItsOpenLines)
 {
-    const qint64 order = writeNote("orderpth", "PO-9", 1, 1, 2,
-                                   {{"DZ0001", 10, 40, 0, 0}, {"DZ0002", 3, 200, 1, 0}, {"DZ0003", 2, 650, 0, 2}},
-                                   "CLOSED, BUYQTY");
+    const qint64 order = writeNote("orderpth", "PO-9", 1, 1, 2, {{"DZ0001", 10, 40, 0, 0}, {"DZ0002", 3, 200, 1, 0},
+                                   {"DZ0003", 2, 650, 0, 2}}, "CLOSED, BUYQTY");
     sql(QStringLiteral("update orderpth set PAYTYPESID=3 where NOTEID=%1").arg(order));
     sql(QStringLiteral("update orderpthDetail set DISC=80 where ITEMSNO=1"));
     open();
     pk_note::ISourceNoteLoader *loader = form();
     ASSERT_TRUE(loader->LoadForSource(2, order)) << err();
-    EXPECT_EQ(master("NOTEKIND").toInt(), 1);
-    EXPECT_EQ(master("PARTNERID").toInt(), 2);
-    EXPECT_EQ(master("PAYTYPESID").toInt(), 3);
-    EXPECT_EQ(master("REMARK").toString(), QStringLiteral("from PO-9"));
+    EXPECT_EQ(masters("NOTEKIND,PARTNERID,PAYTYPESID,REMARK"), QStringLiteral("1/2/3/from PO-9"));
     // The stopped line and the fully received one stay behind.
     ASSERT_EQ(lines()->RecordCount(), 1);
-    EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), 10);
-    EXPECT_DOUBLE_EQ(line(0, "DISC").toDouble(), 80);
-    EXPECT_DOUBLE_EQ(line(0, "PRICE").toDouble(), 40);
-    EXPECT_DOUBLE_EQ(line(0, "ORIGPRICE").toDouble(), 50);
-    EXPECT_EQ(line(0, "REFERNOTECODE").toString(), QStringLiteral("PO-9"));
+    EXPECT_EQ(row(0, "QUANTITY,DISC,PRICE,ORIGPRICE,REFERNOTECODE"), QStringLiteral("10/80/40/50/PO-9"));
     sql(QStringLiteral("update orderpthDetail set CLOSED=1 where ITEMSNO=1"));
     EXPECT_FALSE(loader->LoadForSource(2, order));
     EXPECT_EQ(lastError(), QStringLiteral("此单没有可以生成的记录！"));

@@ -80,12 +80,26 @@ protected:
         data::ClientDataSet *d = (other ? other : form())->DetailDataSet();
         return d->ValueAt(row, d->FieldByName(QString::fromLatin1(name))->Index());
     }
-    // The source a line refers to: "type/note/item".
-    QString refer(int row, TMDnoteForm *other = nullptr) const
+    // Values of a line (in this window or in `other`) or of the master: "a/b"
+    // for the fields "A,B".
+    QString row(int r, const char *fields, TMDnoteForm *other = nullptr) const
     {
-        return QStringLiteral("%1/%2/%3").arg(line(row, "REFERNOTETYPE", other).toString(),
-                                              line(row, "REFERNOTEID", other).toString(),
-                                              line(row, "REFERITEMSNO", other).toString());
+        QStringList values;
+        for (const QByteArray &f : QByteArray(fields).split(','))
+            values << line(r, f.constData(), other).toString();
+        return values.join(u'/');
+    }
+    QString masters(const char *fields) const
+    {
+        QStringList values;
+        for (const QByteArray &f : QByteArray(fields).split(','))
+            values << master(f.constData()).toString();
+        return values.join(u'/');
+    }
+    // The source a line refers to: "type/note/item".
+    QString refer(int r, TMDnoteForm *other = nullptr) const
+    {
+        return row(r, "REFERNOTETYPE,REFERNOTEID,REFERITEMSNO", other);
     }
     void addLine(const char *code, double quantity, double price)
     {
