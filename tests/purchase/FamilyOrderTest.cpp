@@ -203,9 +203,8 @@ TEST_F(FamilyOrderTest, RequisitionLinesAreTurnedIntoTheOrder)
     order()->SelectSourceNote();
     EXPECT_EQ(lastError(), QStringLiteral("请选择供应商！"));
     setMaster("PARTNERID", s1);
-    tickInSelector();
     m_messages.clear();
-    order()->SelectSourceNote();
+    turnIn(req);
     ASSERT_TRUE(errors().isEmpty()) << err();
     ASSERT_EQ(lines()->RecordCount(), 2);
     EXPECT_EQ(line(0, "COMMODITYID").toLongLong(), goods(QStringLiteral("BG0001")));
@@ -213,8 +212,7 @@ TEST_F(FamilyOrderTest, RequisitionLinesAreTurnedIntoTheOrder)
     EXPECT_DOUBLE_EQ(line(0, "PRICE").toDouble(), 19);
     EXPECT_EQ(refer(0), QStringLiteral("5/%1/1").arg(req));
     EXPECT_EQ(refer(1), QStringLiteral("5/%1/2").arg(req));
-    // Turned in again: no line twice.
-    order()->SelectSourceNote();
+    turnIn(req); // again: no line twice
     EXPECT_EQ(lines()->RecordCount(), 2);
     setMaster("REVDATE", GetFirstDayOfPosMonth().addDays(3));
     ASSERT_TRUE(save()) << err();

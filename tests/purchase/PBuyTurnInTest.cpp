@@ -5,9 +5,7 @@
 
 #include "PBuyForm.h"
 #include "PurchaseFixture.h"
-#include "noteSelectorForm.h"
 
-#include <QCheckBox>
 
 namespace {
 
@@ -20,22 +18,6 @@ long recordLocate(const QString &, const QString &, QnParams *params)
 
 class PBuyTurnInTest : public purchasetest::PurchaseTest<TPBuyForm> {
 protected:
-    // Turns in with the selector: every line of one source note ticked.
-    void turnInAll(qint64 source, bool splitByBatch = false)
-    {
-        m_modal.setHandler([source, splitByBatch](QWidget *w) {
-            auto *selector = qobject_cast<TnoteSelectorForm *>(w);
-            EXPECT_NE(selector, nullptr);
-            if (!selector)
-                return 0;
-            selector->chkSplit->setChecked(splitByBatch);
-            EXPECT_TRUE(selector->qryMaster->Locate(QStringLiteral("noteid"), source));
-            selector->ToggleDocument();
-            selector->OkBtnClick();
-            return selector->result();
-        });
-        form()->SelectSourceNote();
-    }
     // An audited estimated receipt of S003: 10 bottles of water in batch B1,
     // with its batch flow record; returns {note id, flow id}.
     std::pair<qint64, qint64> estimatedReceipt()
@@ -63,13 +45,13 @@ TEST_F(PBuyTurnInTest, OpenOrderLinesAreTurnedInOnceWithWhatIsLeft)
     EXPECT_EQ(lastError(), QStringLiteral("请选择供应商！"));
     EXPECT_TRUE(m_modal.records().isEmpty()) << "no selector without a supplier";
     setMaster("PARTNERID", 1);
-    turnInAll(order);
+    turnIn(order);
     ASSERT_EQ(lines()->RecordCount(), 2) << err();
     EXPECT_EQ(row(0, "QUANTITY,PRICE,REFERNOTECODE"), QStringLiteral("4/1.5/PO-7"));
     EXPECT_EQ(row(1, "QUANTITY,PRICE,REFERNOTECODE"), QStringLiteral("5/12/PO-7"));
     for (int r : {0, 1})
         EXPECT_EQ(refer(r), QStringLiteral("2/%1/%2").arg(order).arg(r + 1));
-    turnInAll(order);
+    turnIn(order);
     EXPECT_EQ(lines()->RecordCount(), 2) << "a source line is taken once";
     ASSERT_TRUE(save()) << err();
     EXPECT_EQ(count("purchasepthDetail", QStringLiteral("REFERNOTETYPE=2 and REFERNOTEID=%1").arg(order)), 2);
@@ -104,7 +86,7 @@ TEST_F(PBuyTurnInTest, AnEstimatedBatchIsSettledWholeOrSplitByWhatWasDrawn)
     // No: one line per split still standing (the void one is left out).
     start();
     m_messages.answer(AnswerNo);
-    turnInAll(note);
+    turnIn(note);
     EXPECT_EQ(m_messages.last().text, question);
     ASSERT_EQ(lines()->RecordCount(), 2);
     const char *split = "QUANTITY,SPLITNOTETYPE,SPLITNOTEID,SPLITITEMSNO,BTURNNOTEID,REMARK";
@@ -113,14 +95,14 @@ TEST_F(PBuyTurnInTest, AnEstimatedBatchIsSettledWholeOrSplitByWhatWasDrawn)
     // Split by the selector's own box: nobody is asked.
     start();
     m_messages.clear();
-    turnInAll(note, true);
+    turnIn(note, true);
     EXPECT_EQ(lines()->RecordCount(), 2);
     EXPECT_TRUE(m_messages.records().isEmpty());
 
     // Yes: the whole batch on one line; the save reverses the estimated receipt.
     start();
     m_messages.answer(AnswerYes);
-    turnInAll(note);
+    turnIn(note);
     ASSERT_EQ(lines()->RecordCount(), 1);
     EXPECT_EQ(row(0, "QUANTITY,BTURNNOTEID,BCODE,REFERNOTETYPE"), QStringLiteral("10/%1/B1/3").arg(flow));
     ASSERT_TRUE(save()) << err();

@@ -7,17 +7,18 @@
 #include "MDnote.h"
 #include "NoteMessages.h"
 #include "Notepublic.h"
-#include "PackageWindows.h"
 #include "Pk_note_itf.h"
 #include "Pub.h"
 #include "TestSupport.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
+#include "noteSelectorForm.h"
 #include "widgets/DBGrid.h"
 #include "widgets/LookupCombo.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -218,23 +219,20 @@ protected:
         }
         return id;
     }
-    // The user ticks, in the note selector, the lines of `note` (all when 0) and presses OK.
-    void tickInSelector(qint64 note = 0)
+    // Turns in with the selector: every line of one source note ticked.
+    void turnIn(qint64 source, bool splitByBatch = false)
     {
-        m_modal.setHandler([note](QWidget *w) {
-            auto *selector = dynamic_cast<pk_note::INoteSelector *>(w);
+        m_modal.setHandler([source, splitByBatch](QWidget *w) {
+            auto *selector = qobject_cast<TnoteSelectorForm *>(w);
             if (!selector)
-                return 2;
-            data::ClientDataSet *d = selector->SelectedLines();
-            for (d->First(); !d->Eof(); d->Next()) {
-                if (note && d->FieldByName(QStringLiteral("NOTEID"))->AsInteger() != note)
-                    continue;
-                d->Edit();
-                d->FieldByName(QStringLiteral("SELECTED"))->SetValue(1);
-                d->Post();
-            }
-            return 1;
+                return 0;
+            selector->chkSplit->setChecked(splitByBatch);
+            EXPECT_TRUE(selector->qryMaster->Locate(QStringLiteral("noteid"), source));
+            selector->ToggleDocument();
+            selector->OkBtnClick();
+            return selector->result();
         });
+        form()->SelectSourceNote();
     }
     // The window of a kind another window opened, owned by the test.
     template <class F>
