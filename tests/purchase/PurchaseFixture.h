@@ -183,6 +183,16 @@ protected:
                           .arg(id)
                           .arg(item ? QStringLiteral(" and ITEMSNO=%1").arg(item) : QString()));
     }
+    int state(const char *table, qint64 id) { return column(table, id, "NOTESTATE").toInt(); }
+    // Stop flags in the books: "note/line 1,line 2,...".
+    QString stops(const char *table, qint64 id)
+    {
+        return scalar(QStringLiteral("select CLOSED || '/' || (select group_concat(CLOSED) from (select CLOSED from "
+                                     "%1Detail where NOTEID=%2 order by ITEMSNO)) from %1 where NOTEID=%2")
+                          .arg(QLatin1String(table))
+                          .arg(id))
+            .toString();
+    }
     qint64 goods(const QString &code)
     {
         return scalar(QStringLiteral("select COMMODITYID from Commoditylth where CODE='%1'").arg(code)).toLongLong();
