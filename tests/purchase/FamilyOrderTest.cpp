@@ -22,7 +22,7 @@ protected:
     void startOrder()
     {
         open<TPNOrderForm>();
-        setMaster("PARTNERID", supplier("S001"));
+        setMaster("PARTNERID", 1);
         setMaster("REVDATE", GetFirstDayOfPosMonth().addDays(20));
         addLine("BG0001", 10, 18);
         addLine("BG0003", 5, 1.2);
@@ -187,12 +187,11 @@ TEST_F(FamilyOrderTest, TheOrderMakesAReceiptOfItsOpenLinesUnlessStoppedComplete
 
 TEST_F(FamilyOrderTest, RequisitionLinesAreTurnedIntoTheOrder)
 {
-    const qint64 s1 = supplier(QStringLiteral("S001"));
-    const qint64 req = writeNote("RePurchase", "QG-1", 1, 1, s1, {{"BG0001", 12, 19, 4}, {"BG0004", 30, 3, 0}}, "REFERQTY");
+    const qint64 req = writeNote("RePurchase", "QG-1", 1, 1, 1, {{"BG0001", 12, 19, 4}, {"BG0004", 30, 3, 0}}, "REFERQTY");
     open<TPNOrderForm>();
     order()->SelectSourceNote();
     EXPECT_EQ(lastError(), QStringLiteral("请选择供应商！"));
-    setMaster("PARTNERID", s1);
+    setMaster("PARTNERID", 1);
     m_messages.clear();
     turnIn(req);
     ASSERT_TRUE(errors().isEmpty()) << err();
@@ -211,7 +210,7 @@ TEST_F(FamilyOrderTest, ARequisitionNeedsItsDateAndIsStoppedAsTheOrder)
 {
     auto *req = open<TRePurchaseForm>();
     EXPECT_EQ(child<QLabel>("lbRevDate")->text(), QStringLiteral("采购时间"));
-    setMaster("PARTNERID", supplier(QStringLiteral("S002")));
+    setMaster("PARTNERID", 2);
     addLine("DZ0002", 3, 200);
     EXPECT_TRUE(refused(QStringLiteral("请选择到货时间！")));
     ASSERT_TRUE(child<widgets::TRqDBDateEdit>("edRevDate")->SetDateValue(GetFirstDayOfPosMonth().addDays(9)));

@@ -20,7 +20,7 @@ protected:
     {
         auto *f = open<Form>();
         if (f->MasterField(QStringLiteral("PARTNERID")))
-            setMaster("PARTNERID", supplier(QStringLiteral("S001")));
+            setMaster("PARTNERID", 1);
         addLine("BG0001", 10, 20);
         addLine("BG0003", 24, 1.5);
         EXPECT_TRUE(errors().isEmpty()) << err();

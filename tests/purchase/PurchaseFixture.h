@@ -40,11 +40,7 @@ protected:
         setParam(QStringLiteral("UseMsg"), QStringLiteral("0"));
         setParam(QStringLiteral("IsPSequence"), QStringLiteral("1"));
     }
-    void TearDown() override
-    {
-        m_form.reset();
-        SessionTest::TearDown();
-    }
+    void TearDown() override { m_form.reset(), SessionTest::TearDown(); }
 
     // A new note in a fresh window, active for keys.
     template <class F = Form>
@@ -85,22 +81,20 @@ protected:
     // for the fields "A,B".
     QString row(int r, const char *fields, TMDnoteForm *other = nullptr) const
     {
-        QStringList values;
-        for (const QByteArray &f : QByteArray(fields).split(','))
-            values << line(r, f.constData(), other).toString();
-        return values.join(u'/');
+        return joined(fields, [&](const char *f) { return line(r, f, other); });
     }
     QString masters(const char *fields) const
     {
+        return joined(fields, [&](const char *f) { return master(f); });
+    }
+    QString refer(int r, TMDnoteForm *other = nullptr) const { return row(r, "REFERNOTETYPE,REFERNOTEID,REFERITEMSNO", other); }
+    template <class Value>
+    static QString joined(const char *fields, Value value)
+    {
         QStringList values;
         for (const QByteArray &f : QByteArray(fields).split(','))
-            values << master(f.constData()).toString();
+            values << value(f.constData()).toString();
         return values.join(u'/');
-    }
-    // The source a line refers to: "type/note/item".
-    QString refer(int r, TMDnoteForm *other = nullptr) const
-    {
-        return row(r, "REFERNOTETYPE,REFERNOTEID,REFERITEMSNO", other);
     }
     void addLine(const char *code, double quantity, double price)
     {
@@ -197,12 +191,8 @@ protected:
     {
         return scalar(QStringLiteral("select COMMODITYID from Commoditylth where CODE='%1'").arg(code)).toLongLong();
     }
-    qint64 supplier(const QString &code)
-    {
-        return scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='%1'").arg(code)).toLongLong();
-    }
     // A note of `table` written straight into the books (state 1: audited)
-    // with lines {commodity code, quantity, price, values of `extra` columns}
+    // for the supplier `partner` (S00n is n in the demo books) with lines {commodity code, quantity, price, values of `extra` columns}
     // in store 1; its id.
     qint64 writeNote(const char *table, const char *code, int state, int kind, qint64 partner,
                      const QVector<QVariantList> &rows, const char *extra = "")
