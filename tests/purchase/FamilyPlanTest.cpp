@@ -16,31 +16,24 @@ class FamilyPlanTest : public purchasetest::PurchaseTest<TPBuyPlanForm> {};
 TEST_F(FamilyPlanTest, ThePeriodChosenSetsStartAndEnd)
 {
     auto *plan = open();
-    const int year = plan->YearBox()->value();
-    EXPECT_EQ(master("PLANTYPE").toInt(), 0);
-    EXPECT_EQ(master("STARTDATE").toDate(), QDate(year, 1, 1)) << "a new plan covers its year";
-    EXPECT_EQ(master("ENDDATE").toDate(), QDate(year, 12, 31));
-
+    const QString year = QString::number(plan->YearBox()->value());
+    const char *period = "PLANTYPE,STARTDATE,ENDDATE";
+    EXPECT_EQ(masters(period), QStringLiteral("0/%1-01-01/%1-12-31").arg(year)) << "a new plan covers its year";
     // Typed into the period box by name.
     pick("cmbPlanType", QStringLiteral("第二季度"));
-    EXPECT_EQ(master("PLANTYPE").toInt(), 2);
-    EXPECT_EQ(master("STARTDATE").toDate(), QDate(year, 4, 1));
-    EXPECT_EQ(master("ENDDATE").toDate(), QDate(year, 6, 30));
+    EXPECT_EQ(masters(period), QStringLiteral("2/%1-04-01/%1-06-30").arg(year));
     plan->YearBox()->setValue(2028);
-    EXPECT_EQ(master("STARTDATE").toDate(), QDate(2028, 4, 1)) << "another year, the same quarter";
+    EXPECT_EQ(masters(period), QStringLiteral("2/2028-04-01/2028-06-30")) << "another year, the same quarter";
     pick("cmbPlanType", QStringLiteral("二月份"));
-    EXPECT_EQ(master("STARTDATE").toDate(), QDate(2028, 2, 1));
-    EXPECT_EQ(master("ENDDATE").toDate(), QDate(2028, 2, 29)) << "a leap year";
-    const struct {
-        int type;
-        QDate start, end;
-    } periods[] = {{0, {2027, 1, 1}, {2027, 12, 31}},  {1, {2027, 1, 1}, {2027, 3, 31}},
-                   {4, {2027, 10, 1}, {2027, 12, 31}}, {5, {2027, 1, 1}, {2027, 1, 31}},
-                   {16, {2027, 12, 1}, {2027, 12, 31}}};
-    for (const auto &p : periods) {
-        const auto [start, end] = TPBuyPlanForm::PeriodDates(p.type, 2027);
-        EXPECT_EQ(start, p.start) << TPBuyPlanForm::PeriodNames().value(p.type).toStdString();
-        EXPECT_EQ(end, p.end) << TPBuyPlanForm::PeriodNames().value(p.type).toStdString();
+    EXPECT_EQ(masters(period), QStringLiteral("6/2028-02-01/2028-02-29")) << "a leap year";
+    // The year, the first and last quarter, the first and last month.
+    const std::pair<int, const char *> periods[] = {{0, "2027-01-01/2027-12-31"}, {1, "2027-01-01/2027-03-31"},
+                                                    {4, "2027-10-01/2027-12-31"}, {5, "2027-01-01/2027-01-31"},
+                                                    {16, "2027-12-01/2027-12-31"}};
+    for (const auto &[type, dates] : periods) {
+        const auto [start, end] = TPBuyPlanForm::PeriodDates(type, 2027);
+        EXPECT_EQ(start.toString(Qt::ISODate) + u'/' + end.toString(Qt::ISODate), QLatin1String(dates))
+            << TPBuyPlanForm::PeriodNames().value(type).toStdString();
     }
 }
 

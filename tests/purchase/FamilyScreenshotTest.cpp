@@ -24,17 +24,14 @@ protected:
         addLine("BG0001", 10, 20);
         addLine("BG0003", 24, 1.5);
         EXPECT_TRUE(errors().isEmpty()) << err();
-        const QString shots = QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots"));
-        QDir().mkpath(shots);
+        const QDir shots(QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots")));
+        QDir().mkpath(shots.path());
         QApplication::processEvents();
-        EXPECT_TRUE(f->grab().save(QDir(shots).filePath(name + QStringLiteral(".png"))));
+        EXPECT_TRUE(f->grab().save(shots.filePath(name + QStringLiteral(".png"))));
         // Every control of the master panel is on screen.
-        QWidget *panel = f->template findChild<QWidget *>(QStringLiteral("palMaster"));
-        for (QWidget *w : panel->template findChildren<QWidget *>()) {
-            if (!w->isWindow() && w->isVisibleTo(f)) {
+        for (QWidget *w : child("palMaster")->template findChildren<QWidget *>())
+            if (!w->isWindow() && w->isVisibleTo(f))
                 EXPECT_TRUE(f->rect().contains(w->mapTo(f, QPoint(0, 0)))) << w->objectName().toStdString();
-            }
-        }
         m_form.reset();
     }
 };
