@@ -63,8 +63,7 @@ TEST_F(FamilyOrderTest, AnOrderIsKeyedInSavedAndAuditedByKeyboard)
     pick("cmbPartner", QStringLiteral("S001"));
     EXPECT_EQ(masters("PARTNERID,CONTACTOR"), QStringLiteral("1/周敏")) << "the supplier's contact comes along";
     child("edContractNo")->setFocus();
-    type(QStringLiteral("HT-2026-01"));
-    key(Qt::Key_Return);
+    enter(QStringLiteral("HT-2026-01"));
     typeLine(QStringLiteral("BG0001"), QStringLiteral("10"), QStringLiteral("20"));
     typeLine(QStringLiteral("DZ0001"), QStringLiteral("2"), QStringLiteral("40"));
     EXPECT_EQ(row(0, "COMMODITYNAME,BUILDINGID"), QStringLiteral("A4复印纸/1"));
@@ -76,8 +75,7 @@ TEST_F(FamilyOrderTest, AnOrderIsKeyedInSavedAndAuditedByKeyboard)
     // The arrival date is keyed into its empty box.
     const QDate arrival = GetFirstDayOfPosMonth().addDays(14);
     child("edRevDate")->setFocus();
-    type(arrival.toString(Qt::ISODate));
-    key(Qt::Key_Return);
+    enter(arrival.toString(Qt::ISODate));
     EXPECT_EQ(master("REVDATE").toDate(), arrival);
     grid()->setFocus();
     key(Qt::Key_F7);

@@ -36,10 +36,6 @@ protected:
 TEST_F(PBuyReceiptTest, AReceiptKeyedInIsSavedAndAudited)
 {
     open();
-    auto enter = [this](const QString &text) {
-        type(text);
-        key(Qt::Key_Return);
-    };
     auto debt = [this] { return scalar(QStringLiteral("select SCAMT from partnerlth where PARTNERID=2")).toDouble(); };
     auto *balance = child<QLineEdit>("edBalance");
     ASSERT_EQ(focus()->objectName(), QStringLiteral("cmbPartner")) << "the window opens on the supplier";

@@ -140,14 +140,14 @@ protected:
         ASSERT_NE(focus(), nullptr);
         QTest::keyClick(focus(), k, mods);
     }
+    void enter(const QString &text) { type(text), key(Qt::Key_Return); }
     // Types into a master lookup by its code and takes the row with Enter.
     void pick(const char *combo, const QString &code)
     {
         auto *c = child<widgets::TRqLookupCombo>(combo);
         c->setFocus();
         c->selectAll(); // as Tab into the field selects its text
-        type(code);
-        key(Qt::Key_Return);
+        enter(code);
     }
     // A line typed into the grid: commodity code, quantity, price, each
     // followed by Enter.
@@ -159,8 +159,7 @@ protected:
         for (const auto &[field, text] : {std::pair{"COMMODITYCODE", code}, {"QUANTITY", quantity},
                                           {g->ColumnOfField(QStringLiteral("ORIGPRICE")) >= 0 ? "ORIGPRICE" : "PRICE", price}}) {
             g->setCurrentIndex(g->model()->index(g->currentIndex().row(), g->ColumnOfField(QString::fromLatin1(field))));
-            type(text);
-            key(Qt::Key_Return);
+            enter(text);
         }
     }
 
