@@ -102,8 +102,7 @@ TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
                                  {"BG0001", 8, 18, 8, QStringLiteral("null"), QStringLiteral("null")}},
                                 "REFERQTY, BCODE, PRODUCTDAY");
     sql(QStringLiteral("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTEDATE, BUILDINGID, COMMODITYID, "
-                       "QUANTITY, IOFLAG) values (7701, 3, %1, 1, '2026-10-02', 1, %2, 20, 1)")
-            .arg(id)
+                       "QUANTITY, IOFLAG) values (7701, 3, %1, 1, '2026-10-02', 1, %2, 20, 1)").arg(id)
             .arg(goods(QStringLiteral("SP0001"))));
     open();
     ASSERT_TRUE(form()->LoadNote(int(id)));
@@ -167,8 +166,7 @@ TEST_F(FamilyValueTest, TheInitialisationFunctionOpensTheInitMode)
     setParam(QStringLiteral("IsStartUse"), QStringLiteral("0"));
     for (const char *part : {"Year", "Month"})
         sql(QStringLiteral("update sysparamamth set DATAVALUE=(select DATAVALUE from sysparamamth where "
-                           "PARAMNAME='Pos%1') where PARAMNAME='Start%1'")
-                .arg(QLatin1String(part)));
+                           "PARAMNAME='Pos%1') where PARAMNAME='Start%1'").arg(QLatin1String(part)));
     EXPECT_EQ(note_Call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PVALUEFORM_INIT"), nullptr), 0);
     m_form = opened<TPValueForm>("PValueForm");
     auto *init = form();

@@ -26,9 +26,7 @@ protected:
         const qint64 flow = scalar(QStringLiteral("select max(ID) from noteflowaath")).toLongLong() + 1000;
         sql(QStringLiteral("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTEDATE, BUILDINGID, COMMODITYID, "
                            "QUANTITY, PRICE, BCODE, IOFLAG) values (%1, 3, %2, 1, '%3', 1, %4, 10, 18, 'B1', 1)")
-                .arg(flow)
-                .arg(note)
-                .arg(GetFirstDayOfPosMonth().toString(Qt::ISODate))
+                .arg(flow).arg(note).arg(GetFirstDayOfPosMonth().toString(Qt::ISODate))
                 .arg(goods(QStringLiteral("SP0001"))));
         return {note, flow};
     }

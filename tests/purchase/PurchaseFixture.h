@@ -172,8 +172,7 @@ protected:
     QVariant column(const char *table, qint64 id, const char *name, int item = 0)
     {
         return scalar(QStringLiteral("select %1 from %2 where NOTEID=%3%4")
-                          .arg(QLatin1String(name), QLatin1String(table))
-                          .arg(id)
+                          .arg(QLatin1String(name), QLatin1String(table)).arg(id)
                           .arg(item ? QStringLiteral(" and ITEMSNO=%1").arg(item) : QString()));
     }
     int state(const char *table, qint64 id) { return column(table, id, "NOTESTATE").toInt(); }
@@ -182,9 +181,7 @@ protected:
     {
         return scalar(QStringLiteral("select CLOSED || '/' || (select group_concat(CLOSED) from (select CLOSED from "
                                      "%1Detail where NOTEID=%2 order by ITEMSNO)) from %1 where NOTEID=%2")
-                          .arg(QLatin1String(table))
-                          .arg(id))
-            .toString();
+                          .arg(QLatin1String(table)).arg(id)).toString();
     }
     qint64 goods(const QString &code)
     {
@@ -200,10 +197,7 @@ protected:
         const qint64 id = scalar(QStringLiteral("select coalesce(max(NOTEID),0)+501 from ") + t).toLongLong();
         sql(QStringLiteral("insert into %1 (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, OPERATEID, SHOPERATEID, "
                            "REMARK%2) values (%3, %4, %5, '%6', '%7', 1, 0, 'from %6'%8)")
-                .arg(t, partner ? QStringLiteral(", PARTNERID") : QString())
-                .arg(id)
-                .arg(kind)
-                .arg(state)
+                .arg(t, partner ? QStringLiteral(", PARTNERID") : QString()).arg(id).arg(kind).arg(state)
                 .arg(QLatin1String(code), GetFirstDayOfPosMonth().addDays(1).toString(Qt::ISODate))
                 .arg(partner ? QStringLiteral(", %1").arg(partner) : QString()));
         int item = 0;
