@@ -2,141 +2,106 @@
 // a plan keyed in needs its department and salesman, and the plan becomes
 // purchase orders.
 
-#include "FamilyFixture.h"
+#include "PurchaseFixture.h"
 
 #include "PBuyPlanForm.h"
 #include "PNOrderForm.h"
 
-#include <QAction>
 #include <QSpinBox>
-
-using namespace familytest;
 
 namespace {
 
-class FamilyPlanTest : public FamilyTest {};
+class FamilyPlanTest : public purchasetest::PurchaseTest<TPBuyPlanForm> {};
 
 TEST_F(FamilyPlanTest, ThePeriodChosenSetsStartAndEnd)
 {
-    auto *plan = open<TPBuyPlanForm>();
-    const int year = plan->YearBox()->value();
-    EXPECT_EQ(master("PLANTYPE").toInt(), 0);
-    EXPECT_EQ(master("STARTDATE").toDate(), QDate(year, 1, 1)) << "a new plan covers its year";
-    EXPECT_EQ(master("ENDDATE").toDate(), QDate(year, 12, 31));
-
+    auto *plan = open();
+    const QString year = QString::number(plan->YearBox()->value());
+    const char *period = "PLANTYPE,STARTDATE,ENDDATE";
+    EXPECT_EQ(masters(period), QStringLiteral("0/%1-01-01/%1-12-31").arg(year)) << "a new plan covers its year";
     // Typed into the period box by name.
     pick("cmbPlanType", QStringLiteral("第二季度"));
-    EXPECT_EQ(master("PLANTYPE").toInt(), 2);
-    EXPECT_EQ(master("STARTDATE").toDate(), QDate(year, 4, 1));
-    EXPECT_EQ(master("ENDDATE").toDate(), QDate(year, 6, 30));
+    EXPECT_EQ(masters(period), QStringLiteral("2/%1-04-01/%1-06-30").arg(year));
     plan->YearBox()->setValue(2028);
-    EXPECT_EQ(master("STARTDATE").toDate(), QDate(2028, 4, 1)) << "another year, the same quarter";
+    EXPECT_EQ(masters(period), QStringLiteral("2/2028-04-01/2028-06-30")) << "another year, the same quarter";
     pick("cmbPlanType", QStringLiteral("二月份"));
-    EXPECT_EQ(master("STARTDATE").toDate(), QDate(2028, 2, 1));
-    EXPECT_EQ(master("ENDDATE").toDate(), QDate(2028, 2, 29)) << "a leap year";
-    const struct {
-        int type;
-        QDate start, end;
-    } periods[] = {{0, {2027, 1, 1}, {2027, 12, 31}},  {1, {2027, 1, 1}, {2027, 3, 31}},
-                   {4, {2027, 10, 1}, {2027, 12, 31}}, {5, {2027, 1, 1}, {2027, 1, 31}},
-                   {16, {2027, 12, 1}, {2027, 12, 31}}};
-    for (const auto &p : periods) {
-        const auto [start, end] = TPBuyPlanForm::PeriodDates(p.type, 2027);
-        EXPECT_EQ(start, p.start) << TPBuyPlanForm::PeriodNames().value(p.type).toStdString();
-        EXPECT_EQ(end, p.end) << TPBuyPlanForm::PeriodNames().value(p.type).toStdString();
+    EXPECT_EQ(masters(period), QStringLiteral("6/2028-02-01/2028-02-29")) << "a leap year";
+    // The year, the first and last quarter, the first and last month.
+    const std::pair<int, const char *> periods[] = {{0, "2027-01-01/2027-12-31"}, {1, "2027-01-01/2027-03-31"},
+                                                    {4, "2027-10-01/2027-12-31"}, {5, "2027-01-01/2027-01-31"},
+                                                    {16, "2027-12-01/2027-12-31"}};
+    for (const auto &[type, dates] : periods) {
+        const auto [start, end] = TPBuyPlanForm::PeriodDates(type, 2027);
+        EXPECT_EQ(start.toString(Qt::ISODate) + u'/' + end.toString(Qt::ISODate), QLatin1String(dates))
+            << TPBuyPlanForm::PeriodNames().value(type).toStdString();
     }
 }
 
-TEST_F(FamilyPlanTest, APlanNeedsItsDepartmentAndSalesmanAndIsAuditedByKeyboard)
+TEST_F(FamilyPlanTest, APlanNeedsItsDepartmentAndSalesman)
 {
-    const int before = count(QStringLiteral("purchasepthPlan"));
-    open<TPBuyPlanForm>();
+    const int before = count("purchasepthPlan");
+    open();
     pick("cmbPlanType", QStringLiteral("第三季度"));
-    typeLine(QStringLiteral("BG0001"), QStringLiteral("100"), QStringLiteral("18"));
-    typeLine(QStringLiteral("YL0001"), QStringLiteral("40"), QStringLiteral("95"));
-    key(Qt::Key_F7);
-    EXPECT_EQ(errors().value(0), QStringLiteral("请选择部门！"));
-    EXPECT_EQ(count(QStringLiteral("purchasepthPlan")), before);
-    m_messages.clear();
-    pick("cmbDepartment", QStringLiteral("02"));
-    key(Qt::Key_F7);
-    EXPECT_EQ(errors().value(0), QStringLiteral("请选择业务员！"));
-    EXPECT_EQ(count(QStringLiteral("purchasepthPlan")), before);
-    m_messages.clear();
-    pick("cmbEmp", QStringLiteral("002"));
-    key(Qt::Key_F7);
-    ASSERT_TRUE(errors().isEmpty()) << errorText();
-    const qint64 id = qint64(form()->CurrentNoteID());
-    const QString row = QStringLiteral(" from purchasepthPlan where NOTEID=%1").arg(id);
-    EXPECT_EQ(scalar(QStringLiteral("select DEPID") + row).toInt(), 2);
-    EXPECT_EQ(scalar(QStringLiteral("select EMPID") + row).toInt(), 2);
-    EXPECT_EQ(scalar(QStringLiteral("select PLANTYPE") + row).toInt(), 3);
-    EXPECT_EQ(scalar(QStringLiteral("select LASTUPDATEDATE") + row).toDate(), QDate::currentDate());
-    EXPECT_EQ(scalar(QStringLiteral("select STARTDATE") + row).toDate().month(), 7);
-    EXPECT_EQ(count(QStringLiteral("purchasepthPlanDetail"), QStringLiteral("NOTEID=%1").arg(id)), 2);
-    key(Qt::Key_F9);
-    EXPECT_TRUE(errors().isEmpty()) << errorText();
-    EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE") + row).toInt(), 1);
-    ASSERT_TRUE(static_cast<TPBuyPlanForm *>(form())->LoadNote(int(id)));
+    addLine("BG0001", 100, 18);
+    addLine("YL0001", 40, 95);
+    EXPECT_TRUE(refused(QStringLiteral("请选择部门！")));
+    setMaster("DEPID", 2);
+    EXPECT_TRUE(refused(QStringLiteral("请选择业务员！")));
+    EXPECT_EQ(count("purchasepthPlan"), before);
+    setMaster("EMPID", 2);
+    ASSERT_TRUE(save()) << err();
+    const qint64 id = current();
+    EXPECT_EQ(column("purchasepthPlan", id, "PLANTYPE || '/' || DEPID || '/' || EMPID || '/' || STARTDATE || '/' || LASTUPDATEDATE").toString(),
+              QStringLiteral("3/2/2/%1-07-01/%2").arg(form()->YearBox()->value()).arg(QDate::currentDate().toString(Qt::ISODate)));
+    EXPECT_EQ(count("purchasepthPlanDetail", QStringLiteral("NOTEID=%1").arg(id)), 2);
+    form()->CheckBtnClick();
+    EXPECT_EQ(state("purchasepthPlan", id), 1) << err();
+    ASSERT_TRUE(form()->LoadNote(int(id)));
     EXPECT_FALSE(child<QSpinBox>("edYear")->isEnabled()) << "an audited plan keeps its period";
 }
 
 TEST_F(FamilyPlanTest, ABranchPlanMakesNoOrders)
 {
-    const int orders = count(QStringLiteral("orderpth"));
-    insertNote(QStringLiteral("purchasepthPlan"), 9301, 1);
-    insertLine(QStringLiteral("purchasepthPlanDetail"), 9301, 1, goods("BG0001"), 10, 18);
-    sql(QStringLiteral("update purchasepthPlan set SHOPERATEID=1 where NOTEID=9301"));
-    auto *plan = open<TPBuyPlanForm>();
-    ASSERT_TRUE(plan->LoadNote(9301));
-    plan->PPlanToOrderClick();
+    const int orders = count("orderpth");
+    const qint64 id = writeNote("purchasepthPlan", "JH-1", 1, 1, 0, {{"BG0001", 10, 18}});
+    sql(QStringLiteral("update purchasepthPlan set SHOPERATEID=1 where NOTEID=%1").arg(id));
+    ASSERT_TRUE(open()->LoadNote(int(id)));
+    form()->PPlanToOrderClick();
     EXPECT_EQ(shown().value(0), QStringLiteral("分支的单据不能做此业务。"));
-    EXPECT_EQ(count(QStringLiteral("orderpth")), orders);
-    EXPECT_EQ(openWindow(QStringLiteral("PNOrderForm")), nullptr);
+    EXPECT_EQ(count("orderpth"), orders);
+    EXPECT_EQ(opened<TPNOrderForm>("PNOrderForm"), nullptr);
 }
 
 TEST_F(FamilyPlanTest, ThePlanBecomesOrdersAndItsLinesWithoutASupplierANewOrderWindow)
 {
     // BG0001 and BG0003 are bought from S001, DZ0001 from S002; YL0001 loses its supplier.
     sql(QStringLiteral("update Commoditylth set PARTNERID=null where CODE='YL0001'"));
-    const int orders = count(QStringLiteral("orderpth"));
-    insertNote(QStringLiteral("purchasepthPlan"), 9302, 1);
-    insertLine(QStringLiteral("purchasepthPlanDetail"), 9302, 1, goods("BG0001"), 10, 18);
-    insertLine(QStringLiteral("purchasepthPlanDetail"), 9302, 2, goods("YL0001"), 6, 95);
-    insertLine(QStringLiteral("purchasepthPlanDetail"), 9302, 3, goods("DZ0001"), 4, 35);
-    insertLine(QStringLiteral("purchasepthPlanDetail"), 9302, 4, goods("BG0003"), 50, 1.2);
-    EXPECT_EQ(TPNOrderForm::PlanLinesLeftSql(9302),
+    const int orders = count("orderpth");
+    const qint64 id = writeNote("purchasepthPlan", "JH-2", 1, 1, 0,
+                                {{"BG0001", 10, 18}, {"YL0001", 6, 95}, {"DZ0001", 4, 35}, {"BG0003", 50, 1.2}});
+    EXPECT_EQ(TPNOrderForm::PlanLinesLeftSql(id),
               QStringLiteral("select p.* from purchasepthplandetail p left join Commoditylth g on "
                              "p.Commodityid=g.Commodityid left join partnerlth t on g.partnerid=t.partnerid  "
-                             "where p.noteid=9302 and (g.partnerid is null or t.isclient=1)"));
-    auto *plan = open<TPBuyPlanForm>();
-    ASSERT_TRUE(plan->LoadNote(9302));
-    plan->findChild<QAction *>(QStringLiteral("muPPlanToOrder"))->trigger();
-    ASSERT_TRUE(errors().isEmpty()) << errorText();
+                             "where p.noteid=%1 and (g.partnerid is null or t.isclient=1)").arg(id));
+    ASSERT_TRUE(open()->LoadNote(int(id)));
+    menu("muPPlanToOrder")->trigger();
+    ASSERT_TRUE(errors().isEmpty()) << err();
     EXPECT_EQ(m_messages.last().text, QStringLiteral("执行成功！"));
     EXPECT_EQ(m_messages.last().caption, QStringLiteral("提示"));
 
     // One order per usual supplier, its lines referring to the plan's.
-    EXPECT_EQ(count(QStringLiteral("orderpth")), orders + 2);
-    const QString fromPlan = QStringLiteral("REFERNOTETYPE=1 and REFERNOTEID=9302");
-    EXPECT_EQ(count(QStringLiteral("orderpthDetail"), fromPlan), 3);
+    EXPECT_EQ(count("orderpth"), orders + 2);
+    const QString fromPlan = QStringLiteral("REFERNOTETYPE=1 and REFERNOTEID=%1").arg(id);
+    EXPECT_EQ(count("orderpthDetail", fromPlan), 3);
     EXPECT_EQ(scalar(QStringLiteral("select count(distinct o.PARTNERID) from orderpth o join orderpthDetail d on "
-                                    "d.NOTEID=o.NOTEID where d.") + fromPlan)
-                  .toInt(),
-              2);
+                                    "d.NOTEID=o.NOTEID where d.") + fromPlan).toInt(), 2);
     // The line without one waits in a new order window for its supplier.
-    auto *order = dynamic_cast<TPNOrderForm *>(openWindow(QStringLiteral("PNOrderForm")));
+    auto order = opened<TPNOrderForm>("PNOrderForm");
     ASSERT_NE(order, nullptr);
-    std::unique_ptr<QWidget> owned(order);
     EXPECT_TRUE(order->IsNewNote());
-    data::ClientDataSet *d = order->DetailDataSet();
-    ASSERT_EQ(d->RecordCount(), 1);
-    d->First();
-    EXPECT_EQ(order->DetailValue(QStringLiteral("COMMODITYID")).toLongLong(), goods("YL0001"));
-    EXPECT_DOUBLE_EQ(order->DetailValue(QStringLiteral("QUANTITY")).toDouble(), 6);
-    EXPECT_DOUBLE_EQ(order->DetailValue(QStringLiteral("PRICE")).toDouble(), 95);
-    EXPECT_EQ(order->DetailValue(QStringLiteral("REFERNOTETYPE")).toInt(), 1);
-    EXPECT_EQ(order->DetailValue(QStringLiteral("REFERITEMSNO")).toInt(), 2);
+    ASSERT_EQ(order->DetailDataSet()->RecordCount(), 1);
+    EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY,PRICE", order.get()), QStringLiteral("YL0001/6/95"));
+    EXPECT_EQ(refer(0, order.get()), QStringLiteral("1/%1/2").arg(id));
     EXPECT_FALSE(order->LoadForSource(1, 9999)) << "a plan with nothing left makes no order";
 }
 

@@ -2,36 +2,36 @@
 // build/shots/purchase_*.png for checking by eye; each must fit its design
 // size without hiding a master control.
 
-#include "FamilyFixture.h"
+#include "PurchaseFixture.h"
 
 #include "PBuyPlanForm.h"
 #include "PNOrderForm.h"
 #include "PValueForm.h"
 #include "RePurchaseForm.h"
 
-using namespace familytest;
+#include <QDir>
 
 namespace {
 
-class FamilyScreenshotTest : public FamilyTest {
+class FamilyScreenshotTest : public purchasetest::PurchaseTest<> {
 protected:
     template <class Form>
     void shoot(const QString &name)
     {
         auto *f = open<Form>();
         if (f->MasterField(QStringLiteral("PARTNERID")))
-            setMaster("PARTNERID", supplier("S001"));
-        typeLine(QStringLiteral("BG0001"), QStringLiteral("10"), QStringLiteral("20"));
-        typeLine(QStringLiteral("BG0003"), QStringLiteral("24"), QStringLiteral("1.5"));
-        EXPECT_TRUE(errors().isEmpty()) << errorText();
-        EXPECT_TRUE(screenshot(name));
+            setMaster("PARTNERID", 1);
+        addLine("BG0001", 10, 20);
+        addLine("BG0003", 24, 1.5);
+        EXPECT_TRUE(errors().isEmpty()) << err();
+        const QDir shots(QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots")));
+        QDir().mkpath(shots.path());
+        QApplication::processEvents();
+        EXPECT_TRUE(f->grab().save(shots.filePath(name + QStringLiteral(".png"))));
         // Every control of the master panel is on screen.
-        QWidget *panel = f->template findChild<QWidget *>(QStringLiteral("palMaster"));
-        for (QWidget *w : panel->template findChildren<QWidget *>()) {
-            if (!w->isWindow() && w->isVisibleTo(f)) {
+        for (QWidget *w : child("palMaster")->template findChildren<QWidget *>())
+            if (!w->isWindow() && w->isVisibleTo(f))
                 EXPECT_TRUE(f->rect().contains(w->mapTo(f, QPoint(0, 0)))) << w->objectName().toStdString();
-            }
-        }
         m_form.reset();
     }
 };

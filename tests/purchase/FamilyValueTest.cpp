@@ -1,248 +1,181 @@
-// The estimated-price receipt through its window: a receipt keyed in, saved
-// and audited by keyboard, stores required, the system's reversal kind
-// refused and protected, a stopped order line stopping the audit, the
-// reversal made from the open lines, the "已冲回" mark and the init mode.
+// The estimated-price receipt through its window: stores required, the
+// system's reversal kind refused and protected, a stopped order line stopping
+// the audit, the reversal made from the open lines, the "已冲回" mark, order
+// lines turned in and the init mode.
 
-#include "FamilyFixture.h"
+#include "PurchaseFixture.h"
 
 #include "PBuyForm.h"
 #include "PValueForm.h"
 
-#include <QAction>
 #include <QLabel>
-
-using namespace familytest;
 
 namespace {
 
-class FamilyValueTest : public FamilyTest {
+class FamilyValueTest : public purchasetest::PurchaseTest<TPValueForm> {
 protected:
-    TPValueForm *value() const { return static_cast<TPValueForm *>(form()); }
-    int state(qint64 id) { return scalar(QStringLiteral("select NOTESTATE from valuepth where NOTEID=%1").arg(id)).toInt(); }
+    int state(qint64 id) { return column("valuepth", id, "NOTESTATE").toInt(); }
     QString ioCaption() const { return grid()->Column(grid()->ColumnOfField(QStringLiteral("IOQTY"))).Title; }
 };
 
-TEST_F(FamilyValueTest, AReceiptIsKeyedInSavedAndAuditedByKeyboard)
+TEST_F(FamilyValueTest, AReceiptNeedsItsStoresAndIsSavedAndAudited)
 {
-    const int before = count(QStringLiteral("valuepth"));
-    open<TPValueForm>();
+    const int before = count("valuepth");
+    open();
     EXPECT_EQ(master("NOTEKIND").toInt(), 1);
     EXPECT_EQ(ioCaption(), QStringLiteral("入库数量"));
-    pick("cmbPartner", QStringLiteral("S002"));
-    typeLine(QStringLiteral("DZ0003"), QStringLiteral("2"), QStringLiteral("600"));
-    typeLine(QStringLiteral("DZ0004"), QStringLiteral("10"), QStringLiteral("30"));
+    setMaster("PARTNERID", 2);
+    addLine("DZ0003", 2, 600);
+    addLine("DZ0004", 10, 30);
     // A stocked commodity without a store is refused by name.
-    grid()->setCurrentIndex(grid()->model()->index(1, grid()->ColumnOfField(QStringLiteral("STORECODE"))));
     lines()->Edit();
     SetFieldValue(lines()->FieldByName(QStringLiteral("BUILDINGID")), QVariant());
     lines()->Post();
-    key(Qt::Key_F7);
-    EXPECT_EQ(errors().value(0), QStringLiteral("货品[U盘]的仓库不能为空！"));
-    EXPECT_EQ(count(QStringLiteral("valuepth")), before);
-    m_messages.clear();
-    grid()->setCurrentIndex(grid()->model()->index(1, grid()->ColumnOfField(QStringLiteral("STORECODE"))));
-    type(QStringLiteral("02"));
-    key(Qt::Key_Return);
-    key(Qt::Key_F7);
-    ASSERT_TRUE(errors().isEmpty()) << errorText();
-    const qint64 id = qint64(form()->CurrentNoteID());
-    EXPECT_EQ(scalar(QStringLiteral("select BUILDINGID from valuepthDetail where NOTEID=%1 and ITEMSNO=2").arg(id)).toInt(), 2);
-    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select AMOUNT from valuepth where NOTEID=%1").arg(id)).toDouble(),
-                     scalar(QStringLiteral("select sum(AMOUNT) from valuepthDetail where NOTEID=%1").arg(id)).toDouble());
-    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select PRICE*QUANTITY from valuepthDetail where NOTEID=%1 and ITEMSNO=1")
-                                .arg(id))
-                         .toDouble(),
-                     1200);
-    key(Qt::Key_F9);
-    EXPECT_TRUE(errors().isEmpty()) << errorText();
-    EXPECT_EQ(state(id), 1);
-    ASSERT_TRUE(value()->LoadNote(int(id)));
-    EXPECT_TRUE(child<QAction>("muValueTo")->isEnabled());
-    EXPECT_FALSE(child<QLabel>("lbReversed")->isVisible());
+    EXPECT_TRUE(refused(QStringLiteral("货品[U盘]的仓库不能为空！")));
+    EXPECT_EQ(count("valuepth"), before);
+    setLine("STORECODE", QStringLiteral("02"));
+    ASSERT_TRUE(save()) << err();
+    const qint64 id = current();
+    EXPECT_EQ(column("valuepthDetail", id, "group_concat((PRICE*QUANTITY) || '@' || BUILDINGID)").toString(),
+              QStringLiteral("1200@1,300@2"));
+    EXPECT_DOUBLE_EQ(column("valuepth", id, "AMOUNT").toDouble(), column("valuepthDetail", id, "sum(AMOUNT)").toDouble());
+    form()->CheckBtnClick();
+    EXPECT_EQ(state(id), 1) << err();
+    ASSERT_TRUE(form()->LoadNote(int(id)));
+    EXPECT_TRUE(menu("muValueTo")->isEnabled());
+    EXPECT_FALSE(child("lbReversed")->isVisible());
 }
 
 TEST_F(FamilyValueTest, TheSystemsReversalKindIsNeitherEnteredNorUnauditedNorRestored)
 {
-    open<TPValueForm>();
+    open();
     auto *kind = child<widgets::TRqLookupCombo>("cmbNoteKind");
     EXPECT_FALSE(kind->setKeyValue(3));
-    EXPECT_EQ(errors().value(0), QStringLiteral("估价冲回(机制)类型不能作为开单使用！"));
+    EXPECT_EQ(lastError(), QStringLiteral("估价冲回(机制)类型不能作为开单使用！"));
     EXPECT_EQ(master("NOTEKIND").toInt(), 1);
     EXPECT_TRUE(kind->setKeyValue(2));
     EXPECT_EQ(ioCaption(), QStringLiteral("出库数量")) << "a reversal takes the goods out";
     EXPECT_TRUE(kind->setKeyValue(1));
     EXPECT_EQ(ioCaption(), QStringLiteral("入库数量"));
-    m_messages.clear();
 
-    const qint64 s2 = supplier("S002");
-    insertNote(QStringLiteral("valuepth"), 9401, 1, 3, s2);
-    insertLine(QStringLiteral("valuepthDetail"), 9401, 1, goods("DZ0004"), 5, 30);
-    open<TPValueForm>();
-    ASSERT_TRUE(value()->LoadNote(9401));
+    const qint64 system = writeNote("valuepth", "YC-1", 1, 3, 2, {{"DZ0004", 5, 30}});
+    open();
+    ASSERT_TRUE(form()->LoadNote(int(system)));
     EXPECT_EQ(ioCaption(), QStringLiteral("出库数量"));
-    value()->CheckBtnClick();
-    EXPECT_EQ(errors().value(0), QStringLiteral("机制估价冲回单不能反审核！"));
-    EXPECT_EQ(state(9401), 1);
-    m_messages.clear();
-    sql(QStringLiteral("update valuepth set NOTESTATE=2 where NOTEID=9401"));
-    value()->ReloadNote();
-    value()->muAbateClick();
-    EXPECT_EQ(errors().value(0), QStringLiteral("机制估价冲回单不能反作废！"));
-    EXPECT_EQ(state(9401), 2);
-    m_messages.clear();
+    form()->CheckBtnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("机制估价冲回单不能反审核！"));
+    EXPECT_EQ(state(system), 1);
+    sql(QStringLiteral("update valuepth set NOTESTATE=2 where NOTEID=%1").arg(system));
+    form()->ReloadNote();
+    form()->muAbateClick();
+    EXPECT_EQ(lastError(), QStringLiteral("机制估价冲回单不能反作废！"));
+    EXPECT_EQ(state(system), 2);
 
     // A receipt whose lines later notes took is not un-audited.
-    insertNote(QStringLiteral("valuepth"), 9402, 1, 1, s2);
-    insertLine(QStringLiteral("valuepthDetail"), 9402, 1, goods("DZ0004"), 5, 30, QStringLiteral("REFERQTY"),
-               QStringLiteral("2"));
-    ASSERT_TRUE(value()->LoadNote(9402));
-    value()->CheckBtnClick();
-    EXPECT_EQ(errors().value(0), QStringLiteral("该单有记录已被引用,不能反审核!"));
-    EXPECT_EQ(state(9402), 1);
+    const qint64 taken = writeNote("valuepth", "YR-2", 1, 1, 2, {{"DZ0004", 5, 30, 2}}, "REFERQTY");
+    ASSERT_TRUE(form()->LoadNote(int(taken)));
+    form()->CheckBtnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("该单有记录已被引用,不能反审核!"));
+    EXPECT_EQ(state(taken), 1);
 }
 
 TEST_F(FamilyValueTest, AStoppedOrderLineStopsTheAudit)
 {
-    const qint64 s1 = supplier("S001");
-    insertNote(QStringLiteral("orderpth"), 9601, 1, 1, s1, 0);
-    insertLine(QStringLiteral("orderpthDetail"), 9601, 1, goods("BG0001"), 10, 18, QStringLiteral("CLOSED"),
-               QStringLiteral("1"));
-    insertNote(QStringLiteral("valuepth"), 9403, 0, 1, s1);
-    insertLine(QStringLiteral("valuepthDetail"), 9403, 1, goods("BG0001"), 10, 18,
-               QStringLiteral("REFERNOTETYPE, REFERNOTEID, REFERITEMSNO"), QStringLiteral("2, 9601, 1"));
-    open<TPValueForm>();
-    ASSERT_TRUE(value()->LoadNote(9403));
-    value()->CheckBtnClick();
-    EXPECT_EQ(errors().value(0), QStringLiteral("有采购订单记录已停止交易,不能审核收货！"));
-    EXPECT_EQ(state(9403), 0);
-    m_messages.clear();
-    sql(QStringLiteral("update orderpthDetail set CLOSED=0 where NOTEID=9601"));
-    value()->CheckBtnClick();
-    EXPECT_TRUE(errors().isEmpty()) << errorText();
-    EXPECT_EQ(state(9403), 1);
+    const qint64 order = writeNote("orderpth", "PO-1", 1, 1, 1, {{"BG0001", 10, 18, 1}}, "CLOSED");
+    const qint64 id = writeNote("valuepth", "YR-3", 0, 1, 1, {{"BG0001", 10, 18, 2, order, 1}},
+                                "REFERNOTETYPE, REFERNOTEID, REFERITEMSNO");
+    open();
+    ASSERT_TRUE(form()->LoadNote(int(id)));
+    form()->CheckBtnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("有采购订单记录已停止交易,不能审核收货！"));
+    EXPECT_EQ(state(id), 0);
+    sql(QStringLiteral("update orderpthDetail set CLOSED=0 where NOTEID=%1").arg(order));
+    form()->CheckBtnClick();
+    EXPECT_EQ(state(id), 1) << err();
 }
 
 TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
 {
-    const qint64 s3 = supplier("S003");
-    const int before = count(QStringLiteral("valuepth"));
-    insertNote(QStringLiteral("valuepth"), 9404, 1, 1, s3);
-    insertLine(QStringLiteral("valuepthDetail"), 9404, 1, goods("SP0001"), 20, 18,
-               QStringLiteral("REFERQTY, BCODE, PRODUCTDAY"), QStringLiteral("5, 'B-0404', '2026-10-01'"));
-    insertLine(QStringLiteral("valuepthDetail"), 9404, 2, goods("BG0001"), 8, 18, QStringLiteral("REFERQTY"),
-               QStringLiteral("8"));
+    const int before = count("valuepth");
+    const qint64 id = writeNote("valuepth", "YR-4", 1, 1, 3,
+                                {{"SP0001", 20, 18, 5, QStringLiteral("'B-0404'"), QStringLiteral("'2026-10-01'")},
+                                 {"BG0001", 8, 18, 8, QStringLiteral("null"), QStringLiteral("null")}},
+                                "REFERQTY, BCODE, PRODUCTDAY");
     sql(QStringLiteral("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTEDATE, BUILDINGID, COMMODITYID, "
-                       "QUANTITY, IOFLAG) values (7701, 3, 9404, 1, '2026-10-02', 1, %1, 20, 1)")
-            .arg(goods("SP0001")));
-    open<TPValueForm>();
-    ASSERT_TRUE(value()->LoadNote(9404));
-    EXPECT_FALSE(child<QLabel>("lbReversed")->isVisibleTo(value()));
-    value()->muValueToClick();
-    ASSERT_TRUE(errors().isEmpty()) << errorText();
-    EXPECT_TRUE(value()->IsNewNote());
-    EXPECT_EQ(master("NOTEKIND").toInt(), 2);
-    EXPECT_EQ(master("PARTNERID").toLongLong(), s3);
+                       "QUANTITY, IOFLAG) values (7701, 3, %1, 1, '2026-10-02', 1, %2, 20, 1)").arg(id)
+            .arg(goods(QStringLiteral("SP0001"))));
+    open();
+    ASSERT_TRUE(form()->LoadNote(int(id)));
+    EXPECT_FALSE(child("lbReversed")->isVisibleTo(form()));
+    form()->muValueToClick();
+    ASSERT_TRUE(errors().isEmpty()) << err();
+    EXPECT_TRUE(form()->IsNewNote());
+    EXPECT_EQ(masters("NOTEKIND,PARTNERID"), QStringLiteral("2/3"));
     ASSERT_EQ(lines()->RecordCount(), 1) << "the fully taken line stays behind";
-    EXPECT_DOUBLE_EQ(lineAt(0, "QUANTITY").toDouble(), -15) << "what is left, going out";
-    EXPECT_EQ(lineAt(0, "BCODE").toString(), QStringLiteral("B-0404"));
-    EXPECT_EQ(lineAt(0, "BTURNNOTEID").toLongLong(), 7701);
-    EXPECT_EQ(lineAt(0, "REFERNOTETYPE").toInt(), 3);
-    EXPECT_EQ(lineAt(0, "REFERNOTEID").toLongLong(), 9404);
-    EXPECT_EQ(lineAt(0, "REFERITEMSNO").toInt(), 1);
-    value()->OkBtnClick();
-    ASSERT_TRUE(errors().isEmpty()) << errorText();
-    const qint64 reversal = value()->CurrentNoteID();
-    EXPECT_EQ(scalar(QStringLiteral("select PARTNERID from valuepth where NOTEID=%1").arg(reversal)).toLongLong(), s3);
-    EXPECT_EQ(count(QStringLiteral("valuepthDetail"), QStringLiteral("NOTEID=%1 and BTURNNOTEID=7701").arg(reversal)), 1);
+    EXPECT_EQ(row(0, "QUANTITY,BCODE,BTURNNOTEID"), QStringLiteral("-15/B-0404/7701")) << "what is left, going out";
+    EXPECT_EQ(refer(0), QStringLiteral("3/%1/1").arg(id));
+    ASSERT_TRUE(save()) << err();
+    const qint64 reversal = current();
+    EXPECT_EQ(column("valuepth", reversal, "PARTNERID").toLongLong(), 3);
+    EXPECT_EQ(count("valuepthDetail", QStringLiteral("NOTEID=%1 and BTURNNOTEID=7701").arg(reversal)), 1);
 
     // The rest is settled by a purchase receipt of kind 3 made from the menu.
-    ASSERT_TRUE(value()->LoadNote(9404));
-    value()->muPurchaseClick();
-    ASSERT_TRUE(errors().isEmpty()) << errorText();
-    auto *receipt = dynamic_cast<TPBuyForm *>(openWindow(QStringLiteral("PBuyForm")));
-    ASSERT_NE(receipt, nullptr);
-    std::unique_ptr<QWidget> owned(receipt);
+    ASSERT_TRUE(form()->LoadNote(int(id)));
+    form()->muPurchaseClick();
+    auto receipt = opened<TPBuyForm>("PBuyForm");
+    ASSERT_NE(receipt, nullptr) << err();
     EXPECT_EQ(receipt->MasterValue(QStringLiteral("NOTEKIND")).toInt(), 3);
-    EXPECT_EQ(receipt->MasterValue(QStringLiteral("PARTNERID")).toLongLong(), s3);
+    EXPECT_EQ(receipt->MasterValue(QStringLiteral("PARTNERID")).toLongLong(), 3);
     ASSERT_EQ(receipt->DetailDataSet()->RecordCount(), 1);
-    EXPECT_EQ(receipt->DetailValue(QStringLiteral("REFERNOTETYPE")).toInt(), 3);
-    EXPECT_EQ(receipt->DetailValue(QStringLiteral("REFERNOTEID")).toLongLong(), 9404);
-    EXPECT_DOUBLE_EQ(receipt->DetailValue(QStringLiteral("QUANTITY")).toDouble(), 15);
-    owned.reset();
+    EXPECT_EQ(row(0, "REFERNOTETYPE,REFERNOTEID,REFERITEMSNO,QUANTITY", receipt.get()), QStringLiteral("3/%1/1/15").arg(id));
+    receipt.reset();
 
     // Once nothing is open the receipt is marked and makes nothing more.
-    sql(QStringLiteral("update valuepthDetail set REFERQTY=QUANTITY where NOTEID=9404"));
-    ASSERT_TRUE(value()->LoadNote(9404));
-    EXPECT_TRUE(child<QLabel>("lbReversed")->isVisibleTo(value()));
-    value()->muValueToClick();
-    EXPECT_EQ(shown().value(0), QStringLiteral("已经冲回"));
-    value()->muPurchaseClick();
-    EXPECT_EQ(shown().value(1), QStringLiteral("已经冲回不能再生成采购单"));
-    sql(QStringLiteral("update valuepth set SHOPERATEID=1 where NOTEID=9404"));
-    value()->ReloadNote();
-    value()->muValueToClick();
-    EXPECT_EQ(shown().value(2), QStringLiteral("分支的单据不能做此业务。"));
-    EXPECT_EQ(count(QStringLiteral("valuepth")), before + 2) << "the receipt and one reversal";
+    sql(QStringLiteral("update valuepthDetail set REFERQTY=QUANTITY where NOTEID=%1").arg(id));
+    ASSERT_TRUE(form()->LoadNote(int(id)));
+    EXPECT_TRUE(child("lbReversed")->isVisibleTo(form()));
+    form()->muValueToClick();
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("已经冲回"));
+    form()->muPurchaseClick();
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("已经冲回不能再生成采购单"));
+    sql(QStringLiteral("update valuepth set SHOPERATEID=1 where NOTEID=%1").arg(id));
+    form()->ReloadNote();
+    form()->muValueToClick();
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("分支的单据不能做此业务。"));
+    EXPECT_EQ(count("valuepth"), before + 2) << "the receipt and one reversal";
 }
 
 TEST_F(FamilyValueTest, OrderLinesAreTurnedIntoAReceipt)
 {
-    const qint64 s1 = supplier("S001");
-    insertNote(QStringLiteral("orderpth"), 9602, 1, 1, s1, 0);
-    insertLine(QStringLiteral("orderpthDetail"), 9602, 1, goods("BG0005"), 12, 9.5, QStringLiteral("BUYQTY"),
-               QStringLiteral("5"));
-    open<TPValueForm>();
-    value()->SelectSourceNote();
-    EXPECT_EQ(errors().value(0), QStringLiteral("请选择供应商！"));
+    const qint64 order = writeNote("orderpth", "PO-2", 1, 1, 1, {{"BG0005", 12, 9.5, 5}}, "BUYQTY");
+    open();
+    form()->SelectSourceNote();
+    EXPECT_EQ(lastError(), QStringLiteral("请选择供应商！"));
+    setMaster("PARTNERID", 1);
     m_messages.clear();
-    setMaster("PARTNERID", s1);
-    // The user ticks the lines of order 9602 and presses OK.
-    m_modal.setHandler([](QWidget *w) {
-        auto *selector = dynamic_cast<pk_note::INoteSelector *>(w);
-        if (!selector)
-            return 2;
-        data::ClientDataSet *d = selector->SelectedLines();
-        for (d->First(); !d->Eof(); d->Next()) {
-            if (d->FieldByName(QStringLiteral("NOTEID"))->AsInteger() != 9602)
-                continue;
-            d->Edit();
-            d->FieldByName(QStringLiteral("SELECTED"))->SetValue(1);
-            d->Post();
-        }
-        return 1;
-    });
-    value()->SelectSourceNote();
-    ASSERT_TRUE(errors().isEmpty()) << errorText();
+    turnIn(order);
+    ASSERT_TRUE(errors().isEmpty()) << err();
     ASSERT_EQ(lines()->RecordCount(), 1);
-    EXPECT_EQ(lineAt(0, "COMMODITYID").toLongLong(), goods("BG0005"));
-    EXPECT_DOUBLE_EQ(lineAt(0, "QUANTITY").toDouble(), 7) << "ordered 12, received 5";
-    EXPECT_DOUBLE_EQ(lineAt(0, "PRICE").toDouble(), 9.5);
-    EXPECT_EQ(lineAt(0, "REFERNOTETYPE").toInt(), 2);
-    EXPECT_EQ(lineAt(0, "REFERNOTEID").toLongLong(), 9602);
+    EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY,PRICE"), QStringLiteral("BG0005/7/9.5")) << "ordered 12, received 5";
+    EXPECT_EQ(refer(0), QStringLiteral("2/%1/1").arg(order));
 }
 
 TEST_F(FamilyValueTest, TheInitialisationFunctionOpensTheInitMode)
 {
     // Opening notes are entered in the first period, before the books are in use.
     setParam(QStringLiteral("IsStartUse"), QStringLiteral("0"));
-    sql(QStringLiteral("update sysparamamth set DATAVALUE=(select DATAVALUE from sysparamamth where PARAMNAME='PosYear') "
-                       "where PARAMNAME='StartYear'"));
-    sql(QStringLiteral("update sysparamamth set DATAVALUE=(select DATAVALUE from sysparamamth where PARAMNAME='PosMonth') "
-                       "where PARAMNAME='StartMonth'"));
+    for (const char *part : {"Year", "Month"})
+        sql(QStringLiteral("update sysparamamth set DATAVALUE=(select DATAVALUE from sysparamamth where "
+                           "PARAMNAME='Pos%1') where PARAMNAME='Start%1'").arg(QLatin1String(part)));
     EXPECT_EQ(note_Call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PVALUEFORM_INIT"), nullptr), 0);
-    QWidget *w = openWindow(QStringLiteral("PValueForm"));
-    ASSERT_NE(w, nullptr) << errorText();
-    auto *form = dynamic_cast<TPValueForm *>(w);
-    ASSERT_NE(form, nullptr);
-    EXPECT_TRUE(form->InitMode());
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("预入库初始化"));
-    m_form.reset(form);
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
-    setMaster("PARTNERID", supplier("S002"));
-    typeLine(QStringLiteral("DZ0004"), QStringLiteral("4"), QStringLiteral("30"));
-    form->OkBtnClick();
-    ASSERT_TRUE(errors().isEmpty()) << errorText();
+    m_form = opened<TPValueForm>("PValueForm");
+    auto *init = form();
+    ASSERT_NE(init, nullptr) << err();
+    EXPECT_TRUE(init->InitMode());
+    EXPECT_EQ(init->windowTitle(), QStringLiteral("预入库初始化"));
+    setMaster("PARTNERID", 2);
+    addLine("DZ0004", 4, 30);
+    ASSERT_TRUE(save()) << err();
     EXPECT_LT(scalar(QStringLiteral("select min(NOTEID) from valuepth")).toLongLong(), 0)
         << "an opening note's key is negative";
 }

@@ -5,10 +5,7 @@
 
 #include "PBuyForm.h"
 #include "PurchaseFixture.h"
-#include "noteSelectorForm.h"
-#include "widgets/DBGrid.h"
 
-#include <QCheckBox>
 
 namespace {
 
@@ -21,80 +18,54 @@ long recordLocate(const QString &, const QString &, QnParams *params)
 
 class PBuyTurnInTest : public purchasetest::PurchaseTest<TPBuyForm> {
 protected:
-    // Turns in with the selector: every line of one source note ticked.
-    void turnInAll(qint64 source, bool splitByBatch = false)
-    {
-        m_modal.setHandler([source, splitByBatch](QWidget *w) {
-            auto *selector = qobject_cast<TnoteSelectorForm *>(w);
-            EXPECT_NE(selector, nullptr);
-            if (!selector)
-                return 0;
-            selector->chkSplit->setChecked(splitByBatch);
-            EXPECT_TRUE(selector->qryMaster->Locate(QStringLiteral("noteid"), source));
-            selector->ToggleDocument();
-            selector->OkBtnClick();
-            return selector->result();
-        });
-        m_form->SelectSourceNote();
-    }
     // An audited estimated receipt of S003: 10 bottles of water in batch B1,
     // with its batch flow record; returns {note id, flow id}.
     std::pair<qint64, qint64> estimatedReceipt()
     {
-        const qint64 note = sourceNote(QStringLiteral("valuepth"), 1, 3, QStringLiteral("YR-1"),
-                                       {{11, 4, 10, 18, QStringLiteral("'B1'")}}, QStringLiteral("BCODE"));
+        const qint64 note = writeNote("valuepth", "YR-1", 1, 1, 3, {{"SP0001", 10, 18, QStringLiteral("'B1'")}}, "BCODE");
         const qint64 flow = scalar(QStringLiteral("select max(ID) from noteflowaath")).toLongLong() + 1000;
         sql(QStringLiteral("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTEDATE, BUILDINGID, COMMODITYID, "
-                           "QUANTITY, PRICE, BCODE, IOFLAG) values (%1, 3, %2, 1, '2026-12-01', 4, 11, 10, 18, 'B1', 1)")
-                .arg(flow).arg(note));
+                           "QUANTITY, PRICE, BCODE, IOFLAG) values (%1, 3, %2, 1, '%3', 1, %4, 10, 18, 'B1', 1)")
+                .arg(flow).arg(note).arg(GetFirstDayOfPosMonth().toString(Qt::ISODate))
+                .arg(goods(QStringLiteral("SP0001"))));
         return {note, flow};
     }
+    int state(qint64 id) { return column("purchasepth", id, "NOTESTATE").toInt(); }
+    qint64 savedNote() { return scalar(QStringLiteral("select max(NOTEID) from purchasepth")).toLongLong(); }
 };
 
 TEST_F(PBuyTurnInTest, OpenOrderLinesAreTurnedInOnceWithWhatIsLeft)
 {
     // Ordered 10, 6 received: 4 left. The other line is wholly open.
-    const qint64 order = sourceNote(QStringLiteral("orderpth"), 1, 1, QStringLiteral("PO-7"),
-                                    {{3, 1, 10, 1.5, 6}, {5, 1, 5, 12, 0}}, QStringLiteral("BUYQTY"));
+    const qint64 order = writeNote("orderpth", "PO-7", 1, 1, 1, {{"BG0003", 10, 1.5, 6}, {"BG0005", 5, 12, 0}}, "BUYQTY");
     open();
-    m_form->SelectSourceNote();
+    form()->SelectSourceNote();
     EXPECT_EQ(lastError(), QStringLiteral("请选择供应商！"));
     EXPECT_TRUE(m_modal.records().isEmpty()) << "no selector without a supplier";
     setMaster("PARTNERID", 1);
-    turnInAll(order);
-    ASSERT_EQ(lines()->RecordCount(), 2) << errors().join(u'|').toStdString();
-    EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), 4);
-    EXPECT_DOUBLE_EQ(line(1, "QUANTITY").toDouble(), 5);
-    EXPECT_DOUBLE_EQ(line(1, "PRICE").toDouble(), 12);
-    for (int row : {0, 1}) {
-        EXPECT_EQ(line(row, "REFERNOTETYPE").toInt(), 2);
-        EXPECT_EQ(line(row, "REFERNOTEID").toLongLong(), order);
-        EXPECT_EQ(line(row, "REFERITEMSNO").toInt(), row + 1);
-        EXPECT_EQ(line(row, "REFERNOTECODE").toString(), QStringLiteral("PO-7"));
-    }
-    turnInAll(order);
+    turnIn(order);
+    ASSERT_EQ(lines()->RecordCount(), 2) << err();
+    EXPECT_EQ(row(0, "QUANTITY,PRICE,REFERNOTECODE"), QStringLiteral("4/1.5/PO-7"));
+    EXPECT_EQ(row(1, "QUANTITY,PRICE,REFERNOTECODE"), QStringLiteral("5/12/PO-7"));
+    for (int r : {0, 1})
+        EXPECT_EQ(refer(r), QStringLiteral("2/%1/%2").arg(order).arg(r + 1));
+    turnIn(order);
     EXPECT_EQ(lines()->RecordCount(), 2) << "a source line is taken once";
-    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
-    EXPECT_EQ(scalar(QStringLiteral("select count(*) from purchasepthDetail where REFERNOTETYPE=2 and REFERNOTEID=%1")
-                         .arg(order))
-                  .toInt(),
-              2);
+    ASSERT_TRUE(save()) << err();
+    EXPECT_EQ(count("purchasepthDetail", QStringLiteral("REFERNOTETYPE=2 and REFERNOTEID=%1").arg(order)), 2);
     // Shown again, the source number comes from the books; a double-click
     // on the line asks the package to open that order.
-    m_form->LoadNote(int(savedNote()));
+    form()->LoadNote(int(savedNote()));
     EXPECT_EQ(line(0, "REFERNOTECODE").toString(), QStringLiteral("PO-7"));
     RegistFunction(QStringLiteral("LOCATENOTE"), &recordLocate);
-    auto *grid = m_form->Grid();
-    const QModelIndex source = grid->model()->index(0, grid->ColumnOfField(QStringLiteral("REFERNOTECODE")));
-    grid->setCurrentIndex(source);
-    emit grid->doubleClicked(source);
+    const QModelIndex source = grid()->model()->index(0, grid()->ColumnOfField(QStringLiteral("REFERNOTECODE")));
+    grid()->setCurrentIndex(source);
+    emit grid()->doubleClicked(source);
     EXPECT_EQ(s_located, std::make_pair(2, order));
     // Audited, the receipt counts as received on the order's lines.
-    m_messages.clear();
-    m_form->CheckBtnClick();
-    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
-    EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select sum(BUYQTY) from orderpthDetail where NOTEID=%1").arg(order)).toDouble(),
-                     15);
+    form()->CheckBtnClick();
+    EXPECT_EQ(state(savedNote()), 1) << err();
+    EXPECT_DOUBLE_EQ(column("orderpthDetail", order, "sum(BUYQTY)").toDouble(), 15);
 }
 
 TEST_F(PBuyTurnInTest, AnEstimatedBatchIsSettledWholeOrSplitByWhatWasDrawn)
@@ -113,48 +84,37 @@ TEST_F(PBuyTurnInTest, AnEstimatedBatchIsSettledWholeOrSplitByWhatWasDrawn)
     // No: one line per split still standing (the void one is left out).
     start();
     m_messages.answer(AnswerNo);
-    turnInAll(note);
+    turnIn(note);
     EXPECT_EQ(m_messages.last().text, question);
     ASSERT_EQ(lines()->RecordCount(), 2);
-    const double quantities[] = {4, 3};
-    const int splitTypes[] = {14, 23};
-    for (int row : {0, 1}) {
-        EXPECT_DOUBLE_EQ(line(row, "QUANTITY").toDouble(), quantities[row]);
-        EXPECT_EQ(line(row, "SPLITNOTETYPE").toInt(), splitTypes[row]);
-        EXPECT_EQ(line(row, "REMARK").toString(), QStringLiteral("YR-1单拆分出来。"));
-        EXPECT_EQ(line(row, "BTURNNOTEID").toLongLong(), flow);
-    }
-    EXPECT_EQ(line(1, "SPLITNOTEID").toInt(), 302);
-    EXPECT_EQ(line(1, "SPLITITEMSNO").toInt(), 1);
+    const char *split = "QUANTITY,SPLITNOTETYPE,SPLITNOTEID,SPLITITEMSNO,BTURNNOTEID,REMARK";
+    EXPECT_EQ(row(0, split), QStringLiteral("4/14/301/2/%1/YR-1单拆分出来。").arg(flow));
+    EXPECT_EQ(row(1, split), QStringLiteral("3/23/302/1/%1/YR-1单拆分出来。").arg(flow));
     // Split by the selector's own box: nobody is asked.
     start();
     m_messages.clear();
-    turnInAll(note, true);
+    turnIn(note, true);
     EXPECT_EQ(lines()->RecordCount(), 2);
     EXPECT_TRUE(m_messages.records().isEmpty());
 
     // Yes: the whole batch on one line; the save reverses the estimated receipt.
     start();
     m_messages.answer(AnswerYes);
-    turnInAll(note);
+    turnIn(note);
     ASSERT_EQ(lines()->RecordCount(), 1);
-    EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), 10);
-    EXPECT_EQ(line(0, "BTURNNOTEID").toLongLong(), flow);
-    EXPECT_EQ(line(0, "BCODE").toString(), QStringLiteral("B1"));
-    EXPECT_EQ(line(0, "REFERNOTETYPE").toInt(), 3);
-    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
+    EXPECT_EQ(row(0, "QUANTITY,BTURNNOTEID,BCODE,REFERNOTETYPE"), QStringLiteral("10/%1/B1/3").arg(flow));
+    ASSERT_TRUE(save()) << err();
     // Audit wants the whole batch reversed: what the books hold against it
     // must equal what was received.
     const qint64 id = savedNote();
     const QString booked = QStringLiteral("update noteflowaath set QUANTITY=%1 where NOTETYPE=3 and BTURNNOTEID=%2");
     sql(booked.arg(7).arg(flow));
-    m_form->CheckBtnClick();
+    form()->CheckBtnClick();
     EXPECT_EQ(lastError(), QStringLiteral("批次整批冲回时，冲回数量和原始数量不想等！"));
-    EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from purchasepth where NOTEID=%1").arg(id)).toInt(), 0);
+    EXPECT_EQ(state(id), 0);
     sql(booked.arg(10).arg(flow));
-    m_form->CheckBtnClick();
-    EXPECT_EQ(scalar(QStringLiteral("select NOTESTATE from purchasepth where NOTEID=%1").arg(id)).toInt(), 1)
-        << errors().join(u'|').toStdString();
+    form()->CheckBtnClick();
+    EXPECT_EQ(state(id), 1) << err();
 }
 
 TEST_F(PBuyTurnInTest, AReturnIsMadeFromTheOpenLinesOnly)
@@ -165,54 +125,40 @@ TEST_F(PBuyTurnInTest, AReturnIsMadeFromTheOpenLinesOnly)
     addLine("BG0005", 2, 12);
     ASSERT_TRUE(save());
     const qint64 receipt = savedNote();
-    m_form->CheckBtnClick();
-    m_form->LoadNote(int(receipt));
     const QString code = master("NOTECODE").toString();
+    form()->CheckBtnClick();
+    form()->LoadNote(int(receipt));
     // Three pens already went back; the staplers all went back.
     sql(QStringLiteral("update purchasepthDetail set REFERQTY=case ITEMSNO when 1 then -3 else 2 end where NOTEID=%1")
             .arg(receipt));
-    m_form->muPToReturnClick();
-    EXPECT_EQ(master("NOTEKIND").toInt(), 2);
-    EXPECT_EQ(master("PARTNERID").toInt(), 1);
-    EXPECT_EQ(master("NOTESTATE").toInt(), 0);
+    form()->muPToReturnClick();
+    EXPECT_EQ(masters("NOTEKIND,PARTNERID,NOTESTATE"), QStringLiteral("2/1/0"));
     ASSERT_EQ(lines()->RecordCount(), 1);
-    EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), -7) << "a return's lines go out of stock";
-    EXPECT_DOUBLE_EQ(line(0, "PRICE").toDouble(), 1.5);
-    EXPECT_EQ(line(0, "REFERNOTETYPE").toInt(), 4);
-    EXPECT_EQ(line(0, "REFERNOTEID").toLongLong(), receipt);
-    EXPECT_EQ(line(0, "REFERITEMSNO").toInt(), 1);
-    EXPECT_EQ(line(0, "REFERNOTECODE").toString(), code);
-    ASSERT_TRUE(save()) << errors().join(u'|').toStdString();
-    EXPECT_EQ(scalar(QStringLiteral("select NOTEKIND from purchasepth where NOTEID=%1").arg(savedNote())).toInt(), 2);
+    EXPECT_EQ(row(0, "QUANTITY,PRICE,REFERNOTECODE"), QStringLiteral("-7/1.5/") + code) << "a return goes out of stock";
+    EXPECT_EQ(refer(0), QStringLiteral("4/%1/1").arg(receipt));
+    ASSERT_TRUE(save()) << err();
+    EXPECT_EQ(column("purchasepth", savedNote(), "NOTEKIND").toInt(), 2);
 
     sql(QStringLiteral("update purchasepthDetail set REFERQTY=QUANTITY where NOTEID=%1").arg(receipt));
-    m_form->LoadNote(int(receipt));
-    m_form->muPToReturnClick();
+    form()->LoadNote(int(receipt));
+    form()->muPToReturnClick();
     EXPECT_EQ(lastError(), QStringLiteral("此单已经完全退货！"));
-    EXPECT_EQ(m_form->CurrentNoteID(), receipt) << "nothing new is started";
+    EXPECT_EQ(form()->CurrentNoteID(), receipt) << "nothing new is started";
 }
 
 TEST_F(PBuyTurnInTest, AReceiptMadeFromAnOrderTakesItsOpenLines)
 {
-    const qint64 order = sourceNote(QStringLiteral("orderpth"), 1, 2, QStringLiteral("PO-9"),
-                                    {{6, 1, 10, 40, 0, 0}, {7, 1, 3, 200, 1, 0}, {8, 1, 2, 650, 0, 2}},
-                                    QStringLiteral("CLOSED, BUYQTY"));
+    const qint64 order = writeNote("orderpth", "PO-9", 1, 1, 2, {{"DZ0001", 10, 40, 0, 0}, {"DZ0002", 3, 200, 1, 0},
+                                   {"DZ0003", 2, 650, 0, 2}}, "CLOSED, BUYQTY");
     sql(QStringLiteral("update orderpth set PAYTYPESID=3 where NOTEID=%1").arg(order));
     sql(QStringLiteral("update orderpthDetail set DISC=80 where ITEMSNO=1"));
     open();
-    pk_note::ISourceNoteLoader *loader = m_form.get();
-    ASSERT_TRUE(loader->LoadForSource(2, order)) << errors().join(u'|').toStdString();
-    EXPECT_EQ(master("NOTEKIND").toInt(), 1);
-    EXPECT_EQ(master("PARTNERID").toInt(), 2);
-    EXPECT_EQ(master("PAYTYPESID").toInt(), 3);
-    EXPECT_EQ(master("REMARK").toString(), QStringLiteral("from PO-9"));
+    pk_note::ISourceNoteLoader *loader = form();
+    ASSERT_TRUE(loader->LoadForSource(2, order)) << err();
+    EXPECT_EQ(masters("NOTEKIND,PARTNERID,PAYTYPESID,REMARK"), QStringLiteral("1/2/3/from PO-9"));
     // The stopped line and the fully received one stay behind.
     ASSERT_EQ(lines()->RecordCount(), 1);
-    EXPECT_DOUBLE_EQ(line(0, "QUANTITY").toDouble(), 10);
-    EXPECT_DOUBLE_EQ(line(0, "DISC").toDouble(), 80);
-    EXPECT_DOUBLE_EQ(line(0, "PRICE").toDouble(), 40);
-    EXPECT_DOUBLE_EQ(line(0, "ORIGPRICE").toDouble(), 50);
-    EXPECT_EQ(line(0, "REFERNOTECODE").toString(), QStringLiteral("PO-9"));
+    EXPECT_EQ(row(0, "QUANTITY,DISC,PRICE,ORIGPRICE,REFERNOTECODE"), QStringLiteral("10/80/40/50/PO-9"));
     sql(QStringLiteral("update orderpthDetail set CLOSED=1 where ITEMSNO=1"));
     EXPECT_FALSE(loader->LoadForSource(2, order));
     EXPECT_EQ(lastError(), QStringLiteral("此单没有可以生成的记录！"));

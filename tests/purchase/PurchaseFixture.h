@@ -1,17 +1,24 @@
 #pragma once
-// Fixture of the purchase-window tests: fresh demo books, scripted messages and
-// modal windows, the window built as the package builds it, and source notes
-// (orders, estimated receipts) written straight into the books.
+// Fixture of the purchase-window tests: fresh demo books with the package's
+// forms registered as noteLoad registers them, a window opened on a new note
+// as note_Call opens it, keys typed into whatever has the focus, and notes
+// written straight into the books.
 
+#include "MDnote.h"
 #include "NoteMessages.h"
-#include "NoteTypes.h"
+#include "Notepublic.h"
+#include "Pk_note_itf.h"
 #include "Pub.h"
 #include "TestSupport.h"
 #include "data/ClientDataSet.h"
 #include "data/DataSource.h"
-#include "data/Field.h"
+#include "noteSelectorForm.h"
+#include "widgets/DBGrid.h"
+#include "widgets/LookupCombo.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -23,51 +30,75 @@ inline void PrintTo(const QString &s, std::ostream *os) { *os << s.toStdString()
 
 namespace purchasetest {
 
-template <class Form>
+template <class Form = TMDnoteForm>
 class PurchaseTest : public testsupport::SessionTest {
 protected:
     void SetUp() override
     {
         SessionTest::SetUp();
-        for (int type : {1, 2, 3, 4, 5})
-            RegisterPrivilegedForm(NoteTypeFormName(type), nullptr, 2000 + type);
+        noteLoad();
         setParam(QStringLiteral("UseMsg"), QStringLiteral("0"));
         setParam(QStringLiteral("IsPSequence"), QStringLiteral("1"));
-        SetCurrentUser(kDemoAdmin);
     }
-    void TearDown() override
-    {
-        m_form.reset();
-        SessionTest::TearDown();
-    }
+    void TearDown() override { m_form.reset(), SessionTest::TearDown(); }
 
-    // A new note in a fresh window, as the host's menu opens it.
-    Form *open()
+    // A new note in a fresh window, active for keys.
+    template <class F = Form>
+    F *open()
     {
-        m_form.reset(CreateNoteForm<Form>());
-        EXPECT_EQ(pk_note::SendNoteMessage(m_form.get(), pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK)
-            << shown().join(u'|').toStdString();
-        m_form->show();
-        return m_form.get();
+        auto *f = CreateNoteForm<F>();
+        m_form.reset(f);
+        EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK) << err();
+        f->show();
+        f->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(f));
+        return f;
     }
-    data::ClientDataSet *lines() const { return m_form->DetailDataSet(); }
+    Form *form() const { return static_cast<Form *>(m_form.get()); }
+    data::ClientDataSet *lines() const { return form()->DetailDataSet(); }
+    widgets::TRqDBGrid *grid() const { return form()->Grid(); }
+    template <class T = QWidget>
+    T *child(const char *name) const { return m_form->findChild<T *>(QString::fromLatin1(name)); }
+    QAction *menu(const char *name) const { return child<QAction>(name); }
+
     // Writes a field as its control would: the field's rules run.
     void setMaster(const char *name, const QVariant &v)
     {
-        m_form->MasterDataSource()->SetFieldValue(m_form->MasterDataSet()->FieldByName(QString::fromLatin1(name)), v);
+        form()->MasterDataSource()->SetFieldValue(form()->MasterField(QString::fromLatin1(name)), v);
     }
     void setLine(const char *name, const QVariant &v)
     {
-        m_form->DetailDataSource()->SetFieldValue(lines()->FieldByName(QString::fromLatin1(name)), v);
+        form()->DetailDataSource()->SetFieldValue(lines()->FieldByName(QString::fromLatin1(name)), v);
     }
-    QVariant master(const char *name) const { return m_form->MasterValue(QString::fromLatin1(name)); }
-    QVariant line(int row, const char *name) const
+    QVariant master(const char *name) const { return form()->MasterValue(QString::fromLatin1(name)); }
+    // A line's value, in this window or in `other`.
+    QVariant line(int row, const char *name, TMDnoteForm *other = nullptr) const
     {
-        return lines()->ValueAt(row, lines()->FieldByName(QString::fromLatin1(name))->Index());
+        data::ClientDataSet *d = (other ? other : form())->DetailDataSet();
+        return d->ValueAt(row, d->FieldByName(QString::fromLatin1(name))->Index());
+    }
+    // Values of a line (in this window or in `other`) or of the master: "a/b"
+    // for the fields "A,B".
+    QString row(int r, const char *fields, TMDnoteForm *other = nullptr) const
+    {
+        return joined(fields, [&](const char *f) { return line(r, f, other); });
+    }
+    QString masters(const char *fields) const
+    {
+        return joined(fields, [&](const char *f) { return master(f); });
+    }
+    QString refer(int r, TMDnoteForm *other = nullptr) const { return row(r, "REFERNOTETYPE,REFERNOTEID,REFERITEMSNO", other); }
+    template <class Value>
+    static QString joined(const char *fields, Value value)
+    {
+        QStringList values;
+        for (const QByteArray &f : QByteArray(fields).split(','))
+            values << value(f.constData()).toString();
+        return values.join(u'/');
     }
     void addLine(const char *code, double quantity, double price)
     {
-        m_form->muAppendDetailClick();
+        form()->muAppendDetailClick();
         setLine("COMMODITYCODE", QString::fromLatin1(code));
         setLine("QUANTITY", quantity);
         setLine("PRICE", price);
@@ -75,38 +106,138 @@ protected:
     // Saves with OK; true when no error was shown.
     bool save()
     {
-        const int before = int(errors().size());
-        m_form->OkBtnClick();
+        const auto before = errors().size();
+        form()->OkBtnClick();
         return errors().size() == before;
     }
-    QString lastError() const { return errors().value(errors().size() - 1); }
-
-    // An audited source note of `table` for `partner` with lines
-    // {commodity, store, quantity, price, extra column values}; its id.
-    qint64 sourceNote(const QString &table, int kind, int partner, const QString &code,
-                      const QVector<QVector<QVariant>> &rows, const QString &extraColumns = {})
+    // Save refused with the error `text`.
+    testing::AssertionResult refused(const QString &text)
     {
-        const qint64 id = scalar(QStringLiteral("select coalesce(max(NOTEID),0)+1 from ") + table).toLongLong() + 500;
-        sql(QStringLiteral("insert into %1 (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, PARTNERID, AMOUNT, "
-                           "SHOPERATEID, REMARK) values (%2, %3, 1, '%4', '2026-12-01', %5, 0, 0, 'from %4')")
-                .arg(table).arg(id).arg(kind).arg(code).arg(partner));
+        if (save())
+            return testing::AssertionFailure() << "saved";
+        if (lastError() != text)
+            return testing::AssertionFailure() << "shown: " << err();
+        return testing::AssertionSuccess();
+    }
+    qint64 current() const { return qint64(form()->CurrentNoteID()); }
+    QString lastError() const { return errors().value(errors().size() - 1); }
+    std::string err() const { return shown().join(u'|').toStdString(); }
+
+    // ---- the keyboard ----
+    QWidget *focus() const { return QApplication::focusWidget(); }
+    void type(const QString &text)
+    {
+        for (const QChar c : text) {
+            ASSERT_NE(focus(), nullptr);
+            if (c.unicode() < 128)
+                QTest::keyClicks(focus(), QString(c));
+            else
+                QTest::sendKeyEvent(QTest::Click, focus(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+    void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        ASSERT_NE(focus(), nullptr);
+        QTest::keyClick(focus(), k, mods);
+    }
+    void enter(const QString &text) { type(text), key(Qt::Key_Return); }
+    // Types into a master lookup by its code and takes the row with Enter.
+    void pick(const char *combo, const QString &code)
+    {
+        auto *c = child<widgets::TRqLookupCombo>(combo);
+        c->setFocus();
+        c->selectAll(); // as Tab into the field selects its text
+        enter(code);
+    }
+    // A line typed into the grid: commodity code, quantity, price, each
+    // followed by Enter.
+    void typeLine(const QString &code, const QString &quantity, const QString &price)
+    {
+        auto *g = grid();
+        g->setFocus();
+        key(Qt::Key_Insert, Qt::ShiftModifier); // a new line
+        for (const auto &[field, text] : {std::pair{"COMMODITYCODE", code}, {"QUANTITY", quantity},
+                                          {g->ColumnOfField(QStringLiteral("ORIGPRICE")) >= 0 ? "ORIGPRICE" : "PRICE", price}}) {
+            g->setCurrentIndex(g->model()->index(g->currentIndex().row(), g->ColumnOfField(QString::fromLatin1(field))));
+            enter(text);
+        }
+    }
+
+    // ---- the books ----
+    int count(const char *table, const QString &where = QStringLiteral("1=1"))
+    {
+        return scalar(QStringLiteral("select count(*) from %1 where %2").arg(QLatin1String(table), where)).toInt();
+    }
+    // One column of a note (or of its line `item`) in the books.
+    QVariant column(const char *table, qint64 id, const char *name, int item = 0)
+    {
+        return scalar(QStringLiteral("select %1 from %2 where NOTEID=%3%4")
+                          .arg(QLatin1String(name), QLatin1String(table)).arg(id)
+                          .arg(item ? QStringLiteral(" and ITEMSNO=%1").arg(item) : QString()));
+    }
+    int state(const char *table, qint64 id) { return column(table, id, "NOTESTATE").toInt(); }
+    // Stop flags in the books: "note/line 1,line 2,...".
+    QString stops(const char *table, qint64 id)
+    {
+        return scalar(QStringLiteral("select CLOSED || '/' || (select group_concat(CLOSED) from (select CLOSED from "
+                                     "%1Detail where NOTEID=%2 order by ITEMSNO)) from %1 where NOTEID=%2")
+                          .arg(QLatin1String(table)).arg(id)).toString();
+    }
+    qint64 goods(const QString &code)
+    {
+        return scalar(QStringLiteral("select COMMODITYID from Commoditylth where CODE='%1'").arg(code)).toLongLong();
+    }
+    // A note of `table` written straight into the books (state 1: audited)
+    // for the supplier `partner` (S00n is n in the demo books) with lines {commodity code, quantity, price, values of `extra` columns}
+    // in store 1; its id.
+    qint64 writeNote(const char *table, const char *code, int state, int kind, qint64 partner,
+                     const QVector<QVariantList> &rows, const char *extra = "")
+    {
+        const QString t = QLatin1String(table), x = QLatin1String(extra);
+        const qint64 id = scalar(QStringLiteral("select coalesce(max(NOTEID),0)+501 from ") + t).toLongLong();
+        sql(QStringLiteral("insert into %1 (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, OPERATEID, SHOPERATEID, "
+                           "REMARK%2) values (%3, %4, %5, '%6', '%7', 1, 0, 'from %6'%8)")
+                .arg(t, partner ? QStringLiteral(", PARTNERID") : QString()).arg(id).arg(kind).arg(state)
+                .arg(QLatin1String(code), GetFirstDayOfPosMonth().addDays(1).toString(Qt::ISODate))
+                .arg(partner ? QStringLiteral(", %1").arg(partner) : QString()));
         int item = 0;
-        for (const QVector<QVariant> &r : rows) {
-            QString cols = QStringLiteral("NOTEID, ITEMSNO, COMMODITYID, BUILDINGID, QUANTITY, PRICE, AMOUNT");
-            QStringList values{QString::number(id), QString::number(++item), r[0].toString(), r[1].toString(),
-                               r[2].toString(), r[3].toString(), QString::number(r[2].toDouble() * r[3].toDouble())};
-            if (!extraColumns.isEmpty()) {
-                cols += QStringLiteral(", ") + extraColumns;
-                for (int i = 4; i < r.size(); ++i)
-                    values << (r[i].isNull() ? QStringLiteral("null") : r[i].toString());
-            }
-            sql(QStringLiteral("insert into %1Detail (%2) values (%3)").arg(table, cols, values.join(u',')));
+        for (const QVariantList &r : rows) {
+            QStringList values{QString::number(id), QString::number(++item), QString::number(goods(r[0].toString())),
+                               r[1].toString(), r[2].toString(), QString::number(r[1].toDouble() * r[2].toDouble()), QStringLiteral("1")};
+            for (int i = 3; i < r.size(); ++i)
+                values << r[i].toString();
+            sql(QStringLiteral("insert into %1Detail (NOTEID, ITEMSNO, COMMODITYID, QUANTITY, PRICE, AMOUNT, "
+                               "BUILDINGID%2) values (%3)")
+                    .arg(t, x.isEmpty() ? QString() : QStringLiteral(", ") + x, values.join(u',')));
         }
         return id;
     }
-    qint64 savedNote() { return scalar(QStringLiteral("select max(NOTEID) from purchasepth")).toLongLong(); }
+    // Turns in with the selector: every line of one source note ticked.
+    void turnIn(qint64 source, bool splitByBatch = false)
+    {
+        m_modal.setHandler([source, splitByBatch](QWidget *w) {
+            auto *selector = qobject_cast<TnoteSelectorForm *>(w);
+            if (!selector)
+                return 0;
+            selector->chkSplit->setChecked(splitByBatch);
+            EXPECT_TRUE(selector->qryMaster->Locate(QStringLiteral("noteid"), source));
+            selector->ToggleDocument();
+            selector->OkBtnClick();
+            return selector->result();
+        });
+        form()->SelectSourceNote();
+    }
+    // The window of a kind another window opened, owned by the test.
+    template <class F>
+    std::unique_ptr<F> opened(const char *name)
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName().compare(QLatin1String(name), Qt::CaseInsensitive) == 0 && w != m_form.get())
+                return std::unique_ptr<F>(dynamic_cast<F *>(w));
+        return nullptr;
+    }
 
-    std::unique_ptr<Form> m_form;
+    std::unique_ptr<QWidget> m_form;
 };
 
 } // namespace purchasetest
