@@ -29,9 +29,11 @@ protected:
         QApplication::processEvents();
         EXPECT_TRUE(f->grab().save(shots.filePath(name + QStringLiteral(".png"))));
         // Every control of the master panel is on screen.
-        for (QWidget *w : child("palMaster")->template findChildren<QWidget *>())
-            if (!w->isWindow() && w->isVisibleTo(f))
+        for (QWidget *w : child("palMaster")->template findChildren<QWidget *>()) {
+            if (!w->isWindow() && w->isVisibleTo(f)) {
                 EXPECT_TRUE(f->rect().contains(w->mapTo(f, QPoint(0, 0)))) << w->objectName().toStdString();
+            }
+        }
         m_form.reset();
     }
 };
