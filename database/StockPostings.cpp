@@ -1,6 +1,6 @@
-// The stock posting engine and the declarations of the purchase notes. The
-// rules (directions, moving average, batches, references, reversal) are
-// written down in README.md, "Stock postings".
+// The stock posting engine and the declarations of the purchase and sales
+// notes. The rules (directions, moving average, batches, references,
+// reversal) are written down in README.md, "Stock postings".
 
 #include "StockPostings.h"
 

@@ -160,9 +160,13 @@ TEST_F(SalesPostings, ReturnComesBackAtItsCostAndTheCustomerOwesLess)
 
 TEST_F(SalesPostings, OrderConsignmentAndSettlementRaiseTheirSourceQuantities)
 {
-    note("ordersth", 20, 1, 3, {{1, 1, 8, 9}, {2, 1, 5, 12}});
+    // The order takes a quotation line and moves no stock.
+    note("s_price", 19, 1, 3, {{1, 1, 10, 9}});
+    audit("s_price", 19);
+    note("ordersth", 20, 1, 3, {{1, 1, 8, 9, 0, {}, 15, 19, 1}, {2, 1, 5, 12}});
     audit("ordersth", 20);
     EXPECT_EQ(num("select count(*) from noteflowaath where NOTETYPE = 12"), 0);
+    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from S_PriceDetail").toString(), "8:1");
     note("salesth", 21, 1, 3, {{1, 1, 3, 9, 0, {}, 12, 20, 1}});
     note("DeputeMarketsth", 22, 1, 3, {{2, 1, 5, 12, 8, batch, 12, 20, 2}});
     audit("salesth", 21);
