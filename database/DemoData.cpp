@@ -404,6 +404,7 @@ void createDemo(db::Database &database, const QDate &today)
         detail::raiseKeysToData(database);
         createMoneyDemo(database, today);
         createPurchaseDemo(database, today);
+        createSalesDemo(database, today);
         database.commitTran();
     } catch (...) {
         if (database.inTransaction())

@@ -36,6 +36,10 @@ void registerPurchaseProcedures();
 // and a return), audited through the real postings. Needs the stock demo.
 void createPurchaseDemo(db::Database &database, const QDate &today);
 
+// Demo sales notes (orders, sales, a return and a consignment), audited
+// through the real postings. Needs the purchase demo's stock.
+void createSalesDemo(db::Database &database, const QDate &today);
+
 // Demo notes of types 51, 52 and 53 (audited and entered), the expense and
 // income items, and opening balances of the demo accounts. Needs the demo
 // master data; dates fall in the month of `today`.

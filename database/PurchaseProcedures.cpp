@@ -343,31 +343,38 @@ db::ResultSet planToOrder(db::Database &d, QVector<ProcArg> &args)
     needArgs(args, 2, proc, "单据类型, 单据ID");
     const qint64 type = wholeArg(args, 0, proc, "单据类型");
     const qint64 planId = wholeArg(args, 1, proc, "单据ID");
-    if (type == 11)
-        throw DbError(QStringLiteral("销售计划还不能生成销售订单: 本帐套没有销售计划(salesthPlan)。"));
-    if (type != 1)
-        throw DbError(QStringLiteral("过程 salepurchasetoorder 只能用于采购计划(1), 给出的单据类型是 %1。").arg(type));
+    if (type != 1 && type != 11)
+        throw DbError(QStringLiteral("过程 salepurchasetoorder 只能用于采购计划(1)和销售计划(11), 给出的单据类型是 %1。").arg(type));
+    // A purchase plan orders from each usual supplier, a sales plan for each
+    // usual customer; the window takes the lines the other side would.
+    const bool sales = type == 11;
+    const QString planTable = sales ? QStringLiteral("salesthPlan") : QStringLiteral("purchasepthPlan");
+    const QString orderTable = sales ? QStringLiteral("ordersth") : QStringLiteral("orderpth");
+    const QString planName = sales ? QStringLiteral("销售计划") : QStringLiteral("采购计划");
+    const QString orderName = sales ? QStringLiteral("销售订单") : QStringLiteral("采购订单");
     const Params pid{{QStringLiteral("id"), planId}};
     const db::ResultSet plan = d.select(
-        QStringLiteral("select NOTECODE, NOTESTATE, EMPID, DEPID, OPERATEID, ENDDATE from purchasepthPlan where NOTEID = :id"), pid);
+        QStringLiteral("select NOTECODE, NOTESTATE, EMPID, DEPID, OPERATEID, ENDDATE from %1 where NOTEID = :id").arg(planTable), pid);
     if (plan.isEmpty())
-        throw DbError(QStringLiteral("采购计划(ID %1)不存在,不能生成采购订单。").arg(planId));
+        throw DbError(QStringLiteral("%1(ID %2)不存在,不能生成%3。").arg(planName).arg(planId).arg(orderName));
     const QString planCode = plan.value(0, QStringLiteral("NOTECODE")).toString();
     if (plan.value(0, QStringLiteral("NOTESTATE")).toInt() == 2)
-        throw DbError(QStringLiteral("采购计划[%1]已作废,不能生成采购订单。").arg(planCode));
+        throw DbError(QStringLiteral("%1[%2]已作废,不能生成%3。").arg(planName, planCode, orderName));
 
     // The lines the window does not take itself (it takes those without a
-    // usual supplier or whose supplier is a customer), still open and not on
-    // an order yet.
+    // usual partner or whose partner is of the other side), still open and
+    // not on an order yet.
     const db::ResultSet lines = d.select(
-        QStringLiteral("select p.*, g.PARTNERID as VENDOR from purchasepthPlanDetail p "
+        QStringLiteral("select p.*, g.PARTNERID as VENDOR from %1Detail p "
                        "join Commoditylth g on g.COMMODITYID = p.COMMODITYID join partnerlth t on t.PARTNERID = g.PARTNERID "
-                       "where p.NOTEID = :id and coalesce(t.ISCLIENT, 0) <> 1 "
+                       "where p.NOTEID = :id and %3 "
                        "and abs(coalesce(p.QUANTITY, 0)) - abs(coalesce(p.REFERQTY, 0)) > 0.000001 "
-                       "and not exists (select 1 from orderpthDetail od join orderpth o on o.NOTEID = od.NOTEID "
-                       "where od.REFERNOTETYPE = 1 and od.REFERNOTEID = p.NOTEID and od.REFERITEMSNO = p.ITEMSNO "
-                       "and o.NOTESTATE <> 2) order by g.PARTNERID, p.ITEMSNO"),
-        pid);
+                       "and not exists (select 1 from %2Detail od join %2 o on o.NOTEID = od.NOTEID "
+                       "where od.REFERNOTETYPE = :t and od.REFERNOTEID = p.NOTEID and od.REFERITEMSNO = p.ITEMSNO "
+                       "and o.NOTESTATE <> 2) order by g.PARTNERID, p.ITEMSNO")
+            .arg(planTable, orderTable,
+                 sales ? QStringLiteral("coalesce(t.ISVENDOR, 0) <> 1") : QStringLiteral("coalesce(t.ISCLIENT, 0) <> 1")),
+        {{QStringLiteral("id"), planId}, {QStringLiteral("t"), type}});
     const int decimals = amountDecimals(d);
     const QDate today = QDate::currentDate();
     QVariant arrival = db::Database::toDateValue(plan.value(0, QStringLiteral("ENDDATE")));
@@ -381,7 +388,7 @@ db::ResultSet planToOrder(db::Database &d, QVector<ProcArg> &args)
     double total = 0;
     const auto closeOrder = [&] {
         if (orderId)
-            d.exec(QStringLiteral("update orderpth set AMOUNT = :a where NOTEID = :id"),
+            d.exec(QStringLiteral("update %1 set AMOUNT = :a where NOTEID = :id").arg(orderTable),
                    {{QStringLiteral("a"), RoundToEx(total, decimals)}, {QStringLiteral("id"), orderId}});
     };
     for (int i = 0; i < lines.rows.size(); ++i) {
@@ -389,14 +396,14 @@ db::ResultSet planToOrder(db::Database &d, QVector<ProcArg> &args)
         if (partner != vendor) {
             closeOrder();
             vendor = partner;
-            orderId = d.newKey(QStringLiteral("orderpth"));
+            orderId = d.newKey(orderTable);
             itemNo = 0;
             total = 0;
-            const QString code = newNoteCode(d, 2, QStringLiteral("orderpth"), today);
-            d.exec(QStringLiteral("insert into orderpth (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, SHOPERATEID, EMPID, "
+            const QString code = newNoteCode(d, sales ? 12 : 2, orderTable, today);
+            d.exec(QStringLiteral("insert into %1 (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, SHOPERATEID, EMPID, "
                                   "DEPID, OPERATEID, REFERCOUNT, AMOUNT, UPFLAG, PARTNERID, TAXRATE, DISC, TERMDAYS, "
                                   "REVDATE, CLOSED, UPDATETIME, REMARK) values (:id, 1, 0, :code, :date, 0, :emp, :dep, "
-                                  ":op, 0, 0, 0, :p, 0, 100, 0, :rev, 0, :time, :remark)"),
+                                  ":op, 0, 0, 0, :p, 0, 100, 0, :rev, 0, :time, :remark)").arg(orderTable),
                    {{QStringLiteral("id"), orderId},
                     {QStringLiteral("code"), code},
                     {QStringLiteral("date"), today},
@@ -406,7 +413,7 @@ db::ResultSet planToOrder(db::Database &d, QVector<ProcArg> &args)
                     {QStringLiteral("p"), partner},
                     {QStringLiteral("rev"), arrival},
                     {QStringLiteral("time"), QDateTime::currentDateTime()},
-                    {QStringLiteral("remark"), QStringLiteral("由采购计划[%1]生成").arg(planCode)}});
+                    {QStringLiteral("remark"), QStringLiteral("由%1[%2]生成").arg(planName, planCode)}});
             out.rows.append({orderId, code, partner});
         }
         const double quantity = RoundToEx(std::fabs(lines.value(i, QStringLiteral("QUANTITY")).toDouble()) -
@@ -416,11 +423,14 @@ db::ResultSet planToOrder(db::Database &d, QVector<ProcArg> &args)
         const double taxRate = lines.value(i, QStringLiteral("TAXRATE")).toDouble();
         const LineAmounts a = amountsOf(quantity, price, taxRate, decimals);
         total += a.total;
-        d.exec(QStringLiteral("insert into orderpthDetail (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, APRICE, PRICE, QUANTITY, "
+        // A sales order line counts deliveries in SALEQTY, a purchase order line in BUYQTY.
+        d.exec(QStringLiteral("insert into %1Detail (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, APRICE, PRICE, QUANTITY, "
                               "DISC, TAXRATE, AMOUNT, TAXAMT, COMMODITYAMT, REFERCOUNT, REFERNOTETYPE, REFERNOTEID, "
-                              "REFERITEMSNO, REFERQTY, REMARK, CLOSED, BUYQTY, FINISHED, IOQTY) values (:id, :no, :store, "
-                              ":goods, :aprice, :price, :q, :disc, :tax, :amt, :taxamt, :gamt, 0, 1, :plan, :item, 0, "
-                              ":remark, 0, 0, 0, 0)"),
+                              "REFERITEMSNO, REFERQTY, REMARK, CLOSED, %2, IOQTY) values (:id, :no, :store, "
+                              ":goods, :aprice, :price, :q, :disc, :tax, :amt, :taxamt, :gamt, 0, :t, :plan, :item, 0, "
+                              ":remark, 0, %3, 0)")
+                   .arg(orderTable, sales ? QStringLiteral("SALEQTY") : QStringLiteral("BUYQTY, FINISHED"),
+                        sales ? QStringLiteral("0") : QStringLiteral("0, 0")),
                {{QStringLiteral("id"), orderId},
                 {QStringLiteral("no"), ++itemNo},
                 {QStringLiteral("store"), lines.value(i, QStringLiteral("BUILDINGID"))},
@@ -433,6 +443,7 @@ db::ResultSet planToOrder(db::Database &d, QVector<ProcArg> &args)
                 {QStringLiteral("amt"), a.total},
                 {QStringLiteral("taxamt"), a.tax},
                 {QStringLiteral("gamt"), a.goods},
+                {QStringLiteral("t"), type},
                 {QStringLiteral("plan"), planId},
                 {QStringLiteral("item"), lines.value(i, QStringLiteral("ITEMSNO"))},
                 {QStringLiteral("remark"), lines.value(i, QStringLiteral("REMARK"))}});

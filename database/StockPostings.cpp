@@ -1,6 +1,6 @@
-// The stock posting engine and the declarations of the purchase notes. The
-// rules (directions, moving average, batches, references, reversal) are
-// written down in README.md, "Stock postings".
+// The stock posting engine and the declarations of the purchase and sales
+// notes. The rules (directions, moving average, batches, references,
+// reversal) are written down in README.md, "Stock postings".
 
 #include "StockPostings.h"
 
@@ -378,7 +378,11 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         return;
     // Money: what is not paid now is owed to the partner; a return (out of
     // stock) turns both round.
-    const int moneySign = direction < 0 ? -1 : 1;
+    // A kind that moves no stock (a sale settling consigned goods) counts
+    // as its side's usual direction. Money comes in when goods go out, on
+    // either side; a customer owes when goods go out, a supplier when they come in.
+    const int flow = direction != 0 ? direction : n.customer ? -1 : 1;
+    const int moneySign = n.customer ? -flow : flow;
     const double amount = RoundToEx(std::fabs(column(m, 0, "AMOUNT").toDouble()), decimals);
     const double paid = RoundToEx(std::fabs(column(m, 0, "PAYAMT").toDouble()), decimals);
     const double owed = RoundToEx(moneySign * (amount - paid), decimals);
@@ -386,7 +390,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     if (partner.isNull() || partner.toLongLong() == 0)
         partner = column(m, 0, "PARTNERID");
     if (paid != 0)
-        checkAccount(d, code, QStringLiteral("付款帐户"), column(m, 0, "ACCOUNTID"), action);
+        checkAccount(d, code, n.customer ? QStringLiteral("收款帐户") : QStringLiteral("付款帐户"), column(m, 0, "ACCOUNTID"), action);
     if (owed != 0) {
         if (partner.isNull() || partner.toLongLong() == 0)
             throw DbError(QStringLiteral("单据[%1]没有指定往来单位,不能%2。").arg(code, action));
@@ -397,7 +401,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     }
     if (paid != 0)
         postAccountFlow(d, column(m, 0, "ACCOUNTID").toLongLong(), n.noteType, noteId, code, noteDate,
-                        moneySign < 0 ? paid : 0, moneySign > 0 ? paid : 0, column(m, 0, "CHKORID"), decimals);
+                        flow < 0 ? paid : 0, flow > 0 ? paid : 0, column(m, 0, "CHKORID"), decimals);
 }
 
 // ---------------------------------------------------------------- reversal
@@ -547,6 +551,47 @@ void registerStockPostings()
         receipt.sources = {{2, "BUYQTY"}, {3, nullptr}};
         receipt.payable = true;
         declare(receipt);
+
+        // Sales. An order line counts what sales and consignment notes
+        // delivered (SALEQTY), a consignment line what sales of kind 3
+        // settled (BALQTY).
+        declareSource(11, "salesthPlan", "salesthPlanDetail");
+        declareSource(12, "ordersth", "ordersthDetail");
+        declareSource(13, "DeputeMarketsth", "DeputeMarketsthDetail");
+        declareSource(14, "salesth", "salesthDetail");
+        declareSource(15, "s_price", "S_PriceDetail");
+
+        // The order takes quotation and plan lines; it moves no stock.
+        StockNote salesOrder;
+        salesOrder.noteType = 12;
+        salesOrder.master = "ordersth";
+        salesOrder.lines = "ordersthDetail";
+        declare(salesOrder);
+
+        // Consignment: the goods leave stock when they are sent (kind 1) and
+        // come back on a consignment return (kind 2); the customer owes
+        // nothing until a sale of kind 3 settles them.
+        StockNote consignment;
+        consignment.noteType = 13;
+        consignment.master = "DeputeMarketsth";
+        consignment.lines = "DeputeMarketsthDetail";
+        consignment.price = "APRICE";
+        consignment.kinds = {{1, -1}, {2, 1}};
+        consignment.sources = {{12, "SALEQTY"}};
+        declare(consignment);
+
+        // Sale: kind 1 out of stock, return (2) back in at the line's cost
+        // price, kind 3 settles consigned goods, which left stock already.
+        StockNote sale;
+        sale.noteType = 14;
+        sale.master = "salesth";
+        sale.lines = "salesthDetail";
+        sale.price = "APRICE";
+        sale.kinds = {{1, -1}, {2, 1}};
+        sale.sources = {{12, "SALEQTY"}, {13, "BALQTY"}};
+        sale.payable = true;
+        sale.customer = true;
+        declare(sale);
     });
 }
 

@@ -30,6 +30,7 @@ struct StockNote {
     QVector<QPair<int, int>> kinds;     // NOTEKIND -> 1 into stock, -1 out of it; other kinds move none
     QVector<SourceColumn> sources;      // raised column per source type where it is not REFERQTY
     bool payable = false;               // |AMOUNT| - |PAYAMT| owed to the partner, PAYAMT paid through ACCOUNTID
+    bool customer = false;              // the partner is a customer: he owes us (receivable), PAYAMT comes in
 };
 
 // Registers the posting of the note type's master table (idempotent per table).

@@ -193,7 +193,8 @@ TEST_F(DemoBooks, IsRichAndConsistent)
         "e.NOTEID = f.NOTEID and e.NOTESTATE = 1) and not exists (select 1 from InComebth i where f.NOTETYPE = 53 and "
         "i.NOTEID = f.NOTEID and i.NOTESTATE = 1) and not exists (select 1 from movebth m where f.NOTETYPE = 51 and "
         "m.NOTEID = f.NOTEID and m.NOTESTATE = 1) and not exists (select 1 from purchasepth p where f.NOTETYPE = 4 and "
-        "p.NOTEID = f.NOTEID and p.NOTESTATE = 1 and p.PAYAMT <> 0)",
+        "p.NOTEID = f.NOTEID and p.NOTESTATE = 1 and p.PAYAMT <> 0) and not exists (select 1 from salesth s where "
+        "f.NOTETYPE = 14 and s.NOTEID = f.NOTEID and s.NOTESTATE = 1 and s.PAYAMT <> 0)",
         "select count(*) from accountacth a where exists (select 1 from accountflowaath f where f.ACCOUNTID = a.ACCOUNTID) and "
         "abs(a.BALANCE - (select top 1 BALANCE from accountflowaath f where f.ACCOUNTID = a.ACCOUNTID order by ID desc)) > 0.000001",
         // Masters hold the total of their lines; items are on the right side.
@@ -240,7 +241,8 @@ TEST_F(DemoBooks, OpeningStockIsConsistent)
         // batches: only on batch-costed goods, never overdrawn, drawn by rows of their own store and code
         "select count(*) from noteflowaath f join Commoditylth g on g.COMMODITYID = f.COMMODITYID "
         "where (g.COSTTYPE = 2 and f.BCODE is null) or (g.COSTTYPE <> 2 and f.BCODE is not null)",
-        "select count(*) from noteflowaath where BTURNNOTEID is null and (IOFLAG <> 1 or QUANTITY * IOFLAG - BREFERQTY < 0)",
+        "select count(*) from noteflowaath where BTURNNOTEID is null and BCODE is not null and "
+        "(IOFLAG <> 1 or QUANTITY * IOFLAG - BREFERQTY < 0)",
         "select count(*) from noteflowaath b where b.BTURNNOTEID is null and abs(b.BREFERQTY - (select "
         "coalesce(sum(f.QUANTITY), 0) from noteflowaath f where f.BTURNNOTEID = b.ID)) > 0.000001",
         "select count(*) from noteflowaath f left join noteflowaath b on b.ID = f.BTURNNOTEID where f.BTURNNOTEID is not null "
@@ -253,12 +255,14 @@ TEST_F(DemoBooks, OpeningStockIsConsistent)
         "select count(*) from noteflowaath f join Commoditylth g on g.COMMODITYID = f.COMMODITYID where f.BCODE is not null "
         "and (f.PRODUCEDDATE is null or datediff(day, f.PRODUCEDDATE, f.VALIDDAY) <> g.VALIDDAYS)",
         // the opening comes before the start of use, under the opening note type; every
-        // other row is posted by an audited purchase note
+        // other row is posted by an audited purchase or sales note
         "select count(*) from noteflowaath where NOTETYPE = -999 and NOTEDATE >= (select DATAVALUE from sysparamamth "
         "where PARAMNAME = 'StartDate')",
         "select count(*) from noteflowaath f where f.NOTETYPE <> -999 and not exists (select 1 from purchasepth p where "
         "f.NOTETYPE = 4 and p.NOTEID = f.NOTEID and p.NOTESTATE = 1) and not exists (select 1 from valuepth v where "
-        "f.NOTETYPE = 3 and v.NOTEID = f.NOTEID and v.NOTESTATE = 1)",
+        "f.NOTETYPE = 3 and v.NOTEID = f.NOTEID and v.NOTESTATE = 1) and not exists (select 1 from salesth s where "
+        "f.NOTETYPE = 14 and s.NOTEID = f.NOTEID and s.NOTESTATE = 1) and not exists (select 1 from DeputeMarketsth c "
+        "where f.NOTETYPE = 13 and c.NOTEID = f.NOTEID and c.NOTESTATE = 1)",
         // colour/size opening per store adds up to the stock, only in the commodity's colours and sizes
         "select count(*) from onhandaath o where exists (select 1 from CommodityDetail c where c.CommodityID = o.COMMODITYID) "
         "and abs(o.QUANTITY - (select sum(c.Quantity) from CommodityDetail c where c.CommodityID = o.COMMODITYID and "

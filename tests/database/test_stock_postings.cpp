@@ -375,7 +375,7 @@ TEST_F(StockPostings, PlanMakesOneEnteredOrderPerUsualSupplier)
     EXPECT_EQ(books->run(QStringLiteral("exec salepurchasetoorder 1, 50")).rows.size(), 0);
     EXPECT_EQ(num("select count(*) from orderpth"), 2);
     EXPECT_EQ(refusal([&] { books->run(QStringLiteral("exec salepurchasetoorder 11, 50")); }),
-              "销售计划还不能生成销售订单: 本帐套没有销售计划(salesthPlan)。");
+              "销售计划(ID 50)不存在,不能生成销售订单。");
 }
 
 TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
@@ -386,7 +386,7 @@ TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
     EXPECT_EQ(one("select dbo.sevengetnotecode(m.REFERNOTETYPE, m.REFERNOTEID) from (select 2 as REFERNOTETYPE, 8 as REFERNOTEID) m").toString(),
               "N-8");
     EXPECT_TRUE(one("select dbo.sevengetnotecode(4, 99)").isNull());
-    EXPECT_TRUE(one("select dbo.sevengetnotecode(14, 1)").isNull()); // no sales table in these books
+    EXPECT_TRUE(one("select dbo.sevengetnotecode(14, 1)").isNull()); // no such sale
     EXPECT_TRUE(one("select dbo.sevengetnotecode(null, 1)").isNull());
     // Every connection has it, not only the one that made the books.
     const auto other = notedb::openBooks(folder.file(QStringLiteral("books.db")));
@@ -414,8 +414,7 @@ TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
     sql("update fillath set NOTESTATE = 1 where NOTEID = 2");
     books->run(QStringLiteral("exec FIRSTUPDATEFILLFLAG 2"));
     EXPECT_EQ(state(), "113:2");
-    EXPECT_EQ(refusal([&] { books->run(QStringLiteral("EXECUTE  FIRSTUPDATECERTAINFILL 14,1")); }),
-              "本帐套还没有销售开单(salesth),过程 FIRSTUPDATECERTAINFILL 不能处理单据类型 14。");
+    EXPECT_EQ(refusal([&] { books->run(QStringLiteral("EXECUTE  FIRSTUPDATECERTAINFILL 14,1")); }), "单据(类型 14, ID 1)不存在。");
 }
 
 // Books made before the postings get what the postings need when they are opened.

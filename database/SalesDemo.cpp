@@ -1,0 +1,145 @@
+// Demo sales notes: two customers' orders (one partly delivered), sales (one
+// paid on the spot, one partly returned) and a consignment. Each is saved as
+// the window saves it and audited with the window's statement, so the stock,
+// the order quantities and the receivables come from the real postings.
+
+#include "PostingShared.h"
+#include "Procedures.h"
+#include "notedb.h"
+
+#include "Rounding.h"
+
+#include <algorithm>
+
+namespace notedb {
+
+using db::DbError;
+
+namespace {
+
+QString u8(const char *text) { return QString::fromUtf8(text); }
+
+struct Line {
+    const char *goods; // commodity code
+    double quantity, price;
+    QVariant referType = {}, referId = {}, referItem = {};
+};
+
+class SalesDemo {
+public:
+    SalesDemo(db::Database &d, const QDate &today) : m_db(d), m_today(today), m_first(today.year(), today.month(), 1) {}
+
+    void run()
+    {
+        const qint64 orderA = note(12, "ordersth", 8, 1, "C001", {{"BG0003", 200, 2.5}, {"DZ0002", 5, 299}},
+                                   {{"REVDATE", day(12)}, {"CONTACTOR", u8("徐丽娟")}, {"CONTRACTNO", "LH-2024-0318"}},
+                                   "门店补货");
+        note(12, "ordersth", 9, 1, "C002", {{"DZ0001", 10, 69}, {"DZ0004", 20, 59}},
+             {{"REVDATE", day(20)}, {"CONTACTOR", u8("高峰")}}, "电脑配件");
+        // The first order is partly delivered: all the pens, 3 of the 5 keyboards.
+        const qint64 sale = note(14, "salesth", 10, 1, "C001", {{"BG0003", 200, 2.5, 12, orderA, 1}, {"DZ0002", 3, 299, 12, orderA, 2}},
+                                 {{"PAYAMT", 0}, {"TERMDAYS", 30}, {"PAYDAY", day(10).addDays(30)}, {"CONTRACTNO", "LH-2024-0318"}},
+                                 "订单发货");
+        // One keyboard comes back from that sale.
+        note(14, "salesth", 11, 2, "C001", {{"DZ0002", -1, 299, 14, sale, 2}}, {{"PAYAMT", 0}}, "键盘故障退货");
+        // A walk-in customer pays the whole amount on the spot.
+        const Line paper{"BG0002", 10, 52};
+        note(14, "salesth", 12, 1, "C006", {paper},
+             {{"PAYAMT", RoundToEx(10 * 52 * 1.13, 2)}, {"PAYTYPESID", 2}, {"ACCOUNTID", 2}}, "门市零售");
+        // Goods sent to a customer to sell on commission.
+        note(13, "DeputeMarketsth", 13, 1, "C003", {{"DZ0001", 5, 69}}, {{"TERMDAYS", 45}}, "委托代销");
+    }
+
+private:
+    QDate day(int n) const { return std::min(m_first.addDays(n - 1), std::max(m_today, m_first)); }
+
+    qint64 note(int type, const char *table, int dayNo, int kind, const char *customer, const QList<Line> &lines,
+                const QList<std::pair<const char *, QVariant>> &extra, const char *remark)
+    {
+        const QDate date = day(dayNo);
+        const QString master = QLatin1String(table);
+        const qint64 id = m_db.newKey(master);
+        const QString code = posting::newNoteCode(m_db, type, master, date);
+        const QVariant partner = m_db.scalar(QStringLiteral("select PARTNERID from partnerlth where CODE = :c"),
+                                             {{QStringLiteral("c"), QLatin1String(customer)}});
+        if (partner.isNull())
+            throw DbError(QStringLiteral("演示数据缺少客户 %1").arg(QLatin1String(customer)));
+        double total = 0;
+        for (const Line &l : lines)
+            total += RoundToEx(l.quantity * l.price * 1.13, 2);
+
+        QStringList cols{"NOTEID", "NOTEKIND", "NOTESTATE", "NOTECODE", "NOTEDATE", "SHOPERATEID", "EMPID", "DEPID",
+                         "OPERATEID", "REFERCOUNT", "AMOUNT", "UPFLAG", "UPDATETIME", "REMARK", "PARTNERID", "TAXRATE", "DISC"};
+        QVariantList values{id, kind, 0, code, date, 0, 3, 2, 1, 0, RoundToEx(total, 2), 0, QDateTime(date, QTime(15, 0)),
+                            u8(remark), partner, 13, 100};
+        for (const auto &[name, value] : extra) {
+            cols << QLatin1String(name);
+            values << value;
+        }
+        insert(master, cols, values);
+
+        int item = 0;
+        for (const Line &l : lines) {
+            // The goods leave from the store that holds most of them; the cost
+            // price is what they stand at there.
+            const QVariant goods = m_db.scalar(QStringLiteral("select COMMODITYID from Commoditylth where CODE = :c"),
+                                               {{QStringLiteral("c"), QLatin1String(l.goods)}});
+            const db::ResultSet stock = m_db.select(
+                QStringLiteral("select BUILDINGID, PRICE from onhandaath where COMMODITYID = :g order by QUANTITY desc, BUILDINGID"),
+                {{QStringLiteral("g"), goods}});
+            if (goods.isNull() || stock.isEmpty())
+                throw DbError(QStringLiteral("演示数据缺少货品 %1 的库存").arg(QLatin1String(l.goods)));
+            const double goodsAmount = RoundToEx(l.quantity * l.price, 2);
+            const double tax = RoundToEx(goodsAmount * 0.13, 2);
+            insert(master + QStringLiteral("Detail"),
+                   {"NOTEID", "ITEMSNO", "BUILDINGID", "COMMODITYID", "APRICE", "PRICE", "QUANTITY", "DISC", "TAXRATE",
+                    "AMOUNT", "TAXAMT", "COMMODITYAMT", "REFERCOUNT", "REFERNOTETYPE", "REFERNOTEID", "REFERITEMSNO", "REFERQTY"},
+                   {id, ++item, stock.value(0, QStringLiteral("BUILDINGID")), goods, stock.value(0, QStringLiteral("PRICE")),
+                    l.price, l.quantity, 100, 13, goodsAmount + tax, tax, goodsAmount, 0, l.referType, l.referId,
+                    l.referItem, 0});
+        }
+        // Saved as the window saves (the invoicing state of a sale), then
+        // audited with the window's statement.
+        if (type == 14)
+            m_db.run(QStringLiteral("EXECUTE  FIRSTUPDATECERTAINFILL 14,%1").arg(id));
+        m_db.exec(QStringLiteral("Update %1 Set noteState=1, chkorid=1 where noteState=0 and noteID=%2").arg(master).arg(id));
+        return id;
+    }
+
+    void insert(const QString &table, const QStringList &cols, const QVariantList &values)
+    {
+        QStringList marks;
+        db::Params p;
+        for (int i = 0; i < cols.size(); ++i) {
+            marks << QStringLiteral(":v%1").arg(i);
+            p.insert(QStringLiteral("v%1").arg(i), values.value(i));
+        }
+        m_db.exec(QStringLiteral("insert into %1 (%2) values (%3)").arg(table, cols.join(u", "), marks.join(u", ")), p);
+    }
+
+    db::Database &m_db;
+    QDate m_today;
+    QDate m_first;
+};
+
+} // namespace
+
+void createSalesDemo(db::Database &database, const QDate &today)
+{
+    if (!today.isValid())
+        throw DbError(QStringLiteral("演示数据需要有效的当前日期"));
+    registerFrameworkProcedures();
+    registerStockPostings();
+    registerPurchaseProcedures();
+    database.beginTran();
+    try {
+        SalesDemo(database, today).run();
+        database.commitTran();
+    } catch (...) {
+        if (database.inTransaction())
+            database.rollbackTran();
+        throw;
+    }
+}
+
+} // namespace notedb

@@ -1,0 +1,276 @@
+// The postings of the sales notes (stock out and back, batches drawn, order
+// and consignment quantities, the customer's receivable, reversal, rollback)
+// and the sales side of the procedures, on fresh books.
+
+#include "TestSupport.h"
+
+#include "notedb.h"
+
+#include <gtest/gtest.h>
+
+using db::DbError;
+
+namespace {
+
+struct SL {
+    int goods;
+    int store;
+    double quantity, price;
+    double cost = 0;
+    QVariant batch = {};
+    QVariant referType = {}, referId = {}, referItem = {};
+};
+
+class SalesPostings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        books = testsupport::freshBooks(folder.file(QStringLiteral("books.db")));
+        sql("insert into storelth (BUILDINGID, CODE, NAME) values (1, '01', '总仓')");
+        sql("insert into partnerlth (PARTNERID, CODE, NAME, ISVENDOR, ISCLIENT) values (1, 'S1', '晨光', 1, 0), "
+            "(3, 'C1', '联华', 0, 1), (4, 'C2', '华联', 0, 1)");
+        // 1 goods, 2 by batch, 3 a service (no stock); 4 and 5 usually sold to a customer.
+        sql("insert into Commoditylth (COMMODITYID, CODE, NAME, KIND, COSTTYPE, PARTNERID) values "
+            "(1, 'G1', '复印纸', 1, 1, 1), (2, 'G2', '纯牛奶', 1, 2, 1), (3, 'F1', '安装费', 5, 1, null), "
+            "(4, 'G4', '办公桌', 1, 1, 3), (5, 'G5', '订书机', 1, 1, 4)");
+        sql("insert into accountacth (ACCOUNTID, CODE, NAME, BALANCE, CLOSED) values (1, '01', '现金', 1000, 0)");
+        // Stock to sell: 10 of goods 1 at 5, a batch of 10 of goods 2 at 8.
+        note("purchasepth", 1, 1, 1, {{1, 1, 10, 5}, {2, 1, 10, 8}});
+        books->exec(QStringLiteral("update purchasepthDetail set BCODE = 'B1' where COMMODITYID = 2"));
+        audit("purchasepth", 1);
+        batch = one("select ID from noteflowaath where BCODE = 'B1'").toLongLong();
+    }
+
+    void sql(const char *text) { books->exec(QString::fromUtf8(text)); }
+    QVariant one(const char *text) { return books->scalar(QString::fromUtf8(text)); }
+    double num(const char *text) { return one(text).toDouble(); }
+
+    void note(const QString &table, qint64 id, int kind, int partner, const QList<SL> &lines, double paid = 0)
+    {
+        double amount = 0;
+        for (const SL &l : lines)
+            amount += l.quantity * l.price;
+        const bool money = table == QLatin1String("salesth") || table == QLatin1String("purchasepth");
+        const bool plan = table == QLatin1String("salesthPlan"); // a plan has no customer
+        books->exec(QStringLiteral("insert into %1 (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, OPERATEID, AMOUNT%2%3) "
+                                   "values (:id, :kind, 0, :code, '2024-03-05', 1, :amt%4%5)")
+                        .arg(table, plan ? QString() : QStringLiteral(", PARTNERID"),
+                             money ? QStringLiteral(", PAYAMT, ACCOUNTID") : QString(), plan ? QString() : QStringLiteral(", :p"),
+                             money ? QStringLiteral(", :paid, 1") : QString()),
+                    {{"id", id}, {"kind", kind}, {"code", QStringLiteral("N-%1").arg(id)}, {"amt", amount},
+                     {"p", partner}, {"paid", paid}});
+        int item = 0;
+        for (const SL &l : lines)
+            books->exec(QStringLiteral("insert into %1Detail (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, APRICE, PRICE, "
+                                       "QUANTITY, AMOUNT, BTURNNOTEID, REFERNOTETYPE, REFERNOTEID, REFERITEMSNO) values "
+                                       "(:id, :no, :store, :goods, :cost, :price, :q, :amt, :batch, :rt, :rid, :ritem)")
+                            .arg(table),
+                        {{"id", id}, {"no", ++item}, {"store", l.store ? QVariant(l.store) : QVariant()},
+                         {"goods", l.goods}, {"cost", l.cost}, {"price", l.price}, {"q", l.quantity},
+                         {"amt", l.quantity * l.price}, {"batch", l.batch}, {"rt", l.referType}, {"rid", l.referId},
+                         {"ritem", l.referItem}});
+    }
+    void setState(const QString &table, qint64 id, int from, int to)
+    {
+        books->exec(QStringLiteral("Update %1 Set noteState=%2 where noteState=%3 and noteID=%4").arg(table).arg(to).arg(from).arg(id));
+    }
+    void audit(const QString &table, qint64 id) { setState(table, id, 0, 1); }
+    QString refusal(const std::function<void()> &action)
+    {
+        try {
+            action();
+        } catch (const DbError &e) {
+            return e.text();
+        }
+        return {};
+    }
+    QString stockOf(int goods)
+    {
+        return books->scalar(QStringLiteral("select QUANTITY||'/'||AMOUNT from onhandaath where COMMODITYID = %1").arg(goods)).toString();
+    }
+    // Everything a sales posting may touch.
+    QString booksState()
+    {
+        QStringList parts;
+        for (const char *q : {"select group_concat(COMMODITYID||':'||QUANTITY||':'||AMOUNT||':'||PRICE, ';') from onhandaath",
+                              "select group_concat(ID||':'||QUANTITY||':'||EQTY||':'||BREFERQTY, ';') from noteflowaath",
+                              "select group_concat(PARTNERID||':'||SCAMT, ';') from partnerlth",
+                              "select group_concat(ACCOUNTID||':'||BALANCE, ';') from accountacth",
+                              "select count(*) from accountflowaath", "select count(*) from notepostlogaath",
+                              "select count(*) from PcSplit",
+                              "select group_concat(NOTEID||':'||ITEMSNO||':'||SALEQTY||':'||REFERQTY||':'||REFERCOUNT, ';') from ordersthDetail",
+                              "select group_concat(NOTEID||':'||NOTESTATE, ';') from salesth"})
+            parts << one(q).toString();
+        return parts.join(u'|');
+    }
+
+    testsupport::TempFolder folder;
+    std::unique_ptr<db::Database> books;
+    qint64 batch = 0;
+};
+
+TEST_F(SalesPostings, SaleTakesStockAndABatchAndTheCustomerOwesWhatWasNotPaid)
+{
+    const QString before = booksState();
+    // 4 of goods 1 at 9, 3 from the batch at 12, the service; 20 paid on the spot.
+    note("salesth", 10, 1, 3, {{1, 1, 4, 9}, {2, 1, 3, 12, 0, batch}, {3, 0, 1, 6}}, 20);
+    audit("salesth", 10);
+    EXPECT_EQ(stockOf(1), "6/30");
+    EXPECT_EQ(stockOf(2), "7/56");
+    EXPECT_DOUBLE_EQ(num("select BREFERQTY from noteflowaath where BCODE = 'B1' and NOTETYPE = 4"), 3);
+    EXPECT_EQ(one("select group_concat(IOFLAG||':'||QUANTITY||':'||PPRICE||':'||EQTY, ';') from "
+                  "(select * from noteflowaath where NOTETYPE = 14 order by ID)").toString(),
+              "-1:4:5:6;-1:3:8:7");
+    EXPECT_EQ(one("select QUANTITY from PcSplit where NOTETYPE = 14 and NOTEID = 10").toDouble(), 3);
+    // 36 + 36 + 6 sold, 20 received into cash: the customer owes 58, the supplier still 130.
+    EXPECT_EQ(one("select group_concat(PARTNERID||':'||SCAMT, ';') from partnerlth where SCAMT <> 0").toString(), "1:130;3:58");
+    EXPECT_DOUBLE_EQ(num("select BALANCE from accountacth"), 1020);
+    EXPECT_EQ(one("select INAMT||':'||OUTAMT from accountflowaath where NOTETYPE = 14").toString(), "20:0");
+    // The receipt whose batch the sale drew on cannot be un-audited.
+    EXPECT_EQ(refusal([&] { setState("purchasepth", 1, 1, 0); }), "批次[B1]已被其他单据引用,不能反审核。");
+
+    // Un-audit gives all of it back; so does the delete of an audited sale.
+    setState("salesth", 10, 1, 0);
+    EXPECT_EQ(booksState().section(u'|', 0, 7), before.section(u'|', 0, 7));
+    audit("salesth", 10);
+    sql("delete from salesth where NOTEID = 10");
+    EXPECT_EQ(booksState(), before);
+    EXPECT_EQ(num("select count(*) from salesthDetail"), 0);
+}
+
+TEST_F(SalesPostings, ReturnComesBackAtItsCostAndTheCustomerOwesLess)
+{
+    note("salesth", 10, 1, 3, {{1, 1, 4, 9}});
+    audit("salesth", 10);
+    // Returned lines carry negative quantities; the cost price is what they come back at.
+    note("salesth", 11, 2, 3, {{1, 1, -3, 9, 6, {}, 14, 10, 1}}, -7);
+    audit("salesth", 11);
+    EXPECT_EQ(stockOf(1), "9/48");
+    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from salesthDetail where NOTEID = 10").toString(), "3:1");
+    EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 3"), 36 - 20);
+    EXPECT_EQ(one("select INAMT||':'||OUTAMT from accountflowaath where NOTETYPE = 14").toString(), "0:7");
+    EXPECT_DOUBLE_EQ(num("select BALANCE from accountacth"), 993);
+
+    setState("salesth", 11, 1, 0);
+    EXPECT_EQ(stockOf(1), "6/30");
+    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from salesthDetail where NOTEID = 10").toString(), "0:0");
+    EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 3"), 36);
+    EXPECT_DOUBLE_EQ(num("select BALANCE from accountacth"), 1000);
+}
+
+TEST_F(SalesPostings, OrderConsignmentAndSettlementRaiseTheirSourceQuantities)
+{
+    // The order takes a quotation line and moves no stock.
+    note("s_price", 19, 1, 3, {{1, 1, 10, 9}});
+    audit("s_price", 19);
+    note("ordersth", 20, 1, 3, {{1, 1, 8, 9, 0, {}, 15, 19, 1}, {2, 1, 5, 12}});
+    audit("ordersth", 20);
+    EXPECT_EQ(num("select count(*) from noteflowaath where NOTETYPE = 12"), 0);
+    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from S_PriceDetail").toString(), "8:1");
+    note("salesth", 21, 1, 3, {{1, 1, 3, 9, 0, {}, 12, 20, 1}});
+    note("DeputeMarketsth", 22, 1, 3, {{2, 1, 5, 12, 8, batch, 12, 20, 2}});
+    audit("salesth", 21);
+    audit("DeputeMarketsth", 22);
+    EXPECT_EQ(one("select group_concat(ITEMSNO||':'||SALEQTY||':'||REFERQTY||':'||REFERCOUNT, ';') from ordersthDetail").toString(),
+              "1:3:0:1;2:5:0:1");
+    EXPECT_DOUBLE_EQ(num("select REFERCOUNT from ordersth"), 2);
+    // The consignment takes the goods out of stock; the customer owes nothing yet.
+    EXPECT_EQ(stockOf(2), "5/40");
+    EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 3"), 27);
+
+    // Settling 4 of the consigned goods moves no stock; the customer owes for them.
+    note("salesth", 23, 3, 3, {{2, 1, 4, 12, 8, {}, 13, 22, 1}});
+    audit("salesth", 23);
+    EXPECT_EQ(stockOf(2), "5/40");
+    EXPECT_EQ(one("select BALQTY||':'||REFERQTY from DeputeMarketsthDetail").toString(), "4:0");
+    EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 3"), 27 + 48);
+
+    // Goods sent back on a consignment return come into stock again.
+    note("DeputeMarketsth", 24, 2, 3, {{2, 1, -1, 12, 8, {}, 13, 22, 1}});
+    audit("DeputeMarketsth", 24);
+    EXPECT_EQ(stockOf(2), "6/48");
+    EXPECT_EQ(one("select BALQTY||':'||REFERQTY from DeputeMarketsthDetail where NOTEID = 22").toString(), "4:1");
+
+    setState("salesth", 23, 1, 0);
+    setState("salesth", 21, 1, 0);
+    EXPECT_EQ(one("select group_concat(ITEMSNO||':'||SALEQTY||':'||REFERCOUNT, ';') from ordersthDetail").toString(), "1:0:0;2:5:1");
+    EXPECT_EQ(one("select BALQTY from DeputeMarketsthDetail where NOTEID = 22").toDouble(), 0);
+    EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 3"), 0);
+}
+
+TEST_F(SalesPostings, RefusedSaleLeavesTheBooksAsTheyWere)
+{
+    const QString before = booksState();
+    note("salesth", 30, 1, 3, {{1, 1, 2, 9}, {2, 1, 11, 12, 0, batch}});
+    EXPECT_EQ(refusal([&] { audit("salesth", 30); }), "货品[纯牛奶]的批次[B1]只剩10,不够11,不能审核。");
+    note("salesth", 31, 1, 3, {{1, 1, 2, 9}, {1, 0, 1, 9}});
+    EXPECT_EQ(refusal([&] { audit("salesth", 31); }), "货品[复印纸]的仓库不能为空,不能审核。");
+    note("salesth", 32, 1, 3, {{1, 1, 2, 9, 0, {}, 12, 99, 1}});
+    EXPECT_EQ(refusal([&] { audit("salesth", 32); }),
+              "单据[N-32]第1行引用的来源单据明细(类型 12, ID 99, 行 1)不存在,不能审核。");
+    note("salesth", 33, 1, 0, {{1, 1, 2, 9}});
+    EXPECT_EQ(refusal([&] { audit("salesth", 33); }), "单据[N-33]没有指定往来单位,不能审核。");
+    EXPECT_EQ(booksState().section(u'|', 0, 7), before.section(u'|', 0, 7));
+    EXPECT_EQ(num("select count(*) from salesth where NOTESTATE <> 0"), 0);
+}
+
+TEST_F(SalesPostings, SalesPlanMakesOneOrderPerUsualCustomerAndInvoicingStateOfASale)
+{
+    note("salesthPlan", 40, 1, 0, {{4, 1, 2, 300}, {5, 1, 6, 10}, {4, 1, 1, 300}, {1, 1, 5, 9}});
+    audit("salesthPlan", 40);
+    const db::ResultSet made = books->run(QStringLiteral("exec salepurchasetoorder 11, 40"));
+    ASSERT_EQ(made.rows.size(), 2);
+    EXPECT_EQ(one("select group_concat(PARTNERID||':'||NOTESTATE||':'||AMOUNT, ';') from (select * from ordersth order by NOTEID)").toString(),
+              "3:0:900;4:0:60");
+    EXPECT_EQ(one("select group_concat(COMMODITYID||':'||QUANTITY||':'||REFERNOTETYPE||':'||REFERITEMSNO, ';') "
+                  "from (select * from ordersthDetail order by NOTEID, ITEMSNO)").toString(),
+              "4:2:11:1;4:1:11:3;5:6:11:2");
+    // Goods bought from a supplier stay for the window; nothing is ordered twice.
+    EXPECT_EQ(books->run(QStringLiteral("exec salepurchasetoorder 11, 40")).rows.size(), 0);
+    EXPECT_EQ(refusal([&] { books->run(QStringLiteral("exec salepurchasetoorder 12, 40")); }),
+              "过程 salepurchasetoorder 只能用于采购计划(1)和销售计划(11), 给出的单据类型是 12。");
+
+    note("salesth", 41, 1, 3, {{1, 1, 10, 10}});
+    sql("insert into fillath (NOTEID, NOTESTATE, AMOUNT) values (1, 1, 100)");
+    sql("insert into fillathD (NOTEID, ITEMSNO, REFERNOTETYPE, REFERNOTEID, AMOUNT) values (1, 1, 14, 41, 100)");
+    sql("insert into fillathDD (NOTEID, ITEMSNO, REFERNOTETYPE, REFERNOTEID, REFERNOTEITEMSNO, QUANTITY, AMOUNT) "
+        "values (1, 1, 14, 41, 1, 10, 100)");
+    books->run(QStringLiteral("EXECUTE  FIRSTUPDATECERTAINFILL 14,41"));
+    EXPECT_EQ(one("select FILLAMT||':'||CLOSEFILL from salesth").toString(), "100:2");
+    EXPECT_EQ(one("select FILLQTY||':'||FILLAMT from salesthDetail").toString(), "10:100");
+    EXPECT_EQ(one("select dbo.sevengetnotecode(14, 41)").toString(), "N-41");
+}
+
+// The demo company's sales agree with what their postings made.
+TEST(SalesDemo, OrdersSalesAndConsignmentAreAuditedThroughThePostings)
+{
+    testsupport::TempFolder folder;
+    const auto books = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
+    const auto num = [&](const char *sql) { return books->scalar(QString::fromUtf8(sql)).toDouble(); };
+    for (const char *table : {"ordersth", "DeputeMarketsth", "salesth"})
+        EXPECT_GE(books->scalar(QStringLiteral("select count(*) from %1 where NOTESTATE = 1").arg(QLatin1String(table))).toInt(), 1)
+            << table;
+    // One order partly delivered (a line done, a line open), the other untouched.
+    EXPECT_EQ(num("select count(*) from ordersthDetail where SALEQTY = QUANTITY"), 1);
+    EXPECT_EQ(num("select count(*) from ordersthDetail where SALEQTY > 0 and SALEQTY < QUANTITY"), 1);
+    EXPECT_EQ(num("select count(*) from ordersthDetail where SALEQTY = 0"), 2);
+    // The return took part of a sale line.
+    EXPECT_EQ(num("select count(*) from salesthDetail where REFERQTY > 0 and REFERQTY < QUANTITY"), 1);
+    // Receivables are what the audited sales left unpaid; the walk-in sale's money came into the bank.
+    EXPECT_NEAR(num("select sum(SCAMT) from partnerlth where ISVENDOR = 0"),
+                num("select sum(case when NOTEKIND = 2 then -1 else 1 end * (abs(AMOUNT) - abs(PAYAMT))) from salesth "
+                    "where NOTESTATE = 1"),
+                0.001);
+    EXPECT_GT(num("select SCAMT from partnerlth where CODE = 'C001'"), 0);
+    EXPECT_EQ(num("select SCAMT from partnerlth where CODE = 'C003'"), 0); // consigned, not sold yet
+    EXPECT_EQ(num("select count(*) from accountflowaath f join salesth s on s.NOTEID = f.NOTEID and f.NOTETYPE = 14 "
+                  "where f.INAMT = s.PAYAMT and f.ACCOUNTID = s.ACCOUNTID and s.PAYAMT > 0"),
+              1);
+    // Each stock line of an audited sale or consignment has its flow row.
+    EXPECT_EQ(num("select count(*) from noteflowaath where NOTETYPE in (13, 14)"),
+              num("select count(*) from salesthDetail d join salesth m on m.NOTEID = d.NOTEID where m.NOTESTATE = 1") +
+                  num("select count(*) from DeputeMarketsthDetail d join DeputeMarketsth m on m.NOTEID = d.NOTEID "
+                      "where m.NOTESTATE = 1"));
+}
+
+} // namespace
