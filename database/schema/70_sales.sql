@@ -413,3 +413,10 @@ CREATE INDEX ix_salesth_date ON salesth (NOTEDATE);
 CREATE INDEX ix_s_price_date ON s_price (NOTEDATE);
 CREATE INDEX ix_salesthdetail_refer ON salesthDetail (REFERNOTETYPE, REFERNOTEID, REFERITEMSNO);
 CREATE INDEX ix_deputemarketsthdetail_refer ON DeputeMarketsthDetail (REFERNOTETYPE, REFERNOTEID, REFERITEMSNO);
+
+-- The stock check before an audit reads the stock lines the postings move:
+-- sales and consignments take goods out, their returns (kind 2) bring them back.
+INSERT INTO notestocklinemth (NOTETYPE, MASTERTABLE, LINETABLE, STOREFIELD, QUANTITYFIELD, DIRECTION, REVERSEKIND)
+VALUES (13, 'DeputeMarketsth', 'DeputeMarketsthDetail', 'd.BUILDINGID', 'QUANTITY', -1, 2);
+INSERT INTO notestocklinemth (NOTETYPE, MASTERTABLE, LINETABLE, STOREFIELD, QUANTITYFIELD, DIRECTION, REVERSEKIND)
+VALUES (14, 'salesth', 'salesthDetail', 'd.BUILDINGID', 'QUANTITY', -1, 2);

@@ -138,6 +138,19 @@ TEST_F(SalesPostings, SaleTakesStockAndABatchAndTheCustomerOwesWhatWasNotPaid)
     EXPECT_EQ(num("select count(*) from salesthDetail"), 0);
 }
 
+// The stock check before an audit sees what a sale would take out, and a
+// return (keyed negative) as stock coming back.
+TEST_F(SalesPostings, StockCheckSeesTheSaleGoingOutAndTheReturnComingBack)
+{
+    note("salesth", 10, 1, 3, {{1, 1, 12, 9}});
+    const db::ResultSet rs = books->run(QStringLiteral("exec NOTEBOOKZERO 14, 10, 1"));
+    ASSERT_EQ(rs.rows.size(), 1);
+    EXPECT_EQ(rs.value(0, QStringLiteral("QUANTITY")).toDouble(), -12.0);
+    EXPECT_EQ(rs.value(0, QStringLiteral("ERRTYPE")).toInt(), 10);
+    note("salesth", 11, 2, 3, {{1, 1, -3, 9}});
+    EXPECT_TRUE(books->run(QStringLiteral("exec NOTEBOOKZERO 14, 11, 1")).isEmpty());
+}
+
 TEST_F(SalesPostings, ReturnComesBackAtItsCostAndTheCustomerOwesLess)
 {
     note("salesth", 10, 1, 3, {{1, 1, 4, 9}});
