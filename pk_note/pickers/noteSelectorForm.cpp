@@ -104,7 +104,9 @@ const QHash<QString, QVector<SelectorBranch>> &declaredBranches()
                  kAbsRemain),
           stockDocs("21=:noteType", 1, "3,4", ""), stockDocs("(4=:noteType or 22=:noteType)", 2, "3,4", "")}},
         {QStringLiteral("TSNORDERFORM"),
-         {requested(branch(11, "11=:noteType", "s_price", "S_PriceDetail", "", "b.quantity>Isnull(b.ReferQty,0)", "",
+         // Offered for source type 11, as the sales order asks; the rows are
+         // quotations (15), so the lines taken refer to the quotation itself.
+         {requested(branch(15, "11=:noteType", "s_price", "S_PriceDetail", "", "b.quantity>Isnull(b.ReferQty,0)", "",
                            "b.quantity-Isnull(b.ReferQty,0)"))}},
         {QStringLiteral("TSALEFORM"),
          {sales(branch(12, "12=:noteType", "ordersth", "ordersthDetail", "", "",

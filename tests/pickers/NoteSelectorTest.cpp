@@ -242,6 +242,23 @@ TEST_F(NoteSelectorTest, StockNotesGoThroughTheProceduresAndTheirFailureIsShown)
     EXPECT_FALSE(form.qryDetail->Active());
 }
 
+// The sales order asks for source type 11; the quotations offered carry their
+// own type, so a line taken refers to the quotation.
+TEST_F(NoteSelectorTest, QuotationLinesCarryTheQuotationsType)
+{
+    sql(QStringLiteral("insert into s_price (NOTEID, NOTESTATE, NOTECODE, NOTEDATE, PARTNERID, AMOUNT) "
+                       "values (9001, 1, 'BJ-1', '2026-11-02', 7, 90)"));
+    sql(QStringLiteral("insert into S_PriceDetail (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, QUANTITY, PRICE, REFERQTY) "
+                       "values (9001, 1, 1, 1, 10, 9, 4)"));
+    TnoteSelectorForm f;
+    ASSERT_TRUE(f.SetTargetClass(QStringLiteral("TSNORDERFORM")));
+    ASSERT_TRUE(f.OpenSelection({11, 7, 0}));
+    data::ClientDataSet *lines = f.SelectedLines();
+    ASSERT_EQ(rows(lines, true), QStringList{QStringLiteral("9001/1")});
+    EXPECT_EQ(lines->FieldByName(QStringLiteral("notetype"))->AsInteger(), 15);
+    EXPECT_DOUBLE_EQ(lines->FieldByName(QStringLiteral("quantity"))->AsFloat(), 6) << "the remainder is offered";
+}
+
 TEST_F(NoteSelectorTest, DeclaredStatementsPrepareWhereTheirTablesExist)
 {
     auto missing = [this](const SelectorQueryPair &pair) {
