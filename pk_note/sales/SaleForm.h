@@ -1,0 +1,46 @@
+#pragma once
+// TSaleForm: the sale ("销售开单", note type 14). Goods sold to a customer
+// leave stock; what is not received on the spot becomes a receivable. A sale
+// may take goods back (kind 2) or settle goods sent on consignment (kind 3);
+// it is made from sales orders, stock-out notes, sales or consignment notes.
+// It mirrors the purchase receipt on the customer side.
+
+#include "PackageWindows.h"
+#include "PurchaseNote.h"
+
+class QAction;
+class QLabel;
+
+class TSaleForm : public TPurchaseNoteForm {
+    Q_OBJECT
+public:
+    explicit TSaleForm(QWidget *owner = nullptr);
+    ~TSaleForm() override;
+
+    void OpenOperatorLookup() override;
+    void InitNewNote(data::ClientDataSet &dataSet) override;
+    void DetailNewRecord(data::ClientDataSet &dataSet) override;
+    bool ValidateNote() override;
+    void AfterSaveNote() override;
+    bool CheckNote() override;
+    bool CanUncheckNote() override;
+    bool CanAbateNote() override;
+    void SelectSourceNote() override;
+    void ShowNote() override;
+    void UpdateControlStates(const QString &fieldName) override;
+
+public slots:
+    void muMoneyClick();
+    void muReturnClick();
+    void mufillClick();
+    void edPayAmtChange(const QString &text);
+
+protected:
+    QAction *muMoney = nullptr, *muReturn = nullptr, *mufill = nullptr;
+    QLabel *lbFillMark = nullptr; // "完成开票" / "终止开票"
+
+private:
+    // TaxAmount of the current line from its quantity and the master's IsFill.
+    void setLineTaxAmount();
+    void checkLowPrice();
+};
