@@ -16,6 +16,9 @@
 #include "widgets/LookupCombo.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QPushButton>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -110,7 +113,7 @@ TSaleForm::TSaleForm(QWidget *owner) : TPurchaseNoteForm(declaration(), lines, o
 {
     PriceClass = 2;
     BusinessSide = side.side;
-    Rules.kindDirection = true;
+    Rules.kindDirection = false; // goods go the other way: its own caption
     Rules.kindResetsAmounts = true;
     Rules.invoiceCaption = true;
     Rules.wholeNoteDisc = true;
@@ -137,6 +140,10 @@ TSaleForm::TSaleForm(QWidget *owner) : TPurchaseNoteForm(declaration(), lines, o
     });
     AddDetailRule(QStringLiteral("QUANTITY"), [this](Field &) { setLineTaxAmount(); });
     AddDetailRule(QStringLiteral("PRICE"), [this](Field &) { checkLowPrice(); });
+    for (const commodity::Col c : {commodity::Col::TaxRate, commodity::Col::Disc, commodity::Col::Price,
+                                   commodity::Col::OrigPrice})
+        AddDetailRule(Columns.Amounts[size_t(c)], [this](Field &) { setConsignmentMargin(); });
+    AddMasterRule(QStringLiteral("NOTEKIND"), [this](Field &) { setIoCaption(); });
     AddDetailRule(QStringLiteral("BCODE"), [this](Field &) {
         // A batch typed by hand no longer follows the flow record it came from.
         if (asId(DetailValue(Columns.BTurnNoteID)) == 0)
@@ -204,6 +211,13 @@ TSaleForm::TSaleForm(QWidget *owner) : TPurchaseNoteForm(declaration(), lines, o
     connect(muMoney, &QAction::triggered, this, guarded(&TSaleForm::muMoneyClick));
     connect(muReturn, &QAction::triggered, this, guarded(&TSaleForm::muReturnClick));
     connect(mufill, &QAction::triggered, this, guarded(&TSaleForm::mufillClick));
+    connect(ItemGrid, &QAbstractItemView::doubleClicked, this, [this] {
+        try {
+            OpenSourceNote();
+        } catch (const std::exception &e) {
+            ShowError(e);
+        }
+    });
 }
 
 TSaleForm::~TSaleForm()
@@ -269,6 +283,100 @@ void TSaleForm::checkLowPrice()
     if (low > 0 && price < low)
         ShowMessage(QStringLiteral("货品[") + DetailValue(Columns.CommodityName).toString()
                     + QStringLiteral("]的单价小于最低销售价，请改正售价或货品资料的最低售价"));
+}
+
+void TSaleForm::setConsignmentMargin()
+{
+    if (MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() != 3 || DetailValue(QStringLiteral("REFERNOTETYPE"), 0).toInt() != 13)
+        return;
+    AutoQuery q = CreateAutoQuery(QStringLiteral("select Price,TaxRate from DeputeMarketsthDetail where noteID=")
+                                  + QString::number(asId(DetailValue(QStringLiteral("REFERNOTEID"))))
+                                  + QStringLiteral(" and itemsno=")
+                                  + QString::number(asId(DetailValue(QStringLiteral("REFERITEMSNO")))));
+    if (q->IsEmpty())
+        return;
+    using commodity::Col;
+    const double consigned = q->FieldByName(QStringLiteral("Price")).AsFloat()
+                             * (1 + q->FieldByName(QStringLiteral("TaxRate")).AsFloat() * 0.01);
+    const double sold = DetailValue(Columns.Amounts[size_t(Col::Price)], 0).toDouble()
+                        * (1 + DetailValue(Columns.Amounts[size_t(Col::TaxRate)], 0).toDouble() * 0.01);
+    const double quantity = DetailValue(Columns.Amounts[size_t(Col::Quantity)], 0).toDouble();
+    SetFieldValueSilent(cdsDetail->FindField(QStringLiteral("MARGIN")), FormatAmount((consigned - sold) * quantity));
+}
+
+void TSaleForm::setIoCaption()
+{
+    const QString caption = MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() == trade::kReturnKind
+                                ? QStringLiteral("入库数量")
+                                : QStringLiteral("出库数量");
+    if (cdsDetail && cdsDetail->Active())
+        if (Field *f = cdsDetail->FindField(QStringLiteral("IOQTY")))
+            f->SetDisplayLabel(caption);
+    for (int i = 0; ItemGrid && i < ItemGrid->ColumnCount(); ++i) {
+        widgets::GridColumn &c = ItemGrid->Column(i);
+        if (c.FieldName.compare(QLatin1String("IOQTY"), Qt::CaseInsensitive) == 0 && c.Title != caption) {
+            c.Title = caption;
+            if (QAbstractItemModel *model = ItemGrid->model())
+                emit model->headerDataChanged(Qt::Horizontal, i, i);
+        }
+    }
+}
+
+// ============================================================ the return cost price
+
+TMarketAPriceForm::TMarketAPriceForm(const QString &commodityName, QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("MarketAPriceForm"));
+    setWindowTitle(QStringLiteral("输入成本价"));
+    auto *form = new QFormLayout(this);
+    auto *ask = new QLabel(QStringLiteral("批次核算成本的货品必须要有成本价，请输入货品：") + QStringLiteral(" '")
+                               + commodityName + QStringLiteral("' 的成本价!"),
+                           this);
+    ask->setObjectName(QStringLiteral("lbAsk"));
+    ask->setWordWrap(true);
+    form->addRow(ask);
+    edPrice = new QLineEdit(QStringLiteral("0"), this);
+    edPrice->setObjectName(QStringLiteral("edPrice"));
+    form->addRow(QStringLiteral("成本价："), edPrice);
+    auto *buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("确认"), QDialogButtonBox::AcceptRole)->setObjectName(QStringLiteral("OkBtn"));
+    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("CancelBtn"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &TMarketAPriceForm::OkBtnClick);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    form->addRow(buttons);
+}
+
+double TMarketAPriceForm::Price() const { return edPrice->text().toDouble(); }
+
+void TMarketAPriceForm::OkBtnClick()
+{
+    bool number = false;
+    const double value = edPrice->text().toDouble(&number);
+    if (!number || value < 0) {
+        ShowError(QStringLiteral("成本价不能小于0"));
+        return;
+    }
+    done(1);
+}
+
+bool TSaleForm::ValidateDetailLines()
+{
+    if (!TPurchaseNoteForm::ValidateDetailLines())
+        return false;
+    if (MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() != trade::kReturnKind || !cdsDetail->Active())
+        return true;
+    cdsDetail->CheckBrowseMode();
+    for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
+        if (asId(DetailValue(Columns.CommodityID)) == 0 || DetailValue(QStringLiteral("APRICE"), 0).toDouble() > 0)
+            continue;
+        TMarketAPriceForm ask(DetailValue(Columns.CommodityName).toString(), this);
+        if (ShowModal(&ask) != 1)
+            return false;
+        cdsDetail->Edit();
+        SetFieldValueSilent(cdsDetail->FindField(QStringLiteral("APRICE")), ask.Price());
+        cdsDetail->Post();
+    }
+    return true;
 }
 
 // ============================================================ saving
@@ -370,6 +478,7 @@ void TSaleForm::ShowNote()
     lbFillMark->setText(trade::CloseFillMark(closeFill));
     lbFillMark->setVisible(closeFill == 1 || closeFill == 2);
     mufill->setText(trade::CloseFillMenuCaption(closeFill));
+    setIoCaption();
     if (cmbCommodity)
         cmbCommodity->SetListFilter(trade::CommodityFilter(side));
     UpdateControlStates(QString());
@@ -389,6 +498,44 @@ void TSaleForm::UpdateControlStates(const QString &fieldName)
 }
 
 void TSaleForm::edPayAmtChange(const QString &text) { trade::EnablePayControls(this, text); }
+
+QHash<QString, QVariant> TSaleForm::ReportVariables()
+{
+    auto name = [this](int recordType, const char *field) {
+        const QVariant key = MasterValue(QString::fromLatin1(field));
+        return key.isNull() ? QVariant(QString()) : LookupData(recordType, key, QStringLiteral("NAME"), QString());
+    };
+    QVariant kind;
+    GetValueOfSql(QStringLiteral("select NAME from kindamth where KIND = 3 and ID = ")
+                      + QString::number(MasterValue(QStringLiteral("NOTEKIND"), 1).toInt()),
+                  kind);
+    QHash<QString, QVariant> v{{QStringLiteral("M.MnoteKind"), kind.toString()},
+                               {QStringLiteral("M.MNOTETYPE"), name(pub::RecordInvoiceType, "NOTETYPE")},
+                               {QStringLiteral("M.MTranslateType"), name(pub::RecordTranslateType, "TRANSLATETYPE")},
+                               {QStringLiteral("M.Mpaytypesid"), name(pub::RecordPayMethod, "PAYTYPESID")},
+                               {QStringLiteral("M.MAccountId"), name(pub::RecordAccount, "ACCOUNTID")}};
+    for (int i = 2; i <= 5; ++i)
+        v.insert(QStringLiteral("M.MUSRDEF%1").arg(i), MasterValue(QStringLiteral("USRDEF%1").arg(i)).toString());
+    return v;
+}
+
+void TSaleForm::SetReportVariables(TCorvanReportStyle *report)
+{
+    // The printing unit reads ReportVariables when it lands.
+    TPurchaseNoteForm::SetReportVariables(report);
+}
+
+bool TSaleForm::OpenSourceNote()
+{
+    if (!cdsDetail->Active() || cdsDetail->IsEmpty()
+        || DetailValue(QStringLiteral("REFERNOTECODE")).toString().trimmed().isEmpty())
+        return false;
+    QnParams params;
+    params.AddValue(QStringLiteral("NOTEID"), asId(DetailValue(QStringLiteral("REFERNOTEID"))));
+    params.AddValue(QStringLiteral("NOTETYPE"), DetailValue(QStringLiteral("REFERNOTETYPE"), 0).toInt());
+    GlobalCall(QStringLiteral("LOCATENOTE"), QString(), &params);
+    return true;
+}
 
 // ============================================================ menus
 

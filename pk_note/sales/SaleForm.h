@@ -8,8 +8,24 @@
 #include "PackageWindows.h"
 #include "PurchaseNote.h"
 
+#include <QDialog>
+#include <QHash>
+
 class QAction;
 class QLabel;
+class QLineEdit;
+
+// TMarketAPriceForm ("输入成本价"): asks the cost price of a returned line
+// whose goods are costed by batch.
+class TMarketAPriceForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TMarketAPriceForm(const QString &commodityName, QWidget *parent = nullptr);
+    double Price() const;
+    QLineEdit *edPrice = nullptr;
+public slots:
+    void OkBtnClick();
+};
 
 class TSaleForm : public TPurchaseNoteForm {
     Q_OBJECT
@@ -28,6 +44,13 @@ public:
     void SelectSourceNote() override;
     void ShowNote() override;
     void UpdateControlStates(const QString &fieldName) override;
+    bool ValidateDetailLines() override;
+    void SetReportVariables(TCorvanReportStyle *report) override;
+
+    // The display names the printed note shows ("M.MnoteKind", ...).
+    QHash<QString, QVariant> ReportVariables();
+    // Opens the source note of the current line (the line's double-click).
+    bool OpenSourceNote();
 
 public slots:
     void muMoneyClick();
@@ -43,4 +66,8 @@ private:
     // TaxAmount of the current line from its quantity and the master's IsFill.
     void setLineTaxAmount();
     void checkLowPrice();
+    // Kind 3: the price difference to the consignment line settled.
+    void setConsignmentMargin();
+    // "出库数量" on a sale, "入库数量" on a return.
+    void setIoCaption();
 };

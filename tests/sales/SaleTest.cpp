@@ -9,6 +9,7 @@
 
 #include "Lookup.h"
 
+#include <QLabel>
 #include <QLineEdit>
 
 namespace {
@@ -192,6 +193,14 @@ TEST_F(SaleTest, AReturnIsMadeFromTheOpenLinesOfASale)
     ASSERT_EQ(lines()->RecordCount(), 1);
     EXPECT_EQ(row(0, "QUANTITY,PRICE,REFERNOTECODE"), QStringLiteral("-6/1.5/") + code);
     EXPECT_EQ(refer(0), QStringLiteral("14/%1/1").arg(sale));
+    m_modal.setHandler([](QWidget *w) {
+        auto *ask = qobject_cast<TMarketAPriceForm *>(w);
+        if (!ask)
+            return 0;
+        ask->edPrice->setText(QStringLiteral("1.2"));
+        ask->OkBtnClick();
+        return ask->result();
+    });
     ASSERT_TRUE(save()) << err();
     EXPECT_EQ(column("salesth", savedNote(), "NOTEKIND").toInt(), 2);
 
@@ -200,6 +209,64 @@ TEST_F(SaleTest, AReturnIsMadeFromTheOpenLinesOfASale)
     form()->muReturnClick();
     EXPECT_EQ(lastError(), QStringLiteral("此单已经完全退货！"));
     EXPECT_EQ(form()->CurrentNoteID(), sale);
+}
+
+TEST_F(SaleTest, AReturnLineWithoutCostPriceAsksForIt)
+{
+    open();
+    setMaster("PARTNERID", customer("C002"));
+    setMaster("NOTEKIND", 2);
+    addLine("BG0003", -2, 1.5);
+    EXPECT_DOUBLE_EQ(line(0, "APRICE").toDouble(), 0);
+    QStringList asked;
+    // First a negative cost price (refused in the dialog, which then is cancelled).
+    m_modal.setHandler([&](QWidget *w) {
+        auto *ask = qobject_cast<TMarketAPriceForm *>(w);
+        if (!ask)
+            return 0;
+        asked << ask->windowTitle() + u'|' + ask->findChild<QLabel *>(QStringLiteral("lbAsk"))->text();
+        ask->edPrice->setText(QStringLiteral("-1"));
+        ask->OkBtnClick();
+        return ask->result();
+    });
+    const int existing = notes();
+    EXPECT_FALSE(save());
+    EXPECT_EQ(lastError(), QStringLiteral("成本价不能小于0"));
+    EXPECT_EQ(notes(), existing);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0], QStringLiteral("输入成本价|批次核算成本的货品必须要有成本价，请输入货品： '%1' 的成本价!")
+                            .arg(line(0, "COMMODITYNAME").toString()));
+    m_modal.setHandler([](QWidget *w) {
+        auto *ask = qobject_cast<TMarketAPriceForm *>(w);
+        if (!ask)
+            return 0;
+        ask->edPrice->setText(QStringLiteral("1.1"));
+        ask->OkBtnClick();
+        return ask->result();
+    });
+    ASSERT_TRUE(save()) << err();
+    EXPECT_DOUBLE_EQ(column("salesthDetail", savedNote(), "APRICE", 1).toDouble(), 1.1);
+    EXPECT_EQ(grid()->Column(grid()->ColumnOfField(QStringLiteral("IOQTY"))).Title, QStringLiteral("入库数量"))
+        << "a return's goods come in";
+}
+
+TEST_F(SaleTest, ASettlementOfConsignedGoodsKeepsThePriceDifference)
+{
+    // The demo's consignment note of C003: 5 mice at 69, no tax.
+    const qint64 consigned = scalar(QStringLiteral("select NOTEID from DeputeMarketsth where PARTNERID=%1").arg(customer("C003"))).toLongLong();
+    ASSERT_GT(consigned, 0);
+    sql(QStringLiteral("update DeputeMarketsthDetail set TAXRATE=0 where NOTEID=%1").arg(consigned));
+    open();
+    setMaster("PARTNERID", customer("C003"));
+    setMaster("NOTEKIND", 3);
+    addLine("DZ0001", 5, 60);
+    setLine("REFERNOTETYPE", 13);
+    setLine("REFERNOTEID", consigned);
+    setLine("REFERITEMSNO", 1);
+    setLine("TAXRATE", 10);
+    EXPECT_NEAR(line(0, "MARGIN").toDouble(), (69 - 66) * 5, 1e-9);
+    setLine("TAXRATE", 0);
+    EXPECT_NEAR(line(0, "MARGIN").toDouble(), (69 - 60) * 5, 1e-9);
 }
 
 TEST_F(SaleTest, TheOpenLineOfADemoSalesOrderIsTurnedIn)
