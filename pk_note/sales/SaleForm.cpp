@@ -660,3 +660,66 @@ void TSaleForm::SelectSourceNote()
         AppendSourceLine(s);
     }
 }
+
+// ============================================================ made from a source note
+
+bool TSaleForm::LoadForSource(int sourceNoteType, qint64 sourceNoteId)
+{
+    if (sourceNoteType != 12 && sourceNoteType != 13)
+        return false;
+    const bool fromOrder = sourceNoteType == 12;
+    const QString table = fromOrder ? QStringLiteral("ordersth") : QStringLiteral("DeputeMarketsth");
+    AutoQuery m = CreateAutoQuery(QStringLiteral("select * from ") + table + QStringLiteral(" where noteID=")
+                                  + QString::number(sourceNoteId));
+    if (m->IsEmpty())
+        return false;
+    // Lines not stopped and still open, counted as the turn-in counts them.
+    const QString open = fromOrder ? QStringLiteral("Quantity-ReferQty-isnull(SaleQty,0)")
+                                   : QStringLiteral("abs(Quantity)-abs(ReferQty)-abs(BalQty)");
+    AutoQuery d = CreateAutoQuery(QStringLiteral("select d.*, ") + open + QStringLiteral(" as OPENQTY from ") + table
+                                  + QStringLiteral("Detail d where ")
+                                  + (fromOrder ? QStringLiteral("isnull(Closed,0)=0 and ") : QString()) + open
+                                  + QStringLiteral(">0.000001 and noteID=") + QString::number(sourceNoteId)
+                                  + QStringLiteral(" order by ITEMSNO"));
+    if (d->IsEmpty()) {
+        ShowError(QStringLiteral("此单没有可以生成的记录！"));
+        return false;
+    }
+    if (!AppendBlankNote())
+        return false;
+    SetFieldValue(MasterField(QStringLiteral("NOTEKIND")), fromOrder ? 1 : 3);
+    SetFieldValue(MasterField(Columns.PartnerID), m->FieldByName(QStringLiteral("PARTNERID")).Value());
+    if (fromOrder)
+        SetFieldValue(MasterField(QStringLiteral("PAYTYPESID")), m->FieldByName(QStringLiteral("PAYTYPESID")).Value());
+    SetFieldValueSilent(MasterField(QStringLiteral("REMARK")), m->FieldByName(QStringLiteral("REMARK")).Value());
+    const QString code = m->FieldByName(QStringLiteral("NOTECODE")).AsString();
+    const DetailUpdate update(*this);
+    for (d->First(); !d->Eof(); d->Next()) {
+        auto f = [&d](const char *name) {
+            return d->HasField(QString::fromLatin1(name)) ? d->FieldByName(QString::fromLatin1(name)).Value() : QVariant();
+        };
+        SourceLine s;
+        s.referNoteType = sourceNoteType;
+        s.referNoteId = sourceNoteId;
+        s.referItemsNo = d->FieldByName(QStringLiteral("ITEMSNO")).AsLargeInt();
+        s.referNoteCode = code;
+        s.commodityId = f("COMMODITYID");
+        if (!fromOrder)
+            s.storeId = f("BUILDINGID");
+        s.disc = f("DISC");
+        s.taxRate = f("TAXRATE");
+        s.price = f("PRICE");
+        s.quantity = FormatQuantity(d->FieldByName(QStringLiteral("OPENQTY")).AsFloat());
+        s.bcode = f("BCODE");
+        s.productDay = f("PRODUCTDAY");
+        s.validDay = f("VALIDDAY");
+        AppendSourceLine(s);
+        if (const QVariant cost = f("APRICE"); !cost.isNull()) {
+            cdsDetail->Last();
+            cdsDetail->Edit();
+            SetFieldValueSilent(cdsDetail->FindField(QStringLiteral("APRICE")), cost);
+            cdsDetail->Post();
+        }
+    }
+    return true;
+}

@@ -27,7 +27,7 @@ public slots:
     void OkBtnClick();
 };
 
-class TSaleForm : public TPurchaseNoteForm {
+class TSaleForm : public TPurchaseNoteForm, public pk_note::ISourceNoteLoader {
     Q_OBJECT
 public:
     explicit TSaleForm(QWidget *owner = nullptr);
@@ -46,6 +46,9 @@ public:
     void UpdateControlStates(const QString &fieldName) override;
     bool ValidateDetailLines() override;
     void SetReportVariables(TCorvanReportStyle *report) override;
+
+    // A new sale made from a sales order (12, kind 1) or a consignment note (13, kind 3).
+    bool LoadForSource(int sourceNoteType, qint64 sourceNoteId) override;
 
     // The display names the printed note shows ("M.MnoteKind", ...).
     QHash<QString, QVariant> ReportVariables();

@@ -287,6 +287,16 @@ TEST_F(SaleTest, TheOpenLineOfADemoSalesOrderIsTurnedIn)
     EXPECT_EQ(lines()->RecordCount(), 1) << "a line is never taken twice";
     ASSERT_TRUE(save()) << err();
     EXPECT_EQ(column("salesthDetail", savedNote(), "REFERNOTETYPE || '/' || QUANTITY", 1).toString(), QStringLiteral("12/2"));
+
+    // The order's own menu makes a new sale of the same open line; a stopped line stays behind.
+    pk_note::ISourceNoteLoader *loader = form();
+    ASSERT_TRUE(loader->LoadForSource(12, order)) << err();
+    EXPECT_EQ(masters("NOTEKIND,PARTNERID"), QStringLiteral("1/%1").arg(customer("C001")));
+    ASSERT_EQ(lines()->RecordCount(), 1);
+    EXPECT_EQ(row(0, "QUANTITY,PRICE") + u'/' + refer(0), QStringLiteral("2/299/12/%1/2").arg(order));
+    sql(QStringLiteral("update ordersthDetail set CLOSED=1 where NOTEID=%1").arg(order));
+    EXPECT_FALSE(loader->LoadForSource(12, order));
+    EXPECT_EQ(lastError(), QStringLiteral("此单没有可以生成的记录！"));
 }
 
 } // namespace
