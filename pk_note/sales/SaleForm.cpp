@@ -658,6 +658,11 @@ void TSaleForm::SelectSourceNote()
         s.validDay = v("validday");
         s.remark = v("remark");
         AppendSourceLine(s);
+        if (const QVariant cost = v("APRICE"); !cost.isNull()) {
+            cdsDetail->Edit();
+            SetFieldValueSilent(cdsDetail->FindField(QStringLiteral("APRICE")), cost);
+            cdsDetail->Post();
+        }
     }
 }
 

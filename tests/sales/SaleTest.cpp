@@ -286,7 +286,8 @@ TEST_F(SaleTest, TheOpenLineOfADemoSalesOrderIsTurnedIn)
     turnIn(order);
     EXPECT_EQ(lines()->RecordCount(), 1) << "a line is never taken twice";
     ASSERT_TRUE(save()) << err();
-    EXPECT_EQ(column("salesthDetail", savedNote(), "REFERNOTETYPE || '/' || QUANTITY", 1).toString(), QStringLiteral("12/2"));
+    const qint64 sale = savedNote();
+    EXPECT_EQ(column("salesthDetail", sale, "REFERNOTETYPE || '/' || QUANTITY", 1).toString(), QStringLiteral("12/2"));
 
     // The order's own menu makes a new sale of the same open line; a stopped line stays behind.
     pk_note::ISourceNoteLoader *loader = form();
@@ -297,6 +298,12 @@ TEST_F(SaleTest, TheOpenLineOfADemoSalesOrderIsTurnedIn)
     sql(QStringLiteral("update ordersthDetail set CLOSED=1 where NOTEID=%1").arg(order));
     EXPECT_FALSE(loader->LoadForSource(12, order));
     EXPECT_EQ(lastError(), QStringLiteral("此单没有可以生成的记录！"));
+    // The stopped order line stops the audit of the sale made before.
+    form()->CancelBtnClick();
+    form()->LoadNote(int(sale));
+    form()->CheckBtnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("有销售订单记录已停止交易,不能审核交货！"));
+    EXPECT_EQ(state(sale), 0);
 }
 
 } // namespace
