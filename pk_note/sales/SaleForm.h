@@ -1,0 +1,76 @@
+#pragma once
+// TSaleForm: the sale ("销售开单", note type 14). Goods sold to a customer
+// leave stock; what is not received on the spot becomes a receivable. A sale
+// may take goods back (kind 2) or settle goods sent on consignment (kind 3);
+// it is made from sales orders, stock-out notes, sales or consignment notes.
+// It mirrors the purchase receipt on the customer side.
+
+#include "PackageWindows.h"
+#include "PurchaseNote.h"
+
+#include <QDialog>
+#include <QHash>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+
+// TMarketAPriceForm ("输入成本价"): asks the cost price of a returned line
+// whose goods are costed by batch.
+class TMarketAPriceForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TMarketAPriceForm(const QString &commodityName, QWidget *parent = nullptr);
+    double Price() const;
+    QLineEdit *edPrice = nullptr;
+public slots:
+    void OkBtnClick();
+};
+
+class TSaleForm : public TPurchaseNoteForm, public pk_note::ISourceNoteLoader {
+    Q_OBJECT
+public:
+    explicit TSaleForm(QWidget *owner = nullptr);
+    ~TSaleForm() override;
+
+    void OpenOperatorLookup() override;
+    void InitNewNote(data::ClientDataSet &dataSet) override;
+    void DetailNewRecord(data::ClientDataSet &dataSet) override;
+    bool ValidateNote() override;
+    void AfterSaveNote() override;
+    bool CheckNote() override;
+    bool CanUncheckNote() override;
+    bool CanAbateNote() override;
+    void SelectSourceNote() override;
+    void ShowNote() override;
+    void UpdateControlStates(const QString &fieldName) override;
+    bool ValidateDetailLines() override;
+    void SetReportVariables(TCorvanReportStyle *report) override;
+
+    // A new sale made from a sales order (12, kind 1) or a consignment note (13, kind 3).
+    bool LoadForSource(int sourceNoteType, qint64 sourceNoteId) override;
+
+    // The display names the printed note shows ("M.MnoteKind", ...).
+    QHash<QString, QVariant> ReportVariables();
+    // Opens the source note of the current line (the line's double-click).
+    bool OpenSourceNote();
+
+public slots:
+    void muMoneyClick();
+    void muReturnClick();
+    void mufillClick();
+    void edPayAmtChange(const QString &text);
+
+protected:
+    QAction *muMoney = nullptr, *muReturn = nullptr, *mufill = nullptr;
+    QLabel *lbFillMark = nullptr; // "完成开票" / "终止开票"
+
+private:
+    // TaxAmount of the current line from its quantity and the master's IsFill.
+    void setLineTaxAmount();
+    void checkLowPrice();
+    // Kind 3: the price difference to the consignment line settled.
+    void setConsignmentMargin();
+    // "出库数量" on a sale, "入库数量" on a return.
+    void setIoCaption();
+};

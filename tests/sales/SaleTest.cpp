@@ -1,0 +1,309 @@
+// The sale through its window on fresh demo books: a sale keyed in and
+// audited (stock down, receivable up), the checks before save with their
+// texts, the invoicing charge and lowest-price rules of a line, the audit,
+// un-audit and menu refusals, a return made from a sale and a sales order
+// turned in.
+
+#include "../purchase/PurchaseFixture.h"
+#include "SaleForm.h"
+
+#include "Lookup.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+
+class SaleTest : public purchasetest::PurchaseTest<TSaleForm> {
+protected:
+    void SetUp() override
+    {
+        PurchaseTest::SetUp();
+        setParam(QStringLiteral("IsSSequence"), QStringLiteral("1"));
+    }
+    qint64 customer(const char *code)
+    {
+        return scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='%1'").arg(QLatin1String(code))).toLongLong();
+    }
+    int notes() { return count("salesth"); }
+    qint64 savedNote() { return scalar(QStringLiteral("select max(NOTEID) from salesth")).toLongLong(); }
+    int state(qint64 id) { return column("salesth", id, "NOTESTATE").toInt(); }
+    // A saved and audited sale of C002: 10 pens at 1.50; shown again.
+    qint64 auditedSale()
+    {
+        open();
+        setMaster("PARTNERID", customer("C002"));
+        addLine("BG0003", 10, 1.5);
+        EXPECT_TRUE(save()) << err();
+        const qint64 id = savedNote();
+        form()->CheckBtnClick();
+        EXPECT_EQ(state(id), 1) << err();
+        form()->LoadNote(int(id));
+        return id;
+    }
+};
+
+TEST_F(SaleTest, ASaleKeyedInIsSavedAndAuditedStockDownReceivableUp)
+{
+    const qint64 c002 = customer("C002");
+    open();
+    auto debt = [&] { return scalar(QStringLiteral("select SCAMT from partnerlth where PARTNERID=%1").arg(c002)).toDouble(); };
+    ASSERT_EQ(focus()->objectName(), QStringLiteral("cmbPartner")) << "the window opens on the customer";
+    enter(QStringLiteral("C002"));
+    EXPECT_EQ(master("PARTNERID").toLongLong(), c002);
+    EXPECT_EQ(child<QLineEdit>("edBalance")->text(), QString::asprintf("%.2f", debt()));
+    for (int i = 0; i < 30 && focus() != grid(); ++i)
+        key(Qt::Key_Return);
+    ASSERT_EQ(focus(), grid());
+    enter(QStringLiteral("DZ0001"));
+    EXPECT_EQ(line(0, "COMMODITYNAME").toString(), QStringLiteral("无线鼠标"));
+    key(Qt::Key_Return);
+    const int store = line(0, "BUILDINGID").toInt();
+    ASSERT_GT(store, 0);
+    enter(QStringLiteral("3"));
+    enter(QStringLiteral("69"));
+    EXPECT_DOUBLE_EQ(line(0, "COMMODITYAMT").toDouble(), 207);
+    key(Qt::Key_F7);
+    ASSERT_TRUE(errors().isEmpty()) << err();
+    const qint64 id = savedNote();
+    const double amount = column("salesth", id, "AMOUNT").toDouble();
+    EXPECT_GE(amount, 207);
+    EXPECT_EQ(column("salesth", id, "PARTNERID || '/' || CLOSEFILL || '/' || PAYAMT").toString(),
+              QStringLiteral("%1/0/0").arg(c002));
+    EXPECT_DOUBLE_EQ(column("salesthDetail", id, "QUANTITY*PRICE").toDouble(), 207);
+    const QString onHand = QStringLiteral("select coalesce(sum(REALQTY),0) from onhandaath where COMMODITYID=%1 and BUILDINGID=%2")
+                               .arg(goods(QStringLiteral("DZ0001"))).arg(store);
+    const double stockBefore = scalar(onHand).toDouble(), debtBefore = debt();
+    key(Qt::Key_F9);
+    EXPECT_EQ(state(id), 1) << err();
+    EXPECT_DOUBLE_EQ(scalar(onHand).toDouble(), stockBefore - 3);
+    EXPECT_NEAR(debt(), debtBefore + amount, 1e-6);
+    form()->LoadNote(int(id));
+    EXPECT_TRUE(menu("muMoney")->isEnabled());
+    EXPECT_TRUE(menu("muReturn")->isEnabled());
+    form()->CheckBtnClick();
+    EXPECT_EQ(state(id), 0) << err();
+    EXPECT_DOUBLE_EQ(scalar(onHand).toDouble(), stockBefore);
+    EXPECT_NEAR(debt(), debtBefore, 1e-6);
+}
+
+TEST_F(SaleTest, TheChecksBeforeSaveComeInOrderWithTheirTexts)
+{
+    const int existing = notes();
+    open();
+    addLine("BG0003", 10, 1.5);
+    EXPECT_TRUE(refused(QStringLiteral("客户不能为空")));
+    setMaster("PARTNERID", customer("C003"));
+    setMaster("PAYAMT", -5);
+    EXPECT_TRUE(refused(QStringLiteral("本次现收必须大于0！")));
+    setMaster("PAYAMT", 5);
+    EXPECT_TRUE(refused(QStringLiteral("请选择结算方式！")));
+    setMaster("PAYTYPESID", 2);
+    setMaster("ACCOUNTID", QVariant());
+    EXPECT_TRUE(refused(QStringLiteral("请选择结算帐户！")));
+    setMaster("ACCOUNTID", 2);
+    setMaster("TERMDAYS", -1);
+    EXPECT_TRUE(refused(QStringLiteral("付款期限不能小于0")));
+    setMaster("TERMDAYS", 0);
+    // A return pays back: money received on the spot is refused.
+    setMaster("NOTEKIND", 2);
+    addLine("BG0003", -10, 1.5);
+    setMaster("PAYAMT", 5);
+    setMaster("PAYTYPESID", 2);
+    EXPECT_TRUE(refused(QStringLiteral("本次现收必须小于0！")));
+    EXPECT_EQ(notes(), existing);
+    setMaster("DISC", 120);
+    EXPECT_EQ(lastError(), QStringLiteral("折扣数值应该在大于0并且小于等于100之间"));
+    EXPECT_DOUBLE_EQ(master("DISC").toDouble(), 100);
+
+    // The customer's credit is only told; the sale is saved.
+    sql(QStringLiteral("update partnerlth set CREDIT=5, SCAMT=0 where PARTNERID=%1").arg(customer("C003")));
+    setMaster("PARTNERID", customer("C002"));
+    setMaster("PARTNERID", customer("C003"));
+    setMaster("NOTEKIND", 1);
+    addLine("BG0003", 10, 1.5);
+    setLine("TAXRATE", 0);
+    EXPECT_TRUE(save()) << err();
+    EXPECT_EQ(m_messages.texts(pub::MessageKind::Information).value(0),
+              QStringLiteral("此客户的欠款已经超出其信用额度：5.00"));
+    EXPECT_EQ(notes(), existing + 1);
+}
+
+TEST_F(SaleTest, TheInvoicingChargeFollowsIsFillAndALowPriceIsOnlyTold)
+{
+    open();
+    setMaster("PARTNERID", customer("C002"));
+    setMaster("ISFILL", 1);
+    addLine("BG0003", 10, 1.5);
+    addLine("BG0005", 4, 20);
+    EXPECT_EQ(row(0, "TAXAMOUNT,MARGIN,APRICE"), QStringLiteral("3/0/0"));
+    setMaster("ISFILL", 0);
+    EXPECT_EQ(row(0, "TAXAMOUNT") + row(1, "TAXAMOUNT"), QStringLiteral("00"));
+    setMaster("ISFILL", 1);
+    EXPECT_DOUBLE_EQ(line(1, "TAXAMOUNT").toDouble(), 1.2);
+
+    const qint64 pen = goods(QStringLiteral("BG0003"));
+    sql(QStringLiteral("update Commoditylth set LOWPRICE=2 where COMMODITYID=%1").arg(pen));
+    RefreshLookupData(pub::RecordCommodity); // as the commodity window does after a change
+    m_messages.clear();
+    lines()->First();
+    setLine("PRICE", 1.8);
+    EXPECT_EQ(m_messages.texts().value(0),
+              QStringLiteral("货品[%1]的单价小于最低销售价，请改正售价或货品资料的最低售价").arg(line(0, "COMMODITYNAME").toString()));
+    EXPECT_DOUBLE_EQ(line(0, "PRICE").toDouble(), 1.8) << "the price stays as typed";
+    sql(QStringLiteral("update Commoditylth set LOWPRICE=0 where COMMODITYID=%1").arg(pen));
+    RefreshLookupData(pub::RecordCommodity);
+    m_messages.clear();
+    setLine("PRICE", 1.2);
+    EXPECT_TRUE(m_messages.texts().isEmpty()) << err();
+}
+
+TEST_F(SaleTest, AuditUnauditVoidAndMenuRefusals)
+{
+    const qint64 id = auditedSale();
+    // No receipt window yet: the refusals first, then the notice.
+    form()->muMoneyClick();
+    EXPECT_EQ(m_messages.texts().last(), QString::fromUtf8(pk_note::kNotYetAvailable));
+    sql(QStringLiteral("update salesth set REFERAMT=AMOUNT where NOTEID=%1").arg(id));
+    form()->LoadNote(int(id));
+    form()->muMoneyClick();
+    EXPECT_EQ(lastError(), QStringLiteral("销售单已结算完毕,无法生成收款单."));
+
+    form()->mufillClick();
+    EXPECT_EQ(column("salesth", id, "CLOSEFILL").toInt(), 1) << err();
+    EXPECT_EQ(menu("mufill")->text(), QStringLiteral("反终止开票..."));
+    form()->CheckBtnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("已经终止开票不能反审核！"));
+    form()->mufillClick();
+    EXPECT_EQ(column("salesth", id, "CLOSEFILL").toInt(), 0);
+
+    sql(QStringLiteral("update salesthDetail set REFERQTY=-2 where NOTEID=%1").arg(id));
+    form()->CheckBtnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("该单有记录已销货退回或出库,不能反审核！"));
+    EXPECT_EQ(state(id), 1);
+}
+
+TEST_F(SaleTest, AReturnIsMadeFromTheOpenLinesOfASale)
+{
+    const qint64 sale = auditedSale();
+    const QString code = master("NOTECODE").toString();
+    sql(QStringLiteral("update salesthDetail set REFERQTY=-4 where NOTEID=%1").arg(sale));
+    form()->muReturnClick();
+    EXPECT_EQ(masters("NOTEKIND,PARTNERID,NOTESTATE"), QStringLiteral("2/%1/0").arg(customer("C002")));
+    ASSERT_EQ(lines()->RecordCount(), 1);
+    EXPECT_EQ(row(0, "QUANTITY,PRICE,REFERNOTECODE"), QStringLiteral("-6/1.5/") + code);
+    EXPECT_EQ(refer(0), QStringLiteral("14/%1/1").arg(sale));
+    m_modal.setHandler([](QWidget *w) {
+        auto *ask = qobject_cast<TMarketAPriceForm *>(w);
+        if (!ask)
+            return 0;
+        ask->edPrice->setText(QStringLiteral("1.2"));
+        ask->OkBtnClick();
+        return ask->result();
+    });
+    ASSERT_TRUE(save()) << err();
+    EXPECT_EQ(column("salesth", savedNote(), "NOTEKIND").toInt(), 2);
+
+    sql(QStringLiteral("update salesthDetail set REFERQTY=QUANTITY where NOTEID=%1").arg(sale));
+    form()->LoadNote(int(sale));
+    form()->muReturnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("此单已经完全退货！"));
+    EXPECT_EQ(form()->CurrentNoteID(), sale);
+}
+
+TEST_F(SaleTest, AReturnLineWithoutCostPriceAsksForIt)
+{
+    open();
+    setMaster("PARTNERID", customer("C002"));
+    setMaster("NOTEKIND", 2);
+    addLine("BG0003", -2, 1.5);
+    EXPECT_DOUBLE_EQ(line(0, "APRICE").toDouble(), 0);
+    QStringList asked;
+    // First a negative cost price (refused in the dialog, which then is cancelled).
+    m_modal.setHandler([&](QWidget *w) {
+        auto *ask = qobject_cast<TMarketAPriceForm *>(w);
+        if (!ask)
+            return 0;
+        asked << ask->windowTitle() + u'|' + ask->findChild<QLabel *>(QStringLiteral("lbAsk"))->text();
+        ask->edPrice->setText(QStringLiteral("-1"));
+        ask->OkBtnClick();
+        return ask->result();
+    });
+    const int existing = notes();
+    EXPECT_FALSE(save());
+    EXPECT_EQ(lastError(), QStringLiteral("成本价不能小于0"));
+    EXPECT_EQ(notes(), existing);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0], QStringLiteral("输入成本价|批次核算成本的货品必须要有成本价，请输入货品： '%1' 的成本价!")
+                            .arg(line(0, "COMMODITYNAME").toString()));
+    m_modal.setHandler([](QWidget *w) {
+        auto *ask = qobject_cast<TMarketAPriceForm *>(w);
+        if (!ask)
+            return 0;
+        ask->edPrice->setText(QStringLiteral("1.1"));
+        ask->OkBtnClick();
+        return ask->result();
+    });
+    ASSERT_TRUE(save()) << err();
+    EXPECT_DOUBLE_EQ(column("salesthDetail", savedNote(), "APRICE", 1).toDouble(), 1.1);
+    EXPECT_EQ(grid()->Column(grid()->ColumnOfField(QStringLiteral("IOQTY"))).Title, QStringLiteral("入库数量"))
+        << "a return's goods come in";
+}
+
+TEST_F(SaleTest, ASettlementOfConsignedGoodsKeepsThePriceDifference)
+{
+    // The demo's consignment note of C003: 5 mice at 69, no tax.
+    const qint64 consigned = scalar(QStringLiteral("select NOTEID from DeputeMarketsth where PARTNERID=%1").arg(customer("C003"))).toLongLong();
+    ASSERT_GT(consigned, 0);
+    sql(QStringLiteral("update DeputeMarketsthDetail set TAXRATE=0 where NOTEID=%1").arg(consigned));
+    open();
+    setMaster("PARTNERID", customer("C003"));
+    setMaster("NOTEKIND", 3);
+    addLine("DZ0001", 5, 60);
+    setLine("REFERNOTETYPE", 13);
+    setLine("REFERNOTEID", consigned);
+    setLine("REFERITEMSNO", 1);
+    setLine("TAXRATE", 10);
+    EXPECT_NEAR(line(0, "MARGIN").toDouble(), (69 - 66) * 5, 1e-9);
+    setLine("TAXRATE", 0);
+    EXPECT_NEAR(line(0, "MARGIN").toDouble(), (69 - 60) * 5, 1e-9);
+}
+
+TEST_F(SaleTest, TheOpenLineOfADemoSalesOrderIsTurnedIn)
+{
+    // The demo's first order of C001: all pens delivered, 2 of 5 keyboards open.
+    const qint64 order = scalar(QStringLiteral("select NOTEID from ordersth where CONTRACTNO='LH-2024-0318'")).toLongLong();
+    ASSERT_GT(order, 0);
+    open();
+    form()->SelectSourceNote();
+    EXPECT_EQ(lastError(), QStringLiteral("请选择客户！"));
+    setMaster("PARTNERID", customer("C001"));
+    turnIn(order);
+    ASSERT_EQ(lines()->RecordCount(), 1) << err();
+    EXPECT_EQ(row(0, "COMMODITYID,QUANTITY"), QStringLiteral("%1/2").arg(goods(QStringLiteral("DZ0002"))));
+    EXPECT_EQ(refer(0), QStringLiteral("12/%1/2").arg(order));
+    EXPECT_EQ(master("CONTRACTNO").toString(), QStringLiteral("LH-2024-0318"));
+    turnIn(order);
+    EXPECT_EQ(lines()->RecordCount(), 1) << "a line is never taken twice";
+    ASSERT_TRUE(save()) << err();
+    const qint64 sale = savedNote();
+    EXPECT_EQ(column("salesthDetail", sale, "REFERNOTETYPE || '/' || QUANTITY", 1).toString(), QStringLiteral("12/2"));
+
+    // The order's own menu makes a new sale of the same open line; a stopped line stays behind.
+    pk_note::ISourceNoteLoader *loader = form();
+    ASSERT_TRUE(loader->LoadForSource(12, order)) << err();
+    EXPECT_EQ(masters("NOTEKIND,PARTNERID"), QStringLiteral("1/%1").arg(customer("C001")));
+    ASSERT_EQ(lines()->RecordCount(), 1);
+    EXPECT_EQ(row(0, "QUANTITY,PRICE") + u'/' + refer(0), QStringLiteral("2/299/12/%1/2").arg(order));
+    sql(QStringLiteral("update ordersthDetail set CLOSED=1 where NOTEID=%1").arg(order));
+    EXPECT_FALSE(loader->LoadForSource(12, order));
+    EXPECT_EQ(lastError(), QStringLiteral("此单没有可以生成的记录！"));
+    // The stopped order line stops the audit of the sale made before.
+    form()->CancelBtnClick();
+    form()->LoadNote(int(sale));
+    form()->CheckBtnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("有销售订单记录已停止交易,不能审核交货！"));
+    EXPECT_EQ(state(sale), 0);
+}
+
+} // namespace
