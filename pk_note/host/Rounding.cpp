@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <charconv>
+#include <system_error>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -40,7 +41,11 @@ double RoundToEx(double value, int digits)
         ++kept;
     // kept * 10^-digits, parsed back so the result is the nearest double.
     char out[48];
-    char *end = std::to_chars(out, out + sizeof out, kept).ptr;
+    // The mantissa leaves room for "e" and the exponent.
+    const std::to_chars_result digitsEnd = std::to_chars(out, out + 32, kept);
+    if (digitsEnd.ec != std::errc())
+        return value;
+    char *end = digitsEnd.ptr;
     *end++ = 'e';
     end = std::to_chars(end, out + sizeof out, -digits).ptr;
     double result = 0;
