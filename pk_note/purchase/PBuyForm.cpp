@@ -119,45 +119,7 @@ TPBuyForm::TPBuyForm(QWidget *owner) : TPurchaseNoteForm(declaration(), lines, o
     Rules.closedOrderLines = true;
     Rules.referredLinesBlockUncheck = true;
 
-    AddMasterRule(QStringLiteral("PAYAMT"), [this](Field &f) { trade::PayAmtChanged(f, *cdsMaster); });
-    AddMasterRule(QStringLiteral("PAYDAY"), [this](Field &f) { trade::PayDayChanged(f, *cdsMaster); });
-    AddMasterRule(QStringLiteral("TERMDAYS"), [this](Field &f) { trade::TermDaysChanged(f, *cdsMaster); });
-    AddMasterRule(QStringLiteral("NOTEDATE"), [this](Field &f) { trade::NoteDateChanged(f, *cdsMaster); });
-
-    if (cmbEmp)
-        cmbEmp->SetListFilter(QStringLiteral("CLOSED=0 "));
-    if (auto *partner = findChild<widgets::TRqLookupCombo *>(QStringLiteral("cmbPartner"))) {
-        partner->SetListFields(QStringLiteral("CODE;NAME"));
-        partner->SetSearchFields(QStringLiteral("CODE*;NAME*;NAME#"));
-    }
-    if (auto *pay = findChild<QLineEdit *>(QStringLiteral("edPayAmt")))
-        connect(pay, &QLineEdit::textChanged, this, &TPBuyForm::edPayAmtChange);
-
-    // The supplier's debt and the invoicing mark, above the lines.
-    auto *strip = new QWidget(this);
-    strip->setObjectName(QStringLiteral("palBalance"));
-    auto *row = new QHBoxLayout(strip);
-    row->setContentsMargins(12, 0, 12, 0);
-    auto *label = new QLabel(QStringLiteral("供应商欠款"), strip);
-    label->setObjectName(QStringLiteral("lbBalance"));
-    BalanceBox = new QLineEdit(QStringLiteral("0.00"), strip);
-    BalanceBox->setObjectName(QStringLiteral("edBalance"));
-    BalanceBox->setReadOnly(true);
-    BalanceBox->setFocusPolicy(Qt::NoFocus);
-    BalanceBox->setAlignment(Qt::AlignRight);
-    BalanceBox->setMaximumWidth(160);
-    label->setBuddy(BalanceBox);
-    lbFillMark = new QLabel(strip);
-    lbFillMark->setObjectName(QStringLiteral("lbFillMark"));
-    lbFillMark->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
-    row->addWidget(label);
-    row->addWidget(BalanceBox);
-    row->addStretch(1);
-    row->addWidget(lbFillMark);
-    CenterLayout()->insertWidget(0, strip);
-    const bool seesDebt = GetUPrivilegeItem(550, 1);
-    label->setVisible(seesDebt);
-    BalanceBox->setVisible(seesDebt);
+    BuildTradeParts(QStringLiteral("供应商欠款"));
 
     auto item = [this](const char *name, const QString &caption) {
         auto *a = new QAction(caption, noteMenu);
@@ -182,20 +144,6 @@ TPBuyForm::TPBuyForm(QWidget *owner) : TPurchaseNoteForm(declaration(), lines, o
     connect(muPToPay, &QAction::triggered, this, guarded(&TPBuyForm::muPToPayClick));
     connect(muPToReturn, &QAction::triggered, this, guarded(&TPBuyForm::muPToReturnClick));
     connect(mufill, &QAction::triggered, this, guarded(&TPBuyForm::mufillClick));
-    connect(ItemGrid, &QAbstractItemView::doubleClicked, this, [this] {
-        try {
-            OpenSourceNote();
-        } catch (const std::exception &e) {
-            ShowError(e);
-        }
-    });
-}
-
-TPBuyForm::~TPBuyForm()
-{
-    // The controls clear their text while the window's children go.
-    if (auto *pay = findChild<QLineEdit *>(QStringLiteral("edPayAmt")))
-        disconnect(pay, nullptr, this, nullptr);
 }
 
 void TPBuyForm::OpenOperatorLookup()
@@ -336,10 +284,7 @@ bool TPBuyForm::CanAbateNote()
 void TPBuyForm::ShowNote()
 {
     TPurchaseNoteForm::ShowNote();
-    const int closeFill = MasterValue(QStringLiteral("CLOSEFILL"), 0).toInt();
-    lbFillMark->setText(trade::CloseFillMark(closeFill));
-    lbFillMark->setVisible(closeFill == 1 || closeFill == 2);
-    mufill->setText(trade::CloseFillMenuCaption(closeFill));
+    ShowTradeParts(mufill);
     UpdateControlStates(QString());
     if (auto *pay = findChild<QLineEdit *>(QStringLiteral("edPayAmt")))
         edPayAmtChange(pay->text());
@@ -355,8 +300,6 @@ void TPBuyForm::UpdateControlStates(const QString &fieldName)
     mufill->setEnabled(audited);
     muPToReturn->setEnabled(audited && MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() != trade::kReturnKind);
 }
-
-void TPBuyForm::edPayAmtChange(const QString &text) { trade::EnablePayControls(this, text); }
 
 QHash<QString, QVariant> TPBuyForm::ReportVariables()
 {
@@ -379,18 +322,6 @@ void TPBuyForm::SetReportVariables(TCorvanReportStyle *report)
 {
     // The printing unit reads ReportVariables when it lands.
     TPurchaseNoteForm::SetReportVariables(report);
-}
-
-bool TPBuyForm::OpenSourceNote()
-{
-    if (!cdsDetail->Active() || cdsDetail->IsEmpty()
-        || DetailValue(QStringLiteral("REFERNOTECODE")).toString().trimmed().isEmpty())
-        return false;
-    QnParams params;
-    params.AddValue(QStringLiteral("NOTEID"), asId(DetailValue(QStringLiteral("REFERNOTEID"))));
-    params.AddValue(QStringLiteral("NOTETYPE"), DetailValue(QStringLiteral("REFERNOTETYPE"), 0).toInt());
-    GlobalCall(QStringLiteral("LOCATENOTE"), QString(), &params);
-    return true;
 }
 
 // ============================================================ menus

@@ -17,7 +17,6 @@ class TPBuyForm : public TPurchaseNoteForm, public pk_note::ISourceNoteLoader {
     Q_OBJECT
 public:
     explicit TPBuyForm(QWidget *owner = nullptr);
-    ~TPBuyForm() override;
 
     // ---- overrides ----
     void OpenOperatorLookup() override;
@@ -42,19 +41,14 @@ public:
     QHash<QString, QVariant> ReportVariables();
     // Kind 3: every line that reverses a whole estimated batch reverses all of it.
     bool WholeBatchesMatch();
-    // Opens the source note of the current line (the line's double-click).
-    bool OpenSourceNote();
 
 public slots:
     void muPToPayClick();
     void muPToReturnClick();
     void mufillClick();
-    // The paid-now box's text enables the settlement controls.
-    void edPayAmtChange(const QString &text);
 
 protected:
     QAction *muPToPay = nullptr, *muPToReturn = nullptr, *mufill = nullptr;
-    QLabel *lbFillMark = nullptr; // "完成开票" / "终止开票"
 
 private:
     // An estimated-receipt line as it is turned in: whole, or split by what

@@ -1,6 +1,9 @@
 #include "PurchaseNote.h"
 
 #include "DataAccess.h"
+#include "QnParams.h"
+#include "Registry.h"
+#include "Privileges.h"
 #include "Lookup.h"
 #include "Messages.h"
 #include "Notepublic.h"
@@ -12,6 +15,9 @@
 
 #include <QScopeGuard>
 #include <QLineEdit>
+#include <QAction>
+#include <QLabel>
+#include <QHBoxLayout>
 
 #include <cmath>
 
@@ -156,6 +162,84 @@ void TPurchaseNoteForm::ShowNote()
         ReadSupplier(asId(MasterValue(Columns.PartnerID)));
     if (Rules.pickerBySequence && cmbCommodity)
         cmbCommodity->SetListFilter(trade::CommodityFilter(trade::kSupplierSide));
+}
+
+TPurchaseNoteForm::~TPurchaseNoteForm()
+{
+    // The controls clear their text while the window's children go.
+    if (auto *pay = findChild<QLineEdit *>(QStringLiteral("edPayAmt")))
+        disconnect(pay, nullptr, this, nullptr);
+}
+
+void TPurchaseNoteForm::BuildTradeParts(const QString &debtCaption)
+{
+    AddMasterRule(QStringLiteral("PAYAMT"), [this](Field &f) { trade::PayAmtChanged(f, *cdsMaster); });
+    AddMasterRule(QStringLiteral("PAYDAY"), [this](Field &f) { trade::PayDayChanged(f, *cdsMaster); });
+    AddMasterRule(QStringLiteral("TERMDAYS"), [this](Field &f) { trade::TermDaysChanged(f, *cdsMaster); });
+    AddMasterRule(QStringLiteral("NOTEDATE"), [this](Field &f) { trade::NoteDateChanged(f, *cdsMaster); });
+    if (cmbEmp)
+        cmbEmp->SetListFilter(QStringLiteral("CLOSED=0 "));
+    if (auto *partner = findChild<widgets::TRqLookupCombo *>(QStringLiteral("cmbPartner"))) {
+        partner->SetListFields(QStringLiteral("CODE;NAME"));
+        partner->SetSearchFields(QStringLiteral("CODE*;NAME*;NAME#"));
+    }
+    if (auto *pay = findChild<QLineEdit *>(QStringLiteral("edPayAmt")))
+        connect(pay, &QLineEdit::textChanged, this, &TPurchaseNoteForm::edPayAmtChange);
+
+    auto *strip = new QWidget(this);
+    strip->setObjectName(QStringLiteral("palBalance"));
+    auto *row = new QHBoxLayout(strip);
+    row->setContentsMargins(12, 0, 12, 0);
+    auto *label = new QLabel(debtCaption, strip);
+    label->setObjectName(QStringLiteral("lbBalance"));
+    BalanceBox = new QLineEdit(QStringLiteral("0.00"), strip);
+    BalanceBox->setObjectName(QStringLiteral("edBalance"));
+    BalanceBox->setReadOnly(true);
+    BalanceBox->setFocusPolicy(Qt::NoFocus);
+    BalanceBox->setAlignment(Qt::AlignRight);
+    BalanceBox->setMaximumWidth(160);
+    label->setBuddy(BalanceBox);
+    lbFillMark = new QLabel(strip);
+    lbFillMark->setObjectName(QStringLiteral("lbFillMark"));
+    lbFillMark->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
+    row->addWidget(label);
+    row->addWidget(BalanceBox);
+    row->addStretch(1);
+    row->addWidget(lbFillMark);
+    CenterLayout()->insertWidget(0, strip);
+    const bool seesDebt = GetUPrivilegeItem(550, 1);
+    label->setVisible(seesDebt);
+    BalanceBox->setVisible(seesDebt);
+
+    connect(ItemGrid, &QAbstractItemView::doubleClicked, this, [this] {
+        try {
+            OpenSourceNote();
+        } catch (const std::exception &e) {
+            ShowError(e);
+        }
+    });
+}
+
+void TPurchaseNoteForm::ShowTradeParts(QAction *fillMenu)
+{
+    const int closeFill = MasterValue(QStringLiteral("CLOSEFILL"), 0).toInt();
+    lbFillMark->setText(trade::CloseFillMark(closeFill));
+    lbFillMark->setVisible(closeFill == 1 || closeFill == 2);
+    fillMenu->setText(trade::CloseFillMenuCaption(closeFill));
+}
+
+void TPurchaseNoteForm::edPayAmtChange(const QString &text) { trade::EnablePayControls(this, text); }
+
+bool TPurchaseNoteForm::OpenSourceNote()
+{
+    if (!cdsDetail->Active() || cdsDetail->IsEmpty()
+        || DetailValue(QStringLiteral("REFERNOTECODE")).toString().trimmed().isEmpty())
+        return false;
+    QnParams params;
+    params.AddValue(QStringLiteral("NOTEID"), asId(DetailValue(QStringLiteral("REFERNOTEID"))));
+    params.AddValue(QStringLiteral("NOTETYPE"), DetailValue(QStringLiteral("REFERNOTETYPE"), 0).toInt());
+    GlobalCall(QStringLiteral("LOCATENOTE"), QString(), &params);
+    return true;
 }
 
 // ============================================================ checks

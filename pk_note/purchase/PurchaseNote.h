@@ -17,6 +17,8 @@
 #include <QString>
 #include <QVariant>
 
+class QAction;
+class QLabel;
 class QLineEdit;
 
 class TPurchaseNoteForm : public TCommoditynoteForm {
@@ -106,6 +108,25 @@ protected:
     // The read-only box beside "供应商欠款" that shows the supplier's balance
     // (null: the kind shows none).
     QLineEdit *BalanceBox = nullptr;
+
+    // ---- what the receipt and the sale show alike ----
+    // The paid-now rules and box, the partner lookup's search, and the strip
+    // above the lines with the partner's debt (`debtCaption`, shown with
+    // privilege 550 sub-right 1) and the invoicing mark.
+    void BuildTradeParts(const QString &debtCaption);
+    // The invoicing mark, the terminate-invoicing menu caption and the paid-now
+    // box's neighbours for the note shown.
+    void ShowTradeParts(QAction *fillMenu);
+    QLabel *lbFillMark = nullptr; // "完成开票" / "终止开票"
+
+public:
+    ~TPurchaseNoteForm() override;
+    // Opens the source note of the current line (the line's double-click).
+    bool OpenSourceNote();
+
+public slots:
+    // The paid-now box's text enables the settlement controls.
+    void edPayAmtChange(const QString &text);
 
 private:
     void setColumnCaption(const QString &field, const QString &caption);

@@ -123,10 +123,6 @@ TSaleForm::TSaleForm(QWidget *owner) : TPurchaseNoteForm(declaration(), lines, o
     Rules.closedOrderLines = false; // sales-order lines, in CheckNote
     Rules.referredLinesBlockUncheck = false; // its own text, in CanUncheckNote
 
-    AddMasterRule(QStringLiteral("PAYAMT"), [this](Field &f) { trade::PayAmtChanged(f, *cdsMaster); });
-    AddMasterRule(QStringLiteral("PAYDAY"), [this](Field &f) { trade::PayDayChanged(f, *cdsMaster); });
-    AddMasterRule(QStringLiteral("TERMDAYS"), [this](Field &f) { trade::TermDaysChanged(f, *cdsMaster); });
-    AddMasterRule(QStringLiteral("NOTEDATE"), [this](Field &f) { trade::NoteDateChanged(f, *cdsMaster); });
     AddMasterRule(QStringLiteral("ISFILL"), [this](Field &) {
         if (!cdsDetail->Active() || cdsDetail->IsEmpty())
             return;
@@ -153,40 +149,7 @@ TSaleForm::TSaleForm(QWidget *owner) : TPurchaseNoteForm(declaration(), lines, o
         SetFieldValueSilent(cdsDetail->FindField(Columns.ValidDay), QVariant());
     });
 
-    if (cmbEmp)
-        cmbEmp->SetListFilter(QStringLiteral("CLOSED=0 "));
-    if (auto *partner = findChild<widgets::TRqLookupCombo *>(QStringLiteral("cmbPartner"))) {
-        partner->SetListFields(QStringLiteral("CODE;NAME"));
-        partner->SetSearchFields(QStringLiteral("CODE*;NAME*;NAME#"));
-    }
-    if (auto *pay = findChild<QLineEdit *>(QStringLiteral("edPayAmt")))
-        connect(pay, &QLineEdit::textChanged, this, &TSaleForm::edPayAmtChange);
-
-    // The customer's debt and the invoicing mark, above the lines.
-    auto *strip = new QWidget(this);
-    strip->setObjectName(QStringLiteral("palBalance"));
-    auto *row = new QHBoxLayout(strip);
-    row->setContentsMargins(12, 0, 12, 0);
-    auto *label = new QLabel(QStringLiteral("客户欠款"), strip);
-    label->setObjectName(QStringLiteral("lbBalance"));
-    BalanceBox = new QLineEdit(QStringLiteral("0.00"), strip);
-    BalanceBox->setObjectName(QStringLiteral("edBalance"));
-    BalanceBox->setReadOnly(true);
-    BalanceBox->setFocusPolicy(Qt::NoFocus);
-    BalanceBox->setAlignment(Qt::AlignRight);
-    BalanceBox->setMaximumWidth(160);
-    label->setBuddy(BalanceBox);
-    lbFillMark = new QLabel(strip);
-    lbFillMark->setObjectName(QStringLiteral("lbFillMark"));
-    lbFillMark->setStyleSheet(QStringLiteral("color: #b00020; font-weight: bold;"));
-    row->addWidget(label);
-    row->addWidget(BalanceBox);
-    row->addStretch(1);
-    row->addWidget(lbFillMark);
-    CenterLayout()->insertWidget(0, strip);
-    const bool seesDebt = GetUPrivilegeItem(550, 1);
-    label->setVisible(seesDebt);
-    BalanceBox->setVisible(seesDebt);
+    BuildTradeParts(QStringLiteral("客户欠款"));
 
     auto item = [this](const char *name, const QString &caption) {
         auto *a = new QAction(caption, noteMenu);
@@ -211,19 +174,6 @@ TSaleForm::TSaleForm(QWidget *owner) : TPurchaseNoteForm(declaration(), lines, o
     connect(muMoney, &QAction::triggered, this, guarded(&TSaleForm::muMoneyClick));
     connect(muReturn, &QAction::triggered, this, guarded(&TSaleForm::muReturnClick));
     connect(mufill, &QAction::triggered, this, guarded(&TSaleForm::mufillClick));
-    connect(ItemGrid, &QAbstractItemView::doubleClicked, this, [this] {
-        try {
-            OpenSourceNote();
-        } catch (const std::exception &e) {
-            ShowError(e);
-        }
-    });
-}
-
-TSaleForm::~TSaleForm()
-{
-    if (auto *pay = findChild<QLineEdit *>(QStringLiteral("edPayAmt")))
-        disconnect(pay, nullptr, this, nullptr);
 }
 
 void TSaleForm::OpenOperatorLookup()
@@ -474,10 +424,7 @@ bool TSaleForm::CanAbateNote()
 void TSaleForm::ShowNote()
 {
     TPurchaseNoteForm::ShowNote();
-    const int closeFill = MasterValue(QStringLiteral("CLOSEFILL"), 0).toInt();
-    lbFillMark->setText(trade::CloseFillMark(closeFill));
-    lbFillMark->setVisible(closeFill == 1 || closeFill == 2);
-    mufill->setText(trade::CloseFillMenuCaption(closeFill));
+    ShowTradeParts(mufill);
     setIoCaption();
     if (cmbCommodity)
         cmbCommodity->SetListFilter(trade::CommodityFilter(side));
@@ -496,8 +443,6 @@ void TSaleForm::UpdateControlStates(const QString &fieldName)
     mufill->setEnabled(audited);
     muReturn->setEnabled(audited && MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() != trade::kReturnKind);
 }
-
-void TSaleForm::edPayAmtChange(const QString &text) { trade::EnablePayControls(this, text); }
 
 QHash<QString, QVariant> TSaleForm::ReportVariables()
 {
@@ -523,18 +468,6 @@ void TSaleForm::SetReportVariables(TCorvanReportStyle *report)
 {
     // The printing unit reads ReportVariables when it lands.
     TPurchaseNoteForm::SetReportVariables(report);
-}
-
-bool TSaleForm::OpenSourceNote()
-{
-    if (!cdsDetail->Active() || cdsDetail->IsEmpty()
-        || DetailValue(QStringLiteral("REFERNOTECODE")).toString().trimmed().isEmpty())
-        return false;
-    QnParams params;
-    params.AddValue(QStringLiteral("NOTEID"), asId(DetailValue(QStringLiteral("REFERNOTEID"))));
-    params.AddValue(QStringLiteral("NOTETYPE"), DetailValue(QStringLiteral("REFERNOTETYPE"), 0).toInt());
-    GlobalCall(QStringLiteral("LOCATENOTE"), QString(), &params);
-    return true;
 }
 
 // ============================================================ menus

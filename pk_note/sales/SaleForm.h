@@ -31,7 +31,6 @@ class TSaleForm : public TPurchaseNoteForm, public pk_note::ISourceNoteLoader {
     Q_OBJECT
 public:
     explicit TSaleForm(QWidget *owner = nullptr);
-    ~TSaleForm() override;
 
     void OpenOperatorLookup() override;
     void InitNewNote(data::ClientDataSet &dataSet) override;
@@ -52,18 +51,14 @@ public:
 
     // The display names the printed note shows ("M.MnoteKind", ...).
     QHash<QString, QVariant> ReportVariables();
-    // Opens the source note of the current line (the line's double-click).
-    bool OpenSourceNote();
 
 public slots:
     void muMoneyClick();
     void muReturnClick();
     void mufillClick();
-    void edPayAmtChange(const QString &text);
 
 protected:
     QAction *muMoney = nullptr, *muReturn = nullptr, *mufill = nullptr;
-    QLabel *lbFillMark = nullptr; // "完成开票" / "终止开票"
 
 private:
     // TaxAmount of the current line from its quantity and the master's IsFill.
