@@ -4,6 +4,10 @@
 #include "db/Database.h"
 
 #include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+#include <functional>
 #include <QVector>
 
 namespace notedb::detail {
@@ -17,5 +21,11 @@ const QVector<KeyTable> &keyTables();
 
 // Raises every key-table row to the highest id present in its table.
 void raiseKeysToData(db::Database &database);
+
+// Inserts one row: values bound to the columns in order.
+void insertRow(db::Database &database, const QString &table, const QStringList &columns, const QVariantList &values);
+
+// Runs `step` in a transaction of its own, rolled back when it throws.
+void inTransaction(db::Database &database, const std::function<void()> &step);
 
 } // namespace notedb::detail

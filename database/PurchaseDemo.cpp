@@ -5,6 +5,7 @@
 // the stock, the order quantities and the payables come from the real postings.
 
 #include "PostingShared.h"
+#include "NotedbPrivate.h"
 #include "Procedures.h"
 #include "notedb.h"
 
@@ -142,13 +143,7 @@ private:
 
     void insert(const QString &table, const QStringList &cols, const QVariantList &values)
     {
-        QStringList marks;
-        db::Params p;
-        for (int i = 0; i < cols.size(); ++i) {
-            marks << QStringLiteral(":v%1").arg(i);
-            p.insert(QStringLiteral("v%1").arg(i), values.value(i));
-        }
-        m_db.exec(QStringLiteral("insert into %1 (%2) values (%3)").arg(table, cols.join(u", "), marks.join(u", ")), p);
+        detail::insertRow(m_db, table, cols, values);
     }
 
     db::Database &m_db;
@@ -165,15 +160,7 @@ void createPurchaseDemo(db::Database &database, const QDate &today)
     registerFrameworkProcedures();
     registerStockPostings();
     registerPurchaseProcedures();
-    database.beginTran();
-    try {
-        PurchaseDemo(database, today).run();
-        database.commitTran();
-    } catch (...) {
-        if (database.inTransaction())
-            database.rollbackTran();
-        throw;
-    }
+    detail::inTransaction(database, [&] { PurchaseDemo(database, today).run(); });
 }
 
 } // namespace notedb

@@ -4,6 +4,7 @@
 // the order quantities and the receivables come from the real postings.
 
 #include "PostingShared.h"
+#include "NotedbPrivate.h"
 #include "Procedures.h"
 #include "notedb.h"
 
@@ -108,13 +109,7 @@ private:
 
     void insert(const QString &table, const QStringList &cols, const QVariantList &values)
     {
-        QStringList marks;
-        db::Params p;
-        for (int i = 0; i < cols.size(); ++i) {
-            marks << QStringLiteral(":v%1").arg(i);
-            p.insert(QStringLiteral("v%1").arg(i), values.value(i));
-        }
-        m_db.exec(QStringLiteral("insert into %1 (%2) values (%3)").arg(table, cols.join(u", "), marks.join(u", ")), p);
+        detail::insertRow(m_db, table, cols, values);
     }
 
     db::Database &m_db;
@@ -131,15 +126,7 @@ void createSalesDemo(db::Database &database, const QDate &today)
     registerFrameworkProcedures();
     registerStockPostings();
     registerPurchaseProcedures();
-    database.beginTran();
-    try {
-        SalesDemo(database, today).run();
-        database.commitTran();
-    } catch (...) {
-        if (database.inTransaction())
-            database.rollbackTran();
-        throw;
-    }
+    detail::inTransaction(database, [&] { SalesDemo(database, today).run(); });
 }
 
 } // namespace notedb

@@ -57,6 +57,30 @@ void raiseKeysToData(db::Database &database)
     }
 }
 
+void insertRow(db::Database &database, const QString &table, const QStringList &columns, const QVariantList &values)
+{
+    QStringList marks;
+    db::Params p;
+    for (int i = 0; i < columns.size(); ++i) {
+        marks << QStringLiteral(":v%1").arg(i);
+        p.insert(QStringLiteral("v%1").arg(i), values.value(i));
+    }
+    database.exec(QStringLiteral("insert into %1 (%2) values (%3)").arg(table, columns.join(u", "), marks.join(u", ")), p);
+}
+
+void inTransaction(db::Database &database, const std::function<void()> &step)
+{
+    database.beginTran();
+    try {
+        step();
+        database.commitTran();
+    } catch (...) {
+        if (database.inTransaction())
+            database.rollbackTran();
+        throw;
+    }
+}
+
 } // namespace detail
 
 namespace {
