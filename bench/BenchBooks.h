@@ -8,6 +8,11 @@
 #include "notedb.h"
 
 #include <QDate>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+#include <QVariantList>
+#include <QVector>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -41,5 +46,56 @@ struct Books {
         SetStartupDB(nullptr);
     }
 };
+
+// Rows of a table as stored, to be written again by bare INSERTs.
+struct StoredRows {
+    QString insert; // prepared, one mark per column
+    QStringList columns; // upper case
+    int keyColumn = -1;
+    QVector<QVariantList> rows;
+};
+
+inline StoredRows storedRows(db::Database &database, const QString &table, qint64 note)
+{
+    StoredRows out;
+    QSqlQuery q(database.connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("select * from %1 where NOTEID=%2").arg(table).arg(note)))
+        return out;
+    const QSqlRecord rec = q.record();
+    QStringList names, marks;
+    for (int c = 0; c < rec.count(); ++c) {
+        names << rec.fieldName(c);
+        marks << QStringLiteral("?");
+    }
+    for (const QString &n : std::as_const(names))
+        out.columns << n.toUpper();
+    out.keyColumn = int(out.columns.indexOf(QStringLiteral("NOTEID")));
+    out.insert = QStringLiteral("insert into %1 (%2) values (%3)").arg(table, names.join(u','), marks.join(u','));
+    while (q.next()) {
+        QVariantList row;
+        for (int c = 0; c < rec.count(); ++c)
+            row << q.value(c);
+        out.rows << row;
+    }
+    return out;
+}
+
+// Writes the rows under note `id` the bare way, in one transaction.
+inline bool bareInsert(db::Database &database, const StoredRows &master, const StoredRows &lines, qint64 id)
+{
+    QSqlDatabase conn = database.connection();
+    bool ok = QSqlQuery(conn).exec(QStringLiteral("BEGIN IMMEDIATE"));
+    for (const StoredRows *t : {&master, &lines}) {
+        QSqlQuery q(conn);
+        ok = ok && q.prepare(t->insert);
+        for (const QVariantList &row : t->rows) {
+            for (int c = 0; c < row.size(); ++c)
+                q.bindValue(c, c == t->keyColumn ? QVariant(id) : row[c]);
+            ok = ok && q.exec();
+        }
+    }
+    return QSqlQuery(conn).exec(QStringLiteral("COMMIT")) && ok;
+}
 
 } // namespace benchbooks

@@ -199,55 +199,11 @@ int lineCount(qint64 note)
     return books().db->scalar(QStringLiteral("select count(*) from purchasepthDetail where NOTEID=%1").arg(note)).toInt();
 }
 
-// Rows of a table as stored, to be written again by bare INSERTs.
-struct StoredRows {
-    QString insert; // prepared, one mark per column
-    QStringList columns; // upper case
-    int keyColumn = -1;
-    QVector<QVariantList> rows;
-};
-
-StoredRows storedRows(const QString &table, qint64 note)
-{
-    StoredRows out;
-    QSqlQuery q(books().db->connection());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("select * from %1 where NOTEID=%2").arg(table).arg(note)))
-        return out;
-    const QSqlRecord rec = q.record();
-    QStringList names, marks;
-    for (int c = 0; c < rec.count(); ++c) {
-        names << rec.fieldName(c);
-        marks << QStringLiteral("?");
-    }
-    for (const QString &n : std::as_const(names))
-        out.columns << n.toUpper();
-    out.keyColumn = int(out.columns.indexOf(QStringLiteral("NOTEID")));
-    out.insert = QStringLiteral("insert into %1 (%2) values (%3)").arg(table, names.join(u','), marks.join(u','));
-    while (q.next()) {
-        QVariantList row;
-        for (int c = 0; c < rec.count(); ++c)
-            row << q.value(c);
-        out.rows << row;
-    }
-    return out;
-}
-
-// Writes the rows under note `id` the bare way; the master's code is made unique.
+using benchbooks::StoredRows;
+StoredRows storedRows(const QString &table, qint64 note) { return benchbooks::storedRows(*books().db, table, note); }
 bool bareInsert(const StoredRows &master, const StoredRows &lines, qint64 id)
 {
-    QSqlDatabase conn = books().db->connection();
-    bool ok = QSqlQuery(conn).exec(QStringLiteral("BEGIN IMMEDIATE"));
-    for (const StoredRows *t : {&master, &lines}) {
-        QSqlQuery q(conn);
-        ok = ok && q.prepare(t->insert);
-        for (const QVariantList &row : t->rows) {
-            for (int c = 0; c < row.size(); ++c)
-                q.bindValue(c, c == t->keyColumn ? QVariant(id) : row[c]);
-            ok = ok && q.exec();
-        }
-    }
-    return QSqlQuery(conn).exec(QStringLiteral("COMMIT")) && ok;
+    return benchbooks::bareInsert(*books().db, master, lines, id);
 }
 
 void dropNote(qint64 id)
