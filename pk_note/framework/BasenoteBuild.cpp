@@ -73,6 +73,9 @@ void TBasenoteForm::buildWindow(const basenote::Resource &resource)
     auto *root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
+    // A frame smaller than the window (an MDI child on a small screen) must not
+    // squeeze the master fields into each other; the MDI area scrolls instead.
+    root->setSizeConstraint(QLayout::SetMinimumSize);
     buildActions();
     buildMenus();
     buildButtons();

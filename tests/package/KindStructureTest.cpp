@@ -15,6 +15,8 @@
 #include "widgets/LookupCombo.h"
 
 #include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
@@ -193,6 +195,20 @@ TEST_F(KindStructureTest, EveryRegisteredKindMatchesItsSchemaLookupsAndWindow)
             EXPECT_FALSE(walked.contains(QString::fromLatin1(readOnly))) << walked.join(u' ').toStdString();
         m_messages.clear();
         g_bForceCloseForm = true; // the blank note is left without asking
+
+        // In an MDI frame smaller than the window the master fields keep their
+        // height (the area scrolls) rather than being squeezed into each other.
+        QMdiArea area;
+        area.resize(420, 320);
+        area.show();
+        QMdiSubWindow *sub = area.addSubWindow(window.release());
+        sub->resize(400, 300);
+        sub->show();
+        QApplication::processEvents();
+        for (const basenote::MasterControl &c : r.controls)
+            if (QWidget *w = form->findChild<QWidget *>(objectNameOf(c)); w && w->isVisible()) {
+                EXPECT_GE(w->height(), w->minimumSizeHint().height()) << objectNameOf(c).toStdString();
+            }
     }
     // The money kinds at least; a new kind is checked as soon as it registers.
     EXPECT_GE(kinds, 3);
