@@ -276,8 +276,8 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         const qint64 goods = column(lines, i, "COMMODITYID").toLongLong();
         const QString name = column(lines, i, "NAME").toString();
         const double q = RoundToEx(std::fabs(column(lines, i, "QTY").toDouble()), 6);
-        const double p = cost ? *cost : round6(column(lines, i, "PRICE").toDouble());
-        const double lineAmount = RoundToEx(q * p, decimals);
+        double p = cost ? *cost : round6(column(lines, i, "PRICE").toDouble());
+        double lineAmount = RoundToEx(q * p, decimals);
         QVariant batch;
         if (dir < 0 && !column(lines, i, "BTURNNOTEID").isNull() && column(lines, i, "BTURNNOTEID").toLongLong() != 0) {
             batch = column(lines, i, "BTURNNOTEID");
@@ -313,6 +313,19 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             if (o.price == 0 && o.quantity <= kEpsilon)
                 o.price = p;
             moved = o.price;
+            if (n.costFromStock && !cost && std::fabs(p) < kEpsilon && std::fabs(moved) >= kEpsilon) {
+                // No cost price on the line: it goes out at what the stock cost, and says so.
+                p = moved;
+                lineAmount = RoundToEx(q * p, decimals);
+                d.exec(QStringLiteral("update %1 set %2 = :p where NOTEID = :id and ITEMSNO = :item")
+                           .arg(QLatin1String(n.lines), QLatin1String(n.price)),
+                       {{QStringLiteral("p"), p}, {QStringLiteral("id"), noteId},
+                        {QStringLiteral("item"), column(lines, i, "ITEMSNO")}});
+                s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTABLE, TARGETCOLUMN, TARGETID, "
+                      "TARGETITEMSNO, QUANTITY) values (?, ?, ?, 5, ?, ?, ?, ?, 0)",
+                      {n.noteType, noteId, column(lines, i, "ITEMSNO"), QLatin1String(n.lines), QLatin1String(n.price),
+                       noteId, column(lines, i, "ITEMSNO")});
+            }
             o.quantity = RoundToEx(o.quantity - q, 6);
             o.amount = RoundToEx(o.amount - RoundToEx(q * o.price, decimals), decimals);
         }
@@ -466,6 +479,8 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
             d.exec(QStringLiteral("update %1 set REFERCOUNT = max(coalesce(REFERCOUNT, 0) - 1, 0) where NOTEID = :id").arg(table), p);
         } else if (kind == 3) {
             d.exec(QStringLiteral("update partnerlth set SCAMT = round(SCAMT - :q, :n) where PARTNERID = :id"), p);
+        } else if (kind == 5) {
+            d.exec(QStringLiteral("update %1 set %2 = :q where NOTEID = :id and ITEMSNO = :item").arg(table, l[3].toString()), p);
         }
     }
     d.exec(QStringLiteral("delete from notepostlogaath where NOTETYPE = :t and NOTEID = :id"), key);
@@ -576,6 +591,7 @@ void registerStockPostings()
         consignment.master = "DeputeMarketsth";
         consignment.lines = "DeputeMarketsthDetail";
         consignment.price = "APRICE";
+        consignment.costFromStock = true;
         consignment.kinds = {{1, -1}, {2, 1}};
         consignment.sources = {{12, "SALEQTY"}};
         declare(consignment);
@@ -587,6 +603,7 @@ void registerStockPostings()
         sale.master = "salesth";
         sale.lines = "salesthDetail";
         sale.price = "APRICE";
+        sale.costFromStock = true;
         sale.kinds = {{1, -1}, {2, 1}};
         sale.sources = {{12, "SALEQTY"}, {13, "BALQTY"}};
         sale.payable = true;

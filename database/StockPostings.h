@@ -31,6 +31,8 @@ struct StockNote {
     QVector<SourceColumn> sources;      // raised column per source type where it is not REFERQTY
     bool payable = false;               // |AMOUNT| - |PAYAMT| owed to the partner, PAYAMT paid through ACCOUNTID
     bool customer = false;              // the partner is a customer: he owes us (receivable), PAYAMT comes in
+    bool costFromStock = false;         // a line going out without a cost price takes the moving average,
+                                        // written into its price column until un-audit
 };
 
 // Registers the posting of the note type's master table (idempotent per table).

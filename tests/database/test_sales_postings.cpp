@@ -122,6 +122,11 @@ TEST_F(SalesPostings, SaleTakesStockAndABatchAndTheCustomerOwesWhatWasNotPaid)
                   "(select * from noteflowaath where NOTETYPE = 14 order by ID)").toString(),
               "-1:4:5:6;-1:3:8:7");
     EXPECT_EQ(one("select QUANTITY from PcSplit where NOTETYPE = 14 and NOTEID = 10").toDouble(), 3);
+    // Lines without a cost price go out at what the stock cost, and keep it until un-audit.
+    EXPECT_EQ(one("select group_concat(PRICE||':'||AMOUNT, ';') from (select * from noteflowaath where NOTETYPE = 14 "
+                  "order by ID)").toString(),
+              "5:20;8:24");
+    EXPECT_EQ(one("select group_concat(APRICE, ';') from salesthDetail where NOTEID = 10").toString(), "5;8;0");
     // 36 + 36 + 6 sold, 20 received into cash: the customer owes 58, the supplier still 130.
     EXPECT_EQ(one("select group_concat(PARTNERID||':'||SCAMT, ';') from partnerlth where SCAMT <> 0").toString(), "1:130;3:58");
     EXPECT_DOUBLE_EQ(num("select BALANCE from accountacth"), 1020);
@@ -132,6 +137,7 @@ TEST_F(SalesPostings, SaleTakesStockAndABatchAndTheCustomerOwesWhatWasNotPaid)
     // Un-audit gives all of it back; so does the delete of an audited sale.
     setState("salesth", 10, 1, 0);
     EXPECT_EQ(booksState().section(u'|', 0, 7), before.section(u'|', 0, 7));
+    EXPECT_EQ(one("select group_concat(APRICE, ';') from salesthDetail where NOTEID = 10").toString(), "0;0;0");
     audit("salesth", 10);
     sql("delete from salesth where NOTEID = 10");
     EXPECT_EQ(booksState(), before);
