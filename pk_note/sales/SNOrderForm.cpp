@@ -1,4 +1,5 @@
 #include "SNOrderForm.h"
+#include "SNOrderProcForm.h"
 
 #include "Globals.h"
 #include "Notepublic.h"
@@ -195,7 +196,14 @@ void TSNOrderForm::muProcClick()
 {
     if (IsNewNote())
         return;
-    ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
+    TSNOrderProcForm progress(this);
+    try {
+        progress.Open(CurrentNoteID());
+    } catch (const std::exception &e) {
+        ShowError(e);
+        return;
+    }
+    ShowModal(&progress);
 }
 
 // ============================================================ the sales plan

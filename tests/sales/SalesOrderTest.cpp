@@ -9,7 +9,10 @@
 #include "Globals.h"
 #include "PNOrderForm.h"
 #include "SNOrderForm.h"
+#include "SNOrderProcForm.h"
 #include "SaleForm.h"
+
+#include <QTableWidget>
 
 namespace {
 
@@ -106,6 +109,27 @@ TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDeliver
     form()->ReloadNote();
     EXPECT_EQ(row(0, "LINEFINISHED,SALEQTY"), QStringLiteral("完成/4"));
     EXPECT_EQ(line(1, "LINEFINISHED").toString(), QString());
+    // Its progress shows what each line asked for and the sale made from it.
+    QStringList progress;
+    m_modal.setHandler([&progress](QWidget *w) {
+        auto *p = qobject_cast<TSNOrderProcForm *>(w);
+        if (!p)
+            return 0;
+        for (QTableWidget *t : {p->grdLines, p->grdSales})
+            for (int r = 0; r < t->rowCount(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < t->columnCount(); ++c)
+                    cells << t->item(r, c)->text();
+                progress << cells.join(u'|');
+            }
+        return 1;
+    });
+    menu("muProc")->trigger();
+    const QString sold = QStringLiteral("销售开单|%1|%2|已审核|").arg(column("salesth", saleId, "NOTECODE").toString(),
+                                                                   column("salesth", saleId, "NOTEDATE").toString());
+    EXPECT_EQ(progress, (QStringList{QStringLiteral("1|DZ0001|无线鼠标|4|4|0|"), QStringLiteral("2|BG0003|中性笔|30|20|10|"),
+                                     sold + QStringLiteral("1|DZ0001|无线鼠标|4"), sold + QStringLiteral("2|BG0003|中性笔|20")}))
+        << err();
     form()->CheckBtnClick();
     EXPECT_EQ(lastError(), QStringLiteral("单据已被引用过,不能反审核！"));
     EXPECT_EQ(state("ordersth", order), 1);
