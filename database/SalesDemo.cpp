@@ -60,6 +60,7 @@ public:
         note(15, "s_price", 16, 1, "C004", {{"DZ0001", 30, 66}, {"DZ0002", 10, 285}},
              {{"CONTACTOR", u8("梁嘉欣")}, {"CONTACTFAX", "020-85592889"}}, "节前报价");
         plan();
+        cargoCard();
     }
 
 private:
@@ -157,6 +158,38 @@ private:
                                             {{QStringLiteral("c"), QLatin1String(l.goods)}}),
                     l.price, l.quantity, 100, 13, goodsAmount + tax, tax, goodsAmount, 0, 0});
         }
+    }
+
+    // The charge items of cargo cards and one card of an export shipment, entered.
+    void cargoCard()
+    {
+        const struct {
+            const char *code, *name;
+        } items[] = {{"HYF", "海运费"}, {"BGF", "报关费"}, {"TCF", "拖车费"}, {"THC", "码头操作费"}};
+        int n = 0;
+        for (const auto &i : items)
+            insert(QStringLiteral("ShipMoneyItem"), {"ID", "CODE", "MONEYITEM", "CLOSED"},
+                   {++n, QLatin1String(i.code), u8(i.name), 0});
+        const QDate date = day(18);
+        const qint64 id = m_db.newKey(QStringLiteral("ShipBill"));
+        const QVariant customer = m_db.scalar(QStringLiteral("select PARTNERID from partnerlth where CODE = 'C002'"));
+        insert(QStringLiteral("ShipBill"),
+               {"NOTEID", "NOTEKIND", "NOTESTATE", "NOTECODE", "NOTEDATE", "SHOPERATEID", "EMPID", "DEPID", "OPERATEID",
+                "REFERCOUNT", "AMOUNT", "UPFLAG", "UPDATETIME", "PARTNERID", "BILLNO", "SHIPPER", "LOADPORT", "DESTPORT",
+                "SHIPCOMPANY", "VESSEL", "SAILDATE", "PIECES", "WEIGHT", "VOLUME", "CON20", "CON40", "CON40HQ", "BROKER",
+                "TRUCKING", "PROFIT"},
+               {id, 1, 0, posting::newNoteCode(m_db, 99, QStringLiteral("ShipBill"), date), date, 0, 3, 2, 1, 0, 9300, 0,
+                QDateTime(date, QTime(11, 0)), customer, "COSU6182736450", u8("北京国美电器有限公司"), u8("上海"),
+                u8("汉堡"), "COSCO", "COSCO HAMBURG 062W", date.addDays(6), 320, 5800, 28.5, 1, 0, 0,
+                u8("上海外联报关行"), u8("浦东集卡车队"), 1950});
+        const struct {
+            int item;
+            double get, pay;
+        } charges[] = {{1, 7800, 6500}, {2, 600, 450}, {3, 900, 400}};
+        int item = 0;
+        for (const auto &c : charges)
+            insert(QStringLiteral("shipbilldetail"), {"NOTEID", "ITEMSNO", "MONEYITEMID", "GETAMOUNT", "PAYAMOUNT"},
+                   {id, ++item, c.item, c.get, c.pay});
     }
 
     void insert(const QString &table, const QStringList &cols, const QVariantList &values)

@@ -8,6 +8,7 @@
 #include "PricePolicyForms.h"
 #include "SNOrderForm.h"
 #include "SPriceForm.h"
+#include "ShipBillForm.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -48,6 +49,16 @@ TEST_F(SalesScreenshotTest, TheSalesWindowsAreGrabbed)
     shoot<TSNOrderForm>(QStringLiteral("sales_order"));
     shoot<TDeputeMarketForm>(QStringLiteral("sales_consignment"));
     shoot<TSPriceForm>(QStringLiteral("sales_quotation"));
+    // The demo's cargo card: a master of shipment facts and charge lines.
+    auto *card = open<TShipBillForm>();
+    ASSERT_TRUE(card->LoadNote(scalar(QStringLiteral("select max(NOTEID) from ShipBill")).toInt()));
+    QApplication::processEvents();
+    EXPECT_TRUE(card->grab().save(shot(QStringLiteral("sales_cargo_card"))));
+    for (QWidget *w : child("palMaster")->findChildren<QWidget *>())
+        if (!w->isWindow() && w->isVisibleTo(card)) {
+            EXPECT_TRUE(card->rect().contains(w->mapTo(card, QPoint(0, 0)))) << w->objectName().toStdString();
+        }
+    m_form.reset();
     TSetDefPriceForm policy;
     policy.page(0).partner->setCurrentIndex(0);
     policy.show();
