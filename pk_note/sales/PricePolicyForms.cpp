@@ -88,8 +88,10 @@ void ReadPrices(QTableWidget *table, qint64 partner, bool editable)
     AutoQuery q = CreateAutoQuery(QStringLiteral("select m.*, g.CODE, g.NAME, u.NAME as UNITNAME from partnerprice m "
                                                  "left join Commoditylth g on g.COMMODITYID = m.COMMODITYID "
                                                  "left join unitlth u on u.UNITSID = g.UNITSID "
-                                                 "where m.partnerid = ")
-                                  + QString::number(partner) + QStringLiteral(" order by g.CODE"));
+                                                 "where m.partnerid = :partnerid order by g.CODE"),
+                                  false);
+    q->Parameters().insert(QStringLiteral("partnerid"), partner);
+    q->Open();
     for (q->First(); !q->Eof(); q->Next()) {
         const int row = table->rowCount();
         table->insertRow(row);
