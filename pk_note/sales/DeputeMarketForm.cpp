@@ -4,6 +4,7 @@
 #include "Messages.h"
 #include "Notepublic.h"
 #include "Pk_note_itf.h"
+#include "PricePolicyForms.h"
 #include "Pub.h"
 #include "SNOrderForm.h"
 #include "data/ClientDataSet.h"
@@ -84,6 +85,7 @@ TDeputeMarketForm::TDeputeMarketForm(QWidget *owner) : TPValueForm(consignment, 
     Rules.wholeNoteDisc = true;
     AddDetailRule(Columns.CommodityID, [this](Field &) { setDefaultCost(); });
     AddDetailRule(Columns.BuildingID, [this](Field &) { setDefaultCost(); });
+    pricepolicy::AddEnquiryMenu(this, noteMenu, [this] { return MasterValue(QStringLiteral("PARTNERID")); });
 }
 
 QVariant TDeputeMarketForm::DefaultCost(qint64 goods, qint64 store)

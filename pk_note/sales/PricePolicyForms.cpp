@@ -6,7 +6,9 @@
 #include "Pk_note_itf.h"
 #include "Rounding.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QMenu>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -103,6 +105,26 @@ void ReadPrices(QTableWidget *table, qint64 partner, bool editable)
         table->setItem(row, ColPrice, cell(priceText(q->FieldByName(QStringLiteral("PRICE")).AsFloat()), editable));
         table->setItem(row, ColRemark, cell(text("REMARK"), editable));
     }
+}
+
+QAction *AddEnquiryMenu(QWidget *document, QMenu *menu, std::function<QVariant()> partner)
+{
+    auto *action = new QAction(QStringLiteral("价格查询"), menu);
+    action->setObjectName(QStringLiteral("muGetPrice"));
+    menu->addSeparator();
+    menu->addAction(action);
+    QObject::connect(action, &QAction::triggered, document, [document, partner] {
+        try {
+            TGetPriceForm prices(document);
+            const QVariant chosen = partner();
+            if (!chosen.isNull() && chosen.toLongLong() != 0)
+                prices.ShowPartner(chosen.toLongLong());
+            ShowModal(&prices);
+        } catch (const std::exception &e) {
+            ShowError(e);
+        }
+    });
+    return action;
 }
 
 } // namespace pricepolicy

@@ -6,7 +6,11 @@
 #include <QDialog>
 #include <QVariant>
 
+#include <functional>
+
+class QAction;
 class QComboBox;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
@@ -18,6 +22,9 @@ namespace pricepolicy {
 void FillPartners(QComboBox *box, const QString &condition);
 // The agreed prices of `partner` into `table`: code, name, unit, price, remark.
 void ReadPrices(QTableWidget *table, qint64 partner, bool editable);
+// The note menu entry "价格查询" of a commodity document: the enquiry opened
+// on the document's partner (read by `partner` when chosen).
+QAction *AddEnquiryMenu(QWidget *document, QMenu *menu, std::function<QVariant()> partner);
 
 } // namespace pricepolicy
 

@@ -4,6 +4,7 @@
 #include "Globals.h"
 #include "Notepublic.h"
 #include "Pk_note_itf.h"
+#include "PricePolicyForms.h"
 #include "Pub.h"
 #include "data/ClientDataSet.h"
 #include "data/Field.h"
@@ -150,6 +151,7 @@ TSNOrderForm::TSNOrderForm(QWidget *owner) : TPNOrderForm(salesOrder, owner)
     };
     muPNOrder = item("muPNOrder", QStringLiteral("生成采购订单..."), &TSNOrderForm::muPNOrderClick);
     muProc = item("muProc", QStringLiteral("订单执行过程"), &TSNOrderForm::muProcClick);
+    pricepolicy::AddEnquiryMenu(this, noteMenu, [this] { return MasterValue(QStringLiteral("PARTNERID")); });
 }
 
 QVariant TSNOrderForm::OperatorEmployee()

@@ -70,11 +70,7 @@ TSPriceForm::TSPriceForm(QWidget *owner) : TClosableNoteForm(master, lines, "isn
     static_cast<QGridLayout *>(palTitle->layout())->addLayout(row, 1, 2);
     connect(btnSetPrice, &QPushButton::clicked, this, &TSPriceForm::btnSetPriceClick);
 
-    auto *muGetPrice = new QAction(QStringLiteral("价格查询"), noteMenu);
-    muGetPrice->setObjectName(QStringLiteral("muGetPrice"));
-    noteMenu->addSeparator();
-    noteMenu->addAction(muGetPrice);
-    connect(muGetPrice, &QAction::triggered, this, &TSPriceForm::muGetPriceClick);
+    pricepolicy::AddEnquiryMenu(this, noteMenu, [this] { return MasterValue(QStringLiteral("PARTNERID")); });
 }
 
 void TSPriceForm::ShowNote()
@@ -93,13 +89,4 @@ void TSPriceForm::btnSetPriceClick()
     if (!partner.isNull())
         page.partner->setCurrentIndex(page.partner->findData(QVariant::fromValue(partner.toLongLong())));
     ShowModal(&policy);
-}
-
-void TSPriceForm::muGetPriceClick()
-{
-    TGetPriceForm prices(this);
-    const QVariant partner = MasterValue(QStringLiteral("PARTNERID"));
-    if (!partner.isNull())
-        prices.ShowPartner(partner.toLongLong());
-    ShowModal(&prices);
 }

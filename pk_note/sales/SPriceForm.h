@@ -18,5 +18,4 @@ public:
 
 public slots:
     void btnSetPriceClick();
-    void muGetPriceClick();
 };

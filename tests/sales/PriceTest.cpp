@@ -17,7 +17,7 @@
 
 namespace {
 
-class PriceTest : public purchasetest::PurchaseTest<TSPriceForm> {
+class PriceTest : public purchasetest::PurchaseTest<> {
 protected:
     qint64 customer(const char *code)
     {
@@ -47,7 +47,7 @@ protected:
 TEST_F(PriceTest, AQuotationIsTurnedIntoASalesOrderAndIsThenNotUnaudited)
 {
     const qint64 c004 = customer("C004");
-    open();
+    open<TSPriceForm>();
     setMaster("PARTNERID", c004);
     setMaster("CONTACTFAX", QStringLiteral("020-85592889"));
     addLine("DZ0004", 12, 59);
@@ -139,6 +139,18 @@ TEST_F(PriceTest, ThePricePolicyKeepsPricesPerPartnerAndTheEnquiryShowsThem)
     enquiry.rbVendor->setChecked(true);
     EXPECT_LT(enquiry.cmbPartner->findData(QVariant::fromValue(c001)), 0);
     EXPECT_EQ(enquiry.grdPrice->rowCount(), 0);
+
+    // A sales order's note menu opens the enquiry on its customer.
+    open<TSNOrderForm>();
+    setMaster("PARTNERID", c001);
+    QString shown;
+    m_modal.setHandler([&shown](QWidget *w) {
+        if (auto *e = qobject_cast<TGetPriceForm *>(w))
+            shown = rows(e->grdPrice);
+        return 1;
+    });
+    menu("muGetPrice")->trigger();
+    EXPECT_EQ(shown, QStringLiteral("BG0001=26,BG0003=2.35")) << err();
 }
 
 } // namespace
