@@ -67,13 +67,23 @@ void definePeriodLookup()
                          QStringLiteral("ID")});
 }
 
-const basenote::Resource &declared()
+// The resource of a plan window, with the period list it looks up.
+const basenote::Resource &declared(const basenote::Resource &resource)
 {
     definePeriodLookup();
-    return master;
+    return resource;
 }
 
 } // namespace
+
+const PlanSide kPurchasePlan{
+    .master = master,
+    .lines = lines,
+    .orderForm = "PNOrderForm",
+    .orderCaption = "生成采购订单...",
+    .priceClass = 1,
+    .businessSide = 1,
+};
 
 const QStringList &TPBuyPlanForm::PeriodNames()
 {
@@ -100,8 +110,13 @@ std::pair<QDate, QDate> TPBuyPlanForm::PeriodDates(int planType, int year)
     return {start, start.addMonths(months).addDays(-1)};
 }
 
-TPBuyPlanForm::TPBuyPlanForm(QWidget *owner) : TPurchaseNoteForm(declared(), lines, owner)
+TPBuyPlanForm::TPBuyPlanForm(QWidget *owner) : TPBuyPlanForm(kPurchasePlan, owner) {}
+
+TPBuyPlanForm::TPBuyPlanForm(const PlanSide &side, QWidget *owner)
+    : TPurchaseNoteForm(declared(side.master), side.lines, owner), m_side(side)
 {
+    PriceClass = side.priceClass;
+    BusinessSide = side.businessSide;
     // The year box beside the date: choosing a year re-applies the period.
     auto *row = new QHBoxLayout;
     auto *caption = new QLabel(QStringLiteral("年份"), palTitle);
@@ -122,7 +137,7 @@ TPBuyPlanForm::TPBuyPlanForm(QWidget *owner) : TPurchaseNoteForm(declared(), lin
     });
     AddMasterRule(QStringLiteral("PLANTYPE"), [this](Field &) { applyPeriod(); });
 
-    muPPlanToOrder = new QAction(QStringLiteral("生成采购订单..."), noteMenu);
+    muPPlanToOrder = new QAction(QString::fromUtf8(side.orderCaption), noteMenu);
     muPPlanToOrder->setObjectName(QStringLiteral("muPPlanToOrder"));
     noteMenu->addSeparator();
     noteMenu->addAction(muPPlanToOrder);
@@ -213,7 +228,7 @@ void TPBuyPlanForm::PPlanToOrderClick()
         return;
     }
     // The lines no supplier's order took go to a new order for the user.
-    pk_note::OpenNoteFromSource(QStringLiteral("PNOrderForm"), 1, plan);
+    pk_note::OpenNoteFromSource(QString::fromLatin1(m_side.orderForm), NoteType(), plan);
     ReloadNote();
     ShowInformation(QStringLiteral("执行成功！"));
 }

@@ -9,10 +9,22 @@
 class QAction;
 class QSpinBox;
 
+// What the purchase plan and the sales plan differ in.
+struct PlanSide {
+    const basenote::Resource &master;
+    const mdnote::DetailResource &lines;
+    const char *orderForm;    // the order window the lines left over go to
+    const char *orderCaption; // the menu that makes the orders
+    int priceClass;
+    int businessSide;
+};
+extern const PlanSide kPurchasePlan;
+
 class TPBuyPlanForm : public TPurchaseNoteForm {
     Q_OBJECT
 public:
     explicit TPBuyPlanForm(QWidget *owner = nullptr);
+    TPBuyPlanForm(const PlanSide &side, QWidget *owner);
 
     // The periods in PLANTYPE order: "年度", the quarters, the months.
     static const QStringList &PeriodNames();
@@ -35,4 +47,5 @@ private:
     QSpinBox *edYear = nullptr;
     QAction *muPPlanToOrder = nullptr;
     bool m_showing = false;
+    const PlanSide &m_side;
 };

@@ -8,6 +8,7 @@
 #include "data/Field.h"
 #include "widgets/DBControls.h"
 #include "widgets/DBGrid.h"
+#include "widgets/LookupCombo.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -64,6 +65,25 @@ bool isEditing(data::ClientDataSet *ds)
 
 } // namespace
 
+const OrderSide kPurchaseOrder{
+    .trade = trade::kSupplierSide,
+    .master = master,
+    .lines = lines,
+    .referredLines = "isnull(REFERQTY,0)<>0 or isnull(BUYQTY,0)<>0",
+    .dateMissing = "请选择到货时间！",
+    .deliveredColumn = "BUYQTY",
+    .finishedColumn = "FINISHED",
+    .makeAction = "muPurchase",
+    .makeCaption = "生成采购收货单...",
+    .makeForm = "PBuyForm",
+    .makeRefused = "已经完成或者整单中止不能再生成采购单",
+    .planType = 1,
+    .planLines = "purchasepthplandetail",
+    .planOtherSide = "isclient",
+    .turnInType = 5,
+    .priceClass = 1,
+};
+
 void AppendSelectedLines(TPurchaseNoteForm &form, data::ClientDataSet *chosen)
 {
     auto value = [chosen](int row, const char *name) {
@@ -92,6 +112,13 @@ void AppendSelectedLines(TPurchaseNoteForm &form, data::ClientDataSet *chosen)
         line.validDay = value(row, "VALIDDAY");
         line.batchFlowId = value(row, "BTURNNOTEID");
         form.AppendSourceLine(line);
+        // Sales sources bring the cost price the goods left at.
+        if (const QVariant cost = value(row, "APRICE"); !cost.isNull())
+            if (Field *f = form.DetailDataSet()->FindField(QStringLiteral("APRICE"))) {
+                form.DetailDataSet()->Edit();
+                SetFieldValueSilent(f, cost);
+                form.DetailDataSet()->Post();
+            }
     }
 }
 
@@ -145,8 +172,8 @@ void TClosableNoteForm::DetailCalcFields(data::ClientDataSet &dataSet)
 
 bool TClosableNoteForm::ValidateNote()
 {
-    if (MasterValue(QStringLiteral("REVDATE")).isNull()) {
-        ShowError(QStringLiteral("请选择到货时间！"));
+    if (!DateMissing.isEmpty() && MasterValue(QStringLiteral("REVDATE")).isNull()) {
+        ShowError(DateMissing);
         if (QWidget *w = findChild<QWidget *>(QStringLiteral("edRevDate")))
             w->setFocus();
         return false;
@@ -299,35 +326,74 @@ void TClosableNoteForm::SetReportVariables(TCorvanReportStyle *report)
     // The printing unit reads ClosedReportVariables when it lands.
 }
 
-// ============================================================ the purchase order
+// ============================================================ the order of either side
 
-TPNOrderForm::TPNOrderForm(QWidget *owner)
-    : TClosableNoteForm(master, lines, "isnull(REFERQTY,0)<>0 or isnull(BUYQTY,0)<>0", owner)
+TPNOrderForm::TPNOrderForm(QWidget *owner) : TPNOrderForm(kPurchaseOrder, owner) {}
+
+TPNOrderForm::TPNOrderForm(const OrderSide &side, QWidget *owner)
+    : TClosableNoteForm(side.master, side.lines, side.referredLines, owner), m_side(side)
 {
+    PriceClass = side.priceClass;
+    BusinessSide = side.trade.side;
+    DateMissing = QString::fromUtf8(side.dateMissing);
+    // The commodity list follows the side's sequence parameter (in ShowNote).
+    Rules.pickerBySequence = false;
     cdsDetail->AddCalcField(QStringLiteral("LINEFINISHED"), data::FieldType::String, 8);
-    muPurchase = new QAction(QStringLiteral("生成采购收货单..."), noteMenu);
-    muPurchase->setObjectName(QStringLiteral("muPurchase"));
+    muMake = new QAction(QString::fromUtf8(side.makeCaption), noteMenu);
+    muMake->setObjectName(QString::fromLatin1(side.makeAction));
     noteMenu->addSeparator();
-    noteMenu->addAction(muPurchase);
-    connect(muPurchase, &QAction::triggered, this, &TPNOrderForm::muPurchaseClick);
+    noteMenu->addAction(muMake);
+    connect(muMake, &QAction::triggered, this, &TPNOrderForm::MakeNextNote);
 }
 
 void TPNOrderForm::DetailCalcFields(data::ClientDataSet &dataSet)
 {
     TClosableNoteForm::DetailCalcFields(dataSet);
-    // The books mark a line finished when nothing is left to receive.
-    Field *finished = dataSet.FindField(QStringLiteral("FINISHED"));
-    if (Field *mark = dataSet.FindField(QStringLiteral("LINEFINISHED")))
-        mark->SetValue(finished && !finished->IsNull() && finished->AsInteger() == 1 ? QStringLiteral("完成") : QString());
+    Field *mark = dataSet.FindField(QStringLiteral("LINEFINISHED"));
+    if (!mark)
+        return;
+    bool finished = false;
+    if (m_side.finishedColumn) {
+        // The books mark a line finished when nothing is left to receive.
+        Field *f = dataSet.FindField(QString::fromLatin1(m_side.finishedColumn));
+        finished = f && !f->IsNull() && f->AsInteger() == 1;
+    } else {
+        // Finished when deliveries and later notes took the whole quantity.
+        auto value = [&dataSet](const QString &name) {
+            Field *f = dataSet.FindField(name);
+            return f && !f->IsNull() ? f->AsFloat() : 0.0;
+        };
+        const double quantity = value(QStringLiteral("QUANTITY"));
+        finished = quantity > 0
+                   && quantity - value(QStringLiteral("REFERQTY")) - value(QString::fromLatin1(m_side.deliveredColumn))
+                          <= 0.000001;
+    }
+    mark->SetValue(finished ? QStringLiteral("完成") : QString());
 }
 
 void TPNOrderForm::ShowNote()
 {
     TClosableNoteForm::ShowNote();
-    muPurchase->setEnabled(MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() == 1);
+    if (cmbCommodity)
+        cmbCommodity->SetListFilter(trade::CommodityFilter(m_side.trade));
+    muMake->setEnabled(MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() == 1);
 }
 
-void TPNOrderForm::muPurchaseClick()
+bool TPNOrderForm::IsComplete()
+{
+    QVariant open;
+    const QString finished = m_side.finishedColumn
+                                 ? QStringLiteral("isnull(") + QString::fromLatin1(m_side.finishedColumn)
+                                       + QStringLiteral(",0)=0 and ")
+                                 : QString();
+    return !GetValueOfSql(QStringLiteral("select 1 from ") + DetailTable() + QStringLiteral(" where isnull(Closed,0)=0 and ")
+                              + finished + QStringLiteral("Quantity-isnull(ReferQty,0)-isnull(")
+                              + QString::fromLatin1(m_side.deliveredColumn) + QStringLiteral(",0)>0.000001 and NOTEID=")
+                              + QString::number(CurrentNoteID()),
+                          open);
+}
+
+void TPNOrderForm::MakeNextNote()
 {
     if (MasterValue(QStringLiteral("SHOPERATEID"), 0).toInt() != 0) {
         ShowWarning(QStringLiteral("分支的单据不能做此业务。"));
@@ -335,33 +401,57 @@ void TPNOrderForm::muPurchaseClick()
     }
     if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 1 || IsNewNote())
         return;
-    const QString id = QString::number(CurrentNoteID());
-    QVariant open;
-    // Complete: no line that is not stopped has anything left to receive.
-    const bool complete = !GetValueOfSql(QStringLiteral("select 1 from orderpthDetail where isnull(Closed,0)=0 and "
-                                                        "isnull(Finished,0)=0 and Quantity-isnull(ReferQty,0)-isnull(BuyQty,0)>0.000001 "
-                                                        "and NOTEID=")
-                                             + id,
-                                         open);
-    if (MasterValue(QStringLiteral("CLOSED"), 0).toInt() == 1 || complete) {
-        ShowWarning(QStringLiteral("已经完成或者整单中止不能再生成采购单"));
+    if (MasterValue(QStringLiteral("CLOSED"), 0).toInt() == 1 || IsComplete()) {
+        ShowWarning(QString::fromUtf8(m_side.makeRefused));
         return;
     }
-    pk_note::OpenNoteFromSource(QStringLiteral("PBuyForm"), 2, CurrentNoteID());
+    pk_note::OpenNoteFromSource(QString::fromLatin1(m_side.makeForm), NoteType(), CurrentNoteID());
 }
 
-QString TPNOrderForm::PlanLinesLeftSql(qint64 planId)
+QString TPNOrderForm::PlanLinesLeftSql(qint64 planId, const OrderSide &side)
 {
-    return QStringLiteral("select p.* from purchasepthplandetail p left join Commoditylth g on "
-                          "p.Commodityid=g.Commodityid left join partnerlth t on g.partnerid=t.partnerid  where p.noteid=")
-           + QString::number(planId) + QStringLiteral(" and (g.partnerid is null or t.isclient=1)");
+    return QStringLiteral("select p.* from ") + QString::fromLatin1(side.planLines)
+           + QStringLiteral(" p left join Commoditylth g on p.Commodityid=g.Commodityid left join partnerlth t on "
+                            "g.partnerid=t.partnerid  where p.noteid=")
+           + QString::number(planId) + QStringLiteral(" and (g.partnerid is null or t.") + QString::fromLatin1(side.planOtherSide)
+           + QStringLiteral("=1)");
+}
+
+bool TPNOrderForm::loadFromSalesOrder(qint64 orderId)
+{
+    // What a sales order still has to deliver is bought in: the lines carry
+    // no reference, since a purchase takes nothing from the sales order.
+    AutoQuery head = CreateAutoQuery(QStringLiteral("select NOTECODE from ordersth where noteID=") + QString::number(orderId));
+    AutoQuery q = CreateAutoQuery(QStringLiteral("select COMMODITYID, Quantity-isnull(ReferQty,0)-isnull(SaleQty,0) as OPENQTY "
+                                                 "from ordersthDetail where isnull(Closed,0)=0 and "
+                                                 "Quantity-isnull(ReferQty,0)-isnull(SaleQty,0)>0.000001 and noteID=")
+                                  + QString::number(orderId) + QStringLiteral(" order by ITEMSNO"));
+    if (head->IsEmpty() || q->IsEmpty() || !NewNote())
+        return false;
+    if (cdsMaster->State() == data::DataSetState::Browse)
+        cdsMaster->Edit();
+    SetFieldValue(MasterField(QStringLiteral("REMARK")),
+                  QStringLiteral("由销售订单[") + head->FieldByName(QStringLiteral("NOTECODE")).AsString() + u']');
+    const DetailUpdate update(*this);
+    for (q->First(); !q->Eof(); q->Next()) {
+        cdsDetail->CheckBrowseMode();
+        cdsDetail->Append();
+        // The commodity brings its purchase price and store.
+        SetFieldValue(cdsDetail->FindField(Columns.CommodityID), q->FieldByName(QStringLiteral("COMMODITYID")).Value());
+        SetFieldValue(cdsDetail->FindField(Columns.Amounts[size_t(commodity::Col::Quantity)]),
+                      FormatQuantity(q->FieldByName(QStringLiteral("OPENQTY")).AsFloat()));
+        cdsDetail->Post();
+    }
+    return true;
 }
 
 bool TPNOrderForm::LoadForSource(int sourceNoteType, qint64 sourceNoteId)
 {
-    if (sourceNoteType != 1)
+    if (sourceNoteType == 12 && m_side.planType == 1)
+        return loadFromSalesOrder(sourceNoteId);
+    if (sourceNoteType != m_side.planType)
         return false;
-    AutoQuery q = CreateAutoQuery(PlanLinesLeftSql(sourceNoteId));
+    AutoQuery q = CreateAutoQuery(PlanLinesLeftSql(sourceNoteId, m_side));
     if (q->IsEmpty())
         return false;
     if (!NewNote())
@@ -372,7 +462,7 @@ bool TPNOrderForm::LoadForSource(int sourceNoteType, qint64 sourceNoteId)
         if (left <= 0.000001)
             continue;
         SourceLine line;
-        line.referNoteType = 1;
+        line.referNoteType = sourceNoteType;
         line.referNoteId = sourceNoteId;
         line.referItemsNo = f("ITEMSNO").AsLargeInt();
         line.commodityId = f("COMMODITYID").Value();
@@ -394,12 +484,12 @@ void TPNOrderForm::SelectSourceNote()
         return;
     const QVariant partner = MasterValue(QStringLiteral("PARTNERID"));
     if (asId(partner) == 0) {
-        ShowError(QStringLiteral("请选择供应商！"));
+        ShowError(QString::fromUtf8(m_side.trade.choosePartner));
         return;
     }
     std::unique_ptr<QWidget> window(pk_note::CreateFormClass(QStringLiteral("TnoteSelectorForm"), this));
     auto *selector = dynamic_cast<pk_note::INoteSelector *>(window.get());
-    if (!selector || !selector->SetDocument(this) || !selector->OpenSelection({5, asId(partner), 0}))
+    if (!selector || !selector->SetDocument(this) || !selector->OpenSelection({m_side.turnInType, asId(partner), 0}))
         return;
     if (ShowModal(window.get()) != 1)
         return;

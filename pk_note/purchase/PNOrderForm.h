@@ -4,6 +4,7 @@
 // needs its date of arrival, a stopped or referred note can't be un-audited.
 // The order also makes purchase receipts from its open lines, takes lines
 // from requisitions and is filled from the open lines of a purchase plan.
+// The sales order is the same window on the customer side (OrderSide).
 
 #include "PackageWindows.h"
 #include "PurchaseNote.h"
@@ -57,6 +58,9 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
+    // Shown when the note is saved without its date (REVDATE); empty: the
+    // date may stay empty.
+    QString DateMissing = QStringLiteral("请选择到货时间！");
     widgets::TRqDBCheckBox *cbClosed = nullptr;
     // The same as the box, from the keyboard (the note menu, Alt+T).
     QAction *muClosed = nullptr;
@@ -68,24 +72,59 @@ private:
     QString m_referredLines;
 };
 
+// What the purchase order and the sales order differ in: tables, captions,
+// texts and the notes of their side they take from and make.
+struct OrderSide {
+    const trade::SideNames &trade;
+    const basenote::Resource &master;
+    const mdnote::DetailResource &lines;
+    const char *referredLines;   // a line later notes took from (blocks the un-audit)
+    const char *dateMissing;     // saved without its date
+    const char *deliveredColumn; // what the next notes delivered: BUYQTY, SALEQTY
+    const char *finishedColumn;  // the books' finished mark of a line (null: none)
+    const char *makeAction;      // the menu that makes the next note: object name,
+    const char *makeCaption;     // caption,
+    const char *makeForm;        // the form it opens
+    const char *makeRefused;     // complete or stopped
+    int planType;                // the plan the order is filled from
+    const char *planLines;       // its line table
+    const char *planOtherSide;   // a plan line whose usual partner is of the other side waits here
+    int turnInType;              // the source type the selector is asked for
+    int priceClass;
+};
+extern const OrderSide kPurchaseOrder;
+
 class TPNOrderForm : public TClosableNoteForm, public pk_note::ISourceNoteLoader {
     Q_OBJECT
 public:
     explicit TPNOrderForm(QWidget *owner = nullptr);
+    TPNOrderForm(const OrderSide &side, QWidget *owner);
 
     void SelectSourceNote() override;
     void ShowNote() override;
     void DetailCalcFields(data::ClientDataSet &dataSet) override;
-    // From a purchase plan (type 1): a new order holding the plan's lines
-    // left over once the plan made its orders. False when none are left.
+    // From a plan of the side: a new order holding the plan's lines left
+    // over once the plan made its orders. False when none are left.
     bool LoadForSource(int sourceNoteType, qint64 sourceNoteId) override;
 
-    // The select of the plan lines that no supplier's order took.
-    static QString PlanLinesLeftSql(qint64 planId);
+    // The select of the plan lines that no partner's order took.
+    static QString PlanLinesLeftSql(qint64 planId, const OrderSide &side = kPurchaseOrder);
+    const OrderSide &Side() const { return m_side; }
+
+    // Opens the next note (receipt or sale) for the order's open lines;
+    // refused for a branch's, a complete or a stopped order.
+    void MakeNextNote();
+    // No line that trades still has anything left to deliver.
+    bool IsComplete();
 
 public slots:
-    void muPurchaseClick();
+    void muPurchaseClick() { MakeNextNote(); }
 
 protected:
-    QAction *muPurchase = nullptr;
+    QAction *muMake = nullptr;
+    const OrderSide &m_side;
+
+private:
+    // A purchase order for the open lines of sales order `orderId`.
+    bool loadFromSalesOrder(qint64 orderId);
 };

@@ -7,6 +7,7 @@
 #include "data/ClientDataSet.h"
 #include "data/Field.h"
 #include "widgets/DBGrid.h"
+#include "widgets/LookupCombo.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -21,8 +22,6 @@ using data::Field;
 
 namespace {
 
-constexpr int kKindLookup = 201; // the record type of the kind list
-constexpr int kSystemReversal = 3;
 
 const basenote::Resource master{
     .formName = "PValueForm",
@@ -55,33 +54,62 @@ const mdnote::DetailResource lines{
 
 pk_note::FormClassRegistrar reg("TPValueForm", [](QWidget *owner) { return CreateNoteForm<TPValueForm>(owner); });
 
-void defineKindLookup()
+// The kind list of a side as a lookup source, defined once for the program.
+const basenote::Resource &declared(const ValueSide &side)
 {
     for (const pub::LookupDefinition &d : pub::lookupDefinitions())
-        if (d.recordType == kKindLookup)
-            return;
-    pub::registerLookup({kKindLookup, QStringLiteral("PValueKind"),
-                         QStringLiteral("select 1 as ID, '估价入库' as NAME union all select 2, '估价冲回(手工)' "
-                                        "union all select 3, '估价冲回(机制)'"),
+        if (d.recordType == side.kindLookup)
+            return side.master;
+    pub::registerLookup({side.kindLookup, QString::fromLatin1(side.kindLookupName), QString::fromUtf8(side.kindLookupSql),
                          QStringLiteral("ID")});
-}
-
-const basenote::Resource &declared()
-{
-    defineKindLookup();
-    return master;
+    return side.master;
 }
 
 qint64 asId(const QVariant &v) { return v.isNull() ? 0 : v.toLongLong(); }
 
 } // namespace
 
-TPValueForm::TPValueForm(QWidget *owner) : TPurchaseNoteForm(declared(), lines, owner)
+const ValueSide kEstimatedReceipt{
+    .trade = trade::kSupplierSide,
+    .master = master,
+    .lines = lines,
+    .kindLookup = 201,
+    .kindLookupName = "PValueKind",
+    .kindLookupSql = "select 1 as ID, '估价入库' as NAME union all select 2, '估价冲回(手工)' "
+                     "union all select 3, '估价冲回(机制)'",
+    .returnKind = 2,
+    .systemKind = 3,
+    .openQuantity = "Quantity-Abs(ReferQty)",
+    .turnInInSequence = 2,
+    .turnInOutOfSequence = 21,
+    .turnInReturn = 3,
+    .makeAction = "muPurchase",
+    .makeCaption = "生成采购单...",
+    .makeForm = "PBuyForm",
+    .makeRefused = "已经冲回不能再生成采购单",
+    .reverseAction = "muValueTo",
+    .reverseCaption = "生成估价冲回...",
+    .uncheckRefused = "机制估价冲回单不能反审核！",
+    .uncheckRefusedKind = 3,
+    .unabateRefused = "机制估价冲回单不能反作废！",
+    .priceClass = 1,
+};
+
+TPValueForm::TPValueForm(QWidget *owner) : TPValueForm(kEstimatedReceipt, owner) {}
+
+TPValueForm::TPValueForm(const ValueSide &side, QWidget *owner)
+    : TPurchaseNoteForm(declared(side), side.lines, owner), m_side(side)
 {
-    // Both reversals take the goods back out of stock.
-    ReturnKinds = {2, kSystemReversal};
+    PriceClass = side.priceClass;
+    BusinessSide = side.trade.side;
+    // The kinds that go against kind 1 (reversals, returns) carry their
+    // quantities the other way.
+    ReturnKinds = {side.returnKind};
+    if (side.systemKind)
+        ReturnKinds << side.systemKind;
+    Rules.pickerBySequence = false; // the side's filter, in ShowNote
     Rules.storeRequired = true;
-    Rules.closedOrderLines = true;
+    Rules.closedOrderLines = side.trade.side == 1; // the sales order's rule is the consignment's own
     Rules.referredLinesBlockUncheck = true;
 
     lbReversed = new QLabel(QStringLiteral("已冲回"), palTitle);
@@ -93,22 +121,24 @@ TPValueForm::TPValueForm(QWidget *owner) : TPurchaseNoteForm(declared(), lines, 
     row->addStretch(1);
     static_cast<QGridLayout *>(palTitle->layout())->addLayout(row, 1, 2);
 
-    muPurchase = new QAction(QStringLiteral("生成采购单..."), noteMenu);
-    muPurchase->setObjectName(QStringLiteral("muPurchase"));
-    muValueTo = new QAction(QStringLiteral("生成估价冲回..."), noteMenu);
-    muValueTo->setObjectName(QStringLiteral("muValueTo"));
+    auto item = [this](const char *name, const char *caption) {
+        auto *a = new QAction(QString::fromUtf8(caption), noteMenu);
+        a->setObjectName(QString::fromLatin1(name));
+        noteMenu->addAction(a);
+        return a;
+    };
     noteMenu->addSeparator();
-    noteMenu->addAction(muPurchase);
-    noteMenu->addAction(muValueTo);
-    connect(muPurchase, &QAction::triggered, this, &TPValueForm::muPurchaseClick);
-    connect(muValueTo, &QAction::triggered, this, &TPValueForm::muValueToClick);
+    muMake = item(side.makeAction, side.makeCaption);
+    muReverse = item(side.reverseAction, side.reverseCaption);
+    connect(muMake, &QAction::triggered, this, &TPValueForm::MakeNextNote);
+    connect(muReverse, &QAction::triggered, this, &TPValueForm::MakeReverseNote);
 }
 
 void TPValueForm::MasterFieldValidate(Field &field)
 {
     TPurchaseNoteForm::MasterFieldValidate(field);
-    if (field.FieldName().compare(QLatin1String("NOTEKIND"), Qt::CaseInsensitive) == 0 && !field.IsNull()
-        && field.AsInteger() == kSystemReversal)
+    if (m_side.systemKind && field.FieldName().compare(QLatin1String("NOTEKIND"), Qt::CaseInsensitive) == 0
+        && !field.IsNull() && field.AsInteger() == m_side.systemKind)
         throw PubError(QStringLiteral("估价冲回(机制)类型不能作为开单使用！"));
 }
 
@@ -117,7 +147,8 @@ bool TPValueForm::IsReversed()
     if (MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() != 1 || MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 1)
         return false;
     QVariant open;
-    return !GetValueOfSql(QStringLiteral("select 1 from valuepthDetail where Quantity-Abs(ReferQty)>0.000001 and noteID=")
+    return !GetValueOfSql(QStringLiteral("select 1 from ") + DetailTable() + QStringLiteral(" where ")
+                              + QString::fromLatin1(m_side.openQuantity) + QStringLiteral(">0.000001 and noteID=")
                               + QString::number(CurrentNoteID()),
                           open);
 }
@@ -125,17 +156,19 @@ bool TPValueForm::IsReversed()
 void TPValueForm::ShowNote()
 {
     TPurchaseNoteForm::ShowNote();
-    const bool auditedReceipt = MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() == 1
-                                && MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() == 1;
+    if (cmbCommodity)
+        cmbCommodity->SetListFilter(trade::CommodityFilter(m_side.trade));
+    const bool auditedFirstKind = MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() == 1
+                                  && MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() == 1;
     lbReversed->setVisible(IsReversed());
-    muPurchase->setEnabled(auditedReceipt);
-    muValueTo->setEnabled(auditedReceipt);
+    muMake->setEnabled(auditedFirstKind);
+    muReverse->setEnabled(auditedFirstKind);
 }
 
 bool TPValueForm::CanUncheckNote()
 {
-    if (MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() == kSystemReversal) {
-        ShowError(QStringLiteral("机制估价冲回单不能反审核！"));
+    if (m_side.uncheckRefused && MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() == m_side.uncheckRefusedKind) {
+        ShowError(QString::fromUtf8(m_side.uncheckRefused));
         return false;
     }
     return TPurchaseNoteForm::CanUncheckNote();
@@ -143,8 +176,8 @@ bool TPValueForm::CanUncheckNote()
 
 bool TPValueForm::CanUnabateNote()
 {
-    if (MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() == kSystemReversal) {
-        ShowError(QStringLiteral("机制估价冲回单不能反作废！"));
+    if (m_side.systemKind && MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() == m_side.systemKind) {
+        ShowError(QString::fromUtf8(m_side.unabateRefused));
         return false;
     }
     return TPurchaseNoteForm::CanUnabateNote();
@@ -156,15 +189,15 @@ void TPValueForm::SelectSourceNote()
         return;
     const qint64 partner = asId(MasterValue(QStringLiteral("PARTNERID")));
     if (partner == 0) {
-        ShowError(QStringLiteral("请选择供应商！"));
+        ShowError(QString::fromUtf8(m_side.trade.choosePartner));
         return;
     }
-    // A receipt takes orders (or stock-in notes without the purchase flow);
-    // a reversal takes estimated receipts.
+    // Kind 1 takes orders (or stock notes without the order flow); the
+    // other kinds take notes of kind 1.
     const int kind = MasterValue(QStringLiteral("NOTEKIND"), 1).toInt();
-    int sourceType = 3;
+    int sourceType = m_side.turnInReturn;
     if (kind == 1)
-        sourceType = LookupSysParam(QStringLiteral("IsPSequence")) == QLatin1String("1") ? 2 : 21;
+        sourceType = trade::SequenceOn(m_side.trade) ? m_side.turnInInSequence : m_side.turnInOutOfSequence;
     std::unique_ptr<QWidget> window(pk_note::CreateFormClass(QStringLiteral("TnoteSelectorForm"), this));
     auto *selector = dynamic_cast<pk_note::INoteSelector *>(window.get());
     if (!selector || !selector->SetDocument(this) || !selector->OpenSelection({sourceType, partner, 0}))
@@ -174,18 +207,18 @@ void TPValueForm::SelectSourceNote()
     AppendSelectedLines(*this, selector->SelectedLines());
 }
 
-void TPValueForm::muPurchaseClick()
+void TPValueForm::MakeNextNote()
 {
     if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 1 || IsNewNote())
         return;
     if (IsReversed()) {
-        ShowWarning(QStringLiteral("已经冲回不能再生成采购单"));
+        ShowWarning(QString::fromUtf8(m_side.makeRefused));
         return;
     }
-    pk_note::OpenNoteFromSource(QStringLiteral("PBuyForm"), 3, CurrentNoteID());
+    pk_note::OpenNoteFromSource(QString::fromLatin1(m_side.makeForm), NoteType(), CurrentNoteID());
 }
 
-void TPValueForm::muValueToClick()
+void TPValueForm::MakeReverseNote()
 {
     if (MasterValue(QStringLiteral("SHOPERATEID"), 0).toInt() != 0) {
         ShowWarning(QStringLiteral("分支的单据不能做此业务。"));
@@ -199,24 +232,26 @@ void TPValueForm::muValueToClick()
     }
     const qint64 source = CurrentNoteID();
     const QString id = QString::number(source);
-    AutoQuery head = CreateAutoQuery(QStringLiteral("select * from valuepth where noteID=") + id);
-    AutoQuery open = CreateAutoQuery(
-        QStringLiteral("select * from valuepthDetail where Quantity-Abs(ReferQty)>0.000001 and noteID=") + id);
+    AutoQuery head = CreateAutoQuery(QStringLiteral("select * from ") + TableName() + QStringLiteral(" where noteID=") + id);
+    AutoQuery open = CreateAutoQuery(QStringLiteral("select *, ") + QString::fromLatin1(m_side.openQuantity)
+                                     + QStringLiteral(" as OPENQTY from ") + DetailTable() + QStringLiteral(" where ")
+                                     + QString::fromLatin1(m_side.openQuantity)
+                                     + QStringLiteral(">0.000001 and noteID=") + id);
     if (head->IsEmpty() || open->IsEmpty())
         return;
     if (!NewNote())
         return;
-    // A reversal of the same supplier, entered by this user.
+    // A note of the return kind for the same partner, entered by this user.
     if (cdsMaster->State() == data::DataSetState::Browse)
         cdsMaster->Edit();
-    SetFieldValue(MasterField(QStringLiteral("NOTEKIND")), 2);
+    SetFieldValue(MasterField(QStringLiteral("NOTEKIND")), m_side.returnKind);
     SetFieldValue(MasterField(QStringLiteral("PARTNERID")), head->FieldByName(QStringLiteral("PARTNERID")).Value());
     SetFieldValueSilent(MasterField(QStringLiteral("NOTESTATE")), 0);
     SetFieldValueSilent(MasterField(QStringLiteral("UPFLAG")), 0);
     for (open->First(); !open->Eof(); open->Next()) {
         auto f = [&open](const char *name) { return open->FieldByName(QString::fromLatin1(name)); };
         SourceLine line;
-        line.referNoteType = 3;
+        line.referNoteType = NoteType();
         line.referNoteId = source;
         line.referItemsNo = f("ITEMSNO").AsLargeInt();
         line.referNoteCode = head->FieldByName(QStringLiteral("NOTECODE")).AsString();
@@ -225,10 +260,11 @@ void TPValueForm::muValueToClick()
         line.price = f("PRICE").Value();
         line.disc = f("DISC").Value();
         line.taxRate = f("TAXRATE").Value();
-        line.quantity = f("QUANTITY").AsFloat() - f("REFERQTY").AsFloat();
+        line.quantity = f("OPENQTY").AsFloat();
         line.bcode = f("BCODE").Value();
         line.productDay = f("PRODUCTDAY").Value();
         line.validDay = f("VALIDDAY").Value();
-        AppendSourceLine(line); // the batch: the receipt line's flow record
+        AppendSourceLine(line); // the batch: the source line's flow record
+        ReversedLineAdded(*open);
     }
 }

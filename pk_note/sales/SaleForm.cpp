@@ -1,4 +1,5 @@
 #include "SaleForm.h"
+#include "SNOrderForm.h"
 #include "NoteMessages.h"
 
 #include "DataAccess.h"
@@ -136,9 +137,6 @@ TSaleForm::TSaleForm(QWidget *owner) : TPurchaseNoteForm(declaration(), lines, o
     });
     AddDetailRule(QStringLiteral("QUANTITY"), [this](Field &) { setLineTaxAmount(); });
     AddDetailRule(QStringLiteral("PRICE"), [this](Field &) { checkLowPrice(); });
-    for (const commodity::Col c : {commodity::Col::TaxRate, commodity::Col::Disc, commodity::Col::Price,
-                                   commodity::Col::OrigPrice})
-        AddDetailRule(Columns.Amounts[size_t(c)], [this](Field &) { setConsignmentMargin(); });
     AddMasterRule(QStringLiteral("NOTEKIND"), [this](Field &) { setIoCaption(); });
     AddDetailRule(QStringLiteral("BCODE"), [this](Field &) {
         // A batch typed by hand no longer follows the flow record it came from.
@@ -213,6 +211,18 @@ void TSaleForm::DetailNewRecord(data::ClientDataSet &dataSet)
     const int invoice = MasterValue(QStringLiteral("NOTETYPE"), 0).toInt();
     if (taxRate && (invoice == 2 || invoice == 3) && (taxRate->IsNull() || taxRate->AsFloat() == 0))
         SetFieldValueSilent(taxRate, LookupSysParam(QStringLiteral("TaxRate")).toDouble());
+}
+
+void TSaleForm::DetailFieldChange(Field &field)
+{
+    TPurchaseNoteForm::DetailFieldChange(field);
+    // After the line's own recomputation: the margin needs the new price.
+    using commodity::Col;
+    for (const Col c : {Col::TaxRate, Col::Disc, Col::Price, Col::OrigPrice, Col::TaxPrice, Col::OrigTaxPrice})
+        if (field.FieldName().compare(Columns.Amounts[size_t(c)], Qt::CaseInsensitive) == 0) {
+            setConsignmentMargin();
+            return;
+        }
 }
 
 void TSaleForm::setLineTaxAmount()
@@ -363,24 +373,10 @@ void TSaleForm::AfterSaveNote()
 
 bool TSaleForm::CheckNote()
 {
-    if (!IsNoteModified() && !IsNewNote() && cdsDetail->Active()) {
+    if (!IsNoteModified() && !IsNewNote()) {
         try {
-            cdsDetail->CheckBrowseMode();
-            cdsDetail->DisableControls();
-            const auto show = qScopeGuard([this] { cdsDetail->EnableControls(); });
-            for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
-                if (DetailValue(QStringLiteral("REFERNOTETYPE"), 0).toInt() != 12)
-                    continue;
-                QVariant closed;
-                if (GetValueOfSql(QStringLiteral("Select 1 From ordersthDetail Where Closed=1 AND NOTEID = ")
-                                      + QString::number(asId(DetailValue(QStringLiteral("REFERNOTEID"))))
-                                      + QStringLiteral(" AND ITEMSNO = ")
-                                      + QString::number(asId(DetailValue(QStringLiteral("REFERITEMSNO")))),
-                                  closed)) {
-                    ShowError(QStringLiteral("有销售订单记录已停止交易,不能审核交货！"));
-                    return false;
-                }
-            }
+            if (!SalesOrderLinesOpen(*this))
+                return false;
         } catch (const std::exception &e) {
             ShowError(e);
             return false;

@@ -35,6 +35,7 @@ public:
     void OpenOperatorLookup() override;
     void InitNewNote(data::ClientDataSet &dataSet) override;
     void DetailNewRecord(data::ClientDataSet &dataSet) override;
+    void DetailFieldChange(data::Field &field) override;
     bool ValidateNote() override;
     void AfterSaveNote() override;
     bool CheckNote() override;

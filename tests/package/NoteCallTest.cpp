@@ -78,7 +78,7 @@ TEST_F(NoteCallTest, LocateNoteWithoutIdOrTypeIsRefusedAndZeroOpensNothing)
     // Id 0, a type without a form, and a form not built yet open nothing.
     m_messages.clear();
     for (QnParams p : {params({{"NOTETYPE", 2}, {"NOTEID", 0}}), params({{"NOTETYPE", 77}, {"NOTEID", 3}}),
-                       params({{"NOTETYPE", 13}, {"NOTEID", 3}})})
+                       params({{"NOTETYPE", 42}, {"NOTEID", 3}})})
         EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &p), 0) << p.toText().toStdString();
     EXPECT_TRUE(m_messages.records().isEmpty());
     EXPECT_TRUE(newWindows().isEmpty());
@@ -88,8 +88,8 @@ TEST_F(NoteCallTest, WindowsNotBuiltYetOpenNothing)
 {
     plugin().load();
     QnParams modal = params({{"SHOWMODAL", true}});
-    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("deputemarketform_init"), &modal), 0);
-    const char *calls[][2] = {{"SHOWNOTEFORM", "DeputeMarketForm"}, {"SHOWNOTEFORM", "NoSuchForm"}, {"BATCHCHECK", ""},
+    EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("mnfmanunorderform"), &modal), 0);
+    const char *calls[][2] = {{"SHOWNOTEFORM", "MnfManuNOrderForm"}, {"SHOWNOTEFORM", "NoSuchForm"}, {"BATCHCHECK", ""},
                               {"FINDNOTE", ""}, {"POSCLOSEOFF", "PosCloseOffForm"}, {"SETPOSBATCHIDFORM", ""},
                               {"POSDAYEND", ""}, {"FILL", ""}};
     for (const auto &c : calls)

@@ -1,0 +1,175 @@
+// The consignment note through its window: goods sent out at their cost
+// price, part of them returned with the note's own menu, the rest settled
+// by a sale of kind 3 made from it, each audited and checked in stock,
+// source quantities and the customer's debt; the cost-price checks, the
+// audit and un-audit refusals and the initialisation mode.
+
+#include "../purchase/PurchaseFixture.h"
+
+#include "DeputeMarketForm.h"
+#include "SaleForm.h"
+
+#include <QLabel>
+
+namespace {
+
+class ConsignmentTest : public purchasetest::PurchaseTest<TDeputeMarketForm> {
+protected:
+    void SetUp() override
+    {
+        PurchaseTest::SetUp();
+        setParam(QStringLiteral("IsSSequence"), QStringLiteral("1"));
+    }
+    qint64 customer(const char *code)
+    {
+        return scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='%1'").arg(QLatin1String(code))).toLongLong();
+    }
+    double stock(qint64 store)
+    {
+        return scalar(QStringLiteral("select QUANTITY from onhandaath where COMMODITYID=%1 and BUILDINGID=%2")
+                          .arg(goods(QStringLiteral("DZ0001"))).arg(store)).toDouble();
+    }
+    double debt(qint64 partner)
+    {
+        return scalar(QStringLiteral("select SCAMT from partnerlth where PARTNERID=%1").arg(partner)).toDouble();
+    }
+    bool reversedShown() const { return !child<QLabel>("lbReversed")->isHidden(); }
+};
+
+TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartAndTheRestIsSettledByASale)
+{
+    const qint64 c003 = customer("C003");
+    open();
+    setMaster("PARTNERID", c003);
+    addLine("DZ0001", 6, 69);
+    const qint64 store = line(0, "BUILDINGID").toLongLong();
+    ASSERT_GT(store, 0);
+    const double cost = scalar(QStringLiteral("select PRICE from onhandaath where COMMODITYID=%1 and BUILDINGID=%2")
+                                   .arg(goods(QStringLiteral("DZ0001"))).arg(store)).toDouble();
+    EXPECT_DOUBLE_EQ(line(0, "APRICE").toDouble(), cost) << "the store's average cost";
+    const double before = stock(store), owed = debt(c003);
+    ASSERT_TRUE(save()) << err();
+    const qint64 sent = current();
+    form()->CheckBtnClick();
+    ASSERT_EQ(state("DeputeMarketsth", sent), 1) << err();
+    EXPECT_DOUBLE_EQ(stock(store), before - 6);
+    EXPECT_DOUBLE_EQ(debt(c003), owed) << "nothing is owed until the goods are settled";
+    ASSERT_TRUE(form()->LoadNote(int(sent)));
+    EXPECT_FALSE(reversedShown());
+    EXPECT_TRUE(menu("muSale")->isEnabled());
+
+    // Two come back, at the cost they left at.
+    menu("muDepute")->trigger();
+    ASSERT_TRUE(form()->IsNewNote()) << err();
+    EXPECT_EQ(masters("NOTEKIND,PARTNERID"), QStringLiteral("2/%1").arg(c003));
+    ASSERT_EQ(lines()->RecordCount(), 1);
+    EXPECT_EQ(row(0, "QUANTITY,APRICE") + u'/' + refer(0), QStringLiteral("-6/%1/13/%2/1").arg(cost).arg(sent));
+    setLine("QUANTITY", -2);
+    ASSERT_TRUE(save()) << err();
+    const qint64 back = current();
+    form()->CheckBtnClick();
+    ASSERT_EQ(state("DeputeMarketsth", back), 1) << err();
+    EXPECT_DOUBLE_EQ(stock(store), before - 4);
+    EXPECT_DOUBLE_EQ(column("DeputeMarketsthDetail", sent, "REFERQTY", 1).toDouble(), 2);
+    ASSERT_TRUE(form()->LoadNote(int(back)));
+    form()->CheckBtnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("估价冲回单不能反审核！"));
+    ASSERT_TRUE(form()->LoadNote(int(sent)));
+    form()->CheckBtnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("该单有记录已被引用,不能反审核!"));
+    EXPECT_EQ(state("DeputeMarketsth", sent), 1);
+
+    // The other four are sold: a settlement that moves no stock; the customer owes them.
+    menu("muSale")->trigger();
+    auto sale = opened<TSaleForm>("SaleForm");
+    ASSERT_NE(sale, nullptr) << err();
+    EXPECT_EQ(sale->MasterValue(QStringLiteral("NOTEKIND")).toInt(), 3);
+    ASSERT_EQ(sale->DetailDataSet()->RecordCount(), 1);
+    EXPECT_EQ(row(0, "QUANTITY,BUILDINGID", sale.get()) + u'/' + refer(0, sale.get()),
+              QStringLiteral("4/%1/13/%2/1").arg(store).arg(sent));
+    // Sold 5 below the consigned price: the difference stays on the line.
+    m_messages.clear();
+    sale->DetailDataSource()->SetFieldValue(sale->DetailDataSet()->FieldByName(QStringLiteral("ORIGPRICE")), 64);
+    EXPECT_DOUBLE_EQ(line(0, "PRICE", sale.get()).toDouble(), 64);
+    const double taxRate = line(0, "TAXRATE", sale.get()).toDouble();
+    EXPECT_NEAR(line(0, "MARGIN", sale.get()).toDouble(), 5 * (1 + taxRate / 100) * 4, 0.005);
+    sale->OkBtnClick();
+    ASSERT_TRUE(errors().isEmpty()) << err();
+    const qint64 settled = sale->CurrentNoteID();
+    sale->CheckBtnClick();
+    ASSERT_EQ(state("salesth", settled), 1) << err();
+    EXPECT_NEAR(column("salesthDetail", settled, "MARGIN", 1).toDouble(), 5 * (1 + taxRate / 100) * 4, 0.005);
+    EXPECT_DOUBLE_EQ(stock(store), before - 4);
+    EXPECT_DOUBLE_EQ(column("DeputeMarketsthDetail", sent, "BALQTY", 1).toDouble(), 4);
+    EXPECT_NEAR(debt(c003), owed + column("salesth", settled, "AMOUNT").toDouble(), 1e-6);
+
+    // Nothing is left: marked, and neither menu makes anything more.
+    ASSERT_TRUE(form()->LoadNote(int(sent)));
+    EXPECT_TRUE(reversedShown());
+    m_messages.clear();
+    form()->muSaleClick();
+    form()->muDeputeClick();
+    EXPECT_EQ(shown(), (QStringList{QStringLiteral("已经冲回不能再生成销售单"), QStringLiteral("已经冲回")}));
+    // Un-auditing the sale opens the note again.
+    ASSERT_TRUE(sale->LoadNote(int(settled)));
+    sale->CheckBtnClick();
+    EXPECT_EQ(state("salesth", settled), 0) << err();
+    EXPECT_DOUBLE_EQ(column("DeputeMarketsthDetail", sent, "BALQTY", 1).toDouble(), 0);
+    ASSERT_TRUE(form()->LoadNote(int(sent)));
+    EXPECT_FALSE(reversedShown());
+}
+
+TEST_F(ConsignmentTest, TheCostPriceIsCheckedAndAStoppedOrderLineStopsTheAudit)
+{
+    const int notes = count("DeputeMarketsth");
+    open();
+    setMaster("PARTNERID", customer("C001"));
+    addLine("BG0001", 3, 25);
+    setLine("APRICE", -1);
+    EXPECT_TRUE(refused(QStringLiteral("成本价为空或小于0！")));
+    setLine("APRICE", 0);
+    m_messages.answer(AnswerNo);
+    form()->OkBtnClick();
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("货品[A4复印纸]的成本价等于零，是否继续？"));
+    EXPECT_EQ(count("DeputeMarketsth"), notes);
+    // A line without a store is refused before the cost is asked.
+    setLine("BUILDINGID", QVariant());
+    EXPECT_TRUE(refused(QStringLiteral("货品[A4复印纸]的仓库不能为空！")));
+    setLine("BUILDINGID", 1);
+    EXPECT_GT(line(0, "APRICE").toDouble(), 0) << "the store's cost comes back with the store";
+
+    // The line is sent against a sales order line that stops trading.
+    const qint64 order = writeNote("ordersth", "DD-9", 1, 1, customer("C001"), {{"BG0001", 3, 25}});
+    setLine("REFERNOTETYPE", 12);
+    setLine("REFERNOTEID", order);
+    setLine("REFERITEMSNO", 1);
+    ASSERT_TRUE(save()) << err();
+    const qint64 id = current();
+    sql(QStringLiteral("update ordersthDetail set CLOSED=1 where NOTEID=%1").arg(order));
+    form()->CheckBtnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("有销售订单记录已停止交易,不能审核交货！"));
+    EXPECT_EQ(state("DeputeMarketsth", id), 0);
+    sql(QStringLiteral("update ordersthDetail set CLOSED=0 where NOTEID=%1").arg(order));
+    form()->CheckBtnClick();
+    EXPECT_EQ(state("DeputeMarketsth", id), 1) << err();
+    EXPECT_DOUBLE_EQ(column("ordersthDetail", order, "SALEQTY", 1).toDouble(), 3) << "the order counts what was sent";
+}
+
+TEST_F(ConsignmentTest, TheInitialisationFunctionOpensTheInitMode)
+{
+    setParam(QStringLiteral("IsStartUse"), QStringLiteral("0"));
+    for (const char *part : {"Year", "Month"})
+        sql(QStringLiteral("update sysparamamth set DATAVALUE=(select DATAVALUE from sysparamamth where "
+                           "PARAMNAME='Pos%1') where PARAMNAME='Start%1'").arg(QLatin1String(part)));
+    EXPECT_EQ(note_Call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("DEPUTEMARKETFORM_INIT"), nullptr), 0);
+    m_form = opened<TDeputeMarketForm>("DeputeMarketForm");
+    ASSERT_NE(form(), nullptr) << err();
+    EXPECT_TRUE(form()->InitMode());
+    EXPECT_EQ(form()->windowTitle(), QStringLiteral("委销单初始化"));
+    setMaster("PARTNERID", customer("C002"));
+    addLine("DZ0001", 2, 69);
+    ASSERT_TRUE(save()) << err();
+    EXPECT_LT(scalar(QStringLiteral("select min(NOTEID) from DeputeMarketsth")).toLongLong(), 0);
+}
+
+} // namespace

@@ -1,0 +1,217 @@
+// The sales order and the sales plan through their windows: an order keyed
+// in with its shipping date and the operator's salesman, audited, a sale made
+// from it and audited (the order counts what was delivered), the refusals of
+// its menus, the purchase order for its open lines, and a plan turned into
+// orders.
+
+#include "../purchase/PurchaseFixture.h"
+
+#include "Globals.h"
+#include "PNOrderForm.h"
+#include "SNOrderForm.h"
+#include "SNOrderProcForm.h"
+#include "SaleForm.h"
+
+#include <QTableWidget>
+
+namespace {
+
+class SalesOrderTest : public purchasetest::PurchaseTest<TSNOrderForm> {
+protected:
+    void SetUp() override
+    {
+        PurchaseTest::SetUp();
+        setParam(QStringLiteral("IsSSequence"), QStringLiteral("1"));
+    }
+    qint64 customer(const char *code)
+    {
+        return scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='%1'").arg(QLatin1String(code))).toLongLong();
+    }
+    // An audited order of C002: 4 mice at 69 and 30 pens at 1.5, shown again.
+    qint64 auditedOrder()
+    {
+        open();
+        setMaster("PARTNERID", customer("C002"));
+        setMaster("REVDATE", GetFirstDayOfPosMonth().addDays(10));
+        addLine("DZ0001", 4, 69);
+        addLine("BG0003", 30, 1.5);
+        EXPECT_TRUE(save()) << err();
+        const qint64 id = current();
+        form()->CheckBtnClick();
+        EXPECT_EQ(state("ordersth", id), 1) << err();
+        EXPECT_TRUE(form()->LoadNote(int(id)));
+        return id;
+    }
+    QString delivered(qint64 order)
+    {
+        return scalar(QStringLiteral("select group_concat(SALEQTY) from (select SALEQTY from ordersthDetail where NOTEID=%1 "
+                                     "order by ITEMSNO)").arg(order)).toString();
+    }
+};
+
+TEST_F(SalesOrderTest, AnOrderNeedsItsShippingDateAndTakesTheOperatorsSalesman)
+{
+    SetCurrentUser(2); // the clerk logs in as employee 3
+    const int before = count("ordersth");
+    open();
+    EXPECT_EQ(master("EMPID").toInt(), 3);
+    pick("cmbPartner", QStringLiteral("C001"));
+    EXPECT_EQ(master("PARTNERID").toLongLong(), customer("C001"));
+    addLine("DZ0002", 5, 299);
+    EXPECT_TRUE(refused(QStringLiteral("请选择发货时间！")));
+    EXPECT_EQ(count("ordersth"), before);
+    setMaster("REVDATE", GetFirstDayOfPosMonth().addDays(5));
+    ASSERT_TRUE(save()) << err();
+    const qint64 id = current();
+    EXPECT_EQ(column("ordersth", id, "EMPID || '/' || PARTNERID || '/' || NOTESTATE").toString(),
+              QStringLiteral("3/%1/0").arg(customer("C001")));
+    EXPECT_EQ(column("ordersthDetail", id, "QUANTITY || '*' || PRICE", 1).toString(), QStringLiteral("5*299"));
+    // An operator without an employee leaves the salesman empty.
+    sql(QStringLiteral("update employlth set OPERATERID=null"));
+    open();
+    EXPECT_TRUE(master("EMPID").isNull());
+}
+
+TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDelivery)
+{
+    const qint64 order = auditedOrder();
+    EXPECT_TRUE(menu("muSale")->isEnabled());
+    EXPECT_TRUE(menu("muPNOrder")->isEnabled());
+    const qint64 c002 = customer("C002");
+    const QString onHand = QStringLiteral("select sum(QUANTITY) from onhandaath where COMMODITYID=%1").arg(goods(QStringLiteral("DZ0001")));
+    const QString debt = QStringLiteral("select SCAMT from partnerlth where PARTNERID=%1").arg(c002);
+    const double stock = scalar(onHand).toDouble(), owed = scalar(debt).toDouble();
+
+    menu("muSale")->trigger();
+    auto sale = opened<TSaleForm>("SaleForm");
+    ASSERT_NE(sale, nullptr) << err();
+    EXPECT_TRUE(sale->IsNewNote());
+    EXPECT_EQ(sale->MasterValue(QStringLiteral("PARTNERID")).toLongLong(), c002);
+    ASSERT_EQ(sale->DetailDataSet()->RecordCount(), 2);
+    EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY,PRICE", sale.get()), QStringLiteral("DZ0001/4/69"));
+    EXPECT_EQ(refer(1, sale.get()), QStringLiteral("12/%1/2").arg(order));
+    // Only part of the pens go now.
+    sale->DetailDataSet()->Last();
+    sale->DetailDataSource()->SetFieldValue(sale->DetailDataSet()->FieldByName(QStringLiteral("QUANTITY")), 20);
+    sale->OkBtnClick();
+    ASSERT_TRUE(errors().isEmpty()) << err();
+    const qint64 saleId = sale->CurrentNoteID();
+    const double amount = column("salesth", saleId, "AMOUNT").toDouble();
+    EXPECT_NEAR(amount, column("salesthDetail", saleId, "sum(AMOUNT)").toDouble(), 0.005);
+    EXPECT_EQ(column("salesthDetail", saleId, "group_concat(QUANTITY)").toString(), QStringLiteral("4,20"));
+    sale->CheckBtnClick();
+    ASSERT_EQ(state("salesth", saleId), 1) << err();
+    EXPECT_EQ(delivered(order), QStringLiteral("4,20"));
+    EXPECT_DOUBLE_EQ(scalar(onHand).toDouble(), stock - 4);
+    EXPECT_NEAR(scalar(debt).toDouble(), owed + amount, 1e-6);
+
+    // Delivered lines keep the order audited.
+    form()->ReloadNote();
+    EXPECT_EQ(row(0, "LINEFINISHED,SALEQTY"), QStringLiteral("完成/4"));
+    EXPECT_EQ(line(1, "LINEFINISHED").toString(), QString());
+    // Its progress shows what each line asked for and the sale made from it.
+    QStringList progress;
+    m_modal.setHandler([&progress](QWidget *w) {
+        auto *p = qobject_cast<TSNOrderProcForm *>(w);
+        if (!p)
+            return 0;
+        for (QTableWidget *t : {p->grdLines, p->grdSales})
+            for (int r = 0; r < t->rowCount(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < t->columnCount(); ++c)
+                    cells << t->item(r, c)->text();
+                progress << cells.join(u'|');
+            }
+        return 1;
+    });
+    menu("muProc")->trigger();
+    const QString sold = QStringLiteral("销售开单|%1|%2|已审核|").arg(column("salesth", saleId, "NOTECODE").toString(),
+                                                                   column("salesth", saleId, "NOTEDATE").toString());
+    EXPECT_EQ(progress, (QStringList{QStringLiteral("1|DZ0001|无线鼠标|4|4|0|"), QStringLiteral("2|BG0003|中性笔|30|20|10|"),
+                                     sold + QStringLiteral("1|DZ0001|无线鼠标|4"), sold + QStringLiteral("2|BG0003|中性笔|20")}))
+        << err();
+    form()->CheckBtnClick();
+    EXPECT_EQ(lastError(), QStringLiteral("单据已被引用过,不能反审核！"));
+    EXPECT_EQ(state("ordersth", order), 1);
+
+    // A second sale takes what is left; un-auditing the first gives its delivery back.
+    ASSERT_TRUE(sale->LoadForSource(12, order));
+    ASSERT_EQ(sale->DetailDataSet()->RecordCount(), 1);
+    EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY", sale.get()), QStringLiteral("BG0003/10"));
+    sale->CancelBtnClick();
+    ASSERT_TRUE(sale->LoadNote(int(saleId)));
+    sale->CheckBtnClick();
+    EXPECT_EQ(state("salesth", saleId), 0) << err();
+    EXPECT_EQ(delivered(order), QStringLiteral("0,0"));
+    EXPECT_NEAR(scalar(debt).toDouble(), owed, 1e-6);
+}
+
+TEST_F(SalesOrderTest, TheMenusRefuseABranchsACompleteAndAStoppedOrder)
+{
+    const qint64 order = auditedOrder();
+    const QString noSale = QStringLiteral("已经完成或者整单中止不能再生成销售单");
+    const QString noPurchase = QStringLiteral("已经完成或者整单中止不能生成采购订单");
+    struct Case {
+        const char *set;
+        QString sale, purchase;
+    } cases[] = {{"update ordersth set SHOPERATEID=1", QStringLiteral("分支的单据不能做此业务。"),
+                  QStringLiteral("分支的单据不能做此业务。")},
+                 {"update ordersth set SHOPERATEID=0, CLOSED=1", noSale, noPurchase},
+                 {"update ordersth set CLOSED=0; update ordersthDetail set SALEQTY=QUANTITY", noSale, noPurchase}};
+    for (const Case &c : cases) {
+        for (const QString &statement : QString::fromUtf8(c.set).split(u';'))
+            sql(statement + QStringLiteral(" where NOTEID=%1").arg(order));
+        form()->ReloadNote();
+        m_messages.clear();
+        form()->muSaleClick();
+        form()->muPNOrderClick();
+        EXPECT_EQ(shown(), (QStringList{c.sale, c.purchase})) << c.set;
+    }
+    EXPECT_EQ(opened<TSaleForm>("SaleForm"), nullptr);
+    EXPECT_EQ(opened<TPNOrderForm>("PNOrderForm"), nullptr);
+
+    // A stopped line is not bought in; the rest is, without a reference.
+    sql(QStringLiteral("update ordersthDetail set SALEQTY=1 where NOTEID=%1").arg(order));
+    sql(QStringLiteral("update ordersthDetail set CLOSED=1 where NOTEID=%1 and ITEMSNO=2").arg(order));
+    form()->ReloadNote();
+    form()->muPNOrderClick();
+    auto purchase = opened<TPNOrderForm>("PNOrderForm");
+    ASSERT_NE(purchase, nullptr) << err();
+    ASSERT_EQ(purchase->DetailDataSet()->RecordCount(), 1);
+    EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY,REFERNOTEID", purchase.get()), QStringLiteral("DZ0001/3/"));
+    EXPECT_EQ(purchase->MasterValue(QStringLiteral("REMARK")).toString(),
+              QStringLiteral("由销售订单[%1]").arg(column("ordersth", order, "NOTECODE").toString()));
+}
+
+class SalePlanTest : public purchasetest::PurchaseTest<TSalePlanForm> {};
+
+TEST_F(SalePlanTest, APlanNeedsItsSalesmanAndBecomesOrdersAndANewOrderWindow)
+{
+    open();
+    addLine("DZ0001", 8, 69);
+    setMaster("DEPID", 2);
+    EXPECT_TRUE(refused(QStringLiteral("请选择业务员！")));
+    EXPECT_EQ(menu("muPPlanToOrder")->text(), QStringLiteral("生成销售订单..."));
+
+    // DZ0001 is usually sold to C003; the others come from suppliers and wait for the user.
+    const qint64 c003 = scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='C003'")).toLongLong();
+    sql(QStringLiteral("update Commoditylth set PARTNERID=%1 where CODE='DZ0001'").arg(c003));
+    const int orders = count("ordersth");
+    const qint64 plan = writeNote("salesthPlan", "XJ-1", 1, 1, 0, {{"DZ0001", 8, 69}, {"BG0001", 20, 25}});
+    ASSERT_TRUE(open()->LoadNote(int(plan)));
+    menu("muPPlanToOrder")->trigger();
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("执行成功！")) << err();
+    EXPECT_EQ(count("ordersth"), orders + 1);
+    EXPECT_EQ(scalar(QStringLiteral("select o.PARTNERID || '/' || d.QUANTITY || '/' || d.REFERITEMSNO from ordersth o "
+                                    "join ordersthDetail d on d.NOTEID=o.NOTEID where d.REFERNOTETYPE=11 and d.REFERNOTEID=%1")
+                         .arg(plan)).toString(),
+              QStringLiteral("%1/8/1").arg(c003));
+    auto order = opened<TSNOrderForm>("SNOrderForm");
+    ASSERT_NE(order, nullptr);
+    EXPECT_TRUE(order->IsNewNote());
+    ASSERT_EQ(order->DetailDataSet()->RecordCount(), 1);
+    EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY", order.get()) + u'/' + refer(0, order.get()),
+              QStringLiteral("BG0001/20/11/%1/2").arg(plan));
+}
+
+} // namespace
