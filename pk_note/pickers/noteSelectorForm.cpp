@@ -421,6 +421,12 @@ bool TnoteSelectorForm::SetTargetClass(const QString &className)
         return false;
     }
     m_class = className.toUpper();
+    // The sale and the stock in/out note speak of sold quantities; the sale
+    // offers the box only when its sources follow the sales sequence.
+    const bool sold = m_class == QLatin1String("TSALEFORM") || m_class == QLatin1String("TIIOBUILDINGFORM");
+    chkShowAll->setText(sold ? QStringLiteral("显示已销售数量大于订单数量的记录")
+                             : QStringLiteral("显示已引用数量大于订单数量的记录"));
+    chkShowAll->setVisible(m_class != QLatin1String("TSALEFORM") || LookupSysParam(QStringLiteral("IsSSequence")) == QLatin1String("1"));
     qryMaster->setObjectName(pair->masterName);
     qryDetail->setObjectName(pair->detailName);
     qryMaster->SetCommandText(pair->masterSql);

@@ -141,6 +141,22 @@ TEST_F(NoteSelectorTest, RemainingQuantityOfferedAndFullyTurnedInLinesOnlyWithSh
     EXPECT_TRUE(errors().isEmpty()) << errorText();
 }
 
+// The sale speaks of sold quantities, and offers the box only in the sales sequence.
+TEST_F(NoteSelectorTest, TheShowAllBoxFollowsTheDocument)
+{
+    EXPECT_EQ(m_form->chkShowAll->text(), QStringLiteral("显示已引用数量大于订单数量的记录"));
+    EXPECT_FALSE(m_form->chkShowAll->isHidden());
+    for (const char *sequence : {"1", "0"}) {
+        setParam(QStringLiteral("IsSSequence"), QString::fromLatin1(sequence));
+        ASSERT_TRUE(m_form->SetTargetClass(QStringLiteral("TSaleForm")));
+        EXPECT_EQ(m_form->chkShowAll->text(), QStringLiteral("显示已销售数量大于订单数量的记录"));
+        EXPECT_EQ(m_form->chkShowAll->isHidden(), *sequence == '0') << sequence;
+    }
+    ASSERT_TRUE(m_form->SetTargetClass(QStringLiteral("TPBUYFORM")));
+    EXPECT_EQ(m_form->chkShowAll->text(), QStringLiteral("显示已引用数量大于订单数量的记录"));
+    EXPECT_FALSE(m_form->chkShowAll->isHidden());
+}
+
 TEST_F(NoteSelectorTest, ParametersReachTheStatementsInOrder)
 {
     // noteType, partnerID, showall: another source type lists nothing.
