@@ -125,6 +125,7 @@ void install()
         registerStockCheck();
         registerCommodityPrices();
         registerMoneyPostings();
+        registerSettlementPostings();
         registerStockPostings();
         registerPurchaseProcedures();
     });
