@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QScopeGuard>
+#include <QSet>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -256,7 +258,16 @@ void TMoneynoteForm::lineAmountChanged(Field &field)
 {
     if (!field.IsNull())
         SetFieldValueSilent(&field, FormatAmount(field.AsFloat()));
-    const double total = FormatAmount(cdsDetail->Total(field.Index()));
+    if (!m_bAllocating)
+        applyLineTotal();
+}
+
+void TMoneynoteForm::applyLineTotal()
+{
+    Field *lineAmount = DetailField(QStringLiteral("AMOUNT"));
+    if (!lineAmount)
+        return;
+    const double total = FormatAmount(cdsDetail->Total(lineAmount->Index()));
     if (cdsMaster->State() == data::DataSetState::Browse)
         cdsMaster->Edit();
     // What is paid can't exceed what is settled: a smaller settled amount
@@ -287,6 +298,9 @@ void TMoneynoteForm::AutoApplyBtnClick()
     bool exhausted = false;
     {
         const DetailUpdate update(*this);
+        // The paid amount follows the lines once, after the walk.
+        m_bAllocating = true;
+        const auto done = qScopeGuard([this] { m_bAllocating = false; });
         for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
             const double open = DetailValue(QStringLiteral("SHOULDPAYAMT"), 0).toDouble();
             double amount = 0;
@@ -307,6 +321,7 @@ void TMoneynoteForm::AutoApplyBtnClick()
             applied += amount;
         }
     }
+    applyLineTotal();
     cdsDetail->First();
     AutoApplyBtn->setText(clearing ? AutoCaption() : QString::fromUtf8(kClearAll));
 }
@@ -326,32 +341,44 @@ void TMoneynoteForm::PayNowClick()
 
 int TMoneynoteForm::AddSettledNotes(data::ClientDataSet &rows)
 {
-    auto v = [&rows](const char *name) {
-        Field *f = rows.FindField(QString::fromLatin1(name));
-        return f ? f->Value() : QVariant();
-    };
-    int added = 0;
+    if (ReadOnly() || !cdsDetail->Active())
+        return 0;
     cdsDetail->CheckBrowseMode();
+    // Fields by name once: a thousand notes are a thousand rows.
+    const auto from = [&rows](const char *name) { return rows.FindField(QString::fromLatin1(name)); };
+    Field *selected = from("Selected"), *type = from("noteType"), *id = from("noteID"), *code = from("noteCode"),
+          *date = from("noteDate"), *total = from("Total"), *refer = from("referamt"), *open = from("Totalunpaid");
+    if (!selected || !type || !id)
+        return 0;
+    const auto to = [this](const char *name) { return DetailField(QString::fromLatin1(name)); };
+    Field *lineType = to("REFERNOTETYPE"), *lineId = to("REFERNOTEID"), *lineCode = to("NOTECODE"),
+          *lineDate = to("NOTEDATE"), *lineTotal = to("TOTAL"), *lineRefer = to("REFERAMT"),
+          *lineOpen = to("SHOULDPAYAMT"), *lineAmount = to("AMOUNT"), *linePayNow = to("PAYNOW");
+    const auto value = [](Field *f) { return f ? f->Value() : QVariant(); };
+    // The notes on the payment already, read in place.
+    QSet<QPair<int, qint64>> onNote;
+    for (int r = 0; r < cdsDetail->RecordCount(); ++r)
+        onNote.insert({cdsDetail->ValueAt(r, lineType->Index()).toInt(), asId(cdsDetail->ValueAt(r, lineId->Index()))});
+    const QVariant opening = m_kind.settledType == 14 ? QStringLiteral("期初应收") : QStringLiteral("期初应付");
+    int added = 0;
     const DetailUpdate update(*this);
     for (rows.First(); !rows.Eof(); rows.Next()) {
-        if (v("Selected").toInt() != 1)
+        if (selected->AsInteger() != 1)
             continue;
-        const QVariant type = v("noteType"), id = v("noteID");
-        if (!cdsDetail->IsEmpty() && cdsDetail->Locate(QStringLiteral("REFERNOTETYPE;REFERNOTEID"), {type, id}))
-            continue; // on the note already
-        AppendDetailLine();
-        SetFieldValueSilent(DetailField(QStringLiteral("REFERNOTETYPE")), type);
-        SetFieldValueSilent(DetailField(QStringLiteral("REFERNOTEID")), id);
-        SetFieldValueSilent(DetailField(QStringLiteral("NOTECODE")),
-                            asId(id) < 0 ? QVariant(m_kind.settledType == 14 ? QStringLiteral("期初应收")
-                                                                             : QStringLiteral("期初应付"))
-                                         : v("noteCode"));
-        SetFieldValueSilent(DetailField(QStringLiteral("NOTEDATE")), v("noteDate"));
-        SetFieldValueSilent(DetailField(QStringLiteral("TOTAL")), v("Total"));
-        SetFieldValueSilent(DetailField(QStringLiteral("REFERAMT")), v("referamt"));
-        SetFieldValueSilent(DetailField(QStringLiteral("SHOULDPAYAMT")), v("Totalunpaid"));
-        SetFieldValueSilent(DetailField(QStringLiteral("AMOUNT")), 0);
-        SetFieldValueSilent(DetailField(QStringLiteral("PAYNOW")), 0);
+        const QPair<int, qint64> key{int(type->AsInteger()), asId(id->Value())};
+        if (onNote.contains(key))
+            continue;
+        onNote.insert(key);
+        cdsDetail->Append();
+        SetFieldValueSilent(lineType, key.first);
+        SetFieldValueSilent(lineId, key.second);
+        SetFieldValueSilent(lineCode, key.second < 0 ? opening : value(code));
+        SetFieldValueSilent(lineDate, value(date));
+        SetFieldValueSilent(lineTotal, value(total));
+        SetFieldValueSilent(lineRefer, value(refer));
+        SetFieldValueSilent(lineOpen, value(open));
+        SetFieldValueSilent(lineAmount, 0);
+        SetFieldValueSilent(linePayNow, 0);
         cdsDetail->Post();
         ++added;
     }

@@ -74,6 +74,8 @@ private:
     void payTypeChanged(data::Field &field);
     void partnerChanged(data::Field &field);
     void lineAmountChanged(data::Field &field);
+    // FACTAMT follows the lines' total (AMOUNT grows to it when smaller).
+    void applyLineTotal();
     void showBalance();
     void setLine(const char *name, const QVariant &value);
     bool discountSubjectShown() const;
@@ -81,4 +83,5 @@ private:
     const MoneynoteKind &m_kind;
     QAbstractItemDelegate *m_tick = nullptr;
     bool m_cashPartner = false;
+    bool m_bAllocating = false;
 };

@@ -43,10 +43,10 @@ const Column kColumns[] = {
     {"Totalunpaid", "未结算金额", 100}, {"TERMDAYS", "付款期限", 70},
 };
 
-void setSelected(data::ClientDataSet *ds, int value)
+void setSelected(data::ClientDataSet *ds, int value, data::Field *field = nullptr)
 {
     ds->Edit();
-    ds->FieldByName(kSelected)->SetValue(value);
+    (field ? field : ds->FieldByName(kSelected))->SetValue(value);
     ds->Post();
 }
 
@@ -171,8 +171,9 @@ void TUnPayorUnChangeForm::SelectAll(bool selected)
         return;
     const data::Bookmark at = qryNotes->GetBookmark();
     qryNotes->DisableControls();
+    data::Field *field = qryNotes->FieldByName(kSelected);
     for (qryNotes->First(); !qryNotes->Eof(); qryNotes->Next())
-        setSelected(qryNotes, selected ? 1 : 0);
+        setSelected(qryNotes, selected ? 1 : 0, field);
     qryNotes->GotoBookmark(at);
     qryNotes->EnableControls();
 }
