@@ -136,6 +136,10 @@ TEST_F(Settlement, PaymentSettlesItsNotesAndUnauditPutsEverythingBack)
     EXPECT_DOUBLE_EQ(num("select OUTAMT from accountflowaath where NOTETYPE = 61 and NOTEID = 1"), 760);
     EXPECT_EQ(one("select SUBID||':'||AMOUNT from discountflowaath where NOTETYPE = 61").toString(), "7:40");
 
+    // The receipt stays audited while the payment settles it.
+    EXPECT_EQ(refusal([&] { state("purchasepth", 11, 1, 0); }), "采购单已经被付款单结算,请先反审核付款单。");
+    EXPECT_EQ(refusal([&] { books->exec(QStringLiteral("delete from purchasepth where NOTEID = 12")); }),
+              "采购单已经被付款单结算,请先反审核付款单。");
     state("payath", 1, 1, 0);
     EXPECT_EQ(booksState(), before);
 
