@@ -493,8 +493,6 @@ bool TMoneynoteForm::ValidateNote()
     return TMDnoteForm::ValidateNote();
 }
 
-bool TMoneynoteForm::ValidateDetailLines() { return TMDnoteForm::ValidateDetailLines(); }
-
 void TMoneynoteForm::PrepareSave()
 {
     TBasenoteForm::PrepareSave();

@@ -31,7 +31,6 @@ public:
 
     void InitNewNote(data::ClientDataSet &dataSet) override;
     bool ValidateNote() override;
-    bool ValidateDetailLines() override;
     void SelectSourceNote() override;
     void UpdateControlStates(const QString &fieldName) override;
     void ShowNote() override;

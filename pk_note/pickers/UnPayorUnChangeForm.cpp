@@ -36,11 +36,17 @@ protected:
 struct Column {
     const char *field, *title;
     int width;
+    bool amount = false;
 };
 const Column kColumns[] = {
-    {"Selected", "选择", 40},       {"notename", "单据类型", 80},   {"noteCode", "单据编号", 140},
-    {"noteDate", "单据日期", 90},   {"Total", "单据金额", 100},     {"referamt", "已结算金额", 100},
-    {"Totalunpaid", "未结算金额", 100}, {"TERMDAYS", "付款期限", 70},
+    {"Selected", "选择", 40},
+    {"notename", "单据类型", 80},
+    {"noteCode", "单据编号", 140},
+    {"noteDate", "单据日期", 90},
+    {"Total", "单据金额", 100, true},
+    {"referamt", "已结算金额", 100, true},
+    {"Totalunpaid", "未结算金额", 100, true},
+    {"TERMDAYS", "付款期限", 70},
 };
 
 void setSelected(data::ClientDataSet *ds, int value, data::Field *field = nullptr)
@@ -129,7 +135,7 @@ TUnPayorUnChangeForm::TUnPayorUnChangeForm(QWidget *owner) : QDialog(owner)
         if (NoteGrid->Column(index.column()).FieldName.compare(kSelected, Qt::CaseInsensitive) == 0)
             ToggleCurrent();
     });
-    resize(760, 420);
+    resize(840, 420);
 }
 
 bool TUnPayorUnChangeForm::OpenNotes(int noteType, qint64 partnerId)
@@ -155,7 +161,8 @@ bool TUnPayorUnChangeForm::OpenNotes(int noteType, qint64 partnerId)
         data::Field *f = qryNotes->FindField(QString::fromLatin1(c.field));
         if (!f)
             continue;
-        if (f->DataType() == data::FieldType::Float)
+        // The amounts, whatever type the engine gave the computed ones.
+        if (f->DataType() == data::FieldType::Float || c.amount)
             f->SetDisplayFormat(QStringLiteral("#0.00"));
         NoteGrid->AddColumn(f->FieldName(), QString::fromUtf8(c.title), c.width).ReadOnly = true;
     }

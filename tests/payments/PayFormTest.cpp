@@ -12,7 +12,7 @@
 
 namespace {
 
-class PayFormTest : public purchasetest::PurchaseTest<TPayForm> {
+class PayFormTest : public purchasetest::PurchaseTest<TMoneynoteForm> {
 protected:
     qint64 partner(const char *code)
     {
@@ -92,7 +92,7 @@ TEST_F(PayFormTest, TurnInListsTheOpenNotesOnceAndTheAllocationFillsThemInOrder)
     openNote("purchasepth", 9007, s5, 40, 1, 1, 1);
     openNote("purchasepth", -7, s5, -30, 1, 2);
     openNote("purchasepth", -8, s5, 20);
-    open();
+    open<TPayForm>();
     form()->SelectSourceNote();
     EXPECT_EQ(lastError(), QStringLiteral("请先选择往来单位."));
 
@@ -149,7 +149,7 @@ TEST_F(PayFormTest, TurnInListsTheOpenNotesOnceAndTheAllocationFillsThemInOrder)
 
 TEST_F(PayFormTest, MasterRulesKeepDiscountAndPaidAmountTogether)
 {
-    open();
+    open<TPayForm>();
     typeInto("edAmount", QStringLiteral("1000.004"));
     EXPECT_EQ(masters("AMOUNT,FACTAMT,DISC"), QStringLiteral("1000/1000/100"));
     typeInto("edDisc", QStringLiteral("90"));
@@ -184,7 +184,7 @@ TEST_F(PayFormTest, ChecksBeforeSaveInOrderWithTheirTexts)
     const qint64 s5 = partner("S005");
     openNote("purchasepth", 9001, s5, 600);
     openNote("purchasepth", 9002, s5, -50, 1, 2);
-    open();
+    open<TPayForm>();
     setMaster("PARTNERID", s5);
     setMaster("NOTEKIND", 1);
     EXPECT_TRUE(refused(QStringLiteral("预付金额不能等于零.")));
@@ -235,7 +235,7 @@ TEST_F(PayFormTest, LoadForASourceNoteAndItsRefusals)
     openNote("purchasepth", 9001, s5, 600);
     openNote("purchasepth", 9002, s5, 300, 0);
     sql(QStringLiteral("update purchasepth set REFERAMT=100 where NOTEID=9001"));
-    open();
+    open<TPayForm>();
     EXPECT_FALSE(form()->LoadForSource(4, 9999));
     EXPECT_EQ(lastError(), QStringLiteral("无法定位采购单(原因:单据不存在和已结算完毕)."));
     EXPECT_FALSE(form()->LoadForSource(4, 9002));
@@ -246,11 +246,19 @@ TEST_F(PayFormTest, LoadForASourceNoteAndItsRefusals)
               QStringLiteral("4/9001/R-9001/600/100/500/500"));
 
     // The receipt of money reads sales.
-    std::unique_ptr<TGetMoneyForm> receipt(CreateNoteForm<TGetMoneyForm>());
-    ASSERT_EQ(pk_note::SendNoteMessage(receipt.get(), pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK);
-    EXPECT_EQ(receipt->findChild<QPushButton *>(QStringLiteral("AutoApplyBtn"))->text(), QStringLiteral("自动收款"));
+    auto *receipt = open<TGetMoneyForm>();
+    EXPECT_EQ(autoApply()->text(), QStringLiteral("自动收款"));
     EXPECT_FALSE(receipt->LoadForSource(14, 9001));
     EXPECT_EQ(lastError(), QStringLiteral("无法定位销售单(原因:单据不存在和已结算完毕)."));
+    const qint64 c4 = partner("C004");
+    openNote("salesth", 9101, c4, 800);
+    setMaster("PARTNERID", c4);
+    turnInAll();
+    EXPECT_EQ(listed.join(u' '), QStringLiteral("销售开单:R-9101:800"));
+    EXPECT_EQ(row(0, "REFERNOTETYPE,REFERNOTEID,SHOULDPAYAMT"), QStringLiteral("14/9101/800"));
+    TUnPayorUnChangeForm picker;
+    EXPECT_FALSE(picker.OpenNotes(61, c4));
+    EXPECT_EQ(lastError(), QStringLiteral("无法辨识的单据类型."));
 }
 
 } // namespace
