@@ -147,7 +147,6 @@ void TMoneynoteForm::InitNewNote(data::ClientDataSet &dataSet)
     TMDnoteForm::InitNewNote(dataSet);
     for (const auto &[name, value] : {std::pair{"AMOUNT", 0}, {"FACTAMT", 0}, {"DISC", 100}, {"NOTEKIND", 2}})
         SetFieldValueSilent(MasterField(QString::fromLatin1(name)), value);
-    m_cashPartner = false;
     if (AutoApplyBtn)
         AutoApplyBtn->setText(AutoCaption());
 }
@@ -157,7 +156,6 @@ void TMoneynoteForm::InitNewNote(data::ClientDataSet &dataSet)
 void TMoneynoteForm::partnerChanged(Field &field)
 {
     const qint64 partner = asId(field.Value());
-    m_cashPartner = partner != 0 && trade::ReadPartner(partner).cash;
     if (partner != 0) {
         AutoQuery q = CreateAutoQuery(QStringLiteral("select Translateto, TranslateType, scamt, EMPID, DEPID, CONTACTOR, "
                                                      "PHONE, CREDITDAY  from partnerlth where partnerid=")
@@ -539,8 +537,6 @@ void TMoneynoteForm::UpdateControlStates(const QString &fieldName)
     if (auto *sub = findChild<widgets::TRqDBEdit *>(QStringLiteral("edSubCode")))
         sub->SetReadOnly(!(editable && discounted));
 }
-
-void TMoneynoteForm::SetReportVariables(TCorvanReportStyle *report) { TMDnoteForm::SetReportVariables(report); }
 
 void TMoneynoteForm::btnSubClick()
 {

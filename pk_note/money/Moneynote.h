@@ -34,7 +34,6 @@ public:
     void SelectSourceNote() override;
     void UpdateControlStates(const QString &fieldName) override;
     void ShowNote() override;
-    void SetReportVariables(TCorvanReportStyle *report) override;
 
     // A new note settling the open note `sourceNoteId` of the kind's settled
     // type; false (with the reason shown) when there is none to settle.
@@ -81,6 +80,5 @@ private:
 
     const MoneynoteKind &m_kind;
     QAbstractItemDelegate *m_tick = nullptr;
-    bool m_cashPartner = false;
     bool m_bAllocating = false;
 };

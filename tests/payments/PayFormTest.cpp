@@ -147,6 +147,30 @@ TEST_F(PayFormTest, TurnInListsTheOpenNotesOnceAndTheAllocationFillsThemInOrder)
     EXPECT_EQ(row(1, "REFERAMT,SHOULDPAYAMT,AMOUNT"), QStringLiteral("0/300/300"));
 }
 
+TEST_F(PayFormTest, APaymentKeyedInAndSavedWithTheKeyboard)
+{
+    const qint64 s5 = partner("S005");
+    openNote("purchasepth", 9001, s5, 600);
+    open<TPayForm>();
+    ASSERT_EQ(focus()->objectName(), QStringLiteral("cmbPartner")) << "the window opens on the partner";
+    enter(QStringLiteral("S005"));
+    EXPECT_EQ(master("PARTNERID").toLongLong(), s5);
+    turnInAll();
+    ASSERT_EQ(lines()->RecordCount(), 1);
+    // The amount paid on the note typed into its cell.
+    grid()->setFocus();
+    grid()->setCurrentIndex(grid()->model()->index(0, grid()->ColumnOfField(QStringLiteral("AMOUNT"))));
+    enter(QStringLiteral("250"));
+    EXPECT_EQ(masters("AMOUNT,FACTAMT,DISC"), QStringLiteral("250/250/100"));
+    pick("cmbPayType", QStringLiteral("02"));
+    EXPECT_EQ(master("ACCOUNTID").toInt(), 2);
+    key(Qt::Key_F7);
+    ASSERT_TRUE(errors().isEmpty()) << err();
+    EXPECT_EQ(scalar(QStringLiteral("select group_concat(REFERNOTETYPE || '/' || REFERNOTEID || '/' || AMOUNT) from payathdetail"))
+                  .toString(),
+              QStringLiteral("4/9001/250"));
+}
+
 TEST_F(PayFormTest, MasterRulesKeepDiscountAndPaidAmountTogether)
 {
     open<TPayForm>();
