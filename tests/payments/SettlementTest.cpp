@@ -212,4 +212,16 @@ TEST_F(Settlement, PrepaymentStandsAsAnAdvanceAndReceiptsBringMoneyIn)
     EXPECT_DOUBLE_EQ(referamt("salesth", 21), 0);
 }
 
+TEST_F(Settlement, BooksMadeBeforePaymentsGetThemWhenOpened)
+{
+    for (const char *table : {"payath", "payathdetail", "chargeath", "Chargeathdetail", "discountflowaath"})
+        books->exec(QStringLiteral("drop table %1").arg(QLatin1String(table)));
+    const QString path = books->path();
+    books.reset();
+    books = notedb::openBooks(path);
+    money("payath", 1, 2, 1, 300, 300, {{4, 12, 300}});
+    state("payath", 1, 0, 1);
+    EXPECT_DOUBLE_EQ(referamt("purchasepth", 12), 300);
+}
+
 } // namespace
