@@ -24,6 +24,10 @@ void registerCommodityPrices();
 // on audit, and their reversal on un-audit (idempotent).
 void registerMoneyPostings();
 
+// The postings of the payment and the receipt of money: the notes they settle,
+// the partner's balance, the account and the discount (idempotent).
+void registerSettlementPostings();
+
 // The stock posting engine over the declared stock notes: the purchase
 // plan/order/estimated receipt/receipt postings (StockPostings.h) (idempotent).
 void registerStockPostings();

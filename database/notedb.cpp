@@ -125,6 +125,7 @@ void install()
         registerStockCheck();
         registerCommodityPrices();
         registerMoneyPostings();
+        registerSettlementPostings();
         registerStockPostings();
         registerPurchaseProcedures();
     });
@@ -251,6 +252,13 @@ void addMissingColumns(db::Database &database)
     }
     ensureKey(database, QStringLiteral("PcSplit"), 0);
     ensureKey(database, QStringLiteral("RePurchase"), 0);
+    // The payments and receipts of money with their settlement.
+    if (database.scalar(QStringLiteral("select count(*) from sqlite_master where name = 'payath'")).toInt() == 0) {
+        QFile f(QStringLiteral(":/notedb/schema/80_payments.sql"));
+        if (f.open(QIODevice::ReadOnly))
+            for (const QString &statement : splitStatements(QString::fromUtf8(f.readAll())))
+                database.exec(statement);
+    }
 }
 
 } // namespace

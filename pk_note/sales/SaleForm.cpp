@@ -483,8 +483,19 @@ void TSaleForm::muMoneyClick()
 {
     if (!trade::PaymentAllowed(side, *cdsMaster))
         return;
-    // The receipt window does not exist yet.
-    ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
+    if (!pk_note::FormClassFactory(QStringLiteral("TGetMoneyForm"))) {
+        ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
+        return;
+    }
+    std::unique_ptr<QWidget> receipt(GetPrivilegedForm(QStringLiteral("GetMoneyForm"), 1));
+    if (!receipt)
+        return;
+    auto *loader = dynamic_cast<pk_note::ISourceNoteLoader *>(receipt.get());
+    if (!loader || !loader->LoadForSource(NoteType(), CurrentNoteID()))
+        return; // closed with `receipt`
+    QWidget *w = receipt.release();
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->show();
 }
 
 void TSaleForm::muReturnClick()

@@ -209,7 +209,7 @@ TEST_F(PBuyReceiptTest, InvoicingIsTerminatedAndRestoredButNeverWhenComplete)
 
 TEST_F(PBuyReceiptTest, PaymentAuditUnauditAndVoidRefusals)
 {
-    // Payment: not audited, settled, a branch's note; then not yet available.
+    // Payment: not audited, settled, a branch's note; then the payment window.
     startReceipt();
     ASSERT_TRUE(save());
     const qint64 id = savedNote();
@@ -228,14 +228,18 @@ TEST_F(PBuyReceiptTest, PaymentAuditUnauditAndVoidRefusals)
     audit(id);
 
     const QString payRefusals[][2] = {{QStringLiteral("REFERAMT=AMOUNT"), QStringLiteral("采购单已结算完毕,无法生成付款单.")},
-                                      {QStringLiteral("REFERAMT=0, SHOPERATEID=1"), QStringLiteral("分支的单据不能做此业务。")},
-                                      {QStringLiteral("SHOPERATEID=0"), QStringLiteral("尚未提供此功能。")}};
+                                      {QStringLiteral("REFERAMT=0, SHOPERATEID=1"), QStringLiteral("分支的单据不能做此业务。")}};
     for (const auto &[set, text] : payRefusals) {
         sql(QStringLiteral("update purchasepth set %1 where NOTEID=%2").arg(set).arg(id));
         form()->ReloadNote();
         form()->muPToPayClick();
         EXPECT_EQ(m_messages.last().text, text);
     }
+    // Open and audited: the payment window opens with the receipt loaded.
+    sql(QStringLiteral("update purchasepth set SHOPERATEID=0 where NOTEID=%1").arg(id));
+    form()->ReloadNote();
+    form()->muPToPayClick();
+    EXPECT_TRUE(opened<QWidget>("PayForm")) << err();
 
     // Un-audit: a line already received into stock or returned.
     for (const char *taken : {"IOQTY", "REFERQTY"}) {

@@ -161,9 +161,9 @@ TEST_F(SaleTest, TheInvoicingChargeFollowsIsFillAndALowPriceIsOnlyTold)
 TEST_F(SaleTest, AuditUnauditVoidAndMenuRefusals)
 {
     const qint64 id = auditedSale();
-    // No receipt window yet: the refusals first, then the notice.
+    // The receipt window opens with the sale loaded; a settled sale is refused.
     form()->muMoneyClick();
-    EXPECT_EQ(m_messages.texts().last(), QString::fromUtf8(pk_note::kNotYetAvailable));
+    EXPECT_TRUE(opened<QWidget>("GetMoneyForm")) << err();
     sql(QStringLiteral("update salesth set REFERAMT=AMOUNT where NOTEID=%1").arg(id));
     form()->LoadNote(int(id));
     form()->muMoneyClick();

@@ -1,0 +1,227 @@
+// The settlement a payment or a receipt of money posts on audit: REFERAMT of
+// the notes on its lines, the partner's balance, the account, the discount;
+// the exact reversal, and the refusals that leave the books untouched.
+
+#include "TestSupport.h"
+
+#include "notedb.h"
+
+#include <gtest/gtest.h>
+
+using db::DbError;
+
+namespace {
+
+struct Line {
+    int type;
+    qint64 note;
+    double amount;
+};
+
+class Settlement : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        books = testsupport::freshBooks(folder.file(QStringLiteral("books.db")));
+        sql("insert into partnerlth (PARTNERID, CODE, NAME, ISVENDOR, ISCLIENT) values (1, 'S1', '晨光', 1, 0), "
+            "(2, 'S2', '得力', 1, 0), (3, 'C1', '联华', 0, 1)");
+        sql("insert into accountacth (ACCOUNTID, CODE, NAME, BALANCE, CLOSED) values (1, '01', '现金', 5000, 0), "
+            "(2, '02', '旧帐户', 0, 1)");
+        // Audited receipts of supplier 1 (600, 300, 500, a return of -200)
+        // and of supplier 2; sales of the customer (800, a return of -100).
+        receipt("purchasepth", 11, 1, 600);
+        receipt("purchasepth", 12, 1, 300);
+        receipt("purchasepth", 13, 1, 500);
+        receipt("purchasepth", 14, 1, -200, 2);
+        receipt("purchasepth", 15, 2, 100);
+        receipt("salesth", 21, 3, 800);
+        receipt("salesth", 22, 3, -100, 2);
+    }
+
+    void sql(const char *text) { books->exec(QString::fromUtf8(text)); }
+    QVariant one(const QString &text) { return books->scalar(text); }
+    double num(const QString &text) { return one(text).toDouble(); }
+
+    // An audited note without lines: its posting makes the partner owe its amount.
+    void receipt(const char *table, qint64 id, int partner, double amount, int kind = 1)
+    {
+        books->exec(QStringLiteral("insert into %1 (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, PARTNERID, AMOUNT) "
+                                   "values (%2, %3, 1, 'R-%2', '2024-03-01', %4, %5)")
+                        .arg(QLatin1String(table))
+                        .arg(id)
+                        .arg(kind)
+                        .arg(partner)
+                        .arg(amount));
+    }
+    void money(const char *table, qint64 id, int kind, int partner, double amount, double paid,
+               const QList<Line> &lines, int account = 1)
+    {
+        books->exec(QStringLiteral("insert into %1 (NOTEID, NOTECODE, NOTEDATE, NOTESTATE, NOTEKIND, OPERATEID, PARTNERID, "
+                                   "AMOUNT, DISC, FACTAMT, PAYTYPESID, ACCOUNTID, SUBID) values (%2, 'P-%2', '2024-03-05', 0, "
+                                   "%3, 1, %4, %5, %6, %7, 1, %8, 7)")
+                        .arg(QLatin1String(table))
+                        .arg(id)
+                        .arg(kind)
+                        .arg(partner)
+                        .arg(amount)
+                        .arg(amount ? paid / amount * 100 : 100)
+                        .arg(paid)
+                        .arg(account));
+        int item = 0;
+        for (const Line &l : lines)
+            books->exec(QStringLiteral("insert into %1detail (NOTEID, ITEMSNO, REFERNOTETYPE, REFERNOTEID, AMOUNT) "
+                                       "values (%2, %3, %4, %5, %6)")
+                            .arg(QLatin1String(table))
+                            .arg(id)
+                            .arg(++item)
+                            .arg(l.type)
+                            .arg(l.note)
+                            .arg(l.amount));
+    }
+    void state(const char *table, qint64 id, int from, int to)
+    {
+        books->exec(QStringLiteral("Update %1 Set noteState=%2 where noteState=%3 and noteID=%4")
+                        .arg(QLatin1String(table))
+                        .arg(to)
+                        .arg(from)
+                        .arg(id));
+    }
+    QString refusal(const std::function<void()> &action)
+    {
+        try {
+            action();
+        } catch (const DbError &e) {
+            return e.text();
+        }
+        return {};
+    }
+    // Everything a settlement may touch.
+    QString booksState()
+    {
+        QStringList parts;
+        for (const char *q : {"select group_concat(NOTEID||':'||REFERAMT||':'||REFERCOUNT, ';') from purchasepth",
+                              "select group_concat(NOTEID||':'||REFERAMT||':'||REFERCOUNT, ';') from salesth",
+                              "select group_concat(PARTNERID||':'||SCAMT, ';') from partnerlth",
+                              "select group_concat(ACCOUNTID||':'||BALANCE, ';') from accountacth",
+                              "select count(*) from accountflowaath", "select count(*) from notepostlogaath",
+                              "select count(*) from discountflowaath"})
+            parts << one(QString::fromUtf8(q)).toString();
+        return parts.join(u'|');
+    }
+    double referamt(const char *table, qint64 id)
+    {
+        return num(QStringLiteral("select REFERAMT from %1 where NOTEID = %2").arg(QLatin1String(table)).arg(id));
+    }
+    double balanceOf(int partner) { return num(QStringLiteral("select SCAMT from partnerlth where PARTNERID = %1").arg(partner)); }
+    double cash() { return num(QStringLiteral("select BALANCE from accountacth where ACCOUNTID = 1")); }
+
+    testsupport::TempFolder folder;
+    std::unique_ptr<db::Database> books;
+};
+
+TEST_F(Settlement, PaymentSettlesItsNotesAndUnauditPutsEverythingBack)
+{
+    EXPECT_DOUBLE_EQ(balanceOf(1), 1200);
+    const QString before = booksState();
+    // 1000 settled on 600, 300 and 100 of 500, with a return of 200 set off:
+    // 800 settled, 760 paid, 40 discount.
+    money("payath", 1, 2, 1, 800, 760, {{4, 11, 600}, {4, 12, 300}, {4, 13, 100}, {4, 14, -200}});
+    state("payath", 1, 0, 1);
+    EXPECT_DOUBLE_EQ(referamt("purchasepth", 11), 600);
+    EXPECT_DOUBLE_EQ(referamt("purchasepth", 13), 100);
+    EXPECT_DOUBLE_EQ(referamt("purchasepth", 14), -200);
+    EXPECT_EQ(one("select REFERCOUNT from purchasepth where NOTEID = 12").toInt(), 1);
+    EXPECT_DOUBLE_EQ(balanceOf(1), 400);
+    EXPECT_DOUBLE_EQ(cash(), 4240);
+    EXPECT_DOUBLE_EQ(num("select OUTAMT from accountflowaath where NOTETYPE = 61 and NOTEID = 1"), 760);
+    EXPECT_EQ(one("select SUBID||':'||AMOUNT from discountflowaath where NOTETYPE = 61").toString(), "7:40");
+
+    // The receipt stays audited while the payment settles it.
+    EXPECT_EQ(refusal([&] { state("purchasepth", 11, 1, 0); }), "采购单已经被付款单结算,请先反审核付款单。");
+    EXPECT_EQ(refusal([&] { books->exec(QStringLiteral("delete from purchasepth where NOTEID = 12")); }),
+              "采购单已经被付款单结算,请先反审核付款单。");
+    state("payath", 1, 1, 0);
+    EXPECT_EQ(booksState(), before);
+
+    // Audited again and deleted: the delete reverses it too.
+    state("payath", 1, 0, 1);
+    books->exec(QStringLiteral("delete from payath where NOTEID = 1"));
+    EXPECT_EQ(booksState(), before);
+}
+
+TEST_F(Settlement, OverSettlingIsRefusedAndChangesNothing)
+{
+    const QString before = booksState();
+    // 700 on a note of 600; then a positive amount on a return.
+    money("payath", 1, 2, 1, 700, 700, {{4, 12, 100}, {4, 11, 700}});
+    EXPECT_EQ(refusal([&] { state("payath", 1, 0, 1); }),
+              "采购单[R-11]未结算金额只有600.00,单据[P-1]第2行本次结算700.00,不能审核。");
+    money("payath", 2, 2, 1, 50, 50, {{4, 14, 50}});
+    EXPECT_EQ(refusal([&] { state("payath", 2, 0, 1); }),
+              "采购单[R-14]未结算金额只有-200.00,单据[P-2]第1行本次结算50.00,不能审核。");
+    // Another supplier's note, paying more than was settled, a closed account.
+    money("payath", 3, 2, 1, 100, 100, {{4, 15, 100}});
+    EXPECT_EQ(refusal([&] { state("payath", 3, 0, 1); }), "采购单[R-15]不是单据[P-3]的往来单位的单据,不能审核。");
+    money("payath", 4, 2, 1, 300, 350, {{4, 12, 300}});
+    EXPECT_EQ(refusal([&] { state("payath", 4, 0, 1); }), "单据[P-4]的实付金额350.00大于结算金额300.00,不能审核。");
+    money("payath", 5, 2, 1, 300, 300, {{4, 12, 300}}, 2);
+    EXPECT_EQ(refusal([&] { state("payath", 5, 0, 1); }), "帐户[旧帐户]已经被停用不能审核。");
+    money("payath", 6, 2, 1, 0, 0, {{4, 12, 0}});
+    EXPECT_EQ(refusal([&] { state("payath", 6, 0, 1); }), "单据[P-6]没有结算金额,不能审核。");
+    EXPECT_EQ(booksState(), before);
+    EXPECT_EQ(one("select count(*) from payath where NOTESTATE <> 0").toInt(), 0);
+}
+
+TEST_F(Settlement, TwoPaymentsOfOneNoteTheSecondAuditedIsRefused)
+{
+    // Both entered while the note was open; the check runs at audit, on another connection too.
+    money("payath", 1, 2, 1, 400, 400, {{4, 11, 400}});
+    money("payath", 2, 2, 1, 400, 400, {{4, 11, 400}});
+    auto other = db::Database::openSqlite(books->path());
+    other->exec(QStringLiteral("Update payath Set noteState=1 where noteState=0 and noteID=1"));
+    EXPECT_EQ(refusal([&] { state("payath", 2, 0, 1); }),
+              "采购单[R-11]未结算金额只有200.00,单据[P-2]第1行本次结算400.00,不能审核。");
+    EXPECT_DOUBLE_EQ(referamt("purchasepth", 11), 400);
+    EXPECT_DOUBLE_EQ(balanceOf(1), 800);
+}
+
+TEST_F(Settlement, PrepaymentStandsAsAnAdvanceAndReceiptsBringMoneyIn)
+{
+    money("payath", 1, 1, 2, 1000, 1000, {});
+    state("payath", 1, 0, 1);
+    EXPECT_DOUBLE_EQ(balanceOf(2), -900);
+    EXPECT_DOUBLE_EQ(cash(), 4000);
+    // A prepayment's lines may not settle more than it pays.
+    money("payath", 2, 1, 1, 100, 100, {{4, 11, 300}});
+    EXPECT_EQ(refusal([&] { state("payath", 2, 0, 1); }), "单据[P-2]的明细结算合计300.00大于预付金额100.00,不能审核。");
+
+    // The customer pays 700 of his sale less the 100 of his return.
+    EXPECT_DOUBLE_EQ(balanceOf(3), 700);
+    money("chargeath", 5, 2, 3, 600, 600, {{14, 21, 700}, {14, 22, -100}});
+    state("chargeath", 5, 0, 1);
+    EXPECT_DOUBLE_EQ(referamt("salesth", 21), 700);
+    EXPECT_DOUBLE_EQ(referamt("salesth", 22), -100);
+    EXPECT_DOUBLE_EQ(balanceOf(3), 100);
+    EXPECT_DOUBLE_EQ(cash(), 4600);
+    // A void of an entered receipt settles nothing; its un-audit gives it all back.
+    state("chargeath", 5, 1, 0);
+    EXPECT_DOUBLE_EQ(referamt("salesth", 21), 0);
+    EXPECT_DOUBLE_EQ(balanceOf(3), 700);
+    state("chargeath", 5, 0, 2);
+    EXPECT_DOUBLE_EQ(cash(), 4000);
+    EXPECT_DOUBLE_EQ(referamt("salesth", 21), 0);
+}
+
+TEST_F(Settlement, BooksMadeBeforePaymentsGetThemWhenOpened)
+{
+    for (const char *table : {"payath", "payathdetail", "chargeath", "Chargeathdetail", "discountflowaath"})
+        books->exec(QStringLiteral("drop table %1").arg(QLatin1String(table)));
+    const QString path = books->path();
+    books.reset();
+    books = notedb::openBooks(path);
+    money("payath", 1, 2, 1, 300, 300, {{4, 12, 300}});
+    state("payath", 1, 0, 1);
+    EXPECT_DOUBLE_EQ(referamt("purchasepth", 12), 300);
+}
+
+} // namespace
