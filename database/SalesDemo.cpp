@@ -61,6 +61,7 @@ public:
              {{"CONTACTOR", u8("梁嘉欣")}, {"CONTACTFAX", "020-85592889"}}, "节前报价");
         plan();
         cargoCard();
+        packs();
     }
 
 private:
@@ -190,6 +191,19 @@ private:
         for (const auto &c : charges)
             insert(QStringLiteral("shipbilldetail"), {"NOTEID", "ITEMSNO", "MONEYITEMID", "GETAMOUNT", "PAYAMOUNT"},
                    {id, ++item, c.item, c.get, c.pay});
+    }
+
+    // Packaging formats a sale line can be packed in.
+    void packs()
+    {
+        const struct {
+            const char *name;
+            double perPackage, charge;
+        } packs[] = {{"纸箱(12)", 12, 0.5}, {"托盘(48)", 48, 0.2}, {"散装", 0, 0}};
+        int n = 0;
+        for (const auto &p : packs)
+            insert(QStringLiteral("packlist"), {"ID", "NAME", "PACKVALUE", "DISAMOUNT"},
+                   {++n, u8(p.name), p.perPackage, p.charge});
     }
 
     void insert(const QString &table, const QStringList &cols, const QVariantList &values)

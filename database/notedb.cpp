@@ -259,6 +259,10 @@ void addMissingColumns(db::Database &database)
             for (const QString &statement : splitStatements(QString::fromUtf8(f.readAll())))
                 database.exec(statement);
     }
+    // The packaging formats of sale lines.
+    if (database.scalar(QStringLiteral("select count(*) from sqlite_master where name = 'packlist'")).toInt() == 0)
+        database.exec(QStringLiteral("create table packlist (ID integer primary key, NAME varchar(40) collate TSQL not null, "
+                                     "PACKVALUE numeric(19,6) default 0, DISAMOUNT numeric(19,6) default 0)"));
 }
 
 } // namespace

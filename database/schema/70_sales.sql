@@ -484,3 +484,11 @@ CREATE TRIGGER IF NOT EXISTS trg_shipbill_lines AFTER DELETE ON ShipBill FOR EAC
 CREATE INDEX ix_shipbill_date ON ShipBill (NOTEDATE);
 -- A saved card takes its key from here.
 INSERT INTO sys_keytable (TABLENAME, KEYVALUE) VALUES ('ShipBill', 0);
+
+-- Packaging formats of a sale line: units per package and the charge per unit.
+CREATE TABLE packlist (
+  ID              INTEGER PRIMARY KEY,
+  NAME            VARCHAR(40) COLLATE TSQL NOT NULL,
+  PACKVALUE       NUMERIC(19,6) DEFAULT 0,
+  DISAMOUNT       NUMERIC(19,6) DEFAULT 0
+);

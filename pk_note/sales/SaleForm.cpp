@@ -80,8 +80,9 @@ const mdnote::DetailResource lines{
         "Round(m.Price/m.DISC*100,8) as ORIGPRICE, "
         "Round((m.Price/m.Disc*100)*(1-m.Disc/100)*m.Quantity,2) as DiscAmt, "
         "Round(m.price/m.disc*100*(1+m.TaxRate/100),8) as ORIGTAXPRICE, "
-        "dbo.sevengetnotecode(m.refernotetype, m.refernoteid) as RefernoteCode "
+        "dbo.sevengetnotecode(m.refernotetype, m.refernoteid) as RefernoteCode, pk.NAME as PackName "
         "from salesthDetail m left join Commoditylth g on g.Commodityid = m.Commodityid "
+        "left join packlist pk on pk.ID = m.Pack "
         "left join unitlth u on u.UNITSID = g.unitsid left join unitlth u2 on u2.UNITSID = g.unitsecid "
         "left join unitlth u3 on u3.UNITSID = g.unitsidpak1 left join unitlth u4 on u4.UNITSID = g.unitsidpak2 "
         "left join storelth s on s.BuildingID = m.BuildingID",
@@ -91,16 +92,32 @@ const mdnote::DetailResource lines{
         {"QUANTITY"}, {"ORIGPRICE"}, {"DISC"}, {"PRICE"}, {"TAXRATE"}, {"TAXPRICE"},
         {"COMMODITYAMT", "货款"}, {"TAXAMT", "税款"}, {"AMOUNT"}, {"DISCAMT"},
         {.field = "IOQTY", .caption = "出库数量", .width = 80, .displayFormat = "#0.####", .readOnly = true},
-        {"REFERQTY", "退货数量"}, {"PACKQTY", "包装物数量"}, {"TAXAMOUNT"},
+        {"REFERQTY", "退货数量"}, {.field = "PACKNAME", .caption = "包装格式", .width = 90},
+        {.field = "PACKQTY", .caption = "包装物数量", .width = 80, .displayFormat = "#0.####", .readOnly = true},
+        {"TAXAMOUNT"},
         {"BCODE"}, {"PRODUCTDAY"}, {"VALIDDAY"},
         {.field = "REFERNOTECODE", .caption = "源单号", .width = 120, .readOnly = true},
         {"REMARK"},
     },
 };
 
+// The packaging formats a line may be packed in (units per package, charge per unit).
+constexpr int kPackLookup = 1401;
+const char *const kPackSource = "dsPack";
+
+void registerPackLookup()
+{
+    for (const pub::LookupDefinition &d : pub::lookupDefinitions())
+        if (d.recordType == kPackLookup)
+            return;
+    pub::registerLookup({kPackLookup, QStringLiteral("Pack"),
+                         QStringLiteral("select ID, NAME, PACKVALUE, DISAMOUNT from packlist"), QStringLiteral("ID")});
+}
+
 const basenote::Resource &declaration()
 {
     trade::RegisterKindLookups();
+    registerPackLookup();
     return master;
 }
 
@@ -135,7 +152,11 @@ TSaleForm::TSaleForm(QWidget *owner) : TPurchaseNoteForm(declaration(), lines, o
             cdsDetail->Post();
         }
     });
-    AddDetailRule(QStringLiteral("QUANTITY"), [this](Field &) { setLineTaxAmount(); });
+    AddDetailRule(QStringLiteral("QUANTITY"), [this](Field &) {
+        setLineTaxAmount();
+        setPackFields();
+    });
+    AddDetailRule(QStringLiteral("PACK"), [this](Field &) { setPackFields(); });
     AddDetailRule(QStringLiteral("PRICE"), [this](Field &) { checkLowPrice(); });
     AddMasterRule(QStringLiteral("NOTEKIND"), [this](Field &) { setIoCaption(); });
     AddDetailRule(QStringLiteral("BCODE"), [this](Field &) {
@@ -230,6 +251,42 @@ void TSaleForm::setLineTaxAmount()
     const double quantity = DetailValue(Columns.Amounts[size_t(commodity::Col::Quantity)], 0).toDouble();
     const bool fill = MasterValue(QStringLiteral("ISFILL"), 0).toInt() == 1;
     SetFieldValueSilent(cdsDetail->FindField(QStringLiteral("TAXAMOUNT")), fill ? quantity * 0.3 : 0.0);
+}
+
+void TSaleForm::setPackFields()
+{
+    const QVariant pack = DetailValue(QStringLiteral("PACK"));
+    if (pack.isNull())
+        return;
+    const double quantity = DetailValue(Columns.Amounts[size_t(commodity::Col::Quantity)], 0).toDouble();
+    SetFieldValueSilent(cdsDetail->FindField(QStringLiteral("PACKNAME")), LookupData(kPackLookup, pack, QStringLiteral("NAME")));
+    const double perPackage = LookupData(kPackLookup, pack, QStringLiteral("PACKVALUE"), 0).toDouble();
+    if (perPackage > 0)
+        SetFieldValueSilent(cdsDetail->FindField(QStringLiteral("PACKQTY")), std::ceil(quantity / perPackage));
+    SetFieldValueSilent(cdsDetail->FindField(QStringLiteral("DISAMOUNT")),
+                        quantity * LookupData(kPackLookup, pack, QStringLiteral("DISAMOUNT"), 0).toDouble());
+}
+
+void TSaleForm::SetupDetailColumn(int column)
+{
+    TPurchaseNoteForm::SetupDetailColumn(column);
+    widgets::GridColumn &col = ItemGrid->Column(column);
+    if (col.FieldName.compare(QStringLiteral("PACKNAME"), Qt::CaseInsensitive) != 0 || col.Editor)
+        return;
+    // The pack is chosen by name from the packaging list; the line keeps its id.
+    col.Editor = [this](QWidget *parent) {
+        auto *combo = new widgets::TRqLookupCombo(parent, QStringLiteral("cmbPackEditor"));
+        combo->SetDataSource(dsDetail);
+        combo->SetDataField(QStringLiteral("PACK"));
+        combo->SetListSource(QString::fromLatin1(kPackSource));
+        combo->SetListFields(QStringLiteral("NAME;PACKVALUE"));
+        combo->SetListField(QStringLiteral("NAME"));
+        return combo;
+    };
+    col.EditorCommit = [](QWidget *editor) {
+        static_cast<widgets::TRqLookupCombo *>(editor)->TakeTyped(true);
+        return true;
+    };
 }
 
 void TSaleForm::checkLowPrice()

@@ -46,6 +46,7 @@ public:
     void UpdateControlStates(const QString &fieldName) override;
     bool ValidateDetailLines() override;
     void SetReportVariables(TCorvanReportStyle *report) override;
+    void SetupDetailColumn(int column) override;
 
     // A new sale made from a sales order (12, kind 1) or a consignment note (13, kind 3).
     bool LoadForSource(int sourceNoteType, qint64 sourceNoteId) override;
@@ -64,6 +65,8 @@ protected:
 private:
     // TaxAmount of the current line from its quantity and the master's IsFill.
     void setLineTaxAmount();
+    // PackName, PackQty and DisAmount of the current line from its pack and quantity.
+    void setPackFields();
     void checkLowPrice();
     // Kind 3: the price difference to the consignment line settled.
     void setConsignmentMargin();

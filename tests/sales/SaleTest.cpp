@@ -158,6 +158,25 @@ TEST_F(SaleTest, TheInvoicingChargeFollowsIsFillAndALowPriceIsOnlyTold)
     EXPECT_TRUE(m_messages.texts().isEmpty()) << err();
 }
 
+// The pack is typed by name in its cell; packages and the packing charge follow
+// the quantity, and the line keeps them in the books.
+TEST_F(SaleTest, APackChosenInTheGridCountsPackagesAndItsCharge)
+{
+    open();
+    setMaster("PARTNERID", customer("C002"));
+    addLine("BG0003", 25, 1.5);
+    auto *g = grid();
+    g->setFocus();
+    g->setCurrentIndex(g->model()->index(0, g->ColumnOfField(QStringLiteral("PACKNAME"))));
+    enter(QString::fromUtf8("纸箱"));
+    EXPECT_EQ(row(0, "PACKNAME,PACKQTY,DISAMOUNT"), QString::fromUtf8("纸箱(12)/3/12.5"));
+    setLine("QUANTITY", 12);
+    EXPECT_EQ(row(0, "PACKQTY,DISAMOUNT"), QStringLiteral("1/6"));
+    ASSERT_TRUE(save()) << err();
+    EXPECT_EQ(column("salesthDetail", savedNote(), "PACK || '/' || PACKQTY || '/' || DISAMOUNT", 1).toString(),
+              QStringLiteral("1/1/6"));
+}
+
 TEST_F(SaleTest, AuditUnauditVoidAndMenuRefusals)
 {
     const qint64 id = auditedSale();
