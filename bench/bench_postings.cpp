@@ -1,13 +1,15 @@
 // The stock posting engine: audit 10,000 purchase receipts of 10 lines each,
 // one statement and one transaction per note as the window sends it, then
-// un-audit them (newest first). Baseline: bare prepared INSERTs of the same
-// 100,000 noteflowaath rows in the same 10,000 transactions. Budget: at least
-// 1,000 notes/s.
+// 10,000 ten-line sales of the goods received, every other line drawing on a
+// batch of a receipt; then un-audit both (newest first). Baseline: bare
+// prepared INSERTs of the same 100,000 noteflowaath rows in the same 10,000
+// transactions. Budget: at least 1,000 notes/s for either.
 
 #include "notedb.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -34,16 +36,47 @@ void fill(db::Database &d)
     }
     QSqlQuery m = d.prepare(QStringLiteral("insert into purchasepth (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, "
                                            "PARTNERID, AMOUNT, PAYAMT) values (?, 1, 0, ?, '2024-03-05', 1, ?, 0)"));
+    // Even lines come in as batches the sales draw on.
     QSqlQuery l = d.prepare(QStringLiteral("insert into purchasepthDetail (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, PRICE, "
-                                           "QUANTITY, AMOUNT) values (?, ?, ?, ?, ?, ?, ?)"));
+                                           "QUANTITY, AMOUNT, BCODE) values (?, ?, ?, ?, ?, ?, ?, ?)"));
     for (int n = 1; n <= Notes; ++n) {
         m.bindValue(0, n);
         m.bindValue(1, QStringLiteral("CGKD-%1").arg(n));
         m.bindValue(2, Lines * 12.5 * 4);
         d.execPrepared(m, true);
         for (int i = 1; i <= Lines; ++i) {
-            const QVariant values[] = {n, i, 1 + (n + i) % 2, 1 + (n * Lines + i) % Goods, 12.5, 4, 50};
-            for (int c = 0; c < 7; ++c)
+            const QVariant values[] = {n, i, 1 + (n + i) % 2, 1 + (n * Lines + i) % Goods, 12.5, 4, 50,
+                                       i % 2 ? QVariant() : QVariant(QStringLiteral("B%1-%2").arg(n).arg(i))};
+            for (int c = 0; c < 8; ++c)
+                l.bindValue(c, values[c]);
+            d.execPrepared(l, true);
+        }
+    }
+    d.commitTran();
+}
+
+// One sale per receipt: a unit of each of its lines, the even ones from its batch.
+void fillSales(db::Database &d)
+{
+    d.exec(QStringLiteral("insert into partnerlth (PARTNERID, CODE, NAME, ISCLIENT) values (2, 'C1', 'C', 1)"));
+    QHash<qint64, qint64> batch;
+    db::Rows rows = d.read(QStringLiteral("select NOTEID * 100 + ITEMSNO, ID from noteflowaath where NOTETYPE = 4 and BCODE is not null"));
+    while (rows.next())
+        batch.insert(rows.value(0).toLongLong(), rows.value(1).toLongLong());
+    d.beginTran();
+    QSqlQuery m = d.prepare(QStringLiteral("insert into salesth (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, "
+                                           "PARTNERID, AMOUNT, PAYAMT) values (?, 1, 0, ?, '2024-03-06', 2, ?, 0)"));
+    QSqlQuery l = d.prepare(QStringLiteral("insert into salesthDetail (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, PRICE, "
+                                           "QUANTITY, AMOUNT, BTURNNOTEID) values (?, ?, ?, ?, 20, 1, 20, ?)"));
+    for (int n = 1; n <= Notes; ++n) {
+        m.bindValue(0, n);
+        m.bindValue(1, QStringLiteral("XSKD-%1").arg(n));
+        m.bindValue(2, Lines * 20);
+        d.execPrepared(m, true);
+        for (int i = 1; i <= Lines; ++i) {
+            const QVariant values[] = {n, i, 1 + (n + i) % 2, 1 + (n * Lines + i) % Goods,
+                                       i % 2 ? QVariant() : QVariant(batch.value(n * 100 + i))};
+            for (int c = 0; c < 5; ++c)
                 l.bindValue(c, values[c]);
             d.execPrepared(l, true);
         }
@@ -74,13 +107,14 @@ double bareInserts(db::Database &d)
     return t.nsecsElapsed() / 1e9;
 }
 
-double stateChanges(db::Database &d, int from, int to)
+double stateChanges(db::Database &d, const char *table, int from, int to)
 {
     QElapsedTimer t;
     t.start();
     for (int k = 0; k < Notes; ++k) {
         const int n = to == 1 ? k + 1 : Notes - k;
-        d.exec(QStringLiteral("Update purchasepth Set noteState=%1 where noteState=%2 and noteID=%3").arg(to).arg(from).arg(n));
+        d.exec(QStringLiteral("Update %1 Set noteState=%2 where noteState=%3 and noteID=%4")
+                   .arg(QLatin1String(table)).arg(to).arg(from).arg(n));
     }
     return t.nsecsElapsed() / 1e9;
 }
@@ -95,16 +129,26 @@ int main(int argc, char **argv)
     std::unique_ptr<db::Database> d = notedb::createBooks(dir.filePath(QStringLiteral("books.db")), false, true);
     fill(*d);
 
-    const double audit = stateChanges(*d, 0, 1);
-    const qint64 rows = d->scalar(QStringLiteral("select count(*) from noteflowaath")).toLongLong();
-    const double unaudit = stateChanges(*d, 1, 0);
-    const qint64 left = d->scalar(QStringLiteral("select count(*) from noteflowaath")).toLongLong();
+    const auto flows = [&d] { return d->scalar(QStringLiteral("select count(*) from noteflowaath")).toLongLong(); };
+    const double audit = stateChanges(*d, "purchasepth", 0, 1);
+    const qint64 rows = flows();
+    fillSales(*d);
+    const double sell = stateChanges(*d, "salesth", 0, 1);
+    const qint64 drawn = d->scalar(QStringLiteral("select count(*) from PcSplit where NOTETYPE = 14")).toLongLong();
+    const qint64 sold = flows() - rows;
+    const double unsell = stateChanges(*d, "salesth", 1, 0);
+    const double unaudit = stateChanges(*d, "purchasepth", 1, 0);
+    const qint64 left = flows();
     const double bare = bareInserts(*d);
 
     std::printf("audit   %d receipts x %d lines: %.2f s, %.0f notes/s (budget >= 1000), %lld flow rows\n", Notes, Lines, audit,
                 Notes / audit, rows);
-    std::printf("unaudit the same, newest first:  %.2f s, %.0f notes/s, %lld flow rows left\n", unaudit, Notes / unaudit, left);
-    std::printf("bare prepared inserts of the rows: %.2f s; audit / bare = %.1fx, unaudit / bare = %.1fx\n", bare,
-                audit / bare, unaudit / bare);
-    return rows == Notes * Lines && left == 0 ? 0 : 1;
+    std::printf("audit   %d sales x %d lines: %.2f s, %.0f notes/s (budget >= 1000), %lld flow rows, %lld batch draws\n",
+                Notes, Lines, sell, Notes / sell, sold, drawn);
+    std::printf("unaudit the sales, then the receipts, newest first: %.2f s (%.0f notes/s), %.2f s (%.0f notes/s), "
+                "%lld flow rows left\n",
+                unsell, Notes / unsell, unaudit, Notes / unaudit, left);
+    std::printf("bare prepared inserts of the rows: %.2f s; receipts / bare = %.1fx, sales / bare = %.1fx\n", bare,
+                audit / bare, sell / bare);
+    return rows == Notes * Lines && sold == Notes * Lines && drawn == Notes * Lines / 2 && left == 0 ? 0 : 1;
 }

@@ -200,15 +200,33 @@ void writeOnHand(Statements &s, qint64 store, qint64 goods, const OnHand &o, dou
           {o.quantity, o.amount, o.price, realDelta, store, goods});
 }
 
-// Flow ids come from the key table in one block per note.
-qint64 takeFlowIds(Statements &s, int count)
+// Flow and batch-split ids come from the key table in one block per note.
+qint64 takeIds(Statements &s, const char *table, int count)
 {
     db::Database &d = s.db();
-    const qint64 key = fetchOne(d, QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME = 'noteflowaath'")).toLongLong();
-    const qint64 top = fetchOne(d, QStringLiteral("select coalesce(max(ID), 0) from noteflowaath")).toLongLong();
+    const QString t = QLatin1String(table);
+    const qint64 key = fetchOne(d, QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME = :t"),
+                                {{QStringLiteral("t"), t}})
+                           .toLongLong();
+    const qint64 top = fetchOne(d, QStringLiteral("select coalesce(max(ID), 0) from %1").arg(t)).toLongLong();
     const qint64 first = std::max(key, top) + 1;
-    s.run("update sys_keytable set KEYVALUE = ? where TABLENAME = 'noteflowaath'", {first + count - 1});
+    if (s.run("update sys_keytable set KEYVALUE = ? where TABLENAME = ?", {first + count - 1, t}) == 0)
+        throw DbError(QStringLiteral("键值表中没有表 %1 的记录。").arg(t));
     return first;
+}
+
+// The statement that writes a cost price into a line of `note`, kept for the
+// life of the program (the statement cache holds its text by address).
+const char *costUpdate(const StockNote &note)
+{
+    static QHash<QString, QByteArray> texts;
+    const QString key = QLatin1String(note.lines);
+    auto it = texts.find(key);
+    if (it == texts.end())
+        it = texts.insert(key, QStringLiteral("update %1 set %2 = ? where NOTEID = ? and ITEMSNO = ?")
+                                   .arg(QLatin1String(note.lines), QLatin1String(note.price))
+                                   .toLatin1());
+    return it->constData();
 }
 
 QVariant column(const db::ResultSet &rs, int row, const char *name) { return rs.value(row, QLatin1String(name)); }
@@ -270,7 +288,12 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         moving << i;
     }
 
-    qint64 flowId = moving.isEmpty() ? 0 : takeFlowIds(s, int(moving.size()) * (n.targetStore ? 2 : 1));
+    qint64 flowId = moving.isEmpty() ? 0 : takeIds(s, "noteflowaath", int(moving.size()) * (n.targetStore ? 2 : 1));
+    int draws = 0;
+    if (direction < 0 || n.targetStore)
+        for (int i : std::as_const(moving))
+            draws += column(lines, i, "BTURNNOTEID").toLongLong() != 0;
+    qint64 splitId = draws ? takeIds(s, "PcSplit", draws) : 0;
     // One leg of a line: `dir` into or out of `store`; returns the unit cost it moved at.
     const auto leg = [&](int i, qint64 store, int dir, std::optional<double> cost) {
         const qint64 goods = column(lines, i, "COMMODITYID").toLongLong();
@@ -281,25 +304,29 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         QVariant batch;
         if (dir < 0 && !column(lines, i, "BTURNNOTEID").isNull() && column(lines, i, "BTURNNOTEID").toLongLong() != 0) {
             batch = column(lines, i, "BTURNNOTEID");
-            db::Rows b = d.read(QStringLiteral("select COMMODITYID, BUILDINGID, QUANTITY * IOFLAG - BREFERQTY, BCODE, IOFLAG, "
-                                               "BTURNNOTEID from noteflowaath where ID = :b"),
-                                {{QStringLiteral("b"), batch}});
-            if (!b.next() || b.value(4).toInt() != 1 || !b.value(5).isNull()) {
+            double b[5];
+            if (!s.numbers("select COMMODITYID, BUILDINGID, QUANTITY * IOFLAG - BREFERQTY, IOFLAG, BTURNNOTEID is null "
+                           "from noteflowaath where ID = ?",
+                           {batch}, b, 5) ||
+                b[3] != 1 || b[4] != 1) {
                 throw DbError(QStringLiteral("单据[%1]第%2行引用的批次(ID %3)不存在,不能%4。")
                                   .arg(code, column(lines, i, "ITEMSNO").toString(), batch.toString(), action));
             }
-            const qint64 batchGoods = b.value(0).toLongLong(), batchStore = b.value(1).toLongLong();
-            const double left = b.value(2).toDouble();
-            const QString bcode = b.value(3).toString();
+            const qint64 batchGoods = qint64(b[0]), batchStore = qint64(b[1]);
+            const double left = b[2];
+            const auto bcode = [&] {
+                return fetchOne(d, QStringLiteral("select BCODE from noteflowaath where ID = :b"), {{QStringLiteral("b"), batch}})
+                    .toString();
+            };
             if (batchGoods != goods || batchStore != store)
-                throw DbError(QStringLiteral("货品[%1]引用的批次[%2]不是该货品在该仓库的批次,不能%3。").arg(name, bcode, action));
+                throw DbError(QStringLiteral("货品[%1]引用的批次[%2]不是该货品在该仓库的批次,不能%3。").arg(name, bcode(), action));
             if (left + kEpsilon < q)
                 throw DbError(QStringLiteral("货品[%1]的批次[%2]只剩%3,不够%4,不能%5。")
-                                  .arg(name, bcode, QString::number(left), QString::number(q), action));
+                                  .arg(name, bcode(), QString::number(left), QString::number(q), action));
             s.run("update noteflowaath set BREFERQTY = round(BREFERQTY + ?, 6) where ID = ?", {q, batch});
             s.run("insert into PcSplit (ID, BTURNNOTEID, NOTETYPE, NOTEID, ITEMSNO, NOTESTATE, QUANTITY) "
                   "values (?, ?, ?, ?, ?, 1, ?)",
-                  {d.newKey(QStringLiteral("PcSplit")), batch, n.noteType, noteId, column(lines, i, "ITEMSNO"), q});
+                  {splitId++, batch, n.noteType, noteId, column(lines, i, "ITEMSNO"), q});
         }
 
         OnHand o = readOnHand(s, store, goods);
@@ -317,10 +344,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
                 // No cost price on the line: it goes out at what the stock cost, and says so.
                 p = moved;
                 lineAmount = RoundToEx(q * p, decimals);
-                d.exec(QStringLiteral("update %1 set %2 = :p where NOTEID = :id and ITEMSNO = :item")
-                           .arg(QLatin1String(n.lines), QLatin1String(n.price)),
-                       {{QStringLiteral("p"), p}, {QStringLiteral("id"), noteId},
-                        {QStringLiteral("item"), column(lines, i, "ITEMSNO")}});
+                s.run(costUpdate(n), {p, noteId, column(lines, i, "ITEMSNO")});
                 s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTABLE, TARGETCOLUMN, TARGETID, "
                       "TARGETITEMSNO, QUANTITY) values (?, ?, ?, 5, ?, ?, ?, ?, 0)",
                       {n.noteType, noteId, column(lines, i, "ITEMSNO"), QLatin1String(n.lines), QLatin1String(n.price),
