@@ -1,4 +1,5 @@
 #include "SaleForm.h"
+#include "NoteReport.h"
 #include "NoteMessages.h"
 
 #include "DataAccess.h"
@@ -466,8 +467,8 @@ QHash<QString, QVariant> TSaleForm::ReportVariables()
 
 void TSaleForm::SetReportVariables(TCorvanReportStyle *report)
 {
-    // The printing unit reads ReportVariables when it lands.
     TPurchaseNoteForm::SetReportVariables(report);
+    report->SetVariables(ReportVariables());
 }
 
 // ============================================================ menus
