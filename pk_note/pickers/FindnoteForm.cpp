@@ -252,7 +252,6 @@ void TFindnoteForm::buildWindow()
     dsNotes = new data::DataSource(nullptr, this);
     dsNotes->setObjectName(QStringLiteral("dsNotes"));
     dbgNotes = new widgets::TRqDBGrid(this, QStringLiteral("dbgNotes"));
-    dbgNotes->SetReadOnly(true);
     dbgNotes->setSelectionBehavior(QAbstractItemView::SelectRows);
     layout->addWidget(dbgNotes);
     resize(900, 520);
@@ -360,7 +359,9 @@ void TFindnoteForm::bindColumns()
     if (m_current && m_current->Active())
         for (const ShownColumn &c : kShown)
             if (data::Field *f = m_current->FindField(QString::fromLatin1(c.field))) {
-                dbgNotes->AddColumn(f->FieldName(), S(c.title), c.width);
+                // A list to read, not a note: its columns refuse editing, yet
+                // the grid is not greyed as a read-only note's would be.
+                dbgNotes->AddColumn(f->FieldName(), S(c.title), c.width).ReadOnly = true;
                 if (f->FieldName().compare(QLatin1String("AMOUNT"), Qt::CaseInsensitive) == 0)
                     dbgNotes->Column(dbgNotes->ColumnCount() - 1).DisplayFormat = QStringLiteral("#0.00");
             }

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -185,6 +186,8 @@ TEST_F(FinderTest, ListsTheNotesOfTheChosenTypeWithTheirNames)
               scalar(QStringLiteral("select k.NAME from orderpth o join kindamth k on k.KIND=1 and k.ID=o.NOTESTATE "
                                     "where o.NOTEID=") + id).toString());
     EXPECT_EQ(m_finder->Grid()->ColumnTitle(0), QStringLiteral("单据编号"));
+    for (int c = 0; c < m_finder->Grid()->ColumnCount(); ++c)
+        EXPECT_FALSE(m_finder->Grid()->CanEditColumn(c)) << c;
 
     // Another type lists its own notes.
     m_finder->SelectNoteType(14);
@@ -235,6 +238,13 @@ TEST_F(FinderTest, TitleClicksSortAndFlipAndAnotherColumnReplacesTheOrder)
     EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
     EXPECT_TRUE(list()->CommandText().endsWith(QLatin1String("like '%x Order by y%') Order by b.NOTECODE Asc ")))
         << list()->CommandText().toStdString();
+
+    // The window as the user sees it, kept beside the test program to be looked at.
+    m_finder->SelectNoteType(14);
+    emit header->sectionClicked(code);
+    m_finder->resize(1000, 420);
+    m_finder->show();
+    m_finder->grab().save(QDir(testsupport::binDir()).filePath(QStringLiteral("finder_sales.png")));
 }
 
 TEST_F(FinderTest, FiltersByTypedConditionsAndRefusesBadValues)
@@ -256,6 +266,8 @@ TEST_F(FinderTest, FiltersByTypedConditionsAndRefusesBadValues)
         QComboBox *value = cell(d, 0, 3);
         ASSERT_GE(value->findText(partner), 0) << "the customers are offered";
         value->setCurrentIndex(value->findText(partner));
+        typeRow(d, 1, "NOTEDATE", "大于等于", QStringLiteral("2026-01-01"));
+        d->grab().save(QDir(testsupport::binDir()).filePath(QStringLiteral("finder_filter.png")));
     }));
     QStringList shown = column("NOTEID");
     shown.sort();
