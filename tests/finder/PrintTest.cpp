@@ -6,6 +6,7 @@
 #include "MDnote.h"
 #include "NoteMessages.h"
 #include "NoteReport.h"
+#include "Notepublic.h"
 #include "PNOrderForm.h"
 #include "Pk_note_itf.h"
 #include "Pub.h"
@@ -76,6 +77,13 @@ TEST_F(PrintTest, PrintingWritesThePagesAndCountsEachPrint)
     m_files.answer(pdf("first.pdf"));
     m_form->PrintPMItemClick();
     ASSERT_TRUE(isPdf(pdf("first.pdf"))) << shown().join(u'|').toStdString();
+    {
+        // The Chinese texts are drawn with the CJK font, embedded in the file.
+        QFile f(pdf("first.pdf"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        EXPECT_TRUE(bytes.contains("WenQuanYi") && bytes.contains("/FontFile")) << "no CJK font embedded";
+    }
     EXPECT_EQ(m_files.records().value(0).suggested,
               QStringLiteral("采购订单-") + m_form->MasterValue(QStringLiteral("NOTECODE")).toString() + QStringLiteral(".pdf"));
     EXPECT_EQ(printed(), before + 1);
@@ -171,6 +179,7 @@ TEST_F(PrintTest, QuestionsAndTemplatesDecideWhatIsPrinted)
     TCorvanReportStyle report(m_form->MasterDataSource(), m_form->DetailDataSource());
     ASSERT_TRUE(m_form->ChooseReportStyle(&report));
     EXPECT_EQ(report.Expand(report.Template().value(QLatin1String("title")).toString()), QStringLiteral("OWN-TITLE"));
+    EXPECT_EQ(ReadPrintChoice(QStringLiteral("TPNOrderForm")).id, 6002) << "the choice is remembered for the class";
     sql(QStringLiteral("update printtemplatelth set DATA=null where PRINTTEMPLATEID=6002"));
     m_form->PrintPMItemClick();
     EXPECT_TRUE(m_files.records().isEmpty());
