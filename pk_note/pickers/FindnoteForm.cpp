@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -263,6 +264,11 @@ void TFindnoteForm::buildWindow()
     connect(btnClose, &QPushButton::clicked, this, &TFindnoteForm::btnCloseClick);
     connect(dbgNotes, &QAbstractItemView::doubleClicked, this, &TFindnoteForm::btnOpenNoteClick);
     connect(dbgNotes->horizontalHeader(), &QHeaderView::sectionClicked, this, &TFindnoteForm::SortByColumn);
+    // The rest of a long list is read when the user scrolls to the end of the first page.
+    connect(dbgNotes->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (!m_complete && value >= dbgNotes->verticalScrollBar()->maximum())
+            FetchAll();
+    });
 }
 
 void TFindnoteForm::fillTypeList()
@@ -329,7 +335,7 @@ void TFindnoteForm::cmbNoteNameChange()
     openCurrent();
 }
 
-bool TFindnoteForm::openCurrent()
+bool TFindnoteForm::openCurrent(bool firstPageOnly)
 {
     if (!m_query)
         return false;
@@ -339,12 +345,19 @@ bool TFindnoteForm::openCurrent()
     if (!m_sortField.isEmpty())
         sql += QStringLiteral(" Order by ") + FieldExpression(m_sortField)
                + (m_sortAscending ? QStringLiteral(" Asc ") : QStringLiteral(" Desc"));
+    // Books with many notes show the first page at once; one row more than a
+    // page tells whether the page is the whole list.
+    const bool paged = firstPageOnly && PageSize > 0;
+    if (paged)
+        sql = QStringLiteral("select top ") + QString::number(PageSize + 1) + sql.mid(QStringLiteral("select").size());
     try {
         m_current->Close();
         m_current->SetCommandText(sql);
         m_current->Open();
+        m_complete = !paged || m_current->RecordCount() <= PageSize;
     } catch (const std::exception &e) {
         ShowError(e);
+        m_complete = true;
         bindColumns();
         return false;
     }
@@ -352,8 +365,19 @@ bool TFindnoteForm::openCurrent()
     return true;
 }
 
+void TFindnoteForm::FetchAll()
+{
+    if (m_complete || !m_current || !m_current->Active())
+        return;
+    const int row = m_current->RecNo();
+    if (openCurrent(false))
+        m_current->SetRecNo(std::max(row, 1));
+}
+
 void TFindnoteForm::bindColumns()
 {
+    // Columns are set up on a detached grid: each change would reset its model.
+    dbgNotes->SetDataSource(nullptr);
     dsNotes->SetDataSet(m_current);
     dbgNotes->ClearColumns();
     if (m_current && m_current->Active())
@@ -453,6 +477,7 @@ void TFindnoteForm::btnToExcelClick()
     }
     if (!m_query || !m_current || !m_current->Active())
         return;
+    FetchAll(); // the whole list goes out, not its first page
     OutToExcelFun(dbgNotes, S("单据类型:") + m_query->caption);
 }
 

@@ -86,6 +86,11 @@ public:
     void SortByColumn(int column);
     // Reopens the current list with the filter's condition.
     void ApplyFilter();
+    // Reads the rows the first page left out (scrolling to its end, export).
+    void FetchAll();
+    bool Complete() const { return m_complete; }
+    // Rows read per page; 0 reads every row at once.
+    int PageSize = 500;
 
     data::ClientDataSet *CurrentQuery() const { return m_current; }
     widgets::TRqDBGrid *Grid() const { return dbgNotes; }
@@ -101,7 +106,7 @@ public slots:
 private:
     void buildWindow();
     void fillTypeList();
-    bool openCurrent();
+    bool openCurrent(bool firstPageOnly = true);
     void bindColumns();
     void prepareFilter();
     data::ClientDataSet *queryOf(const FinderQuery &q);
@@ -118,4 +123,5 @@ private:
     QString m_filter;     // the condition in force on the current list
     QString m_sortField;  // the field sorted by, "" none
     bool m_sortAscending = true;
+    bool m_complete = true; // every row of the list has been read
 };

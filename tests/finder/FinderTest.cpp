@@ -195,6 +195,28 @@ TEST_F(FinderTest, ListsTheNotesOfTheChosenTypeWithTheirNames)
     EXPECT_EQ(list()->RecordCount(), scalar(QStringLiteral("select count(*) from salesth")).toInt());
 }
 
+TEST_F(FinderTest, ALongListShowsAPageFirstAndTheRestWhenNeeded)
+{
+    const int all = scalar(QStringLiteral("select count(*) from salesth")).toInt();
+    ASSERT_GE(all, 3);
+    m_finder = std::make_unique<TFindnoteForm>();
+    m_finder->PageSize = 1;
+    m_finder->SelectNoteType(14);
+    EXPECT_EQ(list()->RecordCount(), 2) << "a page and one row more";
+    EXPECT_FALSE(m_finder->Complete());
+    m_finder->FetchAll();
+    EXPECT_EQ(list()->RecordCount(), all);
+    EXPECT_TRUE(m_finder->Complete());
+
+    // A new order reads a page again; the export takes every row.
+    emit m_finder->Grid()->horizontalHeader()->sectionClicked(0);
+    EXPECT_EQ(list()->RecordCount(), 2);
+    m_files.answer(m_folder.file(QStringLiteral("all.xlsx")));
+    m_finder->findChild<QPushButton *>(QStringLiteral("btnToExcel"))->click();
+    EXPECT_EQ(list()->RecordCount(), all);
+    EXPECT_TRUE(list()->CommandText().endsWith(QLatin1String(" Order by b.NOTECODE Asc ")));
+}
+
 TEST_F(FinderTest, TitleClicksSortAndFlipAndAnotherColumnReplacesTheOrder)
 {
     open(14);
