@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -263,6 +264,7 @@ void TFindnoteForm::buildWindow()
     connect(btnToExcel, &QPushButton::clicked, this, &TFindnoteForm::btnToExcelClick);
     connect(btnClose, &QPushButton::clicked, this, &TFindnoteForm::btnCloseClick);
     connect(dbgNotes, &QAbstractItemView::doubleClicked, this, &TFindnoteForm::btnOpenNoteClick);
+    dbgNotes->installEventFilter(this);
     connect(dbgNotes->horizontalHeader(), &QHeaderView::sectionClicked, this, &TFindnoteForm::SortByColumn);
     // The rest of a long list is read when the user scrolls to the end of the first page.
     connect(dbgNotes->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
@@ -482,3 +484,15 @@ void TFindnoteForm::btnToExcelClick()
 }
 
 void TFindnoteForm::btnCloseClick() { close(); }
+
+bool TFindnoteForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == dbgNotes && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            btnOpenNoteClick();
+            return true;
+        }
+    }
+    return TnoteBootForm::eventFilter(watched, event);
+}

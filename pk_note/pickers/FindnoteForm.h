@@ -103,6 +103,10 @@ public slots:
     void btnToExcelClick();
     void btnCloseClick();
 
+protected:
+    // Enter on the list opens the current note, as a double-click does.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildWindow();
     void fillTypeList();

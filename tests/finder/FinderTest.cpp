@@ -368,11 +368,16 @@ TEST_F(FinderTest, OpensTheNoteInItsWindow)
     ASSERT_NE(note, nullptr) << shown().join(u'|').toStdString();
     EXPECT_EQ(note->CurrentNoteID(), id);
 
-    // A double-click on another row moves the open window to that note.
+    // A double-click on another row moves the open window to that note, and
+    // so does Enter on the list.
     list()->First();
     const int first = int(list()->FieldByName(QStringLiteral("NOTEID"))->AsInteger());
     emit m_finder->Grid()->doubleClicked(m_finder->Grid()->model()->index(0, 0));
     EXPECT_EQ(note->CurrentNoteID(), first);
+    list()->Next();
+    const int second = int(list()->FieldByName(QStringLiteral("NOTEID"))->AsInteger());
+    QTest::keyClick(m_finder->Grid(), Qt::Key_Return);
+    EXPECT_EQ(note->CurrentNoteID(), second);
 }
 
 TEST_F(FinderTest, ExportsTheListOnlyWithTheExportRight)

@@ -248,7 +248,15 @@ int FindInstanceDialog::AddRow(const FindCondition &c)
     });
     SetRow(row, c);
     m_rows->setCurrentCell(row, 1);
+    joinersChanged();
     return row;
+}
+
+void FindInstanceDialog::joinersChanged()
+{
+    // The first row joins nothing.
+    for (int r = 0; r < m_rows->rowCount(); ++r)
+        comboAt(m_rows, r, 0)->setEnabled(r > 0);
 }
 
 void FindInstanceDialog::fieldChosen(int row)
@@ -295,6 +303,7 @@ void FindInstanceDialog::RemoveCurrentRow()
     const int row = m_rows->currentRow();
     if (row >= 0)
         m_rows->removeRow(row);
+    joinersChanged();
 }
 
 void FindInstanceDialog::ClearRows()

@@ -98,6 +98,7 @@ public slots:
 
 private:
     void fieldChosen(int row);
+    void joinersChanged();
     TFindInstance *m_instance;
     QTableWidget *m_rows;
 };
