@@ -1,4 +1,5 @@
 #include "Commoditynote.h"
+#include "NoteReport.h"
 #include "NoteMessages.h"
 
 #include "BasenoteStockCheck.h"
@@ -818,7 +819,7 @@ QHash<QString, QVariant> TCommoditynoteForm::CommodityReportVariables()
 void TCommoditynoteForm::SetReportVariables(TCorvanReportStyle *report)
 {
     TMDnoteForm::SetReportVariables(report);
-    // The printing unit reads CommodityReportVariables when it lands.
+    report->SetVariables(CommodityReportVariables());
 }
 
 // ============================================================ seams filled by later kinds

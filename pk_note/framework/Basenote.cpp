@@ -349,29 +349,6 @@ bool TBasenoteForm::AppendBlankNote()
     return true;
 }
 
-void TBasenoteForm::loadPrintTemplates()
-{
-    RptStyleCB->setProperty("tag", 6000 + noteType);
-    if (cdsPrint->Active())
-        return;
-    try {
-        cdsPrint->SetCommandText(
-            QStringLiteral("Select typesid, printtemplateID, Name, Data from printtemplatelth where printtemplateID>0 "
-                           "and typesid=")
-            + QString::number(6000 + noteType) + QStringLiteral(" order by Name "));
-        cdsPrint->Open();
-        RptStyleCB->SetListDataSet(cdsPrint);
-        RptStyleCB->SetKeyField(QStringLiteral("printtemplateID"));
-        RptStyleCB->SetListFields(QStringLiteral("Name"));
-        RptStyleCB->SetListField(QStringLiteral("Name"));
-        const PrintChoice choice = ReadPrintChoice(QString::fromLatin1(metaObject()->className()));
-        if (choice.id != 0)
-            RptStyleCB->setKeyValue(choice.id);
-    } catch (const std::exception &e) {
-        ShowError(e);
-    }
-}
-
 bool TBasenoteForm::OpenNoteQuery(const QString &where)
 {
     loadPrintTemplates();
@@ -666,23 +643,6 @@ void TBasenoteForm::UpdateControlStates(const QString &fieldName)
     }
 }
 
-void TBasenoteForm::UpdatePrintedLabel()
-{
-    int printed = 0;
-    if (m_iCurrentNoteID != kNewNoteID && m_iCurrentNoteID != 0) {
-        try {
-            printed = scalarOf(QStringLiteral("select printed from noteprintabth where notetype=") + QString::number(noteType)
-                               + QStringLiteral(" and noteid=") + QString::number(m_iCurrentNoteID))
-                          .toInt();
-        } catch (const std::exception &) {
-            printed = 0; // no register yet: nothing to show
-        }
-    }
-    if (printed > 0)
-        lblPrinted->setText(QStringLiteral("本单据已经被打印") + QString::number(printed) + QStringLiteral("次"));
-    lblPrinted->setVisible(printed > 0);
-}
-
 void TBasenoteForm::SelectSourceNote() { ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable)); }
 
 void TBasenoteForm::OpenOperatorLookup() { m_LookupNames << QStringLiteral("qryOperator"); }
@@ -828,54 +788,6 @@ bool TBasenoteForm::LastNote()
     if (!QuerySaveChanges())
         return false;
     return LoadNote(last);
-}
-
-// =========================================================================== printing and copying
-
-bool TBasenoteForm::ChooseReportStyle(TCorvanReportStyle *) { return false; }
-void TBasenoteForm::SetReportVariables(TCorvanReportStyle *) {}
-
-void TBasenoteForm::PrintNote(bool)
-{
-    // Saving first and the print privilege; the report itself belongs to the
-    // printing unit, which overrides this operation.
-    if (IsNoteModified()) {
-        if (ShowYesNoQuestion(QStringLiteral("打印前必须先保存单据, 是否继续?")) != AnswerYes)
-            return;
-        if (!SaveNote())
-            return;
-        LoadNote(m_iCurrentNoteID);
-    }
-    if (!HasPrivilege(3, true) || m_bPrinting)
-        return;
-    ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable)); // until the printing unit overrides this
-}
-
-bool TBasenoteForm::CanCloneNote() { return false; }
-
-void TBasenoteForm::CloneNote(int id)
-{
-    AutoQuery q = CreateAutoQuery(QStringLiteral("select * from ") + m_asTableName + QStringLiteral(" where ") + m_asKeyField
-                                  + QStringLiteral("=") + QString::number(id));
-    if (q->IsEmpty())
-        return;
-    if (!NewNote())
-        return;
-    static const QStringList kept = {
-        QStringLiteral("NOTEID"),    QStringLiteral("CHKORID"),  QStringLiteral("NOTESTATE"), QStringLiteral("CPARTNERID"),
-        QStringLiteral("SHOPERATEID"), QStringLiteral("REFERCOUNT"), QStringLiteral("UPFLAG"), QStringLiteral("CREDID"),
-        QStringLiteral("OPERATEID"), QStringLiteral("BTURNNOTEID"), QStringLiteral("REFERQTY"), QStringLiteral("IOQTY"),
-        QStringLiteral("REFERAMT"),  QStringLiteral("CLOSED"),   QStringLiteral("CLOSEFILL"), QStringLiteral("FILLTYPE"),
-        QStringLiteral("FILLAMT"),   QStringLiteral("NOTEDATE"), QStringLiteral("NOTECODE"),  QStringLiteral("PAYDAY")};
-    cdsMaster->Edit();
-    for (const QString &column : q->FieldNames()) {
-        if (kept.contains(column, Qt::CaseInsensitive) || column.compare(m_asKeyField, Qt::CaseInsensitive) == 0)
-            continue;
-        Field *f = MasterField(column);
-        if (f && !f->Calculated())
-            SetFieldValueSilent(f, q->FieldByName(column).Value());
-    }
-    m_bModifiedAtSave = true;
 }
 
 // =========================================================================== window

@@ -1,4 +1,6 @@
 #include "MDnote.h"
+
+#include "NoteReport.h"
 #include "NoteMessages.h"
 
 #include "Notepublic.h"
@@ -724,12 +726,52 @@ void TMDnoteForm::UpdateControlStates(const QString &fieldName)
 
 bool TMDnoteForm::ChooseReportStyle(TCorvanReportStyle *report)
 {
-    // The report component arrives with the printing unit; it takes dsDetail
-    // beside dsMaster there.
+    // PrintNote has given the report dsDetail beside dsMaster already.
     return TBasenoteForm::ChooseReportStyle(report);
 }
 
-void TMDnoteForm::SetReportVariables(TCorvanReportStyle *report) { TBasenoteForm::SetReportVariables(report); }
+void TMDnoteForm::SetReportVariables(TCorvanReportStyle *report)
+{
+    TBasenoteForm::SetReportVariables(report);
+    report->SetVariables(PartnerReportVariables());
+}
+
+// =========================================================================== copying with the lines
+
+bool TMDnoteForm::CanCloneNote() { return true; }
+
+void TMDnoteForm::CloneNote(int id)
+{
+    // Read before the new note replaces the lines on screen.
+    AutoQuery source = CreateAutoQuery(QStringLiteral("select * from ") + m_asDetailTable + QStringLiteral(" where ")
+                                       + m_asKeyField + QStringLiteral("=") + QString::number(id)
+                                       + QStringLiteral(" order by ITEMSNO"));
+    TBasenoteForm::CloneNote(id);
+    if (!IsNewNote() || CurrentNoteID() != kNewNoteID || source->IsEmpty())
+        return;
+    // A copied line refers to nothing and has been turned into nothing.
+    static const QStringList kept = {
+        QStringLiteral("ITEMSNO"),      QStringLiteral("REFERNOTETYPE"), QStringLiteral("REFERNOTEID"),
+        QStringLiteral("REFERITEMSNO"), QStringLiteral("REFERQTY"),      QStringLiteral("REFERCOUNT"),
+        QStringLiteral("REFERAMT"),     QStringLiteral("BTURNNOTEID"),   QStringLiteral("IOQTY"),
+        QStringLiteral("BUYQTY"),       QStringLiteral("SALEQTY"),       QStringLiteral("BALQTY"),
+        QStringLiteral("CLOSED"),       QStringLiteral("UPFLAG")};
+    DetailUpdate quiet(*this);
+    cdsDetail->CheckBrowseMode();
+    for (source->First(); !source->Eof(); source->Next()) {
+        cdsDetail->Append();
+        for (const QString &column : source->FieldNames()) {
+            if (kept.contains(column, Qt::CaseInsensitive) || column.compare(m_asKeyField, Qt::CaseInsensitive) == 0)
+                continue;
+            Field *f = DetailField(column);
+            if (f && !f->Calculated() && !source->FieldByName(column).IsNull())
+                SetFieldValueSilent(f, source->FieldByName(column).Value());
+        }
+        cdsDetail->Post();
+    }
+    cdsDetail->First();
+    m_bDetailChanged = true;
+}
 
 QHash<QString, QVariant> TMDnoteForm::PartnerReportVariables()
 {

@@ -79,6 +79,9 @@ public:
     void UpdateControlStates(const QString &fieldName) override;
     bool ChooseReportStyle(TCorvanReportStyle *report) override;
     void SetReportVariables(TCorvanReportStyle *report) override;
+    // Every kind with lines may be copied; the copy takes the lines too.
+    bool CanCloneNote() override;
+    void CloneNote(int id) override;
     void RemarkKeyDown(QKeyEvent *key) override;
 
     // ---- helpers ----

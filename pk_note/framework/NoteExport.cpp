@@ -125,24 +125,11 @@ private:
     QHash<QString, lxw_format *> m_formats;
 };
 
-// Throws PubError when the file cannot be written.
-void writeWorkbook(TBasenoteForm *form, const QString &fileName)
+// The grid's shown columns in their order from `row` on: titles, rows (numbers
+// stay numbers in the grid's formats), the footer.
+void writeGrid(Workbook &book, widgets::TRqDBGrid *grid, int row)
 {
-    Workbook book(fileName);
-    int row = 0;
-    book.text(row++, 0, form->windowTitle(), true);
-    ++row;
-    for (const auto &[caption, value] : masterFields(form)) {
-        book.text(row, 0, caption, true);
-        book.text(row++, 1, value);
-    }
-    book.width(0, 14);
-    book.width(1, 24);
-
-    auto *md = dynamic_cast<TMDnoteForm *>(form);
-    widgets::TRqDBGrid *grid = md ? md->Grid() : nullptr;
-    if (grid && grid->model()) {
-        ++row;
+    if (grid->model()) {
         QVector<int> columns; // logical columns in the order shown
         const QHeaderView *header = grid->horizontalHeader();
         for (int v = 0; v < header->count(); ++v) {
@@ -175,6 +162,27 @@ void writeWorkbook(TBasenoteForm *form, const QString &fileName)
                 if (const QString t = grid->FooterText(columns[i]); !t.isEmpty())
                     book.text(row, i, t, true);
     }
+}
+
+// Throws PubError when the file cannot be written.
+void writeWorkbook(TBasenoteForm *form, const QString &fileName)
+{
+    Workbook book(fileName);
+    int row = 0;
+    book.text(row++, 0, form->windowTitle(), true);
+    ++row;
+    for (const auto &[caption, value] : masterFields(form)) {
+        book.text(row, 0, caption, true);
+        book.text(row++, 1, value);
+    }
+    book.width(0, 14);
+    book.width(1, 24);
+
+    auto *md = dynamic_cast<TMDnoteForm *>(form);
+    if (widgets::TRqDBGrid *grid = md ? md->Grid() : nullptr) {
+        ++row;
+        writeGrid(book, grid, row);
+    }
     book.close();
 }
 
@@ -193,6 +201,31 @@ bool ExportNoteToExcel(TBasenoteForm *form)
         fileName += QStringLiteral(".xlsx");
     try {
         writeWorkbook(form, fileName);
+    } catch (const std::exception &e) {
+        ShowError(e);
+        return false;
+    }
+    ShowInformation(QStringLiteral("已导出到 ") + fileName);
+    return true;
+}
+
+bool OutToExcelFun(widgets::TRqDBGrid *grid, const QString &title)
+{
+    if (!grid)
+        return false;
+    QString suggested = title;
+    suggested.replace(u':', u'-');
+    QString fileName = AskSaveFileName(QStringLiteral("导出Excel"), suggested + QStringLiteral(".xlsx"),
+                                       QStringLiteral("Excel 文件 (*.xlsx)"));
+    if (fileName.isEmpty())
+        return false;
+    if (QFileInfo(fileName).suffix().isEmpty())
+        fileName += QStringLiteral(".xlsx");
+    try {
+        Workbook book(fileName);
+        book.text(0, 0, title, true);
+        writeGrid(book, grid, 2);
+        book.close();
     } catch (const std::exception &e) {
         ShowError(e);
         return false;

@@ -1,4 +1,5 @@
 #include "PBuyForm.h"
+#include "NoteReport.h"
 #include "NoteMessages.h"
 
 #include "DataAccess.h"
@@ -320,8 +321,8 @@ QHash<QString, QVariant> TPBuyForm::ReportVariables()
 
 void TPBuyForm::SetReportVariables(TCorvanReportStyle *report)
 {
-    // The printing unit reads ReportVariables when it lands.
     TPurchaseNoteForm::SetReportVariables(report);
+    report->SetVariables(ReportVariables());
 }
 
 // ============================================================ menus

@@ -1,4 +1,5 @@
 #include "PNOrderForm.h"
+#include "NoteReport.h"
 #include "NoteMessages.h"
 
 #include "Notepublic.h"
@@ -323,7 +324,7 @@ QHash<QString, QVariant> TClosableNoteForm::ClosedReportVariables() const
 void TClosableNoteForm::SetReportVariables(TCorvanReportStyle *report)
 {
     TPurchaseNoteForm::SetReportVariables(report);
-    // The printing unit reads ClosedReportVariables when it lands.
+    report->SetVariables(ClosedReportVariables());
 }
 
 // ============================================================ the order of either side

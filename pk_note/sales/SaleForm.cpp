@@ -1,5 +1,6 @@
 #include "SaleForm.h"
 #include "SNOrderForm.h"
+#include "NoteReport.h"
 #include "NoteMessages.h"
 
 #include "DataAccess.h"
@@ -519,8 +520,8 @@ QHash<QString, QVariant> TSaleForm::ReportVariables()
 
 void TSaleForm::SetReportVariables(TCorvanReportStyle *report)
 {
-    // The printing unit reads ReportVariables when it lands.
     TPurchaseNoteForm::SetReportVariables(report);
+    report->SetVariables(ReportVariables());
 }
 
 // ============================================================ menus

@@ -55,6 +55,9 @@ TEST_F(KindStructureTest, EveryRegisteredKindMatchesItsSchemaLookupsAndWindow)
     for (const pk_note::FormRegistration &row : pk_note::RegistrationTable()) {
         if (!pk_note::FormClassFactory(QString::fromLatin1(row.className)))
             continue;
+        // Windows that show no note (the finder, the batch audit...) have no resource block.
+        if (QLatin1String(row.baseClass) == QLatin1String("TnoteBootForm"))
+            continue;
         SCOPED_TRACE(row.className);
         ++kinds;
         std::unique_ptr<QWidget> window(pk_note::CreateFormClass(QString::fromLatin1(row.className)));

@@ -90,7 +90,7 @@ TEST_F(NoteCallTest, WindowsNotBuiltYetOpenNothing)
     QnParams modal = params({{"SHOWMODAL", true}});
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("mnfmanunorderform"), &modal), 0);
     const char *calls[][2] = {{"SHOWNOTEFORM", "MnfManuNOrderForm"}, {"SHOWNOTEFORM", "NoSuchForm"}, {"BATCHCHECK", ""},
-                              {"FINDNOTE", ""}, {"POSCLOSEOFF", "PosCloseOffForm"}, {"SETPOSBATCHIDFORM", ""},
+                              {"POSCLOSEOFF", "PosCloseOffForm"}, {"SETPOSBATCHIDFORM", ""},
                               {"POSDAYEND", ""}, {"FILL", ""}};
     for (const auto &c : calls)
         EXPECT_EQ(call(QString::fromLatin1(c[0]), QString::fromLatin1(c[1])), 0) << c[0] << " " << c[1];

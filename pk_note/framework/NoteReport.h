@@ -1,0 +1,74 @@
+#pragma once
+// The report component of the document windows. A print template is a file
+// in a format of our own (JSON, ".Rpt"): the page, a title, the master cells
+// in rows of label and text, the columns of the lines with their sums, the
+// cells under the lines and the page number. Texts hold placeholders:
+// [Name] is a report variable, [M.FIELD] the shown text of a master field,
+// a line column names its detail field. A cell or column whose master field,
+// detail field or variable ("needs") is missing is left out, so one standard
+// template fits every kind.
+//
+// The standard template of each note type is built in (resource) unless the
+// books hold their own under the same id (6000 + note type).
+
+#include <QHash>
+#include <QImage>
+#include <QJsonObject>
+#include <QString>
+#include <QVariant>
+
+class QPainter;
+class QPrinter;
+
+namespace data {
+class DataSource;
+class ClientDataSet;
+} // namespace data
+
+class TCorvanReportStyle {
+public:
+    // The master source is required; a master-detail window also gives its lines.
+    explicit TCorvanReportStyle(data::DataSource *master, data::DataSource *detail = nullptr);
+    ~TCorvanReportStyle();
+
+    // Reads a template file; false (and the reason shown) when it is missing
+    // or not a template.
+    bool LoadFromFile(const QString &fileName);
+    bool Loaded() const { return !m_template.isEmpty(); }
+    const QJsonObject &Template() const { return m_template; }
+
+    void SetVariable(const QString &name, const QVariant &value) { m_variables.insert(name, value); }
+    void SetVariables(const QHash<QString, QVariant> &values);
+    QVariant Variable(const QString &name) const { return m_variables.value(name); }
+    const QHash<QString, QVariant> &Variables() const { return m_variables; }
+    // A text with its placeholders filled in.
+    QString Expand(const QString &text) const;
+
+    int PageCount() const;
+    // Draws the pages on a printer (or a PDF writer set up as one).
+    void Render(QPrinter *printer) const;
+    // Prints on the default printer; without one installed the pages go to a
+    // PDF file the user names. False when nothing was printed.
+    bool Print(const QString &documentName) const;
+    bool PrintToPdf(const QString &fileName) const;
+    // The preview window, shown modally.
+    void Preview(const QString &documentName) const;
+    // One page as a picture (A4 at `dpi`), to look at a template.
+    QImage PageImage(int page, int dpi = 96) const;
+
+    // The built-in standard template (with or without lines).
+    static QByteArray StandardTemplate(bool withLines);
+
+private:
+    struct Layout;
+    Layout layout() const;
+    void paintPage(QPainter &p, const Layout &l, int page) const;
+    bool cellShown(const QJsonObject &cell) const;
+    data::ClientDataSet *masterSet() const;
+    data::ClientDataSet *detailSet() const;
+
+    data::DataSource *m_master;
+    data::DataSource *m_detail;
+    QJsonObject m_template;
+    QHash<QString, QVariant> m_variables;
+};
