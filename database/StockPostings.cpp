@@ -219,10 +219,12 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
 {
     Statements s(d);
     const db::ResultSet m = fetch(d,
-                                  QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1 from %2 where NOTEID = :id")
+                                  QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1%3 from %2 m where NOTEID = :id")
                                       .arg(n.payable ? QStringLiteral(", AMOUNT, PAYAMT, ACCOUNTID, PARTNERID, CPARTNERID, CHKORID")
                                                      : QString(),
-                                           QLatin1String(n.master)),
+                                           QLatin1String(n.master),
+                                           n.direction ? QStringLiteral(", (%1) as DIRECTION").arg(QLatin1String(n.direction))
+                                                       : QString()),
                                   {{QStringLiteral("id"), noteId}});
     if (m.isEmpty())
         throw DbError(QStringLiteral("单据(类型 %1, ID %2)不存在,不能%3。").arg(n.noteType).arg(noteId).arg(action));
@@ -241,6 +243,8 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     for (const auto &[k, dir] : n.kinds)
         if (k == kind)
             direction = dir;
+    if (n.direction)
+        direction = column(m, 0, "DIRECTION").toInt();
     const int decimals = amountDecimals(d);
 
     const db::ResultSet lines = fetch(d,
@@ -262,7 +266,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             throw DbError(QStringLiteral("单据[%1]第%2行的货品(ID %3)不存在,不能%4。")
                               .arg(code, column(lines, i, "ITEMSNO").toString(), goods.toString(), action));
         if (direction == 0 || column(lines, i, "KIND").toInt() > 3 ||
-            movedByStockNote(column(lines, i, "REFERNOTETYPE").toInt()) ||
+            n.recordedSources.contains(column(lines, i, "REFERNOTETYPE").toInt()) ||
             std::fabs(column(lines, i, "QTY").toDouble()) < kEpsilon)
             continue;
         if (column(lines, i, "STOREID").toLongLong() <= 0 || (n.targetStore && column(lines, i, "TARGETID").toLongLong() <= 0))
@@ -592,6 +596,22 @@ void registerStockPostings()
         sale.payable = true;
         sale.customer = true;
         declare(sale);
+
+        // Stock documents. The stock in/out note moves its master's store in
+        // the direction of its source type (issues out, the rest in), turned
+        // round for kind 2 (goods going back). A line it takes from a note
+        // that moved stock itself (receipts, sales) only records the goods
+        // passing the store: the source line counts them in IOQTY.
+        StockNote inOut;
+        inOut.noteType = 21;
+        inOut.master = "iostoreith";
+        inOut.lines = "iostoreithDetail";
+        inOut.store = "m.BUILDINGID";
+        inOut.direction = kInOutDirection;
+        inOut.recordedSources = {3, 4, 13, 14};
+        inOut.sources = {{3, "IOQTY"}, {4, "IOQTY"}, {13, "IOQTY"}, {14, "IOQTY"}};
+        declare(inOut);
+        declareStockDocuments();
     });
 }
 

@@ -127,6 +127,7 @@ void install()
         registerMoneyPostings();
         registerStockPostings();
         registerPurchaseProcedures();
+        registerStockDocProcedures();
     });
 }
 
