@@ -1,4 +1,5 @@
 #include "IIOBuildingForm.h"
+#include "IIOBuildingPlaceForm.h"
 
 #include "DataAccess.h"
 #include "Lookup.h"
@@ -146,6 +147,19 @@ TIIOBuildingForm::TIIOBuildingForm(QWidget *owner) : TStockNoteForm(declared(), 
     AddMasterRule(QStringLiteral("BUILDINGID"), [this](Field &) { RemoveReferredLines(false); });
     AddMasterRule(QStringLiteral("NOTEKIND"), [this](Field &) { SetFieldValue(MasterField(QStringLiteral("NOTETYPE")), QVariant()); });
 
+    cdsUsePlace = new data::ClientDataSet(nullptr, this);
+    cdsUsePlace->setObjectName(QStringLiteral("cdsUsePlace"));
+    cdsUsePlace->AddField(QStringLiteral("NOTEID"), data::FieldType::Integer);
+    cdsUsePlace->AddField(QStringLiteral("ITEMSNO"), data::FieldType::Integer);
+    cdsUsePlace->AddField(QStringLiteral("PLACEID"), data::FieldType::Integer);
+    cdsUsePlace->AddField(QStringLiteral("QUANTITY"), data::FieldType::Float);
+    cdsUsePlace->AddField(QStringLiteral("NAME"), data::FieldType::String, 60);
+    cdsUsePlace->AddField(QStringLiteral("CODE"), data::FieldType::String, 20);
+    cdsUsePlace->CreateDataSet();
+    // A line's quantity puts all of it on its default place again.
+    AddDetailRule(QStringLiteral("QUANTITY"), [this](Field &) { defaultPlace(); });
+    AddColumnButton(QStringLiteral("PLACEFLAG"), [this] { ItemGridEditButtonClick(); });
+
     connect(ItemGrid, &QAbstractItemView::doubleClicked, this, [this] {
         try {
             ItemGridDblClick();
@@ -187,6 +201,7 @@ void TIIOBuildingForm::ShowNote()
     auto &types = RequireChild<widgets::TRqLookupCombo>(QStringLiteral("cmbnoteType"));
     types.SetListFilter(MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() == 1 ? QString()
                                                                                   : QStringLiteral(" noteType <> 73"));
+    loadPlaces();
     const int place = ItemGrid->ColumnOfField(QStringLiteral("PLACEFLAG"));
     if (place >= 0)
         ItemGrid->setColumnHidden(place, !m_usePlace);
@@ -336,4 +351,209 @@ void TIIOBuildingForm::ItemGridDblClick()
     params.AddValue(QStringLiteral("NOTEID"), asId(DetailValue(QStringLiteral("REFERNOTEID"))));
     params.AddValue(QStringLiteral("NOTETYPE"), DetailValue(QStringLiteral("REFERNOTETYPE"), 0).toInt());
     GlobalCall(QStringLiteral("LOCATENOTE"), QString(), &params);
+}
+
+// ============================================================ places
+
+namespace {
+
+const char *const kLeafTest = "(select Count(*) from placelth B where B.Lcode  like A.LCode + '%'  )=1";
+
+} // namespace
+
+void TIIOBuildingForm::loadPlaces()
+{
+    cdsUsePlace->CreateDataSet();
+    m_placesChanged = false;
+    if (!m_usePlace || IsNewNote() || CurrentNoteID() == kNewNoteID)
+        return;
+    AutoQuery q = CreateAutoQuery(QStringLiteral("select A.*,B.Name,B.Code from iostoreithPLACE A\n"
+                                                 "left join placelth B on A.PlaceID=B.PlaceID\n"
+                                                 "where A.noteID=")
+                                  + QString::number(CurrentNoteID()));
+    for (q->First(); !q->Eof(); q->Next()) {
+        cdsUsePlace->Append();
+        for (const char *f : {"NOTEID", "ITEMSNO", "PLACEID", "QUANTITY", "NAME", "CODE"})
+            cdsUsePlace->FieldByName(QString::fromLatin1(f))->SetValue(q->FieldByName(QString::fromLatin1(f)).Value());
+        cdsUsePlace->Post();
+    }
+    cdsUsePlace->MergeChangeLog();
+}
+
+QVector<QVariantList> TIIOBuildingForm::LinePlaces(const QVariant &itemsNo) const
+{
+    QVector<QVariantList> rows;
+    const int item = cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->Index();
+    const int place = cdsUsePlace->FieldByName(QStringLiteral("PLACEID"))->Index();
+    const int quantity = cdsUsePlace->FieldByName(QStringLiteral("QUANTITY"))->Index();
+    const int name = cdsUsePlace->FieldByName(QStringLiteral("NAME"))->Index();
+    for (int r = 0; r < cdsUsePlace->RecordCount(); ++r)
+        if (cdsUsePlace->ValueAt(r, item).toLongLong() == itemsNo.toLongLong())
+            rows.append({cdsUsePlace->ValueAt(r, place), cdsUsePlace->ValueAt(r, quantity), cdsUsePlace->ValueAt(r, name)});
+    return rows;
+}
+
+void TIIOBuildingForm::SetLinePlaces(const QVariant &itemsNo, const QVector<QVariantList> &rows)
+{
+    for (cdsUsePlace->First(); !cdsUsePlace->Eof();) {
+        if (cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->AsInteger() == itemsNo.toLongLong())
+            cdsUsePlace->Delete();
+        else
+            cdsUsePlace->Next();
+    }
+    for (const QVariantList &r : rows) {
+        cdsUsePlace->Append();
+        cdsUsePlace->FieldByName(QStringLiteral("NOTEID"))->SetValue(MasterValue(m_asKeyField));
+        cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->SetValue(itemsNo);
+        cdsUsePlace->FieldByName(QStringLiteral("PLACEID"))->SetValue(r.value(0));
+        cdsUsePlace->FieldByName(QStringLiteral("QUANTITY"))->SetValue(r.value(1));
+        cdsUsePlace->FieldByName(QStringLiteral("NAME"))->SetValue(r.value(2));
+        cdsUsePlace->Post();
+    }
+    m_placesChanged = true;
+}
+
+void TIIOBuildingForm::defaultPlace()
+{
+    if (!m_usePlace)
+        return;
+    const QVariant item = DetailValue(QStringLiteral("ITEMSNO"));
+    const qint64 goods = asId(DetailValue(Columns.CommodityID));
+    const qint64 store = asId(MasterValue(QStringLiteral("BUILDINGID")));
+    if (goods <= 0 || store <= 0) {
+        SetLinePlaces(item, {});
+        return;
+    }
+    QVariant place;
+    GetValueOfSql(QStringLiteral("select PlaceID from Commoditylth where CommodityID=") + QString::number(goods)
+                      + QStringLiteral(" and BuildingID=") + QString::number(store),
+                  place);
+    if (asId(place) == 0)
+        GetValueOfSql(QStringLiteral("select Min(A.PlaceID) from placelth A where  (select Count(*) from placelth B where "
+                                     "B.Lcode like A.LCode + '%'  )=1  and BuildingID=")
+                          + QString::number(store),
+                      place);
+    if (asId(place) == 0) {
+        SetLinePlaces(item, {});
+        return;
+    }
+    QVariant name;
+    GetValueOfSql(QStringLiteral("select Name from placelth where PlaceID=") + QString::number(asId(place)), name);
+    SetLinePlaces(item, {{place, DetailValue(QStringLiteral("QUANTITY"), 0).toDouble(), name}});
+}
+
+bool TIIOBuildingForm::ValidateDetailLines()
+{
+    if (m_usePlace && cdsDetail->Active()) {
+        const qint64 store = asId(MasterValue(QStringLiteral("BUILDINGID")));
+        cdsDetail->CheckBrowseMode();
+        const DetailUpdate update(*this);
+        for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
+            if (asId(DetailValue(Columns.CommodityID)) <= 0)
+                continue;
+            const QVector<QVariantList> rows = LinePlaces(DetailValue(QStringLiteral("ITEMSNO")));
+            if (rows.isEmpty()) {
+                ShowError(QStringLiteral("货品[") + DetailValue(Columns.CommodityName).toString()
+                          + QStringLiteral("]没有输入货位"));
+                return false;
+            }
+            for (const QVariantList &r : rows) {
+                QVariant leaf;
+                if (!GetValueOfSql(QStringLiteral(" select A.PlaceID,A.Name,A.LCode,A.BuildingID from placelth A  where ")
+                                       + QLatin1String(kLeafTest) + QStringLiteral(" and  A.BuildingID=")
+                                       + QString::number(store) + QStringLiteral(" and A.PlaceID=")
+                                       + QString::number(asId(r.value(0))),
+                                   leaf)) {
+                    ShowError(QStringLiteral("当前记录的货位资料已经发生改变，请重新选择货位！"));
+                    return false;
+                }
+            }
+        }
+    }
+    return TStockNoteForm::ValidateDetailLines();
+}
+
+void TIIOBuildingForm::AssignNoteKey()
+{
+    // New lines get their final numbers here; their place rows follow them.
+    QVector<qint64> before;
+    if (cdsDetail->Active()) {
+        cdsDetail->CheckBrowseMode();
+        const int item = cdsDetail->FieldByName(QStringLiteral("ITEMSNO"))->Index();
+        for (int r = 0; r < cdsDetail->RecordCount(); ++r)
+            before << cdsDetail->ValueAt(r, item).toLongLong();
+    }
+    TStockNoteForm::AssignNoteKey();
+    QHash<qint64, qint64> renumbered;
+    if (cdsDetail->Active()) {
+        const int item = cdsDetail->FieldByName(QStringLiteral("ITEMSNO"))->Index();
+        for (int r = 0; r < cdsDetail->RecordCount() && r < before.size(); ++r)
+            renumbered.insert(before[r], cdsDetail->ValueAt(r, item).toLongLong());
+    }
+    const QVariant key = MasterValue(m_asKeyField);
+    for (cdsUsePlace->First(); !cdsUsePlace->Eof(); cdsUsePlace->Next()) {
+        cdsUsePlace->Edit();
+        cdsUsePlace->FieldByName(QStringLiteral("NOTEID"))->SetValue(key);
+        const qint64 item = cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->AsInteger();
+        cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->SetValue(renumbered.value(item, item));
+        cdsUsePlace->Post();
+    }
+}
+
+bool TIIOBuildingForm::DeleteDetailLine()
+{
+    const QVariant item = cdsDetail->Active() && !cdsDetail->IsEmpty() ? DetailValue(QStringLiteral("ITEMSNO")) : QVariant();
+    if (!TStockNoteForm::DeleteDetailLine())
+        return false;
+    if (!item.isNull())
+        SetLinePlaces(item, {});
+    return true;
+}
+
+void TIIOBuildingForm::ApplyChangeLogs(int action)
+{
+    TStockNoteForm::ApplyChangeLogs(action);
+    if (!m_usePlace || action == 2)
+        return;
+    // The place rows are written whole with the note, inside its transaction.
+    const QString id = QString::number(m_iApplyNoteID);
+    SqlExecute(QStringLiteral("delete from iostoreithPLACE where NOTEID=") + id);
+    for (int r = 0; r < cdsUsePlace->RecordCount(); ++r) {
+        auto v = [&](const char *f) { return cdsUsePlace->ValueAt(r, cdsUsePlace->FieldByName(QString::fromLatin1(f))->Index()); };
+        SqlExecute(QStringLiteral("insert into iostoreithPLACE (NOTEID, ITEMSNO, PLACEID, QUANTITY) values (:n, :i, :p, :q)"),
+                   {{QStringLiteral("n"), m_iApplyNoteID},
+                    {QStringLiteral("i"), v("ITEMSNO")},
+                    {QStringLiteral("p"), v("PLACEID")},
+                    {QStringLiteral("q"), v("QUANTITY")}});
+    }
+}
+
+void TIIOBuildingForm::MergeChangeLogs(int action)
+{
+    TStockNoteForm::MergeChangeLogs(action);
+    cdsUsePlace->MergeChangeLog();
+    m_placesChanged = false;
+}
+
+void TIIOBuildingForm::CancelNote()
+{
+    TStockNoteForm::CancelNote();
+    loadPlaces();
+}
+
+void TIIOBuildingForm::ItemGridEditButtonClick()
+{
+    if (!m_usePlace || !cdsDetail->Active() || cdsDetail->IsEmpty())
+        return;
+    TIIOBuildingPlaceForm dialog(this);
+    const QVariant item = DetailValue(QStringLiteral("ITEMSNO"));
+    const qint64 store = asId(MasterValue(QStringLiteral("BUILDINGID")));
+    QVariant storeName;
+    GetValueOfSql(QStringLiteral("select Name from storelth where BuildingID=") + QString::number(store), storeName);
+    dialog.SetLine({SourceType(), asId(DetailValue(Columns.CommodityID)), DetailValue(Columns.CommodityName).toString(),
+                     MasterValue(QStringLiteral("NOTEKIND"), 1).toInt(), store, storeName.toString(),
+                     DetailValue(QStringLiteral("QUANTITY"), 0).toDouble(), LinePlaces(item)});
+    if (ShowModal(&dialog) != 1)
+        return;
+    SetLinePlaces(item, dialog.Rows());
 }
