@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace {
@@ -29,6 +30,21 @@ namespace {
 pk_note::FormClassRegistrar reg("TBatchCheckForm", [](QWidget *owner) { return new TBatchCheckForm(owner); });
 
 constexpr int kAllOperators = 99999;
+
+// The SELECTED cell drawn as a check box: 1 ticked, anything else not.
+class TickDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->features |= QStyleOptionViewItem::HasCheckIndicator;
+        option->checkState = index.data(Qt::EditRole).toInt() == 1 ? Qt::Checked : Qt::Unchecked;
+        option->text.clear();
+    }
+};
 
 int privilegeOf(int noteType)
 {
@@ -111,6 +127,7 @@ TBatchCheckForm::TBatchCheckForm(QWidget *owner) : TnoteBootForm(QStringLiteral(
     NoteGrid->SetAllowAppend(false);
     NoteGrid->SetAllowDelete(false);
     NoteGrid->SetDataSource(dsNotes);
+    m_tick = new TickDelegate(this);
 
     auto *filters = new QGridLayout;
     filters->addWidget(label("单据", cmbNoteType), 0, 0);
@@ -278,6 +295,7 @@ void TBatchCheckForm::btnQueryClick()
     for (const auto &c : columns)
         NoteGrid->AddColumn(QString::fromLatin1(c.field), QString::fromUtf8(c.title), c.width).ReadOnly = true;
     NoteGrid->ColumnsChanged();
+    NoteGrid->setItemDelegateForColumn(0, m_tick);
 }
 
 void TBatchCheckForm::tickAll(int how)

@@ -17,6 +17,7 @@ class QDateEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QStyledItemDelegate;
 class TBasenoteForm;
 namespace data {
 class ClientDataSet;
@@ -65,6 +66,7 @@ private:
     // the package has none); one per type while the window lives.
     TBasenoteForm *rulesWindow(int noteType);
     data::DataSource *dsNotes = nullptr;
+    QStyledItemDelegate *m_tick = nullptr;
     QList<int> m_types;
     QHash<int, QPointer<QWidget>> m_rules;
 };

@@ -26,7 +26,7 @@ protected:
         StockTest::TearDown();
     }
     // An entered independent stock-in of 2 pens into store 1 on day `day` of the period.
-    qint64 stockIn(int day, const char *code, int emp = 5)
+    qint64 stockIn(int day, const char *code, int emp = 8)
     {
         const qint64 id = scalar(QStringLiteral("select coalesce(max(NOTEID),0)+1 from OtherInith")).toLongLong();
         sql(QStringLiteral("insert into OtherInithdetail (NOTEID, ITEMSNO, COMMODITYID, QUANTITY, PRICE, AMOUNT) values "
@@ -53,11 +53,11 @@ TEST_F(BatchCheckTest, ABatchOfEveryTypeIsAuditedAndUnauditedThroughThePostings)
     const qint64 a = stockIn(3, "RK-B");
     const qint64 b = stockIn(2, "RK-A");
     const qint64 c = writeInOut(0, 1, 22, 2, 0, {{"BG0005", 4, 12}});
-    sql(QStringLiteral("update iostoreith set NOTEDATE='%1' where NOTEID=%2").arg(GetFirstDayOfPosMonth().toString(Qt::ISODate)).arg(c));
+    sql(QStringLiteral("update iostoreith set NOTEDATE='%1', EMPID=8 where NOTEID=%2").arg(GetFirstDayOfPosMonth().toString(Qt::ISODate)).arg(c));
     EXPECT_TRUE(m_center->NoteTypes().contains(21) && m_center->NoteTypes().contains(22));
     EXPECT_FALSE(m_center->NoteTypes().contains(73));
-    // The warehouse clerk's notes of every type, in date order.
-    m_center->cmbEmploy->setCurrentIndex(m_center->cmbEmploy->findData(5));
+    // 周晓东's notes of every type, in date order.
+    m_center->cmbEmploy->setCurrentIndex(m_center->cmbEmploy->findData(8));
     EXPECT_EQ(listed(), (QStringList{QStringLiteral("CRK-%1").arg(c), QStringLiteral("RK-A"), QStringLiteral("RK-B")}));
 
     m_center->cmbNoteType->setCurrentIndex(m_center->cmbNoteType->findData(22));
@@ -98,8 +98,11 @@ TEST_F(BatchCheckTest, APreviousPeriodBlocksTheBatchAndANotesOwnRuleStopsAtThatN
     date(good, first);
     date(closedEmployee, first.addDays(1));
     date(late, first.addDays(-1)); // the month before
+    // Made by the clerk (张伟), so only they are listed.
+    sql(QStringLiteral("update iostoreith set OPERATEID=2 where NOTEID in (%1, %2, %3)").arg(good).arg(closedEmployee).arg(late));
     sql(QStringLiteral("update iostoreith set EMPID=9 where NOTEID=%1").arg(closedEmployee));
     m_center->cmbNoteType->setCurrentIndex(m_center->cmbNoteType->findData(21));
+    m_center->cmbOperator->setCurrentIndex(m_center->cmbOperator->findData(2));
     m_center->edStartDate->setDate(first.addMonths(-1));
     ASSERT_EQ(listed().size(), 3);
     m_center->btnSelectClick();

@@ -93,7 +93,7 @@ TEST_F(IIOBuildingTest, KeyedInNotesMoveStockOnAuditAndBackExactlyOnUnaudit)
 
     // Issued for a sale: out at the moving average; a return (kind 2) of a
     // sale comes back in.
-    start(14, 2, 4);
+    start(14, 2, 7); // 联华超市
     addLine("BG0003", 4, 9);
     ASSERT_TRUE(save()) << err();
     const qint64 out = savedNote();

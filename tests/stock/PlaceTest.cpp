@@ -14,10 +14,10 @@ protected:
     {
         StockTest::SetUp();
         setParam(QStringLiteral("UsePlace"), QStringLiteral("1"));
-        // Store 1: zone A (a parent) with two shelves; pens live on shelf 2.
-        sql(QStringLiteral("insert into placelth (PLACEID, CODE, NAME, LCODE, BUILDINGID) values "
-                           "(1, 'A', 'A区', '01', 1), (2, 'A1', 'A区1架', '0101', 1), (3, 'A2', 'A区2架', '0102', 1)"));
+        // The demo's store 1: zones A and B (parents) with shelves A1, A2 and
+        // B1; pens live on A2, staplers have no place of their own.
         sql(QStringLiteral("update Commoditylth set PLACEID=3 where CODE='BG0003'"));
+        sql(QStringLiteral("update Commoditylth set PLACEID=null where CODE='BG0005'"));
         open();
         setMaster("NOTETYPE", 22);
         setMaster("BUILDINGID", 1);
@@ -48,8 +48,8 @@ TEST_F(PlaceTest, LinesLandOnTheirDefaultPlaceAndTheirRowsFollowThemToTheBooks)
     ASSERT_TRUE(save()) << err();
     EXPECT_EQ(stored(id), QStringLiteral("2:2:3"));
 
-    // Shelf 1 got a child since: it no longer takes stock.
-    sql(QStringLiteral("insert into placelth (PLACEID, CODE, NAME, LCODE, BUILDINGID) values (4, 'A11', 'A区1架1层', '010101', 1)"));
+    // Shelf A1 got a child since: it no longer takes stock.
+    sql(QStringLiteral("insert into placelth (PLACEID, CODE, NAME, LCODE, BUILDINGID) values (9, 'A11', 'A区1号货架1层', '010101', 1)"));
     setLine("REMARK", QStringLiteral("x"));
     EXPECT_TRUE(refused(QStringLiteral("当前记录的货位资料已经发生改变，请重新选择货位！")));
     form()->SetLinePlaces(line(0, "ITEMSNO"), {});
@@ -61,8 +61,8 @@ TEST_F(PlaceTest, ThePlaceDialogRefusesARepeatedPlaceAnEmptyPlaceAndANegativeQua
 {
     TIIOBuildingPlaceForm dialog(form());
     dialog.SetLine({22, goods(QStringLiteral("BG0003")), QStringLiteral("中性笔"), 1, 1, QStringLiteral("总部仓库"), 5,
-                    {{3, 5, QStringLiteral("A区2架")}}});
-    EXPECT_EQ(dialog.qryPlaces->RecordCount(), 2) << "the two shelves, not the zone";
+                    {{3, 5, QStringLiteral("A区2号货架")}}});
+    EXPECT_EQ(dialog.qryPlaces->RecordCount(), 3) << "the three shelves, not the zones";
     auto add = [&](const QVariant &place, double quantity) {
         dialog.cdsPlace->Append();
         dialog.cdsPlace->FieldByName(QStringLiteral("PLACEID"))->SetValue(place);
@@ -74,7 +74,7 @@ TEST_F(PlaceTest, ThePlaceDialogRefusesARepeatedPlaceAnEmptyPlaceAndANegativeQua
     EXPECT_EQ(dialog.cdsPlace->RecordCount(), 1);
     EXPECT_DOUBLE_EQ(dialog.Total(), 5);
     add(2, -1);
-    EXPECT_EQ(dialog.Rows().value(1).value(2).toString(), QStringLiteral("A区1架"));
+    EXPECT_EQ(dialog.Rows().value(1).value(2).toString(), QStringLiteral("A区1号货架"));
     dialog.OkBtnClick();
     EXPECT_EQ(m_messages.last().text, QStringLiteral("第[2]记录的数量不能小于0！不能确定"));
     EXPECT_EQ(dialog.result(), 0);
@@ -95,7 +95,7 @@ TEST_F(PlaceTest, ThePlaceDialogRefusesARepeatedPlaceAnEmptyPlaceAndANegativeQua
     // A stocktaking's places may go below 0.
     TIIOBuildingPlaceForm counted(form());
     counted.SetLine({30, goods(QStringLiteral("BG0003")), QStringLiteral("中性笔"), 1, 1, QStringLiteral("总部仓库"), -2,
-                     {{3, -2, QStringLiteral("A区2架")}}});
+                     {{3, -2, QStringLiteral("A区2号货架")}}});
     counted.OkBtnClick();
     EXPECT_EQ(counted.result(), 1);
 }
