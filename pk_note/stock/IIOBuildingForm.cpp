@@ -30,7 +30,8 @@ using data::Field;
 
 namespace {
 
-constexpr int kKindLookup = 2101; // the record type of the kind list
+constexpr int kKindLookup = 2101;   // the record types of the kind list
+constexpr int kSourceLookup = 2102; // and of the source types (the window lists them in its own order)
 constexpr int kPosDayEnd = 73;
 
 const basenote::Resource master{
@@ -40,12 +41,13 @@ const basenote::Resource master{
     .masterSql = "select m.* from iostoreith m",
     .controls = {
         {"NOTEKIND", "单据类型", Ctl::Lookup, "cmbnoteKind", "dsIOStoreKind"},
-        {"NOTETYPE", "开单类型", Ctl::Lookup, "cmbnoteType"},
+        {"NOTETYPE", "开单类型", Ctl::Lookup, "cmbnoteType", "dsIOSourceType"},
         {"BUILDINGID", "仓库", Ctl::Lookup, "cmbBuilding", "dsStore", "(shoperateid is null or shoperateid=0)"},
         {"PARTNERID", "往来单位", Ctl::Lookup, "cmbPartner", "dspartner", nullptr, 2},
         {"NOTETO", "送货地址", Ctl::Edit, "edNoteTo", nullptr, nullptr, 2},
     },
-    .lookups = {QStringLiteral("qryIOStoreKind"), QStringLiteral("qryPartner"), QStringLiteral("qryStore")},
+    .lookups = {QStringLiteral("qryIOStoreKind"), QStringLiteral("qryIOSourceType"), QStringLiteral("qryPartner"),
+                QStringLiteral("qryStore")},
     .columns = 3,
     .size = {1100, 660},
     .tableName = "iostoreith",
@@ -89,9 +91,23 @@ void defineKindLookup()
                          QStringLiteral("ID")});
 }
 
+// The source types as a host lookup too, so their names resolve anywhere.
+void defineSourceLookup()
+{
+    for (const pub::LookupDefinition &d : pub::lookupDefinitions())
+        if (d.recordType == kSourceLookup)
+            return;
+    QStringList rows;
+    for (const auto &t : kSourceTypes)
+        rows << QStringLiteral("select %1 as ID, '%2' as NAME").arg(t.type).arg(QString::fromUtf8(t.name));
+    pub::registerLookup({kSourceLookup, QStringLiteral("IOSourceType"), rows.join(QStringLiteral(" union all ")),
+                         QStringLiteral("ID")});
+}
+
 const basenote::Resource &declared()
 {
     defineKindLookup();
+    defineSourceLookup();
     return master;
 }
 

@@ -51,7 +51,8 @@ TEST_F(KindStructureTest, EveryRegisteredKindMatchesItsSchemaLookupsAndWindow)
 {
     int kinds = 0;
     for (const pk_note::FormRegistration &row : pk_note::RegistrationTable()) {
-        if (!pk_note::FormClassFactory(QString::fromLatin1(row.className)))
+        // Windows that are not notes (the audit centre, the finder) have no kind to check.
+        if (!pk_note::FormClassFactory(QString::fromLatin1(row.className)) || qstrcmp(row.baseClass, "TnoteBootForm") == 0)
             continue;
         SCOPED_TRACE(row.className);
         ++kinds;

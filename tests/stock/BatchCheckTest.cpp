@@ -132,4 +132,16 @@ TEST_F(BatchCheckTest, APreviousPeriodBlocksTheBatchAndANotesOwnRuleStopsAtThatN
     EXPECT_EQ(lastError(), QStringLiteral("开始日期不能大于结束日期!"));
 }
 
+TEST_F(BatchCheckTest, TheNamedFunctionOpensTheAuditCentre)
+{
+    EXPECT_EQ(GlobalCall(QStringLiteral("BATCHCHECK"), QString(), nullptr), 0);
+    QWidget *center = nullptr;
+    for (QWidget *w : newWindows())
+        if (w->objectName() == QLatin1String("BatchCheckForm"))
+            center = w;
+    ASSERT_NE(center, nullptr) << err();
+    EXPECT_NE(qobject_cast<TBatchCheckForm *>(center), nullptr);
+    delete center;
+}
+
 } // namespace
