@@ -126,6 +126,9 @@ const char *const kClientFilter =
 TIIOBuildingForm::TIIOBuildingForm(QWidget *owner) : TStockNoteForm(declared(), lines, owner)
 {
     m_usePlace = LookupSysParam(QStringLiteral("UsePlace")) == QLatin1String("1");
+    // Lines of a sequence or of a stock document's source type are locked
+    // whether or not they came from a source.
+    m_kindLocksCells = true;
 
     cdsnoteType = new data::ClientDataSet(nullptr, this);
     cdsnoteType->setObjectName(QStringLiteral("cdsnoteType"));
@@ -355,6 +358,7 @@ void TIIOBuildingForm::SelectSourceNote()
         put(QStringLiteral("REFERNOTEID"), sourceId);
         put(QStringLiteral("REFERITEMSNO"), item);
         put(QStringLiteral("REFERNOTECODE"), v("noteCode"));
+        defaultPlace();
         cdsDetail->Post();
     }
 }
@@ -550,6 +554,8 @@ void TIIOBuildingForm::MergeChangeLogs(int action)
     cdsUsePlace->MergeChangeLog();
     m_placesChanged = false;
 }
+
+bool TIIOBuildingForm::IsNoteModified() { return TStockNoteForm::IsNoteModified() || m_placesChanged; }
 
 void TIIOBuildingForm::CancelNote()
 {

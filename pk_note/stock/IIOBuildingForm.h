@@ -43,6 +43,8 @@ public:
     void AssignNoteKey() override;
     bool DeleteDetailLine() override;
     void CancelNote() override;
+    // Place rows changed in the dialog count as a change of the note.
+    bool IsNoteModified() override;
 
     // The place dialog of the current line (the PlaceFlag cell's button).
     void ItemGridEditButtonClick();

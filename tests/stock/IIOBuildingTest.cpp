@@ -56,6 +56,9 @@ TEST_F(IIOBuildingTest, TheMasterChecksRunInOrderAndTheSourceTypeSetsThePartnerL
     EXPECT_TRUE(partner->isHidden());
     setMaster("EMPID", 5);
     addLine("BG0003", 2, 1.5);
+    // Lines of a stock document's source type keep what the source decided.
+    EXPECT_FALSE(grid()->CanEditColumn(grid()->ColumnOfField(QStringLiteral("QUANTITY"))));
+    EXPECT_TRUE(grid()->CanEditColumn(grid()->ColumnOfField(QStringLiteral("REMARK"))));
     EXPECT_TRUE(save()) << err();
     // A change of kind clears the source type.
     setMaster("NOTEKIND", 2);

@@ -23,6 +23,14 @@ protected:
         setMaster("BUILDINGID", 1);
         setMaster("EMPID", 5);
     }
+    // The window's place rows of a line: "place:quantity:name;...".
+    QString placesOf(const QVariant &item)
+    {
+        QStringList rows;
+        for (const QVariantList &r : form()->LinePlaces(item))
+            rows << QStringLiteral("%1:%2:%3").arg(r.value(0).toLongLong()).arg(r.value(1).toDouble()).arg(r.value(2).toString());
+        return rows.join(u';');
+    }
     QString stored(qint64 id)
     {
         return scalar(QStringLiteral("select group_concat(ITEMSNO || ':' || PLACEID || ':' || round(QUANTITY,4), ';') from "
@@ -55,6 +63,26 @@ TEST_F(PlaceTest, LinesLandOnTheirDefaultPlaceAndTheirRowsFollowThemToTheBooks)
     form()->SetLinePlaces(line(0, "ITEMSNO"), {});
     EXPECT_TRUE(refused(QStringLiteral("货品[订书机]没有输入货位")));
     EXPECT_EQ(stored(id), QStringLiteral("2:2:3")) << "nothing written by a refused save";
+}
+
+TEST_F(PlaceTest, TurnedInLinesGetTheirDefaultPlaceAndADialogChangeIsAChangeOfTheNote)
+{
+    setParam(QStringLiteral("IsPSequence"), QStringLiteral("0"));
+    const qint64 order = writeNote("orderpth", "PO-5", 1, 1, 1, {{"BG0003", 6, 1.5, 0}}, "BUYQTY");
+    setMaster("NOTETYPE", 4);
+    setMaster("PARTNERID", 1);
+    setMaster("BUILDINGID", 1);
+    setMaster("EMPID", 5);
+    turnIn(order);
+    ASSERT_EQ(lines()->RecordCount(), 1) << err();
+    EXPECT_EQ(placesOf(line(0, "ITEMSNO")), QStringLiteral("3:6:A区2号货架"));
+    ASSERT_TRUE(save()) << err();
+    EXPECT_FALSE(form()->IsNoteModified());
+    form()->SetLinePlaces(line(0, "ITEMSNO"), {{3, 4.0, QStringLiteral("A区2号货架")}, {2, 2.0, QStringLiteral("A区1号货架")}});
+    EXPECT_TRUE(form()->IsNoteModified());
+    ASSERT_TRUE(save()) << err();
+    const qint64 id = scalar(QStringLiteral("select max(NOTEID) from iostoreith")).toLongLong();
+    EXPECT_EQ(stored(id), QStringLiteral("1:2:2;1:3:4"));
 }
 
 TEST_F(PlaceTest, ThePlaceDialogRefusesARepeatedPlaceAnEmptyPlaceAndANegativeQuantity)
