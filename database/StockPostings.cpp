@@ -337,6 +337,29 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             leg(i, column(lines, i, "TARGETID").toLongLong(), -direction, cost);
     }
 
+    // Places: the line's split over storage places moves their stock the
+    // same way, logged so that the reversal needs no place rows.
+    if (n.places) {
+        for (int i : std::as_const(moving)) {
+            const QVariant store = column(lines, i, "STOREID"), goods = column(lines, i, "COMMODITYID"),
+                           item = column(lines, i, "ITEMSNO");
+            const db::ResultSet split = fetch(d,
+                QStringLiteral("select PLACEID, QUANTITY from %1 where NOTEID = :id and ITEMSNO = :item").arg(QLatin1String(n.places)),
+                {{QStringLiteral("id"), noteId}, {QStringLiteral("item"), item}});
+            for (const QVector<QVariant> &r : split.rows) {
+                const double q = RoundToEx(direction * std::fabs(r[1].toDouble()), 6);
+                if (s.run("update onhandaathPlace set QUANTITY = round(QUANTITY + ?, 6) where BUILDINGID = ? and PLACEID = ? "
+                          "and COMMODITYID = ?",
+                          {q, store, r[0], goods}) == 0)
+                    s.run("insert into onhandaathPlace (BUILDINGID, PLACEID, COMMODITYID, QUANTITY) values (?, ?, ?, ?)",
+                          {store, r[0], goods, q});
+                s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTYPE, TARGETTABLE, TARGETID, "
+                      "TARGETITEMSNO, QUANTITY) values (?, ?, ?, 4, ?, 'onhandaathPlace', ?, ?, ?)",
+                      {n.noteType, noteId, item, store, r[0], goods, q});
+            }
+        }
+    }
+
     // References: the source line's quantity and count, the source note's count.
     QSet<QPair<int, qint64>> referredNotes;
     for (int i = 0; i < lines.rows.size(); ++i) {
@@ -470,6 +493,11 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
             d.exec(QStringLiteral("update %1 set REFERCOUNT = max(coalesce(REFERCOUNT, 0) - 1, 0) where NOTEID = :id").arg(table), p);
         } else if (kind == 3) {
             d.exec(QStringLiteral("update partnerlth set SCAMT = round(SCAMT - :q, :n) where PARTNERID = :id"), p);
+        } else if (kind == 4) {
+            d.exec(QStringLiteral("update onhandaathPlace set QUANTITY = round(QUANTITY - :q, 6) where BUILDINGID = :store "
+                                  "and PLACEID = :id and COMMODITYID = :item"),
+                   {{QStringLiteral("q"), l[6]}, {QStringLiteral("store"), l[1]}, {QStringLiteral("id"), l[4]},
+                    {QStringLiteral("item"), l[5]}});
         }
     }
     d.exec(QStringLiteral("delete from notepostlogaath where NOTETYPE = :t and NOTEID = :id"), key);
@@ -610,6 +638,7 @@ void registerStockPostings()
         inOut.direction = kInOutDirection;
         inOut.recordedSources = {3, 4, 13, 14};
         inOut.sources = {{3, "IOQTY"}, {4, "IOQTY"}, {13, "IOQTY"}, {14, "IOQTY"}};
+        inOut.places = "iostoreithPLACE";
         declare(inOut);
         declareStockDocuments();
     });

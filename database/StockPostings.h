@@ -34,6 +34,9 @@ struct StockNote {
     // Lines taken from notes of these types move no stock: the source moved it.
     QVector<int> recordedSources{21, 22};
     QVector<SourceColumn> sources;      // raised column per source type where it is not REFERQTY
+    // The place split of the lines (NOTEID, ITEMSNO, PLACEID, QUANTITY), whose
+    // rows move onhandaathPlace with their line; null when the kind has none.
+    const char *places = nullptr;
     bool payable = false;               // |AMOUNT| - |PAYAMT| owed to the partner, PAYAMT paid through ACCOUNTID
     bool customer = false;              // the partner is a customer: he owes us (receivable), PAYAMT comes in
 };

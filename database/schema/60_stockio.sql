@@ -104,7 +104,9 @@ CREATE TABLE placelth (
 );
 CREATE INDEX ix_placelth_store ON placelth (BUILDINGID);
 
--- On-hand stock per place.
+-- On-hand stock per place, moved by the place rows of audited notes (the
+-- posting log keeps them as KIND 4: TARGETTYPE the store, TARGETID the place,
+-- TARGETITEMSNO the commodity).
 CREATE TABLE onhandaathPlace (
   BUILDINGID   INTEGER NOT NULL,
   PLACEID      INTEGER NOT NULL,
