@@ -159,6 +159,12 @@ void declareStockDocuments()
     transfer.targetStore = "m.INBUILDINGID";
     transfer.price = "APRICE";
     declare(transfer);
+    // A price change sets the cost of the master's store (of every store when
+    // it names none) to each line's price.
+    StockNote change = note(31, "ChgPriceith", "ChgPriceithDetail", 0);
+    change.kinds = {};
+    change.revalue = true;
+    declare(change);
 }
 
 } // namespace stock

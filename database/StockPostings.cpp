@@ -215,6 +215,52 @@ QVariant column(const db::ResultSet &rs, int row, const char *name) { return rs.
 
 // ---------------------------------------------------------------- audit
 
+// The price change: per line the store's on-hand of the commodity takes the
+// line price (a store of 0 or none: every store holding it); the difference in
+// amount is a flow row of quantity 0, which the reversal takes back out.
+void revalue(db::Database &d, Statements &s, const StockNote &n, qint64 noteId, const QString &code, const QVariant &noteDate,
+             const db::ResultSet &lines, int decimals, const QString &action)
+{
+    struct Change {
+        int line;
+        qint64 store;
+    };
+    QVector<Change> changes;
+    for (int i = 0; i < lines.rows.size(); ++i) {
+        if (column(lines, i, "COMMODITYID").isNull())
+            continue;
+        if (column(lines, i, "GOODS").isNull())
+            throw DbError(QStringLiteral("单据[%1]第%2行的货品(ID %3)不存在,不能%4。")
+                              .arg(code, column(lines, i, "ITEMSNO").toString(), column(lines, i, "COMMODITYID").toString(), action));
+        if (column(lines, i, "KIND").toInt() > 3)
+            continue;
+        const qint64 store = column(lines, i, "STOREID").toLongLong();
+        const db::ResultSet stores = fetch(d,
+            QStringLiteral("select BUILDINGID from onhandaath where COMMODITYID = :c and abs(QUANTITY) > 0.000001%1")
+                .arg(store > 0 ? QStringLiteral(" and BUILDINGID = :s") : QString()),
+            {{QStringLiteral("c"), column(lines, i, "COMMODITYID")}, {QStringLiteral("s"), store}});
+        for (const QVector<QVariant> &r : stores.rows)
+            changes.append({i, r[0].toLongLong()});
+    }
+    if (changes.isEmpty())
+        return;
+    qint64 flowId = takeFlowIds(s, int(changes.size()));
+    for (const Change &c : std::as_const(changes)) {
+        const qint64 goods = column(lines, c.line, "COMMODITYID").toLongLong();
+        const double price = round6(column(lines, c.line, "PRICE").toDouble());
+        OnHand o = readOnHand(s, c.store, goods);
+        const double amount = RoundToEx(o.quantity * price, decimals);
+        const double delta = RoundToEx(amount - o.amount, decimals);
+        o.amount = amount;
+        o.price = price;
+        writeOnHand(s, c.store, goods, o, 0);
+        s.run("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, COMMODITYID, "
+              "QUANTITY, PRICE, PPRICE, AMOUNT, IOFLAG, BREFERQTY, EQTY, STATUS) values (?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, 1, 0, ?, 1)",
+              {flowId++, n.noteType, noteId, column(lines, c.line, "ITEMSNO"), code, noteDate, c.store, goods, price, price,
+               delta, o.quantity});
+    }
+}
+
 void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &action)
 {
     Statements s(d);
@@ -255,6 +301,11 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             .arg(QLatin1String(n.store), QLatin1String(n.quantity), QLatin1String(n.price), QLatin1String(n.lines),
                  QLatin1String(n.master), n.targetStore ? QLatin1String(n.targetStore) : QLatin1String("null")),
         {{QStringLiteral("id"), noteId}});
+
+    if (n.revalue) {
+        revalue(d, s, n, noteId, code, noteDate, lines, decimals, action);
+        return;
+    }
 
     // Which lines move stock, checked before anything is written.
     QVector<int> moving;

@@ -37,6 +37,10 @@ struct StockNote {
     // The place split of the lines (NOTEID, ITEMSNO, PLACEID, QUANTITY), whose
     // rows move onhandaathPlace with their line; null when the kind has none.
     const char *places = nullptr;
+    // A price change: every line sets its commodity's cost in the store to
+    // the line price; the on-hand amount takes the difference (a flow row of
+    // quantity 0 carries it), stock that is not there is not revalued.
+    bool revalue = false;
     bool payable = false;               // |AMOUNT| - |PAYAMT| owed to the partner, PAYAMT paid through ACCOUNTID
     bool customer = false;              // the partner is a customer: he owes us (receivable), PAYAMT comes in
 };
