@@ -165,6 +165,11 @@ void declareStockDocuments()
     change.kinds = {};
     change.revalue = true;
     declare(change);
+    // A place move shifts stock between places of the master's store.
+    StockNote places = note(32, "PlaceAdjustith", "PlaceAdjustithDetail", 0);
+    places.kinds = {};
+    places.placeMove = true;
+    declare(places);
 }
 
 } // namespace stock

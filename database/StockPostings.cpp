@@ -261,6 +261,30 @@ void revalue(db::Database &d, Statements &s, const StockNote &n, qint64 noteId, 
     }
 }
 
+// A move between places: per line its quantity leaves OUTPLACEID and enters
+// INPLACEID of the store, logged as place postings (KIND 4) for the reversal.
+void movePlaces(db::Database &d, Statements &s, const StockNote &n, qint64 noteId)
+{
+    const db::ResultSet lines = fetch(d,
+        QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, d.OUTPLACEID, d.INPLACEID, d.%2 as QTY from %3 d "
+                       "join %4 m on m.NOTEID = d.NOTEID where d.NOTEID = :id and d.COMMODITYID is not null order by d.ITEMSNO")
+            .arg(QLatin1String(n.store), QLatin1String(n.quantity), QLatin1String(n.lines), QLatin1String(n.master)),
+        {{QStringLiteral("id"), noteId}});
+    for (const QVector<QVariant> &l : lines.rows) {
+        const double q = RoundToEx(std::fabs(l[5].toDouble()), 6);
+        for (const auto &[place, moved] : {std::pair{l[3], -q}, {l[4], q}}) {
+            if (s.run("update onhandaathPlace set QUANTITY = round(QUANTITY + ?, 6) where BUILDINGID = ? and PLACEID = ? "
+                      "and COMMODITYID = ?",
+                      {moved, l[2], place, l[1]}) == 0)
+                s.run("insert into onhandaathPlace (BUILDINGID, PLACEID, COMMODITYID, QUANTITY) values (?, ?, ?, ?)",
+                      {l[2], place, l[1], moved});
+            s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTYPE, TARGETTABLE, TARGETID, "
+                  "TARGETITEMSNO, QUANTITY) values (?, ?, ?, 4, ?, 'onhandaathPlace', ?, ?, ?)",
+                  {n.noteType, noteId, l[0], l[2], place, l[1], moved});
+        }
+    }
+}
+
 void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &action)
 {
     Statements s(d);
@@ -304,6 +328,10 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
 
     if (n.revalue) {
         revalue(d, s, n, noteId, code, noteDate, lines, decimals, action);
+        return;
+    }
+    if (n.placeMove) {
+        movePlaces(d, s, n, noteId);
         return;
     }
 

@@ -41,6 +41,9 @@ struct StockNote {
     // the line price; the on-hand amount takes the difference (a flow row of
     // quantity 0 carries it), stock that is not there is not revalued.
     bool revalue = false;
+    // A move between places of the store: each line takes its quantity out of
+    // OUTPLACEID and into INPLACEID (onhandaathPlace); the store's stock stays.
+    bool placeMove = false;
     bool payable = false;               // |AMOUNT| - |PAYAMT| owed to the partner, PAYAMT paid through ACCOUNTID
     bool customer = false;              // the partner is a customer: he owes us (receivable), PAYAMT comes in
 };

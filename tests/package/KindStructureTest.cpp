@@ -49,6 +49,8 @@ QStringList filterColumns(const QString &filter)
 
 TEST_F(KindStructureTest, EveryRegisteredKindMatchesItsSchemaLookupsAndWindow)
 {
+    // The place move opens only with place management on.
+    setParam(QStringLiteral("UsePlace"), QStringLiteral("1"));
     int kinds = 0;
     for (const pk_note::FormRegistration &row : pk_note::RegistrationTable()) {
         // Windows that are not notes (the audit centre, the finder) have no kind to check.
