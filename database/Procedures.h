@@ -36,6 +36,9 @@ void registerStockPostings();
 // PURCHASETOVALUE and salepurchasetoorder (idempotent).
 void registerPurchaseProcedures();
 
+// Store_SelectM and Store_SelectD, the sources of a stock in/out note (idempotent).
+void registerStockDocProcedures();
+
 // Demo purchase notes (requisition, plan, orders, estimated receipt, receipts
 // and a return), audited through the real postings. Needs the stock demo.
 void createPurchaseDemo(db::Database &database, const QDate &today);

@@ -7,6 +7,7 @@
 // on the batch, so a batch's BREFERQTY is the sum of its drawing rows and the
 // on-hand quantity of every store is the sum of its flows.
 
+#include "PostingShared.h"
 #include "Procedures.h"
 #include "notedb.h"
 
@@ -62,6 +63,7 @@ public:
     StockDemo(db::Database &d, const QDate &today) : m_db(d)
     {
         const QDate period(today.year(), today.month(), 1);
+        m_period = period;
         m_start = period.addMonths(-3);
         m_opening = m_start.addDays(-1);
     }
@@ -72,6 +74,8 @@ public:
         lastPrices();
         const qint64 uniform = workUniform();
         openingStock(uniform);
+        places();
+        stockDocuments();
     }
 
 private:
@@ -262,7 +266,99 @@ private:
     }
 
     db::Database &m_db;
-    QDate m_start, m_opening;
+    // Storage places of the head-office store: two zones of shelves (the
+    // zones are parents and hold no stock). Place management stays off
+    // (UsePlace) until the books turn it on.
+    void places()
+    {
+        const struct {
+            int id;
+            const char *code, *name, *lcode;
+        } list[] = {{1, "A", "A区", "01"},       {2, "A1", "A区1号货架", "0101"}, {3, "A2", "A区2号货架", "0102"},
+                    {4, "B", "B区", "02"},       {5, "B1", "B区1号货架", "0201"}};
+        for (const auto &p : list)
+            insert(m_db, QStringLiteral("placelth"), {"PLACEID", "CODE", "NAME", "LCODE", "BUILDINGID"},
+                   {p.id, p.code, u8(p.name), p.lcode, 1});
+        m_db.exec(QStringLiteral("update Commoditylth set PLACEID = 2 where CODE in ('BG0001', 'BG0002')"));
+        m_db.exec(QStringLiteral("update Commoditylth set PLACEID = 3 where CODE in ('BG0003', 'BG0004', 'BG0005')"));
+    }
+
+    qint64 goods(const char *code)
+    {
+        return m_db.scalar(QStringLiteral("select COMMODITYID from Commoditylth where CODE = :c"), {{QStringLiteral("c"), code}})
+            .toLongLong();
+    }
+
+    double cost(qint64 commodity, int store)
+    {
+        return m_db.scalar(QStringLiteral("select coalesce(PRICE, 0) from onhandaath where COMMODITYID = :c and BUILDINGID = :s"),
+                           {{QStringLiteral("c"), commodity}, {QStringLiteral("s"), store}})
+            .toDouble();
+    }
+
+    struct DocLine {
+        const char *code;
+        double quantity, price; // price < 0: the store's cost
+    };
+
+    // One stock document entered, then audited through the postings when
+    // `audited`; `extra` are further master columns.
+    void document(int type, const char *master, const char *lines, int day, int store, bool audited,
+                  const QStringList &extraColumns, const QVariantList &extra, const QVector<DocLine> &rows)
+    {
+        const qint64 id = m_db.newKey(QLatin1String(master));
+        const QDate date = m_period.addDays(day - 1);
+        QStringList columns{"NOTEID", "NOTEKIND", "NOTESTATE", "NOTECODE", "NOTEDATE", "BUILDINGID", "SHOPERATEID",
+                            "EMPID", "OPERATEID", "DEPID", "REMARK"};
+        QVariantList values{id, 1, 0, posting::newNoteCode(m_db, type, QLatin1String(master), date), date, store, 0, 5, 1, 4,
+                            u8("演示")};
+        for (int i = 0; i < extraColumns.size(); ++i) {
+            const int at = int(columns.indexOf(extraColumns[i]));
+            if (at >= 0)
+                values[at] = extra[i];
+            else
+                columns << extraColumns[i], values << extra[i];
+        }
+        double total = 0;
+        int item = 0;
+        for (const DocLine &l : rows) {
+            const qint64 c = goods(l.code);
+            const double price = l.price < 0 ? cost(c, store) : l.price;
+            const double amount = money(l.quantity * price);
+            total += amount;
+            insert(m_db, QLatin1String(lines),
+                   {"NOTEID", "ITEMSNO", "COMMODITYID", "APRICE", "PRICE", "QUANTITY", "AMOUNT", "COMMODITYAMT", "DISC", "TAXRATE"},
+                   {id, ++item, c, l.price < 0 ? price : (type == 26 ? cost(c, store) : price), price, l.quantity, amount, amount,
+                    100, 0});
+        }
+        columns << "AMOUNT";
+        values << money(total);
+        insert(m_db, QLatin1String(master), columns, values);
+        if (audited)
+            m_db.exec(QStringLiteral("update %1 set NOTESTATE = 1, CHKORID = 1 where NOTEID = :id").arg(QLatin1String(master)),
+                      {{QStringLiteral("id"), id}});
+    }
+
+    // The stock documents of this month, to try every stock window: in/out
+    // notes (one hand-made received for a purchase, one the system made for a
+    // sale, one return waiting), an independent stock-in and stock-out, a
+    // transfer waiting to be audited and an audited loss report.
+    void stockDocuments()
+    {
+        document(21, "iostoreith", "iostoreithDetail", 2, 2, true, {"NOTETYPE", "PARTNERID", "NOTETO"},
+                 {4, 1, u8("上海市闵行区申富路88号2号库")}, {{"BG0001", 20, 18}, {"BG0004", 50, 2.8}});
+        document(21, "iostoreith", "iostoreithDetail", 3, 1, true, {"NOTETYPE", "PARTNERID", "ISAUTO"}, {14, 7, 1},
+                 {{"BG0003", 12, -1}});
+        document(21, "iostoreith", "iostoreithDetail", 5, 2, false, {"NOTEKIND", "NOTETYPE", "PARTNERID"}, {2, 4, 1},
+                 {{"BG0001", 2, 18}});
+        document(22, "OtherInith", "OtherInithdetail", 4, 1, true, {"IOTYPESID"}, {3}, {{"BG0003", 24, 1.0}});
+        document(23, "OtherOutith", "OtherOutithdetail", 6, 1, false, {"IOTYPESID"}, {5}, {{"DZ0001", 1, -1}});
+        document(26, "Badsthith", "Badsthithdetail", 6, 1, false, {"INBUILDINGID", "TRANSLATETYPE", "NOTETO"},
+                 {3, 1, u8("上海市闵行区申富路88号3号库")}, {{"BG0001", 5, -1}, {"BG0003", 10, -1}});
+        document(29, "Attaintith", "Attaintithdetail", 7, 1, true, {"IOTYPESID"}, {4}, {{"BG0002", 3, -1}});
+    }
+
+    QDate m_start, m_opening, m_period;
     QVector<Flow> m_flows;
     QMap<Key, double> m_reserved;
 };

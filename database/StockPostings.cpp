@@ -233,14 +233,86 @@ QVariant column(const db::ResultSet &rs, int row, const char *name) { return rs.
 
 // ---------------------------------------------------------------- audit
 
+// The price change: per line the store's on-hand of the commodity takes the
+// line price (a store of 0 or none: every store holding it); the difference in
+// amount is a flow row of quantity 0, which the reversal takes back out.
+void revalue(db::Database &d, Statements &s, const StockNote &n, qint64 noteId, const QString &code, const QVariant &noteDate,
+             const db::ResultSet &lines, int decimals, const QString &action)
+{
+    struct Change {
+        int line;
+        qint64 store;
+    };
+    QVector<Change> changes;
+    for (int i = 0; i < lines.rows.size(); ++i) {
+        if (column(lines, i, "COMMODITYID").isNull())
+            continue;
+        if (column(lines, i, "GOODS").isNull())
+            throw DbError(QStringLiteral("单据[%1]第%2行的货品(ID %3)不存在,不能%4。")
+                              .arg(code, column(lines, i, "ITEMSNO").toString(), column(lines, i, "COMMODITYID").toString(), action));
+        if (column(lines, i, "KIND").toInt() > 3)
+            continue;
+        const qint64 store = column(lines, i, "STOREID").toLongLong();
+        const db::ResultSet stores = fetch(d,
+            QStringLiteral("select BUILDINGID from onhandaath where COMMODITYID = :c and abs(QUANTITY) > 0.000001%1")
+                .arg(store > 0 ? QStringLiteral(" and BUILDINGID = :s") : QString()),
+            {{QStringLiteral("c"), column(lines, i, "COMMODITYID")}, {QStringLiteral("s"), store}});
+        for (const QVector<QVariant> &r : stores.rows)
+            changes.append({i, r[0].toLongLong()});
+    }
+    if (changes.isEmpty())
+        return;
+    qint64 flowId = takeFlowIds(s, int(changes.size()));
+    for (const Change &c : std::as_const(changes)) {
+        const qint64 goods = column(lines, c.line, "COMMODITYID").toLongLong();
+        const double price = round6(column(lines, c.line, "PRICE").toDouble());
+        OnHand o = readOnHand(s, c.store, goods);
+        const double amount = RoundToEx(o.quantity * price, decimals);
+        const double delta = RoundToEx(amount - o.amount, decimals);
+        o.amount = amount;
+        o.price = price;
+        writeOnHand(s, c.store, goods, o, 0);
+        s.run("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, COMMODITYID, "
+              "QUANTITY, PRICE, PPRICE, AMOUNT, IOFLAG, BREFERQTY, EQTY, STATUS) values (?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, 1, 0, ?, 1)",
+              {flowId++, n.noteType, noteId, column(lines, c.line, "ITEMSNO"), code, noteDate, c.store, goods, price, price,
+               delta, o.quantity});
+    }
+}
+
+// A move between places: per line its quantity leaves OUTPLACEID and enters
+// INPLACEID of the store, logged as place postings (KIND 4) for the reversal.
+void movePlaces(db::Database &d, Statements &s, const StockNote &n, qint64 noteId)
+{
+    const db::ResultSet lines = fetch(d,
+        QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, d.OUTPLACEID, d.INPLACEID, d.%2 as QTY from %3 d "
+                       "join %4 m on m.NOTEID = d.NOTEID where d.NOTEID = :id and d.COMMODITYID is not null order by d.ITEMSNO")
+            .arg(QLatin1String(n.store), QLatin1String(n.quantity), QLatin1String(n.lines), QLatin1String(n.master)),
+        {{QStringLiteral("id"), noteId}});
+    for (const QVector<QVariant> &l : lines.rows) {
+        const double q = RoundToEx(std::fabs(l[5].toDouble()), 6);
+        for (const auto &[place, moved] : {std::pair{l[3], -q}, {l[4], q}}) {
+            if (s.run("update onhandaathPlace set QUANTITY = round(QUANTITY + ?, 6) where BUILDINGID = ? and PLACEID = ? "
+                      "and COMMODITYID = ?",
+                      {moved, l[2], place, l[1]}) == 0)
+                s.run("insert into onhandaathPlace (BUILDINGID, PLACEID, COMMODITYID, QUANTITY) values (?, ?, ?, ?)",
+                      {l[2], place, l[1], moved});
+            s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTYPE, TARGETTABLE, TARGETID, "
+                  "TARGETITEMSNO, QUANTITY) values (?, ?, ?, 4, ?, 'onhandaathPlace', ?, ?, ?)",
+                  {n.noteType, noteId, l[0], l[2], place, l[1], moved});
+        }
+    }
+}
+
 void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &action)
 {
     Statements s(d);
     const db::ResultSet m = fetch(d,
-                                  QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1 from %2 where NOTEID = :id")
+                                  QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1%3 from %2 m where NOTEID = :id")
                                       .arg(n.payable ? QStringLiteral(", AMOUNT, PAYAMT, ACCOUNTID, PARTNERID, CPARTNERID, CHKORID")
                                                      : QString(),
-                                           QLatin1String(n.master)),
+                                           QLatin1String(n.master),
+                                           n.direction ? QStringLiteral(", (%1) as DIRECTION").arg(QLatin1String(n.direction))
+                                                       : QString()),
                                   {{QStringLiteral("id"), noteId}});
     if (m.isEmpty())
         throw DbError(QStringLiteral("单据(类型 %1, ID %2)不存在,不能%3。").arg(n.noteType).arg(noteId).arg(action));
@@ -259,6 +331,8 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     for (const auto &[k, dir] : n.kinds)
         if (k == kind)
             direction = dir;
+    if (n.direction)
+        direction = column(m, 0, "DIRECTION").toInt();
     const int decimals = amountDecimals(d);
 
     const db::ResultSet lines = fetch(d,
@@ -270,6 +344,15 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
                  QLatin1String(n.master), n.targetStore ? QLatin1String(n.targetStore) : QLatin1String("null")),
         {{QStringLiteral("id"), noteId}});
 
+    if (n.revalue) {
+        revalue(d, s, n, noteId, code, noteDate, lines, decimals, action);
+        return;
+    }
+    if (n.placeMove) {
+        movePlaces(d, s, n, noteId);
+        return;
+    }
+
     // Which lines move stock, checked before anything is written.
     QVector<int> moving;
     for (int i = 0; i < lines.rows.size(); ++i) {
@@ -280,7 +363,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             throw DbError(QStringLiteral("单据[%1]第%2行的货品(ID %3)不存在,不能%4。")
                               .arg(code, column(lines, i, "ITEMSNO").toString(), goods.toString(), action));
         if (direction == 0 || column(lines, i, "KIND").toInt() > 3 ||
-            movedByStockNote(column(lines, i, "REFERNOTETYPE").toInt()) ||
+            n.recordedSources.contains(column(lines, i, "REFERNOTETYPE").toInt()) ||
             std::fabs(column(lines, i, "QTY").toDouble()) < kEpsilon)
             continue;
         if (column(lines, i, "STOREID").toLongLong() <= 0 || (n.targetStore && column(lines, i, "TARGETID").toLongLong() <= 0))
@@ -368,6 +451,29 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         // A transfer brings the goods into the other store at the cost they left at.
         if (n.targetStore)
             leg(i, column(lines, i, "TARGETID").toLongLong(), -direction, cost);
+    }
+
+    // Places: the line's split over storage places moves their stock the
+    // same way, logged so that the reversal needs no place rows.
+    if (n.places) {
+        for (int i : std::as_const(moving)) {
+            const QVariant store = column(lines, i, "STOREID"), goods = column(lines, i, "COMMODITYID"),
+                           item = column(lines, i, "ITEMSNO");
+            const db::ResultSet split = fetch(d,
+                QStringLiteral("select PLACEID, QUANTITY from %1 where NOTEID = :id and ITEMSNO = :item").arg(QLatin1String(n.places)),
+                {{QStringLiteral("id"), noteId}, {QStringLiteral("item"), item}});
+            for (const QVector<QVariant> &r : split.rows) {
+                const double q = RoundToEx(direction * std::fabs(r[1].toDouble()), 6);
+                if (s.run("update onhandaathPlace set QUANTITY = round(QUANTITY + ?, 6) where BUILDINGID = ? and PLACEID = ? "
+                          "and COMMODITYID = ?",
+                          {q, store, r[0], goods}) == 0)
+                    s.run("insert into onhandaathPlace (BUILDINGID, PLACEID, COMMODITYID, QUANTITY) values (?, ?, ?, ?)",
+                          {store, r[0], goods, q});
+                s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTYPE, TARGETTABLE, TARGETID, "
+                      "TARGETITEMSNO, QUANTITY) values (?, ?, ?, 4, ?, 'onhandaathPlace', ?, ?, ?)",
+                      {n.noteType, noteId, item, store, r[0], goods, q});
+            }
+        }
     }
 
     // References: the source line's quantity and count, the source note's count.
@@ -505,6 +611,11 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
             d.exec(QStringLiteral("update partnerlth set SCAMT = round(SCAMT - :q, :n) where PARTNERID = :id"), p);
         } else if (kind == 5) {
             d.exec(QStringLiteral("update %1 set %2 = :q where NOTEID = :id and ITEMSNO = :item").arg(table, l[3].toString()), p);
+        } else if (kind == 4) {
+            d.exec(QStringLiteral("update onhandaathPlace set QUANTITY = round(QUANTITY - :q, 6) where BUILDINGID = :store "
+                                  "and PLACEID = :id and COMMODITYID = :item"),
+                   {{QStringLiteral("q"), l[6]}, {QStringLiteral("store"), l[1]}, {QStringLiteral("id"), l[4]},
+                    {QStringLiteral("item"), l[5]}});
         }
     }
     d.exec(QStringLiteral("delete from notepostlogaath where NOTETYPE = :t and NOTEID = :id"), key);
@@ -633,6 +744,23 @@ void registerStockPostings()
         sale.payable = true;
         sale.customer = true;
         declare(sale);
+
+        // Stock documents. The stock in/out note moves its master's store in
+        // the direction of its source type (issues out, the rest in), turned
+        // round for kind 2 (goods going back). A line it takes from a note
+        // that moved stock itself (receipts, sales) only records the goods
+        // passing the store: the source line counts them in IOQTY.
+        StockNote inOut;
+        inOut.noteType = 21;
+        inOut.master = "iostoreith";
+        inOut.lines = "iostoreithDetail";
+        inOut.store = "m.BUILDINGID";
+        inOut.direction = kInOutDirection;
+        inOut.recordedSources = {3, 4, 13, 14};
+        inOut.sources = {{3, "IOQTY"}, {4, "IOQTY"}, {13, "IOQTY"}, {14, "IOQTY"}};
+        inOut.places = "iostoreithPLACE";
+        declare(inOut);
+        declareStockDocuments();
     });
 }
 

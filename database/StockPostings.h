@@ -28,7 +28,22 @@ struct StockNote {
     const char *quantity = "QUANTITY";  // line columns
     const char *price = "PRICE";        // the line's cost price
     QVector<QPair<int, int>> kinds;     // NOTEKIND -> 1 into stock, -1 out of it; other kinds move none
+    // An expression over the master (alias m) giving 1, -1 or 0, for a note
+    // whose direction is not its kind alone; replaces `kinds` when set.
+    const char *direction = nullptr;
+    // Lines taken from notes of these types move no stock: the source moved it.
+    QVector<int> recordedSources{21, 22};
     QVector<SourceColumn> sources;      // raised column per source type where it is not REFERQTY
+    // The place split of the lines (NOTEID, ITEMSNO, PLACEID, QUANTITY), whose
+    // rows move onhandaathPlace with their line; null when the kind has none.
+    const char *places = nullptr;
+    // A price change: every line sets its commodity's cost in the store to
+    // the line price; the on-hand amount takes the difference (a flow row of
+    // quantity 0 carries it), stock that is not there is not revalued.
+    bool revalue = false;
+    // A move between places of the store: each line takes its quantity out of
+    // OUTPLACEID and into INPLACEID (onhandaathPlace); the store's stock stays.
+    bool placeMove = false;
     bool payable = false;               // |AMOUNT| - |PAYAMT| owed to the partner, PAYAMT paid through ACCOUNTID
     bool customer = false;              // the partner is a customer: he owes us (receivable), PAYAMT comes in
     bool costFromStock = false;         // a line going out without a cost price takes the moving average,
@@ -45,5 +60,15 @@ void declareSource(int noteType, const char *master, const char *lines, const ch
 // Lines taken from a stock in/out note (these source types) move no stock: the
 // stock note moved it.
 bool movedByStockNote(int referNoteType);
+
+// The direction of a stock in/out note (iostoreith, alias m): its source type
+// (NOTETYPE) issues goods or takes them in, kind 2 turns that round.
+inline constexpr const char *kInOutDirection =
+    "(case when m.NOTETYPE in (13,14,23,25,29,47,73,80) then -1 else 1 end) * "
+    "(case when m.NOTEKIND = 2 then -1 else 1 end)";
+
+// The declarations of the stock documents other than the in/out note
+// (StockDocProcedures.cpp).
+void declareStockDocuments();
 
 } // namespace notedb::stock

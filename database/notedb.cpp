@@ -128,6 +128,7 @@ void install()
         registerSettlementPostings();
         registerStockPostings();
         registerPurchaseProcedures();
+        registerStockDocProcedures();
     });
 }
 

@@ -1,7 +1,7 @@
 -- The stock in/out note (21): goods received or issued for a business note
--- of another kind (NOTETYPE names that kind). Its window arrives with the
--- stock documents; the tables are here so that purchase and sales notes can
--- turn its lines in. iostoreithPLACE splits a line over storage places.
+-- of another kind (NOTETYPE names that kind; NOTEKIND 2 sends goods back).
+-- Purchase and sales notes turn its lines in. iostoreithPLACE splits a line
+-- over storage places.
 
 CREATE TABLE iostoreith (
   NOTEID          INTEGER NOT NULL PRIMARY KEY,
@@ -73,3 +73,44 @@ CREATE INDEX ix_iostoreith_date ON iostoreith (NOTEDATE);
 
 -- The package deletes only the master row of a deleted note.
 CREATE TRIGGER IF NOT EXISTS trg_iostoreith_lines AFTER DELETE ON iostoreith FOR EACH ROW WHEN NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='iostoreith') BEGIN DELETE FROM iostoreithDetail WHERE NOTEID = OLD.NOTEID; DELETE FROM iostoreithPLACE WHERE NOTEID = OLD.NOTEID; END;
+
+-- Audit posts the note (StockPostings), un-audit and the delete of an audited note reverse it.
+CREATE TRIGGER IF NOT EXISTS trg_iostoreith_state AFTER UPDATE OF NOTESTATE ON iostoreith FOR EACH ROW WHEN coalesce(OLD.NOTESTATE,0)<>coalesce(NEW.NOTESTATE,0) AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='iostoreith') BEGIN INSERT INTO sys_postqueue(TABLENAME, NOTEID, OLDSTATE, NEWSTATE) VALUES ('iostoreith', NEW.NOTEID, OLD.NOTESTATE, NEW.NOTESTATE); END;
+CREATE TRIGGER IF NOT EXISTS trg_iostoreith_ins AFTER INSERT ON iostoreith FOR EACH ROW WHEN coalesce(NEW.NOTESTATE,0)<>0 AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='iostoreith') BEGIN INSERT INTO sys_postqueue(TABLENAME, NOTEID, OLDSTATE, NEWSTATE) VALUES ('iostoreith', NEW.NOTEID, 0, NEW.NOTESTATE); END;
+CREATE TRIGGER IF NOT EXISTS trg_iostoreith_del AFTER DELETE ON iostoreith FOR EACH ROW WHEN coalesce(OLD.NOTESTATE,0)=1 AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='iostoreith') BEGIN INSERT INTO sys_postqueue(TABLENAME, NOTEID, OLDSTATE, NEWSTATE) VALUES ('iostoreith', OLD.NOTEID, 1, -1); END;
+
+-- The stock check before an audit: the lines that take goods in and those
+-- that take them out, as the postings move them (kInOutDirection); lines
+-- that only record a receipt's or a sale's goods move nothing.
+CREATE VIEW iostoreithInLines AS SELECT d.* FROM iostoreithDetail d JOIN iostoreith m ON m.NOTEID = d.NOTEID
+WHERE (case when m.NOTETYPE in (13,14,23,25,29,47,73,80) then -1 else 1 end) * (case when m.NOTEKIND = 2 then -1 else 1 end) = 1
+  AND coalesce(d.REFERNOTETYPE, 0) NOT IN (3, 4, 13, 14);
+CREATE VIEW iostoreithOutLines AS SELECT d.* FROM iostoreithDetail d JOIN iostoreith m ON m.NOTEID = d.NOTEID
+WHERE (case when m.NOTETYPE in (13,14,23,25,29,47,73,80) then -1 else 1 end) * (case when m.NOTEKIND = 2 then -1 else 1 end) = -1
+  AND coalesce(d.REFERNOTETYPE, 0) NOT IN (3, 4, 13, 14);
+INSERT INTO notestocklinemth (NOTETYPE, MASTERTABLE, LINETABLE, STOREFIELD, QUANTITYFIELD, DIRECTION, REVERSEKIND)
+VALUES (21, 'iostoreith', 'iostoreithInLines', 'm.BUILDINGID', 'QUANTITY', 1, NULL);
+INSERT INTO notestocklinemth (NOTETYPE, MASTERTABLE, LINETABLE, STOREFIELD, QUANTITYFIELD, DIRECTION, REVERSEKIND)
+VALUES (21, 'iostoreith', 'iostoreithOutLines', 'm.BUILDINGID', 'QUANTITY', -1, NULL);
+
+-- Storage places of a store: LCODE is hierarchical (a child's code begins
+-- with its parent's); only leaf places hold stock.
+CREATE TABLE placelth (
+  PLACEID      INTEGER NOT NULL PRIMARY KEY,
+  CODE         VARCHAR(20) COLLATE TSQL NOT NULL,
+  NAME         VARCHAR(60) COLLATE TSQL NOT NULL,
+  LCODE        VARCHAR(40) COLLATE TSQL NOT NULL,
+  BUILDINGID   INTEGER NOT NULL
+);
+CREATE INDEX ix_placelth_store ON placelth (BUILDINGID);
+
+-- On-hand stock per place, moved by the place rows of audited notes (the
+-- posting log keeps them as KIND 4: TARGETTYPE the store, TARGETID the place,
+-- TARGETITEMSNO the commodity).
+CREATE TABLE onhandaathPlace (
+  BUILDINGID   INTEGER NOT NULL,
+  PLACEID      INTEGER NOT NULL,
+  COMMODITYID  INTEGER NOT NULL,
+  QUANTITY     NUMERIC(19,6) NOT NULL DEFAULT 0,
+  PRIMARY KEY (BUILDINGID, PLACEID, COMMODITYID)
+);

@@ -255,14 +255,17 @@ TEST_F(DemoBooks, OpeningStockIsConsistent)
         "select count(*) from noteflowaath f join Commoditylth g on g.COMMODITYID = f.COMMODITYID where f.BCODE is not null "
         "and (f.PRODUCEDDATE is null or datediff(day, f.PRODUCEDDATE, f.VALIDDAY) <> g.VALIDDAYS)",
         // the opening comes before the start of use, under the opening note type; every
-        // other row is posted by an audited purchase or sales note
+        // other row is posted by an audited purchase, sales or stock note
         "select count(*) from noteflowaath where NOTETYPE = -999 and NOTEDATE >= (select DATAVALUE from sysparamamth "
         "where PARAMNAME = 'StartDate')",
         "select count(*) from noteflowaath f where f.NOTETYPE <> -999 and not exists (select 1 from purchasepth p where "
         "f.NOTETYPE = 4 and p.NOTEID = f.NOTEID and p.NOTESTATE = 1) and not exists (select 1 from valuepth v where "
         "f.NOTETYPE = 3 and v.NOTEID = f.NOTEID and v.NOTESTATE = 1) and not exists (select 1 from salesth s where "
         "f.NOTETYPE = 14 and s.NOTEID = f.NOTEID and s.NOTESTATE = 1) and not exists (select 1 from DeputeMarketsth c "
-        "where f.NOTETYPE = 13 and c.NOTEID = f.NOTEID and c.NOTESTATE = 1)",
+        "where f.NOTETYPE = 13 and c.NOTEID = f.NOTEID and c.NOTESTATE = 1) and not exists (select 1 from iostoreith i "
+        "where f.NOTETYPE = 21 and i.NOTEID = f.NOTEID and i.NOTESTATE = 1) and not exists (select 1 from OtherInith n "
+        "where f.NOTETYPE = 22 and n.NOTEID = f.NOTEID and n.NOTESTATE = 1) and not exists (select 1 from Attaintith a "
+        "where f.NOTETYPE = 29 and a.NOTEID = f.NOTEID and a.NOTESTATE = 1)",
         // colour/size opening per store adds up to the stock, only in the commodity's colours and sizes
         "select count(*) from onhandaath o where exists (select 1 from CommodityDetail c where c.CommodityID = o.COMMODITYID) "
         "and abs(o.QUANTITY - (select sum(c.Quantity) from CommodityDetail c where c.CommodityID = o.COMMODITYID and "

@@ -89,7 +89,7 @@ TEST_F(NoteCallTest, WindowsNotBuiltYetOpenNothing)
     plugin().load();
     QnParams modal = params({{"SHOWMODAL", true}});
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("mnfmanunorderform"), &modal), 0);
-    const char *calls[][2] = {{"SHOWNOTEFORM", "MnfManuNOrderForm"}, {"SHOWNOTEFORM", "NoSuchForm"}, {"BATCHCHECK", ""},
+    const char *calls[][2] = {{"SHOWNOTEFORM", "MnfManuNOrderForm"}, {"SHOWNOTEFORM", "NoSuchForm"},
                               {"POSCLOSEOFF", "PosCloseOffForm"}, {"SETPOSBATCHIDFORM", ""},
                               {"POSDAYEND", ""}, {"FILL", ""}};
     for (const auto &c : calls)

@@ -1,0 +1,147 @@
+// The audit centre: notes of every type listed in date order, a batch audited
+// and un-audited through the postings, the period rule blocking the whole
+// batch, a note's own audit rule stopping at that note, and a note audited
+// meanwhile left alone.
+
+#include "BatchCheckForm.h"
+#include "StockFixture.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+class BatchCheckTest : public stocktest::StockTest<TMDnoteForm> {
+protected:
+    void SetUp() override
+    {
+        StockTest::SetUp();
+        m_center = std::make_unique<TBatchCheckForm>();
+    }
+    void TearDown() override
+    {
+        m_center.reset();
+        StockTest::TearDown();
+    }
+    // An entered independent stock-in of 2 pens into store 1 on day `day` of the period.
+    qint64 stockIn(int day, const char *code, int emp = 8)
+    {
+        const qint64 id = scalar(QStringLiteral("select coalesce(max(NOTEID),0)+1 from OtherInith")).toLongLong();
+        sql(QStringLiteral("insert into OtherInithdetail (NOTEID, ITEMSNO, COMMODITYID, QUANTITY, PRICE, AMOUNT) values "
+                           "(%1, 1, (select COMMODITYID from Commoditylth where CODE='BG0003'), 2, 1.5, 3)").arg(id));
+        sql(QStringLiteral("insert into OtherInith (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, BUILDINGID, EMPID, OPERATEID) "
+                           "values (%1, 1, 0, '%2', '%3', 1, %4, 1)")
+                .arg(id).arg(QLatin1String(code)).arg(GetFirstDayOfPosMonth().addDays(day - 1).toString(Qt::ISODate)).arg(emp));
+        return id;
+    }
+    QStringList listed()
+    {
+        m_center->btnQueryClick();
+        QStringList codes;
+        data::ClientDataSet *n = m_center->cdsNotes;
+        for (int r = 0; r < n->RecordCount(); ++r)
+            codes << n->ValueAt(r, n->FieldByName(QStringLiteral("NOTECODE"))->Index()).toString();
+        return codes;
+    }
+    std::unique_ptr<TBatchCheckForm> m_center;
+};
+
+TEST_F(BatchCheckTest, ABatchOfEveryTypeIsAuditedAndUnauditedThroughThePostings)
+{
+    const qint64 a = stockIn(3, "RK-B");
+    const qint64 b = stockIn(2, "RK-A");
+    const qint64 c = writeInOut(0, 1, 22, 2, 0, {{"BG0005", 4, 12}});
+    sql(QStringLiteral("update iostoreith set NOTEDATE='%1', EMPID=8 where NOTEID=%2").arg(GetFirstDayOfPosMonth().toString(Qt::ISODate)).arg(c));
+    EXPECT_TRUE(m_center->NoteTypes().contains(21) && m_center->NoteTypes().contains(22));
+    EXPECT_FALSE(m_center->NoteTypes().contains(73));
+    // 周晓东's notes of every type, in date order.
+    m_center->cmbEmploy->setCurrentIndex(m_center->cmbEmploy->findData(8));
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("CRK-%1").arg(c), QStringLiteral("RK-A"), QStringLiteral("RK-B")}));
+
+    m_center->cmbNoteType->setCurrentIndex(m_center->cmbNoteType->findData(22));
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("RK-A"), QStringLiteral("RK-B")}));
+    m_center->cmbNoteType->setCurrentIndex(0);
+    listed();
+    m_center->btnSelectClick();
+    m_center->btnCheckClick();
+    EXPECT_EQ(errors(), QStringList());
+    for (const auto &[table, id] : {std::pair{"OtherInith", a}, {"OtherInith", b}, {"iostoreith", c}})
+        EXPECT_EQ(state(table, id), 1) << table << id;
+    EXPECT_EQ(flows(22, a), QStringLiteral("1:1:2:1.5"));
+    EXPECT_EQ(flows(21, c), QStringLiteral("2:1:4:12"));
+    EXPECT_EQ(scalar(QStringLiteral("select CHKORID from OtherInith where NOTEID=%1").arg(a)).toInt(), kDemoAdmin);
+
+    // The audited ones, un-audited together: the postings go.
+    m_center->rbChecked->setChecked(true);
+    EXPECT_EQ(m_center->btnCheck->text(), QStringLiteral("反审核"));
+    listed();
+    EXPECT_EQ(m_center->BatchCheck(), 0) << "nothing ticked";
+    m_center->btnSelectClick();
+    m_center->btnCheckClick();
+    EXPECT_EQ(state("OtherInith", a), 0) << err();
+    EXPECT_EQ(flows(22, a), QString());
+    EXPECT_EQ(flows(21, c), QString());
+}
+
+TEST_F(BatchCheckTest, APreviousPeriodBlocksTheBatchAndANotesOwnRuleStopsAtThatNote)
+{
+    // Stock in/out notes on days 1, 2 and 3; the second one's employee has left.
+    const qint64 good = writeInOut(0, 1, 22, 1, 0, {{"BG0003", 1, 1.5}});
+    const qint64 closedEmployee = writeInOut(0, 1, 22, 1, 0, {{"BG0003", 1, 1.5}});
+    const qint64 late = writeInOut(0, 1, 22, 1, 0, {{"BG0003", 1, 1.5}});
+    const QDate first = GetFirstDayOfPosMonth();
+    const auto date = [this](qint64 id, const QDate &d) {
+        sql(QStringLiteral("update iostoreith set NOTEDATE='%1' where NOTEID=%2").arg(d.toString(Qt::ISODate)).arg(id));
+    };
+    date(good, first);
+    date(closedEmployee, first.addDays(1));
+    date(late, first.addDays(-1)); // the month before
+    // Made by the clerk (张伟), so only they are listed.
+    sql(QStringLiteral("update iostoreith set OPERATEID=2 where NOTEID in (%1, %2, %3)").arg(good).arg(closedEmployee).arg(late));
+    sql(QStringLiteral("update iostoreith set EMPID=9 where NOTEID=%1").arg(closedEmployee));
+    m_center->cmbNoteType->setCurrentIndex(m_center->cmbNoteType->findData(21));
+    m_center->cmbOperator->setCurrentIndex(m_center->cmbOperator->findData(2));
+    m_center->edStartDate->setDate(first.addMonths(-1));
+    ASSERT_EQ(listed().size(), 3);
+    m_center->btnSelectClick();
+    EXPECT_EQ(m_center->BatchCheck(), 0);
+    EXPECT_EQ(lastError(), QStringLiteral("单据[CRK-%1]的日期在本业务期间之前,不能对其进行审核或反审核.").arg(late));
+    EXPECT_EQ(state("iostoreith", good), 0) << "nothing written";
+
+    // Without it, the first is audited and the closed employee's note stops the batch.
+    m_center->edStartDate->setDate(first);
+    ASSERT_EQ(listed().size(), 2);
+    m_center->btnSelectClick();
+    EXPECT_EQ(m_center->BatchCheck(), 1);
+    EXPECT_EQ(lastError(), QStringLiteral("此单员工已经被停用不能审核。"));
+    EXPECT_EQ(state("iostoreith", good), 1);
+    EXPECT_EQ(state("iostoreith", closedEmployee), 0);
+
+    // A note audited meanwhile does not change again.
+    sql(QStringLiteral("update iostoreith set EMPID=5 where NOTEID=%1").arg(closedEmployee));
+    listed();
+    m_center->btnSelectClick();
+    sql(QStringLiteral("update iostoreith set NOTESTATE=1, CHKORID=2 where NOTEID=%1").arg(closedEmployee));
+    EXPECT_EQ(m_center->BatchCheck(), 0);
+    EXPECT_EQ(scalar(QStringLiteral("select CHKORID from iostoreith where NOTEID=%1").arg(closedEmployee)).toInt(), 2);
+
+    m_center->edStartDate->setDate(GetLastDayOfPosMonth().addDays(1));
+    m_center->btnQueryClick();
+    EXPECT_EQ(lastError(), QStringLiteral("开始日期不能大于结束日期!"));
+}
+
+TEST_F(BatchCheckTest, TheNamedFunctionOpensTheAuditCentre)
+{
+    EXPECT_EQ(GlobalCall(QStringLiteral("BATCHCHECK"), QString(), nullptr), 0);
+    QWidget *center = nullptr;
+    for (QWidget *w : newWindows())
+        if (w->objectName() == QLatin1String("BatchCheckForm") && w != m_center.get())
+            center = w;
+    ASSERT_NE(center, nullptr) << err();
+    EXPECT_NE(qobject_cast<TBatchCheckForm *>(center), nullptr);
+    delete center;
+}
+
+} // namespace

@@ -1,0 +1,57 @@
+// The place move: refused without place management; with it, a line needs
+// two different places, and audit moves the place stock and back.
+
+#include "PlaceAdjustForm.h"
+#include "StockFixture.h"
+
+namespace {
+
+class PlaceAdjustTest : public stocktest::StockTest<TPlaceAdjustForm> {
+protected:
+    QString atPlaces()
+    {
+        return scalar(QStringLiteral("select group_concat(PLACEID || ':' || round(QUANTITY,4), ';') from (select * from "
+                                     "onhandaathPlace where BUILDINGID=1 and COMMODITYID=%1 order by PLACEID)")
+                          .arg(goods(QStringLiteral("BG0003"))))
+            .toString();
+    }
+};
+
+TEST_F(PlaceAdjustTest, WithoutPlacesTheWindowDoesNotOpen)
+{
+    auto *f = CreateNoteForm<TPlaceAdjustForm>();
+    m_form.reset(f);
+    EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTEOPEN, 0, 0), pk_note::E_FAIL);
+    EXPECT_EQ(lastError(), QStringLiteral("没有使用货位管理功能。"));
+}
+
+TEST_F(PlaceAdjustTest, ALineMovesItsQuantityBetweenTwoPlaces)
+{
+    setParam(QStringLiteral("UsePlace"), QStringLiteral("1"));
+    sql(QStringLiteral("insert into onhandaathPlace (BUILDINGID, PLACEID, COMMODITYID, QUANTITY) values (1, 3, %1, 10)")
+            .arg(goods(QStringLiteral("BG0003"))));
+    open();
+    setMaster("BUILDINGID", 1);
+    setMaster("EMPID", 5);
+    addLine("BG0003", 4, 0);
+    EXPECT_EQ(form()->cmbOutPlace->Search(QString()), 1) << "only A2 holds pens";
+    EXPECT_EQ(form()->cmbInPlace->Search(QString()), 3) << "every shelf";
+    EXPECT_TRUE(refused(QStringLiteral("调前货位或调后货位为空,不能保存.")));
+    setLine("OUTPLACEID", 3);
+    setLine("INPLACEID", 3);
+    EXPECT_TRUE(refused(QStringLiteral("调前货位与调后货位相同,不能保存.")));
+    setLine("INPLACEID", 2);
+    EXPECT_EQ(line(0, "INPLACENAME").toString(), QStringLiteral("A区1号货架"));
+    ASSERT_TRUE(save()) << err();
+    const qint64 id = scalar(QStringLiteral("select max(NOTEID) from PlaceAdjustith")).toLongLong();
+    const QString stock = onHand("BG0003", 1);
+    toggleAudit(id);
+    ASSERT_EQ(state("PlaceAdjustith", id), 1) << err();
+    EXPECT_EQ(atPlaces(), QStringLiteral("2:4;3:6"));
+    EXPECT_EQ(onHand("BG0003", 1), stock) << "the store's stock stays";
+    toggleAudit(id);
+    ASSERT_EQ(state("PlaceAdjustith", id), 0) << err();
+    EXPECT_EQ(atPlaces(), QStringLiteral("2:0;3:10"));
+}
+
+} // namespace
