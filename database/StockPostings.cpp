@@ -262,7 +262,7 @@ void revalue(db::Database &d, Statements &s, const StockNote &n, qint64 noteId, 
     }
     if (changes.isEmpty())
         return;
-    qint64 flowId = takeFlowIds(s, int(changes.size()));
+    qint64 flowId = takeIds(s, "noteflowaath", int(changes.size()));
     for (const Change &c : std::as_const(changes)) {
         const qint64 goods = column(lines, c.line, "COMMODITYID").toLongLong();
         const double price = round6(column(lines, c.line, "PRICE").toDouble());

@@ -1,4 +1,5 @@
 #include "NoteTypes.h"
+#include "PackageWindows.h"
 
 #include "SysParams.h"
 
@@ -139,6 +140,51 @@ QString NoteTypeFormName(int noteType)
 {
     const pk_note::NoteTypeInfo *t = pk_note::findType(noteType);
     return t ? QString::fromUtf8(t->formName) : QString();
+}
+
+namespace {
+
+// The second window of a type kept in two pairs of tables.
+const char *secondFormOf(int noteType)
+{
+    switch (noteType) {
+    case 22:
+        return "SpecialInForm";
+    case 23:
+        return "SpecialOutForm";
+    default:
+        return nullptr;
+    }
+}
+
+bool built(const QString &form)
+{
+    for (const pk_note::FormRegistration &r : pk_note::RegistrationTable())
+        if (form.compare(QLatin1String(r.formName), Qt::CaseInsensitive) == 0)
+            return bool(pk_note::FormClassFactory(QString::fromLatin1(r.className)));
+    return false;
+}
+
+} // namespace
+
+bool NoteTypeHasForm(int noteType, const QString &form)
+{
+    if (form.isEmpty())
+        return false;
+    const char *second = secondFormOf(noteType);
+    return form.compare(NoteTypeFormName(noteType), Qt::CaseInsensitive) == 0 ||
+           (second && form.compare(QLatin1String(second), Qt::CaseInsensitive) == 0);
+}
+
+QString BuiltFormOfType(int noteType, const QString &form)
+{
+    if (built(form))
+        return form;
+    const QString own = NoteTypeFormName(noteType);
+    if (built(own))
+        return own;
+    const char *second = secondFormOf(noteType);
+    return second && built(QLatin1String(second)) ? QLatin1String(second) : form;
 }
 
 QString NoteTypeName(int noteType)

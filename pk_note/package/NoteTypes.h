@@ -55,5 +55,11 @@ QString NoteTypeMasterTable(int noteType);
 // The type's NoteTypeFlag bits (0 for an unknown type).
 unsigned NoteTypeFlags(int noteType);
 inline bool NoteTypeHas(int noteType, pk_note::NoteTypeFlag flag) { return (NoteTypeFlags(noteType) & flag) != 0; }
+// Whether `form` shows notes of the type: its own form, or the second window
+// of a type kept in two pairs of tables (22 and 23: the independent stock
+// notes beside the lending).
+bool NoteTypeHasForm(int noteType, const QString &form);
+// `form` when that window is built, else the type's other window that is.
+QString BuiltFormOfType(int noteType, const QString &form);
 // The message of a view-only type when it has no note to show.
 QString NoteTypeNothingToView(int noteType);

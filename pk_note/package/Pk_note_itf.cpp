@@ -183,7 +183,13 @@ long locateNote(QnParams *params)
         return E_FAIL;
     }
     const bool modal = modalOf(params);
-    const QString name = NoteTypeFormName(noteType);
+    // A type kept in two windows' tables (22, 23) is opened in the window the caller names.
+    QString name = params->FindValue(QStringLiteral("FORMNAME"))
+                       ? params->GetValue(QStringLiteral("FORMNAME"), QnVariant()).toString()
+                       : NoteTypeFormName(noteType);
+    if (!NoteTypeHasForm(noteType, name))
+        name = NoteTypeFormName(noteType);
+    name = BuiltFormOfType(noteType, name);
     if (noteId > 0)
         openNoteWindow(name, modal, NM_NOTELOCATE, 0, qintptr(noteId), false);
     else if (noteId < 0)

@@ -30,9 +30,9 @@ constexpr int kExportAction = 4;
 // ---- the lists: one per note type ----
 
 FinderQuery q(const char *name, int type, const char *caption, const char *table, unsigned parts = 0,
-              FinderSide side = FinderSide::Any, int kindGroup = 0)
+              FinderSide side = FinderSide::Any, int kindGroup = 0, const char *form = "")
 {
-    return {S(name), type, S(caption), S(table), parts, side, kindGroup};
+    return {S(name), type, S(caption), S(table), parts, side, kindGroup, S(form)};
 }
 
 constexpr unsigned kTrade = kPartner | kPayMethod | kAccount | kTranslate;
@@ -49,8 +49,11 @@ const QVector<FinderQuery> kQueries = {
     q("qrySale", 14, "销售开单", "salesth", kTrade, FinderSide::Client, 3),
     q("qrySPrice", 15, "报价单", "S_Price", kTrade | kClosed, FinderSide::Client),
     q("qryIOStore", 21, "出入库单", "iostoreith", kPartner | kStore),
-    q("qryBrowIn", 22, "借出还入单", "OtherInith", kPartner | kStore),
-    q("qryBrowOut", 23, "借出单", "OtherOutith", kPartner | kStore),
+    // Types 22 and 23 are kept in two pairs of tables: the independent notes and the lending.
+    q("qrySpecialIn", 22, "独立入仓单", "OtherInith", kStore, FinderSide::Any, 0, "SpecialInForm"),
+    q("qrySpecialOut", 23, "独立出仓单", "OtherOutith", kStore, FinderSide::Any, 0, "SpecialOutForm"),
+    q("qryBrowIn", 22, "借出还入单", "BrowIn", kPartner | kStore, FinderSide::Any, 0, "BrowInForm"),
+    q("qryBrowOut", 23, "借出单", "BrowOut", kPartner | kStore, FinderSide::Any, 0, "BrowOutForm"),
     q("qryDraw", 25, "领料单", "drawith", kStore),
     q("qryBadsth", 26, "调拨单", "Badsthith", kStore),
     q("qryTogether", 27, "组装单", "Togetherith", kStore),
@@ -277,13 +280,14 @@ void TFindnoteForm::fillTypeList()
 {
     const QSignalBlocker quiet(cmbNoteName);
     cmbNoteName->clear();
-    for (const FinderQuery &q : kQueries) {
+    for (int i = 0; i < kQueries.size(); ++i) {
+        const FinderQuery &q = kQueries[i];
         if (NoteTypeFormName(q.noteType).isEmpty() || !tableExists(q.table))
             continue;
         const int privilege = browsePrivilegeOf(q.noteType);
         if (privilege == 0 || !GetUPrivilegeItem(privilege, 1))
             continue;
-        cmbNoteName->addItem(q.caption, q.noteType);
+        cmbNoteName->addItem(q.caption, i); // the list, as a type may have two
     }
     cmbNoteName->setCurrentIndex(-1);
 }
@@ -292,7 +296,7 @@ QList<int> TFindnoteForm::OfferedTypes() const
 {
     QList<int> types;
     for (int i = 0; i < cmbNoteName->count(); ++i)
-        types << cmbNoteName->itemData(i).toInt();
+        types << kQueries[cmbNoteName->itemData(i).toInt()].noteType;
     return types;
 }
 
@@ -300,7 +304,10 @@ int TFindnoteForm::CurrentNoteType() const { return m_query ? m_query->noteType 
 
 void TFindnoteForm::SelectNoteType(int noteType)
 {
-    const int index = cmbNoteName->findData(noteType);
+    int index = -1;
+    for (int i = 0; i < cmbNoteName->count() && index < 0; ++i)
+        if (kQueries[cmbNoteName->itemData(i).toInt()].noteType == noteType)
+            index = i;
     if (index < 0)
         return;
     if (index == cmbNoteName->currentIndex())
@@ -321,9 +328,10 @@ data::ClientDataSet *TFindnoteForm::queryOf(const FinderQuery &q)
 
 void TFindnoteForm::cmbNoteNameChange()
 {
-    const FinderQuery *q = QueryOfType(cmbNoteName->currentData().toInt());
-    if (!q)
+    const int list = cmbNoteName->currentIndex() < 0 ? -1 : cmbNoteName->currentData().toInt();
+    if (list < 0 || list >= kQueries.size())
         return;
+    const FinderQuery *q = &kQueries[list];
     // A new type starts without the filter and the order of the one before.
     m_query = q;
     m_current = queryOf(*q);
@@ -468,6 +476,8 @@ void TFindnoteForm::btnOpenNoteClick()
     QnParams params;
     params.AddValue(QStringLiteral("NOTEID"), int(m_current->FieldByName(QStringLiteral("noteId"))->AsInteger()));
     params.AddValue(QStringLiteral("NOTETYPE"), m_query->noteType);
+    if (!m_query->form.isEmpty())
+        params.AddValue(QStringLiteral("FORMNAME"), m_query->form);
     GlobalCall(QStringLiteral("LOCATENOTE"), QString(), &params);
 }
 

@@ -48,6 +48,7 @@ struct FinderQuery {
     unsigned parts = 0;
     FinderSide side = FinderSide::Any;
     int kindGroup = 0; // kindamth group naming NOTEKIND (0: none)
+    QString form;      // the window its notes open in; empty: the note type's
 };
 
 // One column of a list: its name in the data set, the expression behind it

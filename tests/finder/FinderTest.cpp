@@ -153,7 +153,7 @@ TEST_F(FinderTest, OffersTheTypesWithTablesTheUserMayBrowse)
     open(2);
     const QList<int> all = m_finder->OfferedTypes();
     EXPECT_TRUE(all.contains(2) && all.contains(14) && all.contains(51) && all.contains(21));
-    EXPECT_FALSE(all.contains(26)) << "the transfer's table is not built";
+    EXPECT_FALSE(all.contains(27)) << "the assembly's table is not built";
     EXPECT_FALSE(all.contains(32)) << "places are off";
 
     // The clerk may browse the purchase and sales documents only.
@@ -378,6 +378,28 @@ TEST_F(FinderTest, OpensTheNoteInItsWindow)
     const int second = int(list()->FieldByName(QStringLiteral("NOTEID"))->AsInteger());
     QTest::keyClick(m_finder->Grid(), Qt::Key_Return);
     EXPECT_EQ(note->CurrentNoteID(), second);
+
+    // Type 22 keeps the independent stock-ins beside the lending: they list
+    // and open in their own window.
+    m_finder->SelectNoteType(22);
+    ASSERT_NE(list(), nullptr);
+    EXPECT_EQ(list()->objectName(), QStringLiteral("qrySpecialIn"));
+    ASSERT_GT(list()->RecordCount(), 0);
+    const int stockIn = int(list()->FieldByName(QStringLiteral("NOTEID"))->AsInteger());
+    m_finder->findChild<QPushButton *>(QStringLiteral("btnOpenNote"))->click();
+    auto *special = dynamic_cast<TBasenoteForm *>(FindOpenForm(QStringLiteral("SpecialInForm")));
+    ASSERT_NE(special, nullptr) << shown().join(u'|').toStdString();
+    EXPECT_EQ(special->CurrentNoteID(), stockIn);
+    // Located by type alone, such a note opens in the window that is built.
+    const int stockOut = scalar(QStringLiteral("select min(NOTEID) from OtherOutith")).toInt();
+    ASSERT_GT(stockOut, 0);
+    QnParams locate;
+    locate.AddValue(QStringLiteral("NOTEID"), stockOut);
+    locate.AddValue(QStringLiteral("NOTETYPE"), 23);
+    GlobalCall(QStringLiteral("LOCATENOTE"), QString(), &locate);
+    auto *out = dynamic_cast<TBasenoteForm *>(FindOpenForm(QStringLiteral("SpecialOutForm")));
+    ASSERT_NE(out, nullptr) << shown().join(u'|').toStdString();
+    EXPECT_EQ(out->CurrentNoteID(), stockOut);
 }
 
 TEST_F(FinderTest, ExportsTheListOnlyWithTheExportRight)
