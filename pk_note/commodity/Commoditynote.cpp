@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <memory>
 
 using commodity::Col;
 using data::Field;
@@ -110,6 +111,21 @@ TCommoditynoteForm::TCommoditynoteForm(const basenote::Resource &resource, const
     cmbStore = storeCombo(this, QStringLiteral("cmbStore"));
     cmbCommodity->hide();
     cmbStore->hide();
+
+    // "价格查询": the partners' agreed prices, on the note's partner when it has one.
+    auto *enquiry = new QAction(QStringLiteral("价格查询"), noteMenu);
+    enquiry->setObjectName(QStringLiteral("muGetPrice"));
+    noteMenu->addSeparator();
+    noteMenu->addAction(enquiry);
+    connect(enquiry, &QAction::triggered, this, [this] {
+        std::unique_ptr<QWidget> window(pk_note::CreateFormClass(QStringLiteral("TGetPriceForm"), this));
+        auto *prices = dynamic_cast<pk_note::IPriceEnquiry *>(window.get());
+        if (!prices)
+            return;
+        if (const qint64 partner = asId(MasterValue(Columns.PartnerID)); partner != 0)
+            prices->ShowPartner(partner);
+        ShowModal(window.get());
+    });
 
     AddColumnButton(QStringLiteral("BCODE"), [this] { PickBatch(); });
     AddColumnButton(QStringLiteral("COMMODITYNAME"), [this] { PickCommodity(true); });

@@ -51,6 +51,14 @@ public:
     virtual void SetTemplateCombo(int tag, QObject *combo) = 0;
 };
 
+// The price enquiry (TGetPriceForm, "价格查询"), opened from any commodity document.
+class IPriceEnquiry {
+public:
+    virtual ~IPriceEnquiry() = default;
+    // Shows the agreed prices of `partner` (a customer or a supplier).
+    virtual void ShowPartner(qint64 partner) = 0;
+};
+
 // The document finder (TFindnoteForm): selects a note type in its list and refreshes.
 class INoteFinder {
 public:

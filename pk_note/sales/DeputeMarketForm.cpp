@@ -85,7 +85,6 @@ TDeputeMarketForm::TDeputeMarketForm(QWidget *owner) : TPValueForm(consignment, 
     Rules.wholeNoteDisc = true;
     AddDetailRule(Columns.CommodityID, [this](Field &) { setDefaultCost(); });
     AddDetailRule(Columns.BuildingID, [this](Field &) { setDefaultCost(); });
-    pricepolicy::AddEnquiryMenu(this, noteMenu, [this] { return MasterValue(QStringLiteral("PARTNERID")); });
 }
 
 QVariant TDeputeMarketForm::DefaultCost(qint64 goods, qint64 store)

@@ -107,26 +107,6 @@ void ReadPrices(QTableWidget *table, qint64 partner, bool editable)
     }
 }
 
-QAction *AddEnquiryMenu(QWidget *document, QMenu *menu, std::function<QVariant()> partner)
-{
-    auto *action = new QAction(QStringLiteral("价格查询"), menu);
-    action->setObjectName(QStringLiteral("muGetPrice"));
-    menu->addSeparator();
-    menu->addAction(action);
-    QObject::connect(action, &QAction::triggered, document, [document, partner] {
-        try {
-            TGetPriceForm prices(document);
-            const QVariant chosen = partner();
-            if (!chosen.isNull() && chosen.toLongLong() != 0)
-                prices.ShowPartner(chosen.toLongLong());
-            ShowModal(&prices);
-        } catch (const std::exception &e) {
-            ShowError(e);
-        }
-    });
-    return action;
-}
-
 } // namespace pricepolicy
 
 // ============================================================ price enquiry

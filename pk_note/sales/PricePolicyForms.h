@@ -3,6 +3,8 @@
 // lists them for a customer or a supplier; TSetDefPriceForm ("定价政策")
 // edits them, customers on one page and suppliers on the other.
 
+#include "PackageWindows.h"
+
 #include <QDialog>
 #include <QVariant>
 
@@ -22,19 +24,15 @@ namespace pricepolicy {
 void FillPartners(QComboBox *box, const QString &condition);
 // The agreed prices of `partner` into `table`: code, name, unit, price, remark.
 void ReadPrices(QTableWidget *table, qint64 partner, bool editable);
-// The note menu entry "价格查询" of a commodity document: the enquiry opened
-// on the document's partner (read by `partner` when chosen).
-QAction *AddEnquiryMenu(QWidget *document, QMenu *menu, std::function<QVariant()> partner);
-
 } // namespace pricepolicy
 
-class TGetPriceForm : public QDialog {
+class TGetPriceForm : public QDialog, public pk_note::IPriceEnquiry {
     Q_OBJECT
 public:
     explicit TGetPriceForm(QWidget *parent = nullptr);
 
     // Shows the prices of `partner` (a customer or a supplier).
-    void ShowPartner(qint64 partner);
+    void ShowPartner(qint64 partner) override;
 
     QRadioButton *rbClient = nullptr, *rbVendor = nullptr;
     QComboBox *cmbPartner = nullptr;

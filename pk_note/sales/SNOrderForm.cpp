@@ -151,7 +151,6 @@ TSNOrderForm::TSNOrderForm(QWidget *owner) : TPNOrderForm(salesOrder, owner)
     };
     muPNOrder = item("muPNOrder", QStringLiteral("生成采购订单..."), &TSNOrderForm::muPNOrderClick);
     muProc = item("muProc", QStringLiteral("订单执行过程"), &TSNOrderForm::muProcClick);
-    pricepolicy::AddEnquiryMenu(this, noteMenu, [this] { return MasterValue(QStringLiteral("PARTNERID")); });
 }
 
 QVariant TSNOrderForm::OperatorEmployee()

@@ -70,7 +70,6 @@ TSPriceForm::TSPriceForm(QWidget *owner) : TClosableNoteForm(master, lines, "isn
     static_cast<QGridLayout *>(palTitle->layout())->addLayout(row, 1, 2);
     connect(btnSetPrice, &QPushButton::clicked, this, &TSPriceForm::btnSetPriceClick);
 
-    pricepolicy::AddEnquiryMenu(this, noteMenu, [this] { return MasterValue(QStringLiteral("PARTNERID")); });
 }
 
 void TSPriceForm::ShowNote()

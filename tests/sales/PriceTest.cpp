@@ -5,6 +5,7 @@
 
 #include "../purchase/PurchaseFixture.h"
 
+#include "PBuyForm.h"
 #include "PricePolicyForms.h"
 #include "SNOrderForm.h"
 #include "SPriceForm.h"
@@ -151,6 +152,13 @@ TEST_F(PriceTest, ThePricePolicyKeepsPricesPerPartnerAndTheEnquiryShowsThem)
     });
     menu("muGetPrice")->trigger();
     EXPECT_EQ(shown, QStringLiteral("BG0001=26,BG0003=2.35")) << err();
+
+    // So does any commodity document: a purchase receipt on its supplier.
+    open<TPBuyForm>();
+    setMaster("PARTNERID", scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='S001'")));
+    shown.clear();
+    menu("muGetPrice")->trigger();
+    EXPECT_EQ(shown, QStringLiteral("BG0001=17.5,BG0003=1.1")) << err();
 }
 
 } // namespace
