@@ -277,4 +277,40 @@ print(host.sql("select PRICE from purchasepthDetail d join Commoditylth g on g.C
                                     "\"FINISHED\":1}]\n300\n13\n"));
 }
 
+// A clerk's sale made from a sales order through the order's menu, part of
+// it delivered, saved and audited: the order counts what went out.
+TEST_F(NotehostCli, ScriptMakesASaleFromAnOrderAndAuditsIt)
+{
+    const QString path = script(QStringLiteral("sale.js"), QStringLiteral(R"JS(
+function check(c, what) { if (!c) throw new Error("failed: " + what); }
+function one(sql) { return host.sql(sql)[0].V; }
+var order = one("select m.NOTEID as V from ordersth m join partnerlth p on p.PARTNERID = m.PARTNERID where p.CODE = 'C002'");
+var stockSql = "select sum(QUANTITY) as V from onhandaath o join Commoditylth g on g.COMMODITYID = o.COMMODITYID where g.CODE in ('DZ0001', 'DZ0004')";
+var debtSql = "select SCAMT as V from partnerlth where CODE = 'C002'";
+var stock = one(stockSql), debt = one(debtSql);
+host.call("LOCATENOTE", "", {NOTEID: order, NOTETYPE: 12});
+var o = host.form("SNOrderForm");
+check(o !== null && o.master.field("NOTEID") === order, "the order is shown");
+o.find("muSale").trigger();
+var s = host.form("SaleForm");
+check(s !== null && s.detail.count === 2, "a sale with the two open lines");
+// Only 8 of the 20 mice are in stock: the clerk delivers those.
+check(s.detail.locate("COMMODITYCODE", "DZ0004"), "the second line");
+s.detail.setField("QUANTITY", 8);
+s.detail.post();
+s.find("OkBtn").click();
+s.find("CheckBtn").click();
+check(host.messages.length === 0 && host.modals.length === 0, JSON.stringify(host.messages) + JSON.stringify(host.modals));
+var sale = host.sql("select NOTESTATE, AMOUNT from salesth order by NOTEID desc limit 1")[0];
+print(sale.NOTESTATE);
+print(JSON.stringify(host.sql("select ITEMSNO, SALEQTY from ordersthDetail where NOTEID = " + order + " order by ITEMSNO")));
+print(stock - one(stockSql));
+print(Math.round((one(debtSql) - debt - sale.AMOUNT) * 100));
+)JS"));
+    auto r = runScript(QStringLiteral("admin"), path);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // 10 keyboards and 8 of the 20 mice; the customer owes the sale's amount.
+    EXPECT_EQ(r.out, QStringLiteral("1\n[{\"ITEMSNO\":1,\"SALEQTY\":10},{\"ITEMSNO\":2,\"SALEQTY\":8}]\n18\n0\n"));
+}
+
 } // namespace
