@@ -542,9 +542,18 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTABLE, TARGETID, QUANTITY) "
               "values (?, ?, 3, 'partnerlth', ?, ?)", {n.noteType, noteId, partner, owed});
     }
-    if (paid != 0)
+    if (paid != 0) {
         postAccountFlow(d, column(m, 0, "ACCOUNTID").toLongLong(), n.noteType, noteId, code, noteDate,
                         flow < 0 ? paid : 0, flow > 0 ? paid : 0, column(m, 0, "CHKORID"), decimals);
+        // What was paid on the spot is settled: only the rest is open for payments.
+        const double settled = column(m, 0, "AMOUNT").toDouble() < 0 ? -paid : paid;
+        d.exec(QStringLiteral("update %1 set REFERAMT = round(coalesce(REFERAMT, 0) + :q, 6) where NOTEID = :id")
+                   .arg(QLatin1String(n.master)),
+               {{QStringLiteral("q"), settled}, {QStringLiteral("id"), noteId}});
+        s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTABLE, TARGETCOLUMN, TARGETID, QUANTITY) "
+              "values (?, ?, 6, ?, 'REFERAMT', ?, ?)",
+              {n.noteType, noteId, QLatin1String(n.master), noteId, settled});
+    }
 }
 
 // ---------------------------------------------------------------- reversal
@@ -609,6 +618,8 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
             d.exec(QStringLiteral("update %1 set REFERCOUNT = max(coalesce(REFERCOUNT, 0) - 1, 0) where NOTEID = :id").arg(table), p);
         } else if (kind == 3) {
             d.exec(QStringLiteral("update partnerlth set SCAMT = round(SCAMT - :q, :n) where PARTNERID = :id"), p);
+        } else if (kind == 6) {
+            d.exec(QStringLiteral("update %1 set %2 = round(coalesce(%2, 0) - :q, 6) where NOTEID = :id").arg(table, l[3].toString()), p);
         } else if (kind == 5) {
             d.exec(QStringLiteral("update %1 set %2 = :q where NOTEID = :id and ITEMSNO = :item").arg(table, l[3].toString()), p);
         } else if (kind == 4) {

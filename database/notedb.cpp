@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -259,6 +260,19 @@ void addMissingColumns(db::Database &database)
         if (f.open(QIODevice::ReadOnly))
             for (const QString &statement : splitStatements(QString::fromUtf8(f.readAll())))
                 database.exec(statement);
+    }
+    // A note's paid-now amount counts as settled since payments came: the
+    // guards of settled notes compare REFERAMT with it.
+    const QString guard = database.scalar(QStringLiteral("select sql from sqlite_master where name = 'trg_salesth_settled'")).toString();
+    if (!guard.isEmpty() && !guard.contains(QLatin1String("PAYAMT"), Qt::CaseInsensitive)) {
+        QFile f(QStringLiteral(":/notedb/schema/80_payments.sql"));
+        if (f.open(QIODevice::ReadOnly))
+            for (const QString &statement : splitStatements(QString::fromUtf8(f.readAll())))
+                if (const auto m = QRegularExpression(QStringLiteral("TRIGGER IF NOT EXISTS (\\w+_settled\\w*)")).match(statement);
+                    m.hasMatch()) {
+                    database.exec(QStringLiteral("drop trigger if exists ") + m.captured(1));
+                    database.exec(statement);
+                }
     }
     // The packaging formats of sale lines.
     if (database.scalar(QStringLiteral("select count(*) from sqlite_master where name = 'packlist'")).toInt() == 0)

@@ -129,10 +129,11 @@ CREATE TRIGGER IF NOT EXISTS trg_chargeath_lines AFTER DELETE ON chargeath FOR E
 CREATE INDEX IF NOT EXISTS ix_purchasepth_partner ON purchasepth (PARTNERID, NOTESTATE);
 CREATE INDEX IF NOT EXISTS ix_salesth_partner ON salesth (PARTNERID, NOTESTATE);
 
--- A receipt or sale a payment settled stays audited until the payment is
+-- A receipt or sale a payment settled (REFERAMT beyond what was paid on the
+-- spot, which its own audit counts as settled) stays audited until the payment is
 -- un-audited: its own reversal would leave REFERAMT and the partner's
 -- balance out of step.
-CREATE TRIGGER IF NOT EXISTS trg_purchasepth_settled BEFORE UPDATE OF NOTESTATE ON purchasepth FOR EACH ROW WHEN OLD.NOTESTATE=1 AND coalesce(NEW.NOTESTATE,0)<>1 AND abs(coalesce(OLD.REFERAMT,0))>0.000001 AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='purchasepth') BEGIN SELECT RAISE(ABORT, '采购单已经被付款单结算,请先反审核付款单。'); END;
-CREATE TRIGGER IF NOT EXISTS trg_purchasepth_settled_del BEFORE DELETE ON purchasepth FOR EACH ROW WHEN OLD.NOTESTATE=1 AND abs(coalesce(OLD.REFERAMT,0))>0.000001 AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='purchasepth') BEGIN SELECT RAISE(ABORT, '采购单已经被付款单结算,请先反审核付款单。'); END;
-CREATE TRIGGER IF NOT EXISTS trg_salesth_settled BEFORE UPDATE OF NOTESTATE ON salesth FOR EACH ROW WHEN OLD.NOTESTATE=1 AND coalesce(NEW.NOTESTATE,0)<>1 AND abs(coalesce(OLD.REFERAMT,0))>0.000001 AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='salesth') BEGIN SELECT RAISE(ABORT, '销售单已经被收款单结算,请先反审核收款单。'); END;
-CREATE TRIGGER IF NOT EXISTS trg_salesth_settled_del BEFORE DELETE ON salesth FOR EACH ROW WHEN OLD.NOTESTATE=1 AND abs(coalesce(OLD.REFERAMT,0))>0.000001 AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='salesth') BEGIN SELECT RAISE(ABORT, '销售单已经被收款单结算,请先反审核收款单。'); END;
+CREATE TRIGGER IF NOT EXISTS trg_purchasepth_settled BEFORE UPDATE OF NOTESTATE ON purchasepth FOR EACH ROW WHEN OLD.NOTESTATE=1 AND coalesce(NEW.NOTESTATE,0)<>1 AND abs(coalesce(OLD.REFERAMT,0))>abs(coalesce(OLD.PAYAMT,0))+0.000001 AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='purchasepth') BEGIN SELECT RAISE(ABORT, '采购单已经被付款单结算,请先反审核付款单。'); END;
+CREATE TRIGGER IF NOT EXISTS trg_purchasepth_settled_del BEFORE DELETE ON purchasepth FOR EACH ROW WHEN OLD.NOTESTATE=1 AND abs(coalesce(OLD.REFERAMT,0))>abs(coalesce(OLD.PAYAMT,0))+0.000001 AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='purchasepth') BEGIN SELECT RAISE(ABORT, '采购单已经被付款单结算,请先反审核付款单。'); END;
+CREATE TRIGGER IF NOT EXISTS trg_salesth_settled BEFORE UPDATE OF NOTESTATE ON salesth FOR EACH ROW WHEN OLD.NOTESTATE=1 AND coalesce(NEW.NOTESTATE,0)<>1 AND abs(coalesce(OLD.REFERAMT,0))>abs(coalesce(OLD.PAYAMT,0))+0.000001 AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='salesth') BEGIN SELECT RAISE(ABORT, '销售单已经被收款单结算,请先反审核收款单。'); END;
+CREATE TRIGGER IF NOT EXISTS trg_salesth_settled_del BEFORE DELETE ON salesth FOR EACH ROW WHEN OLD.NOTESTATE=1 AND abs(coalesce(OLD.REFERAMT,0))>abs(coalesce(OLD.PAYAMT,0))+0.000001 AND NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='salesth') BEGIN SELECT RAISE(ABORT, '销售单已经被收款单结算,请先反审核收款单。'); END;

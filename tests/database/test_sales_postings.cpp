@@ -131,6 +131,7 @@ TEST_F(SalesPostings, SaleTakesStockAndABatchAndTheCustomerOwesWhatWasNotPaid)
     EXPECT_EQ(one("select group_concat(PARTNERID||':'||SCAMT, ';') from partnerlth where SCAMT <> 0").toString(), "1:130;3:58");
     EXPECT_DOUBLE_EQ(num("select BALANCE from accountacth"), 1020);
     EXPECT_EQ(one("select INAMT||':'||OUTAMT from accountflowaath where NOTETYPE = 14").toString(), "20:0");
+    EXPECT_DOUBLE_EQ(num("select REFERAMT from salesth where NOTEID = 10"), 20) << "what was received now is settled";
     // The receipt whose batch the sale drew on cannot be un-audited.
     EXPECT_EQ(refusal([&] { setState("purchasepth", 1, 1, 0); }), "批次[B1]已被其他单据引用,不能反审核。");
 
@@ -138,6 +139,7 @@ TEST_F(SalesPostings, SaleTakesStockAndABatchAndTheCustomerOwesWhatWasNotPaid)
     setState("salesth", 10, 1, 0);
     EXPECT_EQ(booksState().section(u'|', 0, 7), before.section(u'|', 0, 7));
     EXPECT_EQ(one("select group_concat(APRICE, ';') from salesthDetail where NOTEID = 10").toString(), "0;0;0");
+    EXPECT_DOUBLE_EQ(num("select REFERAMT from salesth where NOTEID = 10"), 0);
     audit("salesth", 10);
     sql("delete from salesth where NOTEID = 10");
     EXPECT_EQ(booksState(), before);

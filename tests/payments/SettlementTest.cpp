@@ -172,6 +172,27 @@ TEST_F(Settlement, OverSettlingIsRefusedAndChangesNothing)
     EXPECT_EQ(one("select count(*) from payath where NOTESTATE <> 0").toInt(), 0);
 }
 
+// What a receipt paid on the spot is settled by its own audit: a payment
+// may settle only the rest, and the paid-now part alone keeps no one from
+// un-auditing the receipt.
+TEST_F(Settlement, WhatWasPaidOnTheSpotIsNotOpenForPayments)
+{
+    sql("insert into purchasepth (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, OPERATEID, PARTNERID, AMOUNT, "
+        "PAYAMT, ACCOUNTID) values (31, 1, 0, 'R-31', '2024-03-01', 1, 1, 1000, 400, 1)");
+    state("purchasepth", 31, 0, 1);
+    EXPECT_DOUBLE_EQ(referamt("purchasepth", 31), 400);
+    money("payath", 1, 2, 1, 700, 700, {{4, 31, 700}});
+    EXPECT_EQ(refusal([&] { state("payath", 1, 0, 1); }),
+              "采购单[R-31]未结算金额只有600.00,单据[P-1]第1行本次结算700.00,不能审核。");
+    money("payath", 2, 2, 1, 600, 600, {{4, 31, 600}});
+    state("payath", 2, 0, 1);
+    EXPECT_DOUBLE_EQ(referamt("purchasepth", 31), 1000);
+    EXPECT_EQ(refusal([&] { state("purchasepth", 31, 1, 0); }), "采购单已经被付款单结算,请先反审核付款单。");
+    state("payath", 2, 1, 0);
+    EXPECT_EQ(refusal([&] { state("purchasepth", 31, 1, 0); }), QString());
+    EXPECT_DOUBLE_EQ(referamt("purchasepth", 31), 0);
+}
+
 TEST_F(Settlement, TwoPaymentsOfOneNoteTheSecondAuditedIsRefused)
 {
     // Both entered while the note was open; the check runs at audit, on another connection too.
