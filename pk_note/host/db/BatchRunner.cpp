@@ -649,7 +649,8 @@ void BatchRunner::runAlter(int from, int to)
         syntaxError(trig);
     const Params p{{QStringLiteral("t"), table.toLower()}};
     if (disable)
-        m_db.exec(QStringLiteral("INSERT OR IGNORE INTO sys_disabledtriggers(TABLENAME) VALUES (:t)"), p);
+        m_db.exec(QStringLiteral("INSERT INTO sys_disabledtriggers(TABLENAME) SELECT :t WHERE NOT EXISTS "
+                                  "(SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME = :t)"), p);
     else
         m_db.exec(QStringLiteral("DELETE FROM sys_disabledtriggers WHERE TABLENAME = :t"), p);
 }

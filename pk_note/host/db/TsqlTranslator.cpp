@@ -144,7 +144,7 @@ QVector<Token> tokenize(const QString &sql)
                 ++i;
             push(Token::Word, start);
         } else {
-            static const char *const pairs[] = {"<>", "<=", ">=", "!=", "!<", "!>", "||"};
+            static const char *const pairs[] = {"<>", "<=", ">=", "!=", "!<", "!>", "||", "::"};
             i += 1;
             if (i < n) {
                 for (const char *p : pairs) {
