@@ -257,6 +257,13 @@ void createSchema(db::Database &database)
     database.beginTran();
     try {
         database.createSystemTables(); // the key table must exist before it is seeded
+        if (database.isPostgres()) {
+            // The functions statements call, which SQLite has from the layer.
+            QFile f(QStringLiteral(":/notedb/pg/functions.sql"));
+            if (!f.open(QIODevice::ReadOnly))
+                throw DbError(QStringLiteral("无法读取建表脚本 %1").arg(f.fileName()));
+            database.runServerScript(QString::fromUtf8(f.readAll()));
+        }
         for (const QString &file : files) {
             QFile f(file);
             if (!f.open(QIODevice::ReadOnly))

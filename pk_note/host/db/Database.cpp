@@ -711,7 +711,10 @@ void Database::bindAll(QSqlQuery &q, const Params &params)
 QSqlQuery Database::prepare(const QString &tsql)
 {
     QSqlQuery q(m_db);
-    q.setForwardOnly(true);
+    // The PostgreSQL driver reads a forward-only result row by row and loses it
+    // when another statement runs meanwhile (as callers do while reading); it
+    // takes the whole result at once otherwise.
+    q.setForwardOnly(!isPostgres());
     const QString sql = translate(tsql);
     // A statement the server refuses must not end the caller's transaction.
     const bool savepoint = isPostgres() && m_tranDepth > 0;
@@ -813,7 +816,10 @@ QSqlQuery Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simp
 QSqlQuery Database::execTranslated(const QString &sql, const Params &params, bool isWrite)
 {
     QSqlQuery q(m_db);
-    q.setForwardOnly(true);
+    // The PostgreSQL driver reads a forward-only result row by row and loses it
+    // when another statement runs meanwhile (as callers do while reading); it
+    // takes the whole result at once otherwise.
+    q.setForwardOnly(!isPostgres());
     if (isPostgres()) {
         const auto binds = boundParams(sql, params);
         if (binds.isEmpty()) {

@@ -138,6 +138,10 @@ public:
     Engine engine() const { return m_engine; }
     bool isPostgres() const { return m_engine == Engine::Postgres; }
 
+    // PostgreSQL: runs a script of server statements as it is (no translation),
+    // inside the open transaction. Throws DbError.
+    void runServerScript(const QString &script);
+
     // Whether a table (or a column of it) exists, on either engine.
     bool hasTable(const QString &table);
     bool hasColumn(const QString &table, const QString &column);

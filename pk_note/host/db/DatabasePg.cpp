@@ -144,11 +144,37 @@ void Database::pgRaw(const QString &sql)
         throw pgError(q.lastError());
 }
 
+void Database::runServerScript(const QString &script)
+{
+    if (!isPostgres())
+        throw DbError(QStringLiteral("服务器脚本只能在 PostgreSQL 帐套上运行。"));
+    checkTransactionAlive();
+    const bool savepoint = m_tranDepth > 0;
+    if (savepoint)
+        pgRaw(QStringLiteral("SAVEPOINT pk_statement"));
+    QSqlQuery q(m_db);
+    if (!q.exec(script)) {
+        const DbError e = pgError(q.lastError());
+        if (savepoint && !m_connectionLost)
+            pgRaw(QStringLiteral("ROLLBACK TO SAVEPOINT pk_statement"));
+        throw e;
+    }
+    if (savepoint)
+        pgRaw(QStringLiteral("RELEASE SAVEPOINT pk_statement"));
+    m_schemaDirty = true;
+}
+
 DbError Database::pgError(const QSqlError &error)
 {
     QString text = error.databaseText().trimmed();
     if (text.isEmpty())
         text = (error.driverText().isEmpty() ? error.text() : error.driverText()).trimmed();
+    // The server's message itself, as the user reads it: its first line,
+    // without the severity and the statement position or call context.
+    text = text.section(u'\n', 0, 0).trimmed();
+    for (const char *severity : {"ERROR:", "FATAL:", "PANIC:"})
+        if (text.startsWith(QLatin1String(severity)))
+            text = text.mid(int(qstrlen(severity))).trimmed();
     const bool lost = error.type() == QSqlError::ConnectionError || !m_db.isOpen() ||
                       text.contains(QLatin1String("server closed the connection")) ||
                       text.contains(QLatin1String("no connection to the server")) ||
@@ -215,7 +241,6 @@ const SchemaTypes *Database::pgSchemaTypes()
         return &m_schemaTypes;
     m_schemaTypes.clear();
     QSqlQuery q(m_db);
-    q.setForwardOnly(true);
     if (q.exec(QStringLiteral("SELECT lower(table_name), lower(column_name), udt_name FROM information_schema.columns "
                               "WHERE table_schema = current_schema()"))) {
         while (q.next()) {

@@ -1,0 +1,156 @@
+// Books made by notectl init on the server: the same tables and columns as
+// on SQLite, the server's SQL functions giving what the SQLite ones give, the
+// schema's triggers acting alike, and a failed build leaving nothing behind.
+
+#include "PgFixture.h"
+
+#include "notedb.h"
+
+#include <QSet>
+
+using db::Database;
+using db::DbError;
+
+namespace {
+
+class Books : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        PG_REQUIRED();
+        notedb::install();
+        m_scratch = std::make_unique<pgtest::ScratchDatabase>();
+        m_lite = notedb::createBooks(m_folder.file(QStringLiteral("books.db")), false, false);
+        notedb::createBooks(m_scratch->address(), false, false);
+        m_pg = notedb::openBooks(m_scratch->address());
+    }
+
+    // Every statement gives the same rows on both books.
+    void expectSame(const QString &tsql)
+    {
+        QString lite, pg;
+        try {
+            lite = pgtest::canonical(m_lite->select(tsql));
+        } catch (const DbError &e) {
+            lite = QStringLiteral("error: ") + e.text();
+        }
+        try {
+            pg = pgtest::canonical(m_pg->select(tsql));
+        } catch (const DbError &e) {
+            pg = QStringLiteral("error: ") + e.text();
+        }
+        EXPECT_EQ(lite.toStdString(), pg.toStdString()) << tsql.toStdString();
+    }
+
+    testsupport::TempFolder m_folder;
+    std::unique_ptr<pgtest::ScratchDatabase> m_scratch;
+    std::unique_ptr<Database> m_lite;
+    std::unique_ptr<Database> m_pg;
+};
+
+TEST_F(Books, InitMakesTheSameTablesAndColumnsAsOnSqlite)
+{
+    QSet<QString> lite, pg;
+    for (const auto &row : m_lite->select(QStringLiteral(
+                                              "select lower(m.name) || '.' || lower(p.name) from sqlite_master m "
+                                              "join pragma_table_info(m.name) p where m.type = 'table' "
+                                              "and m.name not like 'sqlite%'"))
+                               .rows)
+        lite << row[0].toString();
+    for (const auto &row : m_pg->select(QStringLiteral("select table_name || '.' || column_name from information_schema.columns "
+                                                       "where table_schema = current_schema()"))
+                               .rows)
+        pg << row[0].toString();
+    EXPECT_GT(lite.size(), 500);
+    EXPECT_EQ(lite, pg);
+    EXPECT_TRUE(m_pg->isOurs());
+    // The keys are seeded alike.
+    expectSame(QStringLiteral("select TABLENAME, KEYVALUE from sys_keytable order by lower(TABLENAME)"));
+}
+
+TEST_F(Books, ServerFunctionsGiveWhatTheSqliteOnesGive)
+{
+    const char *const calls[] = {
+        "select funcdefCodeToSerialNo('PB-20240115-0042', 4)",
+        "select funcdefCodeToSerialNo('PB-2024011A', 2)",
+        "select funcdefCodeToSerialNo('42', 4)",
+        "select funcdefCodeToSerialNo('PB0042', 0)",
+        "select funcdefCodeToSerialNo('PB0042', 19)",
+        "select funcdefCodeToSerialNo('PB0042', ' 3 ')",
+        "select funcdefCodeToSerialNo(null, 3)",
+        "select dbo.funcdefCodeToSerialNo('X-0007', 3)",
+        "select funcdefDateComp('yyyymm', '2024-01-15', '01/31/2024')",
+        "select funcdefDateComp('yyyymm', '2024-01-15', '2/1/2024')",
+        "select funcdefDateComp('YYYY', '2024-01-15 10:00:00', '12/31/2024')",
+        "select funcdefDateComp('yyyymmdd', '2024-01-15', '1/15/2024')",
+        "select funcdefDateComp('', '2024-01-15', '01/31/2025')",
+        "select funcdefDateComp('yyyy', null, '01/31/2024')",
+        "select funcdefDateComp('yyyy', '2024-01-15', null)",
+        "select funcdefDateComp('yyyymm', '2024-01-15', '13/45/2024')",
+        "select funcdefDateComp('week', '2024-01-15', '01/31/2024')",
+        "select concat('a', null, 'b', 1)",
+        "select sevengetnotecode(4, 7)",
+        "select sevengetnotecode(99, 1)",
+        "select sevengetnotecode(null, 1)",
+    };
+    for (const char *call : calls)
+        expectSame(QString::fromUtf8(call));
+    // On the columns of real notes, as the numbering statement calls them.
+    const QString note = QStringLiteral(
+        "insert into purchasepth (NOTEID, NOTECODE, NOTEDATE) values (7, 'CG-202401-0012', '2024-01-20')");
+    m_lite->exec(note);
+    m_pg->exec(note);
+    expectSame(QStringLiteral("select sevengetnotecode(4, 7), sevengetnotecode(4, 8)"));
+    expectSame(QStringLiteral("select Max(dbo.funcdefCodeToSerialNo(noteCode,4)) as SerialNo From purchasepth "
+                              "Where Dbo.funcdefDateComp('yyyymm',noteDate,'01/05/2024')>0"));
+    expectSame(QStringLiteral("select count(*) From purchasepth Where Dbo.funcdefDateComp('yyyymm',noteDate,'02/05/2024')>0"));
+}
+
+TEST_F(Books, SchemaTriggersActAlikeAndQueuePostings)
+{
+    for (Database *d : {m_lite.get(), m_pg.get()}) {
+        d->exec(QStringLiteral("insert into purchasepth (NOTEID, NOTECODE, NOTEDATE) values (1, 'A', '2024-01-01')"));
+        d->exec(QStringLiteral("insert into purchasepthDetail (NOTEID, ITEMSNO, QUANTITY) values (1, 1, 5), (1, 2, 6)"));
+        d->exec(QStringLiteral("insert into purchasepth (NOTEID, NOTECODE, NOTEDATE) values (2, 'B', '2024-01-02')"));
+        d->exec(QStringLiteral("insert into purchasepthDetail (NOTEID, ITEMSNO, QUANTITY) values (2, 1, 7)"));
+        // Deleting a master takes its lines with it.
+        d->exec(QStringLiteral("delete from purchasepth where NOTEID = 1"));
+        EXPECT_EQ(d->lastRowsAffected(), 1);
+        // With the table's triggers off, a state change queues nothing (and
+        // the queue would otherwise be drained by the stock postings).
+        d->run(QStringLiteral("alter table purchasepth disable trigger all"));
+        d->exec(QStringLiteral("update purchasepth set NOTESTATE = 2 where NOTEID = 2"));
+        d->run(QStringLiteral("alter table purchasepth enable trigger all"));
+    }
+    expectSame(QStringLiteral("select NOTEID, ITEMSNO, QUANTITY from purchasepthDetail order by NOTEID, ITEMSNO"));
+    expectSame(QStringLiteral("select NOTEID, NOTESTATE from purchasepth"));
+    expectSame(QStringLiteral("select count(*) from sys_postqueue"));
+}
+
+TEST_F(Books, InitRefusesABusyDatabaseAndAFailedBuildLeavesItEmpty)
+{
+    // Books already there are never built over, not even with force.
+    try {
+        notedb::createBooks(m_scratch->address(), false, true);
+        ADD_FAILURE() << "books were built over existing ones";
+    } catch (const DbError &e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("不是空的"))) << e.text().toStdString();
+    }
+    EXPECT_TRUE(m_pg->isOurs());
+
+    // A build that fails half-way (here in its last step) leaves the database as it was.
+    pgtest::ScratchDatabase empty;
+    EXPECT_THROW(notedb::createBooks(empty.address(), false, false, QDate::currentDate(),
+                                     [](Database &d) { d.exec(QStringLiteral("select nosuchcolumn from purchasepth")); }),
+                 DbError);
+    auto after = Database::openPostgres(empty.address());
+    EXPECT_EQ(after->scalar(QStringLiteral("select count(*) from information_schema.tables "
+                                           "where table_schema = current_schema()"))
+                  .toInt(),
+              0);
+    after.reset();
+    // ... so it can be built again.
+    EXPECT_NO_THROW(notedb::createBooks(empty.address(), false, false));
+}
+
+} // namespace
