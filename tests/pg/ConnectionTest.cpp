@@ -75,13 +75,27 @@ TEST_F(Connection, NamedLocksAreHeldPerClientAndGoWithTheSession)
     EXPECT_TRUE(other->setLock(QStringLiteral("ACCLOCK"), true));  // another name is free
     EXPECT_TRUE(m_pg->setLock(QStringLiteral("NOTELOCK"), false));
     EXPECT_TRUE(other->setLock(QStringLiteral("NOTELOCK"), true));
-    // A client that goes away (its session ends) leaves its locks behind.
+    // A client that dies (its session is cut off, waited for until it is
+    // gone) leaves its locks behind; so does one that closes.
     const QString otherId = other->clientId();
     EXPECT_TRUE(m_pg->clientAlive(otherId));
-    other.reset();
+    const QVariant pid = other->scalar(QStringLiteral("select pg_backend_pid()"));
+    EXPECT_TRUE(m_pg->scalar(QStringLiteral("select pg_terminate_backend(:pid, 10000)"), {{QStringLiteral("pid"), pid}}).toBool());
     EXPECT_TRUE(m_pg->setLock(QStringLiteral("NOTELOCK"), true));
     EXPECT_TRUE(m_pg->setLock(QStringLiteral("ACCLOCK"), true));
     EXPECT_FALSE(m_pg->clientAlive(otherId));
+    // The dead client's next statement says what happened.
+    try {
+        other->exec(QStringLiteral("update t_item set NAME = 'x'"));
+        ADD_FAILURE() << "a statement ran on a lost connection";
+    } catch (const DbError &e) {
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("与数据库服务器的连接已断开"))) << e.text().toStdString();
+    }
+    other.reset();
+    auto third = Database::openPostgres(m_scratch->address());
+    EXPECT_TRUE(third->setLock(QStringLiteral("REPORTLOCK"), true));
+    third.reset(); // closing gives its locks back at once
+    EXPECT_TRUE(m_pg->setLock(QStringLiteral("REPORTLOCK"), true));
 }
 
 TEST_F(Connection, StateChangesArePostedInsideTheStatementsTransaction)

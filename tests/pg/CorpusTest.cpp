@@ -65,6 +65,15 @@ TEST_F(Corpus, SelectsGiveTheSameRowsOnBothEngines)
         "select GOODSID from Goodslth where UPDATETIME < '2024-01-15 09:00:00' order by GOODSID",
         "select max(MADEDATE), min(UPDATETIME) from Goodslth",
         "select convert(varchar(10), UPDATETIME, 120) from Goodslth where GOODSID = 2",
+        "select datediff(day, MADEDATE, '2024-03-01'), datediff(month, MADEDATE, '2024-03-01') from Goodslth order by GOODSID",
+        "select datediff(yy, '2023-12-31 23:59:59', UPDATETIME), datediff(hh, '2024-01-15 07:59:59', UPDATETIME) "
+        "from Goodslth order by GOODSID",
+        "select datediff(minute, '2024-01-15 08:00:30', '2024-01-15 08:30:00'), datediff(ss, '2024-01-15', '2024-01-15 00:01:00')",
+        "select dateadd(month, 1, '2024-01-31'), dateadd(day, -1, MADEDATE), dateadd(qq, 1, '2023-11-30') "
+        "from Goodslth where GOODSID = 1",
+        "select year(MADEDATE), month(MADEDATE), day(MADEDATE), datepart(quarter, MADEDATE), datepart(hour, UPDATETIME) "
+        "from Goodslth order by GOODSID",
+        "select count(*) from Goodslth where datediff(day, MADEDATE, getdate()) > 0",
         // quotes inside literals, NULL handling
         "select GOODSID from Goodslth where REMARK = 'o''clock'",
         "select count(*) from Goodslth where REMARK is null",
@@ -78,6 +87,23 @@ TEST_F(Corpus, SelectsGiveTheSameRowsOnBothEngines)
     const db::Params params{{QStringLiteral("code"), QStringLiteral("A02")}, {QStringLiteral("qty"), 1}};
     for (const char *statement : statements)
         expectSame(QString::fromUtf8(statement), params);
+}
+
+TEST_F(Corpus, BatchesRunAlike)
+{
+    const char *const batches[] = {
+        "declare @n int select @n = count(*) from Goodslth where QTY > 0 select @n as N",
+        "declare @c varchar(20) set @c = 'A0' select @c + '1' as C, NAME from Goodslth where CODE = @c + '1'",
+        "if exists (select 1 from Goodslth where CODE = 'b01') begin select 'yes' as A end else begin select 'no' as A end",
+        "if not exists (select 1 from Goodslth where CODE = 'zz') select 1 as A else select 2 as A",
+        "SET XACT_ABORT ON BEGIN TRAN update Goodslth set QTY = QTY * 2 where GOODSID = 1 COMMIT TRAN "
+        "SET XACT_ABORT OFF select QTY from Goodslth where GOODSID = 1",
+        "begin tran update Goodslth set QTY = 0 rollback tran select sum(QTY) as S, @@trancount as T from Goodslth",
+    };
+    for (const char *batch : batches)
+        expectSame(QString::fromUtf8(batch));
+    EXPECT_FALSE(m_lite->inTransaction());
+    EXPECT_FALSE(m_pg->inTransaction());
 }
 
 TEST_F(Corpus, WritesChangeTheSameRowsOnBothEngines)

@@ -306,9 +306,15 @@ Database::~Database()
     // On the server, locks and the client's registration end with the session.
     if (!m_clientId.isEmpty() && !isPostgres())
         QFile::remove(NamedLock::lockPath(m_path, QStringLiteral("CLIENT_") + m_clientId));
-    if (!isPostgres())
+    if (!isPostgres()) {
         for (int fd : std::as_const(m_lockFds))
             NamedLock::release(fd);
+    } else if (!m_lockFds.isEmpty() || !m_clientId.isEmpty()) {
+        // The server would drop them with the session too, but only once it
+        // has seen the session end; a client that closes gives them back now.
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("SELECT pg_advisory_unlock_all()"));
+    }
     if (m_tranDepth > 0) {
         QSqlQuery q(m_db);
         q.exec(QStringLiteral("ROLLBACK"));
@@ -540,6 +546,7 @@ void Database::createSystemTables()
         };
         for (const char *sql : pgDdl)
             exec(QString::fromUtf8(sql));
+        installServerSupport();
         return;
     }
     static const char *ddl[] = {

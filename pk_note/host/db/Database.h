@@ -257,6 +257,7 @@ private:
     // no placeholders); throws DbError.
     void pgRaw(const QString &sql);
     QSqlQuery runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql);
+    void installServerSupport(); // PostgreSQL: the functions translated statements call
     DbError pgError(const QSqlError &error);
     qint64 pgNewKey(const QString &table);
     bool pgTryLock(const QString &key);

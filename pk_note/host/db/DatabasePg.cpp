@@ -144,6 +144,47 @@ void Database::pgRaw(const QString &sql)
         throw pgError(q.lastError());
 }
 
+namespace {
+
+// What the translator writes for the date functions, made on the server as
+// TsqlFunctions makes them on SQLite: the same parts, the same boundaries.
+const char *const kPgSupport = R"sql(
+CREATE OR REPLACE FUNCTION tsql_datediff(part text, a timestamp, b timestamp) RETURNS bigint
+LANGUAGE sql IMMUTABLE AS $f$
+SELECT (CASE part
+  WHEN 'year' THEN extract(year FROM b) - extract(year FROM a)
+  WHEN 'quarter' THEN (extract(year FROM b) * 4 + extract(quarter FROM b)) - (extract(year FROM a) * 4 + extract(quarter FROM a))
+  WHEN 'month' THEN (extract(year FROM b) * 12 + extract(month FROM b)) - (extract(year FROM a) * 12 + extract(month FROM a))
+  WHEN 'day' THEN b::date - a::date
+  WHEN 'hour' THEN (extract(epoch FROM date_trunc('hour', b)) - extract(epoch FROM date_trunc('hour', a))) / 3600
+  WHEN 'minute' THEN (extract(epoch FROM date_trunc('minute', b)) - extract(epoch FROM date_trunc('minute', a))) / 60
+  ELSE extract(epoch FROM date_trunc('second', b)) - extract(epoch FROM date_trunc('second', a))
+END)::bigint $f$;
+CREATE OR REPLACE FUNCTION tsql_dateadd(part text, n bigint, d timestamp) RETURNS timestamp
+LANGUAGE sql IMMUTABLE AS $f$
+SELECT date_trunc('second', d) + CASE part
+  WHEN 'year' THEN make_interval(years => n::int)
+  WHEN 'quarter' THEN make_interval(months => 3 * n::int)
+  WHEN 'month' THEN make_interval(months => n::int)
+  WHEN 'day' THEN make_interval(days => n::int)
+  WHEN 'hour' THEN make_interval(hours => n::int)
+  WHEN 'minute' THEN make_interval(mins => n::int)
+  ELSE make_interval(secs => n)
+END $f$;
+CREATE OR REPLACE FUNCTION tsql_datepart(part text, d timestamp) RETURNS bigint
+LANGUAGE sql IMMUTABLE AS $f$
+SELECT (CASE part
+  WHEN 'year' THEN extract(year FROM d) WHEN 'quarter' THEN extract(quarter FROM d)
+  WHEN 'month' THEN extract(month FROM d) WHEN 'day' THEN extract(day FROM d)
+  WHEN 'hour' THEN extract(hour FROM d) WHEN 'minute' THEN extract(minute FROM d)
+  ELSE floor(extract(second FROM d))
+END)::bigint $f$;
+)sql";
+
+} // namespace
+
+void Database::installServerSupport() { runServerScript(QString::fromUtf8(kPgSupport)); }
+
 void Database::runServerScript(const QString &script)
 {
     if (!isPostgres())

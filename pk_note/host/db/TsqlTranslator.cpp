@@ -784,6 +784,14 @@ private:
             if (m_pg)
                 n.text = n.text.toLower();
             break;
+        case Token::Parameter:
+            // The server guesses an untyped parameter's type from where it
+            // stands, as text when nothing tells it: a number variable keeps its type.
+            if (m_pg && n.text.startsWith(QLatin1String(":__vi_")))
+                n.text = QStringLiteral("CAST(") + n.text + QStringLiteral(" AS bigint)");
+            else if (m_pg && n.text.startsWith(QLatin1String(":__vn_")))
+                n.text = QStringLiteral("CAST(") + n.text + QStringLiteral(" AS numeric)");
+            break;
         case Token::Word:
             if (m_pg && n.text.compare(u"like", Qt::CaseInsensitive) == 0)
                 n.text = QStringLiteral("ilike");
@@ -979,8 +987,8 @@ private:
                           ? QString(QStringLiteral("substr(") + a[0] + QStringLiteral(",1,") + a[1] + u')')
                           : QString(QStringLiteral("substr(") + a[0] + QStringLiteral(",max(length(") + a[0]
                                     + QStringLiteral(")-(") + a[1] + QStringLiteral(")+1,1))")));
-        } else if (!m_pg && (name == u"datediff" || name == u"dateadd" || name == u"datepart" || name == u"year"
-                             || name == u"month" || name == u"day")) {
+        } else if (name == u"datediff" || name == u"dateadd" || name == u"datepart" || name == u"year"
+                   || name == u"month" || name == u"day") {
             const QStringList a = splitArgs(args);
             const bool named = name == u"datediff" || name == u"dateadd" || name == u"datepart";
             if (a.size() != (name == u"datepart" ? 2 : named ? 3 : 1))
@@ -991,7 +999,7 @@ private:
                       + QStringLiteral("',") + rest.join(u',') + u')');
         } else if (name == u"getdate") {
             if (significant(args.kids).empty())
-                toRaw(call, m_pg ? QStringLiteral("now()") : QStringLiteral("datetime('now','localtime')"));
+                toRaw(call, m_pg ? QStringLiteral("localtimestamp(0)") : QStringLiteral("datetime('now','localtime')"));
         } else if (name == u"charindex") {
             const QStringList a = splitArgs(args);
             // The search ignores case, as the text columns' comparison does.
