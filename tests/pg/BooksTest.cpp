@@ -63,6 +63,20 @@ TEST_F(Books, InitMakesTheSameTablesAndColumnsAsOnSqlite)
         pg << row[0].toString();
     EXPECT_GT(lite.size(), 500);
     EXPECT_EQ(lite, pg);
+    // Client data sets read a table's columns and keys through the layer.
+    for (const QString table : {QStringLiteral("purchasepthDetail"), QStringLiteral("privilegemth")}) {
+        const auto a = m_lite->tableColumns(table), b = m_pg->tableColumns(table);
+        ASSERT_EQ(a.size(), b.size()) << table.toStdString();
+        for (int i = 0; i < a.size(); ++i) {
+            EXPECT_EQ(a[i].name.toLower(), b[i].name.toLower());
+            EXPECT_EQ(a[i].primaryKey, b[i].primaryKey) << a[i].name.toStdString();
+            EXPECT_EQ(a[i].hasDefault, b[i].hasDefault) << a[i].name.toStdString();
+            EXPECT_EQ(a[i].type.section(u'(', 0, 0).replace(QStringLiteral("VARCHAR"), QStringLiteral("CITEXT")),
+                      b[i].type) << a[i].name.toStdString();
+        }
+    }
+    EXPECT_EQ(m_pg->tableColumns(QStringLiteral("privilegemth")).size(), 3);
+    EXPECT_TRUE(m_pg->tableColumns(QStringLiteral("no_such_table")).isEmpty());
     EXPECT_TRUE(m_pg->isOurs());
     // The keys are seeded alike.
     expectSame(QStringLiteral("select TABLENAME, KEYVALUE from sys_keytable order by lower(TABLENAME)"));

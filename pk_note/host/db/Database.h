@@ -142,6 +142,16 @@ public:
     // inside the open transaction. Throws DbError.
     void runServerScript(const QString &script);
 
+    // The columns of a table as declared, in order, on either engine (for
+    // client data sets, which must not read the engine's catalogue themselves).
+    struct TableColumn {
+        QString name;
+        QString type;        // declared type, upper case
+        bool primaryKey = false;
+        bool hasDefault = false;
+    };
+    QVector<TableColumn> tableColumns(const QString &table);
+
     // Whether a table (or a column of it) exists, on either engine.
     bool hasTable(const QString &table);
     bool hasColumn(const QString &table, const QString &column);

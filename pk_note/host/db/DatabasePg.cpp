@@ -302,6 +302,36 @@ const SchemaTypes *Database::pgSchemaTypes()
     return &m_schemaTypes;
 }
 
+QVector<Database::TableColumn> Database::tableColumns(const QString &table)
+{
+    QVector<TableColumn> cols;
+    if (isPostgres()) {
+        const ResultSet rs = select(
+            QStringLiteral("select c.column_name, upper(c.udt_name), c.column_default, "
+                           "(select count(*) from information_schema.table_constraints t "
+                           " join information_schema.key_column_usage k on k.constraint_name = t.constraint_name "
+                           " and k.table_schema = t.table_schema and k.table_name = t.table_name "
+                           " where t.constraint_type = 'PRIMARY KEY' and t.table_schema = c.table_schema "
+                           " and t.table_name = c.table_name and k.column_name = c.column_name) "
+                           "from information_schema.columns c where c.table_schema = current_schema() "
+                           "and c.table_name = lower(:t) order by c.ordinal_position"),
+            {{QStringLiteral("t"), table}});
+        for (const auto &row : rs.rows) {
+            QString type = row[1].toString();
+            if (type == u"INT8")
+                type = QStringLiteral("INTEGER");
+            cols.push_back({row[0].toString(), type, row[3].toInt() > 0, !row[2].isNull()});
+        }
+        return cols;
+    }
+    QSqlQuery q(m_db);
+    if (q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(QString(table).replace(u'"', QLatin1String("\"\""))))) {
+        while (q.next())
+            cols.push_back({q.value(1).toString(), q.value(2).toString().toUpper(), q.value(5).toInt() > 0, !q.value(4).isNull()});
+    }
+    return cols;
+}
+
 bool Database::hasTable(const QString &table)
 {
     if (isPostgres())
