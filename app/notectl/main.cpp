@@ -4,6 +4,7 @@
 //   notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME] [--ok]
 //                                         call a named function of the package
 //   notectl grow DB --commodities N       add N generated commodities (large books for measuring)
+// DB is a books file or a server address: postgresql://[user@]host[:port]/books.
 
 #include "Pub.h"
 #include "notedb.h"
@@ -35,7 +36,8 @@ int usage()
                             "  notectl init DB [--demo] [--force]\n"
                             "  notectl sql DB TEXT      (TEXT '-' reads standard input)\n"
                             "  notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME] [--ok]\n"
-                            "  notectl grow DB --commodities N"));
+                            "  notectl grow DB --commodities N\n"
+                            "DB: a books file, or books on a server: postgresql://[user@]host[:port]/books"));
     return 2;
 }
 
@@ -66,6 +68,8 @@ int cmdInit(const QStringList &args)
     }
     if (path.isEmpty())
         return usage();
+    if (force && db::Database::isServerAddress(path))
+        throw db::DbError(QStringLiteral("--force 不能用于服务器上的帐套: 服务器上的帐套不会被覆盖。"));
     auto books = notedb::createBooks(path, demo, force);
     std::printf("%s\n", QStringLiteral("已创建帐套 %1%2").arg(path, demo ? QStringLiteral(" (演示数据)") : QString()).toUtf8().constData());
     return 0;

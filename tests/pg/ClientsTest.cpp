@@ -39,9 +39,15 @@ TEST(ServerClients, NotectlMakesBooksOnTheServerAndRunsSqlOnThem)
                                        {QStringLiteral("sql"), books, QStringLiteral("select nosuch from departmentlth")});
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("nosuch"))) << bad.err.toStdString();
-    auto again = testsupport::runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), books, QStringLiteral("--force")});
+    auto again = testsupport::runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), books});
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_TRUE(again.err.contains(QStringLiteral("不是空的"))) << again.err.toStdString();
+    auto forced = testsupport::runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), books, QStringLiteral("--force")});
+    EXPECT_EQ(forced.exitCode, 1);
+    EXPECT_TRUE(forced.err.contains(QStringLiteral("服务器上的帐套不会被覆盖"))) << forced.err.toStdString();
+    auto count = testsupport::runProgram(QStringLiteral("notectl"),
+                                         {QStringLiteral("sql"), books, QStringLiteral("select count(*) as N from departmentlth where DEPID = 7")});
+    EXPECT_EQ(count.out.toStdString(), "n\n1\n");
 }
 
 TEST(ServerClients, KeysTakenByClientsAtOnceAreAllDifferent)
