@@ -416,6 +416,39 @@ std::unique_ptr<db::Database> createBooks(const QString &path, bool demo, bool f
     return openBooks(path);
 }
 
+std::unique_ptr<db::Database> copyBooks(db::Database &from, const QString &to, bool force)
+{
+    const QStringList sourceTables = from.tableNames();
+    const auto copyRows = [&](db::Database &target) {
+        const QStringList tables = target.tableNames();
+        for (const QString &t : tables)
+            if (!sourceTables.contains(t))
+                throw DbError(QStringLiteral("源帐套中缺少表 %1，不能复制（请先用本程序打开源帐套以升级）").arg(t));
+        const QString disabled = QStringLiteral("sys_disabledtriggers");
+        // The rows arrive as they are: no trigger queues postings or deletes lines meanwhile.
+        target.exec(QStringLiteral("delete from sys_disabledtriggers"));
+        for (const QString &t : tables)
+            target.exec(QStringLiteral("insert into sys_disabledtriggers (TABLENAME) values (:t)"), {{QStringLiteral("t"), t}});
+        QStringList order = tables;
+        order.removeAll(disabled);
+        order << disabled; // last, so the triggers the source had off stay off
+        for (const QString &t : order) {
+            if (t == u"sys_books")
+                continue;
+            QStringList columns;
+            for (const auto &c : target.tableColumns(t))
+                columns << c.name;
+            if (columns.isEmpty())
+                continue;
+            target.exec(QStringLiteral("delete from ") + t);
+            const db::ResultSet rows = from.select(QStringLiteral("select %1 from %2").arg(columns.join(u", "), t));
+            for (const auto &row : rows.rows)
+                detail::insertRow(target, t, columns, QVariantList(row.begin(), row.end()));
+        }
+    };
+    return createBooks(to, false, force, QDate::currentDate(), copyRows);
+}
+
 QString hashPassword(const QString &salt, const QString &password)
 {
     return QString::fromLatin1(

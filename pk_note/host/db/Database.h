@@ -151,6 +151,8 @@ public:
         bool hasDefault = false;
     };
     QVector<TableColumn> tableColumns(const QString &table);
+    // The tables of the books (lower case, sorted), the layer's own included.
+    QStringList tableNames();
 
     // Whether a table (or a column of it) exists, on either engine.
     bool hasTable(const QString &table);

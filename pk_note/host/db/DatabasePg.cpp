@@ -332,6 +332,19 @@ QVector<Database::TableColumn> Database::tableColumns(const QString &table)
     return cols;
 }
 
+QStringList Database::tableNames()
+{
+    const ResultSet rs = select(
+        isPostgres() ? QStringLiteral("select lower(table_name) from information_schema.tables "
+                                      "where table_schema = current_schema() and table_type = 'BASE TABLE'")
+                     : QStringLiteral("select lower(name) from sqlite_master where type = 'table' and name not like 'sqlite%'"));
+    QStringList names;
+    for (const auto &row : rs.rows)
+        names << row[0].toString();
+    names.sort();
+    return names;
+}
+
 bool Database::hasTable(const QString &table)
 {
     if (isPostgres())
