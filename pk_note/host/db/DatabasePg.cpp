@@ -179,11 +179,90 @@ SELECT (CASE part
   WHEN 'hour' THEN extract(hour FROM d) WHEN 'minute' THEN extract(minute FROM d)
   ELSE floor(extract(second FROM d))
 END)::bigint $f$;
+CREATE OR REPLACE FUNCTION tsql_int(v text) RETURNS bigint
+LANGUAGE plpgsql IMMUTABLE AS $f$
+DECLARE
+  t text := btrim(v);
+BEGIN
+  IF v IS NULL THEN
+    RETURN NULL;
+  ELSIF t = '' THEN
+    RETURN 0;
+  ELSIF t !~ '^[+-]?[0-9]{1,19}$' THEN
+    RAISE EXCEPTION '在将 varchar 值 ''%'' 转换成数据类型 int 时失败。', v;
+  ELSIF t::numeric NOT BETWEEN -2147483648 AND 2147483647 THEN
+    RAISE EXCEPTION '将 expression 转换为数据类型 int 时出现算术溢出错误。';
+  END IF;
+  RETURN t::bigint;
+END $f$;
+CREATE OR REPLACE FUNCTION tsql_int(v numeric) RETURNS bigint
+LANGUAGE plpgsql IMMUTABLE AS $f$
+BEGIN
+  IF trunc(v) NOT BETWEEN -2147483648 AND 2147483647 THEN
+    RAISE EXCEPTION '将 expression 转换为数据类型 int 时出现算术溢出错误。';
+  END IF;
+  RETURN trunc(v)::bigint;
+END $f$;
+CREATE OR REPLACE FUNCTION tsql_int(v double precision) RETURNS bigint
+LANGUAGE sql IMMUTABLE AS $f$ SELECT tsql_int(v::numeric) $f$;
+CREATE OR REPLACE FUNCTION tsql_int(v bigint) RETURNS bigint LANGUAGE sql IMMUTABLE AS $f$ SELECT v $f$;
+CREATE OR REPLACE FUNCTION tsql_int(v integer) RETURNS bigint LANGUAGE sql IMMUTABLE AS $f$ SELECT v::bigint $f$;
+CREATE OR REPLACE FUNCTION tsql_num(v text) RETURNS numeric
+LANGUAGE plpgsql IMMUTABLE AS $f$
+BEGIN
+  IF v IS NULL THEN
+    RETURN NULL;
+  ELSIF btrim(v) !~ '^[+-]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][+-]?[0-9]+)?$' THEN
+    RAISE EXCEPTION '从数据类型 varchar 转换为 numeric 时出错。';
+  END IF;
+  RETURN btrim(v)::numeric;
+END $f$;
+CREATE OR REPLACE FUNCTION tsql_num(v numeric) RETURNS numeric LANGUAGE sql IMMUTABLE AS $f$ SELECT v $f$;
+CREATE OR REPLACE FUNCTION tsql_num(v double precision) RETURNS numeric LANGUAGE sql IMMUTABLE AS $f$ SELECT v::numeric $f$;
+CREATE OR REPLACE FUNCTION tsql_num(v bigint) RETURNS numeric LANGUAGE sql IMMUTABLE AS $f$ SELECT v::numeric $f$;
+CREATE OR REPLACE FUNCTION tsql_num(v integer) RETURNS numeric LANGUAGE sql IMMUTABLE AS $f$ SELECT v::numeric $f$;
+CREATE OR REPLACE FUNCTION replicate(s text, n bigint) RETURNS text
+LANGUAGE sql IMMUTABLE AS $f$ SELECT CASE WHEN n < 0 THEN NULL ELSE repeat(s, n::int) END $f$;
+CREATE OR REPLACE FUNCTION space(n bigint) RETURNS text
+LANGUAGE sql IMMUTABLE AS $f$ SELECT CASE WHEN n < 0 THEN NULL ELSE repeat(' ', n::int) END $f$;
 )sql";
+
+
+// Text compared with a number is read as that number, as the original server
+// does ('01' = 1), with its error when the text is not one.
+QString numberComparisons()
+{
+    static const char *const ops[][2] = {{"=", "eq"}, {"<>", "ne"}, {"<", "lt"}, {"<=", "le"}, {">", "gt"}, {">=", "ge"}};
+    static const char *const numbers[][2] = {{"integer", "tsql_int"}, {"bigint", "tsql_int"}, {"numeric", "tsql_num"}};
+    QString out;
+    for (const auto &op : ops) {
+        for (const auto &number : numbers) {
+            for (const bool textLeft : {true, false}) {
+                const QString left = textLeft ? QStringLiteral("citext") : QLatin1String(number[0]);
+                const QString right = textLeft ? QLatin1String(number[0]) : QStringLiteral("citext");
+                const QString fn = QStringLiteral("pk_%1_%2_%3").arg(QLatin1String(op[1]), left, right);
+                const QString body = textLeft ? QStringLiteral("%1(a::text) %2 b").arg(QLatin1String(number[1]), QLatin1String(op[0]))
+                                              : QStringLiteral("a %2 %1(b::text)").arg(QLatin1String(number[1]), QLatin1String(op[0]));
+                out += QStringLiteral("CREATE OR REPLACE FUNCTION %1(a %2, b %3) RETURNS boolean LANGUAGE sql IMMUTABLE AS "
+                                      "$f$ SELECT %4 $f$;\n")
+                           .arg(fn, left, right, body);
+                out += QStringLiteral("DO $d$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_operator WHERE oprname = '%1' AND "
+                                      "oprleft = '%2'::regtype AND oprright = '%3'::regtype) THEN CREATE OPERATOR %1 "
+                                      "(LEFTARG = %2, RIGHTARG = %3, FUNCTION = %4); END IF; END $d$;\n")
+                           .arg(QLatin1String(op[0]), left, right, fn);
+            }
+        }
+    }
+    return out;
+}
 
 } // namespace
 
-void Database::installServerSupport() { runServerScript(QString::fromUtf8(kPgSupport)); }
+void Database::installServerSupport()
+{
+    runServerScript(QString::fromUtf8(kPgSupport) + numberComparisons());
+}
+
 
 void Database::runServerScript(const QString &script)
 {

@@ -787,10 +787,11 @@ private:
         case Token::Parameter:
             // The server guesses an untyped parameter's type from where it
             // stands, as text when nothing tells it: a number variable keeps its type.
-            if (m_pg && n.text.startsWith(QLatin1String(":__vi_")))
-                n.text = QStringLiteral("CAST(") + n.text + QStringLiteral(" AS bigint)");
-            else if (m_pg && n.text.startsWith(QLatin1String(":__vn_")))
-                n.text = QStringLiteral("CAST(") + n.text + QStringLiteral(" AS numeric)");
+            if (m_pg && (n.text.startsWith(QLatin1String(":__vi_")) || n.text.startsWith(QLatin1String(":__vn_")))) {
+                n.pre += QStringLiteral("CAST(");
+                n.post.prepend(n.text.startsWith(QLatin1String(":__vi_")) ? QStringLiteral(" AS bigint)")
+                                                                           : QStringLiteral(" AS numeric)"));
+            }
             break;
         case Token::Word:
             if (m_pg && n.text.compare(u"like", Qt::CaseInsensitive) == 0)
@@ -956,7 +957,7 @@ private:
         if (name == u"isnull") {
             call.text = m_pg ? QStringLiteral("coalesce") : QStringLiteral("ifnull");
             // The replacement takes the type of the first argument: isnull(int, '') is 0.
-            if (!m_pg && argTypes.items.size() == 2) {
+            if (argTypes.items.size() == 2) {
                 const SqlType a = argTypes.items[0], b = argTypes.items[1];
                 const std::vector<size_t> sig = significant(args.kids);
                 size_t comma = 0;
@@ -1031,6 +1032,10 @@ private:
             const QStringList a = splitArgs(args);
             if (m_pg && a.size() == 2)
                 toRaw(call, QStringLiteral("round((") + a[0] + QStringLiteral(")::numeric, ") + a[1] + u')');
+            else if (m_pg && a.size() == 3) // a third argument other than 0 truncates
+                toRaw(call, QStringLiteral("(CASE WHEN (") + a[2] + QStringLiteral(") = 0 THEN round((") + a[0]
+                                + QStringLiteral(")::numeric, ") + a[1] + QStringLiteral(") ELSE trunc((") + a[0]
+                                + QStringLiteral(")::numeric, ") + a[1] + QStringLiteral(") END)"));
             else if (!m_pg && (a.size() == 2 || a.size() == 3))
                 call.text = QStringLiteral("tsql_round"); // half away from zero, negative places too
         }
@@ -1508,7 +1513,8 @@ private:
             Node &last = seq[sig[e - 1]];
             if (compound) {
                 seq[sig[k]].pre += QStringLiteral("select * from (");
-                last.post += QStringLiteral(" LIMIT ") + limit + u')';
+                // PostgreSQL wants a name for every derived table.
+                last.post += QStringLiteral(" LIMIT ") + limit + (m_pg ? QStringLiteral(") AS pk_top") : QStringLiteral(")"));
             } else {
                 last.post += QStringLiteral(" LIMIT ") + limit;
             }
