@@ -4,6 +4,7 @@
 
 #include "PgFixture.h"
 
+using db::Database;
 using pgtest::TwoEngines;
 
 namespace {
@@ -142,6 +143,21 @@ TEST_F(Corpus, TheSameStatementsAreRefusedOnBothEngines)
         m_pg->exec(QStringLiteral("insert into Goodslth (GOODSID, CODE) values (1, 'X')"));
     } catch (const db::DbError &e) {
         EXPECT_TRUE(e.text().contains(QLatin1String("duplicate key"))) << e.text().toStdString();
+    }
+    // Division by zero and a text that is no number say so as the original server did.
+    for (Database *d : {m_lite.get(), m_pg.get()}) {
+        try {
+            d->scalar(QStringLiteral("select QTY / 0 from Goodslth where GOODSID = 1"));
+            ADD_FAILURE() << "a division by zero ran";
+        } catch (const db::DbError &e) {
+            EXPECT_EQ(e.text().toStdString(), "遇到以零作除数错误。");
+        }
+        try {
+            d->scalar(QStringLiteral("select count(*) from Goodslth where NAME = 1"));
+            ADD_FAILURE() << "a text compared with a number ran";
+        } catch (const db::DbError &e) {
+            EXPECT_EQ(e.text().toStdString(), "在将 varchar 值 'Desk' 转换成数据类型 int 时失败。");
+        }
     }
     // The rows are what they were.
     expectSame(QStringLiteral("select count(*) from Goodslth"));

@@ -299,6 +299,9 @@ DbError Database::pgError(const QSqlError &error)
                       text.contains(QLatin1String("server closed the connection")) ||
                       text.contains(QLatin1String("no connection to the server")) ||
                       text.contains(QLatin1String("terminating connection"));
+    // Division by zero reads as on the original server, where the package met it.
+    if (error.nativeErrorCode() == QLatin1String("22012"))
+        text = QStringLiteral("遇到以零作除数错误。");
     int code = pgResultCode(error.nativeErrorCode(), lost);
     if (code == 0) {
         m_connectionLost = true;
