@@ -1,5 +1,7 @@
 #include "db/BatchRunner.h"
 
+#include <cmath>
+
 #include <QSqlRecord>
 
 #include <algorithm>
@@ -146,7 +148,13 @@ void BatchRunner::assign(const QString &name, const QVariant &value)
         m_vars.insert(name, value);
         return;
     }
-    m_vars.insert(name, m_db.scalar(QStringLiteral("select cast(:v as ") + type + u')', {{QStringLiteral("v"), value}}));
+    QVariant v = value;
+    // The server sees a bound value as text: a number going into an integer
+    // variable is truncated here, as the original server truncates it.
+    if (m_db.isPostgres() && sqlTypeOf(type) == SqlType::Int &&
+        (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float))
+        v = std::isfinite(v.toDouble()) ? QVariant(qlonglong(std::trunc(v.toDouble()))) : v;
+    m_vars.insert(name, m_db.scalar(QStringLiteral("select cast(:v as ") + type + u')', {{QStringLiteral("v"), v}}));
 }
 
 QVariant BatchRunner::evaluate(int from, int to)

@@ -1012,17 +1012,23 @@ private:
             if (t < 0)
                 return;
             Node &typeNode = args.kids[size_t(t)];
-            if (m_pg) {
-                const QString mapped = pgType(typeNode);
-                if (!mapped.isEmpty())
-                    toRaw(typeNode, mapped);
-                return;
-            }
             int as = t - 1;
             while (as > 0 && !args.kids[size_t(as)].isWord("as"))
                 --as;
             QString value;
             writeSeq(args.kids, value, 0, size_t(as));
+            if (m_pg) {
+                // int as the original server has it: numbers truncate, text
+                // must be a whole number, with its error text.
+                if (typeNode.type == Node::Leaf && (typeName(typeNode) == u"int" || typeName(typeNode) == u"integer")) {
+                    toRaw(call, QStringLiteral("tsql_int(") + value.trimmed() + u')');
+                    return;
+                }
+                const QString mapped = pgType(typeNode);
+                if (!mapped.isEmpty())
+                    toRaw(typeNode, mapped);
+                return;
+            }
             const QString cast = sqliteCast(value.trimmed(), typeNode);
             if (!cast.isEmpty())
                 toRaw(call, cast);

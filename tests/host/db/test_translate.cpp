@@ -249,7 +249,7 @@ TEST(TranslatePostgres, Rules)
         {"select 0 as dataid, cast('<全部>' as varchar(64)) as dataname  union  select DEPID, cast(name as nvarchar(64)) from departmentlth",
          "select 0 as dataid, cast('<全部>' as varchar(64)) as dataname  union  select DEPID, cast(name as varchar(64)) from departmentlth"},
         {"select cast(a as datetime), cast(b as money), cast(c as float), cast(d as tinyint), cast(e as int)",
-         "select cast(a as timestamp), cast(b as numeric(19,4)), cast(c as double precision), cast(d as smallint), cast(e as int)"},
+         "select cast(a as timestamp), cast(b as numeric(19,4)), cast(c as double precision), cast(d as smallint), tsql_int(e)"},
         {"select convert(varchar(10), d, 120), convert(varchar(8), d, 112)",
          "select substr(cast(d as text),1,10), to_char(cast(d as timestamp),'YYYYMMDD')"},
         {"select [Name], N'x' from t where id=12and k = 1", "select \"name\", 'x' from t where id=12 and k = 1"},
