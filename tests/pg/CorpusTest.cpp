@@ -82,6 +82,9 @@ TEST_F(Corpus, SelectsGiveTheSameRowsOnBothEngines)
         // grouping and ordering by text
         "select UNITNAME, count(*) from Goodslth where UNITNAME is not null group by UNITNAME order by UNITNAME",
         "select CODE from Goodslth where GOODSID <> 3 order by CODE",
+        // string aliases, also after an expression or a CASE
+        "select CODE 'Code', QTY N'数量', (QTY * 2) '两倍', case when QTY > 0 then 'in' else 'out' end '状态' from Goodslth order by GOODSID",
+        "select top 1 'x' from Goodslth",
         // parameters bound by name
         "select NAME from Goodslth where CODE = :code and QTY >= :qty",
     };

@@ -773,6 +773,16 @@ private:
             if (!m_pg && !m_ddl && !m_inValues
                 && !(prev && (prev->isWord("as") || prev->isWord("end") || isOperand(*prev))))
                 n.post += QStringLiteral(" COLLATE TSQL");
+            // The server takes no string for a column alias: a quoted name instead.
+            if (m_pg && !m_ddl && !m_inValues && prev
+                && (prev->isWord("as") || prev->isWord("end") || namesAValue(*prev))) {
+                QString inner = n.text.mid(1, n.text.size() - 2);
+                inner.replace(QStringLiteral("''"), QStringLiteral("'"));
+                inner.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+                n.text = u'"' + inner.toLower() + u'"';
+                if (!prev->isWord("as"))
+                    n.pre += QStringLiteral("AS ");
+            }
             break;
         case Token::QuotedName:
             if (n.text.size() >= 2 && n.text.startsWith(u'[') && n.text.endsWith(u']')) {
@@ -1138,6 +1148,15 @@ private:
             }
         }
         toRaw(call, result);
+    }
+
+    // A value a string right after it can only be the alias of: a column, a
+    // quoted name, a call, a parenthesised expression (not a literal: TOP 1 'x').
+    static bool namesAValue(const Node &n)
+    {
+        if (n.type == Node::Leaf)
+            return (n.kind == Token::Word && !isKeyword(n.text) && !n.isWord("ilike")) || n.kind == Token::QuotedName;
+        return isOperand(n);
     }
 
     static bool isOperand(const Node &n)
