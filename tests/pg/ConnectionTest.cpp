@@ -98,6 +98,26 @@ TEST_F(Connection, NamedLocksAreHeldPerClientAndGoWithTheSession)
     EXPECT_TRUE(m_pg->setLock(QStringLiteral("REPORTLOCK"), true));
 }
 
+TEST_F(Connection, ARowAnotherClientIsWritingMakesTheSecondWriterWaitThenFailAsBusy)
+{
+    m_pg->exec(QStringLiteral("insert into t_item values (1, 'a')"));
+    auto other = Database::openPostgres(m_scratch->address());
+    other->setBusyTimeout(50);
+    m_pg->beginTran();
+    m_pg->exec(QStringLiteral("update t_item set NAME = 'mine' where ID = 1"));
+    try {
+        other->exec(QStringLiteral("update t_item set NAME = 'theirs' where ID = 1"));
+        ADD_FAILURE() << "a second writer changed a row the first had not committed";
+    } catch (const DbError &e) {
+        EXPECT_EQ(e.code(), 5); // busy, as SQLite says it
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("帐套正被其他用户使用"))) << e.text().toStdString();
+    }
+    EXPECT_FALSE(other->inTransaction());
+    m_pg->commitTran();
+    other->exec(QStringLiteral("update t_item set NAME = 'theirs' where ID = 1"));
+    EXPECT_EQ(m_pg->scalar(QStringLiteral("select NAME from t_item where ID = 1")).toString(), QStringLiteral("theirs"));
+}
+
 TEST_F(Connection, StateChangesArePostedInsideTheStatementsTransaction)
 {
     static bool registered = false;
