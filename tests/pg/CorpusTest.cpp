@@ -47,6 +47,9 @@ TEST_F(Corpus, SelectsGiveTheSameRowsOnBothEngines)
         "select GOODSID from Goodslth where NAME like N'椅%'",
         "select GOODSID from Goodslth where CODE in ('A02', 'b01') order by GOODSID",
         "select count(distinct UPPER(CODE)) from Goodslth",
+        "select GOODSID from Goodslth where CODE + '-' + NAME = 'A01-DESK'",
+        "select case when 'abc' = 'ABC' then 1 else 0 end, case when N'Ab' <> 'aB' then 1 else 0 end",
+        "select GOODSID from Goodslth where isnull(UNITNAME, 'x') = 'X' order by GOODSID",
         // isnull, len, string +
         "select isnull(UNITNAME, '-') from Goodslth order by GOODSID",
         "select isnull(REMARK, 'none') from Goodslth order by GOODSID",

@@ -1403,6 +1403,7 @@ private:
             size_t comparison = size_t(-1);
             size_t p = from;
             bool any = false;
+            bool inSet = false; // the assignments of an UPDATE, where = is no comparison
             // A scalar subquery has the type of its one select item.
             if (content && p < to && at(p).isWord("select")) {
                 ++p;
@@ -1428,6 +1429,10 @@ private:
                     continue;
                 }
                 if (!isOperand(n)) {
+                    if (n.isWord("set"))
+                        inSet = true;
+                    else if (n.isWord("where") || n.isWord("from"))
+                        inSet = false;
                     comparison = p == left.end && isComparison(n) ? p : size_t(-1);
                     // A sign before a number keeps the item a single value.
                     const bool sign = (n.isOp("-") || n.isOp("+")) && p + 1 < to && isOperand(at(p + 1))
@@ -1458,6 +1463,13 @@ private:
                         wrapRange(left.first, left.last, toNumber(t));
                     else if (rightText && leftNumber)
                         wrapRange(terms.front().first, terms.back().last, toNumber(left.type));
+                }
+                // Text compared with text ignores case as on the original server:
+                // the server's columns do (citext), literals and expressions are made to.
+                if (comparison != size_t(-1) && p == comparison + 1 && m_tr.m_pg && !m_tr.m_ddl && !inSet
+                    && left.type == SqlType::Text && t == SqlType::Text) {
+                    wrapRange(left.first, left.last, QStringLiteral("CAST("), QStringLiteral(" AS citext)"));
+                    wrapRange(terms.front().first, terms.back().last, QStringLiteral("CAST("), QStringLiteral(" AS citext)"));
                 }
                 // text in (1, 2): the list of numbers makes the text a number too.
                 if (t == SqlType::Text && !m_tr.m_pg && !m_tr.m_ddl && q + 1 < to && at(q).isWord("in")
