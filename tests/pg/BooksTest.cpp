@@ -7,6 +7,7 @@
 #include "notedb.h"
 
 #include <QSet>
+#include <QSqlQuery>
 
 using db::Database;
 using db::DbError;
@@ -139,6 +140,36 @@ TEST_F(Books, SchemaTriggersActAlikeAndQueuePostings)
     expectSame(QStringLiteral("select NOTEID, ITEMSNO, QUANTITY from purchasepthDetail order by NOTEID, ITEMSNO"));
     expectSame(QStringLiteral("select NOTEID, NOTESTATE from purchasepth"));
     expectSame(QStringLiteral("select count(*) from sys_postqueue"));
+}
+
+TEST_F(Books, RolesWithoutRightsAreRefusedWithTheServersReason)
+{
+    const QString db = m_scratch->name();
+    for (const QString &sql : {QStringLiteral("CREATE ROLE pk_nobody LOGIN"), QStringLiteral("CREATE ROLE pk_outsider LOGIN"),
+                               QStringLiteral("REVOKE CONNECT ON DATABASE %1 FROM PUBLIC").arg(db),
+                               QStringLiteral("GRANT CONNECT ON DATABASE %1 TO pk_nobody").arg(db)})
+        QSqlQuery(m_pg->connection()).exec(sql);
+    const auto refusal = [](const QString &address) {
+        try {
+            notedb::openBooks(address);
+        } catch (const DbError &e) {
+            return e.text();
+        }
+        return QStringLiteral("(opened)");
+    };
+    QString address = m_scratch->address();
+    address.replace(QStringLiteral("//pk_note@"), QStringLiteral("//pk_outsider@"));
+    const QString outsider = refusal(address);
+    EXPECT_TRUE(outsider.startsWith(QStringLiteral("无法连接数据库服务器"))) << outsider.toStdString();
+    EXPECT_TRUE(outsider.contains(QStringLiteral("permission denied"))) << outsider.toStdString();
+    // May connect, may not read the books.
+    address.replace(QStringLiteral("//pk_outsider@"), QStringLiteral("//pk_nobody@"));
+    const QString nobody = refusal(address);
+    EXPECT_TRUE(nobody.startsWith(QStringLiteral("没有访问帐套的权限"))) << nobody.toStdString();
+    for (const char *role : {"pk_nobody", "pk_outsider"}) {
+        QSqlQuery(m_pg->connection()).exec(QStringLiteral("REVOKE ALL ON DATABASE %1 FROM %2").arg(db, QLatin1String(role)));
+        QSqlQuery(m_pg->connection()).exec(QStringLiteral("DROP ROLE %1").arg(QLatin1String(role)));
+    }
 }
 
 TEST_F(Books, InitRefusesABusyDatabaseAndAFailedBuildLeavesItEmpty)

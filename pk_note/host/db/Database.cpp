@@ -574,7 +574,11 @@ void Database::markOurs(int version)
 bool Database::isOurs()
 {
     if (isPostgres()) {
-        if (!hasTable(QStringLiteral("sys_books")))
+        // The catalogue's views hide tables a role may not read: ask for the name itself.
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("SELECT to_regclass('sys_books') IS NOT NULL")) || !q.next())
+            throw pgError(q.lastError());
+        if (!q.value(0).toBool())
             return false;
         // A role that may not read the marker cannot use the books either: say so.
         return scalar(QStringLiteral("SELECT count(*) FROM sys_books WHERE NAME='pk_note'")).toInt() > 0;

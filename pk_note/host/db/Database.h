@@ -293,7 +293,7 @@ private:
     // caller's transaction, so a key is never given twice nor rolled back.
     QString m_keyConnectionName;
     bool m_keysWritten = false;    // this transaction wrote the key table itself
-    bool m_connectionLost = false; // the server went away: no transaction is left
+    bool m_connectionLost = false; // the server ended the transaction itself (connection lost, injected fault)
     bool m_schemaDirty = true;     // PostgreSQL: column types to be read again
     QString m_connectionName;
     QString m_path;
