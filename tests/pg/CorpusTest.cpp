@@ -50,6 +50,8 @@ TEST_F(Corpus, SelectsGiveTheSameRowsOnBothEngines)
         "select GOODSID from Goodslth where CODE + '-' + NAME = 'A01-DESK'",
         "select case when 'abc' = 'ABC' then 1 else 0 end, case when N'Ab' <> 'aB' then 1 else 0 end",
         "select GOODSID from Goodslth where isnull(UNITNAME, 'x') = 'X' order by GOODSID",
+        "select GOODSID from Goodslth where CODE = 'a01  ' or NAME = 'chair ' order by GOODSID",
+        "select GOODSID from Goodslth g where g.CODE = 'a01  ' or g.NAME = 'chair ' order by GOODSID",
         // isnull, len, string +
         "select isnull(UNITNAME, '-') from Goodslth order by GOODSID",
         "select isnull(REMARK, 'none') from Goodslth order by GOODSID",

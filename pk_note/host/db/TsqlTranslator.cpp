@@ -1468,8 +1468,15 @@ private:
                 // the server's columns do (citext), literals and expressions are made to.
                 if (comparison != size_t(-1) && p == comparison + 1 && m_tr.m_pg && !m_tr.m_ddl && !inSet
                     && left.type == SqlType::Text && t == SqlType::Text) {
-                    wrapRange(left.first, left.last, QStringLiteral("CAST("), QStringLiteral(" AS citext)"));
-                    wrapRange(terms.front().first, terms.back().last, QStringLiteral("CAST("), QStringLiteral(" AS citext)"));
+                    // Trailing blanks do not count either; a bare column keeps its index.
+                    const auto asCitext = [&](size_t first, size_t last) {
+                        const bool column = (first == last && (at(first).isWord() || at(first).kind == Token::QuotedName))
+                            || (last == first + 2 && at(first + 1).isOp(".") && at(last).isWord());
+                        wrapRange(first, last, column ? QStringLiteral("CAST(") : QStringLiteral("CAST(rtrim("),
+                                  column ? QStringLiteral(" AS citext)") : QStringLiteral(") AS citext)"));
+                    };
+                    asCitext(left.first, left.last);
+                    asCitext(terms.front().first, terms.back().last);
                 }
                 // text in (1, 2): the list of numbers makes the text a number too.
                 if (t == SqlType::Text && !m_tr.m_pg && !m_tr.m_ddl && q + 1 < to && at(q).isWord("in")
