@@ -142,6 +142,22 @@ TEST_F(Books, SchemaTriggersActAlikeAndQueuePostings)
     expectSame(QStringLiteral("select count(*) from sys_postqueue"));
 }
 
+TEST_F(Books, CodeLookupsKeepUsingTheIndexOnTheServer)
+{
+    // With table scans priced out, the plan says whether the index can serve
+    // the translated comparison at all (case, blanks and aliases included).
+    QSqlQuery(m_pg->connection()).exec(QStringLiteral("SET enable_seqscan = off"));
+    for (const char *tsql : {"select NAME from Commoditylth where CODE = 'BC0001  '",
+                             "select c.NAME from Commoditylth c where c.CODE = N'bc0001'"}) {
+        QSqlQuery q(m_pg->connection());
+        ASSERT_TRUE(q.exec(QStringLiteral("EXPLAIN ") + m_pg->translate(QString::fromUtf8(tsql))));
+        QString plan;
+        while (q.next())
+            plan += q.value(0).toString() + u'\n';
+        EXPECT_TRUE(plan.contains(QStringLiteral("ix_commoditylth_code"))) << tsql << "\n" << plan.toStdString();
+    }
+}
+
 TEST_F(Books, RolesWithoutRightsAreRefusedWithTheServersReason)
 {
     const QString db = m_scratch->name();
