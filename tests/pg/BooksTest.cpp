@@ -26,22 +26,7 @@ protected:
         m_pg = notedb::openBooks(m_scratch->address());
     }
 
-    // Every statement gives the same rows on both books.
-    void expectSame(const QString &tsql)
-    {
-        QString lite, pg;
-        try {
-            lite = pgtest::canonical(m_lite->select(tsql));
-        } catch (const DbError &e) {
-            lite = QStringLiteral("error: ") + e.text();
-        }
-        try {
-            pg = pgtest::canonical(m_pg->select(tsql));
-        } catch (const DbError &e) {
-            pg = QStringLiteral("error: ") + e.text();
-        }
-        EXPECT_EQ(lite.toStdString(), pg.toStdString()) << tsql.toStdString();
-    }
+    void expectSame(const QString &tsql) { pgtest::expectSame(*m_lite, *m_pg, tsql); }
 
     testsupport::TempFolder m_folder;
     std::unique_ptr<pgtest::ScratchDatabase> m_scratch;

@@ -38,6 +38,11 @@ QString canonical(const QVariant &v);
 // All rows of a result, one line per row, cells joined by '|'.
 QString canonical(const db::ResultSet &rs);
 
+// The statement's rows on the two books must match (failures compared by text);
+// with `mustRun`, the statement must also run on the first.
+void expectSame(db::Database &lite, db::Database &pg, const QString &tsql, const db::Params &params = {},
+                bool mustRun = false);
+
 class TwoEngines : public ::testing::Test {
 protected:
     void SetUp() override;
