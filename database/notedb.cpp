@@ -231,22 +231,16 @@ void addMissingColumns(db::Database &database)
 {
     if (database.isReadOnly())
         return;
-    const QVariant has = database.scalar(
-        QStringLiteral("select count(*) from pragma_table_info('notecodereserveth') where upper(name)='CLIENTID'"));
-    if (has.toInt() == 0)
+    if (!database.hasColumn(QStringLiteral("notecodereserveth"), QStringLiteral("CLIENTID")))
         database.exec(QStringLiteral("alter table notecodereserveth add CLIENTID varchar(40)"));
-    const QVariant level = database.scalar(
-        QStringLiteral("select count(*) from pragma_table_info('partnerlth') where upper(name)='PRICELEVEL'"));
-    if (level.toInt() == 0)
+    if (!database.hasColumn(QStringLiteral("partnerlth"), QStringLiteral("PRICELEVEL")))
         database.exec(QStringLiteral("alter table partnerlth add PRICELEVEL integer"));
     // The stock postings: the link of a system reversal to its receipt, the
     // posting log with the trigger and indexes that came with it, and the keys
     // of the batch split rows and of the requisition.
-    const QVariant purchase = database.scalar(
-        QStringLiteral("select count(*) from pragma_table_info('valuepth') where upper(name)='PURCHASENOTEID'"));
-    if (purchase.toInt() == 0)
+    if (!database.hasColumn(QStringLiteral("valuepth"), QStringLiteral("PURCHASENOTEID")))
         database.exec(QStringLiteral("alter table valuepth add PURCHASENOTEID integer"));
-    if (database.scalar(QStringLiteral("select count(*) from sqlite_master where name = 'notepostlogaath'")).toInt() == 0) {
+    if (!database.hasTable(QStringLiteral("notepostlogaath"))) {
         QFile f(QStringLiteral(":/notedb/schema/55_postings.sql"));
         if (f.open(QIODevice::ReadOnly))
             for (const QString &statement : splitStatements(QString::fromUtf8(f.readAll())))
@@ -290,6 +284,13 @@ void createSchema(db::Database &database)
     database.beginTran();
     try {
         database.createSystemTables(); // the key table must exist before it is seeded
+        if (database.isPostgres()) {
+            // The functions statements call, which SQLite has from the layer.
+            QFile f(QStringLiteral(":/notedb/pg/functions.sql"));
+            if (!f.open(QIODevice::ReadOnly))
+                throw DbError(QStringLiteral("无法读取建表脚本 %1").arg(f.fileName()));
+            database.runServerScript(QString::fromUtf8(f.readAll()));
+        }
         for (const QString &file : files) {
             QFile f(file);
             if (!f.open(QIODevice::ReadOnly))
@@ -313,9 +314,64 @@ void createSchema(db::Database &database)
     }
 }
 
+namespace {
+
+void checkVersion(db::Database &database, const QString &path)
+{
+    const int version = database.scalar(QStringLiteral("select max(VERSION) from sys_books")).toInt();
+    if (version > kSchemaVersion)
+        throw DbError(QStringLiteral("帐套版本 %1 高于本程序支持的版本 %2: %3（请升级程序）")
+                          .arg(version)
+                          .arg(kSchemaVersion)
+                          .arg(path));
+}
+
+// Books on a server: the database must exist and hold our books.
+std::unique_ptr<db::Database> openServerBooks(const QString &address)
+{
+    std::unique_ptr<db::Database> database = db::Database::openPostgres(address);
+    if (!database->isOurs())
+        throw DbError(QStringLiteral("不是本系统的帐套: %1（可用 notectl init 在空数据库中创建帐套）").arg(address));
+    checkVersion(*database, address);
+    addMissingColumns(*database);
+    return database;
+}
+
+// New books in an empty database on a server, in one transaction: the
+// server's DDL is transactional, so a failure leaves the database empty.
+std::unique_ptr<db::Database> createServerBooks(const QString &address, bool demo, const QDate &today,
+                                                const BuildStep &extraStep)
+{
+    std::unique_ptr<db::Database> database = db::Database::openPostgres(address);
+    const int tables = database->scalar(QStringLiteral("select count(*) from information_schema.tables "
+                                                       "where table_schema = current_schema()")).toInt();
+    if (tables > 0)
+        throw DbError(QStringLiteral("数据库 %1 不是空的，不能在其中创建帐套（请用新建的空数据库；"
+                                     "服务器上的帐套不会被覆盖，--force 对它无效）")
+                          .arg(address));
+    try {
+        database->beginTran();
+        createSchema(*database);
+        if (demo)
+            createDemo(*database, today);
+        if (extraStep)
+            extraStep(*database);
+        database->commitTran();
+    } catch (...) {
+        rollbackIfOpen(*database);
+        throw;
+    }
+    database.reset();
+    return openServerBooks(address);
+}
+
+} // namespace
+
 std::unique_ptr<db::Database> openBooks(const QString &path)
 {
     install();
+    if (db::Database::isServerAddress(path))
+        return openServerBooks(path);
     const QFileInfo info(path);
     if (!info.exists())
         throw DbError(QStringLiteral("数据库文件不存在: %1（请先用 notectl init 创建帐套）").arg(path));
@@ -329,12 +385,7 @@ std::unique_ptr<db::Database> openBooks(const QString &path)
     std::unique_ptr<db::Database> database = db::Database::openSqlite(path, false);
     if (!database->isOurs())
         throw DbError(kNotOurs.arg(path));
-    const int version = database->scalar(QStringLiteral("select max(VERSION) from sys_books")).toInt();
-    if (version > kSchemaVersion)
-        throw DbError(QStringLiteral("帐套版本 %1 高于本程序支持的版本 %2: %3（请升级程序）")
-                          .arg(version)
-                          .arg(kSchemaVersion)
-                          .arg(path));
+    checkVersion(*database, path);
     addMissingColumns(*database);
     return database;
 }
@@ -343,6 +394,8 @@ std::unique_ptr<db::Database> createBooks(const QString &path, bool demo, bool f
                                           const BuildStep &extraStep)
 {
     install();
+    if (db::Database::isServerAddress(path))
+        return createServerBooks(path, demo, today, extraStep);
     const QFileInfo info(path);
     if (info.isDir())
         throw DbError(QStringLiteral("数据库路径是一个目录，不能创建帐套: %1").arg(path));
@@ -388,6 +441,39 @@ std::unique_ptr<db::Database> createBooks(const QString &path, bool demo, bool f
     }
     removeDatabaseFiles(building);
     return openBooks(path);
+}
+
+std::unique_ptr<db::Database> copyBooks(db::Database &from, const QString &to, bool force)
+{
+    const QStringList sourceTables = from.tableNames();
+    const auto copyRows = [&](db::Database &target) {
+        const QStringList tables = target.tableNames();
+        for (const QString &t : tables)
+            if (!sourceTables.contains(t))
+                throw DbError(QStringLiteral("源帐套中缺少表 %1，不能复制（请先用本程序打开源帐套以升级）").arg(t));
+        const QString disabled = QStringLiteral("sys_disabledtriggers");
+        // The rows arrive as they are: no trigger queues postings or deletes lines meanwhile.
+        target.exec(QStringLiteral("delete from sys_disabledtriggers"));
+        for (const QString &t : tables)
+            target.exec(QStringLiteral("insert into sys_disabledtriggers (TABLENAME) values (:t)"), {{QStringLiteral("t"), t}});
+        QStringList order = tables;
+        order.removeAll(disabled);
+        order << disabled; // last, so the triggers the source had off stay off
+        for (const QString &t : order) {
+            if (t == u"sys_books")
+                continue;
+            QStringList columns;
+            for (const auto &c : target.tableColumns(t))
+                columns << c.name;
+            if (columns.isEmpty())
+                continue;
+            target.exec(QStringLiteral("delete from ") + t);
+            const db::ResultSet rows = from.select(QStringLiteral("select %1 from %2").arg(columns.join(u", "), t));
+            for (const auto &row : rows.rows)
+                detail::insertRow(target, t, columns, QVariantList(row.begin(), row.end()));
+        }
+    };
+    return createBooks(to, false, force, QDate::currentDate(), copyRows);
 }
 
 QString hashPassword(const QString &salt, const QString &password)

@@ -39,6 +39,12 @@ std::unique_ptr<db::Database> createBooks(const QString &path, bool demo, bool f
                                           const QDate &today = QDate::currentDate(),
                                           const BuildStep &extraStep = {});
 
+// Copies every row of the books `from` into new books `to` (a file or a server
+// address, on either engine), in one transaction: keys, balances, numbering and
+// postings made go on where they were; nothing is posted again. Refuses an
+// existing target as createBooks does.
+std::unique_ptr<db::Database> copyBooks(db::Database &from, const QString &to, bool force = false);
+
 // Adds `count` generated commodities to the books in one transaction, spread
 // over the categories, units and kinds already there, with stock rows in the
 // first stores for some of them; returns the first new COMMODITYID. For

@@ -4,6 +4,8 @@
 //   notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME] [--ok]
 //                                         call a named function of the package
 //   notectl grow DB --commodities N       add N generated commodities (large books for measuring)
+//   notectl copy FROM TO [--force]        copy whole books to a new file or server database
+// DB is a books file or a server address: postgresql://[user@]host[:port]/books.
 
 #include "Pub.h"
 #include "notedb.h"
@@ -35,7 +37,9 @@ int usage()
                             "  notectl init DB [--demo] [--force]\n"
                             "  notectl sql DB TEXT      (TEXT '-' reads standard input)\n"
                             "  notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME] [--ok]\n"
-                            "  notectl grow DB --commodities N"));
+                            "  notectl grow DB --commodities N\n"
+                            "  notectl copy FROM TO [--force]\n"
+                            "DB: a books file, or books on a server: postgresql://[user@]host[:port]/books"));
     return 2;
 }
 
@@ -66,6 +70,8 @@ int cmdInit(const QStringList &args)
     }
     if (path.isEmpty())
         return usage();
+    if (force && db::Database::isServerAddress(path))
+        throw db::DbError(QStringLiteral("--force 不能用于服务器上的帐套: 服务器上的帐套不会被覆盖。"));
     auto books = notedb::createBooks(path, demo, force);
     std::printf("%s\n", QStringLiteral("已创建帐套 %1%2").arg(path, demo ? QStringLiteral(" (演示数据)") : QString()).toUtf8().constData());
     return 0;
@@ -82,6 +88,28 @@ int cmdGrow(const QStringList &args)
     auto books = notedb::openBooks(args[0]);
     const qint64 first = notedb::growCommodities(*books, count);
     std::printf("%s\n", QStringLiteral("已添加货品 %1 个 (编号 %2 起)").arg(count).arg(first).toUtf8().constData());
+    return 0;
+}
+
+int cmdCopy(const QStringList &args)
+{
+    QStringList positional;
+    bool force = false;
+    for (const QString &a : args) {
+        if (a == QLatin1String("--force"))
+            force = true;
+        else if (a.startsWith(QLatin1String("--")))
+            return usage();
+        else
+            positional << a;
+    }
+    if (positional.size() != 2)
+        return usage();
+    if (force && db::Database::isServerAddress(positional[1]))
+        throw db::DbError(QStringLiteral("--force 不能用于服务器上的帐套: 服务器上的帐套不会被覆盖。"));
+    auto from = notedb::openBooks(positional[0]);
+    auto to = notedb::copyBooks(*from, positional[1], force);
+    std::printf("%s\n", QStringLiteral("已复制帐套 %1 到 %2").arg(positional[0], positional[1]).toUtf8().constData());
     return 0;
 }
 
@@ -258,6 +286,8 @@ int main(int argc, char **argv)
             return cmdSql(args);
         if (cmd == QLatin1String("call"))
             return cmdCall(args);
+        if (cmd == QLatin1String("copy"))
+            return cmdCopy(args);
         if (cmd == QLatin1String("grow"))
             return cmdGrow(args);
     } catch (const std::exception &e) {

@@ -1,5 +1,7 @@
 #include "db/BatchRunner.h"
 
+#include <cmath>
+
 #include <QSqlRecord>
 
 #include <algorithm>
@@ -146,7 +148,13 @@ void BatchRunner::assign(const QString &name, const QVariant &value)
         m_vars.insert(name, value);
         return;
     }
-    m_vars.insert(name, m_db.scalar(QStringLiteral("select cast(:v as ") + type + u')', {{QStringLiteral("v"), value}}));
+    QVariant v = value;
+    // The server sees a bound value as text: a number going into an integer
+    // variable is truncated here, as the original server truncates it.
+    if (m_db.isPostgres() && sqlTypeOf(type) == SqlType::Int &&
+        (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float))
+        v = std::isfinite(v.toDouble()) ? QVariant(qlonglong(std::trunc(v.toDouble()))) : v;
+    m_vars.insert(name, m_db.scalar(QStringLiteral("select cast(:v as ") + type + u')', {{QStringLiteral("v"), v}}));
 }
 
 QVariant BatchRunner::evaluate(int from, int to)
@@ -649,7 +657,8 @@ void BatchRunner::runAlter(int from, int to)
         syntaxError(trig);
     const Params p{{QStringLiteral("t"), table.toLower()}};
     if (disable)
-        m_db.exec(QStringLiteral("INSERT OR IGNORE INTO sys_disabledtriggers(TABLENAME) VALUES (:t)"), p);
+        m_db.exec(QStringLiteral("INSERT INTO sys_disabledtriggers(TABLENAME) SELECT :t WHERE NOT EXISTS "
+                                  "(SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME = :t)"), p);
     else
         m_db.exec(QStringLiteral("DELETE FROM sys_disabledtriggers WHERE TABLENAME = :t"), p);
 }

@@ -2,6 +2,7 @@
 
 #include "db/BatchRunner.h"
 #include "db/NamedLock.h"
+#include "db/PgDialect.h"
 #include "db/TsqlFunctions.h"
 #include "db/TsqlTranslator.h"
 
@@ -302,10 +303,18 @@ std::unique_ptr<Database> Database::openSqlite(const QString &path, bool create,
 
 Database::~Database()
 {
-    if (!m_clientId.isEmpty())
+    // On the server, locks and the client's registration end with the session.
+    if (!m_clientId.isEmpty() && !isPostgres())
         QFile::remove(NamedLock::lockPath(m_path, QStringLiteral("CLIENT_") + m_clientId));
-    for (int fd : std::as_const(m_lockFds))
-        NamedLock::release(fd);
+    if (!isPostgres()) {
+        for (int fd : std::as_const(m_lockFds))
+            NamedLock::release(fd);
+    } else if (!m_lockFds.isEmpty() || !m_clientId.isEmpty()) {
+        // The server would drop them with the session too, but only once it
+        // has seen the session end; a client that closes gives them back now.
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("SELECT pg_advisory_unlock_all()"));
+    }
     if (m_tranDepth > 0) {
         QSqlQuery q(m_db);
         q.exec(QStringLiteral("ROLLBACK"));
@@ -314,6 +323,10 @@ Database::~Database()
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
+    if (!m_keyConnectionName.isEmpty()) {
+        QSqlDatabase::database(m_keyConnectionName, false).close();
+        QSqlDatabase::removeDatabase(m_keyConnectionName);
+    }
 }
 
 void Database::installFunctions()
@@ -365,7 +378,12 @@ void Database::busyOver()
         s_busyHook(false);
 }
 
-void Database::setBusyTimeout(int ms) { m_busyTimeoutMs = qMax(0, ms); }
+void Database::setBusyTimeout(int ms)
+{
+    m_busyTimeoutMs = qMax(0, ms);
+    if (isPostgres())
+        pgRaw(QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs));
+}
 void Database::setBusyHook(BusyHook hook) { s_busyHook = std::move(hook); }
 void Database::announceBusy(bool waiting)
 {
@@ -377,6 +395,11 @@ void Database::setDefaultBusyTimeout(int ms) { s_defaultBusyTimeoutMs = qMax(0, 
 
 bool Database::isReadOnly()
 {
+    if (isPostgres()) {
+        QSqlQuery q(m_db);
+        return q.exec(QStringLiteral("SELECT current_setting('transaction_read_only') = 'on' OR pg_is_in_recovery()")) &&
+               q.next() && q.value(0).toBool();
+    }
     if (sqlite3 *h = handleOf(m_db))
         if (sqlite3_db_readonly(h, "main") == 1)
             return true;
@@ -413,6 +436,7 @@ void Database::injectIfDue(const QString &sql, bool control)
     if (f.endsTransaction && m_tranDepth > 0) {
         QSqlQuery q(m_db);
         q.exec(QStringLiteral("ROLLBACK"));
+        m_connectionLost = isPostgres();
     }
     const QString engine = QString::fromUtf8(sqlite3_errstr(f.code));
     throw DbError(engineErrorText(f.code, engine), f.code & 0xff, engine);
@@ -420,6 +444,8 @@ void Database::injectIfDue(const QString &sql, bool control)
 
 DbError Database::engineError(const QSqlError &error)
 {
+    if (isPostgres())
+        return pgError(error);
     QString engine = error.databaseText();
     // A statement the driver refuses before the engine does (several at once)
     // comes with the engine's "not an error": the driver's text says what is wrong.
@@ -448,6 +474,8 @@ bool Database::engineEndedTransaction()
 {
     if (m_tranDepth == 0)
         return false;
+    if (isPostgres())
+        return m_connectionLost;
     sqlite3 *h = handleOf(m_db);
     return h && sqlite3_get_autocommit(h) != 0;
 }
@@ -478,6 +506,14 @@ bool Database::clientAlive(const QString &id)
         return false;
     if (id == m_clientId)
         return true;
+    if (isPostgres()) {
+        // A client's session holds its lock while it lives.
+        const QString key = QStringLiteral("CLIENT_") + id;
+        if (!pgTryLock(key))
+            return true;
+        pgUnlock(key);
+        return false;
+    }
     const QString path = NamedLock::lockPath(m_path, QStringLiteral("CLIENT_") + id);
     if (!QFileInfo::exists(path))
         return false;
@@ -498,6 +534,21 @@ void Database::updateHook(void *self, int op, const char *, const char *table, l
 
 void Database::createSystemTables()
 {
+    if (isPostgres()) {
+        // citext: names and texts compare with case ignored, as on the original server.
+        static const char *pgDdl[] = {
+            "CREATE EXTENSION IF NOT EXISTS citext",
+            "CREATE TABLE IF NOT EXISTS sys_keytable (TABLENAME citext NOT NULL PRIMARY KEY, KEYVALUE bigint NOT NULL DEFAULT 0)",
+            "CREATE TABLE IF NOT EXISTS sys_postqueue (ID bigserial PRIMARY KEY, TABLENAME varchar(64) NOT NULL, "
+            "NOTEID bigint NOT NULL, OLDSTATE bigint, NEWSTATE bigint)",
+            "CREATE TABLE IF NOT EXISTS sys_disabledtriggers (TABLENAME citext NOT NULL PRIMARY KEY)",
+            "CREATE TABLE IF NOT EXISTS sys_books (NAME varchar(64) NOT NULL, VERSION bigint NOT NULL)",
+        };
+        for (const char *sql : pgDdl)
+            exec(QString::fromUtf8(sql));
+        installServerSupport();
+        return;
+    }
     static const char *ddl[] = {
         "CREATE TABLE IF NOT EXISTS sys_keytable (TABLENAME VARCHAR(64) NOT NULL PRIMARY KEY COLLATE NOCASE, "
         "KEYVALUE INTEGER NOT NULL DEFAULT 0)",
@@ -522,6 +573,16 @@ void Database::markOurs(int version)
 
 bool Database::isOurs()
 {
+    if (isPostgres()) {
+        // The catalogue's views hide tables a role may not read: ask for the name itself.
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("SELECT to_regclass('sys_books') IS NOT NULL")) || !q.next())
+            throw pgError(q.lastError());
+        if (!q.value(0).toBool())
+            return false;
+        // A role that may not read the marker cannot use the books either: say so.
+        return scalar(QStringLiteral("SELECT count(*) FROM sys_books WHERE NAME='pk_note'")).toInt() > 0;
+    }
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='sys_books'")) || !q.next())
         return false;
@@ -560,6 +621,8 @@ QString Database::translate(const QString &tsql)
 
 const SchemaTypes *Database::schemaTypes()
 {
+    if (isPostgres())
+        return pgSchemaTypes();
     sqlite3 *h = handleOf(m_db);
     if (!h)
         return nullptr;
@@ -659,13 +722,30 @@ void Database::bindAll(QSqlQuery &q, const Params &params)
 QSqlQuery Database::prepare(const QString &tsql)
 {
     QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    if (!q.prepare(translate(tsql)))
+    // The PostgreSQL driver reads a forward-only result row by row and loses it
+    // when another statement runs meanwhile (as callers do while reading); it
+    // takes the whole result at once otherwise.
+    q.setForwardOnly(!isPostgres());
+    const QString sql = translate(tsql);
+    // A statement the server refuses must not end the caller's transaction.
+    const bool savepoint = isPostgres() && m_tranDepth > 0;
+    if (savepoint)
+        pgRaw(QStringLiteral("SAVEPOINT pk_statement"));
+    const bool ok = q.prepare(sql);
+    if (savepoint) {
+        QSqlQuery r(m_db);
+        if (!ok)
+            r.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_statement"));
+        r.exec(QStringLiteral("RELEASE SAVEPOINT pk_statement"));
+    }
+    if (!ok)
         throw engineError(q.lastError());
     return q;
 }
 
-void Database::execPrepared(QSqlQuery &q, bool isWrite)
+void Database::execPrepared(QSqlQuery &q, bool isWrite) { runStatement(q, isWrite, nullptr); }
+
+QSqlQuery Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql)
 {
     // A number that is not finite never reaches the books: the engine would
     // store it as Infinity or NULL and the accounts could not be repaired.
@@ -674,6 +754,9 @@ void Database::execPrepared(QSqlQuery &q, bool isWrite)
         if (isNonFinite(v))
             throw DbError(QStringLiteral("数值 %1 无效，不能写入数据库。").arg(v.toDouble()));
     checkTransactionAlive();
+    // PostgreSQL ends a whole transaction on a failed statement; the original
+    // server and SQLite fail the statement only. A savepoint keeps it that way.
+    const bool savepoint = isPostgres() && m_tranDepth > 0;
     const bool own = isWrite && m_tranDepth == 0;
     if (own)
         beginTran();
@@ -681,18 +764,42 @@ void Database::execPrepared(QSqlQuery &q, bool isWrite)
         if (own && m_tranDepth > 0)
             rollbackTran();
     };
+    const QString text = simpleSql ? *simpleSql : q.lastQuery();
     try {
-        injectIfDue(q.lastQuery(), false);
+        injectIfDue(text, false);
+        if (savepoint)
+            pgRaw(QStringLiteral("SAVEPOINT pk_statement"));
     } catch (...) {
         undoOwn();
         throw;
     }
-    const bool ok = q.exec();
+    const bool ok = simpleSql ? q.exec(*simpleSql) : q.exec();
     busyOver();
     if (!ok) {
         const DbError err = engineError(q.lastError());
+        if (savepoint && !m_connectionLost) {
+            QSqlQuery r(m_db);
+            r.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_statement"));
+            r.exec(QStringLiteral("RELEASE SAVEPOINT pk_statement"));
+        }
         undoOwn();
         throw err;
+    }
+    if (savepoint) {
+        try {
+            pgRaw(QStringLiteral("RELEASE SAVEPOINT pk_statement"));
+        } catch (...) {
+            undoOwn();
+            throw;
+        }
+    }
+    if (isWrite && isPostgres()) {
+        // No update hook on the server: any change of rows may have queued a posting.
+        const QString first = firstWord(text);
+        if (first == u"insert" || first == u"update" || first == u"delete")
+            m_postingsPending = true;
+        if (m_tranDepth > 0 && text.contains(QLatin1String("sys_keytable"), Qt::CaseInsensitive))
+            m_keysWritten = true;
     }
     if (isWrite) {
         // Taken before the postings run their own statements, and kept
@@ -714,12 +821,29 @@ void Database::execPrepared(QSqlQuery &q, bool isWrite)
             throw;
         }
     }
+    return q;
 }
 
 QSqlQuery Database::execTranslated(const QString &sql, const Params &params, bool isWrite)
 {
     QSqlQuery q(m_db);
-    q.setForwardOnly(true);
+    // The PostgreSQL driver reads a forward-only result row by row and loses it
+    // when another statement runs meanwhile (as callers do while reading); it
+    // takes the whole result at once otherwise.
+    q.setForwardOnly(!isPostgres());
+    if (isPostgres()) {
+        const auto binds = boundParams(sql, params);
+        if (binds.isEmpty()) {
+            // Sent as it is: the server prepares only plain statements, not DDL.
+            runStatement(q, isWrite, &sql);
+            return q;
+        }
+        q = prepare(sql);
+        for (const auto &[ph, v] : binds)
+            q.bindValue(ph, v);
+        runStatement(q, isWrite, nullptr);
+        return q;
+    }
     if (!q.prepare(sql))
         throw engineError(q.lastError());
     bindAll(q, params);
@@ -738,10 +862,19 @@ QSqlQuery Database::exec(const QString &tsql, const Params &params)
                         [](const Token &t) { return t.kind == Token::Whitespace || t.kind == Token::Comment; }))
             return QSqlQuery(m_db);
     }
-    QSqlQuery q = execTranslated(sql, params, isWriteStatement(sql));
+    const bool ddl = first == u"create" || first == u"alter" || first == u"drop";
+    QSqlQuery q(m_db);
+    if (isPostgres() && ddl) {
+        for (const QString &statement : pgAdaptDdl(sql))
+            q = execTranslated(statement, params, true);
+    } else {
+        q = execTranslated(sql, params, isWriteStatement(sql));
+    }
     // Translations depend on the column types; a schema change starts the cache over.
-    if (first == u"create" || first == u"alter" || first == u"drop")
+    if (ddl) {
         m_translator->clearCache();
+        m_schemaDirty = true;
+    }
     return q;
 }
 
@@ -1101,8 +1234,11 @@ void Database::beginTran()
         injectIfDue(QStringLiteral("BEGIN IMMEDIATE"), true);
         QSqlQuery q(m_db);
         // IMMEDIATE takes the write lock now, so two writers queue instead of
-        // failing with a busy error half-way through a save.
-        const bool ok = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        // failing with a busy error half-way through a save. The server locks
+        // rows as they are written instead.
+        m_connectionLost = false;
+        m_keysWritten = false;
+        const bool ok = q.exec(isPostgres() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
         busyOver();
         if (!ok)
             throw engineError(q.lastError());
@@ -1119,6 +1255,7 @@ void Database::commitTran()
         if (engineEndedTransaction()) {
             // Nothing is left to commit, nor to roll back.
             m_tranDepth = 0;
+            m_connectionLost = false;
             m_postingsPending = false;
             throw DbError(QStringLiteral("数据库已因前面的错误回滚了当前事务，本次操作没有保存任何数据。"));
         }
@@ -1135,8 +1272,10 @@ void Database::commitTran()
             failure = e;
         }
         if (failure) {
-            // Nothing is left to roll back when the engine has ended it.
-            if (engineEndedTransaction()) {
+            // Nothing is left to roll back when the engine has ended it (the
+            // server always ends a transaction whose COMMIT failed).
+            if (engineEndedTransaction() || isPostgres()) {
+                m_connectionLost = false;
                 m_tranDepth = 0;
                 m_postingsPending = false;
             }
@@ -1153,10 +1292,15 @@ void Database::rollbackTran()
     const bool ended = engineEndedTransaction();
     m_tranDepth = 0;
     m_postingsPending = false;
-    if (ended)
+    m_keysWritten = false;
+    if (ended) {
+        m_connectionLost = false;
         return; // the engine rolled back already (full disk, I/O error)
+    }
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("ROLLBACK"))) {
+        if (isPostgres())
+            throw engineError(q.lastError());
         sqlite3 *h = handleOf(m_db);
         if (h && sqlite3_get_autocommit(h))
             return; // it ended anyway
@@ -1190,6 +1334,8 @@ ResultSet Database::callProcedure(const QString &name, QVector<ProcArg> &args)
 
 qint64 Database::newKey(const QString &table)
 {
+    if (isPostgres())
+        return pgNewKey(table);
     const bool own = m_tranDepth == 0;
     if (own)
         beginTran();
@@ -1218,12 +1364,22 @@ bool Database::setLock(const QString &name, bool take)
         auto it = m_lockFds.find(key);
         if (it == m_lockFds.end())
             return false;
-        NamedLock::release(it.value());
+        if (isPostgres())
+            pgUnlock(key);
+        else
+            NamedLock::release(it.value());
         m_lockFds.erase(it);
         return true;
     }
     if (m_lockFds.contains(key))
         return false; // held already: a second taker waits its turn like any other
+    if (isPostgres()) {
+        // A session advisory lock: the server drops it when the client dies.
+        if (!pgTryLock(key))
+            return false;
+        m_lockFds.insert(key, -1);
+        return true;
+    }
     const int fd = NamedLock::tryTake(NamedLock::lockPath(m_path, key));
     if (fd < 0)
         return false;

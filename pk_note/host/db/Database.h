@@ -118,14 +118,45 @@ private:
 
 class Database {
 public:
+    enum class Engine { Sqlite, Postgres };
+
     // Opens (creating when `create`) an SQLite file, for reading only when
     // `readOnly`. Throws DbError on failure.
     static std::unique_ptr<Database> openSqlite(const QString &path, bool create = false, bool readOnly = false);
+    // Opens books on a PostgreSQL server: postgresql://[user@]host[:port]/books,
+    // postgresql:///books?host=/socket/dir, or ?service=NAME. Passwords come
+    // only from libpq's own files and environment (.pgpass, PGPASSWORD, the
+    // service file); an address carrying one is refused. Throws DbError.
+    static std::unique_ptr<Database> openPostgres(const QString &address);
+    // True for an address of books on a server rather than a file.
+    static bool isServerAddress(const QString &address);
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
     QString path() const { return m_path; }
+    Engine engine() const { return m_engine; }
+    bool isPostgres() const { return m_engine == Engine::Postgres; }
+
+    // PostgreSQL: runs a script of server statements as it is (no translation),
+    // inside the open transaction. Throws DbError.
+    void runServerScript(const QString &script);
+
+    // The columns of a table as declared, in order, on either engine (for
+    // client data sets, which must not read the engine's catalogue themselves).
+    struct TableColumn {
+        QString name;
+        QString type;        // declared type, upper case
+        bool primaryKey = false;
+        bool hasDefault = false;
+    };
+    QVector<TableColumn> tableColumns(const QString &table);
+    // The tables of the books (lower case, sorted), the layer's own included.
+    QStringList tableNames();
+
+    // Whether a table (or a column of it) exists, on either engine.
+    bool hasTable(const QString &table);
+    bool hasColumn(const QString &table, const QString &column);
     QSqlDatabase &connection() { return m_db; }
     QString connectionName() const { return m_connectionName; }
 
@@ -234,6 +265,16 @@ public:
 private:
     Database() = default;
     void installFunctions();
+    // PostgreSQL: a statement run on the connection as it is (no translation,
+    // no placeholders); throws DbError.
+    void pgRaw(const QString &sql);
+    QSqlQuery runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql);
+    void installServerSupport(); // PostgreSQL: the functions translated statements call
+    DbError pgError(const QSqlError &error);
+    qint64 pgNewKey(const QString &table);
+    bool pgTryLock(const QString &key);
+    void pgUnlock(const QString &key);
+    const QHash<QString, QHash<QString, SqlType>> *pgSchemaTypes();
     QSqlQuery execTranslated(const QString &sql, const Params &params, bool isWrite);
     void bindAll(QSqlQuery &q, const Params &params);
     DbError engineError(const QSqlError &error);
@@ -247,6 +288,13 @@ private:
     static int busyHandler(void *self, int count);
 
     QSqlDatabase m_db;
+    Engine m_engine = Engine::Sqlite;
+    // PostgreSQL: the second connection that hands out keys outside the
+    // caller's transaction, so a key is never given twice nor rolled back.
+    QString m_keyConnectionName;
+    bool m_keysWritten = false;    // this transaction wrote the key table itself
+    bool m_connectionLost = false; // the server ended the transaction itself (connection lost, injected fault)
+    bool m_schemaDirty = true;     // PostgreSQL: column types to be read again
     QString m_connectionName;
     QString m_path;
     int m_tranDepth = 0;

@@ -144,7 +144,7 @@ QVector<Token> tokenize(const QString &sql)
                 ++i;
             push(Token::Word, start);
         } else {
-            static const char *const pairs[] = {"<>", "<=", ">=", "!=", "!<", "!>", "||"};
+            static const char *const pairs[] = {"<>", "<=", ">=", "!=", "!<", "!>", "||", "::"};
             i += 1;
             if (i < n) {
                 for (const char *p : pairs) {
@@ -773,6 +773,16 @@ private:
             if (!m_pg && !m_ddl && !m_inValues
                 && !(prev && (prev->isWord("as") || prev->isWord("end") || isOperand(*prev))))
                 n.post += QStringLiteral(" COLLATE TSQL");
+            // The server takes no string for a column alias: a quoted name instead.
+            if (m_pg && !m_ddl && !m_inValues && prev
+                && (prev->isWord("as") || prev->isWord("end") || namesAValue(*prev))) {
+                QString inner = n.text.mid(1, n.text.size() - 2);
+                inner.replace(QStringLiteral("''"), QStringLiteral("'"));
+                inner.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+                n.text = u'"' + inner.toLower() + u'"';
+                if (!prev->isWord("as"))
+                    n.pre += QStringLiteral("AS ");
+            }
             break;
         case Token::QuotedName:
             if (n.text.size() >= 2 && n.text.startsWith(u'[') && n.text.endsWith(u']')) {
@@ -783,6 +793,15 @@ private:
             }
             if (m_pg)
                 n.text = n.text.toLower();
+            break;
+        case Token::Parameter:
+            // The server guesses an untyped parameter's type from where it
+            // stands, as text when nothing tells it: a number variable keeps its type.
+            if (m_pg && (n.text.startsWith(QLatin1String(":__vi_")) || n.text.startsWith(QLatin1String(":__vn_")))) {
+                n.pre += QStringLiteral("CAST(");
+                n.post.prepend(n.text.startsWith(QLatin1String(":__vi_")) ? QStringLiteral(" AS bigint)")
+                                                                           : QStringLiteral(" AS numeric)"));
+            }
             break;
         case Token::Word:
             if (m_pg && n.text.compare(u"like", Qt::CaseInsensitive) == 0)
@@ -948,7 +967,7 @@ private:
         if (name == u"isnull") {
             call.text = m_pg ? QStringLiteral("coalesce") : QStringLiteral("ifnull");
             // The replacement takes the type of the first argument: isnull(int, '') is 0.
-            if (!m_pg && argTypes.items.size() == 2) {
+            if (argTypes.items.size() == 2) {
                 const SqlType a = argTypes.items[0], b = argTypes.items[1];
                 const std::vector<size_t> sig = significant(args.kids);
                 size_t comma = 0;
@@ -979,8 +998,8 @@ private:
                           ? QString(QStringLiteral("substr(") + a[0] + QStringLiteral(",1,") + a[1] + u')')
                           : QString(QStringLiteral("substr(") + a[0] + QStringLiteral(",max(length(") + a[0]
                                     + QStringLiteral(")-(") + a[1] + QStringLiteral(")+1,1))")));
-        } else if (!m_pg && (name == u"datediff" || name == u"dateadd" || name == u"datepart" || name == u"year"
-                             || name == u"month" || name == u"day")) {
+        } else if (name == u"datediff" || name == u"dateadd" || name == u"datepart" || name == u"year"
+                   || name == u"month" || name == u"day") {
             const QStringList a = splitArgs(args);
             const bool named = name == u"datediff" || name == u"dateadd" || name == u"datepart";
             if (a.size() != (name == u"datepart" ? 2 : named ? 3 : 1))
@@ -991,7 +1010,7 @@ private:
                       + QStringLiteral("',") + rest.join(u',') + u')');
         } else if (name == u"getdate") {
             if (significant(args.kids).empty())
-                toRaw(call, m_pg ? QStringLiteral("now()") : QStringLiteral("datetime('now','localtime')"));
+                toRaw(call, m_pg ? QStringLiteral("localtimestamp(0)") : QStringLiteral("datetime('now','localtime')"));
         } else if (name == u"charindex") {
             const QStringList a = splitArgs(args);
             // The search ignores case, as the text columns' comparison does.
@@ -1003,17 +1022,23 @@ private:
             if (t < 0)
                 return;
             Node &typeNode = args.kids[size_t(t)];
-            if (m_pg) {
-                const QString mapped = pgType(typeNode);
-                if (!mapped.isEmpty())
-                    toRaw(typeNode, mapped);
-                return;
-            }
             int as = t - 1;
             while (as > 0 && !args.kids[size_t(as)].isWord("as"))
                 --as;
             QString value;
             writeSeq(args.kids, value, 0, size_t(as));
+            if (m_pg) {
+                // int as the original server has it: numbers truncate, text
+                // must be a whole number, with its error text.
+                if (typeNode.type == Node::Leaf && (typeName(typeNode) == u"int" || typeName(typeNode) == u"integer")) {
+                    toRaw(call, QStringLiteral("tsql_int(") + value.trimmed() + u')');
+                    return;
+                }
+                const QString mapped = pgType(typeNode);
+                if (!mapped.isEmpty())
+                    toRaw(typeNode, mapped);
+                return;
+            }
             const QString cast = sqliteCast(value.trimmed(), typeNode);
             if (!cast.isEmpty())
                 toRaw(call, cast);
@@ -1023,6 +1048,10 @@ private:
             const QStringList a = splitArgs(args);
             if (m_pg && a.size() == 2)
                 toRaw(call, QStringLiteral("round((") + a[0] + QStringLiteral(")::numeric, ") + a[1] + u')');
+            else if (m_pg && a.size() == 3) // a third argument other than 0 truncates
+                toRaw(call, QStringLiteral("(CASE WHEN (") + a[2] + QStringLiteral(") = 0 THEN round((") + a[0]
+                                + QStringLiteral(")::numeric, ") + a[1] + QStringLiteral(") ELSE trunc((") + a[0]
+                                + QStringLiteral(")::numeric, ") + a[1] + QStringLiteral(") END)"));
             else if (!m_pg && (a.size() == 2 || a.size() == 3))
                 call.text = QStringLiteral("tsql_round"); // half away from zero, negative places too
         }
@@ -1119,6 +1148,15 @@ private:
             }
         }
         toRaw(call, result);
+    }
+
+    // A value a string right after it can only be the alias of: a column, a
+    // quoted name, a call, a parenthesised expression (not a literal: TOP 1 'x').
+    static bool namesAValue(const Node &n)
+    {
+        if (n.type == Node::Leaf)
+            return (n.kind == Token::Word && !isKeyword(n.text) && !n.isWord("ilike")) || n.kind == Token::QuotedName;
+        return isOperand(n);
     }
 
     static bool isOperand(const Node &n)
@@ -1365,6 +1403,7 @@ private:
             size_t comparison = size_t(-1);
             size_t p = from;
             bool any = false;
+            bool inSet = false; // the assignments of an UPDATE, where = is no comparison
             // A scalar subquery has the type of its one select item.
             if (content && p < to && at(p).isWord("select")) {
                 ++p;
@@ -1390,6 +1429,10 @@ private:
                     continue;
                 }
                 if (!isOperand(n)) {
+                    if (n.isWord("set"))
+                        inSet = true;
+                    else if (n.isWord("where") || n.isWord("from"))
+                        inSet = false;
                     comparison = p == left.end && isComparison(n) ? p : size_t(-1);
                     // A sign before a number keeps the item a single value.
                     const bool sign = (n.isOp("-") || n.isOp("+")) && p + 1 < to && isOperand(at(p + 1))
@@ -1420,6 +1463,20 @@ private:
                         wrapRange(left.first, left.last, toNumber(t));
                     else if (rightText && leftNumber)
                         wrapRange(terms.front().first, terms.back().last, toNumber(left.type));
+                }
+                // Text compared with text ignores case as on the original server:
+                // the server's columns do (citext), literals and expressions are made to.
+                if (comparison != size_t(-1) && p == comparison + 1 && m_tr.m_pg && !m_tr.m_ddl && !inSet
+                    && left.type == SqlType::Text && t == SqlType::Text) {
+                    // Trailing blanks do not count either; a bare column keeps its index.
+                    const auto asCitext = [&](size_t first, size_t last) {
+                        const bool column = (first == last && (at(first).isWord() || at(first).kind == Token::QuotedName))
+                            || (last == first + 2 && at(first + 1).isOp(".") && at(last).isWord());
+                        wrapRange(first, last, column ? QStringLiteral("CAST(") : QStringLiteral("CAST(rtrim("),
+                                  column ? QStringLiteral(" AS citext)") : QStringLiteral(") AS citext)"));
+                    };
+                    asCitext(left.first, left.last);
+                    asCitext(terms.front().first, terms.back().last);
                 }
                 // text in (1, 2): the list of numbers makes the text a number too.
                 if (t == SqlType::Text && !m_tr.m_pg && !m_tr.m_ddl && q + 1 < to && at(q).isWord("in")
@@ -1500,7 +1557,8 @@ private:
             Node &last = seq[sig[e - 1]];
             if (compound) {
                 seq[sig[k]].pre += QStringLiteral("select * from (");
-                last.post += QStringLiteral(" LIMIT ") + limit + u')';
+                // PostgreSQL wants a name for every derived table.
+                last.post += QStringLiteral(" LIMIT ") + limit + (m_pg ? QStringLiteral(") AS pk_top") : QStringLiteral(")"));
             } else {
                 last.post += QStringLiteral(" LIMIT ") + limit;
             }

@@ -28,8 +28,9 @@
 //    compares case-insensitively); quoted names are lower-cased (unquoted names fold).
 //  - Refused: unterminated comments and strings, @variables outside a batch, nesting
 //    deeper than MaxNesting.
-//  - SQLite: datediff/dateadd/datepart/year/month/day -> tsql_datediff/dateadd/datepart
-//    with the date part spelt out ('day'); parts other than year to second are refused.
+//  - datediff/dateadd/datepart/year/month/day -> tsql_datediff/dateadd/datepart with the
+//    date part spelt out ('day'); parts other than year to second are refused (SQLite
+//    has these functions from TsqlFunctions, PostgreSQL from the layer's server functions).
 //  - Not covered: TOP in update/delete, select ... into, charindex with a start position,
 //    convert styles not listed above (all left as written, so the engine reports them).
 

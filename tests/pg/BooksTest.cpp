@@ -1,0 +1,202 @@
+// Books made by notectl init on the server: the same tables and columns as
+// on SQLite, the server's SQL functions giving what the SQLite ones give, the
+// schema's triggers acting alike, and a failed build leaving nothing behind.
+
+#include "PgFixture.h"
+
+#include "notedb.h"
+
+#include <QSet>
+#include <QSqlQuery>
+
+using db::Database;
+using db::DbError;
+
+namespace {
+
+class Books : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        PG_REQUIRED();
+        notedb::install();
+        m_scratch = std::make_unique<pgtest::ScratchDatabase>();
+        m_lite = notedb::createBooks(m_folder.file(QStringLiteral("books.db")), false, false);
+        notedb::createBooks(m_scratch->address(), false, false);
+        m_pg = notedb::openBooks(m_scratch->address());
+    }
+
+    void expectSame(const QString &tsql) { pgtest::expectSame(*m_lite, *m_pg, tsql); }
+
+    testsupport::TempFolder m_folder;
+    std::unique_ptr<pgtest::ScratchDatabase> m_scratch;
+    std::unique_ptr<Database> m_lite;
+    std::unique_ptr<Database> m_pg;
+};
+
+TEST_F(Books, InitMakesTheSameTablesAndColumnsAsOnSqlite)
+{
+    QSet<QString> lite, pg;
+    for (const auto &row : m_lite->select(QStringLiteral(
+                                              "select lower(m.name) || '.' || lower(p.name) from sqlite_master m "
+                                              "join pragma_table_info(m.name) p where m.type = 'table' "
+                                              "and m.name not like 'sqlite%'"))
+                               .rows)
+        lite << row[0].toString();
+    for (const auto &row : m_pg->select(QStringLiteral("select table_name || '.' || column_name from information_schema.columns "
+                                                       "where table_schema = current_schema()"))
+                               .rows)
+        pg << row[0].toString();
+    EXPECT_GT(lite.size(), 500);
+    EXPECT_EQ(lite, pg);
+    // Client data sets read a table's columns and keys through the layer.
+    for (const QString table : {QStringLiteral("purchasepthDetail"), QStringLiteral("privilegemth")}) {
+        const auto a = m_lite->tableColumns(table), b = m_pg->tableColumns(table);
+        ASSERT_EQ(a.size(), b.size()) << table.toStdString();
+        for (int i = 0; i < a.size(); ++i) {
+            EXPECT_EQ(a[i].name.toLower(), b[i].name.toLower());
+            EXPECT_EQ(a[i].primaryKey, b[i].primaryKey) << a[i].name.toStdString();
+            EXPECT_EQ(a[i].hasDefault, b[i].hasDefault) << a[i].name.toStdString();
+            EXPECT_EQ(a[i].type.section(u'(', 0, 0).replace(QStringLiteral("VARCHAR"), QStringLiteral("CITEXT")),
+                      b[i].type) << a[i].name.toStdString();
+        }
+    }
+    EXPECT_EQ(m_pg->tableColumns(QStringLiteral("privilegemth")).size(), 3);
+    EXPECT_TRUE(m_pg->tableColumns(QStringLiteral("no_such_table")).isEmpty());
+    EXPECT_TRUE(m_pg->isOurs());
+    // The keys are seeded alike.
+    expectSame(QStringLiteral("select TABLENAME, KEYVALUE from sys_keytable order by lower(TABLENAME)"));
+}
+
+TEST_F(Books, ServerFunctionsGiveWhatTheSqliteOnesGive)
+{
+    const char *const calls[] = {
+        "select funcdefCodeToSerialNo('PB-20240115-0042', 4)",
+        "select funcdefCodeToSerialNo('PB-2024011A', 2)",
+        "select funcdefCodeToSerialNo('42', 4)",
+        "select funcdefCodeToSerialNo('PB0042', 0)",
+        "select funcdefCodeToSerialNo('PB0042', 19)",
+        "select funcdefCodeToSerialNo('PB0042', ' 3 ')",
+        "select funcdefCodeToSerialNo(null, 3)",
+        "select dbo.funcdefCodeToSerialNo('X-0007', 3)",
+        "select funcdefDateComp('yyyymm', '2024-01-15', '01/31/2024')",
+        "select funcdefDateComp('yyyymm', '2024-01-15', '2/1/2024')",
+        "select funcdefDateComp('YYYY', '2024-01-15 10:00:00', '12/31/2024')",
+        "select funcdefDateComp('yyyymmdd', '2024-01-15', '1/15/2024')",
+        "select funcdefDateComp('', '2024-01-15', '01/31/2025')",
+        "select funcdefDateComp('yyyy', null, '01/31/2024')",
+        "select funcdefDateComp('yyyy', '2024-01-15', null)",
+        "select funcdefDateComp('yyyymm', '2024-01-15', '13/45/2024')",
+        "select funcdefDateComp('week', '2024-01-15', '01/31/2024')",
+        "select concat('a', null, 'b', 1)",
+        "select sevengetnotecode(4, 7)",
+        "select sevengetnotecode(99, 1)",
+        "select sevengetnotecode(null, 1)",
+    };
+    for (const char *call : calls)
+        expectSame(QString::fromUtf8(call));
+    // On the columns of real notes, as the numbering statement calls them.
+    const QString note = QStringLiteral(
+        "insert into purchasepth (NOTEID, NOTECODE, NOTEDATE) values (7, 'CG-202401-0012', '2024-01-20')");
+    m_lite->exec(note);
+    m_pg->exec(note);
+    expectSame(QStringLiteral("select sevengetnotecode(4, 7), sevengetnotecode(4, 8)"));
+    expectSame(QStringLiteral("select Max(dbo.funcdefCodeToSerialNo(noteCode,4)) as SerialNo From purchasepth "
+                              "Where Dbo.funcdefDateComp('yyyymm',noteDate,'01/05/2024')>0"));
+    expectSame(QStringLiteral("select count(*) From purchasepth Where Dbo.funcdefDateComp('yyyymm',noteDate,'02/05/2024')>0"));
+}
+
+TEST_F(Books, SchemaTriggersActAlikeAndQueuePostings)
+{
+    for (Database *d : {m_lite.get(), m_pg.get()}) {
+        d->exec(QStringLiteral("insert into purchasepth (NOTEID, NOTECODE, NOTEDATE) values (1, 'A', '2024-01-01')"));
+        d->exec(QStringLiteral("insert into purchasepthDetail (NOTEID, ITEMSNO, QUANTITY) values (1, 1, 5), (1, 2, 6)"));
+        d->exec(QStringLiteral("insert into purchasepth (NOTEID, NOTECODE, NOTEDATE) values (2, 'B', '2024-01-02')"));
+        d->exec(QStringLiteral("insert into purchasepthDetail (NOTEID, ITEMSNO, QUANTITY) values (2, 1, 7)"));
+        // Deleting a master takes its lines with it.
+        d->exec(QStringLiteral("delete from purchasepth where NOTEID = 1"));
+        EXPECT_EQ(d->lastRowsAffected(), 1);
+        // With the table's triggers off, a state change queues nothing (and
+        // the queue would otherwise be drained by the stock postings).
+        d->run(QStringLiteral("alter table purchasepth disable trigger all"));
+        d->exec(QStringLiteral("update purchasepth set NOTESTATE = 2 where NOTEID = 2"));
+        d->run(QStringLiteral("alter table purchasepth enable trigger all"));
+    }
+    expectSame(QStringLiteral("select NOTEID, ITEMSNO, QUANTITY from purchasepthDetail order by NOTEID, ITEMSNO"));
+    expectSame(QStringLiteral("select NOTEID, NOTESTATE from purchasepth"));
+    expectSame(QStringLiteral("select count(*) from sys_postqueue"));
+}
+
+TEST_F(Books, CodeLookupsKeepUsingTheIndexOnTheServer)
+{
+    // With table scans priced out, the plan says whether the index can serve
+    // the translated comparison at all (case, blanks and aliases included).
+    QSqlQuery(m_pg->connection()).exec(QStringLiteral("SET enable_seqscan = off"));
+    for (const char *tsql : {"select NAME from Commoditylth where CODE = 'BC0001  '",
+                             "select c.NAME from Commoditylth c where c.CODE = N'bc0001'"}) {
+        QSqlQuery q(m_pg->connection());
+        ASSERT_TRUE(q.exec(QStringLiteral("EXPLAIN ") + m_pg->translate(QString::fromUtf8(tsql))));
+        QString plan;
+        while (q.next())
+            plan += q.value(0).toString() + u'\n';
+        EXPECT_TRUE(plan.contains(QStringLiteral("ix_commoditylth_code"))) << tsql << "\n" << plan.toStdString();
+    }
+}
+
+TEST_F(Books, RolesWithoutRightsAreRefusedWithTheServersReason)
+{
+    const QString db = m_scratch->name();
+    for (const QString &sql : {QStringLiteral("CREATE ROLE pk_nobody LOGIN"), QStringLiteral("CREATE ROLE pk_outsider LOGIN"),
+                               QStringLiteral("REVOKE CONNECT ON DATABASE %1 FROM PUBLIC").arg(db),
+                               QStringLiteral("GRANT CONNECT ON DATABASE %1 TO pk_nobody").arg(db)})
+        QSqlQuery(m_pg->connection()).exec(sql);
+    const auto refusal = [](const QString &address) {
+        try {
+            notedb::openBooks(address);
+        } catch (const DbError &e) {
+            return e.text();
+        }
+        return QStringLiteral("(opened)");
+    };
+    QString address = m_scratch->address();
+    address.replace(QStringLiteral("//pk_note@"), QStringLiteral("//pk_outsider@"));
+    const QString outsider = refusal(address);
+    EXPECT_TRUE(outsider.startsWith(QStringLiteral("无法连接数据库服务器"))) << outsider.toStdString();
+    EXPECT_TRUE(outsider.contains(QStringLiteral("permission denied"))) << outsider.toStdString();
+    // May connect, may not read the books.
+    address.replace(QStringLiteral("//pk_outsider@"), QStringLiteral("//pk_nobody@"));
+    const QString nobody = refusal(address);
+    EXPECT_TRUE(nobody.startsWith(QStringLiteral("没有访问帐套的权限"))) << nobody.toStdString();
+    for (const char *role : {"pk_nobody", "pk_outsider"}) {
+        QSqlQuery(m_pg->connection()).exec(QStringLiteral("REVOKE ALL ON DATABASE %1 FROM %2").arg(db, QLatin1String(role)));
+        QSqlQuery(m_pg->connection()).exec(QStringLiteral("DROP ROLE %1").arg(QLatin1String(role)));
+    }
+}
+
+TEST_F(Books, InitRefusesABusyDatabaseAndAFailedBuildLeavesItEmpty)
+{
+    // Books already there are never built over, not even with force.
+    try {
+        notedb::createBooks(m_scratch->address(), false, true);
+        ADD_FAILURE() << "books were built over existing ones";
+    } catch (const DbError &e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("不是空的"))) << e.text().toStdString();
+    }
+    EXPECT_TRUE(m_pg->isOurs());
+
+    // A build that fails half-way (here in its last step) leaves the database as it was.
+    pgtest::ScratchDatabase empty;
+    EXPECT_THROW(notedb::createBooks(empty.address(), false, false, QDate::currentDate(),
+                                     [](Database &d) { d.exec(QStringLiteral("select nosuchcolumn from purchasepth")); }),
+                 DbError);
+    auto after = Database::openPostgres(empty.address());
+    EXPECT_EQ(after->scalar(QStringLiteral("select count(*) from information_schema.tables "
+                                           "where table_schema = current_schema()"))
+                  .toInt(),
+              0);
+    after.reset();
+    // ... so it can be built again.
+    EXPECT_NO_THROW(notedb::createBooks(empty.address(), false, false));
+}
+
+} // namespace

@@ -1,0 +1,100 @@
+// Several clients on one set of books on the server: notectl from the outside,
+// and keys taken by clients at once.
+
+#include "PgFixture.h"
+
+#include "notedb.h"
+
+#include <QSet>
+#include <QThread>
+
+#include <mutex>
+
+using db::Database;
+
+namespace {
+
+TEST(ServerClients, NotectlMakesBooksOnTheServerAndRunsSqlOnThem)
+{
+    PG_REQUIRED();
+    pgtest::ScratchDatabase scratch;
+    const QString books = scratch.address();
+    auto init = testsupport::runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), books});
+    ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
+    EXPECT_TRUE(init.out.contains(QStringLiteral("已创建帐套"))) << init.out.toStdString();
+
+    auto insert = testsupport::runProgram(
+        QStringLiteral("notectl"),
+        {QStringLiteral("sql"), books,
+         QStringLiteral("insert into departmentlth (DEPID, CODE, NAME) values (7, 'D7', N'销售部')")});
+    EXPECT_EQ(insert.exitCode, 0) << insert.err.toStdString();
+    auto select = testsupport::runProgram(
+        QStringLiteral("notectl"),
+        {QStringLiteral("sql"), books, QStringLiteral("select top 1 [Name], len(CODE) as L from DepartmentLth where code = 'd7'")});
+    EXPECT_EQ(select.exitCode, 0) << select.err.toStdString();
+    EXPECT_EQ(select.out.toStdString(), "name\tl\n销售部\t2\n");
+
+    // The server's own text for a statement it refuses; a second init is refused.
+    auto bad = testsupport::runProgram(QStringLiteral("notectl"),
+                                       {QStringLiteral("sql"), books, QStringLiteral("select nosuch from departmentlth")});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_TRUE(bad.err.contains(QStringLiteral("nosuch"))) << bad.err.toStdString();
+    auto again = testsupport::runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), books});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_TRUE(again.err.contains(QStringLiteral("不是空的"))) << again.err.toStdString();
+    auto forced = testsupport::runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), books, QStringLiteral("--force")});
+    EXPECT_EQ(forced.exitCode, 1);
+    EXPECT_TRUE(forced.err.contains(QStringLiteral("服务器上的帐套不会被覆盖"))) << forced.err.toStdString();
+    auto count = testsupport::runProgram(QStringLiteral("notectl"),
+                                         {QStringLiteral("sql"), books, QStringLiteral("select count(*) as N from departmentlth where DEPID = 7")});
+    EXPECT_EQ(count.out.toStdString(), "n\n1\n");
+}
+
+TEST(ServerClients, KeysTakenByClientsAtOnceAreAllDifferent)
+{
+    PG_REQUIRED();
+    pgtest::ScratchDatabase scratch;
+    {
+        auto d = Database::openPostgres(scratch.address());
+        d->createSystemTables();
+        d->exec(QStringLiteral("insert into sys_keytable (TABLENAME, KEYVALUE) values ('salesth', 0)"));
+    }
+    constexpr int clients = 4, perClient = 50;
+    std::mutex mutex;
+    QList<qint64> keys;
+    QStringList failures;
+    QList<QThread *> threads;
+    for (int c = 0; c < clients; ++c) {
+        threads << QThread::create([&, c] {
+            try {
+                // One connection per thread; some keys inside transactions that roll back.
+                auto d = Database::openPostgres(scratch.address());
+                for (int i = 0; i < perClient; ++i) {
+                    const bool undo = (i + c) % 3 == 0;
+                    if (undo)
+                        d->beginTran();
+                    const qint64 key = d->newKey(QStringLiteral("salesth"));
+                    if (undo)
+                        d->rollbackTran();
+                    std::lock_guard<std::mutex> lock(mutex);
+                    keys << key;
+                }
+            } catch (const std::exception &e) {
+                std::lock_guard<std::mutex> lock(mutex);
+                failures << QString::fromUtf8(e.what());
+            }
+        });
+        threads.last()->start();
+    }
+    for (QThread *t : threads) {
+        t->wait();
+        delete t;
+    }
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(u'\n').toStdString();
+    const QSet<qint64> distinct(keys.begin(), keys.end());
+    EXPECT_EQ(keys.size(), clients * perClient);
+    EXPECT_EQ(distinct.size(), keys.size());
+    EXPECT_EQ(*std::max_element(keys.begin(), keys.end()), clients * perClient);
+}
+
+} // namespace
