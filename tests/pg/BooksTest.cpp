@@ -50,7 +50,7 @@ TEST_F(Books, InitMakesTheSameTablesAndColumnsAsOnSqlite)
     EXPECT_GT(lite.size(), 500);
     EXPECT_EQ(lite, pg);
     // Client data sets read a table's columns and keys through the layer.
-    for (const QString table : {QStringLiteral("purchasepthDetail"), QStringLiteral("privilegemth")}) {
+    for (const QString &table : {QStringLiteral("purchasepthDetail"), QStringLiteral("privilegemth")}) {
         const auto a = m_lite->tableColumns(table), b = m_pg->tableColumns(table);
         ASSERT_EQ(a.size(), b.size()) << table.toStdString();
         for (int i = 0; i < a.size(); ++i) {

@@ -112,8 +112,9 @@ void expectSame(db::Database &liteBooks, db::Database &pgBooks, const QString &t
     };
     const QString lite = rows(liteBooks);
     EXPECT_EQ(lite.toStdString(), rows(pgBooks).toStdString()) << tsql.toStdString();
-    if (mustRun)
+    if (mustRun) {
         EXPECT_FALSE(lite.startsWith(QLatin1String("error: "))) << tsql.toStdString();
+    }
 }
 
 void TwoEngines::expectSame(const QString &tsql, const db::Params &params)

@@ -745,7 +745,7 @@ QSqlQuery Database::prepare(const QString &tsql)
 
 void Database::execPrepared(QSqlQuery &q, bool isWrite) { runStatement(q, isWrite, nullptr); }
 
-QSqlQuery Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql)
+void Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql)
 {
     // A number that is not finite never reaches the books: the engine would
     // store it as Infinity or NULL and the accounts could not be repaired.
@@ -821,7 +821,6 @@ QSqlQuery Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simp
             throw;
         }
     }
-    return q;
 }
 
 QSqlQuery Database::execTranslated(const QString &sql, const Params &params, bool isWrite)

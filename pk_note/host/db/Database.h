@@ -268,7 +268,7 @@ private:
     // PostgreSQL: a statement run on the connection as it is (no translation,
     // no placeholders); throws DbError.
     void pgRaw(const QString &sql);
-    QSqlQuery runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql);
+    void runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql);
     void installServerSupport(); // PostgreSQL: the functions translated statements call
     DbError pgError(const QSqlError &error);
     qint64 pgNewKey(const QString &table);
