@@ -342,7 +342,8 @@ private:
     // The stock documents of this month, to try every stock window: in/out
     // notes (one hand-made received for a purchase, one the system made for a
     // sale, one return waiting), an independent stock-in and stock-out, a
-    // transfer waiting to be audited and an audited loss report.
+    // transfer waiting to be audited, an audited loss report and a lending
+    // partly returned.
     void stockDocuments()
     {
         document(21, "iostoreith", "iostoreithDetail", 2, 2, true, {"NOTETYPE", "PARTNERID", "NOTETO"},
@@ -356,6 +357,10 @@ private:
         document(26, "Badsthith", "Badsthithdetail", 6, 1, false, {"INBUILDINGID", "TRANSLATETYPE", "NOTETO"},
                  {3, 1, u8("上海市闵行区申富路88号3号库")}, {{"BG0001", 5, -1}, {"BG0003", 10, -1}});
         document(29, "Attaintith", "Attaintithdetail", 7, 1, true, {"IOTYPESID"}, {4}, {{"BG0002", 3, -1}});
+        // Eight lent to 联华超市, three of them back.
+        document(23, "BrowOut", "BrowOutdetail", 7, 1, true, {"PARTNERID", "IOTYPESID", "ISSALE"}, {7, 4, 0},
+                 {{"BG0003", 8, -1}});
+        document(22, "BrowIn", "BrowIndetail", 7, 1, true, {"PARTNERID", "IOTYPESID"}, {7, 1}, {{"BG0003", 3, -1}});
     }
 
     QDate m_start, m_opening, m_period;

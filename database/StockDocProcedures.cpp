@@ -149,6 +149,12 @@ void declareStockDocuments()
     StockNote out = note(23, "OtherOutith", "OtherOutithdetail", -1);
     out.price = "APRICE";
     declare(out);
+    // Goods lent to a customer leave at cost; their return brings them back
+    // at the line's price (the cost they left at).
+    StockNote lent = note(23, "BrowOut", "BrowOutdetail", -1);
+    lent.price = "APRICE";
+    declare(lent);
+    declare(note(22, "BrowIn", "BrowIndetail", 1));
     StockNote loss = note(29, "Attaintith", "Attaintithdetail", -1);
     loss.price = "APRICE";
     declare(loss);

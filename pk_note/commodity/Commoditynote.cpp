@@ -459,12 +459,13 @@ void TCommoditynoteForm::muRefreshQuantityClick()
         lbStock->setText(QStringLiteral("没有指定仓库"));
         return;
     }
-    QString storeName = DetailValue(Columns.BuildingName).toString();
-    if (NoteType() == 21) {
+    // The line names its store on trade notes; a stock note's store is the
+    // master's, and its lines carry no store name.
+    const bool lineStore = NoteType() >= 1 && NoteType() <= 19;
+    QString storeName = lineStore ? DetailValue(Columns.BuildingName).toString() : QString();
+    if (storeName.isEmpty()) {
         QVariant name;
-        GetValueOfSql(QStringLiteral("select Name from storelth where BuildingID=")
-                          + QString::number(asId(MasterValue(QStringLiteral("BuildingID")))),
-                      name);
+        GetValueOfSql(QStringLiteral("select Name from storelth where BuildingID=") + QString::number(store), name);
         storeName = name.toString();
     }
     const QString head = QStringLiteral("货品[") + DetailValue(Columns.CommodityName).toString()

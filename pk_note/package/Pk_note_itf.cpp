@@ -1,5 +1,6 @@
 #include "Pk_note_itf.h"
 
+#include "DataAccess.h"
 #include "NoteMessages.h"
 #include "NoteTypes.h"
 #include "PackageWindows.h"
@@ -166,6 +167,25 @@ void showInitForm(const QString &name, bool modal)
     openNoteWindow(name, modal, NM_NOTEOPEN, 1, 0, true);
 }
 
+// The window of a type kept in two tables (22, 23) whose table holds the
+// note: their keys come from one counter, so the id alone tells (a flow row
+// knows only type and id). Otherwise the type's window.
+QString formHoldingNote(int noteType, qint64 noteId)
+{
+    static const struct {
+        int type;
+        const char *table, *form;
+    } kinds[] = {{22, "OtherInith", "SpecialInForm"}, {22, "BrowIn", "BrowInForm"},
+                 {23, "OtherOutith", "SpecialOutForm"}, {23, "BrowOut", "BrowOutForm"}};
+    for (const auto &k : kinds) {
+        QVariant found;
+        if (k.type == noteType && noteId > 0
+            && GetValueOfSql(QStringLiteral("select 1 from %1 where NOTEID=%2").arg(QLatin1String(k.table)).arg(noteId), found))
+            return QLatin1String(k.form);
+    }
+    return NoteTypeFormName(noteType);
+}
+
 long locateNote(QnParams *params)
 {
     const QString missing = InternalErrorText(QStringLiteral("LOCATENOTE 需要整数参数 NOTEID 和 NOTETYPE"), kNoteCall);
@@ -186,7 +206,7 @@ long locateNote(QnParams *params)
     // A type kept in two windows' tables (22, 23) is opened in the window the caller names.
     QString name = params->FindValue(QStringLiteral("FORMNAME"))
                        ? params->GetValue(QStringLiteral("FORMNAME"), QnVariant()).toString()
-                       : NoteTypeFormName(noteType);
+                       : formHoldingNote(noteType, noteId);
     if (!NoteTypeHasForm(noteType, name))
         name = NoteTypeFormName(noteType);
     name = BuiltFormOfType(noteType, name);

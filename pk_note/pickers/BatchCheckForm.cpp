@@ -46,22 +46,50 @@ protected:
     }
 };
 
-int privilegeOf(int noteType)
+// Where the notes of a type are kept and the window whose rules audit them.
+// Types 22 and 23 keep two kinds in tables of their own: the independent
+// stock notes and the loans.
+struct NoteKind {
+    QString table, form;
+    bool operator==(const NoteKind &o) const
+    {
+        return table.compare(o.table, Qt::CaseInsensitive) == 0 && form.compare(o.form, Qt::CaseInsensitive) == 0;
+    }
+};
+
+QVector<NoteKind> kindsOf(int noteType)
 {
-    const QString form = NoteTypeFormName(noteType);
-    for (const pk_note::FormRegistration &r : pk_note::RegistrationTable())
-        if (form == QLatin1String(r.formName))
-            return r.privilegeId;
-    return 0;
+    switch (noteType) {
+    case 22:
+        return {{QStringLiteral("OtherInith"), QStringLiteral("SpecialInForm")}, {QStringLiteral("BrowIn"), QStringLiteral("BrowInForm")}};
+    case 23:
+        return {{QStringLiteral("OtherOutith"), QStringLiteral("SpecialOutForm")},
+                {QStringLiteral("BrowOut"), QStringLiteral("BrowOutForm")}};
+    default: {
+        const QString table = NoteTypeMasterTable(noteType);
+        return table.isEmpty() ? QVector<NoteKind>{} : QVector<NoteKind>{{table, NoteTypeFormName(noteType)}};
+    }
+    }
 }
 
-QString registeredClass(int noteType)
+const pk_note::FormRegistration *registrationOf(const QString &form)
 {
-    const QString form = NoteTypeFormName(noteType);
     for (const pk_note::FormRegistration &r : pk_note::RegistrationTable())
-        if (form == QLatin1String(r.formName))
-            return QString::fromLatin1(r.className);
-    return {};
+        if (form.compare(QLatin1String(r.formName), Qt::CaseInsensitive) == 0)
+            return &r;
+    return nullptr;
+}
+
+int privilegeOf(const QString &form)
+{
+    const pk_note::FormRegistration *r = registrationOf(form);
+    return r ? r->privilegeId : 0;
+}
+
+QString registeredClass(const QString &form)
+{
+    const pk_note::FormRegistration *r = registrationOf(form);
+    return r ? QString::fromLatin1(r->className) : QString();
 }
 
 // The master table's columns (upper case), empty when the books lack it.
@@ -192,13 +220,19 @@ void TBatchCheckForm::fillChoices()
     for (int type = 1; type <= 99; ++type) {
         if (type == 64 || type == 71 || type == 72 || type == 73)
             continue;
-        const QString table = NoteTypeMasterTable(type);
-        const int privilege = privilegeOf(type);
-        if (table.isEmpty() || privilege == 0 || !GetUPrivilegeItem(privilege, 1))
+        bool listed = false;
+        for (const NoteKind &k : kindsOf(type)) {
+            const int privilege = privilegeOf(k.form);
+            if (privilege == 0 || !GetUPrivilegeItem(privilege, 1))
+                continue;
+            const QStringList columns = columnsOf(k.table);
+            if (!columns.contains(QStringLiteral("NOTESTATE")) || !columns.contains(QStringLiteral("NOTEDATE")))
+                continue; // the books do not keep this kind
+            m_kinds.append({type, k.table, k.form});
+            listed = true;
+        }
+        if (!listed)
             continue;
-        const QStringList columns = columnsOf(table);
-        if (!columns.contains(QStringLiteral("NOTESTATE")) || !columns.contains(QStringLiteral("NOTEDATE")))
-            continue; // the books do not keep this kind
         m_types << type;
         cmbNoteType->addItem(NoteTypeName(type), type);
     }
@@ -230,10 +264,11 @@ QString TBatchCheckForm::ListSql() const
         filter += QStringLiteral(" and b.chkorid=") + QString::number(chk);
     const int chosen = cmbNoteType->currentData().toInt();
     QStringList parts;
-    for (int type : m_types) {
+    for (const Kind &k : m_kinds) {
+        const int type = k.type;
         if (chosen != 0 && type != chosen)
             continue;
-        const QString table = NoteTypeMasterTable(type);
+        const QString &table = k.table;
         const QStringList has = columnsOf(table);
         auto col = [&has](const char *name) {
             return has.contains(QString::fromLatin1(name)) ? QStringLiteral("b.") + QLatin1String(name) : QStringLiteral("null");
@@ -241,13 +276,14 @@ QString TBatchCheckForm::ListSql() const
         QString part = QStringLiteral("select 0 as SELECTED, %1 as NOTETYPE, b.NOTEID, %2 as NOTEKIND, b.NOTECODE, b.NOTEDATE, "
                                       "b.NOTESTATE, b.OPERATEID, b.CHKORID, %3 as EMPID, %4 as DEPID, %5 as AMOUNT, b.REMARK, "
                                       "t.NAME as notetypename, o.OPERATENAME as operatename, c.OPERATENAME as chkor, "
-                                      "e.NAME as empname, d.NAME as depname, s.NAME as notestatename from %6 b "
+                                      "e.NAME as empname, d.NAME as depname, s.NAME as notestatename, '%6' as MASTERTABLE, "
+                                      "'%7' as FORMNAME from %6 b "
                                       "left join notetypelth t on t.ID=%1 "
                                       "left join operatormth o on o.OPERATEID=b.OPERATEID "
                                       "left join operatormth c on c.OPERATEID=b.CHKORID "
                                       "left join employlth e on e.EMPID=%3 left join departmentlth d on d.DEPID=%4 "
                                       "left join kindamth s on s.KIND=1 and s.ID=b.NOTESTATE where 1=1")
-                           .arg(QString::number(type), col("NOTEKIND"), col("EMPID"), col("DEPID"), col("AMOUNT"), table);
+                           .arg(QString::number(type), col("NOTEKIND"), col("EMPID"), col("DEPID"), col("AMOUNT"), table, k.form);
         // The filter takes the placeholder's place; a kind without employee
         // or department columns has no such note to filter.
         QString f = filter;
@@ -327,18 +363,18 @@ void TBatchCheckForm::btnCheckClick()
     btnQueryClick();
 }
 
-TBasenoteForm *TBatchCheckForm::rulesWindow(int noteType)
+TBasenoteForm *TBatchCheckForm::rulesWindow(const QString &form)
 {
-    auto it = m_rules.constFind(noteType);
+    auto it = m_rules.constFind(form);
     if (it != m_rules.constEnd())
         return qobject_cast<TBasenoteForm *>(it->data());
-    const QString cls = registeredClass(noteType);
+    const QString cls = registeredClass(form);
     QWidget *w = cls.isEmpty() ? nullptr : pk_note::CreateFormClass(cls, nullptr);
-    auto *form = qobject_cast<TBasenoteForm *>(w);
-    if (w && !form)
+    auto *window = qobject_cast<TBasenoteForm *>(w);
+    if (w && !window)
         delete w;
-    m_rules.insert(noteType, form);
-    return form;
+    m_rules.insert(form, window);
+    return window;
 }
 
 int TBatchCheckForm::BatchCheck()
@@ -352,6 +388,7 @@ int TBatchCheckForm::BatchCheck()
         QString code;
         QDate date;
         int maker;
+        QString table, form;
     };
     QVector<Note> ticked;
     cdsNotes->CheckBrowseMode();
@@ -361,7 +398,8 @@ int TBatchCheckForm::BatchCheck()
     for (int r = 0; r < cdsNotes->RecordCount(); ++r)
         if (value(r, "SELECTED").toInt() == 1)
             ticked.append({value(r, "NOTETYPE").toInt(), value(r, "NOTEID").toLongLong(), value(r, "NOTECODE").toString(),
-                           value(r, "NOTEDATE").toDate(), value(r, "OPERATEID").toInt()});
+                           value(r, "NOTEDATE").toDate(), value(r, "OPERATEID").toInt(),
+                           value(r, "MASTERTABLE").toString(), value(r, "FORMNAME").toString()});
     // The rules over all ticked notes come first: nothing is written when one fails.
     const QDate first = GetFirstDayOfPosMonth();
     for (const Note &n : std::as_const(ticked))
@@ -379,12 +417,12 @@ int TBatchCheckForm::BatchCheck()
     ProgressBar->setValue(0);
     int changed = 0;
     for (const Note &n : std::as_const(ticked)) {
-        const QString table = NoteTypeMasterTable(n.type);
-        if (table.isEmpty()) {
+        const QString &table = n.table;
+        if (table.isEmpty() || !kindsOf(n.type).contains(NoteKind{n.table, n.form})) {
             ShowError(QStringLiteral("内部错误:非法的单据类型."));
             return changed;
         }
-        if (!GetUPrivilegeItem(privilegeOf(n.type), 6)) {
+        if (!GetUPrivilegeItem(privilegeOf(n.form), 6)) {
             ShowError(QStringLiteral("你没有权限审核单据."));
             return changed;
         }
@@ -397,7 +435,7 @@ int TBatchCheckForm::BatchCheck()
             return changed;
         }
         // The single note's own rules, as its window applies them.
-        if (TBasenoteForm *rules = rulesWindow(n.type)) {
+        if (TBasenoteForm *rules = rulesWindow(n.form)) {
             if (!rules->LoadNote(int(n.id)) || rules->CurrentNoteID() != n.id)
                 continue; // gone meanwhile
             if (!(check ? rules->CanCheckNote() : rules->CanUncheckNote()))
@@ -424,5 +462,7 @@ void TBatchCheckForm::btnShownoteClick()
     QnParams params;
     params.AddValue(QStringLiteral("NOTEID"), cdsNotes->FieldByName(QStringLiteral("NOTEID"))->AsInteger());
     params.AddValue(QStringLiteral("NOTETYPE"), cdsNotes->FieldByName(QStringLiteral("NOTETYPE"))->AsInteger());
+    // A type kept in two windows' tables opens in the window of the row's table.
+    params.AddValue(QStringLiteral("FORMNAME"), cdsNotes->FieldByName(QStringLiteral("FORMNAME"))->AsString());
     GlobalCall(QStringLiteral("LOCATENOTE"), QString(), &params);
 }

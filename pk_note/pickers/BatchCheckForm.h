@@ -64,9 +64,15 @@ private:
     void tickAll(int how); // 1 tick, 0 untick, -1 invert
     // The window of a note type that answers its single-note rules (null when
     // the package has none); one per type while the window lives.
-    TBasenoteForm *rulesWindow(int noteType);
+    TBasenoteForm *rulesWindow(const QString &form);
+    // A listed kind of note: its type, master table and window.
+    struct Kind {
+        int type;
+        QString table, form;
+    };
+    QVector<Kind> m_kinds;
     data::DataSource *dsNotes = nullptr;
     QStyledItemDelegate *m_tick = nullptr;
     QList<int> m_types;
-    QHash<int, QPointer<QWidget>> m_rules;
+    QHash<QString, QPointer<QWidget>> m_rules; // by form name
 };

@@ -265,7 +265,9 @@ TEST_F(DemoBooks, OpeningStockIsConsistent)
         "where f.NOTETYPE = 13 and c.NOTEID = f.NOTEID and c.NOTESTATE = 1) and not exists (select 1 from iostoreith i "
         "where f.NOTETYPE = 21 and i.NOTEID = f.NOTEID and i.NOTESTATE = 1) and not exists (select 1 from OtherInith n "
         "where f.NOTETYPE = 22 and n.NOTEID = f.NOTEID and n.NOTESTATE = 1) and not exists (select 1 from Attaintith a "
-        "where f.NOTETYPE = 29 and a.NOTEID = f.NOTEID and a.NOTESTATE = 1)",
+        "where f.NOTETYPE = 29 and a.NOTEID = f.NOTEID and a.NOTESTATE = 1) and not exists (select 1 from BrowOut l "
+        "where f.NOTETYPE = 23 and l.NOTEID = f.NOTEID and l.NOTESTATE = 1) and not exists (select 1 from BrowIn r "
+        "where f.NOTETYPE = 22 and r.NOTEID = f.NOTEID and r.NOTESTATE = 1)",
         // colour/size opening per store adds up to the stock, only in the commodity's colours and sizes
         "select count(*) from onhandaath o where exists (select 1 from CommodityDetail c where c.CommodityID = o.COMMODITYID) "
         "and abs(o.QUANTITY - (select sum(c.Quantity) from CommodityDetail c where c.CommodityID = o.COMMODITYID and "

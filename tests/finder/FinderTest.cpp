@@ -390,7 +390,7 @@ TEST_F(FinderTest, OpensTheNoteInItsWindow)
     auto *special = dynamic_cast<TBasenoteForm *>(FindOpenForm(QStringLiteral("SpecialInForm")));
     ASSERT_NE(special, nullptr) << shown().join(u'|').toStdString();
     EXPECT_EQ(special->CurrentNoteID(), stockIn);
-    // Located by type alone, such a note opens in the window that is built.
+    // Located by type and id alone, such a note opens in the window of the table that holds it.
     const int stockOut = scalar(QStringLiteral("select min(NOTEID) from OtherOutith")).toInt();
     ASSERT_GT(stockOut, 0);
     QnParams locate;
@@ -400,6 +400,14 @@ TEST_F(FinderTest, OpensTheNoteInItsWindow)
     auto *out = dynamic_cast<TBasenoteForm *>(FindOpenForm(QStringLiteral("SpecialOutForm")));
     ASSERT_NE(out, nullptr) << shown().join(u'|').toStdString();
     EXPECT_EQ(out->CurrentNoteID(), stockOut);
+    // And a lending of the same type in the lending window.
+    const int lent = scalar(QStringLiteral("select min(NOTEID) from BrowOut")).toInt();
+    ASSERT_GT(lent, 0);
+    locate.AddValue(QStringLiteral("NOTEID"), lent);
+    GlobalCall(QStringLiteral("LOCATENOTE"), QString(), &locate);
+    auto *lending = dynamic_cast<TBasenoteForm *>(FindOpenForm(QStringLiteral("BrowOutForm")));
+    ASSERT_NE(lending, nullptr) << shown().join(u'|').toStdString();
+    EXPECT_EQ(lending->CurrentNoteID(), lent);
 }
 
 TEST_F(FinderTest, ExportsTheListOnlyWithTheExportRight)

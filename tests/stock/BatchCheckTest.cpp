@@ -28,7 +28,8 @@ protected:
     // An entered independent stock-in of 2 pens into store 1 on day `day` of the period.
     qint64 stockIn(int day, const char *code, int emp = 8)
     {
-        const qint64 id = scalar(QStringLiteral("select coalesce(max(NOTEID),0)+1 from OtherInith")).toLongLong();
+        // The key from the counter the type's loans share.
+        const qint64 id = GetNewKeyValue(QStringLiteral("OtherInith"));
         sql(QStringLiteral("insert into OtherInithdetail (NOTEID, ITEMSNO, COMMODITYID, QUANTITY, PRICE, AMOUNT) values "
                            "(%1, 1, (select COMMODITYID from Commoditylth where CODE='BG0003'), 2, 1.5, 3)").arg(id));
         sql(QStringLiteral("insert into OtherInith (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, BUILDINGID, EMPID, OPERATEID) "
@@ -130,6 +131,35 @@ TEST_F(BatchCheckTest, APreviousPeriodBlocksTheBatchAndANotesOwnRuleStopsAtThatN
     m_center->edStartDate->setDate(GetLastDayOfPosMonth().addDays(1));
     m_center->btnQueryClick();
     EXPECT_EQ(lastError(), QStringLiteral("开始日期不能大于结束日期!"));
+}
+
+TEST_F(BatchCheckTest, ALoanIsListedWithTheIndependentNotesOfItsTypeAndAuditedByItsOwnWindowsRules)
+{
+    // An independent stock-out and two lendings, all type 23, keys from the one counter.
+    auto write = [this](const char *table, const char *code, int emp) {
+        const qint64 id = GetNewKeyValue(QLatin1String(table));
+        sql(QStringLiteral("insert into %1detail (NOTEID, ITEMSNO, COMMODITYID, QUANTITY, PRICE, APRICE, AMOUNT) values "
+                           "(%2, 1, (select COMMODITYID from Commoditylth where CODE='BG0003'), 1, 1.5, 1.5, 1.5)")
+                .arg(QLatin1String(table)).arg(id));
+        sql(QStringLiteral("insert into %1 (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, BUILDINGID, EMPID, OPERATEID) "
+                           "values (%2, 1, 0, '%3', '%4', 1, %5, 2)")
+                .arg(QLatin1String(table)).arg(id).arg(QLatin1String(code)).arg(GetFirstDayOfPosMonth().toString(Qt::ISODate)).arg(emp));
+        return id;
+    };
+    const qint64 special = write("OtherOutith", "CK-1", 5);
+    const qint64 lent = write("BrowOut", "JC-1", 5);
+    const qint64 closed = write("BrowOut", "JC-2", 9); // the employee has left
+    m_center->cmbNoteType->setCurrentIndex(m_center->cmbNoteType->findData(23));
+    m_center->cmbOperator->setCurrentIndex(m_center->cmbOperator->findData(2));
+    ASSERT_EQ(listed(), (QStringList{QStringLiteral("CK-1"), QStringLiteral("JC-1"), QStringLiteral("JC-2")}));
+    m_center->btnSelectClick();
+    EXPECT_EQ(m_center->BatchCheck(), 2);
+    EXPECT_EQ(lastError(), QStringLiteral("此单员工已经被停用不能审核。")) << "the lending's own rule stops at it";
+    EXPECT_EQ(state("OtherOutith", special), 1);
+    EXPECT_EQ(state("BrowOut", lent), 1);
+    EXPECT_EQ(state("BrowOut", closed), 0);
+    for (const qint64 id : {special, lent})
+        EXPECT_EQ(flows(23, id).section(u':', 0, 2), QStringLiteral("1:-1:1")) << id << ": each posted once, apart";
 }
 
 TEST_F(BatchCheckTest, TheNamedFunctionOpensTheAuditCentre)

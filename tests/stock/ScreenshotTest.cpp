@@ -5,6 +5,7 @@
 #include "AttaintForm.h"
 #include "BadsthForm.h"
 #include "BatchCheckForm.h"
+#include "BrowForm.h"
 #include "IIOBuildingForm.h"
 #include "StockFixture.h"
 
@@ -35,6 +36,10 @@ TEST_F(StockScreenshotTest, TheStockWindowsOnDemoNotesAndTheAuditCentre)
     transfer->LoadNote(1);
     EXPECT_EQ(child<QLabel>("lbInOrg")->text(), QStringLiteral("调入机构:  总部"));
     grab(transfer, "BadsthForm");
+    auto *lending = open<TBrowOutForm>();
+    lending->LoadNote(int(scalar(QStringLiteral("select min(NOTEID) from BrowOut")).toLongLong()));
+    EXPECT_EQ(child<QLabel>("lbLent")->text(), QStringLiteral("累计借出  5.0000")) << "eight lent, three back";
+    grab(lending, "BrowOutForm");
     TBatchCheckForm center;
     center.btnQueryClick();
     EXPECT_GT(center.cdsNotes->RecordCount(), 0) << "the demo's waiting notes";
