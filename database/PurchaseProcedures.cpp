@@ -107,9 +107,7 @@ void needArgs(const QVector<ProcArg> &args, int count, const QString &proc, cons
 
 bool tableExists(db::Database &d, const QString &table)
 {
-    return d.scalar(QStringLiteral("select count(*) from sqlite_master where type = 'table' and lower(name) = lower(:t)"),
-                    {{QStringLiteral("t"), table}})
-               .toInt() > 0;
+    return d.hasTable(table);
 }
 
 struct LineAmounts {

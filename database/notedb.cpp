@@ -249,7 +249,7 @@ void addMissingColumns(db::Database &database)
     ensureKey(database, QStringLiteral("PcSplit"), 0);
     ensureKey(database, QStringLiteral("RePurchase"), 0);
     // The payments and receipts of money with their settlement.
-    if (database.scalar(QStringLiteral("select count(*) from sqlite_master where name = 'payath'")).toInt() == 0) {
+    if (!database.hasTable(QStringLiteral("payath"))) {
         QFile f(QStringLiteral(":/notedb/schema/80_payments.sql"));
         if (f.open(QIODevice::ReadOnly))
             for (const QString &statement : splitStatements(QString::fromUtf8(f.readAll())))
@@ -257,7 +257,8 @@ void addMissingColumns(db::Database &database)
     }
     // A note's paid-now amount counts as settled since payments came: the
     // guards of settled notes compare REFERAMT with it.
-    const QString guard = database.scalar(QStringLiteral("select sql from sqlite_master where name = 'trg_salesth_settled'")).toString();
+    const QString guard = database.isPostgres() ? QString() // the server's books are made with the new guard
+                          : database.scalar(QStringLiteral("select sql from sqlite_master where name = 'trg_salesth_settled'")).toString();
     if (!guard.isEmpty() && !guard.contains(QLatin1String("PAYAMT"), Qt::CaseInsensitive)) {
         QFile f(QStringLiteral(":/notedb/schema/80_payments.sql"));
         if (f.open(QIODevice::ReadOnly))
@@ -269,7 +270,7 @@ void addMissingColumns(db::Database &database)
                 }
     }
     // The packaging formats of sale lines.
-    if (database.scalar(QStringLiteral("select count(*) from sqlite_master where name = 'packlist'")).toInt() == 0)
+    if (!database.hasTable(QStringLiteral("packlist")))
         database.exec(QStringLiteral("create table packlist (ID integer primary key, NAME varchar(40) collate TSQL not null, "
                                      "PACKVALUE numeric(19,6) default 0, DISAMOUNT numeric(19,6) default 0)"));
 }

@@ -43,12 +43,18 @@ TEST_F(Books, InitMakesTheSameTablesAndColumnsAsOnSqlite)
                                               "and m.name not like 'sqlite%'"))
                                .rows)
         lite << row[0].toString();
-    for (const auto &row : m_pg->select(QStringLiteral("select table_name || '.' || column_name from information_schema.columns "
-                                                       "where table_schema = current_schema()"))
+    for (const auto &row : m_pg->select(QStringLiteral("select c.table_name || '.' || c.column_name from information_schema.columns c "
+                                                       "join information_schema.tables t on t.table_schema = c.table_schema "
+                                                       "and t.table_name = c.table_name and t.table_type = 'BASE TABLE' "
+                                                       "where c.table_schema = current_schema()"))
                                .rows)
         pg << row[0].toString();
     EXPECT_GT(lite.size(), 500);
-    EXPECT_EQ(lite, pg);
+    QStringList onlyLite = QSet<QString>(lite).subtract(pg).values(), onlyPg = QSet<QString>(pg).subtract(lite).values();
+    onlyLite.sort();
+    onlyPg.sort();
+    EXPECT_EQ(onlyLite.join(u' ').toStdString(), "") << "only on SQLite";
+    EXPECT_EQ(onlyPg.join(u' ').toStdString(), "") << "only on the server";
     // Client data sets read a table's columns and keys through the layer.
     for (const QString &table : {QStringLiteral("purchasepthDetail"), QStringLiteral("privilegemth")}) {
         const auto a = m_lite->tableColumns(table), b = m_pg->tableColumns(table);

@@ -2,6 +2,7 @@
 
 #include "db/TsqlTranslator.h"
 
+#include <QRegularExpression>
 #include <sqlite3.h>
 
 namespace db {
@@ -75,9 +76,14 @@ QStringList adaptTrigger(const QVector<Token> &toks, int triggerWord)
     QString body = joinRange(toks, j + 1, end); // between BEGIN and the last END
     if (!body.endsWith(u';'))
         body += u';';
+    // A guard's refusal: SQLite's RAISE(ABORT, text) is the server's exception.
+    static const QRegularExpression abort(QStringLiteral("SELECT\\s+RAISE\\s*\\(\\s*ABORT\\s*,\\s*('(?:[^']|'')*')\\s*\\)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    body.replace(abort, QStringLiteral("RAISE EXCEPTION USING MESSAGE = \\1"));
     const QString function = name + QStringLiteral("_fn");
+    // A BEFORE trigger lets the row go on by returning it; AFTER ignores the value.
     return {QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $pk$ BEGIN IF %2 THEN %3 "
-                           "END IF; RETURN NULL; END $pk$")
+                           "END IF; IF TG_OP = 'DELETE' THEN RETURN OLD; END IF; RETURN NEW; END $pk$")
                 .arg(function, condition, body),
             QStringLiteral("CREATE OR REPLACE TRIGGER %1 %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %4()")
                 .arg(name, event, table, function)};
