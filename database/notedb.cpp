@@ -269,6 +269,13 @@ void addMissingColumns(db::Database &database)
                     database.exec(statement);
                 }
     }
+    // The accounting vouchers the money notes name.
+    if (!database.hasTable(QStringLiteral("kredaath"))) {
+        database.exec(QStringLiteral("create table kredtypealth (ID integer not null primary key, "
+                                     "NAME varchar(20) collate TSQL not null)"));
+        database.exec(QStringLiteral("create table kredaath (CREDID integer not null primary key, CREDTYPEID integer, "
+                                     "CREDNO varchar(20) collate TSQL, CREDDATE date)"));
+    }
     // The packaging formats of sale lines.
     if (!database.hasTable(QStringLiteral("packlist")))
         database.exec(QStringLiteral("create table packlist (ID integer primary key, NAME varchar(40) collate TSQL not null, "

@@ -17,3 +17,17 @@ CREATE TABLE accountflowaath (
 );
 CREATE INDEX ix_accountflowaath_note ON accountflowaath (NOTETYPE, NOTEID);
 CREATE INDEX ix_accountflowaath_account ON accountflowaath (ACCOUNTID, ID);
+
+-- Accounting vouchers a note was posted to (kept by the finance package; a
+-- note's CREDID points here). The money notes show "type number" as CredCode.
+CREATE TABLE kredtypealth (
+  ID              INTEGER NOT NULL PRIMARY KEY,
+  NAME            VARCHAR(20) COLLATE TSQL NOT NULL
+);
+
+CREATE TABLE kredaath (
+  CREDID          INTEGER NOT NULL PRIMARY KEY,
+  CREDTYPEID      INTEGER,
+  CREDNO          VARCHAR(20) COLLATE TSQL,
+  CREDDATE        DATE
+);

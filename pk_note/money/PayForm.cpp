@@ -38,7 +38,10 @@ basenote::Resource moneyMaster(const char *form, const char *caption, int type, 
         .formName = form,
         .caption = caption,
         .noteType = type,
-        .masterSql = kept(QStringLiteral("select m.*, s.SUBCODE from %1 m left join subjectalth s on s.SUBJECTID = m.SUBID")
+        .masterSql = kept(QStringLiteral("select m.*, s.SUBCODE, kt.NAME + ' ' + k.CREDNO as CredCode from %1 m "
+                                         "left join subjectalth s on s.SUBJECTID = m.SUBID "
+                                         "left join kredaath k on k.CREDID = m.CREDID "
+                                         "left join kredtypealth kt on kt.ID = k.CREDTYPEID")
                               .arg(QLatin1String(table))),
         .controls = {
             {"PARTNERID", "往来单位", Ctl::Lookup, "cmbPartner", "dspartner", "Closed=0 and partnerid>0 ", 2},

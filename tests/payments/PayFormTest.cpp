@@ -142,9 +142,14 @@ TEST_F(PayFormTest, TurnInListsTheOpenNotesOnceAndTheAllocationFillsThemInOrder)
     EXPECT_DOUBLE_EQ(referamt("purchasepth", 9003), 500);
     EXPECT_DOUBLE_EQ(referamt("purchasepth", -8), 20);
     EXPECT_DOUBLE_EQ(owed(s5), before - 820);
-    // Shown again, the lines say what others settled and what is open for this payment.
+    // Shown again, the lines say what others settled and what is open for this payment,
+    // and the master the voucher the finance package posted it to.
+    sql(QStringLiteral("insert into kredtypealth (ID, NAME) values (1, '记')"));
+    sql(QStringLiteral("insert into kredaath (CREDID, CREDTYPEID, CREDNO) values (77, 1, '0012')"));
+    sql(QStringLiteral("update payath set CREDID = 77 where NOTEID = %1").arg(id));
     form()->LoadNote(int(id));
     EXPECT_EQ(row(1, "REFERAMT,SHOULDPAYAMT,AMOUNT"), QStringLiteral("0/300/300"));
+    EXPECT_EQ(master("CREDCODE").toString(), QStringLiteral("记 0012"));
 }
 
 TEST_F(PayFormTest, APaymentKeyedInAndSavedWithTheKeyboard)
