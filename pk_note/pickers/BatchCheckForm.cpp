@@ -152,6 +152,8 @@ TBatchCheckForm::TBatchCheckForm(QWidget *owner) : TnoteBootForm(QStringLiteral(
     dsNotes->SetAutoEdit(false);
     NoteGrid = new widgets::TRqDBGrid(this, QStringLiteral("NoteGrid"));
     NoteGrid->SetReadOnly(true);
+    // A list to read and tick, not a disabled one: the usual colours.
+    NoteGrid->setPalette(NoteGrid->property("pkEditPalette").value<QPalette>());
     NoteGrid->SetAllowAppend(false);
     NoteGrid->SetAllowDelete(false);
     NoteGrid->SetDataSource(dsNotes);
