@@ -232,7 +232,9 @@ namespace {
 // A receipt from a blank window: supplier, turn-in of an order's two open
 // lines through the selector, a price edit, save (the cash supplier's
 // question answered "go on") and audit; then the books are read.
-TEST_F(NotehostCli, ScriptTakesAReceiptFromOrderToAudit)
+// The Overview's request from the outside: a receipt turned in from an open
+// order, a price edited, saved, audited, then paid through its own menu.
+TEST_F(NotehostCli, ScriptTakesAReceiptFromOrderToAuditAndPaysIt)
 {
     const QString path = script(QStringLiteral("receipt.js"), QStringLiteral(R"JS(
 function check(c, what) { if (!c) throw new Error("failed: " + what); }
@@ -269,12 +271,28 @@ var after = host.sql("select QUANTITY from onhandaath o join Commoditylth g on g
 print(after.QUANTITY - before.QUANTITY);
 print(host.sql("select PRICE from purchasepthDetail d join Commoditylth g on g.COMMODITYID = d.COMMODITYID " +
                "where d.NOTEID = " + note.NOTEID + " and g.CODE = 'YL0002'")[0].PRICE);
+
+// The Overview's request goes on: the audited receipt is paid through its own menu.
+var payable = host.sql("select SCAMT from partnerlth where PARTNERID = " + order.PARTNERID)[0].SCAMT;
+host.call("LOCATENOTE", "", {NOTEID: note.NOTEID, NOTETYPE: 4});
+w.find("muPToPay").trigger();
+var p = host.form("PayForm");
+check(p !== null && p.detail.count === 1, "a payment with the receipt on its line");
+p.master.setField("PAYTYPESID", 1);
+host.clearMessages();
+p.find("OkBtn").click();
+p.find("CheckBtn").click();
+check(host.messages.filter(function (m) { return m.kind === "Error"; }).length === 0, JSON.stringify(host.messages));
+var paid = host.sql("select NOTESTATE, AMOUNT from payath order by NOTEID desc limit 1")[0];
+var receipt = host.sql("select REFERAMT, AMOUNT from purchasepth where NOTEID = " + note.NOTEID)[0];
+print(paid.NOTESTATE, paid.AMOUNT, receipt.REFERAMT === receipt.AMOUNT);
+print(Math.round((payable - host.sql("select SCAMT from partnerlth where PARTNERID = " + order.PARTNERID)[0].SCAMT) * 100));
 )JS"));
     auto r = runScript(QStringLiteral("admin"), path);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     // 300 pipes at 13 and 20 boxes at 25, with 13% tax.
     EXPECT_EQ(r.out, QStringLiteral("1 4972\n[{\"ITEMSNO\":1,\"BUYQTY\":300,\"FINISHED\":1},{\"ITEMSNO\":2,\"BUYQTY\":20,"
-                                    "\"FINISHED\":1}]\n300\n13\n"));
+                                    "\"FINISHED\":1}]\n300\n13\n1 4972 true\n497200\n"));
 }
 
 // A clerk's sale made from a sales order through the order's menu, part of
