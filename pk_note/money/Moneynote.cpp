@@ -1,5 +1,7 @@
 #include "Moneynote.h"
+#include "NoteReport.h"
 
+#include "Lookup.h"
 #include "Notepublic.h"
 #include "Pub.h"
 #include "TradeNote.h"
@@ -578,4 +580,25 @@ void TMoneynoteForm::btnSubClick()
     if (cdsMaster->State() == data::DataSetState::Browse)
         cdsMaster->Edit();
     SetFieldValue(MasterField(QStringLiteral("SUBID")), table->item(table->currentRow(), 0)->data(Qt::UserRole));
+}
+
+QHash<QString, QVariant> TMoneynoteForm::ReportVariables()
+{
+    // The name of a master key as its list shows it.
+    auto name = [this](const char *field, const char *source) {
+        const QVariant key = MasterValue(QString::fromLatin1(field));
+        pub::LookupTable *list = FindLookupDataSource(QString::fromLatin1(source));
+        const int row = key.isNull() || !list ? -1 : list->rowOfKey(key);
+        return row < 0 ? QVariant(QString()) : list->value(row, QStringLiteral("NAME"));
+    };
+    return {{QStringLiteral("M.MPARTNERID"), name("PARTNERID", "dspartner")},
+            {QStringLiteral("M.MNOTEKIND"), name("NOTEKIND", "dsPayKind")},
+            {QStringLiteral("M.MPAYTYPESID"), name("PAYTYPESID", "dsPayMethod")},
+            {QStringLiteral("M.MACCOUNTID"), name("ACCOUNTID", "dsAccount")}};
+}
+
+void TMoneynoteForm::SetReportVariables(TCorvanReportStyle *report)
+{
+    TMDnoteForm::SetReportVariables(report);
+    report->SetVariables(ReportVariables());
 }

@@ -34,6 +34,11 @@ public:
     void SelectSourceNote() override;
     void UpdateControlStates(const QString &fieldName) override;
     void ShowNote() override;
+    void SetReportVariables(TCorvanReportStyle *report) override;
+
+    // The names the printed note shows for its partner, kind, settlement
+    // method and account ("M.MPARTNERID", ...).
+    QHash<QString, QVariant> ReportVariables();
 
     // A new note settling the open note `sourceNoteId` of the kind's settled
     // type; false (with the reason shown) when there is none to settle.

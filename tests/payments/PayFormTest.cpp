@@ -150,6 +150,15 @@ TEST_F(PayFormTest, TurnInListsTheOpenNotesOnceAndTheAllocationFillsThemInOrder)
     form()->LoadNote(int(id));
     EXPECT_EQ(row(1, "REFERAMT,SHOULDPAYAMT,AMOUNT"), QStringLiteral("0/300/300"));
     EXPECT_EQ(master("CREDCODE").toString(), QStringLiteral("记 0012"));
+    // The printed note names its partner, kind, settlement method and account.
+    const QHash<QString, QVariant> v = form()->ReportVariables();
+    EXPECT_EQ(v.value(QStringLiteral("M.MPARTNERID")).toString(),
+              scalar(QStringLiteral("select NAME from partnerlth where PARTNERID=%1").arg(s5)).toString());
+    EXPECT_EQ(v.value(QStringLiteral("M.MNOTEKIND")).toString(), QStringLiteral("结算单据"));
+    EXPECT_EQ(v.value(QStringLiteral("M.MPAYTYPESID")).toString(),
+              scalar(QStringLiteral("select NAME from paymethodlth where CODE='01'")).toString());
+    EXPECT_EQ(v.value(QStringLiteral("M.MACCOUNTID")).toString(),
+              scalar(QStringLiteral("select NAME from accountacth where ACCOUNTID=1")).toString());
 }
 
 TEST_F(PayFormTest, APaymentKeyedInAndSavedWithTheKeyboard)
