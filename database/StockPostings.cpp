@@ -338,8 +338,11 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     const db::ResultSet lines = fetch(d,
         QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, %6 as TARGETID, d.%2 as QTY, d.%3 as PRICE, d.BCODE, "
                        "d.PRODUCTDAY, d.VALIDDAY, d.BTURNNOTEID, d.REFERNOTETYPE, d.REFERNOTEID, d.REFERITEMSNO, "
-                       "c.COMMODITYID as GOODS, c.KIND, c.NAME from %4 d join %5 m on m.NOTEID = d.NOTEID "
-                       "left join Commoditylth c on c.COMMODITYID = d.COMMODITYID where d.NOTEID = :id order by d.ITEMSNO")
+                       "c.COMMODITYID as GOODS, c.KIND, c.NAME, b.COMMODITYID as BGOODS, b.BUILDINGID as BSTORE, "
+                       "b.QUANTITY * b.IOFLAG - b.BREFERQTY as BLEFT, b.IOFLAG as BIO, b.BTURNNOTEID as BFROM "
+                       "from %4 d join %5 m on m.NOTEID = d.NOTEID "
+                       "left join Commoditylth c on c.COMMODITYID = d.COMMODITYID "
+                       "left join noteflowaath b on b.ID = d.BTURNNOTEID where d.NOTEID = :id order by d.ITEMSNO")
             .arg(QLatin1String(n.store), QLatin1String(n.quantity), QLatin1String(n.price), QLatin1String(n.lines),
                  QLatin1String(n.master), n.targetStore ? QLatin1String(n.targetStore) : QLatin1String("null")),
         {{QStringLiteral("id"), noteId}});
@@ -377,6 +380,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         for (int i : std::as_const(moving))
             draws += column(lines, i, "BTURNNOTEID").toLongLong() != 0;
     qint64 splitId = draws ? takeIds(s, "PcSplit", draws) : 0;
+    QHash<qint64, double> drawnHere; // batch -> drawn by this note's lines so far
     // One leg of a line: `dir` into or out of `store`; returns the unit cost it moved at.
     const auto leg = [&](int i, qint64 store, int dir, std::optional<double> cost) {
         const qint64 goods = column(lines, i, "COMMODITYID").toLongLong();
@@ -387,16 +391,13 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         QVariant batch;
         if (dir < 0 && !column(lines, i, "BTURNNOTEID").isNull() && column(lines, i, "BTURNNOTEID").toLongLong() != 0) {
             batch = column(lines, i, "BTURNNOTEID");
-            double b[5];
-            if (!s.numbers("select COMMODITYID, BUILDINGID, QUANTITY * IOFLAG - BREFERQTY, IOFLAG, BTURNNOTEID is null "
-                           "from noteflowaath where ID = ?",
-                           {batch}, b, 5) ||
-                b[3] != 1 || b[4] != 1) {
+            // The batch came with the line; what earlier lines of this note drew is taken off.
+            if (column(lines, i, "BIO").toInt() != 1 || !column(lines, i, "BFROM").isNull()) {
                 throw DbError(QStringLiteral("单据[%1]第%2行引用的批次(ID %3)不存在,不能%4。")
                                   .arg(code, column(lines, i, "ITEMSNO").toString(), batch.toString(), action));
             }
-            const qint64 batchGoods = qint64(b[0]), batchStore = qint64(b[1]);
-            const double left = b[2];
+            const qint64 batchGoods = column(lines, i, "BGOODS").toLongLong(), batchStore = column(lines, i, "BSTORE").toLongLong();
+            const double left = RoundToEx(column(lines, i, "BLEFT").toDouble() - drawnHere.value(batch.toLongLong()), 6);
             const auto bcode = [&] {
                 return fetchOne(d, QStringLiteral("select BCODE from noteflowaath where ID = :b"), {{QStringLiteral("b"), batch}})
                     .toString();
@@ -407,6 +408,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
                 throw DbError(QStringLiteral("货品[%1]的批次[%2]只剩%3,不够%4,不能%5。")
                                   .arg(name, bcode(), QString::number(left), QString::number(q), action));
             s.run("update noteflowaath set BREFERQTY = round(BREFERQTY + ?, 6) where ID = ?", {q, batch});
+            drawnHere[batch.toLongLong()] += q;
             s.run("insert into PcSplit (ID, BTURNNOTEID, NOTETYPE, NOTEID, ITEMSNO, NOTESTATE, QUANTITY) "
                   "values (?, ?, ?, ?, ?, 1, ?)",
                   {splitId++, batch, n.noteType, noteId, column(lines, i, "ITEMSNO"), q});

@@ -224,6 +224,9 @@ TEST_F(SalesPostings, RefusedSaleLeavesTheBooksAsTheyWere)
     const QString before = booksState();
     note("salesth", 30, 1, 3, {{1, 1, 2, 9}, {2, 1, 11, 12, 0, batch}});
     EXPECT_EQ(refusal([&] { audit("salesth", 30); }), "货品[纯牛奶]的批次[B1]只剩10,不够11,不能审核。");
+    // Two lines of one note drawing on one batch: the second sees what the first took.
+    note("salesth", 34, 1, 3, {{2, 1, 6, 12, 0, batch}, {2, 1, 6, 12, 0, batch}});
+    EXPECT_EQ(refusal([&] { audit("salesth", 34); }), "货品[纯牛奶]的批次[B1]只剩4,不够6,不能审核。");
     note("salesth", 31, 1, 3, {{1, 1, 2, 9}, {1, 0, 1, 9}});
     EXPECT_EQ(refusal([&] { audit("salesth", 31); }), "货品[复印纸]的仓库不能为空,不能审核。");
     note("salesth", 32, 1, 3, {{1, 1, 2, 9, 0, {}, 12, 99, 1}});
