@@ -1,12 +1,13 @@
-// The purchase receipt window (TPBuyForm, made the way the host makes it)
-// shown offscreen over fresh demo books, against bare Qt SQL on the same books:
-//  - open: LoadNote of a saved 1,000-line receipt (written once with plain
+// The purchase receipt window (TPBuyForm) and the sale window (TSaleForm),
+// made the way the host makes them and shown offscreen over fresh demo books,
+// against bare Qt SQL on the same books:
+//  - open: LoadNote of a saved 1,000-line note (written once with plain
 //    SQL: demo commodities and stores, every other line from the demo
-//    purchase order) with every computed column of its line query (units,
+//    purchase or sales order) with every computed column of its line query (units,
 //    pack prices, tax and original prices, the source note's code) vs a bare
 //    SELECT of the window's own master and line statements, translated by the
 //    layer;
-//  - save: SaveNote of a new 1,000-line receipt made in the window (key, line
+//  - save: SaveNote of a new 1,000-line note made in the window (key, line
 //    numbers, lock, transaction, the invoicing state recomputed after the
 //    save; unaudited, so no postings) vs bare prepared INSERTs of the same
 //    master and line rows in one transaction.
@@ -18,6 +19,7 @@
 // 1.5x.
 
 #include "PBuyForm.h"
+#include "SaleForm.h"
 #include "Pub.h"
 #include "data/ClientDataSet.h"
 #include "data/Field.h"
@@ -41,12 +43,30 @@
 namespace {
 
 constexpr int Lines = 1000;
-constexpr int Supplier = 2; // S002: its credit limit takes a whole receipt
-constexpr qint64 SavedReceipt = 700000001;
+
+// The two windows measured: their tables, the partner whose credit limit takes
+// a whole note, the source every other line comes from, and the price a line takes.
+struct ReceiptKind {
+    using Form = TPBuyForm;
+    static constexpr const char *master = "purchasepth", *detail = "purchasepthDetail", *source = "orderpth";
+    static constexpr const char *price = "APRICE"; // the goods' cost: under their highest purchase price
+    static constexpr int partner = 2, sourceType = 2; // S002
+    static constexpr qint64 saved = 700000001;
+};
+struct SaleKind {
+    using Form = TSaleForm;
+    static constexpr const char *master = "salesth", *detail = "salesthDetail", *source = "ordersth";
+    static constexpr const char *price = "LPRICE1"; // the list price: above the lowest sale price
+    static constexpr int partner = 8, sourceType = 12; // C002
+    static constexpr qint64 saved = 700000002;
+};
 
 benchbooks::Books &books()
 {
-    static benchbooks::Books b([](db::Database &) { RegisterPrivilegedForm(QStringLiteral("PBuyForm"), nullptr, 2004); });
+    static benchbooks::Books b([](db::Database &) {
+        RegisterPrivilegedForm(QStringLiteral("PBuyForm"), nullptr, 2004);
+        RegisterPrivilegedForm(QStringLiteral("SaleForm"), nullptr, 2014);
+    });
     return b;
 }
 
@@ -92,10 +112,11 @@ void report(benchmark::State &state, const Clock &ours, const Clock &bare, const
     state.counters["cpu_ratio"] = ours.cpu / bare.cpu;
 }
 
-std::unique_ptr<TPBuyForm> openWindow()
+template <class K>
+std::unique_ptr<typename K::Form> openWindow()
 {
     books();
-    std::unique_ptr<TPBuyForm> form(CreateNoteForm<TPBuyForm>());
+    std::unique_ptr<typename K::Form> form(CreateNoteForm<typename K::Form>());
     form->show();
     QCoreApplication::processEvents();
     return form;
@@ -107,13 +128,14 @@ void settle() { QCoreApplication::processEvents(); }
 // Stocked demo goods that are not costed by batch, so a line needs no batch.
 int goodsOf(int line) { return 1 + line % 10; }
 double quantityOf(int line) { return 1 + line % 2; }
-// The goods' own cost price: under their highest purchase price, so no line asks.
+// A price no line asks about (see the kinds).
+template <class K>
 double priceOf(int line)
 {
     static const QVector<double> prices = [] {
         QVector<double> p;
-        QSqlQuery q = books().db->exec(QStringLiteral("select APRICE from Commoditylth where COMMODITYID between 1 and 10 "
-                                                      "order by COMMODITYID"));
+        QSqlQuery q = books().db->exec(QStringLiteral("select %1 from Commoditylth where COMMODITYID between 1 and 10 "
+                                                      "order by COMMODITYID").arg(QLatin1String(K::price)));
         while (q.next())
             p << q.value(0).toDouble();
         return p;
@@ -126,77 +148,83 @@ QString remarkOf(int line) { return QStringLiteral("到货明细 %1").arg(line);
 struct Amounts {
     double goods, tax;
 };
+template <class K>
 Amounts amountsOf(int line)
 {
-    const double goods = std::round(quantityOf(line) * priceOf(line) * 100) / 100;
+    const double goods = std::round(quantityOf(line) * priceOf<K>(line) * 100) / 100;
     return {goods, std::round(goods * 13) / 100};
 }
 
-// The saved receipt the open benchmark shows, written once with plain SQL.
-qint64 savedReceipt()
+// The saved note the open benchmark shows, written once with plain SQL.
+template <class K>
+qint64 savedNote()
 {
     static qint64 id = 0;
     if (id != 0)
         return id;
     db::Database &d = *books().db;
-    const qint64 order = d.scalar(QStringLiteral("select min(NOTEID) from orderpth")).toLongLong();
+    const qint64 order = d.scalar(QStringLiteral("select min(NOTEID) from %1").arg(QLatin1String(K::source))).toLongLong();
     double total = 0;
     for (int i = 1; i <= Lines; ++i)
-        total += amountsOf(i).goods + amountsOf(i).tax;
+        total += amountsOf<K>(i).goods + amountsOf<K>(i).tax;
     d.beginTran();
-    d.exec(QStringLiteral("insert into purchasepth (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, SHOPERATEID, EMPID, "
+    d.exec(QStringLiteral("insert into %4 (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, SHOPERATEID, EMPID, "
                           "DEPID, OPERATEID, AMOUNT, PARTNERID, CPARTNERID, NOTETYPE, TAXRATE, DISC, TERMDAYS, PAYDAY, "
                           "PAYAMT, REMARK) values (%1, 1, 0, 'PB%1', '2026-12-01', 0, 3, 2, 1, %2, %3, %3, 1, 13, 100, "
                           "30, '2026-12-31', 0, '千行到货')")
-               .arg(SavedReceipt)
+               .arg(K::saved)
                .arg(total, 0, 'f', 2)
-               .arg(Supplier));
+               .arg(K::partner)
+               .arg(QLatin1String(K::master)));
     for (int i = 1; i <= Lines; ++i) {
-        const Amounts a = amountsOf(i);
+        const Amounts a = amountsOf<K>(i);
         // Every other line comes from the demo order, so its source code is looked up.
-        const QString refer = i % 2 ? QStringLiteral("2, %1, %2").arg(order).arg(1 + i / 2 % 2) : QStringLiteral("null, null, null");
-        d.exec(QStringLiteral("insert into purchasepthDetail (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, APRICE, PRICE, "
+        const QString refer = i % 2 ? QStringLiteral("%1, %2, %3").arg(K::sourceType).arg(order).arg(1 + i / 2 % 2)
+                                    : QStringLiteral("null, null, null");
+        d.exec(QStringLiteral("insert into %12 (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, APRICE, PRICE, "
                               "QUANTITY, DISC, TAXRATE, AMOUNT, TAXAMT, COMMODITYAMT, REFERNOTETYPE, REFERNOTEID, "
                               "REFERITEMSNO, REMARK) values (%1, %2, %3, %4, %5, %5, %6, 100, 13, %7, %8, %9, %10, '%11')")
-                   .arg(SavedReceipt)
+                   .arg(K::saved)
                    .arg(i)
                    .arg(1 + i % 3)
                    .arg(goodsOf(i))
-                   .arg(priceOf(i))
+                   .arg(priceOf<K>(i))
                    .arg(quantityOf(i))
                    .arg(a.goods + a.tax, 0, 'f', 2)
                    .arg(a.tax, 0, 'f', 2)
                    .arg(a.goods, 0, 'f', 2)
-                   .arg(refer, remarkOf(i)));
+                   .arg(refer, remarkOf(i), QLatin1String(K::detail)));
     }
     d.commitTran();
-    id = SavedReceipt;
+    id = K::saved;
     return id;
 }
 
-// A new receipt of `lines` lines, filled as a user's edits leave them.
-void fillNewReceipt(TPBuyForm &form, int lines)
+// A new note of `lines` lines, filled as a user's edits leave them.
+template <class K>
+void fillNewNote(typename K::Form &form, int lines)
 {
     form.NewNote();
     data::ClientDataSet *master = form.MasterDataSet();
     master->Edit();
-    master->FieldByName(QStringLiteral("PARTNERID"))->SetValue(Supplier);
+    master->FieldByName(QStringLiteral("PARTNERID"))->SetValue(K::partner);
     data::ClientDataSet *ds = form.DetailDataSet();
     form.BeginDetailUpdate();
     for (int i = 1; i <= lines; ++i) {
         ds->Append();
         ds->FieldByName(QStringLiteral("COMMODITYID"))->SetValue(goodsOf(i));
         ds->FieldByName(QStringLiteral("QUANTITY"))->SetValue(quantityOf(i));
-        ds->FieldByName(QStringLiteral("PRICE"))->SetValue(priceOf(i));
+        ds->FieldByName(QStringLiteral("PRICE"))->SetValue(priceOf<K>(i));
         ds->FieldByName(QStringLiteral("REMARK"))->SetValue(remarkOf(i));
         ds->Post();
     }
     form.EndDetailUpdate();
 }
 
+template <class K>
 int lineCount(qint64 note)
 {
-    return books().db->scalar(QStringLiteral("select count(*) from purchasepthDetail where NOTEID=%1").arg(note)).toInt();
+    return books().db->scalar(QStringLiteral("select count(*) from %1 where NOTEID=%2").arg(QLatin1String(K::detail)).arg(note)).toInt();
 }
 
 using benchbooks::StoredRows;
@@ -206,20 +234,22 @@ bool bareInsert(const StoredRows &master, const StoredRows &lines, qint64 id)
     return benchbooks::bareInsert(*books().db, master, lines, id);
 }
 
+template <class K>
 void dropNote(qint64 id)
 {
-    books().db->exec(QStringLiteral("delete from purchasepthDetail where NOTEID=%1").arg(id));
-    books().db->exec(QStringLiteral("delete from purchasepth where NOTEID=%1").arg(id));
+    books().db->exec(QStringLiteral("delete from %1 where NOTEID=%2").arg(QLatin1String(K::detail)).arg(id));
+    books().db->exec(QStringLiteral("delete from %1 where NOTEID=%2").arg(QLatin1String(K::master)).arg(id));
 }
 
-// A receipt of 1,000 lines saved once through the window: the rows the bare
+// A note of 1,000 lines saved once through the window: the rows the bare
 // inserts write again.
-qint64 templateReceipt()
+template <class K>
+qint64 templateNote()
 {
     static qint64 id = 0;
     if (id == 0) {
-        auto form = openWindow();
-        fillNewReceipt(*form, Lines);
+        auto form = openWindow<K>();
+        fillNewNote<K>(*form, Lines);
         if (form->SaveNote())
             id = form->CurrentNoteID();
     }
@@ -228,9 +258,9 @@ qint64 templateReceipt()
 
 // The timed actions, apart so a profiler can collect them alone
 // (valgrind --tool=callgrind --toggle-collect='*timedOpen*').
-[[gnu::noinline]] bool timedSave(TPBuyForm &form) { return form.SaveNote(); }
+[[gnu::noinline]] bool timedSave(TPurchaseNoteForm &form) { return form.SaveNote(); }
 
-[[gnu::noinline]] bool timedOpen(TPBuyForm &form, int note)
+[[gnu::noinline]] bool timedOpen(TPurchaseNoteForm &form, int note)
 {
     const bool loaded = form.LoadNote(note);
     benchmark::DoNotOptimize(form.Grid()->FooterText(form.Grid()->ColumnOfField(QStringLiteral("AMOUNT"))));
@@ -242,23 +272,24 @@ std::string failure(const char *what) { return what + books().messages.texts().j
 
 // ----------------------------------------------------------------------------- save
 
-void BM_SaveReceipt(benchmark::State &state)
+template <class K>
+void BM_Save(benchmark::State &state)
 {
-    const qint64 template_ = templateReceipt();
-    StoredRows master = storedRows(QStringLiteral("purchasepth"), template_);
-    const StoredRows lines = storedRows(QStringLiteral("purchasepthDetail"), template_);
+    const qint64 template_ = templateNote<K>();
+    StoredRows master = storedRows(QLatin1String(K::master), template_);
+    const StoredRows lines = storedRows(QLatin1String(K::detail), template_);
     if (master.rows.size() != 1 || lines.rows.size() != Lines) {
-        state.SkipWithError(failure("no template receipt: ").c_str());
+        state.SkipWithError(failure("no template note: ").c_str());
         return;
     }
     const int codeColumn = int(master.columns.indexOf(QStringLiteral("NOTECODE")));
-    auto form = openWindow();
+    auto form = openWindow<K>();
     Clock ours, bare, paint;
     qint64 bareId = 900000000;
     for (auto _ : state) {
         state.PauseTiming();
         books().messages.clear();
-        fillNewReceipt(*form, Lines);
+        fillNewNote<K>(*form, Lines);
         settle();
         state.ResumeTiming();
         const bool ok = ours.time([&] { return timedSave(*form); });
@@ -266,7 +297,7 @@ void BM_SaveReceipt(benchmark::State &state)
         paint.time(settle);
         const qint64 id = form->CurrentNoteID();
         // Any message (the invoicing update failing after the save shows one) is a failure.
-        if (!ok || lineCount(id) != Lines || !books().messages.texts().isEmpty()) {
+        if (!ok || lineCount<K>(id) != Lines || !books().messages.texts().isEmpty()) {
             state.SkipWithError(failure("save failed: ").c_str());
             break;
         }
@@ -278,14 +309,15 @@ void BM_SaveReceipt(benchmark::State &state)
             break;
         }
         // Keep the tables the size they were, so every iteration writes the same.
-        dropNote(bareId);
-        dropNote(id);
+        dropNote<K>(bareId);
+        dropNote<K>(id);
         state.ResumeTiming();
     }
     report(state, ours, bare, paint);
     state.SetItemsProcessed(state.iterations() * Lines);
 }
-BENCHMARK(BM_SaveReceipt)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_TEMPLATE(BM_Save, ReceiptKind)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_TEMPLATE(BM_Save, SaleKind)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // ----------------------------------------------------------------------------- open
 
@@ -310,12 +342,13 @@ int bareSelect(const QStringList &sql)
     return n;
 }
 
-void BM_OpenReceipt(benchmark::State &state)
+template <class K>
+void BM_Open(benchmark::State &state)
 {
-    const int note = int(savedReceipt());
-    auto form = openWindow();
+    const int note = int(savedNote<K>());
+    auto form = openWindow<K>();
     if (!form->LoadNote(note) || form->DetailDataSet()->RecordCount() != Lines) {
-        state.SkipWithError(failure("no saved receipt: ").c_str());
+        state.SkipWithError(failure("no saved note: ").c_str());
         return;
     }
     // The first line comes from the order: its code is a computed column the open must fill.
@@ -355,7 +388,8 @@ void BM_OpenReceipt(benchmark::State &state)
     report(state, ours, bare, paint);
     state.SetItemsProcessed(state.iterations() * Lines);
 }
-BENCHMARK(BM_OpenReceipt)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_TEMPLATE(BM_Open, ReceiptKind)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_TEMPLATE(BM_Open, SaleKind)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
 
