@@ -1,6 +1,7 @@
 #include "PBuyForm.h"
 #include "NoteReport.h"
 #include "NoteMessages.h"
+#include "Pk_note_itf.h"
 
 #include "DataAccess.h"
 #include "Lookup.h"
@@ -341,21 +342,8 @@ void TPBuyForm::mufillClick()
 
 void TPBuyForm::muPToPayClick()
 {
-    if (!trade::PaymentAllowed(side, *cdsMaster))
-        return;
-    if (!pk_note::FormClassFactory(QStringLiteral("TPayForm"))) {
-        ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
-        return;
-    }
-    std::unique_ptr<QWidget> pay(GetPrivilegedForm(QStringLiteral("PayForm"), 1));
-    if (!pay)
-        return;
-    auto *loader = dynamic_cast<pk_note::ISourceNoteLoader *>(pay.get());
-    if (!loader || !loader->LoadForSource(NoteType(), CurrentNoteID()))
-        return; // closed with `pay`
-    QWidget *w = pay.release();
-    w->setAttribute(Qt::WA_DeleteOnClose);
-    w->show();
+    if (trade::PaymentAllowed(side, *cdsMaster))
+        pk_note::OpenNoteFromSource(QStringLiteral("PayForm"), NoteType(), CurrentNoteID());
 }
 
 void TPBuyForm::muPToReturnClick()

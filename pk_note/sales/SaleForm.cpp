@@ -2,6 +2,7 @@
 #include "SNOrderForm.h"
 #include "NoteReport.h"
 #include "NoteMessages.h"
+#include "Pk_note_itf.h"
 
 #include "DataAccess.h"
 #include "Lookup.h"
@@ -539,21 +540,8 @@ void TSaleForm::mufillClick()
 
 void TSaleForm::muMoneyClick()
 {
-    if (!trade::PaymentAllowed(side, *cdsMaster))
-        return;
-    if (!pk_note::FormClassFactory(QStringLiteral("TGetMoneyForm"))) {
-        ShowInformation(QString::fromUtf8(pk_note::kNotYetAvailable));
-        return;
-    }
-    std::unique_ptr<QWidget> receipt(GetPrivilegedForm(QStringLiteral("GetMoneyForm"), 1));
-    if (!receipt)
-        return;
-    auto *loader = dynamic_cast<pk_note::ISourceNoteLoader *>(receipt.get());
-    if (!loader || !loader->LoadForSource(NoteType(), CurrentNoteID()))
-        return; // closed with `receipt`
-    QWidget *w = receipt.release();
-    w->setAttribute(Qt::WA_DeleteOnClose);
-    w->show();
+    if (trade::PaymentAllowed(side, *cdsMaster))
+        pk_note::OpenNoteFromSource(QStringLiteral("GetMoneyForm"), NoteType(), CurrentNoteID());
 }
 
 void TSaleForm::muReturnClick()
