@@ -32,6 +32,7 @@
 #include <QSqlRecord>
 
 #include "BenchBooks.h"
+#include "BenchClock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -41,6 +42,9 @@
 #include <string>
 
 namespace {
+
+using benchclock::Clock;
+using benchclock::report;
 
 constexpr int Lines = 1000;
 
@@ -68,48 +72,6 @@ benchbooks::Books &books()
         RegisterPrivilegedForm(QStringLiteral("SaleForm"), nullptr, 2014);
     });
     return b;
-}
-
-// Wall and CPU time of the timed parts, accumulated.
-struct Clock {
-    double wall = 0, cpu = 0; // seconds
-    static double cpuNow()
-    {
-        timespec t{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-    }
-    template <class F>
-    auto time(F &&f)
-    {
-        QElapsedTimer w;
-        const double c0 = cpuNow();
-        w.start();
-        struct Add {
-            Clock &clock;
-            QElapsedTimer &w;
-            double c0;
-            ~Add()
-            {
-                clock.wall += double(w.nsecsElapsed()) / 1e9;
-                clock.cpu += cpuNow() - c0;
-            }
-        } add{*this, w, c0};
-        return f();
-    }
-};
-
-// Figures of the window and its baseline as counters of the window's row.
-void report(benchmark::State &state, const Clock &ours, const Clock &bare, const Clock &paint)
-{
-    const double n = double(state.iterations());
-    if (n == 0 || bare.wall == 0)
-        return;
-    state.counters["repaint_ms"] = paint.wall / n * 1e3;
-    state.counters["bare_ms"] = bare.wall / n * 1e3;
-    state.counters["bare_cpu_ms"] = bare.cpu / n * 1e3;
-    state.counters["ratio"] = ours.wall / bare.wall;
-    state.counters["cpu_ratio"] = ours.cpu / bare.cpu;
 }
 
 template <class K>

@@ -330,14 +330,7 @@ void TPBuyForm::SetReportVariables(TCorvanReportStyle *report)
 
 void TPBuyForm::mufillClick()
 {
-    if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 1)
-        return;
-    const int id = CurrentNoteID();
-    // As the books hold it: the database recomputes it after every save.
-    QVariant closeFill;
-    GetValueOfSql(QStringLiteral("select CLOSEFILL from purchasepth where noteID=") + QString::number(id), closeFill);
-    if (trade::ToggleCloseFill(side, id, closeFill.toInt()))
-        LoadNote(id);
+    ToggleCloseFillOfShownNote(side);
 }
 
 void TPBuyForm::muPToPayClick()
@@ -348,32 +341,7 @@ void TPBuyForm::muPToPayClick()
 
 void TPBuyForm::muPToReturnClick()
 {
-    const std::optional<trade::ReturnSource> source = trade::ReadReturnSource(side, CurrentNoteID());
-    if (!source || !AppendBlankNote())
-        return;
-    SetFieldValue(MasterField(Columns.PartnerID), source->partnerId);
-    SetFieldValue(MasterField(QStringLiteral("NOTEKIND")), trade::kReturnKind);
-    SetFieldValueSilent(MasterField(QStringLiteral("NOTESTATE")), 0);
-    SetFieldValueSilent(MasterField(QStringLiteral("UPFLAG")), 0);
-    for (const trade::ReturnLine &l : source->lines) {
-        SourceLine s;
-        s.referNoteType = side.noteType;
-        s.referNoteId = source->noteId;
-        s.referItemsNo = l.itemsNo;
-        s.referNoteCode = source->noteCode;
-        s.commodityId = l.commodityId;
-        s.storeId = l.storeId;
-        s.taxRate = l.taxRate;
-        s.disc = l.disc;
-        s.price = l.price;
-        s.quantity = l.quantity;
-        s.bcode = l.bcode;
-        s.productDay = l.productDay;
-        s.validDay = l.validDay;
-        s.batchFlowId = l.batchFlowId;
-        s.findBatch = false;
-        AppendSourceLine(s);
-    }
+    MakeReturnOfShownNote(side);
 }
 
 // ============================================================ lines from source notes

@@ -383,3 +383,50 @@ void TPurchaseNoteForm::AppendSourceLine(const SourceLine &s)
     put(QStringLiteral("SPLITITEMSNO"), s.splitItemsNo);
     cdsDetail->Post();
 }
+
+// ============================================================ the receipt's and the sale's menus
+
+void TPurchaseNoteForm::ToggleCloseFillOfShownNote(const trade::SideNames &names)
+{
+    if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 1)
+        return;
+    const int id = CurrentNoteID();
+    // As the books hold it: the database recomputes it after every save.
+    QVariant closeFill;
+    GetValueOfSql(QStringLiteral("select CLOSEFILL from %1 where noteID=%2")
+                      .arg(QLatin1String(names.masterTable)).arg(id),
+                  closeFill);
+    if (trade::ToggleCloseFill(names, id, closeFill.toInt()))
+        LoadNote(id);
+}
+
+void TPurchaseNoteForm::MakeReturnOfShownNote(const trade::SideNames &names)
+{
+    const std::optional<trade::ReturnSource> source = trade::ReadReturnSource(names, CurrentNoteID());
+    if (!source || !AppendBlankNote())
+        return;
+    SetFieldValue(MasterField(Columns.PartnerID), source->partnerId);
+    SetFieldValue(MasterField(QStringLiteral("NOTEKIND")), trade::kReturnKind);
+    SetFieldValueSilent(MasterField(QStringLiteral("NOTESTATE")), 0);
+    SetFieldValueSilent(MasterField(QStringLiteral("UPFLAG")), 0);
+    const DetailUpdate update(*this);
+    for (const trade::ReturnLine &l : source->lines) {
+        SourceLine s;
+        s.referNoteType = names.noteType;
+        s.referNoteId = source->noteId;
+        s.referItemsNo = l.itemsNo;
+        s.referNoteCode = source->noteCode;
+        s.commodityId = l.commodityId;
+        s.storeId = l.storeId;
+        s.taxRate = l.taxRate;
+        s.disc = l.disc;
+        s.price = l.price;
+        s.quantity = l.quantity;
+        s.bcode = l.bcode;
+        s.productDay = l.productDay;
+        s.validDay = l.validDay;
+        s.batchFlowId = l.batchFlowId;
+        s.findBatch = false;
+        AppendSourceLine(s);
+    }
+}

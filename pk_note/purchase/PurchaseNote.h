@@ -118,6 +118,12 @@ protected:
     // box's neighbours for the note shown.
     void ShowTradeParts(QAction *fillMenu);
     QLabel *lbFillMark = nullptr; // "完成开票" / "终止开票"
+    // The invoicing menu of an audited note: flips its terminate-invoicing
+    // mark as the books hold it and shows the note again.
+    void ToggleCloseFillOfShownNote(const trade::SideNames &names);
+    // A blank return (kind 2) of the audited note shown, its lines referring
+    // to the note's lines with what is left to give back.
+    void MakeReturnOfShownNote(const trade::SideNames &names);
 
 public:
     ~TPurchaseNoteForm() override;

@@ -529,13 +529,7 @@ void TSaleForm::SetReportVariables(TCorvanReportStyle *report)
 
 void TSaleForm::mufillClick()
 {
-    if (MasterValue(QStringLiteral("NOTESTATE"), 0).toInt() != 1)
-        return;
-    const int id = CurrentNoteID();
-    QVariant closeFill;
-    GetValueOfSql(QStringLiteral("select CLOSEFILL from salesth where noteID=") + QString::number(id), closeFill);
-    if (trade::ToggleCloseFill(side, id, closeFill.toInt()))
-        LoadNote(id);
+    ToggleCloseFillOfShownNote(side);
 }
 
 void TSaleForm::muMoneyClick()
@@ -546,33 +540,7 @@ void TSaleForm::muMoneyClick()
 
 void TSaleForm::muReturnClick()
 {
-    const std::optional<trade::ReturnSource> source = trade::ReadReturnSource(side, CurrentNoteID());
-    if (!source || !AppendBlankNote())
-        return;
-    SetFieldValue(MasterField(Columns.PartnerID), source->partnerId);
-    SetFieldValue(MasterField(QStringLiteral("NOTEKIND")), trade::kReturnKind);
-    SetFieldValueSilent(MasterField(QStringLiteral("NOTESTATE")), 0);
-    SetFieldValueSilent(MasterField(QStringLiteral("UPFLAG")), 0);
-    const DetailUpdate update(*this);
-    for (const trade::ReturnLine &l : source->lines) {
-        SourceLine s;
-        s.referNoteType = side.noteType;
-        s.referNoteId = source->noteId;
-        s.referItemsNo = l.itemsNo;
-        s.referNoteCode = source->noteCode;
-        s.commodityId = l.commodityId;
-        s.storeId = l.storeId;
-        s.taxRate = l.taxRate;
-        s.disc = l.disc;
-        s.price = l.price;
-        s.quantity = l.quantity;
-        s.bcode = l.bcode;
-        s.productDay = l.productDay;
-        s.validDay = l.validDay;
-        s.batchFlowId = l.batchFlowId;
-        s.findBatch = false;
-        AppendSourceLine(s);
-    }
+    MakeReturnOfShownNote(side);
 }
 
 // ============================================================ turn-in
