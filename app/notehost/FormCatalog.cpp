@@ -15,7 +15,7 @@ const QString kTools = QStringLiteral("工具");
 MenuEntry form(const QString &area, const char *name, const char *caption)
 {
     const QString n = QString::fromLatin1(name);
-    return {area, QString::fromUtf8(caption), n, QStringLiteral("SHOWNOTEFORM"), n, 0, 1};
+    return {area, QString::fromUtf8(caption), n, QStringLiteral("SHOWNOTEFORM"), n, 0, 1, {}};
 }
 
 // A form the package opens through one of its own functions (which checks `action`).
@@ -23,13 +23,14 @@ MenuEntry formBy(const QString &area, const char *name, const char *caption, con
                  const char *argument, int action)
 {
     return {area, QString::fromUtf8(caption), QString::fromLatin1(name), QString::fromLatin1(function),
-            QString::fromLatin1(argument), 0, action};
+            QString::fromLatin1(argument), 0, action, {}};
 }
 
-MenuEntry function(const QString &area, const char *caption, const char *function, int privilegeId, int action)
+MenuEntry function(const QString &area, const char *caption, const char *function, int privilegeId, int action,
+                   const char *windowClass)
 {
-    return {area, QString::fromUtf8(caption), QString(), QString::fromLatin1(function), QString(), privilegeId,
-            action};
+    return {area,        QString::fromUtf8(caption), QString(), QString::fromLatin1(function), QString(), privilegeId,
+            action,      QString::fromLatin1(windowClass)};
 }
 
 QVector<MenuEntry> build()
@@ -76,9 +77,10 @@ QVector<MenuEntry> build()
         form(kPos, "closeposthForm", "POS日结单"),
         form(kPos, "savingcardposthForm", "储值卡充值单"),
         form(kPos, "adjpriceposthForm", "货品销价设置"),
-        function(kPos, "调整货品批次", "SETPOSBATCHIDFORM", 2076, 5),
-        function(kPos, "POS日结", "POSDAYEND", 2077, 5),
-        function(kPos, "POS反日结", "POSUNDAYEND", 2077, 5),
+        function(kPos, "调整货品批次", "SETPOSBATCHIDFORM", 2076, 5, "TSetPosBatchIDForm"),
+        function(kPos, "POS日结", "POSDAYEND", 2077, 5, "TPosDayEndForm"),
+        // Reversing a day-end belongs with the day-end itself.
+        function(kPos, "POS反日结", "POSUNDAYEND", 2077, 5, "TPosDayEndForm"),
         formBy(kPos, "PosCloseOffForm", "进销存结帐", "POSCLOSEOFF", "PosCloseOffForm", 5),
         formBy(kPos, "AntiPosCloseOffForm", "进销存期反结帐", "POSCLOSEOFF", "AntiPosCloseOffForm", 5),
 
@@ -99,7 +101,7 @@ QVector<MenuEntry> build()
         formBy(kTools, "FindnoteForm", "单据速查", "FINDNOTE", "", 5),
         formBy(kTools, "BatchCheckForm", "审核中心", "BATCHCHECK", "", 5),
         form(kTools, "fillListForm", "开票管理 (列表)"),
-        function(kTools, "成本计算", "COSTCACULATE", 0, 0),
+        function(kTools, "成本计算", "COSTCACULATE", 0, 0, "TCostCaculatorForm"),
     };
 }
 

@@ -16,6 +16,7 @@ struct MenuEntry {
     QString argument;   // GlobalCall argument
     int privilegeId = 0; // 0: the form's registered id
     int action = 1;     // privilege action the entry needs
+    QString windowClass; // the package's window a function entry opens; empty: none
 };
 
 // Menu titles in menu-bar order.

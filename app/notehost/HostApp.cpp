@@ -197,6 +197,7 @@ int runHost(QApplication &app, const HostOptions &o)
         return fail(o, QStringLiteral("业务包 %1 加载失败: %2").arg(path, ExceptionText(e)));
     }
 
+    MainWindow::setWindowClassCheck([&package](const QString &cls) { return package.hasWindowClass(cls); });
     main = std::make_unique<MainWindow>(books->path());
     main->show();
     int rc = 0;
@@ -211,6 +212,7 @@ int runHost(QApplication &app, const HostOptions &o)
     }
     main->mdi()->closeAllSubWindows();
     main.reset();
+    MainWindow::setWindowClassCheck({});
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     package.callUnload();
     script.reset();

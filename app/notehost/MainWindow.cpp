@@ -197,6 +197,19 @@ void MainWindow::buildMenus()
     }
 }
 
+namespace {
+std::function<bool(const QString &)> &windowClassCheck()
+{
+    static std::function<bool(const QString &)> check;
+    return check;
+}
+} // namespace
+
+void MainWindow::setWindowClassCheck(std::function<bool(const QString &)> check)
+{
+    windowClassCheck() = std::move(check);
+}
+
 bool MainWindow::entryAvailable(const MenuEntry &e, QString *why)
 {
     auto refuse = [why](const QString &text) {
@@ -212,6 +225,8 @@ bool MainWindow::entryAvailable(const MenuEntry &e, QString *why)
         if (!privilege)
             privilege = f->privilegeId;
     }
+    if (!e.windowClass.isEmpty() && windowClassCheck() && !windowClassCheck()(e.windowClass))
+        return refuse(QStringLiteral("尚未提供此窗口"));
     if (!functionRegistered(e.function))
         return refuse(QStringLiteral("业务包没有提供功能 %1").arg(e.function));
     if (privilege && e.action && !GetUPrivilegeItem(privilege, e.action))

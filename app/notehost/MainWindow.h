@@ -6,6 +6,7 @@
 
 #include "FormCatalog.h"
 
+#include <functional>
 #include <QMainWindow>
 #include <QVector>
 
@@ -40,6 +41,9 @@ public:
     // is registered) and the current user holds the right; `why` gets the reason
     // when not.
     static bool entryAvailable(const MenuEntry &entry, QString *why = nullptr);
+    // How the menus learn whether the package builds a function entry's window
+    // (unset: every window counts as built).
+    static void setWindowClassCheck(std::function<bool(const QString &)> check);
     // Whether a form may be opened from the navigator or a menu.
     static bool formAvailable(const QString &formName);
 

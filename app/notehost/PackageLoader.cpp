@@ -27,6 +27,7 @@ bool PackageLoader::load(const QString &path, QString *error)
     m_load = reinterpret_cast<LoadFn>(m_library.resolve("noteLoad"));
     m_unload = reinterpret_cast<LoadFn>(m_library.resolve("noteUnload"));
     m_call = reinterpret_cast<CallFn>(m_library.resolve("note_Call"));
+    m_hasClass = reinterpret_cast<HasClassFn>(m_library.resolve("noteHasWindowClass"));
     if (!m_load)
         missing << QStringLiteral("noteLoad");
     if (!m_unload)

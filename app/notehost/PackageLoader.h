@@ -13,6 +13,7 @@ class PackageLoader {
 public:
     using LoadFn = void (*)();
     using CallFn = long (*)(const QString &function, const QString &argument, QnParams *params);
+    using HasClassFn = bool (*)(const QString &className);
 
     // The package's file in `folder` (the program's folder by default).
     static QString defaultPath(const QString &folder);
@@ -29,6 +30,9 @@ public:
     bool isLoaded() const { return m_load != nullptr; }
     QString path() const { return m_path; }
     CallFn call() const { return m_call; }
+    // Whether the package builds the window class; true when the package
+    // cannot say (it need not export the question).
+    bool hasWindowClass(const QString &className) const { return !m_hasClass || m_hasClass(className); }
 
 private:
     QLibrary m_library;
@@ -36,6 +40,7 @@ private:
     LoadFn m_load = nullptr;
     LoadFn m_unload = nullptr;
     CallFn m_call = nullptr;
+    HasClassFn m_hasClass = nullptr;
     bool m_unloaded = false;
 };
 

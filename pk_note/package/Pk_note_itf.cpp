@@ -538,6 +538,8 @@ void noteLoad()
 
 void noteUnload() {}
 
+bool noteHasWindowClass(const QString &className) { return FormClassFactory(className) != nullptr; }
+
 long note_Call(const QString &function, const QString &argument, QnParams *params)
 {
     const QString fn = function.toUpper();

@@ -27,6 +27,10 @@ extern "C" {
 PK_NOTE_EXPORT void noteLoad();
 PK_NOTE_EXPORT void noteUnload();
 PK_NOTE_EXPORT long note_Call(const QString &function, const QString &argument, QnParams *params);
+// Optional: whether the package builds the window class `className`, so that
+// the host can tell a menu entry whose window is not built yet from one that
+// works (the functions themselves open nothing then, as their contract says).
+PK_NOTE_EXPORT bool noteHasWindowClass(const QString &className);
 }
 
 // The names note_Call answers, in registration order (from its own table).
