@@ -405,6 +405,7 @@ void createDemo(db::Database &database, const QDate &today)
         createMoneyDemo(database, today);
         createPurchaseDemo(database, today);
         createSalesDemo(database, today);
+        createPaymentDemo(database, today);
         database.commitTran();
     } catch (...) {
         if (database.inTransaction())

@@ -46,6 +46,8 @@ void createPurchaseDemo(db::Database &database, const QDate &today);
 // Demo sales notes (orders, sales, a return and a consignment), audited
 // through the real postings. Needs the purchase demo's stock.
 void createSalesDemo(db::Database &database, const QDate &today);
+// Demo payments and receipts of money settling the demo's receipts and sales.
+void createPaymentDemo(db::Database &database, const QDate &today);
 
 // Demo notes of types 51, 52 and 53 (audited and entered), the expense and
 // income items, and opening balances of the demo accounts. Needs the demo

@@ -137,6 +137,9 @@ TEST_F(DemoBooks, IsRichAndConsistent)
         {"select count(*) from arealth", 3},
         {"select count(*) from expenseath where NOTECODE = 'FYKZ-2024-02-0001'", 1}, // numbered by kind and month
         {"select count(*) from accountflowaath", 1},
+        {"select count(*) from payath where NOTESTATE = 0", 1},
+        {"select count(*) from payath where NOTESTATE = 1", 1},
+        {"select count(*) from chargeath where NOTESTATE = 1", 1},
     };
     for (const auto &e : enough)
         EXPECT_GE(count(QString::fromUtf8(e.sql)), e.atLeast) << e.sql;
@@ -194,7 +197,9 @@ TEST_F(DemoBooks, IsRichAndConsistent)
         "i.NOTEID = f.NOTEID and i.NOTESTATE = 1) and not exists (select 1 from movebth m where f.NOTETYPE = 51 and "
         "m.NOTEID = f.NOTEID and m.NOTESTATE = 1) and not exists (select 1 from purchasepth p where f.NOTETYPE = 4 and "
         "p.NOTEID = f.NOTEID and p.NOTESTATE = 1 and p.PAYAMT <> 0) and not exists (select 1 from salesth s where "
-        "f.NOTETYPE = 14 and s.NOTEID = f.NOTEID and s.NOTESTATE = 1 and s.PAYAMT <> 0)",
+        "f.NOTETYPE = 14 and s.NOTEID = f.NOTEID and s.NOTESTATE = 1 and s.PAYAMT <> 0) and not exists (select 1 from "
+        "payath y where f.NOTETYPE = 61 and y.NOTEID = f.NOTEID and y.NOTESTATE = 1) and not exists (select 1 from "
+        "chargeath c where f.NOTETYPE = 62 and c.NOTEID = f.NOTEID and c.NOTESTATE = 1)",
         "select count(*) from accountacth a where exists (select 1 from accountflowaath f where f.ACCOUNTID = a.ACCOUNTID) and "
         "abs(a.BALANCE - (select top 1 BALANCE from accountflowaath f where f.ACCOUNTID = a.ACCOUNTID order by ID desc)) > 0.000001",
         // Masters hold the total of their lines; items are on the right side.

@@ -46,11 +46,13 @@ TEST_F(PurchaseDemo, NotesOfEveryPurchaseTypeAreAuditedThroughThePostings)
                   "where p.NOTETYPE = 4 and b.BREFERQTY = p.QUANTITY and b.NOTETYPE = 4"),
               1);
     EXPECT_EQ(num("select count(*) from purchasepthDetail where REFERQTY > 0 and REFERQTY < QUANTITY"), 1);
-    // Payables are what the audited receipts left unpaid; the paid part left the bank.
-    // (Customers' receivables share the column; the sales demo checks those.)
+    // Payables are what the audited receipts left unsettled, paid on the spot
+    // or by the demo's payment; the paid part left the bank. (Customers'
+    // receivables share the column; the sales demo checks those.)
     EXPECT_NEAR(num("select sum(SCAMT) from partnerlth where ISCLIENT = 0"),
-                num("select sum(case when NOTEKIND = 2 then -1 else 1 end * (abs(AMOUNT) - abs(PAYAMT))) from purchasepth "
-                    "where NOTESTATE = 1"),
+                num("select sum(AMOUNT - REFERAMT) from purchasepth where NOTESTATE = 1"), 0.001);
+    EXPECT_NEAR(num("select sum(REFERAMT - PAYAMT) from purchasepth where NOTESTATE = 1"),
+                num("select sum(d.AMOUNT) from payathdetail d join payath p on p.NOTEID = d.NOTEID where p.NOTESTATE = 1"),
                 0.001);
     EXPECT_GT(num("select SCAMT from partnerlth where CODE = 'S002'"), 0);
     EXPECT_EQ(num("select count(*) from accountflowaath f join purchasepth p on p.NOTEID = f.NOTEID and f.NOTETYPE = 4 "
