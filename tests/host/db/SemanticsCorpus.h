@@ -91,7 +91,7 @@ const Meaning kCorpus[] = {
     {"select round(2.675, 2)", "2.680"},
     {"select round(2.675, 2, 1)", "2.670"},
     {"select 7 / 2", "3"},
-    {"select BALANCE / 7 from accountacth where ACCOUNTID = 1", "2361.428571"},
+    {"select BALANCE / 7 from accountacth where ACCOUNTID = 3", "42857.142857"},
     {"select 1/0", "!遇到以零作除数错误。"},
     {"select 5 % 0", "!遇到以零作除数错误。"},
     {"select isnull(SHOPERATEID, '') from departmentlth where DEPID = 905", "0"},
