@@ -2,10 +2,17 @@
 
 #include "Rounding.h"
 
+#include <QSqlQuery>
+
 namespace notedb::posting {
 
 using db::DbError;
 using db::Params;
+
+namespace {
+// The advisory lock taken while an account-flow id is chosen.
+constexpr qint64 kAccountFlowLock = 0x706b5f6e6f746501;
+} // namespace
 
 QString actionOf(int newState)
 {
@@ -15,6 +22,20 @@ QString actionOf(int newState)
     case 2: return QStringLiteral("作废");
     default: return QStringLiteral("删除");
     }
+}
+
+void lockOnServer(db::Database &d, const QString &sql, const QVariantList &values)
+{
+    if (!d.isPostgres())
+        return;
+    QSqlQuery q(d.connection());
+    q.setForwardOnly(false);
+    if (!q.prepare(sql))
+        throw d.errorOf(q.lastError());
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values[i]);
+    if (!q.exec())
+        throw d.errorOf(q.lastError());
 }
 
 int amountDecimals(db::Database &d)
@@ -56,6 +77,7 @@ void checkAccount(db::Database &d, const QString &noteCode, const QString &role,
 double addToBalance(db::Database &d, qint64 accountId, double delta, int decimals)
 {
     const Params p{{QStringLiteral("a"), accountId}};
+    lockOnServer(d, QStringLiteral("select 1 from accountacth where ACCOUNTID = ? for update"), {accountId});
     const double balance = RoundToEx(
         d.scalar(QStringLiteral("select coalesce(BALANCE, 0) from accountacth where ACCOUNTID = :a"), p).toDouble() + delta,
         decimals);
@@ -68,6 +90,9 @@ void postAccountFlow(db::Database &d, qint64 accountId, int noteType, qint64 not
                      const QVariant &noteDate, double in, double out, const QVariant &checker, int decimals)
 {
     const double balance = addToBalance(d, accountId, in - out, decimals);
+    // The next id is the highest plus one: on the server one posting at a time
+    // takes it, until its transaction ends.
+    lockOnServer(d, QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kAccountFlowLock));
     const qint64 flowId = d.scalar(QStringLiteral("select coalesce(max(ID), 0) + 1 from accountflowaath")).toLongLong();
     d.exec(QStringLiteral("insert into accountflowaath (ID, ACCOUNTID, NOTETYPE, NOTEID, NOTECODE, NOTEDATE, "
                           "INAMT, OUTAMT, BALANCE, CHKORID) values (:f, :a, :t, :id, :code, :date, :in, :out, "

@@ -11,11 +11,15 @@
 #include <QHash>
 #include <QSet>
 #include <QSqlDriver>
+#include <QSqlQuery>
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
+#include <unordered_map>
 #include <mutex>
 
 namespace notedb::stock {
@@ -69,10 +73,11 @@ QVariant fetchOne(db::Database &d, const QString &sql, const Params &params = {}
     return rows.next() ? rows.value(0) : QVariant();
 }
 
-// The per-line writes of one posting, prepared once on the engine and run
-// for every line, on the caller's connection inside its transaction. They go
+// The per-line writes of one posting, prepared once and run for every line,
+// on the caller's connection inside its transaction. On SQLite they go
 // straight to the engine: binding through the driver cost more than the
-// writes themselves. The values are the engine's own numbers and dates.
+// writes themselves. On the server they are the driver's prepared
+// statements, the values bound by position.
 class Statements {
 public:
     explicit Statements(db::Database &d) : m_db(d)
@@ -80,8 +85,8 @@ public:
         const QVariant v = d.connection().driver()->handle();
         if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
             m_handle = *static_cast<sqlite3 *const *>(v.constData());
-        if (!m_handle)
-            throw DbError(QStringLiteral("库存记帐需要 SQLite 帐套。"));
+        if (!m_handle && !d.isPostgres())
+            throw DbError(QStringLiteral("库存记帐不支持这种帐套。"));
     }
     ~Statements()
     {
@@ -91,10 +96,17 @@ public:
     Statements(const Statements &) = delete;
     Statements &operator=(const Statements &) = delete;
     db::Database &db() { return m_db; }
+    bool server() const { return !m_handle; }
 
     // Runs a write with `values`; returns the rows it changed.
     int run(const char *sql, std::initializer_list<QVariant> values)
     {
+        if (!m_handle) {
+            QSqlQuery &q = serverBound(sql, values);
+            if (!q.exec())
+                throw m_db.errorOf(q.lastError());
+            return q.numRowsAffected();
+        }
         sqlite3_stmt *st = bound(sql, values);
         const int rc = sqlite3_step(st);
         sqlite3_reset(st);
@@ -105,6 +117,16 @@ public:
     // The numbers of the first row of a select; false when it has none.
     bool numbers(const char *sql, std::initializer_list<QVariant> values, double *out, int count)
     {
+        if (!m_handle) {
+            QSqlQuery &q = serverBound(sql, values);
+            if (!q.exec())
+                throw m_db.errorOf(q.lastError());
+            const bool row = q.next();
+            if (row)
+                for (int c = 0; c < count; ++c)
+                    out[c] = q.value(c).toDouble();
+            return row;
+        }
         sqlite3_stmt *st = bound(sql, values);
         const int rc = sqlite3_step(st);
         if (rc == SQLITE_ROW)
@@ -115,8 +137,31 @@ public:
             fail();
         return rc == SQLITE_ROW;
     }
+    // Server only: a select taking row locks; returns the rows it locked.
+    int lock(const char *sql, std::initializer_list<QVariant> values)
+    {
+        QSqlQuery &q = serverBound(sql, values);
+        if (!q.exec())
+            throw m_db.errorOf(q.lastError());
+        return q.size();
+    }
 
 private:
+    QSqlQuery &serverBound(const char *sql, std::initializer_list<QVariant> values)
+    {
+        std::unique_ptr<QSqlQuery> &q = m_queries[sql];
+        if (!q) {
+            q = std::make_unique<QSqlQuery>(m_db.connection());
+            // The whole result at once: another statement may run before it is read.
+            q->setForwardOnly(false);
+            if (!q->prepare(QString::fromLatin1(sql)))
+                throw m_db.errorOf(q->lastError());
+        }
+        int i = 0;
+        for (const QVariant &v : values)
+            q->bindValue(i++, v);
+        return *q;
+    }
     sqlite3_stmt *bound(const char *sql, std::initializer_list<QVariant> values)
     {
         sqlite3_stmt *st = m_statements.value(sql);
@@ -172,7 +217,64 @@ private:
     db::Database &m_db;
     sqlite3 *m_handle = nullptr;
     QHash<const char *, sqlite3_stmt *> m_statements;
+    std::unordered_map<const char *, std::unique_ptr<QSqlQuery>> m_queries;
 };
+
+// Statement texts made per table, kept for the life of the program (the
+// statement caches hold a text by its address).
+const char *textFor(const QString &key, const std::function<QString()> &make)
+{
+    static QHash<QString, QByteArray> texts;
+    auto it = texts.find(key);
+    if (it == texts.end())
+        it = texts.insert(key, make().toLatin1());
+    return it->constData();
+}
+
+// Row locks on the server, where clients post at once: what a posting reads
+// and then writes (on-hand rows, batches, the note's own flow rows) is locked
+// first, in one order for every client (store, then commodity; flow rows by
+// id), so two notes on the same goods wait for each other instead of
+// deadlocking. SQLite needs none: a writer holds the whole file.
+void lockOnHand(Statements &s, QVector<QPair<qint64, qint64>> rows)
+{
+    if (!s.server() || rows.isEmpty())
+        return;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QStringList stores, goods;
+    for (const auto &[store, commodity] : std::as_const(rows)) {
+        stores << QString::number(store);
+        goods << QString::number(commodity);
+    }
+    const QVariant storeList = QStringLiteral("{%1}").arg(stores.join(u',')),
+                   goodsList = QStringLiteral("{%1}").arg(goods.join(u','));
+    const char *lockAll = "select 1 from onhandaath where (BUILDINGID, COMMODITYID) in "
+                          "(select * from unnest(?::bigint[], ?::bigint[])) order by BUILDINGID, COMMODITYID for update";
+    if (s.lock(lockAll, {storeList, goodsList}) == rows.size())
+        return;
+    // Rows not there yet are made in the same order (a row another client is
+    // making waits for it), then locked with the rest.
+    for (const auto &[store, commodity] : std::as_const(rows))
+        s.run("insert into onhandaath (BUILDINGID, COMMODITYID, QUANTITY, PRICE, AMOUNT, REALQTY, USEDQTY, STATUS) "
+              "values (?, ?, 0, 0, 0, 0, 0, 1) on conflict (BUILDINGID, COMMODITYID) do nothing",
+              {store, commodity});
+    s.lock(lockAll, {storeList, goodsList});
+}
+
+// The batches the note's lines draw on, before their rest is read.
+void lockBatches(Statements &s, const StockNote &n, qint64 noteId)
+{
+    if (!s.server())
+        return;
+    const QString lines = QLatin1String(n.lines);
+    s.lock(textFor(QStringLiteral("batches:") + lines, [&] {
+               return QStringLiteral("select 1 from noteflowaath where ID in (select BTURNNOTEID from %1 where NOTEID = ?) "
+                                     "order by ID for update")
+                   .arg(lines);
+           }),
+           {noteId});
+}
 
 struct OnHand {
     double quantity = 0, amount = 0, price = 0;
@@ -205,6 +307,8 @@ qint64 takeIds(Statements &s, const char *table, int count)
 {
     db::Database &d = s.db();
     const QString t = QLatin1String(table);
+    if (s.server())
+        return d.newKeyBlock(t, count, fetchOne(d, QStringLiteral("select coalesce(max(ID), 0) from %1").arg(t)).toLongLong());
     const qint64 key = fetchOne(d, QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME = :t"),
                                 {{QStringLiteral("t"), t}})
                            .toLongLong();
@@ -215,18 +319,13 @@ qint64 takeIds(Statements &s, const char *table, int count)
     return first;
 }
 
-// The statement that writes a cost price into a line of `note`, kept for the
-// life of the program (the statement cache holds its text by address).
+// The statement that writes a cost price into a line of `note`.
 const char *costUpdate(const StockNote &note)
 {
-    static QHash<QString, QByteArray> texts;
-    const QString key = QLatin1String(note.lines);
-    auto it = texts.find(key);
-    if (it == texts.end())
-        it = texts.insert(key, QStringLiteral("update %1 set %2 = ? where NOTEID = ? and ITEMSNO = ?")
-                                   .arg(QLatin1String(note.lines), QLatin1String(note.price))
-                                   .toLatin1());
-    return it->constData();
+    return textFor(QStringLiteral("cost:%1.%2").arg(QLatin1String(note.lines), QLatin1String(note.price)), [&] {
+        return QStringLiteral("update %1 set %2 = ? where NOTEID = ? and ITEMSNO = ?")
+            .arg(QLatin1String(note.lines), QLatin1String(note.price));
+    });
 }
 
 QVariant column(const db::ResultSet &rs, int row, const char *name) { return rs.value(row, QLatin1String(name)); }
@@ -335,6 +434,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         direction = column(m, 0, "DIRECTION").toInt();
     const int decimals = amountDecimals(d);
 
+    lockBatches(s, n, noteId);
     const db::ResultSet lines = fetch(d,
         QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, %6 as TARGETID, d.%2 as QTY, d.%3 as PRICE, d.BCODE, "
                        "d.PRODUCTDAY, d.VALIDDAY, d.BTURNNOTEID, d.REFERNOTETYPE, d.REFERNOTEID, d.REFERITEMSNO, "
@@ -374,6 +474,13 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         moving << i;
     }
 
+    QVector<QPair<qint64, qint64>> touched;
+    for (int i : std::as_const(moving)) {
+        touched.append({column(lines, i, "STOREID").toLongLong(), column(lines, i, "COMMODITYID").toLongLong()});
+        if (n.targetStore)
+            touched.append({column(lines, i, "TARGETID").toLongLong(), column(lines, i, "COMMODITYID").toLongLong()});
+    }
+    lockOnHand(s, touched);
     qint64 flowId = moving.isEmpty() ? 0 : takeIds(s, "noteflowaath", int(moving.size()) * (n.targetStore ? 2 : 1));
     int draws = 0;
     if (direction < 0 || n.targetStore)
@@ -563,6 +670,10 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
 void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &action)
 {
     const Params key{{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}};
+    Statements s(d);
+    // A batch of this note drawn on by a sale posting at this moment is seen drawn.
+    if (s.server())
+        s.lock("select 1 from noteflowaath where NOTETYPE = ? and NOTEID = ? order by ID for update", {n.noteType, noteId});
     const db::ResultSet drawn = fetch(d, 
         QStringLiteral("select BCODE from noteflowaath where NOTETYPE = :t and NOTEID = :id and IOFLAG = 1 and "
                        "BTURNNOTEID is null and BREFERQTY > 0.000001 order by ID"),
@@ -571,11 +682,14 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
         throw DbError(QStringLiteral("批次[%1]已被其他单据引用,不能%2。").arg(drawn.rows[0][0].toString(), action));
 
     const int decimals = amountDecimals(d);
-    Statements s(d);
     const db::ResultSet flows = fetch(d, 
         QStringLiteral("select ID, BUILDINGID, COMMODITYID, QUANTITY, PPRICE, AMOUNT, IOFLAG, BTURNNOTEID "
                        "from noteflowaath where NOTETYPE = :t and NOTEID = :id order by ID desc"),
         key);
+    QVector<QPair<qint64, qint64>> touched;
+    for (const QVector<QVariant> &f : flows.rows)
+        touched.append({f[1].toLongLong(), f[2].toLongLong()});
+    lockOnHand(s, touched);
     for (const QVector<QVariant> &f : flows.rows) {
         const qint64 id = f[0].toLongLong(), store = f[1].toLongLong(), goods = f[2].toLongLong();
         const double q = f[3].toDouble();
@@ -609,7 +723,7 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
         if (kind == 1) {
             const QString set = l[3].isNull() ? QString()
                                               : QStringLiteral("%1 = round(%1 - :q, 6), ").arg(l[3].toString());
-            d.exec(QStringLiteral("update %1 set %2REFERCOUNT = max(coalesce(REFERCOUNT, 0) - 1, 0) "
+            d.exec(QStringLiteral("update %1 set %2REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end "
                                   "where NOTEID = :id and ITEMSNO = :item")
                        .arg(table, set),
                    p);
@@ -617,7 +731,7 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
             if (!src.finished.isEmpty())
                 d.exec(QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src.lines, src.finished), p);
         } else if (kind == 2) {
-            d.exec(QStringLiteral("update %1 set REFERCOUNT = max(coalesce(REFERCOUNT, 0) - 1, 0) where NOTEID = :id").arg(table), p);
+            d.exec(QStringLiteral("update %1 set REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end where NOTEID = :id").arg(table), p);
         } else if (kind == 3) {
             d.exec(QStringLiteral("update partnerlth set SCAMT = round(SCAMT - :q, :n) where PARTNERID = :id"), p);
         } else if (kind == 6) {
@@ -640,10 +754,30 @@ void handle(db::Database &d, const StockNote &n, const db::PostingEvent &ev)
     const bool was = ev.oldState == 1, is = ev.newState == 1;
     if (was == is)
         return; // void or un-void of an entered note posts nothing
-    if (is)
-        post(d, n, ev.noteId, actionOf(ev.newState));
-    else
-        reverse(d, n, ev.noteId, actionOf(ev.newState));
+    // On the server a posting runs under a savepoint of its own: a statement
+    // the server refuses fails the posting, not the caller's transaction.
+    const auto raw = [&](const char *sql) {
+        QSqlQuery q(d.connection());
+        if (!q.exec(QLatin1String(sql)))
+            throw d.errorOf(q.lastError());
+    };
+    if (d.isPostgres())
+        raw("SAVEPOINT pk_posting");
+    try {
+        if (is)
+            post(d, n, ev.noteId, actionOf(ev.newState));
+        else
+            reverse(d, n, ev.noteId, actionOf(ev.newState));
+    } catch (...) {
+        if (d.isPostgres()) {
+            QSqlQuery q(d.connection());
+            q.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_posting"));
+            q.exec(QStringLiteral("RELEASE SAVEPOINT pk_posting"));
+        }
+        throw;
+    }
+    if (d.isPostgres())
+        raw("RELEASE SAVEPOINT pk_posting");
 }
 
 } // namespace

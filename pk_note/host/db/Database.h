@@ -231,6 +231,14 @@ public:
     // Next key of `table` from the key table, in a transaction of its own when none
     // is open. Throws DbError when the key table has no row for `table`.
     qint64 newKey(const QString &table);
+    // A block of `count` keys of `table` above `above` (the highest id already
+    // in the table); returns the first. On the server the block comes as
+    // newKey's do, so clients posting at once never wait on the key table.
+    qint64 newKeyBlock(const QString &table, int count, qint64 above);
+
+    // The layer's error for a statement the engine refused, run by a caller on
+    // connection() itself: the same sentence and code as the layer's own.
+    DbError errorOf(const QSqlError &error) { return engineError(error); }
 
     // Named advisory lock across processes. take=true tries to take it (without
     // waiting) and returns false when another holder has it; take=false releases.
@@ -271,7 +279,7 @@ private:
     void runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql);
     void installServerSupport(); // PostgreSQL: the functions translated statements call
     DbError pgError(const QSqlError &error);
-    qint64 pgNewKey(const QString &table);
+    qint64 pgNewKey(const QString &table, int count = 1, qint64 above = 0);
     bool pgTryLock(const QString &key);
     void pgUnlock(const QString &key);
     const QHash<QString, QHash<QString, SqlType>> *pgSchemaTypes();

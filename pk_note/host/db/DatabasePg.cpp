@@ -310,7 +310,7 @@ DbError Database::pgError(const QSqlError &error)
     return DbError(pgErrorText(code, code == SQLITE_IOERR, text), code, text);
 }
 
-qint64 Database::pgNewKey(const QString &table)
+qint64 Database::pgNewKey(const QString &table, int count, qint64 above)
 {
     // The key table row written by this very transaction (new books being
     // made) is not visible, or is locked, to the second connection: such keys
@@ -326,8 +326,11 @@ qint64 Database::pgNewKey(const QString &table)
         }
         QSqlDatabase keys = QSqlDatabase::database(m_keyConnectionName, false);
         QSqlQuery q(keys);
-        if (!q.exec(QStringLiteral("UPDATE sys_keytable SET KEYVALUE = KEYVALUE + 1 WHERE TABLENAME = %1 RETURNING KEYVALUE")
-                        .arg(QuotedStr(table))))
+        if (!q.exec(QStringLiteral("UPDATE sys_keytable SET KEYVALUE = greatest(KEYVALUE, %2) + %3 WHERE TABLENAME = %1 "
+                                   "RETURNING KEYVALUE")
+                        .arg(QuotedStr(table))
+                        .arg(above)
+                        .arg(count)))
             throw pgError(q.lastError());
         if (q.next())
             return q.value(0).toLongLong();
@@ -335,8 +338,11 @@ qint64 Database::pgNewKey(const QString &table)
             throw DbError(QStringLiteral("键值表中没有表 %1 的记录。").arg(table));
     }
     QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("UPDATE sys_keytable SET KEYVALUE = KEYVALUE + 1 WHERE TABLENAME = %1 RETURNING KEYVALUE")
-                    .arg(QuotedStr(table))))
+    if (!q.exec(QStringLiteral("UPDATE sys_keytable SET KEYVALUE = greatest(KEYVALUE, %2) + %3 WHERE TABLENAME = %1 "
+                               "RETURNING KEYVALUE")
+                    .arg(QuotedStr(table))
+                    .arg(above)
+                    .arg(count)))
         throw pgError(q.lastError());
     if (!q.next())
         throw DbError(QStringLiteral("键值表中没有表 %1 的记录。").arg(table));
