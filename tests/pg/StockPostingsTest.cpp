@@ -217,3 +217,31 @@ TEST(ServerStockPostings, ClientsAuditingTheSameGoodsAtOnceEndAsOneClientInTurn)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ServerStockPostings, DemoBooksMadeOnTheServerHoldWhatTheyHoldOnSqlite)
+{
+    PG_REQUIRED();
+    notedb::install();
+    testsupport::TempFolder folder;
+    pgtest::ScratchDatabase server;
+    auto init = testsupport::runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), server.address(), QStringLiteral("--demo")});
+    ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
+    EXPECT_TRUE(init.out.contains(QStringLiteral("(演示数据)"))) << init.out.toStdString();
+    auto pg = notedb::openBooks(server.address());
+    auto lite = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
+    for (const char *sql : {
+             "select count(*), sum(QUANTITY), sum(AMOUNT), sum(REALQTY) from onhandaath",
+             "select NOTETYPE, count(*), sum(IOFLAG * QUANTITY), sum(AMOUNT), sum(BREFERQTY) from noteflowaath "
+             "group by NOTETYPE order by 1",
+             "select count(*), sum(QUANTITY) from PcSplit",
+             "select sum(SCAMT) from partnerlth",
+             "select sum(BALANCE), (select count(*) from accountflowaath) from accountacth",
+             "select count(*) from notepostlogaath",
+         })
+        pgtest::expectSame(*lite, *pg, QString::fromLatin1(sql), {}, true);
+    EXPECT_GT(pg->scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE in (4, 14)")).toInt(), 0);
+}
+
+} // namespace
