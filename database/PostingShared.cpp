@@ -28,10 +28,7 @@ void lockOnServer(db::Database &d, const QString &sql, const QVariantList &value
 {
     if (!d.isPostgres())
         return;
-    QSqlQuery q(d.connection());
-    q.setForwardOnly(false);
-    if (!q.prepare(sql))
-        throw d.errorOf(q.lastError());
+    QSqlQuery &q = d.keptStatement(sql);
     for (int i = 0; i < values.size(); ++i)
         q.bindValue(i, values[i]);
     if (!q.exec())

@@ -54,6 +54,9 @@ double round6(double v) { return RoundToEx(v, 6); }
 // same few selects for every note).
 db::ResultSet fetch(db::Database &d, const QString &sql, const Params &params = {})
 {
+    // The server's are kept prepared on the connection, without a savepoint each.
+    if (d.isPostgres())
+        return d.runKept(sql, params);
     db::Rows rows = d.read(sql, params);
     db::ResultSet rs;
     rs.columns = rows.columns();
@@ -69,8 +72,24 @@ db::ResultSet fetch(db::Database &d, const QString &sql, const Params &params = 
 
 QVariant fetchOne(db::Database &d, const QString &sql, const Params &params = {})
 {
+    if (d.isPostgres()) {
+        const db::ResultSet rs = d.runKept(sql, params);
+        return rs.rows.isEmpty() || rs.rows[0].isEmpty() ? QVariant() : rs.rows[0][0];
+    }
     db::Rows rows = d.read(sql, params);
     return rows.next() ? rows.value(0) : QVariant();
+}
+
+// A write of the posting through the layer; returns the rows it changed.
+int write(db::Database &d, const QString &sql, const Params &params)
+{
+    if (d.isPostgres()) {
+        int rows = 0;
+        d.runKept(sql, params, &rows);
+        return rows;
+    }
+    d.exec(sql, params);
+    return d.lastRowsAffected();
 }
 
 // The per-line writes of one posting, prepared once and run for every line,
@@ -149,14 +168,9 @@ public:
 private:
     QSqlQuery &serverBound(const char *sql, std::initializer_list<QVariant> values)
     {
-        std::unique_ptr<QSqlQuery> &q = m_queries[sql];
-        if (!q) {
-            q = std::make_unique<QSqlQuery>(m_db.connection());
-            // The whole result at once: another statement may run before it is read.
-            q->setForwardOnly(false);
-            if (!q->prepare(QString::fromLatin1(sql)))
-                throw m_db.errorOf(q->lastError());
-        }
+        QSqlQuery *&q = m_queries[sql];
+        if (!q)
+            q = &m_db.keptStatement(QString::fromLatin1(sql));
         int i = 0;
         for (const QVariant &v : values)
             q->bindValue(i++, v);
@@ -217,7 +231,7 @@ private:
     db::Database &m_db;
     sqlite3 *m_handle = nullptr;
     QHash<const char *, sqlite3_stmt *> m_statements;
-    std::unordered_map<const char *, std::unique_ptr<QSqlQuery>> m_queries;
+    QHash<const char *, QSqlQuery *> m_queries; // the connection's kept statements
 };
 
 // Statement texts made per table, kept for the life of the program (the
@@ -601,17 +615,17 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         const QVariant item = column(lines, i, "REFERITEMSNO");
         const QString set = raised.isEmpty() ? QString()
                                              : QStringLiteral("%1 = round(coalesce(%1, 0) + :q, 6), ").arg(raised);
-        d.exec(QStringLiteral("update %1 set %2REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id and ITEMSNO = :item")
+        const int raisedRows = write(d, QStringLiteral("update %1 set %2REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id and ITEMSNO = :item")
                    .arg(src->lines, set),
                {{QStringLiteral("q"), q}, {QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
-        if (d.lastRowsAffected() == 0)
+        if (raisedRows == 0)
             throw DbError(QStringLiteral("单据[%1]第%2行引用的来源单据明细(类型 %3, ID %4, 行 %5)不存在,不能%6。")
                               .arg(code, column(lines, i, "ITEMSNO").toString())
                               .arg(type)
                               .arg(sourceId)
                               .arg(item.toString(), action));
         if (!src->finished.isEmpty())
-            d.exec(QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src->lines, src->finished),
+            write(d, QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src->lines, src->finished),
                    {{QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, "
               "TARGETID, TARGETITEMSNO, QUANTITY) values (?, ?, ?, 1, ?, ?, ?, ?, ?, ?)", {n.noteType, noteId, column(lines, i, "ITEMSNO"), type, src->lines,
@@ -620,7 +634,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     }
     for (const auto &[type, sourceId] : std::as_const(referredNotes)) {
         const Source &src = sources()[type];
-        d.exec(QStringLiteral("update %1 set REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id").arg(src.master),
+        write(d, QStringLiteral("update %1 set REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id").arg(src.master),
                {{QStringLiteral("id"), sourceId}});
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTYPE, TARGETTABLE, TARGETID, QUANTITY) "
               "values (?, ?, 2, ?, ?, ?, 0)", {n.noteType, noteId, type, src.master, sourceId});
@@ -656,7 +670,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
                         flow < 0 ? paid : 0, flow > 0 ? paid : 0, column(m, 0, "CHKORID"), decimals);
         // What was paid on the spot is settled: only the rest is open for payments.
         const double settled = column(m, 0, "AMOUNT").toDouble() < 0 ? -paid : paid;
-        d.exec(QStringLiteral("update %1 set REFERAMT = round(coalesce(REFERAMT, 0) + :q, 6) where NOTEID = :id")
+        write(d, QStringLiteral("update %1 set REFERAMT = round(coalesce(REFERAMT, 0) + :q, 6) where NOTEID = :id")
                    .arg(QLatin1String(n.master)),
                {{QStringLiteral("q"), settled}, {QStringLiteral("id"), noteId}});
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTABLE, TARGETCOLUMN, TARGETID, QUANTITY) "
@@ -709,7 +723,7 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
             s.run("update noteflowaath set BREFERQTY = round(BREFERQTY - ?, 6) where ID = ?", {q, f[7]});
         s.run("delete from noteflowaath where ID = ?", {id});
     }
-    d.exec(QStringLiteral("delete from PcSplit where NOTETYPE = :t and NOTEID = :id"), key);
+    write(d, QStringLiteral("delete from PcSplit where NOTETYPE = :t and NOTEID = :id"), key);
 
     const db::ResultSet log = fetch(d, 
         QStringLiteral("select KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, TARGETID, TARGETITEMSNO, QUANTITY "
@@ -723,29 +737,29 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
         if (kind == 1) {
             const QString set = l[3].isNull() ? QString()
                                               : QStringLiteral("%1 = round(%1 - :q, 6), ").arg(l[3].toString());
-            d.exec(QStringLiteral("update %1 set %2REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end "
+            write(d, QStringLiteral("update %1 set %2REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end "
                                   "where NOTEID = :id and ITEMSNO = :item")
                        .arg(table, set),
                    p);
             const Source src = sources().value(l[1].toInt());
             if (!src.finished.isEmpty())
-                d.exec(QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src.lines, src.finished), p);
+                write(d, QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src.lines, src.finished), p);
         } else if (kind == 2) {
-            d.exec(QStringLiteral("update %1 set REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end where NOTEID = :id").arg(table), p);
+            write(d, QStringLiteral("update %1 set REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end where NOTEID = :id").arg(table), p);
         } else if (kind == 3) {
-            d.exec(QStringLiteral("update partnerlth set SCAMT = round(SCAMT - :q, :n) where PARTNERID = :id"), p);
+            write(d, QStringLiteral("update partnerlth set SCAMT = round(SCAMT - :q, :n) where PARTNERID = :id"), p);
         } else if (kind == 6) {
-            d.exec(QStringLiteral("update %1 set %2 = round(coalesce(%2, 0) - :q, 6) where NOTEID = :id").arg(table, l[3].toString()), p);
+            write(d, QStringLiteral("update %1 set %2 = round(coalesce(%2, 0) - :q, 6) where NOTEID = :id").arg(table, l[3].toString()), p);
         } else if (kind == 5) {
-            d.exec(QStringLiteral("update %1 set %2 = :q where NOTEID = :id and ITEMSNO = :item").arg(table, l[3].toString()), p);
+            write(d, QStringLiteral("update %1 set %2 = :q where NOTEID = :id and ITEMSNO = :item").arg(table, l[3].toString()), p);
         } else if (kind == 4) {
-            d.exec(QStringLiteral("update onhandaathPlace set QUANTITY = round(QUANTITY - :q, 6) where BUILDINGID = :store "
+            write(d, QStringLiteral("update onhandaathPlace set QUANTITY = round(QUANTITY - :q, 6) where BUILDINGID = :store "
                                   "and PLACEID = :id and COMMODITYID = :item"),
                    {{QStringLiteral("q"), l[6]}, {QStringLiteral("store"), l[1]}, {QStringLiteral("id"), l[4]},
                     {QStringLiteral("item"), l[5]}});
         }
     }
-    d.exec(QStringLiteral("delete from notepostlogaath where NOTETYPE = :t and NOTEID = :id"), key);
+    write(d, QStringLiteral("delete from notepostlogaath where NOTETYPE = :t and NOTEID = :id"), key);
     reverseAccountFlows(d, n.noteType, noteId, action);
 }
 

@@ -6,6 +6,7 @@
 
 #include "notedb.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 
@@ -109,46 +110,45 @@ TEST(ServerStockPostings, ReceiptsSalesAndATransferPostAsOnSqlite)
 
 namespace {
 
-// Audits the notes on the server, one notectl process per note, all at once;
-// returns each process's error text (empty when it audited its note).
-QStringList auditAtOnce(const QString &books, const QVector<QPair<QString, qint64>> &notes)
+// The advisory lock the concurrent clients wait on before they start.
+constexpr qint64 kGate = 7164;
+
+// Runs a batch of T-SQL on the books in a notectl process of its own, started now.
+std::unique_ptr<QProcess> client(const QString &books, const QString &batch)
 {
-    std::vector<std::unique_ptr<QProcess>> clients;
-    for (const auto &[master, id] : notes) {
-        auto p = std::make_unique<QProcess>();
-        p->start(QDir(testsupport::binDir()).filePath(QStringLiteral("notectl")),
-                 {QStringLiteral("sql"), books,
-                  QStringLiteral("update %1 set NOTESTATE = 1, CHKORID = 1 where NOTEID = %2").arg(master).arg(id)});
-        clients.push_back(std::move(p));
-    }
-    QStringList errors;
-    for (auto &p : clients) {
-        if (!p->waitForFinished(120000))
-            p->kill();
-        p->waitForFinished();
-        errors << (p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0
-                       ? QString()
-                       : QString::fromUtf8(p->readAllStandardError()).trimmed() + QStringLiteral("(exit)"));
-    }
-    return errors;
+    auto p = std::make_unique<QProcess>();
+    p->start(QDir(testsupport::binDir()).filePath(QStringLiteral("notectl")), {QStringLiteral("sql"), books, QStringLiteral("-")});
+    // Written now: the test waits on the server meanwhile, not in an event loop.
+    p->waitForStarted();
+    p->write(batch.toUtf8());
+    p->waitForBytesWritten();
+    p->closeWriteChannel();
+    return p;
 }
 
-// What does not depend on the order the notes of one phase were audited in.
+QString finish(QProcess &p)
+{
+    if (!p.waitForFinished(300000))
+        p.kill();
+    p.waitForFinished();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? QString()
+                                                                        : QString::fromUtf8(p.readAllStandardError());
+}
+
+// What does not depend on the order the sales were audited in.
 QString totals(Database &d)
 {
     QString out;
     for (const char *sql : {
              "select BUILDINGID, COMMODITYID, QUANTITY, AMOUNT, PRICE, REALQTY from onhandaath order by 1, 2",
-             "select NOTETYPE, NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, IOFLAG, QUANTITY, PRICE, AMOUNT, BTURNNOTEID, "
-             "BREFERQTY from noteflowaath order by 1, 2, 3, 4, 6",
-             "select count(distinct ID), count(*) from noteflowaath",
-             "select NOTETYPE, NOTEID, ITEMSNO, BTURNNOTEID, QUANTITY from PcSplit order by 1, 2, 3",
+             "select NOTETYPE, count(*), count(distinct ID), sum(IOFLAG * QUANTITY), sum(AMOUNT), sum(BREFERQTY) "
+             "from noteflowaath group by NOTETYPE order by 1",
+             "select count(*), count(distinct ID), sum(QUANTITY) from PcSplit",
              "select PARTNERID, SCAMT from partnerlth order by 1",
              "select ACCOUNTID, BALANCE from accountacth order by 1",
-             "select NOTETYPE, NOTEID, ACCOUNTID, INAMT, OUTAMT from accountflowaath order by 1, 2, 3, 4",
-             "select sum(BUYQTY), sum(REFERCOUNT), sum(FINISHED) from orderpthDetail",
-             "select NOTEID, NOTESTATE from purchasepth order by 1",
-             "select NOTEID, NOTESTATE from salesth order by 1",
+             "select count(*), count(distinct ID), sum(INAMT - OUTAMT) from accountflowaath",
+             "select NOTESTATE, count(*), sum(APRICE) from salesth m join salesthDetail d on d.NOTEID = m.NOTEID "
+             "group by NOTESTATE order by 1",
          })
         out += pgtest::canonical(d.select(QString::fromLatin1(sql))) + u'\n';
     return out;
@@ -161,59 +161,82 @@ TEST(ServerStockPostings, ClientsAuditingTheSameGoodsAtOnceEndAsOneClientInTurn)
     testsupport::TempFolder folder;
     pgtest::ScratchDatabase server;
     auto lite = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
-    // Every receipt and sale that can be is un-audited (newest first), to be audited again.
-    QVector<QPair<QString, qint64>> entered;
-    for (const char *master : {"salesth", "purchasepth"}) {
-        const db::ResultSet notes = lite->select(
-            QStringLiteral("select NOTEID from %1 where NOTESTATE = 1 order by NOTEID desc").arg(QLatin1String(master)));
-        for (const auto &row : notes.rows)
-            if (setState(*lite, QLatin1String(master), row[0].toLongLong(), 0).isEmpty())
-                entered.append({QLatin1String(master), row[0].toLongLong()});
+    // Two hundred sales of the same two goods of head office, half of them
+    // listing them the other way round, each drawing a little on one batch and
+    // every other one half paid into one account; one more sale wants more of
+    // the batch than there is.
+    const qint64 batch = lite->scalar(QStringLiteral("select min(ID) from noteflowaath where COMMODITYID = 11 and BUILDINGID = 1 "
+                                                     "and IOFLAG = 1 and BTURNNOTEID is null and QUANTITY - BREFERQTY >= 11"))
+                             .toLongLong();
+    const qint64 customer = lite->scalar(QStringLiteral("select min(PARTNERID) from partnerlth where ISCLIENT = 1")).toLongLong();
+    const qint64 account = lite->scalar(QStringLiteral("select min(ACCOUNTID) from accountacth where coalesce(CLOSED, 0) = 0")).toLongLong();
+    ASSERT_GT(batch, 0);
+    const qint64 first = lite->scalar(QStringLiteral("select max(NOTEID) from salesth")).toLongLong() + 1;
+    constexpr int Sales = 200, Clients = 4;
+    lite->beginTran();
+    for (int k = 0; k <= Sales; ++k) {
+        const qint64 id = first + k;
+        const bool paid = k % 2 == 0;
+        lite->exec(QStringLiteral("insert into salesth (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, PARTNERID, AMOUNT, PAYAMT, "
+                                  "ACCOUNTID) values (%1, 1, 0, 'T-%1', '2024-03-06', %2, 30, %3, %4)")
+                       .arg(id)
+                       .arg(customer)
+                       .arg(paid ? 15 : 0)
+                       .arg(account));
+        const int a = k % 2 ? 3 : 1, b = k % 2 ? 1 : 3;
+        lite->exec(QStringLiteral("insert into salesthDetail (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, PRICE, QUANTITY, AMOUNT, "
+                                  "BTURNNOTEID) values (%1, 1, 1, %2, 10, 1, 10, null), (%1, 2, 1, %3, 10, 1, 10, null), "
+                                  "(%1, 3, 1, 11, 10, %4, 10, %5)")
+                       .arg(id)
+                       .arg(a)
+                       .arg(b)
+                       .arg(k == Sales ? 999 : 0.05)
+                       .arg(batch));
     }
-    // A transfer that cannot be audited (no store to go to) is among them.
-    const qint64 transfer = lite->scalar(QStringLiteral("select min(NOTEID) from Badsthith where NOTESTATE = 0")).toLongLong();
-    lite->exec(QStringLiteral("update Badsthith set INBUILDINGID = 0 where NOTEID = %1").arg(transfer));
+    lite->commitTran();
     auto pg = notedb::copyBooks(*lite, server.address());
     pg.reset();
 
-    // Goods come in first (receipts), then go out (returns to suppliers and
-    // sales), then come back (sales returns): within a phase the order of the
-    // audits changes no total.
-    const auto phase = [&](const QString &master, const QString &kinds) {
-        QVector<QPair<QString, qint64>> notes;
-        const db::ResultSet rs = lite->select(QStringLiteral("select NOTEID from %1 where NOTESTATE = 0 and NOTEKIND in (%2) "
-                                                             "order by NOTEID")
-                                                  .arg(master, kinds));
-        for (const auto &row : rs.rows)
-            if (entered.contains(qMakePair(master, row[0].toLongLong())))
-                notes.append({master, row[0].toLongLong()});
-        return notes;
-    };
-    const QVector<QVector<QPair<QString, qint64>>> phases = {
-        phase(QStringLiteral("purchasepth"), QStringLiteral("1,3")),
-        phase(QStringLiteral("purchasepth"), QStringLiteral("2")) + phase(QStringLiteral("salesth"), QStringLiteral("1,3")) +
-            QVector<QPair<QString, qint64>>{{QStringLiteral("Badsthith"), transfer}},
-        phase(QStringLiteral("salesth"), QStringLiteral("2")),
-    };
-    int clients = 0;
-    for (const auto &notes : phases) {
-        const QStringList errors = auditAtOnce(server.address(), notes);
-        for (int i = 0; i < notes.size(); ++i) {
-            const QString alone = setState(*lite, notes[i].first, notes[i].second, 1);
-            if (alone.isEmpty())
-                EXPECT_TRUE(errors[i].isEmpty()) << notes[i].first.toStdString() << " " << notes[i].second << ": "
-                                                 << errors[i].toStdString();
-            else
-                EXPECT_TRUE(errors[i].contains(alone)) << errors[i].toStdString() << " / " << alone.toStdString();
-        }
-        clients += int(notes.size());
+    // The server: four clients, each auditing every fourth sale in its own
+    // transaction, and a fifth auditing the one that must be refused. They
+    // all wait at a gate (a lock the test holds) until every one is
+    // connected, so that they really run at once.
+    auto gate = Database::openPostgres(server.address());
+    gate->scalar(QStringLiteral("select pg_advisory_lock(%1)").arg(kGate));
+    const QString wait = QStringLiteral("select pg_advisory_lock_shared(%1)\n").arg(kGate);
+    QStringList batches(Clients, wait);
+    for (int k = 0; k < Sales; ++k)
+        batches[k % Clients] += QStringLiteral("update salesth set NOTESTATE = 1, CHKORID = 1 where NOTEID = %1\n").arg(first + k);
+    std::vector<std::unique_ptr<QProcess>> clients;
+    for (const QString &b : std::as_const(batches))
+        clients.push_back(client(server.address(), b));
+    auto refused = client(server.address(), wait + QStringLiteral("update salesth set NOTESTATE = 1, CHKORID = 1 "
+                                                                  "where NOTEID = %1\n").arg(first + Sales));
+    QDeadlineTimer deadline(120000);
+    while (gate->scalar(QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and not granted")).toInt() <
+               Clients + 1 &&
+           !deadline.hasExpired()) {
     }
-    EXPECT_GE(clients, 8);
+    ASSERT_FALSE(deadline.hasExpired()) << "the clients did not all reach the gate";
+    gate.reset();
+    for (auto &p : clients)
+        EXPECT_EQ(finish(*p).toStdString(), "");
+    EXPECT_TRUE(finish(*refused).contains(QStringLiteral("只剩"))) << "the sale drawing 999 was not refused";
+
+    // SQLite: one client, in turn.
+    for (int k = 0; k <= Sales; ++k)
+        EXPECT_EQ(setState(*lite, QStringLiteral("salesth"), first + k, 1).isEmpty(), k < Sales);
+
     pg = notedb::openBooks(server.address());
     EXPECT_EQ(totals(*pg).toStdString(), totals(*lite).toStdString());
-    // The refused transfer stayed entered and moved nothing.
-    EXPECT_EQ(pg->scalar(QStringLiteral("select NOTESTATE from Badsthith where NOTEID = %1").arg(transfer)).toInt(), 0);
-    EXPECT_EQ(pg->scalar(QStringLiteral("select count(*) from notepostlogaath where NOTETYPE = 26")).toInt(), 0);
+    // The refused sale moved nothing; the account's running balance is one unbroken chain.
+    EXPECT_EQ(pg->scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE = 14 and NOTEID = %1").arg(first + Sales))
+                  .toInt(),
+              0);
+    EXPECT_EQ(pgtest::canonical(pg->scalar(QStringLiteral("select BALANCE from accountflowaath where ID = (select max(ID) from "
+                                                           "accountflowaath where ACCOUNTID = %1)")
+                                               .arg(account))),
+              pgtest::canonical(pg->scalar(QStringLiteral("select BALANCE from accountacth where ACCOUNTID = %1").arg(account))));
 }
 
 } // namespace

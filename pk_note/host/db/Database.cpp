@@ -320,6 +320,7 @@ Database::~Database()
         q.exec(QStringLiteral("ROLLBACK"));
     }
     dropStatements();
+    m_keptStatements.clear();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);

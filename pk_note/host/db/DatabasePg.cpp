@@ -350,6 +350,42 @@ qint64 Database::pgNewKey(const QString &table, int count, qint64 above)
     return q.value(0).toLongLong();
 }
 
+QSqlQuery &Database::keptStatement(const QString &sql)
+{
+    std::unique_ptr<QSqlQuery> &q = m_keptStatements[sql];
+    if (!q) {
+        auto fresh = std::make_unique<QSqlQuery>(m_db);
+        // The whole result at once: another statement may run before it is read.
+        fresh->setForwardOnly(false);
+        checkTransactionAlive();
+        if (!fresh->prepare(sql)) {
+            const DbError e = engineError(fresh->lastError());
+            m_keptStatements.erase(sql);
+            throw e;
+        }
+        q = std::move(fresh);
+    }
+    return *q;
+}
+
+ResultSet Database::runKept(const QString &tsql, const Params &params, int *rowsAffected)
+{
+    if (!isPostgres())
+        throw DbError(QStringLiteral("只有服务器上的帐套保留预备语句。"));
+    const QString sql = translate(tsql);
+    QSqlQuery &q = keptStatement(sql);
+    for (const auto &[ph, v] : boundParams(sql, params))
+        q.bindValue(ph, v);
+    if (!q.exec())
+        throw engineError(q.lastError());
+    busyOver();
+    if (rowsAffected)
+        *rowsAffected = q.numRowsAffected();
+    ResultSet rs = q.isSelect() ? resultOf(q) : ResultSet();
+    q.finish();
+    return rs;
+}
+
 bool Database::pgTryLock(const QString &key)
 {
     QSqlQuery q(m_db);
