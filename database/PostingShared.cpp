@@ -35,19 +35,49 @@ void lockOnServer(db::Database &d, const QString &sql, const QVariantList &value
         throw d.errorOf(q.lastError());
 }
 
+namespace {
+
+// The first value of a select the postings run for every note: on the server
+// through the connection's kept statements, on SQLite through the layer's cache.
+QVariant postingScalar(db::Database &d, const QString &sql, const Params &params = {})
+{
+    if (d.isPostgres()) {
+        const db::ResultSet rs = d.runKept(sql, params);
+        return rs.rows.isEmpty() || rs.rows[0].isEmpty() ? QVariant() : rs.rows[0][0];
+    }
+    db::Rows rows = d.read(sql, params);
+    return rows.next() ? rows.value(0) : QVariant();
+}
+
+// A write the postings run for every note with money; the rows it changed.
+int postingWrite(db::Database &d, const QString &sql, const Params &params)
+{
+    if (d.isPostgres()) {
+        int rows = 0;
+        d.runKept(sql, params, &rows);
+        return rows;
+    }
+    d.exec(sql, params);
+    return d.lastRowsAffected();
+}
+
+} // namespace
+
 int amountDecimals(db::Database &d)
 {
     bool ok = false;
-    // Read through the layer's cached statements: every posting asks.
-    db::Rows rows = d.read(QStringLiteral("select DATAVALUE from sysparamamth where upper(PARAMNAME) = 'AMTDECIMALS'"));
-    const int n = (rows.next() ? rows.value(0) : QVariant()).toString().trimmed().toInt(&ok);
+    const int n = postingScalar(d, QStringLiteral("select DATAVALUE from sysparamamth where upper(PARAMNAME) = 'AMTDECIMALS'"))
+                      .toString()
+                      .trimmed()
+                      .toInt(&ok);
     return ok && n >= 0 && n <= 10 ? n : 2;
 }
 
 std::optional<Account> findAccount(db::Database &d, qint64 id)
 {
-    const db::ResultSet rs = d.select(QStringLiteral("select NAME, CLOSED from accountacth where ACCOUNTID = :a"),
-                                      {{QStringLiteral("a"), id}});
+    const QString sql = QStringLiteral("select NAME, CLOSED from accountacth where ACCOUNTID = :a");
+    const Params p{{QStringLiteral("a"), id}};
+    const db::ResultSet rs = d.isPostgres() ? d.runKept(sql, p) : d.select(sql, p);
     if (rs.isEmpty())
         return std::nullopt;
     return Account{rs.value(0, QStringLiteral("NAME")).toString(), rs.value(0, QStringLiteral("CLOSED")).toInt() == 1};
@@ -76,10 +106,10 @@ double addToBalance(db::Database &d, qint64 accountId, double delta, int decimal
     const Params p{{QStringLiteral("a"), accountId}};
     lockOnServer(d, QStringLiteral("select 1 from accountacth where ACCOUNTID = ? for update"), {accountId});
     const double balance = RoundToEx(
-        d.scalar(QStringLiteral("select coalesce(BALANCE, 0) from accountacth where ACCOUNTID = :a"), p).toDouble() + delta,
+        postingScalar(d, QStringLiteral("select coalesce(BALANCE, 0) from accountacth where ACCOUNTID = :a"), p).toDouble() + delta,
         decimals);
-    d.exec(QStringLiteral("update accountacth set BALANCE = :b where ACCOUNTID = :a"),
-           {{QStringLiteral("a"), accountId}, {QStringLiteral("b"), balance}});
+    postingWrite(d, QStringLiteral("update accountacth set BALANCE = :b where ACCOUNTID = :a"),
+                 {{QStringLiteral("a"), accountId}, {QStringLiteral("b"), balance}});
     return balance;
 }
 
@@ -90,8 +120,8 @@ void postAccountFlow(db::Database &d, qint64 accountId, int noteType, qint64 not
     // The next id is the highest plus one: on the server one posting at a time
     // takes it, until its transaction ends.
     lockOnServer(d, QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kAccountFlowLock));
-    const qint64 flowId = d.scalar(QStringLiteral("select coalesce(max(ID), 0) + 1 from accountflowaath")).toLongLong();
-    d.exec(QStringLiteral("insert into accountflowaath (ID, ACCOUNTID, NOTETYPE, NOTEID, NOTECODE, NOTEDATE, "
+    const qint64 flowId = postingScalar(d, QStringLiteral("select coalesce(max(ID), 0) + 1 from accountflowaath")).toLongLong();
+    postingWrite(d, QStringLiteral("insert into accountflowaath (ID, ACCOUNTID, NOTETYPE, NOTEID, NOTECODE, NOTEDATE, "
                           "INAMT, OUTAMT, BALANCE, CHKORID) values (:f, :a, :t, :id, :code, :date, :in, :out, "
                           ":bal, :chk)"),
            {{QStringLiteral("f"), flowId},

@@ -92,6 +92,10 @@ int write(db::Database &d, const QString &sql, const Params &params)
     return d.lastRowsAffected();
 }
 
+struct OnHand {
+    double quantity = 0, amount = 0, price = 0;
+};
+
 // The per-line writes of one posting, prepared once and run for every line,
 // on the caller's connection inside its transaction. On SQLite they go
 // straight to the engine: binding through the driver cost more than the
@@ -116,6 +120,9 @@ public:
     Statements &operator=(const Statements &) = delete;
     db::Database &db() { return m_db; }
     bool server() const { return !m_handle; }
+    // Server: the on-hand rows this posting has locked, as it last wrote them
+    // (store, commodity); nobody else can change them before it commits.
+    QHash<QPair<qint64, qint64>, OnHand> locked;
 
     // Runs a write with `values`; returns the rows it changed.
     int run(const char *sql, std::initializer_list<QVariant> values)
@@ -155,6 +162,14 @@ public:
         if (rc != SQLITE_DONE && rc != SQLITE_ROW)
             fail();
         return rc == SQLITE_ROW;
+    }
+    // Server only: runs a select; its rows are read from the query returned.
+    QSqlQuery &select(const char *sql, std::initializer_list<QVariant> values)
+    {
+        QSqlQuery &q = serverBound(sql, values);
+        if (!q.exec())
+            throw m_db.errorOf(q.lastError());
+        return q;
     }
     // Server only: a select taking row locks; returns the rows it locked.
     int lock(const char *sql, std::initializer_list<QVariant> values)
@@ -263,9 +278,17 @@ void lockOnHand(Statements &s, QVector<QPair<qint64, qint64>> rows)
     }
     const QVariant storeList = QStringLiteral("{%1}").arg(stores.join(u',')),
                    goodsList = QStringLiteral("{%1}").arg(goods.join(u','));
-    const char *lockAll = "select 1 from onhandaath where (BUILDINGID, COMMODITYID) in "
-                          "(select * from unnest(?::bigint[], ?::bigint[])) order by BUILDINGID, COMMODITYID for update";
-    if (s.lock(lockAll, {storeList, goodsList}) == rows.size())
+    const char *lockAll = "select BUILDINGID, COMMODITYID, QUANTITY, AMOUNT, PRICE from onhandaath where "
+                          "(BUILDINGID, COMMODITYID) in (select * from unnest(?::bigint[], ?::bigint[])) "
+                          "order by BUILDINGID, COMMODITYID for update";
+    const auto lockAndRead = [&] {
+        QSqlQuery &q = s.select(lockAll, {storeList, goodsList});
+        while (q.next())
+            s.locked.insert({q.value(0).toLongLong(), q.value(1).toLongLong()},
+                            OnHand{q.value(2).toDouble(), q.value(3).toDouble(), q.value(4).toDouble()});
+    };
+    lockAndRead();
+    if (std::all_of(rows.begin(), rows.end(), [&](const QPair<qint64, qint64> &r) { return s.locked.contains(r); }))
         return;
     // Rows not there yet are made in the same order (a row another client is
     // making waits for it), then locked with the rest.
@@ -273,7 +296,7 @@ void lockOnHand(Statements &s, QVector<QPair<qint64, qint64>> rows)
         s.run("insert into onhandaath (BUILDINGID, COMMODITYID, QUANTITY, PRICE, AMOUNT, REALQTY, USEDQTY, STATUS) "
               "values (?, ?, 0, 0, 0, 0, 0, 1) on conflict (BUILDINGID, COMMODITYID) do nothing",
               {store, commodity});
-    s.lock(lockAll, {storeList, goodsList});
+    lockAndRead();
 }
 
 // The batches the note's lines draw on, before their rest is read.
@@ -290,12 +313,11 @@ void lockBatches(Statements &s, const StockNote &n, qint64 noteId)
            {noteId});
 }
 
-struct OnHand {
-    double quantity = 0, amount = 0, price = 0;
-};
-
 OnHand readOnHand(Statements &s, qint64 store, qint64 goods)
 {
+    if (s.server())
+        if (auto it = s.locked.constFind({store, goods}); it != s.locked.cend())
+            return *it;
     OnHand o;
     double row[3];
     if (s.numbers("select QUANTITY, AMOUNT, PRICE from onhandaath where BUILDINGID = ? and COMMODITYID = ?", {store, goods},
@@ -311,6 +333,8 @@ OnHand readOnHand(Statements &s, qint64 store, qint64 goods)
 
 void writeOnHand(Statements &s, qint64 store, qint64 goods, const OnHand &o, double realDelta)
 {
+    if (s.server() && s.locked.contains({store, goods}))
+        s.locked[{store, goods}] = o;
     s.run("update onhandaath set QUANTITY = ?, AMOUNT = ?, PRICE = ?, REALQTY = round(REALQTY + ?, 6), STATUS = 1 "
           "where BUILDINGID = ? and COMMODITYID = ?",
           {o.quantity, o.amount, o.price, realDelta, store, goods});
@@ -336,7 +360,11 @@ qint64 takeIds(Statements &s, const char *table, int count)
 // The statement that writes a cost price into a line of `note`.
 const char *costUpdate(const StockNote &note)
 {
-    return textFor(QStringLiteral("cost:%1.%2").arg(QLatin1String(note.lines), QLatin1String(note.price)), [&] {
+    // Asked per line: found by the declaration's own texts before any string is made.
+    static QHash<QPair<const char *, const char *>, const char *> known;
+    if (const char *text = known.value({note.lines, note.price}))
+        return text;
+    return known[{note.lines, note.price}] = textFor(QStringLiteral("cost:%1.%2").arg(QLatin1String(note.lines), QLatin1String(note.price)), [&] {
         return QStringLiteral("update %1 set %2 = ? where NOTEID = ? and ITEMSNO = ?")
             .arg(QLatin1String(note.lines), QLatin1String(note.price));
     });
@@ -375,6 +403,10 @@ void revalue(db::Database &d, Statements &s, const StockNote &n, qint64 noteId, 
     }
     if (changes.isEmpty())
         return;
+    QVector<QPair<qint64, qint64>> touched;
+    for (const Change &c : std::as_const(changes))
+        touched.append({c.store, column(lines, c.line, "COMMODITYID").toLongLong()});
+    lockOnHand(s, touched);
     qint64 flowId = takeIds(s, "noteflowaath", int(changes.size()));
     for (const Change &c : std::as_const(changes)) {
         const qint64 goods = column(lines, c.line, "COMMODITYID").toLongLong();
