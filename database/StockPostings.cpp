@@ -19,7 +19,6 @@
 #include <cmath>
 #include <functional>
 #include <optional>
-#include <unordered_map>
 #include <mutex>
 
 namespace notedb::stock {
@@ -364,9 +363,9 @@ const char *costUpdate(const StockNote &note)
     static QHash<QPair<const char *, const char *>, const char *> known;
     if (const char *text = known.value({note.lines, note.price}))
         return text;
-    return known[{note.lines, note.price}] = textFor(QStringLiteral("cost:%1.%2").arg(QLatin1String(note.lines), QLatin1String(note.price)), [&] {
-        return QStringLiteral("update %1 set %2 = ? where NOTEID = ? and ITEMSNO = ?")
-            .arg(QLatin1String(note.lines), QLatin1String(note.price));
+    const QString set = QStringLiteral("%1 set %2").arg(QLatin1String(note.lines), QLatin1String(note.price));
+    return known[{note.lines, note.price}] = textFor(QStringLiteral("cost:") + set, [&] {
+        return QStringLiteral("update %1 = ? where NOTEID = ? and ITEMSNO = ?").arg(set);
     });
 }
 
@@ -647,9 +646,11 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         const QVariant item = column(lines, i, "REFERITEMSNO");
         const QString set = raised.isEmpty() ? QString()
                                              : QStringLiteral("%1 = round(coalesce(%1, 0) + :q, 6), ").arg(raised);
-        const int raisedRows = write(d, QStringLiteral("update %1 set %2REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id and ITEMSNO = :item")
-                   .arg(src->lines, set),
-               {{QStringLiteral("q"), q}, {QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
+        const int raisedRows =
+            write(d,
+                  QStringLiteral("update %1 set %2REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id and ITEMSNO = :item")
+                      .arg(src->lines, set),
+                  {{QStringLiteral("q"), q}, {QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
         if (raisedRows == 0)
             throw DbError(QStringLiteral("单据[%1]第%2行引用的来源单据明细(类型 %3, ID %4, 行 %5)不存在,不能%6。")
                               .arg(code, column(lines, i, "ITEMSNO").toString())

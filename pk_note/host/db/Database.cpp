@@ -1361,27 +1361,9 @@ qint64 Database::newKeyBlock(const QString &table, int count, qint64 above)
 {
     if (count < 1)
         throw DbError(QStringLiteral("键值块的大小无效: %1").arg(count));
-    if (isPostgres())
-        return pgNewKey(table, count, above) - count + 1;
-    const bool own = m_tranDepth == 0;
-    if (own)
-        beginTran();
-    try {
-        const Params p{{QStringLiteral("t"), table}, {QStringLiteral("a"), above}, {QStringLiteral("n"), count}};
-        QSqlQuery u = execTranslated(
-            QStringLiteral("UPDATE sys_keytable SET KEYVALUE = max(KEYVALUE, :a) + :n WHERE TABLENAME = :t"), p, false);
-        if (u.numRowsAffected() <= 0)
-            throw DbError(QStringLiteral("键值表中没有表 %1 的记录。").arg(table));
-        QSqlQuery s = execTranslated(QStringLiteral("SELECT KEYVALUE FROM sys_keytable WHERE TABLENAME = :t"), p, false);
-        const qint64 last = s.next() ? s.value(0).toLongLong() : 0;
-        if (own)
-            commitTran();
-        return last - count + 1;
-    } catch (...) {
-        if (own && m_tranDepth > 0)
-            rollbackTran();
-        throw;
-    }
+    if (!isPostgres())
+        throw DbError(QStringLiteral("键值块只在服务器上的帐套中分配。"));
+    return pgNewKey(table, count, above) - count + 1;
 }
 
 bool Database::setLock(const QString &name, bool take)

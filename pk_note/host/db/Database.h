@@ -232,9 +232,9 @@ public:
     // Next key of `table` from the key table, in a transaction of its own when none
     // is open. Throws DbError when the key table has no row for `table`.
     qint64 newKey(const QString &table);
-    // A block of `count` keys of `table` above `above` (the highest id already
-    // in the table); returns the first. On the server the block comes as
-    // newKey's do, so clients posting at once never wait on the key table.
+    // PostgreSQL: a block of `count` keys of `table` above `above` (the highest
+    // id already in the table); returns the first. The block comes as newKey's
+    // do, so clients posting at once never wait on the key table.
     qint64 newKeyBlock(const QString &table, int count, qint64 above);
 
     // PostgreSQL, for the postings, which run the same few statements for every
