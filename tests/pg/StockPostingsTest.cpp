@@ -268,3 +268,53 @@ TEST(ServerStockPostings, DemoBooksMadeOnTheServerHoldWhatTheyHoldOnSqlite)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ServerStockPostings, AnAuditMeetingAnotherClientsRowLockFailsAsBusyAndLeavesTheTransactionUsable)
+{
+    PG_REQUIRED();
+    notedb::install();
+    testsupport::TempFolder folder;
+    pgtest::ScratchDatabase server;
+    auto lite = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
+    notedb::copyBooks(*lite, server.address()).reset();
+    auto clerk = notedb::openBooks(server.address());
+    auto other = notedb::openBooks(server.address());
+    const qint64 transfer = clerk->scalar(QStringLiteral("select min(NOTEID) from Badsthith where NOTESTATE = 0")).toLongLong();
+    const db::ResultSet row = clerk->select(QStringLiteral("select m.BUILDINGID, d.COMMODITYID from Badsthith m join Badsthithdetail d "
+                                                           "on d.NOTEID = m.NOTEID where m.NOTEID = %1 order by d.ITEMSNO")
+                                                .arg(transfer));
+    ASSERT_FALSE(row.isEmpty());
+    // Another client is writing the stock the transfer takes from.
+    other->beginTran();
+    other->exec(QStringLiteral("update onhandaath set STATUS = 1 where BUILDINGID = %1 and COMMODITYID = %2")
+                    .arg(row.rows[0][0].toLongLong())
+                    .arg(row.rows[0][1].toLongLong()));
+    clerk->setBusyTimeout(300);
+    const QString audit = QStringLiteral("update Badsthith set NOTESTATE = 1, CHKORID = 1 where NOTEID = %1").arg(transfer);
+    clerk->beginTran();
+    clerk->exec(QStringLiteral("update Badsthith set REMARK = N'待审' where NOTEID = %1").arg(transfer));
+    try {
+        clerk->exec(audit);
+        ADD_FAILURE() << "the audit went through another client's row lock";
+    } catch (const DbError &e) {
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("帐套正被其他用户使用，等待超时"))) << e.text().toStdString();
+        EXPECT_TRUE(e.text().contains(QStringLiteral("lock timeout"))) << e.text().toStdString();
+    }
+    // The failed posting took back only itself: the caller's transaction goes
+    // on, and its rollback leaves the note as it was.
+    EXPECT_EQ(clerk->scalar(QStringLiteral("select REMARK from Badsthith where NOTEID = %1").arg(transfer)).toString(),
+              QStringLiteral("待审"));
+    EXPECT_EQ(clerk->scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE = 26")).toInt(), 0);
+    clerk->rollbackTran();
+    other->rollbackTran();
+    EXPECT_EQ(clerk->scalar(QStringLiteral("select NOTESTATE from Badsthith where NOTEID = %1").arg(transfer)).toInt(), 0);
+    // Once the other client is done the same audit posts.
+    clerk->exec(audit);
+    EXPECT_EQ(clerk->scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE = 26 and NOTEID = %1").arg(transfer))
+                  .toInt(),
+              2 * int(row.rows.size()));
+}
+
+} // namespace
