@@ -9,6 +9,7 @@
 #include "Rounding.h"
 
 #include <QHash>
+#include <QMap>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -122,6 +123,27 @@ public:
     // Server: the on-hand rows this posting has locked, as it last wrote them
     // (store, commodity); nobody else can change them before it commits.
     QHash<QPair<qint64, qint64>, OnHand> locked;
+    // Server: what the posting wrote into them and the flow rows it made,
+    // sent in one statement each when its lines are done (see flush()).
+    struct Written {
+        OnHand onHand;
+        double realDelta = 0;
+    };
+    QMap<QPair<qint64, qint64>, Written> written;
+    QVariantList flows; // the values of flow rows, kFlowValues each
+
+    // Server only: runs a write whose values are made per note.
+    int runList(const char *sql, const QVariantList &values)
+    {
+        QSqlQuery *&q = m_queries[sql];
+        if (!q)
+            q = &m_db.keptStatement(QString::fromLatin1(sql));
+        for (int i = 0; i < values.size(); ++i)
+            q->bindValue(i, values[i]);
+        if (!q->exec())
+            throw m_db.errorOf(q->lastError());
+        return q->numRowsAffected();
+    }
 
     // Runs a write with `values`; returns the rows it changed.
     int run(const char *sql, std::initializer_list<QVariant> values)
@@ -332,11 +354,75 @@ OnHand readOnHand(Statements &s, qint64 store, qint64 goods)
 
 void writeOnHand(Statements &s, qint64 store, qint64 goods, const OnHand &o, double realDelta)
 {
-    if (s.server() && s.locked.contains({store, goods}))
+    if (s.server() && s.locked.contains({store, goods})) {
         s.locked[{store, goods}] = o;
+        Statements::Written &w = s.written[{store, goods}];
+        w.onHand = o;
+        w.realDelta = RoundToEx(w.realDelta + realDelta, 6);
+        return;
+    }
     s.run("update onhandaath set QUANTITY = ?, AMOUNT = ?, PRICE = ?, REALQTY = round(REALQTY + ?, 6), STATUS = 1 "
           "where BUILDINGID = ? and COMMODITYID = ?",
           {o.quantity, o.amount, o.price, realDelta, store, goods});
+}
+
+// The values of one flow row of a stock line, in the order of kFlowColumns.
+constexpr int kFlowValues = 18;
+constexpr const char *kFlowColumns = "insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, "
+                                     "COMMODITYID, QUANTITY, PRICE, PPRICE, AMOUNT, BCODE, VALIDDAY, PRODUCEDDATE, IOFLAG, "
+                                     "BTURNNOTEID, BREFERQTY, EQTY, STATUS) values ";
+constexpr const char *kFlowRow = "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, 1)";
+
+// One flow row: written at once on SQLite, at flush() on the server.
+template <typename... Values>
+void addFlow(Statements &s, const Values &...values)
+{
+    static_assert(sizeof...(Values) == kFlowValues);
+    if (s.server()) {
+        (s.flows << ... << QVariant(values));
+        return;
+    }
+    static const QByteArray one = QByteArray(kFlowColumns) + kFlowRow;
+    s.run(one.constData(), {QVariant(values)...});
+}
+
+// Server: the on-hand rows and flow rows the posting wrote so far, one
+// statement for each (a round trip per line was most of a posting's time).
+void flush(Statements &s)
+{
+    if (!s.server())
+        return;
+    constexpr int chunk = 500; // rows per statement, well inside the server's limit on values
+    for (qsizetype from = 0; from < s.flows.size(); from += qsizetype(chunk) * kFlowValues) {
+        const int rows = int(std::min<qsizetype>(chunk, (s.flows.size() - from) / kFlowValues));
+        const char *sql = textFor(QStringLiteral("flows:%1").arg(rows), [&] {
+            QStringList values;
+            for (int r = 0; r < rows; ++r)
+                values << QLatin1String(kFlowRow);
+            return QLatin1String(kFlowColumns) + values.join(u',');
+        });
+        s.runList(sql, s.flows.mid(from, qsizetype(rows) * kFlowValues));
+    }
+    s.flows.clear();
+    if (s.written.isEmpty())
+        return;
+    const int rows = int(s.written.size());
+    const char *sql = textFor(QStringLiteral("onhand:%1").arg(rows), [&] {
+        QStringList values;
+        for (int r = 0; r < rows; ++r)
+            values << QStringLiteral("(?::bigint, ?::bigint, ?::numeric, ?::numeric, ?::numeric, ?::numeric)");
+        return QStringLiteral("update onhandaath o set QUANTITY = v.q, AMOUNT = v.a, PRICE = v.p, "
+                              "REALQTY = round(o.REALQTY + v.r, 6), STATUS = 1 from (values %1) as v(s, g, q, a, p, r) "
+                              "where o.BUILDINGID = v.s and o.COMMODITYID = v.g")
+            .arg(values.join(u','));
+    });
+    QVariantList values;
+    for (auto it = s.written.cbegin(); it != s.written.cend(); ++it)
+        values << it.key().first << it.key().second << it->onHand.quantity << it->onHand.amount << it->onHand.price
+               << it->realDelta;
+    if (s.runList(sql, values) != rows)
+        throw DbError(QStringLiteral("库存记录(onhandaath)在记帐时丢失。"));
+    s.written.clear();
 }
 
 // Flow and batch-split ids come from the key table in one block per note.
@@ -421,6 +507,7 @@ void revalue(db::Database &d, Statements &s, const StockNote &n, qint64 noteId, 
               {flowId++, n.noteType, noteId, column(lines, c.line, "ITEMSNO"), code, noteDate, c.store, goods, price, price,
                delta, o.quantity});
     }
+    flush(s);
 }
 
 // A move between places: per line its quantity leaves OUTPLACEID and enters
@@ -592,12 +679,9 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         }
         writeOnHand(s, store, goods, o, dir * q);
 
-        s.run("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, COMMODITYID, "
-              "QUANTITY, PRICE, PPRICE, AMOUNT, BCODE, VALIDDAY, PRODUCEDDATE, IOFLAG, BTURNNOTEID, BREFERQTY, EQTY, "
-              "STATUS) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, 1)",
-              {flowId++, n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate, store, goods, q, p, o.price,
-               lineAmount, column(lines, i, "BCODE"), column(lines, i, "VALIDDAY"), column(lines, i, "PRODUCTDAY"),
-               dir, batch, o.quantity});
+        addFlow(s, flowId++, n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate, store, goods, q, p, o.price,
+                lineAmount, column(lines, i, "BCODE"), column(lines, i, "VALIDDAY"), column(lines, i, "PRODUCTDAY"), dir, batch,
+                o.quantity);
         return moved;
     };
     for (int i : std::as_const(moving)) {
@@ -606,6 +690,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         if (n.targetStore)
             leg(i, column(lines, i, "TARGETID").toLongLong(), -direction, cost);
     }
+    flush(s);
 
     // Places: the line's split over storage places moves their stock the
     // same way, logged so that the reversal needs no place rows.
@@ -756,6 +841,7 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
             s.run("update noteflowaath set BREFERQTY = round(BREFERQTY - ?, 6) where ID = ?", {q, f[7]});
         s.run("delete from noteflowaath where ID = ?", {id});
     }
+    flush(s);
     write(d, QStringLiteral("delete from PcSplit where NOTETYPE = :t and NOTEID = :id"), key);
 
     const db::ResultSet log = fetch(d, 
