@@ -274,7 +274,10 @@ private:
 // statement caches hold a text by its address).
 const char *textFor(const QString &key, const std::function<QString()> &make)
 {
+    // Clients in threads of their own post at once.
+    static std::mutex mutex;
     static QHash<QString, QByteArray> texts;
+    std::lock_guard<std::mutex> lock(mutex);
     auto it = texts.find(key);
     if (it == texts.end())
         it = texts.insert(key, make().toLatin1());
@@ -446,7 +449,9 @@ qint64 takeIds(Statements &s, const char *table, int count)
 const char *costUpdate(const StockNote &note)
 {
     // Asked per line: found by the declaration's own texts before any string is made.
+    static std::mutex mutex;
     static QHash<QPair<const char *, const char *>, const char *> known;
+    std::lock_guard<std::mutex> lock(mutex);
     if (const char *text = known.value({note.lines, note.price}))
         return text;
     const QString set = QStringLiteral("%1 set %2").arg(QLatin1String(note.lines), QLatin1String(note.price));
