@@ -96,6 +96,24 @@ struct OnHand {
     double quantity = 0, amount = 0, price = 0;
 };
 
+// An insert a posting makes once per line: `whole` runs it for one row; on
+// the server the rows of a note go in one statement, `head` and `row` repeated.
+struct InsertKind {
+    const char *head;
+    const char *row;
+    int width; // values per row
+    QByteArray whole = QByteArray(head) + row;
+};
+const InsertKind kFlowInsert{"insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, "
+                             "COMMODITYID, QUANTITY, PRICE, PPRICE, AMOUNT, BCODE, VALIDDAY, PRODUCEDDATE, IOFLAG, "
+                             "BTURNNOTEID, BREFERQTY, EQTY, STATUS) values ",
+                             "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, 1)", 18};
+const InsertKind kSplitInsert{"insert into PcSplit (ID, BTURNNOTEID, NOTETYPE, NOTEID, ITEMSNO, NOTESTATE, QUANTITY) values ",
+                              "(?, ?, ?, ?, ?, 1, ?)", 6};
+const InsertKind kCostLogInsert{"insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTABLE, TARGETCOLUMN, "
+                                "TARGETID, TARGETITEMSNO, QUANTITY) values ",
+                                "(?, ?, ?, 5, ?, ?, ?, ?, 0)", 7};
+
 // The per-line writes of one posting, prepared once and run for every line,
 // on the caller's connection inside its transaction. On SQLite they go
 // straight to the engine: binding through the driver cost more than the
@@ -130,7 +148,15 @@ public:
         double realDelta = 0;
     };
     QMap<QPair<qint64, qint64>, Written> written;
-    QVariantList flows; // the values of flow rows, kFlowValues each
+    QVector<const InsertKind *> insertOrder;        // kinds in the order first used
+    QHash<const InsertKind *, QVariantList> inserts; // their rows' values
+    QMap<qint64, double> drawn;                     // batch flow row -> quantity drawn
+    struct Cost {
+        QVariant noteId, item;
+        double price;
+    };
+    const StockNote *costNote = nullptr; // whose lines take the costs
+    QVector<Cost> costs;
 
     // Server only: runs a write whose values are made per note.
     int runList(const char *sql, const QVariantList &values)
@@ -369,61 +395,89 @@ void writeOnHand(Statements &s, qint64 store, qint64 goods, const OnHand &o, dou
           {o.quantity, o.amount, o.price, realDelta, store, goods});
 }
 
-// The values of one flow row of a stock line, in the order of kFlowColumns.
-constexpr int kFlowValues = 18;
-constexpr const char *kFlowColumns = "insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, "
-                                     "COMMODITYID, QUANTITY, PRICE, PPRICE, AMOUNT, BCODE, VALIDDAY, PRODUCEDDATE, IOFLAG, "
-                                     "BTURNNOTEID, BREFERQTY, EQTY, STATUS) values ";
-constexpr const char *kFlowRow = "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, 1)";
-
-// One flow row: written at once on SQLite, at flush() on the server.
+// One row of an insert: written at once on SQLite, at flush() on the server.
 template <typename... Values>
-void addFlow(Statements &s, const Values &...values)
+void insertRow(Statements &s, const InsertKind &kind, const Values &...values)
 {
-    static_assert(sizeof...(Values) == kFlowValues);
+    if (int(sizeof...(Values)) != kind.width)
+        throw DbError(QStringLiteral("记帐语句的值个数不对: %1").arg(QLatin1String(kind.head)));
     if (s.server()) {
-        (s.flows << ... << QVariant(values));
+        if (!s.inserts.contains(&kind))
+            s.insertOrder << &kind;
+        QVariantList &rows = s.inserts[&kind];
+        (rows << ... << QVariant(values));
         return;
     }
-    static const QByteArray one = QByteArray(kFlowColumns) + kFlowRow;
-    s.run(one.constData(), {QVariant(values)...});
+    s.run(kind.whole.constData(), {QVariant(values)...});
 }
 
-// Server: the on-hand rows and flow rows the posting wrote so far, one
-// statement for each (a round trip per line was most of a posting's time).
+// Server: what the posting wrote per line so far (flow rows, batch draws and
+// their splits, cost prices, on-hand rows), one statement for each kind (a
+// round trip per line was most of a posting's time).
 void flush(Statements &s)
 {
     if (!s.server())
         return;
     constexpr int chunk = 500; // rows per statement, well inside the server's limit on values
-    for (qsizetype from = 0; from < s.flows.size(); from += qsizetype(chunk) * kFlowValues) {
-        const int rows = int(std::min<qsizetype>(chunk, (s.flows.size() - from) / kFlowValues));
-        const char *sql = textFor(QStringLiteral("flows:%1").arg(rows), [&] {
-            QStringList values;
-            for (int r = 0; r < rows; ++r)
-                values << QLatin1String(kFlowRow);
-            return QLatin1String(kFlowColumns) + values.join(u',');
-        });
-        s.runList(sql, s.flows.mid(from, qsizetype(rows) * kFlowValues));
+    for (const InsertKind *kind : std::as_const(s.insertOrder)) {
+        const QVariantList &all = s.inserts[kind];
+        for (qsizetype from = 0; from < all.size(); from += qsizetype(chunk) * kind->width) {
+            const int rows = int(std::min<qsizetype>(chunk, (all.size() - from) / kind->width));
+            const char *sql = textFor(QStringLiteral("insert:%1:%2").arg(QLatin1String(kind->head)).arg(rows), [&] {
+                QStringList values;
+                for (int r = 0; r < rows; ++r)
+                    values << QLatin1String(kind->row);
+                return QLatin1String(kind->head) + values.join(u',');
+            });
+            s.runList(sql, all.mid(from, qsizetype(rows) * kind->width));
+        }
     }
-    s.flows.clear();
+    s.insertOrder.clear();
+    s.inserts.clear();
+    // An update of rows by key from a list of values, one statement.
+    const auto update = [&](const QString &name, int rows, const char *row, const QString &text, const QVariantList &values) {
+        const char *sql = textFor(QStringLiteral("%1:%2").arg(name).arg(rows), [&] {
+            QStringList list;
+            for (int r = 0; r < rows; ++r)
+                list << QLatin1String(row);
+            return text.arg(list.join(u','));
+        });
+        return s.runList(sql, values);
+    };
+    if (!s.drawn.isEmpty()) {
+        QVariantList values;
+        for (auto it = s.drawn.cbegin(); it != s.drawn.cend(); ++it)
+            values << it.key() << *it;
+        update(QStringLiteral("drawn"), int(s.drawn.size()), "(?::bigint, ?::numeric)",
+               QStringLiteral("update noteflowaath f set BREFERQTY = round(f.BREFERQTY + v.q, 6) from (values %1) "
+                              "as v(id, q) where f.ID = v.id"),
+               values);
+        s.drawn.clear();
+    }
+    if (!s.costs.isEmpty()) {
+        QVariantList values;
+        for (const Statements::Cost &c : std::as_const(s.costs))
+            values << c.noteId << c.item << c.price;
+        const QString lines = QLatin1String(s.costNote->lines), price = QLatin1String(s.costNote->price);
+        update(QStringLiteral("cost:%1.%2").arg(lines, price), int(s.costs.size()), "(?::bigint, ?::bigint, ?::numeric)",
+               QStringLiteral("update %1 d set %2 = v.p from (values %3) as v(id, item, p) "
+                              "where d.NOTEID = v.id and d.ITEMSNO = v.item")
+                   .arg(lines, price, QStringLiteral("%1")),
+               values);
+        s.costs.clear();
+    }
     if (s.written.isEmpty())
         return;
-    const int rows = int(s.written.size());
-    const char *sql = textFor(QStringLiteral("onhand:%1").arg(rows), [&] {
-        QStringList values;
-        for (int r = 0; r < rows; ++r)
-            values << QStringLiteral("(?::bigint, ?::bigint, ?::numeric, ?::numeric, ?::numeric, ?::numeric)");
-        return QStringLiteral("update onhandaath o set QUANTITY = v.q, AMOUNT = v.a, PRICE = v.p, "
-                              "REALQTY = round(o.REALQTY + v.r, 6), STATUS = 1 from (values %1) as v(s, g, q, a, p, r) "
-                              "where o.BUILDINGID = v.s and o.COMMODITYID = v.g")
-            .arg(values.join(u','));
-    });
     QVariantList values;
     for (auto it = s.written.cbegin(); it != s.written.cend(); ++it)
         values << it.key().first << it.key().second << it->onHand.quantity << it->onHand.amount << it->onHand.price
                << it->realDelta;
-    if (s.runList(sql, values) != rows)
+    const int rows = int(s.written.size());
+    if (update(QStringLiteral("onhand"), rows, "(?::bigint, ?::bigint, ?::numeric, ?::numeric, ?::numeric, ?::numeric)",
+               QStringLiteral("update onhandaath o set QUANTITY = v.q, AMOUNT = v.a, PRICE = v.p, "
+                              "REALQTY = round(o.REALQTY + v.r, 6), STATUS = 1 from (values %1) as v(s, g, q, a, p, r) "
+                              "where o.BUILDINGID = v.s and o.COMMODITYID = v.g"),
+               values) != rows)
         throw DbError(QStringLiteral("库存记录(onhandaath)在记帐时丢失。"));
     s.written.clear();
 }
@@ -651,11 +705,12 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             if (left + kEpsilon < q)
                 throw DbError(QStringLiteral("货品[%1]的批次[%2]只剩%3,不够%4,不能%5。")
                                   .arg(name, bcode(), QString::number(left), QString::number(q), action));
-            s.run("update noteflowaath set BREFERQTY = round(BREFERQTY + ?, 6) where ID = ?", {q, batch});
+            if (s.server())
+                s.drawn[batch.toLongLong()] = RoundToEx(s.drawn.value(batch.toLongLong()) + q, 6);
+            else
+                s.run("update noteflowaath set BREFERQTY = round(BREFERQTY + ?, 6) where ID = ?", {q, batch});
             drawnHere[batch.toLongLong()] += q;
-            s.run("insert into PcSplit (ID, BTURNNOTEID, NOTETYPE, NOTEID, ITEMSNO, NOTESTATE, QUANTITY) "
-                  "values (?, ?, ?, ?, ?, 1, ?)",
-                  {splitId++, batch, n.noteType, noteId, column(lines, i, "ITEMSNO"), q});
+            insertRow(s, kSplitInsert, splitId++, batch, n.noteType, noteId, column(lines, i, "ITEMSNO"), q);
         }
 
         OnHand o = readOnHand(s, store, goods);
@@ -673,18 +728,21 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
                 // No cost price on the line: it goes out at what the stock cost, and says so.
                 p = moved;
                 lineAmount = RoundToEx(q * p, decimals);
-                s.run(costUpdate(n), {p, noteId, column(lines, i, "ITEMSNO")});
-                s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTABLE, TARGETCOLUMN, TARGETID, "
-                      "TARGETITEMSNO, QUANTITY) values (?, ?, ?, 5, ?, ?, ?, ?, 0)",
-                      {n.noteType, noteId, column(lines, i, "ITEMSNO"), QLatin1String(n.lines), QLatin1String(n.price),
-                       noteId, column(lines, i, "ITEMSNO")});
+                if (s.server()) {
+                    s.costNote = &n;
+                    s.costs.append({noteId, column(lines, i, "ITEMSNO"), p});
+                } else {
+                    s.run(costUpdate(n), {p, noteId, column(lines, i, "ITEMSNO")});
+                }
+                insertRow(s, kCostLogInsert, n.noteType, noteId, column(lines, i, "ITEMSNO"), QLatin1String(n.lines),
+                          QLatin1String(n.price), noteId, column(lines, i, "ITEMSNO"));
             }
             o.quantity = RoundToEx(o.quantity - q, 6);
             o.amount = RoundToEx(o.amount - RoundToEx(q * o.price, decimals), decimals);
         }
         writeOnHand(s, store, goods, o, dir * q);
 
-        addFlow(s, flowId++, n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate, store, goods, q, p, o.price,
+        insertRow(s, kFlowInsert, flowId++, n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate, store, goods, q, p, o.price,
                 lineAmount, column(lines, i, "BCODE"), column(lines, i, "VALIDDAY"), column(lines, i, "PRODUCTDAY"), dir, batch,
                 o.quantity);
         return moved;
