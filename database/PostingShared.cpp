@@ -105,9 +105,9 @@ double addToBalance(db::Database &d, qint64 accountId, double delta, int decimal
 {
     const Params p{{QStringLiteral("a"), accountId}};
     lockOnServer(d, QStringLiteral("select 1 from accountacth where ACCOUNTID = ? for update"), {accountId});
-    const double balance = RoundToEx(
-        postingScalar(d, QStringLiteral("select coalesce(BALANCE, 0) from accountacth where ACCOUNTID = :a"), p).toDouble() + delta,
-        decimals);
+    const double before =
+        postingScalar(d, QStringLiteral("select coalesce(BALANCE, 0) from accountacth where ACCOUNTID = :a"), p).toDouble();
+    const double balance = RoundToEx(before + delta, decimals);
     postingWrite(d, QStringLiteral("update accountacth set BALANCE = :b where ACCOUNTID = :a"),
                  {{QStringLiteral("a"), accountId}, {QStringLiteral("b"), balance}});
     return balance;
@@ -121,19 +121,20 @@ void postAccountFlow(db::Database &d, qint64 accountId, int noteType, qint64 not
     // takes it, until its transaction ends.
     lockOnServer(d, QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kAccountFlowLock));
     const qint64 flowId = postingScalar(d, QStringLiteral("select coalesce(max(ID), 0) + 1 from accountflowaath")).toLongLong();
-    postingWrite(d, QStringLiteral("insert into accountflowaath (ID, ACCOUNTID, NOTETYPE, NOTEID, NOTECODE, NOTEDATE, "
-                          "INAMT, OUTAMT, BALANCE, CHKORID) values (:f, :a, :t, :id, :code, :date, :in, :out, "
-                          ":bal, :chk)"),
-           {{QStringLiteral("f"), flowId},
-            {QStringLiteral("a"), accountId},
-            {QStringLiteral("t"), noteType},
-            {QStringLiteral("id"), noteId},
-            {QStringLiteral("code"), noteCode},
-            {QStringLiteral("date"), noteDate},
-            {QStringLiteral("in"), in},
-            {QStringLiteral("out"), out},
-            {QStringLiteral("bal"), balance},
-            {QStringLiteral("chk"), checker}});
+    postingWrite(d,
+                 QStringLiteral("insert into accountflowaath (ID, ACCOUNTID, NOTETYPE, NOTEID, NOTECODE, NOTEDATE, "
+                                "INAMT, OUTAMT, BALANCE, CHKORID) values (:f, :a, :t, :id, :code, :date, :in, :out, "
+                                ":bal, :chk)"),
+                 {{QStringLiteral("f"), flowId},
+                  {QStringLiteral("a"), accountId},
+                  {QStringLiteral("t"), noteType},
+                  {QStringLiteral("id"), noteId},
+                  {QStringLiteral("code"), noteCode},
+                  {QStringLiteral("date"), noteDate},
+                  {QStringLiteral("in"), in},
+                  {QStringLiteral("out"), out},
+                  {QStringLiteral("bal"), balance},
+                  {QStringLiteral("chk"), checker}});
 }
 
 void reverseAccountFlows(db::Database &d, int noteType, qint64 noteId, const QString &action)

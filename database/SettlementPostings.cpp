@@ -203,7 +203,8 @@ void reverse(db::Database &d, const Settlement &s, qint64 noteId, const QString 
         const Params p{{QStringLiteral("q"), l[3]}, {QStringLiteral("id"), l[2]}, {QStringLiteral("n"), decimals}};
         switch (l[0].toInt()) {
         case 2:
-            d.exec(QStringLiteral("update %1 set REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end where NOTEID = :id")
+            d.exec(QStringLiteral("update %1 set REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 "
+                                  "else 0 end where NOTEID = :id")
                        .arg(l[1].toString()),
                    p);
             break;

@@ -742,9 +742,9 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         }
         writeOnHand(s, store, goods, o, dir * q);
 
-        insertRow(s, kFlowInsert, flowId++, n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate, store, goods, q, p, o.price,
-                lineAmount, column(lines, i, "BCODE"), column(lines, i, "VALIDDAY"), column(lines, i, "PRODUCTDAY"), dir, batch,
-                o.quantity);
+        insertRow(s, kFlowInsert, flowId++, n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate, store, goods,
+                  q, p, o.price, lineAmount, column(lines, i, "BCODE"), column(lines, i, "VALIDDAY"),
+                  column(lines, i, "PRODUCTDAY"), dir, batch, o.quantity);
         return moved;
     };
     for (int i : std::as_const(moving)) {
@@ -796,7 +796,8 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
                                              : QStringLiteral("%1 = round(coalesce(%1, 0) + :q, 6), ").arg(raised);
         const int raisedRows =
             write(d,
-                  QStringLiteral("update %1 set %2REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id and ITEMSNO = :item")
+                  QStringLiteral("update %1 set %2REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 "
+                                 "where NOTEID = :id and ITEMSNO = :item")
                       .arg(src->lines, set),
                   {{QStringLiteral("q"), q}, {QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
         if (raisedRows == 0)
