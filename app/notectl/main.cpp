@@ -11,6 +11,7 @@
 #include "notedb.h"
 
 #include <QAbstractButton>
+#include <QDate>
 #include <QDialog>
 #include <QApplication>
 #include <QCoreApplication>
@@ -52,6 +53,36 @@ QString cellText(const QVariant &v)
     return s;
 }
 
+// The package gives every kind that has a window its standard print template
+// in books being made (older books get theirs when a window of the kind opens).
+void writeStandardTemplates(db::Database &books)
+{
+    const QString file = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libpk_note.so"));
+    QLibrary library(file);
+    if (!library.load())
+        throw db::DbError(QStringLiteral("无法加载业务包 %1: %2").arg(file, library.errorString()));
+    using LoadFn = void (*)();
+    using TemplatesFn = int (*)();
+    auto load = reinterpret_cast<LoadFn>(library.resolve("noteLoad"));
+    auto templates = reinterpret_cast<TemplatesFn>(library.resolve("noteStandardTemplates"));
+    if (!load || !templates)
+        throw db::DbError(QStringLiteral("业务包 %1 缺少入口 noteStandardTemplates").arg(file));
+    const QVariant user = books.scalar(QStringLiteral("select min(OPERATEID) from operatormth"));
+    SetStartupDB(&books);
+    SetCurrentUser(user.isNull() ? 0 : user.toInt());
+    pub::ScriptedMessageService messages;
+    pub::ScriptedModalService modal;
+    pub::setMessageService(&messages);
+    pub::setModalService(&modal);
+    load();
+    const int kinds = templates();
+    pub::setMessageService(nullptr);
+    pub::setModalService(nullptr);
+    SetStartupDB(nullptr);
+    if (kinds == 0)
+        throw db::DbError(QStringLiteral("未能写入标准打印样式"));
+}
+
 int cmdInit(const QStringList &args)
 {
     QString path;
@@ -72,7 +103,9 @@ int cmdInit(const QStringList &args)
         return usage();
     if (force && db::Database::isServerAddress(path))
         throw db::DbError(QStringLiteral("--force 不能用于服务器上的帐套: 服务器上的帐套不会被覆盖。"));
-    auto books = notedb::createBooks(path, demo, force);
+    // Written inside the creating transaction: books the package could not
+    // complete are not left behind.
+    auto books = notedb::createBooks(path, demo, force, QDate::currentDate(), writeStandardTemplates);
     std::printf("%s\n", QStringLiteral("已创建帐套 %1%2").arg(path, demo ? QStringLiteral(" (演示数据)") : QString()).toUtf8().constData());
     return 0;
 }
@@ -263,9 +296,9 @@ int cmdCall(const QStringList &args)
 
 int main(int argc, char **argv)
 {
-    // "call" loads the package's windows, so it needs a widgets application;
+    // "call" and "init" load the package's windows, so they need a widgets application;
     // without a display it runs offscreen.
-    const bool widgets = argc > 1 && qstrcmp(argv[1], "call") == 0;
+    const bool widgets = argc > 1 && (qstrcmp(argv[1], "call") == 0 || qstrcmp(argv[1], "init") == 0);
     if (widgets && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> application;

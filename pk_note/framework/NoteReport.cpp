@@ -73,11 +73,44 @@ TCorvanReportStyle::~TCorvanReportStyle() = default;
 data::ClientDataSet *TCorvanReportStyle::masterSet() const { return m_master ? m_master->DataSet() : nullptr; }
 data::ClientDataSet *TCorvanReportStyle::detailSet() const { return m_detail ? m_detail->DataSet() : nullptr; }
 
-QByteArray TCorvanReportStyle::StandardTemplate(bool withLines)
+QByteArray TCorvanReportStyle::StandardTemplate(const StandardParts &parts)
 {
-    QFile f(withLines ? QStringLiteral(":/pk_note/templates/standard_lines.rpt")
-                      : QStringLiteral(":/pk_note/templates/standard_master.rpt"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    QFile f(QStringLiteral(":/pk_note/templates/standard.rpt"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QJsonObject t = QJsonDocument::fromJson(f.readAll()).object();
+    QJsonArray header = t.value(QLatin1String("header")).toArray();
+    for (const StandardParts::Item &i : parts.header)
+        header.append(QJsonObject{{QStringLiteral("label"), i.caption},
+                                  {QStringLiteral("text"), u'[' + QStringLiteral("M.") + i.field + u']'},
+                                  {QStringLiteral("needs"), i.field}});
+    t.insert(QStringLiteral("header"), header);
+    if (parts.lines.isEmpty()) {
+        t.remove(QStringLiteral("lines"));
+        t.remove(QStringLiteral("sums"));
+    } else {
+        QJsonArray lines = t.value(QLatin1String("lines")).toArray();
+        QJsonArray sums;
+        for (const StandardParts::Line &l : parts.lines) {
+            QJsonObject o{{QStringLiteral("field"), l.field}, {QStringLiteral("title"), l.title},
+                          // never narrower than its title
+                          {QStringLiteral("width"), std::max(l.width / 8, int(l.title.size()) * 3 + 2)}};
+            if (!l.format.isEmpty())
+                o.insert(QStringLiteral("format"), l.format);
+            lines.append(o);
+            if (l.sum)
+                sums.append(l.field);
+        }
+        t.insert(QStringLiteral("lines"), lines);
+        t.insert(QStringLiteral("sums"), sums);
+        // Wide line tables are printed across the sheet.
+        if (parts.lines.size() > 10) {
+            QJsonObject page = t.value(QLatin1String("page")).toObject();
+            page.insert(QStringLiteral("orientation"), QStringLiteral("landscape"));
+            t.insert(QStringLiteral("page"), page);
+        }
+    }
+    return QJsonDocument(t).toJson(QJsonDocument::Indented);
 }
 
 bool TCorvanReportStyle::LoadFromFile(const QString &fileName)
