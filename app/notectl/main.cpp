@@ -4,6 +4,7 @@
 //   notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME] [--ok]
 //                                         call a named function of the package
 //   notectl grow DB --commodities N       add N generated commodities (large books for measuring)
+//   notectl grow DB --notes N [--type T]  add N notes of a type (default 2, purchase orders)
 //   notectl copy FROM TO [--force]        copy whole books to a new file or server database
 // DB is a books file or a server address: postgresql://[user@]host[:port]/books.
 
@@ -39,6 +40,7 @@ int usage()
                             "  notectl sql DB TEXT      (TEXT '-' reads standard input)\n"
                             "  notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME] [--ok]\n"
                             "  notectl grow DB --commodities N\n"
+                            "  notectl grow DB --notes N [--type NOTETYPE]\n"
                             "  notectl copy FROM TO [--force]\n"
                             "DB: a books file, or books on a server: postgresql://[user@]host[:port]/books"));
     return 2;
@@ -112,15 +114,26 @@ int cmdInit(const QStringList &args)
 
 int cmdGrow(const QStringList &args)
 {
-    if (args.size() != 3 || args[1] != QLatin1String("--commodities"))
+    if (args.size() != 3 && !(args.size() == 5 && args[1] == QLatin1String("--notes") && args[3] == QLatin1String("--type")))
         return usage();
     bool ok = false;
     const int count = args[2].toInt(&ok);
     if (!ok || count <= 0)
         return usage();
+    if (args[1] == QLatin1String("--commodities")) {
+        auto books = notedb::openBooks(args[0]);
+        const qint64 first = notedb::growCommodities(*books, count);
+        std::printf("%s\n", QStringLiteral("已添加货品 %1 个 (编号 %2 起)").arg(count).arg(first).toUtf8().constData());
+        return 0;
+    }
+    if (args[1] != QLatin1String("--notes"))
+        return usage();
+    const int type = args.size() == 5 ? args[4].toInt(&ok) : 2;
+    if (!ok)
+        return usage();
     auto books = notedb::openBooks(args[0]);
-    const qint64 first = notedb::growCommodities(*books, count);
-    std::printf("%s\n", QStringLiteral("已添加货品 %1 个 (编号 %2 起)").arg(count).arg(first).toUtf8().constData());
+    const qint64 first = notedb::growNotes(*books, type, count);
+    std::printf("%s\n", QStringLiteral("已添加单据 %1 张 (类型 %2, NOTEID %3 起)").arg(count).arg(type).arg(first).toUtf8().constData());
     return 0;
 }
 
