@@ -258,6 +258,9 @@ void TFindnoteForm::buildWindow()
     dsNotes->setObjectName(QStringLiteral("dsNotes"));
     dbgNotes = new widgets::TRqDBGrid(this, QStringLiteral("dbgNotes"));
     dbgNotes->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // The selected row marks the note; numbering the rows of a page of
+    // hundreds cost the header a pass over every row at each reading.
+    dbgNotes->verticalHeader()->hide();
     layout->addWidget(dbgNotes);
     resize(900, 520);
 
@@ -360,6 +363,13 @@ bool TFindnoteForm::openCurrent(bool firstPageOnly)
     const bool paged = firstPageOnly && PageSize > 0;
     if (paged)
         sql = QStringLiteral("select top ") + QString::number(PageSize + 1) + sql.mid(QStringLiteral("select").size());
+    // Another list's columns are bound on a detached grid: left bound, it
+    // would rebuild its rows and header at the close and again at the open,
+    // only to be rebuilt once more for the columns. The same list read again
+    // (a sort, a filter, the rest of its rows) keeps its grid and widths.
+    const bool rebind = m_bound != m_query || !dbgNotes->DataSet();
+    if (rebind)
+        dbgNotes->SetDataSource(nullptr);
     try {
         m_current->Close();
         m_current->SetCommandText(sql);
@@ -371,7 +381,10 @@ bool TFindnoteForm::openCurrent(bool firstPageOnly)
         bindColumns();
         return false;
     }
-    bindColumns();
+    if (rebind)
+        bindColumns();
+    else
+        showSortMarker();
     return true;
 }
 
@@ -400,6 +413,12 @@ void TFindnoteForm::bindColumns()
                     dbgNotes->Column(dbgNotes->ColumnCount() - 1).DisplayFormat = QStringLiteral("#0.00");
             }
     dbgNotes->SetDataSource(dsNotes);
+    m_bound = m_current && m_current->Active() ? m_query : nullptr;
+    showSortMarker();
+}
+
+void TFindnoteForm::showSortMarker()
+{
     QHeaderView *header = dbgNotes->horizontalHeader();
     const int sorted = m_sortField.isEmpty() ? -1 : dbgNotes->ColumnOfField(m_sortField);
     header->setSortIndicatorShown(sorted >= 0);

@@ -226,7 +226,10 @@ TEST_F(FinderTest, TitleClicksSortAndFlipAndAnotherColumnReplacesTheOrder)
     ASSERT_GE(code, 0);
     ASSERT_GE(amount, 0);
 
+    // The width the user gave a column outlasts a sort of the same list.
+    m_finder->Grid()->setColumnWidth(amount, 211);
     emit header->sectionClicked(code);
+    EXPECT_EQ(m_finder->Grid()->columnWidth(amount), 211);
     QStringList codes = column("NOTECODE");
     QStringList sorted = codes;
     sorted.sort();
