@@ -10,6 +10,7 @@
 #include "Pk_note_itf.h"
 #include "Pub.h"
 #include "TestSupport.h"
+#include "notedb.h"
 #include "data/ClientDataSet.h"
 #include "data/Field.h"
 #include "widgets/DBGrid.h"
@@ -261,7 +262,7 @@ TEST_F(FinderTest, TitleClicksSortAndFlipAndAnotherColumnReplacesTheOrder)
     ASSERT_TRUE(filter([&](FindInstanceDialog *d) { typeRow(d, 0, "REMARK", "包含", QStringLiteral("x Order by y")); }));
     emit header->sectionClicked(code);
     EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
-    EXPECT_TRUE(list()->CommandText().endsWith(QLatin1String("like '%x Order by y%') Order by b.NOTECODE Asc ")))
+    EXPECT_TRUE(list()->CommandText().endsWith(QLatin1String("like '%x Order by y%' escape '!') Order by b.NOTECODE Asc ")))
         << list()->CommandText().toStdString();
 
     // The window as the user sees it, kept beside the test program to be looked at.
@@ -359,6 +360,51 @@ TEST_F(FinderTest, FiltersByTypedConditionsAndRefusesBadValues)
     EXPECT_TRUE(m_finder->FindInstance()->Conditions().isEmpty());
     EXPECT_FALSE(list()->CommandText().contains(QLatin1String(" where ")));
     EXPECT_EQ(list()->RecordCount(), scalar(QStringLiteral("select count(*) from salesth")).toInt());
+}
+
+TEST_F(FinderTest, FilterValuesOfAnyTextMatchAsTypedAndKeepTheStatementsShape)
+{
+    const QStringList values = {QStringLiteral("x' or '1'='1"), QStringLiteral("50%"), QStringLiteral("a_b"),
+                                QStringLiteral("[ab]"), QStringLiteral("]); delete from orderpth; --"),
+                                QStringLiteral("!%")};
+    // Some notes hold the texts, others what a pattern of them would match.
+    const QStringList stored = {QStringLiteral("价x' or '1'='1格"), QStringLiteral("折50%"), QStringLiteral("折500"),
+                                QStringLiteral("a_b"), QStringLiteral("axb"), QStringLiteral("[ab]"), QStringLiteral("a"),
+                                QStringLiteral("]); delete from orderpth; --"), QStringLiteral("!%"), QStringLiteral("!x")};
+    notedb::growNotes(database(), 2, int(stored.size()));
+    const QStringList notes = ids(QStringLiteral("select NOTEID from orderpth order by NOTEID"));
+    ASSERT_GE(notes.size(), stored.size());
+    for (int i = 0; i < stored.size(); ++i)
+        sql(QStringLiteral("update orderpth set REMARK=:r where NOTEID=") + notes[i], {{QStringLiteral("r"), stored[i]}});
+    const int orders = notes.size();
+
+    open(2);
+    QString shape;
+    for (const QString &value : values) {
+        ASSERT_TRUE(filter([&](FindInstanceDialog *d) {
+            d->ClearRows();
+            typeRow(d, 0, "REMARK", "包含", value);
+        })) << value.toStdString();
+        EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+        QStringList want;
+        for (int i = 0; i < stored.size(); ++i)
+            if (stored[i].contains(value))
+                want << notes[i];
+        QStringList got = column("NOTEID");
+        got.sort();
+        want.sort();
+        EXPECT_EQ(got, want) << value.toStdString();
+        // Without its one literal the statement is the same for every value.
+        QString text = list()->CommandText();
+        const int start = int(text.indexOf(QStringLiteral(" like '")));
+        const int end = int(text.indexOf(QStringLiteral("' escape '!'"), start));
+        ASSERT_TRUE(start > 0 && end > start) << text.toStdString();
+        text.remove(start, end - start);
+        if (shape.isEmpty())
+            shape = text;
+        EXPECT_EQ(text, shape) << value.toStdString();
+    }
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from orderpth")).toInt(), orders);
 }
 
 TEST_F(FinderTest, OpensTheNoteInItsWindow)
