@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -467,6 +468,28 @@ TEST_F(FinderTest, ExportsTheListOnlyWithTheExportRight)
     m_finder->findChild<QPushButton *>(QStringLiteral("btnToExcel"))->click();
     EXPECT_TRUE(QFileInfo(file).size() > 0) << shown().join(u'|').toStdString();
     EXPECT_EQ(m_files.records().value(0).suggested, QStringLiteral("单据类型-销售开单.xlsx"));
+    {
+        // Read back: the title, the captions and every note's number.
+        QProcess unzip;
+        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), file, QStringLiteral("xl/sharedStrings.xml")});
+        ASSERT_TRUE(unzip.waitForFinished());
+        const QString strings = QString::fromUtf8(unzip.readAllStandardOutput());
+        EXPECT_TRUE(strings.contains(QStringLiteral("单据类型:销售开单")) && strings.contains(QStringLiteral("单据编号")));
+        for (const QString &code : ids(QStringLiteral("select NOTECODE from salesth")))
+            EXPECT_TRUE(strings.contains(code)) << code.toStdString();
+    }
+
+    // A file that cannot be written is named and nothing is left of it.
+    ASSERT_TRUE(QDir(m_folder.path()).mkdir(QStringLiteral("taken.xlsx")));
+    for (const QString &bad : {m_folder.file(QStringLiteral("no/such/folder/list.xlsx")), m_folder.file(QStringLiteral("taken.xlsx"))}) {
+        const QStringList before = QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        m_files.answer(bad);
+        m_finder->findChild<QPushButton *>(QStringLiteral("btnToExcel"))->click();
+        EXPECT_TRUE(errors().value(errors().size() - 1).startsWith(QStringLiteral("无法写入文件 ") + bad))
+            << errors().join(u'|').toStdString();
+        EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        EXPECT_FALSE(QFileInfo::exists(m_folder.file(QStringLiteral("no"))));
+    }
 
     SetCurrentUser(2);
     const QString refused = m_folder.file(QStringLiteral("refused.xlsx"));
