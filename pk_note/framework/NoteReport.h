@@ -80,6 +80,9 @@ private:
     struct Layout;
     Layout layout() const;
     void paintPage(QPainter &p, const Layout &l, int page) const;
+    QVector<int> columnEdges(const Layout &l, int width) const;
+    QString cellText(const Layout &l, int column, const QVariant &value) const;
+    double columnSum(const Layout &l, int column) const;
     bool cellShown(const QJsonObject &cell) const;
     data::ClientDataSet *masterSet() const;
     data::ClientDataSet *detailSet() const;

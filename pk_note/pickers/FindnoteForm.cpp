@@ -262,6 +262,8 @@ void TFindnoteForm::buildWindow()
     // hundreds cost the header a pass over every row at each reading.
     dbgNotes->verticalHeader()->hide();
     layout->addWidget(dbgNotes);
+    // Room for the bar and a useful part of the list, also as an MDI child.
+    setMinimumSize(720, 400);
     resize(900, 520);
 
     connect(cmbNoteName, &QComboBox::currentIndexChanged, this, &TFindnoteForm::cmbNoteNameChange);

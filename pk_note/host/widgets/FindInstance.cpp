@@ -306,6 +306,13 @@ QVector<FindCondition> FindInstanceDialog::AllRows() const
     return rows;
 }
 
+void FindInstanceDialog::SetCondition(int row, const QString &fieldName, const QString &op, const QString &value)
+{
+    while (m_rows->rowCount() <= row)
+        AddRow();
+    SetRow(row, FindCondition{false, fieldName, op, value});
+}
+
 void FindInstanceDialog::RemoveCurrentRow()
 {
     const int row = m_rows->currentRow();
