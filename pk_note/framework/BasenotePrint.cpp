@@ -60,8 +60,11 @@ void TBasenoteForm::loadPrintTemplates()
         RptStyleCB->SetKeyField(QStringLiteral("printtemplateID"));
         RptStyleCB->SetListFields(QStringLiteral("Name"));
         RptStyleCB->SetListField(QStringLiteral("Name"));
+        // The remembered template, while the books still hold it.
         const PrintChoice choice = ReadPrintChoice(QString::fromLatin1(metaObject()->className()));
-        if (choice.id != 0)
+        if (choice.id != 0
+            && !scalarOf(QStringLiteral("Select Name from printtemplatelth where printtemplateID=") + QString::number(choice.id))
+                    .isNull())
             RptStyleCB->setKeyValue(choice.id);
     } catch (const std::exception &e) {
         ShowError(e);

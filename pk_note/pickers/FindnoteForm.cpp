@@ -357,9 +357,13 @@ bool TFindnoteForm::openCurrent(bool firstPageOnly)
     QString sql = QuerySql(*m_query);
     if (!m_filter.isEmpty())
         sql += QStringLiteral(" where ") + m_filter;
-    if (!m_sortField.isEmpty())
-        sql += QStringLiteral(" Order by ") + FieldExpression(m_sortField)
-               + (m_sortAscending ? QStringLiteral(" Asc ") : QStringLiteral(" Desc"));
+    if (!m_sortField.isEmpty()) {
+        // A master field sorts as b.<field>; a joined name by its own alias.
+        const QString expression = FieldExpression(m_sortField);
+        sql += expression.startsWith(QLatin1String("b.")) ? QStringLiteral(" Order by b.") + expression.mid(2)
+                                                          : QStringLiteral(" Order by ") + expression;
+        sql += m_sortAscending ? QStringLiteral(" Asc ") : QStringLiteral(" Desc");
+    }
     // Books with many notes show the first page at once; one row more than a
     // page tells whether the page is the whole list.
     const bool paged = firstPageOnly && PageSize > 0;

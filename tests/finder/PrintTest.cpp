@@ -242,6 +242,20 @@ TEST_F(PrintTest, QuestionsAndTemplatesDecideWhatIsPrinted)
     EXPECT_TRUE(m_files.records().isEmpty());
     EXPECT_EQ(printed(), before);
 
+    // The remembered template is chosen in the next window while it exists;
+    {
+        std::unique_ptr<TPNOrderForm> next(CreateNoteForm<TPNOrderForm>());
+        ASSERT_EQ(pk_note::SendNoteMessage(next.get(), pk_note::NM_NOTELOCATE, 0, m_id), pk_note::S_OK);
+        EXPECT_EQ(next->findChild<widgets::TRqLookupCombo *>(QStringLiteral("RptStyleCB"))->KeyValue().toInt(), 7001);
+    }
+    sql(QStringLiteral("delete from printtemplatelth where PRINTTEMPLATEID=7001"));
+    {
+        std::unique_ptr<TPNOrderForm> next(CreateNoteForm<TPNOrderForm>());
+        ASSERT_EQ(pk_note::SendNoteMessage(next.get(), pk_note::NM_NOTELOCATE, 0, m_id), pk_note::S_OK);
+        // gone, the window shows the standard one
+        EXPECT_EQ(next->findChild<widgets::TRqLookupCombo *>(QStringLiteral("RptStyleCB"))->KeyValue().toInt(), 6002);
+    }
+
     // Without the print right.
     SetCurrentUser(2);
     m_form->PrintPMItemClick();
