@@ -59,6 +59,11 @@ qint64 growCommodities(db::Database &database, int count);
 // For measuring the lists on large books.
 qint64 growNotes(db::Database &database, int noteType, int count);
 
+// Adds the company's parameters that printed notes show (name, tax number,
+// address, telephone, bank and account) with empty values where the books
+// lack them.
+void ensureCompanyParameters(db::Database &database);
+
 // Hex SHA-256 of salt + password (UTF-8): the stored form of a password.
 QString hashPassword(const QString &salt, const QString &password);
 // A fresh random salt (hex).

@@ -55,8 +55,9 @@ QString cellText(const QVariant &v)
     return s;
 }
 
-// The package gives every kind that has a window its standard print template
-// in books being made (older books get theirs when a window of the kind opens).
+// The company's parameters, and the package gives every kind that has a
+// window its standard print template, in books being made (older books get a
+// kind's template when a window of the kind opens).
 void writeStandardTemplates(db::Database &books)
 {
     const QString file = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libpk_note.so"));
@@ -69,6 +70,7 @@ void writeStandardTemplates(db::Database &books)
     auto templates = reinterpret_cast<TemplatesFn>(library.resolve("noteStandardTemplates"));
     if (!load || !templates)
         throw db::DbError(QStringLiteral("业务包 %1 缺少入口 noteStandardTemplates").arg(file));
+    notedb::ensureCompanyParameters(books);
     const QVariant user = books.scalar(QStringLiteral("select min(OPERATEID) from operatormth"));
     SetStartupDB(&books);
     SetCurrentUser(user.isNull() ? 0 : user.toInt());

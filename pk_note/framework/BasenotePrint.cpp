@@ -88,8 +88,6 @@ void TBasenoteForm::UpdatePrintedLabel()
     lblPrinted->setVisible(printed > 0);
 }
 
-// =========================================================================== choosing a template
-
 // =========================================================================== standard templates
 
 QByteArray StandardTemplateOf(const TBasenoteForm *form)
@@ -180,7 +178,13 @@ bool TBasenoteForm::ChooseReportStyle(TCorvanReportStyle *report)
     } else {
         WritePrintChoice(QString::fromLatin1(metaObject()->className()), PrintChoice{FormName(), id});
     }
-    const QString file = writeTemplateFile(id);
+    QString file;
+    try {
+        file = writeTemplateFile(id);
+    } catch (const std::exception &e) {
+        ShowError(e); // the temporary folder cannot take the file
+        return false;
+    }
     return !file.isEmpty() && QFile::exists(file) && report->LoadFromFile(file);
 }
 

@@ -1,6 +1,6 @@
 // notectl driven from the outside for what finding and printing need of the
 // books: new books hold every kind's standard print template with its system
-// copy, and grown books hold many more notes of a type to measure lists on.
+// copy and the company's parameters, and grown books hold many more notes of a type to measure lists on.
 
 #include "TestSupport.h"
 
@@ -23,7 +23,7 @@ protected:
     testsupport::TempFolder folder;
 };
 
-TEST_F(BooksToolTest, NewBooksHoldEveryKindsStandardTemplateAndItsSystemCopy)
+TEST_F(BooksToolTest, NewBooksHoldEveryKindsStandardTemplateAndTheCompanysParameters)
 {
     const QString books = folder.file(QStringLiteral("plain.db"));
     const testsupport::RunResult r = ctl({QStringLiteral("init"), books});
@@ -39,6 +39,11 @@ TEST_F(BooksToolTest, NewBooksHoldEveryKindsStandardTemplateAndItsSystemCopy)
     EXPECT_EQ(value(books, QStringLiteral("select count(*) from printtemplatelth where PRINTTEMPLATEID in (6002, -6002, 6014, 6061)"))
                   .toInt(),
               4);
+    // The company's parameters the printed notes show, there to be filled in.
+    EXPECT_EQ(value(books, QStringLiteral("select count(*) from sysparamamth where DATAVALUE = '' and PARAMNAME in "
+                                          "('CompanyName', 'TaxNo', 'Address', 'Tel', 'Bank', 'BankNo')"))
+                  .toInt(),
+              6);
 }
 
 TEST_F(BooksToolTest, GrowingAddsUnauditedNotesOfATypeAndRefusesWhatItCannotCopy)

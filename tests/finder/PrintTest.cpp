@@ -256,6 +256,13 @@ TEST_F(PrintTest, QuestionsAndTemplatesDecideWhatIsPrinted)
         EXPECT_EQ(next->findChild<widgets::TRqLookupCombo *>(QStringLiteral("RptStyleCB"))->KeyValue().toInt(), 6002);
     }
 
+    // A temporary folder that cannot take the template file.
+    g_asTempDirectory = m_folder.file(QStringLiteral("missing/folder"));
+    m_form->PrintPMItemClick();
+    EXPECT_TRUE(errors().value(errors().size() - 1).startsWith(QStringLiteral("无法写入打印样式文件 ")));
+    EXPECT_EQ(printed(), before);
+    g_asTempDirectory = m_folder.path();
+
     // Without the print right.
     SetCurrentUser(2);
     m_form->PrintPMItemClick();
