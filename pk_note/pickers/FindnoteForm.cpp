@@ -251,6 +251,12 @@ void TFindnoteForm::buildWindow()
     button(btnOpenNote, "btnOpenNote", "单据(&D)");
     button(btnToExcel, "btnToExcel", "导出Excel");
     button(btnClose, "btnClose", "关闭(&C)");
+    // A list without rows says so, filtered or not.
+    lblEmpty = new QLabel(S("没有符合条件的单据."), this);
+    lblEmpty->setObjectName(QStringLiteral("lblEmpty"));
+    lblEmpty->hide();
+    bar->addSpacing(12);
+    bar->addWidget(lblEmpty);
     bar->addStretch();
     layout->addLayout(bar);
 
@@ -381,6 +387,7 @@ bool TFindnoteForm::openCurrent(bool firstPageOnly)
         m_current->SetCommandText(sql);
         m_current->Open();
         m_complete = !paged || m_current->RecordCount() <= PageSize;
+        lblEmpty->setVisible(m_current->IsEmpty());
     } catch (const std::exception &e) {
         ShowError(e);
         m_complete = true;

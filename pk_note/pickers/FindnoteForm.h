@@ -14,6 +14,7 @@
 #include <QVector>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 namespace data {
@@ -118,6 +119,7 @@ private:
     data::ClientDataSet *queryOf(const FinderQuery &q);
 
     QComboBox *cmbNoteName = nullptr;
+    QLabel *lblEmpty = nullptr;
     QPushButton *btnFilter = nullptr, *btnOpenNote = nullptr, *btnToExcel = nullptr, *btnClose = nullptr;
     widgets::TRqDBGrid *dbgNotes = nullptr;
     data::DataSource *dsNotes = nullptr;

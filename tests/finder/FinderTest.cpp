@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -348,6 +349,9 @@ TEST_F(FinderTest, FiltersByTypedConditionsAndRefusesBadValues)
     }));
     EXPECT_EQ(list()->RecordCount(), 0);
     EXPECT_TRUE(list()->CommandText().contains(QStringLiteral("b.REMARK = 'x'' or ''1''=''1'")));
+    QLabel *empty = m_finder->findChild<QLabel *>(QStringLiteral("lblEmpty"));
+    EXPECT_TRUE(empty->isVisibleTo(m_finder.get()));
+    EXPECT_EQ(empty->text(), QStringLiteral("没有符合条件的单据."));
 
     // The rows are kept for the next opening of the dialog; a new type drops them.
     m_modal.setHandler([&](QWidget *w) {
@@ -361,6 +365,7 @@ TEST_F(FinderTest, FiltersByTypedConditionsAndRefusesBadValues)
     EXPECT_TRUE(m_finder->FindInstance()->Conditions().isEmpty());
     EXPECT_FALSE(list()->CommandText().contains(QLatin1String(" where ")));
     EXPECT_EQ(list()->RecordCount(), scalar(QStringLiteral("select count(*) from salesth")).toInt());
+    EXPECT_FALSE(empty->isVisibleTo(m_finder.get()));
 }
 
 TEST_F(FinderTest, FilterValuesOfAnyTextMatchAsTypedAndKeepTheStatementsShape)
