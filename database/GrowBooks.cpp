@@ -4,6 +4,8 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QDate>
+#include <QHash>
 #include <QVector>
 
 namespace notedb {
@@ -85,6 +87,80 @@ qint64 growCommodities(db::Database &database, int count)
             }
         }
         ensureKey(database, QStringLiteral("Commoditylth"), first + count - 1);
+        database.commitTran();
+        return first;
+    } catch (...) {
+        database.rollbackTran();
+        throw;
+    }
+}
+
+qint64 growNotes(db::Database &database, int noteType, int count)
+{
+    static const QHash<int, const char *> tables = {{1, "purchasepthPlan"}, {2, "orderpth"}, {3, "valuepth"},
+                                                    {4, "purchasepth"},     {11, "salesthPlan"}, {12, "ordersth"},
+                                                    {13, "DeputeMarketsth"}, {14, "salesth"}, {15, "S_Price"},
+                                                    {61, "payath"},          {62, "chargeath"}};
+    const char *name = tables.value(noteType);
+    if (!name)
+        throw db::DbError(QStringLiteral("不能增加此类单据: %1").arg(noteType));
+    if (count <= 0)
+        return 0;
+    const QString table = QString::fromLatin1(name);
+    const db::ResultSet pattern =
+        database.select(QStringLiteral("select * from %1 where NOTEID = (select max(NOTEID) from %1)").arg(table));
+    if (pattern.isEmpty())
+        throw db::DbError(QStringLiteral("帐套中没有可作样本的单据 (%1)").arg(table));
+    auto ids = [&](const QString &sql) {
+        QVector<QVariant> out;
+        for (const QVector<QVariant> &row : database.select(sql).rows)
+            out << row.value(0);
+        return out;
+    };
+    const QVector<QVariant> partners = ids(QStringLiteral("select PARTNERID from partnerlth where PARTNERID > 0 order by PARTNERID"));
+    const QVector<QVariant> employees = ids(QStringLiteral("select EMPID from employlth order by EMPID"));
+    const QVector<QVariant> departments = ids(QStringLiteral("select DEPID from departmentlth order by DEPID"));
+
+    const QStringList columns = pattern.columns;
+    QStringList marks;
+    for (int c = 0; c < columns.size(); ++c)
+        marks << QStringLiteral("?");
+    const QDate last = QDate::currentDate();
+    database.beginTran();
+    try {
+        const qint64 first = database.scalar(QStringLiteral("select isnull(max(NOTEID), 0) from ") + table).toLongLong() + 1;
+        QSqlQuery insert = database.prepare(QStringLiteral("insert into %1 (%2) values (%3)")
+                                                .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+        for (int i = 0; i < count; ++i) {
+            for (int c = 0; c < columns.size(); ++c) {
+                const QString column = columns[c].toUpper();
+                QVariant v = pattern.rows[0][c];
+                auto turn = [i](const QVector<QVariant> &list, const QVariant &v) { return list.isEmpty() ? v : list[i % list.size()]; };
+                if (column == QLatin1String("NOTEID"))
+                    v = first + i;
+                else if (column == QLatin1String("NOTECODE"))
+                    v = QStringLiteral("G%1-%2").arg(noteType).arg(first + i, 8, 10, QLatin1Char('0'));
+                else if (column == QLatin1String("NOTEDATE"))
+                    v = db::Database::dateText(last.addDays(-(i % 365)));
+                else if (column == QLatin1String("NOTESTATE") || column == QLatin1String("REFERCOUNT"))
+                    v = 0;
+                else if (column == QLatin1String("CHKORID"))
+                    v = QVariant();
+                else if (column == QLatin1String("PARTNERID"))
+                    v = turn(partners, v);
+                else if (column == QLatin1String("EMPID"))
+                    v = turn(employees, v);
+                else if (column == QLatin1String("DEPID"))
+                    v = turn(departments, v);
+                else if (column == QLatin1String("AMOUNT"))
+                    v = 10 + (i % 9973) * 1.25;
+                else if (column == QLatin1String("REMARK"))
+                    v = QStringLiteral("批量%1").arg(i % 100);
+                insert.bindValue(c, v);
+            }
+            database.execPrepared(insert, true);
+        }
+        ensureKey(database, table, first + count - 1);
         database.commitTran();
         return first;
     } catch (...) {

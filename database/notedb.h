@@ -51,6 +51,19 @@ std::unique_ptr<db::Database> copyBooks(db::Database &from, const QString &to, b
 // measuring the lists on large books.
 qint64 growCommodities(db::Database &database, int count);
 
+// Adds `count` notes of `noteType` (purchase and sales notes, payments and
+// receipts) in one transaction, each a copy of the type's last note with a new
+// key, number and date and the partner, employee and department taken in turn
+// from those in the books; unaudited, so nothing is posted. Returns the first
+// new NOTEID. Throws when the type is not one of these or has no note to copy.
+// For measuring the lists on large books.
+qint64 growNotes(db::Database &database, int noteType, int count);
+
+// Adds the company's parameters that printed notes show (name, tax number,
+// address, telephone, bank and account) with empty values where the books
+// lack them.
+void ensureCompanyParameters(db::Database &database);
+
 // Hex SHA-256 of salt + password (UTF-8): the stored form of a password.
 QString hashPassword(const QString &salt, const QString &password);
 // A fresh random salt (hex).

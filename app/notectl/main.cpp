@@ -4,6 +4,7 @@
 //   notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME] [--ok]
 //                                         call a named function of the package
 //   notectl grow DB --commodities N       add N generated commodities (large books for measuring)
+//   notectl grow DB --notes N [--type T]  add N notes of a type (default 2, purchase orders)
 //   notectl copy FROM TO [--force]        copy whole books to a new file or server database
 // DB is a books file or a server address: postgresql://[user@]host[:port]/books.
 
@@ -11,6 +12,7 @@
 #include "notedb.h"
 
 #include <QAbstractButton>
+#include <QDate>
 #include <QDialog>
 #include <QApplication>
 #include <QCoreApplication>
@@ -38,6 +40,7 @@ int usage()
                             "  notectl sql DB TEXT      (TEXT '-' reads standard input)\n"
                             "  notectl call DB FUNCTION ARGUMENT [NAME=VALUE ...] [--user NAME] [--ok]\n"
                             "  notectl grow DB --commodities N\n"
+                            "  notectl grow DB --notes N [--type NOTETYPE]\n"
                             "  notectl copy FROM TO [--force]\n"
                             "DB: a books file, or books on a server: postgresql://[user@]host[:port]/books"));
     return 2;
@@ -50,6 +53,38 @@ QString cellText(const QVariant &v)
     QString s = v.toString();
     s.replace(u'\t', u' ').replace(u'\n', u' ').replace(u'\r', u' ');
     return s;
+}
+
+// The company's parameters, and the package gives every kind that has a
+// window its standard print template, in books being made (older books get a
+// kind's template when a window of the kind opens).
+void writeStandardTemplates(db::Database &books)
+{
+    const QString file = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libpk_note.so"));
+    QLibrary library(file);
+    if (!library.load())
+        throw db::DbError(QStringLiteral("无法加载业务包 %1: %2").arg(file, library.errorString()));
+    using LoadFn = void (*)();
+    using TemplatesFn = int (*)();
+    auto load = reinterpret_cast<LoadFn>(library.resolve("noteLoad"));
+    auto templates = reinterpret_cast<TemplatesFn>(library.resolve("noteStandardTemplates"));
+    if (!load || !templates)
+        throw db::DbError(QStringLiteral("业务包 %1 缺少入口 noteStandardTemplates").arg(file));
+    notedb::ensureCompanyParameters(books);
+    const QVariant user = books.scalar(QStringLiteral("select min(OPERATEID) from operatormth"));
+    SetStartupDB(&books);
+    SetCurrentUser(user.isNull() ? 0 : user.toInt());
+    pub::ScriptedMessageService messages;
+    pub::ScriptedModalService modal;
+    pub::setMessageService(&messages);
+    pub::setModalService(&modal);
+    load();
+    const int kinds = templates();
+    pub::setMessageService(nullptr);
+    pub::setModalService(nullptr);
+    SetStartupDB(nullptr);
+    if (kinds == 0)
+        throw db::DbError(QStringLiteral("未能写入标准打印样式"));
 }
 
 int cmdInit(const QStringList &args)
@@ -72,22 +107,35 @@ int cmdInit(const QStringList &args)
         return usage();
     if (force && db::Database::isServerAddress(path))
         throw db::DbError(QStringLiteral("--force 不能用于服务器上的帐套: 服务器上的帐套不会被覆盖。"));
-    auto books = notedb::createBooks(path, demo, force);
+    // Written inside the creating transaction: books the package could not
+    // complete are not left behind.
+    auto books = notedb::createBooks(path, demo, force, QDate::currentDate(), writeStandardTemplates);
     std::printf("%s\n", QStringLiteral("已创建帐套 %1%2").arg(path, demo ? QStringLiteral(" (演示数据)") : QString()).toUtf8().constData());
     return 0;
 }
 
 int cmdGrow(const QStringList &args)
 {
-    if (args.size() != 3 || args[1] != QLatin1String("--commodities"))
+    if (args.size() != 3 && !(args.size() == 5 && args[1] == QLatin1String("--notes") && args[3] == QLatin1String("--type")))
         return usage();
     bool ok = false;
     const int count = args[2].toInt(&ok);
     if (!ok || count <= 0)
         return usage();
+    if (args[1] == QLatin1String("--commodities")) {
+        auto books = notedb::openBooks(args[0]);
+        const qint64 first = notedb::growCommodities(*books, count);
+        std::printf("%s\n", QStringLiteral("已添加货品 %1 个 (编号 %2 起)").arg(count).arg(first).toUtf8().constData());
+        return 0;
+    }
+    if (args[1] != QLatin1String("--notes"))
+        return usage();
+    const int type = args.size() == 5 ? args[4].toInt(&ok) : 2;
+    if (!ok)
+        return usage();
     auto books = notedb::openBooks(args[0]);
-    const qint64 first = notedb::growCommodities(*books, count);
-    std::printf("%s\n", QStringLiteral("已添加货品 %1 个 (编号 %2 起)").arg(count).arg(first).toUtf8().constData());
+    const qint64 first = notedb::growNotes(*books, type, count);
+    std::printf("%s\n", QStringLiteral("已添加单据 %1 张 (类型 %2, NOTEID %3 起)").arg(count).arg(type).arg(first).toUtf8().constData());
     return 0;
 }
 
@@ -263,9 +311,9 @@ int cmdCall(const QStringList &args)
 
 int main(int argc, char **argv)
 {
-    // "call" loads the package's windows, so it needs a widgets application;
+    // "call" and "init" load the package's windows, so they need a widgets application;
     // without a display it runs offscreen.
-    const bool widgets = argc > 1 && qstrcmp(argv[1], "call") == 0;
+    const bool widgets = argc > 1 && (qstrcmp(argv[1], "call") == 0 || qstrcmp(argv[1], "init") == 0);
     if (widgets && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> application;

@@ -13,10 +13,15 @@
 #include "data/Field.h"
 #include "widgets/DBControls.h"
 #include "widgets/LookupCombo.h"
+#include "MDnoteResource.h"
+#include "NoteTypes.h"
+#include "PackageWindows.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+
+#include <memory>
 
 #include "BasenotePrivate.h"
 
@@ -43,6 +48,8 @@ void TBasenoteForm::loadPrintTemplates()
     RptStyleCB->setProperty("tag", 6000 + noteType);
     if (cdsPrint->Active())
         return;
+    // Books made before the kind had its standard template get it now.
+    EnsureStandardTemplate(this);
     try {
         cdsPrint->SetCommandText(
             QStringLiteral("Select typesid, printtemplateID, Name, Data from printtemplatelth where printtemplateID>0 "
@@ -53,8 +60,11 @@ void TBasenoteForm::loadPrintTemplates()
         RptStyleCB->SetKeyField(QStringLiteral("printtemplateID"));
         RptStyleCB->SetListFields(QStringLiteral("Name"));
         RptStyleCB->SetListField(QStringLiteral("Name"));
+        // The remembered template, while the books still hold it.
         const PrintChoice choice = ReadPrintChoice(QString::fromLatin1(metaObject()->className()));
-        if (choice.id != 0)
+        if (choice.id != 0
+            && !scalarOf(QStringLiteral("Select Name from printtemplatelth where printtemplateID=") + QString::number(choice.id))
+                    .isNull())
             RptStyleCB->setKeyValue(choice.id);
     } catch (const std::exception &e) {
         ShowError(e);
@@ -78,30 +88,79 @@ void TBasenoteForm::UpdatePrintedLabel()
     lblPrinted->setVisible(printed > 0);
 }
 
+// =========================================================================== standard templates
+
+QByteArray StandardTemplateOf(const TBasenoteForm *form)
+{
+    TCorvanReportStyle::StandardParts parts;
+    for (const basenote::MasterControl &c : form->DeclaredResource().controls) {
+        const QString field = QString::fromLatin1(c.field);
+        // Check boxes and captions carry no text to print; the remark is in the footer.
+        if (c.kind == basenote::Ctl::Label || c.kind == basenote::Ctl::Check || field.isEmpty()
+            || field.compare(QLatin1String("REMARK"), Qt::CaseInsensitive) == 0)
+            continue;
+        parts.header.append({field, QString::fromUtf8(c.caption)});
+    }
+    if (auto *md = dynamic_cast<const TMDnoteForm *>(form))
+        for (const mdnote::DetailColumn &declared : md->DeclaredDetail().columns) {
+            const mdnote::ResolvedColumn c = mdnote::ResolveColumn(declared);
+            if (c.visible)
+                parts.lines.append({c.field, c.caption, c.displayFormat, c.width > 0 ? c.width : 80, c.total});
+        }
+    return TCorvanReportStyle::StandardTemplate(parts);
+}
+
+bool EnsureStandardTemplate(const TBasenoteForm *form)
+{
+    const int id = 6000 + form->NoteType();
+    try {
+        const int present = scalarOf(QStringLiteral("select count(*) from printtemplatelth where PRINTTEMPLATEID in (%1, -%1)")
+                                         .arg(id))
+                                .toInt();
+        if (present == 2)
+            return true;
+        const QString data = QString::fromUtf8(StandardTemplateOf(form));
+        for (const int key : {id, -id}) {
+            if (scalarOf(QStringLiteral("select count(*) from printtemplatelth where PRINTTEMPLATEID=%1").arg(key)).toInt() > 0)
+                continue;
+            SqlExecute(QStringLiteral("insert into printtemplatelth (PRINTTEMPLATEID, TYPESID, NAME, DATA) "
+                                      "values (%1, %2, :name, :data)")
+                           .arg(key)
+                           .arg(id),
+                       {{QStringLiteral("name"), QStringLiteral("标准样式")}, {QStringLiteral("data"), data}});
+        }
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
 // =========================================================================== choosing a template
 
 // Writes the template's definition to a ".Rpt" file of the temporary folder
-// and returns its name; "" when there is nothing to write. The standard
-// template of the kind is built in when the books hold none of their own.
-static QString writeTemplateFile(int id, int noteType, bool withLines)
+// and returns its name; shows why and returns "" when the books lack the
+// template or it has no definition.
+static QString writeTemplateFile(int id)
 {
     QByteArray data;
-    bool found = false;
+    QString name = QString::number(id);
     {
         AutoQuery q = CreateAutoQuery(QStringLiteral("Select * from printtemplatelth where PRINTTEMPLATEID=")
                                       + QString::number(id));
-        if (!q->IsEmpty()) {
-            found = true;
-            if (!q->FieldByName(QStringLiteral("DATA")).IsNull())
-                data = q->FieldByName(QStringLiteral("DATA")).AsString().toUtf8();
+        if (q->IsEmpty()) {
+            ShowError(QStringLiteral("打印样式[%1]不存在.").arg(id));
+            return {};
         }
+        name = q->FieldByName(QStringLiteral("NAME")).AsString() + u'(' + name + u')';
+        if (!q->FieldByName(QStringLiteral("DATA")).IsNull())
+            data = q->FieldByName(QStringLiteral("DATA")).AsString().toUtf8();
     }
-    if (!found && id == 6000 + noteType)
-        data = TCorvanReportStyle::StandardTemplate(withLines);
+    if (data.trimmed().isEmpty()) {
+        ShowError(QStringLiteral("打印样式[%1]没有内容, 无法打印.").arg(name));
+        return {};
+    }
     const QString fileName = QDir(templateFolder()).filePath(QStringLiteral("Template%1.Rpt").arg(id));
     QFile::remove(fileName);
-    if (data.isEmpty())
-        return {};
     QFile f(fileName);
     if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
         throw PubError(QStringLiteral("无法写入打印样式文件 ") + fileName);
@@ -119,7 +178,13 @@ bool TBasenoteForm::ChooseReportStyle(TCorvanReportStyle *report)
     } else {
         WritePrintChoice(QString::fromLatin1(metaObject()->className()), PrintChoice{FormName(), id});
     }
-    const QString file = writeTemplateFile(id, noteType, dynamic_cast<TMDnoteForm *>(this) != nullptr);
+    QString file;
+    try {
+        file = writeTemplateFile(id);
+    } catch (const std::exception &e) {
+        ShowError(e); // the temporary folder cannot take the file
+        return false;
+    }
     return !file.isEmpty() && QFile::exists(file) && report->LoadFromFile(file);
 }
 
@@ -128,6 +193,14 @@ void TBasenoteForm::SetReportVariables(TCorvanReportStyle *report)
     for (const char *name : {"AMOUNT", "PAYAMT", "FACTAMT", "DISCAMT"})
         if (Field *f = MasterField(QString::fromLatin1(name)))
             report->SetVariable(QStringLiteral("M.M") + QString::fromLatin1(name), QString::number(f->AsFloat(), 'f', 2));
+    // A looked-up master field prints as the window shows it: the name, not the key.
+    for (const basenote::MasterControl &c : DeclaredResource().controls)
+        if (c.kind == basenote::Ctl::Lookup) {
+            const QString field = QString::fromLatin1(c.field);
+            const QString name = c.name ? QString::fromLatin1(c.name) : QStringLiteral("cmb") + field;
+            if (auto *combo = findChild<widgets::TRqLookupCombo *>(name))
+                report->SetVariable(QStringLiteral("M.") + field, combo->text());
+        }
     report->SetVariable(QStringLiteral("DepName"), cmbDepartment->text());
     report->SetVariable(QStringLiteral("Employee"), cmbEmp->text());
     report->SetVariable(QStringLiteral("CompanyTaxNo"), sysParam("TaxNo"));
@@ -210,4 +283,23 @@ void TBasenoteForm::CloneNote(int id)
             SetFieldValueSilent(f, q->FieldByName(column).Value());
     }
     m_bModifiedAtSave = true;
+}
+
+// =========================================================================== every kind's standard template
+
+// Called by notectl once new books are made: every kind that has a window
+// writes its standard template. Returns how many kinds have theirs.
+extern "C" __attribute__((visibility("default"))) int noteStandardTemplates()
+{
+    int done = 0;
+    for (const pk_note::NoteTypeInfo &type : pk_note::NoteTypeTable())
+        for (const pk_note::FormRegistration &r : pk_note::RegistrationTable()) {
+            if (qstrcmp(r.formName, type.formName) != 0)
+                continue;
+            std::unique_ptr<QWidget> window(pk_note::CreateFormClass(QString::fromLatin1(r.className)));
+            if (auto *form = dynamic_cast<TBasenoteForm *>(window.get()); form && EnsureStandardTemplate(form))
+                ++done;
+            break;
+        }
+    return done;
 }

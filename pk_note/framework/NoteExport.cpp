@@ -10,7 +10,10 @@
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
+#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryDir>
 #include <QHeaderView>
 #include <QHash>
 #include <QLabel>
@@ -74,11 +77,16 @@ bool isNumber(data::FieldType t) { return t == data::FieldType::Integer || t == 
 
 class Workbook {
 public:
-    explicit Workbook(const QString &fileName) : m_name(fileName.toUtf8())
+    // The sheet is written to a scratch file and moved into place whole, so
+    // a file that cannot be written is never left half made.
+    explicit Workbook(const QString &fileName) : m_target(fileName)
     {
+        if (!m_scratchDir.isValid())
+            throw PubError(QStringLiteral("无法写入文件 %1: 没有可用的临时目录").arg(fileName));
+        m_name = m_scratchDir.filePath(QStringLiteral("book.xlsx")).toUtf8();
         m_book = workbook_new(m_name.constData());
         if (!m_book)
-            throw PubError(QStringLiteral("无法创建文件 %1").arg(fileName));
+            throw PubError(QStringLiteral("无法写入文件 %1").arg(fileName));
         m_sheet = workbook_add_worksheet(m_book, "单据");
         m_bold = workbook_add_format(m_book);
         format_set_bold(m_bold);
@@ -113,11 +121,19 @@ public:
         const lxw_error error = workbook_close(m_book);
         m_book = nullptr;
         if (error != LXW_NO_ERROR)
-            throw PubError(QStringLiteral("无法写入文件 %1: %2")
-                               .arg(QString::fromUtf8(m_name), QString::fromUtf8(lxw_strerror(error))));
+            throw PubError(QStringLiteral("无法写入文件 %1: %2").arg(m_target, QString::fromUtf8(lxw_strerror(error))));
+        QFile scratch(QString::fromUtf8(m_name));
+        QSaveFile out(m_target);
+        if (!scratch.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+            throw PubError(QStringLiteral("无法写入文件 %1: %2").arg(m_target, out.errorString()));
+        const QByteArray bytes = scratch.readAll();
+        if (out.write(bytes) != bytes.size() || !out.commit())
+            throw PubError(QStringLiteral("无法写入文件 %1: %2").arg(m_target, out.errorString()));
     }
 
 private:
+    QString m_target;
+    QTemporaryDir m_scratchDir;
     QByteArray m_name;
     lxw_workbook *m_book = nullptr;
     lxw_worksheet *m_sheet = nullptr;

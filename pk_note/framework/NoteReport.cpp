@@ -57,6 +57,7 @@ struct TCorvanReportStyle::Layout {
         bool sum = false;
     };
     QVector<Column> columns;
+    QVector<int> xs; // the columns' left edges and the right edge of the last
     int lineCount = 0;
     int rowsPerPage = 1;
     int pages = 1;
@@ -73,11 +74,44 @@ TCorvanReportStyle::~TCorvanReportStyle() = default;
 data::ClientDataSet *TCorvanReportStyle::masterSet() const { return m_master ? m_master->DataSet() : nullptr; }
 data::ClientDataSet *TCorvanReportStyle::detailSet() const { return m_detail ? m_detail->DataSet() : nullptr; }
 
-QByteArray TCorvanReportStyle::StandardTemplate(bool withLines)
+QByteArray TCorvanReportStyle::StandardTemplate(const StandardParts &parts)
 {
-    QFile f(withLines ? QStringLiteral(":/pk_note/templates/standard_lines.rpt")
-                      : QStringLiteral(":/pk_note/templates/standard_master.rpt"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    QFile f(QStringLiteral(":/pk_note/templates/standard.rpt"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QJsonObject t = QJsonDocument::fromJson(f.readAll()).object();
+    QJsonArray header = t.value(QLatin1String("header")).toArray();
+    for (const StandardParts::Item &i : parts.header)
+        header.append(QJsonObject{{QStringLiteral("label"), i.caption},
+                                  {QStringLiteral("text"), u'[' + QStringLiteral("M.") + i.field + u']'},
+                                  {QStringLiteral("needs"), i.field}});
+    t.insert(QStringLiteral("header"), header);
+    if (parts.lines.isEmpty()) {
+        t.remove(QStringLiteral("lines"));
+        t.remove(QStringLiteral("sums"));
+    } else {
+        QJsonArray lines = t.value(QLatin1String("lines")).toArray();
+        QJsonArray sums;
+        for (const StandardParts::Line &l : parts.lines) {
+            QJsonObject o{{QStringLiteral("field"), l.field}, {QStringLiteral("title"), l.title},
+                          // never narrower than its title
+                          {QStringLiteral("width"), std::max(l.width / 8, int(l.title.size()) * 3 + 2)}};
+            if (!l.format.isEmpty())
+                o.insert(QStringLiteral("format"), l.format);
+            lines.append(o);
+            if (l.sum)
+                sums.append(l.field);
+        }
+        t.insert(QStringLiteral("lines"), lines);
+        t.insert(QStringLiteral("sums"), sums);
+        // Wide line tables are printed across the sheet.
+        if (parts.lines.size() > 10) {
+            QJsonObject page = t.value(QLatin1String("page")).toObject();
+            page.insert(QStringLiteral("orientation"), QStringLiteral("landscape"));
+            t.insert(QStringLiteral("page"), page);
+        }
+    }
+    return QJsonDocument(t).toJson(QJsonDocument::Indented);
 }
 
 bool TCorvanReportStyle::LoadFromFile(const QString &fileName)
@@ -128,6 +162,73 @@ bool TCorvanReportStyle::cellShown(const QJsonObject &cell) const
 {
     const QString needs = cell.value(QLatin1String("needs")).toString();
     return needs.isEmpty() || m_variables.contains(needs) || (masterSet() && masterSet()->FindField(needs));
+}
+
+QString TCorvanReportStyle::cellText(const Layout &l, int column, const QVariant &v) const
+{
+    const Layout::Column &c = l.columns[column];
+    if (v.isNull())
+        return {};
+    const QString format = c.format.isEmpty() ? detailSet()->FieldAt(c.index)->DisplayFormat() : c.format;
+    if (format.isEmpty())
+        return v.toString();
+    return data::formatWith(data::parseDisplayFormat(format, c.type), c.type, v);
+}
+
+double TCorvanReportStyle::columnSum(const Layout &l, int column) const
+{
+    double sum = 0;
+    for (int row = 0; row < l.lineCount; ++row)
+        sum += detailSet()->ValueAt(row, l.columns[column].index).toDouble();
+    return sum;
+}
+
+// Each column is as wide as its title and its texts need (the first rows and
+// the sum measured), the room left shared out as the template's widths say;
+// on a sheet too narrow the columns give up what they need beyond their titles.
+QVector<int> TCorvanReportStyle::columnEdges(const Layout &l, int width) const
+{
+    const int n = int(l.columns.size());
+    if (n == 0)
+        return {0};
+    const QFontMetrics plain(font(kTableFont)), bold(font(kTableFont, true));
+    constexpr int kPadding = 20;
+    constexpr int kMeasuredRows = 200;
+    QVector<double> need(n), floor(n);
+    double declared = 0;
+    for (int c = 0; c < n; ++c) {
+        const Layout::Column &col = l.columns[c];
+        floor[c] = bold.horizontalAdvance(c == 0 ? QStringLiteral("合计") : col.title) + kPadding;
+        need[c] = std::max(floor[c], double(bold.horizontalAdvance(col.title) + kPadding));
+        if (col.index < 0)
+            need[c] = std::max(need[c], double(plain.horizontalAdvance(QString::number(l.lineCount)) + kPadding));
+        else {
+            for (int row = 0; row < std::min(l.lineCount, kMeasuredRows); ++row)
+                need[c] = std::max(need[c], double(plain.horizontalAdvance(cellText(l, c, detailSet()->ValueAt(row, col.index)))
+                                                   + kPadding));
+            if (col.sum)
+                need[c] = std::max(need[c], double(bold.horizontalAdvance(cellText(l, c, columnSum(l, c))) + kPadding));
+        }
+        declared += std::max(0.1, col.width);
+    }
+    double needed = 0, floors = 0;
+    for (int c = 0; c < n; ++c)
+        needed += need[c], floors += floor[c];
+    QVector<double> w(n);
+    for (int c = 0; c < n; ++c) {
+        if (needed <= width)
+            w[c] = need[c] + (width - needed) * std::max(0.1, l.columns[c].width) / declared;
+        else if (floors <= width)
+            w[c] = floor[c] + (need[c] - floor[c]) * (width - floors) / std::max(1.0, needed - floors);
+        else
+            w[c] = floor[c] * width / floors;
+    }
+    QVector<int> xs{0};
+    double x = 0;
+    for (int c = 0; c < n; ++c)
+        xs << int(std::lround(x += w[c]));
+    xs.last() = width;
+    return xs;
 }
 
 TCorvanReportStyle::Layout TCorvanReportStyle::layout() const
@@ -186,6 +287,7 @@ TCorvanReportStyle::Layout TCorvanReportStyle::layout() const
             l.columns << c;
         }
     l.lineCount = l.columns.isEmpty() ? 0 : detail->RecordCount();
+    l.xs = columnEdges(l, l.width - 2 * l.margin);
 
     l.top = kTitleHeight + kSubtitleHeight + l.headerRows * kCellHeight + 20;
     const int bottom = (l.columns.isEmpty() ? 0 : 2 * kRowHeight) + l.footerRows * kCellHeight + 20 + kPageNoHeight;
@@ -244,13 +346,7 @@ void TCorvanReportStyle::paintPage(QPainter &p, const Layout &l, int page) const
     y += l.headerRows * kCellHeight + 20;
 
     if (!l.columns.isEmpty()) {
-        double total = 0;
-        for (const Layout::Column &c : l.columns)
-            total += c.width;
-        QVector<int> xs{0};
-        for (const Layout::Column &c : l.columns)
-            xs << xs.last() + int(std::lround(c.width / total * width));
-        xs.last() = width;
+        const QVector<int> &xs = l.xs;
         auto cellRect = [&](int column, int top) {
             return QRect(xs[column], top, xs[column + 1] - xs[column], kRowHeight);
         };
@@ -266,12 +362,6 @@ void TCorvanReportStyle::paintPage(QPainter &p, const Layout &l, int page) const
         y += kRowHeight;
 
         data::ClientDataSet *detail = detailSet();
-        auto shown = [&](const Layout::Column &c, const QVariant &v) {
-            const QString format = c.format.isEmpty() ? detail->FieldAt(c.index)->DisplayFormat() : c.format;
-            if (format.isEmpty())
-                return v.toString();
-            return data::formatWith(data::parseDisplayFormat(format, c.type), c.type, v);
-        };
         p.setFont(font(kTableFont));
         const int first = page * l.rowsPerPage;
         const int last = std::min(l.lineCount, first + l.rowsPerPage);
@@ -282,8 +372,7 @@ void TCorvanReportStyle::paintPage(QPainter &p, const Layout &l, int page) const
                     drawText(cellRect(c, y), QString::number(row + 1), Qt::AlignHCenter);
                     continue;
                 }
-                const QVariant v = detail->ValueAt(row, col.index);
-                drawText(cellRect(c, y), v.isNull() ? QString() : shown(col, v),
+                drawText(cellRect(c, y), cellText(l, c, detail->ValueAt(row, col.index)),
                          isNumber(col.type) ? Qt::AlignRight : Qt::AlignLeft);
             }
         if (page == l.pages - 1) {
@@ -291,12 +380,8 @@ void TCorvanReportStyle::paintPage(QPainter &p, const Layout &l, int page) const
             for (int c = 0; c < l.columns.size(); ++c) {
                 const Layout::Column &col = l.columns[c];
                 QString text = c == 0 ? QStringLiteral("合计") : QString();
-                if (col.sum && col.index >= 0) {
-                    double sum = 0;
-                    for (int row = 0; row < l.lineCount; ++row)
-                        sum += detail->ValueAt(row, col.index).toDouble();
-                    text = shown(col, sum);
-                }
+                if (col.sum && col.index >= 0)
+                    text = cellText(l, c, columnSum(l, c));
                 drawText(cellRect(c, y), text, col.sum ? Qt::AlignRight : Qt::AlignHCenter);
             }
             y += kRowHeight;
@@ -374,6 +459,7 @@ void TCorvanReportStyle::Preview(const QString &documentName) const
     printer.setDocName(documentName);
     QPrintPreviewDialog dialog(&printer);
     dialog.setObjectName(QStringLiteral("PrintPreview"));
+    dialog.resize(960, 760);
     dialog.setWindowTitle(QStringLiteral("打印预览 - ") + documentName);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this](QPrinter *p) {
         try {

@@ -8,17 +8,21 @@
 // detail field or variable ("needs") is missing is left out, so one standard
 // template fits every kind.
 //
-// The standard template of each note type is built in (resource) unless the
-// books hold their own under the same id (6000 + note type).
+// Every template is stored in the books (printtemplatelth). The standard one
+// of a note type (id 6000 + note type) is made from the kind's declaration in
+// a built-in frame: its master fields, its lines as the grid shows them with
+// their sums, the amount in words, maker and auditor.
 
 #include <QHash>
 #include <QImage>
 #include <QJsonObject>
 #include <QString>
 #include <QVariant>
+#include <QVector>
 
 class QPainter;
 class QPrinter;
+class TBasenoteForm;
 
 namespace data {
 class DataSource;
@@ -56,13 +60,29 @@ public:
     // One page as a picture (A4 at `dpi`), to look at a template.
     QImage PageImage(int page, int dpi = 96) const;
 
-    // The built-in standard template (with or without lines).
-    static QByteArray StandardTemplate(bool withLines);
+    // What a kind's standard template is made of.
+    struct StandardParts {
+        struct Item {
+            QString field, caption;
+        };
+        struct Line {
+            QString field, title, format;
+            int width = 80; // the grid's, in pixels; the page shares its width out in proportion
+            bool sum = false;
+        };
+        QVector<Item> header;
+        QVector<Line> lines;
+    };
+    // The standard template of a kind as stored (UTF-8 JSON).
+    static QByteArray StandardTemplate(const StandardParts &parts);
 
 private:
     struct Layout;
     Layout layout() const;
     void paintPage(QPainter &p, const Layout &l, int page) const;
+    QVector<int> columnEdges(const Layout &l, int width) const;
+    QString cellText(const Layout &l, int column, const QVariant &value) const;
+    double columnSum(const Layout &l, int column) const;
     bool cellShown(const QJsonObject &cell) const;
     data::ClientDataSet *masterSet() const;
     data::ClientDataSet *detailSet() const;
@@ -72,3 +92,11 @@ private:
     QJsonObject m_template;
     QHash<QString, QVariant> m_variables;
 };
+
+// The standard template of a window's kind, made from its declaration.
+QByteArray StandardTemplateOf(const TBasenoteForm *form);
+// Writes the kind's standard template (id and type 6000 + note type) and its
+// system copy (the negative id, for restoring) when the books lack them.
+// False when the books could not take them (the reason is not shown: a
+// window still opens on read-only books).
+bool EnsureStandardTemplate(const TBasenoteForm *form);

@@ -251,6 +251,12 @@ void TFindnoteForm::buildWindow()
     button(btnOpenNote, "btnOpenNote", "单据(&D)");
     button(btnToExcel, "btnToExcel", "导出Excel");
     button(btnClose, "btnClose", "关闭(&C)");
+    // A list without rows says so, filtered or not.
+    lblEmpty = new QLabel(S("没有符合条件的单据."), this);
+    lblEmpty->setObjectName(QStringLiteral("lblEmpty"));
+    lblEmpty->hide();
+    bar->addSpacing(12);
+    bar->addWidget(lblEmpty);
     bar->addStretch();
     layout->addLayout(bar);
 
@@ -258,7 +264,12 @@ void TFindnoteForm::buildWindow()
     dsNotes->setObjectName(QStringLiteral("dsNotes"));
     dbgNotes = new widgets::TRqDBGrid(this, QStringLiteral("dbgNotes"));
     dbgNotes->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // The selected row marks the note; numbering the rows of a page of
+    // hundreds cost the header a pass over every row at each reading.
+    dbgNotes->verticalHeader()->hide();
     layout->addWidget(dbgNotes);
+    // Room for the bar and a useful part of the list, also as an MDI child.
+    setMinimumSize(720, 400);
     resize(900, 520);
 
     connect(cmbNoteName, &QComboBox::currentIndexChanged, this, &TFindnoteForm::cmbNoteNameChange);
@@ -352,26 +363,41 @@ bool TFindnoteForm::openCurrent(bool firstPageOnly)
     QString sql = QuerySql(*m_query);
     if (!m_filter.isEmpty())
         sql += QStringLiteral(" where ") + m_filter;
-    if (!m_sortField.isEmpty())
-        sql += QStringLiteral(" Order by ") + FieldExpression(m_sortField)
-               + (m_sortAscending ? QStringLiteral(" Asc ") : QStringLiteral(" Desc"));
+    if (!m_sortField.isEmpty()) {
+        // A master field sorts as b.<field>; a joined name by its own alias.
+        const QString expression = FieldExpression(m_sortField);
+        sql += expression.startsWith(QLatin1String("b.")) ? QStringLiteral(" Order by b.") + expression.mid(2)
+                                                          : QStringLiteral(" Order by ") + expression;
+        sql += m_sortAscending ? QStringLiteral(" Asc ") : QStringLiteral(" Desc");
+    }
     // Books with many notes show the first page at once; one row more than a
     // page tells whether the page is the whole list.
     const bool paged = firstPageOnly && PageSize > 0;
     if (paged)
         sql = QStringLiteral("select top ") + QString::number(PageSize + 1) + sql.mid(QStringLiteral("select").size());
+    // Another list's columns are bound on a detached grid: left bound, it
+    // would rebuild its rows and header at the close and again at the open,
+    // only to be rebuilt once more for the columns. The same list read again
+    // (a sort, a filter, the rest of its rows) keeps its grid and widths.
+    const bool rebind = m_bound != m_query || !dbgNotes->DataSet();
+    if (rebind)
+        dbgNotes->SetDataSource(nullptr);
     try {
         m_current->Close();
         m_current->SetCommandText(sql);
         m_current->Open();
         m_complete = !paged || m_current->RecordCount() <= PageSize;
+        lblEmpty->setVisible(m_current->IsEmpty());
     } catch (const std::exception &e) {
         ShowError(e);
         m_complete = true;
         bindColumns();
         return false;
     }
-    bindColumns();
+    if (rebind)
+        bindColumns();
+    else
+        showSortMarker();
     return true;
 }
 
@@ -400,6 +426,12 @@ void TFindnoteForm::bindColumns()
                     dbgNotes->Column(dbgNotes->ColumnCount() - 1).DisplayFormat = QStringLiteral("#0.00");
             }
     dbgNotes->SetDataSource(dsNotes);
+    m_bound = m_current && m_current->Active() ? m_query : nullptr;
+    showSortMarker();
+}
+
+void TFindnoteForm::showSortMarker()
+{
     QHeaderView *header = dbgNotes->horizontalHeader();
     const int sorted = m_sortField.isEmpty() ? -1 : dbgNotes->ColumnOfField(m_sortField);
     header->setSortIndicatorShown(sorted >= 0);

@@ -14,6 +14,7 @@
 #include <QVector>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 namespace data {
@@ -113,15 +114,18 @@ private:
     void fillTypeList();
     bool openCurrent(bool firstPageOnly = true);
     void bindColumns();
+    void showSortMarker();
     void prepareFilter();
     data::ClientDataSet *queryOf(const FinderQuery &q);
 
     QComboBox *cmbNoteName = nullptr;
+    QLabel *lblEmpty = nullptr;
     QPushButton *btnFilter = nullptr, *btnOpenNote = nullptr, *btnToExcel = nullptr, *btnClose = nullptr;
     widgets::TRqDBGrid *dbgNotes = nullptr;
     data::DataSource *dsNotes = nullptr;
     data::ClientDataSet *m_current = nullptr;
     const FinderQuery *m_query = nullptr;
+    const FinderQuery *m_bound = nullptr; // the list whose columns the grid shows
     QHash<QString, data::ClientDataSet *> m_queries; // by object name, created on first use
     QHash<QString, QString> m_expressions;           // upper-cased field -> expression
     widgets::TFindInstance *m_find = nullptr;

@@ -10,6 +10,7 @@
 #include "Pk_note_itf.h"
 #include "Pub.h"
 #include "TestSupport.h"
+#include "notedb.h"
 #include "data/ClientDataSet.h"
 #include "data/Field.h"
 #include "widgets/DBGrid.h"
@@ -20,7 +21,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -226,7 +229,10 @@ TEST_F(FinderTest, TitleClicksSortAndFlipAndAnotherColumnReplacesTheOrder)
     ASSERT_GE(code, 0);
     ASSERT_GE(amount, 0);
 
+    // The width the user gave a column outlasts a sort of the same list.
+    m_finder->Grid()->setColumnWidth(amount, 211);
     emit header->sectionClicked(code);
+    EXPECT_EQ(m_finder->Grid()->columnWidth(amount), 211);
     QStringList codes = column("NOTECODE");
     QStringList sorted = codes;
     sorted.sort();
@@ -258,7 +264,7 @@ TEST_F(FinderTest, TitleClicksSortAndFlipAndAnotherColumnReplacesTheOrder)
     ASSERT_TRUE(filter([&](FindInstanceDialog *d) { typeRow(d, 0, "REMARK", "包含", QStringLiteral("x Order by y")); }));
     emit header->sectionClicked(code);
     EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
-    EXPECT_TRUE(list()->CommandText().endsWith(QLatin1String("like '%x Order by y%') Order by b.NOTECODE Asc ")))
+    EXPECT_TRUE(list()->CommandText().endsWith(QLatin1String("like '%x Order by y%' escape '!') Order by b.NOTECODE Asc ")))
         << list()->CommandText().toStdString();
 
     // The window as the user sees it, kept beside the test program to be looked at.
@@ -343,6 +349,9 @@ TEST_F(FinderTest, FiltersByTypedConditionsAndRefusesBadValues)
     }));
     EXPECT_EQ(list()->RecordCount(), 0);
     EXPECT_TRUE(list()->CommandText().contains(QStringLiteral("b.REMARK = 'x'' or ''1''=''1'")));
+    QLabel *empty = m_finder->findChild<QLabel *>(QStringLiteral("lblEmpty"));
+    EXPECT_TRUE(empty->isVisibleTo(m_finder.get()));
+    EXPECT_EQ(empty->text(), QStringLiteral("没有符合条件的单据."));
 
     // The rows are kept for the next opening of the dialog; a new type drops them.
     m_modal.setHandler([&](QWidget *w) {
@@ -356,6 +365,52 @@ TEST_F(FinderTest, FiltersByTypedConditionsAndRefusesBadValues)
     EXPECT_TRUE(m_finder->FindInstance()->Conditions().isEmpty());
     EXPECT_FALSE(list()->CommandText().contains(QLatin1String(" where ")));
     EXPECT_EQ(list()->RecordCount(), scalar(QStringLiteral("select count(*) from salesth")).toInt());
+    EXPECT_FALSE(empty->isVisibleTo(m_finder.get()));
+}
+
+TEST_F(FinderTest, FilterValuesOfAnyTextMatchAsTypedAndKeepTheStatementsShape)
+{
+    const QStringList values = {QStringLiteral("x' or '1'='1"), QStringLiteral("50%"), QStringLiteral("a_b"),
+                                QStringLiteral("[ab]"), QStringLiteral("]); delete from orderpth; --"),
+                                QStringLiteral("!%")};
+    // Some notes hold the texts, others what a pattern of them would match.
+    const QStringList stored = {QStringLiteral("价x' or '1'='1格"), QStringLiteral("折50%"), QStringLiteral("折500"),
+                                QStringLiteral("a_b"), QStringLiteral("axb"), QStringLiteral("[ab]"), QStringLiteral("a"),
+                                QStringLiteral("]); delete from orderpth; --"), QStringLiteral("!%"), QStringLiteral("!x")};
+    notedb::growNotes(database(), 2, int(stored.size()));
+    const QStringList notes = ids(QStringLiteral("select NOTEID from orderpth order by NOTEID"));
+    ASSERT_GE(notes.size(), stored.size());
+    for (int i = 0; i < stored.size(); ++i)
+        sql(QStringLiteral("update orderpth set REMARK=:r where NOTEID=") + notes[i], {{QStringLiteral("r"), stored[i]}});
+    const int orders = notes.size();
+
+    open(2);
+    QString shape;
+    for (const QString &value : values) {
+        ASSERT_TRUE(filter([&](FindInstanceDialog *d) {
+            d->ClearRows();
+            typeRow(d, 0, "REMARK", "包含", value);
+        })) << value.toStdString();
+        EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+        QStringList want;
+        for (int i = 0; i < stored.size(); ++i)
+            if (stored[i].contains(value))
+                want << notes[i];
+        QStringList got = column("NOTEID");
+        got.sort();
+        want.sort();
+        EXPECT_EQ(got, want) << value.toStdString();
+        // Without its one literal the statement is the same for every value.
+        QString text = list()->CommandText();
+        const int start = int(text.indexOf(QStringLiteral(" like '")));
+        const int end = int(text.indexOf(QStringLiteral("' escape '!'"), start));
+        ASSERT_TRUE(start > 0 && end > start) << text.toStdString();
+        text.remove(start, end - start);
+        if (shape.isEmpty())
+            shape = text;
+        EXPECT_EQ(text, shape) << value.toStdString();
+    }
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from orderpth")).toInt(), orders);
 }
 
 TEST_F(FinderTest, OpensTheNoteInItsWindow)
@@ -418,6 +473,28 @@ TEST_F(FinderTest, ExportsTheListOnlyWithTheExportRight)
     m_finder->findChild<QPushButton *>(QStringLiteral("btnToExcel"))->click();
     EXPECT_TRUE(QFileInfo(file).size() > 0) << shown().join(u'|').toStdString();
     EXPECT_EQ(m_files.records().value(0).suggested, QStringLiteral("单据类型-销售开单.xlsx"));
+    {
+        // Read back: the title, the captions and every note's number.
+        QProcess unzip;
+        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), file, QStringLiteral("xl/sharedStrings.xml")});
+        ASSERT_TRUE(unzip.waitForFinished());
+        const QString strings = QString::fromUtf8(unzip.readAllStandardOutput());
+        EXPECT_TRUE(strings.contains(QStringLiteral("单据类型:销售开单")) && strings.contains(QStringLiteral("单据编号")));
+        for (const QString &code : ids(QStringLiteral("select NOTECODE from salesth")))
+            EXPECT_TRUE(strings.contains(code)) << code.toStdString();
+    }
+
+    // A file that cannot be written is named and nothing is left of it.
+    ASSERT_TRUE(QDir(m_folder.path()).mkdir(QStringLiteral("taken.xlsx")));
+    for (const QString &bad : {m_folder.file(QStringLiteral("no/such/folder/list.xlsx")), m_folder.file(QStringLiteral("taken.xlsx"))}) {
+        const QStringList before = QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        m_files.answer(bad);
+        m_finder->findChild<QPushButton *>(QStringLiteral("btnToExcel"))->click();
+        EXPECT_TRUE(errors().value(errors().size() - 1).startsWith(QStringLiteral("无法写入文件 ") + bad))
+            << errors().join(u'|').toStdString();
+        EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        EXPECT_FALSE(QFileInfo::exists(m_folder.file(QStringLiteral("no"))));
+    }
 
     SetCurrentUser(2);
     const QString refused = m_folder.file(QStringLiteral("refused.xlsx"));

@@ -6,6 +6,8 @@
 #include "MDnote.h"
 #include "NoteMessages.h"
 #include "NoteReport.h"
+#include "NoteTypes.h"
+#include "PackageWindows.h"
 #include "Notepublic.h"
 #include "PNOrderForm.h"
 #include "Pk_note_itf.h"
@@ -19,6 +21,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPrinterInfo>
 
 #include <gtest/gtest.h>
@@ -26,6 +31,8 @@
 #include <memory>
 
 inline void PrintTo(const QString &s, std::ostream *os) { *os << s.toStdString(); }
+
+extern "C" int noteStandardTemplates();
 
 namespace {
 
@@ -180,27 +187,109 @@ TEST_F(PrintTest, QuestionsAndTemplatesDecideWhatIsPrinted)
     EXPECT_EQ(m_messages.last().text, QStringLiteral("本单没有选择打印样式, 是否要用标准样式进行打印或预览?"));
     EXPECT_TRUE(m_files.records().isEmpty());
 
-    // The books' own standard template wins over the built-in one; one
-    // without its definition prints nothing.
-    QByteArray own = TCorvanReportStyle::StandardTemplate(true);
-    own.replace("[CompanyName]", "OWN-TITLE");
-    sql(QStringLiteral("insert into printtemplatelth (PRINTTEMPLATEID, TYPESID, NAME, DATA) values (6002, 6002, :n, :d)"),
-        {{QStringLiteral("n"), QStringLiteral("我的样式")}, {QStringLiteral("d"), QString::fromUtf8(own)}});
-    style->setKeyValue(6002);
+    // A template of the books' own, made from the kind's standard one; the
+    // choice is remembered for the window's class.
+    QString own = scalar(QStringLiteral("select DATA from printtemplatelth where PRINTTEMPLATEID=6002")).toString();
+    ASSERT_FALSE(own.isEmpty()) << "the window wrote its kind's standard template";
+    own.replace(QStringLiteral("[CompanyName]"), QStringLiteral("OWN-TITLE"));
+    sql(QStringLiteral("insert into printtemplatelth (PRINTTEMPLATEID, TYPESID, NAME, DATA) values (7001, 6002, :n, :d)"),
+        {{QStringLiteral("n"), QStringLiteral("我的样式")}, {QStringLiteral("d"), own}});
+    style->setKeyValue(7001);
     TCorvanReportStyle report(m_form->MasterDataSource(), m_form->DetailDataSource());
     ASSERT_TRUE(m_form->ChooseReportStyle(&report));
     EXPECT_EQ(report.Expand(report.Template().value(QLatin1String("title")).toString()), QStringLiteral("OWN-TITLE"));
-    EXPECT_EQ(ReadPrintChoice(QStringLiteral("TPNOrderForm")).id, 6002) << "the choice is remembered for the class";
-    sql(QStringLiteral("update printtemplatelth set DATA=null where PRINTTEMPLATEID=6002"));
+    EXPECT_EQ(ReadPrintChoice(QStringLiteral("TPNOrderForm")).id, 7001) << "the choice is remembered for the class";
+
+    // A template without its definition, one that is not a template and a
+    // standard one gone from the books are named; nothing is printed or counted.
+    sql(QStringLiteral("update printtemplatelth set DATA=null where PRINTTEMPLATEID=7001"));
     m_form->PrintPMItemClick();
+    EXPECT_EQ(errors().value(errors().size() - 1), QStringLiteral("打印样式[我的样式(7001)]没有内容, 无法打印."));
+    sql(QStringLiteral("update printtemplatelth set DATA='{ broken' where PRINTTEMPLATEID=7001"));
+    m_form->PrintPreviewPMItemClick();
+    EXPECT_TRUE(errors().value(errors().size() - 1).startsWith(QStringLiteral("打印样式文件不是本系统的打印样式: ")));
+    EXPECT_TRUE(errors().value(errors().size() - 1).endsWith(QStringLiteral("Template7001.Rpt")));
+    sql(QStringLiteral("delete from printtemplatelth where PRINTTEMPLATEID=6002"));
+    style->setKeyValue(QVariant());
+    m_messages.answer(AnswerYes);
+    m_form->PrintPMItemClick();
+    EXPECT_EQ(errors().value(errors().size() - 1), QStringLiteral("打印样式[6002]不存在."));
     EXPECT_TRUE(m_files.records().isEmpty());
     EXPECT_EQ(printed(), before);
+
+    // The remembered template is chosen in the next window while it exists;
+    {
+        std::unique_ptr<TPNOrderForm> next(CreateNoteForm<TPNOrderForm>());
+        ASSERT_EQ(pk_note::SendNoteMessage(next.get(), pk_note::NM_NOTELOCATE, 0, m_id), pk_note::S_OK);
+        EXPECT_EQ(next->findChild<widgets::TRqLookupCombo *>(QStringLiteral("RptStyleCB"))->KeyValue().toInt(), 7001);
+    }
+    sql(QStringLiteral("delete from printtemplatelth where PRINTTEMPLATEID=7001"));
+    {
+        std::unique_ptr<TPNOrderForm> next(CreateNoteForm<TPNOrderForm>());
+        ASSERT_EQ(pk_note::SendNoteMessage(next.get(), pk_note::NM_NOTELOCATE, 0, m_id), pk_note::S_OK);
+        // gone, the window shows the standard one
+        EXPECT_EQ(next->findChild<widgets::TRqLookupCombo *>(QStringLiteral("RptStyleCB"))->KeyValue().toInt(), 6002);
+    }
+
+    // A temporary folder that cannot take the template file.
+    g_asTempDirectory = m_folder.file(QStringLiteral("missing/folder"));
+    m_form->PrintPMItemClick();
+    EXPECT_TRUE(errors().value(errors().size() - 1).startsWith(QStringLiteral("无法写入打印样式文件 ")));
+    EXPECT_EQ(printed(), before);
+    g_asTempDirectory = m_folder.path();
 
     // Without the print right.
     SetCurrentUser(2);
     m_form->PrintPMItemClick();
     EXPECT_EQ(errors().value(errors().size() - 1), QStringLiteral("对不起,你没有打印的权限!"));
     EXPECT_EQ(printed(), before);
+}
+
+TEST_F(PrintTest, EveryKindHasAStandardTemplateMadeFromItsDeclaration)
+{
+    sql(QStringLiteral("delete from printtemplatelth"));
+    int expected = 0;
+    for (const pk_note::NoteTypeInfo &type : pk_note::NoteTypeTable()) {
+        const QString form = QString::fromLatin1(type.formName);
+        bool built = false;
+        for (const pk_note::FormRegistration &r : pk_note::RegistrationTable())
+            built = built || (form == QLatin1String(r.formName) && pk_note::FormClassFactory(QString::fromLatin1(r.className)));
+        expected += built;
+    }
+    EXPECT_GT(expected, 20);
+    EXPECT_EQ(noteStandardTemplates(), expected);
+    // Each with its system copy under the negative id, and nothing else.
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from printtemplatelth where PRINTTEMPLATEID>0")).toInt(), expected);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from printtemplatelth a join printtemplatelth c on "
+                                    "c.PRINTTEMPLATEID=-a.PRINTTEMPLATEID and c.DATA=a.DATA and c.TYPESID=a.TYPESID "
+                                    "where a.PRINTTEMPLATEID=a.TYPESID and a.NAME='标准样式'")).toInt(),
+              expected);
+
+    // The order's: its master fields, its lines as its grid shows them with their sums.
+    const QJsonObject order =
+        QJsonDocument::fromJson(scalar(QStringLiteral("select DATA from printtemplatelth where PRINTTEMPLATEID=6002")).toString().toUtf8())
+            .object();
+    QStringList header, lines;
+    for (const QJsonValue &v : order.value(QLatin1String("header")).toArray())
+        header << v.toObject().value(QLatin1String("label")).toString() + u'=' + v.toObject().value(QLatin1String("text")).toString();
+    for (const QJsonValue &v : order.value(QLatin1String("lines")).toArray())
+        lines << v.toObject().value(QLatin1String("title")).toString();
+    EXPECT_TRUE(header.contains(QStringLiteral("供应商=[M.PARTNERID]"))) << header.join(u',').toStdString();
+    EXPECT_TRUE(header.contains(QStringLiteral("到货时间=[M.REVDATE]")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("已收货数量")) && lines.contains(QStringLiteral("中止"))) << lines.join(u',').toStdString();
+    const QJsonArray sums = order.value(QLatin1String("sums")).toArray();
+    EXPECT_TRUE(sums.contains(QJsonValue(QStringLiteral("QUANTITY"))) && sums.contains(QJsonValue(QStringLiteral("AMOUNT"))));
+    // A kind without lines prints none.
+    const QJsonObject move =
+        QJsonDocument::fromJson(scalar(QStringLiteral("select DATA from printtemplatelth where PRINTTEMPLATEID=6051")).toString().toUtf8())
+            .object();
+    EXPECT_FALSE(move.contains(QLatin1String("lines")));
+
+    // Books that lack it get it back when a window of the kind opens.
+    sql(QStringLiteral("delete from printtemplatelth where TYPESID=6002"));
+    std::unique_ptr<TPNOrderForm> again(CreateNoteForm<TPNOrderForm>());
+    ASSERT_EQ(pk_note::SendNoteMessage(again.get(), pk_note::NM_NOTELOCATE, 0, m_id), pk_note::S_OK);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from printtemplatelth where TYPESID=6002")).toInt(), 2);
 }
 
 TEST_F(PrintTest, ACopyIsANewNoteWithTheLines)

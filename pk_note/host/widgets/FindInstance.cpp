@@ -67,7 +67,15 @@ QString sqlValue(const FindField &f, const Op &op, const QString &raw)
         if (isNumber(f.type) || isDate(f.type))
             throw PubError(QStringLiteral("字段") + caption + QStringLiteral("不能使用[") + QString::fromUtf8(op.shown)
                            + QStringLiteral("]条件。"));
-        return QuotedStr(u'%' + value + u'%');
+        // What the user typed is found as typed: the wildcards and the
+        // bracket of a pattern are escaped.
+        QString literal;
+        for (const QChar c : value) {
+            if (c == u'%' || c == u'_' || c == u'[' || c == u'!')
+                literal += u'!';
+            literal += c;
+        }
+        return QuotedStr(u'%' + literal + u'%') + QStringLiteral(" escape '!'");
     }
     if (isNumber(f.type)) {
         bool ok = false;
@@ -296,6 +304,13 @@ QVector<FindCondition> FindInstanceDialog::AllRows() const
     for (int r = 0; r < m_rows->rowCount(); ++r)
         rows << RowAt(r);
     return rows;
+}
+
+void FindInstanceDialog::SetCondition(int row, const QString &fieldName, const QString &op, const QString &value)
+{
+    while (m_rows->rowCount() <= row)
+        AddRow();
+    SetRow(row, FindCondition{false, fieldName, op, value});
 }
 
 void FindInstanceDialog::RemoveCurrentRow()

@@ -88,6 +88,9 @@ public:
     // Adds a row (for the caller or a test), returns its index.
     int AddRow(const FindCondition &c = {});
     void SetRow(int row, const FindCondition &c);
+    // Sets a row's controls by field name, operator and value, adding rows
+    // up to it (for scripts: "并且" joins it to the rows before).
+    Q_INVOKABLE void SetCondition(int row, const QString &fieldName, const QString &op, const QString &value);
     FindCondition RowAt(int row) const;
     QVector<FindCondition> AllRows() const;
     void RemoveCurrentRow();
