@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -413,6 +414,33 @@ bool TBasenoteForm::LoadNote(int id)
     if (!GetUPrivilegeItem(2091, 5) && MasterValue(QStringLiteral("OPERATEID"), 0).toInt() != g_iUserID)
         return AppendBlankNote();
     return true;
+}
+
+bool TBasenoteForm::LoadNoteRules(int id)
+{
+    // One statement text for every note, so the layer keeps it prepared.
+    const QString where = QStringLiteral(" where m.") + m_asKeyField + QStringLiteral("=:RULESNOTEID");
+    cdsMaster->DisableControls();
+    const auto quiet = qScopeGuard([this] { cdsMaster->EnableControls(); });
+    try {
+        cdsMaster->Close();
+        if (!m_bFixedTable)
+            m_asTableName = NoteTypeMasterTable(noteType);
+        m_asMasterWhere = where;
+        const QString sql = GetMasterSql();
+        qryMaster->SetSQL(sql);
+        cdsMaster->SetCommandText(sql);
+        cdsMaster->SetParam(QStringLiteral("RULESNOTEID"), id);
+        const auto forget = qScopeGuard([this] { cdsMaster->Params().remove(QStringLiteral("RULESNOTEID")); });
+        cdsMaster->Open();
+    } catch (const std::exception &e) {
+        ShowError(e);
+        return false;
+    }
+    m_bModifiedAtSave = false;
+    m_bNewNote = false;
+    m_iCurrentNoteID = int(MasterValue(m_asKeyField, kNewNoteID).toLongLong());
+    return m_iCurrentNoteID == id;
 }
 
 void TBasenoteForm::ShowNoteProperties()

@@ -47,6 +47,8 @@ public:
     QRadioButton *rbChecked = nullptr, *rbUnchecked = nullptr;
     QPushButton *btnQuery = nullptr, *btnSelect = nullptr, *btnClear = nullptr, *btnCounter = nullptr,
                 *btnCheck = nullptr, *btnExit = nullptr, *btnShownote = nullptr;
+    // Shown while a batch runs: stops it before the next note.
+    QPushButton *btnCancel = nullptr;
     QProgressBar *ProgressBar = nullptr;
     widgets::TRqDBGrid *NoteGrid = nullptr;
     data::ClientDataSet *cdsNotes = nullptr;
@@ -58,6 +60,7 @@ public slots:
     void btnCounterClick();
     void btnCheckClick();
     void btnShownoteClick();
+    void btnCancelClick();
 
 private:
     void fillChoices();
@@ -75,4 +78,6 @@ private:
     QStyledItemDelegate *m_tick = nullptr;
     QList<int> m_types;
     QHash<QString, QPointer<QWidget>> m_rules; // by form name
+    bool m_running = false, m_cancelled = false;
+    int m_ticked = 0; // of the last batch
 };
