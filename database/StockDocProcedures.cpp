@@ -222,14 +222,13 @@ constexpr NoteTable kNoteTables[] = {
 
 void createAllNoteView(db::Database &d)
 {
-    static const char *const kColumns[] = {"NOTEKIND", "EMPID", "DEPID", "SHOPERATEID", "AMOUNT", "REMARK"};
+    static const char *const kColumns[] = {"OPERATEID", "CHKORID", "NOTEKIND", "EMPID", "DEPID", "SHOPERATEID", "AMOUNT", "REMARK"};
     QStringList parts;
     for (const NoteTable &t : kNoteTables) {
         const QString table = QLatin1String(t.table);
         if (!d.hasTable(table) || !d.hasColumn(table, QStringLiteral("NOTESTATE")) || !d.hasColumn(table, QStringLiteral("NOTEDATE")))
             continue;
-        QString part = QStringLiteral("select %1 as NOTETYPE, NOTEID, NOTECODE, NOTEDATE, NOTESTATE, OPERATEID, CHKORID")
-                           .arg(t.type);
+        QString part = QStringLiteral("select %1 as NOTETYPE, NOTEID, NOTECODE, NOTEDATE, NOTESTATE").arg(t.type);
         for (const char *c : kColumns) {
             const QString column = QLatin1String(c);
             const char *type = column == QLatin1String("REMARK")   ? "varchar(255)"

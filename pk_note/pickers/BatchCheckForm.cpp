@@ -10,6 +10,8 @@
 #include "data/Field.h"
 #include "widgets/DBGrid.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -445,6 +447,11 @@ int TBatchCheckForm::BatchCheck()
                 ShowError(QStringLiteral("单据[") + n.code + QStringLiteral("]不允许制单人和审核人为同一个人."));
                 return 0;
             }
+    // Un-audit goes latest first, undoing in the order things happened: a
+    // batch a later note drew on is given back before the note that made it
+    // is reversed, and each reversal has the fewest later flow rows to follow.
+    if (!check)
+        std::reverse(ticked.begin(), ticked.end());
     // While the batch runs only the cancel answers; it stops before the next note.
     m_cancelled = false;
     m_running = true;
@@ -511,7 +518,7 @@ int TBatchCheckForm::BatchCheck()
             return changed;
         }
         // The bar and the cancel are served a few times a second, not per note.
-        if (i + 1 == ticked.size() || shown.elapsed() >= 50) {
+        if (i == 0 || i + 1 == ticked.size() || shown.elapsed() >= 50) {
             shown.restart();
             ProgressBar->setValue(i + 1);
             ProgressBar->setFormat(QStringLiteral("%v/%m  ") + n.code);

@@ -1,13 +1,15 @@
 // The audit centre: notes of every type listed in date order, a batch audited
 // and un-audited through the postings, the period rule blocking the whole
 // batch, a note's own audit rule stopping at that note, and a note audited
-// meanwhile left alone.
+// meanwhile left alone, a refused posting stopping the batch at its note, the
+// cancel stopping it before the next.
 
 #include "BatchCheckForm.h"
 #include "StockFixture.h"
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -160,6 +162,47 @@ TEST_F(BatchCheckTest, ALoanIsListedWithTheIndependentNotesOfItsTypeAndAuditedBy
     EXPECT_EQ(state("BrowOut", closed), 0);
     for (const qint64 id : {special, lent})
         EXPECT_EQ(flows(23, id).section(u':', 0, 2), QStringLiteral("1:-1:1")) << id << ": each posted once, apart";
+    // The list of every note knows each one's table and form.
+    EXPECT_EQ(scalar(QStringLiteral("select group_concat(MASTERTABLE || ':' || FORMNAME, ' ') from (select * from allnote "
+                                    "where NOTETYPE=23 and NOTEID in (%1, %2) order by NOTECODE)").arg(special).arg(lent))
+                  .toString(),
+              QStringLiteral("OtherOutith:SpecialOutForm BrowOut:BrowOutForm"));
+}
+
+TEST_F(BatchCheckTest, ARefusedPostingLeavesItsNoteAsItWasAndStopsTheBatchAndTheCancelStopsBeforeTheNextNote)
+{
+    const qint64 a = stockIn(1, "RK-A"), b = stockIn(2, "RK-B"), c = stockIn(3, "RK-C");
+    sql(QStringLiteral("update OtherInithdetail set COMMODITYID=99999 where NOTEID=%1").arg(b)); // goods that are gone
+    m_center->cmbNoteType->setCurrentIndex(m_center->cmbNoteType->findData(22));
+    m_center->edEndDate->setDate(GetFirstDayOfPosMonth().addDays(2));
+    ASSERT_EQ(listed().size(), 3);
+    m_center->btnSelectClick();
+    m_center->btnCheckClick();
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("单据[RK-B]：单据[RK-B]第1行的货品(ID 99999)不存在,不能审核。")});
+    EXPECT_EQ(shown().last(), QStringLiteral("共审核了1张单据。"));
+    EXPECT_EQ(state("OtherInith", a), 1);
+    EXPECT_EQ(flows(22, a), QStringLiteral("1:1:2:1.5"));
+    for (const qint64 id : {b, c}) {
+        EXPECT_EQ(state("OtherInith", id), 0);
+        EXPECT_EQ(flows(22, id), QString());
+    }
+    EXPECT_TRUE(m_center->btnCheck->isEnabled() && m_center->btnCancel->isHidden()) << "usable again";
+
+    // Cancelled while the first note is shown done: the rest stay waiting.
+    sql(QStringLiteral("update OtherInithdetail set COMMODITYID=(select COMMODITYID from Commoditylth where CODE='BG0003') "
+                       "where NOTEID=%1").arg(b));
+    sql(QStringLiteral("update OtherInith set NOTESTATE=0, CHKORID=null where NOTEID=%1").arg(a));
+    ASSERT_EQ(listed().size(), 3);
+    m_center->btnSelectClick();
+    QObject::connect(m_center->ProgressBar, &QProgressBar::valueChanged, m_center.get(), [this](int done) {
+        EXPECT_TRUE(!m_center->btnCancel->isHidden() && !m_center->btnCheck->isEnabled());
+        if (done == 1)
+            m_center->btnCancel->click();
+    });
+    EXPECT_EQ(m_center->BatchCheck(), 1);
+    EXPECT_EQ(m_center->ProgressBar->text(), QStringLiteral("1/3  RK-A"));
+    EXPECT_EQ(state("OtherInith", a), 1);
+    EXPECT_EQ(state("OtherInith", b), 0);
 }
 
 TEST_F(BatchCheckTest, TheNamedFunctionOpensTheAuditCentre)

@@ -38,7 +38,7 @@ TEST_F(StockScreenshotTest, TheStockWindowsOnDemoNotesAndTheAuditCentre)
     grab(transfer, "BadsthForm");
     auto *lending = open<TBrowOutForm>();
     lending->LoadNote(int(scalar(QStringLiteral("select min(NOTEID) from BrowOut")).toLongLong()));
-    EXPECT_EQ(child<QLabel>("lbLent")->text(), QStringLiteral("累计借出  5.0000")) << "eight lent, three back";
+    EXPECT_EQ(child<QLabel>("lbLent")->text(), QStringLiteral("累计借出  10.0000")) << "eight and five lent, three back";
     grab(lending, "BrowOutForm");
     TBatchCheckForm center;
     center.btnQueryClick();
