@@ -406,6 +406,7 @@ bool TBasenoteForm::NewNote()
 
 bool TBasenoteForm::LoadNote(int id)
 {
+    dsMaster->SetEnabled(true); // after a rules-only load
     if (!OpenNoteQuery(QStringLiteral(" where m.") + m_asKeyField + QStringLiteral("=") + QString::number(id)))
         return false;
     if (cdsMaster->IsEmpty())
@@ -420,8 +421,9 @@ bool TBasenoteForm::LoadNoteRules(int id)
 {
     // One statement text for every note, so the layer keeps it prepared.
     const QString where = QStringLiteral(" where m.") + m_asKeyField + QStringLiteral("=:RULESNOTEID");
-    cdsMaster->DisableControls();
-    const auto quiet = qScopeGuard([this] { cdsMaster->EnableControls(); });
+    // The controls stop following the master (they would redraw for every
+    // note asked); the next LoadNote brings them back.
+    dsMaster->SetEnabled(false);
     try {
         cdsMaster->Close();
         if (!m_bFixedTable)
