@@ -53,6 +53,7 @@ protected:
 // stock notes and the loans.
 struct NoteKind {
     QString table, form;
+    QString caption = {}; // the window's own name where the type's is another's
     bool operator==(const NoteKind &o) const
     {
         return table.compare(o.table, Qt::CaseInsensitive) == 0 && form.compare(o.form, Qt::CaseInsensitive) == 0;
@@ -63,10 +64,11 @@ QVector<NoteKind> kindsOf(int noteType)
 {
     switch (noteType) {
     case 22:
-        return {{QStringLiteral("OtherInith"), QStringLiteral("SpecialInForm")}, {QStringLiteral("BrowIn"), QStringLiteral("BrowInForm")}};
+        return {{QStringLiteral("OtherInith"), QStringLiteral("SpecialInForm"), QStringLiteral("独立入仓单")},
+                {QStringLiteral("BrowIn"), QStringLiteral("BrowInForm"), QStringLiteral("借出还入单")}};
     case 23:
-        return {{QStringLiteral("OtherOutith"), QStringLiteral("SpecialOutForm")},
-                {QStringLiteral("BrowOut"), QStringLiteral("BrowOutForm")}};
+        return {{QStringLiteral("OtherOutith"), QStringLiteral("SpecialOutForm"), QStringLiteral("独立出仓单")},
+                {QStringLiteral("BrowOut"), QStringLiteral("BrowOutForm"), QStringLiteral("借出单")}};
     default: {
         const QString table = NoteTypeMasterTable(noteType);
         return table.isEmpty() ? QVector<NoteKind>{} : QVector<NoteKind>{{table, NoteTypeFormName(noteType)}};
@@ -236,7 +238,7 @@ void TBatchCheckForm::fillChoices()
             const QStringList columns = columnsOf(k.table);
             if (!columns.contains(QStringLiteral("NOTESTATE")) || !columns.contains(QStringLiteral("NOTEDATE")))
                 continue; // the books do not keep this kind
-            m_kinds.append({type, k.table, k.form});
+            m_kinds.append({type, k.table, k.form, k.caption});
             listed = true;
         }
         if (!listed)
@@ -271,9 +273,17 @@ QString TBatchCheckForm::ListSql() const
     if (chk != kAllOperators)
         filter += QStringLiteral(" and b.chkorid=") + QString::number(chk);
     const int chosen = cmbNoteType->currentData().toInt();
-    const QString names = QStringLiteral(
-        "t.NAME as notetypename, o.OPERATENAME as operatename, c.OPERATENAME as chkor, e.NAME as empname, "
-        "d.NAME as depname, s.NAME as notestatename");
+    // A type kept by two windows shows each note under its own window's name.
+    QString typeName;
+    for (const Kind &k : m_kinds)
+        if (!k.caption.isEmpty())
+            typeName += QStringLiteral(" when '%1' then '%2'").arg(k.form, k.caption);
+    typeName = typeName.isEmpty() ? QStringLiteral("t.NAME")
+                                  : QStringLiteral("case b.FORMNAME") + typeName + QStringLiteral(" else t.NAME end");
+    const auto names = [](const QString &typeName) {
+        return typeName + QStringLiteral(" as notetypename, o.OPERATENAME as operatename, c.OPERATENAME as chkor, "
+                                         "e.NAME as empname, d.NAME as depname, s.NAME as notestatename");
+    };
     const QString joins = QStringLiteral(
         " left join notetypelth t on t.ID=%1 left join operatormth o on o.OPERATEID=b.OPERATEID "
         "left join operatormth c on c.OPERATEID=b.CHKORID left join employlth e on e.EMPID=%2 "
@@ -287,7 +297,7 @@ QString TBatchCheckForm::ListSql() const
             return {};
         QString sql = QStringLiteral("select 0 as SELECTED, b.NOTETYPE, b.NOTEID, b.NOTEKIND, b.NOTECODE, b.NOTEDATE, "
                                      "b.NOTESTATE, b.OPERATEID, b.CHKORID, b.EMPID, b.DEPID, b.AMOUNT, b.REMARK, ")
-                      + names + QStringLiteral(", b.MASTERTABLE, b.FORMNAME from allnote b")
+                      + names(typeName) + QStringLiteral(", b.MASTERTABLE, b.FORMNAME from allnote b")
                       + joins.arg(QStringLiteral("b.NOTETYPE"), QStringLiteral("b.EMPID"), QStringLiteral("b.DEPID"));
         sql.replace(QStringLiteral("1=1"), filter);
         return sql + QStringLiteral(" and notetype in (") + types.join(QStringLiteral(" , "))
@@ -306,7 +316,7 @@ QString TBatchCheckForm::ListSql() const
         QString part = QStringLiteral("select 0 as SELECTED, %1 as NOTETYPE, b.NOTEID, %2 as NOTEKIND, b.NOTECODE, b.NOTEDATE, "
                                       "b.NOTESTATE, b.OPERATEID, b.CHKORID, %3 as EMPID, %4 as DEPID, %5 as AMOUNT, b.REMARK, ")
                            .arg(QString::number(type), col("NOTEKIND"), col("EMPID"), col("DEPID"), col("AMOUNT"))
-                       + names
+                       + names(k.caption.isEmpty() ? QStringLiteral("t.NAME") : QStringLiteral("'%1'").arg(k.caption))
                        + QStringLiteral(", '%1' as MASTERTABLE, '%2' as FORMNAME from %1 b").arg(table, k.form)
                        + joins.arg(QString::number(type), col("EMPID"), col("DEPID"));
         // The filter takes the placeholder's place; a kind without employee

@@ -71,7 +71,7 @@ private:
     // A listed kind of note: its type, master table and window.
     struct Kind {
         int type;
-        QString table, form;
+        QString table, form, caption;
     };
     QVector<Kind> m_kinds;
     data::DataSource *dsNotes = nullptr;

@@ -65,7 +65,7 @@ const mdnote::DetailResource lines{
     .columns = {
         {"COMMODITYCODE"}, {"COMMODITYNAME"}, {"SPEC"}, {"UNITNAME"}, {"QUANTITY"}, {"PRICE"},
         {.field = "AMOUNT", .caption = "金额"}, {"BCODE"}, {"PRODUCTDAY"}, {"VALIDDAY"},
-        {.field = "PLACEFLAG", .caption = "货位", .width = 50, .readOnly = true, .ellipsis = true},
+        {.field = "PLACEFLAG", .caption = "货位", .width = 72, .readOnly = true, .ellipsis = true},
         {.field = "REFERNOTECODE", .caption = "源单号", .width = 120, .readOnly = true},
         {"REMARK"},
     },

@@ -154,6 +154,9 @@ TEST_F(BatchCheckTest, ALoanIsListedWithTheIndependentNotesOfItsTypeAndAuditedBy
     m_center->cmbNoteType->setCurrentIndex(m_center->cmbNoteType->findData(23));
     m_center->cmbOperator->setCurrentIndex(m_center->cmbOperator->findData(2));
     ASSERT_EQ(listed(), (QStringList{QStringLiteral("CK-1"), QStringLiteral("JC-1"), QStringLiteral("JC-2")}));
+    data::ClientDataSet *n = m_center->cdsNotes;
+    EXPECT_EQ(n->ValueAt(0, n->FieldByName(QStringLiteral("NOTETYPENAME"))->Index()).toString(), QStringLiteral("独立出仓单"));
+    EXPECT_EQ(n->ValueAt(1, n->FieldByName(QStringLiteral("NOTETYPENAME"))->Index()).toString(), QStringLiteral("借出单"));
     m_center->btnSelectClick();
     EXPECT_EQ(m_center->BatchCheck(), 2);
     EXPECT_EQ(lastError(), QStringLiteral("此单员工已经被停用不能审核。")) << "the lending's own rule stops at it";
