@@ -26,6 +26,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <ctime>
 
 namespace {
@@ -165,18 +166,22 @@ void BM_AuditCentre(benchmark::State &state)
     center.edEndDate->setDate(QDate(2100, 1, 1));
     for (auto _ : state) {
         center.rbUnchecked->setChecked(true);
+        // The list and its bare SELECT, best of three each (the machine is shared).
         QElapsedTimer t;
-        t.start();
-        center.btnQueryClick();
-        QCoreApplication::processEvents();
-        const double list = ms(t);
-        const double bare = bareSelect(center.ListSql(), center.edStartDate->date(), center.edEndDate->date());
-        if (center.cdsNotes->RecordCount() != kNotes || bare < 0) {
+        double list = 1e9, bare = 1e9;
+        for (int run = 0; run < 3; ++run) {
+            t.restart();
+            center.btnQueryClick();
+            QCoreApplication::processEvents();
+            list = std::min(list, ms(t));
+            bare = std::min(bare, bareSelect(center.ListSql(), center.edStartDate->date(), center.edEndDate->date()));
+        }
+        if (center.cdsNotes->RecordCount() != kNotes || bare <= 0) {
             state.SkipWithError(("listed " + std::to_string(center.cdsNotes->RecordCount())).c_str());
             return;
         }
         center.btnSelectClick();
-        t.restart();
+        t.start();
         double cpu = cpuMs();
         const int audited = center.BatchCheck();
         const double audit = ms(t), auditCpu = cpuMs() - cpu;
