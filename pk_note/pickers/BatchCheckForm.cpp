@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -433,7 +434,6 @@ int TBatchCheckForm::BatchCheck()
         QString table, form;
     };
     QVector<Note> ticked;
-    m_ticked = 0;
     cdsNotes->CheckBrowseMode();
     auto value = [this](int row, const char *name) {
         return cdsNotes->ValueAt(row, cdsNotes->FieldByName(QString::fromLatin1(name))->Index());
@@ -539,6 +539,16 @@ int TBatchCheckForm::BatchCheck()
 }
 
 void TBatchCheckForm::btnCancelClick() { m_cancelled = true; }
+
+void TBatchCheckForm::closeEvent(QCloseEvent *event)
+{
+    if (m_running) {
+        m_cancelled = true;
+        event->ignore();
+        return;
+    }
+    TnoteBootForm::closeEvent(event);
+}
 
 void TBatchCheckForm::btnShownoteClick()
 {

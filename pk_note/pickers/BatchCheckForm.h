@@ -62,6 +62,10 @@ public slots:
     void btnShownoteClick();
     void btnCancelClick();
 
+protected:
+    // Closing while a batch runs cancels it instead (before the next note).
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void fillChoices();
     void tickAll(int how); // 1 tick, 0 untick, -1 invert
