@@ -530,11 +530,12 @@ void TIIOBuildingForm::AssignNoteKey()
             renumbered.insert(before[r], cdsDetail->ValueAt(r, item).toLongLong());
     }
     const QVariant key = MasterValue(m_asKeyField);
+    data::Field *note = cdsUsePlace->FieldByName(QStringLiteral("NOTEID")), *line = cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"));
     for (cdsUsePlace->First(); !cdsUsePlace->Eof(); cdsUsePlace->Next()) {
         cdsUsePlace->Edit();
-        cdsUsePlace->FieldByName(QStringLiteral("NOTEID"))->SetValue(key);
-        const qint64 item = cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->AsInteger();
-        cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->SetValue(renumbered.value(item, item));
+        note->SetValue(key);
+        const qint64 item = line->AsInteger();
+        line->SetValue(renumbered.value(item, item));
         cdsUsePlace->Post();
     }
 }
