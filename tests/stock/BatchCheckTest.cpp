@@ -2,7 +2,7 @@
 // and un-audited through the postings, the period rule blocking the whole
 // batch, a note's own audit rule stopping at that note, and a note audited
 // meanwhile left alone, a refused posting stopping the batch at its note, the
-// cancel stopping it before the next.
+// cancel stopping it before the next, missing rights stopping at their note.
 
 #include "BatchCheckForm.h"
 #include "StockFixture.h"
@@ -212,6 +212,40 @@ TEST_F(BatchCheckTest, ARefusedPostingLeavesItsNoteAsItWasAndStopsTheBatchAndThe
     EXPECT_EQ(m_center->ProgressBar->text(), QStringLiteral("1/3  RK-A"));
     EXPECT_EQ(state("OtherInith", a), 1);
     EXPECT_EQ(state("OtherInith", b), 0);
+}
+
+TEST_F(BatchCheckTest, AMissingAuditRightStopsAtItsNoteAndAnotherMakersNoteNeedsTheRightToAuditOthers)
+{
+    // The clerk may open and audit stock-ins, and open losses only.
+    sql(QStringLiteral("delete from privilegemth where OPERATEID=2"));
+    grant(2, 2022, {1, 6});
+    grant(2, 2029, {1});
+    SetCurrentUser(2);
+    m_center = std::make_unique<TBatchCheckForm>();
+    const qint64 own = stockIn(1, "RK-A");
+    const qint64 loss = GetNewKeyValue(QStringLiteral("Attaintith"));
+    sql(QStringLiteral("insert into Attaintithdetail (NOTEID, ITEMSNO, COMMODITYID, QUANTITY, PRICE, APRICE, AMOUNT) values "
+                       "(%1, 1, (select COMMODITYID from Commoditylth where CODE='BG0003'), 1, 1.2, 1.2, 1.2)").arg(loss));
+    sql(QStringLiteral("insert into Attaintith (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, BUILDINGID, EMPID, OPERATEID) "
+                       "values (%1, 1, 0, 'BS-1', '%2', 1, 5, 2)").arg(loss).arg(GetFirstDayOfPosMonth().addDays(1).toString(Qt::ISODate)));
+    const qint64 others = stockIn(3, "RK-C"); // the administrator's
+    sql(QStringLiteral("update OtherInith set OPERATEID=2 where NOTEID=%1").arg(own));
+    m_center->edEndDate->setDate(GetFirstDayOfPosMonth().addDays(2));
+    ASSERT_EQ(listed(), (QStringList{QStringLiteral("RK-A"), QStringLiteral("BS-1"), QStringLiteral("RK-C")}));
+    m_center->btnSelectClick();
+    EXPECT_EQ(m_center->BatchCheck(), 1);
+    EXPECT_EQ(lastError(), QStringLiteral("你没有权限审核单据."));
+    EXPECT_EQ(state("OtherInith", own), 1);
+    EXPECT_EQ(state("Attaintith", loss), 0);
+
+    grant(2, 2029, {6});
+    ASSERT_EQ(listed().size(), 2);
+    m_center->btnSelectClick();
+    EXPECT_EQ(m_center->BatchCheck(), 1);
+    EXPECT_EQ(lastError(), QStringLiteral("对不起,你没有审核别人单据的权限!"));
+    EXPECT_EQ(state("Attaintith", loss), 1);
+    EXPECT_EQ(flows(29, loss), QStringLiteral("1:-1:1:1.2"));
+    EXPECT_EQ(state("OtherInith", others), 0);
 }
 
 TEST_F(BatchCheckTest, TheNamedFunctionOpensTheAuditCentre)
