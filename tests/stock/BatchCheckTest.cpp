@@ -248,6 +248,24 @@ TEST_F(BatchCheckTest, AMissingAuditRightStopsAtItsNoteAndAnotherMakersNoteNeeds
     EXPECT_EQ(state("OtherInith", others), 0);
 }
 
+TEST_F(BatchCheckTest, AReceiptWhoseGoodsAStockNoteMovedIsNotUnauditedByTheMasterRowAlone)
+{
+    // The receipt's own rule reads the line columns of its window: lines an
+    // in/out note took in (IOQTY) keep it audited.
+    sql(QStringLiteral("update purchasepthDetail set IOQTY=1 where NOTEID=1 and ITEMSNO=1"));
+    m_center->cmbNoteType->setCurrentIndex(m_center->cmbNoteType->findData(4));
+    m_center->rbChecked->setChecked(true);
+    ASSERT_TRUE(listed().contains(QStringLiteral("CGKD-%1-0001").arg(GetFirstDayOfPosMonth().toString(QStringLiteral("yyyy-MM")))));
+    data::ClientDataSet *n = m_center->cdsNotes;
+    ASSERT_TRUE(n->Locate(QStringLiteral("NOTEID"), 1));
+    n->Edit();
+    n->FieldByName(QStringLiteral("SELECTED"))->SetValue(1);
+    n->Post();
+    EXPECT_EQ(m_center->BatchCheck(), 0);
+    EXPECT_EQ(lastError(), QStringLiteral("该单有记录已被引用,不能反审核!"));
+    EXPECT_EQ(state("purchasepth", 1), 1);
+}
+
 TEST_F(BatchCheckTest, TheNamedFunctionOpensTheAuditCentre)
 {
     EXPECT_EQ(GlobalCall(QStringLiteral("BATCHCHECK"), QString(), nullptr), 0);
