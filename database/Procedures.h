@@ -39,6 +39,11 @@ void registerPurchaseProcedures();
 // Store_SelectM and Store_SelectD, the sources of a stock in/out note (idempotent).
 void registerStockDocProcedures();
 
+// (Re)makes the view allnote over the master table of every kind of note the
+// books keep: type, key, code, date, state, people, amount, with the row's
+// MASTERTABLE and FORMNAME (types 22 and 23 keep two kinds each).
+void createAllNoteView(db::Database &database);
+
 // Demo purchase notes (requisition, plan, orders, estimated receipt, receipts
 // and a return), audited through the real postings. Needs the stock demo.
 void createPurchaseDemo(db::Database &database, const QDate &today);

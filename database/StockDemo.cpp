@@ -266,21 +266,30 @@ private:
     }
 
     db::Database &m_db;
-    // Storage places of the head-office store: two zones of shelves (the
-    // zones are parents and hold no stock). Place management stays off
-    // (UsePlace) until the books turn it on.
+    // Storage places of the head-office store (two zones of shelves) and of
+    // the cold store (one zone of two cabinets); the zones are parents and
+    // hold no stock. The opening stock of each commodity lies on its place.
+    // Place management stays off (UsePlace) until the books turn it on.
     void places()
     {
         const struct {
             int id;
             const char *code, *name, *lcode;
-        } list[] = {{1, "A", "A区", "01"},       {2, "A1", "A区1号货架", "0101"}, {3, "A2", "A区2号货架", "0102"},
-                    {4, "B", "B区", "02"},       {5, "B1", "B区1号货架", "0201"}};
+            int store;
+        } list[] = {{1, "A", "A区", "01", 1},        {2, "A1", "A区1号货架", "0101", 1}, {3, "A2", "A区2号货架", "0102", 1},
+                    {4, "B", "B区", "02", 1},        {5, "B1", "B区1号货架", "0201", 1}, {6, "C", "C区", "03", 4},
+                    {7, "C1", "C区1号冷柜", "0301", 4}, {8, "C2", "C区2号冷柜", "0302", 4}};
         for (const auto &p : list)
             insert(m_db, QStringLiteral("placelth"), {"PLACEID", "CODE", "NAME", "LCODE", "BUILDINGID"},
-                   {p.id, p.code, u8(p.name), p.lcode, 1});
+                   {p.id, p.code, u8(p.name), p.lcode, p.store});
         m_db.exec(QStringLiteral("update Commoditylth set PLACEID = 2 where CODE in ('BG0001', 'BG0002')"));
         m_db.exec(QStringLiteral("update Commoditylth set PLACEID = 3 where CODE in ('BG0003', 'BG0004', 'BG0005')"));
+        m_db.exec(QStringLiteral("update Commoditylth set PLACEID = 7 where CODE in ('SP0001', 'SP0002')"));
+        m_db.exec(QStringLiteral("update Commoditylth set PLACEID = 8 where CODE in ('SP0003', 'SP0004')"));
+        m_db.exec(QStringLiteral("insert into onhandaathPlace (BUILDINGID, PLACEID, COMMODITYID, QUANTITY) "
+                                 "select o.BUILDINGID, c.PLACEID, o.COMMODITYID, o.QUANTITY from onhandaath o "
+                                 "join Commoditylth c on c.COMMODITYID = o.COMMODITYID and c.BUILDINGID = o.BUILDINGID "
+                                 "where c.PLACEID is not null and o.QUANTITY > 0"));
     }
 
     qint64 goods(const char *code)
@@ -303,7 +312,7 @@ private:
 
     // One stock document entered, then audited through the postings when
     // `audited`; `extra` are further master columns.
-    void document(int type, const char *master, const char *lines, int day, int store, bool audited,
+    qint64 document(int type, const char *master, const char *lines, int day, int store, bool audited,
                   const QStringList &extraColumns, const QVariantList &extra, const QVector<DocLine> &rows)
     {
         const qint64 id = m_db.newKey(QLatin1String(master));
@@ -328,7 +337,7 @@ private:
             total += amount;
             insert(m_db, QLatin1String(lines),
                    {"NOTEID", "ITEMSNO", "COMMODITYID", "APRICE", "PRICE", "QUANTITY", "AMOUNT", "COMMODITYAMT", "DISC", "TAXRATE"},
-                   {id, ++item, c, l.price < 0 ? price : (type == 26 ? cost(c, store) : price), price, l.quantity, amount, amount,
+                   {id, ++item, c, l.price < 0 ? price : (type == 26 || type == 31 ? cost(c, store) : price), price, l.quantity, amount, amount,
                     100, 0});
         }
         columns << "AMOUNT";
@@ -337,13 +346,14 @@ private:
         if (audited)
             m_db.exec(QStringLiteral("update %1 set NOTESTATE = 1, CHKORID = 1 where NOTEID = :id").arg(QLatin1String(master)),
                       {{QStringLiteral("id"), id}});
+        return id;
     }
 
     // The stock documents of this month, to try every stock window: in/out
     // notes (one hand-made received for a purchase, one the system made for a
     // sale, one return waiting), an independent stock-in and stock-out, a
-    // transfer waiting to be audited, an audited loss report and a lending
-    // partly returned.
+    // transfer waiting to be audited, an audited loss report, a lending
+    // partly returned, and a few notes of other kinds waiting.
     void stockDocuments()
     {
         document(21, "iostoreith", "iostoreithDetail", 2, 2, true, {"NOTETYPE", "PARTNERID", "NOTETO"},
@@ -361,6 +371,35 @@ private:
         document(23, "BrowOut", "BrowOutdetail", 7, 1, true, {"PARTNERID", "IOTYPESID", "ISSALE"}, {7, 4, 0},
                  {{"BG0003", 8, -1}});
         document(22, "BrowIn", "BrowIndetail", 7, 1, true, {"PARTNERID", "IOTYPESID"}, {7, 1}, {{"BG0003", 3, -1}});
+
+        // Waiting for the audit centre: a stock-in of a new batch of milk into
+        // the cold store, a loss drawing on its oldest water batch, more pens
+        // lent, a price change of A4 paper and pens moved to another shelf.
+        const qint64 in = document(22, "OtherInith", "OtherInithdetail", 8, 4, false, {"IOTYPESID"}, {3}, {{"SP0002", 24, 52}});
+        m_db.exec(QStringLiteral("update OtherInithdetail set BCODE = :b, PRODUCTDAY = :p, VALIDDAY = :v where NOTEID = :id"),
+                  {{QStringLiteral("b"), QStringLiteral("SP0002-%1").arg(m_period.addDays(7).toString(QStringLiteral("yyMMdd")))},
+                   {QStringLiteral("p"), m_period.addDays(7)}, {QStringLiteral("v"), m_period.addDays(7 + 45)},
+                   {QStringLiteral("id"), in}});
+        const qint64 loss = document(29, "Attaintith", "Attaintithdetail", 8, 4, false, {"IOTYPESID"}, {4}, {{"SP0001", 2, -1}});
+        const db::ResultSet batch = m_db.select(
+            QStringLiteral("select ID, BCODE, PRODUCEDDATE, VALIDDAY from noteflowaath where COMMODITYID = :c and BUILDINGID = 4 "
+                           "and BCODE is not null and BTURNNOTEID is null and QUANTITY * IOFLAG - BREFERQTY >= 2 "
+                           "order by NOTEDATE, ID"),
+            {{QStringLiteral("c"), goods("SP0001")}});
+        if (!batch.isEmpty())
+            m_db.exec(QStringLiteral("update Attaintithdetail set BTURNNOTEID = :b, BCODE = :code, PRODUCTDAY = :p, VALIDDAY = :v "
+                                     "where NOTEID = :id"),
+                      {{QStringLiteral("b"), batch.rows[0][0]}, {QStringLiteral("code"), batch.rows[0][1]},
+                       {QStringLiteral("p"), batch.rows[0][2]}, {QStringLiteral("v"), batch.rows[0][3]},
+                       {QStringLiteral("id"), loss}});
+        document(23, "BrowOut", "BrowOutdetail", 8, 1, false, {"PARTNERID", "IOTYPESID", "ISSALE"}, {7, 4, 0}, {{"BG0003", 5, -1}});
+        const qint64 change = document(31, "ChgPriceith", "ChgPriceithDetail", 9, 1, false, {"SUBID", "SUBCODE"}, {9, "6401"},
+                                       {{"BG0001", 0, 19}});
+        m_db.exec(QStringLiteral("update ChgPriceithDetail set ADJUSTRATE = round(PRICE * 100 / APRICE, 2) where NOTEID = :id"),
+                  {{QStringLiteral("id"), change}});
+        const qint64 move = document(32, "PlaceAdjustith", "PlaceAdjustithDetail", 9, 1, false, {}, {}, {{"BG0003", 100, -1}});
+        m_db.exec(QStringLiteral("update PlaceAdjustithDetail set OUTPLACEID = 3, INPLACEID = 5 where NOTEID = :id"),
+                  {{QStringLiteral("id"), move}});
     }
 
     QDate m_start, m_opening, m_period;

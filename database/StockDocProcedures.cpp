@@ -159,11 +159,15 @@ void declareStockDocuments()
     loss.price = "APRICE";
     declare(loss);
     // A transfer takes the goods out of the master's store and brings them
-    // into INBUILDINGID at the cost they left at, for either kind.
+    // into INBUILDINGID at the cost they left at; kind 2 brings them in at
+    // the line's PRICE, the difference booked to the master's SUBID.
     StockNote transfer = note(26, "Badsthith", "Badsthithdetail", -1);
     transfer.kinds = {{1, -1}, {2, -1}};
     transfer.targetStore = "m.INBUILDINGID";
     transfer.price = "APRICE";
+    transfer.inPricedKinds = {2};
+    transfer.inPrice = "PRICE";
+    transfer.differenceAccount = "m.SUBID";
     declare(transfer);
     // A price change sets the cost of the master's store (of every store when
     // it names none) to each line's price.
@@ -179,6 +183,67 @@ void declareStockDocuments()
 }
 
 } // namespace stock
+
+namespace {
+
+// Every kind of note and the master table it lives in; types 22 and 23 each
+// keep two kinds in tables of their own.
+struct NoteTable {
+    int type;
+    const char *table, *form;
+};
+constexpr NoteTable kNoteTables[] = {
+    {1, "purchasepthPlan", "PBuyPlanForm"},   {2, "orderpth", "PNOrderForm"},
+    {3, "valuepth", "PValueForm"},            {4, "purchasepth", "PBuyForm"},
+    {11, "salesthPlan", "SalePlanForm"},      {12, "ordersth", "SNOrderForm"},
+    {13, "DeputeMarketsth", "DeputeMarketForm"}, {14, "salesth", "SaleForm"},
+    {15, "S_Price", "SPriceForm"},            {21, "iostoreith", "IIOBuildingForm"},
+    {22, "OtherInith", "SpecialInForm"},      {22, "BrowIn", "BrowInForm"},
+    {23, "OtherOutith", "SpecialOutForm"},    {23, "BrowOut", "BrowOutForm"},
+    {25, "drawith", "DrawItemForm"},          {26, "Badsthith", "BadsthForm"},
+    {27, "Togetherith", "TogetherForm"},      {28, "disTogetherith", "DisTogetherForm"},
+    {29, "Attaintith", "AttaintForm"},        {30, "BalItemith", "BalItemForm"},
+    {31, "ChgPriceith", "ChgPriceForm"},      {32, "PlaceAdjustith", "PlaceAdjustForm"},
+    {41, "PrdCheckth", "PrdCheckForm"},       {42, "manuordermnfth", "MnfManuNOrderForm"},
+    {43, "Manuplanmnfth", "ManuWilldoForm"},  {45, "OutMoneymnfth", "MnfOutMoneyAppForm"},
+    {46, "OutManuOrderth", "MnfOutManuOrderForm"}, {47, "Outdrawith", "OutDrawItemForm"},
+    {48, "PrdInStoreth", "PrdInStoreForm"},   {49, "OutPrdInStoreth", "OutPrdInStoreForm"},
+    {50, "PrdToCheckth", "PrdToCheckForm"},   {51, "movebth", "MoveForm"},
+    {52, "expenseath", "OutMoneyForm"},       {53, "InComebth", "InComeForm"},
+    {61, "payath", "PayForm"},                {62, "chargeath", "GetMoneyForm"},
+    {63, "COUNTERACTATH", "CounteractForm"},  {64, "fillath", "fillForm"},
+    {71, "saleposth", "saleposthForm"},       {72, "inoutcashposth", "inoutcashposthForm"},
+    {73, "closeposth", "closeposthForm"},     {74, "savingcardposth", "savingcardposthForm"},
+    {75, "adjpriceposth", "adjpriceposthForm"}, {80, "BFPrdth", "BFPrdForm"},
+    {81, "BackPrdth", "BackPrdForm"},         {88, "RepairPrdth", "RepairPrdForm"},
+};
+
+} // namespace
+
+void createAllNoteView(db::Database &d)
+{
+    static const char *const kColumns[] = {"OPERATEID", "CHKORID", "NOTEKIND", "EMPID", "DEPID", "SHOPERATEID", "AMOUNT", "REMARK"};
+    QStringList parts;
+    for (const NoteTable &t : kNoteTables) {
+        const QString table = QLatin1String(t.table);
+        if (!d.hasTable(table) || !d.hasColumn(table, QStringLiteral("NOTESTATE")) || !d.hasColumn(table, QStringLiteral("NOTEDATE")))
+            continue;
+        QString part = QStringLiteral("select %1 as NOTETYPE, NOTEID, NOTECODE, NOTEDATE, NOTESTATE").arg(t.type);
+        for (const char *c : kColumns) {
+            const QString column = QLatin1String(c);
+            const char *type = column == QLatin1String("REMARK")   ? "varchar(255)"
+                               : column == QLatin1String("AMOUNT") ? "numeric(19,6)"
+                                                                   : "integer";
+            part += d.hasColumn(table, column) ? QStringLiteral(", ") + column
+                                               : QStringLiteral(", cast(null as %1) as %2").arg(QLatin1String(type), column);
+        }
+        parts << part + QStringLiteral(", cast('%1' as varchar(64)) as MASTERTABLE, cast('%2' as varchar(64)) as FORMNAME from %1")
+                            .arg(table, QLatin1String(t.form));
+    }
+    d.exec(QStringLiteral("drop view if exists allnote"));
+    if (!parts.isEmpty())
+        d.exec(QStringLiteral("create view allnote as ") + parts.join(QStringLiteral(" union all ")));
+}
 
 void registerStockDocProcedures()
 {

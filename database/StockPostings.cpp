@@ -597,12 +597,15 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
 {
     Statements s(d);
     const db::ResultSet m = fetch(d,
-                                  QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1%3 from %2 m where NOTEID = :id")
+                                  QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1%3%4 from %2 m where NOTEID = :id")
                                       .arg(n.payable ? QStringLiteral(", AMOUNT, PAYAMT, ACCOUNTID, PARTNERID, CPARTNERID, CHKORID")
                                                      : QString(),
                                            QLatin1String(n.master),
                                            n.direction ? QStringLiteral(", (%1) as DIRECTION").arg(QLatin1String(n.direction))
-                                                       : QString()),
+                                                       : QString(),
+                                           n.differenceAccount
+                                               ? QStringLiteral(", %1 as DIFFACCOUNT").arg(QLatin1String(n.differenceAccount))
+                                               : QString()),
                                   {{QStringLiteral("id"), noteId}});
     if (m.isEmpty())
         throw DbError(QStringLiteral("单据(类型 %1, ID %2)不存在,不能%3。").arg(n.noteType).arg(noteId).arg(action));
@@ -630,12 +633,13 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, %6 as TARGETID, d.%2 as QTY, d.%3 as PRICE, d.BCODE, "
                        "d.PRODUCTDAY, d.VALIDDAY, d.BTURNNOTEID, d.REFERNOTETYPE, d.REFERNOTEID, d.REFERITEMSNO, "
                        "c.COMMODITYID as GOODS, c.KIND, c.NAME, b.COMMODITYID as BGOODS, b.BUILDINGID as BSTORE, "
-                       "b.QUANTITY * b.IOFLAG - b.BREFERQTY as BLEFT, b.IOFLAG as BIO, b.BTURNNOTEID as BFROM "
-                       "from %4 d join %5 m on m.NOTEID = d.NOTEID "
+                       "b.QUANTITY * b.IOFLAG - b.BREFERQTY as BLEFT, b.IOFLAG as BIO, b.BTURNNOTEID as BFROM, "
+                       "%7 as INPRICE from %4 d join %5 m on m.NOTEID = d.NOTEID "
                        "left join Commoditylth c on c.COMMODITYID = d.COMMODITYID "
                        "left join noteflowaath b on b.ID = d.BTURNNOTEID where d.NOTEID = :id order by d.ITEMSNO")
             .arg(QLatin1String(n.store), QLatin1String(n.quantity), QLatin1String(n.price), QLatin1String(n.lines),
-                 QLatin1String(n.master), n.targetStore ? QLatin1String(n.targetStore) : QLatin1String("null")),
+                 QLatin1String(n.master), n.targetStore ? QLatin1String(n.targetStore) : QLatin1String("null"),
+                 n.inPrice ? QStringLiteral("d.") + QLatin1String(n.inPrice) : QStringLiteral("null")),
         {{QStringLiteral("id"), noteId}});
 
     if (n.revalue) {
@@ -747,11 +751,24 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
                   column(lines, i, "PRODUCTDAY"), dir, batch, o.quantity);
         return moved;
     };
+    const bool inPriced = n.targetStore && n.inPrice && n.inPricedKinds.contains(kind);
+    qint64 differenceId = inPriced && !moving.isEmpty() ? takeIds(s, "subjectflowaath", int(moving.size())) : 0;
     for (int i : std::as_const(moving)) {
         const double cost = leg(i, column(lines, i, "STOREID").toLongLong(), direction, std::nullopt);
-        // A transfer brings the goods into the other store at the cost they left at.
-        if (n.targetStore)
-            leg(i, column(lines, i, "TARGETID").toLongLong(), -direction, cost);
+        if (!n.targetStore)
+            continue;
+        // A transfer brings the goods into the other store at the cost they
+        // left at, or at the line's in price, the difference to its account.
+        const double in = inPriced ? round6(column(lines, i, "INPRICE").toDouble()) : cost;
+        leg(i, column(lines, i, "TARGETID").toLongLong(), -direction, in);
+        if (!inPriced)
+            continue;
+        const double q = RoundToEx(std::fabs(column(lines, i, "QTY").toDouble()), 6);
+        const double difference = RoundToEx(RoundToEx(q * in, decimals) - RoundToEx(q * cost, decimals), decimals);
+        s.run("insert into subjectflowaath (ID, SUBJECTID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, AMOUNT) "
+              "values (?, ?, ?, ?, ?, ?, ?, ?)",
+              {differenceId++, column(m, 0, "DIFFACCOUNT"), n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate,
+               difference});
     }
     flush(s);
 
@@ -943,6 +960,8 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
         }
     }
     write(d, QStringLiteral("delete from notepostlogaath where NOTETYPE = :t and NOTEID = :id"), key);
+    if (n.differenceAccount)
+        write(d, QStringLiteral("delete from subjectflowaath where NOTETYPE = :t and NOTEID = :id"), key);
     reverseAccountFlows(d, n.noteType, noteId, action);
 }
 

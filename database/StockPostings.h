@@ -48,6 +48,13 @@ struct StockNote {
     bool customer = false;              // the partner is a customer: he owes us (receivable), PAYAMT comes in
     bool costFromStock = false;         // a line going out without a cost price takes the moving average,
                                         // written into its price column until un-audit
+    // A transfer of these kinds brings the goods in at the line's `inPrice`
+    // column instead of the cost they left at; the in amount less the out
+    // amount is booked (subjectflowaath) to the account in the master's
+    // `differenceAccount` column.
+    QVector<int> inPricedKinds;
+    const char *inPrice = nullptr;
+    const char *differenceAccount = nullptr;
 };
 
 // Registers the posting of the note type's master table (idempotent per table).

@@ -276,6 +276,9 @@ void addMissingColumns(db::Database &database)
         database.exec(QStringLiteral("create table kredaath (CREDID integer not null primary key, CREDTYPEID integer, "
                                      "CREDNO varchar(20) collate TSQL, CREDDATE date)"));
     }
+    // The list of every note, over the master tables the books keep.
+    if (!database.hasTable(QStringLiteral("allnote")))
+        createAllNoteView(database);
     // The packaging formats of sale lines.
     if (!database.hasTable(QStringLiteral("packlist")))
         database.exec(QStringLiteral("create table packlist (ID integer primary key, NAME varchar(40) collate TSQL not null, "
@@ -314,6 +317,7 @@ void createSchema(db::Database &database)
         }
         for (const detail::KeyTable &k : detail::keyTables())
             ensureKey(database, QLatin1String(k.table), 0);
+        createAllNoteView(database); // over the master tables made above
         database.markOurs(kSchemaVersion);
         database.commitTran();
     } catch (...) {

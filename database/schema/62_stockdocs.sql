@@ -189,6 +189,22 @@ CREATE TRIGGER IF NOT EXISTS trg_attaintith_del AFTER DELETE ON Attaintith FOR E
 CREATE TRIGGER IF NOT EXISTS trg_attaintith_lines AFTER DELETE ON Attaintith FOR EACH ROW WHEN NOT EXISTS (SELECT 1 FROM sys_disabledtriggers WHERE TABLENAME='attaintith') BEGIN DELETE FROM Attaintithdetail WHERE NOTEID = OLD.NOTEID; END;
 CREATE INDEX ix_attaintith_date ON Attaintith (NOTEDATE);
 
+-- Amounts booked to accounting subjects by the stock postings: the price
+-- difference of a transfer of kind 2 (in amount less out amount, per line, to
+-- the note's SUBID). Removed again on un-audit.
+CREATE TABLE subjectflowaath (
+  ID              INTEGER NOT NULL PRIMARY KEY,
+  SUBJECTID       INTEGER,
+  NOTETYPE        INTEGER NOT NULL,
+  NOTEID          INTEGER NOT NULL,
+  ITEMSNO         INTEGER,
+  NOTECODE        VARCHAR(32) COLLATE TSQL,
+  NOTEDATE        DATE,
+  AMOUNT          NUMERIC(19,6) NOT NULL DEFAULT 0
+);
+CREATE INDEX ix_subjectflowaath_note ON subjectflowaath (NOTETYPE, NOTEID);
+INSERT INTO sys_keytable (TABLENAME, KEYVALUE) SELECT 'subjectflowaath', 0 WHERE NOT EXISTS (SELECT 1 FROM sys_keytable WHERE TABLENAME='subjectflowaath');
+
 -- Transfer (26): goods leave BUILDINGID and enter INBUILDINGID at the cost
 -- they left at; kind 2 is the transfer that changes the price (PRICE the
 -- in price, APRICE the out price), SUBID its price-difference account.

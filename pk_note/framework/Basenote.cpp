@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -405,6 +406,7 @@ bool TBasenoteForm::NewNote()
 
 bool TBasenoteForm::LoadNote(int id)
 {
+    dsMaster->SetEnabled(true); // after a rules-only load
     if (!OpenNoteQuery(QStringLiteral(" where m.") + m_asKeyField + QStringLiteral("=") + QString::number(id)))
         return false;
     if (cdsMaster->IsEmpty())
@@ -413,6 +415,34 @@ bool TBasenoteForm::LoadNote(int id)
     if (!GetUPrivilegeItem(2091, 5) && MasterValue(QStringLiteral("OPERATEID"), 0).toInt() != g_iUserID)
         return AppendBlankNote();
     return true;
+}
+
+bool TBasenoteForm::LoadNoteRules(int id)
+{
+    // One statement text for every note, so the layer keeps it prepared.
+    const QString where = QStringLiteral(" where m.") + m_asKeyField + QStringLiteral("=:RULESNOTEID");
+    // The controls stop following the master (they would redraw for every
+    // note asked); the next LoadNote brings them back.
+    dsMaster->SetEnabled(false);
+    try {
+        cdsMaster->Close();
+        if (!m_bFixedTable)
+            m_asTableName = NoteTypeMasterTable(noteType);
+        m_asMasterWhere = where;
+        const QString sql = GetMasterSql();
+        qryMaster->SetSQL(sql);
+        cdsMaster->SetCommandText(sql);
+        cdsMaster->SetParam(QStringLiteral("RULESNOTEID"), id);
+        const auto forget = qScopeGuard([this] { cdsMaster->Params().remove(QStringLiteral("RULESNOTEID")); });
+        cdsMaster->Open();
+    } catch (const std::exception &e) {
+        ShowError(e);
+        return false;
+    }
+    m_bModifiedAtSave = false;
+    m_bNewNote = false;
+    m_iCurrentNoteID = int(MasterValue(m_asKeyField, kNewNoteID).toLongLong());
+    return m_iCurrentNoteID == id;
 }
 
 void TBasenoteForm::ShowNoteProperties()

@@ -70,6 +70,10 @@ public:
     virtual void ReloadNote();
     virtual bool NewNote();
     virtual bool LoadNote(int id);
+    // The note's master row alone, without lines, lookups or display: what the
+    // audit rules (CanCheckNote, CanUncheckNote) read, for asking them of many
+    // notes in turn. False when the note is not there.
+    virtual bool LoadNoteRules(int id);
     virtual void ShowNoteProperties();
     virtual void MasterAfterOpen(data::ClientDataSet &dataSet);
     virtual void MasterAfterScroll(data::ClientDataSet &dataSet);

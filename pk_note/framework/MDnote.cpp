@@ -510,6 +510,20 @@ bool TMDnoteForm::LoadNote(int id)
     return TBasenoteForm::LoadNote(id);
 }
 
+bool TMDnoteForm::LoadNoteRules(int id)
+{
+    if (!cdsDetail->Active()) {
+        m_asDetailWhere = QStringLiteral(" Where m.") + m_asKeyField + QStringLiteral("=") + QString::number(kNewNoteID);
+        try {
+            OpenDetailQuery();
+        } catch (const std::exception &e) {
+            ShowError(e);
+            return false;
+        }
+    }
+    return TBasenoteForm::LoadNoteRules(id);
+}
+
 void TMDnoteForm::BeforeAppendNote()
 {
     TBasenoteForm::BeforeAppendNote();

@@ -67,6 +67,9 @@ public:
     // ---- overrides of the base operations ----
     bool OpenNoteQuery(const QString &where) override;
     bool LoadNote(int id) override;
+    // The master row alone; the lines' data set is opened empty once, so the
+    // rules that ask which line columns exist find them.
+    bool LoadNoteRules(int id) override;
     void BeforeAppendNote() override;
     void AfterAppendNote() override;
     void PrepareSave() override;

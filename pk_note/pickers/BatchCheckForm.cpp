@@ -10,9 +10,12 @@
 #include "data/Field.h"
 #include "widgets/DBGrid.h"
 
+#include <algorithm>
+
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QEventLoop>
+#include <QElapsedTimer>
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -51,6 +54,7 @@ protected:
 // stock notes and the loans.
 struct NoteKind {
     QString table, form;
+    QString caption = {}; // the window's own name where the type's is another's
     bool operator==(const NoteKind &o) const
     {
         return table.compare(o.table, Qt::CaseInsensitive) == 0 && form.compare(o.form, Qt::CaseInsensitive) == 0;
@@ -61,10 +65,11 @@ QVector<NoteKind> kindsOf(int noteType)
 {
     switch (noteType) {
     case 22:
-        return {{QStringLiteral("OtherInith"), QStringLiteral("SpecialInForm")}, {QStringLiteral("BrowIn"), QStringLiteral("BrowInForm")}};
+        return {{QStringLiteral("OtherInith"), QStringLiteral("SpecialInForm"), QStringLiteral("独立入仓单")},
+                {QStringLiteral("BrowIn"), QStringLiteral("BrowInForm"), QStringLiteral("借出还入单")}};
     case 23:
-        return {{QStringLiteral("OtherOutith"), QStringLiteral("SpecialOutForm")},
-                {QStringLiteral("BrowOut"), QStringLiteral("BrowOutForm")}};
+        return {{QStringLiteral("OtherOutith"), QStringLiteral("SpecialOutForm"), QStringLiteral("独立出仓单")},
+                {QStringLiteral("BrowOut"), QStringLiteral("BrowOutForm"), QStringLiteral("借出单")}};
     default: {
         const QString table = NoteTypeMasterTable(noteType);
         return table.isEmpty() ? QVector<NoteKind>{} : QVector<NoteKind>{{table, NoteTypeFormName(noteType)}};
@@ -144,6 +149,9 @@ TBatchCheckForm::TBatchCheckForm(QWidget *owner) : TnoteBootForm(QStringLiteral(
     btnExit = named(new QPushButton(QStringLiteral("退出"), this), "btnExit");
     btnShownote = named(new QPushButton(QStringLiteral("单据"), this), "btnShownote");
     ProgressBar = named(new QProgressBar(this), "ProgressBar");
+    ProgressBar->setTextVisible(true);
+    btnCancel = named(new QPushButton(QStringLiteral("取消"), this), "btnCancel");
+    btnCancel->setVisible(false);
 
     cdsNotes = new data::ClientDataSet(StartupDB(), this);
     cdsNotes->setObjectName(QStringLiteral("cdsNotes"));
@@ -181,7 +189,7 @@ TBatchCheckForm::TBatchCheckForm(QWidget *owner) : TnoteBootForm(QStringLiteral(
     for (QPushButton *b : {btnSelect, btnClear, btnCounter})
         buttons->addWidget(b);
     buttons->addWidget(ProgressBar, 1);
-    for (QPushButton *b : {btnShownote, btnCheck, btnExit})
+    for (QPushButton *b : {btnCancel, btnShownote, btnCheck, btnExit})
         buttons->addWidget(b);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(filters);
@@ -197,6 +205,7 @@ TBatchCheckForm::TBatchCheckForm(QWidget *owner) : TnoteBootForm(QStringLiteral(
     connect(btnCheck, &QPushButton::clicked, this, &TBatchCheckForm::btnCheckClick);
     connect(btnShownote, &QPushButton::clicked, this, &TBatchCheckForm::btnShownoteClick);
     connect(btnExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(btnCancel, &QPushButton::clicked, this, &TBatchCheckForm::btnCancelClick);
     connect(rbChecked, &QRadioButton::toggled, this, [this](bool audited) {
         btnCheck->setText(audited ? QStringLiteral("反审核") : QStringLiteral("审核"));
     });
@@ -230,7 +239,7 @@ void TBatchCheckForm::fillChoices()
             const QStringList columns = columnsOf(k.table);
             if (!columns.contains(QStringLiteral("NOTESTATE")) || !columns.contains(QStringLiteral("NOTEDATE")))
                 continue; // the books do not keep this kind
-            m_kinds.append({type, k.table, k.form});
+            m_kinds.append({type, k.table, k.form, k.caption});
             listed = true;
         }
         if (!listed)
@@ -265,6 +274,36 @@ QString TBatchCheckForm::ListSql() const
     if (chk != kAllOperators)
         filter += QStringLiteral(" and b.chkorid=") + QString::number(chk);
     const int chosen = cmbNoteType->currentData().toInt();
+    // A type kept by two windows shows each note under its own window's name.
+    QString typeName;
+    for (const Kind &k : m_kinds)
+        if (!k.caption.isEmpty())
+            typeName += QStringLiteral(" when '%1' then '%2'").arg(k.form, k.caption);
+    typeName = typeName.isEmpty() ? QStringLiteral("t.NAME")
+                                  : QStringLiteral("case b.FORMNAME") + typeName + QStringLiteral(" else t.NAME end");
+    const auto names = [](const QString &typeName) {
+        return typeName + QStringLiteral(" as notetypename, o.OPERATENAME as operatename, c.OPERATENAME as chkor, "
+                                         "e.NAME as empname, d.NAME as depname, s.NAME as notestatename");
+    };
+    const QString joins = QStringLiteral(
+        " left join notetypelth t on t.ID=%1 left join operatormth o on o.OPERATEID=b.OPERATEID "
+        "left join operatormth c on c.OPERATEID=b.CHKORID left join employlth e on e.EMPID=%2 "
+        "left join departmentlth d on d.DEPID=%3 left join kindamth s on s.KIND=1 and s.ID=b.NOTESTATE where 1=1");
+    if (chosen == 0 && !columnsOf(QStringLiteral("allnote")).isEmpty()) {
+        // Every listed type from the one view, in date order.
+        QStringList types;
+        for (int type : m_types)
+            types << QString::number(type);
+        if (types.isEmpty())
+            return {};
+        QString sql = QStringLiteral("select 0 as SELECTED, b.NOTETYPE, b.NOTEID, b.NOTEKIND, b.NOTECODE, b.NOTEDATE, "
+                                     "b.NOTESTATE, b.OPERATEID, b.CHKORID, b.EMPID, b.DEPID, b.AMOUNT, b.REMARK, ")
+                      + names(typeName) + QStringLiteral(", b.MASTERTABLE, b.FORMNAME from allnote b")
+                      + joins.arg(QStringLiteral("b.NOTETYPE"), QStringLiteral("b.EMPID"), QStringLiteral("b.DEPID"));
+        sql.replace(QStringLiteral("1=1"), filter);
+        return sql + QStringLiteral(" and notetype in (") + types.join(QStringLiteral(" , "))
+               + QStringLiteral(")") + QStringLiteral(" order by b.notedate") + QStringLiteral(", b.NOTETYPE, b.NOTEID");
+    }
     QStringList parts;
     for (const Kind &k : m_kinds) {
         const int type = k.type;
@@ -276,16 +315,11 @@ QString TBatchCheckForm::ListSql() const
             return has.contains(QString::fromLatin1(name)) ? QStringLiteral("b.") + QLatin1String(name) : QStringLiteral("null");
         };
         QString part = QStringLiteral("select 0 as SELECTED, %1 as NOTETYPE, b.NOTEID, %2 as NOTEKIND, b.NOTECODE, b.NOTEDATE, "
-                                      "b.NOTESTATE, b.OPERATEID, b.CHKORID, %3 as EMPID, %4 as DEPID, %5 as AMOUNT, b.REMARK, "
-                                      "t.NAME as notetypename, o.OPERATENAME as operatename, c.OPERATENAME as chkor, "
-                                      "e.NAME as empname, d.NAME as depname, s.NAME as notestatename, '%6' as MASTERTABLE, "
-                                      "'%7' as FORMNAME from %6 b "
-                                      "left join notetypelth t on t.ID=%1 "
-                                      "left join operatormth o on o.OPERATEID=b.OPERATEID "
-                                      "left join operatormth c on c.OPERATEID=b.CHKORID "
-                                      "left join employlth e on e.EMPID=%3 left join departmentlth d on d.DEPID=%4 "
-                                      "left join kindamth s on s.KIND=1 and s.ID=b.NOTESTATE where 1=1")
-                           .arg(QString::number(type), col("NOTEKIND"), col("EMPID"), col("DEPID"), col("AMOUNT"), table, k.form);
+                                      "b.NOTESTATE, b.OPERATEID, b.CHKORID, %3 as EMPID, %4 as DEPID, %5 as AMOUNT, b.REMARK, ")
+                           .arg(QString::number(type), col("NOTEKIND"), col("EMPID"), col("DEPID"), col("AMOUNT"))
+                       + names(k.caption.isEmpty() ? QStringLiteral("t.NAME") : QStringLiteral("'%1'").arg(k.caption))
+                       + QStringLiteral(", '%1' as MASTERTABLE, '%2' as FORMNAME from %1 b").arg(table, k.form)
+                       + joins.arg(QString::number(type), col("EMPID"), col("DEPID"));
         // The filter takes the placeholder's place; a kind without employee
         // or department columns has no such note to filter.
         QString f = filter;
@@ -357,11 +391,17 @@ void TBatchCheckForm::btnCounterClick() { tickAll(-1); }
 
 void TBatchCheckForm::btnCheckClick()
 {
+    if (m_running)
+        return;
+    int changed = 0;
     try {
-        BatchCheck();
+        changed = BatchCheck();
     } catch (const std::exception &e) {
         ShowError(e);
     }
+    if (m_ticked > 0)
+        ShowInformation((rbChecked->isChecked() ? QStringLiteral("共反审核了%1张单据。") : QStringLiteral("共审核了%1张单据。"))
+                            .arg(changed));
     btnQueryClick();
 }
 
@@ -381,7 +421,8 @@ TBasenoteForm *TBatchCheckForm::rulesWindow(const QString &form)
 
 int TBatchCheckForm::BatchCheck()
 {
-    if (!cdsNotes->Active() || cdsNotes->IsEmpty())
+    m_ticked = 0;
+    if (m_running || !cdsNotes->Active() || cdsNotes->IsEmpty())
         return 0;
     const bool check = !rbChecked->isChecked();
     struct Note {
@@ -402,6 +443,7 @@ int TBatchCheckForm::BatchCheck()
             ticked.append({value(r, "NOTETYPE").toInt(), value(r, "NOTEID").toLongLong(), value(r, "NOTECODE").toString(),
                            value(r, "NOTEDATE").toDate(), value(r, "OPERATEID").toInt(),
                            value(r, "MASTERTABLE").toString(), value(r, "FORMNAME").toString()});
+    m_ticked = int(ticked.size());
     // The rules over all ticked notes come first: nothing is written when one fails.
     const QDate first = GetFirstDayOfPosMonth();
     for (const Note &n : std::as_const(ticked))
@@ -415,10 +457,36 @@ int TBatchCheckForm::BatchCheck()
                 ShowError(QStringLiteral("单据[") + n.code + QStringLiteral("]不允许制单人和审核人为同一个人."));
                 return 0;
             }
+    // Un-audit goes latest first, undoing in the order things happened: a
+    // batch a later note drew on is given back before the note that made it
+    // is reversed, and each reversal has the fewest later flow rows to follow.
+    if (!check)
+        std::reverse(ticked.begin(), ticked.end());
+    // While the batch runs only the cancel answers; it stops before the next note.
+    m_cancelled = false;
+    m_running = true;
+    const QList<QWidget *> idle{cmbNoteType, edStartDate, edEndDate, cmbDepartment, cmbEmploy, cmbOperator, cmbChkor,
+                                rbChecked, rbUnchecked, btnQuery, btnSelect, btnClear, btnCounter, btnCheck, btnExit,
+                                btnShownote, NoteGrid};
+    for (QWidget *w : idle)
+        w->setEnabled(false);
+    btnCancel->setVisible(true);
+    const auto done = qScopeGuard([this, idle] {
+        m_running = false;
+        btnCancel->setVisible(false);
+        for (QWidget *w : idle)
+            w->setEnabled(true);
+    });
     ProgressBar->setRange(0, int(ticked.size()));
     ProgressBar->setValue(0);
+    ProgressBar->setFormat(QStringLiteral("%v/%m"));
+    QElapsedTimer shown;
+    shown.start();
     int changed = 0;
-    for (const Note &n : std::as_const(ticked)) {
+    for (int i = 0; i < ticked.size(); ++i) {
+        const Note &n = ticked[i];
+        if (m_cancelled)
+            break;
         const QString &table = n.table;
         if (table.isEmpty() || !kindsOf(n.type).contains(NoteKind{n.table, n.form})) {
             ShowError(QStringLiteral("内部错误:非法的单据类型."));
@@ -436,9 +504,10 @@ int TBatchCheckForm::BatchCheck()
             ShowError(QStringLiteral("储值卡充值单不允许反审核！"));
             return changed;
         }
-        // The single note's own rules, as its window applies them.
+        // The single note's own rules, as its window applies them, over the
+        // master row alone.
         if (TBasenoteForm *rules = rulesWindow(n.form)) {
-            if (!rules->LoadNote(int(n.id)) || rules->CurrentNoteID() != n.id)
+            if (!rules->LoadNoteRules(int(n.id)))
                 continue; // gone meanwhile
             if (!(check ? rules->CanCheckNote() : rules->CanUncheckNote()))
                 return changed;
@@ -449,12 +518,36 @@ int TBatchCheckForm::BatchCheck()
                                   : QStringLiteral("Update ") + table + QStringLiteral(" Set noteState=0, chkorid=null")
                                         + QStringLiteral(" Where noteId=") + QString::number(n.id)
                                         + QStringLiteral("and noteState=1");
-        // A note someone else changed meanwhile simply does not change.
-        changed += SqlExecute(sql);
-        ProgressBar->setValue(ProgressBar->value() + 1);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // The update and its postings are one transaction: a refused posting
+        // leaves this note as it was and stops the batch here. A note someone
+        // else changed meanwhile simply does not change.
+        try {
+            changed += SqlExecute(sql);
+        } catch (const std::exception &e) {
+            ShowError(QStringLiteral("单据[") + n.code + QStringLiteral("]：") + ExceptionText(e));
+            return changed;
+        }
+        // The bar and the cancel are served a few times a second, not per note.
+        if (i == 0 || i + 1 == ticked.size() || shown.elapsed() >= 50) {
+            shown.restart();
+            ProgressBar->setValue(i + 1);
+            ProgressBar->setFormat(QStringLiteral("%v/%m  ") + n.code);
+            QCoreApplication::processEvents();
+        }
     }
     return changed;
+}
+
+void TBatchCheckForm::btnCancelClick() { m_cancelled = true; }
+
+void TBatchCheckForm::closeEvent(QCloseEvent *event)
+{
+    if (m_running) {
+        m_cancelled = true;
+        event->ignore();
+        return;
+    }
+    TnoteBootForm::closeEvent(event);
 }
 
 void TBatchCheckForm::btnShownoteClick()

@@ -47,6 +47,8 @@ public:
     QRadioButton *rbChecked = nullptr, *rbUnchecked = nullptr;
     QPushButton *btnQuery = nullptr, *btnSelect = nullptr, *btnClear = nullptr, *btnCounter = nullptr,
                 *btnCheck = nullptr, *btnExit = nullptr, *btnShownote = nullptr;
+    // Shown while a batch runs: stops it before the next note.
+    QPushButton *btnCancel = nullptr;
     QProgressBar *ProgressBar = nullptr;
     widgets::TRqDBGrid *NoteGrid = nullptr;
     data::ClientDataSet *cdsNotes = nullptr;
@@ -58,6 +60,11 @@ public slots:
     void btnCounterClick();
     void btnCheckClick();
     void btnShownoteClick();
+    void btnCancelClick();
+
+protected:
+    // Closing while a batch runs cancels it instead (before the next note).
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void fillChoices();
@@ -68,11 +75,13 @@ private:
     // A listed kind of note: its type, master table and window.
     struct Kind {
         int type;
-        QString table, form;
+        QString table, form, caption;
     };
     QVector<Kind> m_kinds;
     data::DataSource *dsNotes = nullptr;
     QStyledItemDelegate *m_tick = nullptr;
     QList<int> m_types;
     QHash<QString, QPointer<QWidget>> m_rules; // by form name
+    bool m_running = false, m_cancelled = false;
+    int m_ticked = 0; // of the last batch
 };

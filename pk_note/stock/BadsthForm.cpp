@@ -6,6 +6,7 @@
 #include "Notepublic.h"
 #include "PackageWindows.h"
 #include "PubError.h"
+#include "Rounding.h"
 #include "SysParams.h"
 #include "data/ClientDataSet.h"
 #include "data/Field.h"
@@ -145,6 +146,17 @@ void TBadsthForm::ShowNote()
     TStockNoteForm::ShowNote();
     PriceIsCost = MasterValue(QStringLiteral("NOTEKIND"), 1).toInt() != 2;
     showOrganisations();
+}
+
+void TBadsthForm::DetailFieldChange(Field &field)
+{
+    TStockNoteForm::DetailFieldChange(field);
+    Field *out = DetailField(QStringLiteral("OUTAMOUNT")), *difference = DetailField(QStringLiteral("DIFAMOUNT"));
+    if (!out || !difference)
+        return;
+    const double outAmount = FormatAmount(DetailValue(Columns.APrice, 0).toDouble() * DetailValue(QStringLiteral("QUANTITY"), 0).toDouble());
+    SetFieldValueSilent(out, outAmount);
+    SetFieldValueSilent(difference, FormatAmount(DetailValue(QStringLiteral("AMOUNT"), 0).toDouble() - outAmount));
 }
 
 bool TBadsthForm::ValidateNote()

@@ -17,6 +17,8 @@ public:
 
     bool ValidateNote() override;
     void ShowNote() override;
+    // Keeps the line's out amount and difference in step with its prices.
+    void DetailFieldChange(data::Field &field) override;
 
 private:
     // "调出机构:  总部" or the shop the store belongs to.

@@ -18,6 +18,7 @@
 #include "widgets/LookupCombo.h"
 
 #include <QCheckBox>
+#include <QHash>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -64,7 +65,7 @@ const mdnote::DetailResource lines{
     .columns = {
         {"COMMODITYCODE"}, {"COMMODITYNAME"}, {"SPEC"}, {"UNITNAME"}, {"QUANTITY"}, {"PRICE"},
         {.field = "AMOUNT", .caption = "金额"}, {"BCODE"}, {"PRODUCTDAY"}, {"VALIDDAY"},
-        {.field = "PLACEFLAG", .caption = "货位", .width = 50, .readOnly = true, .ellipsis = true},
+        {.field = "PLACEFLAG", .caption = "货位", .width = 72, .readOnly = true, .ellipsis = true},
         {.field = "REFERNOTECODE", .caption = "源单号", .width = 120, .readOnly = true},
         {"REMARK"},
     },
@@ -415,19 +416,25 @@ QVector<QVariantList> TIIOBuildingForm::LinePlaces(const QVariant &itemsNo) cons
 
 void TIIOBuildingForm::SetLinePlaces(const QVariant &itemsNo, const QVector<QVariantList> &rows)
 {
-    for (cdsUsePlace->First(); !cdsUsePlace->Eof();) {
-        if (cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->AsInteger() == itemsNo.toLongLong())
+    // The fields once, not per row: a quantity typed on a long note walks every place row.
+    data::Field *note = cdsUsePlace->FieldByName(QStringLiteral("NOTEID")),
+                *item = cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO")),
+                *place = cdsUsePlace->FieldByName(QStringLiteral("PLACEID")),
+                *quantity = cdsUsePlace->FieldByName(QStringLiteral("QUANTITY")),
+                *name = cdsUsePlace->FieldByName(QStringLiteral("NAME"));
+    const qint64 line = itemsNo.toLongLong();
+    for (int r = cdsUsePlace->RecordCount() - 1; r >= 0; --r)
+        if (cdsUsePlace->ValueAt(r, item->Index()).toLongLong() == line) {
+            cdsUsePlace->MoveTo(r);
             cdsUsePlace->Delete();
-        else
-            cdsUsePlace->Next();
-    }
+        }
     for (const QVariantList &r : rows) {
         cdsUsePlace->Append();
-        cdsUsePlace->FieldByName(QStringLiteral("NOTEID"))->SetValue(MasterValue(m_asKeyField));
-        cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->SetValue(itemsNo);
-        cdsUsePlace->FieldByName(QStringLiteral("PLACEID"))->SetValue(r.value(0));
-        cdsUsePlace->FieldByName(QStringLiteral("QUANTITY"))->SetValue(r.value(1));
-        cdsUsePlace->FieldByName(QStringLiteral("NAME"))->SetValue(r.value(2));
+        note->SetValue(MasterValue(m_asKeyField));
+        item->SetValue(itemsNo);
+        place->SetValue(r.value(0));
+        quantity->SetValue(r.value(1));
+        name->SetValue(r.value(2));
         cdsUsePlace->Post();
     }
     m_placesChanged = true;
@@ -468,22 +475,34 @@ bool TIIOBuildingForm::ValidateDetailLines()
         const qint64 store = asId(MasterValue(QStringLiteral("BUILDINGID")));
         cdsDetail->CheckBrowseMode();
         const DetailUpdate update(*this);
+        // The place rows by line, and each place asked about once: the answer
+        // is the same for every line that uses it.
+        QHash<qint64, QVector<qint64>> placesOf;
+        const int item = cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->Index();
+        const int placeColumn = cdsUsePlace->FieldByName(QStringLiteral("PLACEID"))->Index();
+        for (int r = 0; r < cdsUsePlace->RecordCount(); ++r)
+            placesOf[cdsUsePlace->ValueAt(r, item).toLongLong()] << asId(cdsUsePlace->ValueAt(r, placeColumn));
+        QHash<qint64, bool> isLeaf;
         for (cdsDetail->First(); !cdsDetail->Eof(); cdsDetail->Next()) {
             if (asId(DetailValue(Columns.CommodityID)) <= 0)
                 continue;
-            const QVector<QVariantList> rows = LinePlaces(DetailValue(QStringLiteral("ITEMSNO")));
-            if (rows.isEmpty()) {
+            const QVector<qint64> places = placesOf.value(asId(DetailValue(QStringLiteral("ITEMSNO"))));
+            if (places.isEmpty()) {
                 ShowError(QStringLiteral("货品[") + DetailValue(Columns.CommodityName).toString()
                           + QStringLiteral("]没有输入货位"));
                 return false;
             }
-            for (const QVariantList &r : rows) {
-                QVariant leaf;
-                if (!GetValueOfSql(QStringLiteral(" select A.PlaceID,A.Name,A.LCode,A.BuildingID from placelth A  where ")
-                                       + QLatin1String(kLeafTest) + QStringLiteral(" and  A.BuildingID=")
-                                       + QString::number(store) + QStringLiteral(" and A.PlaceID=")
-                                       + QString::number(asId(r.value(0))),
-                                   leaf)) {
+            for (const qint64 place : places) {
+                auto known = isLeaf.constFind(place);
+                if (known == isLeaf.constEnd()) {
+                    QVariant leaf;
+                    known = isLeaf.insert(place, GetValueOfSql(QStringLiteral(" select A.PlaceID,A.Name,A.LCode,A.BuildingID from placelth A  where ")
+                                                                   + QLatin1String(kLeafTest) + QStringLiteral(" and  A.BuildingID=")
+                                                                   + QString::number(store) + QStringLiteral(" and A.PlaceID=")
+                                                                   + QString::number(place),
+                                                               leaf));
+                }
+                if (!*known) {
                     ShowError(QStringLiteral("当前记录的货位资料已经发生改变，请重新选择货位！"));
                     return false;
                 }
@@ -511,11 +530,12 @@ void TIIOBuildingForm::AssignNoteKey()
             renumbered.insert(before[r], cdsDetail->ValueAt(r, item).toLongLong());
     }
     const QVariant key = MasterValue(m_asKeyField);
+    data::Field *note = cdsUsePlace->FieldByName(QStringLiteral("NOTEID")), *line = cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"));
     for (cdsUsePlace->First(); !cdsUsePlace->Eof(); cdsUsePlace->Next()) {
         cdsUsePlace->Edit();
-        cdsUsePlace->FieldByName(QStringLiteral("NOTEID"))->SetValue(key);
-        const qint64 item = cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->AsInteger();
-        cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->SetValue(renumbered.value(item, item));
+        note->SetValue(key);
+        const qint64 item = line->AsInteger();
+        line->SetValue(renumbered.value(item, item));
         cdsUsePlace->Post();
     }
 }
@@ -535,17 +555,29 @@ void TIIOBuildingForm::ApplyChangeLogs(int action)
     TStockNoteForm::ApplyChangeLogs(action);
     if (!m_usePlace || action == 2)
         return;
-    // The place rows are written whole with the note, inside its transaction.
+    // The place rows are written whole with the note, inside its transaction,
+    // a hundred rows to a statement; the numbers are the window's own.
     const QString id = QString::number(m_iApplyNoteID);
     SqlExecute(QStringLiteral("delete from iostoreithPLACE where NOTEID=") + id);
+    const int item = cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->Index();
+    const int place = cdsUsePlace->FieldByName(QStringLiteral("PLACEID"))->Index();
+    const int quantity = cdsUsePlace->FieldByName(QStringLiteral("QUANTITY"))->Index();
+    QStringList values;
+    const auto flush = [&values] {
+        if (!values.isEmpty())
+            SqlExecute(QStringLiteral("insert into iostoreithPLACE (NOTEID, ITEMSNO, PLACEID, QUANTITY) values ")
+                       + values.join(QLatin1Char(',')));
+        values.clear();
+    };
     for (int r = 0; r < cdsUsePlace->RecordCount(); ++r) {
-        auto v = [&](const char *f) { return cdsUsePlace->ValueAt(r, cdsUsePlace->FieldByName(QString::fromLatin1(f))->Index()); };
-        SqlExecute(QStringLiteral("insert into iostoreithPLACE (NOTEID, ITEMSNO, PLACEID, QUANTITY) values (:n, :i, :p, :q)"),
-                   {{QStringLiteral("n"), m_iApplyNoteID},
-                    {QStringLiteral("i"), v("ITEMSNO")},
-                    {QStringLiteral("p"), v("PLACEID")},
-                    {QStringLiteral("q"), v("QUANTITY")}});
+        values << QStringLiteral("(%1, %2, %3, %4)")
+                      .arg(id, QString::number(asId(cdsUsePlace->ValueAt(r, item))),
+                           QString::number(asId(cdsUsePlace->ValueAt(r, place))),
+                           QString::number(FormatQuantity(cdsUsePlace->ValueAt(r, quantity).toDouble()), 'g', 17));
+        if (values.size() == 100)
+            flush();
     }
+    flush();
 }
 
 void TIIOBuildingForm::MergeChangeLogs(int action)

@@ -332,4 +332,34 @@ print(Math.round((one(debtSql) - debt - sale.AMOUNT) * 100));
     EXPECT_EQ(r.out, QStringLiteral("1\n[{\"ITEMSNO\":1,\"SALEQTY\":10},{\"ITEMSNO\":2,\"SALEQTY\":8}]\n18\n0\n"));
 }
 
+TEST_F(NotehostCli, ScriptAuditsEveryWaitingNoteThroughTheAuditCentre)
+{
+    const QString path = script(QStringLiteral("batchcheck.js"), QStringLiteral(R"JS(
+function check(c, what) { if (!c) throw new Error("failed: " + what); }
+host.call("BATCHCHECK");
+var w = host.form("BatchCheckForm");
+check(w !== null, "the audit centre is open");
+w.find("btnQuery").click();
+var notes = w.dataSet("cdsNotes");
+var waiting = [], types = {};
+for (notes.first(); !notes.eof; notes.next()) {
+    waiting.push([notes.field("MASTERTABLE"), notes.field("NOTEID")]);
+    types[notes.field("NOTETYPE")] = 1;
+}
+check(Object.keys(types).length >= 6, "waiting notes of several kinds: " + JSON.stringify(types));
+w.find("btnSelect").click();
+host.clearMessages();
+w.find("btnCheck").click();
+var audited = waiting.filter(function (n) {
+    return host.sql("select NOTESTATE as V from " + n[0] + " where NOTEID = " + n[1])[0].V === 1;
+}).length;
+var said = host.messages.map(function (m) { return m.kind + ":" + m.text; }).join("|");
+print(audited === waiting.length, said === "Information:共审核了" + waiting.length + "张单据。" || said, notes.count);
+)JS"));
+    auto r = runScript(QStringLiteral("admin"), path);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // Every listed note audited, the count said, the list of waiting notes empty.
+    EXPECT_EQ(r.out, QStringLiteral("true true 0\n"));
+}
+
 } // namespace

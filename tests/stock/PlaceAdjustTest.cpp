@@ -28,6 +28,8 @@ TEST_F(PlaceAdjustTest, WithoutPlacesTheWindowDoesNotOpen)
 TEST_F(PlaceAdjustTest, ALineMovesItsQuantityBetweenTwoPlaces)
 {
     setParam(QStringLiteral("UsePlace"), QStringLiteral("1"));
+    // Ten pens on shelf A2 instead of the demo's opening stock there.
+    sql(QStringLiteral("delete from onhandaathPlace where BUILDINGID=1"));
     sql(QStringLiteral("insert into onhandaathPlace (BUILDINGID, PLACEID, COMMODITYID, QUANTITY) values (1, 3, %1, 10)")
             .arg(goods(QStringLiteral("BG0003"))));
     open();

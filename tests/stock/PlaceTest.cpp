@@ -84,7 +84,8 @@ TEST_F(PlaceTest, TurnedInLinesGetTheirDefaultPlaceAndADialogChangeIsAChangeOfTh
     const qint64 id = scalar(QStringLiteral("select max(NOTEID) from iostoreith")).toLongLong();
     EXPECT_EQ(stored(id), QStringLiteral("1:2:2;1:3:4"));
 
-    // Audited, the places hold the goods; un-audited, they no longer do.
+    // Audited, the places hold the goods (shelf A2 on top of its opening
+    // 1,200); un-audited, they no longer do.
     const auto atPlaces = [this] {
         return scalar(QStringLiteral("select group_concat(PLACEID || ':' || round(QUANTITY,4), ';') from (select * from "
                                      "onhandaathPlace where BUILDINGID=1 and COMMODITYID=%1 order by PLACEID)")
@@ -93,10 +94,10 @@ TEST_F(PlaceTest, TurnedInLinesGetTheirDefaultPlaceAndADialogChangeIsAChangeOfTh
     };
     toggleAudit(id);
     ASSERT_EQ(state("iostoreith", id), 1) << err();
-    EXPECT_EQ(atPlaces(), QStringLiteral("2:2;3:4"));
+    EXPECT_EQ(atPlaces(), QStringLiteral("2:2;3:1204"));
     toggleAudit(id);
     ASSERT_EQ(state("iostoreith", id), 0) << err();
-    EXPECT_EQ(atPlaces(), QStringLiteral("2:0;3:0"));
+    EXPECT_EQ(atPlaces(), QStringLiteral("2:0;3:1200"));
 }
 
 TEST_F(PlaceTest, ThePlaceDialogRefusesARepeatedPlaceAnEmptyPlaceAndANegativeQuantity)

@@ -7,6 +7,7 @@
 #include "BatchCheckForm.h"
 #include "BrowForm.h"
 #include "IIOBuildingForm.h"
+#include "IIOBuildingPlaceForm.h"
 #include "StockFixture.h"
 
 #include <QDir>
@@ -38,12 +39,33 @@ TEST_F(StockScreenshotTest, TheStockWindowsOnDemoNotesAndTheAuditCentre)
     grab(transfer, "BadsthForm");
     auto *lending = open<TBrowOutForm>();
     lending->LoadNote(int(scalar(QStringLiteral("select min(NOTEID) from BrowOut")).toLongLong()));
-    EXPECT_EQ(child<QLabel>("lbLent")->text(), QStringLiteral("累计借出  5.0000")) << "eight lent, three back";
+    EXPECT_EQ(child<QLabel>("lbLent")->text(), QStringLiteral("累计借出  10.0000")) << "eight and five lent, three back";
     grab(lending, "BrowOutForm");
     TBatchCheckForm center;
     center.btnQueryClick();
-    EXPECT_GT(center.cdsNotes->RecordCount(), 0) << "the demo's waiting notes";
+    EXPECT_GT(center.cdsNotes->RecordCount(), 5) << "the demo's waiting notes";
     grab(&center, "BatchCheckForm");
+}
+
+TEST_F(StockScreenshotTest, TheInOutNoteWithPlacesAndItsPlaceDialog)
+{
+    setParam(QStringLiteral("UsePlace"), QStringLiteral("1"));
+    auto *inOut = open<TIIOBuildingForm>();
+    inOut->LoadNote(2); // the pens the system took out of head office for a sale
+    // The place column, at the right of the grid, in view.
+    const int place = inOut->Grid()->ColumnOfField(QStringLiteral("PLACEFLAG"));
+    ASSERT_GE(place, 0);
+    inOut->show();
+    inOut->Grid()->setFocus();
+    inOut->Grid()->setCurrentIndex(inOut->Grid()->model()->index(0, place));
+    inOut->Grid()->scrollTo(inOut->Grid()->model()->index(0, place));
+    grab(inOut, "IIOBuildingForm-places");
+    // The pens' shelf in head office, 1,200 on it, split over two shelves.
+    TIIOBuildingPlaceForm dialog(inOut);
+    dialog.SetLine({22, goods(QStringLiteral("BG0003")), QStringLiteral("中性笔"), 1, 1, QStringLiteral("总部仓库"), 5,
+                    {{3, 3.0, QStringLiteral("A区2号货架")}, {2, 2.0, QStringLiteral("A区1号货架")}}});
+    EXPECT_DOUBLE_EQ(dialog.Total(), 5);
+    grab(&dialog, "IIOBuildingPlaceForm");
 }
 
 } // namespace

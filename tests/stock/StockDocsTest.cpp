@@ -1,5 +1,6 @@
 // The stock documents on the shared stock-note base: a transfer moving stock
-// between stores at the cost it left at (and back on un-audit), its checks,
+// between stores at the cost it left at or, kind 2, at its in price with the
+// difference booked to its account (and back on un-audit), its checks,
 // issues stored at cost, and the loss report's on-hand column.
 
 #include "AttaintForm.h"
@@ -68,17 +69,19 @@ TEST_F(TransferTest, ATransferMovesStockBetweenStoresAtTheCostItLeftAt)
     EXPECT_EQ(onHand("BG0005", 4), QStringLiteral("0/0"));
 }
 
-TEST_F(TransferTest, ThePriceChangingTransferIsOfferedPerStoreAndNeedsDifferentPrices)
+TEST_F(TransferTest, ThePriceChangingTransferComesInAtItsPriceAndBooksTheDifferenceToItsAccount)
 {
     open();
     EXPECT_EQ(child<widgets::TRqLookupCombo>("cmbnoteKind")->ListFilter(), QStringLiteral("ID=1"));
     setParam(QStringLiteral("IsDistinctStore"), QStringLiteral("1"));
     setParam(QStringLiteral("IsBand"), QStringLiteral("1"));
-    start(1);
+    sql(QStringLiteral("delete from onhandaath where BUILDINGID in (3, 4) and COMMODITYID=(select COMMODITYID from Commoditylth where CODE='BG0005')"));
+    receive("BG0005", 3, 10, 6);
+    start(3);
     EXPECT_TRUE(child<widgets::TRqLookupCombo>("cmbnoteKind")->ListFilter().isEmpty());
-    setMaster("INBUILDINGID", 2);
+    setMaster("INBUILDINGID", 4);
     setMaster("NOTEKIND", 2);
-    addLine("BG0003", 2, 0);
+    addLine("BG0005", 4, 0);
     setLine("PRICE", line(0, "APRICE"));
     EXPECT_TRUE(refused(QStringLiteral("调价科目不能为空或不是末级科目,不能保存!")));
     // A typed account code must name a detail account.
@@ -89,8 +92,26 @@ TEST_F(TransferTest, ThePriceChangingTransferIsOfferedPerStoreAndNeedsDifferentP
     setMaster("SUBCODE", QStringLiteral("6401"));
     EXPECT_EQ(master("SUBID").toInt(), 9);
     EXPECT_TRUE(refused(QStringLiteral("货品[") + line(0, "COMMODITYNAME").toString() + QStringLiteral("]的调出调入单价不能相等.")));
-    setLine("PRICE", line(0, "APRICE").toDouble() + 1);
-    EXPECT_TRUE(save()) << err();
+    setLine("PRICE", 7.5);
+    EXPECT_DOUBLE_EQ(line(0, "DIFAMOUNT").toDouble(), 6);
+    ASSERT_TRUE(save()) << err();
+    const qint64 id = saved("Badsthith");
+
+    // Out at cost, in at the in price, the difference to account 9; all of it back on un-audit.
+    const QString booked = QStringLiteral("select coalesce(group_concat(SUBJECTID || ':' || round(AMOUNT,2)), '') "
+                                          "from subjectflowaath where NOTETYPE=26 and NOTEID=%1").arg(id);
+    toggleAudit(id);
+    ASSERT_EQ(state("Badsthith", id), 1) << err();
+    EXPECT_EQ(flows(26, id), QStringLiteral("3:-1:4:6;4:1:4:7.5"));
+    EXPECT_EQ(onHand("BG0005", 3), QStringLiteral("6/36"));
+    EXPECT_EQ(onHand("BG0005", 4), QStringLiteral("4/30"));
+    EXPECT_EQ(scalar(booked).toString(), QStringLiteral("9:6"));
+    toggleAudit(id);
+    ASSERT_EQ(state("Badsthith", id), 0) << err();
+    EXPECT_EQ(flows(26, id), QString());
+    EXPECT_EQ(onHand("BG0005", 3), QStringLiteral("10/60"));
+    EXPECT_EQ(onHand("BG0005", 4), QStringLiteral("0/0"));
+    EXPECT_EQ(scalar(booked).toString(), QString());
 }
 
 using SpecialOutTest = StockDocTest<TSpecialOutForm>;
