@@ -276,6 +276,15 @@ void addMissingColumns(db::Database &database)
         database.exec(QStringLiteral("create table kredaath (CREDID integer not null primary key, CREDTYPEID integer, "
                                      "CREDNO varchar(20) collate TSQL, CREDDATE date)"));
     }
+    // The price differences a transfer of kind 2 books to its account.
+    if (!database.hasTable(QStringLiteral("subjectflowaath"))) {
+        database.exec(QStringLiteral("create table subjectflowaath (ID integer not null primary key, SUBJECTID integer, "
+                                     "NOTETYPE integer not null, NOTEID integer not null, ITEMSNO integer, "
+                                     "NOTECODE varchar(32) collate TSQL, NOTEDATE date, "
+                                     "AMOUNT numeric(19,6) not null default 0)"));
+        database.exec(QStringLiteral("create index ix_subjectflowaath_note on subjectflowaath (NOTETYPE, NOTEID)"));
+    }
+    ensureKey(database, QStringLiteral("subjectflowaath"), 0);
     // The list of every note, over the master tables the books keep.
     if (!database.hasTable(QStringLiteral("allnote")))
         createAllNoteView(database);

@@ -425,14 +425,15 @@ TEST_F(StockPostings, OlderBooksGetThePostingTablesOnOpening)
     sql("drop index ix_valuepth_purchase");
     sql("alter table valuepth drop column PURCHASENOTEID");
     sql("drop table notepostlogaath");
-    sql("delete from sys_keytable where TABLENAME in ('PcSplit', 'RePurchase')");
+    sql("drop table subjectflowaath");
+    sql("delete from sys_keytable where TABLENAME in ('PcSplit', 'RePurchase', 'subjectflowaath')");
     books.reset();
     books = notedb::openBooks(folder.file(QStringLiteral("books.db")));
     EXPECT_EQ(num("select count(*) from sqlite_master where name in ('notepostlogaath', 'trg_purchasepth_values', "
-                  "'trg_purchasepth_kind', 'ix_valuepth_purchase')"),
-              4);
+                  "'trg_purchasepth_kind', 'ix_valuepth_purchase', 'subjectflowaath')"),
+              5);
     EXPECT_EQ(num("select count(*) from pragma_table_info('valuepth') where upper(name) = 'PURCHASENOTEID'"), 1);
-    EXPECT_EQ(num("select count(*) from sys_keytable where TABLENAME in ('PcSplit', 'RePurchase')"), 2);
+    EXPECT_EQ(num("select count(*) from sys_keytable where TABLENAME in ('PcSplit', 'RePurchase', 'subjectflowaath')"), 3);
     receipt(1, 1, {{1, 1, 2, 5}});
     audit("purchasepth", 1);
     EXPECT_EQ(num("select count(*) from notepostlogaath"), 1);
