@@ -100,6 +100,17 @@ QStringList pgAdaptDdl(const QString &sql)
     const int second = nextSignificant(toks, first + 1);
     if (toks.value(first).is("create") && toks.value(second).is("trigger"))
         return adaptTrigger(toks, second);
+    // The table a CREATE TABLE or ALTER TABLE names.
+    QString table;
+    if (toks.value(second).is("table")) {
+        int at = nextSignificant(toks, second + 1);
+        if (toks.value(at).is("if")) // IF NOT EXISTS
+            at = nextSignificant(toks, nextSignificant(toks, nextSignificant(toks, at + 1) + 1) + 1);
+        table = toks.value(at).text;
+    }
+    // citext has no length: the declared type is kept as the column's comment,
+    // so client data sets learn the same sizes as on SQLite.
+    QStringList comments;
     // Column types: integers are 64-bit as on SQLite; text that compares as
     // the original server does (case ignored) is citext.
     for (int i = 0; i < toks.size(); ++i) {
@@ -122,6 +133,11 @@ QStringList pgAdaptDdl(const QString &sql)
             }
             if (typeStart >= 0 && (toks[typeStart].is("varchar") || toks[typeStart].is("char") ||
                                    toks[typeStart].is("nvarchar") || toks[typeStart].is("text"))) {
+                const int column = prevSignificant(toks, typeStart - 1);
+                if (!table.isEmpty() && column >= 0 && toks[column].kind != Token::Operator)
+                    comments << QStringLiteral("COMMENT ON COLUMN %1.%2 IS '%3'")
+                                    .arg(table, toks[column].text,
+                                         joinRange(toks, typeStart, typeEnd + 1).remove(u' ').toUpper());
                 toks[typeStart].text = QStringLiteral("citext");
                 for (int k = typeStart + 1; k <= typeEnd; ++k)
                     toks[k].text.clear();
@@ -130,7 +146,7 @@ QStringList pgAdaptDdl(const QString &sql)
                 toks[k].text.clear();
         }
     }
-    return {joinTokens(toks)};
+    return QStringList{joinTokens(toks)} + comments;
 }
 
 qint64 pgLockKey(const QString &name)
