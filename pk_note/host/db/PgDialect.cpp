@@ -52,10 +52,13 @@ QStringList adaptTrigger(const QVector<Token> &toks, int triggerWord)
     const QString event = joinRange(toks, eventFrom, on);
     const int tableAt = nextSignificant(toks, on + 1);
     const QString table = toks.value(tableAt).text;
-    int j = tableAt + 1;
-    while (j < toks.size() && !toks[j].is("row"))
-        ++j;
-    j = nextSignificant(toks, j + 1);
+    // FOR EACH ROW is optional on SQLite: every trigger there is a row trigger.
+    int j = nextSignificant(toks, tableAt + 1);
+    if (toks.value(j).is("for")) {
+        while (j < toks.size() && !toks[j].is("row"))
+            ++j;
+        j = nextSignificant(toks, j + 1);
+    }
     QString condition = QStringLiteral("true");
     int depth = 0;
     if (toks.value(j).is("when")) {
@@ -119,6 +122,9 @@ QStringList pgAdaptDdl(const QString &sql)
             continue;
         if (t.is("integer") || t.is("int")) {
             t.text = QStringLiteral("bigint");
+        } else if (t.is("datetime") && !toks.value(nextSignificant(toks, i + 1)).is("(")) {
+            // the original server's name for a timestamp (not SQLite's function)
+            t.text = QStringLiteral("timestamp");
         } else if (t.is("collate")) {
             const int what = nextSignificant(toks, i + 1);
             if (!toks.value(what).is("tsql") && !toks.value(what).is("nocase"))
