@@ -19,7 +19,7 @@ protected:
         if (IsSkipped())
             return;
         both(QStringLiteral("create table t_note (NOTEID integer not null primary key, NOTECODE varchar(20) COLLATE TSQL "
-                            "not null, NOTEDATE date, AMOUNT numeric(19,6), STATE integer not null default 0, "
+                            "not null, NOTEDATE date, AMOUNT numeric(19,6), STATE integer not null default 0, CLOSED bit, "
                             "REMARK varchar(200) COLLATE TSQL)"));
         both(QStringLiteral("create table t_line (NOTEID integer not null, ITEMNO integer not null, QTY numeric(19,6), "
                             "primary key (NOTEID, ITEMNO))"));
@@ -37,7 +37,7 @@ protected:
         ds.SetCommandText(QStringLiteral("select * from t_note order by NOTEID"));
         ds.Open();
         for (const QString &name : {QStringLiteral("NOTEID"), QStringLiteral("notecode"), QStringLiteral("NoteDate"),
-                                    QStringLiteral("AMOUNT"), QStringLiteral("REMARK")}) {
+                                    QStringLiteral("AMOUNT"), QStringLiteral("REMARK"), QStringLiteral("CLOSED")}) {
             const data::Field *f = ds.FieldByName(name);
             seen << QStringLiteral("%1 %2 %3").arg(name).arg(int(f->DataType())).arg(f->Size());
         }
@@ -92,6 +92,7 @@ TEST_F(DataSetsOnBothEngines, ShowApplyAndRefreshAlike)
     // The engines agreeing is not enough: the sizes are the declared ones and every change went through.
     EXPECT_EQ(pg.value(1), QStringLiteral("notecode %1 20").arg(int(FieldType::String)));
     EXPECT_EQ(pg.value(4), QStringLiteral("REMARK %1 200").arg(int(FieldType::String)));
+    EXPECT_EQ(pg.value(5), QStringLiteral("CLOSED %1 0").arg(int(FieldType::Boolean)));
     EXPECT_TRUE(pg.contains(QStringLiteral("failed 0")));
     EXPECT_TRUE(pg.contains(QStringLiteral("after apply 0")));
     EXPECT_TRUE(pg.contains(QStringLiteral("refreshed at 3 state 1 date 2024-04-02")));

@@ -141,6 +141,11 @@ private:
 
 } // namespace
 
+std::unique_ptr<db::Database> openAgain(const db::Database &books)
+{
+    return books.isPostgres() ? db::Database::openPostgres(books.path()) : db::Database::openSqlite(books.path());
+}
+
 bool booksOnServer()
 {
     static const bool server = qEnvironmentVariable("NOTE_TEST_ENGINE").compare(QLatin1String("pg"), Qt::CaseInsensitive) == 0 &&

@@ -38,6 +38,8 @@ std::unique_ptr<db::Database> bareDatabase(const QString &path);
 // database on the server, cloned from a template built once per program, and
 // dropped once nothing uses it any more; otherwise an SQLite file at `path`.
 std::unique_ptr<db::Database> freshBooks(const QString &path, bool demo = false);
+// A second connection to the same books, on either engine (another client).
+std::unique_ptr<db::Database> openAgain(const db::Database &books);
 // Whether freshBooks puts the books on the PostgreSQL server.
 bool booksOnServer();
 // Where the books freshBooks made for `path` are: the server address when they

@@ -408,6 +408,8 @@ QVector<Database::TableColumn> Database::tableColumns(const QString &table)
             const QString declared = row[7].toString();
             if (type == u"CITEXT")
                 type = declared.isEmpty() ? QStringLiteral("VARCHAR") : declared;
+            else if (type == u"INT2" && declared == u"BIT")
+                type = declared;
             else if (type == u"INT8" || type == u"INT4" || type == u"INT2")
                 type = QStringLiteral("INTEGER");
             else if (type == u"FLOAT8" || type == u"FLOAT4")

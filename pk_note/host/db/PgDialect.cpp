@@ -114,6 +114,11 @@ QStringList pgAdaptDdl(const QString &sql)
     // citext has no length: the declared type is kept as the column's comment,
     // so client data sets learn the same sizes as on SQLite.
     QStringList comments;
+    const auto keepDeclared = [&](int typeAt, const QString &declared) {
+        const int column = prevSignificant(toks, typeAt - 1);
+        if (!table.isEmpty() && column >= 0 && toks[column].kind != Token::Operator)
+            comments << QStringLiteral("COMMENT ON COLUMN %1.%2 IS '%3'").arg(table, toks[column].text, declared);
+    };
     // Column types: integers are 64-bit as on SQLite; text that compares as
     // the original server does (case ignored) is citext.
     for (int i = 0; i < toks.size(); ++i) {
@@ -122,6 +127,10 @@ QStringList pgAdaptDdl(const QString &sql)
             continue;
         if (t.is("integer") || t.is("int")) {
             t.text = QStringLiteral("bigint");
+        } else if (t.is("bit") && !toks.value(nextSignificant(toks, i + 1)).is("(")) {
+            // The original server's flag takes 0 and 1 as numbers; the server's bit is a bit string.
+            keepDeclared(i, QStringLiteral("BIT"));
+            t.text = QStringLiteral("smallint");
         } else if (t.is("datetime") && !toks.value(nextSignificant(toks, i + 1)).is("(")) {
             // the original server's name for a timestamp (not SQLite's function)
             t.text = QStringLiteral("timestamp");
@@ -139,11 +148,7 @@ QStringList pgAdaptDdl(const QString &sql)
             }
             if (typeStart >= 0 && (toks[typeStart].is("varchar") || toks[typeStart].is("char") ||
                                    toks[typeStart].is("nvarchar") || toks[typeStart].is("text"))) {
-                const int column = prevSignificant(toks, typeStart - 1);
-                if (!table.isEmpty() && column >= 0 && toks[column].kind != Token::Operator)
-                    comments << QStringLiteral("COMMENT ON COLUMN %1.%2 IS '%3'")
-                                    .arg(table, toks[column].text,
-                                         joinRange(toks, typeStart, typeEnd + 1).remove(u' ').toUpper());
+                keepDeclared(typeStart, joinRange(toks, typeStart, typeEnd + 1).remove(u' ').toUpper());
                 toks[typeStart].text = QStringLiteral("citext");
                 for (int k = typeStart + 1; k <= typeEnd; ++k)
                     toks[k].text.clear();
