@@ -4,6 +4,11 @@
 // batch of a receipt; then un-audit both (newest first). Baseline: bare
 // prepared INSERTs of the same 100,000 noteflowaath rows in the same 10,000
 // transactions. Budget: at least 1,000 notes/s for either.
+//
+// It runs on SQLite, then on PostgreSQL when NOTE_TEST_PG names a server (a
+// scratch database is made there and dropped) or `--pg ADDRESS` names empty
+// books; there the baseline is the driver's own prepared INSERTs, each engine
+// measured against itself. BENCH_PG_NOTES sets the server's count (2,000).
 
 #include "notedb.h"
 
@@ -18,7 +23,13 @@
 namespace {
 
 // BENCH_NOTES lowers the count for a quick look with a profiler.
-const int Notes = qEnvironmentVariableIntValue("BENCH_NOTES") > 0 ? qEnvironmentVariableIntValue("BENCH_NOTES") : 10000;
+int Notes = 10000;
+
+int countFrom(const char *variable, int fallback)
+{
+    const int n = qEnvironmentVariableIntValue(variable);
+    return n > 0 ? n : fallback;
+}
 constexpr int Lines = 10;
 constexpr int Goods = 200;
 
@@ -86,23 +97,38 @@ void fillSales(db::Database &d)
 
 double bareInserts(db::Database &d)
 {
-    d.exec(QStringLiteral("create table flow_bare as select * from noteflowaath where 0"));
-    QSqlQuery q = d.prepare(QStringLiteral("insert into flow_bare (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, "
-                                           "COMMODITYID, QUANTITY, PRICE, PPRICE, AMOUNT, IOFLAG, BREFERQTY, EQTY, STATUS) "
-                                           "values (?, 4, ?, ?, ?, '2024-03-05', ?, ?, 4, 12.5, 12.5, 50, 1, 0, ?, 1)"));
+    d.exec(QStringLiteral("create table flow_bare as select * from noteflowaath where 1 = 0"));
+    const QString insert = QStringLiteral("insert into flow_bare (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, "
+                                          "COMMODITYID, QUANTITY, PRICE, PPRICE, AMOUNT, IOFLAG, BREFERQTY, EQTY, STATUS) "
+                                          "values (?, 4, ?, ?, ?, '2024-03-05', ?, ?, 4, 12.5, 12.5, 50, 1, 0, ?, 1)");
+    // On the server the driver itself, without the layer's savepoint per statement.
+    const bool server = d.isPostgres();
+    QSqlQuery q = server ? QSqlQuery(d.connection()) : d.prepare(insert);
+    QSqlQuery tran(d.connection());
+    if (server && !q.prepare(insert))
+        throw d.errorOf(q.lastError());
     QElapsedTimer t;
     t.start();
     qint64 id = 0;
     for (int n = 1; n <= Notes; ++n) {
-        d.beginTran();
+        if (server)
+            tran.exec(QStringLiteral("BEGIN"));
+        else
+            d.beginTran();
         for (int i = 1; i <= Lines; ++i) {
             const QVariant values[] = {++id, n, i, QStringLiteral("CGKD-%1").arg(n), 1 + (n + i) % 2,
                                        1 + (n * Lines + i) % Goods, double(n)};
             for (int c = 0; c < 7; ++c)
                 q.bindValue(c, values[c]);
-            d.execPrepared(q, true);
+            if (!server)
+                d.execPrepared(q, true);
+            else if (!q.exec())
+                throw d.errorOf(q.lastError());
         }
-        d.commitTran();
+        if (server)
+            tran.exec(QStringLiteral("COMMIT"));
+        else
+            d.commitTran();
     }
     return t.nsecsElapsed() / 1e9;
 }
@@ -119,14 +145,10 @@ double stateChanges(db::Database &d, const char *table, int from, int to)
     return t.nsecsElapsed() / 1e9;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// The whole run on one set of new books; false when a count is wrong.
+bool run(const QString &books, const char *engine)
 {
-    QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    notedb::install();
-    std::unique_ptr<db::Database> d = notedb::createBooks(dir.filePath(QStringLiteral("books.db")), false, true);
+    std::unique_ptr<db::Database> d = notedb::createBooks(books, false, true);
     fill(*d);
 
     const auto flows = [&d] { return d->scalar(QStringLiteral("select count(*) from noteflowaath")).toLongLong(); };
@@ -141,6 +163,7 @@ int main(int argc, char **argv)
     const qint64 left = flows();
     const double bare = bareInserts(*d);
 
+    std::printf("[%s]\n", engine);
     std::printf("audit   %d receipts x %d lines: %.2f s, %.0f notes/s (budget >= 1000), %lld flow rows\n", Notes, Lines, audit,
                 Notes / audit, rows);
     std::printf("audit   %d sales x %d lines: %.2f s, %.0f notes/s (budget >= 1000), %lld flow rows, %lld batch draws\n",
@@ -150,5 +173,55 @@ int main(int argc, char **argv)
                 unsell, Notes / unsell, unaudit, Notes / unaudit, left);
     std::printf("bare prepared inserts of the rows: %.2f s; receipts / bare = %.1fx, sales / bare = %.1fx\n", bare,
                 audit / bare, sell / bare);
-    return rows == Notes * Lines && sold == Notes * Lines && drawn == Notes * Lines / 2 && left == 0 ? 0 : 1;
+    std::fflush(stdout);
+    return rows == Notes * Lines && sold == Notes * Lines && drawn == Notes * Lines / 2 && left == 0;
+}
+
+// A statement on the server's own database (making and dropping scratch books).
+void onServer(const QString &address, const QString &sql)
+{
+    auto admin = db::Database::openPostgres(address);
+    QSqlQuery q(admin->connection());
+    if (!q.exec(sql))
+        throw admin->errorOf(q.lastError());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    notedb::install();
+    QString pgBooks;
+    const QStringList args = app.arguments();
+    if (const qsizetype at = args.indexOf(QStringLiteral("--pg")); at > 0 && at + 1 < args.size())
+        pgBooks = args[at + 1];
+    bool ok = true;
+    try {
+        {
+            QTemporaryDir dir;
+            Notes = countFrom("BENCH_NOTES", 10000);
+            ok = run(dir.filePath(QStringLiteral("books.db")), "SQLite");
+        }
+        const QString server = qEnvironmentVariable("NOTE_TEST_PG");
+        QString scratch;
+        if (pgBooks.isEmpty() && !server.isEmpty()) {
+            // Scratch books on the same server: the address with another database.
+            scratch = QStringLiteral("bench_postings_%1").arg(QCoreApplication::applicationPid());
+            onServer(server, QStringLiteral("CREATE DATABASE %1").arg(scratch));
+            const qsizetype slash = server.indexOf(u'/', server.indexOf(QLatin1String("//")) + 2);
+            const qsizetype query = server.indexOf(u'?', slash);
+            pgBooks = server.left(slash + 1) + scratch + (query >= 0 ? server.mid(query) : QString());
+        }
+        if (!pgBooks.isEmpty()) {
+            Notes = countFrom("BENCH_PG_NOTES", 2000);
+            ok = run(pgBooks, "PostgreSQL") && ok;
+            if (!scratch.isEmpty())
+                onServer(server, QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(scratch));
+        }
+    } catch (const db::DbError &e) {
+        std::fprintf(stderr, "%s\n", e.text().toUtf8().constData());
+        return 1;
+    }
+    return ok ? 0 : 1;
 }

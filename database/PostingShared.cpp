@@ -2,10 +2,17 @@
 
 #include "Rounding.h"
 
+#include <QSqlQuery>
+
 namespace notedb::posting {
 
 using db::DbError;
 using db::Params;
+
+namespace {
+// The advisory lock taken while an account-flow id is chosen.
+constexpr qint64 kAccountFlowLock = 0x706b5f6e6f746501;
+} // namespace
 
 QString actionOf(int newState)
 {
@@ -17,19 +24,60 @@ QString actionOf(int newState)
     }
 }
 
+void lockOnServer(db::Database &d, const QString &sql, const QVariantList &values)
+{
+    if (!d.isPostgres())
+        return;
+    QSqlQuery &q = d.keptStatement(sql);
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values[i]);
+    if (!q.exec())
+        throw d.errorOf(q.lastError());
+}
+
+namespace {
+
+// The first value of a select the postings run for every note: on the server
+// through the connection's kept statements, on SQLite through the layer's cache.
+QVariant postingScalar(db::Database &d, const QString &sql, const Params &params = {})
+{
+    if (d.isPostgres()) {
+        const db::ResultSet rs = d.runKept(sql, params);
+        return rs.rows.isEmpty() || rs.rows[0].isEmpty() ? QVariant() : rs.rows[0][0];
+    }
+    db::Rows rows = d.read(sql, params);
+    return rows.next() ? rows.value(0) : QVariant();
+}
+
+// A write the postings run for every note with money; the rows it changed.
+int postingWrite(db::Database &d, const QString &sql, const Params &params)
+{
+    if (d.isPostgres()) {
+        int rows = 0;
+        d.runKept(sql, params, &rows);
+        return rows;
+    }
+    d.exec(sql, params);
+    return d.lastRowsAffected();
+}
+
+} // namespace
+
 int amountDecimals(db::Database &d)
 {
     bool ok = false;
-    // Read through the layer's cached statements: every posting asks.
-    db::Rows rows = d.read(QStringLiteral("select DATAVALUE from sysparamamth where upper(PARAMNAME) = 'AMTDECIMALS'"));
-    const int n = (rows.next() ? rows.value(0) : QVariant()).toString().trimmed().toInt(&ok);
+    const int n = postingScalar(d, QStringLiteral("select DATAVALUE from sysparamamth where upper(PARAMNAME) = 'AMTDECIMALS'"))
+                      .toString()
+                      .trimmed()
+                      .toInt(&ok);
     return ok && n >= 0 && n <= 10 ? n : 2;
 }
 
 std::optional<Account> findAccount(db::Database &d, qint64 id)
 {
-    const db::ResultSet rs = d.select(QStringLiteral("select NAME, CLOSED from accountacth where ACCOUNTID = :a"),
-                                      {{QStringLiteral("a"), id}});
+    const QString sql = QStringLiteral("select NAME, CLOSED from accountacth where ACCOUNTID = :a");
+    const Params p{{QStringLiteral("a"), id}};
+    const db::ResultSet rs = d.isPostgres() ? d.runKept(sql, p) : d.select(sql, p);
     if (rs.isEmpty())
         return std::nullopt;
     return Account{rs.value(0, QStringLiteral("NAME")).toString(), rs.value(0, QStringLiteral("CLOSED")).toInt() == 1};
@@ -56,11 +104,12 @@ void checkAccount(db::Database &d, const QString &noteCode, const QString &role,
 double addToBalance(db::Database &d, qint64 accountId, double delta, int decimals)
 {
     const Params p{{QStringLiteral("a"), accountId}};
-    const double balance = RoundToEx(
-        d.scalar(QStringLiteral("select coalesce(BALANCE, 0) from accountacth where ACCOUNTID = :a"), p).toDouble() + delta,
-        decimals);
-    d.exec(QStringLiteral("update accountacth set BALANCE = :b where ACCOUNTID = :a"),
-           {{QStringLiteral("a"), accountId}, {QStringLiteral("b"), balance}});
+    lockOnServer(d, QStringLiteral("select 1 from accountacth where ACCOUNTID = ? for update"), {accountId});
+    const double before =
+        postingScalar(d, QStringLiteral("select coalesce(BALANCE, 0) from accountacth where ACCOUNTID = :a"), p).toDouble();
+    const double balance = RoundToEx(before + delta, decimals);
+    postingWrite(d, QStringLiteral("update accountacth set BALANCE = :b where ACCOUNTID = :a"),
+                 {{QStringLiteral("a"), accountId}, {QStringLiteral("b"), balance}});
     return balance;
 }
 
@@ -68,20 +117,24 @@ void postAccountFlow(db::Database &d, qint64 accountId, int noteType, qint64 not
                      const QVariant &noteDate, double in, double out, const QVariant &checker, int decimals)
 {
     const double balance = addToBalance(d, accountId, in - out, decimals);
-    const qint64 flowId = d.scalar(QStringLiteral("select coalesce(max(ID), 0) + 1 from accountflowaath")).toLongLong();
-    d.exec(QStringLiteral("insert into accountflowaath (ID, ACCOUNTID, NOTETYPE, NOTEID, NOTECODE, NOTEDATE, "
-                          "INAMT, OUTAMT, BALANCE, CHKORID) values (:f, :a, :t, :id, :code, :date, :in, :out, "
-                          ":bal, :chk)"),
-           {{QStringLiteral("f"), flowId},
-            {QStringLiteral("a"), accountId},
-            {QStringLiteral("t"), noteType},
-            {QStringLiteral("id"), noteId},
-            {QStringLiteral("code"), noteCode},
-            {QStringLiteral("date"), noteDate},
-            {QStringLiteral("in"), in},
-            {QStringLiteral("out"), out},
-            {QStringLiteral("bal"), balance},
-            {QStringLiteral("chk"), checker}});
+    // The next id is the highest plus one: on the server one posting at a time
+    // takes it, until its transaction ends.
+    lockOnServer(d, QStringLiteral("select pg_advisory_xact_lock(%1)").arg(kAccountFlowLock));
+    const qint64 flowId = postingScalar(d, QStringLiteral("select coalesce(max(ID), 0) + 1 from accountflowaath")).toLongLong();
+    postingWrite(d,
+                 QStringLiteral("insert into accountflowaath (ID, ACCOUNTID, NOTETYPE, NOTEID, NOTECODE, NOTEDATE, "
+                                "INAMT, OUTAMT, BALANCE, CHKORID) values (:f, :a, :t, :id, :code, :date, :in, :out, "
+                                ":bal, :chk)"),
+                 {{QStringLiteral("f"), flowId},
+                  {QStringLiteral("a"), accountId},
+                  {QStringLiteral("t"), noteType},
+                  {QStringLiteral("id"), noteId},
+                  {QStringLiteral("code"), noteCode},
+                  {QStringLiteral("date"), noteDate},
+                  {QStringLiteral("in"), in},
+                  {QStringLiteral("out"), out},
+                  {QStringLiteral("bal"), balance},
+                  {QStringLiteral("chk"), checker}});
 }
 
 void reverseAccountFlows(db::Database &d, int noteType, qint64 noteId, const QString &action)

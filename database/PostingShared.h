@@ -14,6 +14,13 @@ namespace notedb::posting {
 // (1 audit, 0 un-audit, 2 void, -1 delete).
 QString actionOf(int newState);
 
+// On the server, where clients post at once: runs `sql` (a select ending in
+// FOR UPDATE, or any statement taking a lock) as it is, with `values` bound by
+// position, so that what a posting reads and then writes is not changed by
+// another client before it commits. Does nothing on SQLite, where a writer
+// holds the whole file.
+void lockOnServer(db::Database &d, const QString &sql, const QVariantList &values = {});
+
 // The books' amount precision ("AmtDecimals"), read on the posting's connection.
 int amountDecimals(db::Database &d);
 

@@ -113,6 +113,8 @@ void post(db::Database &d, const Settlement &s, qint64 noteId, const QString &ac
                               .arg(code, item, QLatin1String(s.settledName), action));
         const qint64 target = lines.value(i, QStringLiteral("REFERNOTEID")).toLongLong();
         const Params t{{QStringLiteral("id"), target}};
+        // Another client's payment may be settling the same note.
+        lockOnServer(d, QStringLiteral("select 1 from %1 where NOTEID = ? for update").arg(QLatin1String(s.settled)), {target});
         const db::ResultSet note = d.select(
             QStringLiteral("select NOTECODE, NOTESTATE, PARTNERID, CPARTNERID, AMOUNT, REFERAMT from %1 where NOTEID = :id")
                 .arg(QLatin1String(s.settled)),
@@ -201,7 +203,8 @@ void reverse(db::Database &d, const Settlement &s, qint64 noteId, const QString 
         const Params p{{QStringLiteral("q"), l[3]}, {QStringLiteral("id"), l[2]}, {QStringLiteral("n"), decimals}};
         switch (l[0].toInt()) {
         case 2:
-            d.exec(QStringLiteral("update %1 set REFERCOUNT = max(coalesce(REFERCOUNT, 0) - 1, 0) where NOTEID = :id")
+            d.exec(QStringLiteral("update %1 set REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 "
+                                  "else 0 end where NOTEID = :id")
                        .arg(l[1].toString()),
                    p);
             break;

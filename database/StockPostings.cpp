@@ -9,12 +9,16 @@
 #include "Rounding.h"
 
 #include <QHash>
+#include <QMap>
 #include <QSet>
 #include <QSqlDriver>
+#include <QSqlQuery>
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <mutex>
 
@@ -50,6 +54,9 @@ double round6(double v) { return RoundToEx(v, 6); }
 // same few selects for every note).
 db::ResultSet fetch(db::Database &d, const QString &sql, const Params &params = {})
 {
+    // The server's are kept prepared on the connection, without a savepoint each.
+    if (d.isPostgres())
+        return d.runKept(sql, params);
     db::Rows rows = d.read(sql, params);
     db::ResultSet rs;
     rs.columns = rows.columns();
@@ -65,14 +72,53 @@ db::ResultSet fetch(db::Database &d, const QString &sql, const Params &params = 
 
 QVariant fetchOne(db::Database &d, const QString &sql, const Params &params = {})
 {
+    if (d.isPostgres()) {
+        const db::ResultSet rs = d.runKept(sql, params);
+        return rs.rows.isEmpty() || rs.rows[0].isEmpty() ? QVariant() : rs.rows[0][0];
+    }
     db::Rows rows = d.read(sql, params);
     return rows.next() ? rows.value(0) : QVariant();
 }
 
-// The per-line writes of one posting, prepared once on the engine and run
-// for every line, on the caller's connection inside its transaction. They go
+// A write of the posting through the layer; returns the rows it changed.
+int write(db::Database &d, const QString &sql, const Params &params)
+{
+    if (d.isPostgres()) {
+        int rows = 0;
+        d.runKept(sql, params, &rows);
+        return rows;
+    }
+    d.exec(sql, params);
+    return d.lastRowsAffected();
+}
+
+struct OnHand {
+    double quantity = 0, amount = 0, price = 0;
+};
+
+// An insert a posting makes once per line: `whole` runs it for one row; on
+// the server the rows of a note go in one statement, `head` and `row` repeated.
+struct InsertKind {
+    const char *head;
+    const char *row;
+    int width; // values per row
+    QByteArray whole = QByteArray(head) + row;
+};
+const InsertKind kFlowInsert{"insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, "
+                             "COMMODITYID, QUANTITY, PRICE, PPRICE, AMOUNT, BCODE, VALIDDAY, PRODUCEDDATE, IOFLAG, "
+                             "BTURNNOTEID, BREFERQTY, EQTY, STATUS) values ",
+                             "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, 1)", 18};
+const InsertKind kSplitInsert{"insert into PcSplit (ID, BTURNNOTEID, NOTETYPE, NOTEID, ITEMSNO, NOTESTATE, QUANTITY) values ",
+                              "(?, ?, ?, ?, ?, 1, ?)", 6};
+const InsertKind kCostLogInsert{"insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTABLE, TARGETCOLUMN, "
+                                "TARGETID, TARGETITEMSNO, QUANTITY) values ",
+                                "(?, ?, ?, 5, ?, ?, ?, ?, 0)", 7};
+
+// The per-line writes of one posting, prepared once and run for every line,
+// on the caller's connection inside its transaction. On SQLite they go
 // straight to the engine: binding through the driver cost more than the
-// writes themselves. The values are the engine's own numbers and dates.
+// writes themselves. On the server they are the driver's prepared
+// statements, the values bound by position.
 class Statements {
 public:
     explicit Statements(db::Database &d) : m_db(d)
@@ -80,8 +126,8 @@ public:
         const QVariant v = d.connection().driver()->handle();
         if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
             m_handle = *static_cast<sqlite3 *const *>(v.constData());
-        if (!m_handle)
-            throw DbError(QStringLiteral("库存记帐需要 SQLite 帐套。"));
+        if (!m_handle && !d.isPostgres())
+            throw DbError(QStringLiteral("库存记帐不支持这种帐套。"));
     }
     ~Statements()
     {
@@ -91,10 +137,49 @@ public:
     Statements(const Statements &) = delete;
     Statements &operator=(const Statements &) = delete;
     db::Database &db() { return m_db; }
+    bool server() const { return !m_handle; }
+    // Server: the on-hand rows this posting has locked, as it last wrote them
+    // (store, commodity); nobody else can change them before it commits.
+    QHash<QPair<qint64, qint64>, OnHand> locked;
+    // Server: what the posting wrote into them and the flow rows it made,
+    // sent in one statement each when its lines are done (see flush()).
+    struct Written {
+        OnHand onHand;
+        double realDelta = 0;
+    };
+    QMap<QPair<qint64, qint64>, Written> written;
+    QVector<const InsertKind *> insertOrder;        // kinds in the order first used
+    QHash<const InsertKind *, QVariantList> inserts; // their rows' values
+    QMap<qint64, double> drawn;                     // batch flow row -> quantity drawn
+    struct Cost {
+        QVariant noteId, item;
+        double price;
+    };
+    const StockNote *costNote = nullptr; // whose lines take the costs
+    QVector<Cost> costs;
+
+    // Server only: runs a write whose values are made per note.
+    int runList(const char *sql, const QVariantList &values)
+    {
+        QSqlQuery *&q = m_queries[sql];
+        if (!q)
+            q = &m_db.keptStatement(QString::fromLatin1(sql));
+        for (int i = 0; i < values.size(); ++i)
+            q->bindValue(i, values[i]);
+        if (!q->exec())
+            throw m_db.errorOf(q->lastError());
+        return q->numRowsAffected();
+    }
 
     // Runs a write with `values`; returns the rows it changed.
     int run(const char *sql, std::initializer_list<QVariant> values)
     {
+        if (!m_handle) {
+            QSqlQuery &q = serverBound(sql, values);
+            if (!q.exec())
+                throw m_db.errorOf(q.lastError());
+            return q.numRowsAffected();
+        }
         sqlite3_stmt *st = bound(sql, values);
         const int rc = sqlite3_step(st);
         sqlite3_reset(st);
@@ -105,6 +190,16 @@ public:
     // The numbers of the first row of a select; false when it has none.
     bool numbers(const char *sql, std::initializer_list<QVariant> values, double *out, int count)
     {
+        if (!m_handle) {
+            QSqlQuery &q = serverBound(sql, values);
+            if (!q.exec())
+                throw m_db.errorOf(q.lastError());
+            const bool row = q.next();
+            if (row)
+                for (int c = 0; c < count; ++c)
+                    out[c] = q.value(c).toDouble();
+            return row;
+        }
         sqlite3_stmt *st = bound(sql, values);
         const int rc = sqlite3_step(st);
         if (rc == SQLITE_ROW)
@@ -115,8 +210,34 @@ public:
             fail();
         return rc == SQLITE_ROW;
     }
+    // Server only: runs a select; its rows are read from the query returned.
+    QSqlQuery &select(const char *sql, std::initializer_list<QVariant> values)
+    {
+        QSqlQuery &q = serverBound(sql, values);
+        if (!q.exec())
+            throw m_db.errorOf(q.lastError());
+        return q;
+    }
+    // Server only: a select taking row locks; returns the rows it locked.
+    int lock(const char *sql, std::initializer_list<QVariant> values)
+    {
+        QSqlQuery &q = serverBound(sql, values);
+        if (!q.exec())
+            throw m_db.errorOf(q.lastError());
+        return q.size();
+    }
 
 private:
+    QSqlQuery &serverBound(const char *sql, std::initializer_list<QVariant> values)
+    {
+        QSqlQuery *&q = m_queries[sql];
+        if (!q)
+            q = &m_db.keptStatement(QString::fromLatin1(sql));
+        int i = 0;
+        for (const QVariant &v : values)
+            q->bindValue(i++, v);
+        return *q;
+    }
     sqlite3_stmt *bound(const char *sql, std::initializer_list<QVariant> values)
     {
         sqlite3_stmt *st = m_statements.value(sql);
@@ -172,14 +293,81 @@ private:
     db::Database &m_db;
     sqlite3 *m_handle = nullptr;
     QHash<const char *, sqlite3_stmt *> m_statements;
+    QHash<const char *, QSqlQuery *> m_queries; // the connection's kept statements
 };
 
-struct OnHand {
-    double quantity = 0, amount = 0, price = 0;
-};
+// Statement texts made per table, kept for the life of the program (the
+// statement caches hold a text by its address).
+const char *textFor(const QString &key, const std::function<QString()> &make)
+{
+    // Clients in threads of their own post at once.
+    static std::mutex mutex;
+    static QHash<QString, QByteArray> texts;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = texts.find(key);
+    if (it == texts.end())
+        it = texts.insert(key, make().toLatin1());
+    return it->constData();
+}
+
+// Row locks on the server, where clients post at once: what a posting reads
+// and then writes (on-hand rows, batches, the note's own flow rows) is locked
+// first, in one order for every client (store, then commodity; flow rows by
+// id), so two notes on the same goods wait for each other instead of
+// deadlocking. SQLite needs none: a writer holds the whole file.
+void lockOnHand(Statements &s, QVector<QPair<qint64, qint64>> rows)
+{
+    if (!s.server() || rows.isEmpty())
+        return;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QStringList stores, goods;
+    for (const auto &[store, commodity] : std::as_const(rows)) {
+        stores << QString::number(store);
+        goods << QString::number(commodity);
+    }
+    const QVariant storeList = QStringLiteral("{%1}").arg(stores.join(u',')),
+                   goodsList = QStringLiteral("{%1}").arg(goods.join(u','));
+    const char *lockAll = "select BUILDINGID, COMMODITYID, QUANTITY, AMOUNT, PRICE from onhandaath where "
+                          "(BUILDINGID, COMMODITYID) in (select * from unnest(?::bigint[], ?::bigint[])) "
+                          "order by BUILDINGID, COMMODITYID for update";
+    const auto lockAndRead = [&] {
+        QSqlQuery &q = s.select(lockAll, {storeList, goodsList});
+        while (q.next())
+            s.locked.insert({q.value(0).toLongLong(), q.value(1).toLongLong()},
+                            OnHand{q.value(2).toDouble(), q.value(3).toDouble(), q.value(4).toDouble()});
+    };
+    lockAndRead();
+    if (std::all_of(rows.begin(), rows.end(), [&](const QPair<qint64, qint64> &r) { return s.locked.contains(r); }))
+        return;
+    // Rows not there yet are made in the same order (a row another client is
+    // making waits for it), then locked with the rest.
+    for (const auto &[store, commodity] : std::as_const(rows))
+        s.run("insert into onhandaath (BUILDINGID, COMMODITYID, QUANTITY, PRICE, AMOUNT, REALQTY, USEDQTY, STATUS) "
+              "values (?, ?, 0, 0, 0, 0, 0, 1) on conflict (BUILDINGID, COMMODITYID) do nothing",
+              {store, commodity});
+    lockAndRead();
+}
+
+// The batches the note's lines draw on, before their rest is read.
+void lockBatches(Statements &s, const StockNote &n, qint64 noteId)
+{
+    if (!s.server())
+        return;
+    const QString lines = QLatin1String(n.lines);
+    s.lock(textFor(QStringLiteral("batches:") + lines, [&] {
+               return QStringLiteral("select 1 from noteflowaath where ID in (select BTURNNOTEID from %1 where NOTEID = ?) "
+                                     "order by ID for update")
+                   .arg(lines);
+           }),
+           {noteId});
+}
 
 OnHand readOnHand(Statements &s, qint64 store, qint64 goods)
 {
+    if (s.server())
+        if (auto it = s.locked.constFind({store, goods}); it != s.locked.cend())
+            return *it;
     OnHand o;
     double row[3];
     if (s.numbers("select QUANTITY, AMOUNT, PRICE from onhandaath where BUILDINGID = ? and COMMODITYID = ?", {store, goods},
@@ -195,9 +383,103 @@ OnHand readOnHand(Statements &s, qint64 store, qint64 goods)
 
 void writeOnHand(Statements &s, qint64 store, qint64 goods, const OnHand &o, double realDelta)
 {
+    if (s.server() && s.locked.contains({store, goods})) {
+        s.locked[{store, goods}] = o;
+        Statements::Written &w = s.written[{store, goods}];
+        w.onHand = o;
+        w.realDelta = RoundToEx(w.realDelta + realDelta, 6);
+        return;
+    }
     s.run("update onhandaath set QUANTITY = ?, AMOUNT = ?, PRICE = ?, REALQTY = round(REALQTY + ?, 6), STATUS = 1 "
           "where BUILDINGID = ? and COMMODITYID = ?",
           {o.quantity, o.amount, o.price, realDelta, store, goods});
+}
+
+// One row of an insert: written at once on SQLite, at flush() on the server.
+template <typename... Values>
+void insertRow(Statements &s, const InsertKind &kind, const Values &...values)
+{
+    if (int(sizeof...(Values)) != kind.width)
+        throw DbError(QStringLiteral("记帐语句的值个数不对: %1").arg(QLatin1String(kind.head)));
+    if (s.server()) {
+        if (!s.inserts.contains(&kind))
+            s.insertOrder << &kind;
+        QVariantList &rows = s.inserts[&kind];
+        (rows << ... << QVariant(values));
+        return;
+    }
+    s.run(kind.whole.constData(), {QVariant(values)...});
+}
+
+// Server: what the posting wrote per line so far (flow rows, batch draws and
+// their splits, cost prices, on-hand rows), one statement for each kind (a
+// round trip per line was most of a posting's time).
+void flush(Statements &s)
+{
+    if (!s.server())
+        return;
+    constexpr int chunk = 500; // rows per statement, well inside the server's limit on values
+    for (const InsertKind *kind : std::as_const(s.insertOrder)) {
+        const QVariantList &all = s.inserts[kind];
+        for (qsizetype from = 0; from < all.size(); from += qsizetype(chunk) * kind->width) {
+            const int rows = int(std::min<qsizetype>(chunk, (all.size() - from) / kind->width));
+            const char *sql = textFor(QStringLiteral("insert:%1:%2").arg(QLatin1String(kind->head)).arg(rows), [&] {
+                QStringList values;
+                for (int r = 0; r < rows; ++r)
+                    values << QLatin1String(kind->row);
+                return QLatin1String(kind->head) + values.join(u',');
+            });
+            s.runList(sql, all.mid(from, qsizetype(rows) * kind->width));
+        }
+    }
+    s.insertOrder.clear();
+    s.inserts.clear();
+    // An update of rows by key from a list of values, one statement.
+    const auto update = [&](const QString &name, int rows, const char *row, const QString &text, const QVariantList &values) {
+        const char *sql = textFor(QStringLiteral("%1:%2").arg(name).arg(rows), [&] {
+            QStringList list;
+            for (int r = 0; r < rows; ++r)
+                list << QLatin1String(row);
+            return text.arg(list.join(u','));
+        });
+        return s.runList(sql, values);
+    };
+    if (!s.drawn.isEmpty()) {
+        QVariantList values;
+        for (auto it = s.drawn.cbegin(); it != s.drawn.cend(); ++it)
+            values << it.key() << *it;
+        update(QStringLiteral("drawn"), int(s.drawn.size()), "(?::bigint, ?::numeric)",
+               QStringLiteral("update noteflowaath f set BREFERQTY = round(f.BREFERQTY + v.q, 6) from (values %1) "
+                              "as v(id, q) where f.ID = v.id"),
+               values);
+        s.drawn.clear();
+    }
+    if (!s.costs.isEmpty()) {
+        QVariantList values;
+        for (const Statements::Cost &c : std::as_const(s.costs))
+            values << c.noteId << c.item << c.price;
+        const QString lines = QLatin1String(s.costNote->lines), price = QLatin1String(s.costNote->price);
+        update(QStringLiteral("cost:%1.%2").arg(lines, price), int(s.costs.size()), "(?::bigint, ?::bigint, ?::numeric)",
+               QStringLiteral("update %1 d set %2 = v.p from (values %3) as v(id, item, p) "
+                              "where d.NOTEID = v.id and d.ITEMSNO = v.item")
+                   .arg(lines, price, QStringLiteral("%1")),
+               values);
+        s.costs.clear();
+    }
+    if (s.written.isEmpty())
+        return;
+    QVariantList values;
+    for (auto it = s.written.cbegin(); it != s.written.cend(); ++it)
+        values << it.key().first << it.key().second << it->onHand.quantity << it->onHand.amount << it->onHand.price
+               << it->realDelta;
+    const int rows = int(s.written.size());
+    if (update(QStringLiteral("onhand"), rows, "(?::bigint, ?::bigint, ?::numeric, ?::numeric, ?::numeric, ?::numeric)",
+               QStringLiteral("update onhandaath o set QUANTITY = v.q, AMOUNT = v.a, PRICE = v.p, "
+                              "REALQTY = round(o.REALQTY + v.r, 6), STATUS = 1 from (values %1) as v(s, g, q, a, p, r) "
+                              "where o.BUILDINGID = v.s and o.COMMODITYID = v.g"),
+               values) != rows)
+        throw DbError(QStringLiteral("库存记录(onhandaath)在记帐时丢失。"));
+    s.written.clear();
 }
 
 // Flow and batch-split ids come from the key table in one block per note.
@@ -205,6 +487,8 @@ qint64 takeIds(Statements &s, const char *table, int count)
 {
     db::Database &d = s.db();
     const QString t = QLatin1String(table);
+    if (s.server())
+        return d.newKeyBlock(t, count, fetchOne(d, QStringLiteral("select coalesce(max(ID), 0) from %1").arg(t)).toLongLong());
     const qint64 key = fetchOne(d, QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME = :t"),
                                 {{QStringLiteral("t"), t}})
                            .toLongLong();
@@ -215,18 +499,19 @@ qint64 takeIds(Statements &s, const char *table, int count)
     return first;
 }
 
-// The statement that writes a cost price into a line of `note`, kept for the
-// life of the program (the statement cache holds its text by address).
+// The statement that writes a cost price into a line of `note`.
 const char *costUpdate(const StockNote &note)
 {
-    static QHash<QString, QByteArray> texts;
-    const QString key = QLatin1String(note.lines);
-    auto it = texts.find(key);
-    if (it == texts.end())
-        it = texts.insert(key, QStringLiteral("update %1 set %2 = ? where NOTEID = ? and ITEMSNO = ?")
-                                   .arg(QLatin1String(note.lines), QLatin1String(note.price))
-                                   .toLatin1());
-    return it->constData();
+    // Asked per line: found by the declaration's own texts before any string is made.
+    static std::mutex mutex;
+    static QHash<QPair<const char *, const char *>, const char *> known;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (const char *text = known.value({note.lines, note.price}))
+        return text;
+    const QString set = QStringLiteral("%1 set %2").arg(QLatin1String(note.lines), QLatin1String(note.price));
+    return known[{note.lines, note.price}] = textFor(QStringLiteral("cost:") + set, [&] {
+        return QStringLiteral("update %1 = ? where NOTEID = ? and ITEMSNO = ?").arg(set);
+    });
 }
 
 QVariant column(const db::ResultSet &rs, int row, const char *name) { return rs.value(row, QLatin1String(name)); }
@@ -262,6 +547,10 @@ void revalue(db::Database &d, Statements &s, const StockNote &n, qint64 noteId, 
     }
     if (changes.isEmpty())
         return;
+    QVector<QPair<qint64, qint64>> touched;
+    for (const Change &c : std::as_const(changes))
+        touched.append({c.store, column(lines, c.line, "COMMODITYID").toLongLong()});
+    lockOnHand(s, touched);
     qint64 flowId = takeIds(s, "noteflowaath", int(changes.size()));
     for (const Change &c : std::as_const(changes)) {
         const qint64 goods = column(lines, c.line, "COMMODITYID").toLongLong();
@@ -277,6 +566,7 @@ void revalue(db::Database &d, Statements &s, const StockNote &n, qint64 noteId, 
               {flowId++, n.noteType, noteId, column(lines, c.line, "ITEMSNO"), code, noteDate, c.store, goods, price, price,
                delta, o.quantity});
     }
+    flush(s);
 }
 
 // A move between places: per line its quantity leaves OUTPLACEID and enters
@@ -335,6 +625,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         direction = column(m, 0, "DIRECTION").toInt();
     const int decimals = amountDecimals(d);
 
+    lockBatches(s, n, noteId);
     const db::ResultSet lines = fetch(d,
         QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, %6 as TARGETID, d.%2 as QTY, d.%3 as PRICE, d.BCODE, "
                        "d.PRODUCTDAY, d.VALIDDAY, d.BTURNNOTEID, d.REFERNOTETYPE, d.REFERNOTEID, d.REFERITEMSNO, "
@@ -374,6 +665,13 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         moving << i;
     }
 
+    QVector<QPair<qint64, qint64>> touched;
+    for (int i : std::as_const(moving)) {
+        touched.append({column(lines, i, "STOREID").toLongLong(), column(lines, i, "COMMODITYID").toLongLong()});
+        if (n.targetStore)
+            touched.append({column(lines, i, "TARGETID").toLongLong(), column(lines, i, "COMMODITYID").toLongLong()});
+    }
+    lockOnHand(s, touched);
     qint64 flowId = moving.isEmpty() ? 0 : takeIds(s, "noteflowaath", int(moving.size()) * (n.targetStore ? 2 : 1));
     int draws = 0;
     if (direction < 0 || n.targetStore)
@@ -407,11 +705,12 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             if (left + kEpsilon < q)
                 throw DbError(QStringLiteral("货品[%1]的批次[%2]只剩%3,不够%4,不能%5。")
                                   .arg(name, bcode(), QString::number(left), QString::number(q), action));
-            s.run("update noteflowaath set BREFERQTY = round(BREFERQTY + ?, 6) where ID = ?", {q, batch});
+            if (s.server())
+                s.drawn[batch.toLongLong()] = RoundToEx(s.drawn.value(batch.toLongLong()) + q, 6);
+            else
+                s.run("update noteflowaath set BREFERQTY = round(BREFERQTY + ?, 6) where ID = ?", {q, batch});
             drawnHere[batch.toLongLong()] += q;
-            s.run("insert into PcSplit (ID, BTURNNOTEID, NOTETYPE, NOTEID, ITEMSNO, NOTESTATE, QUANTITY) "
-                  "values (?, ?, ?, ?, ?, 1, ?)",
-                  {splitId++, batch, n.noteType, noteId, column(lines, i, "ITEMSNO"), q});
+            insertRow(s, kSplitInsert, splitId++, batch, n.noteType, noteId, column(lines, i, "ITEMSNO"), q);
         }
 
         OnHand o = readOnHand(s, store, goods);
@@ -429,23 +728,23 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
                 // No cost price on the line: it goes out at what the stock cost, and says so.
                 p = moved;
                 lineAmount = RoundToEx(q * p, decimals);
-                s.run(costUpdate(n), {p, noteId, column(lines, i, "ITEMSNO")});
-                s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTABLE, TARGETCOLUMN, TARGETID, "
-                      "TARGETITEMSNO, QUANTITY) values (?, ?, ?, 5, ?, ?, ?, ?, 0)",
-                      {n.noteType, noteId, column(lines, i, "ITEMSNO"), QLatin1String(n.lines), QLatin1String(n.price),
-                       noteId, column(lines, i, "ITEMSNO")});
+                if (s.server()) {
+                    s.costNote = &n;
+                    s.costs.append({noteId, column(lines, i, "ITEMSNO"), p});
+                } else {
+                    s.run(costUpdate(n), {p, noteId, column(lines, i, "ITEMSNO")});
+                }
+                insertRow(s, kCostLogInsert, n.noteType, noteId, column(lines, i, "ITEMSNO"), QLatin1String(n.lines),
+                          QLatin1String(n.price), noteId, column(lines, i, "ITEMSNO"));
             }
             o.quantity = RoundToEx(o.quantity - q, 6);
             o.amount = RoundToEx(o.amount - RoundToEx(q * o.price, decimals), decimals);
         }
         writeOnHand(s, store, goods, o, dir * q);
 
-        s.run("insert into noteflowaath (ID, NOTETYPE, NOTEID, ITEMSNO, NOTECODE, NOTEDATE, BUILDINGID, COMMODITYID, "
-              "QUANTITY, PRICE, PPRICE, AMOUNT, BCODE, VALIDDAY, PRODUCEDDATE, IOFLAG, BTURNNOTEID, BREFERQTY, EQTY, "
-              "STATUS) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, 1)",
-              {flowId++, n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate, store, goods, q, p, o.price,
-               lineAmount, column(lines, i, "BCODE"), column(lines, i, "VALIDDAY"), column(lines, i, "PRODUCTDAY"),
-               dir, batch, o.quantity});
+        insertRow(s, kFlowInsert, flowId++, n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate, store, goods,
+                  q, p, o.price, lineAmount, column(lines, i, "BCODE"), column(lines, i, "VALIDDAY"),
+                  column(lines, i, "PRODUCTDAY"), dir, batch, o.quantity);
         return moved;
     };
     for (int i : std::as_const(moving)) {
@@ -454,6 +753,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         if (n.targetStore)
             leg(i, column(lines, i, "TARGETID").toLongLong(), -direction, cost);
     }
+    flush(s);
 
     // Places: the line's split over storage places moves their stock the
     // same way, logged so that the reversal needs no place rows.
@@ -494,17 +794,20 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         const QVariant item = column(lines, i, "REFERITEMSNO");
         const QString set = raised.isEmpty() ? QString()
                                              : QStringLiteral("%1 = round(coalesce(%1, 0) + :q, 6), ").arg(raised);
-        d.exec(QStringLiteral("update %1 set %2REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id and ITEMSNO = :item")
-                   .arg(src->lines, set),
-               {{QStringLiteral("q"), q}, {QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
-        if (d.lastRowsAffected() == 0)
+        const int raisedRows =
+            write(d,
+                  QStringLiteral("update %1 set %2REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 "
+                                 "where NOTEID = :id and ITEMSNO = :item")
+                      .arg(src->lines, set),
+                  {{QStringLiteral("q"), q}, {QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
+        if (raisedRows == 0)
             throw DbError(QStringLiteral("单据[%1]第%2行引用的来源单据明细(类型 %3, ID %4, 行 %5)不存在,不能%6。")
                               .arg(code, column(lines, i, "ITEMSNO").toString())
                               .arg(type)
                               .arg(sourceId)
                               .arg(item.toString(), action));
         if (!src->finished.isEmpty())
-            d.exec(QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src->lines, src->finished),
+            write(d, QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src->lines, src->finished),
                    {{QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, "
               "TARGETID, TARGETITEMSNO, QUANTITY) values (?, ?, ?, 1, ?, ?, ?, ?, ?, ?)", {n.noteType, noteId, column(lines, i, "ITEMSNO"), type, src->lines,
@@ -513,7 +816,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     }
     for (const auto &[type, sourceId] : std::as_const(referredNotes)) {
         const Source &src = sources()[type];
-        d.exec(QStringLiteral("update %1 set REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id").arg(src.master),
+        write(d, QStringLiteral("update %1 set REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id").arg(src.master),
                {{QStringLiteral("id"), sourceId}});
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTYPE, TARGETTABLE, TARGETID, QUANTITY) "
               "values (?, ?, 2, ?, ?, ?, 0)", {n.noteType, noteId, type, src.master, sourceId});
@@ -549,7 +852,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
                         flow < 0 ? paid : 0, flow > 0 ? paid : 0, column(m, 0, "CHKORID"), decimals);
         // What was paid on the spot is settled: only the rest is open for payments.
         const double settled = column(m, 0, "AMOUNT").toDouble() < 0 ? -paid : paid;
-        d.exec(QStringLiteral("update %1 set REFERAMT = round(coalesce(REFERAMT, 0) + :q, 6) where NOTEID = :id")
+        write(d, QStringLiteral("update %1 set REFERAMT = round(coalesce(REFERAMT, 0) + :q, 6) where NOTEID = :id")
                    .arg(QLatin1String(n.master)),
                {{QStringLiteral("q"), settled}, {QStringLiteral("id"), noteId}});
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTABLE, TARGETCOLUMN, TARGETID, QUANTITY) "
@@ -563,6 +866,10 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
 void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &action)
 {
     const Params key{{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}};
+    Statements s(d);
+    // A batch of this note drawn on by a sale posting at this moment is seen drawn.
+    if (s.server())
+        s.lock("select 1 from noteflowaath where NOTETYPE = ? and NOTEID = ? order by ID for update", {n.noteType, noteId});
     const db::ResultSet drawn = fetch(d, 
         QStringLiteral("select BCODE from noteflowaath where NOTETYPE = :t and NOTEID = :id and IOFLAG = 1 and "
                        "BTURNNOTEID is null and BREFERQTY > 0.000001 order by ID"),
@@ -571,11 +878,14 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
         throw DbError(QStringLiteral("批次[%1]已被其他单据引用,不能%2。").arg(drawn.rows[0][0].toString(), action));
 
     const int decimals = amountDecimals(d);
-    Statements s(d);
     const db::ResultSet flows = fetch(d, 
         QStringLiteral("select ID, BUILDINGID, COMMODITYID, QUANTITY, PPRICE, AMOUNT, IOFLAG, BTURNNOTEID "
                        "from noteflowaath where NOTETYPE = :t and NOTEID = :id order by ID desc"),
         key);
+    QVector<QPair<qint64, qint64>> touched;
+    for (const QVector<QVariant> &f : flows.rows)
+        touched.append({f[1].toLongLong(), f[2].toLongLong()});
+    lockOnHand(s, touched);
     for (const QVector<QVariant> &f : flows.rows) {
         const qint64 id = f[0].toLongLong(), store = f[1].toLongLong(), goods = f[2].toLongLong();
         const double q = f[3].toDouble();
@@ -595,7 +905,8 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
             s.run("update noteflowaath set BREFERQTY = round(BREFERQTY - ?, 6) where ID = ?", {q, f[7]});
         s.run("delete from noteflowaath where ID = ?", {id});
     }
-    d.exec(QStringLiteral("delete from PcSplit where NOTETYPE = :t and NOTEID = :id"), key);
+    flush(s);
+    write(d, QStringLiteral("delete from PcSplit where NOTETYPE = :t and NOTEID = :id"), key);
 
     const db::ResultSet log = fetch(d, 
         QStringLiteral("select KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, TARGETID, TARGETITEMSNO, QUANTITY "
@@ -609,29 +920,29 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
         if (kind == 1) {
             const QString set = l[3].isNull() ? QString()
                                               : QStringLiteral("%1 = round(%1 - :q, 6), ").arg(l[3].toString());
-            d.exec(QStringLiteral("update %1 set %2REFERCOUNT = max(coalesce(REFERCOUNT, 0) - 1, 0) "
+            write(d, QStringLiteral("update %1 set %2REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end "
                                   "where NOTEID = :id and ITEMSNO = :item")
                        .arg(table, set),
                    p);
             const Source src = sources().value(l[1].toInt());
             if (!src.finished.isEmpty())
-                d.exec(QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src.lines, src.finished), p);
+                write(d, QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src.lines, src.finished), p);
         } else if (kind == 2) {
-            d.exec(QStringLiteral("update %1 set REFERCOUNT = max(coalesce(REFERCOUNT, 0) - 1, 0) where NOTEID = :id").arg(table), p);
+            write(d, QStringLiteral("update %1 set REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end where NOTEID = :id").arg(table), p);
         } else if (kind == 3) {
-            d.exec(QStringLiteral("update partnerlth set SCAMT = round(SCAMT - :q, :n) where PARTNERID = :id"), p);
+            write(d, QStringLiteral("update partnerlth set SCAMT = round(SCAMT - :q, :n) where PARTNERID = :id"), p);
         } else if (kind == 6) {
-            d.exec(QStringLiteral("update %1 set %2 = round(coalesce(%2, 0) - :q, 6) where NOTEID = :id").arg(table, l[3].toString()), p);
+            write(d, QStringLiteral("update %1 set %2 = round(coalesce(%2, 0) - :q, 6) where NOTEID = :id").arg(table, l[3].toString()), p);
         } else if (kind == 5) {
-            d.exec(QStringLiteral("update %1 set %2 = :q where NOTEID = :id and ITEMSNO = :item").arg(table, l[3].toString()), p);
+            write(d, QStringLiteral("update %1 set %2 = :q where NOTEID = :id and ITEMSNO = :item").arg(table, l[3].toString()), p);
         } else if (kind == 4) {
-            d.exec(QStringLiteral("update onhandaathPlace set QUANTITY = round(QUANTITY - :q, 6) where BUILDINGID = :store "
+            write(d, QStringLiteral("update onhandaathPlace set QUANTITY = round(QUANTITY - :q, 6) where BUILDINGID = :store "
                                   "and PLACEID = :id and COMMODITYID = :item"),
                    {{QStringLiteral("q"), l[6]}, {QStringLiteral("store"), l[1]}, {QStringLiteral("id"), l[4]},
                     {QStringLiteral("item"), l[5]}});
         }
     }
-    d.exec(QStringLiteral("delete from notepostlogaath where NOTETYPE = :t and NOTEID = :id"), key);
+    write(d, QStringLiteral("delete from notepostlogaath where NOTETYPE = :t and NOTEID = :id"), key);
     reverseAccountFlows(d, n.noteType, noteId, action);
 }
 
@@ -640,10 +951,30 @@ void handle(db::Database &d, const StockNote &n, const db::PostingEvent &ev)
     const bool was = ev.oldState == 1, is = ev.newState == 1;
     if (was == is)
         return; // void or un-void of an entered note posts nothing
-    if (is)
-        post(d, n, ev.noteId, actionOf(ev.newState));
-    else
-        reverse(d, n, ev.noteId, actionOf(ev.newState));
+    // On the server a posting runs under a savepoint of its own: a statement
+    // the server refuses fails the posting, not the caller's transaction.
+    const auto raw = [&](const char *sql) {
+        QSqlQuery q(d.connection());
+        if (!q.exec(QLatin1String(sql)))
+            throw d.errorOf(q.lastError());
+    };
+    if (d.isPostgres())
+        raw("SAVEPOINT pk_posting");
+    try {
+        if (is)
+            post(d, n, ev.noteId, actionOf(ev.newState));
+        else
+            reverse(d, n, ev.noteId, actionOf(ev.newState));
+    } catch (...) {
+        if (d.isPostgres()) {
+            QSqlQuery q(d.connection());
+            q.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_posting"));
+            q.exec(QStringLiteral("RELEASE SAVEPOINT pk_posting"));
+        }
+        throw;
+    }
+    if (d.isPostgres())
+        raw("RELEASE SAVEPOINT pk_posting");
 }
 
 } // namespace

@@ -320,6 +320,7 @@ Database::~Database()
         q.exec(QStringLiteral("ROLLBACK"));
     }
     dropStatements();
+    m_keptStatements.clear();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
@@ -1354,6 +1355,15 @@ qint64 Database::newKey(const QString &table)
             rollbackTran();
         throw;
     }
+}
+
+qint64 Database::newKeyBlock(const QString &table, int count, qint64 above)
+{
+    if (count < 1)
+        throw DbError(QStringLiteral("键值块的大小无效: %1").arg(count));
+    if (!isPostgres())
+        throw DbError(QStringLiteral("键值块只在服务器上的帐套中分配。"));
+    return pgNewKey(table, count, above) - count + 1;
 }
 
 bool Database::setLock(const QString &name, bool take)

@@ -22,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <unordered_map>
 
 struct sqlite3_stmt;
 
@@ -231,6 +232,24 @@ public:
     // Next key of `table` from the key table, in a transaction of its own when none
     // is open. Throws DbError when the key table has no row for `table`.
     qint64 newKey(const QString &table);
+    // PostgreSQL: a block of `count` keys of `table` above `above` (the highest
+    // id already in the table); returns the first. The block comes as newKey's
+    // do, so clients posting at once never wait on the key table.
+    qint64 newKeyBlock(const QString &table, int count, qint64 above);
+
+    // PostgreSQL, for the postings, which run the same few statements for every
+    // note under a savepoint of their own: `sql` (the engine's own text, `?`
+    // or `:name` placeholders) prepared once and kept for the life of the
+    // connection. The caller binds and runs it; it reads the whole result.
+    QSqlQuery &keptStatement(const QString &sql);
+    // The same for one T-SQL statement (translated), run with `params` and
+    // without the savepoint exec() takes: a failure leaves the transaction to
+    // be rolled back. Writes run no postings. `rowsAffected` gets the rows written.
+    ResultSet runKept(const QString &tsql, const Params &params = {}, int *rowsAffected = nullptr);
+
+    // The layer's error for a statement the engine refused, run by a caller on
+    // connection() itself: the same sentence and code as the layer's own.
+    DbError errorOf(const QSqlError &error) { return engineError(error); }
 
     // Named advisory lock across processes. take=true tries to take it (without
     // waiting) and returns false when another holder has it; take=false releases.
@@ -271,7 +290,7 @@ private:
     void runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql);
     void installServerSupport(); // PostgreSQL: the functions translated statements call
     DbError pgError(const QSqlError &error);
-    qint64 pgNewKey(const QString &table);
+    qint64 pgNewKey(const QString &table, int count = 1, qint64 above = 0);
     bool pgTryLock(const QString &key);
     void pgUnlock(const QString &key);
     const QHash<QString, QHash<QString, SqlType>> *pgSchemaTypes();
@@ -312,6 +331,7 @@ private:
     // A statement in use is out of the cache, so the same text can be read twice at once.
     QHash<QString, sqlite3_stmt *> m_statements;
     QStringList m_statementOrder; // least recently returned first
+    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_keptStatements; // PostgreSQL: see keptStatement()
     sqlite3_stmt *takeStatement(const QString &sql);
     void returnStatement(const QString &sql, sqlite3_stmt *stmt);
     void dropStatements();

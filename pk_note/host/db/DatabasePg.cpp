@@ -310,7 +310,7 @@ DbError Database::pgError(const QSqlError &error)
     return DbError(pgErrorText(code, code == SQLITE_IOERR, text), code, text);
 }
 
-qint64 Database::pgNewKey(const QString &table)
+qint64 Database::pgNewKey(const QString &table, int count, qint64 above)
 {
     // The key table row written by this very transaction (new books being
     // made) is not visible, or is locked, to the second connection: such keys
@@ -326,8 +326,11 @@ qint64 Database::pgNewKey(const QString &table)
         }
         QSqlDatabase keys = QSqlDatabase::database(m_keyConnectionName, false);
         QSqlQuery q(keys);
-        if (!q.exec(QStringLiteral("UPDATE sys_keytable SET KEYVALUE = KEYVALUE + 1 WHERE TABLENAME = %1 RETURNING KEYVALUE")
-                        .arg(QuotedStr(table))))
+        if (!q.exec(QStringLiteral("UPDATE sys_keytable SET KEYVALUE = greatest(KEYVALUE, %2) + %3 WHERE TABLENAME = %1 "
+                                   "RETURNING KEYVALUE")
+                        .arg(QuotedStr(table))
+                        .arg(above)
+                        .arg(count)))
             throw pgError(q.lastError());
         if (q.next())
             return q.value(0).toLongLong();
@@ -335,13 +338,52 @@ qint64 Database::pgNewKey(const QString &table)
             throw DbError(QStringLiteral("键值表中没有表 %1 的记录。").arg(table));
     }
     QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("UPDATE sys_keytable SET KEYVALUE = KEYVALUE + 1 WHERE TABLENAME = %1 RETURNING KEYVALUE")
-                    .arg(QuotedStr(table))))
+    if (!q.exec(QStringLiteral("UPDATE sys_keytable SET KEYVALUE = greatest(KEYVALUE, %2) + %3 WHERE TABLENAME = %1 "
+                               "RETURNING KEYVALUE")
+                    .arg(QuotedStr(table))
+                    .arg(above)
+                    .arg(count)))
         throw pgError(q.lastError());
     if (!q.next())
         throw DbError(QStringLiteral("键值表中没有表 %1 的记录。").arg(table));
     m_keysWritten = true;
     return q.value(0).toLongLong();
+}
+
+QSqlQuery &Database::keptStatement(const QString &sql)
+{
+    std::unique_ptr<QSqlQuery> &q = m_keptStatements[sql];
+    if (!q) {
+        auto fresh = std::make_unique<QSqlQuery>(m_db);
+        // The whole result at once: another statement may run before it is read.
+        fresh->setForwardOnly(false);
+        checkTransactionAlive();
+        if (!fresh->prepare(sql)) {
+            const DbError e = engineError(fresh->lastError());
+            m_keptStatements.erase(sql);
+            throw e;
+        }
+        q = std::move(fresh);
+    }
+    return *q;
+}
+
+ResultSet Database::runKept(const QString &tsql, const Params &params, int *rowsAffected)
+{
+    if (!isPostgres())
+        throw DbError(QStringLiteral("只有服务器上的帐套保留预备语句。"));
+    const QString sql = translate(tsql);
+    QSqlQuery &q = keptStatement(sql);
+    for (const auto &[ph, v] : boundParams(sql, params))
+        q.bindValue(ph, v);
+    if (!q.exec())
+        throw engineError(q.lastError());
+    busyOver();
+    if (rowsAffected)
+        *rowsAffected = q.numRowsAffected();
+    ResultSet rs = q.isSelect() ? resultOf(q) : ResultSet();
+    q.finish();
+    return rs;
 }
 
 bool Database::pgTryLock(const QString &key)

@@ -1,0 +1,320 @@
+// The stock postings on the server: the same audits and un-audits of
+// receipts, sales and a transfer on the demo books in SQLite and on the
+// server leave the same stock, flow rows, batches and balances.
+
+#include "PgFixture.h"
+
+#include "notedb.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+
+#include <memory>
+#include <vector>
+
+using db::Database;
+using db::DbError;
+
+namespace {
+
+// The figures a stock posting moves, in one text per engine.
+QString figures(Database &d)
+{
+    QString out;
+    for (const char *sql : {
+             "select BUILDINGID, COMMODITYID, QUANTITY, AMOUNT, PRICE, REALQTY from onhandaath order by 1, 2",
+             // Not the ids: the server never gives back a key, also not one a refused audit took.
+             "select NOTETYPE, count(*), sum(IOFLAG * QUANTITY), sum(AMOUNT), sum(BREFERQTY), sum(EQTY), sum(PPRICE) "
+             "from noteflowaath group by NOTETYPE order by 1",
+             "select count(*), sum(QUANTITY), sum(BTURNNOTEID) from PcSplit",
+             "select PARTNERID, SCAMT from partnerlth order by 1",
+             "select ACCOUNTID, BALANCE from accountacth order by 1",
+             "select NOTETYPE, KIND, count(*), sum(QUANTITY) from notepostlogaath group by NOTETYPE, KIND order by 1, 2",
+             "select sum(BUYQTY), sum(REFERQTY), sum(REFERCOUNT), sum(FINISHED) from orderpthDetail",
+             "select sum(SALEQTY), sum(REFERCOUNT) from ordersthDetail",
+             "select sum(APRICE) from salesthDetail",
+         })
+        out += pgtest::canonical(d.select(QString::fromLatin1(sql))) + u'\n';
+    return out;
+}
+
+// Moves a note to `state` on the books; the refusal's text, or empty.
+QString setState(Database &d, const QString &master, qint64 id, int state)
+{
+    try {
+        d.exec(QStringLiteral("update %1 set NOTESTATE = %2, CHKORID = 1 where NOTEID = %3").arg(master).arg(state).arg(id));
+        return d.lastRowsAffected() == 1 ? QString() : QStringLiteral("no row");
+    } catch (const DbError &e) {
+        // The server's text after the same sentence: compared by the sentence.
+        return e.text().section(u'\n', 0, 0);
+    }
+}
+
+TEST(ServerStockPostings, ReceiptsSalesAndATransferPostAsOnSqlite)
+{
+    PG_REQUIRED();
+    notedb::install();
+    testsupport::TempFolder folder;
+    pgtest::ScratchDatabase server;
+    auto lite = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
+    auto pg = notedb::copyBooks(*lite, server.address());
+    ASSERT_EQ(figures(*pg).toStdString(), figures(*lite).toStdString());
+
+    // Both ways on both books, step by step: every audited receipt and sale
+    // un-audited newest first (a receipt whose batch a sale drew on is
+    // refused alike), the waiting transfer audited, then all audited again.
+    struct Step {
+        QString master;
+        qint64 id;
+        int state;
+    };
+    QVector<Step> steps;
+    for (const char *master : {"salesth", "purchasepth"}) {
+        const db::ResultSet notes = lite->select(
+            QStringLiteral("select NOTEID from %1 where NOTESTATE = 1 order by NOTEID desc").arg(QLatin1String(master)));
+        for (const auto &row : notes.rows)
+            steps.append({QLatin1String(master), row[0].toLongLong(), 0});
+    }
+    const qint64 transfer = lite->scalar(QStringLiteral("select min(NOTEID) from Badsthith where NOTESTATE = 0")).toLongLong();
+    ASSERT_GT(transfer, 0);
+    steps.append({QStringLiteral("Badsthith"), transfer, 1});
+    for (qsizetype i = steps.size() - 2; i >= 0; --i)
+        steps.append({steps[i].master, steps[i].id, 1});
+    steps.append({QStringLiteral("Badsthith"), transfer, 0});
+
+    int done = 0, refused = 0;
+    for (const Step &s : std::as_const(steps)) {
+        const QString onLite = setState(*lite, s.master, s.id, s.state);
+        const QString onPg = setState(*pg, s.master, s.id, s.state);
+        ASSERT_EQ(onPg.toStdString(), onLite.toStdString()) << s.master.toStdString() << " " << s.id;
+        (onLite.isEmpty() ? done : refused)++;
+        ASSERT_EQ(figures(*pg).toStdString(), figures(*lite).toStdString())
+            << s.master.toStdString() << " " << s.id << " to " << s.state;
+    }
+    EXPECT_GE(done, 8);
+    EXPECT_GE(refused, 1); // a receipt whose batch was drawn on stays audited
+    EXPECT_EQ(pg->scalar(QStringLiteral("select count(*) from sys_postqueue")).toInt(), 0);
+
+    // A refused audit leaves the note entered and posts nothing, on both.
+    for (Database *d : {lite.get(), pg.get()}) {
+        const QString before = figures(*d);
+        d->exec(QStringLiteral("update Badsthith set INBUILDINGID = 0 where NOTEID = %1").arg(transfer));
+        EXPECT_TRUE(setState(*d, QStringLiteral("Badsthith"), transfer, 1).contains(QStringLiteral("的仓库不能为空")));
+        EXPECT_EQ(d->scalar(QStringLiteral("select NOTESTATE from Badsthith where NOTEID = %1").arg(transfer)).toInt(), 0);
+        EXPECT_EQ(figures(*d).toStdString(), before.toStdString());
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The advisory lock the concurrent clients wait on before they start.
+constexpr qint64 kGate = 7164;
+
+// Runs a batch of T-SQL on the books in a notectl process of its own, started now.
+std::unique_ptr<QProcess> client(const QString &books, const QString &batch)
+{
+    auto p = std::make_unique<QProcess>();
+    p->start(QDir(testsupport::binDir()).filePath(QStringLiteral("notectl")), {QStringLiteral("sql"), books, QStringLiteral("-")});
+    // Written now: the test waits on the server meanwhile, not in an event loop.
+    p->waitForStarted();
+    p->write(batch.toUtf8());
+    p->waitForBytesWritten();
+    p->closeWriteChannel();
+    return p;
+}
+
+QString finish(QProcess &p)
+{
+    if (!p.waitForFinished(300000))
+        p.kill();
+    p.waitForFinished();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? QString()
+                                                                        : QString::fromUtf8(p.readAllStandardError());
+}
+
+// What does not depend on the order the sales were audited in.
+QString totals(Database &d)
+{
+    QString out;
+    for (const char *sql : {
+             "select BUILDINGID, COMMODITYID, QUANTITY, AMOUNT, PRICE, REALQTY from onhandaath order by 1, 2",
+             "select NOTETYPE, count(*), count(distinct ID), sum(IOFLAG * QUANTITY), sum(AMOUNT), sum(BREFERQTY) "
+             "from noteflowaath group by NOTETYPE order by 1",
+             "select count(*), count(distinct ID), sum(QUANTITY) from PcSplit",
+             "select PARTNERID, SCAMT from partnerlth order by 1",
+             "select ACCOUNTID, BALANCE from accountacth order by 1",
+             "select count(*), count(distinct ID), sum(INAMT - OUTAMT) from accountflowaath",
+             "select NOTESTATE, count(*), sum(APRICE) from salesth m join salesthDetail d on d.NOTEID = m.NOTEID "
+             "group by NOTESTATE order by 1",
+         })
+        out += pgtest::canonical(d.select(QString::fromLatin1(sql))) + u'\n';
+    return out;
+}
+
+TEST(ServerStockPostings, ClientsAuditingTheSameGoodsAtOnceEndAsOneClientInTurn)
+{
+    PG_REQUIRED();
+    notedb::install();
+    testsupport::TempFolder folder;
+    pgtest::ScratchDatabase server;
+    auto lite = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
+    // Two hundred sales of the same two goods of head office, half of them
+    // listing them the other way round, each drawing a little on one batch and
+    // every other one half paid into one account; one more sale wants more of
+    // the batch than there is.
+    const qint64 batch = lite->scalar(QStringLiteral("select min(ID) from noteflowaath where COMMODITYID = 11 and BUILDINGID = 1 "
+                                                     "and IOFLAG = 1 and BTURNNOTEID is null and QUANTITY - BREFERQTY >= 11"))
+                             .toLongLong();
+    const qint64 customer = lite->scalar(QStringLiteral("select min(PARTNERID) from partnerlth where ISCLIENT = 1")).toLongLong();
+    const qint64 account = lite->scalar(QStringLiteral("select min(ACCOUNTID) from accountacth where coalesce(CLOSED, 0) = 0")).toLongLong();
+    ASSERT_GT(batch, 0);
+    const qint64 first = lite->scalar(QStringLiteral("select max(NOTEID) from salesth")).toLongLong() + 1;
+    constexpr int Sales = 200, Clients = 4;
+    lite->beginTran();
+    for (int k = 0; k <= Sales; ++k) {
+        const qint64 id = first + k;
+        const bool paid = k % 2 == 0;
+        lite->exec(QStringLiteral("insert into salesth (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, PARTNERID, AMOUNT, PAYAMT, "
+                                  "ACCOUNTID) values (%1, 1, 0, 'T-%1', '2024-03-06', %2, 30, %3, %4)")
+                       .arg(id)
+                       .arg(customer)
+                       .arg(paid ? 15 : 0)
+                       .arg(account));
+        const int a = k % 2 ? 3 : 1, b = k % 2 ? 1 : 3;
+        lite->exec(QStringLiteral("insert into salesthDetail (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, PRICE, QUANTITY, AMOUNT, "
+                                  "BTURNNOTEID) values (%1, 1, 1, %2, 10, 1, 10, null), (%1, 2, 1, %3, 10, 1, 10, null), "
+                                  "(%1, 3, 1, 11, 10, %4, 10, %5)")
+                       .arg(id)
+                       .arg(a)
+                       .arg(b)
+                       .arg(k == Sales ? 999 : 0.05)
+                       .arg(batch));
+    }
+    lite->commitTran();
+    auto pg = notedb::copyBooks(*lite, server.address());
+    pg.reset();
+
+    // The server: four clients, each auditing every fourth sale in its own
+    // transaction, and a fifth auditing the one that must be refused. They
+    // all wait at a gate (a lock the test holds) until every one is
+    // connected, so that they really run at once.
+    auto gate = Database::openPostgres(server.address());
+    gate->scalar(QStringLiteral("select pg_advisory_lock(%1)").arg(kGate));
+    const QString wait = QStringLiteral("select pg_advisory_lock_shared(%1)\n").arg(kGate);
+    QStringList batches(Clients, wait);
+    for (int k = 0; k < Sales; ++k)
+        batches[k % Clients] += QStringLiteral("update salesth set NOTESTATE = 1, CHKORID = 1 where NOTEID = %1\n").arg(first + k);
+    std::vector<std::unique_ptr<QProcess>> clients;
+    for (const QString &b : std::as_const(batches))
+        clients.push_back(client(server.address(), b));
+    auto refused = client(server.address(), wait + QStringLiteral("update salesth set NOTESTATE = 1, CHKORID = 1 "
+                                                                  "where NOTEID = %1\n").arg(first + Sales));
+    QDeadlineTimer deadline(120000);
+    while (gate->scalar(QStringLiteral("select count(*) from pg_locks where locktype = 'advisory' and not granted")).toInt() <
+               Clients + 1 &&
+           !deadline.hasExpired()) {
+    }
+    ASSERT_FALSE(deadline.hasExpired()) << "the clients did not all reach the gate";
+    gate.reset();
+    for (auto &p : clients)
+        EXPECT_EQ(finish(*p).toStdString(), "");
+    EXPECT_TRUE(finish(*refused).contains(QStringLiteral("只剩"))) << "the sale drawing 999 was not refused";
+
+    // SQLite: one client, in turn.
+    for (int k = 0; k <= Sales; ++k)
+        EXPECT_EQ(setState(*lite, QStringLiteral("salesth"), first + k, 1).isEmpty(), k < Sales);
+
+    pg = notedb::openBooks(server.address());
+    EXPECT_EQ(totals(*pg).toStdString(), totals(*lite).toStdString());
+    // The refused sale moved nothing; the account's running balance is one unbroken chain.
+    EXPECT_EQ(pg->scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE = 14 and NOTEID = %1").arg(first + Sales))
+                  .toInt(),
+              0);
+    EXPECT_EQ(pgtest::canonical(pg->scalar(QStringLiteral("select BALANCE from accountflowaath where ID = (select max(ID) from "
+                                                           "accountflowaath where ACCOUNTID = %1)")
+                                               .arg(account))),
+              pgtest::canonical(pg->scalar(QStringLiteral("select BALANCE from accountacth where ACCOUNTID = %1").arg(account))));
+}
+
+} // namespace
+
+namespace {
+
+TEST(ServerStockPostings, DemoBooksMadeOnTheServerHoldWhatTheyHoldOnSqlite)
+{
+    PG_REQUIRED();
+    notedb::install();
+    testsupport::TempFolder folder;
+    pgtest::ScratchDatabase server;
+    auto init = testsupport::runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), server.address(), QStringLiteral("--demo")});
+    ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
+    EXPECT_TRUE(init.out.contains(QStringLiteral("(演示数据)"))) << init.out.toStdString();
+    auto pg = notedb::openBooks(server.address());
+    auto lite = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
+    for (const char *sql : {
+             "select count(*), sum(QUANTITY), sum(AMOUNT), sum(REALQTY) from onhandaath",
+             "select NOTETYPE, count(*), sum(IOFLAG * QUANTITY), sum(AMOUNT), sum(BREFERQTY) from noteflowaath "
+             "group by NOTETYPE order by 1",
+             "select count(*), sum(QUANTITY) from PcSplit",
+             "select sum(SCAMT) from partnerlth",
+             "select sum(BALANCE), (select count(*) from accountflowaath) from accountacth",
+             "select count(*) from notepostlogaath",
+         })
+        pgtest::expectSame(*lite, *pg, QString::fromLatin1(sql), {}, true);
+    EXPECT_GT(pg->scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE in (4, 14)")).toInt(), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ServerStockPostings, AnAuditMeetingAnotherClientsRowLockFailsAsBusyAndLeavesTheTransactionUsable)
+{
+    PG_REQUIRED();
+    notedb::install();
+    testsupport::TempFolder folder;
+    pgtest::ScratchDatabase server;
+    auto lite = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
+    notedb::copyBooks(*lite, server.address()).reset();
+    auto clerk = notedb::openBooks(server.address());
+    auto other = notedb::openBooks(server.address());
+    const qint64 transfer = clerk->scalar(QStringLiteral("select min(NOTEID) from Badsthith where NOTESTATE = 0")).toLongLong();
+    const db::ResultSet row = clerk->select(QStringLiteral("select m.BUILDINGID, d.COMMODITYID from Badsthith m join Badsthithdetail d "
+                                                           "on d.NOTEID = m.NOTEID where m.NOTEID = %1 order by d.ITEMSNO")
+                                                .arg(transfer));
+    ASSERT_FALSE(row.isEmpty());
+    // Another client is writing the stock the transfer takes from.
+    other->beginTran();
+    other->exec(QStringLiteral("update onhandaath set STATUS = 1 where BUILDINGID = %1 and COMMODITYID = %2")
+                    .arg(row.rows[0][0].toLongLong())
+                    .arg(row.rows[0][1].toLongLong()));
+    clerk->setBusyTimeout(300);
+    const QString audit = QStringLiteral("update Badsthith set NOTESTATE = 1, CHKORID = 1 where NOTEID = %1").arg(transfer);
+    clerk->beginTran();
+    clerk->exec(QStringLiteral("update Badsthith set REMARK = N'待审' where NOTEID = %1").arg(transfer));
+    try {
+        clerk->exec(audit);
+        ADD_FAILURE() << "the audit went through another client's row lock";
+    } catch (const DbError &e) {
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("帐套正被其他用户使用，等待超时"))) << e.text().toStdString();
+        EXPECT_TRUE(e.text().contains(QStringLiteral("lock timeout"))) << e.text().toStdString();
+    }
+    // The failed posting took back only itself: the caller's transaction goes
+    // on, and its rollback leaves the note as it was.
+    EXPECT_EQ(clerk->scalar(QStringLiteral("select REMARK from Badsthith where NOTEID = %1").arg(transfer)).toString(),
+              QStringLiteral("待审"));
+    EXPECT_EQ(clerk->scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE = 26")).toInt(), 0);
+    clerk->rollbackTran();
+    other->rollbackTran();
+    EXPECT_EQ(clerk->scalar(QStringLiteral("select NOTESTATE from Badsthith where NOTEID = %1").arg(transfer)).toInt(), 0);
+    // Once the other client is done the same audit posts.
+    clerk->exec(audit);
+    EXPECT_EQ(clerk->scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE = 26 and NOTEID = %1").arg(transfer))
+                  .toInt(),
+              2 * int(row.rows.size()));
+}
+
+} // namespace
