@@ -8,7 +8,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QFileInfo>
-#include <QRandomGenerator>
+
+#include <sodium.h>
 
 #include <mutex>
 
@@ -497,17 +498,59 @@ std::unique_ptr<db::Database> copyBooks(db::Database &from, const QString &to, b
     return createBooks(to, false, force, QDate::currentDate(), copyRows);
 }
 
-QString hashPassword(const QString &salt, const QString &password)
+namespace {
+
+// The form passwords were stored in before: hex SHA-256 of salt + password.
+// Still read, so old books keep their logins; replaced at the next good login.
+QByteArray legacyHash(const QString &salt, const QString &password)
 {
-    return QString::fromLatin1(
-        QCryptographicHash::hash((salt + password).toUtf8(), QCryptographicHash::Sha256).toHex());
+    return QCryptographicHash::hash((salt + password).toUtf8(), QCryptographicHash::Sha256).toHex();
 }
 
-QString newSalt()
+bool sameBytes(const QByteArray &a, const QByteArray &b)
 {
-    quint32 words[4];
-    QRandomGenerator::system()->fillRange(words);
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex());
+    if (a.size() != b.size())
+        return false;
+    // Every byte is compared so the time taken does not tell how much matched.
+    char diff = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        diff |= char(a[i] ^ b[i]);
+    return diff == 0;
+}
+
+void initSodium()
+{
+    static const int ready = sodium_init();
+    if (ready < 0)
+        throw DbError(QStringLiteral("无法初始化密码库 (libsodium)"));
+}
+
+void storeHash(db::Database &database, int operatorId, const QString &hash)
+{
+    database.exec(QStringLiteral("update operatormth set PWDSALT = NULL, OPERATEPWD = :pwd where OPERATEID = :id"),
+                  {{QStringLiteral("pwd"), hash}, {QStringLiteral("id"), operatorId}});
+}
+
+} // namespace
+
+QString hashPassword(const QString &password)
+{
+    initSodium();
+    const QByteArray utf8 = password.toUtf8();
+    char out[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str_alg(out, utf8.constData(), quint64(utf8.size()), crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                              crypto_pwhash_MEMLIMIT_INTERACTIVE, crypto_pwhash_ALG_ARGON2ID13) != 0)
+        throw DbError(QStringLiteral("内存不足，无法计算密码散列"));
+    return QString::fromLatin1(out);
+}
+
+bool isCurrentHash(const QString &stored)
+{
+    initSodium();
+    const QByteArray s = stored.toLatin1();
+    return s.startsWith("$argon2id$") &&
+           crypto_pwhash_str_needs_rehash(s.constData(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                                          crypto_pwhash_MEMLIMIT_INTERACTIVE) == 0;
 }
 
 int checkPassword(db::Database &database, const QString &login, const QString &password)
@@ -519,24 +562,33 @@ int checkPassword(db::Database &database, const QString &login, const QString &p
         {{QStringLiteral("login"), login.trimmed()}});
     if (rs.rows.size() != 1 || rs.value(0, QStringLiteral("CLOSED")).toInt() != 0)
         return 0;
-    const QByteArray stored = rs.value(0, QStringLiteral("OPERATEPWD")).toString().toLatin1();
-    const QByteArray given = hashPassword(rs.value(0, QStringLiteral("PWDSALT")).toString(), password).toLatin1();
-    if (stored.size() != given.size())
+    const int id = rs.value(0, QStringLiteral("OPERATEID")).toInt();
+    const QString stored = rs.value(0, QStringLiteral("OPERATEPWD")).toString();
+    bool good = false;
+    if (stored.startsWith(QLatin1String("$argon2"))) {
+        initSodium();
+        const QByteArray s = stored.toLatin1();
+        const QByteArray given = password.toUtf8();
+        good = crypto_pwhash_str_verify(s.constData(), given.constData(), quint64(given.size())) == 0;
+    } else {
+        good = sameBytes(stored.toLatin1(), legacyHash(rs.value(0, QStringLiteral("PWDSALT")).toString(), password));
+    }
+    if (!good)
         return 0;
-    // Every byte is compared so the time taken does not tell how much matched.
-    char diff = 0;
-    for (qsizetype i = 0; i < stored.size(); ++i)
-        diff |= char(stored[i] ^ given[i]);
-    return diff == 0 ? rs.value(0, QStringLiteral("OPERATEID")).toInt() : 0;
+    // Only a proven password is worth rehashing: an old or weaker hash is
+    // replaced now. Books that cannot be written keep the old hash for next time.
+    if (!isCurrentHash(stored)) {
+        try {
+            storeHash(database, id, hashPassword(password));
+        } catch (const DbError &) {
+        }
+    }
+    return id;
 }
 
 void setPassword(db::Database &database, int operatorId, const QString &password)
 {
-    const QString salt = newSalt();
-    database.exec(QStringLiteral("update operatormth set PWDSALT = :salt, OPERATEPWD = :pwd where OPERATEID = :id"),
-                  {{QStringLiteral("salt"), salt},
-                   {QStringLiteral("pwd"), hashPassword(salt, password)},
-                   {QStringLiteral("id"), operatorId}});
+    storeHash(database, operatorId, hashPassword(password));
 }
 
 void ensureKey(db::Database &database, const QString &table, qint64 atLeast)

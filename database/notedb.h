@@ -64,13 +64,15 @@ qint64 growNotes(db::Database &database, int noteType, int count);
 // lack them.
 void ensureCompanyParameters(db::Database &database);
 
-// Hex SHA-256 of salt + password (UTF-8): the stored form of a password.
-QString hashPassword(const QString &salt, const QString &password);
-// A fresh random salt (hex).
-QString newSalt();
-// The id of the open operator whose login and password match, else 0.
+// The stored form of a password: an argon2id string (parameters and salt inside).
+QString hashPassword(const QString &password);
+// Whether a stored hash is argon2id at today's cost (older forms are upgraded
+// at the next good login).
+bool isCurrentHash(const QString &stored);
+// The id of the open operator whose login and password match, else 0. A good
+// password stored in an older form (salted SHA-256) is rehashed on the spot.
 int checkPassword(db::Database &database, const QString &login, const QString &password);
-// Gives an operator a new salt and password hash.
+// Gives an operator a new password hash.
 void setPassword(db::Database &database, int operatorId, const QString &password);
 
 // Makes sure the key table has a row for `table` whose value is at least

@@ -153,7 +153,7 @@ TEST_F(NoteCodeTest, SecondConnectionNeverGetsAReservedOrSavedNumber)
     EXPECT_EQ(noteCode(a), code(1));
 
     // Another client on the same books, with its own connection.
-    std::unique_ptr<db::Database> other = db::Database::openSqlite(m_db->path());
+    std::unique_ptr<db::Database> other = testsupport::openAgain(*m_db);
     SetStartupDB(other.get());
     const QString second = ReserveNoteCode(kType, periodStart().addDays(3), QString::fromLatin1(kTable));
     other->exec(QStringLiteral("insert into testnoteath (NOTEID, NOTECODE, NOTEDATE, OPERATEID) values (50, :c, :d, 1)"),

@@ -4,7 +4,6 @@
 #include "BasenoteFixture.h"
 
 #include "data/ClientDataSet.h"
-#include "db/NamedLock.h"
 
 #include <QAction>
 #include <QLabel>
@@ -95,13 +94,13 @@ TEST_F(SaveTest, NewNoteGetsKeyRegisterAndMadeMessage)
 TEST_F(SaveTest, RefusedNotelockFailsSilently)
 {
     TTestMoveForm *f = newFilledNote();
-    const int fd = db::NamedLock::tryTake(db::NamedLock::lockPath(m_db->path(), QStringLiteral("NOTELOCK")));
-    ASSERT_GE(fd, 0);
+    auto other = testsupport::openAgain(*m_db); // another client saving
+    ASSERT_TRUE(other->setLock(QStringLiteral("NOTELOCK"), true));
     EXPECT_FALSE(f->SaveNote());
     EXPECT_TRUE(m_messages.records().isEmpty());
     EXPECT_EQ(count(), 0);
     EXPECT_TRUE(f->IsNoteModified());
-    db::NamedLock::release(fd);
+    other->setLock(QStringLiteral("NOTELOCK"), false);
     EXPECT_TRUE(f->SaveNote());
     EXPECT_EQ(count(), 1);
 }

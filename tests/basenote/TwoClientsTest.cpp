@@ -5,7 +5,6 @@
 
 #include "BasenoteFixture.h"
 
-#include "db/NamedLock.h"
 
 #include <sqlite3.h>
 
@@ -21,7 +20,7 @@ protected:
         setParam(QStringLiteral("chkorIsSame"), QStringLiteral("1"));
         insertNote(7, dateText(periodStart()));
         sql(QStringLiteral("update testnoteath set UPDATETIME='2020-01-01 08:00:00' where NOTEID=7"));
-        other = db::Database::openSqlite(m_db->path());
+        other = testsupport::openAgain(*m_db);
         form = openForm();
         form->LoadNote(7);
         m_messages.clear();
@@ -140,9 +139,8 @@ TEST_F(TwoClientsTest, SaveOnAFailingDiskWritesNothingAndCanBeRepeated)
         // The edits stay on screen, still unsaved, and the save lock is free.
         EXPECT_EQ(field("PURPOSE").toString(), QStringLiteral("存入工行"));
         EXPECT_TRUE(form->IsNewNote() && form->IsNoteModified());
-        const int lock = db::NamedLock::tryTake(db::NamedLock::lockPath(m_db->path(), QStringLiteral("NOTELOCK")));
-        EXPECT_GE(lock, 0);
-        db::NamedLock::release(lock);
+        EXPECT_TRUE(other->setLock(QStringLiteral("NOTELOCK"), true));
+        other->setLock(QStringLiteral("NOTELOCK"), false);
     }
     m_db->clearFault();
     m_messages.clear();

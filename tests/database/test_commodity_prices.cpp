@@ -45,7 +45,8 @@ protected:
                                                   .arg(partner)
                                                   .arg(batchRef)
                                                   .arg(store)));
-        EXPECT_EQ(rs.columns, QStringList({"DefaultPrice", "LevPrice", "SpPrice", "LastPrice"}));
+        // Names as the batch wrote them, case aside (a server folds unquoted aliases).
+        EXPECT_EQ(rs.columns.join(u',').toLower(), QStringLiteral("defaultprice,levprice,spprice,lastprice"));
         if (rs.rows.size() != 1) {
             ADD_FAILURE() << "one row expected";
             return {};
@@ -157,13 +158,11 @@ TEST_F(CommodityPrices, StockTakesTheBatchThenTheStoreCostThenTheCost)
 TEST_F(CommodityPrices, OlderBooksGetThePriceLevelOnOpening)
 {
     const QString path = d->path();
-    const QString hasLevel =
-        QStringLiteral("select count(*) from pragma_table_info('partnerlth') where upper(name) = 'PRICELEVEL'");
     d->exec(QStringLiteral("alter table partnerlth drop column PRICELEVEL"));
-    ASSERT_EQ(d->scalar(hasLevel).toInt(), 0);
+    ASSERT_FALSE(d->hasColumn(QStringLiteral("partnerlth"), QStringLiteral("PRICELEVEL")));
     d.reset();
     d = notedb::openBooks(path);
-    EXPECT_EQ(d->scalar(hasLevel).toInt(), 1);
+    EXPECT_TRUE(d->hasColumn(QStringLiteral("partnerlth"), QStringLiteral("PRICELEVEL")));
     expectPrices(prices(2, 7, 8), 299, none, 299, none, "level 1");
     d->exec(QStringLiteral("update partnerlth set PRICELEVEL = 3 where PARTNERID = 8"));
     EXPECT_DOUBLE_EQ(defaultPrice(2, 7, 8), 279);

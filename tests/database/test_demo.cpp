@@ -6,6 +6,7 @@
 
 #include "notedb.h"
 
+#include <QCryptographicHash>
 #include <QSet>
 
 #include <gtest/gtest.h>
@@ -298,12 +299,10 @@ TEST_F(DemoBooks, OperatorsRightsAndPasswords)
 
     const db::ResultSet ops = books->select(QStringLiteral("select LOGINNAME, OPERATEPWD, PWDSALT, ISADMIN from operatormth order by OPERATEID"));
     ASSERT_EQ(ops.rows.size(), 2);
-    const QString salt1 = ops.value(0, QStringLiteral("PWDSALT")).toString();
-    const QString salt2 = ops.value(1, QStringLiteral("PWDSALT")).toString();
-    EXPECT_GE(salt1.size(), 16);
-    EXPECT_NE(salt1, salt2);
-    EXPECT_EQ(ops.value(0, QStringLiteral("OPERATEPWD")).toString(), notedb::hashPassword(salt1, QStringLiteral("admin")));
-    EXPECT_NE(ops.value(0, QStringLiteral("OPERATEPWD")).toString(), QStringLiteral("admin"));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(notedb::isCurrentHash(ops.value(i, QStringLiteral("OPERATEPWD")).toString()));
+        EXPECT_TRUE(ops.value(i, QStringLiteral("PWDSALT")).isNull());
+    }
     EXPECT_EQ(ops.value(0, QStringLiteral("ISADMIN")).toInt(), 1);
     EXPECT_EQ(ops.value(1, QStringLiteral("ISADMIN")).toInt(), 0);
 
@@ -351,7 +350,7 @@ TEST_F(DemoBooks, BusinessPeriodIsTodaysMonthAndKeysFollowTheData)
     }
 }
 
-TEST(Demo, IsTheSameEveryTimeExceptTheSalts)
+TEST(Demo, IsTheSameEveryTime)
 {
     testsupport::TempFolder folder;
     auto a = notedb::createBooks(folder.file(QStringLiteral("a.db")), true, false, QDate(2025, 7, 31));
@@ -364,29 +363,47 @@ TEST(Demo, IsTheSameEveryTimeExceptTheSalts)
         EXPECT_FALSE(ra.rows.isEmpty()) << sql;
         EXPECT_EQ(ra.rows, rb.rows) << sql;
     }
-    EXPECT_NE(a->scalar(QStringLiteral("select PWDSALT from operatormth where OPERATEID = 1")),
-              b->scalar(QStringLiteral("select PWDSALT from operatormth where OPERATEID = 1")));
     EXPECT_EQ(a->scalar(QStringLiteral("select DATAVALUE from sysparamamth where PARAMID = 3003")).toString(), QStringLiteral("7"));
     EXPECT_EQ(a->scalar(QStringLiteral("select DATAVALUE from sysparamamth where PARAMNAME = 'StartMonth'")).toString(),
               QStringLiteral("4"));
 }
 
-TEST(Passwords, HashIsSaltedSha256InHex)
+TEST(Passwords, Argon2idAndOldHashesUpgradedOnlyByAGoodLogin)
 {
-    // SHA-256("abc"), the standard test vector, split between salt and password.
-    EXPECT_EQ(notedb::hashPassword(QStringLiteral("a"), QStringLiteral("bc")),
-              QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
-    EXPECT_NE(notedb::hashPassword(QStringLiteral("s1"), QStringLiteral("pw")),
-              notedb::hashPassword(QStringLiteral("s2"), QStringLiteral("pw")));
-    EXPECT_NE(notedb::newSalt(), notedb::newSalt());
+    const QString h = notedb::hashPassword(QStringLiteral("pw"));
+    EXPECT_TRUE(h.startsWith(QLatin1String("$argon2id$"))) << h.toStdString();
+    EXPECT_NE(h, notedb::hashPassword(QStringLiteral("pw"))); // a fresh salt each time
+    EXPECT_TRUE(notedb::isCurrentHash(h));
 
     testsupport::TempFolder folder;
     auto d = notedb::createBooks(folder.file(QStringLiteral("pw.db")), true, false);
+    const auto stored = [&] {
+        return d->select(QStringLiteral("select OPERATEPWD, PWDSALT from operatormth where OPERATEID = 2")).rows.value(0);
+    };
     notedb::setPassword(*d, 2, QString::fromUtf8("新密码123"));
+    EXPECT_TRUE(notedb::isCurrentHash(stored().value(0).toString()));
     EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QString::fromUtf8("新密码123")), 2);
     EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QStringLiteral("clerk")), 0);
+
+    // Books from before: hex SHA-256 of salt + password.
+    const QString old = QString::fromLatin1(
+        QCryptographicHash::hash(QByteArray("5a1t") + QByteArray("旧密码"), QCryptographicHash::Sha256).toHex());
+    d->exec(QStringLiteral("update operatormth set PWDSALT = '5a1t', OPERATEPWD = :p where OPERATEID = 2"),
+            {{QStringLiteral("p"), old}});
+    EXPECT_FALSE(notedb::isCurrentHash(old));
+    for (const char *wrong : {"", "旧", "旧密码 ", "5a1t旧密码"})
+        EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QString::fromUtf8(wrong)), 0) << wrong;
+    EXPECT_EQ(stored().value(0).toString(), old); // refused logins leave the old hash alone
+    EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QString::fromUtf8("旧密码")), 2);
+    const QVector<QVariant> upgraded = stored();
+    EXPECT_TRUE(notedb::isCurrentHash(upgraded.value(0).toString()));
+    EXPECT_TRUE(upgraded.value(1).isNull());
+    EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QString::fromUtf8("旧密码")), 2);
+    EXPECT_EQ(stored().value(0), upgraded.value(0)); // a current hash is not rewritten
+    EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QStringLiteral("clerk")), 0);
+
     d->exec(QStringLiteral("update operatormth set CLOSED = 1 where OPERATEID = 2"));
-    EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QString::fromUtf8("新密码123")), 0);
+    EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QString::fromUtf8("旧密码")), 0);
 }
 
 } // namespace

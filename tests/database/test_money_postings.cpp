@@ -204,10 +204,15 @@ TEST_F(MoneyPostings, ImpossiblePostingsLeaveTheNoteUnaudited)
     EXPECT_EQ(auditError(movebth, 4), QStringLiteral("单据[YHCQ-4]的金额必须大于零,不能审核。"));
     EXPECT_EQ(auditError(expenseath, 5), QStringLiteral("单据[N-5]没有指定结算帐户,不能审核。"));
     EXPECT_EQ(auditError(incomebth, 6), QStringLiteral("帐户[旧帐户]已经被停用不能审核。"));
-    books->exec(QStringLiteral("insert into expenseath (NOTEID, NOTECODE, NOTEDATE, NOTESTATE, OPERATEID, ACCOUNTID, AMOUNT) "
-                               "values (8, 'N-8', '2024-02-11', 0, 1, 1, 1e999)")); // books written before numbers were checked
-    EXPECT_EQ(auditError(expenseath, 8), QStringLiteral("单据[N-8]的金额无效,不能审核。"));
-    EXPECT_EQ(state(expenseath, 8), 0);
+    const QString infinite = QStringLiteral("insert into expenseath (NOTEID, NOTECODE, NOTEDATE, NOTESTATE, OPERATEID, "
+                                            "ACCOUNTID, AMOUNT) values (8, 'N-8', '2024-02-11', 0, 1, 1, 1e999)");
+    if (books->isPostgres()) { // the server's numeric column refuses it itself
+        EXPECT_THROW(books->exec(infinite), db::DbError);
+    } else { // books written before numbers were checked
+        books->exec(infinite);
+        EXPECT_EQ(auditError(expenseath, 8), QStringLiteral("单据[N-8]的金额无效,不能审核。"));
+        EXPECT_EQ(state(expenseath, 8), 0);
+    }
     for (qint64 id : {1, 2, 3, 4})
         EXPECT_EQ(state(movebth, id), 0) << id;
     EXPECT_EQ(state(expenseath, 5), 0);

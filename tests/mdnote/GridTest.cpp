@@ -92,8 +92,8 @@ TEST_F(GridTest, RemarkCommandFillsTheFieldCatalogueOnce)
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from TableInfo")).toInt(), 0);
     type("TBL");
     EXPECT_EQ(shown(), QStringList{QStringLiteral("数据插入成功")});
-    const int masterFields = scalar(QStringLiteral("select count(*) from pragma_table_info('expenseath')")).toInt();
-    const int lineFields = scalar(QStringLiteral("select count(*) from pragma_table_info('expenseathdetail')")).toInt();
+    const int masterFields = int(database().tableColumns(QStringLiteral("expenseath")).size());
+    const int lineFields = int(database().tableColumns(QStringLiteral("expenseathdetail")).size());
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from TableInfo where TableName='expenseath' and ID=1 and "
                                     "DisplayTableName='费用开支单主表'")).toInt(), masterFields);
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from TableInfo where TableName='expenseathdetail' and "

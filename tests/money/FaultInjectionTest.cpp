@@ -27,11 +27,9 @@ protected:
     QString dump()
     {
         QString out;
-        const db::ResultSet tables = m_db->select(QStringLiteral(
-            "select name from sqlite_master where type = 'table' and name not like 'sqlite_%' "
-            "and name <> 'sys_keytable' order by name"));
-        for (const auto &t : tables.rows) {
-            const QString table = t[0].toString();
+        for (const QString &table : m_db->tableNames()) {
+            if (table == u"sys_keytable")
+                continue;
             const db::ResultSet rs = m_db->select(QStringLiteral("select * from \"%1\"").arg(table));
             QStringList rows;
             for (const auto &row : rs.rows) {

@@ -14,9 +14,7 @@ void NotepublicTest::SetUp()
 
 void NotepublicTest::ensureMasterTable(const QString &table)
 {
-    if (!m_db->select(QStringLiteral("select name from sqlite_master where type='table' and lower(name)=lower(:t)"),
-                      {{QStringLiteral("t"), table}})
-             .isEmpty())
+    if (m_db->hasTable(table))
         return;
     sql(QStringLiteral("create table ") + table
         + QStringLiteral(" (NOTEID INTEGER PRIMARY KEY, NOTECODE VARCHAR(32), NOTEDATE DATE, NOTESTATE INTEGER DEFAULT 0)"));
@@ -26,11 +24,19 @@ void NotepublicTest::insertNote(const QString &table, qint64 id, const QString &
 {
     QStringList columns{QStringLiteral("NOTEID"), QStringLiteral("NOTECODE"), QStringLiteral("NOTEDATE")};
     QStringList values{QStringLiteral(":id"), QStringLiteral(":code"), QStringLiteral(":date")};
-    const db::ResultSet info = m_db->select(QStringLiteral("pragma table_info(") + table + u')');
+    // The columns that need a value: not null and without a default.
+    const db::ResultSet info =
+        m_db->isPostgres()
+            ? m_db->select(QStringLiteral("select column_name, case when is_nullable = 'NO' then 1 else 0 end, column_default "
+                                          "from information_schema.columns where table_schema = current_schema() "
+                                          "and table_name = lower(:t)"),
+                           {{QStringLiteral("t"), table}})
+            : m_db->select(QStringLiteral("select name, \"notnull\", dflt_value from pragma_table_info(:t)"),
+                           {{QStringLiteral("t"), table}});
     for (const auto &row : info.rows) {
-        const QString name = row[info.columnIndex(QStringLiteral("name"))].toString();
-        const bool required = row[info.columnIndex(QStringLiteral("notnull"))].toInt() != 0;
-        const bool hasDefault = !row[info.columnIndex(QStringLiteral("dflt_value"))].isNull();
+        const QString name = row[0].toString();
+        const bool required = row[1].toInt() != 0;
+        const bool hasDefault = !row[2].isNull();
         if (required && !hasDefault && !columns.contains(name, Qt::CaseInsensitive)) {
             columns << name;
             values << QStringLiteral("0");

@@ -28,9 +28,9 @@ TEST_F(PricesTest, DefaultPriceCallsTheProcedureWithThePriceClass)
     EXPECT_TRUE(errors().isEmpty());
 
     // Demo books keep four price decimals; a price the procedure leaves null is 0.
-    sql("update Commoditylth set APRICE = 180.123456789 where COMMODITYID = 7");
+    sql("update Commoditylth set APRICE = 180.123456 where COMMODITYID = 7"); // all the column's six places
     EXPECT_EQ(DefaultPrice(4, 7, 0, 0, 0), 180.1235);
-    EXPECT_DOUBLE_EQ(CommodityMultiPrice(4, 7, 0, 0, 0).defaultPrice, 180.123456789);
+    EXPECT_DOUBLE_EQ(CommodityMultiPrice(4, 7, 0, 0, 0).defaultPrice, 180.123456);
     EXPECT_EQ(CommodityMultiPrice(4, 7, 0, 0, 0).lastPrice, 0.0);
     EXPECT_TRUE(errors().isEmpty());
 

@@ -169,7 +169,7 @@ protected:
     void SetUp() override
     {
         NoteCallTest::SetUp();
-        if (scalar(QStringLiteral("select count(*) from sqlite_master where name='closeposth'")).toInt() == 0)
+        if (!database().hasTable(QStringLiteral("closeposth")))
             sql(QStringLiteral("create table closeposth (NOTEID integer primary key, NOTECODE varchar(30), NOTEDATE varchar(10))"));
         calls.clear();
         failWith.clear();

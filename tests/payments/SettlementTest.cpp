@@ -198,7 +198,7 @@ TEST_F(Settlement, TwoPaymentsOfOneNoteTheSecondAuditedIsRefused)
     // Both entered while the note was open; the check runs at audit, on another connection too.
     money("payath", 1, 2, 1, 400, 400, {{4, 11, 400}});
     money("payath", 2, 2, 1, 400, 400, {{4, 11, 400}});
-    auto other = db::Database::openSqlite(books->path());
+    auto other = testsupport::openAgain(*books);
     other->exec(QStringLiteral("Update payath Set noteState=1 where noteState=0 and noteID=1"));
     EXPECT_EQ(refusal([&] { state("payath", 2, 0, 1); }),
               "采购单[R-11]未结算金额只有200.00,单据[P-2]第1行本次结算400.00,不能审核。");

@@ -280,10 +280,7 @@ TEST_F(NoteSelectorTest, DeclaredStatementsPrepareWhereTheirTablesExist)
     auto missing = [this](const SelectorQueryPair &pair) {
         QStringList out;
         for (const QString &t : pair.tables)
-            if (scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and lower(name)=lower(:t)"),
-                       {{QStringLiteral("t"), t}})
-                    .toInt()
-                == 0)
+            if (!database().hasTable(t))
                 out << t;
         return out;
     };

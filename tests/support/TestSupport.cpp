@@ -3,11 +3,18 @@
 #include "notedb.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QHash>
+#include <QMutex>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
 #include <QWidget>
+
+#include <cstdlib>
 
 namespace testsupport {
 
@@ -18,9 +25,141 @@ std::unique_ptr<db::Database> bareDatabase(const QString &path)
     return db::Database::openSqlite(path, true);
 }
 
+namespace {
+
+// Books on the server: one template per kind (empty or demo) built on first
+// use, each test's books a clone of it. Clones are dropped as soon as no
+// client is connected to them, the rest when the program ends.
+class ServerBooks {
+public:
+    static ServerBooks &instance()
+    {
+        static ServerBooks *s = new ServerBooks; // never destroyed: dropAll runs at exit
+        return *s;
+    }
+
+    std::unique_ptr<db::Database> create(const QString &path, bool demo)
+    {
+        QMutexLocker lock(&m_mutex);
+        dropUnused();
+        QString &tpl = m_templates[demo ? 1 : 0];
+        if (tpl.isEmpty()) {
+            const QString name = uniqueName(QStringLiteral("tpl"));
+            onServer(QStringLiteral("CREATE DATABASE %1").arg(name));
+            m_made << name;
+            // The demo is built on SQLite and copied over as `notectl copy` does:
+            // its opening stock is posted by the engine, which the copy does not rerun.
+            if (demo) {
+                TempFolder folder;
+                auto lite = notedb::createBooks(folder.file(QStringLiteral("demo.db")), true, false);
+                notedb::copyBooks(*lite, addressOf(name)).reset(); // no session may stay on a template
+            } else {
+                notedb::createBooks(addressOf(name), false, false).reset();
+            }
+            tpl = name;
+        }
+        const QString name = uniqueName(QStringLiteral("t"));
+        onServer(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(name, tpl));
+        m_made << name;
+        m_clones << name;
+        m_addresses.insert(path, addressOf(name));
+        return notedb::openBooks(addressOf(name));
+    }
+
+    QString address(const QString &path)
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_addresses.value(path, path);
+    }
+
+private:
+    QString uniqueName(const QString &kind)
+    {
+        return QStringLiteral("pk_%1_%2_%3").arg(kind).arg(QCoreApplication::applicationPid()).arg(++m_counter);
+    }
+
+    static QString addressOf(const QString &name)
+    {
+        // postgresql://user@host:port/DB?options: the database is the path.
+        const QString base = qEnvironmentVariable("NOTE_TEST_PG");
+        const int scheme = int(base.indexOf(QLatin1String("//")));
+        const int slash = int(base.indexOf(u'/', scheme + 2));
+        const int query = int(base.indexOf(u'?', slash));
+        return base.left(slash + 1) + name + (query >= 0 ? base.mid(query) : QString());
+    }
+
+    void onServer(const QString &sql)
+    {
+        if (!m_admin) {
+            m_admin = db::Database::openPostgres(qEnvironmentVariable("NOTE_TEST_PG"));
+            // Registered once Qt's SQL globals exist, so it runs before they go.
+            std::atexit([] { instance().dropAll(); });
+        }
+        QSqlQuery q(m_admin->connection());
+        if (!q.exec(sql))
+            throw db::DbError(q.lastError().text() + QStringLiteral("\n") + sql);
+    }
+
+    // A clone still open somewhere is refused by the server and kept for later.
+    void dropUnused()
+    {
+        for (auto it = m_clones.begin(); it != m_clones.end();) {
+            try {
+                onServer(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(*it));
+                m_made.removeAll(*it);
+                for (auto a = m_addresses.begin(); a != m_addresses.end();)
+                    a = a.value() == addressOf(*it) ? m_addresses.erase(a) : std::next(a);
+                it = m_clones.erase(it);
+            } catch (const db::DbError &) {
+                ++it;
+            }
+        }
+    }
+
+    void dropAll()
+    {
+        QMutexLocker lock(&m_mutex);
+        for (const QString &name : std::as_const(m_made)) {
+            try {
+                onServer(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
+            } catch (const db::DbError &) {
+                // the throw-away server goes with the run anyway
+            }
+        }
+        m_made.clear();
+        m_admin.reset();
+    }
+
+    QMutex m_mutex;
+    std::unique_ptr<db::Database> m_admin;
+    QString m_templates[2];
+    QStringList m_made;   // everything to drop at the end
+    QStringList m_clones; // test books, dropped as soon as they are free
+    QHash<QString, QString> m_addresses;
+    int m_counter = 0;
+};
+
+} // namespace
+
+std::unique_ptr<db::Database> openAgain(const db::Database &books)
+{
+    return books.isPostgres() ? db::Database::openPostgres(books.path()) : db::Database::openSqlite(books.path());
+}
+
+bool booksOnServer()
+{
+    static const bool server = qEnvironmentVariable("NOTE_TEST_ENGINE").compare(QLatin1String("pg"), Qt::CaseInsensitive) == 0 &&
+                               !qEnvironmentVariable("NOTE_TEST_PG").isEmpty();
+    return server;
+}
+
+QString booksAddress(const QString &path) { return booksOnServer() ? ServerBooks::instance().address(path) : path; }
+
 std::unique_ptr<db::Database> freshBooks(const QString &path, bool demo)
 {
     notedb::install();
+    if (booksOnServer())
+        return ServerBooks::instance().create(path, demo);
     return notedb::createBooks(path, demo, true);
 }
 

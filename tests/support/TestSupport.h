@@ -33,8 +33,19 @@ private:
 
 // A fresh database with only the layer's own tables.
 std::unique_ptr<db::Database> bareDatabase(const QString &path);
-// Fresh books with the real schema, and the demo company when `demo`.
+// Fresh books with the real schema, and the demo company when `demo`. With
+// NOTE_TEST_ENGINE=pg (and NOTE_TEST_PG naming a server) the books are a new
+// database on the server, cloned from a template built once per program, and
+// dropped once nothing uses it any more; otherwise an SQLite file at `path`.
 std::unique_ptr<db::Database> freshBooks(const QString &path, bool demo = false);
+// A second connection to the same books, on either engine (another client).
+std::unique_ptr<db::Database> openAgain(const db::Database &books);
+// Whether freshBooks puts the books on the PostgreSQL server.
+bool booksOnServer();
+// Where the books freshBooks made for `path` are: the server address when they
+// are on the server, else `path` itself (for reopening them or handing them
+// to one of our programs).
+QString booksAddress(const QString &path);
 
 // The offscreen widgets application every test of a program shares.
 void ensureApplication();

@@ -245,11 +245,9 @@ QVector<ClientDataSet::ColumnInfo> ClientDataSet::TableColumns(db::Database &dat
             return it.value();
     }
     QVector<ColumnInfo> cols;
-    QSqlQuery q(database.connection());
-    if (q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(QString(bare).replace(u'"', QLatin1String("\"\""))))) {
-        while (q.next())
-            cols.push_back(ColumnInfo{q.value(1).toString(), q.value(2).toString(), q.value(5).toInt() > 0, !q.value(4).isNull()});
-    }
+    // The layer answers for either engine; a missing table has no columns.
+    for (const db::Database::TableColumn &c : database.tableColumns(bare))
+        cols.push_back(ColumnInfo{c.name, c.type, c.primaryKey, c.hasDefault});
     if (!cols.isEmpty()) { // a table made later must still be found
         QMutexLocker lock(&c.mutex);
         c.tables.insert(key, cols);
@@ -1465,7 +1463,8 @@ int ClientDataSet::ApplyUpdates(int maxErrors, bool merge)
         if (isNullValue(old[k])) {
             shape += u'n';
             const FieldType t = m_fields[size_t(k)]->m_type;
-            if (t == FieldType::Date || t == FieldType::DateTime) // an empty text reads as no date
+            // An empty text reads as no date; a server's date column cannot hold one.
+            if ((t == FieldType::Date || t == FieldType::DateTime) && !m_db->isPostgres())
                 return QLatin1String("nullif(") + columnName[k] + QLatin1String(", '') IS NULL");
             return columnName[k] + QLatin1String(" IS NULL");
         }

@@ -436,14 +436,32 @@ QVector<Database::TableColumn> Database::tableColumns(const QString &table)
                            " join information_schema.key_column_usage k on k.constraint_name = t.constraint_name "
                            " and k.table_schema = t.table_schema and k.table_name = t.table_name "
                            " where t.constraint_type = 'PRIMARY KEY' and t.table_schema = c.table_schema "
-                           " and t.table_name = c.table_name and k.column_name = c.column_name) "
+                           " and t.table_name = c.table_name and k.column_name = c.column_name), "
+                           "c.character_maximum_length, c.numeric_precision, c.numeric_scale, "
+                           "(select d.description from pg_description d join pg_class r on r.oid = d.objoid "
+                           " join pg_namespace n on n.oid = r.relnamespace where n.nspname = c.table_schema "
+                           " and r.relname = c.table_name and d.objsubid = c.ordinal_position) "
                            "from information_schema.columns c where c.table_schema = current_schema() "
                            "and c.table_name = lower(:t) order by c.ordinal_position"),
             {{QStringLiteral("t"), table}});
         for (const auto &row : rs.rows) {
+            // Named as SQLite's catalogue would: the type the schema declared.
             QString type = row[1].toString();
-            if (type == u"INT8")
+            const QString declared = row[7].toString();
+            if (type == u"CITEXT")
+                type = declared.isEmpty() ? QStringLiteral("VARCHAR") : declared;
+            else if (type == u"INT2" && declared == u"BIT")
+                type = declared;
+            else if (type == u"INT8" || type == u"INT4" || type == u"INT2")
                 type = QStringLiteral("INTEGER");
+            else if (type == u"FLOAT8" || type == u"FLOAT4")
+                type = QStringLiteral("REAL");
+            else if (type == u"BYTEA")
+                type = QStringLiteral("BLOB");
+            else if ((type == u"VARCHAR" || type == u"BPCHAR") && !row[4].isNull())
+                type = (type == u"BPCHAR" ? QStringLiteral("CHAR(%1)") : QStringLiteral("VARCHAR(%1)")).arg(row[4].toInt());
+            else if (type == u"NUMERIC" && !row[5].isNull())
+                type = QStringLiteral("NUMERIC(%1,%2)").arg(row[5].toInt()).arg(row[6].toInt());
             cols.push_back({row[0].toString(), type, row[3].toInt() > 0, !row[2].isNull()});
         }
         return cols;

@@ -52,10 +52,13 @@ QStringList adaptTrigger(const QVector<Token> &toks, int triggerWord)
     const QString event = joinRange(toks, eventFrom, on);
     const int tableAt = nextSignificant(toks, on + 1);
     const QString table = toks.value(tableAt).text;
-    int j = tableAt + 1;
-    while (j < toks.size() && !toks[j].is("row"))
-        ++j;
-    j = nextSignificant(toks, j + 1);
+    // FOR EACH ROW is optional on SQLite: every trigger there is a row trigger.
+    int j = nextSignificant(toks, tableAt + 1);
+    if (toks.value(j).is("for")) {
+        while (j < toks.size() && !toks[j].is("row"))
+            ++j;
+        j = nextSignificant(toks, j + 1);
+    }
     QString condition = QStringLiteral("true");
     int depth = 0;
     if (toks.value(j).is("when")) {
@@ -100,6 +103,22 @@ QStringList pgAdaptDdl(const QString &sql)
     const int second = nextSignificant(toks, first + 1);
     if (toks.value(first).is("create") && toks.value(second).is("trigger"))
         return adaptTrigger(toks, second);
+    // The table a CREATE TABLE or ALTER TABLE names.
+    QString table;
+    if (toks.value(second).is("table")) {
+        int at = nextSignificant(toks, second + 1);
+        if (toks.value(at).is("if")) // IF NOT EXISTS
+            at = nextSignificant(toks, nextSignificant(toks, nextSignificant(toks, at + 1) + 1) + 1);
+        table = toks.value(at).text;
+    }
+    // citext has no length: the declared type is kept as the column's comment,
+    // so client data sets learn the same sizes as on SQLite.
+    QStringList comments;
+    const auto keepDeclared = [&](int typeAt, const QString &declared) {
+        const int column = prevSignificant(toks, typeAt - 1);
+        if (!table.isEmpty() && column >= 0 && toks[column].kind != Token::Operator)
+            comments << QStringLiteral("COMMENT ON COLUMN %1.%2 IS '%3'").arg(table, toks[column].text, declared);
+    };
     // Column types: integers are 64-bit as on SQLite; text that compares as
     // the original server does (case ignored) is citext.
     for (int i = 0; i < toks.size(); ++i) {
@@ -108,6 +127,13 @@ QStringList pgAdaptDdl(const QString &sql)
             continue;
         if (t.is("integer") || t.is("int")) {
             t.text = QStringLiteral("bigint");
+        } else if (t.is("bit") && !toks.value(nextSignificant(toks, i + 1)).is("(")) {
+            // The original server's flag takes 0 and 1 as numbers; the server's bit is a bit string.
+            keepDeclared(i, QStringLiteral("BIT"));
+            t.text = QStringLiteral("smallint");
+        } else if (t.is("datetime") && !toks.value(nextSignificant(toks, i + 1)).is("(")) {
+            // the original server's name for a timestamp (not SQLite's function)
+            t.text = QStringLiteral("timestamp");
         } else if (t.is("collate")) {
             const int what = nextSignificant(toks, i + 1);
             if (!toks.value(what).is("tsql") && !toks.value(what).is("nocase"))
@@ -122,6 +148,7 @@ QStringList pgAdaptDdl(const QString &sql)
             }
             if (typeStart >= 0 && (toks[typeStart].is("varchar") || toks[typeStart].is("char") ||
                                    toks[typeStart].is("nvarchar") || toks[typeStart].is("text"))) {
+                keepDeclared(typeStart, joinRange(toks, typeStart, typeEnd + 1).remove(u' ').toUpper());
                 toks[typeStart].text = QStringLiteral("citext");
                 for (int k = typeStart + 1; k <= typeEnd; ++k)
                     toks[k].text.clear();
@@ -130,7 +157,7 @@ QStringList pgAdaptDdl(const QString &sql)
                 toks[k].text.clear();
         }
     }
-    return {joinTokens(toks)};
+    return QStringList{joinTokens(toks)} + comments;
 }
 
 qint64 pgLockKey(const QString &name)

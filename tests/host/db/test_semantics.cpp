@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QSqlQuery>
+
 #include <cmath>
 #include <random>
 
@@ -26,6 +28,8 @@ QString shown(const QVariant &v)
 {
     if (v.isNull() || !v.isValid())
         return QStringLiteral("NULL");
+    if (v.typeId() == QMetaType::QDateTime) // a server's timestamp, shown as the original server does
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
     return v.toString();
 }
 
@@ -42,6 +46,14 @@ bool sameValue(const QString &server, const QVariant &got)
         return std::abs(x - y) <= (decimals == 0 ? 1e-9 : 0.49 * std::pow(10.0, -decimals));
     }
     return shown(got) == server;
+}
+
+QString canonicalPlan(const db::ResultSet &plan)
+{
+    QStringList lines;
+    for (const auto &row : plan.rows)
+        lines << row.back().toString();
+    return lines.join(u'\n');
 }
 
 class SemanticsTest : public ::testing::Test {
@@ -79,10 +91,13 @@ TEST_F(SemanticsTest, StatementsMeanWhatTheyMeantOnTheOriginalServer)
 // Lookups by code still use the unique index: the collation is the column's own.
 TEST_F(SemanticsTest, CodeLookupsUseTheIndex)
 {
-    const db::ResultSet plan = d->select(QStringLiteral("explain query plan select NAME from Commoditylth where CODE = 'bc0001'"));
+    // On a server the few demo rows would be read whole: the plan is asked with scans priced out.
+    if (d->isPostgres())
+        QSqlQuery(QStringLiteral("set enable_seqscan = off"), d->connection());
+    const db::ResultSet plan = d->select(d->isPostgres() ? QStringLiteral("explain select NAME from Commoditylth where CODE = 'bc0001'")
+                                                         : QStringLiteral("explain query plan select NAME from Commoditylth where CODE = 'bc0001'"));
     ASSERT_FALSE(plan.rows.isEmpty());
-    EXPECT_TRUE(plan.rows.back().back().toString().contains(QStringLiteral("ix_commoditylth_code")))
-        << plan.rows.back().back().toString().toStdString();
+    EXPECT_TRUE(canonicalPlan(plan).contains(QStringLiteral("ix_commoditylth_code"))) << canonicalPlan(plan).toStdString();
     // A code differing only in case is the same code for the unique index too.
     EXPECT_THROW(d->exec(QStringLiteral("update Commoditylth set CODE = 'bc0002' where CODE = 'BC0001'")), DbError);
 }
