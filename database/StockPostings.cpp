@@ -131,8 +131,9 @@ public:
     }
     ~Statements()
     {
-        for (sqlite3_stmt *st : std::as_const(m_statements))
-            sqlite3_finalize(st);
+        // Kept on the connection for the next note's posting.
+        for (auto it = m_statements.cbegin(); it != m_statements.cend(); ++it)
+            m_db.returnStatement(QString::fromLatin1(it.key()), it.value());
     }
     Statements(const Statements &) = delete;
     Statements &operator=(const Statements &) = delete;
@@ -242,7 +243,8 @@ private:
     {
         sqlite3_stmt *st = m_statements.value(sql);
         if (!st) {
-            if (sqlite3_prepare_v2(m_handle, sql, -1, &st, nullptr) != SQLITE_OK)
+            st = m_db.takeStatement(QString::fromLatin1(sql));
+            if (!st && sqlite3_prepare_v2(m_handle, sql, -1, &st, nullptr) != SQLITE_OK)
                 fail();
             m_statements.insert(sql, st);
         }

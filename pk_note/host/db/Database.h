@@ -242,6 +242,11 @@ public:
     // or `:name` placeholders) prepared once and kept for the life of the
     // connection. The caller binds and runs it; it reads the whole result.
     QSqlQuery &keptStatement(const QString &sql);
+    // SQLite: the prepared statement kept for `sql` (null when none is kept),
+    // out of the cache while the caller uses it; returnStatement() resets it
+    // and keeps it again. Lets the postings skip the parser for every note.
+    sqlite3_stmt *takeStatement(const QString &sql);
+    void returnStatement(const QString &sql, sqlite3_stmt *stmt);
     // The same for one T-SQL statement (translated), run with `params` and
     // without the savepoint exec() takes: a failure leaves the transaction to
     // be rolled back. Writes run no postings. `rowsAffected` gets the rows written.
@@ -332,8 +337,6 @@ private:
     QHash<QString, sqlite3_stmt *> m_statements;
     QStringList m_statementOrder; // least recently returned first
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_keptStatements; // PostgreSQL: see keptStatement()
-    sqlite3_stmt *takeStatement(const QString &sql);
-    void returnStatement(const QString &sql, sqlite3_stmt *stmt);
     void dropStatements();
     // Column types for the translator, read again when the schema version changes.
     const QHash<QString, QHash<QString, SqlType>> *schemaTypes();
