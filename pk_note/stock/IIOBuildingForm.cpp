@@ -392,10 +392,14 @@ void TIIOBuildingForm::loadPlaces()
                                                  "left join placelth B on A.PlaceID=B.PlaceID\n"
                                                  "where A.noteID=")
                                   + QString::number(CurrentNoteID()));
+    // The fields once, not per row: a long note has a place row per line.
+    QVector<std::pair<data::Field *, int>> fields;
+    for (const char *f : {"NOTEID", "ITEMSNO", "PLACEID", "QUANTITY", "NAME", "CODE"})
+        fields.append({cdsUsePlace->FieldByName(QString::fromLatin1(f)), q->Result().columnIndex(QString::fromLatin1(f))});
     for (q->First(); !q->Eof(); q->Next()) {
         cdsUsePlace->Append();
-        for (const char *f : {"NOTEID", "ITEMSNO", "PLACEID", "QUANTITY", "NAME", "CODE"})
-            cdsUsePlace->FieldByName(QString::fromLatin1(f))->SetValue(q->FieldByName(QString::fromLatin1(f)).Value());
+        for (const auto &[field, column] : fields)
+            field->SetValue(q->Fields(column).Value());
         cdsUsePlace->Post();
     }
     cdsUsePlace->MergeChangeLog();
