@@ -20,11 +20,13 @@ protected:
             return;
         both(QStringLiteral("create table t_note (NOTEID integer not null primary key, NOTECODE varchar(20) COLLATE TSQL "
                             "not null, NOTEDATE date, AMOUNT numeric(19,6), STATE integer not null default 0, CLOSED bit, "
-                            "REMARK varchar(200) COLLATE TSQL)"));
+                            "REMARK varchar(200) COLLATE TSQL, UPDATETIME datetime)"));
         both(QStringLiteral("create table t_line (NOTEID integer not null, ITEMNO integer not null, QTY numeric(19,6), "
                             "primary key (NOTEID, ITEMNO))"));
-        both(QStringLiteral("insert into t_note (NOTEID, NOTECODE, NOTEDATE, AMOUNT, REMARK) values "
-                            "(1, 'PB-1', '2024-03-01', 120.5, 'first'), (2, 'PB-2', null, 0, null)"));
+        // The delete of note 2 is guarded by its time stamp, as a note's delete is.
+        both(QStringLiteral("insert into t_note (NOTEID, NOTECODE, NOTEDATE, AMOUNT, REMARK, UPDATETIME) values "
+                            "(1, 'PB-1', '2024-03-01', 120.5, 'first', '2024-03-01 10:20:30'), "
+                            "(2, 'PB-2', null, 0, null, '2024-03-02 08:00:00')"));
         both(QStringLiteral("insert into t_line values (1, 1, 2), (1, 2, 3)"));
     }
 

@@ -1474,7 +1474,11 @@ int ClientDataSet::ApplyUpdates(int maxErrors, bool merge)
         case FieldType::Float: // stored and read back as the same double; the margin only absorbs noise
             return QLatin1String("abs(") + columnName[k] + QLatin1String(" - ?) < 0.0000005");
         case FieldType::Date: return QLatin1String("date(") + columnName[k] + QLatin1String(") = ?");
-        case FieldType::DateTime: return QLatin1String("datetime(") + columnName[k] + QLatin1String(") = ?");
+        case FieldType::DateTime:
+            // To the second on both engines: what was read back is compared with what is stored.
+            if (m_db->isPostgres())
+                return QLatin1String("CAST(") + columnName[k] + QLatin1String(" AS timestamp(0)) = CAST(? AS timestamp(0))");
+            return QLatin1String("datetime(") + columnName[k] + QLatin1String(") = ?");
         default: return columnName[k] + QLatin1String(" = ?");
         }
     };
