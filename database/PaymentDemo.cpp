@@ -16,7 +16,6 @@
 
 namespace notedb {
 
-using db::DbError;
 
 namespace {
 

@@ -35,11 +35,24 @@ void lockOnServer(db::Database &d, const QString &sql, const QVariantList &value
         throw d.errorOf(q.lastError());
 }
 
-namespace {
+db::ResultSet postingRead(db::Database &d, const QString &sql, const Params &params)
+{
+    if (d.isPostgres())
+        return d.runKept(sql, params);
+    db::Rows rows = d.read(sql, params);
+    db::ResultSet rs;
+    rs.columns = rows.columns();
+    const int n = rows.columnCount();
+    while (rows.next()) {
+        QVector<QVariant> row(n);
+        for (int c = 0; c < n; ++c)
+            row[c] = rows.value(c);
+        rs.rows.append(std::move(row));
+    }
+    return rs;
+}
 
-// The first value of a select the postings run for every note: on the server
-// through the connection's kept statements, on SQLite through the layer's cache.
-QVariant postingScalar(db::Database &d, const QString &sql, const Params &params = {})
+QVariant postingScalar(db::Database &d, const QString &sql, const Params &params)
 {
     if (d.isPostgres()) {
         const db::ResultSet rs = d.runKept(sql, params);
@@ -49,7 +62,6 @@ QVariant postingScalar(db::Database &d, const QString &sql, const Params &params
     return rows.next() ? rows.value(0) : QVariant();
 }
 
-// A write the postings run for every note with money; the rows it changed.
 int postingWrite(db::Database &d, const QString &sql, const Params &params)
 {
     if (d.isPostgres()) {
@@ -60,8 +72,6 @@ int postingWrite(db::Database &d, const QString &sql, const Params &params)
     d.exec(sql, params);
     return d.lastRowsAffected();
 }
-
-} // namespace
 
 int amountDecimals(db::Database &d)
 {

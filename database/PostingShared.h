@@ -10,6 +10,13 @@
 
 namespace notedb::posting {
 
+// The postings' own reads and writes, the same few for every note: on the
+// server through the connection's kept statements (no savepoint each), on
+// SQLite through the layer's cached statements.
+db::ResultSet postingRead(db::Database &d, const QString &sql, const db::Params &params = {});
+QVariant postingScalar(db::Database &d, const QString &sql, const db::Params &params = {});
+int postingWrite(db::Database &d, const QString &sql, const db::Params &params);
+
 // The action named in a refusal, after the state the note was moving to
 // (1 audit, 0 un-audit, 2 void, -1 delete).
 QString actionOf(int newState);

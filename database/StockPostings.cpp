@@ -50,48 +50,6 @@ QHash<QString, StockNote> &notes()
 
 double round6(double v) { return RoundToEx(v, 6); }
 
-// A select read through the layer's cached statements (the postings run the
-// same few selects for every note).
-db::ResultSet fetch(db::Database &d, const QString &sql, const Params &params = {})
-{
-    // The server's are kept prepared on the connection, without a savepoint each.
-    if (d.isPostgres())
-        return d.runKept(sql, params);
-    db::Rows rows = d.read(sql, params);
-    db::ResultSet rs;
-    rs.columns = rows.columns();
-    const int n = rows.columnCount();
-    while (rows.next()) {
-        QVector<QVariant> row(n);
-        for (int c = 0; c < n; ++c)
-            row[c] = rows.value(c);
-        rs.rows.append(std::move(row));
-    }
-    return rs;
-}
-
-QVariant fetchOne(db::Database &d, const QString &sql, const Params &params = {})
-{
-    if (d.isPostgres()) {
-        const db::ResultSet rs = d.runKept(sql, params);
-        return rs.rows.isEmpty() || rs.rows[0].isEmpty() ? QVariant() : rs.rows[0][0];
-    }
-    db::Rows rows = d.read(sql, params);
-    return rows.next() ? rows.value(0) : QVariant();
-}
-
-// A write of the posting through the layer; returns the rows it changed.
-int write(db::Database &d, const QString &sql, const Params &params)
-{
-    if (d.isPostgres()) {
-        int rows = 0;
-        d.runKept(sql, params, &rows);
-        return rows;
-    }
-    d.exec(sql, params);
-    return d.lastRowsAffected();
-}
-
 struct OnHand {
     double quantity = 0, amount = 0, price = 0;
 };
@@ -490,11 +448,11 @@ qint64 takeIds(Statements &s, const char *table, int count)
     db::Database &d = s.db();
     const QString t = QLatin1String(table);
     if (s.server())
-        return d.newKeyBlock(t, count, fetchOne(d, QStringLiteral("select coalesce(max(ID), 0) from %1").arg(t)).toLongLong());
-    const qint64 key = fetchOne(d, QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME = :t"),
+        return d.newKeyBlock(t, count, postingScalar(d, QStringLiteral("select coalesce(max(ID), 0) from %1").arg(t)).toLongLong());
+    const qint64 key = postingScalar(d, QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME = :t"),
                                 {{QStringLiteral("t"), t}})
                            .toLongLong();
-    const qint64 top = fetchOne(d, QStringLiteral("select coalesce(max(ID), 0) from %1").arg(t)).toLongLong();
+    const qint64 top = postingScalar(d, QStringLiteral("select coalesce(max(ID), 0) from %1").arg(t)).toLongLong();
     const qint64 first = std::max(key, top) + 1;
     if (s.run("update sys_keytable set KEYVALUE = ? where TABLENAME = ?", {first + count - 1, t}) == 0)
         throw DbError(QStringLiteral("键值表中没有表 %1 的记录。").arg(t));
@@ -540,7 +498,7 @@ void revalue(db::Database &d, Statements &s, const StockNote &n, qint64 noteId, 
         if (column(lines, i, "KIND").toInt() > 3)
             continue;
         const qint64 store = column(lines, i, "STOREID").toLongLong();
-        const db::ResultSet stores = fetch(d,
+        const db::ResultSet stores = postingRead(d,
             QStringLiteral("select BUILDINGID from onhandaath where COMMODITYID = :c and abs(QUANTITY) > 0.000001%1")
                 .arg(store > 0 ? QStringLiteral(" and BUILDINGID = :s") : QString()),
             {{QStringLiteral("c"), column(lines, i, "COMMODITYID")}, {QStringLiteral("s"), store}});
@@ -575,7 +533,7 @@ void revalue(db::Database &d, Statements &s, const StockNote &n, qint64 noteId, 
 // INPLACEID of the store, logged as place postings (KIND 4) for the reversal.
 void movePlaces(db::Database &d, Statements &s, const StockNote &n, qint64 noteId)
 {
-    const db::ResultSet lines = fetch(d,
+    const db::ResultSet lines = postingRead(d,
         QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, d.OUTPLACEID, d.INPLACEID, d.%2 as QTY from %3 d "
                        "join %4 m on m.NOTEID = d.NOTEID where d.NOTEID = :id and d.COMMODITYID is not null order by d.ITEMSNO")
             .arg(QLatin1String(n.store), QLatin1String(n.quantity), QLatin1String(n.lines), QLatin1String(n.master)),
@@ -598,7 +556,7 @@ void movePlaces(db::Database &d, Statements &s, const StockNote &n, qint64 noteI
 void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &action)
 {
     Statements s(d);
-    const db::ResultSet m = fetch(d,
+    const db::ResultSet m = postingRead(d,
                                   QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1%3%4 from %2 m where NOTEID = :id")
                                       .arg(n.payable ? QStringLiteral(", AMOUNT, PAYAMT, ACCOUNTID, PARTNERID, CPARTNERID, CHKORID")
                                                      : QString(),
@@ -615,7 +573,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     const QVariant noteDate = column(m, 0, "NOTEDATE");
     const int kind = column(m, 0, "NOTEKIND").toInt();
     const Params key{{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}};
-    if (fetchOne(d, QStringLiteral("select (select count(*) from noteflowaath where NOTETYPE = :t and NOTEID = :id) + "
+    if (postingScalar(d, QStringLiteral("select (select count(*) from noteflowaath where NOTETYPE = :t and NOTEID = :id) + "
                                 "(select count(*) from notepostlogaath where NOTETYPE = :t and NOTEID = :id) + "
                                 "(select count(*) from accountflowaath where NOTETYPE = :t and NOTEID = :id)"),
                  key)
@@ -631,7 +589,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     const int decimals = amountDecimals(d);
 
     lockBatches(s, n, noteId);
-    const db::ResultSet lines = fetch(d,
+    const db::ResultSet lines = postingRead(d,
         QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, %6 as TARGETID, d.%2 as QTY, d.%3 as PRICE, d.BCODE, "
                        "d.PRODUCTDAY, d.VALIDDAY, d.BTURNNOTEID, d.REFERNOTETYPE, d.REFERNOTEID, d.REFERITEMSNO, "
                        "c.COMMODITYID as GOODS, c.KIND, c.NAME, b.COMMODITYID as BGOODS, b.BUILDINGID as BSTORE, "
@@ -703,7 +661,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             const qint64 batchGoods = column(lines, i, "BGOODS").toLongLong(), batchStore = column(lines, i, "BSTORE").toLongLong();
             const double left = RoundToEx(column(lines, i, "BLEFT").toDouble() - drawnHere.value(batch.toLongLong()), 6);
             const auto bcode = [&] {
-                return fetchOne(d, QStringLiteral("select BCODE from noteflowaath where ID = :b"), {{QStringLiteral("b"), batch}})
+                return postingScalar(d, QStringLiteral("select BCODE from noteflowaath where ID = :b"), {{QStringLiteral("b"), batch}})
                     .toString();
             };
             if (batchGoods != goods || batchStore != store)
@@ -780,7 +738,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         for (int i : std::as_const(moving)) {
             const QVariant store = column(lines, i, "STOREID"), goods = column(lines, i, "COMMODITYID"),
                            item = column(lines, i, "ITEMSNO");
-            const db::ResultSet split = fetch(d,
+            const db::ResultSet split = postingRead(d,
                 QStringLiteral("select PLACEID, QUANTITY from %1 where NOTEID = :id and ITEMSNO = :item").arg(QLatin1String(n.places)),
                 {{QStringLiteral("id"), noteId}, {QStringLiteral("item"), item}});
             for (const QVector<QVariant> &r : split.rows) {
@@ -814,7 +772,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         const QString set = raised.isEmpty() ? QString()
                                              : QStringLiteral("%1 = round(coalesce(%1, 0) + :q, 6), ").arg(raised);
         const int raisedRows =
-            write(d,
+            postingWrite(d,
                   QStringLiteral("update %1 set %2REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 "
                                  "where NOTEID = :id and ITEMSNO = :item")
                       .arg(src->lines, set),
@@ -826,7 +784,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
                               .arg(sourceId)
                               .arg(item.toString(), action));
         if (!src->finished.isEmpty())
-            write(d, QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src->lines, src->finished),
+            postingWrite(d, QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src->lines, src->finished),
                    {{QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, "
               "TARGETID, TARGETITEMSNO, QUANTITY) values (?, ?, ?, 1, ?, ?, ?, ?, ?, ?)", {n.noteType, noteId, column(lines, i, "ITEMSNO"), type, src->lines,
@@ -835,7 +793,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     }
     for (const auto &[type, sourceId] : std::as_const(referredNotes)) {
         const Source &src = sources()[type];
-        write(d, QStringLiteral("update %1 set REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id").arg(src.master),
+        postingWrite(d, QStringLiteral("update %1 set REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id").arg(src.master),
                {{QStringLiteral("id"), sourceId}});
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTYPE, TARGETTABLE, TARGETID, QUANTITY) "
               "values (?, ?, 2, ?, ?, ?, 0)", {n.noteType, noteId, type, src.master, sourceId});
@@ -871,7 +829,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
                         flow < 0 ? paid : 0, flow > 0 ? paid : 0, column(m, 0, "CHKORID"), decimals);
         // What was paid on the spot is settled: only the rest is open for payments.
         const double settled = column(m, 0, "AMOUNT").toDouble() < 0 ? -paid : paid;
-        write(d, QStringLiteral("update %1 set REFERAMT = round(coalesce(REFERAMT, 0) + :q, 6) where NOTEID = :id")
+        postingWrite(d, QStringLiteral("update %1 set REFERAMT = round(coalesce(REFERAMT, 0) + :q, 6) where NOTEID = :id")
                    .arg(QLatin1String(n.master)),
                {{QStringLiteral("q"), settled}, {QStringLiteral("id"), noteId}});
         s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTABLE, TARGETCOLUMN, TARGETID, QUANTITY) "
@@ -889,7 +847,7 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
     // A batch of this note drawn on by a sale posting at this moment is seen drawn.
     if (s.server())
         s.lock("select 1 from noteflowaath where NOTETYPE = ? and NOTEID = ? order by ID for update", {n.noteType, noteId});
-    const db::ResultSet drawn = fetch(d, 
+    const db::ResultSet drawn = postingRead(d, 
         QStringLiteral("select BCODE from noteflowaath where NOTETYPE = :t and NOTEID = :id and IOFLAG = 1 and "
                        "BTURNNOTEID is null and BREFERQTY > 0.000001 order by ID"),
         key);
@@ -897,7 +855,7 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
         throw DbError(QStringLiteral("批次[%1]已被其他单据引用,不能%2。").arg(drawn.rows[0][0].toString(), action));
 
     const int decimals = amountDecimals(d);
-    const db::ResultSet flows = fetch(d, 
+    const db::ResultSet flows = postingRead(d, 
         QStringLiteral("select ID, BUILDINGID, COMMODITYID, QUANTITY, PPRICE, AMOUNT, IOFLAG, BTURNNOTEID "
                        "from noteflowaath where NOTETYPE = :t and NOTEID = :id order by ID desc"),
         key);
@@ -925,9 +883,9 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
         s.run("delete from noteflowaath where ID = ?", {id});
     }
     flush(s);
-    write(d, QStringLiteral("delete from PcSplit where NOTETYPE = :t and NOTEID = :id"), key);
+    postingWrite(d, QStringLiteral("delete from PcSplit where NOTETYPE = :t and NOTEID = :id"), key);
 
-    const db::ResultSet log = fetch(d, 
+    const db::ResultSet log = postingRead(d, 
         QStringLiteral("select KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, TARGETID, TARGETITEMSNO, QUANTITY "
                        "from notepostlogaath where NOTETYPE = :t and NOTEID = :id"),
         key);
@@ -939,31 +897,31 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
         if (kind == 1) {
             const QString set = l[3].isNull() ? QString()
                                               : QStringLiteral("%1 = round(%1 - :q, 6), ").arg(l[3].toString());
-            write(d, QStringLiteral("update %1 set %2REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end "
+            postingWrite(d, QStringLiteral("update %1 set %2REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end "
                                   "where NOTEID = :id and ITEMSNO = :item")
                        .arg(table, set),
                    p);
             const Source src = sources().value(l[1].toInt());
             if (!src.finished.isEmpty())
-                write(d, QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src.lines, src.finished), p);
+                postingWrite(d, QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src.lines, src.finished), p);
         } else if (kind == 2) {
-            write(d, QStringLiteral("update %1 set REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end where NOTEID = :id").arg(table), p);
+            postingWrite(d, QStringLiteral("update %1 set REFERCOUNT = case when coalesce(REFERCOUNT, 0) > 1 then REFERCOUNT - 1 else 0 end where NOTEID = :id").arg(table), p);
         } else if (kind == 3) {
-            write(d, QStringLiteral("update partnerlth set SCAMT = round(SCAMT - :q, :n) where PARTNERID = :id"), p);
+            postingWrite(d, QStringLiteral("update partnerlth set SCAMT = round(SCAMT - :q, :n) where PARTNERID = :id"), p);
         } else if (kind == 6) {
-            write(d, QStringLiteral("update %1 set %2 = round(coalesce(%2, 0) - :q, 6) where NOTEID = :id").arg(table, l[3].toString()), p);
+            postingWrite(d, QStringLiteral("update %1 set %2 = round(coalesce(%2, 0) - :q, 6) where NOTEID = :id").arg(table, l[3].toString()), p);
         } else if (kind == 5) {
-            write(d, QStringLiteral("update %1 set %2 = :q where NOTEID = :id and ITEMSNO = :item").arg(table, l[3].toString()), p);
+            postingWrite(d, QStringLiteral("update %1 set %2 = :q where NOTEID = :id and ITEMSNO = :item").arg(table, l[3].toString()), p);
         } else if (kind == 4) {
-            write(d, QStringLiteral("update onhandaathPlace set QUANTITY = round(QUANTITY - :q, 6) where BUILDINGID = :store "
+            postingWrite(d, QStringLiteral("update onhandaathPlace set QUANTITY = round(QUANTITY - :q, 6) where BUILDINGID = :store "
                                   "and PLACEID = :id and COMMODITYID = :item"),
                    {{QStringLiteral("q"), l[6]}, {QStringLiteral("store"), l[1]}, {QStringLiteral("id"), l[4]},
                     {QStringLiteral("item"), l[5]}});
         }
     }
-    write(d, QStringLiteral("delete from notepostlogaath where NOTETYPE = :t and NOTEID = :id"), key);
+    postingWrite(d, QStringLiteral("delete from notepostlogaath where NOTETYPE = :t and NOTEID = :id"), key);
     if (n.differenceAccount)
-        write(d, QStringLiteral("delete from subjectflowaath where NOTETYPE = :t and NOTEID = :id"), key);
+        postingWrite(d, QStringLiteral("delete from subjectflowaath where NOTETYPE = :t and NOTEID = :id"), key);
     reverseAccountFlows(d, n.noteType, noteId, action);
 }
 
