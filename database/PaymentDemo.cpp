@@ -16,7 +16,6 @@
 
 namespace notedb {
 
-
 namespace {
 
 struct Settled {
