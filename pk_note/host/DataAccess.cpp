@@ -161,6 +161,22 @@ void SqlExecuteGuarded(const QString &sql, const db::Params &params)
         throw db::ConcurrencyError();
 }
 
+int SqlExecuteRows(const QString &sql, const QVector<QVariantList> &rows)
+{
+    if (rows.isEmpty())
+        return 0;
+    db::Database &d = RequireDB();
+    QSqlQuery q = d.prepare(sql);
+    int touched = 0;
+    for (const QVariantList &row : rows) {
+        for (int i = 0; i < row.size(); ++i)
+            q.bindValue(i, row[i]);
+        d.execPrepared(q, true);
+        touched += d.lastRowsAffected();
+    }
+    return touched;
+}
+
 void SqlExecuteNoTran(const QString &sql) { SqlExecute(sql); }
 
 double StoredLineTotal(const QString &detailTable, const QString &keyField, qint64 id, const QString &column)

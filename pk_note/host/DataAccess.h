@@ -115,6 +115,10 @@ int SqlExecute(const QString &sql, const db::Params &params = {});
 // touching no row means another client changed or deleted the record, and
 // db::ConcurrencyError is thrown (the caller rolls back and reloads).
 void SqlExecuteGuarded(const QString &sql, const db::Params &params = {});
+// Runs one write statement once for each row of `rows`, its "?" marks bound in
+// order: prepared and translated once, so a long list of rows costs one parse.
+// Returns the rows touched in all.
+int SqlExecuteRows(const QString &sql, const QVector<QVariantList> &rows);
 
 // The total of `column` over a note's lines as stored, rounded by FormatAmount
 // ("select sum(column) from detailTable where keyField = id").

@@ -560,28 +560,18 @@ void TIIOBuildingForm::ApplyChangeLogs(int action)
     if (!m_usePlace || action == 2)
         return;
     // The place rows are written whole with the note, inside its transaction,
-    // a hundred rows to a statement; the numbers are the window's own.
-    const QString id = QString::number(m_iApplyNoteID);
-    SqlExecute(QStringLiteral("delete from iostoreithPLACE where NOTEID=") + id);
+    // through one prepared statement; the numbers are the window's own.
+    SqlExecute(QStringLiteral("delete from iostoreithPLACE where NOTEID=") + QString::number(m_iApplyNoteID));
     const int item = cdsUsePlace->FieldByName(QStringLiteral("ITEMSNO"))->Index();
     const int place = cdsUsePlace->FieldByName(QStringLiteral("PLACEID"))->Index();
     const int quantity = cdsUsePlace->FieldByName(QStringLiteral("QUANTITY"))->Index();
-    QStringList values;
-    const auto flush = [&values] {
-        if (!values.isEmpty())
-            SqlExecute(QStringLiteral("insert into iostoreithPLACE (NOTEID, ITEMSNO, PLACEID, QUANTITY) values ")
-                       + values.join(QLatin1Char(',')));
-        values.clear();
-    };
-    for (int r = 0; r < cdsUsePlace->RecordCount(); ++r) {
-        values << QStringLiteral("(%1, %2, %3, %4)")
-                      .arg(id, QString::number(asId(cdsUsePlace->ValueAt(r, item))),
-                           QString::number(asId(cdsUsePlace->ValueAt(r, place))),
-                           QString::number(FormatQuantity(cdsUsePlace->ValueAt(r, quantity).toDouble()), 'g', 17));
-        if (values.size() == 100)
-            flush();
-    }
-    flush();
+    QVector<QVariantList> rows;
+    rows.reserve(cdsUsePlace->RecordCount());
+    for (int r = 0; r < cdsUsePlace->RecordCount(); ++r)
+        rows.append({m_iApplyNoteID, asId(cdsUsePlace->ValueAt(r, item)), asId(cdsUsePlace->ValueAt(r, place)),
+                     FormatQuantity(cdsUsePlace->ValueAt(r, quantity).toDouble())});
+    SqlExecuteRows(QStringLiteral("insert into iostoreithPLACE (NOTEID, ITEMSNO, PLACEID, QUANTITY) values (?, ?, ?, ?)"),
+                   rows);
 }
 
 void TIIOBuildingForm::MergeChangeLogs(int action)
