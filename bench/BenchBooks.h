@@ -3,10 +3,16 @@
 // connection, scripted messages and modal windows, the demo administrator and
 // today as the new-note date. `prepare` runs on the new books before the
 // session starts (extra tables, parameters, grown data).
+//
+// With BENCH_ENGINE=pg the books are a scratch database on the PostgreSQL
+// server NOTE_TEST_PG names (scripts/pg-scratch sets it), dropped at the end;
+// the bare baselines then run on the same server, each engine against itself.
 
 #include "Pub.h"
+#include "BenchServer.h"
 #include "notedb.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -15,6 +21,7 @@
 #include <QVector>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -22,16 +29,26 @@ namespace benchbooks {
 
 struct Books {
     QTemporaryDir dir;
+    std::unique_ptr<ServerScratch> scratch;
     std::unique_ptr<db::Database> db;
     pub::ScriptedMessageService messages;
     pub::ScriptedModalService modal;
     explicit Books(const std::function<void(db::Database &)> &prepare = {})
     {
         notedb::install();
-        db = notedb::createBooks(dir.filePath(QStringLiteral("books.db")), true, true);
+        if (onPostgres()) {
+            // The demo is built on SQLite and copied over, as the tests' server books are.
+            scratch = std::make_unique<ServerScratch>(qEnvironmentVariable("NOTE_TEST_PG"), "books");
+            auto lite = notedb::createBooks(dir.filePath(QStringLiteral("demo.db")), true, true);
+            db = notedb::copyBooks(*lite, scratch->address);
+        } else {
+            db = notedb::createBooks(dir.filePath(QStringLiteral("books.db")), true, true);
+        }
         db->exec(QStringLiteral("update sysparamamth set DATAVALUE = '0' where PARAMNAME = 'UseMsg'"));
         if (prepare)
             prepare(*db);
+        std::printf("books on %s\n", engineName());
+        std::fflush(stdout);
         SetStartupDB(db.get());
         SetProgramFolder(dir.path());
         pub::setMessageService(&messages);
@@ -44,6 +61,7 @@ struct Books {
         pub::setMessageService(nullptr);
         pub::setModalService(nullptr);
         SetStartupDB(nullptr);
+        db.reset(); // before its scratch database is dropped
     }
 };
 
@@ -85,7 +103,7 @@ inline StoredRows storedRows(db::Database &database, const QString &table, qint6
 inline bool bareInsert(db::Database &database, const StoredRows &master, const StoredRows &lines, qint64 id)
 {
     QSqlDatabase conn = database.connection();
-    bool ok = QSqlQuery(conn).exec(QStringLiteral("BEGIN IMMEDIATE"));
+    bool ok = beginBare(database);
     for (const StoredRows *t : {&master, &lines}) {
         QSqlQuery q(conn);
         ok = ok && q.prepare(t->insert);

@@ -141,7 +141,7 @@ double bareFlowInserts(int &rowCount)
     rowCount = int(rows.size());
     QElapsedTimer t;
     t.start();
-    QSqlQuery(conn).exec(QStringLiteral("BEGIN IMMEDIATE"));
+    benchbooks::beginBare(*books().db);
     QSqlQuery insert(conn);
     insert.prepare(QStringLiteral("insert into noteflowaath (%1) values (%2)").arg(names.join(u','), marks.join(u',')));
     for (const QVariantList &row : std::as_const(rows)) {

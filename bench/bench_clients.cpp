@@ -10,6 +10,7 @@
 // The clients wait at a gate (an advisory lock) until all are connected, so
 // their start-up is not measured.
 
+#include "BenchServer.h"
 #include "notedb.h"
 
 #include <QCoreApplication>
@@ -111,14 +112,6 @@ double together(const QString &books, int clients, int count, int firstSeed)
     return ok && !deadline.hasExpired() ? seconds : -1;
 }
 
-void onServer(const QString &address, const QString &sql)
-{
-    auto admin = db::Database::openPostgres(address);
-    QSqlQuery q(admin->connection());
-    if (!q.exec(sql))
-        throw admin->errorOf(q.lastError());
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -134,13 +127,10 @@ int main(int argc, char **argv)
         if (const qsizetype at = args.indexOf(QStringLiteral("--pg")); at > 0 && at + 1 < args.size())
             books = args[at + 1];
         const QString server = qEnvironmentVariable("NOTE_TEST_PG");
-        QString scratch;
+        std::unique_ptr<benchbooks::ServerScratch> scratch;
         if (books.isEmpty() && !server.isEmpty()) {
-            scratch = QStringLiteral("bench_clients_%1").arg(QCoreApplication::applicationPid());
-            onServer(server, QStringLiteral("CREATE DATABASE %1").arg(scratch));
-            const qsizetype slash = server.indexOf(u'/', server.indexOf(QLatin1String("//")) + 2);
-            const qsizetype query = server.indexOf(u'?', slash);
-            books = server.left(slash + 1) + scratch + (query >= 0 ? server.mid(query) : QString());
+            scratch = std::make_unique<benchbooks::ServerScratch>(server, "clients");
+            books = scratch->address;
         }
         if (books.isEmpty()) {
             std::printf("bench_clients: no server (set NOTE_TEST_PG or pass --pg ADDRESS); nothing measured\n");
@@ -167,8 +157,6 @@ int main(int argc, char **argv)
                         4 * notes, four, 4 * notes / four, (4 * notes / four) / (notes / one), posted);
             status = posted == 5 * notes ? 0 : 1;
         }
-        if (!scratch.isEmpty())
-            onServer(server, QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(scratch));
         return status;
     } catch (const db::DbError &e) {
         std::fprintf(stderr, "%s\n", e.text().toUtf8().constData());

@@ -4,6 +4,7 @@
 // Prints each ratio (budget: at most 3x).
 
 #include "data/ClientDataSet.h"
+#include "BenchServer.h"
 #include "db/Database.h"
 
 #include <QCoreApplication>
@@ -29,10 +30,16 @@ const char *const Columns = "(ID integer primary key, CODE varchar(20), NAME var
 
 struct Books {
     QTemporaryDir dir;
+    std::unique_ptr<benchbooks::ServerScratch> scratch;
     std::unique_ptr<db::Database> db;
     Books()
     {
-        db = db::Database::openSqlite(dir.filePath(QStringLiteral("bench.db")), true);
+        if (benchbooks::onPostgres()) {
+            scratch = std::make_unique<benchbooks::ServerScratch>(qEnvironmentVariable("NOTE_TEST_PG"), "dataset");
+            db = db::Database::openPostgres(scratch->address);
+        } else {
+            db = db::Database::openSqlite(dir.filePath(QStringLiteral("bench.db")), true);
+        }
         db->exec(QStringLiteral("create table t_bench ") + QLatin1String(Columns));
         db->exec(QStringLiteral("create table t_ins ") + QLatin1String(Columns));
         db->beginTran();
@@ -132,7 +139,7 @@ void BM_InsertBarePrepared(benchmark::State &state)
         state.PauseTiming();
         QSqlQuery(conn).exec(QStringLiteral("delete from t_ins"));
         state.ResumeTiming();
-        QSqlQuery(conn).exec(QStringLiteral("BEGIN IMMEDIATE"));
+        benchbooks::beginBare(*books().db);
         QSqlQuery q(conn);
         q.prepare(QStringLiteral("insert into t_ins (ID, CODE, NAME, QTY, PRICE, AMOUNT, NOTEDATE, UPDATETIME, CLOSED, REMARK) "
                                  "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));

@@ -173,7 +173,7 @@ void BM_SaveWithPlaces(benchmark::State &state)
         stored[0].rows[0][codeColumn] = QStringLiteral("B%1").arg(bareId);
         QSqlDatabase conn = books().db->connection();
         t.restart();
-        bool done = QSqlQuery(conn).exec(QStringLiteral("BEGIN IMMEDIATE"));
+        bool done = benchbooks::beginBare(*books().db);
         for (const benchbooks::StoredRows &rows : std::as_const(stored)) {
             QSqlQuery q(conn);
             done = done && q.prepare(rows.insert);

@@ -10,6 +10,7 @@
 // books; there the baseline is the driver's own prepared INSERTs, each engine
 // measured against itself. BENCH_PG_NOTES sets the server's count (2,000).
 
+#include "BenchServer.h"
 #include "notedb.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -177,15 +179,6 @@ bool run(const QString &books, const char *engine)
     return rows == Notes * Lines && sold == Notes * Lines && drawn == Notes * Lines / 2 && left == 0;
 }
 
-// A statement on the server's own database (making and dropping scratch books).
-void onServer(const QString &address, const QString &sql)
-{
-    auto admin = db::Database::openPostgres(address);
-    QSqlQuery q(admin->connection());
-    if (!q.exec(sql))
-        throw admin->errorOf(q.lastError());
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -204,20 +197,14 @@ int main(int argc, char **argv)
             ok = run(dir.filePath(QStringLiteral("books.db")), "SQLite");
         }
         const QString server = qEnvironmentVariable("NOTE_TEST_PG");
-        QString scratch;
+        std::unique_ptr<benchbooks::ServerScratch> scratch;
         if (pgBooks.isEmpty() && !server.isEmpty()) {
-            // Scratch books on the same server: the address with another database.
-            scratch = QStringLiteral("bench_postings_%1").arg(QCoreApplication::applicationPid());
-            onServer(server, QStringLiteral("CREATE DATABASE %1").arg(scratch));
-            const qsizetype slash = server.indexOf(u'/', server.indexOf(QLatin1String("//")) + 2);
-            const qsizetype query = server.indexOf(u'?', slash);
-            pgBooks = server.left(slash + 1) + scratch + (query >= 0 ? server.mid(query) : QString());
+            scratch = std::make_unique<benchbooks::ServerScratch>(server, "postings");
+            pgBooks = scratch->address;
         }
         if (!pgBooks.isEmpty()) {
             Notes = countFrom("BENCH_PG_NOTES", 2000);
             ok = run(pgBooks, "PostgreSQL") && ok;
-            if (!scratch.isEmpty())
-                onServer(server, QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(scratch));
         }
     } catch (const db::DbError &e) {
         std::fprintf(stderr, "%s\n", e.text().toUtf8().constData());

@@ -9,6 +9,7 @@
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -797,7 +798,7 @@ void Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql
     if (isWrite && isPostgres()) {
         // No update hook on the server: any change of rows may have queued a posting.
         const QString first = firstWord(text);
-        if (first == u"insert" || first == u"update" || first == u"delete")
+        if ((first == u"insert" || first == u"update" || first == u"delete") && mayQueuePostings(text))
             m_postingsPending = true;
         if (m_tranDepth > 0 && text.contains(QLatin1String("sys_keytable"), Qt::CaseInsensitive))
             m_keysWritten = true;
@@ -874,6 +875,7 @@ QSqlQuery Database::exec(const QString &tsql, const Params &params)
     if (ddl) {
         m_translator->clearCache();
         m_schemaDirty = true;
+        m_queueTables.reset();
     }
     return q;
 }
@@ -1397,6 +1399,55 @@ bool Database::setLock(const QString &name, bool take)
 }
 
 bool Database::holdsLock(const QString &name) const { return m_lockFds.contains(name.toUpper()); }
+
+bool Database::mayQueuePostings(const QString &sql)
+{
+    if (!m_queueTables) {
+        QueueTables known;
+        // A table queues when a trigger of its own writes the queue or writes
+        // another table that does (a deleted purchase takes its estimate with it).
+        QHash<QString, QString> bodies; // table -> its triggers' code, lower case
+        QSqlQuery q(m_db);
+        if (!q.exec(QStringLiteral("SELECT c.relname, p.prosrc FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
+                                   "JOIN pg_proc p ON p.oid = t.tgfoid WHERE NOT t.tgisinternal")))
+            return true;
+        while (q.next())
+            bodies[q.value(0).toString().toLower()] += q.value(1).toString().toLower() + u'\n';
+        known.queuing.insert(QStringLiteral("sys_postqueue"));
+        for (bool grown = true; grown;) {
+            grown = false;
+            for (auto it = bodies.cbegin(); it != bodies.cend(); ++it) {
+                if (known.queuing.contains(it.key()))
+                    continue;
+                const bool writesOne = std::any_of(known.queuing.cbegin(), known.queuing.cend(), [&](const QString &t) {
+                    const QRegularExpression write(QStringLiteral("(insert\\s+into|update|delete\\s+from)\\s+(dbo\\.)?\"?")
+                                                   + QRegularExpression::escape(t) + QStringLiteral("\\b"));
+                    return it.value().contains(write);
+                });
+                if (writesOne) {
+                    known.queuing.insert(it.key());
+                    grown = true;
+                }
+            }
+        }
+        if (!q.exec(QStringLiteral("SELECT relname FROM pg_class WHERE relkind IN ('r', 'p')")))
+            return true;
+        while (q.next())
+            if (const QString t = q.value(0).toString().toLower(); !known.queuing.contains(t))
+                known.quiet.insert(t);
+        m_queueTables = std::move(known);
+    }
+    // The table a write names: "insert into T", "update T", "delete [from] T",
+    // maybe after its schema. A name that is no table (an alias) may be anything.
+    static const QRegularExpression target(
+        QStringLiteral("^\\s*(?:insert\\s+into|update|delete(?:\\s+from)?)\\s+[\\[\"]?(\\w+)[\\]\"]?(?:\\.[\\[\"]?(\\w+))?"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = target.match(sql);
+    if (!m.hasMatch())
+        return true;
+    const QString table = (m.captured(2).isEmpty() ? m.captured(1) : m.captured(2)).toLower();
+    return !m_queueTables->quiet.contains(table);
+}
 
 void Database::drainPostings()
 {

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -330,6 +331,14 @@ private:
     QString m_clientId;
     bool m_draining = false;
     bool m_postingsPending = false;
+    // PostgreSQL: the tables whose triggers queue postings and those whose
+    // triggers cannot (read from the catalogue when first needed, again after a
+    // schema change). A write to one of the latter skips the queue's round trip.
+    struct QueueTables {
+        QSet<QString> queuing, quiet;
+    };
+    std::optional<QueueTables> m_queueTables;
+    bool mayQueuePostings(const QString &sql);
     QHash<QString, QStringList> m_placeholders; // translated text -> :names in order
     // Selects read through Rows, prepared once: the lookups a window runs on
     // every note would otherwise spend most of their time in the parser.
