@@ -9,8 +9,6 @@
 
 #include <cmath>
 
-using db::DbError;
-
 namespace {
 
 // Demo ids: partners 1-3 suppliers, 7 (level 2), 8 (level 3), 9, 10 (level 4)
@@ -193,30 +191,18 @@ TEST_F(CommodityPrices, BadArgumentsAreRefusedWithTheirReason)
         {QStringLiteral("3,1,0,%1,1").arg(plain), QStringLiteral("过程 GetCommodityMultiPrice: 库存流水 %1 不是一个批次。").arg(plain)},
         {QStringLiteral("3,12,0,%1,4").arg(water), QStringLiteral("批次ID %1 不是货品[纯牛奶]的批次。").arg(water)},
     };
-    for (const auto &c : cases) {
-        try {
-            d->run(batch(c.args));
-            ADD_FAILURE() << "accepted: " << c.args.toStdString();
-        } catch (const DbError &e) {
-            EXPECT_EQ(e.text(), c.message) << c.args.toStdString();
-        }
-    }
+    for (const auto &c : cases)
+        EXPECT_EQ(testsupport::refusal([&] { d->run(batch(c.args)); }), c.message) << c.args.toStdString();
 
     // The calling shape itself: nine arguments, the last four OUTPUT variables.
-    try {
-        d->run(QStringLiteral("Declare @p usrdefprice Exec GetCommodityMultiPrice 1,1,0,0,0,@p OutPut"));
-        ADD_FAILURE() << "six arguments accepted";
-    } catch (const DbError &e) {
-        EXPECT_EQ(e.text(), QStringLiteral("过程 GetCommodityMultiPrice 需要 9 个参数(价格类别, 货品ID, 往来单位ID, 批次ID, "
-                                           "仓库ID 和 4 个 OUTPUT 价格), 给出了 6 个。"));
-    }
-    try {
-        d->run(QStringLiteral("Declare @a usrdefprice,@b usrdefprice,@c usrdefprice "
-                              "Exec GetCommodityMultiPrice 1,1,0,0,0,@a OutPut,@b OutPut,@c OutPut,0"));
-        ADD_FAILURE() << "an input in place of the special price accepted";
-    } catch (const DbError &e) {
-        EXPECT_EQ(e.text(), QStringLiteral("过程 GetCommodityMultiPrice 的第 9 个参数必须是 OUTPUT 变量。"));
-    }
+    EXPECT_EQ(testsupport::refusal([&] { d->run(QStringLiteral("Declare @p usrdefprice Exec GetCommodityMultiPrice 1,1,0,0,0,@p OutPut")); }),
+              QStringLiteral("过程 GetCommodityMultiPrice 需要 9 个参数(价格类别, 货品ID, 往来单位ID, 批次ID, "
+                             "仓库ID 和 4 个 OUTPUT 价格), 给出了 6 个。"));
+    EXPECT_EQ(testsupport::refusal([&] {
+                  d->run(QStringLiteral("Declare @a usrdefprice,@b usrdefprice,@c usrdefprice "
+                                        "Exec GetCommodityMultiPrice 1,1,0,0,0,@a OutPut,@b OutPut,@c OutPut,0"));
+              }),
+              QStringLiteral("过程 GetCommodityMultiPrice 的第 9 个参数必须是 OUTPUT 变量。"));
 }
 
 } // namespace
