@@ -82,7 +82,7 @@ TEST_F(FamilyOrderTest, AnOrderIsKeyedInSavedAndAuditedByKeyboard)
     ASSERT_TRUE(errors().isEmpty()) << err();
     const qint64 id = current();
     EXPECT_EQ(column("orderpth", id, "CONTRACTNO").toString(), QStringLiteral("HT-2026-01"));
-    EXPECT_EQ(column("orderpthDetail", id, "group_concat(QUANTITY || '*' || PRICE)").toString(), QStringLiteral("10*20,2*40"));
+    EXPECT_EQ(values("orderpthDetail", id, "QUANTITY, PRICE"), QStringLiteral("10/20,2/40"));
     key(Qt::Key_F9);
     EXPECT_EQ(state("orderpth", id), 1) << err();
     ASSERT_TRUE(order()->LoadNote(int(id)));
@@ -187,18 +187,13 @@ TEST_F(FamilyOrderTest, RequisitionLinesAreTurnedIntoTheOrder)
 {
     const qint64 req = writeNote("RePurchase", "QG-1", 1, 1, 1, {{"BG0001", 12, 19, 4}, {"BG0004", 30, 3, 0}}, "REFERQTY");
     open<TPNOrderForm>();
-    order()->SelectSourceNote();
-    EXPECT_EQ(lastError(), QStringLiteral("请选择供应商！"));
     setMaster("PARTNERID", 1);
-    m_messages.clear();
     turnIn(req);
     ASSERT_TRUE(errors().isEmpty()) << err();
     ASSERT_EQ(lines()->RecordCount(), 2);
     EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY,PRICE"), QStringLiteral("BG0001/8/19")) << "what is left of 12";
     EXPECT_EQ(refer(0), QStringLiteral("5/%1/1").arg(req));
     EXPECT_EQ(refer(1), QStringLiteral("5/%1/2").arg(req));
-    turnIn(req); // again: no line twice
-    EXPECT_EQ(lines()->RecordCount(), 2);
     setMaster("REVDATE", GetFirstDayOfPosMonth().addDays(3));
     ASSERT_TRUE(save()) << err();
     EXPECT_EQ(count("orderpthDetail", QStringLiteral("REFERNOTETYPE=5 and REFERNOTEID=%1").arg(req)), 2);

@@ -31,7 +31,7 @@ protected:
         return {note, flow};
     }
     int state(qint64 id) { return column("purchasepth", id, "NOTESTATE").toInt(); }
-    qint64 savedNote() { return scalar(QStringLiteral("select max(NOTEID) from purchasepth")).toLongLong(); }
+    qint64 savedNote() { return lastNote("purchasepth"); }
 };
 
 TEST_F(PBuyTurnInTest, OpenOrderLinesAreTurnedInOnceWithWhatIsLeft)
