@@ -57,6 +57,8 @@ protected:
     {
         return books->scalar(QStringLiteral("select BALANCE from accountacth where ACCOUNTID=%1").arg(account)).toDouble();
     }
+    // The balances of accounts 1 and 2, "cash;bank".
+    QString cashAndBank() { return rows("select BALANCE from accountacth where ACCOUNTID in (1, 2) order by ACCOUNTID"); }
     int state(const QString &table, qint64 id)
     {
         return books->scalar(QStringLiteral("select NOTESTATE from %1 where NOTEID=%2").arg(table).arg(id)).toInt();
@@ -93,8 +95,7 @@ TEST_F(MoneyPostings, MoveNoteMovesTheAmountAndUnauditRestores)
     EXPECT_EQ(flowCount(), 0); // an entered note posts nothing
     audit(movebth, 5);
     EXPECT_EQ(state(movebth, 5), 1);
-    EXPECT_DOUBLE_EQ(balance(1), 699.75);
-    EXPECT_DOUBLE_EQ(balance(2), 5300.25);
+    EXPECT_EQ(cashAndBank(), "699.75;5300.25");
     EXPECT_EQ(flows(51, 5), "1:0:300.25:699.75;2:300.25:0:5300.25");
     EXPECT_EQ(books->scalar(QStringLiteral("select CHKORID from accountflowaath where NOTEID=5 and ACCOUNTID=1")).toInt(), 1);
 
@@ -103,8 +104,7 @@ TEST_F(MoneyPostings, MoveNoteMovesTheAmountAndUnauditRestores)
 
     unaudit(movebth, 5);
     EXPECT_EQ(state(movebth, 5), 0);
-    EXPECT_DOUBLE_EQ(balance(1), 1000);
-    EXPECT_DOUBLE_EQ(balance(2), 5000);
+    EXPECT_EQ(cashAndBank(), "1000;5000");
     EXPECT_EQ(flowCount(), 0);
 
     // Void and un-void of an entered note post nothing.
@@ -112,8 +112,7 @@ TEST_F(MoneyPostings, MoveNoteMovesTheAmountAndUnauditRestores)
     EXPECT_EQ(state(movebth, 5), 2);
     books->exec(QStringLiteral("Update movebth Set noteState=0 where  noteState=2 and noteID=5"));
     EXPECT_EQ(state(movebth, 5), 0);
-    EXPECT_DOUBLE_EQ(balance(1), 1000);
-    EXPECT_DOUBLE_EQ(balance(2), 5000);
+    EXPECT_EQ(cashAndBank(), "1000;5000");
     EXPECT_EQ(flowCount(), 0);
 
     // A shop's account may take part in a transfer.
@@ -153,8 +152,7 @@ TEST_F(MoneyPostings, PostingsFollowTheCallersTransaction)
     EXPECT_EQ(flowCount(), 2);
     books->rollbackTran();
     EXPECT_EQ(state(movebth, 5), 0);
-    EXPECT_DOUBLE_EQ(balance(1), 1000);
-    EXPECT_DOUBLE_EQ(balance(2), 5000);
+    EXPECT_EQ(cashAndBank(), "1000;5000");
     EXPECT_EQ(flowCount(), 0);
 
     books->beginTran();

@@ -228,36 +228,4 @@ TEST_F(SalesPostings, SalesPlanMakesOneOrderPerUsualCustomerAndInvoicingStateOfA
     EXPECT_EQ(one("select dbo.sevengetnotecode(14, 41)").toString(), "N-41");
 }
 
-// The demo company's sales agree with what their postings made.
-TEST(SalesDemo, OrdersSalesAndConsignmentAreAuditedThroughThePostings)
-{
-    testsupport::TempFolder folder;
-    const auto books = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
-    const auto num = [&](const char *sql) { return books->scalar(QString::fromUtf8(sql)).toDouble(); };
-    for (const char *table : {"ordersth", "DeputeMarketsth", "salesth"})
-        EXPECT_GE(books->scalar(QStringLiteral("select count(*) from %1 where NOTESTATE = 1").arg(QLatin1String(table))).toInt(), 1)
-            << table;
-    // One order partly delivered (a line done, a line open), the other untouched.
-    EXPECT_EQ(num("select count(*) from ordersthDetail where SALEQTY = QUANTITY"), 1);
-    EXPECT_EQ(num("select count(*) from ordersthDetail where SALEQTY > 0 and SALEQTY < QUANTITY"), 1);
-    EXPECT_EQ(num("select count(*) from ordersthDetail where SALEQTY = 0"), 2);
-    // The return took part of a sale line.
-    EXPECT_EQ(num("select count(*) from salesthDetail where REFERQTY > 0 and REFERQTY < QUANTITY"), 1);
-    // Receivables are what the audited sales left unsettled (paid on the spot
-    // or by the demo's receipt of money); the walk-in sale's money came into the bank.
-    EXPECT_NEAR(num("select sum(SCAMT) from partnerlth where ISVENDOR = 0"),
-                num("select sum(AMOUNT - REFERAMT) from salesth where NOTESTATE = 1"), 0.001);
-    EXPECT_GT(num("select SCAMT from partnerlth where CODE = 'C001'"), num("select CREDIT from partnerlth where CODE = 'C001'"))
-        << "联华超市 stays over its credit limit";
-    EXPECT_EQ(num("select SCAMT from partnerlth where CODE = 'C003'"), 0); // consigned, not sold yet
-    EXPECT_EQ(num("select count(*) from accountflowaath f join salesth s on s.NOTEID = f.NOTEID and f.NOTETYPE = 14 "
-                  "where f.INAMT = s.PAYAMT and f.ACCOUNTID = s.ACCOUNTID and s.PAYAMT > 0"),
-              1);
-    // Each stock line of an audited sale or consignment has its flow row.
-    EXPECT_EQ(num("select count(*) from noteflowaath where NOTETYPE in (13, 14)"),
-              num("select count(*) from salesthDetail d join salesth m on m.NOTEID = d.NOTEID where m.NOTESTATE = 1") +
-                  num("select count(*) from DeputeMarketsthDetail d join DeputeMarketsth m on m.NOTEID = d.NOTEID "
-                      "where m.NOTESTATE = 1"));
-}
-
 } // namespace

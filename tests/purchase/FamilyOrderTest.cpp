@@ -31,12 +31,7 @@ protected:
     qint64 auditedOrder()
     {
         startOrder();
-        EXPECT_TRUE(save()) << err();
-        const qint64 id = current();
-        order()->CheckBtnClick(); // moves on to the next note
-        EXPECT_EQ(state("orderpth", id), 1) << err();
-        EXPECT_TRUE(order()->LoadNote(int(id)));
-        return id;
+        return saveAndAudit("orderpth");
     }
     void clickLineClosed(int row)
     {
@@ -114,18 +109,14 @@ TEST_F(FamilyOrderTest, AStoppedOrReferredOrderIsNotUnaudited)
     clickLineClosed(1);
     EXPECT_EQ(stops("orderpth", id), QStringLiteral("0/0,1"));
     EXPECT_EQ(line(1, "LINECLOSED").toString(), QStringLiteral("中止"));
-    order()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("有中止的单据不能反审核！"));
-    EXPECT_EQ(state("orderpth", id), 1);
+    EXPECT_TRUE(auditRefused("orderpth", id, 1, QStringLiteral("有中止的单据不能反审核！")));
     // Space on the stop column restarts it; goods received block the un-audit too.
     grid()->setFocus();
     grid()->setCurrentIndex(grid()->model()->index(1, grid()->ColumnOfField(QStringLiteral("LINECLOSED"))));
     key(Qt::Key_Space);
     EXPECT_EQ(stops("orderpth", id), QStringLiteral("0/0,0"));
     sql(QStringLiteral("update orderpthDetail set BUYQTY=3 where NOTEID=%1 and ITEMSNO=1").arg(id));
-    order()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("单据已被引用过,不能反审核！"));
-    EXPECT_EQ(state("orderpth", id), 1);
+    EXPECT_TRUE(auditRefused("orderpth", id, 1, QStringLiteral("单据已被引用过,不能反审核！")));
     sql(QStringLiteral("update orderpthDetail set BUYQTY=0 where NOTEID=%1").arg(id));
     order()->CheckBtnClick();
     EXPECT_EQ(state("orderpth", id), 0) << err();
@@ -227,9 +218,7 @@ TEST_F(FamilyOrderTest, ARequisitionNeedsItsDateAndIsStoppedAsTheOrder)
     menu("muClosed")->trigger();
     EXPECT_EQ(stops("RePurchase", id), QStringLiteral("0/0"));
     sql(QStringLiteral("update RepurchaseDetail set REFERQTY=1 where NOTEID=%1").arg(id));
-    req->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("单据已被引用过,不能反审核！"));
-    EXPECT_EQ(state("RePurchase", id), 1);
+    EXPECT_TRUE(auditRefused("RePurchase", id, 1, QStringLiteral("单据已被引用过,不能反审核！")));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The estimated-price receipt through its window: stores required, the
-// system's reversal kind refused and protected, a stopped order line stopping
-// the audit, the reversal made from the open lines, the "已冲回" mark, order
-// lines turned in and the init mode.
+// system's reversal kind refused and protected, order lines turned in and a
+// stopped one stopping the audit, the reversal made from the open lines, the
+// "已冲回" mark and the init mode.
 
 #include "PurchaseFixture.h"
 
@@ -61,9 +61,7 @@ TEST_F(FamilyValueTest, TheSystemsReversalKindIsNeitherEnteredNorUnauditedNorRes
     open();
     ASSERT_TRUE(form()->LoadNote(int(system)));
     EXPECT_EQ(ioCaption(), QStringLiteral("出库数量"));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("机制估价冲回单不能反审核！"));
-    EXPECT_EQ(state(system), 1);
+    EXPECT_TRUE(auditRefused("valuepth", system, 1, QStringLiteral("机制估价冲回单不能反审核！")));
     sql(QStringLiteral("update valuepth set NOTESTATE=2 where NOTEID=%1").arg(system));
     form()->ReloadNote();
     form()->muAbateClick();
@@ -73,24 +71,7 @@ TEST_F(FamilyValueTest, TheSystemsReversalKindIsNeitherEnteredNorUnauditedNorRes
     // A receipt whose lines later notes took is not un-audited.
     const qint64 taken = writeNote("valuepth", "YR-2", 1, 1, 2, {{"DZ0004", 5, 30, 2}}, "REFERQTY");
     ASSERT_TRUE(form()->LoadNote(int(taken)));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("该单有记录已被引用,不能反审核!"));
-    EXPECT_EQ(state(taken), 1);
-}
-
-TEST_F(FamilyValueTest, AStoppedOrderLineStopsTheAudit)
-{
-    const qint64 order = writeNote("orderpth", "PO-1", 1, 1, 1, {{"BG0001", 10, 18, 1}}, "CLOSED");
-    const qint64 id = writeNote("valuepth", "YR-3", 0, 1, 1, {{"BG0001", 10, 18, 2, order, 1}},
-                                "REFERNOTETYPE, REFERNOTEID, REFERITEMSNO");
-    open();
-    ASSERT_TRUE(form()->LoadNote(int(id)));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("有采购订单记录已停止交易,不能审核收货！"));
-    EXPECT_EQ(state(id), 0);
-    sql(QStringLiteral("update orderpthDetail set CLOSED=0 where NOTEID=%1").arg(order));
-    form()->CheckBtnClick();
-    EXPECT_EQ(state(id), 1) << err();
+    EXPECT_TRUE(auditRefused("valuepth", taken, 1, QStringLiteral("该单有记录已被引用,不能反审核!")));
 }
 
 TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
@@ -144,7 +125,7 @@ TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
     EXPECT_EQ(count("valuepth"), before + 2) << "the receipt and one reversal";
 }
 
-TEST_F(FamilyValueTest, OrderLinesAreTurnedIntoAReceipt)
+TEST_F(FamilyValueTest, OrderLinesAreTurnedInAndAStoppedOrderLineStopsTheAudit)
 {
     const qint64 order = writeNote("orderpth", "PO-2", 1, 1, 1, {{"BG0005", 12, 9.5, 5}}, "BUYQTY");
     open();
@@ -154,6 +135,13 @@ TEST_F(FamilyValueTest, OrderLinesAreTurnedIntoAReceipt)
     ASSERT_EQ(lines()->RecordCount(), 1);
     EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY,PRICE"), QStringLiteral("BG0005/7/9.5")) << "ordered 12, received 5";
     EXPECT_EQ(refer(0), QStringLiteral("2/%1/1").arg(order));
+    ASSERT_TRUE(save()) << err();
+    const qint64 id = current();
+    sql(QStringLiteral("update orderpthDetail set CLOSED=1 where NOTEID=%1").arg(order));
+    EXPECT_TRUE(auditRefused("valuepth", id, 0, QStringLiteral("有采购订单记录已停止交易,不能审核收货！")));
+    sql(QStringLiteral("update orderpthDetail set CLOSED=0 where NOTEID=%1").arg(order));
+    form()->CheckBtnClick();
+    EXPECT_EQ(state(id), 1) << err();
 }
 
 TEST_F(FamilyValueTest, TheInitialisationFunctionOpensTheInitMode)

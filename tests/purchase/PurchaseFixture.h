@@ -121,6 +121,29 @@ protected:
         return testing::AssertionSuccess();
     }
     qint64 current() const { return qint64(form()->CurrentNoteID()); }
+    // Saves the note on screen and audits it (the window moves on), then shows
+    // it again; its id.
+    qint64 saveAndAudit(const char *table)
+    {
+        EXPECT_TRUE(save()) << err();
+        const qint64 id = current();
+        form()->CheckBtnClick();
+        EXPECT_EQ(state(table, id), 1) << err();
+        EXPECT_TRUE(form()->LoadNote(int(id)));
+        return id;
+    }
+    // The audit button (audit or un-audit) refused with the error `text`,
+    // the note left in the books at `state`.
+    testing::AssertionResult auditRefused(const char *table, qint64 id, int stays, const QString &text)
+    {
+        m_messages.clear();
+        form()->CheckBtnClick();
+        if (lastError() != text)
+            return testing::AssertionFailure() << "shown: " << err();
+        if (const int now = state(table, id); now != stays)
+            return testing::AssertionFailure() << "state " << now;
+        return testing::AssertionSuccess();
+    }
     QString lastError() const { return errors().value(errors().size() - 1); }
     std::string err() const { return shown().join(u'|').toStdString(); }
 

@@ -62,9 +62,7 @@ TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartAndTheRestIsSettledByASale)
     form()->CheckBtnClick();
     EXPECT_EQ(lastError(), QStringLiteral("估价冲回单不能反审核！"));
     ASSERT_TRUE(form()->LoadNote(int(sent)));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("该单有记录已被引用,不能反审核!"));
-    EXPECT_EQ(state("DeputeMarketsth", sent), 1);
+    EXPECT_TRUE(auditRefused("DeputeMarketsth", sent, 1, QStringLiteral("该单有记录已被引用,不能反审核!")));
 
     // The other four are sold: a settlement that moves no stock; the customer owes them.
     menu("muSale")->trigger();
@@ -133,9 +131,7 @@ TEST_F(ConsignmentTest, TheCostPriceIsCheckedAndAStoppedOrderLineStopsTheAudit)
     ASSERT_TRUE(save()) << err();
     const qint64 id = current();
     sql(QStringLiteral("update ordersthDetail set CLOSED=1 where NOTEID=%1").arg(order));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("有销售订单记录已停止交易,不能审核交货！"));
-    EXPECT_EQ(state("DeputeMarketsth", id), 0);
+    EXPECT_TRUE(auditRefused("DeputeMarketsth", id, 0, QStringLiteral("有销售订单记录已停止交易,不能审核交货！")));
     sql(QStringLiteral("update ordersthDetail set CLOSED=0 where NOTEID=%1").arg(order));
     form()->CheckBtnClick();
     EXPECT_EQ(state("DeputeMarketsth", id), 1) << err();

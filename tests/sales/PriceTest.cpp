@@ -74,9 +74,7 @@ TEST_F(PriceTest, AQuotationIsTurnedIntoASalesOrderAndIsThenNotUnaudited)
 
     m_form.reset(keep.release());
     ASSERT_TRUE(form()->LoadNote(int(quote)));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("单据已被引用过,不能反审核！"));
-    EXPECT_EQ(state("s_price", quote), 1);
+    EXPECT_TRUE(auditRefused("s_price", quote, 1, QStringLiteral("单据已被引用过,不能反审核！")));
 }
 
 TEST_F(PriceTest, ThePricePolicyKeepsPricesPerPartnerAndTheEnquiryShowsThem)

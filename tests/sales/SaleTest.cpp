@@ -25,12 +25,7 @@ protected:
         open();
         setMaster("PARTNERID", partnerId("C002"));
         addLine("BG0003", 10, 1.5);
-        EXPECT_TRUE(save()) << err();
-        const qint64 id = savedNote();
-        form()->CheckBtnClick();
-        EXPECT_EQ(state(id), 1) << err();
-        form()->LoadNote(int(id));
-        return id;
+        return saveAndAudit("salesth");
     }
     // The cost price dialog of a return line answers `price`; its caption and question go to `asked`.
     void answerCostPrice(const QString &price, QStringList *asked = nullptr)
@@ -198,9 +193,7 @@ TEST_F(SaleTest, AuditUnauditVoidAndMenuRefusals)
     EXPECT_EQ(column("salesth", id, "CLOSEFILL").toInt(), 0);
 
     sql(QStringLiteral("update salesthDetail set REFERQTY=-2 where NOTEID=%1").arg(id));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("该单有记录已销货退回或出库,不能反审核！"));
-    EXPECT_EQ(state(id), 1);
+    EXPECT_TRUE(auditRefused("salesth", id, 1, QStringLiteral("该单有记录已销货退回或出库,不能反审核！")));
 }
 
 TEST_F(SaleTest, AReturnIsMadeFromTheOpenLinesOfASale)
@@ -299,9 +292,7 @@ TEST_F(SaleTest, TheOpenLineOfADemoSalesOrderIsTurnedIn)
     // The stopped order line stops the audit of the sale made before.
     form()->CancelBtnClick();
     form()->LoadNote(int(sale));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("有销售订单记录已停止交易,不能审核交货！"));
-    EXPECT_EQ(state(sale), 0);
+    EXPECT_TRUE(auditRefused("salesth", sale, 0, QStringLiteral("有销售订单记录已停止交易,不能审核交货！")));
 }
 
 } // namespace

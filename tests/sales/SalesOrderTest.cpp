@@ -26,12 +26,7 @@ protected:
         setMaster("REVDATE", GetFirstDayOfPosMonth().addDays(10));
         addLine("DZ0001", 4, 69);
         addLine("BG0003", 30, 1.5);
-        EXPECT_TRUE(save()) << err();
-        const qint64 id = current();
-        form()->CheckBtnClick();
-        EXPECT_EQ(state("ordersth", id), 1) << err();
-        EXPECT_TRUE(form()->LoadNote(int(id)));
-        return id;
+        return saveAndAudit("ordersth");
     }
     QString delivered(qint64 order)
     {
@@ -120,9 +115,7 @@ TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDeliver
     EXPECT_EQ(progress, (QStringList{QStringLiteral("1|DZ0001|无线鼠标|4|4|0|"), QStringLiteral("2|BG0003|中性笔|30|20|10|"),
                                      sold + QStringLiteral("1|DZ0001|无线鼠标|4"), sold + QStringLiteral("2|BG0003|中性笔|20")}))
         << err();
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("单据已被引用过,不能反审核！"));
-    EXPECT_EQ(state("ordersth", order), 1);
+    EXPECT_TRUE(auditRefused("ordersth", order, 1, QStringLiteral("单据已被引用过,不能反审核！")));
 
     // A second sale takes what is left; un-auditing the first gives its delivery back.
     ASSERT_TRUE(sale->LoadForSource(12, order));

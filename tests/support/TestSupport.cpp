@@ -343,8 +343,13 @@ QString cellText(const QVariant &v)
 
 QString rowsOf(db::Database &books, const QString &tsql, QChar cell, QChar row)
 {
+    return rowsText(books.select(tsql), cell, row);
+}
+
+QString rowsText(const db::ResultSet &rs, QChar cell, QChar row)
+{
     QStringList rows;
-    for (const auto &r : books.select(tsql).rows) {
+    for (const auto &r : rs.rows) {
         QStringList cells;
         for (const QVariant &v : r)
             cells << cellText(v);

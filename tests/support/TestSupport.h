@@ -123,6 +123,8 @@ RunResult runProgram(const QString &program, const QStringList &args, const QByt
 // value (20, 11.3: never the server's 20.000000), dates as yyyy-MM-dd, NULL
 // as an empty cell. Joining in C++ keeps the checks' SQL plain.
 QString rowsOf(db::Database &books, const QString &tsql, QChar cell = u':', QChar row = u';');
+// The same of rows already read (a batch's result).
+QString rowsText(const db::ResultSet &rs, QChar cell = u':', QChar row = u';');
 // The text of the database error `action` raises, empty when it raises none.
 QString refusal(const std::function<void()> &action);
 // A note's state changed by the statement the framework sends (audit 0 -> 1,
