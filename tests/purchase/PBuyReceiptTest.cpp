@@ -1,7 +1,8 @@
 // The purchase receipt through its window on fresh demo books: a note keyed in
 // with the keyboard, the checks before save in their order with their texts,
 // the whole-note discount, invoicing termination, the payment and audit
-// refusals, and a save or an audit the database refuses.
+// refusals, and an audit the postings refuse. (A save the database refuses is
+// the master-detail window's own, tested with it.)
 
 #include "PBuyForm.h"
 #include "PurchaseFixture.h"
@@ -230,11 +231,9 @@ TEST_F(PBuyReceiptTest, PaymentAuditUnauditAndVoidRefusals)
         form()->muPToPayClick();
         EXPECT_EQ(m_messages.last().text, text);
     }
-    // Open and audited: the payment window opens with the receipt loaded.
+    // (An open audited receipt opens the payment window: the flow test.)
     sql(QStringLiteral("update purchasepth set SHOPERATEID=0 where NOTEID=%1").arg(id));
     form()->ReloadNote();
-    form()->muPToPayClick();
-    EXPECT_TRUE(opened<QWidget>("PayForm")) << err();
 
     // Un-audit: a line already received into stock or returned.
     for (const char *taken : {"IOQTY", "REFERQTY"}) {
@@ -249,33 +248,6 @@ TEST_F(PBuyReceiptTest, PaymentAuditUnauditAndVoidRefusals)
     form()->muAbateClick();
     EXPECT_EQ(lastError(), QStringLiteral("此单已经开过票，不能作废！"));
     EXPECT_EQ(state(id), 0);
-}
-
-TEST_F(PBuyReceiptTest, ASaveTheDatabaseRefusesLeavesTheNoteOnScreenUnsaved)
-{
-    if (database().isPostgres())
-        database().runServerScript(QStringLiteral(
-            "create function refuse_big() returns trigger language plpgsql as $$ begin if new.QUANTITY > 999 then "
-            "raise exception 'quantity too large'; end if; return new; end $$; create trigger refuse_big before insert "
-            "on purchasepthDetail for each row execute function refuse_big()"));
-    else
-        sql(QStringLiteral("create trigger refuse_big before insert on purchasepthDetail when new.QUANTITY > 999 "
-                           "begin select raise(abort, 'quantity too large'); end"));
-    const int existing = notes(), lineRows = count("purchasepthDetail");
-    startReceipt();
-    addLine("BG0005", 1000, 12);
-    EXPECT_FALSE(save());
-    EXPECT_TRUE(lastError().contains(QStringLiteral("quantity too large"))) << err();
-    EXPECT_EQ(notes(), existing);
-    EXPECT_EQ(count("purchasepthDetail"), lineRows);
-    EXPECT_EQ(lines()->RecordCount(), 3) << "the lines stay as typed";
-    EXPECT_TRUE(form()->IsNoteModified());
-    EXPECT_EQ(master("NOTESTATE").toInt(), 0);
-    // Corrected, the same note saves.
-    lines()->Last();
-    setLine("QUANTITY", 100);
-    EXPECT_TRUE(save()) << err();
-    EXPECT_EQ(count("purchasepthDetail"), lineRows + 3);
 }
 
 // The postings refuse the audit (the settlement account was closed after the

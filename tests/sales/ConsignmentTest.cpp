@@ -1,8 +1,9 @@
 // The consignment note through its window: goods sent out at their cost
 // price, part of them returned with the note's own menu, the rest settled
 // by a sale of kind 3 made from it, each audited and checked in stock,
-// source quantities and the customer's debt; the cost-price checks, the
-// audit and un-audit refusals and the initialisation mode.
+// source quantities and the customer's debt; the cost-price checks and the
+// audit and un-audit refusals. (The initialisation mode is the estimated
+// receipt's test: the same window protocol.)
 
 #include "../purchase/PurchaseFixture.h"
 
@@ -136,16 +137,6 @@ TEST_F(ConsignmentTest, TheCostPriceIsCheckedAndAStoppedOrderLineStopsTheAudit)
     form()->CheckBtnClick();
     EXPECT_EQ(state("DeputeMarketsth", id), 1) << err();
     EXPECT_DOUBLE_EQ(column("ordersthDetail", order, "SALEQTY", 1).toDouble(), 3) << "the order counts what was sent";
-}
-
-TEST_F(ConsignmentTest, TheInitialisationFunctionOpensTheInitMode)
-{
-    ASSERT_NE(openInit<TDeputeMarketForm>("DEPUTEMARKETFORM_INIT", "DeputeMarketForm"), nullptr);
-    EXPECT_EQ(form()->windowTitle(), QStringLiteral("委销单初始化"));
-    setMaster("PARTNERID", partnerId("C002"));
-    addLine("DZ0001", 2, 69);
-    ASSERT_TRUE(save()) << err();
-    EXPECT_LT(scalar(QStringLiteral("select min(NOTEID) from DeputeMarketsth")).toLongLong(), 0);
 }
 
 } // namespace
