@@ -2,13 +2,9 @@
 // and consignment quantities, the customer's receivable, reversal, rollback)
 // and the sales side of the procedures, on fresh books.
 
-#include "TestSupport.h"
+#include "PostingFixture.h"
 
 #include "notedb.h"
-
-#include <gtest/gtest.h>
-
-using db::DbError;
 
 namespace {
 
@@ -21,11 +17,11 @@ struct SL {
     QVariant referType = {}, referId = {}, referItem = {};
 };
 
-class SalesPostings : public ::testing::Test {
+class SalesPostings : public postingtest::PostingTest {
 protected:
     void SetUp() override
     {
-        books = testsupport::freshBooks(folder.file(QStringLiteral("books.db")));
+        PostingTest::SetUp();
         sql("insert into storelth (BUILDINGID, CODE, NAME) values (1, '01', '总仓')");
         sql("insert into partnerlth (PARTNERID, CODE, NAME, ISVENDOR, ISCLIENT) values (1, 'S1', '晨光', 1, 0), "
             "(3, 'C1', '联华', 0, 1), (4, 'C2', '华联', 0, 1)");
@@ -40,10 +36,6 @@ protected:
         audit("purchasepth", 1);
         batch = one("select ID from noteflowaath where BCODE = 'B1'").toLongLong();
     }
-
-    void sql(const char *text) { books->exec(QString::fromUtf8(text)); }
-    QVariant one(const char *text) { return books->scalar(QString::fromUtf8(text)); }
-    double num(const char *text) { return one(text).toDouble(); }
 
     void note(const QString &table, qint64 id, int kind, int partner, const QList<SL> &lines, double paid = 0)
     {
@@ -70,42 +62,20 @@ protected:
                          {"amt", l.quantity * l.price}, {"batch", l.batch}, {"rt", l.referType}, {"rid", l.referId},
                          {"ritem", l.referItem}});
     }
-    void setState(const QString &table, qint64 id, int from, int to)
-    {
-        books->exec(QStringLiteral("Update %1 Set noteState=%2 where noteState=%3 and noteID=%4").arg(table).arg(to).arg(from).arg(id));
-    }
-    void audit(const QString &table, qint64 id) { setState(table, id, 0, 1); }
-    QString refusal(const std::function<void()> &action)
-    {
-        try {
-            action();
-        } catch (const DbError &e) {
-            return e.text();
-        }
-        return {};
-    }
-    QString stockOf(int goods)
-    {
-        return books->scalar(QStringLiteral("select QUANTITY||'/'||AMOUNT from onhandaath where COMMODITYID = %1").arg(goods)).toString();
-    }
-    // Everything a sales posting may touch.
+    QString stockOf(int goods) { return rows(QStringLiteral("select QUANTITY, AMOUNT from onhandaath where COMMODITYID = %1").arg(goods)); }
+    // Everything a sales posting may touch; the note states come last.
     QString booksState()
     {
-        QStringList parts;
-        for (const char *q : {"select group_concat(COMMODITYID||':'||QUANTITY||':'||AMOUNT||':'||PRICE, ';') from onhandaath",
-                              "select group_concat(ID||':'||QUANTITY||':'||EQTY||':'||BREFERQTY, ';') from noteflowaath",
-                              "select group_concat(PARTNERID||':'||SCAMT, ';') from partnerlth",
-                              "select group_concat(ACCOUNTID||':'||BALANCE, ';') from accountacth",
-                              "select count(*) from accountflowaath", "select count(*) from notepostlogaath",
-                              "select count(*) from PcSplit",
-                              "select group_concat(NOTEID||':'||ITEMSNO||':'||SALEQTY||':'||REFERQTY||':'||REFERCOUNT, ';') from ordersthDetail",
-                              "select group_concat(NOTEID||':'||NOTESTATE, ';') from salesth"})
-            parts << one(q).toString();
-        return parts.join(u'|');
+        return snapshot({"select COMMODITYID, QUANTITY, AMOUNT, PRICE from onhandaath order by COMMODITYID",
+                         "select ID, QUANTITY, EQTY, BREFERQTY from noteflowaath order by ID",
+                         "select PARTNERID, SCAMT from partnerlth order by PARTNERID",
+                         "select ACCOUNTID, BALANCE from accountacth order by ACCOUNTID",
+                         "select count(*) from accountflowaath", "select count(*) from notepostlogaath",
+                         "select count(*) from PcSplit",
+                         "select NOTEID, ITEMSNO, SALEQTY, REFERQTY, REFERCOUNT from ordersthDetail order by NOTEID, ITEMSNO",
+                         "select NOTEID, NOTESTATE from salesth order by NOTEID"});
     }
 
-    testsupport::TempFolder folder;
-    std::unique_ptr<db::Database> books;
     qint64 batch = 0;
 };
 
@@ -115,30 +85,24 @@ TEST_F(SalesPostings, SaleTakesStockAndABatchAndTheCustomerOwesWhatWasNotPaid)
     // 4 of goods 1 at 9, 3 from the batch at 12, the service; 20 paid on the spot.
     note("salesth", 10, 1, 3, {{1, 1, 4, 9}, {2, 1, 3, 12, 0, batch}, {3, 0, 1, 6}}, 20);
     audit("salesth", 10);
-    EXPECT_EQ(stockOf(1), "6/30");
-    EXPECT_EQ(stockOf(2), "7/56");
+    EXPECT_EQ(stockOf(1), "6:30");
+    EXPECT_EQ(stockOf(2), "7:56");
     EXPECT_DOUBLE_EQ(num("select BREFERQTY from noteflowaath where BCODE = 'B1' and NOTETYPE = 4"), 3);
-    EXPECT_EQ(one("select group_concat(IOFLAG||':'||QUANTITY||':'||PPRICE||':'||EQTY, ';') from "
-                  "(select * from noteflowaath where NOTETYPE = 14 order by ID)").toString(),
-              "-1:4:5:6;-1:3:8:7");
+    EXPECT_EQ(rows("select IOFLAG, QUANTITY, PPRICE, EQTY from noteflowaath where NOTETYPE = 14 order by ID"), "-1:4:5:6;-1:3:8:7");
     EXPECT_EQ(one("select QUANTITY from PcSplit where NOTETYPE = 14 and NOTEID = 10").toDouble(), 3);
     // Lines without a cost price go out at what the stock cost, and keep it until un-audit.
-    EXPECT_EQ(one("select group_concat(PRICE||':'||AMOUNT, ';') from (select * from noteflowaath where NOTETYPE = 14 "
-                  "order by ID)").toString(),
-              "5:20;8:24");
-    EXPECT_EQ(one("select group_concat(APRICE, ';') from salesthDetail where NOTEID = 10").toString(), "5;8;0");
+    EXPECT_EQ(rows("select PRICE, AMOUNT from noteflowaath where NOTETYPE = 14 order by ID"), "5:20;8:24");
+    EXPECT_EQ(rows("select APRICE from salesthDetail where NOTEID = 10 order by ITEMSNO"), "5;8;0");
     // 36 + 36 + 6 sold, 20 received into cash: the customer owes 58, the supplier still 130.
-    EXPECT_EQ(one("select group_concat(PARTNERID||':'||SCAMT, ';') from partnerlth where SCAMT <> 0").toString(), "1:130;3:58");
+    EXPECT_EQ(rows("select PARTNERID, SCAMT from partnerlth where SCAMT <> 0 order by PARTNERID"), "1:130;3:58");
     EXPECT_DOUBLE_EQ(num("select BALANCE from accountacth"), 1020);
-    EXPECT_EQ(one("select INAMT||':'||OUTAMT from accountflowaath where NOTETYPE = 14").toString(), "20:0");
+    EXPECT_EQ(rows("select INAMT, OUTAMT from accountflowaath where NOTETYPE = 14"), "20:0");
     EXPECT_DOUBLE_EQ(num("select REFERAMT from salesth where NOTEID = 10"), 20) << "what was received now is settled";
-    // The receipt whose batch the sale drew on cannot be un-audited.
-    EXPECT_EQ(refusal([&] { setState("purchasepth", 1, 1, 0); }), "批次[B1]已被其他单据引用,不能反审核。");
 
     // Un-audit gives all of it back; so does the delete of an audited sale.
     setState("salesth", 10, 1, 0);
     EXPECT_EQ(booksState().section(u'|', 0, 7), before.section(u'|', 0, 7));
-    EXPECT_EQ(one("select group_concat(APRICE, ';') from salesthDetail where NOTEID = 10").toString(), "0;0;0");
+    EXPECT_EQ(rows("select APRICE from salesthDetail where NOTEID = 10"), "0;0;0");
     EXPECT_DOUBLE_EQ(num("select REFERAMT from salesth where NOTEID = 10"), 0);
     audit("salesth", 10);
     sql("delete from salesth where NOTEID = 10");
@@ -166,15 +130,15 @@ TEST_F(SalesPostings, ReturnComesBackAtItsCostAndTheCustomerOwesLess)
     // Returned lines carry negative quantities; the cost price is what they come back at.
     note("salesth", 11, 2, 3, {{1, 1, -3, 9, 6, {}, 14, 10, 1}}, -7);
     audit("salesth", 11);
-    EXPECT_EQ(stockOf(1), "9/48");
-    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from salesthDetail where NOTEID = 10").toString(), "3:1");
+    EXPECT_EQ(stockOf(1), "9:48");
+    EXPECT_EQ(rows("select REFERQTY, REFERCOUNT from salesthDetail where NOTEID = 10"), "3:1");
     EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 3"), 36 - 20);
-    EXPECT_EQ(one("select INAMT||':'||OUTAMT from accountflowaath where NOTETYPE = 14").toString(), "0:7");
+    EXPECT_EQ(rows("select INAMT, OUTAMT from accountflowaath where NOTETYPE = 14"), "0:7");
     EXPECT_DOUBLE_EQ(num("select BALANCE from accountacth"), 993);
 
     setState("salesth", 11, 1, 0);
-    EXPECT_EQ(stockOf(1), "6/30");
-    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from salesthDetail where NOTEID = 10").toString(), "0:0");
+    EXPECT_EQ(stockOf(1), "6:30");
+    EXPECT_EQ(rows("select REFERQTY, REFERCOUNT from salesthDetail where NOTEID = 10"), "0:0");
     EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 3"), 36);
     EXPECT_DOUBLE_EQ(num("select BALANCE from accountacth"), 1000);
 }
@@ -187,34 +151,33 @@ TEST_F(SalesPostings, OrderConsignmentAndSettlementRaiseTheirSourceQuantities)
     note("ordersth", 20, 1, 3, {{1, 1, 8, 9, 0, {}, 15, 19, 1}, {2, 1, 5, 12}});
     audit("ordersth", 20);
     EXPECT_EQ(num("select count(*) from noteflowaath where NOTETYPE = 12"), 0);
-    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from S_PriceDetail").toString(), "8:1");
+    EXPECT_EQ(rows("select REFERQTY, REFERCOUNT from S_PriceDetail"), "8:1");
     note("salesth", 21, 1, 3, {{1, 1, 3, 9, 0, {}, 12, 20, 1}});
     note("DeputeMarketsth", 22, 1, 3, {{2, 1, 5, 12, 8, batch, 12, 20, 2}});
     audit("salesth", 21);
     audit("DeputeMarketsth", 22);
-    EXPECT_EQ(one("select group_concat(ITEMSNO||':'||SALEQTY||':'||REFERQTY||':'||REFERCOUNT, ';') from ordersthDetail").toString(),
-              "1:3:0:1;2:5:0:1");
+    EXPECT_EQ(rows("select ITEMSNO, SALEQTY, REFERQTY, REFERCOUNT from ordersthDetail order by ITEMSNO"), "1:3:0:1;2:5:0:1");
     EXPECT_DOUBLE_EQ(num("select REFERCOUNT from ordersth"), 2);
     // The consignment takes the goods out of stock; the customer owes nothing yet.
-    EXPECT_EQ(stockOf(2), "5/40");
+    EXPECT_EQ(stockOf(2), "5:40");
     EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 3"), 27);
 
     // Settling 4 of the consigned goods moves no stock; the customer owes for them.
     note("salesth", 23, 3, 3, {{2, 1, 4, 12, 8, {}, 13, 22, 1}});
     audit("salesth", 23);
-    EXPECT_EQ(stockOf(2), "5/40");
-    EXPECT_EQ(one("select BALQTY||':'||REFERQTY from DeputeMarketsthDetail").toString(), "4:0");
+    EXPECT_EQ(stockOf(2), "5:40");
+    EXPECT_EQ(rows("select BALQTY, REFERQTY from DeputeMarketsthDetail"), "4:0");
     EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 3"), 27 + 48);
 
     // Goods sent back on a consignment return come into stock again.
     note("DeputeMarketsth", 24, 2, 3, {{2, 1, -1, 12, 8, {}, 13, 22, 1}});
     audit("DeputeMarketsth", 24);
-    EXPECT_EQ(stockOf(2), "6/48");
-    EXPECT_EQ(one("select BALQTY||':'||REFERQTY from DeputeMarketsthDetail where NOTEID = 22").toString(), "4:1");
+    EXPECT_EQ(stockOf(2), "6:48");
+    EXPECT_EQ(rows("select BALQTY, REFERQTY from DeputeMarketsthDetail where NOTEID = 22"), "4:1");
 
     setState("salesth", 23, 1, 0);
     setState("salesth", 21, 1, 0);
-    EXPECT_EQ(one("select group_concat(ITEMSNO||':'||SALEQTY||':'||REFERCOUNT, ';') from ordersthDetail").toString(), "1:0:0;2:5:1");
+    EXPECT_EQ(rows("select ITEMSNO, SALEQTY, REFERCOUNT from ordersthDetail order by ITEMSNO"), "1:0:0;2:5:1");
     EXPECT_EQ(one("select BALQTY from DeputeMarketsthDetail where NOTEID = 22").toDouble(), 0);
     EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 3"), 0);
 }
@@ -227,11 +190,6 @@ TEST_F(SalesPostings, RefusedSaleLeavesTheBooksAsTheyWere)
     // Two lines of one note drawing on one batch: the second sees what the first took.
     note("salesth", 34, 1, 3, {{2, 1, 6, 12, 0, batch}, {2, 1, 6, 12, 0, batch}});
     EXPECT_EQ(refusal([&] { audit("salesth", 34); }), "货品[纯牛奶]的批次[B1]只剩4,不够6,不能审核。");
-    note("salesth", 31, 1, 3, {{1, 1, 2, 9}, {1, 0, 1, 9}});
-    EXPECT_EQ(refusal([&] { audit("salesth", 31); }), "货品[复印纸]的仓库不能为空,不能审核。");
-    note("salesth", 32, 1, 3, {{1, 1, 2, 9, 0, {}, 12, 99, 1}});
-    EXPECT_EQ(refusal([&] { audit("salesth", 32); }),
-              "单据[N-32]第1行引用的来源单据明细(类型 12, ID 99, 行 1)不存在,不能审核。");
     note("salesth", 33, 1, 0, {{1, 1, 2, 9}});
     EXPECT_EQ(refusal([&] { audit("salesth", 33); }), "单据[N-33]没有指定往来单位,不能审核。");
     EXPECT_EQ(booksState().section(u'|', 0, 7), before.section(u'|', 0, 7));
@@ -244,10 +202,8 @@ TEST_F(SalesPostings, SalesPlanMakesOneOrderPerUsualCustomerAndInvoicingStateOfA
     audit("salesthPlan", 40);
     const db::ResultSet made = books->run(QStringLiteral("exec salepurchasetoorder 11, 40"));
     ASSERT_EQ(made.rows.size(), 2);
-    EXPECT_EQ(one("select group_concat(PARTNERID||':'||NOTESTATE||':'||AMOUNT, ';') from (select * from ordersth order by NOTEID)").toString(),
-              "3:0:900;4:0:60");
-    EXPECT_EQ(one("select group_concat(COMMODITYID||':'||QUANTITY||':'||REFERNOTETYPE||':'||REFERITEMSNO, ';') "
-                  "from (select * from ordersthDetail order by NOTEID, ITEMSNO)").toString(),
+    EXPECT_EQ(rows("select PARTNERID, NOTESTATE, AMOUNT from ordersth order by NOTEID"), "3:0:900;4:0:60");
+    EXPECT_EQ(rows("select COMMODITYID, QUANTITY, REFERNOTETYPE, REFERITEMSNO from ordersthDetail order by NOTEID, ITEMSNO"),
               "4:2:11:1;4:1:11:3;5:6:11:2");
     // Goods bought from a supplier stay for the window; nothing is ordered twice.
     EXPECT_EQ(books->run(QStringLiteral("exec salepurchasetoorder 11, 40")).rows.size(), 0);
@@ -260,41 +216,9 @@ TEST_F(SalesPostings, SalesPlanMakesOneOrderPerUsualCustomerAndInvoicingStateOfA
     sql("insert into fillathDD (NOTEID, ITEMSNO, REFERNOTETYPE, REFERNOTEID, REFERNOTEITEMSNO, QUANTITY, AMOUNT) "
         "values (1, 1, 14, 41, 1, 10, 100)");
     books->run(QStringLiteral("EXECUTE  FIRSTUPDATECERTAINFILL 14,41"));
-    EXPECT_EQ(one("select FILLAMT||':'||CLOSEFILL from salesth").toString(), "100:2");
-    EXPECT_EQ(one("select FILLQTY||':'||FILLAMT from salesthDetail").toString(), "10:100");
+    EXPECT_EQ(rows("select FILLAMT, CLOSEFILL from salesth"), "100:2");
+    EXPECT_EQ(rows("select FILLQTY, FILLAMT from salesthDetail"), "10:100");
     EXPECT_EQ(one("select dbo.sevengetnotecode(14, 41)").toString(), "N-41");
-}
-
-// The demo company's sales agree with what their postings made.
-TEST(SalesDemo, OrdersSalesAndConsignmentAreAuditedThroughThePostings)
-{
-    testsupport::TempFolder folder;
-    const auto books = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
-    const auto num = [&](const char *sql) { return books->scalar(QString::fromUtf8(sql)).toDouble(); };
-    for (const char *table : {"ordersth", "DeputeMarketsth", "salesth"})
-        EXPECT_GE(books->scalar(QStringLiteral("select count(*) from %1 where NOTESTATE = 1").arg(QLatin1String(table))).toInt(), 1)
-            << table;
-    // One order partly delivered (a line done, a line open), the other untouched.
-    EXPECT_EQ(num("select count(*) from ordersthDetail where SALEQTY = QUANTITY"), 1);
-    EXPECT_EQ(num("select count(*) from ordersthDetail where SALEQTY > 0 and SALEQTY < QUANTITY"), 1);
-    EXPECT_EQ(num("select count(*) from ordersthDetail where SALEQTY = 0"), 2);
-    // The return took part of a sale line.
-    EXPECT_EQ(num("select count(*) from salesthDetail where REFERQTY > 0 and REFERQTY < QUANTITY"), 1);
-    // Receivables are what the audited sales left unsettled (paid on the spot
-    // or by the demo's receipt of money); the walk-in sale's money came into the bank.
-    EXPECT_NEAR(num("select sum(SCAMT) from partnerlth where ISVENDOR = 0"),
-                num("select sum(AMOUNT - REFERAMT) from salesth where NOTESTATE = 1"), 0.001);
-    EXPECT_GT(num("select SCAMT from partnerlth where CODE = 'C001'"), num("select CREDIT from partnerlth where CODE = 'C001'"))
-        << "联华超市 stays over its credit limit";
-    EXPECT_EQ(num("select SCAMT from partnerlth where CODE = 'C003'"), 0); // consigned, not sold yet
-    EXPECT_EQ(num("select count(*) from accountflowaath f join salesth s on s.NOTEID = f.NOTEID and f.NOTETYPE = 14 "
-                  "where f.INAMT = s.PAYAMT and f.ACCOUNTID = s.ACCOUNTID and s.PAYAMT > 0"),
-              1);
-    // Each stock line of an audited sale or consignment has its flow row.
-    EXPECT_EQ(num("select count(*) from noteflowaath where NOTETYPE in (13, 14)"),
-              num("select count(*) from salesthDetail d join salesth m on m.NOTEID = d.NOTEID where m.NOTESTATE = 1") +
-                  num("select count(*) from DeputeMarketsthDetail d join DeputeMarketsth m on m.NOTEID = d.NOTEID "
-                      "where m.NOTESTATE = 1"));
 }
 
 } // namespace

@@ -2,18 +2,11 @@
 // payables, reversal, rollback) and the purchase procedures, driven by the
 // statements the framework sends, on fresh books.
 
-#include "TestSupport.h"
+#include "PostingFixture.h"
 
 #include "Procedures.h"
 #include "StockPostings.h"
 #include "notedb.h"
-
-#include <gtest/gtest.h>
-
-using db::DbError;
-
-// Readable failures.
-void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
@@ -27,11 +20,11 @@ struct L {
     QVariant split = {}; // PcSplit (note type, note id, line) as "t,id,item"
 };
 
-class StockPostings : public ::testing::Test {
+class StockPostings : public postingtest::PostingTest {
 protected:
     void SetUp() override
     {
-        books = testsupport::freshBooks(folder.file(QStringLiteral("books.db")));
+        PostingTest::SetUp();
         sql("insert into storelth (BUILDINGID, CODE, NAME) values (1, '01', '总仓'), (2, '02', '分仓')");
         sql("insert into partnerlth (PARTNERID, CODE, NAME, ISVENDOR, ISCLIENT) values (1, 'S1', '晨光', 1, 0), "
             "(2, 'S2', '华强', 1, 0), (3, 'C1', '联华', 0, 1)");
@@ -42,10 +35,6 @@ protected:
         sql("insert into accountacth (ACCOUNTID, CODE, NAME, BALANCE, CLOSED) values (1, '01', '现金', 1000, 0), "
             "(2, '02', '旧帐户', 0, 1)");
     }
-
-    void sql(const char *text) { books->exec(QString::fromUtf8(text)); }
-    QVariant one(const QString &text) { return books->scalar(text); }
-    double num(const QString &text) { return one(text).toDouble(); }
 
     // A note of `table` with its lines, entered; AMOUNT is the sum of the lines.
     void note(const QString &table, qint64 id, int kind, const QList<L> &lines, const QString &extraCols = {},
@@ -83,38 +72,17 @@ protected:
         note(QStringLiteral("purchasepth"), id, kind, lines, QStringLiteral(", PAYAMT, ACCOUNTID"),
              QStringLiteral(", %1, %2").arg(paid).arg(account ? QString::number(account) : QStringLiteral("null")));
     }
-    void setState(const QString &table, qint64 id, int from, int to)
+    QString booksState()
     {
-        books->exec(QStringLiteral("Update %1 Set noteState=%2 where noteState=%3 and noteID=%4").arg(table).arg(to).arg(from).arg(id));
+        return snapshot({"select BUILDINGID, COMMODITYID, QUANTITY, AMOUNT, PRICE from onhandaath order by BUILDINGID, COMMODITYID",
+                         "select ID, QUANTITY, EQTY, BREFERQTY from noteflowaath order by ID",
+                         "select PARTNERID, SCAMT from partnerlth order by PARTNERID",
+                         "select ACCOUNTID, BALANCE from accountacth order by ACCOUNTID",
+                         "select count(*) from accountflowaath", "select count(*) from notepostlogaath",
+                         "select count(*) from PcSplit",
+                         "select NOTEID, ITEMSNO, BUYQTY, REFERQTY, REFERCOUNT, FINISHED from orderpthDetail order by NOTEID, ITEMSNO",
+                         "select NOTEID, NOTESTATE from purchasepth order by NOTEID"});
     }
-    void audit(const QString &table, qint64 id) { setState(table, id, 0, 1); }
-    QString refusal(const std::function<void()> &action)
-    {
-        try {
-            action();
-        } catch (const DbError &e) {
-            return e.text();
-        }
-        return {};
-    }
-    // Everything a posting may touch, to prove that a refused one left it all.
-    QString books_state()
-    {
-        QStringList parts;
-        for (const char *q : {"select group_concat(BUILDINGID||':'||COMMODITYID||':'||QUANTITY||':'||AMOUNT||':'||PRICE, ';') from onhandaath",
-                              "select group_concat(ID||':'||QUANTITY||':'||EQTY||':'||BREFERQTY, ';') from noteflowaath",
-                              "select group_concat(PARTNERID||':'||SCAMT, ';') from partnerlth",
-                              "select group_concat(ACCOUNTID||':'||BALANCE, ';') from accountacth",
-                              "select count(*) from accountflowaath", "select count(*) from notepostlogaath",
-                              "select count(*) from PcSplit",
-                              "select group_concat(NOTEID||':'||ITEMSNO||':'||BUYQTY||':'||REFERQTY||':'||REFERCOUNT||':'||FINISHED, ';') from orderpthDetail",
-                              "select group_concat(NOTEID||':'||NOTESTATE, ';') from purchasepth"})
-            parts << one(QString::fromUtf8(q)).toString();
-        return parts.join(u'|');
-    }
-
-    testsupport::TempFolder folder;
-    std::unique_ptr<db::Database> books;
 };
 
 TEST_F(StockPostings, ReceiptsMoveStockAtTheMovingAverageAndUnauditReversesExactly)
@@ -123,24 +91,22 @@ TEST_F(StockPostings, ReceiptsMoveStockAtTheMovingAverageAndUnauditReversesExact
     receipt(2, 1, {{1, 1, 10, 7}}, 30, 1);
     audit("purchasepth", 1);
     audit("purchasepth", 2);
-    EXPECT_EQ(one("select QUANTITY||'/'||AMOUNT||'/'||PRICE||'/'||REALQTY||'/'||STATUS from onhandaath").toString(),
-              "20/120/6/20/1");
-    EXPECT_EQ(one("select group_concat(NOTEID||':'||IOFLAG||':'||QUANTITY||':'||PRICE||':'||PPRICE||':'||EQTY||':'||STATUS||':'||NOTECODE, ';') "
-                  "from (select * from noteflowaath order by ID)").toString(),
+    EXPECT_EQ(rows("select QUANTITY, AMOUNT, PRICE, REALQTY, STATUS from onhandaath"), "20:120:6:20:1");
+    EXPECT_EQ(rows("select NOTEID, IOFLAG, QUANTITY, PRICE, PPRICE, EQTY, STATUS, NOTECODE from noteflowaath order by ID"),
               "1:1:10:5:5:10:1:N-1;2:1:10:7:6:20:1:N-2");
     // Owed: 70 + 70 - 30 paid from cash.
     EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 1"), 110);
     EXPECT_DOUBLE_EQ(num("select BALANCE from accountacth where ACCOUNTID = 1"), 970);
-    EXPECT_EQ(one("select NOTETYPE||':'||NOTEID||':'||OUTAMT||':'||BALANCE from accountflowaath").toString(), "4:2:30:970");
+    EXPECT_EQ(rows("select NOTETYPE, NOTEID, OUTAMT, BALANCE from accountflowaath"), "4:2:30:970");
 
     // Un-audit of the older receipt: the later row's stock after it drops with it.
     setState("purchasepth", 1, 1, 0);
-    EXPECT_EQ(one("select QUANTITY||'/'||AMOUNT||'/'||PRICE from onhandaath").toString(), "10/70/7");
-    EXPECT_EQ(one("select group_concat(NOTEID||':'||EQTY) from noteflowaath").toString(), "2:10");
+    EXPECT_EQ(rows("select QUANTITY, AMOUNT, PRICE from onhandaath"), "10:70:7");
+    EXPECT_EQ(rows("select NOTEID, EQTY from noteflowaath"), "2:10");
     EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 1"), 40);
     // Deleting the audited receipt reverses it as well, the payment included.
     books->exec(QStringLiteral("delete from purchasepth where NOTEID = 2"));
-    EXPECT_EQ(one("select QUANTITY||'/'||AMOUNT from onhandaath").toString(), "0/0");
+    EXPECT_EQ(rows("select QUANTITY, AMOUNT from onhandaath"), "0:0");
     EXPECT_EQ(num("select count(*) from noteflowaath") + num("select count(*) from accountflowaath") +
                   num("select count(*) from notepostlogaath"),
               0);
@@ -159,15 +125,13 @@ TEST_F(StockPostings, ReferencesRaiseSourceLinesAndFallBackOnUnaudit)
     audit("RePurchase", 7);
     note("orderpth", 8, 1, {{1, 1, 10, 5, {}, {}, 5, 7, 1}, {5, 1, 5, 9}});
     audit("orderpth", 8);
-    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from RepurchaseDetail").toString(), "10:1");
+    EXPECT_EQ(rows("select REFERQTY, REFERCOUNT from RepurchaseDetail"), "10:1");
     EXPECT_EQ(num("select REFERCOUNT from RePurchase"), 1);
     EXPECT_EQ(num("select count(*) from noteflowaath"), 0); // an order moves no stock
 
     receipt(1, 1, {{1, 1, 6, 5, {}, {}, 2, 8, 1}, {5, 1, 5, 9, {}, {}, 2, 8, 2}});
     audit("purchasepth", 1);
-    EXPECT_EQ(one("select group_concat(BUYQTY||':'||REFERQTY||':'||REFERCOUNT||':'||FINISHED, ';') from "
-                  "(select * from orderpthDetail order by ITEMSNO)").toString(),
-              "6:0:1:0;5:0:1:1");
+    EXPECT_EQ(rows("select BUYQTY, REFERQTY, REFERCOUNT, FINISHED from orderpthDetail order by ITEMSNO"), "6:0:1:0;5:0:1:1");
     EXPECT_EQ(num("select REFERCOUNT from orderpth"), 1);
     // A return against the receipt raises the receipt line's returned quantity.
     receipt(2, 2, {{1, 1, -2, 5, {}, {}, 4, 1, 1}});
@@ -178,9 +142,7 @@ TEST_F(StockPostings, ReferencesRaiseSourceLinesAndFallBackOnUnaudit)
 
     setState("purchasepth", 2, 1, 0);
     setState("purchasepth", 1, 1, 0);
-    EXPECT_EQ(one("select group_concat(BUYQTY||':'||REFERCOUNT||':'||FINISHED, ';') from "
-                  "(select * from orderpthDetail order by ITEMSNO)").toString(),
-              "0:0:0;0:0:0");
+    EXPECT_EQ(rows("select BUYQTY, REFERCOUNT, FINISHED from orderpthDetail order by ITEMSNO"), "0:0:0;0:0:0");
     EXPECT_EQ(num("select REFERCOUNT from orderpth") + num("select REFERQTY from purchasepthDetail where NOTEID = 1 and ITEMSNO = 1"), 0);
 
     // A line taken from a stock-in note moves no stock again; the stock note's line counts it.
@@ -190,7 +152,7 @@ TEST_F(StockPostings, ReferencesRaiseSourceLinesAndFallBackOnUnaudit)
     receipt(4, 1, {{5, 1, 7, 9, {}, {}, 21, 60, 1}});
     audit("purchasepth", 4);
     EXPECT_EQ(num("select count(*) from noteflowaath where NOTEID = 4"), 0);
-    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from iostoreithDetail").toString(), "7:1");
+    EXPECT_EQ(rows("select REFERQTY, REFERCOUNT from iostoreithDetail"), "7:1");
 
     // A line whose source line is gone is refused.
     receipt(3, 1, {{1, 1, 1, 5, {}, {}, 2, 8, 9}});
@@ -215,12 +177,10 @@ TEST_F(StockPostings, BatchesAreCreatedDrawnOnAndProtected)
     receipt(4, 2, {{2, 1, -3, 60, "B1", batch, 4, 1, 1}});
     audit("purchasepth", 4);
     EXPECT_DOUBLE_EQ(num("select BREFERQTY from noteflowaath where ID = " + batch.toString()), 3);
-    EXPECT_EQ(one("select BTURNNOTEID||':'||NOTETYPE||':'||NOTEID||':'||ITEMSNO||':'||QUANTITY||':'||NOTESTATE from PcSplit").toString(),
-              batch.toString() + ":4:4:1:3:1");
+    EXPECT_EQ(rows("select BTURNNOTEID, NOTETYPE, NOTEID, ITEMSNO, QUANTITY, NOTESTATE from PcSplit"), batch.toString() + ":4:4:1:3:1");
     // Out at the average (50), whatever the return's price.
-    EXPECT_EQ(one("select QUANTITY||'/'||AMOUNT||'/'||PRICE from onhandaath").toString(), "7/350/50");
-    EXPECT_EQ(one("select IOFLAG||':'||BTURNNOTEID||':'||PPRICE||':'||EQTY from noteflowaath where NOTEID = 4").toString(),
-              "-1:" + batch.toString() + ":50:7");
+    EXPECT_EQ(rows("select QUANTITY, AMOUNT, PRICE from onhandaath"), "7:350:50");
+    EXPECT_EQ(rows("select IOFLAG, BTURNNOTEID, PPRICE, EQTY from noteflowaath where NOTEID = 4"), "-1:" + batch.toString() + ":50:7");
 
     EXPECT_EQ(refusal([&] { setState("purchasepth", 1, 1, 0); }), "批次[B1]已被其他单据引用,不能反审核。");
     EXPECT_EQ(refusal([&] { books->exec(QStringLiteral("delete from purchasepth where NOTEID = 1")); }),
@@ -230,7 +190,7 @@ TEST_F(StockPostings, BatchesAreCreatedDrawnOnAndProtected)
     setState("purchasepth", 4, 1, 0);
     EXPECT_DOUBLE_EQ(num("select BREFERQTY from noteflowaath where ID = " + batch.toString()), 0);
     EXPECT_EQ(num("select count(*) from PcSplit"), 0);
-    EXPECT_EQ(one("select QUANTITY||'/'||AMOUNT from onhandaath").toString(), "10/500");
+    EXPECT_EQ(rows("select QUANTITY, AMOUNT from onhandaath"), "10:500");
     setState("purchasepth", 1, 1, 0);
     EXPECT_EQ(num("select count(*) from noteflowaath"), 0);
 }
@@ -244,20 +204,20 @@ TEST_F(StockPostings, AFailingPostingLeavesEveryTableAsItWas)
 
     // Stock, the order and the payable are written before the closed account is met.
     receipt(2, 1, {{1, 1, 4, 5, {}, {}, 2, 8, 1}, {2, 1, 1, 50, "B9"}}, 20, 2);
-    const QString before = books_state();
+    const QString before = booksState();
     EXPECT_EQ(refusal([&] { audit("purchasepth", 2); }), "帐户[旧帐户]已经被停用不能审核。");
-    EXPECT_EQ(books_state(), before);
+    EXPECT_EQ(booksState(), before);
     receipt(3, 1, {{1, 1, 4, 5, {}, {}, 2, 8, 1}, {99, 1, 1, 5}});
     EXPECT_EQ(refusal([&] { audit("purchasepth", 3); }), "单据[N-3]第2行的货品(ID 99)不存在,不能审核。");
     receipt(4, 1, {{1, 0, 4, 5}});
     EXPECT_EQ(refusal([&] { audit("purchasepth", 4); }), "货品[复印纸]的仓库不能为空,不能审核。");
     // A disk failing in the middle of the posting (the stock is written, the order not yet) leaves nothing either.
     receipt(5, 1, {{1, 1, 4, 5, {}, {}, 2, 8, 1}});
-    const QString entered = books_state();
+    const QString entered = booksState();
     books->injectFault(db::Fault{1, 13, QStringLiteral("update orderpthDetail"), false});
     EXPECT_FALSE(refusal([&] { audit("purchasepth", 5); }).isEmpty());
     books->clearFault();
-    EXPECT_EQ(books_state(), entered);
+    EXPECT_EQ(booksState(), entered);
 }
 
 // A stock kind of its own is a declaration: here a transfer between the stores of its master.
@@ -285,16 +245,10 @@ TEST_F(StockPostings, ADeclaredTransferMovesAtTheCostItLeftAt)
     sql("insert into testmoveith values (5, 1, 0, 'DB-5', '2024-03-07', 1, 2)");
     sql("insert into testmoveithDetail (NOTEID, ITEMSNO, COMMODITYID, PRICE, QUANTITY) values (5, 1, 1, 99, 4)");
     audit("testmoveith", 5);
-    EXPECT_EQ(one("select group_concat(BUILDINGID||':'||QUANTITY||':'||AMOUNT||':'||PRICE, ';') from "
-                  "(select * from onhandaath order by BUILDINGID)").toString(),
-              "1:16:96:6;2:4:24:6");
-    EXPECT_EQ(one("select group_concat(BUILDINGID||':'||IOFLAG||':'||PRICE||':'||EQTY, ';') from "
-                  "(select * from noteflowaath where NOTETYPE = 97 order by ID)").toString(),
-              "1:-1:99:16;2:1:6:4");
+    EXPECT_EQ(rows("select BUILDINGID, QUANTITY, AMOUNT, PRICE from onhandaath order by BUILDINGID"), "1:16:96:6;2:4:24:6");
+    EXPECT_EQ(rows("select BUILDINGID, IOFLAG, PRICE, EQTY from noteflowaath where NOTETYPE = 97 order by ID"), "1:-1:99:16;2:1:6:4");
     setState("testmoveith", 5, 1, 0);
-    EXPECT_EQ(one("select group_concat(BUILDINGID||':'||QUANTITY||':'||AMOUNT, ';') from "
-                  "(select * from onhandaath order by BUILDINGID)").toString(),
-              "1:20:120;2:0:0");
+    EXPECT_EQ(rows("select BUILDINGID, QUANTITY, AMOUNT from onhandaath order by BUILDINGID"), "1:20:120;2:0:0");
 }
 
 TEST_F(StockPostings, ReceiptAgainstEstimatedReceiptsReversesThemOnceAndGoesWithTheReceipt)
@@ -314,16 +268,16 @@ TEST_F(StockPostings, ReceiptAgainstEstimatedReceiptsReversesThemOnceAndGoesWith
                     {QStringLiteral("VNOTEDATE"), QDateTime(QDate(2024, 3, 6), QTime(0, 0))}});
         EXPECT_EQ(made(), 1);
         EXPECT_DOUBLE_EQ(reversed(), 10);
-        EXPECT_EQ(one("select group_concat(REFERQTY, ';') from (select * from valuepthDetail where NOTEID = 30 order by ITEMSNO)").toString(),
-                  "10;8");
+        EXPECT_EQ(rows("select REFERQTY from valuepthDetail where NOTEID = 30 order by ITEMSNO"), "10;8");
     }
-    EXPECT_EQ(one("select NOTEDATE||':'||PARTNERID||':'||(NOTECODE like '3-202403-%') from valuepth where NOTEKIND = 3").toString(),
+    EXPECT_EQ(rows("select NOTEDATE, PARTNERID, case when NOTECODE like '3-202403-%' then 1 else 0 end from valuepth "
+                   "where NOTEKIND = 3"),
               "2024-03-06:1:1");
     // The estimated stock left; the receipt's own audit brings the real one and only counts the reference.
     EXPECT_DOUBLE_EQ(num("select QUANTITY from onhandaath where COMMODITYID = 2"), 0);
     audit("purchasepth", 40);
     EXPECT_DOUBLE_EQ(num("select QUANTITY from onhandaath where COMMODITYID = 2"), 10);
-    EXPECT_EQ(one("select REFERQTY||':'||REFERCOUNT from valuepthDetail where NOTEID = 30 and ITEMSNO = 1").toString(), "10:2");
+    EXPECT_EQ(rows("select REFERQTY, REFERCOUNT from valuepthDetail where NOTEID = 30 and ITEMSNO = 1"), "10:2");
     // The estimated receipt can no longer be un-audited: its batch was reversed.
     EXPECT_EQ(refusal([&] { setState("valuepth", 30, 1, 0); }), "批次[E1]已被其他单据引用,不能反审核。");
 
@@ -338,7 +292,7 @@ TEST_F(StockPostings, ReceiptAgainstEstimatedReceiptsReversesThemOnceAndGoesWith
     books->exec(QStringLiteral("delete from purchasepth where NOTEID = 40"));
     EXPECT_EQ(num("select count(*) from valuepth where NOTEKIND = 3"), 0);
     EXPECT_EQ(num("select count(*) from valuepthDetail where NOTEID <> 30"), 0);
-    EXPECT_EQ(one("select group_concat(REFERQTY, ';') from valuepthDetail where NOTEID = 30").toString(), "0;0");
+    EXPECT_EQ(rows("select REFERQTY from valuepthDetail where NOTEID = 30"), "0;0");
     EXPECT_EQ(one("select sum(QUANTITY) from onhandaath").toDouble(), 18);
 }
 
@@ -352,8 +306,8 @@ TEST_F(StockPostings, SplitLinesReverseTheSplitQuantity)
     audit("purchasepth", 9);
     receipt(40, 3, {{2, 1, 4, 5, "E1", batch, 3, 30, 1, QStringLiteral("4,9,1")}});
     books->run(QStringLiteral("exec PURCHASETOVALUE 40, 1, '2024-03-06'"));
-    EXPECT_EQ(one("select QUANTITY||':'||BTURNNOTEID from valuepthDetail d join valuepth m on m.NOTEID = d.NOTEID "
-                  "where m.NOTEKIND = 3").toString(),
+    EXPECT_EQ(rows("select d.QUANTITY, d.BTURNNOTEID from valuepthDetail d join valuepth m on m.NOTEID = d.NOTEID "
+                   "where m.NOTEKIND = 3"),
               "4:" + batch.toString());
     EXPECT_DOUBLE_EQ(num("select BREFERQTY from noteflowaath where ID = " + batch.toString()), 8);
     EXPECT_EQ(refusal([&] { books->run(QStringLiteral("exec PURCHASETOVALUE 77, 1, '2024-03-06'")); }),
@@ -366,10 +320,9 @@ TEST_F(StockPostings, PlanMakesOneEnteredOrderPerUsualSupplier)
     audit("purchasepthPlan", 50);
     const db::ResultSet made = books->run(QStringLiteral("exec salepurchasetoorder 1, 50"));
     ASSERT_EQ(made.rows.size(), 2);
-    EXPECT_EQ(one("select group_concat(PARTNERID||':'||NOTESTATE||':'||AMOUNT, ';') from (select * from orderpth order by NOTEID)").toString(),
-              "1:0:80;2:0:200");
-    EXPECT_EQ(one("select group_concat(COMMODITYID||':'||BUILDINGID||':'||QUANTITY||':'||REFERNOTETYPE||':'||REFERNOTEID||':'||REFERITEMSNO, ';') "
-                  "from (select * from orderpthDetail order by NOTEID, ITEMSNO)").toString(),
+    EXPECT_EQ(rows("select PARTNERID, NOTESTATE, AMOUNT from orderpth order by NOTEID"), "1:0:80;2:0:200");
+    EXPECT_EQ(rows("select COMMODITYID, BUILDINGID, QUANTITY, REFERNOTETYPE, REFERNOTEID, REFERITEMSNO from orderpthDetail "
+                   "order by NOTEID, ITEMSNO"),
               "1:1:10:1:50:1;1:2:6:1:50:5;2:1:4:1:50:2");
     // The lines of the window (no usual supplier, or a customer) stay; a second run makes nothing new.
     EXPECT_EQ(books->run(QStringLiteral("exec salepurchasetoorder 1, 50")).rows.size(), 0);
@@ -389,18 +342,18 @@ TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
     EXPECT_TRUE(one("select dbo.sevengetnotecode(14, 1)").isNull()); // no such sale
     EXPECT_TRUE(one("select dbo.sevengetnotecode(null, 1)").isNull());
     // Every connection has it, not only the one that made the books.
-    const auto other = notedb::openBooks(folder.file(QStringLiteral("books.db")));
+    const auto other = testsupport::openAgain(*books);
     EXPECT_EQ(other->scalar(QStringLiteral("select dbo.sevengetnotecode(2, 8)")).toString(), "N-8");
 
     const auto fill = [&] { books->run(QStringLiteral("EXECUTE  FIRSTUPDATECERTAINFILL 4,1")); };
-    const auto state = [&] { return one("select FILLAMT||':'||CLOSEFILL from purchasepth where NOTEID = 1").toString(); };
+    const auto state = [&] { return rows("select FILLAMT, CLOSEFILL from purchasepth where NOTEID = 1"); };
     sql("insert into fillath (NOTEID, NOTESTATE, AMOUNT) values (1, 1, 50), (2, 1, 63), (3, 2, 500)");
     sql("insert into fillathD (NOTEID, ITEMSNO, REFERNOTETYPE, REFERNOTEID, AMOUNT) values (1, 1, 4, 1, 50), (3, 1, 4, 1, 500)");
     sql("insert into fillathDD (NOTEID, ITEMSNO, REFERNOTETYPE, REFERNOTEID, REFERNOTEITEMSNO, QUANTITY, AMOUNT) "
         "values (1, 1, 4, 1, 1, 4, 50)");
     fill();
     EXPECT_EQ(state(), "50:0");
-    EXPECT_EQ(one("select FILLQTY||':'||FILLAMT from purchasepthDetail").toString(), "4:50");
+    EXPECT_EQ(rows("select FILLQTY, FILLAMT from purchasepthDetail"), "4:50");
     sql("update purchasepth set CLOSEFILL = 1");
     fill();
     EXPECT_EQ(state(), "50:1"); // the user's termination stays
@@ -420,6 +373,8 @@ TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
 // Books made before the postings get what the postings need when they are opened.
 TEST_F(StockPostings, OlderBooksGetThePostingTablesOnOpening)
 {
+    if (books->isPostgres())
+        GTEST_SKIP() << "books older than the postings are SQLite files: books on the server are made with them";
     sql("drop trigger trg_purchasepth_values");
     sql("drop trigger trg_purchasepth_kind");
     sql("drop index ix_valuepth_purchase");

@@ -14,15 +14,6 @@ namespace {
 template <class Form>
 class Flow : public purchasetest::PurchaseTest<Form> {
 protected:
-    qint64 partner(const char *code)
-    {
-        return this->scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='%1'").arg(QLatin1String(code)))
-            .toLongLong();
-    }
-    double owed(qint64 who)
-    {
-        return this->scalar(QStringLiteral("select SCAMT from partnerlth where PARTNERID=%1").arg(who)).toDouble();
-    }
     // Chooses cash as the settlement method, saves and audits the money
     // window another window opened; its note id.
     template <class F>
@@ -32,7 +23,7 @@ protected:
         const auto before = this->errors().size();
         money->OkBtnClick();
         EXPECT_EQ(this->errors().size(), before) << this->err();
-        const qint64 id = this->scalar(QStringLiteral("select max(NOTEID) from %1").arg(QLatin1String(table))).toLongLong();
+        const qint64 id = this->lastNote(table);
         money->CheckBtnClick();
         EXPECT_EQ(this->column(table, id, "NOTESTATE").toInt(), 1) << this->err();
         return id;
@@ -44,7 +35,7 @@ using SaleFlowTest = Flow<TSaleForm>;
 
 TEST_F(FlowTest, AReceiptFromOrderLinesIsPaidThroughItsMenu)
 {
-    const qint64 s5 = partner("S005");
+    const qint64 s5 = partnerId("S005");
     const double start = owed(s5);
     const qint64 order = writeNote("orderpth", "PO-1", 1, 1, s5, {{"BG0003", 10, 1.5}, {"BG0005", 2, 12}});
     open();
@@ -54,7 +45,7 @@ TEST_F(FlowTest, AReceiptFromOrderLinesIsPaidThroughItsMenu)
     lines()->Last();
     setLine("PRICE", 11);
     ASSERT_TRUE(save()) << err();
-    const qint64 receipt = scalar(QStringLiteral("select max(NOTEID) from purchasepth")).toLongLong();
+    const qint64 receipt = lastNote("purchasepth");
     form()->CheckBtnClick();
     ASSERT_EQ(state("purchasepth", receipt), 1) << err();
     const double amount = column("purchasepth", receipt, "AMOUNT").toDouble();
@@ -79,13 +70,13 @@ TEST_F(FlowTest, AReceiptFromOrderLinesIsPaidThroughItsMenu)
 
 TEST_F(SaleFlowTest, ASaleIsReceivedThroughItsMenu)
 {
-    const qint64 c4 = partner("C004");
+    const qint64 c4 = partnerId("C004");
     const double start = owed(c4);
     auto *sale = open();
     setMaster("PARTNERID", c4);
     addLine("BG0003", 10, 2.5);
     ASSERT_TRUE(save()) << err();
-    const qint64 id = scalar(QStringLiteral("select max(NOTEID) from salesth")).toLongLong();
+    const qint64 id = lastNote("salesth");
     sale->CheckBtnClick();
     ASSERT_EQ(state("salesth", id), 1) << err();
     const double amount = column("salesth", id, "AMOUNT").toDouble();

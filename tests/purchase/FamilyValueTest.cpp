@@ -1,7 +1,7 @@
 // The estimated-price receipt through its window: stores required, the
-// system's reversal kind refused and protected, a stopped order line stopping
-// the audit, the reversal made from the open lines, the "已冲回" mark, order
-// lines turned in and the init mode.
+// system's reversal kind refused and protected, order lines turned in and a
+// stopped one stopping the audit, the reversal made from the open lines, the
+// "已冲回" mark and the init mode.
 
 #include "PurchaseFixture.h"
 
@@ -36,8 +36,7 @@ TEST_F(FamilyValueTest, AReceiptNeedsItsStoresAndIsSavedAndAudited)
     setLine("STORECODE", QStringLiteral("02"));
     ASSERT_TRUE(save()) << err();
     const qint64 id = current();
-    EXPECT_EQ(column("valuepthDetail", id, "group_concat((PRICE*QUANTITY) || '@' || BUILDINGID)").toString(),
-              QStringLiteral("1200@1,300@2"));
+    EXPECT_EQ(values("valuepthDetail", id, "PRICE*QUANTITY, BUILDINGID"), QStringLiteral("1200/1,300/2"));
     EXPECT_DOUBLE_EQ(column("valuepth", id, "AMOUNT").toDouble(), column("valuepthDetail", id, "sum(AMOUNT)").toDouble());
     form()->CheckBtnClick();
     EXPECT_EQ(state(id), 1) << err();
@@ -62,9 +61,7 @@ TEST_F(FamilyValueTest, TheSystemsReversalKindIsNeitherEnteredNorUnauditedNorRes
     open();
     ASSERT_TRUE(form()->LoadNote(int(system)));
     EXPECT_EQ(ioCaption(), QStringLiteral("出库数量"));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("机制估价冲回单不能反审核！"));
-    EXPECT_EQ(state(system), 1);
+    EXPECT_TRUE(auditRefused("valuepth", system, 1, QStringLiteral("机制估价冲回单不能反审核！")));
     sql(QStringLiteral("update valuepth set NOTESTATE=2 where NOTEID=%1").arg(system));
     form()->ReloadNote();
     form()->muAbateClick();
@@ -74,24 +71,7 @@ TEST_F(FamilyValueTest, TheSystemsReversalKindIsNeitherEnteredNorUnauditedNorRes
     // A receipt whose lines later notes took is not un-audited.
     const qint64 taken = writeNote("valuepth", "YR-2", 1, 1, 2, {{"DZ0004", 5, 30, 2}}, "REFERQTY");
     ASSERT_TRUE(form()->LoadNote(int(taken)));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("该单有记录已被引用,不能反审核!"));
-    EXPECT_EQ(state(taken), 1);
-}
-
-TEST_F(FamilyValueTest, AStoppedOrderLineStopsTheAudit)
-{
-    const qint64 order = writeNote("orderpth", "PO-1", 1, 1, 1, {{"BG0001", 10, 18, 1}}, "CLOSED");
-    const qint64 id = writeNote("valuepth", "YR-3", 0, 1, 1, {{"BG0001", 10, 18, 2, order, 1}},
-                                "REFERNOTETYPE, REFERNOTEID, REFERITEMSNO");
-    open();
-    ASSERT_TRUE(form()->LoadNote(int(id)));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("有采购订单记录已停止交易,不能审核收货！"));
-    EXPECT_EQ(state(id), 0);
-    sql(QStringLiteral("update orderpthDetail set CLOSED=0 where NOTEID=%1").arg(order));
-    form()->CheckBtnClick();
-    EXPECT_EQ(state(id), 1) << err();
+    EXPECT_TRUE(auditRefused("valuepth", taken, 1, QStringLiteral("该单有记录已被引用,不能反审核!")));
 }
 
 TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
@@ -145,33 +125,29 @@ TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
     EXPECT_EQ(count("valuepth"), before + 2) << "the receipt and one reversal";
 }
 
-TEST_F(FamilyValueTest, OrderLinesAreTurnedIntoAReceipt)
+TEST_F(FamilyValueTest, OrderLinesAreTurnedInAndAStoppedOrderLineStopsTheAudit)
 {
     const qint64 order = writeNote("orderpth", "PO-2", 1, 1, 1, {{"BG0005", 12, 9.5, 5}}, "BUYQTY");
     open();
-    form()->SelectSourceNote();
-    EXPECT_EQ(lastError(), QStringLiteral("请选择供应商！"));
     setMaster("PARTNERID", 1);
-    m_messages.clear();
     turnIn(order);
     ASSERT_TRUE(errors().isEmpty()) << err();
     ASSERT_EQ(lines()->RecordCount(), 1);
     EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY,PRICE"), QStringLiteral("BG0005/7/9.5")) << "ordered 12, received 5";
     EXPECT_EQ(refer(0), QStringLiteral("2/%1/1").arg(order));
+    ASSERT_TRUE(save()) << err();
+    const qint64 id = current();
+    sql(QStringLiteral("update orderpthDetail set CLOSED=1 where NOTEID=%1").arg(order));
+    EXPECT_TRUE(auditRefused("valuepth", id, 0, QStringLiteral("有采购订单记录已停止交易,不能审核收货！")));
+    sql(QStringLiteral("update orderpthDetail set CLOSED=0 where NOTEID=%1").arg(order));
+    form()->CheckBtnClick();
+    EXPECT_EQ(state(id), 1) << err();
 }
 
 TEST_F(FamilyValueTest, TheInitialisationFunctionOpensTheInitMode)
 {
-    // Opening notes are entered in the first period, before the books are in use.
-    setParam(QStringLiteral("IsStartUse"), QStringLiteral("0"));
-    for (const char *part : {"Year", "Month"})
-        sql(QStringLiteral("update sysparamamth set DATAVALUE=(select DATAVALUE from sysparamamth where "
-                           "PARAMNAME='Pos%1') where PARAMNAME='Start%1'").arg(QLatin1String(part)));
-    EXPECT_EQ(note_Call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PVALUEFORM_INIT"), nullptr), 0);
-    m_form = opened<TPValueForm>("PValueForm");
-    auto *init = form();
-    ASSERT_NE(init, nullptr) << err();
-    EXPECT_TRUE(init->InitMode());
+    auto *init = openInit<TPValueForm>("PVALUEFORM_INIT", "PValueForm");
+    ASSERT_NE(init, nullptr);
     EXPECT_EQ(init->windowTitle(), QStringLiteral("预入库初始化"));
     setMaster("PARTNERID", 2);
     addLine("DZ0004", 4, 30);

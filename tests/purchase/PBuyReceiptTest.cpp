@@ -1,7 +1,8 @@
 // The purchase receipt through its window on fresh demo books: a note keyed in
 // with the keyboard, the checks before save in their order with their texts,
 // the whole-note discount, invoicing termination, the payment and audit
-// refusals, and a save or an audit the database refuses.
+// refusals, and an audit the postings refuse. (A save the database refuses is
+// the master-detail window's own, tested with it.)
 
 #include "PBuyForm.h"
 #include "PurchaseFixture.h"
@@ -30,13 +31,13 @@ protected:
     }
     int notes() { return count("purchasepth"); }
     int state(qint64 id) { return column("purchasepth", id, "NOTESTATE").toInt(); }
-    qint64 savedNote() { return scalar(QStringLiteral("select max(NOTEID) from purchasepth")).toLongLong(); }
+    qint64 savedNote() { return lastNote("purchasepth"); }
 };
 
 TEST_F(PBuyReceiptTest, AReceiptKeyedInIsSavedAndAudited)
 {
     open();
-    auto debt = [this] { return scalar(QStringLiteral("select SCAMT from partnerlth where PARTNERID=2")).toDouble(); };
+    auto debt = [this] { return owed(2); };
     auto *balance = child<QLineEdit>("edBalance");
     ASSERT_EQ(focus()->objectName(), QStringLiteral("cmbPartner")) << "the window opens on the supplier";
     enter(QStringLiteral("S002"));
@@ -57,7 +58,7 @@ TEST_F(PBuyReceiptTest, AReceiptKeyedInIsSavedAndAudited)
     key(Qt::Key_F7);
     ASSERT_TRUE(errors().isEmpty()) << err();
     const qint64 id = savedNote();
-    EXPECT_EQ(column("purchasepth", id, "PARTNERID || '/' || AMOUNT || '/' || CLOSEFILL").toString(), QStringLiteral("2/135.6/0"));
+    EXPECT_EQ(values("purchasepth", id, "PARTNERID, AMOUNT, CLOSEFILL"), QStringLiteral("2/135.6/0"));
     EXPECT_DOUBLE_EQ(column("purchasepthDetail", id, "QUANTITY*PRICE").toDouble(), 120);
     // F9 audits: the mice enter the store and the supplier is owed the
     // amount (nothing paid now); un-audit takes both back.
@@ -78,7 +79,7 @@ TEST_F(PBuyReceiptTest, AReceiptKeyedInIsSavedAndAudited)
     EXPECT_NEAR(debt(), debtBefore, 1e-9);
 }
 
-TEST_F(PBuyReceiptTest, TheChecksBeforeSaveComeInOrderWithTheirTexts)
+TEST_F(PBuyReceiptTest, TheChecksBeforeSaveComeInOrderWithTheirTextsAndACashPartnerPaysAll)
 {
     const int existing = notes();
     open();
@@ -140,11 +141,8 @@ TEST_F(PBuyReceiptTest, TheChecksBeforeSaveComeInOrderWithTheirTexts)
     EXPECT_EQ(m_messages.texts(pub::MessageKind::Information).value(0),
               QStringLiteral("此供应商的欠款已经超出其信用额度：5.00"));
     EXPECT_EQ(notes(), existing + 1);
-}
 
-TEST_F(PBuyReceiptTest, ACashReturnPaidInFullPassesSilently)
-{
-    sql(QStringLiteral("update partnerlth set ISCASHPARTNER=1 where PARTNERID=3"));
+    // A cash return paid back in full passes silently.
     open();
     setMaster("PARTNERID", 3);
     setMaster("NOTEKIND", 2);
@@ -221,9 +219,7 @@ TEST_F(PBuyReceiptTest, PaymentAuditUnauditAndVoidRefusals)
     sql(QStringLiteral("update purchasepthDetail set REFERNOTETYPE=2, REFERNOTEID=%1, REFERITEMSNO=1 where NOTEID=%2 "
                        "and ITEMSNO=1").arg(order).arg(id));
     form()->ReloadNote();
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("有采购订单记录已停止交易,不能审核收货！"));
-    EXPECT_EQ(state(id), 0);
+    EXPECT_TRUE(auditRefused("purchasepth", id, 0, QStringLiteral("有采购订单记录已停止交易,不能审核收货！")));
     sql(QStringLiteral("update orderpthDetail set CLOSED=0"));
     audit(id);
 
@@ -235,18 +231,14 @@ TEST_F(PBuyReceiptTest, PaymentAuditUnauditAndVoidRefusals)
         form()->muPToPayClick();
         EXPECT_EQ(m_messages.last().text, text);
     }
-    // Open and audited: the payment window opens with the receipt loaded.
+    // (An open audited receipt opens the payment window: the flow test.)
     sql(QStringLiteral("update purchasepth set SHOPERATEID=0 where NOTEID=%1").arg(id));
     form()->ReloadNote();
-    form()->muPToPayClick();
-    EXPECT_TRUE(opened<QWidget>("PayForm")) << err();
 
     // Un-audit: a line already received into stock or returned.
     for (const char *taken : {"IOQTY", "REFERQTY"}) {
         sql(QStringLiteral("update purchasepthDetail set %1=1 where NOTEID=%2 and ITEMSNO=1").arg(taken).arg(id));
-        form()->CheckBtnClick();
-        EXPECT_EQ(lastError(), QStringLiteral("该单有记录已被引用,不能反审核!"));
-        EXPECT_EQ(state(id), 1);
+        EXPECT_TRUE(auditRefused("purchasepth", id, 1, QStringLiteral("该单有记录已被引用,不能反审核!")));
         sql(QStringLiteral("update purchasepthDetail set %1=0 where NOTEID=%2").arg(taken).arg(id));
     }
     form()->CheckBtnClick();
@@ -256,27 +248,6 @@ TEST_F(PBuyReceiptTest, PaymentAuditUnauditAndVoidRefusals)
     form()->muAbateClick();
     EXPECT_EQ(lastError(), QStringLiteral("此单已经开过票，不能作废！"));
     EXPECT_EQ(state(id), 0);
-}
-
-TEST_F(PBuyReceiptTest, ASaveTheDatabaseRefusesLeavesTheNoteOnScreenUnsaved)
-{
-    sql(QStringLiteral("create trigger refuse_big before insert on purchasepthDetail when new.QUANTITY > 999 "
-                       "begin select raise(abort, 'quantity too large'); end"));
-    const int existing = notes(), lineRows = count("purchasepthDetail");
-    startReceipt();
-    addLine("BG0005", 1000, 12);
-    EXPECT_FALSE(save());
-    EXPECT_TRUE(lastError().contains(QStringLiteral("quantity too large"))) << err();
-    EXPECT_EQ(notes(), existing);
-    EXPECT_EQ(count("purchasepthDetail"), lineRows);
-    EXPECT_EQ(lines()->RecordCount(), 3) << "the lines stay as typed";
-    EXPECT_TRUE(form()->IsNoteModified());
-    EXPECT_EQ(master("NOTESTATE").toInt(), 0);
-    // Corrected, the same note saves.
-    lines()->Last();
-    setLine("QUANTITY", 100);
-    EXPECT_TRUE(save()) << err();
-    EXPECT_EQ(count("purchasepthDetail"), lineRows + 3);
 }
 
 // The postings refuse the audit (the settlement account was closed after the
@@ -290,22 +261,23 @@ TEST_F(PBuyReceiptTest, AnAuditThePostingsRefuseChangesNothing)
     ASSERT_FALSE(master("ACCOUNTID").isNull()) << "the settlement method brings its account";
     ASSERT_TRUE(save()) << err();
     const qint64 id = savedNote();
-    const QString figures = QStringLiteral(
-        "select (select count(*) from noteflowaath) || '/' || (select sum(QUANTITY) from onhandaath) || '/' || "
-        "(select SCAMT from partnerlth where PARTNERID=1) || '/' || (select count(*) from accountflowaath) || '/' || "
-        "(select sum(BALANCE) from accountacth)");
-    const QString before = scalar(figures).toString();
+    const auto figures = [this] {
+        return testsupport::rowsOf(database(), QStringLiteral("select (select count(*) from noteflowaath), (select sum(QUANTITY) "
+                                                              "from onhandaath), (select SCAMT from partnerlth where PARTNERID=1), "
+                                                              "(select count(*) from accountflowaath), (select sum(BALANCE) from accountacth)"));
+    };
+    const QString before = figures();
     sql(QStringLiteral("update accountacth set CLOSED=1 where ACCOUNTID=%1").arg(master("ACCOUNTID").toLongLong()));
     form()->CheckBtnClick();
     EXPECT_TRUE(lastError().contains(QStringLiteral("已经被停用不能审核"))) << err();
     EXPECT_EQ(state(id), 0);
     EXPECT_EQ(master("NOTESTATE").toInt(), 0);
-    EXPECT_EQ(scalar(figures).toString(), before);
+    EXPECT_EQ(figures(), before);
     // Opened again, the account lets the same note through.
     sql(QStringLiteral("update accountacth set CLOSED=0"));
     form()->CheckBtnClick();
     EXPECT_EQ(state(id), 1) << err();
-    EXPECT_NE(scalar(figures).toString(), before);
+    EXPECT_NE(figures(), before);
 }
 
 } // namespace

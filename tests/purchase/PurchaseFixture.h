@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -120,6 +121,29 @@ protected:
         return testing::AssertionSuccess();
     }
     qint64 current() const { return qint64(form()->CurrentNoteID()); }
+    // Saves the note on screen and audits it (the window moves on), then shows
+    // it again; its id.
+    qint64 saveAndAudit(const char *table)
+    {
+        EXPECT_TRUE(save()) << err();
+        const qint64 id = current();
+        form()->CheckBtnClick();
+        EXPECT_EQ(state(table, id), 1) << err();
+        EXPECT_TRUE(form()->LoadNote(int(id)));
+        return id;
+    }
+    // The audit button (audit or un-audit) refused with the error `text`,
+    // the note left in the books at `state`.
+    testing::AssertionResult auditRefused(const char *table, qint64 id, int stays, const QString &text)
+    {
+        m_messages.clear();
+        form()->CheckBtnClick();
+        if (lastError() != text)
+            return testing::AssertionFailure() << "shown: " << err();
+        if (const int now = state(table, id); now != stays)
+            return testing::AssertionFailure() << "state " << now;
+        return testing::AssertionSuccess();
+    }
     QString lastError() const { return errors().value(errors().size() - 1); }
     std::string err() const { return shown().join(u'|').toStdString(); }
 
@@ -176,13 +200,29 @@ protected:
                           .arg(item ? QStringLiteral(" and ITEMSNO=%1").arg(item) : QString()));
     }
     int state(const char *table, qint64 id) { return column(table, id, "NOTESTATE").toInt(); }
+    // Columns of a note (or of its line `item`) in the books, "a/b"; all its
+    // lines in order, "a/b,c/d", when the table is a detail table.
+    QString values(const char *table, qint64 id, const char *columns, int item = 0)
+    {
+        const bool detail = QLatin1String(table).endsWith(QLatin1String("detail"), Qt::CaseInsensitive);
+        return testsupport::rowsOf(database(), QStringLiteral("select %1 from %2 where NOTEID=%3%4%5")
+                                                   .arg(QLatin1String(columns), QLatin1String(table)).arg(id)
+                                                   .arg(item ? QStringLiteral(" and ITEMSNO=%1").arg(item) : QString(),
+                                                        detail ? QStringLiteral(" order by ITEMSNO") : QString()),
+                                   u'/', u',');
+    }
     // Stop flags in the books: "note/line 1,line 2,...".
     QString stops(const char *table, qint64 id)
     {
-        return scalar(QStringLiteral("select CLOSED || '/' || (select group_concat(CLOSED) from (select CLOSED from "
-                                     "%1Detail where NOTEID=%2 order by ITEMSNO)) from %1 where NOTEID=%2")
-                          .arg(QLatin1String(table)).arg(id)).toString();
+        return values(table, id, "CLOSED") + u'/' + values(QByteArray(table).append("Detail").constData(), id, "CLOSED");
     }
+    qint64 lastNote(const char *table) { return scalar(QStringLiteral("select max(NOTEID) from %1").arg(QLatin1String(table))).toLongLong(); }
+    qint64 partnerId(const char *code)
+    {
+        return scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='%1'").arg(QLatin1String(code))).toLongLong();
+    }
+    // What the partner owes (a supplier: what is owed to it).
+    double owed(qint64 partner) { return scalar(QStringLiteral("select SCAMT from partnerlth where PARTNERID=%1").arg(partner)).toDouble(); }
     qint64 goods(const QString &code)
     {
         return scalar(QStringLiteral("select COMMODITYID from Commoditylth where CODE='%1'").arg(code)).toLongLong();
@@ -237,7 +277,61 @@ protected:
         return nullptr;
     }
 
+    // A new note of `F` with two lines on screen, grabbed to
+    // build/shots/<name>.png for checking by eye; every master control must
+    // lie inside the window's design size.
+    template <class F>
+    void shoot(const QString &name, qint64 partner, const char *code, double price)
+    {
+        auto *f = open<F>();
+        if (f->MasterField(QStringLiteral("PARTNERID")))
+            setMaster("PARTNERID", partner);
+        addLine(code, 10, price);
+        addLine("BG0003", 24, 1.5);
+        EXPECT_TRUE(errors().isEmpty()) << err();
+        grabbed(f, name);
+        m_form.reset();
+    }
+    void grabbed(QWidget *f, const QString &name)
+    {
+        const QDir shots(QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots")));
+        QDir().mkpath(shots.path());
+        QApplication::processEvents();
+        EXPECT_TRUE(f->grab().save(shots.filePath(name + QStringLiteral(".png"))));
+        if (auto *master = f->findChild<QWidget *>(QStringLiteral("palMaster")))
+            for (QWidget *w : master->findChildren<QWidget *>())
+                if (!w->isWindow() && w->isVisibleTo(f)) {
+                    EXPECT_TRUE(f->rect().contains(w->mapTo(f, QPoint(0, 0))))
+                        << name.toStdString() << ": " << w->objectName().toStdString();
+                }
+    }
+    // The window `function` opens in its initialisation mode, in the books'
+    // first period before they are in use.
+    template <class F>
+    F *openInit(const char *function, const char *window)
+    {
+        setParam(QStringLiteral("IsStartUse"), QStringLiteral("0"));
+        for (const char *part : {"Year", "Month"})
+            sql(QStringLiteral("update sysparamamth set DATAVALUE=(select DATAVALUE from sysparamamth where "
+                               "PARAMNAME='Pos%1') where PARAMNAME='Start%1'").arg(QLatin1String(part)));
+        EXPECT_EQ(note_Call(QStringLiteral("SHOWNOTEFORM"), QLatin1String(function), nullptr), 0);
+        m_form = opened<F>(window);
+        EXPECT_TRUE(m_form && form()->InitMode()) << err();
+        return static_cast<F *>(m_form.get());
+    }
+
     std::unique_ptr<QWidget> m_form;
+};
+
+// The sales windows keep their notes in sequence as well.
+template <class Form = TMDnoteForm>
+class SalesTest : public PurchaseTest<Form> {
+protected:
+    void SetUp() override
+    {
+        PurchaseTest<Form>::SetUp();
+        this->setParam(QStringLiteral("IsSSequence"), QStringLiteral("1"));
+    }
 };
 
 } // namespace purchasetest

@@ -1,8 +1,9 @@
 // The consignment note through its window: goods sent out at their cost
 // price, part of them returned with the note's own menu, the rest settled
 // by a sale of kind 3 made from it, each audited and checked in stock,
-// source quantities and the customer's debt; the cost-price checks, the
-// audit and un-audit refusals and the initialisation mode.
+// source quantities and the customer's debt; the cost-price checks and the
+// audit and un-audit refusals. (The initialisation mode is the estimated
+// receipt's test: the same window protocol.)
 
 #include "../purchase/PurchaseFixture.h"
 
@@ -13,32 +14,19 @@
 
 namespace {
 
-class ConsignmentTest : public purchasetest::PurchaseTest<TDeputeMarketForm> {
+class ConsignmentTest : public purchasetest::SalesTest<TDeputeMarketForm> {
 protected:
-    void SetUp() override
-    {
-        PurchaseTest::SetUp();
-        setParam(QStringLiteral("IsSSequence"), QStringLiteral("1"));
-    }
-    qint64 customer(const char *code)
-    {
-        return scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='%1'").arg(QLatin1String(code))).toLongLong();
-    }
     double stock(qint64 store)
     {
         return scalar(QStringLiteral("select QUANTITY from onhandaath where COMMODITYID=%1 and BUILDINGID=%2")
                           .arg(goods(QStringLiteral("DZ0001"))).arg(store)).toDouble();
-    }
-    double debt(qint64 partner)
-    {
-        return scalar(QStringLiteral("select SCAMT from partnerlth where PARTNERID=%1").arg(partner)).toDouble();
     }
     bool reversedShown() const { return !child<QLabel>("lbReversed")->isHidden(); }
 };
 
 TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartAndTheRestIsSettledByASale)
 {
-    const qint64 c003 = customer("C003");
+    const qint64 c003 = partnerId("C003");
     open();
     setMaster("PARTNERID", c003);
     addLine("DZ0001", 6, 69);
@@ -47,13 +35,13 @@ TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartAndTheRestIsSettledByASale)
     const double cost = scalar(QStringLiteral("select PRICE from onhandaath where COMMODITYID=%1 and BUILDINGID=%2")
                                    .arg(goods(QStringLiteral("DZ0001"))).arg(store)).toDouble();
     EXPECT_DOUBLE_EQ(line(0, "APRICE").toDouble(), cost) << "the store's average cost";
-    const double before = stock(store), owed = debt(c003);
+    const double before = stock(store), debt = owed(c003);
     ASSERT_TRUE(save()) << err();
     const qint64 sent = current();
     form()->CheckBtnClick();
     ASSERT_EQ(state("DeputeMarketsth", sent), 1) << err();
     EXPECT_DOUBLE_EQ(stock(store), before - 6);
-    EXPECT_DOUBLE_EQ(debt(c003), owed) << "nothing is owed until the goods are settled";
+    EXPECT_DOUBLE_EQ(owed(c003), debt) << "nothing is owed until the goods are settled";
     ASSERT_TRUE(form()->LoadNote(int(sent)));
     EXPECT_FALSE(reversedShown());
     EXPECT_TRUE(menu("muSale")->isEnabled());
@@ -75,9 +63,7 @@ TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartAndTheRestIsSettledByASale)
     form()->CheckBtnClick();
     EXPECT_EQ(lastError(), QStringLiteral("估价冲回单不能反审核！"));
     ASSERT_TRUE(form()->LoadNote(int(sent)));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("该单有记录已被引用,不能反审核!"));
-    EXPECT_EQ(state("DeputeMarketsth", sent), 1);
+    EXPECT_TRUE(auditRefused("DeputeMarketsth", sent, 1, QStringLiteral("该单有记录已被引用,不能反审核!")));
 
     // The other four are sold: a settlement that moves no stock; the customer owes them.
     menu("muSale")->trigger();
@@ -101,7 +87,7 @@ TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartAndTheRestIsSettledByASale)
     EXPECT_NEAR(column("salesthDetail", settled, "MARGIN", 1).toDouble(), 5 * (1 + taxRate / 100) * 4, 0.005);
     EXPECT_DOUBLE_EQ(stock(store), before - 4);
     EXPECT_DOUBLE_EQ(column("DeputeMarketsthDetail", sent, "BALQTY", 1).toDouble(), 4);
-    EXPECT_NEAR(debt(c003), owed + column("salesth", settled, "AMOUNT").toDouble(), 1e-6);
+    EXPECT_NEAR(owed(c003), debt + column("salesth", settled, "AMOUNT").toDouble(), 1e-6);
 
     // Nothing is left: marked, and neither menu makes anything more.
     ASSERT_TRUE(form()->LoadNote(int(sent)));
@@ -123,7 +109,7 @@ TEST_F(ConsignmentTest, TheCostPriceIsCheckedAndAStoppedOrderLineStopsTheAudit)
 {
     const int notes = count("DeputeMarketsth");
     open();
-    setMaster("PARTNERID", customer("C001"));
+    setMaster("PARTNERID", partnerId("C001"));
     addLine("BG0001", 3, 25);
     setLine("APRICE", -1);
     EXPECT_TRUE(refused(QStringLiteral("成本价为空或小于0！")));
@@ -139,37 +125,18 @@ TEST_F(ConsignmentTest, TheCostPriceIsCheckedAndAStoppedOrderLineStopsTheAudit)
     EXPECT_GT(line(0, "APRICE").toDouble(), 0) << "the store's cost comes back with the store";
 
     // The line is sent against a sales order line that stops trading.
-    const qint64 order = writeNote("ordersth", "DD-9", 1, 1, customer("C001"), {{"BG0001", 3, 25}});
+    const qint64 order = writeNote("ordersth", "DD-9", 1, 1, partnerId("C001"), {{"BG0001", 3, 25}});
     setLine("REFERNOTETYPE", 12);
     setLine("REFERNOTEID", order);
     setLine("REFERITEMSNO", 1);
     ASSERT_TRUE(save()) << err();
     const qint64 id = current();
     sql(QStringLiteral("update ordersthDetail set CLOSED=1 where NOTEID=%1").arg(order));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("有销售订单记录已停止交易,不能审核交货！"));
-    EXPECT_EQ(state("DeputeMarketsth", id), 0);
+    EXPECT_TRUE(auditRefused("DeputeMarketsth", id, 0, QStringLiteral("有销售订单记录已停止交易,不能审核交货！")));
     sql(QStringLiteral("update ordersthDetail set CLOSED=0 where NOTEID=%1").arg(order));
     form()->CheckBtnClick();
     EXPECT_EQ(state("DeputeMarketsth", id), 1) << err();
     EXPECT_DOUBLE_EQ(column("ordersthDetail", order, "SALEQTY", 1).toDouble(), 3) << "the order counts what was sent";
-}
-
-TEST_F(ConsignmentTest, TheInitialisationFunctionOpensTheInitMode)
-{
-    setParam(QStringLiteral("IsStartUse"), QStringLiteral("0"));
-    for (const char *part : {"Year", "Month"})
-        sql(QStringLiteral("update sysparamamth set DATAVALUE=(select DATAVALUE from sysparamamth where "
-                           "PARAMNAME='Pos%1') where PARAMNAME='Start%1'").arg(QLatin1String(part)));
-    EXPECT_EQ(note_Call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("DEPUTEMARKETFORM_INIT"), nullptr), 0);
-    m_form = opened<TDeputeMarketForm>("DeputeMarketForm");
-    ASSERT_NE(form(), nullptr) << err();
-    EXPECT_TRUE(form()->InitMode());
-    EXPECT_EQ(form()->windowTitle(), QStringLiteral("委销单初始化"));
-    setMaster("PARTNERID", customer("C002"));
-    addLine("DZ0001", 2, 69);
-    ASSERT_TRUE(save()) << err();
-    EXPECT_LT(scalar(QStringLiteral("select min(NOTEID) from DeputeMarketsth")).toLongLong(), 0);
 }
 
 } // namespace

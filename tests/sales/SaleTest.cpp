@@ -14,40 +14,40 @@
 
 namespace {
 
-class SaleTest : public purchasetest::PurchaseTest<TSaleForm> {
+class SaleTest : public purchasetest::SalesTest<TSaleForm> {
 protected:
-    void SetUp() override
-    {
-        PurchaseTest::SetUp();
-        setParam(QStringLiteral("IsSSequence"), QStringLiteral("1"));
-    }
-    qint64 customer(const char *code)
-    {
-        return scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='%1'").arg(QLatin1String(code))).toLongLong();
-    }
     int notes() { return count("salesth"); }
-    qint64 savedNote() { return scalar(QStringLiteral("select max(NOTEID) from salesth")).toLongLong(); }
+    qint64 savedNote() { return lastNote("salesth"); }
     int state(qint64 id) { return column("salesth", id, "NOTESTATE").toInt(); }
     // A saved and audited sale of C002: 10 pens at 1.50; shown again.
     qint64 auditedSale()
     {
         open();
-        setMaster("PARTNERID", customer("C002"));
+        setMaster("PARTNERID", partnerId("C002"));
         addLine("BG0003", 10, 1.5);
-        EXPECT_TRUE(save()) << err();
-        const qint64 id = savedNote();
-        form()->CheckBtnClick();
-        EXPECT_EQ(state(id), 1) << err();
-        form()->LoadNote(int(id));
-        return id;
+        return saveAndAudit("salesth");
+    }
+    // The cost price dialog of a return line answers `price`; its caption and question go to `asked`.
+    void answerCostPrice(const QString &price, QStringList *asked = nullptr)
+    {
+        m_modal.setHandler([price, asked](QWidget *w) {
+            auto *ask = qobject_cast<TMarketAPriceForm *>(w);
+            if (!ask)
+                return 0;
+            if (asked)
+                *asked << ask->windowTitle() + u'|' + ask->findChild<QLabel *>(QStringLiteral("lbAsk"))->text();
+            ask->edPrice->setText(price);
+            ask->OkBtnClick();
+            return ask->result();
+        });
     }
 };
 
 TEST_F(SaleTest, ASaleKeyedInIsSavedAndAuditedStockDownReceivableUp)
 {
-    const qint64 c002 = customer("C002");
+    const qint64 c002 = partnerId("C002");
     open();
-    auto debt = [&] { return scalar(QStringLiteral("select SCAMT from partnerlth where PARTNERID=%1").arg(c002)).toDouble(); };
+    auto debt = [&] { return owed(c002); };
     ASSERT_EQ(focus()->objectName(), QStringLiteral("cmbPartner")) << "the window opens on the customer";
     enter(QStringLiteral("C002"));
     EXPECT_EQ(master("PARTNERID").toLongLong(), c002);
@@ -68,7 +68,7 @@ TEST_F(SaleTest, ASaleKeyedInIsSavedAndAuditedStockDownReceivableUp)
     const qint64 id = savedNote();
     const double amount = column("salesth", id, "AMOUNT").toDouble();
     EXPECT_GE(amount, 207);
-    EXPECT_EQ(column("salesth", id, "PARTNERID || '/' || CLOSEFILL || '/' || PAYAMT").toString(),
+    EXPECT_EQ(values("salesth", id, "PARTNERID, CLOSEFILL, PAYAMT"),
               QStringLiteral("%1/0/0").arg(c002));
     EXPECT_DOUBLE_EQ(column("salesthDetail", id, "QUANTITY*PRICE").toDouble(), 207);
     const QString onHand = QStringLiteral("select coalesce(sum(REALQTY),0) from onhandaath where COMMODITYID=%1 and BUILDINGID=%2")
@@ -93,18 +93,10 @@ TEST_F(SaleTest, TheChecksBeforeSaveComeInOrderWithTheirTexts)
     open();
     addLine("BG0003", 10, 1.5);
     EXPECT_TRUE(refused(QStringLiteral("客户不能为空")));
-    setMaster("PARTNERID", customer("C003"));
+    setMaster("PARTNERID", partnerId("C003"));
     setMaster("PAYAMT", -5);
     EXPECT_TRUE(refused(QStringLiteral("本次现收必须大于0！")));
-    setMaster("PAYAMT", 5);
-    EXPECT_TRUE(refused(QStringLiteral("请选择结算方式！")));
-    setMaster("PAYTYPESID", 2);
-    setMaster("ACCOUNTID", QVariant());
-    EXPECT_TRUE(refused(QStringLiteral("请选择结算帐户！")));
-    setMaster("ACCOUNTID", 2);
-    setMaster("TERMDAYS", -1);
-    EXPECT_TRUE(refused(QStringLiteral("付款期限不能小于0")));
-    setMaster("TERMDAYS", 0);
+    // The settlement method, account and term are checked as on a receipt.
     // A return pays back: money received on the spot is refused.
     setMaster("NOTEKIND", 2);
     addLine("BG0003", -10, 1.5);
@@ -112,14 +104,11 @@ TEST_F(SaleTest, TheChecksBeforeSaveComeInOrderWithTheirTexts)
     setMaster("PAYTYPESID", 2);
     EXPECT_TRUE(refused(QStringLiteral("本次现收必须小于0！")));
     EXPECT_EQ(notes(), existing);
-    setMaster("DISC", 120);
-    EXPECT_EQ(lastError(), QStringLiteral("折扣数值应该在大于0并且小于等于100之间"));
-    EXPECT_DOUBLE_EQ(master("DISC").toDouble(), 100);
 
     // The customer's credit is only told; the sale is saved.
-    sql(QStringLiteral("update partnerlth set CREDIT=5, SCAMT=0 where PARTNERID=%1").arg(customer("C003")));
-    setMaster("PARTNERID", customer("C002"));
-    setMaster("PARTNERID", customer("C003"));
+    sql(QStringLiteral("update partnerlth set CREDIT=5, SCAMT=0 where PARTNERID=%1").arg(partnerId("C003")));
+    setMaster("PARTNERID", partnerId("C002"));
+    setMaster("PARTNERID", partnerId("C003"));
     setMaster("NOTEKIND", 1);
     addLine("BG0003", 10, 1.5);
     setLine("TAXRATE", 0);
@@ -132,7 +121,7 @@ TEST_F(SaleTest, TheChecksBeforeSaveComeInOrderWithTheirTexts)
 TEST_F(SaleTest, TheInvoicingChargeFollowsIsFillAndALowPriceIsOnlyTold)
 {
     open();
-    setMaster("PARTNERID", customer("C002"));
+    setMaster("PARTNERID", partnerId("C002"));
     setMaster("ISFILL", 1);
     addLine("BG0003", 10, 1.5);
     addLine("BG0005", 4, 20);
@@ -163,7 +152,7 @@ TEST_F(SaleTest, TheInvoicingChargeFollowsIsFillAndALowPriceIsOnlyTold)
 TEST_F(SaleTest, APackChosenInTheGridCountsPackagesAndItsCharge)
 {
     open();
-    setMaster("PARTNERID", customer("C002"));
+    setMaster("PARTNERID", partnerId("C002"));
     addLine("BG0003", 25, 1.5);
     auto *g = grid();
     g->setFocus();
@@ -173,16 +162,13 @@ TEST_F(SaleTest, APackChosenInTheGridCountsPackagesAndItsCharge)
     setLine("QUANTITY", 12);
     EXPECT_EQ(row(0, "PACKQTY,DISAMOUNT"), QStringLiteral("1/6"));
     ASSERT_TRUE(save()) << err();
-    EXPECT_EQ(column("salesthDetail", savedNote(), "PACK || '/' || PACKQTY || '/' || DISAMOUNT", 1).toString(),
-              QStringLiteral("1/1/6"));
+    EXPECT_EQ(values("salesthDetail", savedNote(), "PACK, PACKQTY, DISAMOUNT", 1), QStringLiteral("1/1/6"));
 }
 
 TEST_F(SaleTest, AuditUnauditVoidAndMenuRefusals)
 {
     const qint64 id = auditedSale();
-    // The receipt window opens with the sale loaded; a settled sale is refused.
-    form()->muMoneyClick();
-    EXPECT_TRUE(opened<QWidget>("GetMoneyForm")) << err();
+    // A settled sale makes no receipt of money (an open one does: the flow test).
     sql(QStringLiteral("update salesth set REFERAMT=AMOUNT where NOTEID=%1").arg(id));
     form()->LoadNote(int(id));
     form()->muMoneyClick();
@@ -197,9 +183,7 @@ TEST_F(SaleTest, AuditUnauditVoidAndMenuRefusals)
     EXPECT_EQ(column("salesth", id, "CLOSEFILL").toInt(), 0);
 
     sql(QStringLiteral("update salesthDetail set REFERQTY=-2 where NOTEID=%1").arg(id));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("该单有记录已销货退回或出库,不能反审核！"));
-    EXPECT_EQ(state(id), 1);
+    EXPECT_TRUE(auditRefused("salesth", id, 1, QStringLiteral("该单有记录已销货退回或出库,不能反审核！")));
 }
 
 TEST_F(SaleTest, AReturnIsMadeFromTheOpenLinesOfASale)
@@ -208,18 +192,11 @@ TEST_F(SaleTest, AReturnIsMadeFromTheOpenLinesOfASale)
     const QString code = master("NOTECODE").toString();
     sql(QStringLiteral("update salesthDetail set REFERQTY=-4 where NOTEID=%1").arg(sale));
     form()->muReturnClick();
-    EXPECT_EQ(masters("NOTEKIND,PARTNERID,NOTESTATE"), QStringLiteral("2/%1/0").arg(customer("C002")));
+    EXPECT_EQ(masters("NOTEKIND,PARTNERID,NOTESTATE"), QStringLiteral("2/%1/0").arg(partnerId("C002")));
     ASSERT_EQ(lines()->RecordCount(), 1);
     EXPECT_EQ(row(0, "QUANTITY,PRICE,REFERNOTECODE"), QStringLiteral("-6/1.5/") + code);
     EXPECT_EQ(refer(0), QStringLiteral("14/%1/1").arg(sale));
-    m_modal.setHandler([](QWidget *w) {
-        auto *ask = qobject_cast<TMarketAPriceForm *>(w);
-        if (!ask)
-            return 0;
-        ask->edPrice->setText(QStringLiteral("1.2"));
-        ask->OkBtnClick();
-        return ask->result();
-    });
+    answerCostPrice(QStringLiteral("1.2"));
     ASSERT_TRUE(save()) << err();
     EXPECT_EQ(column("salesth", savedNote(), "NOTEKIND").toInt(), 2);
 
@@ -233,21 +210,13 @@ TEST_F(SaleTest, AReturnIsMadeFromTheOpenLinesOfASale)
 TEST_F(SaleTest, AReturnLineWithoutCostPriceAsksForIt)
 {
     open();
-    setMaster("PARTNERID", customer("C002"));
+    setMaster("PARTNERID", partnerId("C002"));
     setMaster("NOTEKIND", 2);
     addLine("BG0003", -2, 1.5);
     EXPECT_DOUBLE_EQ(line(0, "APRICE").toDouble(), 0);
     QStringList asked;
     // First a negative cost price (refused in the dialog, which then is cancelled).
-    m_modal.setHandler([&](QWidget *w) {
-        auto *ask = qobject_cast<TMarketAPriceForm *>(w);
-        if (!ask)
-            return 0;
-        asked << ask->windowTitle() + u'|' + ask->findChild<QLabel *>(QStringLiteral("lbAsk"))->text();
-        ask->edPrice->setText(QStringLiteral("-1"));
-        ask->OkBtnClick();
-        return ask->result();
-    });
+    answerCostPrice(QStringLiteral("-1"), &asked);
     const int existing = notes();
     EXPECT_FALSE(save());
     EXPECT_EQ(lastError(), QStringLiteral("成本价不能小于0"));
@@ -255,14 +224,7 @@ TEST_F(SaleTest, AReturnLineWithoutCostPriceAsksForIt)
     ASSERT_EQ(asked.size(), 1);
     EXPECT_EQ(asked[0], QStringLiteral("输入成本价|批次核算成本的货品必须要有成本价，请输入货品： '%1' 的成本价!")
                             .arg(line(0, "COMMODITYNAME").toString()));
-    m_modal.setHandler([](QWidget *w) {
-        auto *ask = qobject_cast<TMarketAPriceForm *>(w);
-        if (!ask)
-            return 0;
-        ask->edPrice->setText(QStringLiteral("1.1"));
-        ask->OkBtnClick();
-        return ask->result();
-    });
+    answerCostPrice(QStringLiteral("1.1"));
     ASSERT_TRUE(save()) << err();
     EXPECT_DOUBLE_EQ(column("salesthDetail", savedNote(), "APRICE", 1).toDouble(), 1.1);
     EXPECT_EQ(grid()->Column(grid()->ColumnOfField(QStringLiteral("IOQTY"))).Title, QStringLiteral("入库数量"))
@@ -272,11 +234,11 @@ TEST_F(SaleTest, AReturnLineWithoutCostPriceAsksForIt)
 TEST_F(SaleTest, ASettlementOfConsignedGoodsKeepsThePriceDifference)
 {
     // The demo's consignment note of C003: 5 mice at 69, no tax.
-    const qint64 consigned = scalar(QStringLiteral("select NOTEID from DeputeMarketsth where PARTNERID=%1").arg(customer("C003"))).toLongLong();
+    const qint64 consigned = scalar(QStringLiteral("select NOTEID from DeputeMarketsth where PARTNERID=%1").arg(partnerId("C003"))).toLongLong();
     ASSERT_GT(consigned, 0);
     sql(QStringLiteral("update DeputeMarketsthDetail set TAXRATE=0 where NOTEID=%1").arg(consigned));
     open();
-    setMaster("PARTNERID", customer("C003"));
+    setMaster("PARTNERID", partnerId("C003"));
     setMaster("NOTEKIND", 3);
     addLine("DZ0001", 5, 60);
     setLine("REFERNOTETYPE", 13);
@@ -296,22 +258,20 @@ TEST_F(SaleTest, TheOpenLineOfADemoSalesOrderIsTurnedIn)
     open();
     form()->SelectSourceNote();
     EXPECT_EQ(lastError(), QStringLiteral("请选择客户！"));
-    setMaster("PARTNERID", customer("C001"));
+    setMaster("PARTNERID", partnerId("C001"));
     turnIn(order);
     ASSERT_EQ(lines()->RecordCount(), 1) << err();
     EXPECT_EQ(row(0, "COMMODITYID,QUANTITY"), QStringLiteral("%1/2").arg(goods(QStringLiteral("DZ0002"))));
     EXPECT_EQ(refer(0), QStringLiteral("12/%1/2").arg(order));
     EXPECT_EQ(master("CONTRACTNO").toString(), QStringLiteral("LH-2024-0318"));
-    turnIn(order);
-    EXPECT_EQ(lines()->RecordCount(), 1) << "a line is never taken twice";
     ASSERT_TRUE(save()) << err();
     const qint64 sale = savedNote();
-    EXPECT_EQ(column("salesthDetail", sale, "REFERNOTETYPE || '/' || QUANTITY", 1).toString(), QStringLiteral("12/2"));
+    EXPECT_EQ(values("salesthDetail", sale, "REFERNOTETYPE, QUANTITY", 1), QStringLiteral("12/2"));
 
     // The order's own menu makes a new sale of the same open line; a stopped line stays behind.
     pk_note::ISourceNoteLoader *loader = form();
     ASSERT_TRUE(loader->LoadForSource(12, order)) << err();
-    EXPECT_EQ(masters("NOTEKIND,PARTNERID"), QStringLiteral("1/%1").arg(customer("C001")));
+    EXPECT_EQ(masters("NOTEKIND,PARTNERID"), QStringLiteral("1/%1").arg(partnerId("C001")));
     ASSERT_EQ(lines()->RecordCount(), 1);
     EXPECT_EQ(row(0, "QUANTITY,PRICE") + u'/' + refer(0), QStringLiteral("2/299/12/%1/2").arg(order));
     sql(QStringLiteral("update ordersthDetail set CLOSED=1 where NOTEID=%1").arg(order));
@@ -320,9 +280,7 @@ TEST_F(SaleTest, TheOpenLineOfADemoSalesOrderIsTurnedIn)
     // The stopped order line stops the audit of the sale made before.
     form()->CancelBtnClick();
     form()->LoadNote(int(sale));
-    form()->CheckBtnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("有销售订单记录已停止交易,不能审核交货！"));
-    EXPECT_EQ(state(sale), 0);
+    EXPECT_TRUE(auditRefused("salesth", sale, 0, QStringLiteral("有销售订单记录已停止交易,不能审核交货！")));
 }
 
 } // namespace

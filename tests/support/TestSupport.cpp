@@ -3,6 +3,7 @@
 #include "notedb.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QCoreApplication>
 #include <QHash>
 #include <QMutex>
@@ -308,6 +309,68 @@ RunResult runProgram(const QString &program, const QStringList &args, const QByt
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+// ---- What reached the books, read alike on both engines ----
+
+namespace {
+
+QString cellText(const QVariant &v)
+{
+    if (v.isNull())
+        return {};
+    switch (v.typeId()) {
+    case QMetaType::Bool: return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong: return QString::number(v.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = v.toDouble();
+        return d == 0 ? QStringLiteral("0") : QString::number(d, 'g', 15);
+    }
+    case QMetaType::QDate: return v.toDate().toString(Qt::ISODate);
+    case QMetaType::QDateTime: {
+        const QDateTime t = v.toDateTime();
+        return t.time() == QTime(0, 0) ? t.date().toString(Qt::ISODate) : t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    }
+    default: return v.toString();
+    }
+}
+
+} // namespace
+
+QString rowsOf(db::Database &books, const QString &tsql, QChar cell, QChar row)
+{
+    return rowsText(books.select(tsql), cell, row);
+}
+
+QString rowsText(const db::ResultSet &rs, QChar cell, QChar row)
+{
+    QStringList rows;
+    for (const auto &r : rs.rows) {
+        QStringList cells;
+        for (const QVariant &v : r)
+            cells << cellText(v);
+        rows << cells.join(cell);
+    }
+    return rows.join(row);
+}
+
+QString refusal(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const db::DbError &e) {
+        return e.text();
+    }
+    return {};
+}
+
+void setNoteState(db::Database &books, const QString &table, qint64 id, int from, int to)
+{
+    books.exec(QStringLiteral("Update %1 Set noteState=%2 where noteState=%3 and noteID=%4").arg(table).arg(to).arg(from).arg(id));
 }
 
 } // namespace testsupport

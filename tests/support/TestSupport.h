@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
 
@@ -115,5 +116,19 @@ struct RunResult {
 // Runs one of our programs (by name in binDir) or any program with `args`.
 RunResult runProgram(const QString &program, const QStringList &args, const QByteArray &input = {},
                      int timeoutMs = 60000);
+
+// ---- What reached the books, read alike on both engines ----
+
+// The rows of `tsql`, cells joined by `cell` and rows by `row`: numbers by
+// value (20, 11.3: never the server's 20.000000), dates as yyyy-MM-dd, NULL
+// as an empty cell. Joining in C++ keeps the checks' SQL plain.
+QString rowsOf(db::Database &books, const QString &tsql, QChar cell = u':', QChar row = u';');
+// The same of rows already read (a batch's result).
+QString rowsText(const db::ResultSet &rs, QChar cell = u':', QChar row = u';');
+// The text of the database error `action` raises, empty when it raises none.
+QString refusal(const std::function<void()> &action);
+// A note's state changed by the statement the framework sends (audit 0 -> 1,
+// un-audit 1 -> 0, void 0 -> 2).
+void setNoteState(db::Database &books, const QString &table, qint64 id, int from, int to);
 
 } // namespace testsupport

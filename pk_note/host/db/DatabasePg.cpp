@@ -373,6 +373,7 @@ ResultSet Database::runKept(const QString &tsql, const Params &params, int *rows
     if (!isPostgres())
         throw DbError(QStringLiteral("只有服务器上的帐套保留预备语句。"));
     const QString sql = translate(tsql);
+    injectIfDue(sql, false); // a test's injected fault reaches the postings' statements too
     QSqlQuery &q = keptStatement(sql);
     for (const auto &[ph, v] : boundParams(sql, params))
         q.bindValue(ph, v);

@@ -1,6 +1,6 @@
-// The demo company's purchases agree with what their postings made: orders,
-// requisition and estimated receipt quantities, payables, the paid amount and
-// the batch drawn by the return.
+// The demo company's purchases and sales agree with what their postings made:
+// order, requisition and estimated receipt quantities, payables and
+// receivables, the amounts paid on the spot, the batch drawn by the return.
 
 #include "TestSupport.h"
 
@@ -10,7 +10,7 @@
 
 namespace {
 
-class PurchaseDemo : public ::testing::Test {
+class TradeDemo : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
@@ -28,12 +28,13 @@ protected:
     static db::Database *books;
 };
 
-testsupport::TempFolder *PurchaseDemo::folder = nullptr;
-db::Database *PurchaseDemo::books = nullptr;
+testsupport::TempFolder *TradeDemo::folder = nullptr;
+db::Database *TradeDemo::books = nullptr;
 
-TEST_F(PurchaseDemo, NotesOfEveryPurchaseTypeAreAuditedThroughThePostings)
+TEST_F(TradeDemo, NotesOfEveryTradeTypeAreAuditedThroughThePostings)
 {
-    for (const char *table : {"RePurchase", "purchasepthPlan", "orderpth", "valuepth", "purchasepth"})
+    for (const char *table :
+         {"RePurchase", "purchasepthPlan", "orderpth", "valuepth", "purchasepth", "ordersth", "DeputeMarketsth", "salesth"})
         EXPECT_GE(books->scalar(QStringLiteral("select count(*) from %1 where NOTESTATE = 1").arg(QLatin1String(table))).toInt(), 1)
             << table;
     // Two open orders, one partly received (a line finished, a line half open), the other untouched.
@@ -62,6 +63,32 @@ TEST_F(PurchaseDemo, NotesOfEveryPurchaseTypeAreAuditedThroughThePostings)
     EXPECT_EQ(num("select count(*) from noteflowaath where NOTETYPE in (3, 4)"),
               num("select count(*) from purchasepthDetail d join purchasepth m on m.NOTEID = d.NOTEID where m.NOTESTATE = 1") +
                   num("select count(*) from valuepthDetail d join valuepth m on m.NOTEID = d.NOTEID where m.NOTESTATE = 1"));
+}
+
+// Orders, sales and consignment are audited through the postings as well.
+TEST_F(TradeDemo, OrdersSalesAndConsignmentAreAuditedThroughThePostings)
+{
+    // One order partly delivered (a line done, a line open), the other untouched.
+    EXPECT_EQ(num("select count(*) from ordersthDetail where SALEQTY = QUANTITY"), 1);
+    EXPECT_EQ(num("select count(*) from ordersthDetail where SALEQTY > 0 and SALEQTY < QUANTITY"), 1);
+    EXPECT_EQ(num("select count(*) from ordersthDetail where SALEQTY = 0"), 2);
+    // The return took part of a sale line.
+    EXPECT_EQ(num("select count(*) from salesthDetail where REFERQTY > 0 and REFERQTY < QUANTITY"), 1);
+    // Receivables are what the audited sales left unsettled (paid on the spot
+    // or by the demo's receipt of money); the walk-in sale's money came into the bank.
+    EXPECT_NEAR(num("select sum(SCAMT) from partnerlth where ISVENDOR = 0"),
+                num("select sum(AMOUNT - REFERAMT) from salesth where NOTESTATE = 1"), 0.001);
+    EXPECT_GT(num("select SCAMT from partnerlth where CODE = 'C001'"), num("select CREDIT from partnerlth where CODE = 'C001'"))
+        << "联华超市 stays over its credit limit";
+    EXPECT_EQ(num("select SCAMT from partnerlth where CODE = 'C003'"), 0); // consigned, not sold yet
+    EXPECT_EQ(num("select count(*) from accountflowaath f join salesth s on s.NOTEID = f.NOTEID and f.NOTETYPE = 14 "
+                  "where f.INAMT = s.PAYAMT and f.ACCOUNTID = s.ACCOUNTID and s.PAYAMT > 0"),
+              1);
+    // Each stock line of an audited sale or consignment has its flow row.
+    EXPECT_EQ(num("select count(*) from noteflowaath where NOTETYPE in (13, 14)"),
+              num("select count(*) from salesthDetail d join salesth m on m.NOTEID = d.NOTEID where m.NOTESTATE = 1") +
+                  num("select count(*) from DeputeMarketsthDetail d join DeputeMarketsth m on m.NOTEID = d.NOTEID "
+                      "where m.NOTESTATE = 1"));
 }
 
 } // namespace
