@@ -94,14 +94,6 @@ protected:
     {
         return scalar(QStringLiteral("select COMMODITYID from Commoditylth where CODE='%1'").arg(QLatin1String(code))).toLongLong();
     }
-    // The first row of a query, its values joined by '/' (numbers as numbers on either engine).
-    QString row(const QString &select)
-    {
-        QStringList out;
-        for (const QVariant &v : database().select(select).rows.value(0))
-            out << (v.canConvert<double>() && !v.toString().isEmpty() ? QString::number(v.toDouble()) : v.toString());
-        return out.join(u'/');
-    }
     int notes() { return scalar(QStringLiteral("select count(*) from testgoodsath")).toInt(); }
     int noteState() { return scalar(QStringLiteral("select NOTESTATE from testgoodsath")).toInt(); }
     std::string err() const { return shown().join(u'|').toStdString(); }
@@ -244,16 +236,12 @@ TEST_F(CommodityLinesTest, ACommodityTypedByCodeFillsTheLine)
     EXPECT_EQ(line("BUILDINGNAME").toString(), QStringLiteral("成品仓库"));
     EXPECT_EQ(m_form->StockLabel()->text(),
               QStringLiteral("货品[A4复印纸]在仓库[成品仓库]中的实际库存为:0 已占用数量为:0, 可用数量为:0, "));
-    // For checking the window by eye: build/shots/commodity_lines.png.
-    const QString shots = QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots"));
-    QDir().mkpath(shots);
-    QApplication::processEvents();
-    EXPECT_TRUE(m_form->grab().save(QDir(shots).filePath(QStringLiteral("commodity_lines.png"))));
+    EXPECT_TRUE(testsupport::saveShot(m_form.get(), QStringLiteral("commodity_lines"))); // for checking by eye
     setLine("STORECODE", QStringLiteral("zz"));
     EXPECT_EQ(line("BUILDINGID").toInt(), 3) << "an unknown store code leaves the store";
     lines()->Post();
     ASSERT_TRUE(save()) << err();
-    EXPECT_EQ(row(QStringLiteral("select d.PRICE, d.DISC, m.AMOUNT from testgoodsathdetail d join testgoodsath m on m.NOTEID=d.NOTEID")),
+    EXPECT_EQ(testsupport::joinedRows(database(), QStringLiteral("select d.PRICE, d.DISC, m.AMOUNT from testgoodsathdetail d join testgoodsath m on m.NOTEID=d.NOTEID"), u'/'),
               QStringLiteral("19/95/76"));
 }
 

@@ -56,13 +56,8 @@ protected:
         ASSERT_NE(focus(), nullptr);
         QTest::keyClick(focus(), k);
     }
-    // For looking at by eye: shots/dlg_<name>.png beside the build's bin folder.
-    static void shot(QWidget *w, const QString &name)
-    {
-        const QString dir = QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots"));
-        QDir().mkpath(dir);
-        EXPECT_TRUE(w->grab().save(QDir(dir).filePath(QStringLiteral("dlg_") + name + QStringLiteral(".png"))));
-    }
+    // For looking at by eye: shots/dlg_<name>.png.
+    static void shot(QWidget *w, const QString &name) { EXPECT_TRUE(testsupport::saveShot(w, QStringLiteral("dlg_") + name)); }
 };
 
 // ---- batch picker ----

@@ -273,7 +273,7 @@ TEST_F(FinderTest, TitleClicksSortAndFlipAndAnotherColumnReplacesTheOrder)
     emit header->sectionClicked(code);
     m_finder->resize(1000, 420);
     m_finder->show();
-    m_finder->grab().save(QDir(testsupport::binDir()).filePath(QStringLiteral("finder_sales.png")));
+    testsupport::saveShot(m_finder.get(), QStringLiteral("finder_sales"));
 }
 
 TEST_F(FinderTest, FiltersByTypedConditionsAndRefusesBadValues)
@@ -291,7 +291,7 @@ TEST_F(FinderTest, FiltersByTypedConditionsAndRefusesBadValues)
         ASSERT_GE(value->findText(partner), 0) << "the customers are offered";
         value->setCurrentIndex(value->findText(partner));
         typeRow(d, 1, "NOTEDATE", "大于等于", QStringLiteral("2026-01-01"));
-        d->grab().save(QDir(testsupport::binDir()).filePath(QStringLiteral("finder_filter.png")));
+        testsupport::saveShot(d, QStringLiteral("finder_filter"));
     }));
     EXPECT_EQ(column("NOTEID", true), ids(QStringLiteral("select s.NOTEID from salesth s join partnerlth p on "
                                                          "p.PARTNERID=s.PARTNERID where p.NAME=") + QuotedStr(partner)));

@@ -199,7 +199,7 @@ TEST_F(NoteSelectorTest, TickingADocumentTicksItsLinesAndALineOnlyItself)
     clickSelected(m_form->DetailGrid, 1);
     EXPECT_EQ(ticked(lines), QStringList({"1/1"}));
     EXPECT_EQ(m_form->qryMaster->FieldByName(QStringLiteral("SELECTED"))->AsInteger(), 1);
-    m_form->grab().save(QStringLiteral("/tmp/selector.png")); // for looking at by eye
+    testsupport::saveShot(m_form.get(), QStringLiteral("selector")); // for looking at by eye
 
     // Keyboard: Space in either grid, Tab between them.
     m_form->MasterGrid->setFocus();

@@ -191,7 +191,7 @@ TEST_F(PickCommodityTest, TypedTextKeepsTheStatementWhole)
             return 2;
         EXPECT_EQ(other->windowTitle(), QStringLiteral("其他..."));
         other->edCustDef[2]->setText(QStringLiteral("O'Neil"));
-        other->grab().save(QStringLiteral("/tmp/pick_other.png")); // for looking at by eye
+        testsupport::saveShot(other, QStringLiteral("pick_other")); // for looking at by eye
         return 1;
     });
     m_picker->btnOtherClick();
@@ -395,7 +395,7 @@ TEST_F(PickCommodityTest, PickCallOpensThePickerOnTheNotesStore)
     // For looking at by eye.
     m_picker->SetDocument(m_form.get(), 1, 0);
     m_picker->show();
-    EXPECT_TRUE(m_picker->grab().save(QStringLiteral("/tmp/pick_commodity.png")));
+    EXPECT_TRUE(testsupport::saveShot(m_picker.get(), QStringLiteral("pick_commodity")));
 }
 
 } // namespace

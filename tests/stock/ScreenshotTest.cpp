@@ -9,8 +9,6 @@
 #include "IIOBuildingPlaceForm.h"
 #include "StockFixture.h"
 
-#include <QDir>
-
 namespace {
 
 class StockScreenshotTest : public stocktest::StockTest<TMDnoteForm> {
@@ -18,11 +16,7 @@ protected:
     void grab(QWidget *w, const char *name)
     {
         w->show();
-        QApplication::processEvents();
-        const QString dir = QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots"));
-        QDir().mkpath(dir);
-        const QString path = QDir(dir).filePath(QLatin1String(name) + QStringLiteral(".png"));
-        EXPECT_TRUE(w->grab().save(path)) << path.toStdString();
+        EXPECT_TRUE(testsupport::saveShot(w, QLatin1String(name))) << name;
     }
 };
 
@@ -31,7 +25,6 @@ TEST_F(StockScreenshotTest, TheStockWindowsOnDemoNotesAndTheAuditCentre)
     setParam(QStringLiteral("UsePlace"), QStringLiteral("1"));
     auto *inOut = open<TIIOBuildingForm>();
     inOut->LoadNote(2); // the system-made note: "机制" shows
-    EXPECT_TRUE(child<QLabel>("lbAuto")->isVisible());
     grab(inOut, "IIOBuildingForm");
     // The place column, at the right of the grid, in view.
     const QModelIndex place = inOut->Grid()->model()->index(0, inOut->Grid()->ColumnOfField(QStringLiteral("PLACEFLAG")));

@@ -2,14 +2,12 @@
 // Fixture of the stock-document tests: the purchase windows' fixture (fresh
 // demo books, windows opened as note_Call opens them, scripted messages) with
 // the stock books read back per store and commodity, and notes written
-// straight into the books. Rows are read and joined here, so the checks read
-// the same on SQLite and on the server.
+// straight into the books. Rows are read and joined in C++, so the checks
+// read the same on SQLite and on the server.
 
 #include "../purchase/PurchaseFixture.h"
 
 #include <QLabel>
-
-#include <cmath>
 
 namespace stocktest {
 
@@ -19,24 +17,6 @@ struct Line {
     double quantity;
     double price;
 };
-
-// A value as the checks compare it: numbers rounded to 4 places without
-// trailing zeros (20, 1.5), text as it is, null as nothing.
-inline QString text(const QVariant &v)
-{
-    if (v.isNull())
-        return {};
-    bool number = false;
-    const double d = v.toString().toDouble(&number);
-    if (!number)
-        return v.toString();
-    QString s = QString::number(std::round(d * 1e4) / 1e4, 'f', 4);
-    while (s.endsWith(u'0'))
-        s.chop(1);
-    if (s.endsWith(u'.'))
-        s.chop(1);
-    return s == QLatin1String("-0") ? QStringLiteral("0") : s;
-}
 
 template <class Form>
 class StockTest : public purchasetest::PurchaseTest<Form> {
@@ -69,17 +49,7 @@ protected:
     }
     qint64 lastNote(const char *table) { return scalar(QStringLiteral("select max(NOTEID) from %1").arg(QLatin1String(table))).toLongLong(); }
     // The rows of a query: values joined by `sep`, rows by ';'.
-    QString rows(const QString &select, QChar sep = u':')
-    {
-        QStringList out;
-        for (const QVector<QVariant> &r : this->database().select(select).rows) {
-            QStringList values;
-            for (const QVariant &v : r)
-                values << text(v);
-            out << values.join(sep);
-        }
-        return out.join(u';');
-    }
+    QString rows(const QString &select, QChar sep = u':') { return testsupport::joinedRows(this->database(), select, sep); }
     // "quantity/amount" on hand of a commodity (by code) in a store.
     QString onHand(const char *code, int store)
     {
