@@ -176,6 +176,7 @@ TEST_F(FinderTest, OffersTheTypesWithTablesTheUserMayBrowseAndListsTheirNotesWit
     EXPECT_FALSE(all.contains(27)) << "the assembly's table is not built";
     EXPECT_FALSE(all.contains(32)) << "places are off";
 
+    ASSERT_NE(list(), nullptr);
     EXPECT_EQ(list()->objectName(), QStringLiteral("qryPNOrder"));
     ASSERT_GT(count("orderpth"), 0);
     EXPECT_EQ(column("NOTEID", true), ids(QStringLiteral("select NOTEID from orderpth")));
@@ -422,6 +423,7 @@ TEST_F(FinderTest, OpensTheNoteInItsWindow)
     // Type 22 keeps the independent stock-ins beside the lending: they list
     // and open in their own window.
     m_finder->SelectNoteType(22);
+    ASSERT_NE(list(), nullptr);
     EXPECT_EQ(list()->objectName(), QStringLiteral("qrySpecialIn"));
     ASSERT_GT(list()->RecordCount(), 0);
     click("btnOpenNote");
