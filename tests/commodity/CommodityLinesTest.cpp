@@ -241,7 +241,8 @@ TEST_F(CommodityLinesTest, ACommodityTypedByCodeFillsTheLine)
     EXPECT_EQ(line("BUILDINGID").toInt(), 3) << "an unknown store code leaves the store";
     lines()->Post();
     ASSERT_TRUE(save()) << err();
-    EXPECT_EQ(testsupport::joinedRows(database(), QStringLiteral("select d.PRICE, d.DISC, m.AMOUNT from testgoodsathdetail d join testgoodsath m on m.NOTEID=d.NOTEID"), u'/'),
+    EXPECT_EQ(testsupport::joinedRows(database(), QStringLiteral("select d.PRICE, d.DISC, m.AMOUNT from testgoodsathdetail d "
+                                                                 "join testgoodsath m on m.NOTEID=d.NOTEID"), u'/'),
               QStringLiteral("19/95/76"));
 }
 

@@ -298,8 +298,9 @@ protected:
     QString cells(const char *table, const char *column = "Quantity")
     {
         QStringList out;
-        for (const auto &r : database().select(QStringLiteral("select ColorID, SizeID, %1 from %2 where CommodityID = 9001 "
-                                                              "order by ColorID, SizeID").arg(QLatin1String(column), QLatin1String(table))).rows)
+        const QString select = QStringLiteral("select ColorID, SizeID, %1 from %2 where CommodityID = 9001 order by ColorID, SizeID")
+                                   .arg(QLatin1String(column), QLatin1String(table));
+        for (const auto &r : database().select(select).rows)
             out << QStringLiteral("%1,%2=%3").arg(r[0].toInt()).arg(r[1].toInt()).arg(r[2].toDouble());
         return out.join(u' ');
     }

@@ -47,7 +47,10 @@ protected:
         this->setMaster("EMPID", 5);
         return f;
     }
-    qint64 lastNote(const char *table) { return scalar(QStringLiteral("select max(NOTEID) from %1").arg(QLatin1String(table))).toLongLong(); }
+    qint64 lastNote(const char *table)
+    {
+        return scalar(QStringLiteral("select max(NOTEID) from %1").arg(QLatin1String(table))).toLongLong();
+    }
     // The rows of a query: values joined by `sep`, rows by ';'.
     QString rows(const QString &select, QChar sep = u':') { return testsupport::joinedRows(this->database(), select, sep); }
     // "quantity/amount" on hand of a commodity (by code) in a store.
@@ -122,7 +125,8 @@ protected:
     void clearStock(const char *code, std::initializer_list<int> stores)
     {
         for (int store : stores)
-            sql(QStringLiteral("delete from onhandaath where BUILDINGID=%1 and COMMODITYID=%2").arg(store).arg(this->goods(QLatin1String(code))));
+            sql(QStringLiteral("delete from onhandaath where BUILDINGID=%1 and COMMODITYID=%2")
+                    .arg(store).arg(this->goods(QLatin1String(code))));
     }
 };
 
