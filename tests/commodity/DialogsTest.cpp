@@ -187,13 +187,8 @@ TEST_F(DialogsTest, PriceDialogRecomputesByTheLineRulesAndRefusesABadDiscount)
 {
     sql(QStringLiteral("insert into partnerprice (PARTNERID, COMMODITYID, PRICE) values (1, 9001, 7.5)"));
     sql(QStringLiteral("insert into partnerpriceaath (PARTNERID, COMMODITYID, PRICE, NOTEDATE) values (1, 9001, 8, '2026-05-01')"));
-    PriceRequest request;
-    request.noteType = 14;
-    request.commodityId = kShirt;
-    request.partnerId = 1;
-    request.commodityName = QStringLiteral("测试衬衫");
-    request.unitName = QStringLiteral("件");
-    request.line = blankLine(2);
+    PriceRequest request{.noteType = 14, .commodityId = kShirt, .partnerId = 1, .commodityName = QStringLiteral("测试衬衫"),
+                         .unitName = QStringLiteral("件"), .line = blankLine(2)};
 
     QStringList offered;
     m_modal.setHandler([&](QWidget *w) {
@@ -284,13 +279,8 @@ protected:
         sql(QStringLiteral("insert into Size (SizeID, CODE, NAME, SORTNO) values (1, 'S', 'S码', 2), (2, 'M', 'M码', 1)"));
         sql(QStringLiteral("insert into commoditycolor values (9001, 1), (9001, 2)"));
         sql(QStringLiteral("insert into CommoditySize values (9001, 1), (9001, 2)"));
-        m_key.table = QStringLiteral("salesthdetail2");
-        m_key.noteType = 14;
-        m_key.noteId = 500;
-        m_key.noteKind = 1;
-        m_key.item = 1;
-        m_key.commodityId = kShirt;
-        m_key.storeId = 1;
+        m_key = {.table = QStringLiteral("salesthdetail2"), .noteType = 14, .noteId = 500, .noteKind = 1, .item = 1,
+                 .commodityId = kShirt, .storeId = 1};
         // Red in size M already holds 3.
         sql(QStringLiteral("insert into salesthdetail2 values (500, 14, 1, 1, 1, 9001, 1, 2, 3)"));
     }
@@ -370,11 +360,7 @@ TEST_F(MatrixTest, SourceLineShownTargetWrittenOpeningStockAndAllOrNothing)
 {
     // A new note's line opened on its source order line: rows go to TempDetail2.
     sql(QStringLiteral("insert into ordersthdetail2 values (70, 12, 1, 3, 1, 9001, 2, 1, 6)"));
-    ColorSizeKey source = m_key;
-    source.table = BreakdownTable(12);
-    source.noteType = 12;
-    source.noteId = 70;
-    source.item = 3;
+    const ColorSizeKey source{.table = BreakdownTable(12), .noteType = 12, .noteId = 70, .item = 3, .commodityId = kShirt, .storeId = 1};
     EXPECT_FALSE(BreakdownEmpty(source));
     ColorSizeKey target = m_key;
     target.table = QStringLiteral("TempDetail2");
