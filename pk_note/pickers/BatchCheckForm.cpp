@@ -247,12 +247,13 @@ void TBatchCheckForm::fillChoices()
         m_types << type;
         cmbNoteType->addItem(NoteTypeName(type), type);
     }
+    // "<全部>" (0) first: a union has no order of its own on the server.
     fill(cmbDepartment, QStringLiteral("select 0 as dataid, cast('<全部>' as varchar(64)) as dataname  union  select DEPID, "
-                                       "cast(name as varchar(64)) from departmentlth"));
+                                       "cast(name as varchar(64)) from departmentlth order by dataid"));
     fill(cmbEmploy, QStringLiteral("select 0 as dataid, cast('<全部>' as varchar(64)) as dataname  union  select EMPID, "
-                                   "cast(name as varchar(64)) from employlth"));
+                                   "cast(name as varchar(64)) from employlth order by dataid"));
     const QString operators = QStringLiteral("select 99999 as dataid, cast('<全部>' as varchar(64)) as dataname  union  "
-                                             "select OPERATEID, cast(operatename as varchar(64)) from operatormth");
+                                             "select OPERATEID, cast(operatename as varchar(64)) from operatormth order by dataid");
     fill(cmbOperator, operators);
     fill(cmbChkor, operators);
     for (QComboBox *box : {cmbOperator, cmbChkor})

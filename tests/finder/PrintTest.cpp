@@ -61,6 +61,15 @@ protected:
         g_asTempDirectory.clear();
         SessionTest::TearDown();
     }
+    QString lastError() const { return errors().value(errors().size() - 1); }
+    std::string err() const { return shown().join(u'|').toStdString(); }
+    // A new window of the order on the same note.
+    std::unique_ptr<TPNOrderForm> again()
+    {
+        std::unique_ptr<TPNOrderForm> f(CreateNoteForm<TPNOrderForm>());
+        EXPECT_EQ(pk_note::SendNoteMessage(f.get(), pk_note::NM_NOTELOCATE, 0, m_id), pk_note::S_OK);
+        return f;
+    }
     int printed() { return scalar(QStringLiteral("select printed from noteprintabth where notetype=2 and noteid=%1").arg(m_id)).toInt(); }
     QLabel *label() const { return m_form->findChild<QLabel *>(QStringLiteral("lblPrinted")); }
     QString pdf(const char *name) const { return m_folder.file(QString::fromLatin1(name)); }
@@ -77,13 +86,11 @@ protected:
 TEST_F(PrintTest, PrintingWritesThePagesAndCountsEachPrint)
 {
     const int before = printed();
-    if (before == 0) {
-        EXPECT_FALSE(label()->isVisible());
-    }
+    EXPECT_EQ(label()->isVisible(), before > 0);
 
     m_files.answer(pdf("first.pdf"));
     m_form->PrintPMItemClick();
-    ASSERT_TRUE(isPdf(pdf("first.pdf"))) << shown().join(u'|').toStdString();
+    ASSERT_TRUE(isPdf(pdf("first.pdf"))) << err();
     {
         // The Chinese texts are drawn with the CJK font, embedded in the file.
         QFile f(pdf("first.pdf"));
@@ -119,7 +126,7 @@ TEST_F(PrintTest, PrintingWritesThePagesAndCountsEachPrint)
     EXPECT_EQ(previews, 1);
     EXPECT_EQ(int(m_files.records().size()), asked);
     EXPECT_EQ(printed(), before + 2);
-    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    EXPECT_TRUE(errors().isEmpty()) << err();
 }
 
 TEST_F(PrintTest, TheStandardPageShowsTheNoteItsPartnerAndItsLines)
@@ -204,44 +211,39 @@ TEST_F(PrintTest, QuestionsAndTemplatesDecideWhatIsPrinted)
     // standard one gone from the books are named; nothing is printed or counted.
     sql(QStringLiteral("update printtemplatelth set DATA=null where PRINTTEMPLATEID=7001"));
     m_form->PrintPMItemClick();
-    EXPECT_EQ(errors().value(errors().size() - 1), QStringLiteral("打印样式[我的样式(7001)]没有内容, 无法打印."));
+    EXPECT_EQ(lastError(), QStringLiteral("打印样式[我的样式(7001)]没有内容, 无法打印."));
     sql(QStringLiteral("update printtemplatelth set DATA='{ broken' where PRINTTEMPLATEID=7001"));
     m_form->PrintPreviewPMItemClick();
-    EXPECT_TRUE(errors().value(errors().size() - 1).startsWith(QStringLiteral("打印样式文件不是本系统的打印样式: ")));
-    EXPECT_TRUE(errors().value(errors().size() - 1).endsWith(QStringLiteral("Template7001.Rpt")));
+    EXPECT_TRUE(lastError().startsWith(QStringLiteral("打印样式文件不是本系统的打印样式: ")));
+    EXPECT_TRUE(lastError().endsWith(QStringLiteral("Template7001.Rpt")));
     sql(QStringLiteral("delete from printtemplatelth where PRINTTEMPLATEID=6002"));
     style->setKeyValue(QVariant());
     m_messages.answer(AnswerYes);
     m_form->PrintPMItemClick();
-    EXPECT_EQ(errors().value(errors().size() - 1), QStringLiteral("打印样式[6002]不存在."));
+    EXPECT_EQ(lastError(), QStringLiteral("打印样式[6002]不存在."));
     EXPECT_TRUE(m_files.records().isEmpty());
     EXPECT_EQ(printed(), before);
 
     // The remembered template is chosen in the next window while it exists;
-    {
-        std::unique_ptr<TPNOrderForm> next(CreateNoteForm<TPNOrderForm>());
-        ASSERT_EQ(pk_note::SendNoteMessage(next.get(), pk_note::NM_NOTELOCATE, 0, m_id), pk_note::S_OK);
-        EXPECT_EQ(next->findChild<widgets::TRqLookupCombo *>(QStringLiteral("RptStyleCB"))->KeyValue().toInt(), 7001);
-    }
+    // gone, the window shows the standard one.
+    const auto chosen = [](TPNOrderForm *f) {
+        return f->findChild<widgets::TRqLookupCombo *>(QStringLiteral("RptStyleCB"))->KeyValue().toInt();
+    };
+    EXPECT_EQ(chosen(again().get()), 7001);
     sql(QStringLiteral("delete from printtemplatelth where PRINTTEMPLATEID=7001"));
-    {
-        std::unique_ptr<TPNOrderForm> next(CreateNoteForm<TPNOrderForm>());
-        ASSERT_EQ(pk_note::SendNoteMessage(next.get(), pk_note::NM_NOTELOCATE, 0, m_id), pk_note::S_OK);
-        // gone, the window shows the standard one
-        EXPECT_EQ(next->findChild<widgets::TRqLookupCombo *>(QStringLiteral("RptStyleCB"))->KeyValue().toInt(), 6002);
-    }
+    EXPECT_EQ(chosen(again().get()), 6002);
 
     // A temporary folder that cannot take the template file.
     g_asTempDirectory = m_folder.file(QStringLiteral("missing/folder"));
     m_form->PrintPMItemClick();
-    EXPECT_TRUE(errors().value(errors().size() - 1).startsWith(QStringLiteral("无法写入打印样式文件 ")));
+    EXPECT_TRUE(lastError().startsWith(QStringLiteral("无法写入打印样式文件 ")));
     EXPECT_EQ(printed(), before);
     g_asTempDirectory = m_folder.path();
 
     // Without the print right.
     SetCurrentUser(2);
     m_form->PrintPMItemClick();
-    EXPECT_EQ(errors().value(errors().size() - 1), QStringLiteral("对不起,你没有打印的权限!"));
+    EXPECT_EQ(lastError(), QStringLiteral("对不起,你没有打印的权限!"));
     EXPECT_EQ(printed(), before);
 }
 
@@ -287,8 +289,7 @@ TEST_F(PrintTest, EveryKindHasAStandardTemplateMadeFromItsDeclaration)
 
     // Books that lack it get it back when a window of the kind opens.
     sql(QStringLiteral("delete from printtemplatelth where TYPESID=6002"));
-    std::unique_ptr<TPNOrderForm> again(CreateNoteForm<TPNOrderForm>());
-    ASSERT_EQ(pk_note::SendNoteMessage(again.get(), pk_note::NM_NOTELOCATE, 0, m_id), pk_note::S_OK);
+    again();
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from printtemplatelth where TYPESID=6002")).toInt(), 2);
 }
 
@@ -305,7 +306,7 @@ TEST_F(PrintTest, ACopyIsANewNoteWithTheLines)
     EXPECT_EQ(m_form->DetailDataSet()->RecordCount(), lines);
 
     m_form->OkBtnClick();
-    ASSERT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    ASSERT_TRUE(errors().isEmpty()) << err();
     const int copy = m_form->CurrentNoteID();
     ASSERT_NE(copy, m_id);
     const QString sameLines = QStringLiteral("select count(*) from orderpthDetail c join orderpthDetail s on "

@@ -186,10 +186,7 @@ TEST_F(OtherPickersTest, VendorPickThroughNoteCallFromTheKeyboard)
         showActive(f);
         EXPECT_EQ(f->cdsPick->FieldByName(QStringLiteral("CODE"))->AsString(), QStringLiteral("S003"));
         EXPECT_EQ(QApplication::focusWidget(), f->edCode);
-        // For looking at by eye: shots/ beside the build's bin folder.
-        const QString dir = QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots"));
-        QDir().mkpath(dir);
-        EXPECT_TRUE(f->grab().save(dir + QStringLiteral("/pick_partner.png")));
+        EXPECT_TRUE(testsupport::saveShot(f, QStringLiteral("pick_partner"))); // for looking at by eye
         type(QStringLiteral("002"));
         key(Qt::Key_Return);
         EXPECT_EQ(QApplication::focusWidget(), f->PickGrid);

@@ -59,23 +59,17 @@ protected:
         m_form->show();
         return m_form.get();
     }
-    // Codes of the listed commodities, in list order.
-    QStringList codes() const
+    // Codes of the listed commodities, or of the note's lines, in order.
+    static QStringList codesOf(data::ClientDataSet *d)
     {
         QStringList out;
-        data::ClientDataSet *q = m_picker->qryCommodity;
-        for (int row = 0; row < q->RecordCount(); ++row)
-            out << q->ValueAt(row, q->FieldByName(QStringLiteral("COMMODITYCODE"))->Index()).toString();
-        return out;
-    }
-    QStringList lineCodes() const
-    {
-        QStringList out;
-        data::ClientDataSet *d = m_form->DetailDataSet();
         for (int row = 0; row < d->RecordCount(); ++row)
             out << d->ValueAt(row, d->FieldByName(QStringLiteral("COMMODITYCODE"))->Index()).toString();
         return out;
     }
+    QStringList codes() const { return codesOf(m_picker->qryCommodity); }
+    QStringList lineCodes() const { return codesOf(m_form->DetailDataSet()); }
+    std::string err() const { return errors().join(u'|').toStdString(); }
     void chooseType(const QString &name)
     {
         const auto items = m_picker->tvType->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
@@ -122,7 +116,7 @@ TEST_F(PickCommodityTest, StockConditionFollowsTheStoreAndTheStockBox)
     m_picker->chkOnhand->setChecked(true);
     EXPECT_TRUE(codes().isEmpty()); // an empty list, its stock list empty too, and no error
     EXPECT_EQ(m_picker->qryOnhand->RecordCount(), 0);
-    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    EXPECT_TRUE(errors().isEmpty()) << err();
 }
 
 TEST_F(PickCommodityTest, CategoriesDataTypesAndPartners)
@@ -176,7 +170,7 @@ TEST_F(PickCommodityTest, TypedTextKeepsTheStatementWhole)
         m_picker->edSpec->setText(QString::fromUtf8(text));
         m_picker->edName->setText(QString::fromUtf8(text));
     }
-    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    EXPECT_TRUE(errors().isEmpty()) << err();
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from Commoditylth where COMMODITYID in (9001, 9002)")).toInt(), 2);
 
     // "其它...": the user-defined fields, quoted.
@@ -191,7 +185,7 @@ TEST_F(PickCommodityTest, TypedTextKeepsTheStatementWhole)
             return 2;
         EXPECT_EQ(other->windowTitle(), QStringLiteral("其他..."));
         other->edCustDef[2]->setText(QStringLiteral("O'Neil"));
-        other->grab().save(QStringLiteral("/tmp/pick_other.png")); // for looking at by eye
+        testsupport::saveShot(other, QStringLiteral("pick_other")); // for looking at by eye
         return 1;
     });
     m_picker->btnOtherClick();
@@ -285,7 +279,7 @@ TEST_F(PickCommodityTest, AddingFollowsTheSkipRulesAndTheQuantity)
     lines->Last();
     EXPECT_EQ(lineCodes().size(), 3);
     EXPECT_EQ(m_form->DetailValue(QStringLiteral("QUANTITY"), 0).toDouble(), 0);
-    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    EXPECT_TRUE(errors().isEmpty()) << err();
 
     // The same window known as a sale, then as a purchase receipt and a price change.
     struct Case {
@@ -395,7 +389,7 @@ TEST_F(PickCommodityTest, PickCallOpensThePickerOnTheNotesStore)
     // For looking at by eye.
     m_picker->SetDocument(m_form.get(), 1, 0);
     m_picker->show();
-    EXPECT_TRUE(m_picker->grab().save(QStringLiteral("/tmp/pick_commodity.png")));
+    EXPECT_TRUE(testsupport::saveShot(m_picker.get(), QStringLiteral("pick_commodity")));
 }
 
 } // namespace

@@ -19,9 +19,7 @@ protected:
 TEST_F(ChgPriceTest, ARateRevaluesTheStoresStockAndUnauditGivesItBack)
 {
     ASSERT_EQ(onHand("BG0001", 1), QStringLiteral("200/3660")) << "the demo's paper in the head-office store";
-    open();
-    setMaster("BUILDINGID", 1);
-    setMaster("EMPID", 5);
+    start(1);
     addGoods("BG0001");
     EXPECT_DOUBLE_EQ(line(0, "APRICE").toDouble(), 18.3);
     EXPECT_DOUBLE_EQ(line(0, "SQUANTITY").toDouble(), 200);
@@ -40,16 +38,14 @@ TEST_F(ChgPriceTest, ARateRevaluesTheStoresStockAndUnauditGivesItBack)
     EXPECT_TRUE(refused(QStringLiteral("第[2]条货品是批次货品不可以调整单价！")));
     form()->muDeleteDetailClick();
     ASSERT_TRUE(save()) << err();
-    const qint64 id = scalar(QStringLiteral("select max(NOTEID) from ChgPriceith")).toLongLong();
-    toggleAudit(id);
-    ASSERT_EQ(state("ChgPriceith", id), 1) << err();
+    const qint64 id = lastNote("ChgPriceith");
+    ASSERT_EQ(audit("ChgPriceith", id), 1) << err();
     EXPECT_EQ(onHand("BG0001", 1), QStringLiteral("200/4026"));
     EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select PRICE from onhandaath where BUILDINGID=1 and COMMODITYID=%1")
                                 .arg(goods(QStringLiteral("BG0001"))))
                          .toDouble(),
                      20.13);
-    toggleAudit(id);
-    ASSERT_EQ(state("ChgPriceith", id), 0) << err();
+    ASSERT_EQ(audit("ChgPriceith", id), 0) << err();
     EXPECT_EQ(onHand("BG0001", 1), QStringLiteral("200/3660"));
     EXPECT_EQ(flows(31, id), QString());
 }

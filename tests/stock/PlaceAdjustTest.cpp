@@ -6,16 +6,7 @@
 
 namespace {
 
-class PlaceAdjustTest : public stocktest::StockTest<TPlaceAdjustForm> {
-protected:
-    QString atPlaces()
-    {
-        return scalar(QStringLiteral("select group_concat(PLACEID || ':' || round(QUANTITY,4), ';') from (select * from "
-                                     "onhandaathPlace where BUILDINGID=1 and COMMODITYID=%1 order by PLACEID)")
-                          .arg(goods(QStringLiteral("BG0003"))))
-            .toString();
-    }
-};
+using PlaceAdjustTest = stocktest::StockTest<TPlaceAdjustForm>;
 
 TEST_F(PlaceAdjustTest, WithoutPlacesTheWindowDoesNotOpen)
 {
@@ -32,9 +23,7 @@ TEST_F(PlaceAdjustTest, ALineMovesItsQuantityBetweenTwoPlaces)
     sql(QStringLiteral("delete from onhandaathPlace where BUILDINGID=1"));
     sql(QStringLiteral("insert into onhandaathPlace (BUILDINGID, PLACEID, COMMODITYID, QUANTITY) values (1, 3, %1, 10)")
             .arg(goods(QStringLiteral("BG0003"))));
-    open();
-    setMaster("BUILDINGID", 1);
-    setMaster("EMPID", 5);
+    start(1);
     addLine("BG0003", 4, 0);
     EXPECT_EQ(form()->cmbOutPlace->Search(QString()), 1) << "only A2 holds pens";
     EXPECT_EQ(form()->cmbInPlace->Search(QString()), 3) << "every shelf";
@@ -45,15 +34,13 @@ TEST_F(PlaceAdjustTest, ALineMovesItsQuantityBetweenTwoPlaces)
     setLine("INPLACEID", 2);
     EXPECT_EQ(line(0, "INPLACENAME").toString(), QStringLiteral("A区1号货架"));
     ASSERT_TRUE(save()) << err();
-    const qint64 id = scalar(QStringLiteral("select max(NOTEID) from PlaceAdjustith")).toLongLong();
+    const qint64 id = lastNote("PlaceAdjustith");
     const QString stock = onHand("BG0003", 1);
-    toggleAudit(id);
-    ASSERT_EQ(state("PlaceAdjustith", id), 1) << err();
-    EXPECT_EQ(atPlaces(), QStringLiteral("2:4;3:6"));
+    ASSERT_EQ(audit("PlaceAdjustith", id), 1) << err();
+    EXPECT_EQ(penPlaces(), QStringLiteral("2:4;3:6"));
     EXPECT_EQ(onHand("BG0003", 1), stock) << "the store's stock stays";
-    toggleAudit(id);
-    ASSERT_EQ(state("PlaceAdjustith", id), 0) << err();
-    EXPECT_EQ(atPlaces(), QStringLiteral("2:0;3:10"));
+    ASSERT_EQ(audit("PlaceAdjustith", id), 0) << err();
+    EXPECT_EQ(penPlaces(), QStringLiteral("2:0;3:10"));
 }
 
 } // namespace

@@ -33,10 +33,8 @@ protected:
     }
     QString stored(qint64 id)
     {
-        return scalar(QStringLiteral("select group_concat(ITEMSNO || ':' || PLACEID || ':' || round(QUANTITY,4), ';') from "
-                                     "(select * from iostoreithPLACE where NOTEID=%1 order by ITEMSNO, PLACEID)")
-                          .arg(id))
-            .toString();
+        return rows(QStringLiteral("select ITEMSNO, PLACEID, QUANTITY from iostoreithPLACE where NOTEID=%1 order by ITEMSNO, PLACEID")
+                        .arg(id));
     }
 };
 
@@ -47,7 +45,7 @@ TEST_F(PlaceTest, LinesLandOnTheirDefaultPlaceAndTheirRowsFollowThemToTheBooks)
     addLine("BG0005", 2, 12);
     setLine("QUANTITY", 3); // all of it goes to the default place again
     ASSERT_TRUE(save()) << err();
-    const qint64 id = scalar(QStringLiteral("select max(NOTEID) from iostoreith")).toLongLong();
+    const qint64 id = lastNote("iostoreith");
     EXPECT_EQ(stored(id), QStringLiteral("1:3:4;2:2:3")) << "the commodity's place, else the store's first leaf";
 
     // The first line goes, and its place row with it.
@@ -81,23 +79,15 @@ TEST_F(PlaceTest, TurnedInLinesGetTheirDefaultPlaceAndADialogChangeIsAChangeOfTh
     form()->SetLinePlaces(line(0, "ITEMSNO"), {{3, 4.0, QStringLiteral("A区2号货架")}, {2, 2.0, QStringLiteral("A区1号货架")}});
     EXPECT_TRUE(form()->IsNoteModified());
     ASSERT_TRUE(save()) << err();
-    const qint64 id = scalar(QStringLiteral("select max(NOTEID) from iostoreith")).toLongLong();
+    const qint64 id = lastNote("iostoreith");
     EXPECT_EQ(stored(id), QStringLiteral("1:2:2;1:3:4"));
 
     // Audited, the places hold the goods (shelf A2 on top of its opening
     // 1,200); un-audited, they no longer do.
-    const auto atPlaces = [this] {
-        return scalar(QStringLiteral("select group_concat(PLACEID || ':' || round(QUANTITY,4), ';') from (select * from "
-                                     "onhandaathPlace where BUILDINGID=1 and COMMODITYID=%1 order by PLACEID)")
-                          .arg(goods(QStringLiteral("BG0003"))))
-            .toString();
-    };
-    toggleAudit(id);
-    ASSERT_EQ(state("iostoreith", id), 1) << err();
-    EXPECT_EQ(atPlaces(), QStringLiteral("2:2;3:1204"));
-    toggleAudit(id);
-    ASSERT_EQ(state("iostoreith", id), 0) << err();
-    EXPECT_EQ(atPlaces(), QStringLiteral("2:0;3:1200"));
+    ASSERT_EQ(audit("iostoreith", id), 1) << err();
+    EXPECT_EQ(penPlaces(), QStringLiteral("2:2;3:1204"));
+    ASSERT_EQ(audit("iostoreith", id), 0) << err();
+    EXPECT_EQ(penPlaces(), QStringLiteral("2:0;3:1200"));
 }
 
 TEST_F(PlaceTest, ThePlaceDialogRefusesARepeatedPlaceAnEmptyPlaceAndANegativeQuantity)

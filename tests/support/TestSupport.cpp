@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QWidget>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace testsupport {
@@ -371,6 +372,44 @@ QString refusal(const std::function<void()> &action)
 void setNoteState(db::Database &books, const QString &table, qint64 id, int from, int to)
 {
     books.exec(QStringLiteral("Update %1 Set noteState=%2 where noteState=%3 and noteID=%4").arg(table).arg(to).arg(from).arg(id));
+}
+
+// ---- reading rows and windows back
+
+QString plain(const QVariant &value)
+{
+    if (value.isNull())
+        return {};
+    bool number = false;
+    const double d = value.toString().toDouble(&number);
+    if (!number)
+        return value.toString();
+    QString s = QString::number(std::round(d * 1e4) / 1e4, 'f', 4);
+    while (s.endsWith(u'0'))
+        s.chop(1);
+    if (s.endsWith(u'.'))
+        s.chop(1);
+    return s == QLatin1String("-0") ? QStringLiteral("0") : s;
+}
+
+QString joinedRows(db::Database &books, const QString &select, QChar sep, QChar rowSep)
+{
+    QStringList rows;
+    for (const QVector<QVariant> &r : books.select(select).rows) {
+        QStringList values;
+        for (const QVariant &v : r)
+            values << plain(v);
+        rows << values.join(sep);
+    }
+    return rows.join(rowSep);
+}
+
+bool saveShot(QWidget *window, const QString &name)
+{
+    const QString dir = QDir(binDir()).absoluteFilePath(QStringLiteral("../shots"));
+    QDir().mkpath(dir);
+    QApplication::processEvents();
+    return window->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
 }
 
 } // namespace testsupport

@@ -131,4 +131,17 @@ QString refusal(const std::function<void()> &action);
 // un-audit 1 -> 0, void 0 -> 2).
 void setNoteState(db::Database &books, const QString &table, qint64 id, int from, int to);
 
+// ---- reading rows and windows back (the stock, finder, commodity and picker tests)
+
+// A value as checks compare it on either engine: numbers rounded to 4 places
+// without trailing zeros (the server gives 20.000000 where SQLite gives 20),
+// text as it is, null as nothing.
+QString plain(const QVariant &value);
+// The rows of a query read back in C++ (no engine's own string functions):
+// each row's values joined by `sep`, the rows by `rowSep`.
+QString joinedRows(db::Database &books, const QString &select, QChar sep = u':', QChar rowSep = u';');
+// Saves a picture of a window for checking it by eye, shots/<name>.png beside
+// the build's bin folder; whether it was written.
+bool saveShot(QWidget *window, const QString &name);
+
 } // namespace testsupport
