@@ -417,27 +417,6 @@ check(host.form("PBuyForm") === null, "closed form gone");
     EXPECT_EQ(g_calls, QStringList{QStringLiteral("SHOWNOTEFORM PBuyForm")});
 }
 
-TEST_F(NotehostTest, ScriptSeesRefusalsAsClerk)
-{
-    registerTestForms();
-    SetCurrentUser(2);
-    MainWindow w(m_db->path());
-    w.show();
-    ScriptHost script(&w);
-    const int rc = script.run(QStringLiteral(R"JS(
-host.call("SHOWNOTEFORM", "PayForm");
-if (host.form("PayForm") !== null) throw new Error("refused form opened");
-var m = host.messages;
-if (m.length !== 1 || m[0].kind !== "Warning" || m[0].text !== "对不起,你没有[PayForm]的浏览权限!")
-  throw new Error(JSON.stringify(m));
-host.clearMessages();
-if (host.messages.length !== 0) throw new Error("cleared");
-)JS"),
-                                QStringLiteral("clerk.js"));
-    EXPECT_EQ(rc, 0) << script.lastError().toStdString();
-    EXPECT_TRUE(w.mdi()->subWindowList().isEmpty());
-}
-
 } // namespace
 
 #include "NotehostWindowTest.moc"
