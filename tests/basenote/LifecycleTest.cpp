@@ -56,19 +56,20 @@ TEST_F(BasenoteTest, ConstructionLogsAndShowsPartsByTheBooksSettings)
     EXPECT_FALSE(m_form->findChild<QWidget *>(QStringLiteral("lbCredNo"))->isHidden());
 }
 
-TEST_F(BasenoteTest, OpenShowsBlankNumberedNoteWithDefaults)
+TEST_F(BasenoteTest, OpenShowsBlankNumberedNoteWithDefaultsRenumberedAcrossMonths)
 {
+    const QString month = QStringLiteral("YHCQ-") + periodStart().toString("yyyy-MM");
+    insertNote(1, dateText(periodStart()), kAdmin, 0, month + QStringLiteral("-0007"));
     g_NewnoteTime = periodStart().addDays(4);
     TTestMoveForm *f = openForm();
     EXPECT_TRUE(f->IsNewNote());
     EXPECT_EQ(f->CurrentNoteID(), TBasenoteForm::kNewNoteID);
-    EXPECT_EQ(field("NOTEID").toInt(), -9999);
     EXPECT_EQ(field("NOTEDATE").toDate(), periodStart().addDays(4));
-    EXPECT_EQ(field("NOTECODE").toString(), QStringLiteral("YHCQ-") + periodStart().toString("yyyy-MM") + QStringLiteral("-0001"));
+    EXPECT_EQ(field("NOTECODE").toString(), month + QStringLiteral("-0008"));
     QStringList defaults;
-    for (const char *name : {"OPERATEID", "OPERATENAME", "NOTESTATE", "NOTEKIND", "SHOPERATEID", "REFERCOUNT"})
+    for (const char *name : {"NOTEID", "OPERATEID", "OPERATENAME", "NOTESTATE", "NOTEKIND", "SHOPERATEID", "REFERCOUNT"})
         defaults << field(name).toString();
-    EXPECT_EQ(defaults.join(u'|'), QStringLiteral("1|系统管理员|0|1|0|0"));
+    EXPECT_EQ(defaults.join(u'|'), QStringLiteral("-9999|1|系统管理员|0|1|0|0"));
     EXPECT_EQ(f->appendHooks, 1);
     // Nothing typed yet: no question when leaving.
     EXPECT_FALSE(f->IsNoteModified());
@@ -79,31 +80,24 @@ TEST_F(BasenoteTest, OpenShowsBlankNumberedNoteWithDefaults)
     EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lbShoperatename"))->text(), QStringLiteral("机构名称  总部"));
     EXPECT_EQ(f->findChild<widgets::TRqLookupCombo *>(QStringLiteral("RptStyleCB"))->KeyValue().toInt(), 6051);
 
-    // A working date before the business month: the month's first day.
-    g_NewnoteTime = periodStart().addMonths(-2);
-    f->NewNote();
-    EXPECT_EQ(field("NOTEDATE").toDate(), periodStart());
-}
-
-TEST_F(BasenoteTest, NoteDateChangeRenumbersOnlyAcrossMonths)
-{
-    g_NewnoteTime = periodStart();
-    insertNote(1, dateText(periodStart()), kAdmin, 0, QStringLiteral("YHCQ-") + periodStart().toString("yyyy-MM") + "-0007");
-    openForm();
-    const QString code = field("NOTECODE").toString();
-    EXPECT_EQ(code, QStringLiteral("YHCQ-") + periodStart().toString("yyyy-MM") + QStringLiteral("-0008"));
+    // Another date renumbers only in another month, and again on coming back.
     setField("NOTEDATE", periodStart().addDays(9));
-    EXPECT_EQ(field("NOTECODE").toString(), code);
+    EXPECT_EQ(field("NOTECODE").toString(), month + QStringLiteral("-0008"));
     setField("NOTEDATE", periodStart().addMonths(1).addDays(2));
     EXPECT_EQ(field("NOTECODE").toString(), QStringLiteral("YHCQ-") + periodStart().addMonths(1).toString("yyyy-MM") + "-0001");
-    // Back into the first month: numbered again for it.
     setField("NOTEDATE", periodStart().addDays(1));
-    EXPECT_EQ(field("NOTECODE").toString(), code);
+    EXPECT_EQ(field("NOTECODE").toString(), month + QStringLiteral("-0008"));
     // The employee brings the department (except plans).
     setField("EMPID", 2);
     EXPECT_EQ(field("DEPID").toInt(), 2);
     setField("EMPID", QVariant());
     EXPECT_TRUE(field("DEPID").isNull());
+
+    // A working date before the business month: the month's first day.
+    g_NewnoteTime = periodStart().addMonths(-2);
+    m_messages.answer(AnswerNo); // the typed note is dropped
+    f->NewNote();
+    EXPECT_EQ(field("NOTEDATE").toDate(), periodStart());
 }
 
 TEST_F(BasenoteTest, NavigationUsesBoundsAndOthersNotesPrivilege)

@@ -25,25 +25,6 @@ namespace {
 class KeyboardEntryTest : public MoneyTest {
 protected:
     void open() { showActive(QStringLiteral("OutMoneyForm")); }
-    QWidget *focus() const { return QApplication::focusWidget(); }
-    QString focusName() const { return focus() ? focus()->objectName() : QStringLiteral("<none>"); }
-    // One key at a time into the focused widget: typing into a cell moves the
-    // focus into its editor.
-    void type(const QString &text)
-    {
-        for (const QChar c : text) {
-            ASSERT_NE(focus(), nullptr);
-            if (c.unicode() < 128)
-                QTest::keyClicks(focus(), QString(c));
-            else
-                QTest::sendKeyEvent(QTest::Click, focus(), Qt::Key_unknown, QString(c), Qt::NoModifier);
-        }
-    }
-    void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
-    {
-        ASSERT_NE(focus(), nullptr);
-        QTest::keyClick(focus(), k, mods);
-    }
     widgets::TRqDBGrid *grid() const { return child<widgets::TRqDBGrid>(QStringLiteral("ItemGrid")); }
     widgets::TRqLookupCombo *combo(const char *name) const
     {
@@ -62,29 +43,23 @@ TEST_F(KeyboardEntryTest, AWholeExpenseNoteByKeyboardFromTheMomentTheWindowOpens
     const double cashBefore = balance(1);
     // The first editable field, not 新增; Enter takes the searched row and moves on.
     EXPECT_EQ(focusName(), QStringLiteral("cmbPartner"));
-    type(QStringLiteral("C001"));
-    key(Qt::Key_Return);
+    enter(QStringLiteral("C001"));
     EXPECT_EQ(masterValue(QStringLiteral("PARTNERID")).toInt(), 7);
     EXPECT_EQ(focusName(), QStringLiteral("cmbPayType"));
-    type(QStringLiteral("01"));
-    key(Qt::Key_Return);
+    enter(QStringLiteral("01"));
     EXPECT_EQ(masterValue(QStringLiteral("PAYTYPESID")).toInt(), 1);
     EXPECT_EQ(masterValue(QStringLiteral("ACCOUNTID")).toInt(), 1);
     EXPECT_EQ(focusName(), QStringLiteral("cmbAccount"));
     key(Qt::Key_Return);
     EXPECT_EQ(focusName(), QStringLiteral("edCheckNo"));
-    type(QStringLiteral("X-17"));
-    key(Qt::Key_Return);
+    enter(QStringLiteral("X-17"));
     ASSERT_EQ(focus(), grid());
 
     // 01 Enter 80 Enter taxi Enter: the line stays, the total shows it, and
     // the cursor waits on the next line's first cell.
-    type(QStringLiteral("01"));
-    key(Qt::Key_Return);
-    type(QStringLiteral("80"));
-    key(Qt::Key_Return);
-    type(QStringLiteral("taxi"));
-    key(Qt::Key_Return);
+    enter(QStringLiteral("01"));
+    enter(QStringLiteral("80"));
+    enter(QStringLiteral("taxi"));
     ASSERT_GE(detail()->RecordCount(), 1);
     EXPECT_EQ(lineValue(0, "IETYPESID").toInt(), 1);
     EXPECT_DOUBLE_EQ(lineValue(0, "AMOUNT").toDouble(), 80);
@@ -94,8 +69,7 @@ TEST_F(KeyboardEntryTest, AWholeExpenseNoteByKeyboardFromTheMomentTheWindowOpens
     EXPECT_EQ(grid()->currentIndex().column(), 0);
     type(QStringLiteral("差旅费"));
     key(Qt::Key_Tab);
-    type(QStringLiteral("120.5"));
-    key(Qt::Key_Return);
+    enter(QStringLiteral("120.5"));
     EXPECT_EQ(grid()->FooterText(1), QStringLiteral("200.50"));
 
     // F7 saves (the untouched line is dropped), F9 audits.
@@ -153,8 +127,7 @@ TEST_F(KeyboardEntryTest, TheGridNeverLosesTheTextOfTheLastColumn)
     // Shift+Ins appends a line and Shift+Del deletes it again.
     grid()->setFocus();
     key(Qt::Key_Insert, Qt::ShiftModifier);
-    type(QStringLiteral("04"));
-    key(Qt::Key_Return);
+    enter(QStringLiteral("04"));
     EXPECT_EQ(detail()->RecordCount(), 2);
     type(QStringLiteral("7"));
     key(Qt::Key_Escape); // leaves the editor only; the window stays
@@ -197,13 +170,11 @@ TEST_F(KeyboardEntryTest, LookupsShowTheirRowsSearchByTypingAndRefuseClosedOnes)
     EXPECT_EQ(focus(), department);
     EXPECT_TRUE(masterValue(QStringLiteral("DEPID")).isNull());
     department->selectAll();
-    type(QStringLiteral("财务"));
-    key(Qt::Key_Return);
+    enter(QStringLiteral("财务"));
     EXPECT_EQ(masterValue(QStringLiteral("DEPID")).toInt(), 5);
     sql(QStringLiteral("update ietypelth set CLOSED=1 where IETYPESID=3"));
     grid()->setFocus();
-    type(QStringLiteral("运输费"));
-    key(Qt::Key_Return);
+    enter(QStringLiteral("运输费"));
     EXPECT_EQ(errors().value(0), QStringLiteral("费用项目[运输费]不存在."));
     EXPECT_TRUE(lineValue(0, "IETYPESID").isNull());
 }
@@ -214,10 +185,8 @@ TEST_F(KeyboardEntryTest, ARefusedSaveLeavesTheFocusOnTheFieldItNames)
     for (int i = 0; i < 4; ++i)
         key(Qt::Key_Tab);
     ASSERT_EQ(focus(), grid()); // Tab from the last master field enters the lines
-    type(QStringLiteral("01"));
-    key(Qt::Key_Return);
-    type(QStringLiteral("50"));
-    key(Qt::Key_Return);
+    enter(QStringLiteral("01"));
+    enter(QStringLiteral("50"));
     key(Qt::Key_F7);
     EXPECT_EQ(errors().value(0), QStringLiteral("请选择结算方式."));
     EXPECT_EQ(focusName(), QStringLiteral("cmbPayType"));
