@@ -157,26 +157,17 @@ TEST_F(FormSettingsTest, TemplateChoicePerWindowClass)
 
 namespace {
 
-struct FinanceCall {
-    int calls = 0;
-    QString function, argument;
-    int inSubject = -1;
-    std::optional<int> answer;
-    long result = 0;
-};
-FinanceCall g_finance;
+// What the finance package was asked ("function/argument/INSUBID") and answers.
+QStringList g_financeCalls;
+std::optional<int> g_financeAnswer;
+long g_financeResult = 0;
 
 long financeStub(const QString &function, const QString &argument, QnParams *params)
 {
-    ++g_finance.calls;
-    g_finance.function = function;
-    g_finance.argument = argument;
-    g_finance.inSubject = params && params->FindValue(QStringLiteral("INSUBID"))
-        ? params->GetValue(QStringLiteral("INSUBID")).toInt()
-        : -1;
-    if (params && g_finance.answer)
-        params->AddValue(QStringLiteral("SUBJECTID"), *g_finance.answer);
-    return g_finance.result;
+    g_financeCalls << function + u'/' + argument + u'/' + params->GetValue(QStringLiteral("INSUBID"), -1).toString();
+    if (g_financeAnswer)
+        params->AddValue(QStringLiteral("SUBJECTID"), *g_financeAnswer);
+    return g_financeResult;
 }
 
 } // namespace
@@ -187,21 +178,17 @@ TEST_F(FormSettingsTest, SubjectIsChosenThroughTheFinancePackage)
     EXPECT_EQ(ChooseSubject(7), std::nullopt);
 
     RegistFunction(QStringLiteral("SHOWFINANCEFORM"), financeStub);
-    g_finance = {};
-    g_finance.answer = 1122;
+    g_financeCalls.clear();
+    g_financeAnswer = 1122;
+    g_financeResult = 0;
     EXPECT_EQ(ChooseSubject(7), 1122);
-    EXPECT_EQ(g_finance.calls, 1);
-    EXPECT_EQ(g_finance.function + u'/' + g_finance.argument, QStringLiteral("SHOWFINANCEFORM/SELECTSUBJECTID"));
-    EXPECT_EQ(g_finance.inSubject, 7);
-
-    g_finance.answer.reset(); // cancelled: nothing comes back
+    g_financeAnswer.reset(); // cancelled: nothing comes back
     EXPECT_EQ(ChooseSubject(1122), std::nullopt);
-    EXPECT_EQ(g_finance.inSubject, 1122);
-
-    g_finance.answer = 5;
-    g_finance.result = 0x80004005L; // refused
+    g_financeAnswer = 5;
+    g_financeResult = 0x80004005L; // refused
     EXPECT_EQ(ChooseSubject(0), std::nullopt);
-    g_finance = {};
+    EXPECT_EQ(g_financeCalls, (QStringList{"SHOWFINANCEFORM/SELECTSUBJECTID/7", "SHOWFINANCEFORM/SELECTSUBJECTID/1122",
+                                           "SHOWFINANCEFORM/SELECTSUBJECTID/0"}));
 }
 
 namespace {
