@@ -222,20 +222,16 @@ TEST_F(FormSettingsTest, PersonIsChosenWithTheEmployeePicker)
     EXPECT_EQ(PersonPickerCaption(25), QStringLiteral("选择生产工人"));
     EXPECT_EQ(ChoosePerson({}, QStringLiteral("选择领料人"), 3), std::nullopt);
 
-    QString shownTitle;
-    qint64 shownCurrent = -1;
-    int shownClears = 0;
+    // What the picker showed: its caption, the row it was positioned on, how often it was cleared.
+    QString shown;
     m_modal.setHandler([&](QWidget *w) {
-        shownTitle = w->windowTitle();
-        shownCurrent = FakeEmployeePicker::last->current;
-        shownClears = FakeEmployeePicker::last->clears;
+        const FakeEmployeePicker *p = FakeEmployeePicker::last;
+        shown = QStringLiteral("%1 at %2 after %3 clear").arg(w->windowTitle()).arg(p->current).arg(p->clears);
         FakeEmployeePicker::last->selected = 7;
         return 1;
     });
     EXPECT_EQ(ChoosePerson(fakeFactory(), QStringLiteral("选择领料人"), 3), 7);
-    EXPECT_EQ(shownTitle, QStringLiteral("选择领料人"));
-    EXPECT_EQ(shownCurrent, 3); // positioned after being cleared
-    EXPECT_EQ(shownClears, 1);
+    EXPECT_EQ(shown, QStringLiteral("选择领料人 at 3 after 1 clear")); // positioned after being cleared
     EXPECT_EQ(FakeEmployeePicker::last, nullptr); // freed after the call
 
     // Into a field: browse -> edit, the choice written with its change event.
@@ -246,8 +242,7 @@ TEST_F(FormSettingsTest, PersonIsChosenWithTheEmployeePicker)
     form.master.Post();
     form.changed.clear();
     EXPECT_TRUE(ChoosePersonForField(fakeFactory(), emp, 29));
-    EXPECT_EQ(shownTitle, QStringLiteral("选择领料人"));
-    EXPECT_EQ(shownCurrent, 2);
+    EXPECT_EQ(shown, QStringLiteral("选择领料人 at 2 after 1 clear"));
     EXPECT_EQ(form.master.State(), data::DataSetState::Edit);
     EXPECT_EQ(emp->AsInteger(), 7);
     EXPECT_EQ(form.changed, QStringList{"EMPID"});
@@ -255,11 +250,11 @@ TEST_F(FormSettingsTest, PersonIsChosenWithTheEmployeePicker)
 
     // OK without a choice leaves the field; cancel leaves everything.
     m_modal.setHandler([&](QWidget *w) {
-        shownTitle = w->windowTitle();
+        shown = w->windowTitle();
         return 1;
     });
     EXPECT_TRUE(ChoosePersonForField(fakeFactory(), emp, 42));
-    EXPECT_EQ(shownTitle, QStringLiteral("选择生产工人"));
+    EXPECT_EQ(shown, QStringLiteral("选择生产工人"));
     EXPECT_EQ(emp->AsInteger(), 7);
     form.master.Post();
     m_modal.setHandler(nullptr); // the scripted service answers 2: cancel
