@@ -38,6 +38,7 @@ protected:
 
     using SessionTest::setParam;
     int count(const QString &where = QStringLiteral("1=1"));
+    QString rows(const QString &sql) { return testsupport::rowsText(*m_db, sql); }
     // A saved note row; -1 for a null column.
     void insertNote(int id, const QString &date, int operateId = kAdmin, int state = 0,
                     const QString &code = {});

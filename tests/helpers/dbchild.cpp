@@ -1,4 +1,5 @@
-// A second process for the cross-process tests of the database layer.
+// A second process for the cross-process tests of the database layer. DB is
+// a books file or a server's address (postgresql://...).
 //   dbchild lock DB NAME      take the named lock, print "taken" or "busy", hold it until stdin closes
 //   dbchild keys DB TABLE N   take N keys and print them one per line
 //   dbchild reserve DB TYPE CODE   reserve a note number as a client would, print
@@ -11,13 +12,23 @@
 #include <iostream>
 #include <string>
 
+namespace {
+
+std::unique_ptr<db::Database> open(const QString &address)
+{
+    return address.startsWith(QLatin1String("postgresql:")) ? db::Database::openPostgres(address)
+                                                            : db::Database::openSqlite(address);
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList a = app.arguments();
     try {
         if (a.size() == 4 && a[1] == QLatin1String("lock")) {
-            auto d = db::Database::openSqlite(a[2]);
+            auto d = open(a[2]);
             std::printf("%s\n", d->setLock(a[3], true) ? "taken" : "busy");
             std::fflush(stdout);
             std::string line;
@@ -25,7 +36,7 @@ int main(int argc, char **argv)
             return 0;
         }
         if (a.size() == 5 && a[1] == QLatin1String("reserve")) {
-            auto d = db::Database::openSqlite(a[2]);
+            auto d = open(a[2]);
             d->exec(QStringLiteral("insert into notecodereserveth (NOTETYPE, NOTECODE, OPERATEID, CLIENTID) "
                                    "values (:t, :c, 1, :id)"),
                     {{QStringLiteral("t"), a[3].toInt()}, {QStringLiteral("c"), a[4]}, {QStringLiteral("id"), d->clientId()}});
@@ -36,7 +47,7 @@ int main(int argc, char **argv)
             return 0;
         }
         if (a.size() == 5 && a[1] == QLatin1String("keys")) {
-            auto d = db::Database::openSqlite(a[2]);
+            auto d = open(a[2]);
             const int n = a[4].toInt();
             for (int i = 0; i < n; ++i)
                 std::printf("%lld\n", static_cast<long long>(d->newKey(a[3])));

@@ -51,6 +51,7 @@ protected:
     QVariantList lineValues(const QString &column) const;
     QString detailTable() const { return m_tables == Tables::Expense ? QStringLiteral("expenseathdetail") : QStringLiteral("testmdathdetail"); }
     int lineRows(int noteId);
+    QString rows(const QString &sql) { return testsupport::rowsText(*m_db, sql); }
 
     std::unique_ptr<TTestExpenseForm> m_form;
     Tables m_tables = Tables::Expense;

@@ -17,20 +17,7 @@ using namespace moneytest;
 
 namespace {
 
-class BadNumbersTest : public MoneyTest {
-protected:
-    QWidget *focus() const { return QApplication::focusWidget(); }
-    void typeThenEnter(const QString &text)
-    {
-        // One key at a time to whatever has the focus: the first key of a
-        // cell opens its editor.
-        for (const QChar c : text) {
-            ASSERT_NE(focus(), nullptr);
-            QTest::keyClicks(focus(), QString(c));
-        }
-        QTest::keyClick(focus(), Qt::Key_Return);
-    }
-};
+class BadNumbersTest : public MoneyTest {};
 
 // What a typed value is refused with, as the field says it.
 const struct {
@@ -51,11 +38,11 @@ TEST_F(BadNumbersTest, AnAmountCellRefusesWhatIsNoFiniteAmount)
     auto *grid = child<widgets::TRqDBGrid>(QStringLiteral("ItemGrid"));
     ASSERT_NE(grid, nullptr);
     grid->setFocus();
-    typeThenEnter(QStringLiteral("01")); // the item; Enter moves to the amount
+    enter(QStringLiteral("01")); // the item; Enter moves to the amount
     for (const auto &bad : kBadNumbers) {
         SCOPED_TRACE(bad.typed);
         takeMessages();
-        typeThenEnter(QString::fromLatin1(bad.typed));
+        enter(QString::fromLatin1(bad.typed));
         // The cell's editor takes no letters ("1e13" arrives as 113, a
         // number the clerk can see); digits the field refuses with its message.
         const QStringList shown = errors();
@@ -74,7 +61,7 @@ TEST_F(BadNumbersTest, AnAmountCellRefusesWhatIsNoFiniteAmount)
         grid->setFocus();
         grid->setCurrentIndex(grid->model()->index(0, 1));
     }
-    typeThenEnter(QStringLiteral("80"));
+    enter(QStringLiteral("80"));
     EXPECT_DOUBLE_EQ(detail()->FieldByName(QStringLiteral("AMOUNT"))->AsFloat(), 80);
 }
 
@@ -89,7 +76,7 @@ TEST_F(BadNumbersTest, TheBankNoteAmountRefusesThemAndNothingIsSaved)
         m_messages.clear();
         amount->setFocus();
         QTest::keyClick(amount, Qt::Key_A, Qt::ControlModifier);
-        typeThenEnter(QString::fromLatin1(bad.typed));
+        enter(QString::fromLatin1(bad.typed));
         ASSERT_FALSE(errors().isEmpty());
         EXPECT_TRUE(errors().last().startsWith(QString::fromUtf8(bad.says))) << errors().last().toStdString();
         const double stored = masterValue(QStringLiteral("AMOUNT")).toDouble();

@@ -1,5 +1,6 @@
 // The expense flow driven from the outside: notehost runs the automation
-// script against fresh demo books, and the books show what it did.
+// script against fresh demo books (a file or a server's address), and the
+// books show what it did.
 
 #include "MoneyFixture.h"
 
@@ -13,14 +14,13 @@ class ExpenseScriptTest : public MoneyTest {};
 
 TEST_F(ExpenseScriptTest, NotehostRunsTheExpenseFlowScript)
 {
-    const QString books = m_folder.file(QStringLiteral("books.db"));
     const QString script = QDir(testsupport::sourceDir()).filePath(QStringLiteral("tests/money/scripts/expense_flow.js"));
     const int before = scalar(QStringLiteral("select count(*) from expenseath")).toInt();
     const double cash = balance(1);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     const testsupport::RunResult r = testsupport::runProgram(
         QStringLiteral("notehost"),
-        {QStringLiteral("--db"), books, QStringLiteral("--user"), QStringLiteral("admin"), QStringLiteral("--script"), script},
+        {QStringLiteral("--db"), database().path(), QStringLiteral("--user"), QStringLiteral("admin"), QStringLiteral("--script"), script},
         {}, 120000);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString() << r.out.toStdString();
     const QStringList out = r.out.split(u'\n', Qt::SkipEmptyParts);

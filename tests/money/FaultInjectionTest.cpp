@@ -90,7 +90,13 @@ protected:
                 EXPECT_EQ(errors().size(), 1) << errors().join(u'|').toStdString();
                 EXPECT_TRUE(errors().first().contains(QString::fromUtf8(sqlite3_errstr(code))))
                     << errors().first().toStdString();
+                if (code == SQLITE_FULL) {
+                    EXPECT_TRUE(errors().first().startsWith(QStringLiteral("磁盘空间已满，数据没有保存。")));
+                }
                 EXPECT_FALSE(InTransaction());
+                // The save lock is free for another client.
+                EXPECT_TRUE(m_other->setLock(QStringLiteral("NOTELOCK"), true));
+                m_other->setLock(QStringLiteral("NOTELOCK"), false);
                 EXPECT_EQ(changes(before, dump()), QString().toStdString());
                 screen();
                 if (HasFailure())
@@ -100,6 +106,7 @@ protected:
         ADD_FAILURE() << "the action never succeeded";
         return failures;
     }
+    std::unique_ptr<db::Database> m_other; // another client of the books
     int state(int id) { return scalar(QStringLiteral("select NOTESTATE from expenseath where NOTEID = :i"), {{"i", id}}).toInt(); }
     int noteId() { return masterValue(QStringLiteral("NOTEID")).toInt(); }
     // A new note typed into the window: cash, two lines, 420.50.
@@ -128,6 +135,7 @@ TEST_F(FaultInjectionTest, EveryWriteOfTheExpenseWindowIsAllOrNothing)
     // in a transaction of its own (see the note code and save tests).
     setParam(QStringLiteral("noteAutoValue"), QStringLiteral("0"));
     setParam(QStringLiteral("UseMsg"), QStringLiteral("0"));
+    m_other = testsupport::openAgain(*m_db);
     show(QStringLiteral("OutMoneyForm"));
     ASSERT_NE(m_window.data(), nullptr);
     const double cash = balance(1);

@@ -100,6 +100,27 @@ void MoneyTest::invoke(const char *slot)
     ASSERT_TRUE(QMetaObject::invokeMethod(m_window.data(), slot)) << slot;
 }
 
+QWidget *MoneyTest::focus() { return QApplication::focusWidget(); }
+
+QString MoneyTest::focusName() { return focus() ? focus()->objectName() : QStringLiteral("<none>"); }
+
+void MoneyTest::type(const QString &text)
+{
+    for (const QChar c : text) {
+        ASSERT_NE(focus(), nullptr);
+        if (c.unicode() < 128)
+            QTest::keyClicks(focus(), QString(c));
+        else
+            QTest::sendKeyEvent(QTest::Click, focus(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+void MoneyTest::key(Qt::Key k, Qt::KeyboardModifiers mods)
+{
+    ASSERT_NE(focus(), nullptr);
+    QTest::keyClick(focus(), k, mods);
+}
+
 double MoneyTest::balance(int account)
 {
     return scalar(QStringLiteral("select BALANCE from accountacth where ACCOUNTID = :a"), {{QStringLiteral("a"), account}})

@@ -50,6 +50,18 @@ protected:
         return m_window ? m_window->findChild<T *>(name) : nullptr;
     }
 
+    // Keys to whatever has the focus, as a clerk's keyboard sends them: one
+    // key at a time (typing into a cell moves the focus into its editor).
+    static QWidget *focus();
+    static QString focusName();
+    void type(const QString &text);
+    void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier);
+    void enter(const QString &text) // typed, then Enter
+    {
+        type(text);
+        key(Qt::Key_Return);
+    }
+
     double balance(int account);
     // Message texts shown since the last call.
     QStringList takeMessages();

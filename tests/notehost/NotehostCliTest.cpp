@@ -6,8 +6,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -182,25 +182,6 @@ print(bad);
     EXPECT_EQ(r.out, QStringLiteral("0 YesNo 7 1\ntrue\nhost.answer: 不认识的回答 \"maybe\" (yes, no, cancel, ok)\n"));
 }
 
-TEST_F(NotehostCli, FileNamesAreQueuedForTheSaveQuestion)
-{
-    // Without a queued name the export is cancelled; with one it writes the file.
-    const QString out = folder.file(QStringLiteral("note.xlsx"));
-    const QString path = script(QStringLiteral("export.js"), QStringLiteral(R"JS(
-host.call("SHOWNOTEFORM", "OutMoneyForm");
-var w = host.form("OutMoneyForm");
-w.find("muToExcel").trigger();
-print(host.messages.length);
-host.answerFile("%1");
-w.find("muToExcel").trigger();
-print(host.messages[0].text);
-)JS").arg(out));
-    auto r = runScript(QStringLiteral("admin"), path);
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("0\n已导出到 %1\n").arg(out));
-    EXPECT_TRUE(QFileInfo(out).size() > 0);
-}
-
 // Uncaught errors, the script's own and the host's (SQL), name file and line.
 TEST_F(NotehostCli, UncaughtErrorsNameTheirLine)
 {
@@ -226,6 +207,76 @@ TEST_F(NotehostCli, UncaughtErrorsNameTheirLine)
     }
 }
 
+
+// As an automation user finds and prints a note: "FINDNOTE" on purchase
+// orders, the filter by partner, the note opened from the list, previewed,
+// printed without a file name (cancelled) and to PDF; the PDF is read back.
+TEST_F(NotehostCli, ScriptFindsANoteByPartnerOpensItAndPrintsItToPdf)
+{
+    const QString shots = testsupport::binDir(); // kept beside the test program to be looked at
+    const QString pdf = folder.file(QStringLiteral("order.pdf"));
+    const QString path = script(QStringLiteral("find.js"), QStringLiteral(R"JS(
+function check(c, what) { if (!c) throw new Error("failed: " + what); }
+var order = host.sql("select o.NOTEID, o.NOTECODE, p.NAME from orderpth o join partnerlth p on p.PARTNERID = o.PARTNERID " +
+                     "where exists (select 1 from orderpthDetail d where d.NOTEID = o.NOTEID) order by o.NOTEID")[0];
+host.call("FINDNOTE", "", {NOTETYPE: 2});
+var f = host.form("FindnoteForm");
+check(f !== null, "the finder is open");
+var list = f.dataSet("qryPNOrder");
+var all = list.count;
+host.grab(f, "%1/finder_orders.png");
+host.onModal(function (win) {
+    win.SetCondition(0, "PARTNERNAME", "等于", order.NAME);
+    host.grab(win, "%1/finder_filter_partner.png");
+    win.find("OkBtn").click();
+    return 1;
+});
+f.find("btnFilter").click();
+host.onModal(null);
+check(list.count >= 1 && list.count < all, "the filter keeps the partner's orders: " + list.count + " of " + all);
+for (list.first(); !list.eof; list.next())
+    check(list.field("PARTNERNAME") === order.NAME, "only the partner's: " + list.field("PARTNERNAME"));
+check(list.locate("NOTEID", order.NOTEID), "the order is listed");
+f.find("btnOpenNote").click();
+var w = host.form("PNOrderForm");
+check(w !== null && w.master.field("NOTEID") === order.NOTEID, "the order opened from the list");
+host.onModal(function (win) {
+    win.show();
+    host.wait(100);
+    host.grab(win, "%1/print_preview.png");
+    return 0;
+});
+w.PrintPreviewPMItemClick();
+host.onModal(null);
+w.PrintPMItemClick(); // no file name queued: the print is cancelled
+host.answerFile("%2");
+w.PrintPMItemClick();
+check(host.messages.filter(function (m) { return m.kind === "Error"; }).length === 0, JSON.stringify(host.messages));
+print(host.sql("select PRINTED from noteprintabth where NOTETYPE = 2 and NOTEID = " + order.NOTEID)[0].PRINTED);
+// What the printed page must show: number, partner, the lines' goods, the total.
+var lines = host.sql("select g.NAME, d.AMOUNT from orderpthDetail d join Commoditylth g on g.COMMODITYID = d.COMMODITYID " +
+                     "where d.NOTEID = " + order.NOTEID);
+var total = 0;
+lines.forEach(function (l) { total += l.AMOUNT; print(l.NAME); });
+print(order.NOTECODE);
+print(order.NAME);
+print(total.toFixed(2));
+)JS").arg(shots, pdf));
+    const auto r = runScript(QStringLiteral("admin"), path);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString() << r.out.toStdString();
+    const QStringList out = r.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_GE(out.size(), 5) << r.out.toStdString();
+    EXPECT_EQ(out[0], QStringLiteral("1")) << "the print is counted, the preview and the cancelled print are not";
+
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000) && text.exitCode() == 0) << text.readAllStandardError().toStdString();
+    const QString page = QString::fromUtf8(text.readAllStandardOutput());
+    for (const QString &shown : out.mid(1) + QStringList{QStringLiteral("合计")})
+        EXPECT_TRUE(page.contains(shown)) << shown.toStdString() << "\n" << page.toStdString();
+    for (const char *shot : {"finder_orders.png", "finder_filter_partner.png", "print_preview.png"})
+        EXPECT_GT(QImage(QDir(shots).filePath(QString::fromLatin1(shot))).width(), 300) << shot;
+}
 } // namespace
 
 namespace {

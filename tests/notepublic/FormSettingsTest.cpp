@@ -157,26 +157,17 @@ TEST_F(FormSettingsTest, TemplateChoicePerWindowClass)
 
 namespace {
 
-struct FinanceCall {
-    int calls = 0;
-    QString function, argument;
-    int inSubject = -1;
-    std::optional<int> answer;
-    long result = 0;
-};
-FinanceCall g_finance;
+// What the finance package was asked ("function/argument/INSUBID") and answers.
+QStringList g_financeCalls;
+std::optional<int> g_financeAnswer;
+long g_financeResult = 0;
 
 long financeStub(const QString &function, const QString &argument, QnParams *params)
 {
-    ++g_finance.calls;
-    g_finance.function = function;
-    g_finance.argument = argument;
-    g_finance.inSubject = params && params->FindValue(QStringLiteral("INSUBID"))
-        ? params->GetValue(QStringLiteral("INSUBID")).toInt()
-        : -1;
-    if (params && g_finance.answer)
-        params->AddValue(QStringLiteral("SUBJECTID"), *g_finance.answer);
-    return g_finance.result;
+    g_financeCalls << function + u'/' + argument + u'/' + params->GetValue(QStringLiteral("INSUBID"), -1).toString();
+    if (g_financeAnswer)
+        params->AddValue(QStringLiteral("SUBJECTID"), *g_financeAnswer);
+    return g_financeResult;
 }
 
 } // namespace
@@ -187,21 +178,17 @@ TEST_F(FormSettingsTest, SubjectIsChosenThroughTheFinancePackage)
     EXPECT_EQ(ChooseSubject(7), std::nullopt);
 
     RegistFunction(QStringLiteral("SHOWFINANCEFORM"), financeStub);
-    g_finance = {};
-    g_finance.answer = 1122;
+    g_financeCalls.clear();
+    g_financeAnswer = 1122;
+    g_financeResult = 0;
     EXPECT_EQ(ChooseSubject(7), 1122);
-    EXPECT_EQ(g_finance.calls, 1);
-    EXPECT_EQ(g_finance.function + u'/' + g_finance.argument, QStringLiteral("SHOWFINANCEFORM/SELECTSUBJECTID"));
-    EXPECT_EQ(g_finance.inSubject, 7);
-
-    g_finance.answer.reset(); // cancelled: nothing comes back
+    g_financeAnswer.reset(); // cancelled: nothing comes back
     EXPECT_EQ(ChooseSubject(1122), std::nullopt);
-    EXPECT_EQ(g_finance.inSubject, 1122);
-
-    g_finance.answer = 5;
-    g_finance.result = 0x80004005L; // refused
+    g_financeAnswer = 5;
+    g_financeResult = 0x80004005L; // refused
     EXPECT_EQ(ChooseSubject(0), std::nullopt);
-    g_finance = {};
+    EXPECT_EQ(g_financeCalls, (QStringList{"SHOWFINANCEFORM/SELECTSUBJECTID/7", "SHOWFINANCEFORM/SELECTSUBJECTID/1122",
+                                           "SHOWFINANCEFORM/SELECTSUBJECTID/0"}));
 }
 
 namespace {
@@ -235,20 +222,16 @@ TEST_F(FormSettingsTest, PersonIsChosenWithTheEmployeePicker)
     EXPECT_EQ(PersonPickerCaption(25), QStringLiteral("选择生产工人"));
     EXPECT_EQ(ChoosePerson({}, QStringLiteral("选择领料人"), 3), std::nullopt);
 
-    QString shownTitle;
-    qint64 shownCurrent = -1;
-    int shownClears = 0;
+    // What the picker showed: its caption, the row it was positioned on, how often it was cleared.
+    QString shown;
     m_modal.setHandler([&](QWidget *w) {
-        shownTitle = w->windowTitle();
-        shownCurrent = FakeEmployeePicker::last->current;
-        shownClears = FakeEmployeePicker::last->clears;
+        const FakeEmployeePicker *p = FakeEmployeePicker::last;
+        shown = QStringLiteral("%1 at %2 after %3 clear").arg(w->windowTitle()).arg(p->current).arg(p->clears);
         FakeEmployeePicker::last->selected = 7;
         return 1;
     });
     EXPECT_EQ(ChoosePerson(fakeFactory(), QStringLiteral("选择领料人"), 3), 7);
-    EXPECT_EQ(shownTitle, QStringLiteral("选择领料人"));
-    EXPECT_EQ(shownCurrent, 3); // positioned after being cleared
-    EXPECT_EQ(shownClears, 1);
+    EXPECT_EQ(shown, QStringLiteral("选择领料人 at 3 after 1 clear")); // positioned after being cleared
     EXPECT_EQ(FakeEmployeePicker::last, nullptr); // freed after the call
 
     // Into a field: browse -> edit, the choice written with its change event.
@@ -259,8 +242,7 @@ TEST_F(FormSettingsTest, PersonIsChosenWithTheEmployeePicker)
     form.master.Post();
     form.changed.clear();
     EXPECT_TRUE(ChoosePersonForField(fakeFactory(), emp, 29));
-    EXPECT_EQ(shownTitle, QStringLiteral("选择领料人"));
-    EXPECT_EQ(shownCurrent, 2);
+    EXPECT_EQ(shown, QStringLiteral("选择领料人 at 2 after 1 clear"));
     EXPECT_EQ(form.master.State(), data::DataSetState::Edit);
     EXPECT_EQ(emp->AsInteger(), 7);
     EXPECT_EQ(form.changed, QStringList{"EMPID"});
@@ -268,11 +250,11 @@ TEST_F(FormSettingsTest, PersonIsChosenWithTheEmployeePicker)
 
     // OK without a choice leaves the field; cancel leaves everything.
     m_modal.setHandler([&](QWidget *w) {
-        shownTitle = w->windowTitle();
+        shown = w->windowTitle();
         return 1;
     });
     EXPECT_TRUE(ChoosePersonForField(fakeFactory(), emp, 42));
-    EXPECT_EQ(shownTitle, QStringLiteral("选择生产工人"));
+    EXPECT_EQ(shown, QStringLiteral("选择生产工人"));
     EXPECT_EQ(emp->AsInteger(), 7);
     form.master.Post();
     m_modal.setHandler(nullptr); // the scripted service answers 2: cancel

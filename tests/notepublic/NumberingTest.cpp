@@ -5,8 +5,12 @@
 
 #include "NumberingFunctions.h"
 
+#include "db/PgDialect.h"
+
 #include <QDir>
 #include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
 
 using namespace notepublictest;
 
@@ -201,8 +205,20 @@ TEST_F(NumberingTest, NumbersReservedByAClientThatIsGoneAreTakenAgain)
     ReleaseNoteCode(14, QStringLiteral("XS-2005-03-0015"));
 
     // Killed with the note open: its number goes to the next note, and only its rows go.
+    const QString childId =
+        scalar(QStringLiteral("select CLIENTID from notecodereserveth where NOTECODE='XS-2005-03-0013'")).toString();
     child.kill();
     child.waitForFinished();
+    if (database().isPostgres()) {
+        // The server ends the dead client's session (and its client lock) once it
+        // notices; taking that lock on another connection waits for it.
+        auto waiter = testsupport::openAgain(database());
+        QSqlQuery q(waiter->connection());
+        const qint64 key = db::pgLockKey((QStringLiteral("CLIENT_") + childId).toUpper());
+        ASSERT_TRUE(q.exec(QStringLiteral("set lock_timeout = '60s'")));
+        ASSERT_TRUE(q.exec(QStringLiteral("select pg_advisory_lock(%1)").arg(key))) << q.lastError().text().toStdString();
+        q.exec(QStringLiteral("select pg_advisory_unlock(%1)").arg(key));
+    }
     EXPECT_EQ(ReserveNoteCode(14, kMarch5), QStringLiteral("XS-2005-03-0013"));
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from notecodereserveth where NOTECODE='XS-2005-03-0014'")).toInt(), 1);
     EXPECT_EQ(scalar(QStringLiteral("select CLIENTID from notecodereserveth where NOTECODE='XS-2005-03-0013'")).toString(),

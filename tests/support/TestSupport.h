@@ -145,3 +145,13 @@ QString joinedRows(db::Database &books, const QString &select, QChar sep = u':',
 bool saveShot(QWidget *window, const QString &name);
 
 } // namespace testsupport
+
+// ---------------------------------------------------------------------------- rows as text
+namespace testsupport {
+
+// The rows `sql` returns as one text, the same on both engines: the cells of
+// a row joined by '|', the rows by ','; a number in its shortest form (20,
+// where the server's numeric reads 20.000000), a null as an empty cell.
+QString rowsText(db::Database &books, const QString &sql, const db::Params &params = {});
+
+} // namespace testsupport

@@ -1271,6 +1271,10 @@ void Database::commitTran()
             if (!ok)
                 failure = engineError(q.lastError());
         } catch (const DbError &e) {
+            // A failure injected before the COMMIT was sent: on the server the
+            // transaction is still open, and a failed COMMIT must end it there.
+            if (isPostgres() && !engineEndedTransaction())
+                QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
             failure = e;
         }
         if (failure) {

@@ -6,9 +6,10 @@ function check(ok, what) {
     if (!ok)
         throw new Error("failed: " + what);
 }
+// The one value a statement returns (the server gives its column name in lower case).
 function one(sql) {
     var rows = host.sql(sql);
-    return rows.length ? rows[0].V : null;
+    return rows.length ? rows[0][Object.keys(rows[0])[0]] : null;
 }
 function cash() {
     return Number(one("select BALANCE as V from accountacth where ACCOUNTID = 1"));
