@@ -1,5 +1,7 @@
 #include "PgFixture.h"
 
+#include "notedb.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QRandomGenerator>
@@ -93,6 +95,15 @@ void TwoEngines::TearDown()
     m_pg.reset();
     m_lite.reset();
     m_scratch.reset();
+}
+
+void DemoOnBoth::SetUp()
+{
+    PG_REQUIRED();
+    notedb::install();
+    m_server = std::make_unique<ScratchDatabase>();
+    m_lite = testsupport::freshBooks(m_folder.file(QStringLiteral("demo.db")), true);
+    m_pg = notedb::copyBooks(*m_lite, m_server->address());
 }
 
 void TwoEngines::both(const QString &tsql, const db::Params &params)

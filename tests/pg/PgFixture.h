@@ -58,6 +58,18 @@ protected:
     std::unique_ptr<db::Database> m_pg;
 };
 
+// The demo company in an SQLite file and copied to a fresh database on the
+// server (as `notectl copy` does): the same books on both engines.
+class DemoOnBoth : public ::testing::Test {
+protected:
+    void SetUp() override;
+
+    testsupport::TempFolder m_folder;
+    std::unique_ptr<ScratchDatabase> m_server;
+    std::unique_ptr<db::Database> m_lite;
+    std::unique_ptr<db::Database> m_pg;
+};
+
 } // namespace pgtest
 
 // Skips the test when no server was given.

@@ -40,15 +40,13 @@ QString outcome(Database &d, const QString &tsql, bool &failed)
     }
 }
 
-TEST(Semantics, TheCorpusGivesOnTheServerWhatItGivesOnSqlite)
+class Semantics : public pgtest::DemoOnBoth {};
+
+TEST_F(Semantics, TheCorpusGivesOnTheServerWhatItGivesOnSqlite)
 {
-    PG_REQUIRED();
-    notedb::install();
-    testsupport::TempFolder folder;
-    pgtest::ScratchDatabase server;
-    auto lite = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
-    lite->exec(QString::fromUtf8(semantics::kFixture));
-    auto pg = notedb::copyBooks(*lite, server.address());
+    Database *lite = m_lite.get(), *pg = m_pg.get();
+    for (Database *d : {lite, pg})
+        d->exec(QString::fromUtf8(semantics::kFixture));
     int compared = 0;
     for (const semantics::Meaning &m : semantics::kCorpus) {
         const QString tsql = QString::fromUtf8(m.tsql);

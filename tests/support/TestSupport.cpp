@@ -311,3 +311,17 @@ RunResult runProgram(const QString &program, const QStringList &args, const QByt
 }
 
 } // namespace testsupport
+
+namespace testsupport {
+
+QString errorOf(const std::function<void()> &run)
+{
+    try {
+        run();
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QStringLiteral("(ran)");
+}
+
+} // namespace testsupport

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
 
@@ -115,5 +116,13 @@ struct RunResult {
 // Runs one of our programs (by name in binDir) or any program with `args`.
 RunResult runProgram(const QString &program, const QStringList &args, const QByteArray &input = {},
                      int timeoutMs = 60000);
+
+} // namespace testsupport
+
+namespace testsupport {
+
+// What `run` throws (any std::exception: the text shown to the user), or
+// "(ran)" when it runs through; a refusal is then checked in one line.
+QString errorOf(const std::function<void()> &run);
 
 } // namespace testsupport
