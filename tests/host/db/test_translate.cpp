@@ -241,7 +241,7 @@ TEST(TranslatePostgres, Rules)
          "select Max(funcdefCodeToSerialNo(noteCode,4)) as SerialNo From salesth Where funcdefDateComp('yyyymm',noteDate,'03/05/2005')>0"},
         {"select Round(p.Price*(1+p.TaxRate/100.0),8) price, round(amount,2)-round(fillamt,2) UnfillAmt from t",
          "select round((p.Price*(1+p.TaxRate/100.0))::numeric, 8) price, round((amount)::numeric, 2)-round((fillamt)::numeric, 2) UnfillAmt from t"},
-        {"select getdate(), charindex('-', code) from t", "select localtimestamp(0), strpos(code,'-') from t"},
+        {"select getdate(), charindex('-', code) from t", "select localtimestamp(0), strpos(lower(code),lower('-')) from t"},
         {"select count(*) from t B, u where B.a  like u.c + '%'",
          "select count(*) from t B, u where B.a  ilike u.c || '%'"},
         {"select 0 as dataid, cast('<全部>' as varchar(64)) as dataname  union  select DEPID, cast(name as nvarchar(64)) from departmentlth",
