@@ -45,7 +45,7 @@ TEST_F(PrecisionTest, ConfiguredDecimalsWithDefaultsAndRefresh)
     setParam(2003, "AmtDecimals", "many");
     RefreshDecimals();
     EXPECT_EQ(AmountDecimals(), 2);
-    // A refresh of the parameter set reads them again too.
+    // A refresh of the parameter set reads the decimals again too.
     setParam(2003, "AmtDecimals", "3");
     EXPECT_EQ(AmountDecimals(), 2);
     EXPECT_TRUE(RefreshLookupDataSet("qrySysParam"));

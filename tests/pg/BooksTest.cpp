@@ -59,12 +59,12 @@ TEST_F(Books, InitMakesTheSameTablesAndColumnsAsOnSqlite)
     for (const QString &table : {QStringLiteral("purchasepthDetail"), QStringLiteral("privilegemth")}) {
         const auto a = m_lite->tableColumns(table), b = m_pg->tableColumns(table);
         ASSERT_EQ(a.size(), b.size()) << table.toStdString();
-        for (int i = 0; i < a.size(); ++i) {
-            EXPECT_EQ(a[i].name.toLower(), b[i].name.toLower());
-            EXPECT_EQ(a[i].primaryKey, b[i].primaryKey) << a[i].name.toStdString();
-            EXPECT_EQ(a[i].hasDefault, b[i].hasDefault) << a[i].name.toStdString();
-            EXPECT_EQ(a[i].type.toStdString(), b[i].type.toStdString()) << a[i].name.toStdString(); // sizes too
-        }
+        // Name, key, default and type with its size.
+        const auto column = [](const auto &c) {
+            return QStringLiteral("%1 %2 %3 %4").arg(c.name.toLower()).arg(c.primaryKey).arg(c.hasDefault).arg(c.type);
+        };
+        for (int i = 0; i < a.size(); ++i)
+            EXPECT_EQ(column(b[i]).toStdString(), column(a[i]).toStdString());
     }
     EXPECT_EQ(m_pg->tableColumns(QStringLiteral("privilegemth")).size(), 3);
     EXPECT_TRUE(m_pg->tableColumns(QStringLiteral("no_such_table")).isEmpty());

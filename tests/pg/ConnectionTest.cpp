@@ -141,7 +141,7 @@ TEST_F(Connection, BadAddressesAndForeignDatabasesAreRefusedClearly)
     const QString foreign = refusal(m_scratch->address());
     EXPECT_TRUE(foreign.startsWith(QStringLiteral("不是本系统的帐套"))) << foreign.toStdString();
     // A database that does not exist at all: the server says so.
-    const QString missing = refusal(pgtest::addressOf(QStringLiteral("pk_no_such_books")));
+    const QString missing = refusal(testsupport::serverDatabaseAddress(QStringLiteral("pk_no_such_books")));
     EXPECT_TRUE(missing.contains(QLatin1String("pk_no_such_books"))) << missing.toStdString();
 }
 

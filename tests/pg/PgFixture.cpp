@@ -12,16 +12,6 @@ namespace pgtest {
 
 QString serverAddress() { return qEnvironmentVariable("NOTE_TEST_PG"); }
 
-QString addressOf(const QString &name)
-{
-    // postgresql://user@host:port/DB?options: the database is the path.
-    const QString base = serverAddress();
-    const int scheme = int(base.indexOf(QLatin1String("//")));
-    const int slash = int(base.indexOf(u'/', scheme + 2));
-    const int query = int(base.indexOf(u'?', slash));
-    return base.left(slash + 1) + name + (query >= 0 ? base.mid(query) : QString());
-}
-
 namespace {
 
 void onServer(const QString &sql)
@@ -38,7 +28,7 @@ ScratchDatabase::ScratchDatabase()
 {
     m_name = QStringLiteral("pk_test_%1").arg(QRandomGenerator::system()->generate64(), 16, 16, QChar(u'0'));
     onServer(QStringLiteral("CREATE DATABASE %1").arg(m_name));
-    m_address = addressOf(m_name);
+    m_address = testsupport::serverDatabaseAddress(m_name);
 }
 
 ScratchDatabase::~ScratchDatabase()

@@ -15,8 +15,6 @@ namespace pgtest {
 
 // NOTE_TEST_PG, or empty when the tests run without a server.
 QString serverAddress();
-// The address of database `name` on the same server.
-QString addressOf(const QString &name);
 
 // Creates an empty database on the server and drops it again (its sessions
 // ended first) when it goes.
