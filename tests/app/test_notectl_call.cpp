@@ -27,50 +27,35 @@ protected:
     QString books;
 };
 
-TEST_F(NotectlCallTest, PrintsResultAndParametersAfterTheCall)
+TEST_F(NotectlCallTest, PrintsResultParametersAndRefusals)
 {
-    auto r = call({QStringLiteral("GETNOTENAME"), QStringLiteral("-"), QStringLiteral("NOTETYPE=2"),
-                   QStringLiteral("MEMO=a b")});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("result=0x00000000\nNOTETYPE=2\nMEMO=a b\nresult=采购订单\n"));
-
-    // Text that is not an integer stays text; the package's conversion error
-    // reaches the caller, which reports it.
-    r = call({QStringLiteral("getnotename"), QString(), QStringLiteral("NOTETYPE=2x")});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("\"2x\""))) << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty());
-}
-
-TEST_F(NotectlCallTest, RefusalOfTheClerkIsPrintedWithItsMessage)
-{
-    auto r = call({QStringLiteral("POSDAYEND"), QString(), QStringLiteral("--user"), QStringLiteral("clerk")});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("result=0x80004005\nmessage: error: 对不起,你没有POS日结的权限.\n"));
-
-    // The administrator (the default user) is not refused.
-    r = call({QStringLiteral("FILL"), QString()});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("result=0x00000000\n"));
-}
-
-TEST_F(NotectlCallTest, UnknownFunctionUserAndBadArguments)
-{
-    auto r = call({QStringLiteral("NOSUCHFUNCTION"), QStringLiteral("x"), QStringLiteral("A=1")});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("result=0x00000000\nA=1\n"));
-
-    r = call({QStringLiteral("GETNOTENAME"), QString(), QStringLiteral("--user"), QStringLiteral("nobody")});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("nobody"))) << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty());
-
-    r = call({QStringLiteral("GETNOTENAME"), QString(), QStringLiteral("NOTETYPE")});
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("NOTETYPE"))) << r.err.toStdString();
-
-    r = call({QStringLiteral("GETNOTENAME")});
-    EXPECT_EQ(r.exitCode, 2);
+    const struct {
+        QStringList args;
+        int exitCode;
+        const char *out, *err; // the whole output; a part of the error text
+    } cases[] = {
+        {{"GETNOTENAME", "-", "NOTETYPE=2", "MEMO=a b"}, 0, "result=0x00000000\nNOTETYPE=2\nMEMO=a b\nresult=采购订单\n", ""},
+        // Text that is not an integer stays text; the package's conversion
+        // error reaches the caller, which reports it.
+        {{"getnotename", "", "NOTETYPE=2x"}, 1, "", "\"2x\""},
+        // The clerk's refusal is printed with its message; the administrator
+        // (the default user) is not refused.
+        {{"POSDAYEND", "", "--user", "clerk"}, 0, "result=0x80004005\nmessage: error: 对不起,你没有POS日结的权限.\n", ""},
+        {{"FILL", ""}, 0, "result=0x00000000\n", ""},
+        // An unknown function does nothing; an unknown user, a parameter
+        // without a value and a missing argument are refused.
+        {{"NOSUCHFUNCTION", "x", "A=1"}, 0, "result=0x00000000\nA=1\n", ""},
+        {{"GETNOTENAME", "", "--user", "nobody"}, 1, "", "nobody"},
+        {{"GETNOTENAME", "", "NOTETYPE"}, 2, "", "NOTETYPE"},
+        {{"GETNOTENAME"}, 2, "", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const auto r = call(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        EXPECT_EQ(r.out, QString::fromUtf8(c.out));
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.err))) << r.err.toStdString();
+    }
 }
 
 TEST_F(NotectlCallTest, MissingPluginIsNamed)

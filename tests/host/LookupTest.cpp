@@ -117,18 +117,6 @@ TEST_F(LookupTest, NamedLookupSources)
     EXPECT_NE(FindLookupDataSource("dsColor"), nullptr);
 }
 
-TEST_F(LookupTest, SystemParameterSetRefreshesPrecision)
-{
-    setParam(2003, "AmtDecimals", "2");
-    RefreshDecimals();
-    EXPECT_EQ(AmountDecimals(), 2);
-    setParam(2003, "AmtDecimals", "3");
-    EXPECT_EQ(AmountDecimals(), 2); // cached
-    EXPECT_TRUE(RefreshLookupDataSet("qrySysParam"));
-    EXPECT_EQ(AmountDecimals(), 3);
-    EXPECT_EQ(LookupData(22, 2003, "DATAVALUE").toString(), "3");
-}
-
 TEST_F(LookupTest, ComboUtilityCommands)
 {
     QWidget form;

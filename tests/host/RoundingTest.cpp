@@ -45,6 +45,12 @@ TEST_F(PrecisionTest, ConfiguredDecimalsWithDefaultsAndRefresh)
     setParam(2003, "AmtDecimals", "many");
     RefreshDecimals();
     EXPECT_EQ(AmountDecimals(), 2);
+    // A refresh of the parameter set reads the decimals again too.
+    setParam(2003, "AmtDecimals", "3");
+    EXPECT_EQ(AmountDecimals(), 2);
+    EXPECT_TRUE(RefreshLookupDataSet("qrySysParam"));
+    EXPECT_EQ(AmountDecimals(), 3);
+    EXPECT_EQ(LookupData(22, 2003, "DATAVALUE").toString(), "3");
 
     // Another set of books brings its own precision.
     testsupport::TempFolder other;

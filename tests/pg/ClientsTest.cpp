@@ -1,5 +1,5 @@
 // Several clients on one set of books on the server: notectl from the outside,
-// and keys taken by clients at once.
+// and keys taken by clients at once, never given twice nor rolled back.
 
 #include "PgFixture.h"
 
@@ -14,39 +14,55 @@ using db::Database;
 
 namespace {
 
-TEST(ServerClients, NotectlMakesBooksOnTheServerAndRunsSqlOnThem)
+TEST(ServerClients, NotectlMakesDemoBooksOnTheServerAndRunsSqlOnThem)
 {
     PG_REQUIRED();
+    notedb::install();
+    testsupport::TempFolder folder;
     pgtest::ScratchDatabase scratch;
     const QString books = scratch.address();
-    auto init = testsupport::runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), books});
+    const auto ctl = [](const QStringList &args) { return testsupport::runProgram(QStringLiteral("notectl"), args); };
+    auto init = ctl({QStringLiteral("init"), books, QStringLiteral("--demo")});
     ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
-    EXPECT_TRUE(init.out.contains(QStringLiteral("已创建帐套"))) << init.out.toStdString();
+    EXPECT_TRUE(init.out.contains(QStringLiteral("已创建帐套")) && init.out.contains(QStringLiteral("(演示数据)")))
+        << init.out.toStdString();
 
-    auto insert = testsupport::runProgram(
-        QStringLiteral("notectl"),
-        {QStringLiteral("sql"), books,
-         QStringLiteral("insert into departmentlth (DEPID, CODE, NAME) values (7, 'D7', N'销售部')")});
+    // The demo made there holds what it holds on SQLite.
+    {
+        auto pg = notedb::openBooks(books);
+        auto lite = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
+        for (const char *sql : {
+                 "select count(*), sum(QUANTITY), sum(AMOUNT), sum(REALQTY) from onhandaath",
+                 "select NOTETYPE, count(*), sum(IOFLAG * QUANTITY), sum(AMOUNT), sum(BREFERQTY) from noteflowaath "
+                 "group by NOTETYPE order by 1",
+                 "select count(*), sum(QUANTITY) from PcSplit",
+                 "select sum(SCAMT) from partnerlth",
+                 "select sum(BALANCE), (select count(*) from accountflowaath) from accountacth",
+                 "select count(*) from notepostlogaath",
+             })
+            pgtest::expectSame(*lite, *pg, QString::fromLatin1(sql), {}, true);
+        EXPECT_GT(pg->scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE in (4, 14)")).toInt(), 0);
+    }
+
+    auto insert = ctl({QStringLiteral("sql"), books,
+                       QStringLiteral("insert into departmentlth (DEPID, CODE, NAME) values (907, 'D907', N'销售部')")});
     EXPECT_EQ(insert.exitCode, 0) << insert.err.toStdString();
-    auto select = testsupport::runProgram(
-        QStringLiteral("notectl"),
-        {QStringLiteral("sql"), books, QStringLiteral("select top 1 [Name], len(CODE) as L from DepartmentLth where code = 'd7'")});
+    auto select = ctl({QStringLiteral("sql"), books,
+                       QStringLiteral("select top 1 [Name], len(CODE) as L from DepartmentLth where code = 'd907'")});
     EXPECT_EQ(select.exitCode, 0) << select.err.toStdString();
-    EXPECT_EQ(select.out.toStdString(), "name\tl\n销售部\t2\n");
+    EXPECT_EQ(select.out.toStdString(), "name\tl\n销售部\t4\n");
 
     // The server's own text for a statement it refuses; a second init is refused.
-    auto bad = testsupport::runProgram(QStringLiteral("notectl"),
-                                       {QStringLiteral("sql"), books, QStringLiteral("select nosuch from departmentlth")});
+    auto bad = ctl({QStringLiteral("sql"), books, QStringLiteral("select nosuch from departmentlth")});
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("nosuch"))) << bad.err.toStdString();
-    auto again = testsupport::runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), books});
+    auto again = ctl({QStringLiteral("init"), books});
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_TRUE(again.err.contains(QStringLiteral("不是空的"))) << again.err.toStdString();
-    auto forced = testsupport::runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), books, QStringLiteral("--force")});
+    auto forced = ctl({QStringLiteral("init"), books, QStringLiteral("--force")});
     EXPECT_EQ(forced.exitCode, 1);
     EXPECT_TRUE(forced.err.contains(QStringLiteral("服务器上的帐套不会被覆盖"))) << forced.err.toStdString();
-    auto count = testsupport::runProgram(QStringLiteral("notectl"),
-                                         {QStringLiteral("sql"), books, QStringLiteral("select count(*) as N from departmentlth where DEPID = 7")});
+    auto count = ctl({QStringLiteral("sql"), books, QStringLiteral("select count(*) as N from departmentlth where DEPID = 907")});
     EXPECT_EQ(count.out.toStdString(), "n\n1\n");
 }
 
@@ -73,7 +89,7 @@ TEST(ServerClients, KeysTakenByClientsAtOnceAreAllDifferent)
                     const bool undo = (i + c) % 3 == 0;
                     if (undo)
                         d->beginTran();
-                    const qint64 key = d->newKey(QStringLiteral("salesth"));
+                    const qint64 key = d->newKey(i % 2 ? QStringLiteral("salesth") : QStringLiteral("SalesTH")); // any case
                     if (undo)
                         d->rollbackTran();
                     std::lock_guard<std::mutex> lock(mutex);
@@ -95,6 +111,7 @@ TEST(ServerClients, KeysTakenByClientsAtOnceAreAllDifferent)
     EXPECT_EQ(keys.size(), clients * perClient);
     EXPECT_EQ(distinct.size(), keys.size());
     EXPECT_EQ(*std::max_element(keys.begin(), keys.end()), clients * perClient);
+    EXPECT_THROW(Database::openPostgres(scratch.address())->newKey(QStringLiteral("no_such_table")), db::DbError);
 }
 
 } // namespace

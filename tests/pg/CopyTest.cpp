@@ -23,16 +23,13 @@ QStringList dump(Database &d, const QString &table)
     return lines;
 }
 
-TEST(CopyBooks, DemoBooksGoToTheServerAndBackWithEveryTableEqual)
+class CopyBooks : public pgtest::DemoOnBoth {};
+
+TEST_F(CopyBooks, DemoBooksGoToTheServerAndBackWithEveryTableEqual)
 {
-    PG_REQUIRED();
-    notedb::install();
-    testsupport::TempFolder folder;
-    pgtest::ScratchDatabase server;
-    auto lite = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
+    Database *lite = m_lite.get(), *pg = m_pg.get();
     const QStringList tables = lite->tableNames();
-    auto pg = notedb::copyBooks(*lite, server.address());
-    auto back = notedb::copyBooks(*pg, folder.file(QStringLiteral("back.db")));
+    auto back = notedb::copyBooks(*pg, m_folder.file(QStringLiteral("back.db")));
     EXPECT_EQ(pg->tableNames(), tables);
     int rows = 0;
     for (const QString &t : tables) {
@@ -50,8 +47,8 @@ TEST(CopyBooks, DemoBooksGoToTheServerAndBackWithEveryTableEqual)
     EXPECT_EQ(back->newKey(QStringLiteral("purchasepth")), last + 1);
 
     // A target that is not empty is refused, the source untouched.
-    EXPECT_THROW(notedb::copyBooks(*lite, server.address()), db::DbError);
-    EXPECT_THROW(notedb::copyBooks(*pg, folder.file(QStringLiteral("back.db"))), db::DbError);
+    EXPECT_THROW(notedb::copyBooks(*lite, m_server->address()), db::DbError);
+    EXPECT_THROW(notedb::copyBooks(*pg, m_folder.file(QStringLiteral("back.db"))), db::DbError);
 }
 
 } // namespace

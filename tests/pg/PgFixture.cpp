@@ -1,5 +1,7 @@
 #include "PgFixture.h"
 
+#include "notedb.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QRandomGenerator>
@@ -9,16 +11,6 @@
 namespace pgtest {
 
 QString serverAddress() { return qEnvironmentVariable("NOTE_TEST_PG"); }
-
-QString addressOf(const QString &name)
-{
-    // postgresql://user@host:port/DB?options: the database is the path.
-    const QString base = serverAddress();
-    const int scheme = int(base.indexOf(QLatin1String("//")));
-    const int slash = int(base.indexOf(u'/', scheme + 2));
-    const int query = int(base.indexOf(u'?', slash));
-    return base.left(slash + 1) + name + (query >= 0 ? base.mid(query) : QString());
-}
 
 namespace {
 
@@ -36,7 +28,7 @@ ScratchDatabase::ScratchDatabase()
 {
     m_name = QStringLiteral("pk_test_%1").arg(QRandomGenerator::system()->generate64(), 16, 16, QChar(u'0'));
     onServer(QStringLiteral("CREATE DATABASE %1").arg(m_name));
-    m_address = addressOf(m_name);
+    m_address = testsupport::serverDatabaseAddress(m_name);
 }
 
 ScratchDatabase::~ScratchDatabase()
@@ -93,6 +85,15 @@ void TwoEngines::TearDown()
     m_pg.reset();
     m_lite.reset();
     m_scratch.reset();
+}
+
+void DemoOnBoth::SetUp()
+{
+    PG_REQUIRED();
+    notedb::install();
+    m_server = std::make_unique<ScratchDatabase>();
+    m_lite = testsupport::freshBooks(m_folder.file(QStringLiteral("demo.db")), true);
+    m_pg = notedb::copyBooks(*m_lite, m_server->address());
 }
 
 void TwoEngines::both(const QString &tsql, const db::Params &params)

@@ -15,8 +15,6 @@ namespace pgtest {
 
 // NOTE_TEST_PG, or empty when the tests run without a server.
 QString serverAddress();
-// The address of database `name` on the same server.
-QString addressOf(const QString &name);
 
 // Creates an empty database on the server and drops it again (its sessions
 // ended first) when it goes.
@@ -54,6 +52,18 @@ protected:
 
     testsupport::TempFolder m_folder;
     std::unique_ptr<ScratchDatabase> m_scratch;
+    std::unique_ptr<db::Database> m_lite;
+    std::unique_ptr<db::Database> m_pg;
+};
+
+// The demo company in an SQLite file and copied to a fresh database on the
+// server (as `notectl copy` does): the same books on both engines.
+class DemoOnBoth : public ::testing::Test {
+protected:
+    void SetUp() override;
+
+    testsupport::TempFolder m_folder;
+    std::unique_ptr<ScratchDatabase> m_server;
     std::unique_ptr<db::Database> m_lite;
     std::unique_ptr<db::Database> m_pg;
 };

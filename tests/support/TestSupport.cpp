@@ -54,9 +54,9 @@ public:
             if (demo) {
                 TempFolder folder;
                 auto lite = notedb::createBooks(folder.file(QStringLiteral("demo.db")), true, false);
-                notedb::copyBooks(*lite, addressOf(name)).reset(); // no session may stay on a template
+                notedb::copyBooks(*lite, serverDatabaseAddress(name)).reset(); // no session may stay on a template
             } else {
-                notedb::createBooks(addressOf(name), false, false).reset();
+                notedb::createBooks(serverDatabaseAddress(name), false, false).reset();
             }
             tpl = name;
         }
@@ -64,8 +64,8 @@ public:
         onServer(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(name, tpl));
         m_made << name;
         m_clones << name;
-        m_addresses.insert(path, addressOf(name));
-        return notedb::openBooks(addressOf(name));
+        m_addresses.insert(path, serverDatabaseAddress(name));
+        return notedb::openBooks(serverDatabaseAddress(name));
     }
 
     QString address(const QString &path)
@@ -78,16 +78,6 @@ private:
     QString uniqueName(const QString &kind)
     {
         return QStringLiteral("pk_%1_%2_%3").arg(kind).arg(QCoreApplication::applicationPid()).arg(++m_counter);
-    }
-
-    static QString addressOf(const QString &name)
-    {
-        // postgresql://user@host:port/DB?options: the database is the path.
-        const QString base = qEnvironmentVariable("NOTE_TEST_PG");
-        const int scheme = int(base.indexOf(QLatin1String("//")));
-        const int slash = int(base.indexOf(u'/', scheme + 2));
-        const int query = int(base.indexOf(u'?', slash));
-        return base.left(slash + 1) + name + (query >= 0 ? base.mid(query) : QString());
     }
 
     void onServer(const QString &sql)
@@ -110,7 +100,7 @@ private:
                 onServer(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(*it));
                 m_made.removeAll(*it);
                 for (auto a = m_addresses.begin(); a != m_addresses.end();)
-                    a = a.value() == addressOf(*it) ? m_addresses.erase(a) : std::next(a);
+                    a = a.value() == serverDatabaseAddress(*it) ? m_addresses.erase(a) : std::next(a);
                 it = m_clones.erase(it);
             } catch (const db::DbError &) {
                 ++it;
@@ -435,6 +425,30 @@ QString rowsText(db::Database &books, const QString &sql, const db::Params &para
         rows << cells.join(u'|');
     }
     return rows.join(u',');
+}
+
+} // namespace testsupport
+
+namespace testsupport {
+
+QString serverDatabaseAddress(const QString &name)
+{
+    // postgresql://user@host:port/DB?options: the database is the path.
+    const QString base = qEnvironmentVariable("NOTE_TEST_PG");
+    const int scheme = int(base.indexOf(QLatin1String("//")));
+    const int slash = int(base.indexOf(u'/', scheme + 2));
+    const int query = int(base.indexOf(u'?', slash));
+    return base.left(slash + 1) + name + (query >= 0 ? base.mid(query) : QString());
+}
+
+QString errorOf(const std::function<void()> &run)
+{
+    try {
+        run();
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QStringLiteral("(ran)");
 }
 
 } // namespace testsupport

@@ -155,3 +155,13 @@ namespace testsupport {
 QString rowsText(db::Database &books, const QString &sql, const db::Params &params = {});
 
 } // namespace testsupport
+
+namespace testsupport {
+
+// What `run` throws (any std::exception: the text shown to the user), or
+// "(ran)" when it runs through; a refusal is then checked in one line.
+QString errorOf(const std::function<void()> &run);
+// The address of database `name` on the server NOTE_TEST_PG names.
+QString serverDatabaseAddress(const QString &name);
+
+} // namespace testsupport

@@ -1015,8 +1015,8 @@ private:
             const QStringList a = splitArgs(args);
             // The search ignores case, as the text columns' comparison does.
             if (a.size() == 2)
-                toRaw(call, m_pg ? QString(QStringLiteral("strpos(") + a[1] + u',' + a[0] + u')')
-                                 : QString(QStringLiteral("instr(lower(") + a[1] + QStringLiteral("),lower(") + a[0] + QStringLiteral("))")));
+                toRaw(call, (m_pg ? QStringLiteral("strpos(lower(") : QStringLiteral("instr(lower(")) + a[1] + QStringLiteral("),lower(")
+                                + a[0] + QStringLiteral("))"));
         } else if (name == u"cast") {
             const int t = castTypeIndex(args);
             if (t < 0)

@@ -3,20 +3,7 @@
 #include "DataSetFixture.h"
 
 using namespace data;
-
-namespace {
-
-QString text(const std::function<void()> &fn)
-{
-    try {
-        fn();
-    } catch (const DataSetError &e) {
-        return e.text();
-    }
-    return QString();
-}
-
-} // namespace
+using testsupport::errorOf;
 
 TEST_F(DataSetTest, FieldsTakeTypesFromTheTableAndDatesComeBackAsQDate)
 {
@@ -35,7 +22,7 @@ TEST_F(DataSetTest, FieldsTakeTypesFromTheTableAndDatesComeBackAsQDate)
         EXPECT_EQ(ds->FieldByName(name)->DataType(), type) << name;
     EXPECT_EQ(ds->FieldByName("NOTECODE")->Size(), 20);
     EXPECT_EQ(ds->FindField("NOSUCH"), nullptr);
-    EXPECT_EQ(text([&] { ds->FieldByName("NOSUCH"); }), "数据集中没有字段 'NOSUCH'");
+    EXPECT_EQ(errorOf([&] { ds->FieldByName("NOSUCH"); }), "数据集中没有字段 'NOSUCH'");
 
     Field *date = ds->FieldByName("notedate");
     EXPECT_EQ(date->Value().typeId(), QMetaType::QDate);
@@ -51,8 +38,8 @@ TEST_F(DataSetTest, FieldsTakeTypesFromTheTableAndDatesComeBackAsQDate)
     EXPECT_EQ(date->Value(), QVariant(QDate(2024, 5, 6)));
     date->SetValue(QDateTime(QDate(2024, 5, 7), QTime(10, 0)));
     EXPECT_EQ(date->Value(), QVariant(QDate(2024, 5, 7)));
-    EXPECT_EQ(text([&] { date->SetValue("not a date"); }), "'not a date' 不是字段 'NOTEDATE' 有效的日期值");
-    EXPECT_EQ(text([&] { ds->FieldByName("PARTNERID")->SetValue("12x"); }), "'12x' 不是字段 'PARTNERID' 有效的整数值");
+    EXPECT_EQ(errorOf([&] { date->SetValue("not a date"); }), "'not a date' 不是字段 'NOTEDATE' 有效的日期值");
+    EXPECT_EQ(errorOf([&] { ds->FieldByName("PARTNERID")->SetValue("12x"); }), "'12x' 不是字段 'PARTNERID' 有效的整数值");
     ds->Post();
     ds->ApplyUpdates(0, true);
     EXPECT_EQ(database->scalar("select NOTEDATE from t_master where NOTEID=1").toString(), "2024-05-07");
@@ -98,7 +85,7 @@ TEST_F(DataSetTest, EventsComeInClientDataSetOrder)
             throw DataSetError("备注不能是 bad");
     };
     ds->Edit();
-    EXPECT_EQ(text([&] { ds->FieldByName("REMARK")->SetValue("bad"); }), "备注不能是 bad");
+    EXPECT_EQ(errorOf([&] { ds->FieldByName("REMARK")->SetValue("bad"); }), "备注不能是 bad");
     EXPECT_EQ(ds->FieldByName("REMARK")->AsString(), "Third");
     EXPECT_FALSE(ds->Modified());
     ds->Cancel();
@@ -113,9 +100,9 @@ TEST_F(DataSetTest, WritesNeedEditStateRequiredFieldsAndSilentWrites)
 {
     auto ds = openMaster();
     Field *remark = ds->FieldByName("REMARK");
-    EXPECT_EQ(text([&] { remark->SetValue("x"); }), "数据集不在编辑或插入状态，不能修改字段 'REMARK'");
+    EXPECT_EQ(errorOf([&] { remark->SetValue("x"); }), "数据集不在编辑或插入状态，不能修改字段 'REMARK'");
     remark->SetDisplayLabel("备注");
-    EXPECT_EQ(text([&] { remark->SetValueSilent("x"); }), "数据集不在编辑或插入状态，不能修改字段 '备注'");
+    EXPECT_EQ(errorOf([&] { remark->SetValueSilent("x"); }), "数据集不在编辑或插入状态，不能修改字段 '备注'");
     EXPECT_EQ(remark->AsString(), "first");
 
     int changes = 0;
@@ -131,7 +118,7 @@ TEST_F(DataSetTest, WritesNeedEditStateRequiredFieldsAndSilentWrites)
     remark->SetValue("loud");
     EXPECT_EQ(changes, 1);
     remark->SetReadOnly(true);
-    EXPECT_EQ(text([&] { remark->SetValue("x"); }), "字段 '备注' 是只读的，不能修改");
+    EXPECT_EQ(errorOf([&] { remark->SetValue("x"); }), "字段 '备注' 是只读的，不能修改");
     remark->SetReadOnly(false);
     ds->Post();
 
@@ -142,7 +129,7 @@ TEST_F(DataSetTest, WritesNeedEditStateRequiredFieldsAndSilentWrites)
     ds->Append();
     ds->FieldByName("NOTEID")->SetValue(20);
     code->SetValue(QString());
-    EXPECT_EQ(text([&] { ds->Post(); }), "字段 '单据号码' 必须有值");
+    EXPECT_EQ(errorOf([&] { ds->Post(); }), "字段 '单据号码' 必须有值");
     EXPECT_EQ(ds->State(), DataSetState::Insert);
     ds->BeforePost = [](ClientDataSet &d) { d.FieldByName("NOTECODE")->SetValue("AUTO"); };
     ds->Post();
@@ -215,11 +202,11 @@ TEST_F(DataSetTest, CursorMovesAndReportsBofEof)
     EXPECT_TRUE(ds->IsEmpty());
     EXPECT_EQ(ds->RecNo(), 0);
     EXPECT_TRUE(ds->FieldByName("NOTEID")->IsNull());
-    EXPECT_EQ(text([&] { ds->Delete(); }), "数据集是空的，不能删除记录");
+    EXPECT_EQ(errorOf([&] { ds->Delete(); }), "数据集是空的，不能删除记录");
     EXPECT_EQ(ds->ChangeCount(), 3);
 
     ds->Close();
-    EXPECT_EQ(text([&] { ds->First(); }), "数据集没有打开");
+    EXPECT_EQ(errorOf([&] { ds->First(); }), "数据集没有打开");
 }
 
 TEST_F(DataSetTest, FilterByExpressionAndPredicate)
@@ -243,8 +230,8 @@ TEST_F(DataSetTest, FilterByExpressionAndPredicate)
     ds->SetFilter("NOTECODE = 'pb-000*'");
     EXPECT_EQ(ds->RecordCount(), 3);
 
-    EXPECT_EQ(text([&] { ds->SetFilter("NOPE = 1"); }), "过滤条件中的字段 'NOPE' 不存在");
-    EXPECT_FALSE(text([&] { ds->SetFilter("NOTEID = "); }).isEmpty());
+    EXPECT_EQ(errorOf([&] { ds->SetFilter("NOPE = 1"); }), "过滤条件中的字段 'NOPE' 不存在");
+    EXPECT_NE(errorOf([&] { ds->SetFilter("NOTEID = "); }), "(ran)");
 
     // a posted record that stops matching leaves the view
     ds->SetFilter(QString());
@@ -295,7 +282,7 @@ TEST_F(DataSetTest, LocateLookupAndBookmarks)
     EXPECT_EQ(ds->RecNo(), 3);
     ds->Delete();
     EXPECT_FALSE(ds->BookmarkValid(mark));
-    EXPECT_EQ(text([&] { ds->GotoBookmark(mark); }), "书签指向的记录不存在");
+    EXPECT_EQ(errorOf([&] { ds->GotoBookmark(mark); }), "书签指向的记录不存在");
     EXPECT_FALSE(ds->BookmarkValid(Bookmark()));
 }
 
@@ -321,7 +308,7 @@ TEST_F(DataSetTest, InMemoryDataSetAndRefresh)
     EXPECT_EQ(ds->FieldByName("REMARK")->AsString(), "outside");
     ds->Edit();
     ds->FieldByName("REMARK")->SetValue("pending");
-    EXPECT_EQ(text([&] { ds->Refresh(); }), "数据集有未提交的修改，不能刷新");
+    EXPECT_EQ(errorOf([&] { ds->Refresh(); }), "数据集有未提交的修改，不能刷新");
 }
 
 TEST_F(DataSetTest, ReopeningKeepsItsFieldsAndPlacesFieldsAddedBetween)
@@ -433,19 +420,18 @@ TEST_F(DataSetTest, ManyRowsReadBackAsStored)
     ds.Open();
     ASSERT_EQ(ds.RecordCount(), 300);
     const QStringList names{QStringLiteral("Apple"), QStringLiteral("Banana"), QStringLiteral("apricot")};
+    const auto cell = [&](int row, const char *field) {
+        const QVariant v = ds.ValueAt(row, ds.FieldByName(QLatin1String(field))->Index());
+        return v.isNull() ? QStringLiteral("NULL") : QLatin1String(v.typeName()) + u':' + v.toString();
+    };
     for (int i = 1; i <= 300; ++i) {
+        const QString expected = QStringLiteral("QString:%1|double:%2|%3|QString:%4")
+                                     .arg(names[i % 3], QString::number(i % 2 ? double(i) : i + 0.5),
+                                          i % 7 == 0 ? QStringLiteral("NULL") : QStringLiteral("QString:行 %1").arg(i),
+                                          i % 5 == 0 ? QString(70, QChar(u'长')) : QStringLiteral("tag%1").arg(i % 4));
         const int row = i - 1;
-        SCOPED_TRACE(i);
-        EXPECT_EQ(ds.ValueAt(row, ds.FieldByName(QStringLiteral("GOODSNAME"))->Index()).toString(), names[(100 + i % 3) - 100]);
-        const QVariant qty = ds.ValueAt(row, ds.FieldByName(QStringLiteral("QTY"))->Index());
-        EXPECT_EQ(qty.typeId(), QMetaType::Double);
-        EXPECT_EQ(qty.toDouble(), i % 2 ? double(i) : i + 0.5);
-        const QVariant note = ds.ValueAt(row, ds.FieldByName(QStringLiteral("NOTE"))->Index());
-        if (i % 7 == 0)
-            EXPECT_TRUE(note.isNull());
-        else
-            EXPECT_EQ(note.toString(), QStringLiteral("行 %1").arg(i));
-        EXPECT_EQ(ds.ValueAt(row, ds.FieldByName(QStringLiteral("TAG"))->Index()).toString(),
-                  i % 5 == 0 ? QString(70, QChar(u'长')) : QStringLiteral("tag%1").arg(i % 4));
+        EXPECT_EQ(QStringList({cell(row, "GOODSNAME"), cell(row, "QTY"), cell(row, "NOTE"), cell(row, "TAG")}).join(u'|'),
+                  expected)
+            << i;
     }
 }

@@ -1,8 +1,7 @@
 #pragma once
 // What statements mean on the original server: each statement of the corpus is
 // written beside the value SQL Server returns for it (or its error text, marked
-// "!"), to run on the demo company with the fixture rows below. Shared by the
-// SQLite tests and the tests that compare the engines.
+// "!"), to run on the demo company with the fixture rows below, on either engine.
 
 namespace semantics {
 

@@ -28,6 +28,17 @@ protected:
         d->exec(QStringLiteral("create table t_log (NOTEID integer)"));
     }
     int count(const QString &table) { return d->scalar(QStringLiteral("select count(*) from ") + table).toInt(); }
+    // What `run` throws as "code|text", or "(ran)".
+    static QString failure(const std::function<void()> &run)
+    {
+        try {
+            run();
+        } catch (const DbError &e) {
+            return QString::number(e.code()) + u'|' + e.text();
+        }
+        return QStringLiteral("(ran)");
+    }
+    static QString prefix(int code, const char *text) { return QString::number(code) + u'|' + QString::fromUtf8(text); }
 
     testsupport::TempFolder folder;
     std::unique_ptr<Database> d;
@@ -38,14 +49,10 @@ TEST_F(ReliabilityTest, FailingDiskMidTransactionRollsBackQuietlyAndWritesNothin
     d->beginTran();
     d->exec(QStringLiteral("insert into t_note values (1, 0, 10)"));
     d->injectFault({1, SQLITE_FULL, {}, true});
-    try {
-        d->exec(QStringLiteral("insert into t_note values (2, 0, 20)"));
-        FAIL() << "no error";
-    } catch (const DbError &e) {
-        EXPECT_EQ(e.code(), SQLITE_FULL);
-        EXPECT_TRUE(e.text().startsWith(QStringLiteral("磁盘空间已满，数据没有保存。")));
-        EXPECT_TRUE(e.text().endsWith(QStringLiteral("database or disk is full"))) << e.text().toStdString();
-    }
+    const QString full = failure([&] { d->exec(QStringLiteral("insert into t_note values (2, 0, 20)")); });
+    EXPECT_TRUE(full.startsWith(prefix(SQLITE_FULL, "磁盘空间已满，数据没有保存。")) &&
+                full.endsWith(QStringLiteral("database or disk is full")))
+        << full.toStdString();
     // The engine ended the transaction: nothing may run outside it, and the
     // rollback of the caller's handler must not throw.
     EXPECT_TRUE(d->inTransaction());
@@ -71,13 +78,8 @@ TEST_F(ReliabilityTest, FaultsCountOnlyMatchingStatementsAndCanHitTheCommit)
     d->injectFault({2, SQLITE_IOERR, QStringLiteral("t_log"), true});
     d->exec(QStringLiteral("insert into t_note values (1, 0, 10)")); // not counted
     d->exec(QStringLiteral("insert into t_log values (1)"));
-    try {
-        d->exec(QStringLiteral("insert into t_log values (2)"));
-        FAIL() << "no error";
-    } catch (const DbError &e) {
-        EXPECT_EQ(e.code(), SQLITE_IOERR);
-        EXPECT_TRUE(e.text().startsWith(QStringLiteral("读写帐套文件时磁盘出错，数据没有保存。\n"))) << e.text().toStdString();
-    }
+    const QString ioError = failure([&] { d->exec(QStringLiteral("insert into t_log values (2)")); });
+    EXPECT_TRUE(ioError.startsWith(prefix(SQLITE_IOERR, "读写帐套文件时磁盘出错，数据没有保存。\n"))) << ioError.toStdString();
     EXPECT_EQ(count(QStringLiteral("t_log")), 1);
     EXPECT_FALSE(d->inTransaction());
 
@@ -118,14 +120,10 @@ TEST_F(ReliabilityTest, ReadOnlyBooksAreToldAndRefuseWritesInChinese)
     auto ro = Database::openSqlite(path, false, true);
     EXPECT_TRUE(ro->isReadOnly());
     EXPECT_EQ(ro->scalar(QStringLiteral("select count(*) from t_note")).toInt(), 0);
-    try {
-        ro->exec(QStringLiteral("insert into t_note values (1, 0, 10)"));
-        FAIL() << "no error";
-    } catch (const DbError &e) {
-        EXPECT_EQ(e.code(), SQLITE_READONLY);
-        EXPECT_TRUE(e.text().startsWith(QStringLiteral("帐套文件是只读的，不能保存数据。"))) << e.text().toStdString();
-        EXPECT_TRUE(e.text().contains(QStringLiteral("readonly"))) << e.text().toStdString();
-    }
+    const QString refused = failure([&] { ro->exec(QStringLiteral("insert into t_note values (1, 0, 10)")); });
+    EXPECT_TRUE(refused.startsWith(prefix(SQLITE_READONLY, "帐套文件是只读的，不能保存数据。")) &&
+                refused.contains(QStringLiteral("readonly")))
+        << refused.toStdString();
     EXPECT_FALSE(ro->inTransaction());
     auto rw = Database::openSqlite(path);
     EXPECT_FALSE(rw->isReadOnly());
@@ -140,14 +138,9 @@ TEST_F(ReliabilityTest, BusyWaitIsAnnouncedAndEndsInTheBusyMessage)
     QVector<bool> heard;
     Database::setBusyHook([&](bool waiting) { heard << waiting; });
     d->setBusyTimeout(30);
-    try {
-        d->exec(QStringLiteral("insert into t_note values (2, 0, 20)"));
-        ADD_FAILURE() << "no error";
-    } catch (const DbError &e) {
-        EXPECT_EQ(e.code(), SQLITE_BUSY);
-        EXPECT_TRUE(e.text().startsWith(QStringLiteral("帐套正被其他用户使用，等待超时，数据没有保存。请稍后再试。\n")))
-            << e.text().toStdString();
-    }
+    const QString busy = failure([&] { d->exec(QStringLiteral("insert into t_note values (2, 0, 20)")); });
+    EXPECT_TRUE(busy.startsWith(prefix(SQLITE_BUSY, "帐套正被其他用户使用，等待超时，数据没有保存。请稍后再试。\n")))
+        << busy.toStdString();
     Database::setBusyHook(nullptr);
     EXPECT_EQ(heard, (QVector<bool>{true, false}));
     EXPECT_FALSE(d->inTransaction());
@@ -159,12 +152,10 @@ TEST_F(ReliabilityTest, NonFiniteNumbersAreNeverBound)
 {
     for (double bad : {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
                        std::numeric_limits<double>::quiet_NaN()}) {
-        try {
+        const QString error = testsupport::errorOf([&] {
             d->exec(QStringLiteral("insert into t_note values (1, 0, :a)"), {{QStringLiteral("a"), bad}});
-            ADD_FAILURE() << "bound " << bad;
-        } catch (const DbError &e) {
-            EXPECT_TRUE(e.text().contains(QStringLiteral("无效，不能写入数据库"))) << e.text().toStdString();
-        }
+        });
+        EXPECT_TRUE(error.contains(QStringLiteral("无效，不能写入数据库"))) << bad << ": " << error.toStdString();
     }
     EXPECT_FALSE(d->inTransaction());
     EXPECT_EQ(count(QStringLiteral("t_note")), 0);

@@ -95,19 +95,9 @@ TEST_F(RowsTest, ValuesAndColumnTypesAreTheDriversOwn)
 TEST_F(RowsTest, FailuresAreTheLayersOwn)
 {
     // A statement the engine refuses: the same error as the driver's way.
-    std::optional<QString> viaExec, viaRead;
-    try {
-        d->exec(QStringLiteral("select NOSUCH from t_kind"));
-    } catch (const DbError &e) {
-        viaExec = e.text();
-    }
-    try {
-        d->read(QStringLiteral("select NOSUCH from t_kind"));
-    } catch (const DbError &e) {
-        viaRead = e.text();
-    }
-    ASSERT_TRUE(viaExec && viaRead);
-    EXPECT_EQ(*viaRead, *viaExec);
+    const QString viaExec = testsupport::errorOf([&] { d->exec(QStringLiteral("select NOSUCH from t_kind")); });
+    EXPECT_TRUE(viaExec.contains(QStringLiteral("NOSUCH"))) << viaExec.toStdString();
+    EXPECT_EQ(testsupport::errorOf([&] { d->read(QStringLiteral("select NOSUCH from t_kind")); }), viaExec);
     EXPECT_THROW(d->read(QStringLiteral("select ID from t_kind where ID = :id")), DbError); // unbound
 
     // An injected fault counts reads too, with the engine's code.
@@ -129,12 +119,8 @@ TEST_F(RowsTest, FailuresAreTheLayersOwn)
     Rows rows = again->read(QStringLiteral("select rows_test_fail3(ID) from t_kind order by ID"));
     EXPECT_TRUE(rows.next());
     EXPECT_TRUE(rows.next());
-    try {
-        rows.next();
-        ADD_FAILURE() << "third row read";
-    } catch (const DbError &e) {
-        EXPECT_TRUE(e.text().contains(QStringLiteral("row three refused"))) << e.text().toStdString();
-    }
+    const QString third = testsupport::errorOf([&] { rows.next(); });
+    EXPECT_TRUE(third.contains(QStringLiteral("row three refused"))) << third.toStdString();
 
     // Writes and batches still run the usual way and hand out their rows.
     Rows written = d->read(QStringLiteral("insert into t_kind(ID, NAME) values (4, 'x')"));

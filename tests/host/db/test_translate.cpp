@@ -1,6 +1,8 @@
 // Tokenizer and T-SQL translation: the exact output of each rule and what is refused.
 // What the translated statements compute on the real books is in test_semantics.cpp.
 
+#include "TestSupport.h"
+
 #include "db/TsqlTranslator.h"
 
 #include <QRandomGenerator>
@@ -62,17 +64,10 @@ TEST(Tokenize, CommentsStringsAndQuotedNamesHideTheirContent)
     EXPECT_EQ(kinds(QStringLiteral("x /* abc")), QStringLiteral("W:x _:  C:/* abc"));
 }
 
-TEST(Tokenize, VariablesAndKeywordMatching)
+TEST(Tokenize, KeywordMatching)
 {
-    const QVector<Token> toks = db::tokenize(QStringLiteral(
-        "Declare @DefaultPrice usrdefprice \nExec p 1,@DefaultPrice OutPut \nSelect @DefaultPrice As DefaultPrice"));
-    QStringList vars;
-    for (const Token &t : toks) {
-        if (t.kind == Token::Variable)
-            vars << t.text;
-    }
-    EXPECT_EQ(vars, QStringList({"@DefaultPrice", "@DefaultPrice", "@DefaultPrice"}));
     // Token::is() ignores case and matches only whole words and operators.
+    const QVector<Token> toks = db::tokenize(QStringLiteral("Declare @p int"));
     EXPECT_TRUE(toks[0].is("DECLARE"));
     EXPECT_FALSE(toks[0].is("declar"));
     const QVector<Token> s = db::tokenize(QStringLiteral("'select' ;"));
@@ -200,12 +195,8 @@ TEST(TranslateSqlite, Refusals)
         {"select @@version", "不支持全局变量 @@version。"},
     };
     for (const auto &c : cases) {
-        try {
-            const QString out = tr.translate(QString::fromUtf8(c.in));
-            ADD_FAILURE() << c.in << " translated to " << out.toStdString();
-        } catch (const db::TranslateError &e) {
-            EXPECT_TRUE(e.text().startsWith(QString::fromUtf8(c.error))) << c.in << ": " << e.text().toStdString();
-        }
+        const QString error = testsupport::errorOf([&] { tr.translate(QString::fromUtf8(c.in)); });
+        EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.error))) << c.in << ": " << error.toStdString();
     }
     // A refused statement is not cached: the next call refuses again.
     EXPECT_EQ(tr.cacheSize(), 0);
@@ -243,7 +234,7 @@ TEST(TranslatePostgres, Rules)
          "select Max(funcdefCodeToSerialNo(noteCode,4)) as SerialNo From salesth Where funcdefDateComp('yyyymm',noteDate,'03/05/2005')>0"},
         {"select Round(p.Price*(1+p.TaxRate/100.0),8) price, round(amount,2)-round(fillamt,2) UnfillAmt from t",
          "select round((p.Price*(1+p.TaxRate/100.0))::numeric, 8) price, round((amount)::numeric, 2)-round((fillamt)::numeric, 2) UnfillAmt from t"},
-        {"select getdate(), charindex('-', code) from t", "select localtimestamp(0), strpos(code,'-') from t"},
+        {"select getdate(), charindex('-', code) from t", "select localtimestamp(0), strpos(lower(code),lower('-')) from t"},
         {"select count(*) from t B, u where B.a  like u.c + '%'",
          "select count(*) from t B, u where B.a  ilike u.c || '%'"},
         {"select 0 as dataid, cast('<全部>' as varchar(64)) as dataname  union  select DEPID, cast(name as nvarchar(64)) from departmentlth",

@@ -7,23 +7,13 @@
 
 namespace widgettest {
 
-void ensureApplication()
+void WidgetTest::SetUp()
 {
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "test_widgets";
-    static char *argv[] = {name, nullptr};
-    auto *app = new QApplication(argc, argv); // lives until the program ends
+    testsupport::ensureApplication();
     // The default offscreen font has no Chinese glyphs.
     QFont f("WenQuanYi Zen Hei");
     f.setPointSize(10);
-    app->setFont(f);
-}
-
-void WidgetTest::SetUp()
-{
-    ensureApplication(); // before the session's, for the font
+    QApplication::setFont(f);
     SessionTest::SetUp();
 }
 

@@ -15,8 +15,6 @@ class QWidget;
 
 namespace widgettest {
 
-void ensureApplication();
-
 class WidgetTest : public testsupport::SessionTest {
 protected:
     void SetUp() override;
