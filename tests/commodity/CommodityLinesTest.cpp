@@ -152,8 +152,9 @@ TEST(LineMathTest, EachEditedColumnRecomputesTheLine)
         ASSERT_TRUE(commodity::Recompute(v, e.edited, ctx).ok());
         for (const auto &[c, x] : e.expected)
             EXPECT_NEAR(v.Get(c), x, 1e-6) << commodity::DefaultColumnName(c);
-        if (v.Present(Col::CommodityAmt))
+        if (v.Present(Col::CommodityAmt)) {
             EXPECT_DOUBLE_EQ(ctx.lastTaxAmt, v.Get(Col::TaxAmt));
+        }
     }
 }
 
