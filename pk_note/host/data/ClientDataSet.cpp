@@ -1512,6 +1512,11 @@ int ClientDataSet::ApplyUpdates(int maxErrors, bool merge)
     const bool own = !m_db->inTransaction();
     if (own)
         m_db->beginTran();
+    // Stopping at the first failure, the apply is all or nothing: its caller
+    // (or the own transaction below) rolls back whatever failed.
+    std::optional<db::Database::AllOrNothing> whole;
+    if (maxErrors == 0)
+        whole.emplace(*m_db);
     int errors = 0;
     std::vector<Record *> failed;
     try {

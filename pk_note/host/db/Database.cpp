@@ -730,7 +730,7 @@ QSqlQuery Database::prepare(const QString &tsql)
     q.setForwardOnly(!isPostgres());
     const QString sql = translate(tsql);
     // A statement the server refuses must not end the caller's transaction.
-    const bool savepoint = isPostgres() && m_tranDepth > 0;
+    const bool savepoint = isPostgres() && m_tranDepth > 0 && m_allOrNothing == 0;
     if (savepoint)
         pgRaw(QStringLiteral("SAVEPOINT pk_statement"));
     const bool ok = q.prepare(sql);
@@ -758,7 +758,7 @@ void Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql
     checkTransactionAlive();
     // PostgreSQL ends a whole transaction on a failed statement; the original
     // server and SQLite fail the statement only. A savepoint keeps it that way.
-    const bool savepoint = isPostgres() && m_tranDepth > 0;
+    const bool savepoint = isPostgres() && m_tranDepth > 0 && m_allOrNothing == 0;
     const bool own = isWrite && m_tranDepth == 0;
     if (own)
         beginTran();

@@ -194,6 +194,20 @@ public:
     void commitTran();
     void rollbackTran();
     bool inTransaction() const { return m_tranDepth > 0; }
+    // While one lives, a statement that fails on the server ends the whole
+    // transaction instead of itself alone: for writers that roll back on any
+    // failure (a data set's all-or-nothing apply), whose statements then save
+    // the two round trips of a savepoint each. SQLite is not affected.
+    class AllOrNothing {
+    public:
+        explicit AllOrNothing(Database &d) : m_d(d) { ++m_d.m_allOrNothing; }
+        ~AllOrNothing() { --m_d.m_allOrNothing; }
+        AllOrNothing(const AllOrNothing &) = delete;
+        AllOrNothing &operator=(const AllOrNothing &) = delete;
+
+    private:
+        Database &m_d;
+    };
     int tranDepth() const { return m_tranDepth; }
 
     // Rows written by the last write statement itself (its postings not counted).
@@ -323,6 +337,7 @@ private:
     QString m_connectionName;
     QString m_path;
     int m_tranDepth = 0;
+    int m_allOrNothing = 0; // AllOrNothing scopes alive
     int m_lastRowsAffected = 0;
     int m_busyTimeoutMs = 10000;
     bool m_busyWaiting = false;
