@@ -69,6 +69,7 @@ QSqlDatabase serverDatabase()
     static benchbooks::ServerScratch scratch(qEnvironmentVariable("NOTE_TEST_PG"), "translate");
     static std::unique_ptr<db::Database> books = [] {
         auto d = db::Database::openPostgres(scratch.address);
+        d->exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext")); // text compared as the books compare it
         d->exec(QStringLiteral("create table items(id int primary key, name varchar(40), code varchar(20), qty float, "
                                "price float)"));
         fill(d->connection());
@@ -143,7 +144,7 @@ void BM_Execute(benchmark::State &state)
         q.prepare(sql);
         q.bindValue(QStringLiteral(":id"), id++ % 1000 + 1);
         if (!q.exec() || !q.next()) {
-            state.SkipWithError("query failed");
+            state.SkipWithError(("query failed: " + q.lastError().text()).toStdString().c_str());
             break;
         }
         QVariant v = q.value(0);
@@ -163,7 +164,7 @@ void BM_ExecutePrepared(benchmark::State &state)
     for (auto _ : state) {
         q.bindValue(QStringLiteral(":id"), id++ % 1000 + 1);
         if (!q.exec() || !q.next()) {
-            state.SkipWithError("query failed");
+            state.SkipWithError(("query failed: " + q.lastError().text()).toStdString().c_str());
             break;
         }
         QVariant v = q.value(0);
