@@ -409,22 +409,7 @@ namespace testsupport {
 
 QString rowsText(db::Database &books, const QString &sql, const db::Params &params)
 {
-    const db::ResultSet rs = books.select(sql, params);
-    QStringList rows;
-    for (const auto &row : rs.rows) {
-        QStringList cells;
-        for (const QVariant &v : row) {
-            const int type = v.typeId();
-            if (v.isNull())
-                cells << QString();
-            else if (type == QMetaType::Double || type == QMetaType::Float)
-                cells << QString::number(v.toDouble(), 'g', 15);
-            else
-                cells << v.toString();
-        }
-        rows << cells.join(u'|');
-    }
-    return rows.join(u',');
+    return rowsText(books.select(sql, params), u'|', u',');
 }
 
 } // namespace testsupport
