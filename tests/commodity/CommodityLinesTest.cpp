@@ -397,12 +397,7 @@ TEST_F(CommodityLinesTest, ALineKeyedIntoTheGridIsSavedAndAudited)
     // One key at a time to the cell of `field` in `row`: the first opens the cell's editor.
     const auto type = [grid](int row, const char *field, const QString &text) {
         grid->setCurrentIndex(grid->model()->index(row, grid->ColumnOfField(QString::fromLatin1(field))));
-        for (const QChar c : text) {
-            if (c.unicode() < 128)
-                QTest::keyClicks(QApplication::focusWidget(), QString(c));
-            else
-                QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), Qt::NoModifier);
-        }
+        testsupport::typeIntoFocus(text);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     };
     m_form->muAppendDetailClick();

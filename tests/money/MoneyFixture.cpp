@@ -104,16 +104,7 @@ QWidget *MoneyTest::focus() { return QApplication::focusWidget(); }
 
 QString MoneyTest::focusName() { return focus() ? focus()->objectName() : QStringLiteral("<none>"); }
 
-void MoneyTest::type(const QString &text)
-{
-    for (const QChar c : text) {
-        ASSERT_NE(focus(), nullptr);
-        if (c.unicode() < 128)
-            QTest::keyClicks(focus(), QString(c));
-        else
-            QTest::sendKeyEvent(QTest::Click, focus(), Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
+void MoneyTest::type(const QString &text) { testsupport::typeIntoFocus(text); }
 
 void MoneyTest::key(Qt::Key k, Qt::KeyboardModifiers mods)
 {

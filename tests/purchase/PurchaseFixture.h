@@ -149,16 +149,7 @@ protected:
 
     // ---- the keyboard ----
     QWidget *focus() const { return QApplication::focusWidget(); }
-    void type(const QString &text)
-    {
-        for (const QChar c : text) {
-            ASSERT_NE(focus(), nullptr);
-            if (c.unicode() < 128)
-                QTest::keyClicks(focus(), QString(c));
-            else
-                QTest::sendKeyEvent(QTest::Click, focus(), Qt::Key_unknown, QString(c), Qt::NoModifier);
-        }
-    }
+    void type(const QString &text) { testsupport::typeIntoFocus(text); }
     void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
         ASSERT_NE(focus(), nullptr);

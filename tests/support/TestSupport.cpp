@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
+#include <QTest>
 #include <QWidget>
 
 #include <cmath>
@@ -392,6 +393,18 @@ QString joinedRows(db::Database &books, const QString &select, QChar sep, QChar 
         rows << values.join(sep);
     }
     return rows.join(rowSep);
+}
+
+void typeIntoFocus(const QString &text)
+{
+    for (const QChar c : text) {
+        QWidget *focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr) << "no control has the focus";
+        if (c.unicode() < 128)
+            QTest::keyClicks(focus, QString(c));
+        else
+            QTest::sendKeyEvent(QTest::Click, focus, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
 }
 
 bool saveShot(QWidget *window, const QString &name)

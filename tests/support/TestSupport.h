@@ -140,6 +140,9 @@ QString plain(const QVariant &value);
 // The rows of a query read back in C++ (no engine's own string functions):
 // each row's values joined by `sep`, the rows by `rowSep`.
 QString joinedRows(db::Database &books, const QString &select, QChar sep = u':', QChar rowSep = u';');
+// Types `text` into whatever has the focus, a key at a time as a clerk does:
+// keys for plain characters, a text event for Chinese (no key of its own).
+void typeIntoFocus(const QString &text);
 // Saves a picture of a window for checking it by eye, shots/<name>.png beside
 // the build's bin folder; whether it was written.
 bool saveShot(QWidget *window, const QString &name);
