@@ -12,6 +12,7 @@
 #include "BenchServer.h"
 #include "notedb.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDate>
 #include <QSqlQuery>
@@ -20,6 +21,8 @@
 #include <QVariantList>
 #include <QVector>
 #include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <functional>
@@ -114,6 +117,20 @@ inline bool bareInsert(db::Database &database, const StoredRows &master, const S
         }
     }
     return QSqlQuery(conn).exec(QStringLiteral("COMMIT")) && ok;
+}
+
+// The main of a window benchmark: offscreen windows, the benchmarks run
+// (through `reporter` when given), the start-up connection let go before the
+// books close.
+inline int windowMain(int argc, char **argv, benchmark::BenchmarkReporter *reporter = nullptr)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks(reporter);
+    benchmark::Shutdown();
+    SetStartupDB(nullptr);
+    return 0;
 }
 
 } // namespace benchbooks

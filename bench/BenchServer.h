@@ -1,5 +1,6 @@
 #pragma once
-// Scratch books on a PostgreSQL server for the benchmarks that run there.
+// Scratch books on a PostgreSQL server for the benchmarks that run there,
+// and the goods the posting benchmarks fill them with.
 
 #include "db/Database.h"
 
@@ -56,6 +57,20 @@ inline bool beginBare(db::Database &database)
 {
     return QSqlQuery(database.connection())
         .exec(database.isPostgres() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+// Goods 1..count (codes G1.., stock kind, moving-average cost) in one transaction.
+inline void insertGoods(db::Database &d, int count)
+{
+    d.beginTran();
+    QSqlQuery g = d.prepare(QStringLiteral("insert into Commoditylth (COMMODITYID, CODE, NAME, KIND, COSTTYPE) values (?, ?, ?, 1, 1)"));
+    for (int i = 1; i <= count; ++i) {
+        g.bindValue(0, i);
+        g.bindValue(1, QStringLiteral("G%1").arg(i));
+        g.bindValue(2, QStringLiteral("货品%1").arg(i));
+        d.execPrepared(g, true);
+    }
+    d.commitTran();
 }
 
 } // namespace benchbooks

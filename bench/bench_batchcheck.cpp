@@ -223,13 +223,4 @@ BENCHMARK(BM_AuditCentre)->Unit(benchmark::kMillisecond)->Iterations(1)->UseReal
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    SetStartupDB(nullptr);
-    return 0;
-}
+int main(int argc, char **argv) { return benchbooks::windowMain(argc, argv); }

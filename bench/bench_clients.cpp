@@ -34,15 +34,7 @@ void fill(db::Database &d)
     d.exec(QStringLiteral("insert into storelth (BUILDINGID, CODE, NAME) values (1, '01', 'A'), (2, '02', 'B')"));
     d.exec(QStringLiteral("insert into partnerlth (PARTNERID, CODE, NAME, ISVENDOR, ISCLIENT) values (1, 'S1', 'S', 1, 0), "
                           "(2, 'C1', 'C', 0, 1)"));
-    d.beginTran();
-    QSqlQuery g = d.prepare(QStringLiteral("insert into Commoditylth (COMMODITYID, CODE, NAME, KIND, COSTTYPE) values (?, ?, ?, 1, 1)"));
-    for (int i = 1; i <= Goods; ++i) {
-        g.bindValue(0, i);
-        g.bindValue(1, QStringLiteral("G%1").arg(i));
-        g.bindValue(2, QStringLiteral("货品%1").arg(i));
-        d.execPrepared(g, true);
-    }
-    d.commitTran();
+    benchbooks::insertGoods(d, Goods);
     notedb::ensureKey(d, QStringLiteral("purchasepth"));
     notedb::ensureKey(d, QStringLiteral("salesth"));
 }

@@ -318,13 +318,4 @@ BENCHMARK(BM_EditLine)->Arg(100)->Arg(1000)->Arg(10000)->UseRealTime()->Unit(ben
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    SetStartupDB(nullptr);
-    return 0;
-}
+int main(int argc, char **argv) { return benchbooks::windowMain(argc, argv); }

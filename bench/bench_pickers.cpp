@@ -140,12 +140,6 @@ public:
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    SetStartupDB(nullptr);
-    return 0;
+    return benchbooks::windowMain(argc, argv, &reporter);
 }
