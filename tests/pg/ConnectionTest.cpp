@@ -1,7 +1,6 @@
-// What the package expects of its connection, on PostgreSQL beside SQLite:
-// nested transactions, a failed statement that leaves the transaction usable,
-// named locks between two clients, postings run inside the statement's
-// transaction, and clear refusals.
+// What the package expects of its connection to the server: named locks
+// between two clients, row locks, and clear refusals. (A failed statement
+// leaving the caller's transaction usable: StockPostingsTest's row lock.)
 
 #include "PgFixture.h"
 
@@ -22,32 +21,7 @@ protected:
             return;
         both(QStringLiteral("create table t_item (ID integer primary key, NAME varchar(20) COLLATE TSQL)"));
     }
-    std::vector<Database *> engines() { return {m_lite.get(), m_pg.get()}; }
 };
-
-TEST_F(Connection, NestedTransactionsCommitOnlyAtTheOuterLevelAndRollBackWhole)
-{
-    for (Database *d : engines()) {
-        d->beginTran();
-        d->exec(QStringLiteral("insert into t_item values (1, 'a')"));
-        d->beginTran();
-        d->exec(QStringLiteral("insert into t_item values (2, 'b')"));
-        d->commitTran();
-        EXPECT_TRUE(d->inTransaction());
-        d->rollbackTran();
-        EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from t_item")).toInt(), 0);
-
-        // A failing statement fails alone; the transaction goes on.
-        d->beginTran();
-        d->exec(QStringLiteral("insert into t_item values (1, 'a')"));
-        EXPECT_THROW(d->exec(QStringLiteral("insert into t_item values (1, 'again')")), DbError);
-        EXPECT_THROW(d->exec(QStringLiteral("select nosuch from t_item")), DbError);
-        d->exec(QStringLiteral("insert into t_item values (2, 'b')"));
-        d->commitTran();
-        EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from t_item")).toInt(), 2);
-        EXPECT_THROW(d->commitTran(), DbError);
-    }
-}
 
 TEST_F(Connection, NamedLocksAreHeldPerClientAndGoWithTheSession)
 {
@@ -95,39 +69,6 @@ TEST_F(Connection, ARowAnotherClientIsWritingMakesTheSecondWriterWaitThenFailAsB
     m_pg->commitTran();
     other->exec(QStringLiteral("update t_item set NAME = 'theirs' where ID = 1"));
     EXPECT_EQ(m_pg->scalar(QStringLiteral("select NAME from t_item where ID = 1")).toString(), QStringLiteral("theirs"));
-}
-
-TEST_F(Connection, StateChangesArePostedInsideTheStatementsTransaction)
-{
-    static bool registered = false;
-    if (!registered) {
-        registered = true;
-        db::Registry::instance().addPosting(QStringLiteral("t_pgnote"), [](Database &d, const db::PostingEvent &e) {
-            if (e.newState == 9)
-                throw DbError(QStringLiteral("posting refused"));
-            d.exec(QStringLiteral("insert into t_pgposted values (:id, :o, :n)"),
-                   {{QStringLiteral("id"), e.noteId}, {QStringLiteral("o"), e.oldState}, {QStringLiteral("n"), e.newState}});
-        });
-    }
-    for (Database *d : engines()) {
-        d->exec(QStringLiteral("create table t_pgnote (NOTEID integer primary key, NOTESTATE integer)"));
-        d->exec(QStringLiteral("create table t_pgposted (NOTEID integer, OLDSTATE integer, NEWSTATE integer)"));
-        d->addStateTrigger(QStringLiteral("t_pgnote"));
-        d->exec(QStringLiteral("insert into t_pgnote values (1, 0)"));
-        d->exec(QStringLiteral("insert into t_pgnote values (2, 1)"));
-        d->exec(QStringLiteral("update t_pgnote set NOTESTATE = 1 where NOTEID = 1"));
-        EXPECT_EQ(d->lastRowsAffected(), 1);
-        // A posting that fails takes the state change with it.
-        EXPECT_THROW(d->exec(QStringLiteral("update t_pgnote set NOTESTATE = 9 where NOTEID = 1")), DbError);
-        EXPECT_FALSE(d->inTransaction());
-        // Disabled triggers queue nothing.
-        d->run(QStringLiteral("alter table t_pgnote disable trigger all"));
-        d->exec(QStringLiteral("update t_pgnote set NOTESTATE = 0 where NOTEID = 2"));
-        d->run(QStringLiteral("alter table t_pgnote enable trigger all"));
-    }
-    expectSame(QStringLiteral("select NOTEID, OLDSTATE, NEWSTATE from t_pgposted order by NOTEID, NEWSTATE"));
-    expectSame(QStringLiteral("select NOTEID, NOTESTATE from t_pgnote order by NOTEID"));
-    EXPECT_EQ(m_pg->scalar(QStringLiteral("select count(*) from t_pgposted")).toInt(), 2);
 }
 
 TEST_F(Connection, BadAddressesAndForeignDatabasesAreRefusedClearly)
