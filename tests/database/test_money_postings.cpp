@@ -94,7 +94,6 @@ TEST_F(MoneyPostings, MoveNoteMovesTheAmountAndUnauditRestores)
     move(5, 1, 2, 300.25);
     EXPECT_EQ(flowCount(), 0); // an entered note posts nothing
     audit(movebth, 5);
-    EXPECT_EQ(state(movebth, 5), 1);
     EXPECT_EQ(cashAndBank(), "699.75;5300.25");
     EXPECT_EQ(flows(51, 5), "1:0:300.25:699.75;2:300.25:0:5300.25");
     EXPECT_EQ(books->scalar(QStringLiteral("select CHKORID from accountflowaath where NOTEID=5 and ACCOUNTID=1")).toInt(), 1);
@@ -103,7 +102,6 @@ TEST_F(MoneyPostings, MoveNoteMovesTheAmountAndUnauditRestores)
     EXPECT_DOUBLE_EQ(balance(1), 699.75);
 
     unaudit(movebth, 5);
-    EXPECT_EQ(state(movebth, 5), 0);
     EXPECT_EQ(cashAndBank(), "1000;5000");
     EXPECT_EQ(flowCount(), 0);
 
