@@ -37,9 +37,7 @@ TEST_F(ChgPriceTest, ARateRevaluesTheStoresStockAndUnauditGivesItBack)
     setLine("ADJUSTRATE", 90);
     EXPECT_TRUE(refused(QStringLiteral("第[2]条货品是批次货品不可以调整单价！")));
     form()->muDeleteDetailClick();
-    ASSERT_TRUE(save()) << err();
-    const qint64 id = lastNote("ChgPriceith");
-    ASSERT_EQ(audit("ChgPriceith", id), 1) << err();
+    const qint64 id = saveAndAudit("ChgPriceith");
     EXPECT_EQ(onHand("BG0001", 1), QStringLiteral("200/4026"));
     EXPECT_DOUBLE_EQ(scalar(QStringLiteral("select PRICE from onhandaath where BUILDINGID=1 and COMMODITYID=%1")
                                 .arg(goods(QStringLiteral("BG0001"))))

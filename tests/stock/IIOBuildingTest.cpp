@@ -83,10 +83,7 @@ TEST_F(IIOBuildingTest, KeyedInNotesMoveStockOnAuditAndBackExactlyOnUnaudit)
     // Goods received for a purchase: into store 2 at the line's price.
     start(4, 2, 1);
     addLine("BG0003", 10, 2);
-    ASSERT_TRUE(save()) << err();
-    const qint64 in = lastNote("iostoreith");
-    EXPECT_EQ(flows(21, in), QString());
-    ASSERT_EQ(audit("iostoreith", in), 1) << err();
+    const qint64 in = saveAndAudit("iostoreith");
     EXPECT_EQ(flows(21, in), QStringLiteral("2:1:10:2"));
     const QString received = onHand("BG0003", 2);
     EXPECT_EQ(received, QStringLiteral("10/20"));
@@ -95,9 +92,7 @@ TEST_F(IIOBuildingTest, KeyedInNotesMoveStockOnAuditAndBackExactlyOnUnaudit)
     // sale comes back in.
     start(14, 2, 7); // 联华超市
     addLine("BG0003", 4, 9);
-    ASSERT_TRUE(save()) << err();
-    const qint64 out = lastNote("iostoreith");
-    ASSERT_EQ(audit("iostoreith", out), 1) << err();
+    const qint64 out = saveAndAudit("iostoreith");
     EXPECT_EQ(flows(21, out), QStringLiteral("2:-1:4:9"));
     EXPECT_EQ(onHand("BG0003", 2), QStringLiteral("6/12")) << "out at the average of 2";
 
@@ -137,9 +132,8 @@ TEST_F(IIOBuildingTest, OrderLinesAreTurnedInOnceAndReceiptsAreRecordedWithoutMo
     EXPECT_EQ(refer(1), QStringLiteral("2/%1/2").arg(order));
     turnIn(order);
     EXPECT_EQ(lines()->RecordCount(), 2) << "a source line is taken once";
-    ASSERT_TRUE(save()) << err();
     const QString before = onHand("BG0005", 1);
-    ASSERT_EQ(audit("iostoreith", lastNote("iostoreith")), 1) << err();
+    saveAndAudit("iostoreith");
     EXPECT_EQ(column("orderpthDetail", order, "REFERQTY", 1).toDouble(), 4);
     EXPECT_NE(onHand("BG0005", 1), before);
 
@@ -152,10 +146,8 @@ TEST_F(IIOBuildingTest, OrderLinesAreTurnedInOnceAndReceiptsAreRecordedWithoutMo
     ASSERT_EQ(lines()->RecordCount(), 1) << err();
     EXPECT_TRUE(form()->SetupDetailField(*lines()->FieldByName(QStringLiteral("QUANTITY")))) << "the receipt's quantity stays";
     EXPECT_FALSE(form()->SetupDetailField(*lines()->FieldByName(QStringLiteral("REMARK"))));
-    ASSERT_TRUE(save()) << err();
     const QString received = onHand("BG0005", 1);
-    const qint64 recorded = lastNote("iostoreith");
-    ASSERT_EQ(audit("iostoreith", recorded), 1) << err();
+    const qint64 recorded = saveAndAudit("iostoreith");
     EXPECT_EQ(onHand("BG0005", 1), received);
     EXPECT_EQ(column("purchasepthDetail", receipt, "IOQTY", 1).toDouble(), 7);
     toggleAudit(recorded);

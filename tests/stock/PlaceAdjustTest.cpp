@@ -33,10 +33,8 @@ TEST_F(PlaceAdjustTest, ALineMovesItsQuantityBetweenTwoPlaces)
     EXPECT_TRUE(refused(QStringLiteral("调前货位与调后货位相同,不能保存.")));
     setLine("INPLACEID", 2);
     EXPECT_EQ(line(0, "INPLACENAME").toString(), QStringLiteral("A区1号货架"));
-    ASSERT_TRUE(save()) << err();
-    const qint64 id = lastNote("PlaceAdjustith");
     const QString stock = onHand("BG0003", 1);
-    ASSERT_EQ(audit("PlaceAdjustith", id), 1) << err();
+    const qint64 id = saveAndAudit("PlaceAdjustith");
     EXPECT_EQ(penPlaces(), QStringLiteral("2:4;3:6"));
     EXPECT_EQ(onHand("BG0003", 1), stock) << "the store's stock stays";
     ASSERT_EQ(audit("PlaceAdjustith", id), 0) << err();

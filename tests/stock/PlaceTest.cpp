@@ -78,13 +78,10 @@ TEST_F(PlaceTest, TurnedInLinesGetTheirDefaultPlaceAndADialogChangeIsAChangeOfTh
     EXPECT_FALSE(form()->IsNoteModified());
     form()->SetLinePlaces(line(0, "ITEMSNO"), {{3, 4.0, QStringLiteral("A区2号货架")}, {2, 2.0, QStringLiteral("A区1号货架")}});
     EXPECT_TRUE(form()->IsNoteModified());
-    ASSERT_TRUE(save()) << err();
-    const qint64 id = lastNote("iostoreith");
-    EXPECT_EQ(stored(id), QStringLiteral("1:2:2;1:3:4"));
-
     // Audited, the places hold the goods (shelf A2 on top of its opening
     // 1,200); un-audited, they no longer do.
-    ASSERT_EQ(audit("iostoreith", id), 1) << err();
+    const qint64 id = saveAndAudit("iostoreith");
+    EXPECT_EQ(stored(id), QStringLiteral("1:2:2;1:3:4"));
     EXPECT_EQ(penPlaces(), QStringLiteral("2:2;3:1204"));
     ASSERT_EQ(audit("iostoreith", id), 0) << err();
     EXPECT_EQ(penPlaces(), QStringLiteral("2:0;3:1200"));

@@ -26,12 +26,6 @@ TEST_F(StockScreenshotTest, TheStockWindowsOnDemoNotesAndTheAuditCentre)
     auto *inOut = open<TIIOBuildingForm>();
     inOut->LoadNote(2); // the system-made note: "机制" shows
     grab(inOut, "IIOBuildingForm");
-    // The place column, at the right of the grid, in view.
-    const QModelIndex place = inOut->Grid()->model()->index(0, inOut->Grid()->ColumnOfField(QStringLiteral("PLACEFLAG")));
-    ASSERT_TRUE(place.isValid());
-    inOut->Grid()->setCurrentIndex(place);
-    inOut->Grid()->scrollTo(place);
-    grab(inOut, "IIOBuildingForm-places");
     {
         // The pens' shelf in head office split over two shelves.
         TIIOBuildingPlaceForm dialog(inOut);

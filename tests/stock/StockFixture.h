@@ -47,10 +47,6 @@ protected:
         this->setMaster("EMPID", 5);
         return f;
     }
-    qint64 lastNote(const char *table)
-    {
-        return scalar(QStringLiteral("select max(NOTEID) from %1").arg(QLatin1String(table))).toLongLong();
-    }
     // The rows of a query: values joined by `sep`, rows by ';'.
     QString rows(const QString &select, QChar sep = u':') { return testsupport::joinedRows(this->database(), select, sep); }
     // "quantity/amount" on hand of a commodity (by code) in a store.
