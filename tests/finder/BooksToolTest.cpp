@@ -39,13 +39,8 @@ TEST_F(BooksToolTest, NewBooksHoldTheStandardTemplatesAndGrowingAddsUnauditedNot
 {
     const QString plain = folder.file(QStringLiteral("plain.db"));
     ASSERT_EQ(ctl({QStringLiteral("init"), plain}), 0) << m_last.err.toStdString();
-    const int kinds = value(plain, QStringLiteral("select count(*) from printtemplatelth where PRINTTEMPLATEID>0"));
-    EXPECT_GT(kinds, 20);
-    // Each its type's standard, with its copy under the negative id.
-    EXPECT_EQ(value(plain, QStringLiteral("select count(*) from printtemplatelth a join printtemplatelth c on "
-                                          "c.PRINTTEMPLATEID=-a.PRINTTEMPLATEID and c.DATA=a.DATA "
-                                          "where a.PRINTTEMPLATEID=a.TYPESID and a.TYPESID between 6001 and 6099")),
-              kinds);
+    // The plug-in wrote them (what each holds: test_finder's PrintTest).
+    EXPECT_GT(value(plain, QStringLiteral("select count(*) from printtemplatelth where PRINTTEMPLATEID>0")), 20);
     // The company's parameters the printed notes show, there to be filled in.
     EXPECT_EQ(value(plain, QStringLiteral("select count(*) from sysparamamth where DATAVALUE = '' and PARAMNAME in "
                                           "('CompanyName', 'TaxNo', 'Address', 'Tel', 'Bank', 'BankNo')")),

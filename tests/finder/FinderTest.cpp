@@ -177,19 +177,13 @@ TEST_F(FinderTest, OffersTheTypesWithTablesTheUserMayBrowseAndListsTheirNotesWit
     EXPECT_FALSE(all.contains(32)) << "places are off";
 
     ASSERT_NE(list(), nullptr);
-    EXPECT_EQ(list()->objectName(), QStringLiteral("qryPNOrder"));
     ASSERT_GT(count("orderpth"), 0);
     EXPECT_EQ(column("NOTEID", true), ids(QStringLiteral("select NOTEID from orderpth")));
-    // Names come from their tables.
+    // The state's name comes from its table (the partner's is proved by the filters on it).
     list()->First();
-    const QString id = list()->FieldByName(QStringLiteral("NOTEID"))->AsString();
-    EXPECT_EQ(list()->FieldByName(QStringLiteral("PARTNERNAME"))->AsString() + u'/'
-                  + list()->FieldByName(QStringLiteral("NOTESTATENAME"))->AsString(),
-              scalar(QStringLiteral("select p.NAME from orderpth o join partnerlth p on p.PARTNERID=o.PARTNERID where o.NOTEID=")
-                     + id).toString() + u'/'
-                  + scalar(QStringLiteral("select k.NAME from orderpth o join kindamth k on k.KIND=1 and k.ID=o.NOTESTATE "
-                                          "where o.NOTEID=") + id).toString());
-    EXPECT_EQ(m_finder->Grid()->ColumnTitle(0), QStringLiteral("单据编号"));
+    EXPECT_EQ(list()->FieldByName(QStringLiteral("NOTESTATENAME"))->AsString(),
+              scalar(QStringLiteral("select k.NAME from orderpth o join kindamth k on k.KIND=1 and k.ID=o.NOTESTATE "
+                                    "where o.NOTEID=") + list()->FieldByName(QStringLiteral("NOTEID"))->AsString()).toString());
     for (int c = 0; c < m_finder->Grid()->ColumnCount(); ++c)
         EXPECT_FALSE(m_finder->Grid()->CanEditColumn(c)) << c;
     // Another type lists its own notes.
@@ -268,13 +262,6 @@ TEST_F(FinderTest, TitleClicksSortAndFlipAndAnotherColumnReplacesTheOrder)
     emit header->sectionClicked(code);
     EXPECT_TRUE(errors().isEmpty()) << err();
     EXPECT_TRUE(endsWith("like '%x Order by y%' escape '!') Order by b.NOTECODE Asc ")) << statement().toStdString();
-
-    // The window as the user sees it, kept beside the test program to be looked at.
-    m_finder->SelectNoteType(14);
-    emit header->sectionClicked(code);
-    m_finder->resize(1000, 420);
-    m_finder->show();
-    testsupport::saveShot(m_finder.get(), QStringLiteral("finder_sales"));
 }
 
 TEST_F(FinderTest, FiltersByTypedConditionsAndRefusesBadValues)
@@ -292,7 +279,6 @@ TEST_F(FinderTest, FiltersByTypedConditionsAndRefusesBadValues)
         ASSERT_GE(value->findText(partner), 0) << "the customers are offered";
         value->setCurrentIndex(value->findText(partner));
         typeRow(d, 1, "NOTEDATE", "大于等于", QStringLiteral("2026-01-01"));
-        testsupport::saveShot(d, QStringLiteral("finder_filter"));
     }));
     EXPECT_EQ(column("NOTEID", true), ids(QStringLiteral("select s.NOTEID from salesth s join partnerlth p on "
                                                          "p.PARTNERID=s.PARTNERID where p.NAME=") + QuotedStr(partner)));
@@ -333,7 +319,8 @@ TEST_F(FinderTest, FiltersByTypedConditionsAndRefusesBadValues)
     click("btnFilter");
     EXPECT_EQ(statement(), before);
 
-    // A typed quote stays inside the value.
+    // A typed quote stays inside the value (for "包含" every kind of text is
+    // tried below); nothing matches, and the list says so.
     ASSERT_TRUE(filter([&](FindInstanceDialog *d) {
         d->ClearRows();
         typeRow(d, 0, "REMARK", "等于", QStringLiteral("x' or '1'='1"));
@@ -484,26 +471,16 @@ TEST_F(FinderTest, ExportsTheListOnlyWithTheExportRight)
 TEST_F(FinderTest, ANoteWindowsFindButtonAndFindnoteOpenTheFinderOnTheirType)
 {
     const auto finder = [] { return qobject_cast<TFindnoteForm *>(FindOpenForm(QStringLiteral("FindnoteForm"))); };
-    const auto closeIt = [&finder] {
-        finder()->close();
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    };
     std::unique_ptr<TBasenoteForm> note(qobject_cast<TBasenoteForm *>(pk_note::CreateFormClass(QStringLiteral("TSaleForm"))));
     ASSERT_NE(note, nullptr);
     note->findChild<QPushButton *>(QStringLiteral("btnFind"))->click();
     ASSERT_NE(finder(), nullptr) << err();
     EXPECT_EQ(finder()->CurrentNoteType(), 14);
-    closeIt();
+    finder()->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
-    QnParams params;
-    params.AddValue(QStringLiteral("NOTETYPE"), 12);
-    EXPECT_EQ(GlobalCall(QStringLiteral("FINDNOTE"), QString(), &params), 0);
-    ASSERT_NE(finder(), nullptr);
-    EXPECT_EQ(finder()->CurrentNoteType(), 12);
-    EXPECT_EQ(finder()->CurrentQuery()->RecordCount(), count("ordersth"));
-    EXPECT_EQ(finder()->windowTitle(), QStringLiteral("单据速查"));
-    closeIt();
-    // Without parameters: the purchase plans.
+    // Without parameters: the purchase plans. (A type given is the automation
+    // script's FINDNOTE in test_notehost.)
     EXPECT_EQ(GlobalCall(QStringLiteral("FINDNOTE"), QString()), 0);
     ASSERT_NE(finder(), nullptr);
     EXPECT_EQ(finder()->CurrentNoteType(), 1);
