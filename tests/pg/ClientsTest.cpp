@@ -18,7 +18,6 @@ TEST(ServerClients, NotectlMakesDemoBooksOnTheServerAndRunsSqlOnThem)
 {
     PG_REQUIRED();
     notedb::install();
-    testsupport::TempFolder folder;
     pgtest::ScratchDatabase scratch;
     const QString books = scratch.address();
     const auto ctl = [](const QStringList &args) { return testsupport::runProgram(QStringLiteral("notectl"), args); };
@@ -27,22 +26,10 @@ TEST(ServerClients, NotectlMakesDemoBooksOnTheServerAndRunsSqlOnThem)
     EXPECT_TRUE(init.out.contains(QStringLiteral("已创建帐套")) && init.out.contains(QStringLiteral("(演示数据)")))
         << init.out.toStdString();
 
-    // The demo made there holds what it holds on SQLite.
-    {
-        auto pg = notedb::openBooks(books);
-        auto lite = testsupport::freshBooks(folder.file(QStringLiteral("demo.db")), true);
-        for (const char *sql : {
-                 "select count(*), sum(QUANTITY), sum(AMOUNT), sum(REALQTY) from onhandaath",
-                 "select NOTETYPE, count(*), sum(IOFLAG * QUANTITY), sum(AMOUNT), sum(BREFERQTY) from noteflowaath "
-                 "group by NOTETYPE order by 1",
-                 "select count(*), sum(QUANTITY) from PcSplit",
-                 "select sum(SCAMT) from partnerlth",
-                 "select sum(BALANCE), (select count(*) from accountflowaath) from accountacth",
-                 "select count(*) from notepostlogaath",
-             })
-            pgtest::expectSame(*lite, *pg, QString::fromLatin1(sql), {}, true);
-        EXPECT_GT(pg->scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE in (4, 14)")).toInt(), 0);
-    }
+    // The demo's notes were audited through the server's postings (whose
+    // figures test_database checks in its run on the server).
+    EXPECT_GT(notedb::openBooks(books)->scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE in (4, 14)")).toInt(),
+              0);
 
     auto insert = ctl({QStringLiteral("sql"), books,
                        QStringLiteral("insert into departmentlth (DEPID, CODE, NAME) values (907, 'D907', N'销售部')")});
