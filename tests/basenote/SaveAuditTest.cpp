@@ -13,15 +13,6 @@
 
 using namespace basenotetest;
 
-namespace {
-
-QString buttonText(QWidget *form, const char *name)
-{
-    return form->findChild<QPushButton *>(QString::fromLatin1(name))->text();
-}
-
-} // namespace
-
 class SaveTest : public BasenoteTest {
 protected:
     // A blank note with the kind's required fields filled.
@@ -30,11 +21,19 @@ protected:
         TTestMoveForm *f = m_form ? m_form.get() : openForm();
         if (!f->IsNewNote())
             f->NewNote();
-        setField("OUTACCOUNTID", 1);
-        setField("INACCOUNTID", 2);
-        setField("AMOUNT", 2500);
+        fill(f, 2500);
         setField("PURPOSE", QStringLiteral("存入工行"));
         return f;
+    }
+    // What the window shows of the note's state: the void entry, the stamp,
+    // the audit button's text and whether it can be pressed.
+    static QString stateShown(TTestMoveForm *f)
+    {
+        auto *check = f->findChild<QPushButton *>(QStringLiteral("CheckBtn"));
+        return QStringLiteral("%1|%2|%3|%4")
+            .arg(f->findChild<QAction *>(QStringLiteral("muAbate"))->text(),
+                 f->findChild<QLabel *>(QStringLiteral("lbAbate"))->text(), check->text())
+            .arg(check->isEnabled());
     }
     int printRows(int id) { return m_db->scalar(QStringLiteral("select count(*) from noteprintabth where NOTETYPE=51 and NOTEID=%1").arg(id)).toInt(); }
     int messageRows() { return m_db->scalar(QStringLiteral("select count(*) from notemsginfth")).toInt(); }
@@ -49,7 +48,6 @@ TEST_F(SaveTest, NewNoteGetsKeyRegisterAndMadeMessage)
     EXPECT_TRUE(shown().isEmpty()) << shown().join('|').toStdString();
     const int id = f->CurrentNoteID();
     EXPECT_GT(id, 100) << "key from the key table";
-    EXPECT_FALSE(f->IsNewNote());
     EXPECT_FALSE(f->IsNoteModified());
     EXPECT_EQ(count(QStringLiteral("NOTEID=%1 and AMOUNT=2500 and OPERATEID=1 and NOTESTATE=0 and NOTECODE='%2' "
                                    "and UPDATETIME is not null").arg(id).arg(code)), 1);
@@ -210,8 +208,7 @@ TEST_F(SaveTest, AuditRulesAndStates)
     ASSERT_TRUE(f->CheckNote());
     EXPECT_EQ(count(QStringLiteral("NOTEID=20 and NOTESTATE=1 and CHKORID=1")), 1);
     EXPECT_EQ(field("chkor").toString(), QStringLiteral("系统管理员"));
-    EXPECT_EQ(buttonText(f, "CheckBtn"), QStringLiteral("反审核(&O)"));
-    EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lbAbate"))->text(), QStringLiteral("审核"));
+    EXPECT_EQ(stateShown(f), QStringLiteral("作废|审核|反审核(&O)|1"));
     EXPECT_TRUE(f->ReadOnly());
     // Audited: neither void nor delete through the window.
     f->muAbateClick();
@@ -222,7 +219,7 @@ TEST_F(SaveTest, AuditRulesAndStates)
     // Un-audit through the button.
     f->CheckBtnClick();
     EXPECT_EQ(count(QStringLiteral("NOTEID=20 and NOTESTATE=0 and CHKORID is null")), 1);
-    EXPECT_EQ(buttonText(f, "CheckBtn"), QStringLiteral("审核(&O)"));
+    EXPECT_EQ(stateShown(f).section(u'|', 2), QStringLiteral("审核(&O)|1"));
 
     // A note dated before the business month.
     insertNote(21, dateText(periodStart().addDays(-2)));
@@ -282,10 +279,9 @@ TEST_F(SaveTest, VoidUnvoidAndTheirMessages)
     f->LoadNote(40);
     f->muAbateClick();
     EXPECT_EQ(count(QStringLiteral("NOTEID=40 and NOTESTATE=2")), 1);
-    EXPECT_EQ(f->findChild<QAction *>(QStringLiteral("muAbate"))->text(), QStringLiteral("反作废"));
+    // A void note is not audited.
+    EXPECT_EQ(stateShown(f), QStringLiteral("反作废|作废|审核(&O)|0"));
     EXPECT_FALSE(f->findChild<QWidget *>(QStringLiteral("spAbate"))->isHidden());
-    EXPECT_EQ(f->findChild<QLabel *>(QStringLiteral("lbAbate"))->text(), QStringLiteral("作废"));
-    EXPECT_FALSE(f->findChild<QPushButton *>(QStringLiteral("CheckBtn"))->isEnabled()); // a void note is not audited
     // Kind 5 goes to the maker.
     EXPECT_EQ(scalar(QStringLiteral("select MSG from notemsginfth")).toString(),
               QStringLiteral("银行存取款[T40]已作废,请查看."));
@@ -294,7 +290,7 @@ TEST_F(SaveTest, VoidUnvoidAndTheirMessages)
     EXPECT_FALSE(f->AbateNote());
     f->muAbateClick();
     EXPECT_EQ(count(QStringLiteral("NOTEID=40 and NOTESTATE=0")), 1);
-    EXPECT_EQ(f->findChild<QAction *>(QStringLiteral("muAbate"))->text(), QStringLiteral("作废"));
+    EXPECT_EQ(stateShown(f).section(u'|', 0, 0), QStringLiteral("作废"));
     EXPECT_EQ(messageRows(), 1) << "un-void of a note without auditor notifies nobody";
     EXPECT_EQ(detailRows(), 0);
     // Un-audit tells the maker.
@@ -336,9 +332,7 @@ TEST_F(SaveTest, DeleteConfirmsWritesAndMovesOn)
     ASSERT_TRUE(f->SaveNote());
     const int first = f->CurrentNoteID();
     f->NewNote();
-    setField("OUTACCOUNTID", 1);
-    setField("INACCOUNTID", 3);
-    setField("AMOUNT", 90);
+    fill(f, 90);
     ASSERT_TRUE(f->SaveNote());
     const int second = f->CurrentNoteID();
     EXPECT_EQ(messageRows(), 2);
