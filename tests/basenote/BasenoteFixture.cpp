@@ -135,6 +135,12 @@ void BasenoteTest::fill(TBasenoteForm *form, double amount)
 
 QVariant BasenoteTest::field(const QString &name) const { return m_form->MasterValue(name); }
 
+QString BasenoteTest::refused(const std::function<bool()> &action)
+{
+    m_messages.clear();
+    return action() ? QStringLiteral("(done)") : errors().join(u'|');
+}
+
 QDate BasenoteTest::periodStart() const { return GetFirstDayOfPosMonth(); }
 
 } // namespace basenotetest
