@@ -129,19 +129,15 @@ check(rows.length === 2 && rows[1].LOGINNAME === "clerk" && rows[1].OPERATENAME 
 r = host.call("POSDAYEND", "");
 check(r.result === 0x80004005 && host.messages[host.messages.length - 1].kind === "Error", "refusal " + r.result);
 
-// Menus: the money forms are out of the clerk's rights, and so is the POS day-end.
-var menus = host.menus();
-var money = menus.filter(function (m) { return m.area === "资金"; });
-check(money.length >= 6 && money.every(function (m) { return !m.enabled; }), "money disabled");
-var dayEnd = menus.filter(function (m) { return m.function === "POSDAYEND"; })[0];
-// The day-end window is not built yet: said before any right is asked.
+// The menus as the clerk's rights leave them (which entry is enabled and
+// why not: the main window's own tests).
+var dayEnd = host.menus().filter(function (m) { return m.function === "POSDAYEND"; })[0];
 check(!dayEnd.enabled && dayEnd.tip === "尚未提供此窗口", "day-end tip " + dayEnd.tip);
 
 // Controls of the main window and its navigator.
 var main = host.mainWindow;
 check(main.name === "MainForm", "main window");
 check(main.find("lblUser").text === "操作员: 张伟", "status user " + main.find("lblUser").text);
-check(main.find("lblDatabase").text.indexOf("books.db") >= 0, "status books");
 check(main.find("actPayForm").enabled === false, "QAction through find()");
 check(main.find("nosuchcontrol") === null, "unknown control is null");
 check(host.form("navigatorform").find("lblFormState").text === "当前单据: 无", "navigator");
