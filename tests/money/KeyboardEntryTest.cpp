@@ -13,9 +13,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
-#include <QLabel>
 #include <QScreen>
-#include <QTest>
 
 using namespace moneytest;
 using testsupport::plain;
