@@ -5,7 +5,6 @@
 #include "data/DataSource.h"
 #include "notedb.h"
 
-#include <QApplication>
 
 namespace basenotetest {
 
@@ -120,13 +119,26 @@ TTestMoveForm *BasenoteTest::openForm(bool initMode)
     return m_form.get();
 }
 
-void BasenoteTest::setField(const QString &name, const QVariant &value)
+void BasenoteTest::setField(const QString &name, const QVariant &value, TBasenoteForm *form)
 {
-    data::ClientDataSet *ds = m_form->MasterDataSet();
-    m_form->MasterDataSource()->SetFieldValue(ds->FieldByName(name), value);
+    TBasenoteForm *f = form ? form : m_form.get();
+    f->MasterDataSource()->SetFieldValue(f->MasterDataSet()->FieldByName(name), value);
+}
+
+void BasenoteTest::fill(TBasenoteForm *form, double amount)
+{
+    setField(QStringLiteral("OUTACCOUNTID"), 1, form);
+    setField(QStringLiteral("INACCOUNTID"), 2, form);
+    setField(QStringLiteral("AMOUNT"), amount, form);
 }
 
 QVariant BasenoteTest::field(const QString &name) const { return m_form->MasterValue(name); }
+
+QString BasenoteTest::refused(const std::function<bool()> &action)
+{
+    m_messages.clear();
+    return action() ? QStringLiteral("(done)") : errors().join(u'|');
+}
 
 QDate BasenoteTest::periodStart() const { return GetFirstDayOfPosMonth(); }
 

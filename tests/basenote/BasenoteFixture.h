@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace basenotetest {
@@ -44,9 +45,16 @@ protected:
                     const QString &code = {});
     // A new window of the test kind, opened as note_Call opens it.
     TTestMoveForm *openForm(bool initMode = false);
-    // Types `value` into the master field as a control would.
-    void setField(const QString &field, const QVariant &value);
+    // Types `value` into the master field as a control would, in `form` or
+    // the fixture's window.
+    void setField(const QString &field, const QVariant &value, TBasenoteForm *form = nullptr);
+    // The kind's required fields: from account 1 to account 2, `amount`.
+    void fill(TBasenoteForm *form, double amount);
     QVariant field(const QString &field) const;
+    // What `action` shows when it fails, after the messages before it are
+    // dropped: its errors joined by '|' (empty when it fails silently), or
+    // "(done)" when it runs through.
+    QString refused(const std::function<bool()> &action);
     QDate periodStart() const;
     QString dateText(const QDate &d) const { return d.toString(QStringLiteral("yyyy-MM-dd")); }
 

@@ -72,13 +72,8 @@ TEST_F(StockCheckTest, ProcedureReportsShortStockOfDeclaredLines)
 
     // The stapler would go below zero: a blocking error beside the warning.
     const db::ResultSet rs = m_db->run(QStringLiteral("exec NOTEBOOKZERO %1, 2, 1").arg(kType));
-    ASSERT_EQ(rs.columns, QStringList({"COMMODITYID", "BUILDINGID", "COMMODITYNAME", "BUILDINGNAME", "ONHAND",
-                                       "QUANTITY", "ERRTYPE", "ERRCODE"}));
-    ASSERT_EQ(rs.rows.size(), 2);
-    EXPECT_EQ(rs.rows[0], QVector<QVariant>({kPen, kStore, QStringLiteral("中性笔"), QStringLiteral("总部仓库"), 20.0,
-                                             -12.25, 1, QStringLiteral("可用库存不足")}));
-    EXPECT_EQ(rs.rows[1], QVector<QVariant>({kStapler, kStore, QStringLiteral("订书机"), QStringLiteral("总部仓库"),
-                                             0.5, -1.0, 10, QStringLiteral("库存不足")}));
+    EXPECT_EQ(testsupport::rowsText(rs, u'|', u','),
+              QStringLiteral("3|1|中性笔|总部仓库|20|-12.25|1|可用库存不足,5|1|订书机|总部仓库|0.5|-1|10|库存不足"));
 
     // A return brings stock in: nothing to report on audit, short stock on un-audit.
     EXPECT_EQ(check(kType, 3, 1), QString());

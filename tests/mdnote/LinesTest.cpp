@@ -15,7 +15,6 @@ class LinesTest : public MDnoteTest {};
 TEST_F(LinesTest, NewLinesGetDefaultsAndTemporaryNumbersThenStoredOnes)
 {
     TTestExpenseForm *f = openForm(Tables::Test);
-    ASSERT_TRUE(f->IsNewNote());
     addLine(10);
     // Line defaults of a new line, key of the unsaved note.
     QStringList defaults;

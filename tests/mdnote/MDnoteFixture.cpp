@@ -5,7 +5,6 @@
 #include "data/DataSource.h"
 #include "notedb.h"
 
-#include <QApplication>
 
 namespace mdnotetest {
 

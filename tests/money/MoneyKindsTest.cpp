@@ -1,7 +1,7 @@
-// The three money windows on one table: a note entered, saved, refused by a
-// closed account, audited (the balances move), un-audited, voided and
-// deleted; the save rules with their exact messages; and the lookups that
-// fill fields (settlement method, customer, line items, organisations).
+// The money windows: a note entered, saved, audited (the balances move),
+// un-audited and deleted; the save rules with their exact messages; and the
+// lookups that fill fields (settlement method, customer, line items,
+// organisations).
 
 #include "MoneyFixture.h"
 
@@ -22,12 +22,9 @@ namespace {
 struct Kind {
     const char *form, *table, *lines; // lines: null for the transfer, which has none
     int type;
-    double amount;
-    QList<QPair<int, double>> moves;  // account, change on audit
-    QString savedField, saved;        // a kind's own stored field
-    QString savedLines;               // ITEMSNO|IETYPESID of the lines
-    int closable;                     // the account closing refuses the audit
-    QString closedMessage;
+    QList<QPair<int, double>> moves; // account, change on audit
+    QString saved;                   // AMOUNT and the kind's own field, as stored
+    QString savedLines;              // ITEMSNO|IETYPESID of the lines
 };
 
 class MoneyKindsTest : public MoneyTest {
@@ -60,11 +57,6 @@ protected:
             setMaster(QStringLiteral("AMOUNT"), 250);
             setMaster(QStringLiteral("PURPOSE"), QStringLiteral("补充分店备用金"));
             setMaster(QStringLiteral("CHECKNO"), QStringLiteral("XJ0099"));
-        } else if (k.type == 52) { // cash paying office costs and a trip
-            setMaster(QStringLiteral("PAYTYPESID"), 1);
-            addLine({{QStringLiteral("iename"), QStringLiteral("01")}, {QStringLiteral("AMOUNT"), 120.5},
-                     {QStringLiteral("REMARK"), QStringLiteral("墨盒")}});
-            addLine({{QStringLiteral("IETYPESID"), 2}, {QStringLiteral("AMOUNT"), 300}});
         } else {
             setMaster(QStringLiteral("PAYTYPESID"), 4);
             addLine({{QStringLiteral("IETYPESID"), 21}, {QStringLiteral("AMOUNT"), 88.8}});
@@ -73,20 +65,19 @@ protected:
     }
     static QList<Kind> kinds()
     {
-        const QString closedBank = QStringLiteral("帐户[建设银行上海分行]已经被停用不能审核。");
         return {
-            {"MoveForm", "movebth", nullptr, 51, 250, {{3, -250}, {1, 250}},
-             QStringLiteral("CHECKNO"), QStringLiteral("XJ0099"), QString(), 3, closedBank},
-            {"OutMoneyForm", "expenseath", "expenseathdetail", 52, 420.5, {{1, -420.5}},
-             QStringLiteral("ACCOUNTID"), QStringLiteral("1"), QStringLiteral("1|1,2|2"), 1,
-             QStringLiteral("帐户[现金]已经被停用不能审核。")},
-            {"InComeForm", "InComebth", "InComebthdetail", 53, 100, {{3, 100}},
-             QStringLiteral("ACCOUNTID"), QStringLiteral("3"), QStringLiteral("1|21,2|23"), 3, closedBank},
+            {"MoveForm", "movebth", nullptr, 51, {{3, -250}, {1, 250}}, QStringLiteral("250|XJ0099"), QString()},
+            {"InComeForm", "InComebth", "InComebthdetail", 53, {{3, 100}}, QStringLiteral("100|3"),
+             QStringLiteral("1|21,2|23")},
         };
     }
 };
 
-TEST_F(MoneyKindsTest, WholeLifeOfANoteMovesTheBalancesOnlyWhileAudited)
+// The transfer and the income window from entry to delete. The postings
+// figure by figure, the refusal of a closed account and void/un-void are the
+// books' own tests (MoneyPostings); the expense window's whole flow is its
+// script's (ExpenseScriptTest).
+TEST_F(MoneyKindsTest, EachWindowSavesAuditsUnauditsAndDeletesItsNote)
 {
     for (const Kind &k : kinds()) {
         SCOPED_TRACE(k.form);
@@ -98,47 +89,24 @@ TEST_F(MoneyKindsTest, WholeLifeOfANoteMovesTheBalancesOnlyWhileAudited)
                 EXPECT_DOUBLE_EQ(balance(k.moves[i].first), start[i] + factor * k.moves[i].second) << k.moves[i].first;
         };
         const QString table = QString::fromLatin1(k.table), lines = QString::fromLatin1(k.lines ? k.lines : "");
-        const int before = count(table), beforeLines = k.lines ? count(lines) : 0;
         enter(k);
-        if (k.lines) { // the transfer names the organisation of each account instead
-            EXPECT_EQ(label("lbShoperatename"), QStringLiteral("机构名称  总部"));
-        }
         click(QStringLiteral("OkBtn"));
         ASSERT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
         const int id = masterValue(QStringLiteral("NOTEID")).toInt();
         ASSERT_GT(id, 0);
-        EXPECT_FALSE(masterValue(QStringLiteral("NOTECODE")).toString().isEmpty());
-        EXPECT_EQ(count(table), before + 1);
-        EXPECT_DOUBLE_EQ(stored(k, QStringLiteral("AMOUNT"), id).toDouble(), k.amount);
-        EXPECT_EQ(stored(k, k.savedField, id).toString(), k.saved);
+        const QString own = k.type == 51 ? QStringLiteral("CHECKNO") : QStringLiteral("ACCOUNTID");
+        EXPECT_EQ(testsupport::rowsText(*m_db, QStringLiteral("select AMOUNT, %1 from %2 where NOTEID=%3").arg(own, table).arg(id)),
+                  k.saved);
         if (k.lines) {
-            EXPECT_EQ(count(lines), beforeLines + 2);
             EXPECT_EQ(testsupport::rowsText(*m_db, QStringLiteral("select ITEMSNO, IETYPESID from %1 where NOTEID=%2 order by ITEMSNO")
                                                        .arg(lines).arg(id)),
                       k.savedLines);
         }
-        EXPECT_EQ(scalar(QStringLiteral("select NOTECODE from noteprintabth where NOTETYPE=%1 and NOTEID=%2").arg(k.type).arg(id)),
-                  masterValue(QStringLiteral("NOTECODE")));
         balancesMovedBy(0); // saving posts nothing
-
-        // A closed account refuses the audit: the note stays unaudited, nothing posted.
-        sql(QStringLiteral("update accountacth set CLOSED = 1 where ACCOUNTID = %1").arg(k.closable));
-        takeMessages();
-        click(QStringLiteral("CheckBtn"));
-        EXPECT_EQ(takeMessages(), QStringList{k.closedMessage});
-        EXPECT_EQ(stored(k, QStringLiteral("NOTESTATE"), id).toInt(), 0);
-        EXPECT_EQ(masterValue(QStringLiteral("NOTESTATE")).toInt(), 0);
-        EXPECT_EQ(child<QAbstractButton>(QStringLiteral("CheckBtn"))->text(), QStringLiteral("审核(&O)"));
-        EXPECT_EQ(scalar(QStringLiteral("select count(*) from accountflowaath where NOTETYPE=%1 and NOTEID=%2").arg(k.type).arg(id)).toInt(), 0);
-        balancesMovedBy(0);
-        sql(QStringLiteral("update accountacth set CLOSED = 0 where ACCOUNTID = %1").arg(k.closable));
-        m_messages.clear();
-        m_seen = 0;
 
         click(QStringLiteral("CheckBtn"));
         ASSERT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
         EXPECT_EQ(stored(k, QStringLiteral("NOTESTATE"), id).toInt(), 1);
-        EXPECT_EQ(stored(k, QStringLiteral("CHKORID"), id).toInt(), kAdmin);
         balancesMovedBy(1);
 
         // Un-audit from the located note reverses it.
@@ -151,30 +119,21 @@ TEST_F(MoneyKindsTest, WholeLifeOfANoteMovesTheBalancesOnlyWhileAudited)
         EXPECT_EQ(stored(k, QStringLiteral("NOTESTATE"), id).toInt(), 0);
         balancesMovedBy(0);
 
-        // Void and un-void post nothing.
-        invoke("muAbateClick");
-        EXPECT_EQ(stored(k, QStringLiteral("NOTESTATE"), id).toInt(), 2);
-        EXPECT_EQ(masterValue(QStringLiteral("NOTESTATE")).toInt(), 2);
-        balancesMovedBy(0);
-        invoke("muAbateClick");
-        EXPECT_EQ(stored(k, QStringLiteral("NOTESTATE"), id).toInt(), 0);
-
-        // Delete after the question: the note, its lines and its print-register row go.
+        // Delete after the question: the note and its lines go.
         m_messages.answer(AnswerYes);
         invoke("muDeleteClick");
-        EXPECT_EQ(count(table), before);
+        EXPECT_EQ(count(table, id), 0);
         if (k.lines) {
-            EXPECT_EQ(count(lines), beforeLines);
+            EXPECT_EQ(count(lines, id), 0);
         }
-        EXPECT_EQ(scalar(QStringLiteral("select count(*) from noteprintabth where NOTETYPE=%1 and NOTEID=%2").arg(k.type).arg(id)).toInt(), 0);
-        EXPECT_TRUE(takeMessages().contains(QStringLiteral("是否确认删除数据？")));
         EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
-        balancesMovedBy(0);
     }
 }
 
 // Each step changes the note and saves: every refusal shows its message and
 // writes nothing, the edits stay on screen, and the corrected note saves.
+// (The framework's own rules, required fields and a shop's account: the base
+// window's tests.)
 TEST_F(MoneyKindsTest, RulesRefuseTheSaveWithTheirMessages)
 {
     struct Step {
@@ -202,11 +161,7 @@ TEST_F(MoneyKindsTest, RulesRefuseTheSaveWithTheirMessages)
                setMaster(QStringLiteral("INACCOUNTID"), 3);
                setMaster(QStringLiteral("AMOUNT"), 0);
            }, notPositive},
-          {[this] {
-               setMaster(QStringLiteral("AMOUNT"), 10);
-               setMaster(QStringLiteral("OUTACCOUNTID"), QVariant());
-           }, "字段:[付款帐户]不能为空."},
-          {master("OUTACCOUNTID", 1), nullptr}}},
+          {master("AMOUNT", 10), nullptr}}},
         {"OutMoneyForm", "expenseath",
          {{master("PAYTYPESID", 1), noLines},
           {amountOnly, noItem},
@@ -217,11 +172,10 @@ TEST_F(MoneyKindsTest, RulesRefuseTheSaveWithTheirMessages)
                setMaster(QStringLiteral("ACCOUNTID"), QVariant());
            }, "请选择结算帐户."},
           {master("PAYTYPESID", QVariant()), "请选择结算方式."},
-          {[this] { // a shop's account may not be used by head office
+          {[this] {
                setMaster(QStringLiteral("PAYTYPESID"), 1);
-               setMaster(QStringLiteral("ACCOUNTID"), 4);
-           }, "不能引用分支机构的帐户"},
-          {master("ACCOUNTID", 1), nullptr}}},
+               setMaster(QStringLiteral("ACCOUNTID"), 1);
+           }, nullptr}}},
         {"InComeForm", "InComebth",
          {{master("PAYTYPESID", 2), noLines},
           {amountOnly, noItem},
@@ -259,34 +213,29 @@ TEST_F(MoneyKindsTest, SettlementMethodCustomerAndLineItemsFillTheirFields)
     EXPECT_EQ(masterValue(QStringLiteral("EMPID")).toInt(), 4);
     EXPECT_EQ(masterValue(QStringLiteral("DEPID")).toInt(), 3);
 
-    // Line items by code, name or id, among the window's own kind of item only.
+    // Line items by id or code, among the window's own kind of item only. (By
+    // code and name from the keyboard, and the amount's rounding: the keyboard
+    // and line tests.)
     const struct {
         const char *form;
         QString field;
         QVariant typed;
         int id;
-        const char *name, *message;
+        const char *message;
     } lines[] = {
-        {"OutMoneyForm", QStringLiteral("iename"), QStringLiteral("02"), 2, "差旅费", nullptr},
-        {"OutMoneyForm", QStringLiteral("iename"), QStringLiteral("房租"), 5, "房租", nullptr},
-        {"OutMoneyForm", QStringLiteral("IETYPESID"), 6, 6, "业务招待费", nullptr},
-        {"OutMoneyForm", QStringLiteral("iename"), QStringLiteral("利息收入"), 0, nullptr, "费用项目[利息收入]不存在."},
-        {"InComeForm", QStringLiteral("iename"), QStringLiteral("52"), 22, nullptr, nullptr},
-        {"InComeForm", QStringLiteral("iename"), QStringLiteral("办公费"), 0, nullptr, "收入项目[办公费]不存在."},
+        {"OutMoneyForm", QStringLiteral("IETYPESID"), 6, 6, nullptr},
+        {"OutMoneyForm", QStringLiteral("iename"), QStringLiteral("利息收入"), 0, "费用项目[利息收入]不存在."},
+        {"InComeForm", QStringLiteral("iename"), QStringLiteral("52"), 22, nullptr},
+        {"InComeForm", QStringLiteral("iename"), QStringLiteral("办公费"), 0, "收入项目[办公费]不存在."},
     };
     for (const auto &l : lines) {
         SCOPED_TRACE(l.typed.toString().toStdString());
         show(QString::fromLatin1(l.form));
         takeMessages();
-        addLine({{l.field, l.typed}, {QStringLiteral("AMOUNT"), 12.345}});
+        addLine({{l.field, l.typed}});
         const QVariant id = detail()->FieldByName(QStringLiteral("IETYPESID"))->Value();
         EXPECT_EQ(takeMessages(), l.message ? QStringList{QString::fromUtf8(l.message)} : QStringList());
         EXPECT_EQ(id.isNull() ? 0 : id.toInt(), l.id);
-        if (l.name) {
-            EXPECT_EQ(detail()->FieldByName(QStringLiteral("iename"))->Value().toString(), QString::fromUtf8(l.name));
-        }
-        EXPECT_DOUBLE_EQ(detail()->FieldByName(QStringLiteral("AMOUNT"))->Value().toDouble(), 12.35);
-        EXPECT_LT(detail()->FieldByName(QStringLiteral("ITEMSNO"))->Value().toInt(), 0);
     }
     setMaster(QStringLiteral("PAYTYPESID"), 4); // the income window too
     EXPECT_EQ(masterValue(QStringLiteral("ACCOUNTID")).toInt(), 3);

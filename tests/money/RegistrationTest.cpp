@@ -1,9 +1,8 @@
 // The money kinds open under their privileges: a user without the privilege
-// gets nothing (the factories are checked by the kind structure test).
+// gets nothing (the factories are checked by the kind structure test, a
+// browse right alone by the base window's tests).
 
 #include "MoneyFixture.h"
-
-#include "widgets/LookupCombo.h"
 
 #include <QApplication>
 #include <memory>
@@ -25,14 +24,6 @@ TEST_F(MoneyRegistrationTest, AUserWithoutThePrivilegeGetsNoWindow)
     EXPECT_EQ(takeMessages(), (QStringList{QStringLiteral("对不起,你没有[MoveForm]的浏览权限!"),
                                            QStringLiteral("对不起,你没有[OutMoneyForm]的浏览权限!"),
                                            QStringLiteral("对不起,你没有[InComeForm]的浏览权限!")}));
-    // Given the browse right only, the window opens on the latest note, read-only.
-    sql(QStringLiteral("insert into privilegemth (OPERATEID, PRIVILEGEID, ACTION) values (2, 2052, 1), (2, 2091, 5)"));
-    QWidget *w = show(QStringLiteral("OutMoneyForm"));
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(masterValue(QStringLiteral("NOTEID")).toInt(),
-              scalar(QStringLiteral("select max(NOTEID) from expenseath")).toInt());
-    EXPECT_TRUE(child<widgets::TRqLookupCombo>(QStringLiteral("cmbPayType"))->ReadOnly());
-    EXPECT_TRUE(takeMessages().isEmpty());
 }
 
 } // namespace

@@ -115,9 +115,9 @@ TEST_F(NotehostCli, ScriptDrivesTheRealPackage)
 function check(cond, what) { if (!cond) throw new Error("failed: " + what); }
 check(host.userName === "张伟" && host.userId === 2, "current user");
 
+// A call's result and parameters come back; the package's internal error is thrown.
 var r = host.call("GETNOTENAME", "", {NOTETYPE: 4});
 check(r.result === 0 && r.params.result === "采购开单", "note name " + JSON.stringify(r));
-check(host.call("getnotename", "", {NOTETYPE: 1}).params.result === "", "type 1 has no name");
 var threw = "";
 try { host.call("GETNOTENAME", ""); } catch (e) { threw = e.message; }
 check(threw.indexOf("params != NULL") >= 0, "null params: " + threw);
@@ -125,25 +125,19 @@ check(threw.indexOf("params != NULL") >= 0, "null params: " + threw);
 var rows = host.sql("select LOGINNAME, OPERATENAME from operatormth order by OPERATEID");
 check(rows.length === 2 && rows[1].LOGINNAME === "clerk" && rows[1].OPERATENAME === "张伟", "sql rows");
 
-// Refused as clerk: the exact message, E_FAIL.
+// A refusal's E_FAIL comes back with its message recorded (its text: the notectl call test).
 r = host.call("POSDAYEND", "");
-check(r.result === 0x80004005, "refusal result " + r.result);
-var last = host.messages[host.messages.length - 1];
-check(last.kind === "Error" && last.text === "对不起,你没有POS日结的权限.", "refusal message " + JSON.stringify(last));
+check(r.result === 0x80004005 && host.messages[host.messages.length - 1].kind === "Error", "refusal " + r.result);
 
-// Menus: the money forms are out of the clerk's rights, and so is the POS day-end.
-var menus = host.menus();
-var money = menus.filter(function (m) { return m.area === "资金"; });
-check(money.length >= 6 && money.every(function (m) { return !m.enabled; }), "money disabled");
-var dayEnd = menus.filter(function (m) { return m.function === "POSDAYEND"; })[0];
-// The day-end window is not built yet: said before any right is asked.
+// The menus as the clerk's rights leave them (which entry is enabled and
+// why not: the main window's own tests).
+var dayEnd = host.menus().filter(function (m) { return m.function === "POSDAYEND"; })[0];
 check(!dayEnd.enabled && dayEnd.tip === "尚未提供此窗口", "day-end tip " + dayEnd.tip);
 
 // Controls of the main window and its navigator.
 var main = host.mainWindow;
 check(main.name === "MainForm", "main window");
 check(main.find("lblUser").text === "操作员: 张伟", "status user " + main.find("lblUser").text);
-check(main.find("lblDatabase").text.indexOf("books.db") >= 0, "status books");
 check(main.find("actPayForm").enabled === false, "QAction through find()");
 check(main.find("nosuchcontrol") === null, "unknown control is null");
 check(host.form("navigatorform").find("lblFormState").text === "当前单据: 无", "navigator");
@@ -209,11 +203,12 @@ TEST_F(NotehostCli, UncaughtErrorsNameTheirLine)
 
 
 // As an automation user finds and prints a note: "FINDNOTE" on purchase
-// orders, the filter by partner, the note opened from the list, previewed,
-// printed without a file name (cancelled) and to PDF; the PDF is read back.
-TEST_F(NotehostCli, ScriptFindsANoteByPartnerOpensItAndPrintsItToPdf)
+// orders, the note opened from the list, previewed, printed without a file
+// name (cancelled) and to PDF; the PDF is read back. (The finder's filter and
+// its pictures, and the printed page's picture: the finder's and printing's
+// own tests.)
+TEST_F(NotehostCli, ScriptFindsANoteOpensItAndPrintsItToPdf)
 {
-    const QString shots = testsupport::binDir(); // kept beside the test program to be looked at
     const QString pdf = folder.file(QStringLiteral("order.pdf"));
     const QString path = script(QStringLiteral("find.js"), QStringLiteral(R"JS(
 function check(c, what) { if (!c) throw new Error("failed: " + what); }
@@ -222,34 +217,15 @@ var order = host.sql("select o.NOTEID, o.NOTECODE, p.NAME from orderpth o join p
 host.call("FINDNOTE", "", {NOTETYPE: 2});
 var f = host.form("FindnoteForm");
 check(f !== null, "the finder is open");
-var list = f.dataSet("qryPNOrder");
-var all = list.count;
-host.grab(f, "%1/finder_orders.png");
-host.onModal(function (win) {
-    win.SetCondition(0, "PARTNERNAME", "等于", order.NAME);
-    host.grab(win, "%1/finder_filter_partner.png");
-    win.find("OkBtn").click();
-    return 1;
-});
-f.find("btnFilter").click();
-host.onModal(null);
-check(list.count >= 1 && list.count < all, "the filter keeps the partner's orders: " + list.count + " of " + all);
-for (list.first(); !list.eof; list.next())
-    check(list.field("PARTNERNAME") === order.NAME, "only the partner's: " + list.field("PARTNERNAME"));
-check(list.locate("NOTEID", order.NOTEID), "the order is listed");
+check(f.dataSet("qryPNOrder").locate("NOTEID", order.NOTEID), "the order is listed");
 f.find("btnOpenNote").click();
 var w = host.form("PNOrderForm");
 check(w !== null && w.master.field("NOTEID") === order.NOTEID, "the order opened from the list");
-host.onModal(function (win) {
-    win.show();
-    host.wait(100);
-    host.grab(win, "%1/print_preview.png");
-    return 0;
-});
+host.onModal(function (win) { return 0; });
 w.PrintPreviewPMItemClick();
 host.onModal(null);
 w.PrintPMItemClick(); // no file name queued: the print is cancelled
-host.answerFile("%2");
+host.answerFile("%1");
 w.PrintPMItemClick();
 check(host.messages.filter(function (m) { return m.kind === "Error"; }).length === 0, JSON.stringify(host.messages));
 print(host.sql("select PRINTED from noteprintabth where NOTETYPE = 2 and NOTEID = " + order.NOTEID)[0].PRINTED);
@@ -261,7 +237,7 @@ lines.forEach(function (l) { total += l.AMOUNT; print(l.NAME); });
 print(order.NOTECODE);
 print(order.NAME);
 print(total.toFixed(2));
-)JS").arg(shots, pdf));
+)JS").arg(pdf));
     const auto r = runScript(QStringLiteral("admin"), path);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString() << r.out.toStdString();
     const QStringList out = r.out.split(u'\n', Qt::SkipEmptyParts);
@@ -274,16 +250,8 @@ print(total.toFixed(2));
     const QString page = QString::fromUtf8(text.readAllStandardOutput());
     for (const QString &shown : out.mid(1) + QStringList{QStringLiteral("合计")})
         EXPECT_TRUE(page.contains(shown)) << shown.toStdString() << "\n" << page.toStdString();
-    for (const char *shot : {"finder_orders.png", "finder_filter_partner.png", "print_preview.png"})
-        EXPECT_GT(QImage(QDir(shots).filePath(QString::fromLatin1(shot))).width(), 300) << shot;
 }
-} // namespace
 
-namespace {
-
-// A receipt from a blank window: supplier, turn-in of an order's two open
-// lines through the selector, a price edit, save (the cash supplier's
-// question answered "go on") and audit; then the books are read.
 // The Overview's request from the outside: a receipt turned in from an open
 // order, a price edited, saved, audited, then paid through its own menu.
 TEST_F(NotehostCli, ScriptTakesAReceiptFromOrderToAuditAndPaysIt)
@@ -345,42 +313,6 @@ print(Math.round((payable - host.sql("select SCAMT from partnerlth where PARTNER
     // 300 pipes at 13 and 20 boxes at 25, with 13% tax.
     EXPECT_EQ(r.out, QStringLiteral("1 4972\n[{\"ITEMSNO\":1,\"BUYQTY\":300,\"FINISHED\":1},{\"ITEMSNO\":2,\"BUYQTY\":20,"
                                     "\"FINISHED\":1}]\n300\n13\n1 4972 true\n497200\n"));
-}
-
-// A clerk's sale made from a sales order through the order's menu, part of
-// it delivered, saved and audited: the order counts what went out.
-TEST_F(NotehostCli, ScriptMakesASaleFromAnOrderAndAuditsIt)
-{
-    const QString path = script(QStringLiteral("sale.js"), QStringLiteral(R"JS(
-function check(c, what) { if (!c) throw new Error("failed: " + what); }
-function one(sql) { return host.sql(sql)[0].V; }
-var order = one("select m.NOTEID as V from ordersth m join partnerlth p on p.PARTNERID = m.PARTNERID where p.CODE = 'C002'");
-var stockSql = "select sum(QUANTITY) as V from onhandaath o join Commoditylth g on g.COMMODITYID = o.COMMODITYID where g.CODE in ('DZ0001', 'DZ0004')";
-var debtSql = "select SCAMT as V from partnerlth where CODE = 'C002'";
-var stock = one(stockSql), debt = one(debtSql);
-host.call("LOCATENOTE", "", {NOTEID: order, NOTETYPE: 12});
-var o = host.form("SNOrderForm");
-check(o !== null && o.master.field("NOTEID") === order, "the order is shown");
-o.find("muSale").trigger();
-var s = host.form("SaleForm");
-check(s !== null && s.detail.count === 2, "a sale with the two open lines");
-// Only 8 of the 20 mice are in stock: the clerk delivers those.
-check(s.detail.locate("COMMODITYCODE", "DZ0004"), "the second line");
-s.detail.setField("QUANTITY", 8);
-s.detail.post();
-s.find("OkBtn").click();
-s.find("CheckBtn").click();
-check(host.messages.length === 0 && host.modals.length === 0, JSON.stringify(host.messages) + JSON.stringify(host.modals));
-var sale = host.sql("select NOTESTATE, AMOUNT from salesth order by NOTEID desc limit 1")[0];
-print(sale.NOTESTATE);
-print(JSON.stringify(host.sql("select ITEMSNO, SALEQTY from ordersthDetail where NOTEID = " + order + " order by ITEMSNO")));
-print(stock - one(stockSql));
-print(Math.round((one(debtSql) - debt - sale.AMOUNT) * 100));
-)JS"));
-    auto r = runScript(QStringLiteral("admin"), path);
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    // 10 keyboards and 8 of the 20 mice; the customer owes the sale's amount.
-    EXPECT_EQ(r.out, QStringLiteral("1\n[{\"ITEMSNO\":1,\"SALEQTY\":10},{\"ITEMSNO\":2,\"SALEQTY\":8}]\n18\n0\n"));
 }
 
 TEST_F(NotehostCli, ScriptAuditsEveryWaitingNoteThroughTheAuditCentre)

@@ -12,14 +12,6 @@ void NotepublicTest::SetUp()
     SessionTest::SetUp();
 }
 
-void NotepublicTest::ensureMasterTable(const QString &table)
-{
-    if (m_db->hasTable(table))
-        return;
-    sql(QStringLiteral("create table ") + table
-        + QStringLiteral(" (NOTEID INTEGER PRIMARY KEY, NOTECODE VARCHAR(32), NOTEDATE DATE, NOTESTATE INTEGER DEFAULT 0)"));
-}
-
 void NotepublicTest::insertNote(const QString &table, qint64 id, const QString &code, const QString &date)
 {
     QStringList columns{QStringLiteral("NOTEID"), QStringLiteral("NOTECODE"), QStringLiteral("NOTEDATE")};

@@ -19,9 +19,6 @@ class NotepublicTest : public testsupport::SessionTest {
 protected:
     void SetUp() override;
 
-    // Makes sure a note master table exists (a minimal one when the schema
-    // does not have it yet).
-    void ensureMasterTable(const QString &table);
     // Inserts a master row; other required columns of a real master table get 0.
     void insertNote(const QString &table, qint64 id, const QString &code, const QString &date);
     void setRule(int noteType, const QVariant &head, const QVariant &sepa, const QVariant &mode, const QVariant &code);

@@ -23,7 +23,6 @@ protected:
     void SetUp() override
     {
         NotepublicTest::SetUp();
-        ensureMasterTable(QStringLiteral("salesth"));
         // The numbers below are the only sales: the demo's go (their postings
         // reversed), after the receipt of money that settled one of them.
         sql(QStringLiteral("update chargeath set NOTESTATE = 0 where NOTESTATE = 1"));
