@@ -164,19 +164,6 @@ protected:
         c->selectAll(); // as Tab into the field selects its text
         enter(code);
     }
-    // A line typed into the grid: commodity code, quantity, price, each
-    // followed by Enter.
-    void typeLine(const QString &code, const QString &quantity, const QString &price)
-    {
-        auto *g = grid();
-        g->setFocus();
-        key(Qt::Key_Insert, Qt::ShiftModifier); // a new line
-        for (const auto &[field, text] : {std::pair{"COMMODITYCODE", code}, {"QUANTITY", quantity},
-                                          {g->ColumnOfField(QStringLiteral("ORIGPRICE")) >= 0 ? "ORIGPRICE" : "PRICE", price}}) {
-            g->setCurrentIndex(g->model()->index(g->currentIndex().row(), g->ColumnOfField(QString::fromLatin1(field))));
-            enter(text);
-        }
-    }
 
     // ---- the books ----
     int count(const char *table, const QString &where = QStringLiteral("1=1"))
