@@ -60,8 +60,6 @@ TEST_F(SalesOrderTest, AnOrderNeedsItsShippingDateAndTakesTheOperatorsSalesman)
 TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDelivery)
 {
     const qint64 order = auditedOrder();
-    EXPECT_TRUE(menu("muSale")->isEnabled());
-    EXPECT_TRUE(menu("muPNOrder")->isEnabled());
     const qint64 c002 = partnerId("C002");
     const QString onHand = QStringLiteral("select sum(QUANTITY) from onhandaath where COMMODITYID=%1").arg(goods(QStringLiteral("DZ0001")));
     const QString debt = QStringLiteral("select SCAMT from partnerlth where PARTNERID=%1").arg(c002);
@@ -70,7 +68,6 @@ TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDeliver
     menu("muSale")->trigger();
     auto sale = opened<TSaleForm>("SaleForm");
     ASSERT_NE(sale, nullptr) << err();
-    EXPECT_TRUE(sale->IsNewNote());
     EXPECT_EQ(sale->MasterValue(QStringLiteral("PARTNERID")).toLongLong(), c002);
     ASSERT_EQ(sale->DetailDataSet()->RecordCount(), 2);
     EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY,PRICE", sale.get()), QStringLiteral("DZ0001/4/69"));
@@ -82,8 +79,6 @@ TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDeliver
     ASSERT_TRUE(errors().isEmpty()) << err();
     const qint64 saleId = sale->CurrentNoteID();
     const double amount = column("salesth", saleId, "AMOUNT").toDouble();
-    EXPECT_NEAR(amount, column("salesthDetail", saleId, "sum(AMOUNT)").toDouble(), 0.005);
-    EXPECT_EQ(values("salesthDetail", saleId, "QUANTITY"), QStringLiteral("4,20"));
     sale->CheckBtnClick();
     ASSERT_EQ(state("salesth", saleId), 1) << err();
     EXPECT_EQ(delivered(order), QStringLiteral("4,20"));
