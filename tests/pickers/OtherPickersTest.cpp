@@ -85,8 +85,6 @@ TEST_F(OtherPickersTest, AreaAndAmountFiltersOfTheSupplierPicker)
     // Every supplier whose area name contains the chosen one, nobody else.
     form.cmbArea->setCurrentText(QStringLiteral("浙江"));
     EXPECT_EQ(listed(form), QStringList({"C005", "S003", "S901"}));
-    EXPECT_TRUE(form.SqlText().endsWith(QStringLiteral("(shoperateid is null or shoperateid=0) AND A.Name like '%浙江%'")))
-        << form.SqlText().toStdString();
 
     // Net balance (Balance-SurAmt) between the two amounts, both ends included.
     ASSERT_TRUE(form.ShowsBalance()) << "the administrator holds every right";
@@ -124,7 +122,6 @@ TEST_F(OtherPickersTest, BalancesOnlyWithPrivilege550AndClientsOnlyTheOperatorsO
     setParam(4901, QStringLiteral("OnlyOwnClient"), QStringLiteral("1"));
     clients.Clear();
     EXPECT_EQ(listed(clients), QStringList({"C001", "C004", "C005", "C999"}));
-    EXPECT_TRUE(clients.SqlText().contains(QStringLiteral(" and EmpID in (Select EmpID from Employlth where OperaterID = 2)")));
     SetCurrentUser(1);
     clients.Clear();
     EXPECT_EQ(listed(clients), QStringList()) << "the administrator looks after no client";
@@ -167,17 +164,9 @@ TEST_F(OtherPickersTest, TypedQuotesWildcardsAndBracketsStayText)
     EXPECT_TRUE(errors().isEmpty()) << errorText();
 }
 
+// (Cancel leaving the field: the package's picker hook test.)
 TEST_F(OtherPickersTest, VendorPickThroughNoteCallFromTheKeyboard)
 {
-    m_modal.setHandler([](QWidget *w) {
-        showActive(w);
-        key(Qt::Key_Escape);
-        return modalResult(w);
-    });
-    EXPECT_EQ(pick("VENDOR"), 0);
-    EXPECT_EQ(m_field.State(), data::DataSetState::Browse) << "Esc changes nothing";
-    EXPECT_EQ(id(), 3);
-
     // Opened on the field's supplier; a code typed, Enter to the list, Enter chooses.
     m_modal.setHandler([](QWidget *w) {
         auto *f = dynamic_cast<TPickpartnerForm *>(w);
@@ -206,7 +195,6 @@ TEST_F(OtherPickersTest, EmployeePickByDepartmentAndDoubleClick)
         if (!f)
             return 0;
         showActive(f);
-        EXPECT_EQ(f->windowTitle(), QStringLiteral("选择领料人"));
         f->cmbDepartment->setCurrentText(QStringLiteral("生产部"));
         EXPECT_EQ(listed(*f), QStringList({"007", "008"}));
         f->cmbEmpType->setCurrentText(QStringLiteral("业务员"));
@@ -252,7 +240,6 @@ TEST_F(OtherPickersTest, AnUnknownStoreCodeOnALineOpensTheStorePicker)
         key(Qt::Key_Backspace);
         EXPECT_EQ(listed(*f), QStringList({"01", "02", "03", "04"})) << "the shop's store stays out";
         type(QStringLiteral("2"));
-        EXPECT_TRUE(f->SqlText().endsWith(QStringLiteral("(shoperateid is null or shoperateid=0) AND Code like '02%'")));
         key(Qt::Key_Return);
         key(Qt::Key_Return);
         return modalResult(f);

@@ -54,7 +54,8 @@ TEST_F(PriceTest, AQuotationIsTurnedIntoASalesOrderAndIsThenNotUnaudited)
     form()->CheckBtnClick();
     ASSERT_EQ(state("s_price", quote), 1) << err();
 
-    // A sales order takes the quoted lines.
+    // A sales order takes what is left of the quoted lines.
+    sql(QStringLiteral("update S_PriceDetail set REFERQTY=10 where NOTEID=%1 and ITEMSNO=2").arg(quote));
     auto *order = CreateNoteForm<TSNOrderForm>();
     std::unique_ptr<QWidget> keep(m_form.release());
     m_form.reset(order);
@@ -63,7 +64,7 @@ TEST_F(PriceTest, AQuotationIsTurnedIntoASalesOrderAndIsThenNotUnaudited)
     order->MasterDataSource()->SetFieldValue(order->MasterField(QStringLiteral("REVDATE")), GetFirstDayOfPosMonth().addDays(9));
     turnIn(quote);
     ASSERT_EQ(order->DetailDataSet()->RecordCount(), 2) << err();
-    EXPECT_EQ(row(1, "COMMODITYCODE,QUANTITY,PRICE"), QStringLiteral("BG0002/40/50"));
+    EXPECT_EQ(row(1, "COMMODITYCODE,QUANTITY,PRICE"), QStringLiteral("BG0002/30/50"));
     EXPECT_EQ(refer(1), QStringLiteral("15/%1/2").arg(quote));
     ASSERT_TRUE(save()) << err();
     const qint64 orderId = current();
