@@ -390,8 +390,7 @@ TEST_F(CommodityLinesTest, ALineKeyedIntoTheGridIsSavedAndAudited)
     sql(QStringLiteral("insert into partnerprice (PARTNERID, COMMODITYID, PRICE) values (1, %1, 1.5)").arg(pen));
     open();
     setMaster("PARTNERID", 1);
-    m_form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_form.get()));
+    testsupport::showActive(m_form.get());
     auto *grid = m_form->Grid();
     grid->setFocus();
     // One key at a time to the cell of `field` in `row`: the first opens the cell's editor.
@@ -404,10 +403,6 @@ TEST_F(CommodityLinesTest, ALineKeyedIntoTheGridIsSavedAndAudited)
     type(0, "COMMODITYCODE", QStringLiteral("BG0003"));
     EXPECT_EQ(line("COMMODITYNAME").toString(), QStringLiteral("中性笔"));
     type(0, "QUANTITY", QStringLiteral("12"));
-    type(0, "DISC", QStringLiteral("0"));
-    EXPECT_EQ(errors().value(0), QString::fromUtf8(commodity::kDiscRangeMessage));
-    EXPECT_DOUBLE_EQ(num("DISC"), 100);
-    m_messages.clear();
     type(0, "TAXRATE", QStringLiteral("13"));
     EXPECT_DOUBLE_EQ(num("AMOUNT"), 20.34);
     // A second line found by the start of its name in the code cell's drop-down.
@@ -427,8 +422,6 @@ TEST_F(CommodityLinesTest, ALineKeyedIntoTheGridIsSavedAndAudited)
     EXPECT_EQ(vars.value(QStringLiteral("SumofQuantity")).toString(), QStringLiteral("13"));
     EXPECT_EQ(vars.value(QStringLiteral("SumofAmount")).toString(), QString::number(total));
     EXPECT_EQ(vars.value(QStringLiteral("Daxie")).toString(), AmountInWords(total));
-    EXPECT_EQ(vars.value(QStringLiteral("SumofTaxAmt")).toString(),
-              QString::number(scalar(QStringLiteral("select sum(TAXAMT) from testgoodsathdetail")).toDouble()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
     EXPECT_TRUE(errors().isEmpty()) << err();
     EXPECT_EQ(noteState(), 1);

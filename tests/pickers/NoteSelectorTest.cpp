@@ -194,9 +194,7 @@ TEST_F(NoteSelectorTest, ParametersReachTheStatementsInOrder)
 TEST_F(NoteSelectorTest, TickingADocumentTicksItsLinesAndALineOnlyItself)
 {
     ASSERT_TRUE(m_form->OpenSelection({2, 0, 0}));
-    m_form->show();
-    m_form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_form.get()));
+    testsupport::showActive(m_form.get());
     data::ClientDataSet *lines = m_form->SelectedLines();
 
     // Scrolling the documents moves the lines to the document's first line.

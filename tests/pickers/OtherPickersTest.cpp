@@ -27,6 +27,10 @@ inline void PrintTo(const QString &s, std::ostream *os) { *os << s.toStdString()
 
 namespace {
 
+using testsupport::keyIntoFocus;
+using testsupport::showActive;
+using testsupport::typeIntoFocus;
+
 class OtherPickersTest : public testsupport::SessionTest {
 protected:
     void SetUp() override
@@ -48,14 +52,6 @@ protected:
         out.sort();
         return out;
     }
-    static void showActive(QWidget *w)
-    {
-        w->show();
-        w->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
-    }
-    static void key(Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); }
-    static void type(const QString &text) { QTest::keyClicks(QApplication::focusWidget(), text); }
     static int modalResult(QWidget *w) { return w->property("modalResult").toInt(); }
     std::string errorText() const { return errors().join(u'|').toStdString(); }
     long pick(const char *argument, int noteType = 0)
@@ -176,10 +172,10 @@ TEST_F(OtherPickersTest, VendorPickThroughNoteCallFromTheKeyboard)
         EXPECT_EQ(f->cdsPick->FieldByName(QStringLiteral("CODE"))->AsString(), QStringLiteral("S003"));
         EXPECT_EQ(QApplication::focusWidget(), f->edCode);
         EXPECT_TRUE(testsupport::saveShot(f, QStringLiteral("pick_partner"))); // for looking at by eye
-        type(QStringLiteral("002"));
-        key(Qt::Key_Return);
+        typeIntoFocus(QStringLiteral("002"));
+        keyIntoFocus(Qt::Key_Return);
         EXPECT_EQ(QApplication::focusWidget(), f->PickGrid);
-        key(Qt::Key_Return);
+        keyIntoFocus(Qt::Key_Return);
         return modalResult(f);
     });
     EXPECT_EQ(pick("VENDOR"), 0);
@@ -232,16 +228,16 @@ TEST_F(OtherPickersTest, AnUnknownStoreCodeOnALineOpensTheStorePicker)
             return 0;
         showActive(f);
         EXPECT_EQ(f->edCode->text(), QStringLiteral("0原")) << "the typed code is the first filter";
-        key(Qt::Key_Return);
-        key(Qt::Key_Return);
+        keyIntoFocus(Qt::Key_Return);
+        keyIntoFocus(Qt::Key_Return);
         EXPECT_EQ(errors(), QStringList({"你选择的仓库不存在."}));
         EXPECT_TRUE(f->isVisible()) << "OK on the empty list refuses";
         f->edCode->setFocus();
-        key(Qt::Key_Backspace);
+        keyIntoFocus(Qt::Key_Backspace);
         EXPECT_EQ(listed(*f), QStringList({"01", "02", "03", "04"})) << "the shop's store stays out";
-        type(QStringLiteral("2"));
-        key(Qt::Key_Return);
-        key(Qt::Key_Return);
+        typeIntoFocus(QStringLiteral("2"));
+        keyIntoFocus(Qt::Key_Return);
+        keyIntoFocus(Qt::Key_Return);
         return modalResult(f);
     });
     note->DetailDataSource()->SetFieldValue(lines->FieldByName(QStringLiteral("STORECODE")), QStringLiteral("0原"));

@@ -332,9 +332,7 @@ TEST_F(PickCommodityTest, KeyboardFromTheFilterToTheNote)
 {
     openNote();
     m_picker->SetDocument(m_form.get(), 0, 0);
-    m_picker->show();
-    m_picker->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_picker.get()));
+    testsupport::showActive(m_picker.get());
     ASSERT_EQ(QApplication::focusWidget(), m_picker->edCode);
     QTest::keyClicks(m_picker->edCode, QStringLiteral("BG000"));
     QTest::keyClick(m_picker->edCode, Qt::Key_Return);

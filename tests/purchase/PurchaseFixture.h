@@ -50,9 +50,7 @@ protected:
         auto *f = CreateNoteForm<F>();
         m_form.reset(f);
         EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK) << err();
-        f->show();
-        f->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(f));
+        testsupport::showActive(f);
         return f;
     }
     Form *form() const { return static_cast<Form *>(m_form.get()); }
@@ -149,13 +147,8 @@ protected:
 
     // ---- the keyboard ----
     QWidget *focus() const { return QApplication::focusWidget(); }
-    void type(const QString &text) { testsupport::typeIntoFocus(text); }
-    void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
-    {
-        ASSERT_NE(focus(), nullptr);
-        QTest::keyClick(focus(), k, mods);
-    }
-    void enter(const QString &text) { type(text), key(Qt::Key_Return); }
+    static void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) { testsupport::keyIntoFocus(k, mods); }
+    void enter(const QString &text) { testsupport::typeIntoFocus(text), key(Qt::Key_Return); }
     // Types into a master lookup by its code and takes the row with Enter.
     void pick(const char *combo, const QString &code)
     {
