@@ -56,12 +56,9 @@ TEST_F(PriceTest, AQuotationIsTurnedIntoASalesOrderAndIsThenNotUnaudited)
 
     // A sales order takes what is left of the quoted lines.
     sql(QStringLiteral("update S_PriceDetail set REFERQTY=10 where NOTEID=%1 and ITEMSNO=2").arg(quote));
-    auto *order = CreateNoteForm<TSNOrderForm>();
-    std::unique_ptr<QWidget> keep(m_form.release());
-    m_form.reset(order);
-    ASSERT_EQ(pk_note::SendNoteMessage(order, pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK);
-    order->MasterDataSource()->SetFieldValue(order->MasterField(QStringLiteral("PARTNERID")), c004);
-    order->MasterDataSource()->SetFieldValue(order->MasterField(QStringLiteral("REVDATE")), GetFirstDayOfPosMonth().addDays(9));
+    auto *order = open<TSNOrderForm>();
+    setMaster("PARTNERID", c004);
+    setMaster("REVDATE", GetFirstDayOfPosMonth().addDays(9));
     turnIn(quote);
     ASSERT_EQ(order->DetailDataSet()->RecordCount(), 2) << err();
     EXPECT_EQ(row(1, "COMMODITYCODE,QUANTITY,PRICE"), QStringLiteral("BG0002/30/50"));
@@ -72,8 +69,7 @@ TEST_F(PriceTest, AQuotationIsTurnedIntoASalesOrderAndIsThenNotUnaudited)
     ASSERT_EQ(state("ordersth", orderId), 1) << err();
     EXPECT_EQ(values("S_PriceDetail", quote, "REFERQTY"), QStringLiteral("12,40"));
 
-    m_form.reset(keep.release());
-    ASSERT_TRUE(form()->LoadNote(int(quote)));
+    ASSERT_TRUE(open<TSPriceForm>()->LoadNote(int(quote)));
     EXPECT_TRUE(auditRefused("s_price", quote, 1, QStringLiteral("单据已被引用过,不能反审核！")));
 }
 

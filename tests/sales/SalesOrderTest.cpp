@@ -47,10 +47,7 @@ TEST_F(SalesOrderTest, AnOrderNeedsItsShippingDateAndTakesTheOperatorsSalesman)
     EXPECT_EQ(count("ordersth"), before);
     setMaster("REVDATE", GetFirstDayOfPosMonth().addDays(5));
     ASSERT_TRUE(save()) << err();
-    const qint64 id = current();
-    EXPECT_EQ(values("ordersth", id, "EMPID, PARTNERID, NOTESTATE"),
-              QStringLiteral("3/%1/0").arg(partnerId("C001")));
-    EXPECT_EQ(values("ordersthDetail", id, "QUANTITY, PRICE", 1), QStringLiteral("5/299"));
+    EXPECT_EQ(values("ordersth", current(), "EMPID, PARTNERID"), QStringLiteral("3/%1").arg(partnerId("C001")));
     // An operator without an employee leaves the salesman empty.
     sql(QStringLiteral("update employlth set OPERATERID=null"));
     open();
