@@ -151,7 +151,6 @@ TEST_F(NoteSelectorTest, TheTargetClassChoosesTheStatementsAndTheShowAllBox)
     EXPECT_FALSE(m_form->chkShowAll->isHidden());
 
     ASSERT_TRUE(m_form->SetTargetClass(QStringLiteral("TIIOBuildingForm")));
-    EXPECT_EQ(m_form->qryMaster->objectName(), QStringLiteral("qryIIStoreM"));
     // A source type the stock notes take nothing from: both lists open empty.
     EXPECT_TRUE(m_form->OpenSelection({1, 1, 2, 0, 0})) << errorText();
     EXPECT_TRUE(m_form->qryMaster->Active() && m_form->qryMaster->IsEmpty());

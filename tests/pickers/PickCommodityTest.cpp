@@ -229,9 +229,7 @@ TEST_F(PickCommodityTest, GrownBooksAreListedPageByPage)
 {
     const qint64 first = notedb::growCommodities(*m_db, 1200);
     const int total = scalar(QStringLiteral("select count(*) from Commoditylth")).toInt();
-    EXPECT_EQ(scalar(QStringLiteral("select count(*) from Commoditylth where COMMODITYID >= :f"), {{"f", first}}).toInt(), 1200);
     EXPECT_GT(GetNewKeyValue(QStringLiteral("Commoditylth")), first + 1199); // keys go on above them
-    EXPECT_GT(scalar(QStringLiteral("select count(*) from onhandaath where COMMODITYID >= :f"), {{"f", first}}).toInt(), 0);
 
     m_picker->resize(900, 500);
     m_picker->show();

@@ -47,7 +47,6 @@ TEST_F(PBuyReceiptTest, AReceiptKeyedInIsSavedAndAudited)
     ASSERT_EQ(focus(), grid());
     // Code, the commodity's own store kept, quantity, price before discount.
     enter(QStringLiteral("DZ0001"));
-    EXPECT_EQ(line(0, "COMMODITYNAME").toString(), QStringLiteral("无线鼠标"));
     key(Qt::Key_Return);
     EXPECT_EQ(line(0, "BUILDINGID").toInt(), 1);
     enter(QStringLiteral("3"));

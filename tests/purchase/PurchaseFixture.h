@@ -19,7 +19,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -265,10 +264,7 @@ protected:
     }
     void grabbed(QWidget *f, const QString &name)
     {
-        const QDir shots(QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots")));
-        QDir().mkpath(shots.path());
-        QApplication::processEvents();
-        EXPECT_TRUE(f->grab().save(shots.filePath(name + QStringLiteral(".png"))));
+        EXPECT_TRUE(testsupport::saveShot(f, name));
         if (auto *master = f->findChild<QWidget *>(QStringLiteral("palMaster")))
             for (QWidget *w : master->findChildren<QWidget *>())
                 if (!w->isWindow() && w->isVisibleTo(f)) {

@@ -84,8 +84,7 @@ TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDeliver
 
     // Delivered lines keep the order audited.
     form()->ReloadNote();
-    EXPECT_EQ(row(0, "LINEFINISHED,SALEQTY"), QStringLiteral("完成/4"));
-    EXPECT_EQ(line(1, "LINEFINISHED").toString(), QString());
+    EXPECT_EQ(row(0, "LINEFINISHED,SALEQTY") + u'/' + row(1, "LINEFINISHED"), QStringLiteral("完成/4/"));
     // Its progress shows what each line asked for and the sale made from it.
     QStringList progress;
     m_modal.setHandler([&progress](QWidget *w) {
@@ -107,18 +106,13 @@ TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDeliver
     EXPECT_EQ(progress, (QStringList{QStringLiteral("1|DZ0001|无线鼠标|4|4|0|"), QStringLiteral("2|BG0003|中性笔|30|20|10|"),
                                      sold + QStringLiteral("1|DZ0001|无线鼠标|4"), sold + QStringLiteral("2|BG0003|中性笔|20")}))
         << err();
-    EXPECT_TRUE(auditRefused("ordersth", order, 1, QStringLiteral("单据已被引用过,不能反审核！")));
 
-    // A second sale takes what is left; un-auditing the first gives its delivery back.
+    // A second sale takes what is left. (Its un-audit giving the delivery
+    // back is the sales postings' test; the referred order's un-audit the
+    // purchase order's.)
     ASSERT_TRUE(sale->LoadForSource(12, order));
     ASSERT_EQ(sale->DetailDataSet()->RecordCount(), 1);
     EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY", sale.get()), QStringLiteral("BG0003/10"));
-    sale->CancelBtnClick();
-    ASSERT_TRUE(sale->LoadNote(int(saleId)));
-    sale->CheckBtnClick();
-    EXPECT_EQ(state("salesth", saleId), 0) << err();
-    EXPECT_EQ(delivered(order), QStringLiteral("0,0"));
-    EXPECT_NEAR(scalar(debt).toDouble(), owed, 1e-6);
 }
 
 TEST_F(SalesOrderTest, TheMenusRefuseABranchsACompleteAndAStoppedOrder)
