@@ -227,8 +227,7 @@ TEST_F(NoteSelectorTest, TickingADocumentTicksItsLinesAndALineOnlyItself)
     QTest::keyClick(m_form->DetailGrid, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), m_form->MasterGrid);
 
-    m_form->chkSplit->setChecked(true);
-    EXPECT_TRUE(m_form->SplitByBatch());
+    // (The split box: PBuyTurnInTest.AnEstimatedBatchIsSettledWholeOrSplitByWhatWasDrawn.)
     QTest::keyClick(m_form->MasterGrid, Qt::Key_Return);
     EXPECT_EQ(m_form->result(), 1);
     EXPECT_EQ(ticked(lines), QStringList({"2/1"})) << "the result keeps what was ticked";
