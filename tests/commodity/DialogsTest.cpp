@@ -114,7 +114,7 @@ TEST_F(BatchPickerTest, ListsOpenBatchesOldestFirstAndNarrowsByBatchNumber)
 
 TEST_F(BatchPickerTest, EnterOnTheListHandsBackTheRowAndEscapeNothing)
 {
-    m_modal.setHandler([this](QWidget *w) {
+    m_modal.setHandler([](QWidget *w) {
         auto *f = qobject_cast<TPickbcodeForm *>(w);
         showActive(f);
         EXPECT_EQ(focus(), f->BcodeGrid);
@@ -132,7 +132,7 @@ TEST_F(BatchPickerTest, EnterOnTheListHandsBackTheRowAndEscapeNothing)
                   .arg(c->validDay.toDate().toString(Qt::ISODate), c->productDay.toDate().toString(Qt::ISODate)),
               QStringLiteral("90003/B2/2/02/原料仓库/6/2027-02-01/2026-03-20"));
 
-    m_modal.setHandler([this](QWidget *w) {
+    m_modal.setHandler([](QWidget *w) {
         showActive(w);
         keyIntoFocus(Qt::Key_Escape);
         return qobject_cast<QDialog *>(w)->result();
@@ -221,7 +221,7 @@ TEST_F(DialogsTest, PriceDialogRecomputesByTheLineRulesAndRefusesABadDiscount)
 
     // Choosing the agreed price (Enter on the list) is typing it into the price.
     request.line = *line;
-    m_modal.setHandler([this](QWidget *w) {
+    m_modal.setHandler([](QWidget *w) {
         auto *f = qobject_cast<TSetPriceForm *>(w);
         showActive(f);
         f->lstPrice->setFocus();
@@ -238,7 +238,7 @@ TEST_F(DialogsTest, PriceDialogRecomputesByTheLineRulesAndRefusesABadDiscount)
     EXPECT_EQ(columns(*line, {Col::OrigPrice, Col::Disc, Col::Price, Col::TaxPrice}), QStringLiteral("7.5/90/6.75/7.6275"));
 
     // Cancel with a bad discount still in its box: nothing is said or handed back.
-    m_modal.setHandler([this](QWidget *w) {
+    m_modal.setHandler([](QWidget *w) {
         auto *f = qobject_cast<TSetPriceForm *>(w);
         showActive(f);
         f->Edit(Col::Disc)->setFocus();
