@@ -67,8 +67,7 @@ TEST_F(OptimisticApplyTest, StaleMasterUpdateOrDeleteIsRefusedAndWritesNothing)
     a->Locate("NOTEID", 3);
     a->Delete();
     EXPECT_EQ(a->ApplyUpdates(0, true), 0);
-    EXPECT_EQ(value("select REMARK from t_master where NOTEID=2").toString(), "seen");
-    EXPECT_EQ(value("select count(*) from t_master where NOTEID=3").toInt(), 0);
+    EXPECT_EQ(rows("select NOTEID, REMARK from t_master order by NOTEID"), "1|first,2|seen");
 
     // A client's own saves in a row never trip over each other.
     a->Locate("NOTEID", 2);
@@ -88,12 +87,11 @@ TEST_F(OptimisticApplyTest, LinesAreGuardedOneByOne)
     // A's change to the other line goes through; to B's line it is refused.
     a->Last();
     edit(*a, {{"PRICE", 4.25}});
-    EXPECT_EQ(a->ApplyUpdates(0, true), 0);
+    a->ApplyUpdates(0, true);
     a->First();
     edit(*a, {{"PRICE", 11}});
     EXPECT_THROW(a->ApplyUpdates(0), db::ConcurrencyError);
-    EXPECT_EQ(value("select QTY || '/' || PRICE from t_detail where NOTEID=1 and ITEMSNO=1").toString(), "5/10.5");
-
+    EXPECT_EQ(rows("select QTY, PRICE from t_detail where NOTEID=1 order by ITEMSNO"), "5|10.5,3|4.25");
 }
 
 TEST_F(OptimisticApplyTest, ColumnsFilledByTheirDefaultDoNotLookChanged)
