@@ -98,11 +98,9 @@ TEST_F(DatabaseTest, ErrorsCarryTheDatabaseText)
     EXPECT_FALSE(d->inTransaction()); // the failed statement's own transaction is gone
     EXPECT_EQ(d->scalar(QStringLiteral("select NAME from t_item where ID=1")).toString(), QStringLiteral("a"));
     EXPECT_THROW(d->exec(QStringLiteral("select * from t_item where ID=:id")), DbError); // unbound parameter
-    // Batches the runner cannot read are refused whole.
-    EXPECT_THROW(d->run(QStringLiteral("if exists(select 1 from t_item) begin select 1")), DbError); // no END
-    EXPECT_THROW(d->run(QStringLiteral("select @nobody as X")), DbError);
-    EXPECT_THROW(d->run(QStringLiteral("set bogus = 1")), DbError);
-    EXPECT_THROW(d->run(QStringLiteral("exec")), DbError);
+    // Batches the runner cannot read are refused whole: no END, an undeclared variable, ...
+    for (const char *batch : {"if exists(select 1 from t_item) begin select 1", "select @nobody as X", "set bogus = 1", "exec"})
+        EXPECT_THROW(d->run(QString::fromLatin1(batch)), DbError) << batch;
     EXPECT_FALSE(d->inTransaction());
 }
 
@@ -157,8 +155,7 @@ TEST_F(DatabaseTest, XactAbortBatchIsAllOrNothing)
                                          "COMMIT TRAN SET XACT_ABORT OFF");
     EXPECT_THROW(d->run(batch), DbError);
     EXPECT_FALSE(d->inTransaction());
-    EXPECT_EQ(d->scalar(QStringLiteral("select NAME from t_item")).toString(), QStringLiteral("keep"));
-    EXPECT_EQ(count(QStringLiteral("t_item")), 1);
+    EXPECT_EQ(testsupport::rowsText(*d, QStringLiteral("select NAME from t_item")), QStringLiteral("keep"));
 
     d->run(QStringLiteral("SET XACT_ABORT ON BEGIN TRAN delete from t_item where ID = 1 "
                           "insert into t_item(ID, NAME) select 2, 'two' COMMIT TRAN SET XACT_ABORT OFF"));
@@ -181,7 +178,7 @@ TEST_F(DatabaseTest, PostingsRunInsideTheStatementTransaction)
     // Outside a transaction: the update gets its own, with the posting in it.
     d->exec(QStringLiteral("update t_note set NOTESTATE = 1 where NOTEID = 1"));
     EXPECT_EQ(count(QStringLiteral("t_posted where NOTEID=1 and OLDSTATE=0 and NEWSTATE=1")), 1);
-    EXPECT_EQ(count(QStringLiteral("sys_postqueue")), 0);
+    EXPECT_EQ(count(QStringLiteral("sys_postqueue")), 0); // run, not left queued
 
     // A failing posting leaves the note unaudited.
     EXPECT_THROW(d->exec(QStringLiteral("update t_note set NOTESTATE = 1 where NOTEID = 666")), DbError);
@@ -192,21 +189,19 @@ TEST_F(DatabaseTest, PostingsRunInsideTheStatementTransaction)
     d->exec(QStringLiteral("update t_note set NOTESTATE = 0 where NOTEID = 1"));
     EXPECT_EQ(count(QStringLiteral("t_posted where NOTEID=1 and NEWSTATE=0")), 1);
     d->rollbackTran();
-    EXPECT_EQ(count(QStringLiteral("t_posted where NOTEID=1 and NEWSTATE=0")), 0);
-    EXPECT_EQ(d->scalar(QStringLiteral("select NOTESTATE from t_note where NOTEID=1")).toInt(), 1);
 
     // An update that leaves the state alone posts nothing; a note inserted audited posts.
     d->exec(QStringLiteral("update t_note set AMOUNT = 20 where NOTEID = 1"));
     d->exec(QStringLiteral("insert into t_note values (2, 1, 5)"));
-    EXPECT_EQ(count(QStringLiteral("t_posted")), 2);
 
     // Disabled triggers queue nothing until enabled again.
     d->run(QStringLiteral("alter table T_Note disable trigger all"));
     d->exec(QStringLiteral("update t_note set NOTESTATE = 2 where NOTEID = 2"));
     d->run(QStringLiteral("alter table dbo.t_note Enable trigger all"));
-    EXPECT_EQ(count(QStringLiteral("t_posted")), 2);
     d->exec(QStringLiteral("update t_note set NOTESTATE = 0 where NOTEID = 2"));
-    EXPECT_EQ(count(QStringLiteral("t_posted where NOTEID=2 and OLDSTATE=2 and NEWSTATE=0")), 1);
+    EXPECT_EQ(testsupport::rowsText(*d, QStringLiteral("select * from t_posted order by NOTEID, NEWSTATE")),
+              QStringLiteral("1|0|1,2|2|0,2|0|1"));
+    EXPECT_EQ(d->scalar(QStringLiteral("select NOTESTATE from t_note where NOTEID=1")).toInt(), 1);
     EXPECT_THROW(d->run(QStringLiteral("alter table t_note drop column AMOUNT")), DbError);
 }
 
@@ -296,8 +291,8 @@ TEST_F(DatabaseTest, DatesAreStoredAsTextAndReadBack)
     d->exec(QStringLiteral("insert into t_dates values (:d, :t)"), {{QStringLiteral("d"), day}, {QStringLiteral("t"), moment}});
     EXPECT_EQ(d->scalar(QStringLiteral("select D from t_dates")).toString(), QStringLiteral("2026-12-05"));
     EXPECT_EQ(d->scalar(QStringLiteral("select T from t_dates")).toString(), QStringLiteral("2026-12-05 14:30:05"));
-    EXPECT_EQ(Database::toDateValue(d->scalar(QStringLiteral("select D from t_dates"))).toDate(), day);
-    EXPECT_EQ(Database::toDateValue(d->scalar(QStringLiteral("select T from t_dates"))).toDateTime(), moment);
+    EXPECT_EQ(Database::toDateValue(d->scalar(QStringLiteral("select D from t_dates"))), QVariant(day));
+    EXPECT_EQ(Database::toDateValue(d->scalar(QStringLiteral("select T from t_dates"))), QVariant(moment));
     EXPECT_TRUE(Database::toDateValue(QVariant()).isNull());
     EXPECT_FALSE(Database::toDateValue(QStringLiteral("not a date")).isValid());
     // Comparisons on the stored text order correctly.
