@@ -93,7 +93,7 @@ TEST_F(DataSetTest, ApplyUpdatesWritesInsertsUpdatesAndDeletesOfTheBaseTableOnly
     EXPECT_EQ(ds.ApplyUpdates(), 0);
     EXPECT_EQ(ds.ChangeCount(), 3); // kept until merged
     EXPECT_EQ(rows("select * from t_detail order by NOTEID, ITEMSNO"), "1|1|100|5|10.5,1|3|102||,1|7|101|3|4,2|1|102|1|99");
-    EXPECT_EQ(sqlText("select GOODSNAME from t_goods where GOODSID=100"), "Apple");
+    EXPECT_EQ(rows("select GOODSNAME from t_goods where GOODSID=100"), "Apple");
 
     ds.MergeChangeLog();
     ds.Locate("ITEMSNO", 7);
@@ -143,12 +143,12 @@ TEST_F(DataSetTest, ApplyUpdatesUsesTheCallersTransactionAndFailsWithoutLosingEd
     append(*ds, {{"NOTEID", 1}, {"NOTECODE", "PB-0099"}}); // duplicate key
     EXPECT_THROW(ds->ApplyUpdates(), db::DbError);
     EXPECT_FALSE(database->inTransaction());
-    EXPECT_EQ(sqlText("select REMARK from t_master where NOTEID=1"), "edited");
+    EXPECT_EQ(rows("select REMARK from t_master where NOTEID=1"), "edited");
     EXPECT_EQ(ds->ChangeCount(), 2);
 
     // tolerated errors: the good record is written and merged, the bad one stays in the log
     EXPECT_EQ(ds->ApplyUpdates(-1, true), 1);
-    EXPECT_EQ(sqlText("select REMARK from t_master where NOTEID=1"), "again");
+    EXPECT_EQ(rows("select REMARK from t_master where NOTEID=1"), "again");
     EXPECT_EQ(ds->ChangeCount(), 1);
 }
 
@@ -182,5 +182,5 @@ TEST_F(DataSetTest, ApplyUpdatesDetectsRowsChangedByOthersAndNeedsAKey)
     v.Last();
     v.Delete();
     v.ApplyUpdates(0, true);
-    EXPECT_EQ(count("select count(*) from t_nokey"), 1);
+    EXPECT_EQ(rows("select count(*) from t_nokey"), "1");
 }

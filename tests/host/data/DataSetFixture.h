@@ -54,8 +54,6 @@ protected:
             ds.*hook = [this, name = name](D &) { events << QLatin1String(name); };
     }
 
-    int count(const QString &sql) { return database->scalar(sql).toInt(); }
-    QString sqlText(const QString &sql) { return database->scalar(sql).toString(); }
     // The rows of `sql`, cells joined by '|' and rows by ','.
     QString rows(const QString &sql) { return testsupport::rowsText(*database, sql); }
 

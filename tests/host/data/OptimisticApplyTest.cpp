@@ -26,7 +26,6 @@ protected:
         ds->Open();
         return ds;
     }
-    QVariant value(const QString &sql) { return database->scalar(sql); }
 
     std::unique_ptr<db::Database> other;
 };
@@ -49,7 +48,7 @@ TEST_F(OptimisticApplyTest, StaleMasterUpdateOrDeleteIsRefusedAndWritesNothing)
     a->Locate("NOTEID", 1);
     edit(*a, {{"AMOUNT", 786.5}});
     EXPECT_THROW(a->ApplyUpdates(0), db::ConcurrencyError);
-    EXPECT_EQ(value("select AMOUNT from t_master where NOTEID=1").toDouble(), 120.5);
+    EXPECT_EQ(rows("select AMOUNT from t_master where NOTEID=1"), "120.5");
     EXPECT_EQ(a->ChangeCount(), 1); // the edits stay for the user
     EXPECT_FALSE(database->inTransaction());
 
@@ -57,7 +56,7 @@ TEST_F(OptimisticApplyTest, StaleMasterUpdateOrDeleteIsRefusedAndWritesNothing)
     a->Locate("NOTEID", 3);
     a->Delete();
     EXPECT_EQ(testsupport::errorOf([&] { a->ApplyUpdates(0); }), db::ConcurrencyError::defaultText());
-    EXPECT_EQ(value("select count(*) from t_master where NOTEID=3").toInt(), 1);
+    EXPECT_EQ(rows("select count(*) from t_master where NOTEID=3"), "1");
 
     // Read again, the same changes go through; nulls, dates and decimals match.
     a->CancelUpdates();
@@ -102,7 +101,7 @@ TEST_F(OptimisticApplyTest, ColumnsFilledByTheirDefaultDoNotLookChanged)
     ASSERT_EQ(ds->ApplyUpdates(0, true), 0);
     edit(*ds, {{"NAME", "x"}});
     EXPECT_EQ(ds->ApplyUpdates(0, true), 0);
-    EXPECT_EQ(value("select NAME from t_def where ID=1").toString(), "x");
+    EXPECT_EQ(rows("select NAME from t_def where ID=1"), "x");
 }
 
 TEST_F(DataSetTest, NumbersMustBeFiniteAndWithinTheRangeShownExactly)
