@@ -170,19 +170,12 @@ TEST_F(DataAccessTest, WriteLogStoresEntriesWithUserAndTime)
     WriteLog('T', 200, 'T', "采购开单", QString(), 1, 0);
     WriteLog('T', 201, 'T', QString(300, u'x'), "second", 2, 5);
 
-    const db::ResultSet rs = database().select(
-        "select OPERATEID || CATEGORY || LOGCODE || LOGKIND || '|' || TEXT1 || '|' || coalesce(TEXT2, '') || '|' || NUM1 "
-        "|| NUM2, length(TEXT1), LOGTIME from syslogmth order by LOGCODE");
-    ASSERT_EQ(rs.rows.size(), 2);
-    EXPECT_EQ(rs.rows[0][0].toString(), QString("%1T200T|采购开单||10").arg(kClerk));
-    EXPECT_EQ(rs.rows[1][0].toString(), QString("%1T201T|%2|second|25").arg(kClerk).arg(QString(200, u'x')));
-    EXPECT_EQ(rs.rows[1][1].toInt(), 200);
-    // Text on SQLite, a timestamp from a server.
-    const QVariant logged = rs.rows[0][2];
-    const QDateTime at = logged.typeId() == QMetaType::QDateTime
-                             ? logged.toDateTime()
-                             : QDateTime::fromString(logged.toString(), "yyyy-MM-dd HH:mm:ss");
-    ASSERT_TRUE(at.isValid()) << rs.rows[0][2].toString().toStdString();
+    // The text is cut to its column's 200 characters.
+    EXPECT_EQ(testsupport::rowsText(database(), "select OPERATEID, CATEGORY, LOGCODE, LOGKIND, TEXT1, TEXT2, NUM1, NUM2 "
+                                                "from syslogmth order by LOGCODE"),
+              QString("%1|T|200|T|采购开单||1|0,%1|T|201|T|%2|second|2|5").arg(kClerk).arg(QString(200, u'x')));
+    const QDateTime at = db::Database::toDateValue(scalar("select min(LOGTIME) from syslogmth")).toDateTime();
+    ASSERT_TRUE(at.isValid());
     EXPECT_LE(qAbs(at.secsTo(QDateTime::currentDateTime())), 5);
 
     // A log entry rolls back with the transaction it was written in.

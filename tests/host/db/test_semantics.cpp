@@ -138,9 +138,8 @@ TEST_F(SemanticsTest, CodeLookupsUseTheIndex)
 TEST_F(SemanticsTest, ChineseTextOrdersByCodePoint)
 {
     d->exec(QStringLiteral("insert into departmentlth (DEPID, CODE, NAME) values (911, 'D911', '安'), (912, 'D912', '北')"));
-    const db::ResultSet rs = d->select(QStringLiteral("select NAME from departmentlth where DEPID in (911, 912) order by NAME"));
-    ASSERT_EQ(rs.rows.size(), 2);
-    EXPECT_EQ(rs.rows[0][0].toString(), QStringLiteral("北"));
+    EXPECT_EQ(testsupport::rowsText(*d, QStringLiteral("select NAME from departmentlth where DEPID in (911, 912) order by NAME")),
+              QStringLiteral("北,安"));
     EXPECT_EQ(d->scalar(QStringLiteral("select case when N'ＡＢ' = N'ａｂ' then 1 else 0 end")).toInt(), 0);
     EXPECT_EQ(d->scalar(QStringLiteral("select case when 'Ab 中 ' = 'aB 中' then 1 else 0 end")).toInt(), 1);
 }
@@ -173,15 +172,11 @@ TEST_F(SemanticsTest, FuzzedStatementsNeverBringTheLayerDown)
     seeds << QStringLiteral("select top 1 noteid, notecode from movebth order by noteid desc")
           << QStringLiteral("select A.LCODE from arealth A where (select count(*) from arealth B where B.LCODE like A.LCODE + '%') = 1")
           << QStringLiteral("if exists(select 1 from storelth where CODE = '01') begin select 1 end else begin select 2 end");
-    const QStringList pieces = {
-        QStringLiteral("("),     QStringLiteral(")"),        QStringLiteral("'"),      QStringLiteral("/*"),
-        QStringLiteral("*/"),    QStringLiteral("--"),       QStringLiteral("["),      QStringLiteral("\""),
-        QStringLiteral(" case "), QStringLiteral(" end "),   QStringLiteral(" begin "), QStringLiteral(" if "),
-        QStringLiteral(" else "), QStringLiteral(" + "),     QStringLiteral(" / 0 "),  QStringLiteral(" @s "),
-        QStringLiteral(" @@rowcount "), QStringLiteral(" N'中' "), QStringLiteral(" select "), QStringLiteral(","),
-        QStringLiteral(" 1e999 "), QStringLiteral(" cast("), QStringLiteral(" as varchar(2))"), QStringLiteral(" top "),
-        QStringLiteral(";"),     QStringLiteral(" declare @s int "), QStringLiteral(" = "), QStringLiteral(" null "),
-    };
+    // Pieces separated by '|'; the first twelve also open deep wrappings.
+    const QStringList pieces = QStringLiteral("(|)|'|/*|*/|--|[|\"| case | end | begin | if "
+                                              "| else | + | / 0 | @s | @@rowcount | N'中' | select |,| 1e999 "
+                                              "| cast(| as varchar(2))| top |;| declare @s int | = | null ")
+                                   .split(u'|');
     const db::TsqlTranslator postgres(db::TsqlTranslator::Postgres);
     int ran = 0, refused = 0;
     for (int round = 0; round < 3000; ++round) {
