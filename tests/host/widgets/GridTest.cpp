@@ -119,11 +119,11 @@ TEST_F(GridTest, EllipsisButtonAndKeys)
     // A click elsewhere in the cell is no button click.
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->currentIndex()).topLeft() + QPoint(3, 3));
     EXPECT_EQ(clicked.size(), 1);
+    // Ctrl+Enter is the button's key, on its column only.
     QTest::keyClick(grid.get(), Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_EQ(clicked, (QList<int>{1, 1}));
     grid->setCurrentIndex(grid->model()->index(1, 0));
     QTest::keyClick(grid.get(), Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_EQ(clicked.size(), 2);
+    EXPECT_EQ(clicked, (QList<int>{1, 1}));
 
     // Enter moves to the next editable cell, skipping read-only ones.
     grid->Column(2).ReadOnly = true;
@@ -151,8 +151,7 @@ TEST_F(GridTest, EllipsisButtonAndKeys)
     m_messages.answer(AnswerNo);
     QTest::keyClick(grid.get(), Qt::Key_Delete);
     EXPECT_EQ(ds->RecordCount(), 3);
-    EXPECT_EQ(m_messages.last().kind, pub::MessageKind::YesNo);
-    EXPECT_EQ(m_messages.last().text, grid->DeleteQuestion());
+    EXPECT_EQ(m_messages.texts(pub::MessageKind::YesNo), QStringList{"确认删除当前记录吗？"});
     m_messages.answer(AnswerYes);
     QTest::keyClick(grid.get(), Qt::Key_Delete);
     EXPECT_EQ(ds->RecordCount(), 2);
