@@ -197,6 +197,7 @@ TEST_F(DataAccessTest, GuardedStatementsAndMasterTotals)
         "values (5, 'FY-5', 0, '2024-01-02 08:00:00', 0)");
     EXPECT_EQ(SqlExecute("update expenseath set REMARK='a' where NOTEID=5 and REMARK is null"), 1);
     EXPECT_EQ(SqlExecute("update expenseath set REMARK='a' where NOTEID=5 and REMARK is null"), 0);
+    EXPECT_EQ(SqlExecute("select * from expenseath"), 0);
 
     // The other client's change makes the guarded statement refuse, writing nothing.
     const QString change = "update expenseath set REMARK='b' where NOTEID=5 and NOTESTATE=0 "

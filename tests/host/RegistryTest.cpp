@@ -132,9 +132,7 @@ TEST_F(RegistryTest, PrivilegedFormCreationAndRefusal)
     // No edit right: null, nothing created, and the user is told why.
     EXPECT_EQ(GetPrivilegedForm("PBuyForm", 2), nullptr);
     EXPECT_EQ(created, 1);
-    ASSERT_EQ(m_messages.records().size(), 1);
-    EXPECT_EQ(m_messages.last().kind, MessageKind::Warning);
-    EXPECT_EQ(m_messages.last().text, "对不起,你没有[PBuyForm]的编辑权限!");
+    EXPECT_EQ(m_messages.texts(MessageKind::Warning), QStringList{"对不起,你没有[PBuyForm]的编辑权限!"});
 
     // Unknown names and forms without a factory: null, silently.
     EXPECT_EQ(GetPrivilegedForm("NoSuchForm", 1), nullptr);

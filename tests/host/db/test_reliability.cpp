@@ -58,6 +58,7 @@ TEST_F(ReliabilityTest, FailingDiskMidTransactionRollsBackQuietlyAndWritesNothin
     EXPECT_TRUE(d->inTransaction());
     EXPECT_THROW(d->exec(QStringLiteral("insert into t_note values (3, 0, 30)")), DbError);
     EXPECT_NO_THROW(d->rollbackTran());
+    EXPECT_FALSE(d->inTransaction());
     EXPECT_EQ(count(QStringLiteral("t_note")), 0);
 
     // A caller that commits anyway is told nothing was saved.
@@ -65,6 +66,7 @@ TEST_F(ReliabilityTest, FailingDiskMidTransactionRollsBackQuietlyAndWritesNothin
     d->injectFault({1, SQLITE_IOERR, {}, true});
     EXPECT_THROW(d->exec(QStringLiteral("insert into t_note values (3, 0, 30)")), DbError);
     EXPECT_THROW(d->commitTran(), DbError);
+    EXPECT_FALSE(d->inTransaction());
 
     // The connection works again afterwards.
     d->exec(QStringLiteral("insert into t_note values (4, 0, 40)"));
@@ -175,6 +177,7 @@ TEST_F(ReliabilityTest, ClientIdsTellWhetherTheClientStillRuns)
     const QString mine = d->clientId();
     const QString theirs = other->clientId();
     EXPECT_NE(mine, theirs);
+    EXPECT_EQ(d->clientId(), mine); // stable for the connection's life
     EXPECT_TRUE(d->clientAlive(theirs));
     EXPECT_TRUE(other->clientAlive(mine));
     other.reset();

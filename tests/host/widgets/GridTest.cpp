@@ -70,12 +70,6 @@ TEST_F(GridTest, ColumnsCaptionsFormatsAndReadOnly)
     EXPECT_FALSE(grid->CanEditColumn(0));
     grid->SetReadOnly(true);
     EXPECT_FALSE(grid->CanEditColumn(1));
-
-    // The grid follows the data set's cursor and moves it.
-    ds->Last();
-    EXPECT_EQ(grid->currentIndex().row(), 2);
-    grid->setCurrentIndex(grid->model()->index(0, 0));
-    EXPECT_EQ(ds->RecNo(), 1);
 }
 
 TEST_F(GridTest, FooterTotalsFollowLines)
@@ -211,9 +205,10 @@ TEST_F(GridTest, ColumnSettingsHideReorderAndPersist)
 
 TEST_F(GridTest, FindMovesCursor)
 {
+    // The grid follows the data set's cursor (and moves it: the keys' test deletes the row it is on).
     EXPECT_TRUE(grid->FindNext("纯净水"));
-    EXPECT_EQ(grid->currentIndex().row(), 2);
     EXPECT_EQ(ds->RecNo(), 3);
+    EXPECT_EQ(grid->currentIndex().row(), 2);
     // Wraps round; a column limits the search.
     EXPECT_TRUE(grid->FindNext("a0", 0));
     EXPECT_EQ(ds->RecNo(), 1);
