@@ -18,7 +18,12 @@ protected:
     void SetUp() override
     {
         WidgetTest::SetUp();
-        ds = lines();
+        // Note lines in memory.
+        ds = std::make_unique<data::ClientDataSet>();
+        ds->AddFieldDefs({{"CODE", data::FieldType::String, 20}, {"NAME", data::FieldType::String, 60},
+                          {"QUANTITY", data::FieldType::Float}, {"PRICE", data::FieldType::Float},
+                          {"AMOUNT", data::FieldType::Float}});
+        ds->CreateDataSet();
         ds->FieldByName("CODE")->SetDisplayLabel("货品编号");
         ds->FieldByName("AMOUNT")->SetDisplayFormat("#0.00");
         addLine(*ds, "A01", "晨光中性笔", 10, 1.5);
@@ -38,6 +43,16 @@ protected:
         WidgetTest::TearDown();
     }
     QString cell(int row, int col) const { return grid->model()->index(row, col).data().toString(); }
+    static void addLine(data::ClientDataSet &ds, const QString &code, const QString &name, double qty, double price)
+    {
+        ds.Append();
+        ds.FieldByName("CODE")->SetValue(code);
+        ds.FieldByName("NAME")->SetValue(name);
+        ds.FieldByName("QUANTITY")->SetValue(qty);
+        ds.FieldByName("PRICE")->SetValue(price);
+        ds.FieldByName("AMOUNT")->SetValue(qty * price);
+        ds.Post();
+    }
 
     std::unique_ptr<data::ClientDataSet> ds;
     std::unique_ptr<data::DataSource> src;
