@@ -95,19 +95,15 @@ TEST_F(KindStructureTest, EveryRegisteredKindMatchesItsSchemaLookupsAndWindow)
             QWidget *w = form->findChild<QWidget *>(name);
             EXPECT_NE(w, nullptr) << name.toStdString();
             if (c.kind != basenote::Ctl::Label) {
-                // The field carries the declared caption (messages name it).
+                // The field is there with the declared caption (messages name it).
                 const data::Field *f = master->FindField(QString::fromLatin1(c.field));
-                EXPECT_NE(f, nullptr) << c.field;
-                if (f) {
-                    EXPECT_EQ(f->DisplayLabel().toStdString(), c.caption) << c.field;
-                }
+                EXPECT_EQ(f ? f->DisplayLabel().toStdString() : "(no field)", c.caption) << c.field;
             }
             if (c.kind != basenote::Ctl::Lookup)
                 continue;
             // Every lookup source exists and its list filter names its columns.
             pub::LookupTable *source = FindLookupDataSource(QString::fromLatin1(c.lookup));
             ASSERT_NE(source, nullptr) << c.lookup;
-            EXPECT_TRUE(OpenLookupDataSet(QString::fromLatin1(c.lookup))) << c.lookup;
             EXPECT_GT(source->rowCount(), 0) << c.lookup; // the demo books fill every list
             auto *combo = qobject_cast<widgets::TRqLookupCombo *>(w);
             ASSERT_NE(combo, nullptr) << name.toStdString();
