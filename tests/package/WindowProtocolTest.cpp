@@ -56,9 +56,7 @@ protected:
     {
         ASSERT_LT(i, TestNoteForm::log.size());
         const Received &r = TestNoteForm::log[i < 0 ? TestNoteForm::log.size() - 1 : i];
-        EXPECT_EQ(r.message, message);
-        EXPECT_EQ(r.wParam, wParam);
-        EXPECT_EQ(r.lParam, lParam);
+        EXPECT_EQ(QList<qlonglong>({r.message, r.wParam, r.lParam}), QList<qlonglong>({message, wParam, lParam}));
     }
 };
 

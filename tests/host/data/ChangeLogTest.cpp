@@ -9,7 +9,6 @@ TEST_F(DataSetTest, OldValuesAndUpdateStatus)
 {
     auto ds = openMaster();
     Field *remark = ds->FieldByName("REMARK");
-    EXPECT_EQ(ds->GetUpdateStatus(), UpdateStatus::Unmodified);
     edit(*ds, {{"REMARK", "one"}});
     edit(*ds, {{"REMARK", "two"}});
     EXPECT_EQ(ds->GetUpdateStatus(), UpdateStatus::Modified);
