@@ -63,7 +63,6 @@ TEST_F(RegistryTest, FunctionsDispatchByNameAnyCase)
 {
     RegistFunction("SHOWNOTEFORM", recordingHandler);
     RegistFunction("GETNOTENAME", recordingHandler);
-    EXPECT_EQ(RegisteredFunctions(), (QStringList{"SHOWNOTEFORM", "GETNOTENAME"}));
 
     QnParams params;
     EXPECT_EQ(GlobalCall("shownoteform", "PBuyForm", &params), 0);
@@ -80,7 +79,7 @@ TEST_F(RegistryTest, FunctionsDispatchByNameAnyCase)
     // A later registration of a name replaces its handler, not its place.
     RegistFunction("ShowNoteForm", otherHandler);
     EXPECT_EQ(GlobalCall("SHOWNOTEFORM", "x"), 7);
-    EXPECT_EQ(RegisteredFunctions().size(), 2);
+    EXPECT_EQ(RegisteredFunctions(), (QStringList{"SHOWNOTEFORM", "GETNOTENAME"}));
 }
 
 TEST_F(RegistryTest, PrivilegesFromTheDatabase)
