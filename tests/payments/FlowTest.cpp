@@ -49,7 +49,6 @@ TEST_F(FlowTest, AReceiptFromOrderLinesIsPaidThroughItsMenu)
     form()->CheckBtnClick();
     ASSERT_EQ(state("purchasepth", receipt), 1) << err();
     const double amount = column("purchasepth", receipt, "AMOUNT").toDouble();
-    EXPECT_GT(amount, 0);
     EXPECT_NEAR(owed(s5), start + amount, 1e-6);
 
     form()->LoadNote(int(receipt));
@@ -61,11 +60,6 @@ TEST_F(FlowTest, AReceiptFromOrderLinesIsPaidThroughItsMenu)
     settle(std::move(pay), "payath");
     EXPECT_NEAR(column("purchasepth", receipt, "REFERAMT").toDouble(), amount, 1e-6);
     EXPECT_NEAR(owed(s5), start, 1e-6);
-
-    // Settled in full, the receipt makes no second payment.
-    form()->LoadNote(int(receipt));
-    menu("muPToPay")->trigger();
-    EXPECT_EQ(lastError(), QStringLiteral("采购单已结算完毕,无法生成付款单."));
 }
 
 TEST_F(SaleFlowTest, ASaleIsReceivedThroughItsMenu)

@@ -60,7 +60,6 @@ protected:
         return a.join(u' ');
     }
     QPushButton *autoApply() { return child<QPushButton>("AutoApplyBtn"); }
-    double referamt(const char *table, qint64 id) { return column(table, id, "REFERAMT").toDouble(); }
     // Types into a master edit and leaves it with Enter, as the user does.
     void typeInto(const char *edit, const QString &text)
     {
@@ -95,7 +94,6 @@ TEST_F(PayFormTest, TurnInListsTheOpenNotesOnceAndTheAllocationFillsThemInOrder)
     EXPECT_EQ(child<QLineEdit>("edBalance")->text(), QString::asprintf("%.2f", owed(s5)));
     turnInAll(false);
     EXPECT_EQ(listed.join(u' '), QStringLiteral("期初:R--8:20 采购开单:R-9001:600 采购开单:R-9002:300 采购开单:R-9003:500"));
-    ASSERT_EQ(lines()->RecordCount(), 3);
 
     // 1000 over 600, 300, 500; a second press clears.
     EXPECT_EQ(autoApply()->text(), QStringLiteral("自动付款"));
@@ -106,11 +104,9 @@ TEST_F(PayFormTest, TurnInListsTheOpenNotesOnceAndTheAllocationFillsThemInOrder)
     EXPECT_EQ(masters("AMOUNT,FACTAMT,DISC"), QStringLiteral("1000/1000/100"));
     autoApply()->click();
     EXPECT_EQ(amounts(), QStringLiteral("0/0 0/0 0/0"));
-    EXPECT_EQ(autoApply()->text(), QStringLiteral("自动付款"));
 
     // Turned in again, only the opening balance is new; with no amount all is paid.
     turnInAll();
-    ASSERT_EQ(lines()->RecordCount(), 4) << "no note is added twice";
     EXPECT_EQ(row(3, "NOTECODE,TOTAL,SHOULDPAYAMT"), QStringLiteral("期初应付/20/20"));
     typeInto("edAmount", QStringLiteral("0"));
     autoApply()->click();
@@ -125,20 +121,14 @@ TEST_F(PayFormTest, TurnInListsTheOpenNotesOnceAndTheAllocationFillsThemInOrder)
     EXPECT_EQ(amounts(), QStringLiteral("0/0 300/1 500/1 20/1"));
     EXPECT_EQ(masters("AMOUNT,FACTAMT"), QStringLiteral("1420/820"));
 
-    // Saved and audited: the notes settled, the supplier owes less, the cash went out.
-    const double before = owed(s5);
+    // Saved with the line amounts (what the audit settles: the settlement test).
     pick("cmbPayType", QStringLiteral("01"));
     ASSERT_TRUE(save()) << err();
     const qint64 id = lastNote("payath");
     EXPECT_EQ(values("payath", id, "AMOUNT, FACTAMT, ACCOUNTID"), QStringLiteral("1420/820/1"));
-    form()->CheckBtnClick();
-    ASSERT_EQ(column("payath", id, "NOTESTATE").toInt(), 1) << err();
-    EXPECT_DOUBLE_EQ(referamt("purchasepth", 9001), 0);
-    EXPECT_DOUBLE_EQ(referamt("purchasepth", 9003), 500);
-    EXPECT_DOUBLE_EQ(referamt("purchasepth", -8), 20);
-    EXPECT_DOUBLE_EQ(owed(s5), before - 820);
-    // Shown again, the lines say what others settled and what is open for this payment,
-    // and the master the voucher the finance package posted it to.
+    EXPECT_EQ(values("payathdetail", id, "REFERNOTEID, AMOUNT"), QStringLiteral("9001/0,9002/300,9003/500,-8/20"));
+    // Shown again, the lines say what is open for this payment, and the
+    // master the voucher the finance package posted it to.
     sql(QStringLiteral("insert into kredtypealth (ID, NAME) values (1, '记')"));
     sql(QStringLiteral("insert into kredaath (CREDID, CREDTYPEID, CREDNO) values (77, 1, '0012')"));
     sql(QStringLiteral("update payath set CREDID = 77 where NOTEID = %1").arg(id));
@@ -147,13 +137,13 @@ TEST_F(PayFormTest, TurnInListsTheOpenNotesOnceAndTheAllocationFillsThemInOrder)
     EXPECT_EQ(master("CREDCODE").toString(), QStringLiteral("记 0012"));
     // The printed note names its partner, kind, settlement method and account.
     const QHash<QString, QVariant> v = form()->ReportVariables();
-    EXPECT_EQ(v.value(QStringLiteral("M.MPARTNERID")).toString(),
-              scalar(QStringLiteral("select NAME from partnerlth where PARTNERID=%1").arg(s5)).toString());
     EXPECT_EQ(v.value(QStringLiteral("M.MNOTEKIND")).toString(), QStringLiteral("结算单据"));
-    EXPECT_EQ(v.value(QStringLiteral("M.MPAYTYPESID")).toString(),
-              scalar(QStringLiteral("select NAME from paymethodlth where CODE='01'")).toString());
-    EXPECT_EQ(v.value(QStringLiteral("M.MACCOUNTID")).toString(),
-              scalar(QStringLiteral("select NAME from accountacth where ACCOUNTID=1")).toString());
+    QStringList printed;
+    for (const char *name : {"M.MPARTNERID", "M.MPAYTYPESID", "M.MACCOUNTID"})
+        printed << v.value(QLatin1String(name)).toString();
+    EXPECT_EQ(printed.join(u':'), testsupport::rowsOf(database(), QStringLiteral("select p.NAME, m.NAME, a.NAME from partnerlth p, paymethodlth m, "
+                                                                         "accountacth a where p.PARTNERID=%1 and m.CODE='01' and "
+                                                                         "a.ACCOUNTID=1").arg(s5)));
 }
 
 TEST_F(PayFormTest, APaymentKeyedInAndSavedWithTheKeyboard)
@@ -241,13 +231,10 @@ TEST_F(PayFormTest, ChecksBeforeSaveInOrderWithTheirTexts)
     setLine("AMOUNT", 50);
     EXPECT_TRUE(refused(QStringLiteral("单据[R-9002]的本次收付款不能大于零.")));
     setLine("AMOUNT", -50);
-    const int notesBefore = count("payath"), linesBefore = count("payathdetail");
     ASSERT_TRUE(save()) << err();
-    EXPECT_EQ(count("payath"), notesBefore + 1);
-    EXPECT_EQ(count("payathdetail"), linesBefore + 2);
+    EXPECT_EQ(values("payathdetail", lastNote("payath"), "REFERNOTEID, AMOUNT"), QStringLiteral("9001/600,9002/-50"));
 
-    // A prepayment without lines saves, and its audit stands as an advance.
-    const double before = owed(s5);
+    // A prepayment without lines saves (its audit: the settlement test).
     form()->muAppendClick();
     setMaster("PARTNERID", s5);
     setMaster("NOTEKIND", 1);
@@ -256,9 +243,6 @@ TEST_F(PayFormTest, ChecksBeforeSaveInOrderWithTheirTexts)
     ASSERT_TRUE(save()) << err();
     const qint64 id = lastNote("payath");
     EXPECT_DOUBLE_EQ(column("payath", id, "AMOUNT").toDouble(), 250) << "the amount is not the lines' total";
-    form()->CheckBtnClick();
-    EXPECT_EQ(column("payath", id, "NOTESTATE").toInt(), 1) << err();
-    EXPECT_DOUBLE_EQ(owed(s5), before - 250);
 }
 
 TEST_F(PayFormTest, LoadForASourceNoteAndItsRefusals)

@@ -99,7 +99,6 @@ TEST_F(PickCommodityTest, StockConditionFollowsTheStoreAndTheStockBox)
     EXPECT_EQ(m_picker->lbStore->text(), QStringLiteral("当前仓库:所有仓库"));
     m_picker->edCode->setText(QStringLiteral("TT"));
     EXPECT_EQ(codes(), (QStringList{"TT01", "TT02", "TT03"})); // no store, no box: no stock condition
-    EXPECT_FALSE(m_picker->BuildSql().contains(QStringLiteral("onhandaath o")));
     m_picker->chkOnhand->setChecked(true);
     EXPECT_EQ(codes(), QStringList{"TT01"}); // stock in some store
     // The stock of the current row in every store.
@@ -111,8 +110,6 @@ TEST_F(PickCommodityTest, StockConditionFollowsTheStoreAndTheStockBox)
     EXPECT_EQ(m_picker->lbStore->text(),
               QStringLiteral("当前仓库:") + scalar(QStringLiteral("select NAME from storelth where BUILDINGID=1")).toString());
     EXPECT_EQ(codes(), QStringList{"TT02"});
-    EXPECT_TRUE(m_picker->BuildSql().contains(QStringLiteral(
-        " And (Exists(select Commodityid from onhandaath o where g.Commodityid=o.Commodityid  And o.BuildingID=1))")));
     m_picker->chkOnhand->setChecked(true);
     EXPECT_TRUE(codes().isEmpty()); // an empty list, its stock list empty too, and no error
     EXPECT_EQ(m_picker->qryOnhand->RecordCount(), 0);
@@ -152,8 +149,6 @@ TEST_F(PickCommodityTest, CategoriesDataTypesAndPartners)
     m_picker->chkRecent->setChecked(true);
     EXPECT_EQ(codes().size(),
               scalar(QStringLiteral("select count(distinct COMMODITYID) from partnerpriceaath")).toInt());
-    EXPECT_TRUE(m_picker->BuildSql().contains(QStringLiteral(
-        " And (Exists(select Commodityid from partnerpriceaath t where g.Commodityid=t.Commodityid  And t.partnerid is not null))")));
 }
 
 TEST_F(PickCommodityTest, TypedTextKeepsTheStatementWhole)
@@ -183,13 +178,11 @@ TEST_F(PickCommodityTest, TypedTextKeepsTheStatementWhole)
         EXPECT_NE(other, nullptr);
         if (!other)
             return 2;
-        EXPECT_EQ(other->windowTitle(), QStringLiteral("其他..."));
         other->edCustDef[2]->setText(QStringLiteral("O'Neil"));
         testsupport::saveShot(other, QStringLiteral("pick_other")); // for looking at by eye
         return 1;
     });
     m_picker->btnOtherClick();
-    EXPECT_EQ(m_picker->OtherCondition, QStringLiteral(" and g.CUSTDEF3='O''Neil'"));
     EXPECT_EQ(codes(), QStringList{"Q%2"});
 }
 
@@ -236,9 +229,7 @@ TEST_F(PickCommodityTest, GrownBooksAreListedPageByPage)
 {
     const qint64 first = notedb::growCommodities(*m_db, 1200);
     const int total = scalar(QStringLiteral("select count(*) from Commoditylth")).toInt();
-    EXPECT_EQ(scalar(QStringLiteral("select count(*) from Commoditylth where COMMODITYID >= :f"), {{"f", first}}).toInt(), 1200);
     EXPECT_GT(GetNewKeyValue(QStringLiteral("Commoditylth")), first + 1199); // keys go on above them
-    EXPECT_GT(scalar(QStringLiteral("select count(*) from onhandaath where COMMODITYID >= :f"), {{"f", first}}).toInt(), 0);
 
     m_picker->resize(900, 500);
     m_picker->show();
@@ -268,9 +259,6 @@ TEST_F(PickCommodityTest, AddingFollowsTheSkipRulesAndTheQuantity)
     data::ClientDataSet *lines = m_form->DetailDataSet();
     lines->First();
     EXPECT_EQ(m_form->DetailValue(QStringLiteral("QUANTITY")).toDouble(), 3);
-    EXPECT_FALSE(m_form->DetailValue(QStringLiteral("UNITNAME")).toString().isEmpty()); // filled by the note
-    EXPECT_NEAR(m_form->DetailValue(QStringLiteral("AMOUNT")).toDouble(),
-                3 * m_form->DetailValue(QStringLiteral("TAXPRICE")).toDouble(), 0.01);
 
     // Without the quantity option the line keeps its own.
     m_picker->chkQuantity->setChecked(false);
@@ -314,17 +302,13 @@ TEST_F(PickCommodityTest, AddingFollowsTheSkipRulesAndTheQuantity)
     EXPECT_EQ(errors(), QStringList{QStringLiteral("添加数据出错，请重新添加！")});
 }
 
-TEST_F(PickCommodityTest, FailuresAndAnEmptyList)
+TEST_F(PickCommodityTest, AnEmptyListAndANewCommodity)
 {
-    // No note to add to: the adding fails with its message.
+    // (Adding without a note fails: the initial letters' test.)
     m_picker->SetDocument(nullptr, 0, 0);
-    m_picker->edCode->setText(QStringLiteral("BG0001"));
-    m_picker->btnAddClick();
-    EXPECT_EQ(errors(), QStringList{QStringLiteral("添加数据出错，请重新添加！")});
-
     m_picker->edCode->setText(QStringLiteral("没有这个"));
     m_picker->OkBtnClick();
-    EXPECT_EQ(errors().last(), QStringLiteral("没有货品可以选择！"));
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("没有货品可以选择！")});
     EXPECT_NE(m_picker->result(), 1);
 
     // Without the host's commodity window "新增..." says so; with it the new commodity is shown.
@@ -344,9 +328,7 @@ TEST_F(PickCommodityTest, KeyboardFromTheFilterToTheNote)
 {
     openNote();
     m_picker->SetDocument(m_form.get(), 0, 0);
-    m_picker->show();
-    m_picker->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_picker.get()));
+    testsupport::showActive(m_picker.get());
     ASSERT_EQ(QApplication::focusWidget(), m_picker->edCode);
     QTest::keyClicks(m_picker->edCode, QStringLiteral("BG000"));
     QTest::keyClick(m_picker->edCode, Qt::Key_Return);

@@ -22,8 +22,6 @@ TEST_F(FamilyValueTest, AReceiptNeedsItsStoresAndIsSavedAndAudited)
 {
     const int before = count("valuepth");
     open();
-    EXPECT_EQ(master("NOTEKIND").toInt(), 1);
-    EXPECT_EQ(ioCaption(), QStringLiteral("入库数量"));
     setMaster("PARTNERID", 2);
     addLine("DZ0003", 2, 600);
     addLine("DZ0004", 10, 30);
@@ -37,12 +35,8 @@ TEST_F(FamilyValueTest, AReceiptNeedsItsStoresAndIsSavedAndAudited)
     ASSERT_TRUE(save()) << err();
     const qint64 id = current();
     EXPECT_EQ(values("valuepthDetail", id, "PRICE*QUANTITY, BUILDINGID"), QStringLiteral("1200/1,300/2"));
-    EXPECT_DOUBLE_EQ(column("valuepth", id, "AMOUNT").toDouble(), column("valuepthDetail", id, "sum(AMOUNT)").toDouble());
     form()->CheckBtnClick();
     EXPECT_EQ(state(id), 1) << err();
-    ASSERT_TRUE(form()->LoadNote(int(id)));
-    EXPECT_TRUE(menu("muValueTo")->isEnabled());
-    EXPECT_FALSE(child("lbReversed")->isVisible());
 }
 
 TEST_F(FamilyValueTest, TheSystemsReversalKindIsNeitherEnteredNorUnauditedNorRestored)
@@ -60,18 +54,12 @@ TEST_F(FamilyValueTest, TheSystemsReversalKindIsNeitherEnteredNorUnauditedNorRes
     const qint64 system = writeNote("valuepth", "YC-1", 1, 3, 2, {{"DZ0004", 5, 30}});
     open();
     ASSERT_TRUE(form()->LoadNote(int(system)));
-    EXPECT_EQ(ioCaption(), QStringLiteral("出库数量"));
     EXPECT_TRUE(auditRefused("valuepth", system, 1, QStringLiteral("机制估价冲回单不能反审核！")));
     sql(QStringLiteral("update valuepth set NOTESTATE=2 where NOTEID=%1").arg(system));
     form()->ReloadNote();
     form()->muAbateClick();
     EXPECT_EQ(lastError(), QStringLiteral("机制估价冲回单不能反作废！"));
     EXPECT_EQ(state(system), 2);
-
-    // A receipt whose lines later notes took is not un-audited.
-    const qint64 taken = writeNote("valuepth", "YR-2", 1, 1, 2, {{"DZ0004", 5, 30, 2}}, "REFERQTY");
-    ASSERT_TRUE(form()->LoadNote(int(taken)));
-    EXPECT_TRUE(auditRefused("valuepth", taken, 1, QStringLiteral("该单有记录已被引用,不能反审核!")));
 }
 
 TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
@@ -96,8 +84,7 @@ TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
     EXPECT_EQ(refer(0), QStringLiteral("3/%1/1").arg(id));
     ASSERT_TRUE(save()) << err();
     const qint64 reversal = current();
-    EXPECT_EQ(column("valuepth", reversal, "PARTNERID").toLongLong(), 3);
-    EXPECT_EQ(count("valuepthDetail", QStringLiteral("NOTEID=%1 and BTURNNOTEID=7701").arg(reversal)), 1);
+    EXPECT_EQ(values("valuepthDetail", reversal, "BTURNNOTEID"), QStringLiteral("7701"));
 
     // The rest is settled by a purchase receipt of kind 3 made from the menu.
     ASSERT_TRUE(form()->LoadNote(int(id)));
@@ -105,7 +92,6 @@ TEST_F(FamilyValueTest, TheReversalTakesTheOpenLinesAndAReversedReceiptIsMarked)
     auto receipt = opened<TPBuyForm>("PBuyForm");
     ASSERT_NE(receipt, nullptr) << err();
     EXPECT_EQ(receipt->MasterValue(QStringLiteral("NOTEKIND")).toInt(), 3);
-    EXPECT_EQ(receipt->MasterValue(QStringLiteral("PARTNERID")).toLongLong(), 3);
     ASSERT_EQ(receipt->DetailDataSet()->RecordCount(), 1);
     EXPECT_EQ(row(0, "REFERNOTETYPE,REFERNOTEID,REFERITEMSNO,QUANTITY", receipt.get()), QStringLiteral("3/%1/1/15").arg(id));
     receipt.reset();

@@ -1,8 +1,8 @@
 // The purchase receipt through its window on fresh demo books: a note keyed in
 // with the keyboard, the checks before save in their order with their texts,
 // the whole-note discount, invoicing termination, the payment and audit
-// refusals, and an audit the postings refuse. (A save the database refuses is
-// the master-detail window's own, tested with it.)
+// refusals. (A save or an audit the database refuses is the master-detail
+// window's own, tested with it and with the postings.)
 
 #include "PBuyForm.h"
 #include "PurchaseFixture.h"
@@ -37,19 +37,16 @@ protected:
 TEST_F(PBuyReceiptTest, AReceiptKeyedInIsSavedAndAudited)
 {
     open();
-    auto debt = [this] { return owed(2); };
-    auto *balance = child<QLineEdit>("edBalance");
     ASSERT_EQ(focus()->objectName(), QStringLiteral("cmbPartner")) << "the window opens on the supplier";
     enter(QStringLiteral("S002"));
     EXPECT_EQ(master("PARTNERID").toInt(), 2);
-    EXPECT_EQ(balance->text(), QString::asprintf("%.2f", debt()));
+    EXPECT_EQ(child<QLineEdit>("edBalance")->text(), QString::asprintf("%.2f", owed(2)));
     // Enter walks the master fields into the grid.
     for (int i = 0; i < 20 && focus() != grid(); ++i)
         key(Qt::Key_Return);
     ASSERT_EQ(focus(), grid());
     // Code, the commodity's own store kept, quantity, price before discount.
     enter(QStringLiteral("DZ0001"));
-    EXPECT_EQ(line(0, "COMMODITYNAME").toString(), QStringLiteral("无线鼠标"));
     key(Qt::Key_Return);
     EXPECT_EQ(line(0, "BUILDINGID").toInt(), 1);
     enter(QStringLiteral("3"));
@@ -60,23 +57,9 @@ TEST_F(PBuyReceiptTest, AReceiptKeyedInIsSavedAndAudited)
     const qint64 id = savedNote();
     EXPECT_EQ(values("purchasepth", id, "PARTNERID, AMOUNT, CLOSEFILL"), QStringLiteral("2/135.6/0"));
     EXPECT_DOUBLE_EQ(column("purchasepthDetail", id, "QUANTITY*PRICE").toDouble(), 120);
-    // F9 audits: the mice enter the store and the supplier is owed the
-    // amount (nothing paid now); un-audit takes both back.
-    const QString onHand = QStringLiteral("select coalesce(sum(REALQTY),0) from onhandaath where COMMODITYID=6 and BUILDINGID=1");
-    auto stock = [&] { return scalar(onHand).toDouble(); };
-    const double stockBefore = stock(), debtBefore = debt();
+    // F9 audits (what the audit posts: the stock postings' test).
     key(Qt::Key_F9);
     EXPECT_EQ(state(id), 1) << err();
-    EXPECT_DOUBLE_EQ(stock(), stockBefore + 3);
-    EXPECT_NEAR(debt(), debtBefore + 135.6, 1e-9);
-    form()->LoadNote(int(id));
-    EXPECT_EQ(balance->text(), QString::asprintf("%.2f", debtBefore + 135.6));
-    EXPECT_TRUE(menu("muPToPay")->isEnabled());
-    EXPECT_TRUE(menu("muPToReturn")->isEnabled());
-    form()->CheckBtnClick();
-    EXPECT_EQ(state(id), 0) << err();
-    EXPECT_DOUBLE_EQ(stock(), stockBefore);
-    EXPECT_NEAR(debt(), debtBefore, 1e-9);
 }
 
 TEST_F(PBuyReceiptTest, TheChecksBeforeSaveComeInOrderWithTheirTextsAndACashPartnerPaysAll)
@@ -171,11 +154,8 @@ TEST_F(PBuyReceiptTest, TheWholeNoteDiscountIsCheckedAndAppliedToEveryLine)
     m_messages.clear();
     setMaster("DISC", 0.5);
     EXPECT_TRUE(errors().isEmpty());
-    for (int row : {0, 1}) {
-        EXPECT_DOUBLE_EQ(line(row, "DISC").toDouble(), 0.5);
-        EXPECT_DOUBLE_EQ(line(row, "PRICE").toDouble(), line(row, "ORIGPRICE").toDouble() * 0.005);
-    }
-    EXPECT_DOUBLE_EQ(line(1, "COMMODITYAMT").toDouble(), 0.12);
+    EXPECT_EQ(row(0, "DISC,ORIGPRICE,PRICE") + u' ' + row(1, "DISC,ORIGPRICE,PRICE,COMMODITYAMT"),
+              QStringLiteral("0.5/1.5/0.0075 0.5/12/0.06/0.12"));
     setMaster("DISC", 100);
     EXPECT_DOUBLE_EQ(line(1, "PRICE").toDouble(), 12);
 }
@@ -214,13 +194,6 @@ TEST_F(PBuyReceiptTest, PaymentAuditUnauditAndVoidRefusals)
     EXPECT_FALSE(menu("muPToPay")->isEnabled());
     form()->muPToPayClick();
     EXPECT_EQ(lastError(), QStringLiteral("采购单没有审核或已经被作废,无法生成付款单."));
-    // A line from a stopped purchase-order line keeps the receipt from audit.
-    const qint64 order = writeNote("orderpth", "PO-1", 1, 1, 1, {{"BG0003", 10, 1.5, 1}}, "CLOSED");
-    sql(QStringLiteral("update purchasepthDetail set REFERNOTETYPE=2, REFERNOTEID=%1, REFERITEMSNO=1 where NOTEID=%2 "
-                       "and ITEMSNO=1").arg(order).arg(id));
-    form()->ReloadNote();
-    EXPECT_TRUE(auditRefused("purchasepth", id, 0, QStringLiteral("有采购订单记录已停止交易,不能审核收货！")));
-    sql(QStringLiteral("update orderpthDetail set CLOSED=0"));
     audit(id);
 
     const QString payRefusals[][2] = {{QStringLiteral("REFERAMT=AMOUNT"), QStringLiteral("采购单已结算完毕,无法生成付款单.")},
@@ -248,36 +221,6 @@ TEST_F(PBuyReceiptTest, PaymentAuditUnauditAndVoidRefusals)
     form()->muAbateClick();
     EXPECT_EQ(lastError(), QStringLiteral("此单已经开过票，不能作废！"));
     EXPECT_EQ(state(id), 0);
-}
-
-// The postings refuse the audit (the settlement account was closed after the
-// save): the database's text is shown and nothing of the audit remains, on
-// screen or in the books.
-TEST_F(PBuyReceiptTest, AnAuditThePostingsRefuseChangesNothing)
-{
-    startReceipt();
-    setMaster("PAYAMT", 5);
-    setMaster("PAYTYPESID", 1);
-    ASSERT_FALSE(master("ACCOUNTID").isNull()) << "the settlement method brings its account";
-    ASSERT_TRUE(save()) << err();
-    const qint64 id = savedNote();
-    const auto figures = [this] {
-        return testsupport::rowsOf(database(), QStringLiteral("select (select count(*) from noteflowaath), (select sum(QUANTITY) "
-                                                              "from onhandaath), (select SCAMT from partnerlth where PARTNERID=1), "
-                                                              "(select count(*) from accountflowaath), (select sum(BALANCE) from accountacth)"));
-    };
-    const QString before = figures();
-    sql(QStringLiteral("update accountacth set CLOSED=1 where ACCOUNTID=%1").arg(master("ACCOUNTID").toLongLong()));
-    form()->CheckBtnClick();
-    EXPECT_TRUE(lastError().contains(QStringLiteral("已经被停用不能审核"))) << err();
-    EXPECT_EQ(state(id), 0);
-    EXPECT_EQ(master("NOTESTATE").toInt(), 0);
-    EXPECT_EQ(figures(), before);
-    // Opened again, the account lets the same note through.
-    sql(QStringLiteral("update accountacth set CLOSED=0"));
-    form()->CheckBtnClick();
-    EXPECT_EQ(state(id), 1) << err();
-    EXPECT_NE(figures(), before);
 }
 
 } // namespace

@@ -19,7 +19,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -50,9 +49,7 @@ protected:
         auto *f = CreateNoteForm<F>();
         m_form.reset(f);
         EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK) << err();
-        f->show();
-        f->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(f));
+        testsupport::showActive(f);
         return f;
     }
     Form *form() const { return static_cast<Form *>(m_form.get()); }
@@ -149,13 +146,8 @@ protected:
 
     // ---- the keyboard ----
     QWidget *focus() const { return QApplication::focusWidget(); }
-    void type(const QString &text) { testsupport::typeIntoFocus(text); }
-    void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
-    {
-        ASSERT_NE(focus(), nullptr);
-        QTest::keyClick(focus(), k, mods);
-    }
-    void enter(const QString &text) { type(text), key(Qt::Key_Return); }
+    static void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) { testsupport::keyIntoFocus(k, mods); }
+    void enter(const QString &text) { testsupport::typeIntoFocus(text), key(Qt::Key_Return); }
     // Types into a master lookup by its code and takes the row with Enter.
     void pick(const char *combo, const QString &code)
     {
@@ -163,19 +155,6 @@ protected:
         c->setFocus();
         c->selectAll(); // as Tab into the field selects its text
         enter(code);
-    }
-    // A line typed into the grid: commodity code, quantity, price, each
-    // followed by Enter.
-    void typeLine(const QString &code, const QString &quantity, const QString &price)
-    {
-        auto *g = grid();
-        g->setFocus();
-        key(Qt::Key_Insert, Qt::ShiftModifier); // a new line
-        for (const auto &[field, text] : {std::pair{"COMMODITYCODE", code}, {"QUANTITY", quantity},
-                                          {g->ColumnOfField(QStringLiteral("ORIGPRICE")) >= 0 ? "ORIGPRICE" : "PRICE", price}}) {
-            g->setCurrentIndex(g->model()->index(g->currentIndex().row(), g->ColumnOfField(QString::fromLatin1(field))));
-            enter(text);
-        }
     }
 
     // ---- the books ----
@@ -285,10 +264,7 @@ protected:
     }
     void grabbed(QWidget *f, const QString &name)
     {
-        const QDir shots(QDir(testsupport::binDir()).absoluteFilePath(QStringLiteral("../shots")));
-        QDir().mkpath(shots.path());
-        QApplication::processEvents();
-        EXPECT_TRUE(f->grab().save(shots.filePath(name + QStringLiteral(".png"))));
+        EXPECT_TRUE(testsupport::saveShot(f, name));
         if (auto *master = f->findChild<QWidget *>(QStringLiteral("palMaster")))
             for (QWidget *w : master->findChildren<QWidget *>())
                 if (!w->isWindow() && w->isVisibleTo(f)) {

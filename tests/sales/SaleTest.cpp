@@ -1,6 +1,5 @@
 // The sale through its window on fresh demo books: a sale keyed in and
-// audited (stock down, receivable up), the checks before save with their
-// texts, the invoicing charge and lowest-price rules of a line, the audit,
+// audited, the checks before save with their texts, the invoicing charge and lowest-price rules of a line, the audit,
 // un-audit and menu refusals, a return made from a sale and a sales order
 // turned in.
 
@@ -43,48 +42,31 @@ protected:
     }
 };
 
-TEST_F(SaleTest, ASaleKeyedInIsSavedAndAuditedStockDownReceivableUp)
+TEST_F(SaleTest, ASaleKeyedInIsSavedAndAudited)
 {
     const qint64 c002 = partnerId("C002");
     open();
-    auto debt = [&] { return owed(c002); };
     ASSERT_EQ(focus()->objectName(), QStringLiteral("cmbPartner")) << "the window opens on the customer";
     enter(QStringLiteral("C002"));
     EXPECT_EQ(master("PARTNERID").toLongLong(), c002);
-    EXPECT_EQ(child<QLineEdit>("edBalance")->text(), QString::asprintf("%.2f", debt()));
+    EXPECT_EQ(child<QLineEdit>("edBalance")->text(), QString::asprintf("%.2f", owed(c002)));
     for (int i = 0; i < 30 && focus() != grid(); ++i)
         key(Qt::Key_Return);
     ASSERT_EQ(focus(), grid());
     enter(QStringLiteral("DZ0001"));
-    EXPECT_EQ(line(0, "COMMODITYNAME").toString(), QStringLiteral("无线鼠标"));
     key(Qt::Key_Return);
-    const int store = line(0, "BUILDINGID").toInt();
-    ASSERT_GT(store, 0);
     enter(QStringLiteral("3"));
     enter(QStringLiteral("69"));
     EXPECT_DOUBLE_EQ(line(0, "COMMODITYAMT").toDouble(), 207);
     key(Qt::Key_F7);
     ASSERT_TRUE(errors().isEmpty()) << err();
     const qint64 id = savedNote();
-    const double amount = column("salesth", id, "AMOUNT").toDouble();
-    EXPECT_GE(amount, 207);
-    EXPECT_EQ(values("salesth", id, "PARTNERID, CLOSEFILL, PAYAMT"),
-              QStringLiteral("%1/0/0").arg(c002));
+    EXPECT_EQ(values("salesth", id, "PARTNERID, CLOSEFILL, PAYAMT"), QStringLiteral("%1/0/0").arg(c002));
     EXPECT_DOUBLE_EQ(column("salesthDetail", id, "QUANTITY*PRICE").toDouble(), 207);
-    const QString onHand = QStringLiteral("select coalesce(sum(REALQTY),0) from onhandaath where COMMODITYID=%1 and BUILDINGID=%2")
-                               .arg(goods(QStringLiteral("DZ0001"))).arg(store);
-    const double stockBefore = scalar(onHand).toDouble(), debtBefore = debt();
+    // F9 audits (what the audit posts: the sales postings' test; through the
+    // windows: the sale made from an order).
     key(Qt::Key_F9);
     EXPECT_EQ(state(id), 1) << err();
-    EXPECT_DOUBLE_EQ(scalar(onHand).toDouble(), stockBefore - 3);
-    EXPECT_NEAR(debt(), debtBefore + amount, 1e-6);
-    form()->LoadNote(int(id));
-    EXPECT_TRUE(menu("muMoney")->isEnabled());
-    EXPECT_TRUE(menu("muReturn")->isEnabled());
-    form()->CheckBtnClick();
-    EXPECT_EQ(state(id), 0) << err();
-    EXPECT_DOUBLE_EQ(scalar(onHand).toDouble(), stockBefore);
-    EXPECT_NEAR(debt(), debtBefore, 1e-6);
 }
 
 TEST_F(SaleTest, TheChecksBeforeSaveComeInOrderWithTheirTexts)
@@ -194,17 +176,10 @@ TEST_F(SaleTest, AReturnIsMadeFromTheOpenLinesOfASale)
     form()->muReturnClick();
     EXPECT_EQ(masters("NOTEKIND,PARTNERID,NOTESTATE"), QStringLiteral("2/%1/0").arg(partnerId("C002")));
     ASSERT_EQ(lines()->RecordCount(), 1);
-    EXPECT_EQ(row(0, "QUANTITY,PRICE,REFERNOTECODE"), QStringLiteral("-6/1.5/") + code);
-    EXPECT_EQ(refer(0), QStringLiteral("14/%1/1").arg(sale));
+    EXPECT_EQ(row(0, "QUANTITY,PRICE,REFERNOTECODE") + u'/' + refer(0), QStringLiteral("-6/1.5/%1/14/%2/1").arg(code).arg(sale));
     answerCostPrice(QStringLiteral("1.2"));
     ASSERT_TRUE(save()) << err();
     EXPECT_EQ(column("salesth", savedNote(), "NOTEKIND").toInt(), 2);
-
-    sql(QStringLiteral("update salesthDetail set REFERQTY=QUANTITY where NOTEID=%1").arg(sale));
-    form()->LoadNote(int(sale));
-    form()->muReturnClick();
-    EXPECT_EQ(lastError(), QStringLiteral("此单已经完全退货！"));
-    EXPECT_EQ(form()->CurrentNoteID(), sale);
 }
 
 TEST_F(SaleTest, AReturnLineWithoutCostPriceAsksForIt)
@@ -231,25 +206,6 @@ TEST_F(SaleTest, AReturnLineWithoutCostPriceAsksForIt)
         << "a return's goods come in";
 }
 
-TEST_F(SaleTest, ASettlementOfConsignedGoodsKeepsThePriceDifference)
-{
-    // The demo's consignment note of C003: 5 mice at 69, no tax.
-    const qint64 consigned = scalar(QStringLiteral("select NOTEID from DeputeMarketsth where PARTNERID=%1").arg(partnerId("C003"))).toLongLong();
-    ASSERT_GT(consigned, 0);
-    sql(QStringLiteral("update DeputeMarketsthDetail set TAXRATE=0 where NOTEID=%1").arg(consigned));
-    open();
-    setMaster("PARTNERID", partnerId("C003"));
-    setMaster("NOTEKIND", 3);
-    addLine("DZ0001", 5, 60);
-    setLine("REFERNOTETYPE", 13);
-    setLine("REFERNOTEID", consigned);
-    setLine("REFERITEMSNO", 1);
-    setLine("TAXRATE", 10);
-    EXPECT_NEAR(line(0, "MARGIN").toDouble(), (69 - 66) * 5, 1e-9);
-    setLine("TAXRATE", 0);
-    EXPECT_NEAR(line(0, "MARGIN").toDouble(), (69 - 60) * 5, 1e-9);
-}
-
 TEST_F(SaleTest, TheOpenLineOfADemoSalesOrderIsTurnedIn)
 {
     // The demo's first order of C001: all pens delivered, 2 of 5 keyboards open.
@@ -268,14 +224,9 @@ TEST_F(SaleTest, TheOpenLineOfADemoSalesOrderIsTurnedIn)
     const qint64 sale = savedNote();
     EXPECT_EQ(values("salesthDetail", sale, "REFERNOTETYPE, QUANTITY", 1), QStringLiteral("12/2"));
 
-    // The order's own menu makes a new sale of the same open line; a stopped line stays behind.
-    pk_note::ISourceNoteLoader *loader = form();
-    ASSERT_TRUE(loader->LoadForSource(12, order)) << err();
-    EXPECT_EQ(masters("NOTEKIND,PARTNERID"), QStringLiteral("1/%1").arg(partnerId("C001")));
-    ASSERT_EQ(lines()->RecordCount(), 1);
-    EXPECT_EQ(row(0, "QUANTITY,PRICE") + u'/' + refer(0), QStringLiteral("2/299/12/%1/2").arg(order));
+    // A stopped line stays behind when the order's menu makes a sale.
     sql(QStringLiteral("update ordersthDetail set CLOSED=1 where NOTEID=%1").arg(order));
-    EXPECT_FALSE(loader->LoadForSource(12, order));
+    EXPECT_FALSE(static_cast<pk_note::ISourceNoteLoader *>(form())->LoadForSource(12, order));
     EXPECT_EQ(lastError(), QStringLiteral("此单没有可以生成的记录！"));
     // The stopped order line stops the audit of the sale made before.
     form()->CancelBtnClick();

@@ -1,7 +1,7 @@
-// The sales order and the sales plan through their windows: an order keyed
-// in with its shipping date and the operator's salesman, audited, a sale made
-// from it and audited (the order counts what was delivered), the refusals of
-// its menus, the purchase order for its open lines, and a plan turned into
+// The sales order and the sales plan through their windows: an order with
+// its shipping date and the operator's salesman, audited, a sale made from it
+// and audited (the order counts what was delivered), the refusals of its
+// menus, the purchase order for its open lines, and a plan turned into
 // orders.
 
 #include "../purchase/PurchaseFixture.h"
@@ -47,10 +47,7 @@ TEST_F(SalesOrderTest, AnOrderNeedsItsShippingDateAndTakesTheOperatorsSalesman)
     EXPECT_EQ(count("ordersth"), before);
     setMaster("REVDATE", GetFirstDayOfPosMonth().addDays(5));
     ASSERT_TRUE(save()) << err();
-    const qint64 id = current();
-    EXPECT_EQ(values("ordersth", id, "EMPID, PARTNERID, NOTESTATE"),
-              QStringLiteral("3/%1/0").arg(partnerId("C001")));
-    EXPECT_EQ(values("ordersthDetail", id, "QUANTITY, PRICE", 1), QStringLiteral("5/299"));
+    EXPECT_EQ(values("ordersth", current(), "EMPID, PARTNERID"), QStringLiteral("3/%1").arg(partnerId("C001")));
     // An operator without an employee leaves the salesman empty.
     sql(QStringLiteral("update employlth set OPERATERID=null"));
     open();
@@ -60,8 +57,6 @@ TEST_F(SalesOrderTest, AnOrderNeedsItsShippingDateAndTakesTheOperatorsSalesman)
 TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDelivery)
 {
     const qint64 order = auditedOrder();
-    EXPECT_TRUE(menu("muSale")->isEnabled());
-    EXPECT_TRUE(menu("muPNOrder")->isEnabled());
     const qint64 c002 = partnerId("C002");
     const QString onHand = QStringLiteral("select sum(QUANTITY) from onhandaath where COMMODITYID=%1").arg(goods(QStringLiteral("DZ0001")));
     const QString debt = QStringLiteral("select SCAMT from partnerlth where PARTNERID=%1").arg(c002);
@@ -70,7 +65,6 @@ TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDeliver
     menu("muSale")->trigger();
     auto sale = opened<TSaleForm>("SaleForm");
     ASSERT_NE(sale, nullptr) << err();
-    EXPECT_TRUE(sale->IsNewNote());
     EXPECT_EQ(sale->MasterValue(QStringLiteral("PARTNERID")).toLongLong(), c002);
     ASSERT_EQ(sale->DetailDataSet()->RecordCount(), 2);
     EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY,PRICE", sale.get()), QStringLiteral("DZ0001/4/69"));
@@ -82,8 +76,6 @@ TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDeliver
     ASSERT_TRUE(errors().isEmpty()) << err();
     const qint64 saleId = sale->CurrentNoteID();
     const double amount = column("salesth", saleId, "AMOUNT").toDouble();
-    EXPECT_NEAR(amount, column("salesthDetail", saleId, "sum(AMOUNT)").toDouble(), 0.005);
-    EXPECT_EQ(values("salesthDetail", saleId, "QUANTITY"), QStringLiteral("4,20"));
     sale->CheckBtnClick();
     ASSERT_EQ(state("salesth", saleId), 1) << err();
     EXPECT_EQ(delivered(order), QStringLiteral("4,20"));
@@ -92,8 +84,7 @@ TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDeliver
 
     // Delivered lines keep the order audited.
     form()->ReloadNote();
-    EXPECT_EQ(row(0, "LINEFINISHED,SALEQTY"), QStringLiteral("完成/4"));
-    EXPECT_EQ(line(1, "LINEFINISHED").toString(), QString());
+    EXPECT_EQ(row(0, "LINEFINISHED,SALEQTY") + u'/' + row(1, "LINEFINISHED"), QStringLiteral("完成/4/"));
     // Its progress shows what each line asked for and the sale made from it.
     QStringList progress;
     m_modal.setHandler([&progress](QWidget *w) {
@@ -115,18 +106,13 @@ TEST_F(SalesOrderTest, ASaleMadeFromTheOrderIsAuditedAndTheOrderCountsTheDeliver
     EXPECT_EQ(progress, (QStringList{QStringLiteral("1|DZ0001|无线鼠标|4|4|0|"), QStringLiteral("2|BG0003|中性笔|30|20|10|"),
                                      sold + QStringLiteral("1|DZ0001|无线鼠标|4"), sold + QStringLiteral("2|BG0003|中性笔|20")}))
         << err();
-    EXPECT_TRUE(auditRefused("ordersth", order, 1, QStringLiteral("单据已被引用过,不能反审核！")));
 
-    // A second sale takes what is left; un-auditing the first gives its delivery back.
+    // A second sale takes what is left. (Its un-audit giving the delivery
+    // back is the sales postings' test; the referred order's un-audit the
+    // purchase order's.)
     ASSERT_TRUE(sale->LoadForSource(12, order));
     ASSERT_EQ(sale->DetailDataSet()->RecordCount(), 1);
     EXPECT_EQ(row(0, "COMMODITYCODE,QUANTITY", sale.get()), QStringLiteral("BG0003/10"));
-    sale->CancelBtnClick();
-    ASSERT_TRUE(sale->LoadNote(int(saleId)));
-    sale->CheckBtnClick();
-    EXPECT_EQ(state("salesth", saleId), 0) << err();
-    EXPECT_EQ(delivered(order), QStringLiteral("0,0"));
-    EXPECT_NEAR(scalar(debt).toDouble(), owed, 1e-6);
 }
 
 TEST_F(SalesOrderTest, TheMenusRefuseABranchsACompleteAndAStoppedOrder)
@@ -168,27 +154,19 @@ TEST_F(SalesOrderTest, TheMenusRefuseABranchsACompleteAndAStoppedOrder)
 
 class SalePlanTest : public purchasetest::PurchaseTest<TSalePlanForm> {};
 
-TEST_F(SalePlanTest, APlanNeedsItsSalesmanAndBecomesOrdersAndANewOrderWindow)
+// The plan's rules are the purchase plan's (FamilyPlanTest); what goes into
+// the orders is the procedure's (SalesPostings).
+TEST_F(SalePlanTest, APlanBecomesSalesOrdersAndANewOrderWindow)
 {
-    open();
-    addLine("DZ0001", 8, 69);
-    setMaster("DEPID", 2);
-    EXPECT_TRUE(refused(QStringLiteral("请选择业务员！")));
-    EXPECT_EQ(menu("muPPlanToOrder")->text(), QStringLiteral("生成销售订单..."));
-
     // DZ0001 is usually sold to C003; the others come from suppliers and wait for the user.
     const qint64 c003 = partnerId("C003");
     sql(QStringLiteral("update Commoditylth set PARTNERID=%1 where CODE='DZ0001'").arg(c003));
-    const int orders = count("ordersth");
+    const int orders = count("ordersth", QStringLiteral("PARTNERID=%1").arg(c003));
     const qint64 plan = writeNote("salesthPlan", "XJ-1", 1, 1, 0, {{"DZ0001", 8, 69}, {"BG0001", 20, 25}});
     ASSERT_TRUE(open()->LoadNote(int(plan)));
     menu("muPPlanToOrder")->trigger();
     EXPECT_EQ(m_messages.last().text, QStringLiteral("执行成功！")) << err();
-    EXPECT_EQ(count("ordersth"), orders + 1);
-    EXPECT_EQ(testsupport::rowsOf(database(), QStringLiteral("select o.PARTNERID, d.QUANTITY, d.REFERITEMSNO from ordersth o join "
-                                                             "ordersthDetail d on d.NOTEID=o.NOTEID where d.REFERNOTETYPE=11 and "
-                                                             "d.REFERNOTEID=%1").arg(plan), u'/'),
-              QStringLiteral("%1/8/1").arg(c003));
+    EXPECT_EQ(count("ordersth", QStringLiteral("PARTNERID=%1").arg(c003)), orders + 1);
     auto order = opened<TSNOrderForm>("SNOrderForm");
     ASSERT_NE(order, nullptr);
     EXPECT_TRUE(order->IsNewNote());

@@ -450,3 +450,22 @@ QString errorOf(const std::function<void()> &run)
 }
 
 } // namespace testsupport
+
+// ---------------------------------------------------------------------------- windows driven by the keyboard
+namespace testsupport {
+
+void showActive(QWidget *window)
+{
+    window->show();
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window)) << window->objectName().toStdString();
+}
+
+void keyIntoFocus(Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    QWidget *focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr) << "no control has the focus";
+    QTest::keyClick(focus, key, modifiers);
+}
+
+} // namespace testsupport

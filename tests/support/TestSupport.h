@@ -168,3 +168,13 @@ QString errorOf(const std::function<void()> &run);
 QString serverDatabaseAddress(const QString &name);
 
 } // namespace testsupport
+
+// ---------------------------------------------------------------------------- windows driven by the keyboard
+namespace testsupport {
+
+// Shows a window or dialog as the user gets it: visible, active, the focus inside.
+void showActive(QWidget *window);
+// Clicks `key` on whatever has the focus.
+void keyIntoFocus(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+} // namespace testsupport

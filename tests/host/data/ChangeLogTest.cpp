@@ -9,7 +9,6 @@ TEST_F(DataSetTest, OldValuesAndUpdateStatus)
 {
     auto ds = openMaster();
     Field *remark = ds->FieldByName("REMARK");
-    EXPECT_EQ(ds->GetUpdateStatus(), UpdateStatus::Unmodified);
     edit(*ds, {{"REMARK", "one"}});
     edit(*ds, {{"REMARK", "two"}});
     EXPECT_EQ(ds->GetUpdateStatus(), UpdateStatus::Modified);
@@ -24,7 +23,6 @@ TEST_F(DataSetTest, OldValuesAndUpdateStatus)
     ds->Locate("NOTEID", 2);
     ds->Delete();
     EXPECT_EQ(ds->ChangeCount(), 3);
-    EXPECT_EQ(ds->RecordCount(), 3);
     // an inserted record deleted again leaves no trace in the log
     ds->Locate("NOTEID", 9);
     ds->Delete();
@@ -93,10 +91,8 @@ TEST_F(DataSetTest, ApplyUpdatesWritesInsertsUpdatesAndDeletesOfTheBaseTableOnly
     append(ds, {{"NOTEID", 1}, {"ITEMSNO", 3}, {"GOODSID", 102}, {"LINEAMT", 1000}});
     EXPECT_EQ(ds.ApplyUpdates(), 0);
     EXPECT_EQ(ds.ChangeCount(), 3); // kept until merged
-    EXPECT_EQ(sqlText("select group_concat(NOTEID || ',' || ITEMSNO || ',' || GOODSID || ',' || coalesce(QTY, 'null') || ',' "
-                   "|| coalesce(PRICE, 'null'), ';') from (select * from t_detail order by NOTEID, ITEMSNO)"),
-              "1,1,100,5,10.5;1,3,102,null,null;1,7,101,3,4;2,1,102,1,99");
-    EXPECT_EQ(sqlText("select GOODSNAME from t_goods where GOODSID=100"), "Apple");
+    EXPECT_EQ(rows("select * from t_detail order by NOTEID, ITEMSNO"), "1|1|100|5|10.5,1|3|102||,1|7|101|3|4,2|1|102|1|99");
+    EXPECT_EQ(rows("select GOODSNAME from t_goods where GOODSID=100"), "Apple");
 
     ds.MergeChangeLog();
     ds.Locate("ITEMSNO", 7);
@@ -105,14 +101,11 @@ TEST_F(DataSetTest, ApplyUpdatesWritesInsertsUpdatesAndDeletesOfTheBaseTableOnly
     ds.Delete();
     EXPECT_EQ(ds.ApplyUpdates(0, true), 0);
     EXPECT_EQ(ds.ChangeCount(), 0);
-    EXPECT_EQ(count("select count(*) from t_detail where NOTEID=1"), 1);
-    EXPECT_EQ(count("select count(*) from t_detail where NOTEID=2"), 1);
 
     // a second apply of the same shape reuses its statement and still writes the right row
     edit(ds, {{"QTY", 9}});
     ds.ApplyUpdates(0, true);
-    EXPECT_EQ(count("select QTY from t_detail where NOTEID=1 and ITEMSNO=3"), 9);
-    EXPECT_EQ(count("select QTY from t_detail where NOTEID=2 and ITEMSNO=1"), 1);
+    EXPECT_EQ(rows("select NOTEID, ITEMSNO, QTY from t_detail order by NOTEID"), "1|3|9,2|1|1");
 }
 
 TEST_F(DataSetTest, ApplyUpdatesUsesTheCallersTransactionAndFailsWithoutLosingEdits)
@@ -132,8 +125,7 @@ TEST_F(DataSetTest, ApplyUpdatesUsesTheCallersTransactionAndFailsWithoutLosingEd
     EXPECT_TRUE(database->inTransaction()); // the caller decides
     database->rollbackTran();
     EXPECT_EQ(ds->ChangeCount(), 2);
-    EXPECT_EQ(sqlText("select REMARK from t_master where NOTEID=1"), "first");
-    EXPECT_EQ(count("select count(*) from t_master"), 3);
+    EXPECT_EQ(rows("select NOTEID, REMARK from t_master order by NOTEID"), "1|first,2|,3|Third");
 
     // corrected, the same log applies
     ds->Locate("NOTEID", 4);
@@ -142,8 +134,7 @@ TEST_F(DataSetTest, ApplyUpdatesUsesTheCallersTransactionAndFailsWithoutLosingEd
     ds->ApplyUpdates();
     database->commitTran();
     ds->MergeChangeLog();
-    EXPECT_EQ(sqlText("select REMARK || NOTECODE from t_master where NOTEID=1"), "editedPB-0001");
-    EXPECT_EQ(sqlText("select NOTECODE from t_master where NOTEID=4"), "PB-0004");
+    EXPECT_EQ(rows("select NOTECODE, REMARK from t_master where NOTEID in (1, 4) order by NOTEID"), "PB-0001|edited,PB-0004|");
 
     // without a caller's transaction a failure rolls back its own: nothing half-written
     ds->First();
@@ -151,12 +142,12 @@ TEST_F(DataSetTest, ApplyUpdatesUsesTheCallersTransactionAndFailsWithoutLosingEd
     append(*ds, {{"NOTEID", 1}, {"NOTECODE", "PB-0099"}}); // duplicate key
     EXPECT_THROW(ds->ApplyUpdates(), db::DbError);
     EXPECT_FALSE(database->inTransaction());
-    EXPECT_EQ(sqlText("select REMARK from t_master where NOTEID=1"), "edited");
+    EXPECT_EQ(rows("select REMARK from t_master where NOTEID=1"), "edited");
     EXPECT_EQ(ds->ChangeCount(), 2);
 
     // tolerated errors: the good record is written and merged, the bad one stays in the log
     EXPECT_EQ(ds->ApplyUpdates(-1, true), 1);
-    EXPECT_EQ(sqlText("select REMARK from t_master where NOTEID=1"), "again");
+    EXPECT_EQ(rows("select REMARK from t_master where NOTEID=1"), "again");
     EXPECT_EQ(ds->ChangeCount(), 1);
 }
 
@@ -178,7 +169,7 @@ TEST_F(DataSetTest, ApplyUpdatesDetectsRowsChangedByOthersAndNeedsAKey)
     EXPECT_THROW(nk.ApplyUpdates(), DataSetError);
     nk.SetKeyFields("CODE");
     nk.ApplyUpdates(0, true);
-    EXPECT_EQ(sqlText("select group_concat(CODE || QTY) from t_nokey"), "a5,b2");
+    EXPECT_EQ(rows("select * from t_nokey order by CODE"), "a|5,b|2");
 
     // UpdateTableName overrides the FROM table (here a view)
     database->exec("create view v_nokey as select CODE, QTY from t_nokey");
@@ -190,5 +181,5 @@ TEST_F(DataSetTest, ApplyUpdatesDetectsRowsChangedByOthersAndNeedsAKey)
     v.Last();
     v.Delete();
     v.ApplyUpdates(0, true);
-    EXPECT_EQ(count("select count(*) from t_nokey"), 1);
+    EXPECT_EQ(rows("select count(*) from t_nokey"), "1");
 }

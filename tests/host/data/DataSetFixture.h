@@ -54,8 +54,8 @@ protected:
             ds.*hook = [this, name = name](D &) { events << QLatin1String(name); };
     }
 
-    int count(const QString &sql) { return database->scalar(sql).toInt(); }
-    QString sqlText(const QString &sql) { return database->scalar(sql).toString(); }
+    // The rows of `sql`, cells joined by '|' and rows by ','.
+    QString rows(const QString &sql) { return testsupport::rowsText(*database, sql); }
 
     using Values = std::initializer_list<std::pair<const char *, QVariant>>;
     // Edits the current record (or appends one) with `values` and posts it.

@@ -98,17 +98,12 @@ TEST_F(ReliabilityTest, SizeLimitedBooksGiveTheFullDiskMessage)
     d->connection().exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 4));
     d->beginTran();
     const QByteArray chunk(4096, 'x');
-    bool failed = false;
-    try {
+    const QString full = failure([&] {
         for (int i = 0; i < 50; ++i)
             d->exec(QStringLiteral("insert into t_blob values (:b)"), {{QStringLiteral("b"), chunk}});
-    } catch (const DbError &e) {
-        failed = true;
-        EXPECT_EQ(e.code(), SQLITE_FULL);
-        EXPECT_TRUE(e.text().startsWith(QStringLiteral("磁盘空间已满"))) << e.text().toStdString();
-        EXPECT_TRUE(e.engineText().contains(QStringLiteral("full"))) << e.engineText().toStdString();
-    }
-    ASSERT_TRUE(failed);
+    });
+    EXPECT_TRUE(full.startsWith(prefix(SQLITE_FULL, "磁盘空间已满")) && full.endsWith(QStringLiteral("full")))
+        << full.toStdString();
     EXPECT_NO_THROW(d->rollbackTran());
     EXPECT_EQ(count(QStringLiteral("t_blob")), 0);
 }
@@ -119,14 +114,12 @@ TEST_F(ReliabilityTest, ReadOnlyBooksAreToldAndRefuseWritesInChinese)
     d.reset();
     auto ro = Database::openSqlite(path, false, true);
     EXPECT_TRUE(ro->isReadOnly());
-    EXPECT_EQ(ro->scalar(QStringLiteral("select count(*) from t_note")).toInt(), 0);
     const QString refused = failure([&] { ro->exec(QStringLiteral("insert into t_note values (1, 0, 10)")); });
     EXPECT_TRUE(refused.startsWith(prefix(SQLITE_READONLY, "帐套文件是只读的，不能保存数据。")) &&
                 refused.contains(QStringLiteral("readonly")))
         << refused.toStdString();
     EXPECT_FALSE(ro->inTransaction());
-    auto rw = Database::openSqlite(path);
-    EXPECT_FALSE(rw->isReadOnly());
+    EXPECT_FALSE(Database::openSqlite(path)->isReadOnly());
 }
 
 TEST_F(ReliabilityTest, BusyWaitIsAnnouncedAndEndsInTheBusyMessage)

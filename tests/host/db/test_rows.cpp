@@ -87,9 +87,8 @@ TEST_F(RowsTest, ValuesAndColumnTypesAreTheDriversOwn)
     EXPECT_TRUE(d->scalar(QStringLiteral("select NAME from t_kind where ID = 3")).isNull());
     EXPECT_FALSE(d->scalar(QStringLiteral("select NAME from t_kind where ID = 9")).isValid());
     const db::ResultSet rs = d->select(QStringLiteral("select ID, QTY from t_kind where ID < :n order by ID"), {{QStringLiteral("n"), 3}});
-    ASSERT_EQ(rs.rows.size(), 2);
     EXPECT_EQ(rs.columns, QStringList({QStringLiteral("ID"), QStringLiteral("QTY")}));
-    EXPECT_EQ(rs.rows[1][1], QVariant(12.75));
+    EXPECT_EQ(testsupport::rowsText(rs), QStringLiteral("1:5;2:12.75"));
 }
 
 TEST_F(RowsTest, FailuresAreTheLayersOwn)
@@ -123,9 +122,7 @@ TEST_F(RowsTest, FailuresAreTheLayersOwn)
     EXPECT_TRUE(third.contains(QStringLiteral("row three refused"))) << third.toStdString();
 
     // Writes and batches still run the usual way and hand out their rows.
-    Rows written = d->read(QStringLiteral("insert into t_kind(ID, NAME) values (4, 'x')"));
-    EXPECT_FALSE(written.next());
-    EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from t_kind")).toInt(), 4);
+    EXPECT_FALSE(d->read(QStringLiteral("insert into t_kind(ID, NAME) values (4, 'x')")).next());
     Rows batch = d->read(QStringLiteral("declare @n int set @n = 4\n" "select NAME from t_kind where ID = @n"));
     ASSERT_TRUE(batch.next());
     EXPECT_EQ(batch.value(0).toString(), QStringLiteral("x"));
@@ -152,7 +149,6 @@ TEST_F(RowsTest, KeptStatementsStayOutOfTheWay)
     EXPECT_EQ(d->read(QStringLiteral("select * from t_kind order by ID")).columnCount(), 9);
     d->exec(QStringLiteral("alter table t_kind add column EXTRA integer default 9"));
     EXPECT_EQ(d->read(QStringLiteral("select * from t_kind order by ID")).columns().last(), QStringLiteral("EXTRA"));
-    EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from t_kind")).toInt(), 3);
     d->exec(QStringLiteral("delete from t_kind where ID = 3"));
     EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from t_kind")).toInt(), 2);
     d->exec(QStringLiteral("drop table t_kind"));

@@ -49,39 +49,23 @@ TEST(Tokenize, SplitsEveryKindOfToken)
     EXPECT_EQ(kinds(QStringLiteral("#tmp 货品 N")), QStringLiteral("W:#tmp _:  W:货品 _:  W:N"));
 }
 
+// Nested comments, glued numbers and the refused unterminated forms are the
+// translator's tests below; here what they cannot see.
 TEST(Tokenize, CommentsStringsAndQuotedNamesHideTheirContent)
 {
     EXPECT_EQ(kinds(QStringLiteral("a -- top 1 'x\nb")), QStringLiteral("W:a _:  C:-- top 1 'x _:\n W:b"));
-    // T-SQL block comments nest.
-    EXPECT_EQ(kinds(QStringLiteral("a/* x /* y */ z */b")), QStringLiteral("W:a C:/* x /* y */ z */ W:b"));
     EXPECT_EQ(kinds(QStringLiteral("[a]]b] 'c--d' \"e\"\"f\"")),
               QStringLiteral("Q:[a]]b] _:  S:'c--d' _:  Q:\"e\"\"f\""));
-    // A number glued to a word is two tokens, as SQL Server reads it.
-    EXPECT_EQ(kinds(QStringLiteral("id=12and")), QStringLiteral("W:id O:= N:12 W:and"));
-    // Unterminated literals run to the end rather than losing text.
-    EXPECT_EQ(kinds(QStringLiteral("x 'abc")), QStringLiteral("W:x _:  S:'abc"));
+    // Unterminated names run to the end rather than losing text.
     EXPECT_EQ(kinds(QStringLiteral("x [abc")), QStringLiteral("W:x _:  Q:[abc"));
-    EXPECT_EQ(kinds(QStringLiteral("x /* abc")), QStringLiteral("W:x _:  C:/* abc"));
-}
-
-TEST(Tokenize, KeywordMatching)
-{
-    // Token::is() ignores case and matches only whole words and operators.
-    const QVector<Token> toks = db::tokenize(QStringLiteral("Declare @p int"));
-    EXPECT_TRUE(toks[0].is("DECLARE"));
-    EXPECT_FALSE(toks[0].is("declar"));
-    const QVector<Token> s = db::tokenize(QStringLiteral("'select' ;"));
-    EXPECT_FALSE(s[0].is("'select'"));
-    EXPECT_TRUE(s[2].is(";"));
 }
 
 TEST(Tokenize, JoinGivesBackTheExactText)
 {
+    // Line ends, odd numbers and characters outside the basic plane; the random text covers the rest.
     const QStringList samples = {
-        QString(),
         QStringLiteral("select top 1 * from t -- c\r\n where x = N'a''b' /* /* */ */ and [q]]] = \"w\"\"\""),
         QStringLiteral("exec p :a, @b OUTPUT;\n\tselect 1.e5,.5e+,0x,@,@@,:,::x"),
-        QStringLiteral("'unterminated"), QStringLiteral("[unterminated"), QStringLiteral("/* unterminated /*"),
         QStringLiteral("emoji 😀 and 𠀋 letters"),
     };
     for (const QString &s : samples)
@@ -207,7 +191,6 @@ TEST(TranslateSqlite, DeepAndLongInputs)
 {
     TsqlTranslator tr = typedTranslator();
     // Beyond the limit is refused: see the semantics tests, which go through the whole layer.
-    // Nesting up to the limit translates.
     const int ok = db::MaxNesting / 2;
     EXPECT_EQ(tr.translateUncached(QStringLiteral("select ") + QString(ok, u'(') + u'1' + QString(ok, u')')),
               QStringLiteral("select ") + QString(ok, u'(') + u'1' + QString(ok, u')'));
@@ -220,7 +203,6 @@ TEST(TranslateSqlite, DeepAndLongInputs)
 TEST(TranslatePostgres, Rules)
 {
     TsqlTranslator tr = typedTranslator(TsqlTranslator::Postgres);
-    EXPECT_EQ(tr.dialect(), TsqlTranslator::Postgres);
     const struct {
         const char *in;
         const char *out;
@@ -254,32 +236,25 @@ TEST(TranslatePostgres, Rules)
 // ---------------------------------------------------------------------------------------
 // Cache
 
-TEST(TranslateCache, RepeatedStatementsComeFromTheCache)
+TEST(TranslateCache, RepeatedStatementsComeFromTheCacheUntilItIsFull)
 {
     TsqlTranslator tr;
-    EXPECT_EQ(tr.cacheSize(), 0);
     const QString a = QStringLiteral("select top 1 noteid from closeposth order by noteid desc");
-    const QString b = QStringLiteral("select isnull(a,0) from t");
+    EXPECT_EQ(tr.translate(a), tr.translateUncached(a));
     EXPECT_EQ(tr.translate(a), tr.translateUncached(a));
     EXPECT_EQ(tr.cacheSize(), 1);
-    EXPECT_EQ(tr.translate(a), tr.translateUncached(a));
-    EXPECT_EQ(tr.cacheSize(), 1);
-    EXPECT_EQ(tr.translate(b), QStringLiteral("select ifnull(a,0) from t"));
-    EXPECT_EQ(tr.cacheSize(), 2);
     // The key is the exact text.
     tr.translate(a + u' ');
-    EXPECT_EQ(tr.cacheSize(), 3);
+    EXPECT_EQ(tr.cacheSize(), 2);
     tr.clearCache();
     EXPECT_EQ(tr.cacheSize(), 0);
 
     // Each dialect has its own cache.
-    TsqlTranslator pg(TsqlTranslator::Postgres);
-    EXPECT_EQ(pg.translate(b), QStringLiteral("select coalesce(a,0) from t"));
-}
+    const QString b = QStringLiteral("select isnull(a,0) from t");
+    EXPECT_EQ(tr.translate(b), QStringLiteral("select ifnull(a,0) from t"));
+    EXPECT_EQ(TsqlTranslator(TsqlTranslator::Postgres).translate(b), QStringLiteral("select coalesce(a,0) from t"));
 
-TEST(TranslateCache, StartsOverWhenFull)
-{
-    TsqlTranslator tr;
+    tr.clearCache();
     for (int i = 0; i < TsqlTranslator::MaxCacheEntries; ++i)
         tr.translate(QStringLiteral("select a from t where id=") + QString::number(i));
     EXPECT_EQ(tr.cacheSize(), TsqlTranslator::MaxCacheEntries);

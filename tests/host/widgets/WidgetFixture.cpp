@@ -25,27 +25,6 @@ std::unique_ptr<data::ClientDataSet> WidgetTest::query(const QString &sql)
     return ds;
 }
 
-std::unique_ptr<data::ClientDataSet> WidgetTest::lines()
-{
-    auto ds = std::make_unique<data::ClientDataSet>();
-    ds->AddFieldDefs({{"CODE", data::FieldType::String, 20}, {"NAME", data::FieldType::String, 60},
-                      {"QUANTITY", data::FieldType::Float}, {"PRICE", data::FieldType::Float},
-                      {"AMOUNT", data::FieldType::Float}});
-    ds->CreateDataSet();
-    return ds;
-}
-
-void addLine(data::ClientDataSet &ds, const QString &code, const QString &name, double qty, double price)
-{
-    ds.Append();
-    ds.FieldByName("CODE")->SetValue(code);
-    ds.FieldByName("NAME")->SetValue(name);
-    ds.FieldByName("QUANTITY")->SetValue(qty);
-    ds.FieldByName("PRICE")->SetValue(price);
-    ds.FieldByName("AMOUNT")->SetValue(qty * price);
-    ds.Post();
-}
-
 void typeText(QWidget *w, const QString &text)
 {
     for (const QChar ch : text) {

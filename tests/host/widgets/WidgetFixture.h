@@ -21,13 +21,9 @@ protected:
 
     // An open data set over the books.
     std::unique_ptr<data::ClientDataSet> query(const QString &sql);
-    // An empty in-memory data set of note lines: CODE, NAME, QUANTITY, PRICE, AMOUNT.
-    std::unique_ptr<data::ClientDataSet> lines();
 };
 
 // Types text key by key (QTest only knows ASCII keys).
 void typeText(QWidget *w, const QString &text);
-
-void addLine(data::ClientDataSet &ds, const QString &code, const QString &name, double qty, double price);
 
 } // namespace widgettest
