@@ -322,6 +322,7 @@ Database::~Database()
     }
     dropStatements();
     m_keptStatements.clear();
+    m_keptReads.clear();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
@@ -724,11 +725,16 @@ void Database::bindAll(QSqlQuery &q, const Params &params)
 QSqlQuery Database::prepare(const QString &tsql)
 {
     QSqlQuery q(m_db);
+    prepareTranslated(q, translate(tsql));
+    return q;
+}
+
+void Database::prepareTranslated(QSqlQuery &q, const QString &sql)
+{
     // The PostgreSQL driver reads a forward-only result row by row and loses it
     // when another statement runs meanwhile (as callers do while reading); it
     // takes the whole result at once otherwise.
     q.setForwardOnly(!isPostgres());
-    const QString sql = translate(tsql);
     // A statement the server refuses must not end the caller's transaction.
     const bool savepoint = isPostgres() && m_tranDepth > 0 && m_allOrNothing == 0;
     if (savepoint)
@@ -742,7 +748,6 @@ QSqlQuery Database::prepare(const QString &tsql)
     }
     if (!ok)
         throw engineError(q.lastError());
-    return q;
 }
 
 void Database::execPrepared(QSqlQuery &q, bool isWrite) { runStatement(q, isWrite, nullptr); }
@@ -759,14 +764,17 @@ void Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql
     // PostgreSQL ends a whole transaction on a failed statement; the original
     // server and SQLite fail the statement only. A savepoint keeps it that way.
     const bool savepoint = isPostgres() && m_tranDepth > 0 && m_allOrNothing == 0;
-    const bool own = isWrite && m_tranDepth == 0;
+    const QString text = simpleSql ? *simpleSql : q.lastQuery();
+    // A write gets a transaction of its own for the postings its triggers
+    // queue. On the server a write that can queue none is atomic by itself:
+    // BEGIN and COMMIT would be two more round trips for nothing.
+    const bool own = isWrite && m_tranDepth == 0 && !(isPostgres() && standsAlone(text));
     if (own)
         beginTran();
     auto undoOwn = [&] {
         if (own && m_tranDepth > 0)
             rollbackTran();
     };
-    const QString text = simpleSql ? *simpleSql : q.lastQuery();
     try {
         injectIfDue(text, false);
         if (savepoint)
@@ -873,6 +881,7 @@ QSqlQuery Database::exec(const QString &tsql, const Params &params)
     }
     // Translations depend on the column types; a schema change starts the cache over.
     if (ddl) {
+        m_keptReads.clear(); // a kept plan of a changed table would be refused
         m_translator->clearCache();
         m_schemaDirty = true;
         m_queueTables.reset();
@@ -1069,6 +1078,9 @@ Rows &Rows::operator=(Rows &&other) noexcept
         m_row = std::exchange(other.m_row, -1);
         m_columns = std::move(other.m_columns);
         m_metaTypes = std::move(other.m_metaTypes);
+        m_query = std::move(other.m_query);
+        m_pg = std::exchange(other.m_pg, nullptr);
+        m_pgRows = std::exchange(other.m_pgRows, 0);
     }
     return *this;
 }
@@ -1081,6 +1093,11 @@ Rows::~Rows()
 
 bool Rows::next()
 {
+    if (m_pg) {
+        if (m_row < m_pgRows)
+            ++m_row;
+        return m_row < m_pgRows;
+    }
     if (!m_stmt) {
         if (m_row < int(m_rows.rows.size()))
             ++m_row;
@@ -1108,6 +1125,13 @@ bool Rows::next()
 
 QVariant Rows::value(int column) const
 {
+    if (m_pg) {
+        if (m_row < 0 || m_row >= m_pgRows || column < 0 || column >= m_columns.size())
+            return {};
+        if (m_query->at() != m_row)
+            m_query->seek(m_row);
+        return m_query->value(column);
+    }
     if (!m_stmt) {
         if (m_row < 0 || m_row >= int(m_rows.rows.size()))
             return {};
@@ -1129,24 +1153,38 @@ QVariant Rows::value(int column) const
 
 Rows::Storage Rows::storage(int column) const
 {
+    if (m_pg)
+        return pgStorage(column);
     if (!m_stmt || !m_onRow || column < 0 || column >= m_columns.size())
         return Other;
     return Storage(sqlite3_column_type(m_stmt, column));
 }
 
-qint64 Rows::integer(int column) const { return m_stmt && m_onRow ? sqlite3_column_int64(m_stmt, column) : 0; }
+qint64 Rows::integer(int column) const
+{
+    if (m_pg)
+        return pgInteger(column);
+    return m_stmt && m_onRow ? sqlite3_column_int64(m_stmt, column) : 0;
+}
 
-double Rows::real(int column) const { return m_stmt && m_onRow ? sqlite3_column_double(m_stmt, column) : 0.0; }
+double Rows::real(int column) const
+{
+    if (m_pg)
+        return pgReal(column);
+    return m_stmt && m_onRow ? sqlite3_column_double(m_stmt, column) : 0.0;
+}
 
 QString Rows::text(int column) const
 {
-    if (!m_stmt || !m_onRow)
+    if (!m_pg && (!m_stmt || !m_onRow))
         return {};
     return QString::fromUtf8(utf8(column));
 }
 
 QByteArrayView Rows::utf8(int column) const
 {
+    if (m_pg)
+        return pgUtf8(column);
     if (!m_stmt || !m_onRow)
         return {};
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
@@ -1221,7 +1259,25 @@ Rows Database::read(const QString &tsql, const Params &params)
             sqlite3_finalize(st);
         }
     }
+    if (isPostgres() && !isWriteStatement(sql)) {
+        const auto binds = boundParams(sql, params);
+        if (!binds.isEmpty()) {
+            QSqlQuery &q = keptRead(sql);
+            for (const auto &[ph, v] : binds)
+                q.bindValue(ph, v);
+            runStatement(q, false, nullptr);
+            const QSqlRecord rec = q.record();
+            for (int i = 0; i < rec.count(); ++i)
+                rows.m_metaTypes << rec.field(i).metaType();
+            rows.m_rows = resultOf(q);
+            rows.m_columns = rows.m_rows.columns;
+            q.finish();
+            return rows;
+        }
+    }
     QSqlQuery q = exec(tsql, params);
+    if (isPostgres() && adoptPgResult(rows, q))
+        return rows;
     const QSqlRecord rec = q.record();
     for (int i = 0; i < rec.count(); ++i)
         rows.m_metaTypes << rec.field(i).metaType();
@@ -1451,6 +1507,13 @@ bool Database::mayQueuePostings(const QString &sql)
         return true;
     const QString table = (m.captured(2).isEmpty() ? m.captured(1) : m.captured(2)).toLower();
     return !m_queueTables->quiet.contains(table);
+}
+
+bool Database::standsAlone(const QString &sql)
+{
+    const QString first = firstWord(sql);
+    return (first == u"insert" || first == u"update" || first == u"delete") && !mayQueuePostings(sql) &&
+           !sql.contains(QLatin1String("sys_keytable"), Qt::CaseInsensitive);
 }
 
 void Database::drainPostings()

@@ -106,6 +106,10 @@ public:
     static const QVariant &nullValue();
 
 private:
+    Storage pgStorage(int column) const;
+    qint64 pgInteger(int column) const;
+    double pgReal(int column) const;
+    QByteArrayView pgUtf8(int column) const;
     friend class Database;
     Database *m_db = nullptr;
     sqlite3_stmt *m_stmt = nullptr;
@@ -114,6 +118,10 @@ private:
     bool m_onRow = false;
     ResultSet m_rows;       // rows of a statement run the usual way
     int m_row = -1;
+    // PostgreSQL: the driver's whole result, read in place rather than copied.
+    std::unique_ptr<QSqlQuery> m_query;
+    const void *m_pg = nullptr; // its PGresult
+    int m_pgRows = 0;
     QStringList m_columns;
     QVector<QMetaType> m_metaTypes;
 };
@@ -171,6 +179,8 @@ public:
     QSqlQuery exec(const QString &tsql, const Params &params = {});
     // Prepares one statement (translated) without running it.
     QSqlQuery prepare(const QString &tsql);
+    // The same for a statement already translated, on `q`.
+    void prepareTranslated(QSqlQuery &q, const QString &sql);
     // Runs a query prepared by prepare() with its bound values; throws DbError.
     void execPrepared(QSqlQuery &q, bool isWrite);
 
@@ -353,6 +363,8 @@ private:
         QSet<QString> queuing, quiet;
     };
     std::optional<QueueTables> m_queueTables;
+    // PostgreSQL: a plain write that can queue no posting nor take keys.
+    bool standsAlone(const QString &sql);
     bool mayQueuePostings(const QString &sql);
     QHash<QString, QStringList> m_placeholders; // translated text -> :names in order
     // Selects read through Rows, prepared once: the lookups a window runs on
@@ -361,6 +373,12 @@ private:
     QHash<QString, sqlite3_stmt *> m_statements;
     QStringList m_statementOrder; // least recently returned first
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_keptStatements; // PostgreSQL: see keptStatement()
+    // PostgreSQL: reads with parameters, prepared once (see keptRead()).
+    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_keptReads;
+    QSqlQuery &keptRead(const QString &sql);
+    // Hands the result of `q` to `rows` to be read in place; false when the
+    // driver does not show it (the caller copies the rows then).
+    static bool adoptPgResult(Rows &rows, QSqlQuery &q);
     void dropStatements();
     // Column types for the translator, read again when the schema version changes.
     const QHash<QString, QHash<QString, SqlType>> *schemaTypes();

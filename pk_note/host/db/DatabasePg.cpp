@@ -10,7 +10,14 @@
 #include <QAtomicInt>
 #include <QRandomGenerator>
 #include <QSqlDriver>
+#include <QSqlField>
+#include <QSqlRecord>
+#include <QSqlResult>
 #include <QUrl>
+
+#include <libpq-fe.h>
+
+#include <charconv>
 
 #include <sqlite3.h>
 
@@ -368,6 +375,22 @@ QSqlQuery &Database::keptStatement(const QString &sql)
     return *q;
 }
 
+QSqlQuery &Database::keptRead(const QString &sql)
+{
+    // The same reads come back with every note (rights, parameters, lookups);
+    // prepared afresh each would cost PREPARE, EXECUTE and DEALLOCATE, three
+    // round trips to the server instead of one.
+    auto it = m_keptReads.find(sql);
+    if (it != m_keptReads.end())
+        return *it->second;
+    // Texts built at run time must not pile up on the server.
+    if (m_keptReads.size() >= 256)
+        m_keptReads.clear();
+    auto q = std::make_unique<QSqlQuery>(m_db);
+    prepareTranslated(*q, sql);
+    return *m_keptReads.emplace(sql, std::move(q)).first->second;
+}
+
 ResultSet Database::runKept(const QString &tsql, const Params &params, int *rowsAffected)
 {
     if (!isPostgres())
@@ -510,6 +533,71 @@ bool Database::hasColumn(const QString &table, const QString &column)
     return scalar(QStringLiteral("select count(*) from pragma_table_info(:t) where upper(name) = upper(:c)"),
                   {{QStringLiteral("t"), table}, {QStringLiteral("c"), column}})
                .toInt() > 0;
+}
+
+// ---------------------------------------------------------------- rows read in place
+
+bool Database::adoptPgResult(Rows &rows, QSqlQuery &q)
+{
+    const QSqlResult *result = q.result();
+    const QVariant handle = result ? result->handle() : QVariant();
+    // The driver declares the handle under libpq's struct name.
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "pg_result*") != 0 && qstrcmp(handle.typeName(), "PGresult*") != 0))
+        return false;
+    const auto *res = *static_cast<PGresult *const *>(handle.constData());
+    if (!res)
+        return false;
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i) {
+        rows.m_columns << rec.fieldName(i);
+        rows.m_metaTypes << rec.field(i).metaType();
+    }
+    rows.m_pg = res;
+    rows.m_pgRows = PQntuples(res);
+    rows.m_query = std::make_unique<QSqlQuery>(std::move(q));
+    return true;
+}
+
+Rows::Storage Rows::pgStorage(int column) const
+{
+    if (m_row < 0 || m_row >= m_pgRows || column < 0 || column >= m_columns.size())
+        return Other;
+    if (PQgetisnull(static_cast<const PGresult *>(m_pg), m_row, column))
+        return Null;
+    // The driver's type of the column says how its text is to be read.
+    switch (m_metaTypes[column].id()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong: return Integer;
+    case QMetaType::Double: return Real;
+    case QMetaType::QString: return Text;
+    default: return Other;
+    }
+}
+
+qint64 Rows::pgInteger(int column) const
+{
+    const QByteArrayView text = pgUtf8(column);
+    qint64 v = 0;
+    std::from_chars(text.data(), text.data() + text.size(), v);
+    return v;
+}
+
+double Rows::pgReal(int column) const
+{
+    const QByteArrayView text = pgUtf8(column);
+    double v = 0;
+    std::from_chars(text.data(), text.data() + text.size(), v);
+    return v;
+}
+
+QByteArrayView Rows::pgUtf8(int column) const
+{
+    if (m_row < 0 || m_row >= m_pgRows || column < 0 || column >= m_columns.size())
+        return {};
+    const auto *res = static_cast<const PGresult *>(m_pg);
+    return QByteArrayView(PQgetvalue(res, m_row, column), PQgetlength(res, m_row, column));
 }
 
 } // namespace db
