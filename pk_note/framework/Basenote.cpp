@@ -275,18 +275,22 @@ bool TBasenoteForm::NoteDateLocked(bool showMessage)
     if (!date)
         return locked(QStringLiteral("本单日期字段未找到，不能保存数据"));
     const QDate noteDate = date->AsDate();
-    const QDate start = QDate::fromString(LookupSysParam(QStringLiteral("StartDate")).left(10), QStringLiteral("yyyy-MM-dd"));
+    // Read together: this runs on every note opened.
+    const QHash<QString, QString> params =
+        LookupSysParams({"StartDate", "PosYear", "PosMonth", "IsBand", "CurrAccYear", "CurrAccMonth"});
+    auto number = [&](const char *name) { return params.value(QString::fromLatin1(name)).trimmed().toInt(); };
+    const QDate start = QDate::fromString(params.value(QStringLiteral("STARTDATE")).left(10), QStringLiteral("yyyy-MM-dd"));
     if (start.isValid() && noteDate.isValid() && noteDate < start)
         return locked(QStringLiteral("不能录入开帐日期之前发生的业务，不能保存数据。"));
     if (NoteTypeHas(noteType, pk_note::kNoDateLock))
         return false;
-    const QDate first = periodFirstDay("PosYear", "PosMonth");
+    const QDate first(number("POSYEAR"), number("POSMONTH"), 1);
     const QVariant old = date->OldValue();
     const QDate oldDate = old.isNull() ? QDate() : old.toDate();
     if (first.isValid() && ((noteDate.isValid() && noteDate < first) || (oldDate.isValid() && oldDate < first)))
         return locked(QStringLiteral("本单日期在当前进销存期间之前，不能保存对本单所做的修改。"));
-    if (sysParamInt("IsBand") != 0) {
-        const QDate acc = periodFirstDay("CurrAccYear", "CurrAccMonth");
+    if (number("ISBAND") != 0) {
+        const QDate acc(number("CURRACCYEAR"), number("CURRACCMONTH"), 1);
         if (acc.isValid() && noteDate.isValid() && noteDate < acc)
             return locked(QStringLiteral("本单日期在当前会计期间之前，不能保存对本单所做的修改。"));
     }
@@ -412,7 +416,8 @@ bool TBasenoteForm::LoadNote(int id)
     if (cdsMaster->IsEmpty())
         return AppendBlankNote();
     ShowNote();
-    if (!GetUPrivilegeItem(2091, 5) && MasterValue(QStringLiteral("OPERATEID"), 0).toInt() != g_iUserID)
+    // One's own notes need no right to be seen: no question to the books then.
+    if (MasterValue(QStringLiteral("OPERATEID"), 0).toInt() != g_iUserID && !GetUPrivilegeItem(2091, 5))
         return AppendBlankNote();
     return true;
 }

@@ -19,11 +19,6 @@ inline const QString kFormSizeSection = QStringLiteral("FORMSIZE");
 
 inline int sysParamInt(const char *name) { return LookupSysParam(QString::fromLatin1(name)).trimmed().toInt(); }
 
-inline QDate periodFirstDay(const char *yearParam, const char *monthParam)
-{
-    return QDate(sysParamInt(yearParam), sysParamInt(monthParam), 1);
-}
-
 inline QVariant scalarOf(const QString &sql)
 {
     QVariant v;

@@ -36,6 +36,23 @@ QString LookupSysParam(const QString &name)
         .toString();
 }
 
+QHash<QString, QString> LookupSysParams(std::initializer_list<const char *> names)
+{
+    QHash<QString, QString> out;
+    db::Database *d = StartupDB();
+    if (!d || names.size() == 0)
+        return out;
+    QStringList quoted;
+    for (const char *name : names)
+        quoted << db::QuotedStr(QString::fromLatin1(name).toUpper());
+    const db::ResultSet rs = d->select(
+        QStringLiteral("select upper(PARAMNAME), DATAVALUE from sysparamamth where upper(PARAMNAME) in (%1)")
+            .arg(quoted.join(u',')));
+    for (const auto &row : rs.rows)
+        out.insert(row[0].toString(), row[1].toString());
+    return out;
+}
+
 QDateTime GetSystemTime()
 {
     QDateTime now = QDateTime::currentDateTime();

@@ -3,12 +3,18 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 
 // DATAVALUE of the parameter named `name` (any case); empty when absent or
 // when no books are open. Always read from the database, so a change made by
 // any window is seen at once.
 QString LookupSysParam(const QString &name);
+
+// Several parameters in one read, keyed by their upper-cased names; absent
+// ones are missing from the result. One statement instead of one each keeps
+// a check of several rules to one round trip on a server.
+QHash<QString, QString> LookupSysParams(std::initializer_list<const char *> names);
 
 // The server's time, to the second (the embedded engine runs on this machine).
 QDateTime GetSystemTime();
