@@ -930,30 +930,11 @@ void handle(db::Database &d, const StockNote &n, const db::PostingEvent &ev)
     const bool was = ev.oldState == 1, is = ev.newState == 1;
     if (was == is)
         return; // void or un-void of an entered note posts nothing
-    // On the server a posting runs under a savepoint of its own: a statement
-    // the server refuses fails the posting, not the caller's transaction.
-    const auto raw = [&](const char *sql) {
-        QSqlQuery q(d.connection());
-        if (!q.exec(QLatin1String(sql)))
-            throw d.errorOf(q.lastError());
-    };
-    if (d.isPostgres())
-        raw("SAVEPOINT pk_posting");
-    try {
-        if (is)
-            post(d, n, ev.noteId, actionOf(ev.newState));
-        else
-            reverse(d, n, ev.noteId, actionOf(ev.newState));
-    } catch (...) {
-        if (d.isPostgres()) {
-            QSqlQuery q(d.connection());
-            q.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_posting"));
-            q.exec(QStringLiteral("RELEASE SAVEPOINT pk_posting"));
-        }
-        throw;
-    }
-    if (d.isPostgres())
-        raw("RELEASE SAVEPOINT pk_posting");
+    // The layer runs a posting on the server under a savepoint of its own.
+    if (is)
+        post(d, n, ev.noteId, actionOf(ev.newState));
+    else
+        reverse(d, n, ev.noteId, actionOf(ev.newState));
 }
 
 } // namespace

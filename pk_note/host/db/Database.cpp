@@ -1525,20 +1525,37 @@ void Database::drainPostings()
         for (;;) {
             m_postingsPending = false;
             QSqlQuery q(m_db);
-            if (!q.exec(QStringLiteral("SELECT ID, TABLENAME, NOTEID, OLDSTATE, NEWSTATE FROM sys_postqueue ORDER BY ID LIMIT 1")))
+            // The oldest queued event, taken off the queue in the same round trip.
+            if (!q.exec(QStringLiteral("DELETE FROM sys_postqueue WHERE ID = (SELECT min(ID) FROM sys_postqueue) "
+                                       "RETURNING ID, TABLENAME, NOTEID, OLDSTATE, NEWSTATE")))
                 throw engineError(q.lastError());
             if (!q.next())
                 break;
-            const qint64 id = q.value(0).toLongLong();
             PostingEvent ev{q.value(1).toString(), q.value(2).toLongLong(), q.value(3).toInt(), q.value(4).toInt()};
             q.finish();
-            QSqlQuery del(m_db);
-            del.prepare(QStringLiteral("DELETE FROM sys_postqueue WHERE ID = ?"));
-            del.addBindValue(id);
-            if (!del.exec())
-                throw engineError(del.lastError());
-            if (const PostingHandler *h = Registry::instance().posting(ev.table))
+            const PostingHandler *h = Registry::instance().posting(ev.table);
+            if (!h)
+                continue;
+            if (!isPostgres()) {
                 (*h)(*this, ev);
+                continue;
+            }
+            // On the server a posting runs under a savepoint of its own: a
+            // statement it cannot run fails the posting, not the caller's
+            // transaction, so its own statements need no savepoint each.
+            pgRaw(QStringLiteral("SAVEPOINT pk_posting"));
+            try {
+                AllOrNothing whole(*this);
+                (*h)(*this, ev);
+            } catch (...) {
+                if (!m_connectionLost) {
+                    QSqlQuery r(m_db);
+                    r.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_posting"));
+                    r.exec(QStringLiteral("RELEASE SAVEPOINT pk_posting"));
+                }
+                throw;
+            }
+            pgRaw(QStringLiteral("RELEASE SAVEPOINT pk_posting"));
         }
     } catch (...) {
         m_draining = false;
