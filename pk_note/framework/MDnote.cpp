@@ -317,7 +317,9 @@ QString TMDnoteForm::GetDetailSql()
 {
     if (m_asDetailSelect.isEmpty())
         return {};
-    return m_asDetailSelect + m_asDetailWhere;
+    // Lines in their numbered order: a server keeps rows where their last
+    // change put them, not where they were first written.
+    return m_asDetailSelect + m_asDetailWhere + QStringLiteral(" order by m.ITEMSNO");
 }
 
 void TMDnoteForm::HookDetailEvents()

@@ -37,6 +37,14 @@ TEST_F(SaveTest, MasterAmountIsTheSumOfRoundedLineAmounts)
                                   "where m.NOTEID=%1 and d.ITEMSNO=2").arg(id)),
               QStringLiteral("110.01|100"));
     EXPECT_FALSE(f->IsNoteModified());
+
+    // Lines come back in their numbered order, wherever the books keep the rows
+    // (a server moves a changed row; here the numbers are turned round).
+    sql(QStringLiteral("update expenseathdetail set ITEMSNO = ITEMSNO + 10 where NOTEID=%1").arg(id));
+    sql(QStringLiteral("update expenseathdetail set ITEMSNO = 14 - ITEMSNO where NOTEID=%1").arg(id));
+    f->ReloadNote();
+    EXPECT_EQ(lineValues(QStringLiteral("ITEMSNO")), (QVariantList{1, 2, 3}));
+    EXPECT_EQ(lineValues(QStringLiteral("AMOUNT")), (QVariantList{0.004, 100.0, 10.005}));
 }
 
 TEST_F(SaveTest, UnsavedLineEditIsAskedAboutAndDiscardedOnNo)
