@@ -1271,18 +1271,23 @@ Rows Database::read(const QString &tsql, const Params &params)
                 rows.m_metaTypes << rec.field(i).metaType();
             rows.m_rows = resultOf(q);
             rows.m_columns = rows.m_rows.columns;
+            pgRespell(rows.m_columns, sql);
             q.finish();
             return rows;
         }
     }
     QSqlQuery q = exec(tsql, params);
-    if (isPostgres() && adoptPgResult(rows, q))
+    if (isPostgres() && adoptPgResult(rows, q)) {
+        pgRespell(rows.m_columns, sql);
         return rows;
+    }
     const QSqlRecord rec = q.record();
     for (int i = 0; i < rec.count(); ++i)
         rows.m_metaTypes << rec.field(i).metaType();
     rows.m_rows = resultOf(q);
     rows.m_columns = rows.m_rows.columns;
+    if (isPostgres())
+        pgRespell(rows.m_columns, sql);
     return rows;
 }
 

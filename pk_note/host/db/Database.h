@@ -145,6 +145,9 @@ public:
     Database &operator=(const Database &) = delete;
 
     QString path() const { return m_path; }
+    // How the books' schema spells its column names (lower case -> spelling),
+    // given by whoever opens books on a server; see pgRespell().
+    void setColumnSpellings(QHash<QString, QString> spellings) { m_spellings = std::move(spellings); }
     Engine engine() const { return m_engine; }
     bool isPostgres() const { return m_engine == Engine::Postgres; }
 
@@ -376,6 +379,11 @@ private:
     // PostgreSQL: reads with parameters, prepared once (see keptRead()).
     std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_keptReads;
     QSqlQuery &keptRead(const QString &sql);
+    // PostgreSQL gives unquoted names back in lower case: result columns are
+    // spelt as the statement's aliases, else as the schema spells them.
+    void pgRespell(QStringList &columns, const QString &sql);
+    QHash<QString, QString> m_spellings;                // lower case -> schema's spelling
+    QHash<QString, QHash<QString, QString>> m_aliases;  // statement -> its aliases' spellings
     // Hands the result of `q` to `rows` to be read in place; false when the
     // driver does not show it (the caller copies the rows then).
     static bool adoptPgResult(Rows &rows, QSqlQuery &q);

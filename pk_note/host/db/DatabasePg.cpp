@@ -13,6 +13,7 @@
 #include <QSqlField>
 #include <QSqlRecord>
 #include <QSqlResult>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <libpq-fe.h>
@@ -533,6 +534,32 @@ bool Database::hasColumn(const QString &table, const QString &column)
     return scalar(QStringLiteral("select count(*) from pragma_table_info(:t) where upper(name) = upper(:c)"),
                   {{QStringLiteral("t"), table}, {QStringLiteral("c"), column}})
                .toInt() > 0;
+}
+
+void Database::pgRespell(QStringList &columns, const QString &sql)
+{
+    auto it = m_aliases.constFind(sql);
+    if (it == m_aliases.constEnd()) {
+        if (m_aliases.size() >= 512)
+            m_aliases.clear();
+        QHash<QString, QString> aliases;
+        static const QRegularExpression as(QStringLiteral("\\bas\\s+[\\[\"]?(\\w+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+        for (auto m = as.globalMatch(sql); m.hasNext();) {
+            const QString alias = m.next().captured(1);
+            aliases.insert(alias.toLower(), alias);
+        }
+        it = m_aliases.insert(sql, aliases);
+    }
+    for (QString &c : columns) {
+        // A name the server gives with capitals was quoted: it stays as it is.
+        if (std::any_of(c.cbegin(), c.cend(), [](QChar ch) { return ch.isUpper(); }))
+            continue;
+        if (auto a = it->constFind(c); a != it->constEnd())
+            c = *a;
+        else if (auto s = m_spellings.constFind(c); s != m_spellings.constEnd())
+            c = *s;
+    }
 }
 
 // ---------------------------------------------------------------- rows read in place

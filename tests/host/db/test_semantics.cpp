@@ -100,6 +100,10 @@ TEST_F(SemanticsTest, StatementsMeanWhatTheyMeantOnTheOriginalServer)
         // A failed batch may leave nothing open behind it.
         EXPECT_FALSE(d->inTransaction()) << m.tsql;
     }
+    // Columns are named as the schema and the statement's aliases spell them,
+    // also by a server that folds unquoted names to lower case.
+    EXPECT_EQ(d->select(QStringLiteral("select c.*, NAME as ColourName from Color c")).columns,
+              (QStringList{"ColorID", "CODE", "NAME", "ColorValue", "FontColor", "ColourName"}));
 }
 
 // Lookups by code still use the unique index: the collation is the column's own
