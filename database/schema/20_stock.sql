@@ -43,7 +43,9 @@ CREATE TABLE noteflowaath (
   EQTY         NUMERIC(19,6) DEFAULT 0,
   STATUS       INTEGER
 );
-CREATE INDEX ix_noteflowaath_goods ON noteflowaath (COMMODITYID, BUILDINGID);
+-- With ID: a removed flow moves the running balance of the goods' later flows
+-- (ID > n). SQLite's index carries the row id anyway; a server's needs it named.
+CREATE INDEX ix_noteflowaath_goods ON noteflowaath (COMMODITYID, BUILDINGID, ID);
 CREATE INDEX ix_noteflowaath_note ON noteflowaath (NOTETYPE, NOTEID);
 CREATE INDEX ix_noteflowaath_batch ON noteflowaath (BTURNNOTEID);
 CREATE INDEX ix_noteflowaath_date ON noteflowaath (NOTEDATE);
