@@ -403,17 +403,21 @@ void TMDnoteForm::DetailScrolled() {}
 
 void TMDnoteForm::OpenDetailQuery()
 {
+    qryDetail->SetSQL(GetDetailSql());
+    if (qryDetail->SQL().isEmpty()) {
+        if (cdsDetail->Active())
+            cdsDetail->Close();
+        return;
+    }
+    // Closed and opened again with the grid told once, at the end.
+    cdsDetail->DisableControls();
     if (cdsDetail->Active())
         cdsDetail->Close();
-    qryDetail->SetSQL(GetDetailSql());
-    if (qryDetail->SQL().isEmpty())
-        return;
     cdsDetail->SetCommandText(qryDetail->SQL());
     if (!m_asDetailTable.isEmpty())
         cdsDetail->SetUpdateTableName(m_asDetailTable);
     m_iTempItemsNo = -1;
     HookDetailEvents();
-    cdsDetail->DisableControls();
     try {
         cdsDetail->Open();
         for (int i = 0; i < cdsDetail->FieldCount(); ++i)
