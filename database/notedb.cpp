@@ -291,6 +291,16 @@ void addMissingColumns(db::Database &database)
             for (const QString &statement : splitStatements(QString::fromUtf8(f.readAll())))
                 database.exec(statement);
     }
+    // The goods index of the flows carries the flow id (a removed flow moves
+    // the balance of the later ones); SQLite's carries the row id by itself.
+    if (database.isPostgres()) {
+        const QString index = database.scalar(QStringLiteral("select indexdef from pg_indexes where indexname = "
+                                                             "'ix_noteflowaath_goods'")).toString();
+        if (!index.isEmpty() && !index.contains(QLatin1String("buildingid, id)"), Qt::CaseInsensitive)) {
+            database.exec(QStringLiteral("drop index ix_noteflowaath_goods"));
+            database.exec(QStringLiteral("create index ix_noteflowaath_goods on noteflowaath (COMMODITYID, BUILDINGID, ID)"));
+        }
+    }
     ensureKey(database, QStringLiteral("PcSplit"), 0);
     ensureKey(database, QStringLiteral("RePurchase"), 0);
     // The payments and receipts of money with their settlement.

@@ -60,6 +60,15 @@ TEST_F(Books, InitMakesTheSameTablesAndColumnsAsOnSqlite)
     EXPECT_TRUE(m_pg->tableColumns(QStringLiteral("no_such_table")).isEmpty());
     // The keys are seeded alike.
     expectSame(QStringLiteral("select TABLENAME, KEYVALUE from sys_keytable order by lower(TABLENAME)"));
+
+    // Books made before the flows' goods index carried the flow id get it when opened.
+    const QString goodsIndex = QStringLiteral("select indexdef from pg_indexes where indexname = 'ix_noteflowaath_goods'");
+    m_pg->exec(QStringLiteral("drop index ix_noteflowaath_goods"));
+    m_pg->exec(QStringLiteral("create index ix_noteflowaath_goods on noteflowaath (COMMODITYID, BUILDINGID)"));
+    m_pg.reset();
+    m_pg = notedb::openBooks(m_scratch->address());
+    EXPECT_TRUE(m_pg->scalar(goodsIndex).toString().endsWith(QLatin1String("(commodityid, buildingid, id)")))
+        << m_pg->scalar(goodsIndex).toString().toStdString();
 }
 
 TEST_F(Books, ServerFunctionsGiveWhatTheSqliteOnesGive)
