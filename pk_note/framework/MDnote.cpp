@@ -411,14 +411,14 @@ void TMDnoteForm::OpenDetailQuery()
     }
     // Closed and opened again with the grid told once, at the end.
     cdsDetail->DisableControls();
-    if (cdsDetail->Active())
-        cdsDetail->Close();
-    cdsDetail->SetCommandText(qryDetail->SQL());
-    if (!m_asDetailTable.isEmpty())
-        cdsDetail->SetUpdateTableName(m_asDetailTable);
-    m_iTempItemsNo = -1;
-    HookDetailEvents();
     try {
+        if (cdsDetail->Active())
+            cdsDetail->Close();
+        cdsDetail->SetCommandText(qryDetail->SQL());
+        if (!m_asDetailTable.isEmpty())
+            cdsDetail->SetUpdateTableName(m_asDetailTable);
+        m_iTempItemsNo = -1;
+        HookDetailEvents();
         cdsDetail->Open();
         for (int i = 0; i < cdsDetail->FieldCount(); ++i)
             cdsDetail->FieldAt(i)->SetReadOnly(false);

@@ -765,10 +765,17 @@ void Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql
     // server and SQLite fail the statement only. A savepoint keeps it that way.
     const bool savepoint = isPostgres() && m_tranDepth > 0 && m_allOrNothing == 0;
     const QString text = simpleSql ? *simpleSql : q.lastQuery();
+    // No update hook on the server: a row written may have queued a posting,
+    // unless the table's triggers cannot queue one (read from the catalogue).
+    const bool serverWrite = isWrite && isPostgres();
+    const QString first = serverWrite ? firstWord(text) : QString();
+    const bool rowWrite = first == u"insert" || first == u"update" || first == u"delete";
+    const bool mayQueue = rowWrite && mayQueuePostings(text);
+    const bool takesKeys = serverWrite && text.contains(QLatin1String("sys_keytable"), Qt::CaseInsensitive);
     // A write gets a transaction of its own for the postings its triggers
-    // queue. On the server a write that can queue none is atomic by itself:
-    // BEGIN and COMMIT would be two more round trips for nothing.
-    const bool own = isWrite && m_tranDepth == 0 && !(isPostgres() && standsAlone(text));
+    // queue. On the server a row write that can queue none, nor take keys, is
+    // atomic by itself: BEGIN and COMMIT would be two round trips for nothing.
+    const bool own = isWrite && m_tranDepth == 0 && !(rowWrite && !mayQueue && !takesKeys);
     if (own)
         beginTran();
     auto undoOwn = [&] {
@@ -803,14 +810,10 @@ void Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql
             throw;
         }
     }
-    if (isWrite && isPostgres()) {
-        // No update hook on the server: any change of rows may have queued a posting.
-        const QString first = firstWord(text);
-        if ((first == u"insert" || first == u"update" || first == u"delete") && mayQueuePostings(text))
-            m_postingsPending = true;
-        if (m_tranDepth > 0 && text.contains(QLatin1String("sys_keytable"), Qt::CaseInsensitive))
-            m_keysWritten = true;
-    }
+    if (mayQueue)
+        m_postingsPending = true;
+    if (takesKeys && m_tranDepth > 0)
+        m_keysWritten = true;
     if (isWrite) {
         // Taken before the postings run their own statements, and kept
         // through them: their writes set it again.
@@ -1197,6 +1200,17 @@ const QVariant &Rows::nullValue()
     return null;
 }
 
+void Database::copyRows(Rows &rows, QSqlQuery &q, const QString &sql)
+{
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i)
+        rows.m_metaTypes << rec.field(i).metaType();
+    rows.m_rows = resultOf(q);
+    rows.m_columns = rows.m_rows.columns;
+    if (isPostgres())
+        pgRespell(rows.m_columns, sql);
+}
+
 Rows Database::read(const QString &tsql, const Params &params)
 {
     Rows rows;
@@ -1266,28 +1280,16 @@ Rows Database::read(const QString &tsql, const Params &params)
             for (const auto &[ph, v] : binds)
                 q.bindValue(ph, v);
             runStatement(q, false, nullptr);
-            const QSqlRecord rec = q.record();
-            for (int i = 0; i < rec.count(); ++i)
-                rows.m_metaTypes << rec.field(i).metaType();
-            rows.m_rows = resultOf(q);
-            rows.m_columns = rows.m_rows.columns;
-            pgRespell(rows.m_columns, sql);
+            copyRows(rows, q, sql);
             q.finish();
             return rows;
         }
     }
     QSqlQuery q = exec(tsql, params);
-    if (isPostgres() && adoptPgResult(rows, q)) {
+    if (isPostgres() && adoptPgResult(rows, q))
         pgRespell(rows.m_columns, sql);
-        return rows;
-    }
-    const QSqlRecord rec = q.record();
-    for (int i = 0; i < rec.count(); ++i)
-        rows.m_metaTypes << rec.field(i).metaType();
-    rows.m_rows = resultOf(q);
-    rows.m_columns = rows.m_rows.columns;
-    if (isPostgres())
-        pgRespell(rows.m_columns, sql);
+    else
+        copyRows(rows, q, sql);
     return rows;
 }
 
@@ -1512,13 +1514,6 @@ bool Database::mayQueuePostings(const QString &sql)
         return true;
     const QString table = (m.captured(2).isEmpty() ? m.captured(1) : m.captured(2)).toLower();
     return !m_queueTables->quiet.contains(table);
-}
-
-bool Database::standsAlone(const QString &sql)
-{
-    const QString first = firstWord(sql);
-    return (first == u"insert" || first == u"update" || first == u"delete") && !mayQueuePostings(sql) &&
-           !sql.contains(QLatin1String("sys_keytable"), Qt::CaseInsensitive);
 }
 
 void Database::drainPostings()

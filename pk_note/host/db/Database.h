@@ -366,8 +366,6 @@ private:
         QSet<QString> queuing, quiet;
     };
     std::optional<QueueTables> m_queueTables;
-    // PostgreSQL: a plain write that can queue no posting nor take keys.
-    bool standsAlone(const QString &sql);
     bool mayQueuePostings(const QString &sql);
     QHash<QString, QStringList> m_placeholders; // translated text -> :names in order
     // Selects read through Rows, prepared once: the lookups a window runs on
@@ -384,6 +382,8 @@ private:
     void pgRespell(QStringList &columns, const QString &sql);
     QHash<QString, QString> m_spellings;                // lower case -> schema's spelling
     QHash<QString, QHash<QString, QString>> m_aliases;  // statement -> its aliases' spellings
+    // Copies the result of `q` into `rows` (its columns spelt as on SQLite).
+    void copyRows(Rows &rows, QSqlQuery &q, const QString &sql);
     // Hands the result of `q` to `rows` to be read in place; false when the
     // driver does not show it (the caller copies the rows then).
     static bool adoptPgResult(Rows &rows, QSqlQuery &q);
