@@ -2,7 +2,6 @@
 
 #include "Rounding.h"
 
-#include <QSqlQuery>
 
 namespace notedb::posting {
 
@@ -28,11 +27,11 @@ void lockOnServer(db::Database &d, const QString &sql, const QVariantList &value
 {
     if (!d.isPostgres())
         return;
-    QSqlQuery &q = d.keptStatement(sql);
+    db::PgStatement &q = d.keptStatement(sql);
     for (int i = 0; i < values.size(); ++i)
         q.bindValue(i, values[i]);
-    if (!q.exec())
-        throw d.errorOf(q.lastError());
+    q.exec();
+    q.finish();
 }
 
 db::ResultSet postingRead(db::Database &d, const QString &sql, const Params &params)

@@ -12,7 +12,6 @@
 #include <QMap>
 #include <QSet>
 #include <QSqlDriver>
-#include <QSqlQuery>
 
 #include <sqlite3.h>
 
@@ -75,8 +74,8 @@ const InsertKind kCostLogInsert{"insert into notepostlogaath (NOTETYPE, NOTEID, 
 // The per-line writes of one posting, prepared once and run for every line,
 // on the caller's connection inside its transaction. On SQLite they go
 // straight to the engine: binding through the driver cost more than the
-// writes themselves. On the server they are the driver's prepared
-// statements, the values bound by position.
+// writes themselves. On the server they are prepared through libpq once per
+// connection (see db::PgStatement), the values bound by position.
 class Statements {
 public:
     explicit Statements(db::Database &d) : m_db(d)
@@ -120,13 +119,12 @@ public:
     // Server only: runs a write whose values are made per note.
     int runList(const char *sql, const QVariantList &values)
     {
-        QSqlQuery *&q = m_queries[sql];
+        db::PgStatement *&q = m_queries[sql];
         if (!q)
             q = &m_db.keptStatement(QString::fromLatin1(sql));
         for (int i = 0; i < values.size(); ++i)
             q->bindValue(i, values[i]);
-        if (!q->exec())
-            throw m_db.errorOf(q->lastError());
+        q->exec();
         return q->numRowsAffected();
     }
 
@@ -134,9 +132,8 @@ public:
     int run(const char *sql, std::initializer_list<QVariant> values)
     {
         if (!m_handle) {
-            QSqlQuery &q = serverBound(sql, values);
-            if (!q.exec())
-                throw m_db.errorOf(q.lastError());
+            db::PgStatement &q = serverBound(sql, values);
+            q.exec();
             return q.numRowsAffected();
         }
         sqlite3_stmt *st = bound(sql, values);
@@ -150,9 +147,8 @@ public:
     bool numbers(const char *sql, std::initializer_list<QVariant> values, double *out, int count)
     {
         if (!m_handle) {
-            QSqlQuery &q = serverBound(sql, values);
-            if (!q.exec())
-                throw m_db.errorOf(q.lastError());
+            db::PgStatement &q = serverBound(sql, values);
+            q.exec();
             const bool row = q.next();
             if (row)
                 for (int c = 0; c < count; ++c)
@@ -170,26 +166,24 @@ public:
         return rc == SQLITE_ROW;
     }
     // Server only: runs a select; its rows are read from the query returned.
-    QSqlQuery &select(const char *sql, std::initializer_list<QVariant> values)
+    db::PgStatement &select(const char *sql, std::initializer_list<QVariant> values)
     {
-        QSqlQuery &q = serverBound(sql, values);
-        if (!q.exec())
-            throw m_db.errorOf(q.lastError());
+        db::PgStatement &q = serverBound(sql, values);
+        q.exec();
         return q;
     }
     // Server only: a select taking row locks; returns the rows it locked.
     int lock(const char *sql, std::initializer_list<QVariant> values)
     {
-        QSqlQuery &q = serverBound(sql, values);
-        if (!q.exec())
-            throw m_db.errorOf(q.lastError());
+        db::PgStatement &q = serverBound(sql, values);
+        q.exec();
         return q.size();
     }
 
 private:
-    QSqlQuery &serverBound(const char *sql, std::initializer_list<QVariant> values)
+    db::PgStatement &serverBound(const char *sql, std::initializer_list<QVariant> values)
     {
-        QSqlQuery *&q = m_queries[sql];
+        db::PgStatement *&q = m_queries[sql];
         if (!q)
             q = &m_db.keptStatement(QString::fromLatin1(sql));
         int i = 0;
@@ -253,7 +247,7 @@ private:
     db::Database &m_db;
     sqlite3 *m_handle = nullptr;
     QHash<const char *, sqlite3_stmt *> m_statements;
-    QHash<const char *, QSqlQuery *> m_queries; // the connection's kept statements
+    QHash<const char *, db::PgStatement *> m_queries; // the connection's kept statements
 };
 
 // Statement texts made per table, kept for the life of the program (the
@@ -292,7 +286,7 @@ void lockOnHand(Statements &s, QVector<QPair<qint64, qint64>> rows)
                           "(BUILDINGID, COMMODITYID) in (select * from unnest(?::bigint[], ?::bigint[])) "
                           "order by BUILDINGID, COMMODITYID for update";
     const auto lockAndRead = [&] {
-        QSqlQuery &q = s.select(lockAll, {storeList, goodsList});
+        db::PgStatement &q = s.select(lockAll, {storeList, goodsList});
         while (q.next())
             s.locked.insert({q.value(0).toLongLong(), q.value(1).toLongLong()},
                             OnHand{q.value(2).toDouble(), q.value(3).toDouble(), q.value(4).toDouble()});

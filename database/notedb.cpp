@@ -293,7 +293,10 @@ void addMissingColumns(db::Database &database)
     }
     // The goods index of the flows carries the flow id (a removed flow moves
     // the balance of the later ones); SQLite's carries the row id by itself.
+    // The server's functions added since (the queue of postings).
     if (database.isPostgres()) {
+        if (database.scalar(QStringLiteral("select to_regproc('pk_postqueue_take') is null")).toBool())
+            database.installServerSupport();
         const QString index = database.scalar(QStringLiteral("select indexdef from pg_indexes where indexname = "
                                                              "'ix_noteflowaath_goods'")).toString();
         if (!index.isEmpty() && !index.contains(QLatin1String("buildingid, id)"), Qt::CaseInsensitive)) {

@@ -86,4 +86,36 @@ TEST_F(Connection, BadAddressesAndForeignDatabasesAreRefusedClearly)
     EXPECT_TRUE(missing.contains(QLatin1String("pk_no_such_books"))) << missing.toStdString();
 }
 
+TEST_F(Connection, AReadKeptFromEmptyBooksIsPlannedAgainOnceTheTableHasGrown)
+{
+    // The server plans a kept statement once for all values, by the tables'
+    // sizes then: a note's lines joined to the flows, planned while there were
+    // no flows, would scan every flow for ever.
+    both(QStringLiteral("create table t_line (NOTEID integer, ITEMSNO integer, FLOWID integer, primary key (NOTEID, ITEMSNO))"));
+    m_pg->exec(QStringLiteral("insert into t_line select n, i, n * 10 + i from generate_series(1, 500) n, generate_series(1, 10) i"));
+    const QString read = QStringLiteral("select l.ITEMSNO, f.NAME from t_line l left join t_item f on f.ID = l.FLOWID "
+                                        "where l.NOTEID = :n order by l.ITEMSNO");
+    const auto readNote = [&](int note) {
+        QStringList names;
+        for (db::Rows rows = m_pg->read(read, {{QStringLiteral("n"), note}}); rows.next();)
+            names << rows.value(1).toString();
+        return names;
+    };
+    const auto plan = [&] {
+        const QString name = m_pg->scalar(QStringLiteral("select name from pg_prepared_statements "
+                                                         "where statement like '%from t_line l left join%'")).toString();
+        QStringList lines;
+        for (const auto &row : m_pg->select(QStringLiteral("explain execute %1(7)").arg(name)).rows)
+            lines << row.value(0).toString();
+        return lines.join(u'\n');
+    };
+    for (int n = 1; n <= 10; ++n)
+        readNote(n);
+    m_pg->exec(QStringLiteral("insert into t_item select g, 'f' || g from generate_series(1, 50000) g"));
+    EXPECT_TRUE(plan().contains(QLatin1String("Seq Scan on t_item"))) << plan().toStdString(); // what would stay
+    for (int n = 1; n <= 200; ++n)
+        ASSERT_EQ(readNote(n).value(9), QStringLiteral("f%1").arg(n * 10 + 10));
+    EXPECT_FALSE(plan().contains(QLatin1String("Seq Scan on t_item"))) << plan().toStdString();
+}
+
 } // namespace

@@ -198,4 +198,35 @@ TEST_F(ServerPostings, AnAuditMeetingAnotherClientsRowLockFailsAsBusyAndLeavesTh
               2 * int(row.rows.size()));
 }
 
+TEST_F(ServerPostings, AQueuedAuditGoesWithItsFailedStatementAndOlderTriggersStillPost)
+{
+    Database &clerk = *m_pg;
+    const qint64 note = clerk.scalar(QStringLiteral("select min(NOTEID) from Badsthith where NOTESTATE = 0")).toLongLong();
+    const auto flows = [&] {
+        return clerk.scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE = 26 and NOTEID = %1").arg(note)).toInt();
+    };
+    // A guard firing after the state trigger refuses the audit: the change it
+    // queued goes with the statement, and the transaction's next write posts nothing.
+    clerk.exec(QStringLiteral("CREATE TRIGGER trg_zz_guard AFTER UPDATE ON Badsthith FOR EACH ROW WHEN NEW.REMARK = 'boom' "
+                              "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    clerk.beginTran();
+    EXPECT_EQ(testsupport::errorOf([&] {
+                  clerk.exec(QStringLiteral("update Badsthith set NOTESTATE = 1, CHKORID = 1, REMARK = 'boom' where NOTEID = %1").arg(note));
+              }),
+              QStringLiteral("refused"));
+    clerk.exec(QStringLiteral("update Badsthith set REMARK = N'待审' where NOTEID = %1").arg(note));
+    clerk.commitTran();
+    EXPECT_EQ(flows(), 0);
+
+    // Books made when the triggers wrote a queue table post as well.
+    clerk.runServerScript(QStringLiteral(
+        "CREATE OR REPLACE FUNCTION trg_badsthith_state_fn() RETURNS trigger LANGUAGE plpgsql AS $pk$ BEGIN "
+        "IF coalesce(OLD.NOTESTATE,0)<>coalesce(NEW.NOTESTATE,0) THEN INSERT INTO sys_postqueue(TABLENAME, NOTEID, "
+        "OLDSTATE, NEWSTATE) VALUES ('badsthith', NEW.NOTEID, OLD.NOTESTATE, NEW.NOTESTATE); END IF; RETURN NEW; END $pk$"));
+    auto older = testsupport::openAgain(clerk);
+    older->exec(QStringLiteral("update Badsthith set NOTESTATE = 1, CHKORID = 1 where NOTEID = %1").arg(note));
+    EXPECT_GT(flows(), 0);
+    EXPECT_EQ(clerk.scalar(QStringLiteral("select count(*) from sys_postqueue")).toInt(), 0);
+}
+
 } // namespace

@@ -321,6 +321,7 @@ Database::~Database()
         q.exec(QStringLiteral("ROLLBACK"));
     }
     dropStatements();
+    m_closing = true; // the session's end takes the server's statements with it
     m_keptStatements.clear();
     m_keptReads.clear();
     m_db.close();
@@ -884,7 +885,9 @@ QSqlQuery Database::exec(const QString &tsql, const Params &params)
     }
     // Translations depend on the column types; a schema change starts the cache over.
     if (ddl) {
-        m_keptReads.clear(); // a kept plan of a changed table would be refused
+        // A kept plan of a changed table would be refused; what queues may have changed.
+        m_keptReads.clear();
+        m_keptStatements.clear();
         m_translator->clearCache();
         m_schemaDirty = true;
         m_queueTables.reset();
@@ -1081,8 +1084,10 @@ Rows &Rows::operator=(Rows &&other) noexcept
         m_row = std::exchange(other.m_row, -1);
         m_columns = std::move(other.m_columns);
         m_metaTypes = std::move(other.m_metaTypes);
+        clearPg();
         m_query = std::move(other.m_query);
         m_pg = std::exchange(other.m_pg, nullptr);
+        m_pgOwned = std::exchange(other.m_pgOwned, false);
         m_pgRows = std::exchange(other.m_pgRows, 0);
     }
     return *this;
@@ -1092,6 +1097,7 @@ Rows::~Rows()
 {
     if (m_stmt)
         m_db->returnStatement(m_sql, m_stmt);
+    clearPg();
 }
 
 bool Rows::next()
@@ -1131,6 +1137,8 @@ QVariant Rows::value(int column) const
     if (m_pg) {
         if (m_row < 0 || m_row >= m_pgRows || column < 0 || column >= m_columns.size())
             return {};
+        if (m_pgOwned)
+            return pgValueAt(column);
         if (m_query->at() != m_row)
             m_query->seek(m_row);
         return m_query->value(column);
@@ -1273,17 +1281,30 @@ Rows Database::read(const QString &tsql, const Params &params)
             sqlite3_finalize(st);
         }
     }
-    if (isPostgres() && !isWriteStatement(sql)) {
+    if (isPostgres() && !isWriteStatement(sql) && !firstWord(sql).isEmpty()) {
+        // Read through libpq: a read with values prepared once and kept, one
+        // without sent as it is; in a transaction under the statement's
+        // savepoint in the same round trip. The rows are read where libpq has them.
         const auto binds = boundParams(sql, params);
-        if (!binds.isEmpty()) {
-            QSqlQuery &q = keptRead(sql);
+        for (const auto &b : binds)
+            if (isNonFinite(b.second))
+                throw DbError(QStringLiteral("数值 %1 无效，不能写入数据库。").arg(b.second.toDouble()));
+        checkTransactionAlive();
+        injectIfDue(sql, false);
+        const bool guarded = m_tranDepth > 0 && m_allOrNothing == 0;
+        void *result = nullptr;
+        if (binds.isEmpty()) {
+            result = pgExecute(QByteArray(), sql.toUtf8(), 0, nullptr, nullptr, guarded);
+        } else {
+            PgStatement &q = keptRead(sql);
             for (const auto &[ph, v] : binds)
                 q.bindValue(ph, v);
-            runStatement(q, false, nullptr);
-            copyRows(rows, q, sql);
-            q.finish();
-            return rows;
+            q.exec(guarded);
+            result = q.takeResult();
         }
+        busyOver();
+        adoptPgResult(rows, result, sql);
+        return rows;
     }
     QSqlQuery q = exec(tsql, params);
     if (isPostgres() && adoptPgResult(rows, q))
@@ -1481,6 +1502,9 @@ bool Database::mayQueuePostings(const QString &sql)
         while (q.next())
             bodies[q.value(0).toString().toLower()] += q.value(1).toString().toLower() + u'\n';
         known.queuing.insert(QStringLiteral("sys_postqueue"));
+        for (auto it = bodies.cbegin(); it != bodies.cend(); ++it)
+            if (it.value().contains(QLatin1String("pk_postqueue(")))
+                known.queuing.insert(it.key());
         for (bool grown = true; grown;) {
             grown = false;
             for (auto it = bodies.cbegin(); it != bodies.cend(); ++it) {
@@ -1522,46 +1546,64 @@ void Database::drainPostings()
         return;
     m_draining = true;
     try {
-        for (;;) {
+        // Taken until none is left: a posting may change another note's state.
+        while (m_postingsPending) {
             m_postingsPending = false;
-            QSqlQuery q(m_db);
-            // The oldest queued event, taken off the queue in the same round trip.
-            if (!q.exec(QStringLiteral("DELETE FROM sys_postqueue WHERE ID = (SELECT min(ID) FROM sys_postqueue) "
-                                       "RETURNING ID, TABLENAME, NOTEID, OLDSTATE, NEWSTATE")))
-                throw engineError(q.lastError());
-            if (!q.next())
-                break;
-            PostingEvent ev{q.value(1).toString(), q.value(2).toLongLong(), q.value(3).toInt(), q.value(4).toInt()};
-            q.finish();
-            const PostingHandler *h = Registry::instance().posting(ev.table);
-            if (!h)
-                continue;
-            if (!isPostgres()) {
-                (*h)(*this, ev);
-                continue;
-            }
-            // On the server a posting runs under a savepoint of its own: a
-            // statement it cannot run fails the posting, not the caller's
-            // transaction, so its own statements need no savepoint each.
-            pgRaw(QStringLiteral("SAVEPOINT pk_posting"));
-            try {
-                AllOrNothing whole(*this);
-                (*h)(*this, ev);
-            } catch (...) {
-                if (!m_connectionLost) {
-                    QSqlQuery r(m_db);
-                    r.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_posting"));
-                    r.exec(QStringLiteral("RELEASE SAVEPOINT pk_posting"));
+            for (const PostingEvent &ev : takeQueuedPostings()) {
+                const PostingHandler *h = Registry::instance().posting(ev.table);
+                if (!h)
+                    continue;
+                if (!isPostgres()) {
+                    (*h)(*this, ev);
+                    continue;
                 }
-                throw;
+                // On the server a posting runs under a savepoint of its own: a
+                // statement it cannot run fails the posting, not the caller's
+                // transaction, so its own statements need no savepoint each.
+                pgRaw(QStringLiteral("SAVEPOINT pk_posting"));
+                try {
+                    AllOrNothing whole(*this);
+                    (*h)(*this, ev);
+                } catch (...) {
+                    if (!m_connectionLost) {
+                        QSqlQuery r(m_db);
+                        r.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_posting"));
+                        r.exec(QStringLiteral("RELEASE SAVEPOINT pk_posting"));
+                    }
+                    throw;
+                }
+                pgRaw(QStringLiteral("RELEASE SAVEPOINT pk_posting"));
             }
-            pgRaw(QStringLiteral("RELEASE SAVEPOINT pk_posting"));
         }
     } catch (...) {
         m_draining = false;
         throw;
     }
     m_draining = false;
+}
+
+QVector<PostingEvent> Database::takeQueuedPostings()
+{
+    QVector<PostingEvent> events;
+    if (isPostgres()) {
+        // All of them in one round trip; what their postings queue comes next time.
+        PgStatement &q = keptStatement(QStringLiteral("select * from pk_postqueue_take()"));
+        q.exec();
+        while (q.next())
+            events.append({q.value(0).toString(), q.value(1).toLongLong(), q.value(2).toInt(), q.value(3).toInt()});
+        q.finish();
+        return events;
+    }
+    // The oldest one: its posting's writes may queue more, which the hook marks.
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("DELETE FROM sys_postqueue WHERE ID = (SELECT min(ID) FROM sys_postqueue) "
+                               "RETURNING TABLENAME, NOTEID, OLDSTATE, NEWSTATE")))
+        throw engineError(q.lastError());
+    if (q.next()) {
+        events.append({q.value(0).toString(), q.value(1).toLongLong(), q.value(2).toInt(), q.value(3).toInt()});
+        m_postingsPending = true; // there may be more behind it
+    }
+    return events;
 }
 
 QVariant Database::toDateValue(const QVariant &stored)

@@ -110,6 +110,8 @@ private:
     qint64 pgInteger(int column) const;
     double pgReal(int column) const;
     QByteArrayView pgUtf8(int column) const;
+    QVariant pgValueAt(int column) const;
+    void clearPg();
     friend class Database;
     Database *m_db = nullptr;
     sqlite3_stmt *m_stmt = nullptr;
@@ -121,9 +123,48 @@ private:
     // PostgreSQL: the driver's whole result, read in place rather than copied.
     std::unique_ptr<QSqlQuery> m_query;
     const void *m_pg = nullptr; // its PGresult
+    bool m_pgOwned = false;     // the PGresult is ours to free (else m_query's)
     int m_pgRows = 0;
     QStringList m_columns;
     QVector<QMetaType> m_metaTypes;
+};
+
+// PostgreSQL: a statement prepared once on the connection through libpq
+// itself. The Qt driver writes every value into an EXECUTE statement that the
+// server parses again each time; here the values go apart from the text, and
+// the result is read where libpq holds it.
+class PgStatement {
+public:
+    ~PgStatement();
+    PgStatement(const PgStatement &) = delete;
+    PgStatement &operator=(const PgStatement &) = delete;
+    void bindValue(int position, const QVariant &value); // from 0, in the text's order
+    void bindValue(const QString &placeholder, const QVariant &value); // ":name"
+    // Runs it with the values bound; throws DbError with the server's text.
+    // `guarded`: under the statement savepoint (a failure leaves the transaction usable).
+    void exec(bool guarded = false);
+    void *takeResult(); // the PGresult, now the caller's
+    bool next(); // the first row, then the next
+    QVariant value(int column) const;
+    int size() const;            // the rows a select gave
+    int numRowsAffected() const; // the rows a write changed
+    bool isSelect() const;
+    ResultSet rest(); // the rows not yet read, columns named
+    void finish();
+
+private:
+    friend class Database;
+    PgStatement(Database &db, const QString &sql);
+    void prepare();
+    Database &m_db;
+    QByteArray m_name;
+    QByteArray m_text;                  // with $1, $2... for the placeholders
+    QHash<QString, int> m_named;        // lower-case ":name" -> its number
+    int m_params = 0;
+    QVector<QByteArray> m_values;       // bound, as text
+    QVector<bool> m_null;
+    void *m_result = nullptr; // PGresult
+    int m_row = -1;
 };
 
 class Database {
@@ -269,7 +310,7 @@ public:
     // note under a savepoint of their own: `sql` (the engine's own text, `?`
     // or `:name` placeholders) prepared once and kept for the life of the
     // connection. The caller binds and runs it; it reads the whole result.
-    QSqlQuery &keptStatement(const QString &sql);
+    PgStatement &keptStatement(const QString &sql);
     // SQLite: the prepared statement kept for `sql` (null when none is kept),
     // out of the cache while the caller uses it; returnStatement() resets it
     // and keeps it again. Lets the postings skip the parser for every note.
@@ -298,6 +339,9 @@ public:
     void markOurs(int version);
     // Creates the layer's own tables (key table, posting queue, disabled triggers).
     void createSystemTables();
+    // PostgreSQL: the functions translated statements and triggers call (made
+    // anew: older books get the ones added since).
+    void installServerSupport();
     // Makes a master table queue its NOTESTATE changes for the posting engine.
     void addStateTrigger(const QString &table);
     // True when the text needs the batch runner (exec, declare, if, begin tran, ...)
@@ -321,8 +365,13 @@ private:
     // no placeholders); throws DbError.
     void pgRaw(const QString &sql);
     void runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql);
-    void installServerSupport(); // PostgreSQL: the functions translated statements call
     DbError pgError(const QSqlError &error);
+    DbError pgResultError(const void *result); // a PGresult's failure (null: the connection's)
+    // Runs a prepared statement (`name`) or a text with `count` values; gives
+    // its PGresult. `guarded`: under the statement savepoint, in one round trip.
+    void *pgExecute(const QByteArray &name, const QByteArray &text, int count, const char *const *values,
+                    const int *lengths, bool guarded);
+    void adoptPgResult(Rows &rows, void *result, const QString &sql);
     qint64 pgNewKey(const QString &table, int count = 1, qint64 above = 0);
     bool pgTryLock(const QString &key);
     void pgUnlock(const QString &key);
@@ -358,6 +407,7 @@ private:
     std::optional<Fault> m_fault;
     QString m_clientId;
     bool m_draining = false;
+    bool m_closing = false;
     bool m_postingsPending = false;
     // PostgreSQL: the tables whose triggers queue postings and those whose
     // triggers cannot (read from the catalogue when first needed, again after a
@@ -367,16 +417,32 @@ private:
     };
     std::optional<QueueTables> m_queueTables;
     bool mayQueuePostings(const QString &sql);
+    // The queued state changes, oldest first (on SQLite one at a time).
+    QVector<PostingEvent> takeQueuedPostings();
     QHash<QString, QStringList> m_placeholders; // translated text -> :names in order
     // Selects read through Rows, prepared once: the lookups a window runs on
     // every note would otherwise spend most of their time in the parser.
     // A statement in use is out of the cache, so the same text can be read twice at once.
     QHash<QString, sqlite3_stmt *> m_statements;
     QStringList m_statementOrder; // least recently returned first
-    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_keptStatements; // PostgreSQL: see keptStatement()
+    // PostgreSQL: a statement prepared on the server and kept. The server
+    // plans it once for all values, by the tables' sizes then: it is prepared
+    // again after 64, 128, 256... uses, so that a plan made on empty books
+    // does not scan the grown tables.
+    struct Kept {
+        std::unique_ptr<PgStatement> query;
+        int uses = 0;
+        int replanAt = 64;
+        bool mayQueue = false; // a write that may queue postings (the drain must look)
+    };
+    // `read`: prepared under the statement savepoint, as a read runs.
+    PgStatement &kept(std::unordered_map<QString, Kept> &cache, const QString &sql, bool read);
+    std::unordered_map<QString, Kept> m_keptStatements; // see keptStatement()
     // PostgreSQL: reads with parameters, prepared once (see keptRead()).
-    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_keptReads;
-    QSqlQuery &keptRead(const QString &sql);
+    std::unordered_map<QString, Kept> m_keptReads;
+    qint64 m_pgStatements = 0; // names given to statements prepared through libpq
+    friend class PgStatement;
+    PgStatement &keptRead(const QString &sql);
     // PostgreSQL gives unquoted names back in lower case: result columns are
     // spelt as the statement's aliases, else as the schema spells them.
     void pgRespell(QStringList &columns, const QString &sql);

@@ -154,9 +154,32 @@ void Database::pgRaw(const QString &sql)
 
 namespace {
 
-// What the translator writes for the date functions, made on the server as
-// TsqlFunctions makes them on SQLite: the same parts, the same boundaries.
+// The state changes waiting for their postings, kept in the transaction
+// itself (a setting local to it, gone with a rollback to a savepoint as with
+// the transaction): a queue table written and emptied for every note slowed
+// every audit. Then what the translator writes for the date functions, made on
+// the server as TsqlFunctions makes them on SQLite: the same parts, the same
+// boundaries.
 const char *const kPgSupport = R"sql(
+CREATE OR REPLACE FUNCTION pk_postqueue(t text, id bigint, o bigint, n bigint) RETURNS void
+LANGUAGE sql AS $f$
+SELECT set_config('pk_note.postqueue', coalesce(current_setting('pk_note.postqueue', true), '') || t || ',' || id || ','
+  || coalesce(o::text, '') || ',' || coalesce(n::text, '') || ';', true) $f$;
+CREATE OR REPLACE FUNCTION pk_postqueue_take() RETURNS TABLE (tablename text, noteid bigint, oldstate bigint, newstate bigint)
+LANGUAGE plpgsql AS $f$
+DECLARE
+  q text := current_setting('pk_note.postqueue', true);
+BEGIN
+  IF q <> '' THEN
+    PERFORM set_config('pk_note.postqueue', '', true);
+    RETURN QUERY SELECT split_part(e, ',', 1), split_part(e, ',', 2)::bigint, nullif(split_part(e, ',', 3), '')::bigint,
+      nullif(split_part(e, ',', 4), '')::bigint FROM unnest(string_to_array(rtrim(q, ';'), ';')) WITH ORDINALITY AS x(e, k)
+      ORDER BY k;
+  END IF;
+  -- Triggers made before the queue lived in the transaction still write the table.
+  RETURN QUERY WITH d AS (DELETE FROM sys_postqueue RETURNING *) SELECT d.TABLENAME::text, d.NOTEID, d.OLDSTATE, d.NEWSTATE
+    FROM d ORDER BY d.ID;
+END $f$;
 CREATE OR REPLACE FUNCTION tsql_datediff(part text, a timestamp, b timestamp) RETURNS bigint
 LANGUAGE sql IMMUTABLE AS $f$
 SELECT (CASE part
@@ -358,38 +381,63 @@ qint64 Database::pgNewKey(const QString &table, int count, qint64 above)
     return q.value(0).toLongLong();
 }
 
-QSqlQuery &Database::keptStatement(const QString &sql)
+PgStatement &Database::kept(std::unordered_map<QString, Kept> &cache, const QString &sql, bool read)
 {
-    std::unique_ptr<QSqlQuery> &q = m_keptStatements[sql];
-    if (!q) {
-        auto fresh = std::make_unique<QSqlQuery>(m_db);
-        // The whole result at once: another statement may run before it is read.
-        fresh->setForwardOnly(false);
-        checkTransactionAlive();
-        if (!fresh->prepare(sql)) {
-            const DbError e = engineError(fresh->lastError());
-            m_keptStatements.erase(sql);
-            throw e;
-        }
-        q = std::move(fresh);
+    Kept &k = cache[sql];
+    if (k.query && ++k.uses < k.replanAt) {
+        if (k.mayQueue)
+            m_postingsPending = true;
+        return *k.query;
     }
-    return *q;
+    // Prepared again in place: a caller may hold on to the statement.
+    if (k.query)
+        k.replanAt = std::min(k.replanAt * 2, 16384);
+    else
+        k.query.reset(new PgStatement(*this, sql));
+    k.uses = 0;
+    try {
+        checkTransactionAlive();
+        // A read the server refuses must not end the caller's transaction;
+        // a posting has a savepoint of its own.
+        const bool savepoint = read && m_tranDepth > 0 && m_allOrNothing == 0;
+        if (savepoint)
+            pgRaw(QStringLiteral("SAVEPOINT pk_statement"));
+        try {
+            k.query->prepare();
+        } catch (...) {
+            if (savepoint && !m_connectionLost) {
+                QSqlQuery r(m_db);
+                r.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_statement"));
+                r.exec(QStringLiteral("RELEASE SAVEPOINT pk_statement"));
+            }
+            throw;
+        }
+        if (savepoint)
+            pgRaw(QStringLiteral("RELEASE SAVEPOINT pk_statement"));
+    } catch (...) {
+        cache.erase(sql);
+        throw;
+    }
+    k.mayQueue = isWriteStatement(sql) && mayQueuePostings(sql);
+    if (k.mayQueue)
+        m_postingsPending = true;
+    return *k.query;
 }
 
-QSqlQuery &Database::keptRead(const QString &sql)
+PgStatement &Database::keptStatement(const QString &sql)
+{
+    return kept(m_keptStatements, sql, false);
+}
+
+PgStatement &Database::keptRead(const QString &sql)
 {
     // The same reads come back with every note (rights, parameters, lookups);
     // prepared afresh each would cost PREPARE, EXECUTE and DEALLOCATE, three
     // round trips to the server instead of one.
-    auto it = m_keptReads.find(sql);
-    if (it != m_keptReads.end())
-        return *it->second;
     // Texts built at run time must not pile up on the server.
-    if (m_keptReads.size() >= 256)
+    if (m_keptReads.size() >= 256 && !m_keptReads.count(sql))
         m_keptReads.clear();
-    auto q = std::make_unique<QSqlQuery>(m_db);
-    prepareTranslated(*q, sql);
-    return *m_keptReads.emplace(sql, std::move(q)).first->second;
+    return kept(m_keptReads, sql, true);
 }
 
 ResultSet Database::runKept(const QString &tsql, const Params &params, int *rowsAffected)
@@ -398,17 +446,425 @@ ResultSet Database::runKept(const QString &tsql, const Params &params, int *rows
         throw DbError(QStringLiteral("只有服务器上的帐套保留预备语句。"));
     const QString sql = translate(tsql);
     injectIfDue(sql, false); // a test's injected fault reaches the postings' statements too
-    QSqlQuery &q = keptStatement(sql);
+    PgStatement &q = keptStatement(sql);
     for (const auto &[ph, v] : boundParams(sql, params))
         q.bindValue(ph, v);
-    if (!q.exec())
-        throw engineError(q.lastError());
+    q.exec();
     busyOver();
     if (rowsAffected)
         *rowsAffected = q.numRowsAffected();
-    ResultSet rs = q.isSelect() ? resultOf(q) : ResultSet();
+    ResultSet rs = q.isSelect() ? q.rest() : ResultSet();
     q.finish();
     return rs;
+}
+
+// ---------------------------------------------------------------- statements through libpq
+
+namespace {
+
+PGconn *pgConnection(const QSqlDatabase &db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (v.isValid() && (qstrcmp(v.typeName(), "PGconn*") == 0 || qstrcmp(v.typeName(), "pg_conn*") == 0))
+        return *static_cast<PGconn *const *>(v.constData());
+    return nullptr;
+}
+
+// `?` and `:name` made $1, $2...: the same name is the same number. Quoted
+// text, quoted names, comments and `::` casts are left as they are.
+QByteArray numberPlaceholders(const QString &sql, QHash<QString, int> &named, int &count)
+{
+    QString out;
+    out.reserve(sql.size() + 16);
+    count = 0;
+    const auto ident = [](QChar c) { return c.isLetterOrNumber() || c == u'_'; };
+    for (qsizetype i = 0, n = sql.size(); i < n;) {
+        const QChar c = sql[i];
+        if (c == u'\'' || c == u'"') {
+            qsizetype j = i + 1;
+            while (j < n && sql[j] != c)
+                ++j;
+            out += QStringView(sql).mid(i, j + 1 - i);
+            i = j + 1;
+        } else if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
+            qsizetype j = sql.indexOf(u'\n', i);
+            j = j < 0 ? n : j;
+            out += QStringView(sql).mid(i, j - i);
+            i = j;
+        } else if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
+            qsizetype j = sql.indexOf(QLatin1String("*/"), i + 2);
+            j = j < 0 ? n : j + 2;
+            out += QStringView(sql).mid(i, j - i);
+            i = j;
+        } else if (c == u':' && i + 1 < n && sql[i + 1] == u':') {
+            out += QLatin1String("::");
+            i += 2;
+        } else if (c == u'?') {
+            out += u'$' + QString::number(++count);
+            ++i;
+        } else if (c == u':' && i + 1 < n && (sql[i + 1].isLetter() || sql[i + 1] == u'_')) {
+            qsizetype j = i + 1;
+            while (j < n && ident(sql[j]))
+                ++j;
+            const QString name = sql.mid(i, j - i).toLower();
+            int &number = named[name];
+            if (number == 0)
+                number = ++count;
+            out += u'$' + QString::number(number);
+            i = j;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out.toUtf8();
+}
+
+// A value as the server reads it from text; false for NULL.
+bool pgText(const QVariant &v, QByteArray &text)
+{
+    if (!v.isValid() || v.isNull())
+        return false;
+    // A null string or date is NULL to the driver too.
+    switch (v.typeId()) {
+    case QMetaType::QString:
+        if (v.toString().isNull())
+            return false;
+        break;
+    case QMetaType::QByteArray:
+        if (v.toByteArray().isNull())
+            return false;
+        break;
+    case QMetaType::QDate:
+        if (v.toDate().isNull())
+            return false;
+        break;
+    case QMetaType::QTime:
+        if (v.toTime().isNull())
+            return false;
+        break;
+    case QMetaType::QDateTime:
+        if (v.toDateTime().isNull())
+            return false;
+        break;
+    default: break;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Bool: text = v.toBool() ? "1" : "0"; break; // an integer column or a boolean
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::Char:
+    case QMetaType::SChar: text = QByteArray::number(v.toLongLong()); break;
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::UShort:
+    case QMetaType::UChar: text = QByteArray::number(v.toULongLong()); break;
+    case QMetaType::Float:
+    case QMetaType::Double: {
+        const double d = v.toDouble();
+        if (qIsNaN(d))
+            text = "NaN";
+        else if (qIsInf(d))
+            text = d > 0 ? "Infinity" : "-Infinity";
+        else // the shortest text that reads back as the same double, as the driver writes it
+            text = QString::number(d, 'g', QLocale::FloatingPointShortest).toLatin1();
+        break;
+    }
+    case QMetaType::QDate: text = v.toDate().toString(Qt::ISODate).toLatin1(); break;
+    case QMetaType::QTime: text = v.toTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1(); break;
+    case QMetaType::QDateTime: text = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1(); break;
+    case QMetaType::QByteArray: text = "\\x" + v.toByteArray().toHex(); break;
+    default: text = v.toString().toUtf8();
+    }
+    return true;
+}
+
+// The type the Qt driver gives a column of the server's type.
+int pgMetaType(Oid type)
+{
+    switch (type) {
+    case 16: return QMetaType::Bool;
+    case 20: return QMetaType::LongLong;
+    case 21:
+    case 23: return QMetaType::Int;
+    case 700:
+    case 701:
+    case 1700: return QMetaType::Double;
+    case 1082: return QMetaType::QDate;
+    case 1083: return QMetaType::QTime;
+    case 1114:
+    case 1184: return QMetaType::QDateTime;
+    case 17: return QMetaType::QByteArray;
+    default: return QMetaType::QString;
+    }
+}
+
+// A value of a result as the Qt driver gives it: the column's type, NULL a null of it.
+QVariant pgValue(const PGresult *res, int row, int column)
+{
+    const int type = pgMetaType(PQftype(res, column));
+    if (PQgetisnull(res, row, column))
+        return QVariant(QMetaType(type));
+    const char *text = PQgetvalue(res, row, column);
+    const int length = PQgetlength(res, row, column);
+    switch (type) {
+    case QMetaType::Bool: return QVariant(text[0] == 't');
+    case QMetaType::LongLong:
+    case QMetaType::Int: {
+        qint64 v = 0;
+        std::from_chars(text, text + length, v);
+        return type == QMetaType::Int ? QVariant(int(v)) : QVariant(v);
+    }
+    case QMetaType::Double: {
+        double v = 0;
+        std::from_chars(text, text + length, v);
+        return QVariant(v);
+    }
+    case QMetaType::QDate: return QVariant(QDate::fromString(QString::fromLatin1(text, length), Qt::ISODate));
+    case QMetaType::QTime: return QVariant(QTime::fromString(QString::fromLatin1(text, length), Qt::ISODateWithMs));
+    case QMetaType::QDateTime: return Database::toDateValue(QString::fromLatin1(text, length));
+    case QMetaType::QByteArray: {
+        size_t size = 0;
+        unsigned char *bytes = PQunescapeBytea(reinterpret_cast<const unsigned char *>(text), &size);
+        const QByteArray out(reinterpret_cast<const char *>(bytes), qsizetype(size));
+        PQfreemem(bytes);
+        return QVariant(out);
+    }
+    default: return QVariant(QString::fromUtf8(text, length));
+    }
+}
+
+} // namespace
+
+PgStatement::PgStatement(Database &db, const QString &sql) : m_db(db)
+{
+    m_text = numberPlaceholders(sql, m_named, m_params);
+}
+
+PgStatement::~PgStatement()
+{
+    finish();
+    // Taken off the server while the connection can still say so.
+    PGconn *conn = m_db.m_closing ? nullptr : pgConnection(m_db.m_db);
+    if (conn && !m_name.isEmpty() && PQstatus(conn) == CONNECTION_OK &&
+        (PQtransactionStatus(conn) == PQTRANS_IDLE || PQtransactionStatus(conn) == PQTRANS_INTRANS))
+        PQclear(PQexec(conn, "DEALLOCATE " + m_name));
+}
+
+void PgStatement::prepare()
+{
+    PGconn *conn = pgConnection(m_db.m_db);
+    if (!conn)
+        throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
+    finish();
+    if (!m_name.isEmpty())
+        PQclear(PQexec(conn, "DEALLOCATE " + m_name));
+    m_name = "pk_s" + QByteArray::number(++m_db.m_pgStatements);
+    m_values.resize(m_params);
+    m_null.fill(true, m_params);
+    PGresult *res = PQprepare(conn, m_name.constData(), m_text.constData(), 0, nullptr);
+    const bool ok = PQresultStatus(res) == PGRES_COMMAND_OK;
+    if (!ok) {
+        const DbError e = m_db.pgResultError(res);
+        PQclear(res);
+        m_name.clear();
+        throw e;
+    }
+    PQclear(res);
+}
+
+void PgStatement::bindValue(int position, const QVariant &value)
+{
+    if (position < 0 || position >= m_values.size())
+        return;
+    m_null[position] = !pgText(value, m_values[position]);
+}
+
+void PgStatement::bindValue(const QString &placeholder, const QVariant &value)
+{
+    if (const int n = m_named.value(placeholder.toLower()); n > 0)
+        bindValue(n - 1, value);
+}
+
+void PgStatement::exec(bool guarded)
+{
+    PGconn *conn = pgConnection(m_db.m_db);
+    if (!conn)
+        throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
+    finish();
+    QVarLengthArray<const char *, 64> values(m_values.size());
+    QVarLengthArray<int, 64> lengths(m_values.size());
+    for (int i = 0; i < m_values.size(); ++i) {
+        values[i] = m_null[i] ? nullptr : m_values[i].constData();
+        lengths[i] = int(m_values[i].size());
+    }
+    m_result = m_db.pgExecute(m_name, QByteArray(), int(m_values.size()), values.data(), lengths.data(), guarded);
+}
+
+void *PgStatement::takeResult()
+{
+    m_row = -1;
+    return std::exchange(m_result, nullptr);
+}
+
+void *Database::pgExecute(const QByteArray &name, const QByteArray &text, int count, const char *const *values,
+                          const int *lengths, bool guarded)
+{
+    PGconn *conn = pgConnection(m_db);
+    if (!conn)
+        throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
+    const auto failed = [](const PGresult *r) {
+        const ExecStatusType status = PQresultStatus(r);
+        return status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK;
+    };
+    if (!guarded) {
+        PGresult *res = name.isEmpty() ? PQexecParams(conn, text.constData(), count, nullptr, values, lengths, nullptr, 0)
+                                       : PQexecPrepared(conn, name.constData(), count, values, lengths, nullptr, 0);
+        if (failed(res)) {
+            const DbError e = pgResultError(res);
+            PQclear(res);
+            throw e;
+        }
+        return res;
+    }
+    // A failed statement ends the whole transaction on the server: the
+    // statement goes under a savepoint, sent with it in one round trip.
+    const auto raw = [&](const char *sql) { return PQsendQueryParams(conn, sql, 0, nullptr, nullptr, nullptr, nullptr, 0); };
+    bool sent = PQenterPipelineMode(conn) && raw("SAVEPOINT pk_statement") &&
+                (name.isEmpty() ? PQsendQueryParams(conn, text.constData(), count, nullptr, values, lengths, nullptr, 0)
+                                : PQsendQueryPrepared(conn, name.constData(), count, values, lengths, nullptr, 0)) &&
+                raw("RELEASE SAVEPOINT pk_statement") && PQpipelineSync(conn);
+    PGresult *results[3] = {};
+    for (PGresult *&r : results) {
+        if (!sent)
+            break;
+        r = PQgetResult(conn);
+        if (!r) {
+            sent = false;
+            break;
+        }
+        while (PGresult *more = PQgetResult(conn)) // the end of its results
+            PQclear(more);
+    }
+    if (sent)
+        PQclear(PQgetResult(conn)); // the pipeline's sync
+    PQexitPipelineMode(conn);
+    const auto clearAll = [&] {
+        for (PGresult *r : results)
+            PQclear(r);
+    };
+    if (!sent || failed(results[0])) {
+        const DbError e = pgResultError(sent ? results[0] : nullptr);
+        clearAll();
+        throw e;
+    }
+    if (failed(results[1])) {
+        const DbError e = pgResultError(results[1]);
+        clearAll();
+        if (!m_connectionLost) {
+            PQclear(PQexec(conn, "ROLLBACK TO SAVEPOINT pk_statement"));
+            PQclear(PQexec(conn, "RELEASE SAVEPOINT pk_statement"));
+        }
+        throw e;
+    }
+    PGresult *res = std::exchange(results[1], nullptr);
+    if (failed(results[2])) {
+        const DbError e = pgResultError(results[2]);
+        PQclear(res);
+        clearAll();
+        throw e;
+    }
+    clearAll();
+    return res;
+}
+
+void Database::adoptPgResult(Rows &rows, void *result, const QString &sql)
+{
+    const auto *res = static_cast<const PGresult *>(result);
+    for (int c = 0, n = PQnfields(res); c < n; ++c) {
+        rows.m_columns << QString::fromUtf8(PQfname(res, c));
+        rows.m_metaTypes << QMetaType(pgMetaType(PQftype(res, c)));
+    }
+    pgRespell(rows.m_columns, sql);
+    rows.m_pg = res;
+    rows.m_pgOwned = true;
+    rows.m_pgRows = PQntuples(res);
+}
+
+QVariant Rows::pgValueAt(int column) const { return pgValue(static_cast<const PGresult *>(m_pg), m_row, column); }
+
+void Rows::clearPg()
+{
+    if (m_pgOwned)
+        PQclear(static_cast<PGresult *>(const_cast<void *>(m_pg)));
+    m_pg = nullptr;
+    m_pgOwned = false;
+}
+
+bool PgStatement::next()
+{
+    if (!m_result || m_row + 1 >= PQntuples(static_cast<PGresult *>(m_result)))
+        return false;
+    ++m_row;
+    return true;
+}
+
+QVariant PgStatement::value(int column) const
+{
+    const auto *res = static_cast<const PGresult *>(m_result);
+    if (!res || m_row < 0 || column < 0 || column >= PQnfields(res))
+        return QVariant();
+    return pgValue(res, m_row, column);
+}
+
+int PgStatement::size() const { return m_result ? PQntuples(static_cast<const PGresult *>(m_result)) : -1; }
+
+int PgStatement::numRowsAffected() const
+{
+    return m_result ? std::atoi(PQcmdTuples(static_cast<PGresult *>(m_result))) : -1;
+}
+
+bool PgStatement::isSelect() const
+{
+    return m_result && PQresultStatus(static_cast<const PGresult *>(m_result)) == PGRES_TUPLES_OK;
+}
+
+ResultSet PgStatement::rest()
+{
+    ResultSet rs;
+    const auto *res = static_cast<const PGresult *>(m_result);
+    if (!res)
+        return rs;
+    const int columns = PQnfields(res);
+    for (int c = 0; c < columns; ++c)
+        rs.columns << QString::fromUtf8(PQfname(res, c));
+    for (int r = m_row + 1, rows = PQntuples(res); r < rows; ++r) {
+        QVector<QVariant> row(columns);
+        for (int c = 0; c < columns; ++c)
+            row[c] = pgValue(res, r, c);
+        rs.rows.append(std::move(row));
+    }
+    m_row = PQntuples(res);
+    return rs;
+}
+
+void PgStatement::finish()
+{
+    PQclear(static_cast<PGresult *>(m_result));
+    m_result = nullptr;
+    m_row = -1;
+}
+
+DbError Database::pgResultError(const void *result)
+{
+    PGconn *conn = pgConnection(m_db);
+    const auto *res = static_cast<const PGresult *>(result);
+    const QString text = QString::fromUtf8(res ? PQresultErrorMessage(res) : conn ? PQerrorMessage(conn) : "");
+    const char *state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
+    const bool lost = !conn || PQstatus(conn) == CONNECTION_BAD;
+    return pgError(QSqlError(QString(), text, lost ? QSqlError::ConnectionError : QSqlError::StatementError,
+                             QString::fromLatin1(state ? state : "")));
 }
 
 bool Database::pgTryLock(const QString &key)

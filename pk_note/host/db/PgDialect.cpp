@@ -83,6 +83,11 @@ QStringList adaptTrigger(const QVector<Token> &toks, int triggerWord)
     static const QRegularExpression abort(QStringLiteral("SELECT\\s+RAISE\\s*\\(\\s*ABORT\\s*,\\s*('(?:[^']|'')*')\\s*\\)"),
                                           QRegularExpression::CaseInsensitiveOption);
     body.replace(abort, QStringLiteral("RAISE EXCEPTION USING MESSAGE = \\1"));
+    // A state change is queued in the transaction itself (see pk_postqueue).
+    static const QRegularExpression queue(QStringLiteral("INSERT\\s+INTO\\s+sys_postqueue\\s*\\(\\s*TABLENAME\\s*,\\s*NOTEID\\s*,"
+                                                         "\\s*OLDSTATE\\s*,\\s*NEWSTATE\\s*\\)\\s*VALUES\\s*\\("),
+                                          QRegularExpression::CaseInsensitiveOption);
+    body.replace(queue, QStringLiteral("PERFORM pk_postqueue("));
     const QString function = name + QStringLiteral("_fn");
     // A BEFORE trigger lets the row go on by returning it; AFTER ignores the value.
     return {QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $pk$ BEGIN IF %2 THEN %3 "
