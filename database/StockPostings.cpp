@@ -109,6 +109,13 @@ public:
     QVector<const InsertKind *> insertOrder;        // kinds in the order first used
     QHash<const InsertKind *, QVariantList> inserts; // their rows' values
     QMap<qint64, double> drawn;                     // batch flow row -> quantity drawn
+    // A reversal's flow rows: each moves the balance of the later flows of
+    // its goods and store, then all go.
+    struct Removed {
+        qint64 goods, store, id;
+        double quantity; // signed, as it moved the balance
+    };
+    QVector<Removed> removed;
     struct Cost {
         QVariant noteId, item;
         double price;
@@ -419,6 +426,23 @@ void flush(Statements &s)
                    .arg(lines, price, QStringLiteral("%1")),
                values);
         s.costs.clear();
+    }
+    if (!s.removed.isEmpty()) {
+        // A later flow takes the sum of the removed rows before it: one
+        // statement doing what a statement per row did in turn.
+        QVariantList values;
+        QStringList ids;
+        for (const Statements::Removed &r : std::as_const(s.removed)) {
+            values << r.goods << r.store << r.id << r.quantity;
+            ids << QString::number(r.id);
+        }
+        update(QStringLiteral("removed"), int(s.removed.size()), "(?::bigint, ?::bigint, ?::bigint, ?::numeric)",
+               QStringLiteral("update noteflowaath f set EQTY = round(f.EQTY - d.q, 6) from (select l.ID, sum(v.q) as q "
+                              "from (values %1) as v(g, s, id, q) join noteflowaath l on l.COMMODITYID = v.g "
+                              "and l.BUILDINGID = v.s and l.ID > v.id group by l.ID) as d where f.ID = d.ID"),
+               values);
+        s.runList("delete from noteflowaath where ID = any(?::bigint[])", {QStringLiteral("{%1}").arg(ids.join(u','))});
+        s.removed.clear();
     }
     if (s.written.isEmpty())
         return;
@@ -870,6 +894,14 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
         if (std::fabs(o.quantity) > kEpsilon)
             o.price = round6(o.amount / o.quantity);
         writeOnHand(s, store, goods, o, -io * q);
+        if (s.server()) {
+            s.removed.append({goods, store, id, io * q});
+            if (io < 0 && !f[7].isNull()) {
+                double &back = s.drawn[f[7].toLongLong()];
+                back = round6(back - q);
+            }
+            continue;
+        }
         s.run("update noteflowaath set EQTY = round(EQTY - ?, 6) where COMMODITYID = ? and BUILDINGID = ? and ID > ?",
               {io * q, goods, store, id});
         if (io < 0 && !f[7].isNull())

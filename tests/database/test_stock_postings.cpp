@@ -85,6 +85,17 @@ protected:
     }
 };
 
+TEST_F(StockPostings, UnauditOfAnOlderNoteMovesTheLaterBalanceByEachOfItsLines)
+{
+    receipt(1, 1, {{1, 1, 10, 5}, {1, 1, 4, 5}, {1, 2, 3, 5}});
+    receipt(2, 1, {{1, 1, 10, 7}, {1, 2, 1, 7}});
+    audit("purchasepth", 1);
+    audit("purchasepth", 2);
+    EXPECT_EQ(rows("select NOTEID, EQTY from noteflowaath order by ID"), "1:10;1:14;1:3;2:24;2:4");
+    setState("purchasepth", 1, 1, 0);
+    EXPECT_EQ(rows("select NOTEID, EQTY from noteflowaath order by ID"), "2:10;2:1");
+}
+
 TEST_F(StockPostings, ReceiptsMoveStockAtTheMovingAverageAndUnauditReversesExactly)
 {
     receipt(1, 1, {{1, 1, 10, 5}, {3, 1, 1, 20}}); // the expense line moves no stock
