@@ -1281,27 +1281,23 @@ Rows Database::read(const QString &tsql, const Params &params)
             sqlite3_finalize(st);
         }
     }
-    if (isPostgres() && !isWriteStatement(sql) && !firstWord(sql).isEmpty()) {
-        // Read through libpq: a read with values prepared once and kept, one
-        // without sent as it is; in a transaction under the statement's
-        // savepoint in the same round trip. The rows are read where libpq has them.
-        const auto binds = boundParams(sql, params);
+    const auto binds = isPostgres() && !isWriteStatement(sql) ? boundParams(sql, params) : decltype(boundParams(sql, params))();
+    if (!binds.isEmpty()) {
+        // A read with values through libpq, prepared once and kept; in a
+        // transaction under the statement's savepoint in the same round trip.
+        // The rows are read where libpq has them. (One without values goes
+        // the driver's way: a long list reads faster there.)
         for (const auto &b : binds)
             if (isNonFinite(b.second))
                 throw DbError(QStringLiteral("数值 %1 无效，不能写入数据库。").arg(b.second.toDouble()));
         checkTransactionAlive();
         injectIfDue(sql, false);
         const bool guarded = m_tranDepth > 0 && m_allOrNothing == 0;
-        void *result = nullptr;
-        if (binds.isEmpty()) {
-            result = pgExecute(QByteArray(), sql.toUtf8(), 0, nullptr, nullptr, guarded);
-        } else {
-            PgStatement &q = keptRead(sql);
-            for (const auto &[ph, v] : binds)
-                q.bindValue(ph, v);
-            q.exec(guarded);
-            result = q.takeResult();
-        }
+        PgStatement &q = keptRead(sql);
+        for (const auto &[ph, v] : binds)
+            q.bindValue(ph, v);
+        q.exec(guarded);
+        void *result = q.takeResult();
         busyOver();
         adoptPgResult(rows, result, sql);
         return rows;
