@@ -74,11 +74,13 @@ int postingWrite(db::Database &d, const QString &sql, const Params &params)
 
 int amountDecimals(db::Database &d)
 {
+    return amountDecimalsOf(postingScalar(d, QString::fromLatin1(kAmountDecimals)));
+}
+
+int amountDecimalsOf(const QVariant &value)
+{
     bool ok = false;
-    const int n = postingScalar(d, QStringLiteral("select DATAVALUE from sysparamamth where upper(PARAMNAME) = 'AMTDECIMALS'"))
-                      .toString()
-                      .trimmed()
-                      .toInt(&ok);
+    const int n = value.toString().trimmed().toInt(&ok);
     return ok && n >= 0 && n <= 10 ? n : 2;
 }
 

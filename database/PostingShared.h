@@ -30,6 +30,9 @@ void lockOnServer(db::Database &d, const QString &sql, const QVariantList &value
 
 // The books' amount precision ("AmtDecimals"), read on the posting's connection.
 int amountDecimals(db::Database &d);
+// The same from the parameter's value, read with its select beside another one.
+constexpr const char *kAmountDecimals = "select DATAVALUE from sysparamamth where upper(PARAMNAME) = 'AMTDECIMALS'";
+int amountDecimalsOf(const QVariant &value);
 
 struct Account {
     QString name;

@@ -574,8 +574,14 @@ void movePlaces(db::Database &d, Statements &s, const StockNote &n, qint64 noteI
 void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &action)
 {
     Statements s(d);
+    // The note, whether it was posted already, and the places of an amount:
+    // one round trip on the server.
     const db::ResultSet m = postingRead(d,
-                                  QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1%3%4 from %2 m where NOTEID = :id")
+                                  QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1%3%4, "
+                                                 "(select count(*) from noteflowaath where NOTETYPE = :t and NOTEID = :id) + "
+                                                 "(select count(*) from notepostlogaath where NOTETYPE = :t and NOTEID = :id) + "
+                                                 "(select count(*) from accountflowaath where NOTETYPE = :t and NOTEID = :id) "
+                                                 "as POSTED, (%5) as AMTDECIMALS from %2 m where NOTEID = :id")
                                       .arg(n.payable ? QStringLiteral(", AMOUNT, PAYAMT, ACCOUNTID, PARTNERID, CPARTNERID, CHKORID")
                                                      : QString(),
                                            QLatin1String(n.master),
@@ -583,19 +589,16 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
                                                        : QString(),
                                            n.differenceAccount
                                                ? QStringLiteral(", %1 as DIFFACCOUNT").arg(QLatin1String(n.differenceAccount))
-                                               : QString()),
-                                  {{QStringLiteral("id"), noteId}});
+                                               : QString(),
+                                           QLatin1String(kAmountDecimals)),
+                                  {{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}});
     if (m.isEmpty())
         throw DbError(QStringLiteral("单据(类型 %1, ID %2)不存在,不能%3。").arg(n.noteType).arg(noteId).arg(action));
     const QString code = column(m, 0, "NOTECODE").toString();
     const QVariant noteDate = column(m, 0, "NOTEDATE");
     const int kind = column(m, 0, "NOTEKIND").toInt();
     const Params key{{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}};
-    if (postingScalar(d, QStringLiteral("select (select count(*) from noteflowaath where NOTETYPE = :t and NOTEID = :id) + "
-                                "(select count(*) from notepostlogaath where NOTETYPE = :t and NOTEID = :id) + "
-                                "(select count(*) from accountflowaath where NOTETYPE = :t and NOTEID = :id)"),
-                 key)
-            .toInt() > 0)
+    if (column(m, 0, "POSTED").toInt() > 0)
         throw DbError(QStringLiteral("单据[%1]已经记帐,不能重复记帐。").arg(code));
 
     int direction = 0;
@@ -604,7 +607,7 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
             direction = dir;
     if (n.direction)
         direction = column(m, 0, "DIRECTION").toInt();
-    const int decimals = amountDecimals(d);
+    const int decimals = amountDecimalsOf(column(m, 0, "AMTDECIMALS"));
 
     lockBatches(s, n, noteId);
     const db::ResultSet lines = postingRead(d,

@@ -86,6 +86,24 @@ TEST_F(Connection, BadAddressesAndForeignDatabasesAreRefusedClearly)
     EXPECT_TRUE(missing.contains(QLatin1String("pk_no_such_books"))) << missing.toStdString();
 }
 
+TEST_F(Connection, AReadRefusedInATransactionLeavesTheTransactionGoingOn)
+{
+    // A read is sent with its savepoint: refused when run or when prepared,
+    // it takes back only itself.
+    m_pg->beginTran();
+    m_pg->exec(QStringLiteral("insert into t_item values (1, 'a')"));
+    EXPECT_EQ(testsupport::errorOf([&] { m_pg->scalar(QStringLiteral("select 1 / :z from t_item"), {{QStringLiteral("z"), 0}}); }),
+              QStringLiteral("遇到以零作除数错误。"));
+    EXPECT_TRUE(testsupport::errorOf([&] {
+                    m_pg->scalar(QStringLiteral("select NOSUCH from t_item where ID = :id"), {{QStringLiteral("id"), 1}});
+                }).contains(QLatin1String("nosuch")));
+    m_pg->exec(QStringLiteral("insert into t_item values (2, 'b')"));
+    EXPECT_EQ(m_pg->scalar(QStringLiteral("select NAME from t_item where ID = :id"), {{QStringLiteral("id"), 2}}).toString(),
+              QStringLiteral("b"));
+    m_pg->commitTran();
+    EXPECT_EQ(m_pg->scalar(QStringLiteral("select count(*) from t_item")).toInt(), 2);
+}
+
 TEST_F(Connection, AReadKeptFromEmptyBooksIsPlannedAgainOnceTheTableHasGrown)
 {
     // The server plans a kept statement once for all values, by the tables'

@@ -367,10 +367,9 @@ private:
     void runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql);
     DbError pgError(const QSqlError &error);
     DbError pgResultError(const void *result); // a PGresult's failure (null: the connection's)
-    // Runs a prepared statement (`name`) or a text with `count` values; gives
-    // its PGresult. `guarded`: under the statement savepoint, in one round trip.
-    void *pgExecute(const QByteArray &name, const QByteArray &text, int count, const char *const *values,
-                    const int *lengths, bool guarded);
+    // Runs the prepared statement `name` with `count` values; gives its
+    // PGresult. `guarded`: under the statement savepoint, in one round trip.
+    void *pgExecute(const QByteArray &name, int count, const char *const *values, const int *lengths, bool guarded);
     void adoptPgResult(Rows &rows, void *result, const QString &sql);
     qint64 pgNewKey(const QString &table, int count = 1, qint64 above = 0);
     bool pgTryLock(const QString &key);

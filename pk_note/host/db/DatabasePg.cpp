@@ -699,7 +699,7 @@ void PgStatement::exec(bool guarded)
         values[i] = m_null[i] ? nullptr : m_values[i].constData();
         lengths[i] = int(m_values[i].size());
     }
-    m_result = m_db.pgExecute(m_name, QByteArray(), int(m_values.size()), values.data(), lengths.data(), guarded);
+    m_result = m_db.pgExecute(m_name, int(m_values.size()), values.data(), lengths.data(), guarded);
 }
 
 void *PgStatement::takeResult()
@@ -708,8 +708,7 @@ void *PgStatement::takeResult()
     return std::exchange(m_result, nullptr);
 }
 
-void *Database::pgExecute(const QByteArray &name, const QByteArray &text, int count, const char *const *values,
-                          const int *lengths, bool guarded)
+void *Database::pgExecute(const QByteArray &name, int count, const char *const *values, const int *lengths, bool guarded)
 {
     PGconn *conn = pgConnection(m_db);
     if (!conn)
@@ -719,8 +718,7 @@ void *Database::pgExecute(const QByteArray &name, const QByteArray &text, int co
         return status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK;
     };
     if (!guarded) {
-        PGresult *res = name.isEmpty() ? PQexecParams(conn, text.constData(), count, nullptr, values, lengths, nullptr, 0)
-                                       : PQexecPrepared(conn, name.constData(), count, values, lengths, nullptr, 0);
+        PGresult *res = PQexecPrepared(conn, name.constData(), count, values, lengths, nullptr, 0);
         if (failed(res)) {
             const DbError e = pgResultError(res);
             PQclear(res);
@@ -732,8 +730,7 @@ void *Database::pgExecute(const QByteArray &name, const QByteArray &text, int co
     // statement goes under a savepoint, sent with it in one round trip.
     const auto raw = [&](const char *sql) { return PQsendQueryParams(conn, sql, 0, nullptr, nullptr, nullptr, nullptr, 0); };
     bool sent = PQenterPipelineMode(conn) && raw("SAVEPOINT pk_statement") &&
-                (name.isEmpty() ? PQsendQueryParams(conn, text.constData(), count, nullptr, values, lengths, nullptr, 0)
-                                : PQsendQueryPrepared(conn, name.constData(), count, values, lengths, nullptr, 0)) &&
+                PQsendQueryPrepared(conn, name.constData(), count, values, lengths, nullptr, 0) &&
                 raw("RELEASE SAVEPOINT pk_statement") && PQpipelineSync(conn);
     PGresult *results[3] = {};
     for (PGresult *&r : results) {
