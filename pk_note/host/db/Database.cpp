@@ -249,10 +249,13 @@ Database::BusyHook s_busyHook;
 int s_defaultBusyTimeoutMs = 10000;
 
 
-bool isNonFinite(const QVariant &v)
+// A number that is not finite never reaches the books: the engine would
+// store it as Infinity or NULL and the accounts could not be repaired.
+void refuseNonFinite(const QVariant &v)
 {
     const int t = v.typeId();
-    return (t == QMetaType::Double || t == QMetaType::Float) && !std::isfinite(v.toDouble());
+    if ((t == QMetaType::Double || t == QMetaType::Float) && !std::isfinite(v.toDouble()))
+        throw DbError(QStringLiteral("数值 %1 无效，不能写入数据库。").arg(v.toDouble()));
 }
 
 } // namespace
@@ -741,26 +744,23 @@ void Database::prepareTranslated(QSqlQuery &q, const QString &sql)
     if (savepoint)
         pgRaw(QStringLiteral("SAVEPOINT pk_statement"));
     const bool ok = q.prepare(sql);
-    if (savepoint) {
-        QSqlQuery r(m_db);
-        if (!ok)
-            r.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_statement"));
-        r.exec(QStringLiteral("RELEASE SAVEPOINT pk_statement"));
+    if (!ok) {
+        const DbError e = engineError(q.lastError());
+        if (savepoint)
+            pgUndoStatement();
+        throw e;
     }
-    if (!ok)
-        throw engineError(q.lastError());
+    if (savepoint)
+        pgRaw(QStringLiteral("RELEASE SAVEPOINT pk_statement"));
 }
 
 void Database::execPrepared(QSqlQuery &q, bool isWrite) { runStatement(q, isWrite, nullptr); }
 
 void Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql)
 {
-    // A number that is not finite never reaches the books: the engine would
-    // store it as Infinity or NULL and the accounts could not be repaired.
     const QVariantList bound = q.boundValues();
     for (const QVariant &v : bound)
-        if (isNonFinite(v))
-            throw DbError(QStringLiteral("数值 %1 无效，不能写入数据库。").arg(v.toDouble()));
+        refuseNonFinite(v);
     checkTransactionAlive();
     // PostgreSQL ends a whole transaction on a failed statement; the original
     // server and SQLite fail the statement only. A savepoint keeps it that way.
@@ -795,11 +795,8 @@ void Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql
     busyOver();
     if (!ok) {
         const DbError err = engineError(q.lastError());
-        if (savepoint && !m_connectionLost) {
-            QSqlQuery r(m_db);
-            r.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_statement"));
-            r.exec(QStringLiteral("RELEASE SAVEPOINT pk_statement"));
-        }
+        if (savepoint)
+            pgUndoStatement();
         undoOwn();
         throw err;
     }
@@ -1248,8 +1245,7 @@ Rows Database::read(const QString &tsql, const Params &params)
             const bool direct = std::all_of(binds.begin(), binds.end(), [](const auto &b) { return bindable(b.second); });
             if (direct) {
                 for (const auto &b : binds)
-                    if (isNonFinite(b.second))
-                        throw DbError(QStringLiteral("数值 %1 无效，不能写入数据库。").arg(b.second.toDouble()));
+                    refuseNonFinite(b.second);
                 checkTransactionAlive();
                 injectIfDue(sql, false);
                 for (const auto &b : binds) {
@@ -1288,8 +1284,7 @@ Rows Database::read(const QString &tsql, const Params &params)
         // The rows are read where libpq has them. (One without values goes
         // the driver's way: a long list reads faster there.)
         for (const auto &b : binds)
-            if (isNonFinite(b.second))
-                throw DbError(QStringLiteral("数值 %1 无效，不能写入数据库。").arg(b.second.toDouble()));
+            refuseNonFinite(b.second);
         checkTransactionAlive();
         injectIfDue(sql, false);
         const bool guarded = m_tranDepth > 0 && m_allOrNothing == 0;

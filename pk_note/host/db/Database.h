@@ -374,6 +374,8 @@ private:
     qint64 pgNewKey(const QString &table, int count = 1, qint64 above = 0);
     bool pgTryLock(const QString &key);
     void pgUnlock(const QString &key);
+    // Takes back the statement savepoint's work after a refused statement.
+    void pgUndoStatement();
     const QHash<QString, QHash<QString, SqlType>> *pgSchemaTypes();
     QSqlQuery execTranslated(const QString &sql, const Params &params, bool isWrite);
     void bindAll(QSqlQuery &q, const Params &params);

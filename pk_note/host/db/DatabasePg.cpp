@@ -405,11 +405,8 @@ PgStatement &Database::kept(std::unordered_map<QString, Kept> &cache, const QStr
         try {
             k.query->prepare();
         } catch (...) {
-            if (savepoint && !m_connectionLost) {
-                QSqlQuery r(m_db);
-                r.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_statement"));
-                r.exec(QStringLiteral("RELEASE SAVEPOINT pk_statement"));
-            }
+            if (savepoint)
+                pgUndoStatement();
             throw;
         }
         if (savepoint)
@@ -520,35 +517,12 @@ QByteArray numberPlaceholders(const QString &sql, QHash<QString, int> &named, in
     return out.toUtf8();
 }
 
-// A value as the server reads it from text; false for NULL.
+// A value as the server reads it from text; false for NULL (a null string
+// or date is NULL to the driver too).
 bool pgText(const QVariant &v, QByteArray &text)
 {
     if (!v.isValid() || v.isNull())
         return false;
-    // A null string or date is NULL to the driver too.
-    switch (v.typeId()) {
-    case QMetaType::QString:
-        if (v.toString().isNull())
-            return false;
-        break;
-    case QMetaType::QByteArray:
-        if (v.toByteArray().isNull())
-            return false;
-        break;
-    case QMetaType::QDate:
-        if (v.toDate().isNull())
-            return false;
-        break;
-    case QMetaType::QTime:
-        if (v.toTime().isNull())
-            return false;
-        break;
-    case QMetaType::QDateTime:
-        if (v.toDateTime().isNull())
-            return false;
-        break;
-    default: break;
-    }
     switch (v.typeId()) {
     case QMetaType::Bool: text = v.toBool() ? "1" : "0"; break; // an integer column or a boolean
     case QMetaType::Int:
@@ -571,11 +545,32 @@ bool pgText(const QVariant &v, QByteArray &text)
             text = QString::number(d, 'g', QLocale::FloatingPointShortest).toLatin1();
         break;
     }
-    case QMetaType::QDate: text = v.toDate().toString(Qt::ISODate).toLatin1(); break;
-    case QMetaType::QTime: text = v.toTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1(); break;
-    case QMetaType::QDateTime: text = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1(); break;
-    case QMetaType::QByteArray: text = "\\x" + v.toByteArray().toHex(); break;
-    default: text = v.toString().toUtf8();
+    case QMetaType::QDate:
+        if (v.toDate().isNull())
+            return false;
+        text = v.toDate().toString(Qt::ISODate).toLatin1();
+        break;
+    case QMetaType::QTime:
+        if (v.toTime().isNull())
+            return false;
+        text = v.toTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
+        break;
+    case QMetaType::QDateTime:
+        if (v.toDateTime().isNull())
+            return false;
+        text = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+        break;
+    case QMetaType::QByteArray:
+        if (v.toByteArray().isNull())
+            return false;
+        text = "\\x" + v.toByteArray().toHex();
+        break;
+    default: {
+        const QString s = v.toString();
+        if (s.isNull() && v.typeId() == QMetaType::QString)
+            return false;
+        text = s.toUtf8();
+    }
     }
     return true;
 }
@@ -759,10 +754,7 @@ void *Database::pgExecute(const QByteArray &name, int count, const char *const *
     if (failed(results[1])) {
         const DbError e = pgResultError(results[1]);
         clearAll();
-        if (!m_connectionLost) {
-            PQclear(PQexec(conn, "ROLLBACK TO SAVEPOINT pk_statement"));
-            PQclear(PQexec(conn, "RELEASE SAVEPOINT pk_statement"));
-        }
+        pgUndoStatement();
         throw e;
     }
     PGresult *res = std::exchange(results[1], nullptr);
@@ -870,6 +862,15 @@ bool Database::pgTryLock(const QString &key)
     if (!q.exec(QStringLiteral("SELECT pg_try_advisory_lock(%1)").arg(pgLockKey(key))) || !q.next())
         throw pgError(q.lastError());
     return q.value(0).toBool();
+}
+
+void Database::pgUndoStatement()
+{
+    if (m_connectionLost)
+        return;
+    QSqlQuery r(m_db);
+    r.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_statement"));
+    r.exec(QStringLiteral("RELEASE SAVEPOINT pk_statement"));
 }
 
 void Database::pgUnlock(const QString &key)
