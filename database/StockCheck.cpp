@@ -68,8 +68,15 @@ db::ResultSet notebookZero(db::Database &d, QVector<ProcArg> &args)
     out.columns = QStringList{"COMMODITYID", "BUILDINGID", "COMMODITYNAME", "BUILDINGNAME",
                               "ONHAND",      "QUANTITY",   "ERRTYPE",       "ERRCODE"};
 
-    // The change per commodity and store over every declared movement.
-    QMap<Key, double> change;
+    // The change per commodity and store over every declared movement, read
+    // with the names and stock it is checked against: one read per movement,
+    // not one more per commodity.
+    struct Moved {
+        double change = 0;
+        bool stock = false; // a stock commodity (services and discounts hold none)
+        QVariant commodityName, storeName, onhand, available;
+    };
+    QMap<Key, Moved> change;
     const db::ResultSet declared = d.select(
         QStringLiteral("select MASTERTABLE, LINETABLE, STOREFIELD, QUANTITYFIELD, DIRECTION, REVERSEKIND "
                        "from notestocklinemth where NOTETYPE = :t"),
@@ -83,33 +90,40 @@ db::ResultSet notebookZero(db::Database &d, QVector<ProcArg> &args)
         const QString sign = row[5].isNull()
                                  ? QStringLiteral("1")
                                  : QStringLiteral("case when m.NOTEKIND = %1 then -1 else 1 end").arg(row[5].toLongLong());
+        // Each group meets at most one commodity, store and stock row (their
+        // keys), so max() only carries that row's values through the grouping.
         const db::ResultSet moved = d.select(
-            QStringLiteral("select d.COMMODITYID, coalesce(%1, 0), sum(abs(coalesce(d.%2, 0)) * %3) from %4 d "
-                           "join %5 m on m.NOTEID = d.NOTEID where d.NOTEID = :id and d.COMMODITYID is not null "
+            QStringLiteral("select d.COMMODITYID, coalesce(%1, 0), sum(abs(coalesce(d.%2, 0)) * %3), "
+                           "max(c.COMMODITYID), max(c.NAME), max(s.NAME), max(o.QUANTITY), max(o.REALQTY - o.USEDQTY) "
+                           "from %4 d join %5 m on m.NOTEID = d.NOTEID "
+                           "left join Commoditylth c on c.COMMODITYID = d.COMMODITYID and c.KIND <= 3 "
+                           "left join storelth s on s.BUILDINGID = coalesce(%1, 0) "
+                           "left join onhandaath o on o.COMMODITYID = d.COMMODITYID and o.BUILDINGID = coalesce(%1, 0) "
+                           "where d.NOTEID = :id and d.COMMODITYID is not null "
                            "and coalesce(d.REFERNOTETYPE, 0) not in (21, 22) "
                            "group by d.COMMODITYID, coalesce(%1, 0)")
                 .arg(store, quantity, sign, lines, master),
             {{QStringLiteral("id"), id}});
-        for (const QVector<QVariant> &m : moved.rows)
-            change[{m[0].toLongLong(), m[1].toLongLong()}] += m[2].toDouble() * double(direction);
+        for (const QVector<QVariant> &m : moved.rows) {
+            Moved &to = change[{m[0].toLongLong(), m[1].toLongLong()}];
+            to.change += m[2].toDouble() * double(direction);
+            to.stock = !m[3].isNull();
+            to.commodityName = m[4];
+            to.storeName = m[5];
+            to.onhand = m[6];
+            to.available = m[7];
+        }
     }
 
     for (auto it = change.cbegin(); it != change.cend(); ++it) {
         // Stock that only grows cannot run short; a line without a store is
         // for the line checks of the window to refuse.
-        const double delta = it.value();
-        if (delta > -1e-9 || it.key().store <= 0)
+        const Moved &m = it.value();
+        const double delta = m.change;
+        if (delta > -1e-9 || it.key().store <= 0 || !m.stock)
             continue;
-        const db::ResultSet info = d.select(
-            QStringLiteral("select c.NAME, s.NAME, o.QUANTITY, o.REALQTY - o.USEDQTY from Commoditylth c "
-                           "left join storelth s on s.BUILDINGID = :b "
-                           "left join onhandaath o on o.COMMODITYID = c.COMMODITYID and o.BUILDINGID = :b "
-                           "where c.COMMODITYID = :c and c.KIND <= 3"),
-            {{QStringLiteral("c"), it.key().commodity}, {QStringLiteral("b"), it.key().store}});
-        if (info.isEmpty())
-            continue; // services and discount items hold no stock
-        const double onhand = info.rows[0][2].toDouble();
-        const double available = info.rows[0][3].isNull() ? onhand : info.rows[0][3].toDouble();
+        const double onhand = m.onhand.toDouble();
+        const double available = m.available.isNull() ? onhand : m.available.toDouble();
         int errType = 0;
         QString errCode;
         if (onhand + delta < -1e-9) {
@@ -121,7 +135,7 @@ db::ResultSet notebookZero(db::Database &d, QVector<ProcArg> &args)
         } else {
             continue;
         }
-        out.rows.append({it.key().commodity, it.key().store, info.rows[0][0], info.rows[0][1], onhand, delta, errType,
+        out.rows.append({it.key().commodity, it.key().store, m.commodityName, m.storeName, onhand, delta, errType,
                          errCode});
     }
     return out;
@@ -132,7 +146,7 @@ db::ResultSet notebookZero(db::Database &d, QVector<ProcArg> &args)
 void registerStockCheck()
 {
     static std::once_flag once;
-    std::call_once(once, [] { db::Registry::instance().addProcedure(QLatin1String(kName), notebookZero); });
+    std::call_once(once, [] { db::Registry::instance().addReadingProcedure(QLatin1String(kName), notebookZero); });
 }
 
 } // namespace notedb

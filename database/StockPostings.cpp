@@ -466,7 +466,7 @@ qint64 takeIds(Statements &s, const char *table, int count)
     db::Database &d = s.db();
     const QString t = QLatin1String(table);
     if (s.server())
-        return d.newKeyBlock(t, count, postingScalar(d, QStringLiteral("select coalesce(max(ID), 0) from %1").arg(t)).toLongLong());
+        return d.newKeyBlock(t, count);
     const qint64 key = postingScalar(d, QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME = :t"),
                                 {{QStringLiteral("t"), t}})
                            .toLongLong();
@@ -865,26 +865,26 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
 {
     const Params key{{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}};
     Statements s(d);
-    // A batch of this note drawn on by a sale posting at this moment is seen drawn.
-    if (s.server())
-        s.lock("select 1 from noteflowaath where NOTETYPE = ? and NOTEID = ? order by ID for update", {n.noteType, noteId});
-    const db::ResultSet drawn = postingRead(d, 
-        QStringLiteral("select BCODE from noteflowaath where NOTETYPE = :t and NOTEID = :id and IOFLAG = 1 and "
-                       "BTURNNOTEID is null and BREFERQTY > 0.000001 order by ID"),
+    // The note's flow rows with what their reversal asks: whether a batch of
+    // theirs was drawn on, and the places of an amount. On the server they are
+    // locked by the same read, so a batch drawn on by a sale posting at this
+    // moment is seen drawn.
+    const db::ResultSet flows = postingRead(d,
+        QStringLiteral("select ID, BUILDINGID, COMMODITYID, QUANTITY, PPRICE, AMOUNT, IOFLAG, BTURNNOTEID, BCODE, BREFERQTY, "
+                       "(%1) as AMTDECIMALS from noteflowaath where NOTETYPE = :t and NOTEID = :id order by ID%2")
+            .arg(QLatin1String(kAmountDecimals), s.server() ? QStringLiteral(" for update") : QString()),
         key);
-    if (!drawn.isEmpty())
-        throw DbError(QStringLiteral("批次[%1]已被其他单据引用,不能%2。").arg(drawn.rows[0][0].toString(), action));
-
-    const int decimals = amountDecimals(d);
-    const db::ResultSet flows = postingRead(d, 
-        QStringLiteral("select ID, BUILDINGID, COMMODITYID, QUANTITY, PPRICE, AMOUNT, IOFLAG, BTURNNOTEID "
-                       "from noteflowaath where NOTETYPE = :t and NOTEID = :id order by ID desc"),
-        key);
+    for (const QVector<QVariant> &f : flows.rows)
+        if (f[6].toInt() == 1 && f[7].isNull() && f[9].toDouble() > 0.000001)
+            throw DbError(QStringLiteral("批次[%1]已被其他单据引用,不能%2。").arg(f[8].toString(), action));
+    const int decimals = flows.isEmpty() ? amountDecimals(d) : amountDecimalsOf(flows.rows[0][10]);
     QVector<QPair<qint64, qint64>> touched;
     for (const QVector<QVariant> &f : flows.rows)
         touched.append({f[1].toLongLong(), f[2].toLongLong()});
     lockOnHand(s, touched);
-    for (const QVector<QVariant> &f : flows.rows) {
+    // Latest first, undoing in the order things happened.
+    for (auto it = flows.rows.crbegin(); it != flows.rows.crend(); ++it) {
+        const QVector<QVariant> &f = *it;
         const qint64 id = f[0].toLongLong(), store = f[1].toLongLong(), goods = f[2].toLongLong();
         const double q = f[3].toDouble();
         const int io = f[6].toInt();

@@ -93,7 +93,7 @@ bool TBasenoteForm::auditRulesAllow(bool check)
     };
     for (int i = 0; i < 3; ++i) {
         const QVariant id = MasterValue(QString::fromLatin1(closedChecks[i].field));
-        if (!id.isNull() && scalarOf(QString::fromLatin1(closedChecks[i].sql) + idText(id)).toInt() == 1) {
+        if (!id.isNull() && SteadyScalar(QString::fromLatin1(closedChecks[i].sql) + idText(id)).toInt() == 1) {
             ShowError(QString::fromUtf8(t.closed[i]));
             return false;
         }

@@ -2,25 +2,24 @@
 
 #include "Globals.h"
 #include "Messages.h"
+#include "SteadyReads.h"
 #include "db/Database.h"
 
 bool IsAdministrator(int operatorId)
 {
-    db::Database *d = StartupDB();
-    if (!d || operatorId == 0)
+    if (!StartupDB() || operatorId == 0)
         return false;
-    return d->scalar(QStringLiteral("select ISADMIN from operatormth where OPERATEID = :id and CLOSED = 0"),
-                     {{QStringLiteral("id"), operatorId}})
+    return SteadyScalar(QStringLiteral("select ISADMIN from operatormth where OPERATEID = :id and CLOSED = 0"),
+                        {{QStringLiteral("id"), operatorId}})
                .toInt() != 0;
 }
 
 bool GetUPrivilegeItem(int privilegeId, int action)
 {
-    db::Database *d = StartupDB();
-    if (!d || g_iUserID == 0)
+    if (!StartupDB() || g_iUserID == 0)
         return false;
     // One query answers both the administrator flag and the explicit right.
-    const QVariant v = d->scalar(
+    const QVariant v = SteadyScalar(
         QStringLiteral("select count(*) from operatormth o where o.OPERATEID = :u and o.CLOSED = 0 and "
                        "(o.ISADMIN <> 0 or exists (select 1 from privilegemth p where p.OPERATEID = o.OPERATEID "
                        "and p.PRIVILEGEID = :id and p.ACTION = :a))"),

@@ -13,4 +13,5 @@
 #include "Registry.h"
 #include "Rounding.h"
 #include "Settings.h"
+#include "SteadyReads.h"
 #include "SysParams.h"

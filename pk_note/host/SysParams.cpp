@@ -1,6 +1,7 @@
 #include "SysParams.h"
 
 #include "Globals.h"
+#include "SteadyReads.h"
 #include "db/Database.h"
 
 namespace {
@@ -8,10 +9,9 @@ namespace {
 // By id first (the numbering the books use), else by name.
 int periodParam(int id, const QString &name)
 {
-    db::Database *d = StartupDB();
-    if (!d)
+    if (!StartupDB())
         return 0;
-    const db::ResultSet rs = d->select(
+    const db::ResultSet rs = SteadySelect(
         QStringLiteral("select PARAMID, DATAVALUE from sysparamamth where PARAMID = :id or upper(PARAMNAME) = :name"),
         {{QStringLiteral("id"), id}, {QStringLiteral("name"), name.toUpper()}});
     QString text;
@@ -28,24 +28,22 @@ int periodParam(int id, const QString &name)
 
 QString LookupSysParam(const QString &name)
 {
-    db::Database *d = StartupDB();
-    if (!d)
+    if (!StartupDB())
         return {};
-    return d->scalar(QStringLiteral("select DATAVALUE from sysparamamth where upper(PARAMNAME) = :name"),
-                     {{QStringLiteral("name"), name.toUpper()}})
+    return SteadyScalar(QStringLiteral("select DATAVALUE from sysparamamth where upper(PARAMNAME) = :name"),
+                        {{QStringLiteral("name"), name.toUpper()}})
         .toString();
 }
 
 QHash<QString, QString> LookupSysParams(std::initializer_list<const char *> names)
 {
     QHash<QString, QString> out;
-    db::Database *d = StartupDB();
-    if (!d || names.size() == 0)
+    if (!StartupDB() || names.size() == 0)
         return out;
     QStringList quoted;
     for (const char *name : names)
         quoted << db::QuotedStr(QString::fromLatin1(name).toUpper());
-    const db::ResultSet rs = d->select(
+    const db::ResultSet rs = SteadySelect(
         QStringLiteral("select upper(PARAMNAME), DATAVALUE from sysparamamth where upper(PARAMNAME) in (%1)")
             .arg(quoted.join(u',')));
     for (const auto &row : rs.rows)

@@ -7,8 +7,8 @@
 #include <QString>
 
 // DATAVALUE of the parameter named `name` (any case); empty when absent or
-// when no books are open. Always read from the database, so a change made by
-// any window is seen at once.
+// when no books are open. Read from the database each time, but once in a
+// batch (SteadyReads).
 QString LookupSysParam(const QString &name);
 
 // Several parameters in one read, keyed by their upper-cased names; absent

@@ -483,6 +483,9 @@ int TBatchCheckForm::BatchCheck()
     ProgressBar->setFormat(QStringLiteral("%v/%m"));
     QElapsedTimer shown;
     shown.start();
+    // Rights, parameters and closed partners are asked of every note: the
+    // books answer each question once for the whole batch.
+    const SteadyReads steady;
     int changed = 0;
     for (int i = 0; i < ticked.size(); ++i) {
         const Note &n = ticked[i];

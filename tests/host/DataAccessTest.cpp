@@ -145,6 +145,14 @@ TEST_F(DataAccessTest, SystemParametersAndBusinessMonth)
     EXPECT_EQ(LookupSysParam("NoSuchParam"), "");
     setParam(4003, "IsDistinctStore", "0");
     EXPECT_EQ(LookupSysParam("isdistinctstore"), "0"); // changes are seen at once
+    {
+        // A batch reads each rule once; the next batch reads it again.
+        const SteadyReads batch;
+        EXPECT_EQ(LookupSysParam("IsDistinctStore"), "0");
+        setParam(4003, "IsDistinctStore", "1");
+        EXPECT_EQ(LookupSysParam("IsDistinctStore"), "0");
+    }
+    EXPECT_EQ(LookupSysParam("IsDistinctStore"), "1");
 
     // Without a valid period the working date's month is used.
     g_NewnoteTime = QDate(2023, 6, 18);

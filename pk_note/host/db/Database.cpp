@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -100,7 +101,17 @@ Registry &Registry::instance()
     return registry;
 }
 
-void Registry::addProcedure(const QString &name, Procedure proc) { m_procedures.insert(name.toUpper(), std::move(proc)); }
+void Registry::addProcedure(const QString &name, Procedure proc)
+{
+    m_procedures.insert(name.toUpper(), std::move(proc));
+    m_readers.remove(name.toUpper());
+}
+
+void Registry::addReadingProcedure(const QString &name, Procedure proc)
+{
+    m_procedures.insert(name.toUpper(), std::move(proc));
+    m_readers.insert(name.toUpper());
+}
 
 void Registry::addFunction(const QString &name, int argCount, SqlFunction fn)
 {
@@ -779,6 +790,8 @@ void Database::runStatement(QSqlQuery &q, bool isWrite, const QString *simpleSql
     const bool own = isWrite && m_tranDepth == 0 && !(rowWrite && !mayQueue && !takesKeys);
     if (own)
         beginTran();
+    const bool wasStatementTran = std::exchange(m_statementTran, own || m_statementTran);
+    const auto restore = qScopeGuard([&] { m_statementTran = wasStatementTran; });
     auto undoOwn = [&] {
         if (own && m_tranDepth > 0)
             rollbackTran();
@@ -1398,7 +1411,7 @@ ResultSet Database::callProcedure(const QString &name, QVector<ProcArg> &args)
     if (!p)
         throw DbError(QStringLiteral("找不到存储过程 '%1'。").arg(bare));
     // A procedure runs as one unit: on its own transaction when none is open.
-    const bool own = m_tranDepth == 0;
+    const bool own = m_tranDepth == 0 && !Registry::instance().onlyReads(bare);
     if (own)
         beginTran();
     try {
@@ -1438,13 +1451,13 @@ qint64 Database::newKey(const QString &table)
     }
 }
 
-qint64 Database::newKeyBlock(const QString &table, int count, qint64 above)
+qint64 Database::newKeyBlock(const QString &table, int count)
 {
     if (count < 1)
         throw DbError(QStringLiteral("键值块的大小无效: %1").arg(count));
     if (!isPostgres())
         throw DbError(QStringLiteral("键值块只在服务器上的帐套中分配。"));
-    return pgNewKey(table, count, above) - count + 1;
+    return pgNewKey(table, count, true) - count + 1;
 }
 
 bool Database::setLock(const QString &name, bool take)
@@ -1551,19 +1564,23 @@ void Database::drainPostings()
                 // On the server a posting runs under a savepoint of its own: a
                 // statement it cannot run fails the posting, not the caller's
                 // transaction, so its own statements need no savepoint each.
-                pgRaw(QStringLiteral("SAVEPOINT pk_posting"));
+                // A statement's own transaction goes whole if the posting fails.
+                const bool guard = !m_statementTran;
+                if (guard)
+                    pgRaw(QStringLiteral("SAVEPOINT pk_posting"));
                 try {
                     AllOrNothing whole(*this);
                     (*h)(*this, ev);
                 } catch (...) {
-                    if (!m_connectionLost) {
+                    if (guard && !m_connectionLost) {
                         QSqlQuery r(m_db);
                         r.exec(QStringLiteral("ROLLBACK TO SAVEPOINT pk_posting"));
                         r.exec(QStringLiteral("RELEASE SAVEPOINT pk_posting"));
                     }
                     throw;
                 }
-                pgRaw(QStringLiteral("RELEASE SAVEPOINT pk_posting"));
+                if (guard)
+                    pgRaw(QStringLiteral("RELEASE SAVEPOINT pk_posting"));
             }
         }
     } catch (...) {

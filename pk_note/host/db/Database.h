@@ -53,6 +53,10 @@ class Registry {
 public:
     static Registry &instance();
     void addProcedure(const QString &name, Procedure proc);
+    // A procedure that only reads runs without a transaction of its own: on
+    // the server that saves the BEGIN and COMMIT round trips of every check.
+    void addReadingProcedure(const QString &name, Procedure proc);
+    bool onlyReads(const QString &name) const { return m_readers.contains(name.toUpper()); }
     void addFunction(const QString &name, int argCount, SqlFunction fn);
     void addPosting(const QString &table, PostingHandler handler);
     const Procedure *procedure(const QString &name) const;
@@ -67,6 +71,7 @@ public:
 
 private:
     QHash<QString, Procedure> m_procedures;   // upper-case name
+    QSet<QString> m_readers;                  // upper-case names of those that only read
     QHash<QString, PostingHandler> m_postings; // lower-case table
     QVector<Function> m_functions;
 };
@@ -301,10 +306,10 @@ public:
     // Next key of `table` from the key table, in a transaction of its own when none
     // is open. Throws DbError when the key table has no row for `table`.
     qint64 newKey(const QString &table);
-    // PostgreSQL: a block of `count` keys of `table` above `above` (the highest
-    // id already in the table); returns the first. The block comes as newKey's
+    // PostgreSQL: a block of `count` keys of `table` above the highest ID
+    // already in the table; returns the first. The block comes as newKey's
     // do, so clients posting at once never wait on the key table.
-    qint64 newKeyBlock(const QString &table, int count, qint64 above);
+    qint64 newKeyBlock(const QString &table, int count);
 
     // PostgreSQL, for the postings, which run the same few statements for every
     // note under a savepoint of their own: `sql` (the engine's own text, `?`
@@ -371,7 +376,7 @@ private:
     // PGresult. `guarded`: under the statement savepoint, in one round trip.
     void *pgExecute(const QByteArray &name, int count, const char *const *values, const int *lengths, bool guarded);
     void adoptPgResult(Rows &rows, void *result, const QString &sql);
-    qint64 pgNewKey(const QString &table, int count = 1, qint64 above = 0);
+    qint64 pgNewKey(const QString &table, int count = 1, bool aboveTop = false);
     bool pgTryLock(const QString &key);
     void pgUnlock(const QString &key);
     // Takes back the statement savepoint's work after a refused statement.
@@ -408,6 +413,9 @@ private:
     std::optional<Fault> m_fault;
     QString m_clientId;
     bool m_draining = false;
+    // The open transaction is a single statement's own: whatever fails in it
+    // rolls all of it back, postings included.
+    bool m_statementTran = false;
     bool m_closing = false;
     bool m_postingsPending = false;
     // PostgreSQL: the tables whose triggers queue postings and those whose

@@ -341,8 +341,19 @@ DbError Database::pgError(const QSqlError &error)
     return DbError(pgErrorText(code, code == SQLITE_IOERR, text), code, text);
 }
 
-qint64 Database::pgNewKey(const QString &table, int count, qint64 above)
+qint64 Database::pgNewKey(const QString &table, int count, bool aboveTop)
 {
+    // Above the table's highest ID when asked (rows may come from elsewhere
+    // than the key table), read by the same statement: one round trip.
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    if (aboveTop && !plain.match(table).hasMatch())
+        throw DbError(QStringLiteral("无效的表名: '%1'。").arg(table));
+    const QString sql = QStringLiteral("UPDATE sys_keytable SET KEYVALUE = greatest(KEYVALUE, %2) + %3 WHERE TABLENAME = %1 "
+                                       "RETURNING KEYVALUE")
+                            .arg(QuotedStr(table),
+                                 aboveTop ? QStringLiteral("(select coalesce(max(ID), 0) from %1)").arg(table)
+                                          : QStringLiteral("0"),
+                                 QString::number(count));
     // The key table row written by this very transaction (new books being
     // made) is not visible, or is locked, to the second connection: such keys
     // come from this connection.
@@ -357,11 +368,7 @@ qint64 Database::pgNewKey(const QString &table, int count, qint64 above)
         }
         QSqlDatabase keys = QSqlDatabase::database(m_keyConnectionName, false);
         QSqlQuery q(keys);
-        if (!q.exec(QStringLiteral("UPDATE sys_keytable SET KEYVALUE = greatest(KEYVALUE, %2) + %3 WHERE TABLENAME = %1 "
-                                   "RETURNING KEYVALUE")
-                        .arg(QuotedStr(table))
-                        .arg(above)
-                        .arg(count)))
+        if (!q.exec(sql))
             throw pgError(q.lastError());
         if (q.next())
             return q.value(0).toLongLong();
@@ -369,11 +376,7 @@ qint64 Database::pgNewKey(const QString &table, int count, qint64 above)
             throw DbError(QStringLiteral("键值表中没有表 %1 的记录。").arg(table));
     }
     QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("UPDATE sys_keytable SET KEYVALUE = greatest(KEYVALUE, %2) + %3 WHERE TABLENAME = %1 "
-                               "RETURNING KEYVALUE")
-                    .arg(QuotedStr(table))
-                    .arg(above)
-                    .arg(count)))
+    if (!q.exec(sql))
         throw pgError(q.lastError());
     if (!q.next())
         throw DbError(QStringLiteral("键值表中没有表 %1 的记录。").arg(table));
