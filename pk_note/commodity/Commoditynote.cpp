@@ -712,11 +712,13 @@ bool closedReferencesAllow(TCommoditynoteForm &form, const QString &detailTable,
     }
     if (detailTable.isEmpty())
         return true;
+    // The note as a value: one statement for every note, prepared once.
     AutoQuery q = CreateAutoQuery(QStringLiteral("select G.Name from ") + detailTable
-                                  + QStringLiteral(" P ,Commoditylth G where p.CommodityID=G.CommodityID and G.Closed=1 "
-                                                   "and P.noteID=")
-                                  + form.MasterValue(QStringLiteral("noteID"), 0).toString()
-                                  + QStringLiteral(" Group by G.Name"));
+                                      + QStringLiteral(" P ,Commoditylth G where p.CommodityID=G.CommodityID and "
+                                                       "G.Closed=1 and P.noteID=:id Group by G.Name"),
+                                  false);
+    q->Parameters().insert(QStringLiteral("id"), form.MasterValue(QStringLiteral("noteID"), 0));
+    q->Open();
     if (q->IsEmpty())
         return true;
     QStringList names;

@@ -344,6 +344,7 @@ Database::~Database()
     if (!m_keyConnectionName.isEmpty()) {
         QSqlDatabase::database(m_keyConnectionName, false).close();
         QSqlDatabase::removeDatabase(m_keyConnectionName);
+        m_keyStatements.clear();
     }
 }
 

@@ -399,6 +399,7 @@ private:
     // PostgreSQL: the second connection that hands out keys outside the
     // caller's transaction, so a key is never given twice nor rolled back.
     QString m_keyConnectionName;
+    QHash<QString, QByteArray> m_keyStatements; // prepared on the key connection, by text
     bool m_keysWritten = false;    // this transaction wrote the key table itself
     bool m_connectionLost = false; // the server ended the transaction itself (connection lost, injected fault)
     bool m_schemaDirty = true;     // PostgreSQL: column types to be read again

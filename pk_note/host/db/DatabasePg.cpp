@@ -26,6 +26,14 @@ namespace db {
 
 namespace {
 
+PGconn *pgConnection(const QSqlDatabase &db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    if (v.isValid() && (qstrcmp(v.typeName(), "PGconn*") == 0 || qstrcmp(v.typeName(), "pg_conn*") == 0))
+        return *static_cast<PGconn *const *>(v.constData());
+    return nullptr;
+}
+
 QAtomicInt pgConnectionCounter;
 
 struct PgAddress {
@@ -348,12 +356,9 @@ qint64 Database::pgNewKey(const QString &table, int count, bool aboveTop)
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
     if (aboveTop && !plain.match(table).hasMatch())
         throw DbError(QStringLiteral("无效的表名: '%1'。").arg(table));
-    const QString sql = QStringLiteral("UPDATE sys_keytable SET KEYVALUE = greatest(KEYVALUE, %2) + %3 WHERE TABLENAME = %1 "
-                                       "RETURNING KEYVALUE")
-                            .arg(QuotedStr(table),
-                                 aboveTop ? QStringLiteral("(select coalesce(max(ID), 0) from %1)").arg(table)
-                                          : QStringLiteral("0"),
-                                 QString::number(count));
+    const QString form = QStringLiteral("UPDATE sys_keytable SET KEYVALUE = greatest(KEYVALUE, %2) + %3 WHERE TABLENAME = %1 "
+                                        "RETURNING KEYVALUE");
+    const QString above = aboveTop ? QStringLiteral("(select coalesce(max(ID), 0) from %1)").arg(table) : QStringLiteral("0");
     // The key table row written by this very transaction (new books being
     // made) is not visible, or is locked, to the second connection: such keys
     // come from this connection.
@@ -366,17 +371,45 @@ qint64 Database::pgNewKey(const QString &table, int count, bool aboveTop)
             QSqlQuery s(keys);
             s.exec(QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs));
         }
-        QSqlDatabase keys = QSqlDatabase::database(m_keyConnectionName, false);
-        QSqlQuery q(keys);
-        if (!q.exec(sql))
-            throw pgError(q.lastError());
-        if (q.next())
-            return q.value(0).toLongLong();
+        // Prepared once per statement on that connection: every posting takes
+        // a block, and parsing and planning the update was most of its cost.
+        PGconn *conn = pgConnection(QSqlDatabase::database(m_keyConnectionName, false));
+        if (!conn)
+            throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
+        const auto failed = [](const PGresult *r) {
+            const ExecStatusType st = PQresultStatus(r);
+            return st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK;
+        };
+        const auto keysError = [&](PGresult *r) {
+            const DbError e = r ? pgResultError(r) : DbError(QString::fromUtf8(PQerrorMessage(conn)).trimmed());
+            PQclear(r);
+            return e;
+        };
+        const QString sql = form.arg(QuotedStr(table), above, QStringLiteral("$1::integer"));
+        auto name = m_keyStatements.constFind(sql);
+        if (name == m_keyStatements.constEnd()) {
+            const QByteArray n = "pk_key_" + QByteArray::number(m_keyStatements.size());
+            PGresult *r = PQprepare(conn, n.constData(), sql.toUtf8().constData(), 0, nullptr);
+            if (failed(r))
+                throw keysError(r);
+            PQclear(r);
+            name = m_keyStatements.insert(sql, n);
+        }
+        const QByteArray countText = QByteArray::number(count);
+        const char *values[] = {countText.constData()};
+        PGresult *r = PQexecPrepared(conn, name->constData(), 1, values, nullptr, nullptr, 0);
+        if (failed(r))
+            throw keysError(r);
+        const bool found = PQntuples(r) > 0;
+        const qint64 key = found ? QByteArray(PQgetvalue(r, 0, 0)).toLongLong() : 0;
+        PQclear(r);
+        if (found)
+            return key;
         if (m_tranDepth == 0)
             throw DbError(QStringLiteral("键值表中没有表 %1 的记录。").arg(table));
     }
     QSqlQuery q(m_db);
-    if (!q.exec(sql))
+    if (!q.exec(form.arg(QuotedStr(table), above, QString::number(count))))
         throw pgError(q.lastError());
     if (!q.next())
         throw DbError(QStringLiteral("键值表中没有表 %1 的记录。").arg(table));
@@ -461,14 +494,6 @@ ResultSet Database::runKept(const QString &tsql, const Params &params, int *rows
 // ---------------------------------------------------------------- statements through libpq
 
 namespace {
-
-PGconn *pgConnection(const QSqlDatabase &db)
-{
-    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
-    if (v.isValid() && (qstrcmp(v.typeName(), "PGconn*") == 0 || qstrcmp(v.typeName(), "pg_conn*") == 0))
-        return *static_cast<PGconn *const *>(v.constData());
-    return nullptr;
-}
 
 // `?` and `:name` made $1, $2...: the same name is the same number. Quoted
 // text, quoted names, comments and `::` casts are left as they are.
