@@ -148,6 +148,11 @@ std::unique_ptr<Database> Database::openPostgres(const QString &address)
     d->pgRaw(QStringLiteral("SET client_min_messages = warning"));
     d->pgRaw(QStringLiteral("SET DateStyle = 'ISO, YMD'"));
     d->pgRaw(QStringLiteral("SET lock_timeout = %1").arg(d->m_busyTimeoutMs));
+    // A kept statement is planned once for any values: the books' statements
+    // find rows by key, where a plan made for the values at hand is the same
+    // plan, and making it again on every run cost an audit more than running
+    // it. Kept statements are prepared again as the books grow.
+    d->pgRaw(QStringLiteral("SET plan_cache_mode = force_generic_plan"));
     d->m_translator = std::make_unique<TsqlTranslator>(TsqlTranslator::Postgres);
     d->m_translator->setSchemaSource([db = d.get()] { return db->schemaTypes(); });
     return d;
