@@ -416,15 +416,22 @@ void flush(Statements &s)
         s.drawn.clear();
     }
     if (!s.costs.isEmpty()) {
-        QVariantList values;
+        // Per note, the note a value by itself: its lines are then found by
+        // key even where the table's statistics still say it is small.
+        QMap<qint64, QVariantList> byNote;
         for (const Statements::Cost &c : std::as_const(s.costs))
-            values << c.noteId << c.item << c.price;
+            byNote[c.noteId.toLongLong()] << c.item << c.price;
         const QString lines = QLatin1String(s.costNote->lines), price = QLatin1String(s.costNote->price);
-        update(QStringLiteral("cost:%1.%2").arg(lines, price), int(s.costs.size()), "(?::bigint, ?::bigint, ?::numeric)",
-               QStringLiteral("update %1 d set %2 = v.p from (values %3) as v(id, item, p) "
-                              "where d.NOTEID = v.id and d.ITEMSNO = v.item")
-                   .arg(lines, price, QStringLiteral("%1")),
-               values);
+        for (auto it = byNote.begin(); it != byNote.end(); ++it) {
+            QVariantList &values = it.value();
+            const int rows = int(values.size() / 2);
+            values << it.key();
+            update(QStringLiteral("cost:%1.%2").arg(lines, price), rows, "(?::bigint, ?::numeric)",
+                   QStringLiteral("update %1 d set %2 = v.p from (values %3) as v(item, p) "
+                                  "where d.NOTEID = ? and d.ITEMSNO = v.item")
+                       .arg(lines, price, QStringLiteral("%1")),
+                   values);
+        }
         s.costs.clear();
     }
     if (!s.removed.isEmpty()) {
