@@ -150,11 +150,16 @@ void postAccountFlow(db::Database &d, qint64 accountId, int noteType, qint64 not
 
 void reverseAccountFlows(db::Database &d, int noteType, qint64 noteId, const QString &action)
 {
-    const int decimals = amountDecimals(d);
     const Params key{{QStringLiteral("t"), noteType}, {QStringLiteral("id"), noteId}};
-    const db::ResultSet flows = d.select(QStringLiteral("select ID, ACCOUNTID, INAMT, OUTAMT, NOTECODE from accountflowaath "
-                                                        "where NOTETYPE = :t and NOTEID = :id order by ID desc"),
+    // The places of an amount come with the flows: one read, not two.
+    const db::ResultSet flows = d.select(QStringLiteral("select ID, ACCOUNTID, INAMT, OUTAMT, NOTECODE, (%1) as AMTDECIMALS "
+                                                        "from accountflowaath where NOTETYPE = :t and NOTEID = :id "
+                                                        "order by ID desc")
+                                             .arg(QLatin1String(kAmountDecimals)),
                                          key);
+    if (flows.isEmpty())
+        return;
+    const int decimals = amountDecimalsOf(flows.value(0, QStringLiteral("AMTDECIMALS")));
     // Every account is checked before anything is undone.
     for (int i = 0; i < flows.rows.size(); ++i) {
         const qint64 account = flows.value(i, QStringLiteral("ACCOUNTID")).toLongLong();

@@ -124,15 +124,15 @@ public:
     QVector<Cost> costs;
 
     // Server only: runs a write whose values are made per note.
-    int runList(const char *sql, const QVariantList &values)
+    // Server: the kept statement of `sql` with `values` bound.
+    db::PgStatement &boundList(const char *sql, const QVariantList &values)
     {
         db::PgStatement *&q = m_queries[sql];
         if (!q)
             q = &m_db.keptStatement(QString::fromLatin1(sql));
         for (int i = 0; i < values.size(); ++i)
             q->bindValue(i, values[i]);
-        q->exec();
-        return q->numRowsAffected();
+        return *q;
     }
 
     // Runs a write with `values`; returns the rows it changed.
@@ -179,12 +179,11 @@ public:
         q.exec();
         return q;
     }
-    // Server only: a select taking row locks; returns the rows it locked.
-    int lock(const char *sql, std::initializer_list<QVariant> values)
+    // Server only: the kept statement of `sql` with `values` bound, to be run
+    // with others.
+    db::PgStatement &serverStatement(const char *sql, std::initializer_list<QVariant> values)
     {
-        db::PgStatement &q = serverBound(sql, values);
-        q.exec();
-        return q.size();
+        return serverBound(sql, values);
     }
 
 private:
@@ -310,18 +309,17 @@ void lockOnHand(Statements &s, QVector<QPair<qint64, qint64>> rows)
     lockAndRead();
 }
 
-// The batches the note's lines draw on, before their rest is read.
-void lockBatches(Statements &s, const StockNote &n, qint64 noteId)
+// Server: the lock of the batches the note's lines draw on, to be taken
+// before their rest is read.
+db::PgStatement &batchLock(Statements &s, const StockNote &n, qint64 noteId)
 {
-    if (!s.server())
-        return;
     const QString lines = QLatin1String(n.lines);
-    s.lock(textFor(QStringLiteral("batches:") + lines, [&] {
-               return QStringLiteral("select 1 from noteflowaath where ID in (select BTURNNOTEID from %1 where NOTEID = ?) "
-                                     "order by ID for update")
-                   .arg(lines);
-           }),
-           {noteId});
+    return s.serverStatement(textFor(QStringLiteral("batches:") + lines, [&] {
+                                 return QStringLiteral("select 1 from noteflowaath where ID in (select BTURNNOTEID from %1 "
+                                                       "where NOTEID = ?) order by ID for update")
+                                     .arg(lines);
+                             }),
+                             {noteId});
 }
 
 OnHand readOnHand(Statements &s, qint64 store, qint64 goods)
@@ -379,6 +377,8 @@ void flush(Statements &s)
 {
     if (!s.server())
         return;
+    // Every statement below goes to the server in one round trip.
+    db::PgTogether together(s.db());
     constexpr int chunk = 500; // rows per statement, well inside the server's limit on values
     for (const InsertKind *kind : std::as_const(s.insertOrder)) {
         const QVariantList &all = s.inserts[kind];
@@ -390,7 +390,7 @@ void flush(Statements &s)
                     values << QLatin1String(kind->row);
                 return QLatin1String(kind->head) + values.join(u',');
             });
-            s.runList(sql, all.mid(from, qsizetype(rows) * kind->width));
+            together.add(s.boundList(sql, all.mid(from, qsizetype(rows) * kind->width)));
         }
     }
     s.insertOrder.clear();
@@ -403,7 +403,7 @@ void flush(Statements &s)
                 list << QLatin1String(row);
             return text.arg(list.join(u','));
         });
-        return s.runList(sql, values);
+        return together.add(s.boundList(sql, values));
     };
     if (!s.drawn.isEmpty()) {
         QVariantList values;
@@ -448,21 +448,27 @@ void flush(Statements &s)
                               "from (values %1) as v(g, s, id, q) join noteflowaath l on l.COMMODITYID = v.g "
                               "and l.BUILDINGID = v.s and l.ID > v.id group by l.ID) as d where f.ID = d.ID"),
                values);
-        s.runList("delete from noteflowaath where ID = any(?::bigint[])", {QStringLiteral("{%1}").arg(ids.join(u','))});
+        together.add(s.boundList("delete from noteflowaath where ID = any(?::bigint[])",
+                                 {QStringLiteral("{%1}").arg(ids.join(u','))}));
         s.removed.clear();
     }
-    if (s.written.isEmpty())
+    if (s.written.isEmpty()) {
+        together.run();
         return;
+    }
     QVariantList values;
     for (auto it = s.written.cbegin(); it != s.written.cend(); ++it)
         values << it.key().first << it.key().second << it->onHand.quantity << it->onHand.amount << it->onHand.price
                << it->realDelta;
     const int rows = int(s.written.size());
-    if (update(QStringLiteral("onhand"), rows, "(?::bigint, ?::bigint, ?::numeric, ?::numeric, ?::numeric, ?::numeric)",
-               QStringLiteral("update onhandaath o set QUANTITY = v.q, AMOUNT = v.a, PRICE = v.p, "
-                              "REALQTY = round(o.REALQTY + v.r, 6), STATUS = 1 from (values %1) as v(s, g, q, a, p, r) "
-                              "where o.BUILDINGID = v.s and o.COMMODITYID = v.g"),
-               values) != rows)
+    const int onHand = update(QStringLiteral("onhand"), rows,
+                              "(?::bigint, ?::bigint, ?::numeric, ?::numeric, ?::numeric, ?::numeric)",
+                              QStringLiteral("update onhandaath o set QUANTITY = v.q, AMOUNT = v.a, PRICE = v.p, "
+                                             "REALQTY = round(o.REALQTY + v.r, 6), STATUS = 1 from (values %1) "
+                                             "as v(s, g, q, a, p, r) where o.BUILDINGID = v.s and o.COMMODITYID = v.g"),
+                              values);
+    together.run();
+    if (together.rowsAffected(onHand) != rows)
         throw DbError(QStringLiteral("库存记录(onhandaath)在记帐时丢失。"));
     s.written.clear();
 }
@@ -581,30 +587,52 @@ void movePlaces(db::Database &d, Statements &s, const StockNote &n, qint64 noteI
 void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &action)
 {
     Statements s(d);
-    // The note, whether it was posted already, and the places of an amount:
-    // one round trip on the server.
-    const db::ResultSet m = postingRead(d,
-                                  QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1%3%4, "
-                                                 "(select count(*) from noteflowaath where NOTETYPE = :t and NOTEID = :id) + "
-                                                 "(select count(*) from notepostlogaath where NOTETYPE = :t and NOTEID = :id) + "
-                                                 "(select count(*) from accountflowaath where NOTETYPE = :t and NOTEID = :id) "
-                                                 "as POSTED, (%5) as AMTDECIMALS from %2 m where NOTEID = :id")
-                                      .arg(n.payable ? QStringLiteral(", AMOUNT, PAYAMT, ACCOUNTID, PARTNERID, CPARTNERID, CHKORID")
-                                                     : QString(),
-                                           QLatin1String(n.master),
-                                           n.direction ? QStringLiteral(", (%1) as DIRECTION").arg(QLatin1String(n.direction))
-                                                       : QString(),
-                                           n.differenceAccount
-                                               ? QStringLiteral(", %1 as DIFFACCOUNT").arg(QLatin1String(n.differenceAccount))
-                                               : QString(),
-                                           QLatin1String(kAmountDecimals)),
-                                  {{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}});
+    // The note, whether it was posted already, and the places of an amount.
+    const QString masterSql =
+        QStringLiteral("select NOTECODE, NOTEDATE, NOTEKIND%1%3%4, "
+                       "(select count(*) from noteflowaath where NOTETYPE = :t and NOTEID = :id) + "
+                       "(select count(*) from notepostlogaath where NOTETYPE = :t and NOTEID = :id) + "
+                       "(select count(*) from accountflowaath where NOTETYPE = :t and NOTEID = :id) "
+                       "as POSTED, (%5) as AMTDECIMALS from %2 m where NOTEID = :id")
+            .arg(n.payable ? QStringLiteral(", AMOUNT, PAYAMT, ACCOUNTID, PARTNERID, CPARTNERID, CHKORID") : QString(),
+                 QLatin1String(n.master),
+                 n.direction ? QStringLiteral(", (%1) as DIRECTION").arg(QLatin1String(n.direction)) : QString(),
+                 n.differenceAccount ? QStringLiteral(", %1 as DIFFACCOUNT").arg(QLatin1String(n.differenceAccount))
+                                     : QString(),
+                 QLatin1String(kAmountDecimals));
+    const QString linesSql =
+        QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, %6 as TARGETID, d.%2 as QTY, d.%3 as PRICE, d.BCODE, "
+                       "d.PRODUCTDAY, d.VALIDDAY, d.BTURNNOTEID, d.REFERNOTETYPE, d.REFERNOTEID, d.REFERITEMSNO, "
+                       "c.COMMODITYID as GOODS, c.KIND, c.NAME, b.COMMODITYID as BGOODS, b.BUILDINGID as BSTORE, "
+                       "b.QUANTITY * b.IOFLAG - b.BREFERQTY as BLEFT, b.IOFLAG as BIO, b.BTURNNOTEID as BFROM, "
+                       "%7 as INPRICE from %4 d join %5 m on m.NOTEID = d.NOTEID "
+                       "left join Commoditylth c on c.COMMODITYID = d.COMMODITYID "
+                       "left join noteflowaath b on b.ID = d.BTURNNOTEID where d.NOTEID = :id order by d.ITEMSNO")
+            .arg(QLatin1String(n.store), QLatin1String(n.quantity), QLatin1String(n.price), QLatin1String(n.lines),
+                 QLatin1String(n.master), n.targetStore ? QLatin1String(n.targetStore) : QLatin1String("null"),
+                 n.inPrice ? QStringLiteral("d.") + QLatin1String(n.inPrice) : QStringLiteral("null"));
+    const Params key{{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}};
+    const Params lineKey{{QStringLiteral("id"), noteId}};
+    // On the server the note, the lock of the batches its lines draw on and
+    // then its lines go in one round trip.
+    db::ResultSet m, lines;
+    if (s.server()) {
+        db::PgTogether together(d);
+        const int master = together.add(d.boundKept(masterSql, key));
+        together.add(batchLock(s, n, noteId));
+        const int lineRows = together.add(d.boundKept(linesSql, lineKey));
+        together.run();
+        m = together.rows(master);
+        lines = together.rows(lineRows);
+    } else {
+        m = postingRead(d, masterSql, key);
+        lines = postingRead(d, linesSql, lineKey);
+    }
     if (m.isEmpty())
         throw DbError(QStringLiteral("单据(类型 %1, ID %2)不存在,不能%3。").arg(n.noteType).arg(noteId).arg(action));
     const QString code = column(m, 0, "NOTECODE").toString();
     const QVariant noteDate = column(m, 0, "NOTEDATE");
     const int kind = column(m, 0, "NOTEKIND").toInt();
-    const Params key{{QStringLiteral("t"), n.noteType}, {QStringLiteral("id"), noteId}};
     if (column(m, 0, "POSTED").toInt() > 0)
         throw DbError(QStringLiteral("单据[%1]已经记帐,不能重复记帐。").arg(code));
 
@@ -615,20 +643,6 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     if (n.direction)
         direction = column(m, 0, "DIRECTION").toInt();
     const int decimals = amountDecimalsOf(column(m, 0, "AMTDECIMALS"));
-
-    lockBatches(s, n, noteId);
-    const db::ResultSet lines = postingRead(d,
-        QStringLiteral("select d.ITEMSNO, d.COMMODITYID, %1 as STOREID, %6 as TARGETID, d.%2 as QTY, d.%3 as PRICE, d.BCODE, "
-                       "d.PRODUCTDAY, d.VALIDDAY, d.BTURNNOTEID, d.REFERNOTETYPE, d.REFERNOTEID, d.REFERITEMSNO, "
-                       "c.COMMODITYID as GOODS, c.KIND, c.NAME, b.COMMODITYID as BGOODS, b.BUILDINGID as BSTORE, "
-                       "b.QUANTITY * b.IOFLAG - b.BREFERQTY as BLEFT, b.IOFLAG as BIO, b.BTURNNOTEID as BFROM, "
-                       "%7 as INPRICE from %4 d join %5 m on m.NOTEID = d.NOTEID "
-                       "left join Commoditylth c on c.COMMODITYID = d.COMMODITYID "
-                       "left join noteflowaath b on b.ID = d.BTURNNOTEID where d.NOTEID = :id order by d.ITEMSNO")
-            .arg(QLatin1String(n.store), QLatin1String(n.quantity), QLatin1String(n.price), QLatin1String(n.lines),
-                 QLatin1String(n.master), n.targetStore ? QLatin1String(n.targetStore) : QLatin1String("null"),
-                 n.inPrice ? QStringLiteral("d.") + QLatin1String(n.inPrice) : QStringLiteral("null")),
-        {{QStringLiteral("id"), noteId}});
 
     if (n.revalue) {
         revalue(d, s, n, noteId, code, noteDate, lines, decimals, action);
@@ -919,12 +933,20 @@ void reverse(db::Database &d, const StockNote &n, qint64 noteId, const QString &
         s.run("delete from noteflowaath where ID = ?", {id});
     }
     flush(s);
-    postingWrite(d, QStringLiteral("delete from PcSplit where NOTETYPE = :t and NOTEID = :id"), key);
-
-    const db::ResultSet log = postingRead(d, 
-        QStringLiteral("select KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, TARGETID, TARGETITEMSNO, QUANTITY "
-                       "from notepostlogaath where NOTETYPE = :t and NOTEID = :id"),
-        key);
+    const QString splits = QStringLiteral("delete from PcSplit where NOTETYPE = :t and NOTEID = :id");
+    const QString logSql = QStringLiteral("select KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, TARGETID, TARGETITEMSNO, "
+                                          "QUANTITY from notepostlogaath where NOTETYPE = :t and NOTEID = :id");
+    db::ResultSet log;
+    if (s.server()) {
+        db::PgTogether together(d);
+        together.add(d.boundKept(splits, key));
+        const int logRows = together.add(d.boundKept(logSql, key));
+        together.run();
+        log = together.rows(logRows);
+    } else {
+        postingWrite(d, splits, key);
+        log = postingRead(d, logSql, key);
+    }
     for (const QVector<QVariant> &l : log.rows) {
         const int kind = l[0].toInt();
         const QString table = l[2].toString();

@@ -159,6 +159,7 @@ public:
 
 private:
     friend class Database;
+    friend class PgTogether;
     PgStatement(Database &db, const QString &sql);
     void prepare();
     Database &m_db;
@@ -170,6 +171,31 @@ private:
     QVector<bool> m_null;
     void *m_result = nullptr; // PGresult
     int m_row = -1;
+};
+
+// PostgreSQL: kept statements sent together in one round trip (libpq's
+// pipeline). They run in the order added, each with the values bound on it
+// when it was added; a failure stops the rest and is thrown by run().
+class PgTogether {
+public:
+    explicit PgTogether(Database &db) : m_db(db) {}
+    ~PgTogether();
+    PgTogether(const PgTogether &) = delete;
+    PgTogether &operator=(const PgTogether &) = delete;
+    int add(PgStatement &q); // its place in the results
+    void run();
+    int rowsAffected(int place) const;
+    ResultSet rows(int place) const; // a select's rows, columns named
+
+private:
+    struct Item {
+        QByteArray name;
+        QVector<QByteArray> values;
+        QVector<bool> null;
+        void *result = nullptr; // PGresult
+    };
+    Database &m_db;
+    QVector<Item> m_items;
 };
 
 class Database {
@@ -325,6 +351,9 @@ public:
     // without the savepoint exec() takes: a failure leaves the transaction to
     // be rolled back. Writes run no postings. `rowsAffected` gets the rows written.
     ResultSet runKept(const QString &tsql, const Params &params = {}, int *rowsAffected = nullptr);
+    // The kept statement of `tsql` with `params` bound, to be run by the caller
+    // (alone or with others, see PgTogether).
+    PgStatement &boundKept(const QString &tsql, const Params &params = {});
 
     // The layer's error for a statement the engine refused, run by a caller on
     // connection() itself: the same sentence and code as the layer's own.
@@ -452,6 +481,7 @@ private:
     std::unordered_map<QString, Kept> m_keptReads;
     qint64 m_pgStatements = 0; // names given to statements prepared through libpq
     friend class PgStatement;
+    friend class PgTogether;
     PgStatement &keptRead(const QString &sql);
     // PostgreSQL gives unquoted names back in lower case: result columns are
     // spelt as the statement's aliases, else as the schema spells them.

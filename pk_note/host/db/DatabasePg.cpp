@@ -478,7 +478,7 @@ PgStatement &Database::keptRead(const QString &sql)
     return kept(m_keptReads, sql, true);
 }
 
-ResultSet Database::runKept(const QString &tsql, const Params &params, int *rowsAffected)
+PgStatement &Database::boundKept(const QString &tsql, const Params &params)
 {
     if (!isPostgres())
         throw DbError(QStringLiteral("只有服务器上的帐套保留预备语句。"));
@@ -487,6 +487,12 @@ ResultSet Database::runKept(const QString &tsql, const Params &params, int *rows
     PgStatement &q = keptStatement(sql);
     for (const auto &[ph, v] : boundParams(sql, params))
         q.bindValue(ph, v);
+    return q;
+}
+
+ResultSet Database::runKept(const QString &tsql, const Params &params, int *rowsAffected)
+{
+    PgStatement &q = boundKept(tsql, params);
     q.exec();
     busyOver();
     if (rowsAffected)
@@ -663,6 +669,65 @@ QVariant pgValue(const PGresult *res, int row, int column)
     }
 }
 
+bool failedResult(const PGresult *r)
+{
+    const ExecStatusType status = PQresultStatus(r);
+    return status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK;
+}
+
+// One statement of a pipeline: a plain text, or a prepared one with its values.
+struct PipelineItem {
+    const char *raw = nullptr;
+    const QByteArray *name = nullptr;
+    int count = 0;
+    const char *const *values = nullptr;
+    const int *lengths = nullptr;
+};
+
+// Sends the items in one round trip and reads their results in order into
+// `results` (left null where the server sent none); false when the
+// connection failed on the way.
+bool pipeline(PGconn *conn, const PipelineItem *items, int n, PGresult **results)
+{
+    bool sent = PQenterPipelineMode(conn);
+    for (int i = 0; sent && i < n; ++i)
+        sent = items[i].raw ? PQsendQueryParams(conn, items[i].raw, 0, nullptr, nullptr, nullptr, nullptr, 0)
+                            : PQsendQueryPrepared(conn, items[i].name->constData(), items[i].count, items[i].values,
+                                                  items[i].lengths, nullptr, 0);
+    sent = sent && PQpipelineSync(conn);
+    for (int i = 0; sent && i < n; ++i) {
+        results[i] = PQgetResult(conn);
+        if (!results[i]) {
+            sent = false;
+            break;
+        }
+        while (PGresult *more = PQgetResult(conn)) // the end of its results
+            PQclear(more);
+    }
+    if (sent)
+        PQclear(PQgetResult(conn)); // the pipeline's sync
+    PQexitPipelineMode(conn);
+    return sent;
+}
+
+// The rows of a select from `from` on, columns named as the server names them.
+ResultSet rowsOf(const PGresult *res, int from)
+{
+    ResultSet rs;
+    if (!res)
+        return rs;
+    const int columns = PQnfields(res);
+    for (int c = 0; c < columns; ++c)
+        rs.columns << QString::fromUtf8(PQfname(res, c));
+    for (int r = from, rows = PQntuples(res); r < rows; ++r) {
+        QVector<QVariant> row(columns);
+        for (int c = 0; c < columns; ++c)
+            row[c] = pgValue(res, r, c);
+        rs.rows.append(std::move(row));
+    }
+    return rs;
+}
+
 } // namespace
 
 PgStatement::PgStatement(Database &db, const QString &sql) : m_db(db)
@@ -741,10 +806,7 @@ void *Database::pgExecute(const QByteArray &name, int count, const char *const *
     PGconn *conn = pgConnection(m_db);
     if (!conn)
         throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
-    const auto failed = [](const PGresult *r) {
-        const ExecStatusType status = PQresultStatus(r);
-        return status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK;
-    };
+    const auto failed = failedResult;
     if (!guarded) {
         PGresult *res = PQexecPrepared(conn, name.constData(), count, values, lengths, nullptr, 0);
         if (failed(res)) {
@@ -756,25 +818,10 @@ void *Database::pgExecute(const QByteArray &name, int count, const char *const *
     }
     // A failed statement ends the whole transaction on the server: the
     // statement goes under a savepoint, sent with it in one round trip.
-    const auto raw = [&](const char *sql) { return PQsendQueryParams(conn, sql, 0, nullptr, nullptr, nullptr, nullptr, 0); };
-    bool sent = PQenterPipelineMode(conn) && raw("SAVEPOINT pk_statement") &&
-                PQsendQueryPrepared(conn, name.constData(), count, values, lengths, nullptr, 0) &&
-                raw("RELEASE SAVEPOINT pk_statement") && PQpipelineSync(conn);
+    const PipelineItem items[3] = {{"SAVEPOINT pk_statement"}, {nullptr, &name, count, values, lengths},
+                                   {"RELEASE SAVEPOINT pk_statement"}};
     PGresult *results[3] = {};
-    for (PGresult *&r : results) {
-        if (!sent)
-            break;
-        r = PQgetResult(conn);
-        if (!r) {
-            sent = false;
-            break;
-        }
-        while (PGresult *more = PQgetResult(conn)) // the end of its results
-            PQclear(more);
-    }
-    if (sent)
-        PQclear(PQgetResult(conn)); // the pipeline's sync
-    PQexitPipelineMode(conn);
+    const bool sent = pipeline(conn, items, 3, results);
     const auto clearAll = [&] {
         for (PGresult *r : results)
             PQclear(r);
@@ -854,22 +901,85 @@ bool PgStatement::isSelect() const
 
 ResultSet PgStatement::rest()
 {
-    ResultSet rs;
     const auto *res = static_cast<const PGresult *>(m_result);
-    if (!res)
-        return rs;
-    const int columns = PQnfields(res);
-    for (int c = 0; c < columns; ++c)
-        rs.columns << QString::fromUtf8(PQfname(res, c));
-    for (int r = m_row + 1, rows = PQntuples(res); r < rows; ++r) {
-        QVector<QVariant> row(columns);
-        for (int c = 0; c < columns; ++c)
-            row[c] = pgValue(res, r, c);
-        rs.rows.append(std::move(row));
-    }
-    m_row = PQntuples(res);
+    ResultSet rs = rowsOf(res, m_row + 1);
+    if (res)
+        m_row = PQntuples(res);
     return rs;
 }
+
+PgTogether::~PgTogether()
+{
+    for (Item &i : m_items)
+        PQclear(static_cast<PGresult *>(i.result));
+}
+
+int PgTogether::add(PgStatement &q)
+{
+    m_items.append({q.m_name, q.m_values, q.m_null, nullptr});
+    return int(m_items.size()) - 1;
+}
+
+void PgTogether::run()
+{
+    PGconn *conn = pgConnection(m_db.m_db);
+    if (!conn)
+        throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
+    m_db.checkTransactionAlive();
+    // As a statement run alone: a failure must not end the caller's
+    // transaction, unless the caller undoes all of it anyway.
+    const bool guarded = m_db.m_tranDepth > 0 && m_db.m_allOrNothing == 0;
+    const int n = int(m_items.size());
+    QVector<QVector<const char *>> values(n);
+    QVector<QVector<int>> lengths(n);
+    QVector<PipelineItem> items;
+    if (guarded)
+        items.append({"SAVEPOINT pk_statement"});
+    for (int i = 0; i < n; ++i) {
+        const Item &it = m_items[i];
+        for (int v = 0; v < it.values.size(); ++v) {
+            values[i].append(it.null[v] ? nullptr : it.values[v].constData());
+            lengths[i].append(int(it.values[v].size()));
+        }
+        items.append({nullptr, &it.name, int(it.values.size()), values[i].constData(), lengths[i].constData()});
+    }
+    if (guarded)
+        items.append({"RELEASE SAVEPOINT pk_statement"});
+    QVector<PGresult *> results(items.size(), nullptr);
+    const bool sent = pipeline(conn, items.constData(), int(items.size()), results.data());
+    m_db.busyOver();
+    const int first = guarded ? 1 : 0;
+    std::optional<DbError> failure;
+    bool undo = false;
+    if (!sent) {
+        failure = m_db.pgResultError(nullptr);
+    } else {
+        for (int i = 0; i < int(results.size()) && !failure; ++i)
+            if (failedResult(results[i])) {
+                failure = m_db.pgResultError(results[i]);
+                undo = guarded && i >= first && i < first + n;
+            }
+    }
+    if (failure) {
+        for (PGresult *r : results)
+            PQclear(r);
+        if (undo)
+            m_db.pgUndoStatement();
+        throw *failure;
+    }
+    for (int i = 0; i < n; ++i)
+        m_items[i].result = std::exchange(results[first + i], nullptr);
+    for (PGresult *r : results)
+        PQclear(r);
+}
+
+int PgTogether::rowsAffected(int place) const
+{
+    const auto *res = static_cast<PGresult *>(m_items.value(place).result);
+    return res ? std::atoi(PQcmdTuples(const_cast<PGresult *>(res))) : -1;
+}
+
+ResultSet PgTogether::rows(int place) const { return rowsOf(static_cast<PGresult *>(m_items.value(place).result), 0); }
 
 void PgStatement::finish()
 {
