@@ -179,6 +179,22 @@ public:
         q.exec();
         return q;
     }
+    // A write whose result is needed by no later statement: at once on
+    // SQLite, with the others at flush() on the server. `refusal` is thrown
+    // when it changes no row.
+    struct Later {
+        const char *sql;
+        QVariantList values;
+        QString refusal;
+    };
+    QVector<Later> later;
+    void runLater(const char *sql, std::initializer_list<QVariant> values, const QString &refusal = {})
+    {
+        if (!m_handle)
+            later.append({sql, QVariantList(values), refusal});
+        else if (run(sql, values) == 0 && !refusal.isEmpty())
+            throw DbError(refusal);
+    }
     // Server only: the kept statement of `sql` with `values` bound, to be run
     // with others.
     db::PgStatement &serverStatement(const char *sql, std::initializer_list<QVariant> values)
@@ -452,25 +468,31 @@ void flush(Statements &s)
                                  {QStringLiteral("{%1}").arg(ids.join(u','))}));
         s.removed.clear();
     }
-    if (s.written.isEmpty()) {
-        together.run();
-        return;
-    }
-    QVariantList values;
-    for (auto it = s.written.cbegin(); it != s.written.cend(); ++it)
-        values << it.key().first << it.key().second << it->onHand.quantity << it->onHand.amount << it->onHand.price
-               << it->realDelta;
     const int rows = int(s.written.size());
-    const int onHand = update(QStringLiteral("onhand"), rows,
-                              "(?::bigint, ?::bigint, ?::numeric, ?::numeric, ?::numeric, ?::numeric)",
-                              QStringLiteral("update onhandaath o set QUANTITY = v.q, AMOUNT = v.a, PRICE = v.p, "
-                                             "REALQTY = round(o.REALQTY + v.r, 6), STATUS = 1 from (values %1) "
-                                             "as v(s, g, q, a, p, r) where o.BUILDINGID = v.s and o.COMMODITYID = v.g"),
-                              values);
+    int onHand = -1;
+    if (rows > 0) {
+        QVariantList values;
+        for (auto it = s.written.cbegin(); it != s.written.cend(); ++it)
+            values << it.key().first << it.key().second << it->onHand.quantity << it->onHand.amount << it->onHand.price
+                   << it->realDelta;
+        onHand = update(QStringLiteral("onhand"), rows,
+                        "(?::bigint, ?::bigint, ?::numeric, ?::numeric, ?::numeric, ?::numeric)",
+                        QStringLiteral("update onhandaath o set QUANTITY = v.q, AMOUNT = v.a, PRICE = v.p, "
+                                       "REALQTY = round(o.REALQTY + v.r, 6), STATUS = 1 from (values %1) "
+                                       "as v(s, g, q, a, p, r) where o.BUILDINGID = v.s and o.COMMODITYID = v.g"),
+                        values);
+        s.written.clear();
+    }
+    QVector<QPair<int, QString>> checks;
+    for (const Statements::Later &l : std::as_const(s.later))
+        checks.append({together.add(s.boundList(l.sql, l.values)), l.refusal});
+    s.later.clear();
     together.run();
-    if (together.rowsAffected(onHand) != rows)
+    if (onHand >= 0 && together.rowsAffected(onHand) != rows)
         throw DbError(QStringLiteral("库存记录(onhandaath)在记帐时丢失。"));
-    s.written.clear();
+    for (const auto &[place, refusal] : std::as_const(checks))
+        if (!refusal.isEmpty() && together.rowsAffected(place) == 0)
+            throw DbError(refusal);
 }
 
 // Flow and batch-split ids come from the key table in one block per note.
@@ -772,7 +794,6 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
               {differenceId++, column(m, 0, "DIFFACCOUNT"), n.noteType, noteId, column(lines, i, "ITEMSNO"), code, noteDate,
                difference});
     }
-    flush(s);
 
     // Places: the line's split over storage places moves their stock the
     // same way, logged so that the reversal needs no place rows.
@@ -828,21 +849,27 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         if (!src->finished.isEmpty())
             postingWrite(d, QStringLiteral("update %1 set FINISHED = %2 where NOTEID = :id and ITEMSNO = :item").arg(src->lines, src->finished),
                    {{QStringLiteral("id"), sourceId}, {QStringLiteral("item"), item}});
-        s.run("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, "
-              "TARGETID, TARGETITEMSNO, QUANTITY) values (?, ?, ?, 1, ?, ?, ?, ?, ?, ?)", {n.noteType, noteId, column(lines, i, "ITEMSNO"), type, src->lines,
-               raised.isEmpty() ? QVariant() : QVariant(raised), sourceId, item, raised.isEmpty() ? 0.0 : q});
+        s.runLater("insert into notepostlogaath (NOTETYPE, NOTEID, ITEMSNO, KIND, TARGETTYPE, TARGETTABLE, TARGETCOLUMN, "
+                   "TARGETID, TARGETITEMSNO, QUANTITY) values (?, ?, ?, 1, ?, ?, ?, ?, ?, ?)",
+                   {n.noteType, noteId, column(lines, i, "ITEMSNO"), type, src->lines,
+                    raised.isEmpty() ? QVariant() : QVariant(raised), sourceId, item, raised.isEmpty() ? 0.0 : q});
         referredNotes.insert({type, sourceId});
     }
     for (const auto &[type, sourceId] : std::as_const(referredNotes)) {
         const Source &src = sources()[type];
         postingWrite(d, QStringLiteral("update %1 set REFERCOUNT = coalesce(REFERCOUNT, 0) + 1 where NOTEID = :id").arg(src.master),
                {{QStringLiteral("id"), sourceId}});
-        s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTYPE, TARGETTABLE, TARGETID, QUANTITY) "
-              "values (?, ?, 2, ?, ?, ?, 0)", {n.noteType, noteId, type, src.master, sourceId});
+        s.runLater("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTYPE, TARGETTABLE, TARGETID, QUANTITY) "
+                   "values (?, ?, 2, ?, ?, ?, 0)",
+                   {n.noteType, noteId, type, src.master, sourceId});
     }
 
-    if (!n.payable)
+    // What the posting wrote so far goes to the server with what follows in
+    // one round trip; nothing below reads it.
+    if (!n.payable) {
+        flush(s);
         return;
+    }
     // Money: what is not paid now is owed to the partner; a return (out of
     // stock) turns both round.
     // A kind that moves no stock (a sale settling consigned goods) counts
@@ -861,10 +888,11 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
     if (owed != 0) {
         if (partner.isNull() || partner.toLongLong() == 0)
             throw DbError(QStringLiteral("单据[%1]没有指定往来单位,不能%2。").arg(code, action));
-        if (s.run("update partnerlth set SCAMT = round(SCAMT + ?, ?) where PARTNERID = ?", {owed, decimals, partner}) == 0)
-            throw DbError(QStringLiteral("单据[%1]的往来单位不存在(ID %2),不能%3。").arg(code, partner.toString(), action));
-        s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTABLE, TARGETID, QUANTITY) "
-              "values (?, ?, 3, 'partnerlth', ?, ?)", {n.noteType, noteId, partner, owed});
+        s.runLater("update partnerlth set SCAMT = round(SCAMT + ?, ?) where PARTNERID = ?", {owed, decimals, partner},
+                   QStringLiteral("单据[%1]的往来单位不存在(ID %2),不能%3。").arg(code, partner.toString(), action));
+        s.runLater("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTABLE, TARGETID, QUANTITY) "
+                   "values (?, ?, 3, 'partnerlth', ?, ?)",
+                   {n.noteType, noteId, partner, owed});
     }
     if (paid != 0) {
         postAccountFlow(d, column(m, 0, "ACCOUNTID").toLongLong(), n.noteType, noteId, code, noteDate,
@@ -874,10 +902,11 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         postingWrite(d, QStringLiteral("update %1 set REFERAMT = round(coalesce(REFERAMT, 0) + :q, 6) where NOTEID = :id")
                    .arg(QLatin1String(n.master)),
                {{QStringLiteral("q"), settled}, {QStringLiteral("id"), noteId}});
-        s.run("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTABLE, TARGETCOLUMN, TARGETID, QUANTITY) "
-              "values (?, ?, 6, ?, 'REFERAMT', ?, ?)",
-              {n.noteType, noteId, QLatin1String(n.master), noteId, settled});
+        s.runLater("insert into notepostlogaath (NOTETYPE, NOTEID, KIND, TARGETTABLE, TARGETCOLUMN, TARGETID, QUANTITY) "
+                   "values (?, ?, 6, ?, 'REFERAMT', ?, ?)",
+                   {n.noteType, noteId, QLatin1String(n.master), noteId, settled});
     }
+    flush(s);
 }
 
 // ---------------------------------------------------------------- reversal

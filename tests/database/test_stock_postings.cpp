@@ -221,6 +221,12 @@ TEST_F(StockPostings, AFailingPostingLeavesEveryTableAsItWas)
     EXPECT_EQ(refusal([&] { audit("purchasepth", 3); }), "单据[N-3]第2行的货品(ID 99)不存在,不能审核。");
     receipt(4, 1, {{1, 0, 4, 5}});
     EXPECT_EQ(refusal([&] { audit("purchasepth", 4); }), "货品[复印纸]的仓库不能为空,不能审核。");
+    // The payable is the posting's last write, checked once the server has run them all.
+    receipt(6, 1, {{1, 1, 2, 5}});
+    sql("update purchasepth set PARTNERID = 77 where NOTEID = 6");
+    const QString unknownPartner = booksState();
+    EXPECT_EQ(refusal([&] { audit("purchasepth", 6); }), "单据[N-6]的往来单位不存在(ID 77),不能审核。");
+    EXPECT_EQ(booksState(), unknownPartner);
     // A disk failing in the middle of the posting (the stock is written, the order not yet) leaves nothing either.
     receipt(5, 1, {{1, 1, 4, 5, {}, {}, 2, 8, 1}});
     const QString entered = booksState();

@@ -922,6 +922,8 @@ int PgTogether::add(PgStatement &q)
 
 void PgTogether::run()
 {
+    if (m_items.isEmpty())
+        return;
     PGconn *conn = pgConnection(m_db.m_db);
     if (!conn)
         throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
