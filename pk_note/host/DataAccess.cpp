@@ -151,8 +151,7 @@ int SqlExecute(const QString &sql, const db::Params &params)
         d.run(sql, params);
         return d.lastRowsAffected();
     }
-    QSqlQuery q = d.exec(sql, params);
-    return db::Database::isWriteStatement(q.lastQuery()) ? d.lastRowsAffected() : 0;
+    return d.execWrite(sql, params);
 }
 
 void SqlExecuteGuarded(const QString &sql, const db::Params &params)

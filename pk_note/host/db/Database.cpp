@@ -906,6 +906,25 @@ QSqlQuery Database::exec(const QString &tsql, const Params &params)
     return q;
 }
 
+int Database::execWrite(const QString &tsql, const Params &params)
+{
+    if (isPostgres()) {
+        const QString sql = translate(tsql);
+        const QString first = firstWord(sql);
+        // Key writes stay on the usual path, which tells the key connection.
+        if ((first == u"insert" || first == u"update" || first == u"delete") &&
+            !sql.contains(QLatin1String("sys_keytable"), Qt::CaseInsensitive)) {
+            const auto binds = boundParams(sql, params);
+            for (const auto &b : binds)
+                refuseNonFinite(b.second);
+            if (pgExecWrite(sql, binds))
+                return m_lastRowsAffected;
+        }
+    }
+    const QSqlQuery q = exec(tsql, params);
+    return isWriteStatement(q.lastQuery()) ? m_lastRowsAffected : 0;
+}
+
 ResultSet Database::run(const QString &batch, const Params &params)
 {
     BatchRunner runner(*this, params);
@@ -1334,6 +1353,7 @@ void Database::beginTran()
         if (!ok)
             throw engineError(q.lastError());
         m_postingsPending = false;
+        m_takenPostings.reset();
     }
     ++m_tranDepth;
 }
@@ -1387,6 +1407,7 @@ void Database::rollbackTran()
     const bool ended = engineEndedTransaction();
     m_tranDepth = 0;
     m_postingsPending = false;
+    m_takenPostings.reset();
     m_keysWritten = false;
     if (ended) {
         m_connectionLost = false;
@@ -1594,6 +1615,8 @@ void Database::drainPostings()
 QVector<PostingEvent> Database::takeQueuedPostings()
 {
     QVector<PostingEvent> events;
+    if (m_takenPostings) // taken already, with the write that queued them
+        return *std::exchange(m_takenPostings, std::nullopt);
     if (isPostgres()) {
         // All of them in one round trip; what their postings queue comes next time.
         PgStatement &q = keptStatement(QStringLiteral("select * from pk_postqueue_take()"));

@@ -252,6 +252,11 @@ public:
     // the first row. Write statements outside a transaction run in their own and
     // have their postings drained before commit. Throws DbError.
     QSqlQuery exec(const QString &tsql, const Params &params = {});
+    // exec() for a caller that wants only the rows a write changed (0 for
+    // anything else). On the server a plain insert, update or delete goes with
+    // its BEGIN, savepoint and the take of the postings it queued in one round
+    // trip.
+    int execWrite(const QString &tsql, const Params &params = {});
     // Prepares one statement (translated) without running it.
     QSqlQuery prepare(const QString &tsql);
     // The same for a statement already translated, on `q`.
@@ -483,6 +488,9 @@ private:
     friend class PgStatement;
     friend class PgTogether;
     PgStatement &keptRead(const QString &sql);
+    // execWrite() of a plain row write on the server; false when `sql` is not one.
+    bool pgExecWrite(const QString &sql, const QVector<QPair<QString, QVariant>> &binds);
+    std::optional<QVector<PostingEvent>> m_takenPostings; // taken with the write that queued them
     // PostgreSQL gives unquoted names back in lower case: result columns are
     // spelt as the statement's aliases, else as the schema spells them.
     void pgRespell(QStringList &columns, const QString &sql);

@@ -14,6 +14,7 @@
 #include <QSqlRecord>
 #include <QSqlResult>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QUrl>
 
 #include <libpq-fe.h>
@@ -675,7 +676,7 @@ bool failedResult(const PGresult *r)
     return status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK;
 }
 
-// One statement of a pipeline: a plain text, or a prepared one with its values.
+// One statement of a pipeline: a text, or a prepared one, with its values.
 struct PipelineItem {
     const char *raw = nullptr;
     const QByteArray *name = nullptr;
@@ -691,7 +692,8 @@ bool pipeline(PGconn *conn, const PipelineItem *items, int n, PGresult **results
 {
     bool sent = PQenterPipelineMode(conn);
     for (int i = 0; sent && i < n; ++i)
-        sent = items[i].raw ? PQsendQueryParams(conn, items[i].raw, 0, nullptr, nullptr, nullptr, nullptr, 0)
+        sent = items[i].raw ? PQsendQueryParams(conn, items[i].raw, items[i].count, nullptr, items[i].values,
+                                                items[i].lengths, nullptr, 0)
                             : PQsendQueryPrepared(conn, items[i].name->constData(), items[i].count, items[i].values,
                                                   items[i].lengths, nullptr, 0);
     sent = sent && PQpipelineSync(conn);
@@ -799,6 +801,103 @@ void *PgStatement::takeResult()
 {
     m_row = -1;
     return std::exchange(m_result, nullptr);
+}
+
+bool Database::pgExecWrite(const QString &sql, const QVector<QPair<QString, QVariant>> &binds)
+{
+    QHash<QString, int> named;
+    int count = 0;
+    const QByteArray text = numberPlaceholders(sql, named, count);
+    if (count != binds.size())
+        return false; // positional marks: the usual path binds them
+    QVector<QByteArray> values(count);
+    QVector<const char *> pointers(count, nullptr);
+    QVector<int> lengths(count, 0);
+    for (const auto &[placeholder, value] : binds) {
+        const int n = named.value(placeholder.toLower());
+        if (n < 1)
+            return false;
+        if (pgText(value, values[n - 1]))
+            pointers[n - 1] = values[n - 1].constData();
+        lengths[n - 1] = int(values[n - 1].size());
+    }
+    PGconn *conn = pgConnection(m_db);
+    if (!conn)
+        throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
+    checkTransactionAlive();
+    // As runStatement(): a write that may queue a posting gets a transaction
+    // of its own, and in the caller's a failed one must not end it.
+    const bool mayQueue = mayQueuePostings(sql);
+    const bool own = m_tranDepth == 0 && mayQueue;
+    const bool guarded = m_tranDepth > 0 && m_allOrNothing == 0;
+    if (own)
+        injectIfDue(QStringLiteral("BEGIN IMMEDIATE"), true);
+    injectIfDue(sql, false);
+    PgStatement *take = mayQueue ? &keptStatement(QStringLiteral("select * from pk_postqueue_take()")) : nullptr;
+
+    QVector<PipelineItem> items;
+    if (own)
+        items.append({"BEGIN"});
+    if (guarded)
+        items.append({"SAVEPOINT pk_statement"});
+    const int at = int(items.size());
+    items.append({text.constData(), nullptr, count, pointers.constData(), lengths.constData()});
+    if (guarded)
+        items.append({"RELEASE SAVEPOINT pk_statement"});
+    if (take)
+        items.append({nullptr, &take->m_name});
+    QVector<PGresult *> results(items.size(), nullptr);
+    const bool sent = pipeline(conn, items.constData(), int(items.size()), results.data());
+    busyOver();
+    const auto clearAll = [&] {
+        for (PGresult *r : results)
+            PQclear(r);
+    };
+    if (sent && own && !failedResult(results[0])) {
+        m_tranDepth = 1;
+        m_connectionLost = false;
+        m_keysWritten = false;
+        m_postingsPending = false;
+        m_takenPostings.reset();
+    }
+    const bool wasStatementTran = std::exchange(m_statementTran, own || m_statementTran);
+    const auto restore = qScopeGuard([&] { m_statementTran = wasStatementTran; });
+    const auto undoOwn = [&] {
+        if (own && m_tranDepth > 0)
+            rollbackTran();
+    };
+    for (int i = 0; i < int(results.size()); ++i) {
+        if (sent && !failedResult(results[i]))
+            continue;
+        const DbError e = pgResultError(sent ? results[i] : nullptr);
+        clearAll();
+        if (guarded && i == at)
+            pgUndoStatement();
+        undoOwn();
+        throw e;
+    }
+    const int touched = std::atoi(PQcmdTuples(results[at]));
+    if (take) {
+        QVector<PostingEvent> events;
+        const PGresult *r = results.last();
+        for (int row = 0, rows = PQntuples(r); row < rows; ++row)
+            events.append({QString::fromUtf8(PQgetvalue(r, row, 0)), QByteArray(PQgetvalue(r, row, 1)).toLongLong(),
+                           QByteArray(PQgetvalue(r, row, 2)).toInt(), QByteArray(PQgetvalue(r, row, 3)).toInt()});
+        m_takenPostings = std::move(events);
+        m_postingsPending = true;
+    }
+    clearAll();
+    try {
+        drainPostings();
+        m_lastRowsAffected = touched;
+        if (own)
+            commitTran();
+    } catch (...) {
+        undoOwn();
+        throw;
+    }
+    m_lastRowsAffected = touched;
+    return true;
 }
 
 void *Database::pgExecute(const QByteArray &name, int count, const char *const *values, const int *lengths, bool guarded)
