@@ -93,6 +93,8 @@ TEST_F(DataAccessTest, StatementsAndTransactions)
     const QString error = testsupport::refusal([] { SqlExecute("insert into nosuchtable values (1)"); });
     EXPECT_TRUE(error.contains("nosuchtable")) << error.toStdString();
     EXPECT_TRUE(InTransaction());
+    SqlExecute("update unitlth set NAME = 'goes on' where UNITSID = 13"); // the transaction is still usable
+    EXPECT_EQ(scalar("select NAME from unitlth where UNITSID = 13").toString(), "goes on");
     RollbackTran();
     EXPECT_EQ(scalar("select count(*) from unitlth where UNITSID = 13").toInt(), 0);
 
