@@ -172,13 +172,6 @@ public:
             fail();
         return rc == SQLITE_ROW;
     }
-    // Server only: runs a select; its rows are read from the query returned.
-    db::PgStatement &select(const char *sql, std::initializer_list<QVariant> values)
-    {
-        db::PgStatement &q = serverBound(sql, values);
-        q.exec();
-        return q;
-    }
     // A write whose result is needed by no later statement: at once on
     // SQLite, with the others at flush() on the server. `refusal` is thrown
     // when it changes no row.
@@ -304,25 +297,23 @@ void lockOnHand(Statements &s, QVector<QPair<qint64, qint64>> rows)
     }
     const QVariant storeList = QStringLiteral("{%1}").arg(stores.join(u',')),
                    goodsList = QStringLiteral("{%1}").arg(goods.join(u','));
-    const char *lockAll = "select BUILDINGID, COMMODITYID, QUANTITY, AMOUNT, PRICE from onhandaath where "
-                          "(BUILDINGID, COMMODITYID) in (select * from unnest(?::bigint[], ?::bigint[])) "
-                          "order by BUILDINGID, COMMODITYID for update";
-    const auto lockAndRead = [&] {
-        db::PgStatement &q = s.select(lockAll, {storeList, goodsList});
-        while (q.next())
-            s.locked.insert({q.value(0).toLongLong(), q.value(1).toLongLong()},
-                            OnHand{q.value(2).toDouble(), q.value(3).toDouble(), q.value(4).toDouble()});
-    };
-    lockAndRead();
-    if (std::all_of(rows.begin(), rows.end(), [&](const QPair<qint64, qint64> &r) { return s.locked.contains(r); }))
-        return;
-    // Rows not there yet are made in the same order (a row another client is
-    // making waits for it), then locked with the rest.
-    for (const auto &[store, commodity] : std::as_const(rows))
-        s.run("insert into onhandaath (BUILDINGID, COMMODITYID, QUANTITY, PRICE, AMOUNT, REALQTY, USEDQTY, STATUS) "
-              "values (?, ?, 0, 0, 0, 0, 0, 1) on conflict (BUILDINGID, COMMODITYID) do nothing",
-              {store, commodity});
-    lockAndRead();
+    // One pass in that order over rows there and rows not there yet: an
+    // existing row is locked (the update's false condition writes nothing),
+    // a missing one made, and a row another client is making waits for it.
+    // Locking the existing rows first and making the missing ones after
+    // deadlocked two clients, each holding a row the other came to later.
+    const char *lockAll = "insert into onhandaath (BUILDINGID, COMMODITYID, QUANTITY, PRICE, AMOUNT, REALQTY, USEDQTY, STATUS) "
+                          "select r.s, r.g, 0, 0, 0, 0, 0, 1 from unnest(?::bigint[], ?::bigint[]) as r(s, g) "
+                          "order by r.s, r.g on conflict (BUILDINGID, COMMODITYID) do update set STATUS = excluded.STATUS "
+                          "where false";
+    const char *readAll = "select BUILDINGID, COMMODITYID, QUANTITY, AMOUNT, PRICE from onhandaath where "
+                          "(BUILDINGID, COMMODITYID) in (select * from unnest(?::bigint[], ?::bigint[]))";
+    db::PgTogether together(s.db());
+    together.add(s.serverStatement(lockAll, {storeList, goodsList}));
+    const int read = together.add(s.serverStatement(readAll, {storeList, goodsList}));
+    together.run();
+    for (const QVector<QVariant> &r : together.rows(read).rows)
+        s.locked.insert({r[0].toLongLong(), r[1].toLongLong()}, OnHand{r[2].toDouble(), r[3].toDouble(), r[4].toDouble()});
 }
 
 // Server: the lock of the batches the note's lines draw on, to be taken
