@@ -1,6 +1,7 @@
 // The postings on the server with several clients at once: audits running
-// side by side end as one client auditing in turn on SQLite, and an audit
-// meeting another client's row lock fails as busy. (The postings' figures on
+// side by side end as one client auditing in turn on SQLite, an audit takes
+// its stock rows in one order, and an audit meeting another client's row lock
+// fails as busy. (The postings' figures on
 // the server are checked by test_database in its run on PostgreSQL.)
 
 #include "PgFixture.h"
@@ -196,6 +197,61 @@ TEST_F(ServerPostings, AnAuditMeetingAnotherClientsRowLockFailsAsBusyAndLeavesTh
     EXPECT_EQ(clerk.scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE = 26 and NOTEID = %1").arg(transfer))
                   .toInt(),
               2 * int(row.rows.size()));
+}
+
+TEST_F(ServerPostings, AnAuditTakesItsStockRowsInOneOrderMissingOnesIncluded)
+{
+    // A receipt into head office of goods with no stock row there yet and of
+    // goods with one, the missing row first in the rows' order.
+    Database &clerk = *m_pg;
+    const qint64 missing = clerk.scalar(QStringLiteral("select min(COMMODITYID) from Commoditylth where KIND <= 3 and "
+                                                       "COMMODITYID not in (select COMMODITYID from onhandaath where BUILDINGID = 1)"))
+                               .toLongLong();
+    const qint64 held = clerk.scalar(QStringLiteral("select min(COMMODITYID) from onhandaath where BUILDINGID = 1 and "
+                                                    "COMMODITYID > %1")
+                                         .arg(missing))
+                            .toLongLong();
+    ASSERT_GT(missing, 0);
+    ASSERT_GT(held, 0);
+    const qint64 id = clerk.scalar(QStringLiteral("select max(NOTEID) from purchasepth")).toLongLong() + 1;
+    clerk.exec(QStringLiteral("insert into purchasepth (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, PARTNERID, AMOUNT, "
+                              "PAYAMT) values (%1, 1, 0, 'T-%1', '2024-03-05', (select min(PARTNERID) from partnerlth "
+                              "where ISVENDOR = 1), 20, 0)")
+                   .arg(id));
+    clerk.exec(QStringLiteral("insert into purchasepthDetail (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, PRICE, QUANTITY, "
+                              "AMOUNT) values (%1, 1, 1, %2, 5, 2, 10), (%1, 2, 1, %3, 5, 2, 10)")
+                   .arg(id)
+                   .arg(missing)
+                   .arg(held));
+    // Another client is making the missing row; the audit, in a client of
+    // its own, waits for it.
+    auto other = testsupport::openAgain(clerk);
+    other->beginTran();
+    other->exec(QStringLiteral("insert into onhandaath (BUILDINGID, COMMODITYID, QUANTITY, PRICE, AMOUNT, REALQTY, USEDQTY, "
+                               "STATUS) values (1, %1, 0, 0, 0, 0, 0, 1)")
+                    .arg(missing));
+    auto audit = client(m_server->address(),
+                        QStringLiteral("update purchasepth set NOTESTATE = 1, CHKORID = 1 where NOTEID = %1\n").arg(id));
+    QDeadlineTimer deadline(60000);
+    while (clerk.scalar(QStringLiteral("select count(*) from pg_stat_activity where wait_event_type = 'Lock' and "
+                                       "query like 'insert into onhandaath%'"))
+                   .toInt() == 0 &&
+           !deadline.hasExpired()) {
+    }
+    ASSERT_FALSE(deadline.hasExpired()) << "the audit never waited for the row";
+    // While it waits it holds no row that comes later: a third client taking
+    // that row and then the missing one could otherwise deadlock with it.
+    clerk.beginTran();
+    EXPECT_EQ(testsupport::errorOf([&] {
+                  clerk.exec(QStringLiteral("select 1 from onhandaath where BUILDINGID = 1 and COMMODITYID = %1 for update nowait")
+                                 .arg(held));
+              }).toStdString(),
+              "(ran)");
+    clerk.rollbackTran();
+    other->rollbackTran();
+    EXPECT_EQ(finish(*audit).toStdString(), "");
+    EXPECT_EQ(clerk.scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE = 4 and NOTEID = %1").arg(id)).toInt(),
+              2);
 }
 
 TEST_F(ServerPostings, AQueuedAuditGoesWithItsFailedStatementAndOlderTriggersStillPost)
