@@ -123,9 +123,9 @@ public:
     const StockNote *costNote = nullptr; // whose lines take the costs
     QVector<Cost> costs;
 
-    // Server only: runs a write whose values are made per note.
-    // Server: the kept statement of `sql` with `values` bound.
-    db::PgStatement &boundList(const char *sql, const QVariantList &values)
+    // Server only: the kept statement of `sql` with `values` bound, run by
+    // the caller alone or with others.
+    db::PgStatement &serverStatement(const char *sql, const QVariantList &values)
     {
         db::PgStatement *&q = m_queries[sql];
         if (!q)
@@ -139,7 +139,7 @@ public:
     int run(const char *sql, std::initializer_list<QVariant> values)
     {
         if (!m_handle) {
-            db::PgStatement &q = serverBound(sql, values);
+            db::PgStatement &q = serverStatement(sql, values);
             q.exec();
             return q.numRowsAffected();
         }
@@ -154,7 +154,7 @@ public:
     bool numbers(const char *sql, std::initializer_list<QVariant> values, double *out, int count)
     {
         if (!m_handle) {
-            db::PgStatement &q = serverBound(sql, values);
+            db::PgStatement &q = serverStatement(sql, values);
             q.exec();
             const bool row = q.next();
             if (row)
@@ -188,24 +188,8 @@ public:
         else if (run(sql, values) == 0 && !refusal.isEmpty())
             throw DbError(refusal);
     }
-    // Server only: the kept statement of `sql` with `values` bound, to be run
-    // with others.
-    db::PgStatement &serverStatement(const char *sql, std::initializer_list<QVariant> values)
-    {
-        return serverBound(sql, values);
-    }
 
 private:
-    db::PgStatement &serverBound(const char *sql, std::initializer_list<QVariant> values)
-    {
-        db::PgStatement *&q = m_queries[sql];
-        if (!q)
-            q = &m_db.keptStatement(QString::fromLatin1(sql));
-        int i = 0;
-        for (const QVariant &v : values)
-            q->bindValue(i++, v);
-        return *q;
-    }
     sqlite3_stmt *bound(const char *sql, std::initializer_list<QVariant> values)
     {
         sqlite3_stmt *st = m_statements.value(sql);
@@ -397,7 +381,7 @@ void flush(Statements &s)
                     values << QLatin1String(kind->row);
                 return QLatin1String(kind->head) + values.join(u',');
             });
-            together.add(s.boundList(sql, all.mid(from, qsizetype(rows) * kind->width)));
+            together.add(s.serverStatement(sql, all.mid(from, qsizetype(rows) * kind->width)));
         }
     }
     s.insertOrder.clear();
@@ -410,7 +394,7 @@ void flush(Statements &s)
                 list << QLatin1String(row);
             return text.arg(list.join(u','));
         });
-        return together.add(s.boundList(sql, values));
+        return together.add(s.serverStatement(sql, values));
     };
     if (!s.drawn.isEmpty()) {
         QVariantList values;
@@ -455,7 +439,7 @@ void flush(Statements &s)
                               "from (values %1) as v(g, s, id, q) join noteflowaath l on l.COMMODITYID = v.g "
                               "and l.BUILDINGID = v.s and l.ID > v.id group by l.ID) as d where f.ID = d.ID"),
                values);
-        together.add(s.boundList("delete from noteflowaath where ID = any(?::bigint[])",
+        together.add(s.serverStatement("delete from noteflowaath where ID = any(?::bigint[])",
                                  {QStringLiteral("{%1}").arg(ids.join(u','))}));
         s.removed.clear();
     }
@@ -476,7 +460,7 @@ void flush(Statements &s)
     }
     QVector<QPair<int, QString>> checks;
     for (const Statements::Later &l : std::as_const(s.later))
-        checks.append({together.add(s.boundList(l.sql, l.values)), l.refusal});
+        checks.append({together.add(s.serverStatement(l.sql, l.values)), l.refusal});
     s.later.clear();
     together.run();
     if (onHand >= 0 && together.rowsAffected(onHand) != rows)

@@ -1612,6 +1612,11 @@ void Database::drainPostings()
     m_draining = false;
 }
 
+PostingEvent Database::postingEventOf(const QVector<QVariant> &row)
+{
+    return {row.value(0).toString(), row.value(1).toLongLong(), row.value(2).toInt(), row.value(3).toInt()};
+}
+
 QVector<PostingEvent> Database::takeQueuedPostings()
 {
     QVector<PostingEvent> events;
@@ -1619,10 +1624,10 @@ QVector<PostingEvent> Database::takeQueuedPostings()
         return *std::exchange(m_takenPostings, std::nullopt);
     if (isPostgres()) {
         // All of them in one round trip; what their postings queue comes next time.
-        PgStatement &q = keptStatement(QStringLiteral("select * from pk_postqueue_take()"));
+        PgStatement &q = keptStatement(QLatin1String(kTakeQueue));
         q.exec();
-        while (q.next())
-            events.append({q.value(0).toString(), q.value(1).toLongLong(), q.value(2).toInt(), q.value(3).toInt()});
+        for (const QVector<QVariant> &row : q.rest().rows)
+            events.append(postingEventOf(row));
         q.finish();
         return events;
     }
@@ -1632,7 +1637,7 @@ QVector<PostingEvent> Database::takeQueuedPostings()
                                "RETURNING TABLENAME, NOTEID, OLDSTATE, NEWSTATE")))
         throw engineError(q.lastError());
     if (q.next()) {
-        events.append({q.value(0).toString(), q.value(1).toLongLong(), q.value(2).toInt(), q.value(3).toInt()});
+        events.append(postingEventOf({q.value(0), q.value(1), q.value(2), q.value(3)}));
         m_postingsPending = true; // there may be more behind it
     }
     return events;

@@ -26,6 +26,7 @@
 #include <unordered_map>
 
 struct sqlite3_stmt;
+struct pg_result;
 
 namespace db {
 
@@ -201,6 +202,7 @@ private:
 class Database {
 public:
     enum class Engine { Sqlite, Postgres };
+    struct PgPipelineItem; // one statement sent in a pipeline (the server's layer only)
 
     // Opens (creating when `create`) an SQLite file, for reading only when
     // `readOnly`. Throws DbError on failure.
@@ -409,6 +411,11 @@ private:
     // Runs the prepared statement `name` with `count` values; gives its
     // PGresult. `guarded`: under the statement savepoint, in one round trip.
     void *pgExecute(const QByteArray &name, int count, const char *const *values, const int *lengths, bool guarded);
+    // Sends `items` in one round trip (libpq's pipeline) and puts their
+    // results in `results`, the caller's to free. A failure is thrown with
+    // every result freed; when the item that failed is in [undoFrom, undoTo),
+    // the statements under the statement savepoint, that is rolled back first.
+    void pgPipeline(const PgPipelineItem *items, int n, pg_result **results, int undoFrom, int undoTo);
     void adoptPgResult(Rows &rows, void *result, const QString &sql);
     qint64 pgNewKey(const QString &table, int count = 1, bool aboveTop = false);
     bool pgTryLock(const QString &key);
@@ -463,6 +470,9 @@ private:
     bool mayQueuePostings(const QString &sql);
     // The queued state changes, oldest first (on SQLite one at a time).
     QVector<PostingEvent> takeQueuedPostings();
+    // On the server the state changes wait in a setting of the transaction, taken by this.
+    static constexpr const char *kTakeQueue = "select * from pk_postqueue_take()";
+    static PostingEvent postingEventOf(const QVector<QVariant> &row); // table, note, old and new state
     QHash<QString, QStringList> m_placeholders; // translated text -> :names in order
     // Selects read through Rows, prepared once: the lookups a window runs on
     // every note would otherwise spend most of their time in the parser.

@@ -35,6 +35,12 @@ PGconn *pgConnection(const QSqlDatabase &db)
     return nullptr;
 }
 
+bool failedResult(const PGresult *r)
+{
+    const ExecStatusType status = PQresultStatus(r);
+    return status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK;
+}
+
 QAtomicInt pgConnectionCounter;
 
 struct PgAddress {
@@ -382,10 +388,6 @@ qint64 Database::pgNewKey(const QString &table, int count, bool aboveTop)
         PGconn *conn = pgConnection(QSqlDatabase::database(m_keyConnectionName, false));
         if (!conn)
             throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
-        const auto failed = [](const PGresult *r) {
-            const ExecStatusType st = PQresultStatus(r);
-            return st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK;
-        };
         const auto keysError = [&](PGresult *r) {
             const DbError e = r ? pgResultError(r) : DbError(QString::fromUtf8(PQerrorMessage(conn)).trimmed());
             PQclear(r);
@@ -396,7 +398,7 @@ qint64 Database::pgNewKey(const QString &table, int count, bool aboveTop)
         if (name == m_keyStatements.constEnd()) {
             const QByteArray n = "pk_key_" + QByteArray::number(m_keyStatements.size());
             PGresult *r = PQprepare(conn, n.constData(), sql.toUtf8().constData(), 0, nullptr);
-            if (failed(r))
+            if (failedResult(r))
                 throw keysError(r);
             PQclear(r);
             name = m_keyStatements.insert(sql, n);
@@ -404,7 +406,7 @@ qint64 Database::pgNewKey(const QString &table, int count, bool aboveTop)
         const QByteArray countText = QByteArray::number(count);
         const char *values[] = {countText.constData()};
         PGresult *r = PQexecPrepared(conn, name->constData(), 1, values, nullptr, nullptr, 0);
-        if (failed(r))
+        if (failedResult(r))
             throw keysError(r);
         const bool found = PQntuples(r) > 0;
         const qint64 key = found ? QByteArray(PQgetvalue(r, 0, 0)).toLongLong() : 0;
@@ -670,20 +672,20 @@ QVariant pgValue(const PGresult *res, int row, int column)
     }
 }
 
-bool failedResult(const PGresult *r)
-{
-    const ExecStatusType status = PQresultStatus(r);
-    return status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK;
-}
+} // namespace
 
 // One statement of a pipeline: a text, or a prepared one, with its values.
-struct PipelineItem {
+struct Database::PgPipelineItem {
     const char *raw = nullptr;
     const QByteArray *name = nullptr;
     int count = 0;
     const char *const *values = nullptr;
     const int *lengths = nullptr;
 };
+
+namespace {
+
+using PipelineItem = Database::PgPipelineItem;
 
 // Sends the items in one round trip and reads their results in order into
 // `results` (left null where the server sent none); false when the
@@ -821,9 +823,6 @@ bool Database::pgExecWrite(const QString &sql, const QVector<QPair<QString, QVar
             pointers[n - 1] = values[n - 1].constData();
         lengths[n - 1] = int(values[n - 1].size());
     }
-    PGconn *conn = pgConnection(m_db);
-    if (!conn)
-        throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
     checkTransactionAlive();
     // As runStatement(): a write that may queue a posting gets a transaction
     // of its own, and in the caller's a failed one must not end it.
@@ -833,7 +832,7 @@ bool Database::pgExecWrite(const QString &sql, const QVector<QPair<QString, QVar
     if (own)
         injectIfDue(QStringLiteral("BEGIN IMMEDIATE"), true);
     injectIfDue(sql, false);
-    PgStatement *take = mayQueue ? &keptStatement(QStringLiteral("select * from pk_postqueue_take()")) : nullptr;
+    PgStatement *take = mayQueue ? &keptStatement(QLatin1String(kTakeQueue)) : nullptr;
 
     QVector<PipelineItem> items;
     if (own)
@@ -847,53 +846,41 @@ bool Database::pgExecWrite(const QString &sql, const QVector<QPair<QString, QVar
     if (take)
         items.append({nullptr, &take->m_name});
     QVector<PGresult *> results(items.size(), nullptr);
-    const bool sent = pipeline(conn, items.constData(), int(items.size()), results.data());
+    try {
+        pgPipeline(items.constData(), int(items.size()), results.data(), guarded ? at : 0, guarded ? at + 1 : 0);
+    } catch (...) {
+        busyOver();
+        // Whatever the BEGIN began goes (a ROLLBACK without one only warns).
+        if (own && !m_connectionLost)
+            QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
     busyOver();
-    const auto clearAll = [&] {
-        for (PGresult *r : results)
-            PQclear(r);
-    };
-    if (sent && own && !failedResult(results[0])) {
+    const int touched = std::atoi(PQcmdTuples(results[at]));
+    QVector<PostingEvent> taken;
+    if (take)
+        for (const QVector<QVariant> &row : rowsOf(results.last(), 0).rows)
+            taken.append(postingEventOf(row));
+    for (PGresult *r : results)
+        PQclear(r);
+    if (own) {
         m_tranDepth = 1;
         m_connectionLost = false;
         m_keysWritten = false;
-        m_postingsPending = false;
-        m_takenPostings.reset();
+    }
+    if (take) {
+        m_takenPostings = std::move(taken);
+        m_postingsPending = true;
     }
     const bool wasStatementTran = std::exchange(m_statementTran, own || m_statementTran);
     const auto restore = qScopeGuard([&] { m_statementTran = wasStatementTran; });
-    const auto undoOwn = [&] {
-        if (own && m_tranDepth > 0)
-            rollbackTran();
-    };
-    for (int i = 0; i < int(results.size()); ++i) {
-        if (sent && !failedResult(results[i]))
-            continue;
-        const DbError e = pgResultError(sent ? results[i] : nullptr);
-        clearAll();
-        if (guarded && i == at)
-            pgUndoStatement();
-        undoOwn();
-        throw e;
-    }
-    const int touched = std::atoi(PQcmdTuples(results[at]));
-    if (take) {
-        QVector<PostingEvent> events;
-        const PGresult *r = results.last();
-        for (int row = 0, rows = PQntuples(r); row < rows; ++row)
-            events.append({QString::fromUtf8(PQgetvalue(r, row, 0)), QByteArray(PQgetvalue(r, row, 1)).toLongLong(),
-                           QByteArray(PQgetvalue(r, row, 2)).toInt(), QByteArray(PQgetvalue(r, row, 3)).toInt()});
-        m_takenPostings = std::move(events);
-        m_postingsPending = true;
-    }
-    clearAll();
     try {
         drainPostings();
-        m_lastRowsAffected = touched;
         if (own)
             commitTran();
     } catch (...) {
-        undoOwn();
+        if (own && m_tranDepth > 0)
+            rollbackTran();
         throw;
     }
     m_lastRowsAffected = touched;
@@ -905,10 +892,9 @@ void *Database::pgExecute(const QByteArray &name, int count, const char *const *
     PGconn *conn = pgConnection(m_db);
     if (!conn)
         throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
-    const auto failed = failedResult;
     if (!guarded) {
         PGresult *res = PQexecPrepared(conn, name.constData(), count, values, lengths, nullptr, 0);
-        if (failed(res)) {
+        if (failedResult(res)) {
             const DbError e = pgResultError(res);
             PQclear(res);
             throw e;
@@ -920,31 +906,28 @@ void *Database::pgExecute(const QByteArray &name, int count, const char *const *
     const PipelineItem items[3] = {{"SAVEPOINT pk_statement"}, {nullptr, &name, count, values, lengths},
                                    {"RELEASE SAVEPOINT pk_statement"}};
     PGresult *results[3] = {};
-    const bool sent = pipeline(conn, items, 3, results);
-    const auto clearAll = [&] {
-        for (PGresult *r : results)
-            PQclear(r);
-    };
-    if (!sent || failed(results[0])) {
-        const DbError e = pgResultError(sent ? results[0] : nullptr);
-        clearAll();
+    pgPipeline(items, 3, results, 1, 2);
+    PQclear(results[0]);
+    PQclear(results[2]);
+    return results[1];
+}
+
+void Database::pgPipeline(const PgPipelineItem *items, int n, PGresult **results, int undoFrom, int undoTo)
+{
+    PGconn *conn = pgConnection(m_db);
+    if (!conn)
+        throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
+    const bool sent = pipeline(conn, items, n, results);
+    for (int i = 0; i < n; ++i) {
+        if (sent && !failedResult(results[i]))
+            continue;
+        const DbError e = pgResultError(sent ? results[i] : nullptr);
+        for (int k = 0; k < n; ++k)
+            PQclear(std::exchange(results[k], nullptr));
+        if (sent && i >= undoFrom && i < undoTo)
+            pgUndoStatement();
         throw e;
     }
-    if (failed(results[1])) {
-        const DbError e = pgResultError(results[1]);
-        clearAll();
-        pgUndoStatement();
-        throw e;
-    }
-    PGresult *res = std::exchange(results[1], nullptr);
-    if (failed(results[2])) {
-        const DbError e = pgResultError(results[2]);
-        PQclear(res);
-        clearAll();
-        throw e;
-    }
-    clearAll();
-    return res;
 }
 
 void Database::adoptPgResult(Rows &rows, void *result, const QString &sql)
@@ -1023,9 +1006,6 @@ void PgTogether::run()
 {
     if (m_items.isEmpty())
         return;
-    PGconn *conn = pgConnection(m_db.m_db);
-    if (!conn)
-        throw DbError(QStringLiteral("与数据库服务器的连接不可用。"));
     m_db.checkTransactionAlive();
     // As a statement run alone: a failure must not end the caller's
     // transaction, unless the caller undoes all of it anyway.
@@ -1047,27 +1027,9 @@ void PgTogether::run()
     if (guarded)
         items.append({"RELEASE SAVEPOINT pk_statement"});
     QVector<PGresult *> results(items.size(), nullptr);
-    const bool sent = pipeline(conn, items.constData(), int(items.size()), results.data());
-    m_db.busyOver();
     const int first = guarded ? 1 : 0;
-    std::optional<DbError> failure;
-    bool undo = false;
-    if (!sent) {
-        failure = m_db.pgResultError(nullptr);
-    } else {
-        for (int i = 0; i < int(results.size()) && !failure; ++i)
-            if (failedResult(results[i])) {
-                failure = m_db.pgResultError(results[i]);
-                undo = guarded && i >= first && i < first + n;
-            }
-    }
-    if (failure) {
-        for (PGresult *r : results)
-            PQclear(r);
-        if (undo)
-            m_db.pgUndoStatement();
-        throw *failure;
-    }
+    m_db.pgPipeline(items.constData(), int(items.size()), results.data(), first, guarded ? first + n : 0);
+    m_db.busyOver();
     for (int i = 0; i < n; ++i)
         m_items[i].result = std::exchange(results[first + i], nullptr);
     for (PGresult *r : results)
