@@ -69,18 +69,19 @@ db::ResultSet notebookZero(db::Database &d, QVector<ProcArg> &args)
                               "ONHAND",      "QUANTITY",   "ERRTYPE",       "ERRCODE"};
 
     // The change per commodity and store over every declared movement, read
-    // with the names and stock it is checked against: one read per movement,
-    // not one more per commodity.
+    // with the names and stock it is checked against, in one statement.
     struct Moved {
         double change = 0;
         bool stock = false; // a stock commodity (services and discounts hold none)
         QVariant commodityName, storeName, onhand, available;
     };
     QMap<Key, Moved> change;
-    const db::ResultSet declared = d.select(
+    // The declarations hold still through an audit centre's run.
+    const db::ResultSet declared = d.steadySelect(
         QStringLiteral("select MASTERTABLE, LINETABLE, STOREFIELD, QUANTITYFIELD, DIRECTION, REVERSEKIND "
                        "from notestocklinemth where NOTETYPE = :t"),
         {{QStringLiteral("t"), type}});
+    QStringList movements;
     for (const QVector<QVariant> &row : declared.rows) {
         const QString master = checkedName(row[0], false);
         const QString lines = checkedName(row[1], false);
@@ -92,27 +93,31 @@ db::ResultSet notebookZero(db::Database &d, QVector<ProcArg> &args)
                                  : QStringLiteral("case when m.NOTEKIND = %1 then -1 else 1 end").arg(row[5].toLongLong());
         // Each group meets at most one commodity, store and stock row (their
         // keys), so max() only carries that row's values through the grouping.
-        const db::ResultSet moved = d.select(
-            QStringLiteral("select d.COMMODITYID, coalesce(%1, 0), sum(abs(coalesce(d.%2, 0)) * %3), "
-                           "max(c.COMMODITYID), max(c.NAME), max(s.NAME), max(o.QUANTITY), max(o.REALQTY - o.USEDQTY) "
-                           "from %4 d join %5 m on m.NOTEID = d.NOTEID "
-                           "left join Commoditylth c on c.COMMODITYID = d.COMMODITYID and c.KIND <= 3 "
-                           "left join storelth s on s.BUILDINGID = coalesce(%1, 0) "
-                           "left join onhandaath o on o.COMMODITYID = d.COMMODITYID and o.BUILDINGID = coalesce(%1, 0) "
-                           "where d.NOTEID = :id and d.COMMODITYID is not null "
-                           "and coalesce(d.REFERNOTETYPE, 0) not in (21, 22) "
-                           "group by d.COMMODITYID, coalesce(%1, 0)")
-                .arg(store, quantity, sign, lines, master),
-            {{QStringLiteral("id"), id}});
-        for (const QVector<QVariant> &m : moved.rows) {
-            Moved &to = change[{m[0].toLongLong(), m[1].toLongLong()}];
-            to.change += m[2].toDouble() * double(direction);
-            to.stock = !m[3].isNull();
-            to.commodityName = m[4];
-            to.storeName = m[5];
-            to.onhand = m[6];
-            to.available = m[7];
-        }
+        movements << QStringLiteral("select d.COMMODITYID, coalesce(%1, 0), sum(abs(coalesce(d.%2, 0)) * %3) * %6, "
+                                    "max(c.COMMODITYID), max(c.NAME), max(s.NAME), max(o.QUANTITY), "
+                                    "max(o.REALQTY - o.USEDQTY) "
+                                    "from %4 d join %5 m on m.NOTEID = d.NOTEID "
+                                    "left join Commoditylth c on c.COMMODITYID = d.COMMODITYID and c.KIND <= 3 "
+                                    "left join storelth s on s.BUILDINGID = coalesce(%1, 0) "
+                                    "left join onhandaath o on o.COMMODITYID = d.COMMODITYID "
+                                    "and o.BUILDINGID = coalesce(%1, 0) "
+                                    "where d.NOTEID = :id and d.COMMODITYID is not null "
+                                    "and coalesce(d.REFERNOTETYPE, 0) not in (21, 22) "
+                                    "group by d.COMMODITYID, coalesce(%1, 0)")
+                         .arg(store, quantity, sign, lines, master)
+                         .arg(direction);
+    }
+    const db::ResultSet moved =
+        movements.isEmpty() ? db::ResultSet()
+                            : d.select(movements.join(QLatin1String(" union all ")), {{QStringLiteral("id"), id}});
+    for (const QVector<QVariant> &m : moved.rows) {
+        Moved &to = change[{m[0].toLongLong(), m[1].toLongLong()}];
+        to.change += m[2].toDouble();
+        to.stock = !m[3].isNull();
+        to.commodityName = m[4];
+        to.storeName = m[5];
+        to.onhand = m[6];
+        to.available = m[7];
     }
 
     for (auto it = change.cbegin(); it != change.cend(); ++it) {

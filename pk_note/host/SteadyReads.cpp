@@ -3,49 +3,22 @@
 #include "Globals.h"
 #include "db/Database.h"
 
-#include <QHash>
-
-namespace {
-
-int g_depth = 0;
-QHash<QString, db::ResultSet> g_answers;
-
-// The statement with its values, in the order of their names.
-QString keyOf(const QString &sql, const db::Params &params)
+SteadyReads::SteadyReads() : m_books(StartupDB())
 {
-    QString key = sql;
-    QStringList names = params.keys();
-    names.sort();
-    for (const QString &n : names) {
-        const QVariant &v = params.value(n);
-        key += QChar(0x1f) + n + QChar(0x1e) + QString::number(v.typeId()) + QChar(0x1e) +
-               (v.isNull() ? QStringLiteral("\x01null") : v.toString());
-    }
-    return key;
+    if (m_books)
+        m_books->holdSteady(true);
 }
-
-} // namespace
-
-SteadyReads::SteadyReads() { ++g_depth; }
 
 SteadyReads::~SteadyReads()
 {
-    if (--g_depth == 0)
-        g_answers.clear();
+    if (m_books)
+        m_books->holdSteady(false);
 }
 
 db::ResultSet SteadySelect(const QString &sql, const db::Params &params)
 {
     db::Database *d = StartupDB();
-    if (!d)
-        return {};
-    if (g_depth == 0)
-        return d->select(sql, params);
-    const QString key = keyOf(sql, params);
-    auto it = g_answers.constFind(key);
-    if (it == g_answers.constEnd())
-        it = g_answers.insert(key, d->select(sql, params));
-    return it.value();
+    return d ? d->steadySelect(sql, params) : db::ResultSet();
 }
 
 QVariant SteadyScalar(const QString &sql, const db::Params &params)

@@ -7,12 +7,19 @@
 
 #include "db/DbTypes.h"
 
+namespace db {
+class Database;
+}
+
 class SteadyReads {
 public:
     SteadyReads();
     ~SteadyReads();
     SteadyReads(const SteadyReads &) = delete;
     SteadyReads &operator=(const SteadyReads &) = delete;
+
+private:
+    db::Database *m_books; // the start-up books, which outlive one user action
 };
 
 // The rows of `sql` on the start-up books; empty when none are open.

@@ -906,8 +906,90 @@ QSqlQuery Database::exec(const QString &tsql, const Params &params)
     return q;
 }
 
-int Database::execWrite(const QString &tsql, const Params &params)
+QString Database::liftColumnNumbers(const QString &tsql, Params &params)
 {
+    QString out;
+    out.reserve(tsql.size() + 32);
+    const auto ident = [](QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$'; };
+    const qsizetype n = tsql.size();
+    // Where the last two tokens ended: a name (or a quoted one) then `=`.
+    bool afterName = false, afterNameEquals = false;
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = tsql[i];
+        qsizetype j = i + 1;
+        if (c.isSpace()) {
+            while (j < n && tsql[j].isSpace())
+                ++j;
+            out += QStringView(tsql).mid(i, j - i);
+            i = j;
+            continue;
+        }
+        bool name = false, equals = false;
+        if (c == u'\'' || c == u'"' || c == u'[') {
+            const QChar close = c == u'[' ? QChar(u']') : c;
+            for (;;) {
+                while (j < n && tsql[j] != close)
+                    ++j;
+                if (j + 1 < n && tsql[j + 1] == close) { // '' and ]] stand for themselves
+                    j += 2;
+                    continue;
+                }
+                break;
+            }
+            j = std::min(j + 1, n);
+            name = c != u'\'';
+        } else if (c == u'-' && j < n && tsql[j] == u'-') {
+            while (j < n && tsql[j] != u'\n')
+                ++j;
+            out += QStringView(tsql).mid(i, j - i);
+            i = j;
+            continue; // a comment keeps what came before it
+        } else if (c == u'/' && j < n && tsql[j] == u'*') {
+            const qsizetype end = tsql.indexOf(QLatin1String("*/"), j + 1);
+            j = end < 0 ? n : end + 2;
+            out += QStringView(tsql).mid(i, j - i);
+            i = j;
+            continue;
+        } else if (c.isDigit()) {
+            while (j < n && tsql[j].isDigit())
+                ++j;
+            // Decimals, exponents, hex and overlong numbers keep their text.
+            const bool whole = j - i <= 18 && !(j < n && (tsql[j] == u'.' || tsql[j] == u'e' || tsql[j] == u'E' ||
+                                                           tsql[j] == u'x' || tsql[j] == u'X' || tsql[j] == u'_'));
+            if (afterNameEquals && whole) {
+                QString key;
+                do
+                    key = QStringLiteral("pk_lifted%1").arg(params.size());
+                while (params.contains(key));
+                params.insert(key, QStringView(tsql).mid(i, j - i).toLongLong());
+                out += u':' + key;
+                if (j < n && ident(tsql[j]))
+                    out += u' '; // `noteId=37and`: the number ended the name
+                i = j;
+                afterName = afterNameEquals = false;
+                continue;
+            }
+            while (j < n && ident(tsql[j]))
+                ++j;
+        } else if (ident(c) || c == u':') {
+            while (j < n && (ident(tsql[j]) || tsql[j] == u'.'))
+                ++j;
+            name = c != u':';
+        } else if (c == u'=') {
+            equals = afterName;
+        }
+        out += QStringView(tsql).mid(i, j - i);
+        i = j;
+        afterNameEquals = equals;
+        afterName = name;
+    }
+    return out;
+}
+
+int Database::execWrite(const QString &given, const Params &givenParams)
+{
+    Params params = givenParams;
+    const QString tsql = params.isEmpty() ? liftColumnNumbers(given, params) : given;
     if (isPostgres()) {
         const QString sql = translate(tsql);
         const QString first = firstWord(sql);
@@ -946,6 +1028,34 @@ ResultSet Database::select(const QString &tsql, const Params &params)
         rs.rows.push_back(std::move(row));
     }
     return rs;
+}
+
+void Database::holdSteady(bool hold)
+{
+    m_steadyDepth += hold ? 1 : -1;
+    if (m_steadyDepth <= 0) {
+        m_steadyDepth = 0;
+        m_steadyAnswers.clear();
+    }
+}
+
+ResultSet Database::steadySelect(const QString &tsql, const Params &params)
+{
+    if (m_steadyDepth == 0)
+        return select(tsql, params);
+    // The statement with its values, in the order of their names.
+    QString key = tsql;
+    QStringList names = params.keys();
+    names.sort();
+    for (const QString &n : names) {
+        const QVariant &v = params.value(n);
+        key += QChar(0x1f) + n + QChar(0x1e) + QString::number(v.typeId()) + QChar(0x1e) +
+               (v.isNull() ? QStringLiteral("\x01null") : v.toString());
+    }
+    auto it = m_steadyAnswers.constFind(key);
+    if (it == m_steadyAnswers.constEnd())
+        it = m_steadyAnswers.insert(key, select(tsql, params));
+    return it.value();
 }
 
 ResultSet Database::resultOf(QSqlQuery &q)

@@ -259,6 +259,12 @@ public:
     // its BEGIN, savepoint and the take of the postings it queued in one round
     // trip.
     int execWrite(const QString &tsql, const Params &params = {});
+    // `tsql` with every whole number compared to or assigned to a column
+    // (`noteId=37`) made a parameter added to `params`: the windows write
+    // such statements with the note's numbers in the text, and the lifted
+    // text is translated, and parsed by the server, once. Quoted text, names,
+    // comments and any other number are left as they stand.
+    static QString liftColumnNumbers(const QString &tsql, Params &params);
     // Prepares one statement (translated) without running it.
     QSqlQuery prepare(const QString &tsql);
     // The same for a statement already translated, on `q`.
@@ -274,6 +280,11 @@ public:
     // First column of the first row, or a null QVariant when there is no row.
     QVariant scalar(const QString &tsql, const Params &params = {});
     ResultSet select(const QString &tsql, const Params &params = {});
+    // Rules a batch asks of every note (rights, parameters, declarations) do
+    // not change within one user action: while held (nested), steadySelect()
+    // goes to the books once per statement and values; otherwise it is select().
+    void holdSteady(bool hold);
+    ResultSet steadySelect(const QString &tsql, const Params &params = {});
     // The rows of one statement or batch, read forward only (see Rows).
     Rows read(const QString &tsql, const Params &params = {});
 
@@ -494,6 +505,8 @@ private:
     std::unordered_map<QString, Kept> m_keptStatements; // see keptStatement()
     // PostgreSQL: reads with parameters, prepared once (see keptRead()).
     std::unordered_map<QString, Kept> m_keptReads;
+    int m_steadyDepth = 0;
+    QHash<QString, ResultSet> m_steadyAnswers;
     qint64 m_pgStatements = 0; // names given to statements prepared through libpq
     friend class PgStatement;
     friend class PgTogether;
