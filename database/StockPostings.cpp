@@ -538,6 +538,8 @@ void revalue(db::Database &d, Statements &s, const StockNote &n, qint64 noteId, 
     QVector<QPair<qint64, qint64>> touched;
     for (const Change &c : std::as_const(changes))
         touched.append({c.store, column(lines, c.line, "COMMODITYID").toLongLong()});
+    if (s.server())
+        s.db().sendKeyBlock(QStringLiteral("noteflowaath"), int(changes.size()));
     lockOnHand(s, touched);
     qint64 flowId = takeIds(s, "noteflowaath", int(changes.size()));
     for (const Change &c : std::as_const(changes)) {
@@ -674,8 +676,11 @@ void post(db::Database &d, const StockNote &n, qint64 noteId, const QString &act
         if (n.targetStore)
             touched.append({column(lines, i, "TARGETID").toLongLong(), column(lines, i, "COMMODITYID").toLongLong()});
     }
+    const int flows = int(moving.size()) * (n.targetStore ? 2 : 1);
+    if (s.server())
+        s.db().sendKeyBlock(QStringLiteral("noteflowaath"), flows); // answered while the rows are locked
     lockOnHand(s, touched);
-    qint64 flowId = moving.isEmpty() ? 0 : takeIds(s, "noteflowaath", int(moving.size()) * (n.targetStore ? 2 : 1));
+    qint64 flowId = moving.isEmpty() ? 0 : takeIds(s, "noteflowaath", flows);
     int draws = 0;
     if (direction < 0 || n.targetStore)
         for (int i : std::as_const(moving))

@@ -345,6 +345,7 @@ Database::~Database()
         QSqlDatabase::database(m_keyConnectionName, false).close();
         QSqlDatabase::removeDatabase(m_keyConnectionName);
         m_keyStatements.clear();
+        m_keyAhead.clear();
     }
 }
 
@@ -1590,6 +1591,12 @@ qint64 Database::newKeyBlock(const QString &table, int count)
     if (!isPostgres())
         throw DbError(QStringLiteral("键值块只在服务器上的帐套中分配。"));
     return pgNewKey(table, count, true) - count + 1;
+}
+
+void Database::sendKeyBlock(const QString &table, int count)
+{
+    if (isPostgres() && count > 0)
+        pgNewKey(table, count, true, true);
 }
 
 bool Database::setLock(const QString &name, bool take)

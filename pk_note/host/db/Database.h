@@ -354,6 +354,10 @@ public:
     // already in the table; returns the first. The block comes as newKey's
     // do, so clients posting at once never wait on the key table.
     qint64 newKeyBlock(const QString &table, int count);
+    // On the server: asks for that block now, so that the request travels
+    // while this connection does other work; the next newKeyBlock() of the
+    // same table and size reads the answer. Elsewhere nothing.
+    void sendKeyBlock(const QString &table, int count);
 
     // PostgreSQL, for the postings, which run the same few statements for every
     // note under a savepoint of their own: `sql` (the engine's own text, `?`
@@ -428,7 +432,7 @@ private:
     // the statements under the statement savepoint, that is rolled back first.
     void pgPipeline(const PgPipelineItem *items, int n, pg_result **results, int undoFrom, int undoTo);
     void adoptPgResult(Rows &rows, void *result, const QString &sql);
-    qint64 pgNewKey(const QString &table, int count = 1, bool aboveTop = false);
+    qint64 pgNewKey(const QString &table, int count = 1, bool aboveTop = false, bool ahead = false);
     bool pgTryLock(const QString &key);
     void pgUnlock(const QString &key);
     // Takes back the statement savepoint's work after a refused statement.
@@ -452,6 +456,10 @@ private:
     // caller's transaction, so a key is never given twice nor rolled back.
     QString m_keyConnectionName;
     QHash<QString, QByteArray> m_keyStatements; // prepared on the key connection, by text
+    QString m_keyAhead;  // table and size of a block asked for and not yet read (sendKeyBlock)
+    // Reads the answer to the block asked for ahead, if any: null when none
+    // was asked, or for another table or size (that answer is dropped).
+    struct pg_result *takeKeyAhead(const QString &wanted);
     bool m_keysWritten = false;    // this transaction wrote the key table itself
     bool m_connectionLost = false; // the server ended the transaction itself (connection lost, injected fault)
     bool m_schemaDirty = true;     // PostgreSQL: column types to be read again

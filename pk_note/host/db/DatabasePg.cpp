@@ -361,7 +361,25 @@ DbError Database::pgError(const QSqlError &error)
     return DbError(pgErrorText(code, code == SQLITE_IOERR, text), code, text);
 }
 
-qint64 Database::pgNewKey(const QString &table, int count, bool aboveTop)
+pg_result *Database::takeKeyAhead(const QString &wanted)
+{
+    if (m_keyAhead.isEmpty())
+        return nullptr;
+    PGconn *conn = pgConnection(QSqlDatabase::database(m_keyConnectionName, false));
+    const bool same = m_keyAhead == wanted;
+    m_keyAhead.clear();
+    if (!conn)
+        return nullptr;
+    PGresult *answer = PQgetResult(conn);
+    while (PGresult *more = PQgetResult(conn)) // the end of its results
+        PQclear(more);
+    if (same)
+        return answer;
+    PQclear(answer); // keys never used leave a gap, as a rolled back save does
+    return nullptr;
+}
+
+qint64 Database::pgNewKey(const QString &table, int count, bool aboveTop, bool ahead)
 {
     // Above the table's highest ID when asked (rows may come from elsewhere
     // than the key table), read by the same statement: one round trip.
@@ -374,6 +392,8 @@ qint64 Database::pgNewKey(const QString &table, int count, bool aboveTop)
     // The key table row written by this very transaction (new books being
     // made) is not visible, or is locked, to the second connection: such keys
     // come from this connection.
+    if (ahead && m_keysWritten)
+        return 0; // such keys come from this connection, when taken
     if (!m_keysWritten) {
         if (m_keyConnectionName.isEmpty()) {
             m_keyConnectionName = m_connectionName + QStringLiteral("_keys");
@@ -382,6 +402,10 @@ qint64 Database::pgNewKey(const QString &table, int count, bool aboveTop)
                 throw pgError(keys.lastError());
             QSqlQuery s(keys);
             s.exec(QStringLiteral("SET lock_timeout = %1").arg(m_busyTimeoutMs));
+            // A key block needs no flush of its own: the note that uses the
+            // keys flushes the log past it when it commits, and keys of a note
+            // that never commits may come again.
+            s.exec(QStringLiteral("SET synchronous_commit = off"));
         }
         // Prepared once per statement on that connection: every posting takes
         // a block, and parsing and planning the update was most of its cost.
@@ -394,18 +418,29 @@ qint64 Database::pgNewKey(const QString &table, int count, bool aboveTop)
             return e;
         };
         const QString sql = form.arg(QuotedStr(table), above, QStringLiteral("$1::integer"));
+        const QString asked = sql + u'\x1f' + QString::number(count);
+        PGresult *r = takeKeyAhead(asked); // first: the connection serves one request at a time
         auto name = m_keyStatements.constFind(sql);
         if (name == m_keyStatements.constEnd()) {
             const QByteArray n = "pk_key_" + QByteArray::number(m_keyStatements.size());
-            PGresult *r = PQprepare(conn, n.constData(), sql.toUtf8().constData(), 0, nullptr);
-            if (failedResult(r))
-                throw keysError(r);
-            PQclear(r);
+            PGresult *prepared = PQprepare(conn, n.constData(), sql.toUtf8().constData(), 0, nullptr);
+            if (failedResult(prepared)) {
+                PQclear(r);
+                throw keysError(prepared);
+            }
+            PQclear(prepared);
             name = m_keyStatements.insert(sql, n);
         }
         const QByteArray countText = QByteArray::number(count);
         const char *values[] = {countText.constData()};
-        PGresult *r = PQexecPrepared(conn, name->constData(), 1, values, nullptr, nullptr, 0);
+        if (ahead) {
+            PQclear(r);
+            if (PQsendQueryPrepared(conn, name->constData(), 1, values, nullptr, nullptr, 0))
+                m_keyAhead = asked;
+            return 0; // a failed send is asked again, and reported, when the block is taken
+        }
+        if (!r)
+            r = PQexecPrepared(conn, name->constData(), 1, values, nullptr, nullptr, 0);
         if (failedResult(r))
             throw keysError(r);
         const bool found = PQntuples(r) > 0;
