@@ -15,13 +15,13 @@ class NotectlCallTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        books = folder.file(QStringLiteral("books.db"));
-        auto r = runProgram(QStringLiteral("notectl"), {QStringLiteral("init"), books, QStringLiteral("--demo")});
+        books = folder.file("books.db");
+        auto r = runProgram("notectl", {"init", books, "--demo"});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     }
     testsupport::RunResult call(const QStringList &args)
     {
-        return runProgram(QStringLiteral("notectl"), QStringList{QStringLiteral("call"), books} + args);
+        return runProgram("notectl", QStringList{"call", books} + args);
     }
     testsupport::TempFolder folder;
     QString books;
@@ -61,12 +61,12 @@ TEST_F(NotectlCallTest, PrintsResultParametersAndRefusals)
 TEST_F(NotectlCallTest, MissingPluginIsNamed)
 {
     // A copy of notectl in a folder without the package.
-    const QString copy = folder.file(QStringLiteral("notectl"));
-    ASSERT_TRUE(QFile::copy(QDir(testsupport::binDir()).filePath(QStringLiteral("notectl")), copy));
+    const QString copy = folder.file("notectl");
+    ASSERT_TRUE(QFile::copy(QDir(testsupport::binDir()).filePath("notectl"), copy));
     QFile::setPermissions(copy, QFile::permissions(copy) | QFile::ExeOwner | QFile::ReadOwner);
-    auto r = runProgram(copy, {QStringLiteral("call"), books, QStringLiteral("GETNOTENAME"), QString()});
+    auto r = runProgram(copy, {"call", books, "GETNOTENAME", QString()});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(folder.file(QStringLiteral("libpk_note.so")))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(folder.file("libpk_note.so"))) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
 }
 
@@ -76,16 +76,16 @@ TEST_F(NotectlCallTest, MissingPluginIsNamed)
 TEST_F(NotectlCallTest, PickReturnsTheChosenIdInItsParameters)
 {
     const auto pick = [this](const char *id, bool ok) {
-        QStringList args{QStringLiteral("PICK"), QStringLiteral("VENDOR"), QStringLiteral("ID=") + QLatin1String(id)};
+        QStringList args{"PICK", "VENDOR", QStringLiteral("ID=") + QLatin1String(id)};
         if (ok)
-            args << QStringLiteral("--ok");
+            args << "--ok";
         auto r = call(args);
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         return r.out;
     };
-    EXPECT_EQ(pick("3", true), QStringLiteral("result=0x00000000\nID=3\n"));
-    EXPECT_EQ(pick("8", true), QStringLiteral("result=0x00000000\nID=1\n")) << "a customer is not in the supplier list";
-    EXPECT_EQ(pick("8", false), QStringLiteral("result=0x00000000\nID=8\n"));
+    EXPECT_EQ(pick("3", true), "result=0x00000000\nID=3\n");
+    EXPECT_EQ(pick("8", true), "result=0x00000000\nID=1\n") << "a customer is not in the supplier list";
+    EXPECT_EQ(pick("8", false), "result=0x00000000\nID=8\n");
 }
 
 } // namespace

@@ -93,7 +93,7 @@ TEST_F(Corpus, SelectsGiveTheSameRowsOnBothEngines)
         // parameters bound by name
         "select NAME from Goodslth where CODE = :code and QTY >= :qty",
     };
-    const db::Params params{{QStringLiteral("code"), QStringLiteral("A02")}, {QStringLiteral("qty"), 1}};
+    const db::Params params{{"code", "A02"}, {"qty", 1}};
     for (const char *statement : statements)
         expectSame(QString::fromUtf8(statement), params);
 }
@@ -130,7 +130,7 @@ TEST_F(Corpus, WritesChangeTheSameRowsOnBothEngines)
         EXPECT_EQ(liteRows, m_pg->lastRowsAffected()) << w;
     }
     EXPECT_EQ(m_pg->lastRowsAffected(), 1);
-    expectSame(QStringLiteral("select GOODSID, CODE, NAME, QTY, PRICE, MADEDATE from Goodslth order by GOODSID"));
+    expectSame("select GOODSID, CODE, NAME, QTY, PRICE, MADEDATE from Goodslth order by GOODSID");
 }
 
 TEST_F(Corpus, TheSameStatementsAreRefusedOnBothEngines)
@@ -148,17 +148,17 @@ TEST_F(Corpus, TheSameStatementsAreRefusedOnBothEngines)
         EXPECT_THROW(m_pg->exec(QString::fromUtf8(b)), db::DbError) << b;
     }
     const QString duplicate =
-        testsupport::errorOf([&] { m_pg->exec(QStringLiteral("insert into Goodslth (GOODSID, CODE) values (1, 'X')")); });
+        testsupport::errorOf([&] { m_pg->exec("insert into Goodslth (GOODSID, CODE) values (1, 'X')"); });
     EXPECT_TRUE(duplicate.contains(QLatin1String("duplicate key"))) << duplicate.toStdString();
     // Division by zero and a text that is no number say so as the original server did.
     for (Database *d : {m_lite.get(), m_pg.get()}) {
-        EXPECT_EQ(testsupport::errorOf([&] { d->scalar(QStringLiteral("select QTY / 0 from Goodslth where GOODSID = 1")); }),
-                  QStringLiteral("遇到以零作除数错误。"));
-        EXPECT_EQ(testsupport::errorOf([&] { d->scalar(QStringLiteral("select count(*) from Goodslth where NAME = 1")); }),
-                  QStringLiteral("在将 varchar 值 'Desk' 转换成数据类型 int 时失败。"));
+        EXPECT_EQ(testsupport::errorOf([&] { d->scalar("select QTY / 0 from Goodslth where GOODSID = 1"); }),
+                  "遇到以零作除数错误。");
+        EXPECT_EQ(testsupport::errorOf([&] { d->scalar("select count(*) from Goodslth where NAME = 1"); }),
+                  "在将 varchar 值 'Desk' 转换成数据类型 int 时失败。");
     }
     // The rows are what they were.
-    expectSame(QStringLiteral("select count(*) from Goodslth"));
+    expectSame("select count(*) from Goodslth");
 }
 
 } // namespace
