@@ -16,7 +16,7 @@ namespace postingtest {
 
 class PostingTest : public ::testing::Test {
 protected:
-    void SetUp() override { books = testsupport::freshBooks(folder.file(QStringLiteral("books.db"))); }
+    void SetUp() override { books = testsupport::freshBooks(folder.file("books.db")); }
 
     void sql(const char *text) { books->exec(QString::fromUtf8(text)); }
     QVariant one(const QString &text) { return books->scalar(text); }
