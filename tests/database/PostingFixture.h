@@ -36,6 +36,16 @@ protected:
         return parts.join(u'|');
     }
 
+    // Everything a posting may touch, the source note lines `orders` and the note states `notes` last.
+    QString booksState(const char *orders, const char *notes)
+    {
+        return snapshot({"select BUILDINGID, COMMODITYID, QUANTITY, AMOUNT, PRICE from onhandaath order by BUILDINGID, COMMODITYID",
+                         "select ID, QUANTITY, EQTY, BREFERQTY from noteflowaath order by ID",
+                         "select PARTNERID, SCAMT from partnerlth order by PARTNERID",
+                         "select ACCOUNTID, BALANCE from accountacth order by ACCOUNTID", "select count(*) from accountflowaath",
+                         "select count(*) from notepostlogaath", "select count(*) from PcSplit", orders, notes});
+    }
+
     testsupport::TempFolder folder;
     std::unique_ptr<db::Database> books;
 };

@@ -45,13 +45,8 @@ QString canonical(const QVariant &v)
     if (!v.isValid() || v.isNull())
         return "NULL";
     switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-    case QMetaType::Bool:
-    case QMetaType::Double:
-    case QMetaType::Float:
+    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
+    case QMetaType::Bool: case QMetaType::Double: case QMetaType::Float:
         return QString::number(v.toDouble(), 'f', 6);
     case QMetaType::QDate: return v.toDate().toString("yyyy-MM-dd");
     case QMetaType::QDateTime: return v.toDateTime().toString("yyyy-MM-dd HH:mm:ss");
@@ -78,13 +73,6 @@ void TwoEngines::SetUp()
     m_lite = testsupport::bareDatabase(m_folder.file("books.db"));
     m_pg = db::Database::openPostgres(m_scratch->address());
     m_pg->createSystemTables();
-}
-
-void TwoEngines::TearDown()
-{
-    m_pg.reset();
-    m_lite.reset();
-    m_scratch.reset();
 }
 
 void DemoOnBoth::SetUp()

@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QSet>
 #include <QSqlQuery>
 
 #include <cmath>
@@ -49,27 +48,6 @@ bool sameValue(const QString &server, const QVariant &got)
     return shown(got) == server;
 }
 
-// Where the layer on PostgreSQL still follows the server's own rules (the README
-// lists them): trailing blanks stored in a column or written in an IN list, text
-// literals meeting in a UNION, casts to char(n)/varchar(n), a bigint overflow.
-const QSet<QString> kNotYetOnServer = {
-    "select count(*) from storelth where CODE in ('01 ', '02')",
-    "select count(distinct NAME) from departmentlth where DEPID in (901, 902)",
-    "select count(*) from (select NAME from departmentlth where DEPID in (901, 902) group by NAME) g",
-    "select count(*) from (select 'a' as x union select 'A') t",
-    "select cast('ab' as char(4)) + '|'",
-    "select cast(123456 as varchar(3))",
-    "select cast('a' as char(9000))",
-    "select round(9223372036854775807, -1)",
-};
-// Refused there too, but in the server's English.
-const QSet<QString> kServerOwnText = {
-    "select [nosuchcol] from storelth",
-    "select count(*) from storelth where [NAMEX] = 'NAMEX'",
-    "select cast(123.4 as decimal(3,1))",
-    "select datediff(day, 'soon', '2005-02-01')",
-};
-
 class SemanticsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -87,13 +65,13 @@ TEST_F(SemanticsTest, StatementsMeanWhatTheyMeantOnTheOriginalServer)
     for (const Meaning &m : kCorpus) {
         const QString tsql = QString::fromUtf8(m.tsql);
         const QString server = QString::fromUtf8(m.server);
-        if (d->isPostgres() && kNotYetOnServer.contains(tsql))
+        if (d->isPostgres() && m.onPostgres == semantics::NotYet)
             continue;
         try {
             const QVariant got = d->scalar(tsql);
             EXPECT_TRUE(!server.startsWith(u'!') && sameValue(server, got)) << m.tsql << " gave " << shown(got).toStdString();
         } catch (const DbError &e) {
-            const bool ownText = d->isPostgres() && kServerOwnText.contains(tsql);
+            const bool ownText = d->isPostgres() && m.onPostgres == semantics::OwnText;
             EXPECT_TRUE(server.startsWith(u'!') && (ownText || e.text().startsWith(server.mid(1))))
                 << m.tsql << " failed: " << e.text().toStdString();
         }
