@@ -162,13 +162,11 @@ TEST_F(DataSetTest, ApplyUpdatesDetectsRowsChangedByOthersAndNeedsAKey)
     // a table without a primary key needs KeyFields for updates
     database->exec("create table t_nokey (CODE varchar(10), QTY integer)");
     database->exec("insert into t_nokey values ('a', 1), ('b', 2)");
-    ClientDataSet nk(database.get());
-    nk.SetCommandText("select * from dbo.t_nokey order by CODE");
-    nk.Open();
-    edit(nk, {{"QTY", 5}});
-    EXPECT_THROW(nk.ApplyUpdates(), DataSetError);
-    nk.SetKeyFields("CODE");
-    nk.ApplyUpdates(0, true);
+    auto nk = open("select * from dbo.t_nokey order by CODE");
+    edit(*nk, {{"QTY", 5}});
+    EXPECT_THROW(nk->ApplyUpdates(), DataSetError);
+    nk->SetKeyFields("CODE");
+    nk->ApplyUpdates(0, true);
     EXPECT_EQ(rows("select * from t_nokey order by CODE"), "a|5,b|2");
 
     // UpdateTableName overrides the FROM table (here a view)

@@ -10,10 +10,8 @@ using testsupport::errorOf;
 
 TEST_F(DataSetTest, FieldsTakeTypesFromTheTableDatesComeBackAsQDateAndBadNumbersAreRefused)
 {
-    auto ds = std::make_unique<ClientDataSet>(database.get());
-    ds->SetCommandText("select m.*, g.GOODSNAME, d.QTY * d.PRICE as LINEAMT, 'x' as TAG from t_master m join t_detail d "
-                       "on d.NOTEID = m.NOTEID left join t_goods g on g.GOODSID = d.GOODSID where m.NOTEID = 1 order by d.ITEMSNO");
-    ds->Open();
+    auto ds = open("select m.*, g.GOODSNAME, d.QTY * d.PRICE as LINEAMT, 'x' as TAG from t_master m join t_detail d "
+                   "on d.NOTEID = m.NOTEID left join t_goods g on g.GOODSID = d.GOODSID where m.NOTEID = 1 order by d.ITEMSNO");
     EXPECT_EQ(ds->BaseTable(), "t_master");
     // from the table, the joined table and the values
     for (const auto &[name, type] : {std::pair{"noteid", FieldType::Integer}, {"NOTECODE", FieldType::String},
@@ -412,15 +410,13 @@ TEST_F(DataSetTest, ManyRowsReadBackAsStored)
         database->exec("insert into t_line values (:id, :g, :q, :n, :t)",
                        {{"id", i}, {"g", 100 + i % 3}, {"q", line(i)[1]}, {"n", line(i)[2]}, {"t", line(i)[3]}});
     database->commitTran();
-    data::ClientDataSet ds(database.get());
-    ds.SetCommandText("select l.*, g.GOODSNAME from t_line l left join t_goods g on g.GOODSID = l.GOODSID order by l.ID");
-    ds.Open();
-    ASSERT_EQ(ds.RecordCount(), 300);
+    auto ds = open("select l.*, g.GOODSNAME from t_line l left join t_goods g on g.GOODSID = l.GOODSID order by l.ID");
+    ASSERT_EQ(ds->RecordCount(), 300);
     const auto typed = [](const QVariant &v) { return v.isNull() ? "NULL" : QLatin1String(v.typeName()) + u':' + v.toString(); };
     for (int row = 0; row < 300; ++row) {
         QStringList got, expected;
         for (const char *field : {"GOODSNAME", "QTY", "NOTE", "TAG"})
-            got << typed(ds.ValueAt(row, ds.FieldByName(QLatin1String(field))->Index()));
+            got << typed(ds->ValueAt(row, ds->FieldByName(field)->Index()));
         for (const QVariant &v : line(row + 1))
             expected << typed(v);
         EXPECT_EQ(got.join(u'|'), expected.join(u'|')) << row;

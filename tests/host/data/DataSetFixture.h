@@ -32,14 +32,15 @@ protected:
             "insert into t_detail values (1, 1, 100, 2, 10.5), (1, 2, 101, 3, 4), (2, 1, 102, 1, 99)"));
     }
 
-    // A data set over the master table, opened, with every event logged.
-    std::unique_ptr<data::ClientDataSet> openMaster(const QString &where = QString())
+    // A data set over `sql` on `books` (the test's own unless given), opened.
+    std::unique_ptr<data::ClientDataSet> open(const QString &sql, db::Database *books = nullptr)
     {
-        auto ds = std::make_unique<data::ClientDataSet>(database.get());
-        ds->SetCommandText(QStringLiteral("select m.* from t_master m") + where + " order by m.NOTEID");
+        auto ds = std::make_unique<data::ClientDataSet>(books ? books : database.get());
+        ds->SetCommandText(sql);
         ds->Open();
         return ds;
     }
+    std::unique_ptr<data::ClientDataSet> openMaster() { return open("select m.* from t_master m order by m.NOTEID"); }
 
     void logEvents(data::ClientDataSet &ds)
     {

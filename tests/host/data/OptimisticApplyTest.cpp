@@ -14,13 +14,6 @@ protected:
         DataSetTest::SetUp();
         other = db::Database::openSqlite(database->path());
     }
-    std::unique_ptr<ClientDataSet> openOn(db::Database &d, const QString &sql)
-    {
-        auto ds = std::make_unique<ClientDataSet>(&d);
-        ds->SetCommandText(sql);
-        ds->Open();
-        return ds;
-    }
 
     std::unique_ptr<db::Database> other;
 };
@@ -28,7 +21,7 @@ protected:
 TEST_F(OptimisticApplyTest, StaleMasterUpdateOrDeleteIsRefusedAndWritesNothing)
 {
     auto a = openMaster();
-    auto b = openOn(*other, "select * from t_master order by NOTEID");
+    auto b = open("select * from t_master order by NOTEID", other.get());
 
     // B stamps note 1 and removes the remark of note 3 (a change to null).
     b->Locate("NOTEID", 1);
@@ -72,8 +65,8 @@ TEST_F(OptimisticApplyTest, StaleMasterUpdateOrDeleteIsRefusedAndWritesNothing)
 TEST_F(OptimisticApplyTest, LinesAreGuardedOneByOne)
 {
     const QString lines = "select * from t_detail where NOTEID=1 order by ITEMSNO";
-    auto a = openOn(*database, lines);
-    auto b = openOn(*other, lines);
+    auto a = open(lines);
+    auto b = open(lines, other.get());
     b->First();
     edit(*b, {{"QTY", 5}});
     ASSERT_EQ(b->ApplyUpdates(0, true), 0);
@@ -91,7 +84,7 @@ TEST_F(OptimisticApplyTest, LinesAreGuardedOneByOne)
 TEST_F(OptimisticApplyTest, ColumnsFilledByTheirDefaultDoNotLookChanged)
 {
     database->exec("create table t_def (ID integer primary key, STATE integer not null default 0, NAME varchar(10))");
-    auto ds = openOn(*database, "select * from t_def");
+    auto ds = open("select * from t_def");
     append(*ds, {{"ID", 1}});
     ASSERT_EQ(ds->ApplyUpdates(0, true), 0);
     edit(*ds, {{"NAME", "x"}});
