@@ -342,8 +342,7 @@ TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
     receipt(1, 1, {{1, 1, 10, 11.3}});
     note("orderpth", 8, 1, {{1, 1, 1, 1}});
     EXPECT_EQ(one("select dbo.sevengetnotecode(4, 1)").toString(), "N-1");
-    EXPECT_EQ(one("select dbo.sevengetnotecode(m.REFERNOTETYPE, m.REFERNOTEID) from (select 2 as REFERNOTETYPE, 8 as REFERNOTEID) m").toString(),
-              "N-8");
+    EXPECT_EQ(one("select dbo.sevengetnotecode(m.REFERNOTETYPE, m.REFERNOTEID) from (select 2 as REFERNOTETYPE, 8 as REFERNOTEID) m").toString(), "N-8");
     EXPECT_TRUE(one("select dbo.sevengetnotecode(4, 99)").isNull());
     EXPECT_TRUE(one("select dbo.sevengetnotecode(14, 1)").isNull()); // no such sale
     EXPECT_TRUE(one("select dbo.sevengetnotecode(null, 1)").isNull());
