@@ -68,7 +68,7 @@ protected:
     qint64 batch = 0;
 };
 
-TEST_F(SalesPostings, SaleTakesStockAndABatchAndTheCustomerOwesWhatWasNotPaid)
+TEST_F(SalesPostings, SaleTakesStockAndABatchTheCustomerOwesWhatWasNotPaidAndTheStockCheckSeesIt)
 {
     const QString before = booksState();
     // 4 of goods 1 at 9, 3 from the batch at 12, the service; 20 paid on the spot.
@@ -97,12 +97,9 @@ TEST_F(SalesPostings, SaleTakesStockAndABatchAndTheCustomerOwesWhatWasNotPaid)
     sql("delete from salesth where NOTEID = 10");
     EXPECT_EQ(booksState(), before);
     EXPECT_EQ(num("select count(*) from salesthDetail"), 0);
-}
 
-// The stock check before an audit sees what a sale would take out, and a
-// return (keyed negative) as stock coming back.
-TEST_F(SalesPostings, StockCheckSeesTheSaleGoingOutAndTheReturnComingBack)
-{
+    // The stock check before an audit sees what a sale would take out, and a
+    // return (keyed negative) as stock coming back.
     note("salesth", 10, 1, 3, {{1, 1, 12, 9}});
     const db::ResultSet rs = books->run("exec NOTEBOOKZERO 14, 10, 1");
     ASSERT_EQ(rs.rows.size(), 1);

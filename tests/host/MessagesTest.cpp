@@ -91,7 +91,7 @@ TEST_F(MessagesTest, ScriptedServiceRecordsAndAnswersFromQueueAndErrorsShowTheEx
     EXPECT_EQ(errors().mid(2), (QStringList{"普通错误", "内部错误: params != NULL"}));
 }
 
-TEST_F(MessagesTest, GuiBoxesHaveChineseButtonsAndMapAnswers)
+TEST_F(MessagesTest, GuiBoxesHaveChineseButtonsAndMapAnswersAndModalWindowsShowGuiOrScripted)
 {
     pub::GuiMessageService gui;
     pub::setMessageService(&gui);
@@ -137,13 +137,10 @@ TEST_F(MessagesTest, GuiBoxesHaveChineseButtonsAndMapAnswers)
     EXPECT_EQ(ShowYesNoQuestion("q"), AnswerNo);
     EXPECT_EQ(pub::GuiMessageService::answerOf(MessageKind::OkCancel, QMessageBox::NoButton), AnswerCancel);
     EXPECT_EQ(pub::GuiMessageService::answerOf(MessageKind::YesNoCancel, QMessageBox::NoButton), AnswerCancel);
-}
 
-TEST_F(MessagesTest, ModalWindowsGuiAndScripted)
-{
-    pub::GuiModalService gui;
-    pub::setModalService(&gui);
-
+    // Modal windows, shown or scripted.
+    pub::GuiModalService guiModal;
+    pub::setModalService(&guiModal);
     QDialog dialog;
     QTimer::singleShot(20, &dialog, [&] { dialog.done(1); });
     EXPECT_EQ(ShowModal(&dialog), 1);
