@@ -23,7 +23,7 @@ protected:
     }
 };
 
-TEST_F(Connection, NamedLocksAreHeldPerClientAndGoWithTheSession)
+TEST_F(Connection, NamedLocksAreHeldPerClientAndGoWithTheSessionAndAWriterWaitsForAnothersRow)
 {
     auto other = Database::openPostgres(m_scratch->address());
     EXPECT_TRUE(m_pg->setLock("NOTELOCK", true));
@@ -49,25 +49,23 @@ TEST_F(Connection, NamedLocksAreHeldPerClientAndGoWithTheSession)
     EXPECT_TRUE(third->setLock("REPORTLOCK", true));
     third.reset(); // closing gives its locks back at once
     EXPECT_TRUE(m_pg->setLock("REPORTLOCK", true));
-}
 
-TEST_F(Connection, ARowAnotherClientIsWritingMakesTheSecondWriterWaitThenFailAsBusy)
-{
+    // A row another client is writing makes the second writer wait, then fail as busy.
     m_pg->exec("insert into t_item values (1, 'a')");
-    auto other = Database::openPostgres(m_scratch->address());
-    other->setBusyTimeout(50);
+    auto writer = Database::openPostgres(m_scratch->address());
+    writer->setBusyTimeout(50);
     m_pg->beginTran();
     m_pg->exec("update t_item set NAME = 'mine' where ID = 1");
     try {
-        other->exec("update t_item set NAME = 'theirs' where ID = 1");
+        writer->exec("update t_item set NAME = 'theirs' where ID = 1");
         ADD_FAILURE() << "a second writer changed a row the first had not committed";
     } catch (const DbError &e) {
         EXPECT_EQ(e.code(), 5); // busy, as SQLite says it
         EXPECT_TRUE(e.text().startsWith("帐套正被其他用户使用")) << e.text().toStdString();
     }
-    EXPECT_FALSE(other->inTransaction());
+    EXPECT_FALSE(writer->inTransaction());
     m_pg->commitTran();
-    other->exec("update t_item set NAME = 'theirs' where ID = 1");
+    writer->exec("update t_item set NAME = 'theirs' where ID = 1");
     EXPECT_EQ(m_pg->scalar("select NAME from t_item where ID = 1").toString(), "theirs");
 }
 

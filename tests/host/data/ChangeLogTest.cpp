@@ -115,12 +115,7 @@ TEST_F(DataSetTest, ApplyUpdatesUsesTheCallersTransactionAndFailsWithoutLosingEd
     append(*ds, {{"NOTEID", 4}, {"NOTECODE", "PB-0002"}}); // duplicate of a unique column
 
     database->beginTran();
-    QString error;
-    try {
-        ds->ApplyUpdates();
-    } catch (const db::DbError &e) {
-        error = e.text();
-    }
+    const QString error = testsupport::refusal([&] { ds->ApplyUpdates(); });
     EXPECT_TRUE(error.contains("UNIQUE", Qt::CaseInsensitive)) << error.toStdString();
     EXPECT_TRUE(database->inTransaction()); // the caller decides
     database->rollbackTran();
