@@ -34,7 +34,7 @@ QString kinds(const QString &sql)
     return out.join(u' ');
 }
 
-TEST(Tokenize, SplitsEveryKindOfToken)
+TEST(Tokenize, SplitsEveryKindOfTokenAndHidesTheContentOfCommentsStringsAndQuotedNames)
 {
     EXPECT_EQ(kinds("select a.b,[x y],\"z\" from t"), "W:select _:  W:a O:. W:b O:, Q:[x y] O:, Q:\"z\" _:  W:from _:  W:t");
     EXPECT_EQ(kinds("x='it''s'+N'中文'"), "W:x O:= S:'it''s' O:+ S:N'中文'");
@@ -42,12 +42,8 @@ TEST(Tokenize, SplitsEveryKindOfToken)
     EXPECT_EQ(kinds("id=:noteID and @v=@@ROWCOUNT"), "W:id O:= P::noteID _:  W:and _:  V:@v O:= V:@@ROWCOUNT");
     EXPECT_EQ(kinds("a<>b<=c>=d!=e||f<g"), "W:a O:<> W:b O:<= W:c O:>= W:d O:!= W:e O:|| W:f O:< W:g");
     EXPECT_EQ(kinds("#tmp 货品 N"), "W:#tmp _:  W:货品 _:  W:N");
-}
-
-// Nested comments, glued numbers and the refused unterminated forms are the
-// translator's tests below; here what they cannot see.
-TEST(Tokenize, CommentsStringsAndQuotedNamesHideTheirContent)
-{
+    // Comments, strings and quoted names hide their content. (Nested comments, glued numbers and
+    // the refused unterminated forms are the translator's tests below; here what they cannot see.)
     EXPECT_EQ(kinds("a -- top 1 'x\nb"), "W:a _:  C:-- top 1 'x _:\n W:b");
     EXPECT_EQ(kinds("[a]]b] 'c--d' \"e\"\"f\""), "Q:[a]]b] _:  S:'c--d' _:  Q:\"e\"\"f\"");
     // Unterminated names run to the end rather than losing text.
