@@ -16,7 +16,7 @@ namespace postingtest {
 
 class PostingTest : public ::testing::Test {
 protected:
-    void SetUp() override { books = testsupport::freshBooks(folder.file(QStringLiteral("books.db"))); }
+    void SetUp() override { books = testsupport::freshBooks(folder.file("books.db")); }
 
     void sql(const char *text) { books->exec(QString::fromUtf8(text)); }
     QVariant one(const QString &text) { return books->scalar(text); }
@@ -34,6 +34,16 @@ protected:
         for (const char *q : queries)
             parts << rows(QString::fromUtf8(q));
         return parts.join(u'|');
+    }
+
+    // Everything a posting may touch, the source note lines `orders` and the note states `notes` last.
+    QString booksState(const char *orders, const char *notes)
+    {
+        return snapshot({"select BUILDINGID, COMMODITYID, QUANTITY, AMOUNT, PRICE from onhandaath order by BUILDINGID, COMMODITYID",
+                         "select ID, QUANTITY, EQTY, BREFERQTY from noteflowaath order by ID",
+                         "select PARTNERID, SCAMT from partnerlth order by PARTNERID",
+                         "select ACCOUNTID, BALANCE from accountacth order by ACCOUNTID", "select count(*) from accountflowaath",
+                         "select count(*) from notepostlogaath", "select count(*) from PcSplit", orders, notes});
     }
 
     testsupport::TempFolder folder;

@@ -31,15 +31,6 @@ QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QStringList tablesOf(db::Database &d)
-{
-    QStringList names;
-    const db::ResultSet rs = d.select(QStringLiteral("select name from sqlite_master where type='table'"));
-    for (const auto &row : rs.rows)
-        names << row[0].toString().toLower();
-    return names;
-}
-
 TEST(SplitStatements, KeepsLiteralsCommentsAndTriggerBodiesIntact)
 {
     const QString script = QStringLiteral(
@@ -49,92 +40,85 @@ TEST(SplitStatements, KeepsLiteralsCommentsAndTriggerBodiesIntact)
         "create trigger tr after insert on a begin insert into b values (1); update b set c = 2; end;\n"
         "select \"odd;name\" from a;;  \n   ");
     const QStringList parts = notedb::splitStatements(script);
-    ASSERT_EQ(parts.size(), 4) << parts.join(QStringLiteral("\n|\n")).toStdString();
-    EXPECT_EQ(parts[0], QStringLiteral("create table a (X varchar(10) default 'x;y')"));
-    EXPECT_EQ(parts[1], QStringLiteral("insert into a values ('it''s; fine')"));
-    EXPECT_TRUE(parts[2].startsWith(QStringLiteral("create trigger tr")));
-    EXPECT_TRUE(parts[2].endsWith(QStringLiteral("update b set c = 2; end")));
-    EXPECT_EQ(parts[3], QStringLiteral("select \"odd;name\" from a"));
-    EXPECT_TRUE(notedb::splitStatements(QStringLiteral("  -- only a comment\n")).isEmpty());
+    ASSERT_EQ(parts.size(), 4) << parts.join("\n|\n").toStdString();
+    EXPECT_EQ(parts[0], "create table a (X varchar(10) default 'x;y')");
+    EXPECT_EQ(parts[1], "insert into a values ('it''s; fine')");
+    EXPECT_TRUE(parts[2].startsWith("create trigger tr"));
+    EXPECT_TRUE(parts[2].endsWith("update b set c = 2; end"));
+    EXPECT_EQ(parts[3], "select \"odd;name\" from a");
+    EXPECT_TRUE(notedb::splitStatements("  -- only a comment\n").isEmpty());
 }
 
-TEST(Schema, CreatesTheTablesAndMarksTheFile)
+TEST(Schema, CreatesTheTablesAndMarksTheFileAndEnsuredKeysOnlyRise)
 {
     testsupport::TempFolder folder;
-    auto d = testsupport::bareDatabase(folder.file(QStringLiteral("schema.db")));
+    auto d = testsupport::bareDatabase(folder.file("schema.db"));
     EXPECT_FALSE(d->isOurs());
     ASSERT_GE(notedb::schemaFiles().size(), 3);
     notedb::createSchema(*d);
     EXPECT_TRUE(d->isOurs());
-    EXPECT_EQ(d->scalar(QStringLiteral("select VERSION from sys_books")).toInt(), notedb::kSchemaVersion);
+    EXPECT_EQ(d->scalar("select VERSION from sys_books").toInt(), notedb::kSchemaVersion);
     // The tables the documents read are proved by their statements on the demo books.
     // An empty schema starts every key at 1, for master data and documents alike.
-    EXPECT_EQ(d->newKey(QStringLiteral("notemsginfth")), 1);
-    EXPECT_EQ(d->newKey(QStringLiteral("partnerlth")), 1);
-    EXPECT_EQ(d->newKey(QStringLiteral("purchasepth")), 1);
-    EXPECT_EQ(d->newKey(QStringLiteral("purchasepth")), 2);
-    EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from operatormth")).toInt(), 0);
+    EXPECT_EQ(d->newKey("notemsginfth"), 1);
+    EXPECT_EQ(d->newKey("partnerlth"), 1);
+    EXPECT_EQ(d->newKey("purchasepth"), 1);
+    EXPECT_EQ(d->newKey("purchasepth"), 2);
+    EXPECT_EQ(d->scalar("select count(*) from operatormth").toInt(), 0);
+
+    notedb::ensureKey(*d, "widgetth", 40);
+    notedb::ensureKey(*d, "widgetth", 10); // lower: ignored
+    notedb::ensureKey(*d, "widgetth");
+    EXPECT_EQ(d->newKey("widgetth"), 41);
+    notedb::ensureKey(*d, "widgetth", 100);
+    EXPECT_EQ(d->newKey("widgetth"), 101);
 }
 
 TEST(Schema, FailureHalfWayRollsEverythingBack)
 {
     testsupport::TempFolder folder;
-    auto d = testsupport::bareDatabase(folder.file(QStringLiteral("clash.db")));
+    auto d = testsupport::bareDatabase(folder.file("clash.db"));
     // A table of the second script already exists, so that script fails after the first one ran.
-    d->exec(QStringLiteral("create table storelth (X integer)"));
+    d->exec("create table storelth (X integer)");
     const QString error = refusal([&] { notedb::createSchema(*d); });
-    EXPECT_TRUE(error.contains(QStringLiteral("10_masterdata.sql"))) << error.toStdString();
-    EXPECT_TRUE(error.contains(QStringLiteral("storelth"))) << error.toStdString();
+    EXPECT_TRUE(error.contains("10_masterdata.sql")) << error.toStdString();
+    EXPECT_TRUE(error.contains("storelth")) << error.toStdString();
     EXPECT_FALSE(d->inTransaction());
-    const QStringList tables = tablesOf(*d);
-    EXPECT_FALSE(tables.contains(QStringLiteral("operatormth")));
-    EXPECT_FALSE(tables.contains(QStringLiteral("partnerlth")));
+    EXPECT_EQ(d->scalar("select count(*) from sqlite_master where lower(name) in ('operatormth', 'partnerlth')").toInt(), 0);
     EXPECT_FALSE(d->isOurs());
 }
 
-TEST(KeyTable, EnsureKeyOnlyRaises)
+TEST(OpenBooks, RefusesMissingForeignUnreadableAndNewerFiles)
 {
     testsupport::TempFolder folder;
-    auto d = testsupport::bareDatabase(folder.file(QStringLiteral("keys.db")));
-    notedb::ensureKey(*d, QStringLiteral("widgetth"), 40);
-    notedb::ensureKey(*d, QStringLiteral("widgetth"), 10); // lower: ignored
-    notedb::ensureKey(*d, QStringLiteral("widgetth"));
-    EXPECT_EQ(d->newKey(QStringLiteral("widgetth")), 41);
-    notedb::ensureKey(*d, QStringLiteral("widgetth"), 100);
-    EXPECT_EQ(d->newKey(QStringLiteral("widgetth")), 101);
-}
-
-TEST(OpenBooks, RefusesMissingForeignAndUnreadableFiles)
-{
-    testsupport::TempFolder folder;
-    const QString missing = folder.file(QStringLiteral("nothere.db"));
-    const QString text = folder.file(QStringLiteral("notes.txt"));
+    const QString missing = folder.file("nothere.db");
+    const QString text = folder.file("notes.txt");
     writeFile(text, "这不是数据库\nplain text\n");
-    const QString empty = folder.file(QStringLiteral("empty.db"));
+    const QString empty = folder.file("empty.db");
     writeFile(empty, QByteArray());
     // A real SQLite file of some other program.
-    const QString foreign = folder.file(QStringLiteral("other.sqlite"));
+    const QString foreign = folder.file("other.sqlite");
     {
-        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "foreign");
         other.setDatabaseName(foreign);
         ASSERT_TRUE(other.open());
         QSqlQuery q(other);
-        ASSERT_TRUE(q.exec(QStringLiteral("create table customers (id integer, name text)")));
-        ASSERT_TRUE(q.exec(QStringLiteral("insert into customers values (1, 'x')")));
+        ASSERT_TRUE(q.exec("create table customers (id integer, name text)"));
+        ASSERT_TRUE(q.exec("insert into customers values (1, 'x')"));
         other.close();
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("foreign"));
+    QSqlDatabase::removeDatabase("foreign");
 
     const struct {
         QString path;
         QString says;
         bool named; // the message names the file
     } cases[] = {
-        {missing, QStringLiteral("数据库文件不存在"), true},
-        {text, QStringLiteral("不是本系统的帐套文件"), true},
-        {empty, QStringLiteral("不是本系统的帐套文件"), false},
-        {foreign, QStringLiteral("不是本系统的帐套文件"), true},
-        {folder.path(), QStringLiteral("目录"), false},
+        {missing, "数据库文件不存在", true},
+        {text, "不是本系统的帐套文件", true},
+        {empty, "不是本系统的帐套文件", false},
+        {foreign, "不是本系统的帐套文件", true},
+        {folder.path(), "目录", false},
     };
     for (const auto &c : cases) {
         const QString error = refusal([&] { notedb::openBooks(c.path); });
@@ -144,85 +128,64 @@ TEST(OpenBooks, RefusesMissingForeignAndUnreadableFiles)
     // (That opening a missing file names notectl init and creates nothing: test_app's notectl sql.)
     EXPECT_EQ(readFile(text), QByteArray("这不是数据库\nplain text\n"));
 
-    const QString locked = folder.file(QStringLiteral("locked.db"));
+    const QString locked = folder.file("locked.db");
     notedb::createBooks(locked, false, false).reset();
     QFile::setPermissions(locked, QFileDevice::Permissions());
     if (!QFileInfo(locked).isReadable()) { // root reads everything; the check is moot there
-        EXPECT_TRUE(refusal([&] { notedb::openBooks(locked); }).contains(QStringLiteral("无法读取")));
+        EXPECT_TRUE(refusal([&] { notedb::openBooks(locked); }).contains("无法读取"));
     }
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
 
-TEST(OpenBooks, RefusesBooksOfANewerVersion)
-{
-    testsupport::TempFolder folder;
-    const QString path = folder.file(QStringLiteral("future.db"));
-    {
-        auto d = notedb::createBooks(path, false, false);
-        d->exec(QStringLiteral("update sys_books set VERSION = :v"), {{QStringLiteral("v"), notedb::kSchemaVersion + 1}});
-    }
-    const QString error = refusal([&] { notedb::openBooks(path); });
-    EXPECT_TRUE(error.contains(QStringLiteral("版本"))) << error.toStdString();
+    notedb::openBooks(locked)->exec("update sys_books set VERSION = :v", {{"v", notedb::kSchemaVersion + 1}});
+    const QString newer = refusal([&] { notedb::openBooks(locked); });
+    EXPECT_TRUE(newer.contains("版本")) << newer.toStdString();
 }
 
 TEST(CreateBooks, RefusesAnExistingFileUnlessForced)
 {
     testsupport::TempFolder folder;
-    const QString path = folder.file(QStringLiteral("books.db"));
+    const QString path = folder.file("books.db");
     writeFile(path, "keep me");
 
     const QString error = refusal([&] { notedb::createBooks(path, true, false); });
-    EXPECT_TRUE(error.contains(QStringLiteral("已存在"))) << error.toStdString();
-    EXPECT_TRUE(error.contains(path));
+    EXPECT_TRUE(error.contains("已存在") && error.contains(path)) << error.toStdString();
     EXPECT_EQ(readFile(path), QByteArray("keep me"));
 
     auto d = notedb::createBooks(path, true, true);
     ASSERT_TRUE(d);
     EXPECT_TRUE(d->isOurs());
-    EXPECT_GT(d->scalar(QStringLiteral("select count(*) from Commoditylth")).toInt(), 0);
-    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".creating")));
+    EXPECT_GT(d->scalar("select count(*) from Commoditylth").toInt(), 0);
+    EXPECT_FALSE(QFileInfo::exists(path + ".creating"));
     // (Forcing over real books, whose rows then go: test_app's notectl init.)
 }
 
-TEST(CreateBooks, FailureMidwayLeavesNoBooksAndKeepsTheOldOnes)
+TEST(CreateBooks, FailureMidwayOrABadDateLeavesNoBooksAndKeepsTheOldOnes)
 {
     testsupport::TempFolder folder;
-    const QString path = folder.file(QStringLiteral("new.db"));
+    const QString path = folder.file("new.db");
+    EXPECT_FALSE(refusal([&] { notedb::createBooks(path, true, false, QDate()); }).isEmpty()); // no date for the demo
+    EXPECT_FALSE(QFileInfo::exists(path));
     bool reached = false;
     const auto failLate = [&](db::Database &d) {
         // Schema and demo are written by now; the failure must undo them all.
-        reached = d.scalar(QStringLiteral("select count(*) from partnerlth")).toInt() > 0;
-        throw DbError(QStringLiteral("磁盘已满"));
+        reached = d.scalar("select count(*) from partnerlth").toInt() > 0;
+        throw DbError("磁盘已满");
     };
     QString error = refusal([&] { notedb::createBooks(path, true, false, QDate(2024, 5, 6), failLate); });
     EXPECT_TRUE(reached);
-    EXPECT_EQ(error, QStringLiteral("磁盘已满"));
+    EXPECT_EQ(error, "磁盘已满");
     EXPECT_FALSE(QFileInfo::exists(path));
     for (const char *suffix : {".creating", ".creating-wal", ".creating-shm", "-wal", "-shm"})
         EXPECT_FALSE(QFileInfo::exists(path + QLatin1String(suffix))) << suffix;
 
     // Forcing over existing books and failing keeps the existing books as they were.
     notedb::createBooks(path, true, false, QDate(2024, 5, 6)).reset();
-    {
-        auto d = notedb::openBooks(path);
-        d->exec(QStringLiteral("update sysparamamth set DATAVALUE = 'mine' where PARAMNAME = 'CompanyName'"));
-    }
+    notedb::openBooks(path)->exec("update sysparamamth set DATAVALUE = 'mine' where PARAMNAME = 'CompanyName'");
     error = refusal([&] { notedb::createBooks(path, false, true, QDate(2025, 1, 1), failLate); });
-    EXPECT_EQ(error, QStringLiteral("磁盘已满"));
+    EXPECT_EQ(error, "磁盘已满");
     auto kept = notedb::openBooks(path);
-    EXPECT_EQ(kept->scalar(QStringLiteral("select DATAVALUE from sysparamamth where PARAMNAME = 'CompanyName'")).toString(),
-              QStringLiteral("mine"));
-    EXPECT_EQ(kept->scalar(QStringLiteral("select DATAVALUE from sysparamamth where PARAMID = 3002")).toString(),
-              QStringLiteral("2024"));
-}
-
-TEST(CreateBooks, InvalidDateForTheDemoFailsCleanly)
-{
-    testsupport::TempFolder folder;
-    const QString path = folder.file(QStringLiteral("nodate.db"));
-    const QString error = refusal([&] { notedb::createBooks(path, true, false, QDate()); });
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_EQ(kept->scalar("select DATAVALUE from sysparamamth where PARAMNAME = 'CompanyName'").toString(), "mine");
+    EXPECT_EQ(kept->scalar("select DATAVALUE from sysparamamth where PARAMID = 3002").toString(), "2024");
 }
 
 } // namespace

@@ -16,26 +16,22 @@ constexpr qint64 kUniform = 33;
 
 class CommodityPrices : public ::testing::Test {
 protected:
-    void SetUp() override { d = testsupport::freshBooks(folder.file(QStringLiteral("books.db")), true); }
+    void SetUp() override { d = testsupport::freshBooks(folder.file("books.db"), true); }
 
     // The batch exactly as the shared routine builds it.
     static QString batch(const QString &args)
     {
-        return QStringLiteral("Declare @DefaultPrice usrdefprice,@LastPrice usrdefprice,@LevPrice usrdefprice,"
-                              "@SpPrice usrdefprice \nExec GetCommodityMultiPrice ")
-               + args
-               + QStringLiteral(",@DefaultPrice OutPut,@LastPrice OutPut,@LevPrice OutPut,@SpPrice OutPut \n"
-                                "Select @DefaultPrice As DefaultPrice,@LevPrice As LevPrice,@SpPrice As SpPrice,"
-                                "@LastPrice As LastPrice");
+        return "Declare @DefaultPrice usrdefprice,@LastPrice usrdefprice,@LevPrice usrdefprice,@SpPrice usrdefprice \n"
+               "Exec GetCommodityMultiPrice " + args + ",@DefaultPrice OutPut,@LastPrice OutPut,@LevPrice OutPut,@SpPrice OutPut \n"
+               "Select @DefaultPrice As DefaultPrice,@LevPrice As LevPrice,@SpPrice As SpPrice,@LastPrice As LastPrice";
     }
 
     // "default/last/level/special", an empty place where the price is null.
     QString prices(int priceClass, qint64 commodity, qint64 partner, qint64 batchRef = 0, qint64 store = 0)
     {
-        db::ResultSet rs = d->run(batch(QStringLiteral("%1,%2,%3,%4,%5").arg(priceClass).arg(commodity).arg(partner)
-                                            .arg(batchRef).arg(store)));
+        db::ResultSet rs = d->run(batch(QString("%1,%2,%3,%4,%5").arg(priceClass).arg(commodity).arg(partner).arg(batchRef).arg(store)));
         // Names as the batch wrote them, case aside (a server folds unquoted aliases).
-        EXPECT_EQ(rs.columns.join(u',').toLower(), QStringLiteral("defaultprice,levprice,spprice,lastprice"));
+        EXPECT_EQ(rs.columns.join(u',').toLower(), "defaultprice,levprice,spprice,lastprice");
         for (auto &row : rs.rows)
             row = {row.value(0), row.value(3), row.value(1), row.value(2)};
         return testsupport::rowsText(rs, u'/');
@@ -49,10 +45,8 @@ protected:
     // The open batch of a commodity in a store received at `price`.
     qint64 batchId(qint64 commodity, int store, double price)
     {
-        return d->scalar(QStringLiteral("select ID from noteflowaath where COMMODITYID = :c and BUILDINGID = :s and "
-                                        "BTURNNOTEID is null and BCODE is not null and abs(PRICE - :p) < 0.000001"),
-                         {{QStringLiteral("c"), commodity}, {QStringLiteral("s"), store}, {QStringLiteral("p"), price}})
-            .toLongLong();
+        return d->scalar("select ID from noteflowaath where COMMODITYID = :c and BUILDINGID = :s and BTURNNOTEID is null and "
+                         "BCODE is not null and abs(PRICE - :p) < 0.000001", {{"c", commodity}, {"s", store}, {"p", price}}).toLongLong();
     }
 
     testsupport::TempFolder folder;
@@ -68,7 +62,7 @@ TEST_F(CommodityPrices, PurchaseTakesTheAgreedThenTheLastPurchaseThenTheCost)
     EXPECT_EQ(prices(1, 7, 1), "180//299/") << "cost";
     EXPECT_EQ(prices(1, 1, 0), "18//25/") << "no partner";
     // The cost never goes above the highest purchase price.
-    d->exec(QStringLiteral("update Commoditylth set APRICE = 250 where COMMODITYID = 7"));
+    d->exec("update Commoditylth set APRICE = 250 where COMMODITYID = 7");
     EXPECT_DOUBLE_EQ(defaultPrice(1, 7, 1), 210);
     // A return to the supplier draws on a batch and goes back at its price.
     const qint64 milk = batchId(12, 4, 52);
@@ -92,15 +86,15 @@ TEST_F(CommodityPrices, SalesTakeTheAgreedThenTheLastSaleThenTheLevelPrice)
 
     // A list price below the lowest sales price offers the lowest; a stored
     // last price is kept as it was dealt.
-    d->exec(QStringLiteral("update Commoditylth set LPRICE1 = 1.4 where COMMODITYID = 3"));
+    d->exec("update Commoditylth set LPRICE1 = 1.4 where COMMODITYID = 3");
     EXPECT_EQ(prices(2, 3, 0), "1.6//1.4/") << "lowest sales price";
-    d->exec(QStringLiteral("update Commoditylth set LOWPRICE = 30 where COMMODITYID = 1"));
+    d->exec("update Commoditylth set LOWPRICE = 30 where COMMODITYID = 1");
     EXPECT_DOUBLE_EQ(defaultPrice(2, 1, 7), 23.5);
     // Without list prices or a lowest price there is nothing to offer but 0.
-    d->exec(QStringLiteral("update Commoditylth set LPRICE1 = 0, LOWPRICE = 0 where COMMODITYID = 3"));
+    d->exec("update Commoditylth set LPRICE1 = 0, LOWPRICE = 0 where COMMODITYID = 3");
     EXPECT_EQ(prices(2, 3, 0), "0///") << "no list price";
     // A last price whose note type is not recorded counts for either side.
-    d->exec(QStringLiteral("insert into partnerpriceaath (PARTNERID, COMMODITYID, PRICE) values (11, 7, 270)"));
+    d->exec("insert into partnerpriceaath (PARTNERID, COMMODITYID, PRICE) values (11, 7, 270)");
     EXPECT_DOUBLE_EQ(defaultPrice(2, 7, 11), 270);
     EXPECT_DOUBLE_EQ(defaultPrice(1, 7, 11), 270);
 }
@@ -115,13 +109,13 @@ TEST_F(CommodityPrices, StockTakesTheBatchThenTheStoreCostThenTheCost)
     ASSERT_GT(biscuits, 0);
     EXPECT_DOUBLE_EQ(defaultPrice(3, 13, 0, biscuits, 1), 9.9);
     // A store whose cost is 0 falls back to the commodity's cost.
-    d->exec(QStringLiteral("update onhandaath set PRICE = 0 where COMMODITYID = 1 and BUILDINGID = 1"));
+    d->exec("update onhandaath set PRICE = 0 where COMMODITYID = 1 and BUILDINGID = 1");
     EXPECT_DOUBLE_EQ(defaultPrice(3, 1, 0, 0, 1), 18);
     // No price class: no default, the other prices as they are.
     EXPECT_EQ(prices(0, 1, 7, 0, 1), "0//24/23.5") << "no class";
     // The null the layer's own tests send means "none".
-    const db::ResultSet rs = d->run(batch(QStringLiteral("3,1,null,null,1")));
-    EXPECT_DOUBLE_EQ(rs.value(0, QStringLiteral("DefaultPrice")).toDouble(), 18);
+    const db::ResultSet rs = d->run(batch("3,1,null,null,1"));
+    EXPECT_DOUBLE_EQ(rs.value(0, "DefaultPrice").toDouble(), 18);
 }
 
 // Books made before partners had price levels get the column when opened;
@@ -129,53 +123,49 @@ TEST_F(CommodityPrices, StockTakesTheBatchThenTheStoreCostThenTheCost)
 TEST_F(CommodityPrices, OlderBooksGetThePriceLevelOnOpening)
 {
     const QString path = d->path();
-    d->exec(QStringLiteral("alter table partnerlth drop column PRICELEVEL"));
-    ASSERT_FALSE(d->hasColumn(QStringLiteral("partnerlth"), QStringLiteral("PRICELEVEL")));
+    d->exec("alter table partnerlth drop column PRICELEVEL");
+    ASSERT_FALSE(d->hasColumn("partnerlth", "PRICELEVEL"));
     d.reset();
     d = notedb::openBooks(path);
-    EXPECT_TRUE(d->hasColumn(QStringLiteral("partnerlth"), QStringLiteral("PRICELEVEL")));
+    EXPECT_TRUE(d->hasColumn("partnerlth", "PRICELEVEL"));
     EXPECT_EQ(prices(2, 7, 8), "299//299/") << "level 1";
-    d->exec(QStringLiteral("update partnerlth set PRICELEVEL = 3 where PARTNERID = 8"));
+    d->exec("update partnerlth set PRICELEVEL = 3 where PARTNERID = 8");
     EXPECT_DOUBLE_EQ(defaultPrice(2, 7, 8), 279);
 }
 
 TEST_F(CommodityPrices, BadArgumentsAreRefusedWithTheirReason)
 {
-    d->exec(QStringLiteral("update partnerlth set PRICELEVEL = 6 where PARTNERID = 9"));
-    const qint64 drawing = d->scalar(QStringLiteral("select min(ID) from noteflowaath where BTURNNOTEID is not null")).toLongLong();
-    const qint64 plain = d->scalar(QStringLiteral("select min(ID) from noteflowaath where BCODE is null")).toLongLong();
+    d->exec("update partnerlth set PRICELEVEL = 6 where PARTNERID = 9");
+    const qint64 drawing = d->scalar("select min(ID) from noteflowaath where BTURNNOTEID is not null").toLongLong();
+    const qint64 plain = d->scalar("select min(ID) from noteflowaath where BCODE is null").toLongLong();
     const qint64 water = batchId(11, 4, 18);
     const struct {
         QString args, message;
     } cases[] = {
-        {QStringLiteral("4,1,0,0,0"),
-         QStringLiteral("过程 GetCommodityMultiPrice 的参数 价格类别 只能是 0(无)、1(采购)、2(销售) 或 3(库存), 给出的是 4。")},
-        {QStringLiteral("1.5,1,0,0,0"), QStringLiteral("过程 GetCommodityMultiPrice 的参数 价格类别 必须是整数, 给出的是 '1.5'。")},
-        {QStringLiteral("1,0,0,0,0"), QStringLiteral("过程 GetCommodityMultiPrice: 货品ID 0 不存在。")},
-        {QStringLiteral("1,9999,0,0,0"), QStringLiteral("过程 GetCommodityMultiPrice: 货品ID 9999 不存在。")},
-        {QStringLiteral("2,1,-7,0,0"), QStringLiteral("过程 GetCommodityMultiPrice 的参数 往来单位ID 不能为负数, 给出的是 -7。")},
-        {QStringLiteral("2,1,999,0,0"), QStringLiteral("过程 GetCommodityMultiPrice: 往来单位ID 999 不存在。")},
-        {QStringLiteral("2,1,9,0,0"), QStringLiteral("往来单位ID 9 的价格等级 6 无效, 只能是 1 到 5。")},
-        {QStringLiteral("3,1,0,0,77"), QStringLiteral("过程 GetCommodityMultiPrice: 仓库ID 77 不存在。")},
-        {QStringLiteral("3,1,0,0,-1"), QStringLiteral("过程 GetCommodityMultiPrice 的参数 仓库ID 不能为负数, 给出的是 -1。")},
-        {QStringLiteral("3,11,0,99999,4"), QStringLiteral("过程 GetCommodityMultiPrice: 批次ID 99999 不存在。")},
-        {QStringLiteral("3,11,0,%1,4").arg(drawing),
-         QStringLiteral("过程 GetCommodityMultiPrice: 库存流水 %1 不是一个批次。").arg(drawing)},
-        {QStringLiteral("3,1,0,%1,1").arg(plain), QStringLiteral("过程 GetCommodityMultiPrice: 库存流水 %1 不是一个批次。").arg(plain)},
-        {QStringLiteral("3,12,0,%1,4").arg(water), QStringLiteral("批次ID %1 不是货品[纯牛奶]的批次。").arg(water)},
+        {"4,1,0,0,0", "过程 GetCommodityMultiPrice 的参数 价格类别 只能是 0(无)、1(采购)、2(销售) 或 3(库存), 给出的是 4。"},
+        {"1.5,1,0,0,0", "过程 GetCommodityMultiPrice 的参数 价格类别 必须是整数, 给出的是 '1.5'。"},
+        {"1,0,0,0,0", "过程 GetCommodityMultiPrice: 货品ID 0 不存在。"},
+        {"1,9999,0,0,0", "过程 GetCommodityMultiPrice: 货品ID 9999 不存在。"},
+        {"2,1,-7,0,0", "过程 GetCommodityMultiPrice 的参数 往来单位ID 不能为负数, 给出的是 -7。"},
+        {"2,1,999,0,0", "过程 GetCommodityMultiPrice: 往来单位ID 999 不存在。"},
+        {"2,1,9,0,0", "往来单位ID 9 的价格等级 6 无效, 只能是 1 到 5。"},
+        {"3,1,0,0,77", "过程 GetCommodityMultiPrice: 仓库ID 77 不存在。"},
+        {"3,1,0,0,-1", "过程 GetCommodityMultiPrice 的参数 仓库ID 不能为负数, 给出的是 -1。"},
+        {"3,11,0,99999,4", "过程 GetCommodityMultiPrice: 批次ID 99999 不存在。"},
+        {QString("3,11,0,%1,4").arg(drawing), QString("过程 GetCommodityMultiPrice: 库存流水 %1 不是一个批次。").arg(drawing)},
+        {QString("3,1,0,%1,1").arg(plain), QString("过程 GetCommodityMultiPrice: 库存流水 %1 不是一个批次。").arg(plain)},
+        {QString("3,12,0,%1,4").arg(water), QString("批次ID %1 不是货品[纯牛奶]的批次。").arg(water)},
     };
+    const auto refused = [&](const QString &batch) { return testsupport::refusal([&] { d->run(batch); }); };
     for (const auto &c : cases)
-        EXPECT_EQ(testsupport::refusal([&] { d->run(batch(c.args)); }), c.message) << c.args.toStdString();
+        EXPECT_EQ(refused(batch(c.args)), c.message) << c.args.toStdString();
 
     // The calling shape itself: nine arguments, the last four OUTPUT variables.
-    EXPECT_EQ(testsupport::refusal([&] { d->run(QStringLiteral("Declare @p usrdefprice Exec GetCommodityMultiPrice 1,1,0,0,0,@p OutPut")); }),
-              QStringLiteral("过程 GetCommodityMultiPrice 需要 9 个参数(价格类别, 货品ID, 往来单位ID, 批次ID, "
-                             "仓库ID 和 4 个 OUTPUT 价格), 给出了 6 个。"));
-    EXPECT_EQ(testsupport::refusal([&] {
-                  d->run(QStringLiteral("Declare @a usrdefprice,@b usrdefprice,@c usrdefprice "
-                                        "Exec GetCommodityMultiPrice 1,1,0,0,0,@a OutPut,@b OutPut,@c OutPut,0"));
-              }),
-              QStringLiteral("过程 GetCommodityMultiPrice 的第 9 个参数必须是 OUTPUT 变量。"));
+    EXPECT_EQ(refused("Declare @p usrdefprice Exec GetCommodityMultiPrice 1,1,0,0,0,@p OutPut"),
+              "过程 GetCommodityMultiPrice 需要 9 个参数(价格类别, 货品ID, 往来单位ID, 批次ID, 仓库ID 和 4 个 OUTPUT 价格), 给出了 6 个。");
+    EXPECT_EQ(refused("Declare @a usrdefprice,@b usrdefprice,@c usrdefprice "
+                      "Exec GetCommodityMultiPrice 1,1,0,0,0,@a OutPut,@b OutPut,@c OutPut,0"),
+              "过程 GetCommodityMultiPrice 的第 9 个参数必须是 OUTPUT 变量。");
 }
 
 } // namespace

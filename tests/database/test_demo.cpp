@@ -20,7 +20,7 @@ protected:
     static void SetUpTestSuite()
     {
         folder = new testsupport::TempFolder;
-        books = notedb::createBooks(folder->file(QStringLiteral("demo.db")), true, false, kToday).release();
+        books = notedb::createBooks(folder->file("demo.db"), true, false, kToday).release();
     }
     static void TearDownTestSuite()
     {
@@ -30,8 +30,8 @@ protected:
     int count(const QString &sql, const Params &p = {}) { return books->scalar(sql, p).toInt(); }
     QString param(const QString &name)
     {
-        return books->scalar(QStringLiteral("select DATAVALUE from sysparamamth where PARAMNAME = :n"),
-                             {{QStringLiteral("n"), name}})
+        return books->scalar("select DATAVALUE from sysparamamth where PARAMNAME = :n",
+                             {{"n", name}})
             .toString();
     }
 
@@ -67,11 +67,11 @@ TEST_F(DemoBooks, IsRichAndConsistent)
         {"select count(*) from chargeath where NOTESTATE = 1", 1},
     };
     for (const auto &e : enough)
-        EXPECT_GE(count(QString::fromUtf8(e.sql)), e.atLeast) << e.sql;
+        EXPECT_GE(count(e.sql), e.atLeast) << e.sql;
     // Money notes of each kind, audited and entered.
     for (const char *table : {"movebth", "expenseath", "InComebth"})
         for (int state : {0, 1})
-            EXPECT_GE(count(QStringLiteral("select count(*) from %1 where NOTESTATE = %2").arg(QString::fromLatin1(table)).arg(state)), 1)
+            EXPECT_GE(count(QString("select count(*) from %1 where NOTESTATE = %2").arg(table).arg(state)), 1)
                 << table << " " << state;
 
     const char *const broken[] = {
@@ -221,34 +221,27 @@ TEST_F(DemoBooks, OperatorsRightsAndPasswords)
         EXPECT_EQ(notedb::checkPassword(*books, QString::fromLatin1(l.login), QString::fromLatin1(l.password)), l.id)
             << l.login << "/" << l.password;
 
-    const db::ResultSet ops = books->select(QStringLiteral("select LOGINNAME, OPERATEPWD, PWDSALT, ISADMIN from operatormth order by OPERATEID"));
+    const db::ResultSet ops = books->select("select LOGINNAME, OPERATEPWD, PWDSALT, ISADMIN from operatormth order by OPERATEID");
     ASSERT_EQ(ops.rows.size(), 2);
     for (int i = 0; i < 2; ++i) {
-        EXPECT_TRUE(notedb::isCurrentHash(ops.value(i, QStringLiteral("OPERATEPWD")).toString()));
-        EXPECT_TRUE(ops.value(i, QStringLiteral("PWDSALT")).isNull());
+        EXPECT_TRUE(notedb::isCurrentHash(ops.value(i, "OPERATEPWD").toString()));
+        EXPECT_TRUE(ops.value(i, "PWDSALT").isNull());
     }
-    EXPECT_EQ(ops.value(0, QStringLiteral("ISADMIN")).toInt(), 1);
-    EXPECT_EQ(ops.value(1, QStringLiteral("ISADMIN")).toInt(), 0);
+    EXPECT_EQ(ops.value(0, "ISADMIN").toInt(), 1);
+    EXPECT_EQ(ops.value(1, "ISADMIN").toInt(), 0);
 
     // The administrator holds all six actions on every form and global item.
-    const QString adminItems = QStringLiteral("select count(distinct PRIVILEGEID) from privilegemth where OPERATEID = 1");
+    const QString adminItems = "select count(distinct PRIVILEGEID) from privilegemth where OPERATEID = 1";
     EXPECT_GE(count(adminItems), 56);
-    EXPECT_EQ(count(QStringLiteral("select count(*) from (select PRIVILEGEID from privilegemth where OPERATEID = 1 and "
-                                   "ACTION in (1, 2, 3, 5, 6, 7) group by PRIVILEGEID having count(distinct ACTION) = 6) x")),
+    EXPECT_EQ(count("select count(*) from (select PRIVILEGEID from privilegemth where OPERATEID = 1 and "
+                    "ACTION in (1, 2, 3, 5, 6, 7) group by PRIVILEGEID having count(distinct ACTION) = 6) x"),
               count(adminItems));
 
     // The clerk may browse and edit purchase and sales documents and nothing else.
-    const db::ResultSet clerk = books->select(
-        QStringLiteral("select PRIVILEGEID, ACTION from privilegemth where OPERATEID = 2 order by PRIVILEGEID, ACTION"));
-    QSet<QPair<int, int>> got;
-    for (const auto &row : clerk.rows)
-        got.insert({row[0].toInt(), row[1].toInt()});
-    QSet<QPair<int, int>> want;
-    for (int item : {2001, 2002, 2003, 2004, 2005, 2011, 2012, 2013, 2014, 2015})
-        for (int action : {1, 2})
-            want.insert({item, action});
-    EXPECT_EQ(got, want);
-    EXPECT_EQ(clerk.rows.size(), want.size());
+    const QString granted = "from privilegemth where OPERATEID = 2 and PRIVILEGEID in (2001, 2002, 2003, 2004, 2005, 2011, 2012, "
+                            "2013, 2014, 2015) and ACTION in (1, 2)";
+    EXPECT_EQ(count("select count(distinct PRIVILEGEID * 10 + ACTION) " + granted), 20);
+    EXPECT_EQ(count("select count(*) from privilegemth where OPERATEID = 2"), 20);
 }
 
 TEST_F(DemoBooks, BusinessPeriodIsTodaysMonthAndKeysFollowTheData)
@@ -258,24 +251,22 @@ TEST_F(DemoBooks, BusinessPeriodIsTodaysMonthAndKeysFollowTheData)
     QStringList period;
     for (const char *name : {"PosYear", "PosMonth", "StartYear", "StartMonth", "StartDate", "IsStartUse", "noteAutoValue"})
         period << param(QLatin1String(name));
-    EXPECT_EQ(period.join(u'/'), QStringLiteral("2024/2/2023/11/2023-11-01/1/1"));
-    EXPECT_EQ(books->scalar(QStringLiteral("select count(*) from notecodereserveth")).toInt(), 0);
+    EXPECT_EQ(period.join(u'/'), "2024/2/2023/11/2023-11-01/1/1");
+    EXPECT_EQ(books->scalar("select count(*) from notecodereserveth").toInt(), 0);
 
-    const qint64 partner = books->scalar(QStringLiteral("select max(PARTNERID) from partnerlth")).toLongLong();
-    EXPECT_EQ(books->newKey(QStringLiteral("partnerlth")), partner + 1);
-    const qint64 goods = books->scalar(QStringLiteral("select max(COMMODITYID) from Commoditylth")).toLongLong();
-    EXPECT_EQ(books->newKey(QStringLiteral("Commoditylth")), goods + 1);
-    for (const char *table : {"movebth", "expenseath", "InComebth"}) {
-        const QString t = QString::fromLatin1(table);
-        EXPECT_GT(books->newKey(t), books->scalar(QStringLiteral("select max(NOTEID) from ") + t).toLongLong()) << table;
-    }
+    const qint64 partner = books->scalar("select max(PARTNERID) from partnerlth").toLongLong();
+    EXPECT_EQ(books->newKey("partnerlth"), partner + 1);
+    const qint64 goods = books->scalar("select max(COMMODITYID) from Commoditylth").toLongLong();
+    EXPECT_EQ(books->newKey("Commoditylth"), goods + 1);
+    for (const char *table : {"movebth", "expenseath", "InComebth"})
+        EXPECT_GT(books->newKey(table), books->scalar(QString("select max(NOTEID) from ") + table).toLongLong()) << table;
 }
 
 TEST(Demo, IsTheSameEveryTime)
 {
     testsupport::TempFolder folder;
-    auto a = notedb::createBooks(folder.file(QStringLiteral("a.db")), true, false, QDate(2025, 7, 31));
-    auto b = notedb::createBooks(folder.file(QStringLiteral("b.db")), true, false, QDate(2025, 7, 31));
+    auto a = notedb::createBooks(folder.file("a.db"), true, false, QDate(2025, 7, 31));
+    auto b = notedb::createBooks(folder.file("b.db"), true, false, QDate(2025, 7, 31));
     for (const char *sql : {"select * from Commoditylth order by COMMODITYID", "select * from partnerlth order by PARTNERID",
                             "select * from sysparamamth order by PARAMID", "select * from privilegemth order by 1, 2, 3",
                             "select * from notetypelth order by ID", "select * from storelth order by BUILDINGID"}) {
@@ -284,47 +275,47 @@ TEST(Demo, IsTheSameEveryTime)
         EXPECT_FALSE(ra.rows.isEmpty()) << sql;
         EXPECT_EQ(ra.rows, rb.rows) << sql;
     }
-    EXPECT_EQ(a->scalar(QStringLiteral("select DATAVALUE from sysparamamth where PARAMID = 3003")).toString(), QStringLiteral("7"));
-    EXPECT_EQ(a->scalar(QStringLiteral("select DATAVALUE from sysparamamth where PARAMNAME = 'StartMonth'")).toString(),
-              QStringLiteral("4"));
+    EXPECT_EQ(a->scalar("select DATAVALUE from sysparamamth where PARAMID = 3003").toString(), "7");
+    EXPECT_EQ(a->scalar("select DATAVALUE from sysparamamth where PARAMNAME = 'StartMonth'").toString(),
+              "4");
 }
 
 TEST(Passwords, Argon2idAndOldHashesUpgradedOnlyByAGoodLogin)
 {
-    const QString h = notedb::hashPassword(QStringLiteral("pw"));
+    const QString h = notedb::hashPassword("pw");
     EXPECT_TRUE(h.startsWith(QLatin1String("$argon2id$"))) << h.toStdString();
-    EXPECT_NE(h, notedb::hashPassword(QStringLiteral("pw"))); // a fresh salt each time
+    EXPECT_NE(h, notedb::hashPassword("pw")); // a fresh salt each time
     EXPECT_TRUE(notedb::isCurrentHash(h));
 
     testsupport::TempFolder folder;
-    auto d = notedb::createBooks(folder.file(QStringLiteral("pw.db")), true, false);
+    auto d = notedb::createBooks(folder.file("pw.db"), true, false);
     const auto stored = [&] {
-        return d->select(QStringLiteral("select OPERATEPWD, PWDSALT from operatormth where OPERATEID = 2")).rows.value(0);
+        return d->select("select OPERATEPWD, PWDSALT from operatormth where OPERATEID = 2").rows.value(0);
     };
     notedb::setPassword(*d, 2, QString::fromUtf8("新密码123"));
     EXPECT_TRUE(notedb::isCurrentHash(stored().value(0).toString()));
-    EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QString::fromUtf8("新密码123")), 2);
-    EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QStringLiteral("clerk")), 0);
+    EXPECT_EQ(notedb::checkPassword(*d, "clerk", QString::fromUtf8("新密码123")), 2);
+    EXPECT_EQ(notedb::checkPassword(*d, "clerk", "clerk"), 0);
 
     // Books from before: hex SHA-256 of salt + password.
     const QString old = QString::fromLatin1(
         QCryptographicHash::hash(QByteArray("5a1t") + QByteArray("旧密码"), QCryptographicHash::Sha256).toHex());
-    d->exec(QStringLiteral("update operatormth set PWDSALT = '5a1t', OPERATEPWD = :p where OPERATEID = 2"),
-            {{QStringLiteral("p"), old}});
+    d->exec("update operatormth set PWDSALT = '5a1t', OPERATEPWD = :p where OPERATEID = 2",
+            {{"p", old}});
     EXPECT_FALSE(notedb::isCurrentHash(old));
     for (const char *wrong : {"", "旧", "旧密码 ", "5a1t旧密码"})
-        EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QString::fromUtf8(wrong)), 0) << wrong;
+        EXPECT_EQ(notedb::checkPassword(*d, "clerk", QString::fromUtf8(wrong)), 0) << wrong;
     EXPECT_EQ(stored().value(0).toString(), old); // refused logins leave the old hash alone
-    EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QString::fromUtf8("旧密码")), 2);
+    EXPECT_EQ(notedb::checkPassword(*d, "clerk", QString::fromUtf8("旧密码")), 2);
     const QVector<QVariant> upgraded = stored();
     EXPECT_TRUE(notedb::isCurrentHash(upgraded.value(0).toString()));
     EXPECT_TRUE(upgraded.value(1).isNull());
-    EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QString::fromUtf8("旧密码")), 2);
+    EXPECT_EQ(notedb::checkPassword(*d, "clerk", QString::fromUtf8("旧密码")), 2);
     EXPECT_EQ(stored().value(0), upgraded.value(0)); // a current hash is not rewritten
-    EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QStringLiteral("clerk")), 0);
+    EXPECT_EQ(notedb::checkPassword(*d, "clerk", "clerk"), 0);
 
-    d->exec(QStringLiteral("update operatormth set CLOSED = 1 where OPERATEID = 2"));
-    EXPECT_EQ(notedb::checkPassword(*d, QStringLiteral("clerk"), QString::fromUtf8("旧密码")), 0);
+    d->exec("update operatormth set CLOSED = 1 where OPERATEID = 2");
+    EXPECT_EQ(notedb::checkPassword(*d, "clerk", QString::fromUtf8("旧密码")), 0);
 }
 
 } // namespace

@@ -44,22 +44,19 @@ protected:
         for (const L &l : lines)
             amount += l.quantity * l.price;
         const bool withPartner = table != QLatin1String("RePurchase") && table != QLatin1String("purchasepthPlan");
-        books->exec(QStringLiteral("insert into %1 (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, OPERATEID, AMOUNT%2%3) "
-                                   "values (%4, %5, 0, 'N-%4', '2024-03-05', 1, %6%7%8)")
-                        .arg(table, withPartner ? QStringLiteral(", PARTNERID") : QString(), extraCols)
-                        .arg(id)
-                        .arg(kind)
-                        .arg(amount)
-                        .arg(withPartner ? QStringLiteral(", 1") : QString(), extraValues));
-        const QString detail = table == QLatin1String("RePurchase") ? QStringLiteral("RepurchaseDetail") : table + QStringLiteral("Detail");
+        books->exec(QString("insert into %1 (NOTEID, NOTEKIND, NOTESTATE, NOTECODE, NOTEDATE, OPERATEID, AMOUNT%2%3) "
+                            "values (%4, %5, 0, 'N-%4', '2024-03-05', 1, %6%7%8)")
+                        .arg(table, withPartner ? ", PARTNERID" : QString(), extraCols).arg(id).arg(kind).arg(amount)
+                        .arg(withPartner ? ", 1" : QString(), extraValues));
+        const QString detail = table == QLatin1String("RePurchase") ? "RepurchaseDetail" : table + "Detail";
         int item = 0;
         for (const L &l : lines) {
             const QStringList split = l.split.toString().split(u',');
-            books->exec(QStringLiteral("insert into %1 (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, PRICE, QUANTITY, AMOUNT, "
-                                       "BCODE, BTURNNOTEID, REFERNOTETYPE, REFERNOTEID, REFERITEMSNO%2) values (:id, :no, "
-                                       ":store, :goods, :price, :q, :amt, :bcode, :batch, :rt, :rid, :ritem%3)")
-                            .arg(detail, l.split.isNull() ? QString() : QStringLiteral(", SPLITNOTETYPE, SPLITNOTEID, SPLITITEMSNO"),
-                                 l.split.isNull() ? QString() : QStringLiteral(", :st, :sid, :sitem")),
+            books->exec(QString("insert into %1 (NOTEID, ITEMSNO, BUILDINGID, COMMODITYID, PRICE, QUANTITY, AMOUNT, BCODE, BTURNNOTEID, "
+                                "REFERNOTETYPE, REFERNOTEID, REFERITEMSNO%2) values (:id, :no, :store, :goods, :price, :q, :amt, "
+                                ":bcode, :batch, :rt, :rid, :ritem%3)")
+                            .arg(detail, l.split.isNull() ? QString() : ", SPLITNOTETYPE, SPLITNOTEID, SPLITITEMSNO",
+                                 l.split.isNull() ? QString() : ", :st, :sid, :sitem"),
                         {{"id", id}, {"no", ++item}, {"store", l.store ? QVariant(l.store) : QVariant()}, {"goods", l.goods},
                          {"price", l.price}, {"q", l.quantity}, {"amt", l.quantity * l.price},
                          {"bcode", l.bcode.isEmpty() ? QVariant() : QVariant(l.bcode)}, {"batch", l.batch},
@@ -69,19 +66,12 @@ protected:
     }
     void receipt(qint64 id, int kind, const QList<L> &lines, double paid = 0, int account = 0)
     {
-        note(QStringLiteral("purchasepth"), id, kind, lines, QStringLiteral(", PAYAMT, ACCOUNTID"),
-             QStringLiteral(", %1, %2").arg(paid).arg(account ? QString::number(account) : QStringLiteral("null")));
+        note("purchasepth", id, kind, lines, ", PAYAMT, ACCOUNTID", QString(", %1, %2").arg(paid).arg(account ? QString::number(account) : "null"));
     }
     QString booksState()
     {
-        return snapshot({"select BUILDINGID, COMMODITYID, QUANTITY, AMOUNT, PRICE from onhandaath order by BUILDINGID, COMMODITYID",
-                         "select ID, QUANTITY, EQTY, BREFERQTY from noteflowaath order by ID",
-                         "select PARTNERID, SCAMT from partnerlth order by PARTNERID",
-                         "select ACCOUNTID, BALANCE from accountacth order by ACCOUNTID",
-                         "select count(*) from accountflowaath", "select count(*) from notepostlogaath",
-                         "select count(*) from PcSplit",
-                         "select NOTEID, ITEMSNO, BUYQTY, REFERQTY, REFERCOUNT, FINISHED from orderpthDetail order by NOTEID, ITEMSNO",
-                         "select NOTEID, NOTESTATE from purchasepth order by NOTEID"});
+        return PostingTest::booksState("select NOTEID, ITEMSNO, BUYQTY, REFERQTY, REFERCOUNT, FINISHED from orderpthDetail order by "
+                                       "NOTEID, ITEMSNO", "select NOTEID, NOTESTATE from purchasepth order by NOTEID");
     }
 };
 
@@ -116,7 +106,7 @@ TEST_F(StockPostings, ReceiptsMoveStockAtTheMovingAverageAndUnauditReversesExact
     EXPECT_EQ(rows("select NOTEID, EQTY from noteflowaath"), "2:10");
     EXPECT_DOUBLE_EQ(num("select SCAMT from partnerlth where PARTNERID = 1"), 40);
     // Deleting the audited receipt reverses it as well, the payment included.
-    books->exec(QStringLiteral("delete from purchasepth where NOTEID = 2"));
+    books->exec("delete from purchasepth where NOTEID = 2");
     EXPECT_EQ(rows("select QUANTITY, AMOUNT from onhandaath"), "0:0");
     EXPECT_EQ(num("select count(*) from noteflowaath") + num("select count(*) from accountflowaath") +
                   num("select count(*) from notepostlogaath"),
@@ -193,7 +183,7 @@ TEST_F(StockPostings, BatchesAreCreatedDrawnOnAndProtected)
     EXPECT_EQ(rows("select IOFLAG, BTURNNOTEID, PPRICE, EQTY from noteflowaath where NOTEID = 4"), "-1:" + batch.toString() + ":50:7");
 
     EXPECT_EQ(refusal([&] { setState("purchasepth", 1, 1, 0); }), "批次[B1]已被其他单据引用,不能反审核。");
-    EXPECT_EQ(refusal([&] { books->exec(QStringLiteral("delete from purchasepth where NOTEID = 1")); }),
+    EXPECT_EQ(refusal([&] { books->exec("delete from purchasepth where NOTEID = 1"); }),
               "批次[B1]已被其他单据引用,不能删除。");
     EXPECT_EQ(num("select NOTESTATE from purchasepth where NOTEID = 1"), 1);
 
@@ -230,7 +220,7 @@ TEST_F(StockPostings, AFailingPostingLeavesEveryTableAsItWas)
     // A disk failing in the middle of the posting (the stock is written, the order not yet) leaves nothing either.
     receipt(5, 1, {{1, 1, 4, 5, {}, {}, 2, 8, 1}});
     const QString entered = booksState();
-    books->injectFault(db::Fault{1, 13, QStringLiteral("update orderpthDetail"), false});
+    books->injectFault(db::Fault{1, 13, "update orderpthDetail", false});
     EXPECT_FALSE(refusal([&] { audit("purchasepth", 5); }).isEmpty());
     books->clearFault();
     EXPECT_EQ(booksState(), entered);
@@ -244,7 +234,7 @@ TEST_F(StockPostings, ADeclaredTransferMovesAtTheCostItLeftAt)
     sql("create table testmoveithDetail (NOTEID integer, ITEMSNO integer, COMMODITYID integer, PRICE numeric(19,6), "
         "QUANTITY numeric(19,6), BCODE varchar(30), PRODUCTDAY date, VALIDDAY date, BTURNNOTEID integer, "
         "REFERNOTETYPE integer, REFERNOTEID integer, REFERITEMSNO integer)");
-    books->addStateTrigger(QStringLiteral("testmoveith"));
+    books->addStateTrigger("testmoveith");
     notedb::stock::StockNote move;
     move.noteType = 97;
     move.master = "testmoveith";
@@ -279,9 +269,9 @@ TEST_F(StockPostings, ReceiptAgainstEstimatedReceiptsReversesThemOnceAndGoesWith
     receipt(40, 3, {{2, 1, 10, 5, "E1", batch, 3, 30, 1}, {1, 1, 8, 3.5, {}, {}, 3, 30, 2}});
     for (int save = 0; save < 2; ++save) {
         // As the receipt window calls it, the date as the window holds it.
-        books->run(QStringLiteral("exec PURCHASETOVALUE @VNOTEID=:VNOTEID, @VPARTNERID=:VPARTNERID, @VNOTEDATE=:VNOTEDATE"),
-                   {{QStringLiteral("VNOTEID"), 40}, {QStringLiteral("VPARTNERID"), 1},
-                    {QStringLiteral("VNOTEDATE"), QDateTime(QDate(2024, 3, 6), QTime(0, 0))}});
+        books->run("exec PURCHASETOVALUE @VNOTEID=:VNOTEID, @VPARTNERID=:VPARTNERID, @VNOTEDATE=:VNOTEDATE",
+                   {{"VNOTEID", 40}, {"VPARTNERID", 1},
+                    {"VNOTEDATE", QDateTime(QDate(2024, 3, 6), QTime(0, 0))}});
         EXPECT_EQ(made(), 1);
         EXPECT_DOUBLE_EQ(reversed(), 10);
         EXPECT_EQ(rows("select REFERQTY from valuepthDetail where NOTEID = 30 order by ITEMSNO"), "10;8");
@@ -299,13 +289,13 @@ TEST_F(StockPostings, ReceiptAgainstEstimatedReceiptsReversesThemOnceAndGoesWith
 
     setState("purchasepth", 40, 1, 0);
     // Saved again as a plain purchase, the receipt settles nothing.
-    books->exec(QStringLiteral("update purchasepth set NOTEKIND = 1 where NOTEID = 40"));
+    books->exec("update purchasepth set NOTEKIND = 1 where NOTEID = 40");
     EXPECT_EQ(made(), 0);
     EXPECT_DOUBLE_EQ(reversed(), 0);
-    books->exec(QStringLiteral("update purchasepth set NOTEKIND = 3 where NOTEID = 40"));
-    books->run(QStringLiteral("exec PURCHASETOVALUE 40, 1, '2024-03-06'"));
+    books->exec("update purchasepth set NOTEKIND = 3 where NOTEID = 40");
+    books->run("exec PURCHASETOVALUE 40, 1, '2024-03-06'");
     EXPECT_EQ(made(), 1);
-    books->exec(QStringLiteral("delete from purchasepth where NOTEID = 40"));
+    books->exec("delete from purchasepth where NOTEID = 40");
     EXPECT_EQ(num("select count(*) from valuepth where NOTEKIND = 3"), 0);
     EXPECT_EQ(num("select count(*) from valuepthDetail where NOTEID <> 30"), 0);
     EXPECT_EQ(rows("select REFERQTY from valuepthDetail where NOTEID = 30"), "0;0");
@@ -320,13 +310,13 @@ TEST_F(StockPostings, SplitLinesReverseTheSplitQuantity)
     // A return drew 4 from the estimated batch: that is the split.
     receipt(9, 2, {{2, 1, -4, 4, "E1", batch}});
     audit("purchasepth", 9);
-    receipt(40, 3, {{2, 1, 4, 5, "E1", batch, 3, 30, 1, QStringLiteral("4,9,1")}});
-    books->run(QStringLiteral("exec PURCHASETOVALUE 40, 1, '2024-03-06'"));
+    receipt(40, 3, {{2, 1, 4, 5, "E1", batch, 3, 30, 1, "4,9,1"}});
+    books->run("exec PURCHASETOVALUE 40, 1, '2024-03-06'");
     EXPECT_EQ(rows("select d.QUANTITY, d.BTURNNOTEID from valuepthDetail d join valuepth m on m.NOTEID = d.NOTEID "
                    "where m.NOTEKIND = 3"),
               "4:" + batch.toString());
     EXPECT_DOUBLE_EQ(num("select BREFERQTY from noteflowaath where ID = " + batch.toString()), 8);
-    EXPECT_EQ(refusal([&] { books->run(QStringLiteral("exec PURCHASETOVALUE 77, 1, '2024-03-06'")); }),
+    EXPECT_EQ(refusal([&] { books->run("exec PURCHASETOVALUE 77, 1, '2024-03-06'"); }),
               "采购单(ID 77)不存在,不能冲回估价入库。");
 }
 
@@ -334,16 +324,16 @@ TEST_F(StockPostings, PlanMakesOneEnteredOrderPerUsualSupplier)
 {
     note("purchasepthPlan", 50, 1, {{1, 1, 10, 5}, {2, 1, 4, 50}, {5, 1, 3, 9}, {4, 1, 2, 300}, {1, 2, 6, 5}});
     audit("purchasepthPlan", 50);
-    const db::ResultSet made = books->run(QStringLiteral("exec salepurchasetoorder 1, 50"));
+    const db::ResultSet made = books->run("exec salepurchasetoorder 1, 50");
     ASSERT_EQ(made.rows.size(), 2);
     EXPECT_EQ(rows("select PARTNERID, NOTESTATE, AMOUNT from orderpth order by NOTEID"), "1:0:80;2:0:200");
     EXPECT_EQ(rows("select COMMODITYID, BUILDINGID, QUANTITY, REFERNOTETYPE, REFERNOTEID, REFERITEMSNO from orderpthDetail "
                    "order by NOTEID, ITEMSNO"),
               "1:1:10:1:50:1;1:2:6:1:50:5;2:1:4:1:50:2");
     // The lines of the window (no usual supplier, or a customer) stay; a second run makes nothing new.
-    EXPECT_EQ(books->run(QStringLiteral("exec salepurchasetoorder 1, 50")).rows.size(), 0);
+    EXPECT_EQ(books->run("exec salepurchasetoorder 1, 50").rows.size(), 0);
     EXPECT_EQ(num("select count(*) from orderpth"), 2);
-    EXPECT_EQ(refusal([&] { books->run(QStringLiteral("exec salepurchasetoorder 11, 50")); }),
+    EXPECT_EQ(refusal([&] { books->run("exec salepurchasetoorder 11, 50"); }),
               "销售计划(ID 50)不存在,不能生成销售订单。");
 }
 
@@ -352,16 +342,15 @@ TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
     receipt(1, 1, {{1, 1, 10, 11.3}});
     note("orderpth", 8, 1, {{1, 1, 1, 1}});
     EXPECT_EQ(one("select dbo.sevengetnotecode(4, 1)").toString(), "N-1");
-    EXPECT_EQ(one("select dbo.sevengetnotecode(m.REFERNOTETYPE, m.REFERNOTEID) from (select 2 as REFERNOTETYPE, 8 as REFERNOTEID) m").toString(),
-              "N-8");
+    EXPECT_EQ(one("select dbo.sevengetnotecode(m.REFERNOTETYPE, m.REFERNOTEID) from (select 2 as REFERNOTETYPE, 8 as REFERNOTEID) m").toString(), "N-8");
     EXPECT_TRUE(one("select dbo.sevengetnotecode(4, 99)").isNull());
     EXPECT_TRUE(one("select dbo.sevengetnotecode(14, 1)").isNull()); // no such sale
     EXPECT_TRUE(one("select dbo.sevengetnotecode(null, 1)").isNull());
     // Every connection has it, not only the one that made the books.
     const auto other = testsupport::openAgain(*books);
-    EXPECT_EQ(other->scalar(QStringLiteral("select dbo.sevengetnotecode(2, 8)")).toString(), "N-8");
+    EXPECT_EQ(other->scalar("select dbo.sevengetnotecode(2, 8)").toString(), "N-8");
 
-    const auto fill = [&] { books->run(QStringLiteral("EXECUTE  FIRSTUPDATECERTAINFILL 4,1")); };
+    const auto fill = [&] { books->run("EXECUTE  FIRSTUPDATECERTAINFILL 4,1"); };
     const auto state = [&] { return rows("select FILLAMT, CLOSEFILL from purchasepth where NOTEID = 1"); };
     sql("insert into fillath (NOTEID, NOTESTATE, AMOUNT) values (1, 1, 50), (2, 1, 63), (3, 2, 500)");
     sql("insert into fillathD (NOTEID, ITEMSNO, REFERNOTETYPE, REFERNOTEID, AMOUNT) values (1, 1, 4, 1, 50), (3, 1, 4, 1, 500)");
@@ -381,9 +370,9 @@ TEST_F(StockPostings, NoteCodeFunctionAndInvoicingState)
     EXPECT_EQ(state(), "50:0");
     // The invoice's own call brings every note it covers up to date.
     sql("update fillath set NOTESTATE = 1 where NOTEID = 2");
-    books->run(QStringLiteral("exec FIRSTUPDATEFILLFLAG 2"));
+    books->run("exec FIRSTUPDATEFILLFLAG 2");
     EXPECT_EQ(state(), "113:2");
-    EXPECT_EQ(refusal([&] { books->run(QStringLiteral("EXECUTE  FIRSTUPDATECERTAINFILL 14,1")); }), "单据(类型 14, ID 1)不存在。");
+    EXPECT_EQ(refusal([&] { books->run("EXECUTE  FIRSTUPDATECERTAINFILL 14,1"); }), "单据(类型 14, ID 1)不存在。");
 }
 
 // Books made before the postings get what the postings need when they are opened.
@@ -399,7 +388,7 @@ TEST_F(StockPostings, OlderBooksGetThePostingTablesOnOpening)
     sql("drop table subjectflowaath");
     sql("delete from sys_keytable where TABLENAME in ('PcSplit', 'RePurchase', 'subjectflowaath')");
     books.reset();
-    books = notedb::openBooks(folder.file(QStringLiteral("books.db")));
+    books = notedb::openBooks(folder.file("books.db"));
     EXPECT_EQ(num("select count(*) from sqlite_master where name in ('notepostlogaath', 'trg_purchasepth_values', "
                   "'trg_purchasepth_kind', 'ix_valuepth_purchase', 'subjectflowaath')"),
               5);

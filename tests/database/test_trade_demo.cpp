@@ -15,27 +15,24 @@ protected:
     static void SetUpTestSuite()
     {
         folder = new testsupport::TempFolder;
-        books = testsupport::freshBooks(folder->file(QStringLiteral("demo.db")), true).release();
+        books = testsupport::freshBooks(folder->file("demo.db"), true).release();
     }
     static void TearDownTestSuite()
     {
         delete books;
         delete folder;
     }
-    static double num(const char *sql) { return books->scalar(QString::fromUtf8(sql)).toDouble(); }
+    static double num(const QString &sql) { return books->scalar(sql).toDouble(); }
 
-    static testsupport::TempFolder *folder;
-    static db::Database *books;
+    static inline testsupport::TempFolder *folder = nullptr;
+    static inline db::Database *books = nullptr;
 };
-
-testsupport::TempFolder *TradeDemo::folder = nullptr;
-db::Database *TradeDemo::books = nullptr;
 
 TEST_F(TradeDemo, NotesOfEveryTradeTypeAreAuditedThroughThePostings)
 {
     for (const char *table :
          {"RePurchase", "purchasepthPlan", "orderpth", "valuepth", "purchasepth", "ordersth", "DeputeMarketsth", "salesth"})
-        EXPECT_GE(books->scalar(QStringLiteral("select count(*) from %1 where NOTESTATE = 1").arg(QLatin1String(table))).toInt(), 1)
+        EXPECT_GE(num(QString("select count(*) from %1 where NOTESTATE = 1").arg(table)), 1)
             << table;
     // Two open orders, one partly received (a line finished, a line half open), the other untouched.
     EXPECT_EQ(num("select count(*) from orderpth where NOTESTATE = 1 and CLOSED = 0"), 2);

@@ -16,7 +16,7 @@ protected:
     }
 };
 
-TEST_F(DataAccessTest, AutoQueryWalksRowsAndFields)
+TEST_F(DataAccessTest, AutoQueryWalksRowsAndFieldsSingleValuesQuotingAndKeys)
 {
     AutoQuery q = CreateAutoQuery("select UNITSID, CODE, NAME from unitlth order by UNITSID");
     QStringList names;
@@ -44,10 +44,8 @@ TEST_F(DataAccessTest, AutoQueryWalksRowsAndFields)
     EXPECT_EQ(dates->FieldByName("X").AsInteger(), 0);
     EXPECT_THROW(dates->FieldByName("D").AsFloat(), PubError);
     EXPECT_THROW(CreateAutoQuery("select * from nosuchtable"), db::DbError);
-}
 
-TEST_F(DataAccessTest, SingleValuesQuotingAndKeys)
-{
+    // Single values, quoting and keys.
     QVariant v;
     EXPECT_TRUE(GetValueOfSql("select NAME from unitlth where UNITSID = 2", v));
     EXPECT_EQ(v.toString(), "箱");

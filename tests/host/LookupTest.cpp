@@ -53,7 +53,7 @@ TEST_F(LookupTest, MemoryTablesByRecordType)
     EXPECT_TRUE(LookupData(1, 1, "NAME").isNull());
 }
 
-TEST_F(LookupTest, NewRowsFoundChangedRowsNeedRefresh)
+TEST_F(LookupTest, NewRowsFoundChangedRowsNeedRefreshAndNamedSources)
 {
     EXPECT_EQ(LookupData(7, 1, "NAME").toString(), "个");
 
@@ -80,10 +80,8 @@ TEST_F(LookupTest, NewRowsFoundChangedRowsNeedRefresh)
     EXPECT_TRUE(LookupData(7, 1, "NAME").isNull());
     SetStartupDB(m_db.get());
     EXPECT_EQ(LookupData(7, 1, "NAME").toString(), "只");
-}
 
-TEST_F(LookupTest, NamedLookupSources)
-{
+    // Named lookup sources.
     EXPECT_TRUE(OpenLookupDataSet("dspartner"));
     EXPECT_FALSE(OpenLookupDataSet("qryNoSuchThing"));
     EXPECT_EQ(FindLookupDataSource("dsNoSuchThing"), nullptr);

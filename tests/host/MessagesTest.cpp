@@ -52,7 +52,7 @@ void click(QMessageBox *box, const QString &text)
 
 class MessagesTest : public HostTest {};
 
-TEST_F(MessagesTest, ScriptedServiceRecordsAndAnswersFromQueue)
+TEST_F(MessagesTest, ScriptedServiceRecordsAndAnswersFromQueueAndErrorsShowTheExceptionText)
 {
     ShowError("出错了");
     ShowInformation("反日结成功.");
@@ -77,10 +77,8 @@ TEST_F(MessagesTest, ScriptedServiceRecordsAndAnswersFromQueue)
     m_messages.setHandler([](const pub::MessageRecord &m) { return m.text.contains("yes") ? 6 : 7; });
     EXPECT_EQ(ShowYesNoQuestion("say yes"), 6);
     EXPECT_EQ(ShowYesNoQuestion("say no"), 7);
-}
 
-TEST_F(MessagesTest, ErrorsShowTheExceptionText)
-{
+    // Errors show the exception's text.
     try {
         SqlExecute("insert into nosuchtable values (1)");
     } catch (const std::exception &e) {
@@ -88,12 +86,12 @@ TEST_F(MessagesTest, ErrorsShowTheExceptionText)
     }
     ShowError(std::runtime_error("普通错误"));
     ShowError(PubError("内部错误: params != NULL"));
-    ASSERT_EQ(errors().size(), 3); // all shown as errors
-    EXPECT_TRUE(errors()[0].contains("nosuchtable"));
-    EXPECT_EQ(errors().mid(1), (QStringList{"普通错误", "内部错误: params != NULL"}));
+    ASSERT_EQ(errors().size(), 4); // all shown as errors, after the first one above
+    EXPECT_TRUE(errors()[1].contains("nosuchtable"));
+    EXPECT_EQ(errors().mid(2), (QStringList{"普通错误", "内部错误: params != NULL"}));
 }
 
-TEST_F(MessagesTest, GuiBoxesHaveChineseButtonsAndMapAnswers)
+TEST_F(MessagesTest, GuiBoxesHaveChineseButtonsAndMapAnswersAndModalWindowsShowGuiOrScripted)
 {
     pub::GuiMessageService gui;
     pub::setMessageService(&gui);
@@ -139,13 +137,10 @@ TEST_F(MessagesTest, GuiBoxesHaveChineseButtonsAndMapAnswers)
     EXPECT_EQ(ShowYesNoQuestion("q"), AnswerNo);
     EXPECT_EQ(pub::GuiMessageService::answerOf(MessageKind::OkCancel, QMessageBox::NoButton), AnswerCancel);
     EXPECT_EQ(pub::GuiMessageService::answerOf(MessageKind::YesNoCancel, QMessageBox::NoButton), AnswerCancel);
-}
 
-TEST_F(MessagesTest, ModalWindowsGuiAndScripted)
-{
-    pub::GuiModalService gui;
-    pub::setModalService(&gui);
-
+    // Modal windows, shown or scripted.
+    pub::GuiModalService guiModal;
+    pub::setModalService(&guiModal);
     QDialog dialog;
     QTimer::singleShot(20, &dialog, [&] { dialog.done(1); });
     EXPECT_EQ(ShowModal(&dialog), 1);

@@ -47,18 +47,6 @@ protected:
     }
 };
 
-TEST_F(RegistryTest, FormsKeepDuplicatesAndOrder)
-{
-    RegisterPrivilegedForm("BrowInForm", labelFactory("BrowInForm"), 2022);
-    RegisterPrivilegedForm("PBuyForm", labelFactory("PBuyForm"), 2004);
-    RegisterPrivilegedForm("PBuyForm", labelFactory("PBuyForm-second"), 2999);
-    ASSERT_EQ(RegisteredForms().size(), 3);
-    EXPECT_EQ(RegisteredForms()[2].privilegeId, 2999);
-    // Lookup is by name in any case; the first registration wins.
-    EXPECT_EQ(GetPrivilegedFormID("pbuyform"), 2004);
-    EXPECT_EQ(GetPrivilegedFormID("NoSuchForm"), 0);
-}
-
 TEST_F(RegistryTest, FunctionsDispatchByNameAnyCase)
 {
     RegistFunction("SHOWNOTEFORM", recordingHandler);
@@ -114,11 +102,18 @@ TEST_F(RegistryTest, PrivilegesFromTheDatabase)
     EXPECT_FALSE(GetUPrivilegeItem(2004, 1));
 }
 
-TEST_F(RegistryTest, PrivilegedFormCreationAndRefusal)
+TEST_F(RegistryTest, FormsKeepDuplicatesAndOrderAndPrivilegedFormsAreCreatedOrRefused)
 {
     int created = 0;
+    RegisterPrivilegedForm("BrowInForm", labelFactory("BrowInForm"), 2022);
     RegisterPrivilegedForm("PBuyForm", labelFactory("PBuyForm", &created), 2004);
+    RegisterPrivilegedForm("PBuyForm", labelFactory("PBuyForm-second"), 2999);
     RegisterPrivilegedForm("NoFactoryForm", FormFactory(), 2005);
+    // Duplicates are kept in order; lookup is by name in any case and the first registration wins.
+    ASSERT_EQ(RegisteredForms().size(), 4);
+    EXPECT_EQ(RegisteredForms()[2].privilegeId, 2999);
+    EXPECT_EQ(GetPrivilegedFormID("pbuyform"), 2004);
+    EXPECT_EQ(GetPrivilegedFormID("NoSuchForm"), 0);
     grant(kClerk, 2004, 1);
 
     QWidget owner;
@@ -126,6 +121,7 @@ TEST_F(RegistryTest, PrivilegedFormCreationAndRefusal)
     std::unique_ptr<QWidget> form(GetPrivilegedForm("pbuyform", 1, &owner));
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->parentWidget(), &owner);
+    EXPECT_EQ(form->objectName(), "PBuyForm");
     form.reset();
 
     // No edit right: null, nothing created, and the user is told why.

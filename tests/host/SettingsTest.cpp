@@ -6,7 +6,7 @@ using namespace hosttest;
 
 class SettingsTest : public HostTest {};
 
-TEST_F(SettingsTest, RoundTripInUtf8BesideTheProgram)
+TEST_F(SettingsTest, RoundTripInUtf8BesideTheProgramReadsHandWrittenFilesAndReportsWriteFailures)
 {
     EXPECT_EQ(ReadIni("System.ini", "FORMSIZE", "TPBUYFORM::LEFT", "-1"), "-1");
 
@@ -23,6 +23,7 @@ TEST_F(SettingsTest, RoundTripInUtf8BesideTheProgram)
     QFile f(m_folder.file("System.ini"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(f.readAll());
+    f.close();
     EXPECT_TRUE(text.contains("[FORMSIZE]\nTPBUYFORM%3A%3ALEFT=120\nTPBUYFORM%3A%3AWIDTH=800\n"));
     EXPECT_TRUE(text.contains("[PBuyForm]\ncmbPayMethod=转账支票\n"));
 
@@ -38,11 +39,8 @@ TEST_F(SettingsTest, RoundTripInUtf8BesideTheProgram)
     EraseIniSection("System.ini", "PBuyForm");
     EXPECT_FALSE(IniSectionExists("System.ini", "PBuyForm"));
     EXPECT_EQ(ReadIni("System.ini", "LoadDetail", "FileName"), "/home/用户/明细 2024.csv"); // the others stay
-}
 
-TEST_F(SettingsTest, ReadsHandWrittenFilesAndReportsWriteFailures)
-{
-    QFile f(m_folder.file("System.ini"));
+    // A hand-written file.
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(QByteArray("; comment\r\n[FORMSIZE]\r\nTSALEFORM::LEFT=40\r\n[SaleForm]\r\n  cmbStoreM = 01 \r\n"
                        "FileName=a,b\r\n[Other]\r\nk=v\r\n"));

@@ -20,37 +20,31 @@ TEST(ServerClients, NotectlMakesDemoBooksOnTheServerAndRunsSqlOnThem)
     notedb::install();
     pgtest::ScratchDatabase scratch;
     const QString books = scratch.address();
-    const auto ctl = [](const QStringList &args) { return testsupport::runProgram(QStringLiteral("notectl"), args); };
-    auto init = ctl({QStringLiteral("init"), books, QStringLiteral("--demo")});
+    const auto ctl = [](const QStringList &args) { return testsupport::runProgram("notectl", args); };
+    auto init = ctl({"init", books, "--demo"});
     ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
-    EXPECT_TRUE(init.out.contains(QStringLiteral("已创建帐套")) && init.out.contains(QStringLiteral("(演示数据)")))
-        << init.out.toStdString();
+    EXPECT_TRUE(init.out.contains("已创建帐套") && init.out.contains("(演示数据)")) << init.out.toStdString();
 
     // The demo's notes were audited through the server's postings (whose
     // figures test_database checks in its run on the server).
-    EXPECT_GT(notedb::openBooks(books)->scalar(QStringLiteral("select count(*) from noteflowaath where NOTETYPE in (4, 14)")).toInt(),
-              0);
+    EXPECT_GT(notedb::openBooks(books)->scalar("select count(*) from noteflowaath where NOTETYPE in (4, 14)").toInt(), 0);
 
-    auto insert = ctl({QStringLiteral("sql"), books,
-                       QStringLiteral("insert into departmentlth (DEPID, CODE, NAME) values (907, 'D907', N'销售部')")});
+    auto insert = ctl({"sql", books, "insert into departmentlth (DEPID, CODE, NAME) values (907, 'D907', N'销售部')"});
     EXPECT_EQ(insert.exitCode, 0) << insert.err.toStdString();
-    auto select = ctl({QStringLiteral("sql"), books,
-                       QStringLiteral("select top 1 [Name], len(CODE) as L from DepartmentLth where code = 'd907'")});
+    auto select = ctl({"sql", books, "select top 1 [Name], len(CODE) as L from DepartmentLth where code = 'd907'"});
     EXPECT_EQ(select.exitCode, 0) << select.err.toStdString();
     EXPECT_EQ(select.out.toStdString(), "name\tl\n销售部\t4\n");
 
-    // The server's own text for a statement it refuses; a second init is refused.
-    auto bad = ctl({QStringLiteral("sql"), books, QStringLiteral("select nosuch from departmentlth")});
-    EXPECT_EQ(bad.exitCode, 1);
-    EXPECT_TRUE(bad.err.contains(QStringLiteral("nosuch"))) << bad.err.toStdString();
-    auto again = ctl({QStringLiteral("init"), books});
-    EXPECT_EQ(again.exitCode, 1);
-    EXPECT_TRUE(again.err.contains(QStringLiteral("不是空的"))) << again.err.toStdString();
-    auto forced = ctl({QStringLiteral("init"), books, QStringLiteral("--force")});
-    EXPECT_EQ(forced.exitCode, 1);
-    EXPECT_TRUE(forced.err.contains(QStringLiteral("服务器上的帐套不会被覆盖"))) << forced.err.toStdString();
-    auto count = ctl({QStringLiteral("sql"), books, QStringLiteral("select count(*) as N from departmentlth where DEPID = 907")});
-    EXPECT_EQ(count.out.toStdString(), "n\n1\n");
+    // The server's own text for a statement it refuses; a second init is refused, forced or not.
+    const std::pair<QStringList, const char *> refused[] = {{{"sql", books, "select nosuch from departmentlth"}, "nosuch"},
+                                                            {{"init", books}, "不是空的"},
+                                                            {{"init", books, "--force"}, "服务器上的帐套不会被覆盖"}};
+    for (const auto &[args, says] : refused) {
+        const auto r = ctl(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains(says)) << r.err.toStdString();
+    }
+    EXPECT_EQ(ctl({"sql", books, "select count(*) as N from departmentlth where DEPID = 907"}).out.toStdString(), "n\n1\n");
 }
 
 TEST(ServerClients, KeysTakenByClientsAtOnceAreAllDifferent)
@@ -60,7 +54,7 @@ TEST(ServerClients, KeysTakenByClientsAtOnceAreAllDifferent)
     {
         auto d = Database::openPostgres(scratch.address());
         d->createSystemTables();
-        d->exec(QStringLiteral("insert into sys_keytable (TABLENAME, KEYVALUE) values ('salesth', 0)"));
+        d->exec("insert into sys_keytable (TABLENAME, KEYVALUE) values ('salesth', 0)");
     }
     constexpr int clients = 4, perClient = 50;
     std::mutex mutex;
@@ -76,7 +70,7 @@ TEST(ServerClients, KeysTakenByClientsAtOnceAreAllDifferent)
                     const bool undo = (i + c) % 3 == 0;
                     if (undo)
                         d->beginTran();
-                    const qint64 key = d->newKey(i % 2 ? QStringLiteral("salesth") : QStringLiteral("SalesTH")); // any case
+                    const qint64 key = d->newKey(i % 2 ? "salesth" : "SalesTH"); // any case
                     if (undo)
                         d->rollbackTran();
                     std::lock_guard<std::mutex> lock(mutex);
@@ -98,7 +92,7 @@ TEST(ServerClients, KeysTakenByClientsAtOnceAreAllDifferent)
     EXPECT_EQ(keys.size(), clients * perClient);
     EXPECT_EQ(distinct.size(), keys.size());
     EXPECT_EQ(*std::max_element(keys.begin(), keys.end()), clients * perClient);
-    EXPECT_THROW(Database::openPostgres(scratch.address())->newKey(QStringLiteral("no_such_table")), db::DbError);
+    EXPECT_THROW(Database::openPostgres(scratch.address())->newKey("no_such_table"), db::DbError);
 }
 
 } // namespace

@@ -29,7 +29,7 @@ TEST_F(CopyBooks, DemoBooksGoToTheServerAndBackWithEveryTableEqual)
 {
     Database *lite = m_lite.get(), *pg = m_pg.get();
     const QStringList tables = lite->tableNames();
-    auto back = notedb::copyBooks(*pg, m_folder.file(QStringLiteral("back.db")));
+    auto back = notedb::copyBooks(*pg, m_folder.file("back.db"));
     EXPECT_EQ(pg->tableNames(), tables);
     int rows = 0;
     for (const QString &t : tables) {
@@ -39,16 +39,16 @@ TEST_F(CopyBooks, DemoBooksGoToTheServerAndBackWithEveryTableEqual)
         EXPECT_EQ(dump(*back, t), original) << t.toStdString();
     }
     EXPECT_GT(rows, 500);
-    EXPECT_EQ(pg->scalar(QStringLiteral("select count(*) from sys_postqueue")).toInt(), 0);
+    EXPECT_EQ(pg->scalar("select count(*) from sys_postqueue").toInt(), 0);
     // The copy is books of ours, and its keys go on after the original's.
     EXPECT_TRUE(pg->isOurs());
-    const qint64 last = lite->scalar(QStringLiteral("select KEYVALUE from sys_keytable where TABLENAME = 'purchasepth'")).toLongLong();
-    EXPECT_EQ(pg->newKey(QStringLiteral("purchasepth")), last + 1);
-    EXPECT_EQ(back->newKey(QStringLiteral("purchasepth")), last + 1);
+    const qint64 last = lite->scalar("select KEYVALUE from sys_keytable where TABLENAME = 'purchasepth'").toLongLong();
+    EXPECT_EQ(pg->newKey("purchasepth"), last + 1);
+    EXPECT_EQ(back->newKey("purchasepth"), last + 1);
 
     // A target that is not empty is refused, the source untouched.
     EXPECT_THROW(notedb::copyBooks(*lite, m_server->address()), db::DbError);
-    EXPECT_THROW(notedb::copyBooks(*pg, m_folder.file(QStringLiteral("back.db"))), db::DbError);
+    EXPECT_THROW(notedb::copyBooks(*pg, m_folder.file("back.db")), db::DbError);
 }
 
 } // namespace

@@ -43,18 +43,13 @@ ScratchDatabase::~ScratchDatabase()
 QString canonical(const QVariant &v)
 {
     if (!v.isValid() || v.isNull())
-        return QStringLiteral("NULL");
+        return "NULL";
     switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-    case QMetaType::Bool:
-    case QMetaType::Double:
-    case QMetaType::Float:
+    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
+    case QMetaType::Bool: case QMetaType::Double: case QMetaType::Float:
         return QString::number(v.toDouble(), 'f', 6);
-    case QMetaType::QDate: return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
-    case QMetaType::QDateTime: return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case QMetaType::QDate: return v.toDate().toString("yyyy-MM-dd");
+    case QMetaType::QDateTime: return v.toDateTime().toString("yyyy-MM-dd HH:mm:ss");
     default: return v.toString();
     }
 }
@@ -75,16 +70,9 @@ void TwoEngines::SetUp()
 {
     PG_REQUIRED();
     m_scratch = std::make_unique<ScratchDatabase>();
-    m_lite = testsupport::bareDatabase(m_folder.file(QStringLiteral("books.db")));
+    m_lite = testsupport::bareDatabase(m_folder.file("books.db"));
     m_pg = db::Database::openPostgres(m_scratch->address());
     m_pg->createSystemTables();
-}
-
-void TwoEngines::TearDown()
-{
-    m_pg.reset();
-    m_lite.reset();
-    m_scratch.reset();
 }
 
 void DemoOnBoth::SetUp()
@@ -92,7 +80,7 @@ void DemoOnBoth::SetUp()
     PG_REQUIRED();
     notedb::install();
     m_server = std::make_unique<ScratchDatabase>();
-    m_lite = testsupport::freshBooks(m_folder.file(QStringLiteral("demo.db")), true);
+    m_lite = testsupport::freshBooks(m_folder.file("demo.db"), true);
     m_pg = notedb::copyBooks(*m_lite, m_server->address());
 }
 

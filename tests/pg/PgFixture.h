@@ -44,7 +44,6 @@ void expectSame(db::Database &lite, db::Database &pg, const QString &tsql, const
 class TwoEngines : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
     // Runs the same statement on both engines.
     void both(const QString &tsql, const db::Params &params = {});
     // The statement's rows on SQLite and on PostgreSQL must match.

@@ -115,12 +115,7 @@ TEST_F(DataSetTest, ApplyUpdatesUsesTheCallersTransactionAndFailsWithoutLosingEd
     append(*ds, {{"NOTEID", 4}, {"NOTECODE", "PB-0002"}}); // duplicate of a unique column
 
     database->beginTran();
-    QString error;
-    try {
-        ds->ApplyUpdates();
-    } catch (const db::DbError &e) {
-        error = e.text();
-    }
+    const QString error = testsupport::refusal([&] { ds->ApplyUpdates(); });
     EXPECT_TRUE(error.contains("UNIQUE", Qt::CaseInsensitive)) << error.toStdString();
     EXPECT_TRUE(database->inTransaction()); // the caller decides
     database->rollbackTran();
@@ -162,13 +157,11 @@ TEST_F(DataSetTest, ApplyUpdatesDetectsRowsChangedByOthersAndNeedsAKey)
     // a table without a primary key needs KeyFields for updates
     database->exec("create table t_nokey (CODE varchar(10), QTY integer)");
     database->exec("insert into t_nokey values ('a', 1), ('b', 2)");
-    ClientDataSet nk(database.get());
-    nk.SetCommandText("select * from dbo.t_nokey order by CODE");
-    nk.Open();
-    edit(nk, {{"QTY", 5}});
-    EXPECT_THROW(nk.ApplyUpdates(), DataSetError);
-    nk.SetKeyFields("CODE");
-    nk.ApplyUpdates(0, true);
+    auto nk = open("select * from dbo.t_nokey order by CODE");
+    edit(*nk, {{"QTY", 5}});
+    EXPECT_THROW(nk->ApplyUpdates(), DataSetError);
+    nk->SetKeyFields("CODE");
+    nk->ApplyUpdates(0, true);
     EXPECT_EQ(rows("select * from t_nokey order by CODE"), "a|5,b|2");
 
     // UpdateTableName overrides the FROM table (here a view)

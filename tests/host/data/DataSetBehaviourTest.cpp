@@ -2,15 +2,16 @@
 
 #include "DataSetFixture.h"
 
+#include <cmath>
+#include <limits>
+
 using namespace data;
 using testsupport::errorOf;
 
-TEST_F(DataSetTest, FieldsTakeTypesFromTheTableAndDatesComeBackAsQDate)
+TEST_F(DataSetTest, FieldsTakeTypesFromTheTableDatesComeBackAsQDateAndBadNumbersAreRefused)
 {
-    auto ds = std::make_unique<ClientDataSet>(database.get());
-    ds->SetCommandText("select m.*, g.GOODSNAME, d.QTY * d.PRICE as LINEAMT, 'x' as TAG from t_master m join t_detail d "
-                       "on d.NOTEID = m.NOTEID left join t_goods g on g.GOODSID = d.GOODSID where m.NOTEID = 1 order by d.ITEMSNO");
-    ds->Open();
+    auto ds = open("select m.*, g.GOODSNAME, d.QTY * d.PRICE as LINEAMT, 'x' as TAG from t_master m join t_detail d "
+                   "on d.NOTEID = m.NOTEID left join t_goods g on g.GOODSID = d.GOODSID where m.NOTEID = 1 order by d.ITEMSNO");
     EXPECT_EQ(ds->BaseTable(), "t_master");
     // from the table, the joined table and the values
     for (const auto &[name, type] : {std::pair{"noteid", FieldType::Integer}, {"NOTECODE", FieldType::String},
@@ -39,6 +40,20 @@ TEST_F(DataSetTest, FieldsTakeTypesFromTheTableAndDatesComeBackAsQDate)
     EXPECT_EQ(date->Value(), QVariant(QDate(2024, 5, 7)));
     EXPECT_EQ(errorOf([&] { date->SetValue("not a date"); }), "'not a date' 不是字段 'NOTEDATE' 有效的日期值");
     EXPECT_EQ(errorOf([&] { ds->FieldByName("PARTNERID")->SetValue("12x"); }), "'12x' 不是字段 'PARTNERID' 有效的整数值");
+    EXPECT_THROW(ds->FieldByName("PARTNERID")->SetValue(std::numeric_limits<double>::infinity()), DataSetError);
+
+    // Numbers must be finite and within the range the books keep to the cent.
+    Field *amount = ds->FieldByName("AMOUNT");
+    auto refusal = [&](const QVariant &v) { return errorOf([&] { amount->SetValue(v); }); };
+    EXPECT_EQ(refusal("abc"), "'abc' 不是字段 'AMOUNT' 有效的浮点数值");
+    for (const char *typed : {"inf", "-inf", "nan", "Infinity", "+INF"})
+        EXPECT_EQ(refusal(typed), QString("'%1' 不是字段 'AMOUNT' 有效的浮点数值").arg(typed));
+    EXPECT_NE(refusal(std::numeric_limits<double>::infinity()), "(ran)");
+    EXPECT_NE(refusal(std::nan("")), "(ran)");
+    EXPECT_EQ(refusal("1e13"), "'1e13' 超出字段 'AMOUNT' 允许的范围，数值的绝对值不能大于 1,000,000,000,000。");
+    EXPECT_NE(refusal(-1.5e12), "(ran)");
+    EXPECT_EQ(amount->AsFloat(), 120.5); // nothing refused was stored
+    EXPECT_EQ(refusal("999999999999.99"), "(ran)");
     ds->Post();
     ds->ApplyUpdates(0, true);
     EXPECT_EQ(rows("select NOTEDATE from t_master where NOTEID=1"), "2024-05-07");
@@ -305,24 +320,22 @@ TEST_F(DataSetTest, InMemoryDataSetAndRefresh)
 TEST_F(DataSetTest, ReopeningKeepsItsFieldsAndPlacesFieldsAddedBetween)
 {
     auto ds = openMaster();
-    data::Field *amount = ds->FieldByName(QStringLiteral("AMOUNT"));
-    amount->SetDisplayLabel(QStringLiteral("金额"));
+    data::Field *amount = ds->FieldByName("AMOUNT");
+    amount->SetDisplayLabel("金额");
 
     // The next note: same columns, the same fields with their settings.
     ds->Close();
-    ds->SetCommandText(QStringLiteral("select m.* from t_master m where m.NOTEID = 3"));
+    ds->SetCommandText("select m.* from t_master m where m.NOTEID = 3");
     ds->Open();
-    EXPECT_EQ(ds->FieldByName(QStringLiteral("AMOUNT")), amount);
-    EXPECT_EQ(amount->DisplayLabel(), QStringLiteral("金额"));
+    EXPECT_EQ(ds->FieldByName("AMOUNT"), amount);
+    EXPECT_EQ(amount->DisplayLabel(), "金额");
     EXPECT_DOUBLE_EQ(amount->AsFloat(), 99.125);
-    EXPECT_EQ(ds->FieldByName(QStringLiteral("REMARK"))->AsString(), QStringLiteral("Third"));
+    EXPECT_EQ(ds->FieldByName("REMARK")->AsString(), "Third");
 
     // A field defined between two opens is placed by the next one.
     ds->Close();
-    data::Field *calc = ds->AddCalcField(QStringLiteral("TWICE"), FieldType::Float);
-    ds->OnCalcFields = [](ClientDataSet &d) {
-        d.FieldByName(QStringLiteral("TWICE"))->SetValue(d.FieldByName(QStringLiteral("AMOUNT"))->AsFloat() * 2);
-    };
+    data::Field *calc = ds->AddCalcField("TWICE", FieldType::Float);
+    ds->OnCalcFields = [](ClientDataSet &d) { d.FieldByName("TWICE")->SetValue(d.FieldByName("AMOUNT")->AsFloat() * 2); };
     ds->Open();
     EXPECT_EQ(calc->Index(), ds->FieldCount() - 1);
     EXPECT_DOUBLE_EQ(calc->AsFloat(), 198.25);
@@ -330,16 +343,16 @@ TEST_F(DataSetTest, ReopeningKeepsItsFieldsAndPlacesFieldsAddedBetween)
     // Other columns make other fields.
     ds->Close();
     ds->OnCalcFields = nullptr;
-    ds->SetCommandText(QStringLiteral("select NOTEID, REMARK from t_master where NOTEID = 1"));
+    ds->SetCommandText("select NOTEID, REMARK from t_master where NOTEID = 1");
     ds->Open();
-    EXPECT_EQ(ds->FindField(QStringLiteral("AMOUNT")), nullptr);
-    EXPECT_EQ(ds->FieldByName(QStringLiteral("REMARK"))->AsString(), QStringLiteral("first"));
+    EXPECT_EQ(ds->FindField("AMOUNT"), nullptr);
+    EXPECT_EQ(ds->FieldByName("REMARK")->AsString(), "first");
 }
 
 TEST_F(DataSetTest, TotalFollowsEveryChangeAsTheRowsShowIt)
 {
     auto ds = openMaster();
-    const int amount = ds->FieldByName(QStringLiteral("AMOUNT"))->Index();
+    const int amount = ds->FieldByName("AMOUNT")->Index();
     auto shown = [&] {
         double sum = 0;
         for (int row = 0; row < ds->RecordCount(); ++row)
@@ -349,14 +362,14 @@ TEST_F(DataSetTest, TotalFollowsEveryChangeAsTheRowsShowIt)
     auto same = [&](const char *step) { EXPECT_NEAR(ds->Total(amount), shown(), 1e-9) << step; };
     EXPECT_NEAR(ds->Total(amount), 219.625, 1e-9);
     ds->Edit();
-    ds->FieldByName(QStringLiteral("AMOUNT"))->SetValue(20.5); // 120.5 -> 20.5, not posted yet
+    ds->FieldByName("AMOUNT")->SetValue(20.5); // 120.5 -> 20.5, not posted yet
     EXPECT_NEAR(ds->Total(amount), 119.625, 1e-9);
     same("editing");
     ds->Post();
     same("posted");
     ds->Append();
-    ds->FieldByName(QStringLiteral("NOTECODE"))->SetValue(QStringLiteral("PB-0009"));
-    ds->FieldByName(QStringLiteral("AMOUNT"))->SetValue(1000);
+    ds->FieldByName("NOTECODE")->SetValue("PB-0009");
+    ds->FieldByName("AMOUNT")->SetValue(1000);
     same("inserting");
     ds->Cancel();
     same("insert cancelled");
@@ -365,13 +378,11 @@ TEST_F(DataSetTest, TotalFollowsEveryChangeAsTheRowsShowIt)
     ds->First();
     ds->Delete();
     same("deleted");
-    ds->SetFilter(QStringLiteral("AMOUNT > 50"));
+    ds->SetFilter("AMOUNT > 50");
     ds->SetFiltered(true);
     same("filtered");
-    ds->Locate(QStringLiteral("NOTECODE"), QStringLiteral("pb-0003"));
-    ds->Edit();
-    ds->FieldByName(QStringLiteral("AMOUNT"))->SetValue(1); // leaves the filter when posted
-    ds->Post();
+    ds->Locate("NOTECODE", "pb-0003");
+    edit(*ds, {{"AMOUNT", 1}}); // leaves the filter when posted
     same("posted out of the filter");
     ds->SetFiltered(false);
     ds->CancelUpdates();
@@ -386,9 +397,8 @@ TEST_F(DataSetTest, ManyRowsReadBackAsStored)
     // 300 lines read straight from the engine: a joined name repeating down
     // the column, a text unique on every line, nulls, long texts, whole
     // numbers in a numeric column.
-    database->exec(QStringLiteral("create table t_line (ID integer primary key, GOODSID integer, QTY numeric(19,6), "
-                                  "NOTE varchar(200), TAG varchar(200))"));
-    const QStringList names{QStringLiteral("Apple"), QStringLiteral("Banana"), QStringLiteral("apricot")};
+    database->exec("create table t_line (ID integer primary key, GOODSID integer, QTY numeric(19,6), NOTE varchar(200), TAG varchar(200))");
+    const QStringList names{"Apple", "Banana", "apricot"};
     // Line i as stored and as read back: the goods' name, QTY, NOTE and TAG.
     const auto line = [&](int i) {
         return QVariantList{names[i % 3], i % 2 ? double(i) : i + 0.5,
@@ -397,22 +407,16 @@ TEST_F(DataSetTest, ManyRowsReadBackAsStored)
     };
     database->beginTran();
     for (int i = 1; i <= 300; ++i)
-        database->exec(QStringLiteral("insert into t_line values (:id, :g, :q, :n, :t)"),
-                       {{QStringLiteral("id"), i}, {QStringLiteral("g"), 100 + i % 3}, {QStringLiteral("q"), line(i)[1]},
-                        {QStringLiteral("n"), line(i)[2]}, {QStringLiteral("t"), line(i)[3]}});
+        database->exec("insert into t_line values (:id, :g, :q, :n, :t)",
+                       {{"id", i}, {"g", 100 + i % 3}, {"q", line(i)[1]}, {"n", line(i)[2]}, {"t", line(i)[3]}});
     database->commitTran();
-    data::ClientDataSet ds(database.get());
-    ds.SetCommandText(QStringLiteral("select l.*, g.GOODSNAME from t_line l left join t_goods g on g.GOODSID = l.GOODSID "
-                                     "order by l.ID"));
-    ds.Open();
-    ASSERT_EQ(ds.RecordCount(), 300);
-    const auto typed = [](const QVariant &v) {
-        return v.isNull() ? QStringLiteral("NULL") : QLatin1String(v.typeName()) + u':' + v.toString();
-    };
+    auto ds = open("select l.*, g.GOODSNAME from t_line l left join t_goods g on g.GOODSID = l.GOODSID order by l.ID");
+    ASSERT_EQ(ds->RecordCount(), 300);
+    const auto typed = [](const QVariant &v) { return v.isNull() ? "NULL" : QLatin1String(v.typeName()) + u':' + v.toString(); };
     for (int row = 0; row < 300; ++row) {
         QStringList got, expected;
         for (const char *field : {"GOODSNAME", "QTY", "NOTE", "TAG"})
-            got << typed(ds.ValueAt(row, ds.FieldByName(QLatin1String(field))->Index()));
+            got << typed(ds->ValueAt(row, ds->FieldByName(field)->Index()));
         for (const QVariant &v : line(row + 1))
             expected << typed(v);
         EXPECT_EQ(got.join(u'|'), expected.join(u'|')) << row;

@@ -23,16 +23,11 @@ class RowsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        d = testsupport::bareDatabase(folder.file(QStringLiteral("books.db")));
+        d = testsupport::bareDatabase(folder.file("books.db"));
         d->exec(QStringLiteral("create table t_kind (ID integer primary key, QTY numeric(19,6), RATE real, PRICE float, "
                                "NAME varchar(20), DAY datetime, PIC blob, OK boolean, ANY_)"));
-        const char *rows[] = {
-            "insert into t_kind values (1, 5, 0.25, 2.5, '费用明细', '2026-12-06', x'00ff', 1, 7)",
-            "insert into t_kind values (2, 12.75, 3, null, '', '2026-12-06 10:11:12', x'', 0, 'text')",
-            "insert into t_kind values (3, null, null, 1e300, null, null, null, null, null)",
-        };
-        for (const char *sql : rows)
-            d->exec(QString::fromUtf8(sql));
+        d->exec("insert into t_kind values (1, 5, 0.25, 2.5, '费用明细', '2026-12-06', x'00ff', 1, 7), "
+                "(2, 12.75, 3, null, '', '2026-12-06 10:11:12', x'', 0, 'text'), (3, null, null, 1e300, null, null, null, null, null)");
     }
 
     // The driver's columns and values for the statement, against read().
@@ -73,65 +68,63 @@ protected:
 
 TEST_F(RowsTest, ValuesAndColumnTypesAreTheDriversOwn)
 {
-    expectSameAsDriver(QStringLiteral("select * from t_kind order by ID"));
+    expectSameAsDriver("select * from t_kind order by ID");
     // Expressions take their type from the first row; an empty result has none.
     expectSameAsDriver(QStringLiteral("select ID + 1 as NEXTID, QTY * 2 as [QTY2], 'a' + NAME as \"TAG\", null as EMPTYCOL, "
                                       "isnull(RATE, 0) as R, count(*) over () as N from t_kind order by ID desc"));
-    expectSameAsDriver(QStringLiteral("select ID, ID * 1.5 as X, NAME from t_kind where 1 = 0"));
-    expectSameAsDriver(QStringLiteral("select ID, NAME from t_kind where ID = :id or NAME = :name or QTY = :qty"),
-                       {{QStringLiteral("id"), 2}, {QStringLiteral("name"), QStringLiteral("费用明细")}, {QStringLiteral("qty"), 12.75}});
-    expectSameAsDriver(QStringLiteral("select ID from t_kind where NAME = :name or :none is null"),
-                       {{QStringLiteral("name"), QString()}, {QStringLiteral("none"), QVariant()}});
+    expectSameAsDriver("select ID, ID * 1.5 as X, NAME from t_kind where 1 = 0");
+    expectSameAsDriver("select ID, NAME from t_kind where ID = :id or NAME = :name or QTY = :qty", {{"id", 2}, {"name", "费用明细"}, {"qty", 12.75}});
+    expectSameAsDriver("select ID from t_kind where NAME = :name or :none is null", {{"name", QString()}, {"none", QVariant()}});
     // select and scalar read the same way.
-    EXPECT_EQ(d->scalar(QStringLiteral("select NAME from t_kind where ID = 1")).toString(), QStringLiteral("费用明细"));
-    EXPECT_TRUE(d->scalar(QStringLiteral("select NAME from t_kind where ID = 3")).isNull());
-    EXPECT_FALSE(d->scalar(QStringLiteral("select NAME from t_kind where ID = 9")).isValid());
-    const db::ResultSet rs = d->select(QStringLiteral("select ID, QTY from t_kind where ID < :n order by ID"), {{QStringLiteral("n"), 3}});
-    EXPECT_EQ(rs.columns, QStringList({QStringLiteral("ID"), QStringLiteral("QTY")}));
-    EXPECT_EQ(testsupport::rowsText(rs), QStringLiteral("1:5;2:12.75"));
+    EXPECT_EQ(d->scalar("select NAME from t_kind where ID = 1").toString(), "费用明细");
+    EXPECT_TRUE(d->scalar("select NAME from t_kind where ID = 3").isNull());
+    EXPECT_FALSE(d->scalar("select NAME from t_kind where ID = 9").isValid());
+    const db::ResultSet rs = d->select("select ID, QTY from t_kind where ID < :n order by ID", {{"n", 3}});
+    EXPECT_EQ(rs.columns, QStringList({"ID", "QTY"}));
+    EXPECT_EQ(testsupport::rowsText(rs), "1:5;2:12.75");
 }
 
 TEST_F(RowsTest, FailuresAreTheLayersOwn)
 {
     // A statement the engine refuses: the same error as the driver's way.
-    const QString viaExec = testsupport::errorOf([&] { d->exec(QStringLiteral("select NOSUCH from t_kind")); });
-    EXPECT_TRUE(viaExec.contains(QStringLiteral("NOSUCH"))) << viaExec.toStdString();
-    EXPECT_EQ(testsupport::errorOf([&] { d->read(QStringLiteral("select NOSUCH from t_kind")); }), viaExec);
-    EXPECT_THROW(d->read(QStringLiteral("select ID from t_kind where ID = :id")), DbError); // unbound
+    const QString viaExec = testsupport::errorOf([&] { d->exec("select NOSUCH from t_kind"); });
+    EXPECT_TRUE(viaExec.contains("NOSUCH")) << viaExec.toStdString();
+    EXPECT_EQ(testsupport::errorOf([&] { d->read("select NOSUCH from t_kind"); }), viaExec);
+    EXPECT_THROW(d->read("select ID from t_kind where ID = :id"), DbError); // unbound
 
     // An injected fault counts reads too, with the engine's code.
     d->injectFault({1, 13, {}, true});
     try {
-        d->read(QStringLiteral("select ID from t_kind"));
+        d->read("select ID from t_kind");
         ADD_FAILURE() << "no fault";
     } catch (const DbError &e) {
         EXPECT_EQ(e.code(), 13);
     }
 
     // A function failing on a later row stops the read instead of cutting it short.
-    db::Registry::instance().addFunction(QStringLiteral("rows_test_fail3"), 1, [](const QVariantList &a) -> QVariant {
+    db::Registry::instance().addFunction("rows_test_fail3", 1, [](const QVariantList &a) -> QVariant {
         if (a.value(0).toInt() == 3)
             throw std::runtime_error("row three refused");
         return a.value(0);
     });
-    auto again = testsupport::bareDatabase(folder.file(QStringLiteral("books.db")));
-    Rows rows = again->read(QStringLiteral("select rows_test_fail3(ID) from t_kind order by ID"));
+    auto again = testsupport::bareDatabase(folder.file("books.db"));
+    Rows rows = again->read("select rows_test_fail3(ID) from t_kind order by ID");
     EXPECT_TRUE(rows.next());
     EXPECT_TRUE(rows.next());
     const QString third = testsupport::errorOf([&] { rows.next(); });
-    EXPECT_TRUE(third.contains(QStringLiteral("row three refused"))) << third.toStdString();
+    EXPECT_TRUE(third.contains("row three refused")) << third.toStdString();
 
     // Writes and batches still run the usual way and hand out their rows.
-    EXPECT_FALSE(d->read(QStringLiteral("insert into t_kind(ID, NAME) values (4, 'x')")).next());
+    EXPECT_FALSE(d->read("insert into t_kind(ID, NAME) values (4, 'x')").next());
     Rows batch = d->read(QStringLiteral("declare @n int set @n = 4\n" "select NAME from t_kind where ID = @n"));
     ASSERT_TRUE(batch.next());
-    EXPECT_EQ(batch.value(0).toString(), QStringLiteral("x"));
+    EXPECT_EQ(batch.value(0).toString(), "x");
 }
 
 TEST_F(RowsTest, KeptStatementsStayOutOfTheWay)
 {
     // The same text read twice at once, each from its own start.
-    const QString sql = QStringLiteral("select ID from t_kind order by ID");
+    const QString sql = "select ID from t_kind order by ID";
     Rows outer = d->read(sql);
     ASSERT_TRUE(outer.next());
     ASSERT_TRUE(outer.next());
@@ -146,18 +139,18 @@ TEST_F(RowsTest, KeptStatementsStayOutOfTheWay)
     { Rows half = d->read(sql); ASSERT_TRUE(half.next()); }
     outer = Rows();
     inner = Rows();
-    EXPECT_EQ(d->read(QStringLiteral("select * from t_kind order by ID")).columnCount(), 9);
-    d->exec(QStringLiteral("alter table t_kind add column EXTRA integer default 9"));
-    EXPECT_EQ(d->read(QStringLiteral("select * from t_kind order by ID")).columns().last(), QStringLiteral("EXTRA"));
-    d->exec(QStringLiteral("delete from t_kind where ID = 3"));
-    EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from t_kind")).toInt(), 2);
-    d->exec(QStringLiteral("drop table t_kind"));
-    EXPECT_THROW(d->scalar(QStringLiteral("select count(*) from t_kind")), DbError);
+    EXPECT_EQ(d->read("select * from t_kind order by ID").columnCount(), 9);
+    d->exec("alter table t_kind add column EXTRA integer default 9");
+    EXPECT_EQ(d->read("select * from t_kind order by ID").columns().last(), "EXTRA");
+    d->exec("delete from t_kind where ID = 3");
+    EXPECT_EQ(d->scalar("select count(*) from t_kind").toInt(), 2);
+    d->exec("drop table t_kind");
+    EXPECT_THROW(d->scalar("select count(*) from t_kind"), DbError);
 
     // The connection closes cleanly with statements kept: the file opens again.
     d.reset();
-    d = Database::openSqlite(folder.file(QStringLiteral("books.db")));
-    EXPECT_EQ(d->scalar(QStringLiteral("select count(*) from sqlite_master where name = 't_kind'")).toInt(), 0);
+    d = Database::openSqlite(folder.file("books.db"));
+    EXPECT_EQ(d->scalar("select count(*) from sqlite_master where name = 't_kind'").toInt(), 0);
 }
 
 } // namespace

@@ -34,45 +34,35 @@ QString kinds(const QString &sql)
     return out.join(u' ');
 }
 
-TEST(Tokenize, SplitsEveryKindOfToken)
+TEST(Tokenize, SplitsEveryKindOfTokenAndHidesTheContentOfCommentsStringsAndQuotedNames)
 {
-    EXPECT_EQ(kinds(QStringLiteral("select a.b,[x y],\"z\" from t")),
-              QStringLiteral("W:select _:  W:a O:. W:b O:, Q:[x y] O:, Q:\"z\" _:  W:from _:  W:t"));
-    EXPECT_EQ(kinds(QStringLiteral("x='it''s'+N'中文'")),
-              QStringLiteral("W:x O:= S:'it''s' O:+ S:N'中文'"));
-    EXPECT_EQ(kinds(QStringLiteral("12 3.5 .5 1e5 2E-3 0x1F")),
-              QStringLiteral("N:12 _:  N:3.5 _:  N:.5 _:  N:1e5 _:  N:2E-3 _:  N:0x1F"));
-    EXPECT_EQ(kinds(QStringLiteral("id=:noteID and @v=@@ROWCOUNT")),
-              QStringLiteral("W:id O:= P::noteID _:  W:and _:  V:@v O:= V:@@ROWCOUNT"));
-    EXPECT_EQ(kinds(QStringLiteral("a<>b<=c>=d!=e||f<g")),
-              QStringLiteral("W:a O:<> W:b O:<= W:c O:>= W:d O:!= W:e O:|| W:f O:< W:g"));
-    EXPECT_EQ(kinds(QStringLiteral("#tmp 货品 N")), QStringLiteral("W:#tmp _:  W:货品 _:  W:N"));
-}
-
-// Nested comments, glued numbers and the refused unterminated forms are the
-// translator's tests below; here what they cannot see.
-TEST(Tokenize, CommentsStringsAndQuotedNamesHideTheirContent)
-{
-    EXPECT_EQ(kinds(QStringLiteral("a -- top 1 'x\nb")), QStringLiteral("W:a _:  C:-- top 1 'x _:\n W:b"));
-    EXPECT_EQ(kinds(QStringLiteral("[a]]b] 'c--d' \"e\"\"f\"")),
-              QStringLiteral("Q:[a]]b] _:  S:'c--d' _:  Q:\"e\"\"f\""));
+    EXPECT_EQ(kinds("select a.b,[x y],\"z\" from t"), "W:select _:  W:a O:. W:b O:, Q:[x y] O:, Q:\"z\" _:  W:from _:  W:t");
+    EXPECT_EQ(kinds("x='it''s'+N'中文'"), "W:x O:= S:'it''s' O:+ S:N'中文'");
+    EXPECT_EQ(kinds("12 3.5 .5 1e5 2E-3 0x1F"), "N:12 _:  N:3.5 _:  N:.5 _:  N:1e5 _:  N:2E-3 _:  N:0x1F");
+    EXPECT_EQ(kinds("id=:noteID and @v=@@ROWCOUNT"), "W:id O:= P::noteID _:  W:and _:  V:@v O:= V:@@ROWCOUNT");
+    EXPECT_EQ(kinds("a<>b<=c>=d!=e||f<g"), "W:a O:<> W:b O:<= W:c O:>= W:d O:!= W:e O:|| W:f O:< W:g");
+    EXPECT_EQ(kinds("#tmp 货品 N"), "W:#tmp _:  W:货品 _:  W:N");
+    // Comments, strings and quoted names hide their content. (Nested comments, glued numbers and
+    // the refused unterminated forms are the translator's tests below; here what they cannot see.)
+    EXPECT_EQ(kinds("a -- top 1 'x\nb"), "W:a _:  C:-- top 1 'x _:\n W:b");
+    EXPECT_EQ(kinds("[a]]b] 'c--d' \"e\"\"f\""), "Q:[a]]b] _:  S:'c--d' _:  Q:\"e\"\"f\"");
     // Unterminated names run to the end rather than losing text.
-    EXPECT_EQ(kinds(QStringLiteral("x [abc")), QStringLiteral("W:x _:  Q:[abc"));
+    EXPECT_EQ(kinds("x [abc"), "W:x _:  Q:[abc");
 }
 
 TEST(Tokenize, JoinGivesBackTheExactText)
 {
     // Line ends, odd numbers and characters outside the basic plane; the random text covers the rest.
     const QStringList samples = {
-        QStringLiteral("select top 1 * from t -- c\r\n where x = N'a''b' /* /* */ */ and [q]]] = \"w\"\"\""),
-        QStringLiteral("exec p :a, @b OUTPUT;\n\tselect 1.e5,.5e+,0x,@,@@,:,::x"),
-        QStringLiteral("emoji 😀 and 𠀋 letters"),
+        "select top 1 * from t -- c\r\n where x = N'a''b' /* /* */ */ and [q]]] = \"w\"\"\"",
+        "exec p :a, @b OUTPUT;\n\tselect 1.e5,.5e+,0x,@,@@,:,::x",
+        "emoji 😀 and 𠀋 letters",
     };
     for (const QString &s : samples)
         EXPECT_EQ(db::joinTokens(db::tokenize(s)), s) << s.toStdString();
 
     // Random text over the characters that matter to the tokenizer.
-    const QString alphabet = QStringLiteral("ab N01.e+-*/[]\"'():@#,;<>=!|\n\t_中😀");
+    const QString alphabet = "ab N01.e+-*/[]\"'():@#,;<>=!|\n\t_中😀";
     QRandomGenerator rng(20240601);
     for (int round = 0; round < 3000; ++round) {
         QString s;
@@ -95,14 +85,9 @@ TEST(Tokenize, JoinGivesBackTheExactText)
 const db::SchemaTypes *ruleSchema()
 {
     static const db::SchemaTypes schema = {
-        {QStringLiteral("t"),
-         {{QStringLiteral("a"), db::SqlType::Text},
-          {QStringLiteral("b"), db::SqlType::Text},
-          {QStringLiteral("code"), db::SqlType::Text},
-          {QStringLiteral("n"), db::SqlType::Int},
-          {QStringLiteral("x"), db::SqlType::Num},
-          {QStringLiteral("d"), db::SqlType::Date}}},
-        {QStringLiteral("u"), {{QStringLiteral("a"), db::SqlType::Int}, {QStringLiteral("c"), db::SqlType::Text}}},
+        {"t", {{"a", db::SqlType::Text}, {"b", db::SqlType::Text}, {"code", db::SqlType::Text}, {"n", db::SqlType::Int},
+               {"x", db::SqlType::Num}, {"d", db::SqlType::Date}}},
+        {"u", {{"a", db::SqlType::Int}, {"c", db::SqlType::Text}}},
     };
     return &schema;
 }
@@ -114,24 +99,15 @@ TsqlTranslator typedTranslator(TsqlTranslator::Dialect dialect = TsqlTranslator:
     return tr;
 }
 
-TEST(TranslateSqlite, NothingChangesInsideStringsCommentsAndQuotedNames)
-{
-    TsqlTranslator tr = typedTranslator();
-    const QString tsql = QStringLiteral(
-        "select 'select top 1 isnull(x) + dbo.f len(' as [top 1 + 'a'], x -- isnull( dbo.g top 5\n"
-        "/* getdate() + 'x' */ from t where a = 'it''s' + b");
-    EXPECT_EQ(tr.translateUncached(tsql),
-              QStringLiteral("select 'select top 1 isnull(x) + dbo.f len(' COLLATE TSQL as \"top 1 + 'a'\", x -- isnull( dbo.g top 5\n"
-                             "/* getdate() + 'x' */ from t where a = 'it''s' COLLATE TSQL || b"));
-}
-
 TEST(TranslateSqlite, Rules)
 {
     TsqlTranslator tr = typedTranslator();
-    const struct {
-        const char *in;
-        const char *out;
-    } cases[] = {
+    const std::pair<const char *, const char *> cases[] = {
+        // Nothing changes inside strings, comments and quoted names.
+        {"select 'select top 1 isnull(x) + dbo.f len(' as [top 1 + 'a'], x -- isnull( dbo.g top 5\n"
+         "/* getdate() + 'x' */ from t where a = 'it''s' + b",
+         "select 'select top 1 isnull(x) + dbo.f len(' COLLATE TSQL as \"top 1 + 'a'\", x -- isnull( dbo.g top 5\n"
+         "/* getdate() + 'x' */ from t where a = 'it''s' COLLATE TSQL || b"},
         // What the semantics table cannot show: parameters, passed-through forms, quoting.
         {"select top (:n+1) a from t", "select a from t LIMIT (:n+1)"},
         {"select top 10 percent a from t", "select top 10 percent a from t"},
@@ -156,19 +132,15 @@ TEST(TranslateSqlite, Rules)
         {"select /* a /* b */ c */ 1", "select /* a / * b * / c */ 1"},
         {"where id=3and x=4.5or y=1e3and z", "where id=3 and x=4.5 or y=1e3 and z"},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(tr.translateUncached(QString::fromUtf8(c.in)), QString::fromUtf8(c.out))
-            << c.in << "\nGOT: " << tr.translateUncached(QString::fromUtf8(c.in)).toStdString();
+    for (const auto &[in, out] : cases)
+        EXPECT_EQ(tr.translateUncached(QString::fromUtf8(in)), QString::fromUtf8(out)) << in;
 }
 
-// What cannot be translated faithfully is refused with a text that says why.
-TEST(TranslateSqlite, Refusals)
+// What cannot be translated faithfully is refused with a text that says why; deep and long input is not.
+TEST(TranslateSqlite, RefusalsAndDeepAndLongInputs)
 {
     TsqlTranslator tr = typedTranslator();
-    const struct {
-        const char *in;
-        const char *error;
-    } cases[] = {
+    const std::pair<const char *, const char *> cases[] = {
         {"select a + q from t", "无法确定 q 的类型，不能判断 a + q 中的 + 是字符串连接还是加法；请用 cast 或 convert 写明类型。"},
         {"select zz + 'x' from t", "无法确定 zz 的类型"},
         {"select a - b from t", "操作数数据类型 varchar 对于 subtract 运算符无效。"},
@@ -178,35 +150,27 @@ TEST(TranslateSqlite, Refusals)
         {"select @s", "必须声明标量变量 \"@s\"。"},
         {"select @@version", "不支持全局变量 @@version。"},
     };
-    for (const auto &c : cases) {
-        const QString error = testsupport::errorOf([&] { tr.translate(QString::fromUtf8(c.in)); });
-        EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.error))) << c.in << ": " << error.toStdString();
+    for (const auto &[in, says] : cases) {
+        const QString error = testsupport::errorOf([&] { tr.translate(QString::fromUtf8(in)); });
+        EXPECT_TRUE(error.startsWith(QString::fromUtf8(says))) << in << ": " << error.toStdString();
     }
     // A refused statement is not cached: the next call refuses again.
     EXPECT_EQ(tr.cacheSize(), 0);
-}
 
-// Nesting up to the limit translates, and translation stays linear in the length of the statement.
-TEST(TranslateSqlite, DeepAndLongInputs)
-{
-    TsqlTranslator tr = typedTranslator();
+    // Nesting up to the limit translates, and translation stays linear in the length of the statement.
     // Beyond the limit is refused: see the semantics tests, which go through the whole layer.
     const int ok = db::MaxNesting / 2;
-    EXPECT_EQ(tr.translateUncached(QStringLiteral("select ") + QString(ok, u'(') + u'1' + QString(ok, u')')),
-              QStringLiteral("select ") + QString(ok, u'(') + u'1' + QString(ok, u')'));
+    EXPECT_EQ(tr.translateUncached("select " + QString(ok, u'(') + u'1' + QString(ok, u')')),
+              "select " + QString(ok, u'(') + u'1' + QString(ok, u')'));
     // 20,000 case expressions side by side and a chain of 20,000 terms.
-    const QString cases = QStringLiteral("select ")
-        + QStringLiteral("case when n = 1 then a else b end + ").repeated(20000) + QStringLiteral("'x' from t");
-    EXPECT_EQ(tr.translateUncached(cases).count(QStringLiteral("||")), 20000);
+    const QString wide = "select " + QString("case when n = 1 then a else b end + ").repeated(20000) + "'x' from t";
+    EXPECT_EQ(tr.translateUncached(wide).count("||"), 20000);
 }
 
 TEST(TranslatePostgres, Rules)
 {
     TsqlTranslator tr = typedTranslator(TsqlTranslator::Postgres);
-    const struct {
-        const char *in;
-        const char *out;
-    } cases[] = {
+    const std::pair<const char *, const char *> cases[] = {
         {"select top 1 noteid, notecode, notedate from closeposth order by noteid desc",
          "select noteid, notecode, notedate from closeposth order by noteid desc LIMIT 1"},
         {"select a from t where b = (select top (2) c from u)", "select a from t where b = (select c from u LIMIT 2)"},
@@ -228,9 +192,8 @@ TEST(TranslatePostgres, Rules)
         {"select [Name], N'x' from t where id=12and k = 1", "select \"name\", 'x' from t where id=12 and k = 1"},
         {"select 'select top 1 isnull(' + a from t", "select 'select top 1 isnull(' || a from t"},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(tr.translateUncached(QString::fromUtf8(c.in)), QString::fromUtf8(c.out))
-            << c.in << "\nGOT: " << tr.translateUncached(QString::fromUtf8(c.in)).toStdString();
+    for (const auto &[in, out] : cases)
+        EXPECT_EQ(tr.translateUncached(QString::fromUtf8(in)), QString::fromUtf8(out)) << in;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -239,7 +202,7 @@ TEST(TranslatePostgres, Rules)
 TEST(TranslateCache, RepeatedStatementsComeFromTheCacheUntilItIsFull)
 {
     TsqlTranslator tr;
-    const QString a = QStringLiteral("select top 1 noteid from closeposth order by noteid desc");
+    const QString a = "select top 1 noteid from closeposth order by noteid desc";
     EXPECT_EQ(tr.translate(a), tr.translateUncached(a));
     EXPECT_EQ(tr.translate(a), tr.translateUncached(a));
     EXPECT_EQ(tr.cacheSize(), 1);
@@ -250,15 +213,15 @@ TEST(TranslateCache, RepeatedStatementsComeFromTheCacheUntilItIsFull)
     EXPECT_EQ(tr.cacheSize(), 0);
 
     // Each dialect has its own cache.
-    const QString b = QStringLiteral("select isnull(a,0) from t");
-    EXPECT_EQ(tr.translate(b), QStringLiteral("select ifnull(a,0) from t"));
-    EXPECT_EQ(TsqlTranslator(TsqlTranslator::Postgres).translate(b), QStringLiteral("select coalesce(a,0) from t"));
+    const QString b = "select isnull(a,0) from t";
+    EXPECT_EQ(tr.translate(b), "select ifnull(a,0) from t");
+    EXPECT_EQ(TsqlTranslator(TsqlTranslator::Postgres).translate(b), "select coalesce(a,0) from t");
 
     tr.clearCache();
     for (int i = 0; i < TsqlTranslator::MaxCacheEntries; ++i)
-        tr.translate(QStringLiteral("select a from t where id=") + QString::number(i));
+        tr.translate("select a from t where id=" + QString::number(i));
     EXPECT_EQ(tr.cacheSize(), TsqlTranslator::MaxCacheEntries);
-    EXPECT_EQ(tr.translate(QStringLiteral("select top 1 a from t")), QStringLiteral("select a from t LIMIT 1"));
+    EXPECT_EQ(tr.translate("select top 1 a from t"), "select a from t LIMIT 1");
     EXPECT_EQ(tr.cacheSize(), 1);
 }
 

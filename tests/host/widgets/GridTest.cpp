@@ -46,11 +46,9 @@ protected:
     static void addLine(data::ClientDataSet &ds, const QString &code, const QString &name, double qty, double price)
     {
         ds.Append();
-        ds.FieldByName("CODE")->SetValue(code);
-        ds.FieldByName("NAME")->SetValue(name);
-        ds.FieldByName("QUANTITY")->SetValue(qty);
-        ds.FieldByName("PRICE")->SetValue(price);
-        ds.FieldByName("AMOUNT")->SetValue(qty * price);
+        const QVariantList values{code, name, qty, price, qty * price};
+        for (int i = 0; i < values.size(); ++i)
+            ds.FieldAt(i)->SetValue(values[i]);
         ds.Post();
     }
 

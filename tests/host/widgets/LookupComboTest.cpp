@@ -126,7 +126,7 @@ TEST_F(LookupComboTest, IncrementalSearchWritesKey)
     EXPECT_TRUE(combo->text().isEmpty());
 }
 
-TEST_F(LookupComboTest, WithoutChosenColumnsShowsCodeAndNameAndFindsTheSpeedSymbol)
+TEST_F(LookupComboTest, WithoutChosenColumnsShowsCodeAndNameFindsTheSpeedSymbolReadOnlyAndUnbound)
 {
     m_db->exec("update Commoditylth set CLOSED=1 where CODE='BG0001'");
     RefreshLookupDataSet("qryCommodity");
@@ -144,10 +144,8 @@ TEST_F(LookupComboTest, WithoutChosenColumnsShowsCodeAndNameAndFindsTheSpeedSymb
     EXPECT_EQ(goods.ListDisplayText(0, 1), "A4复印纸");
     QTest::keyClick(&goods, Qt::Key_Return);
     EXPECT_EQ(goods.text(), "A4复印纸");
-}
 
-TEST_F(LookupComboTest, ReadOnlyAndUnbound)
-{
+    // Read-only: neither F4 nor Delete do anything.
     master->FieldByName("BUILDINGID")->SetReadOnly(true);
     combo->SetReadOnly(true);
     QTest::keyClick(combo.get(), Qt::Key_F4);
