@@ -99,24 +99,31 @@ int BasenoteTest::count(const QString &where)
     return scalar(QStringLiteral("select count(*) from testnoteath where ") + where).toInt();
 }
 
-void BasenoteTest::insertNote(int id, const QString &date, int operateId, int state, const QString &code)
+void BasenoteTest::insertNote(int id, int day, int operateId, int state, const QString &code)
 {
     sql(QStringLiteral("insert into testnoteath (NOTEID, NOTECODE, NOTEDATE, NOTESTATE, NOTEKIND, OUTACCOUNTID, "
                        "INACCOUNTID, AMOUNT, PURPOSE, OPERATEID, SHOPERATEID) values (:id, :c, :d, :s, 1, 1, 2, 100, "
                        "'备用金', :o, 0)"),
         {{QStringLiteral("id"), id},
          {QStringLiteral("c"), code.isEmpty() ? QStringLiteral("T%1").arg(id) : code},
-         {QStringLiteral("d"), date},
+         {QStringLiteral("d"), dateText(periodStart().addDays(day))},
          {QStringLiteral("s"), state},
          {QStringLiteral("o"), operateId}});
 }
 
-TTestMoveForm *BasenoteTest::openForm(bool initMode)
+void BasenoteTest::atStartPeriod(bool inUse)
 {
-    m_form = std::unique_ptr<TTestMoveForm>(CreateNoteForm<TTestMoveForm>());
-    const long rc = pk_note::SendNoteMessage(m_form.get(), pk_note::NM_NOTEOPEN, initMode ? 1 : 0, 0);
-    EXPECT_EQ(rc, pk_note::S_OK);
-    return m_form.get();
+    setParam(QStringLiteral("PosYear"), LookupSysParam(QStringLiteral("StartYear")));
+    setParam(QStringLiteral("PosMonth"), LookupSysParam(QStringLiteral("StartMonth")));
+    if (!inUse)
+        setParam(QStringLiteral("IsStartUse"), QStringLiteral("0"));
+}
+
+void BasenoteTest::asClerk(std::initializer_list<int> actions)
+{
+    m_form.reset();
+    SetCurrentUser(kClerk);
+    grant(kClerk, kFormPrivilege, actions);
 }
 
 void BasenoteTest::setField(const QString &name, const QVariant &value, TBasenoteForm *form)

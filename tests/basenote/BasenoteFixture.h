@@ -4,6 +4,7 @@
 // and a scripted user list.
 
 #include "Basenote.h"
+#include "NoteMessages.h"
 #include "Pub.h"
 #include "TestSupport.h"
 
@@ -40,11 +41,21 @@ protected:
     using SessionTest::setParam;
     int count(const QString &where = QStringLiteral("1=1"));
     QString rows(const QString &sql) { return testsupport::rowsText(*m_db, sql); }
-    // A saved note row; -1 for a null column.
-    void insertNote(int id, const QString &date, int operateId = kAdmin, int state = 0,
-                    const QString &code = {});
+    // A saved note row dated `day` days after the business month's start.
+    void insertNote(int id, int day = 0, int operateId = kAdmin, int state = 0, const QString &code = {});
     // A new window of the test kind, opened as note_Call opens it.
-    TTestMoveForm *openForm(bool initMode = false);
+    TTestMoveForm *openForm(bool initMode = false) { return openInto(m_form, initMode); }
+    template <class F>
+    F *openInto(std::unique_ptr<F> &slot, bool initMode = false)
+    {
+        slot.reset(CreateNoteForm<F>());
+        EXPECT_EQ(pk_note::SendNoteMessage(slot.get(), pk_note::NM_NOTEOPEN, initMode ? 1 : 0, 0), pk_note::S_OK);
+        return slot.get();
+    }
+    // The business month is the books' start month; init notes need books not yet in use.
+    void atStartPeriod(bool inUse);
+    // The window closed and the clerk working, with the given actions on the form.
+    void asClerk(std::initializer_list<int> actions = {1, 2});
     // Types `value` into the master field as a control would, in `form` or
     // the fixture's window.
     void setField(const QString &field, const QVariant &value, TBasenoteForm *form = nullptr);

@@ -56,7 +56,7 @@ TEST_F(BasenoteTest, ConstructionLogsAndShowsPartsByTheBooksSettings)
 TEST_F(BasenoteTest, OpenShowsBlankNumberedNoteWithDefaultsRenumberedAcrossMonths)
 {
     const QString month = QStringLiteral("YHCQ-") + periodStart().toString("yyyy-MM");
-    insertNote(1, dateText(periodStart()), kAdmin, 0, month + QStringLiteral("-0007"));
+    insertNote(1, 0, kAdmin, 0, month + QStringLiteral("-0007"));
     g_NewnoteTime = periodStart().addDays(4);
     TTestMoveForm *f = openForm();
     EXPECT_TRUE(f->IsNewNote());
@@ -97,12 +97,10 @@ TEST_F(BasenoteTest, OpenShowsBlankNumberedNoteWithDefaultsRenumberedAcrossMonth
 
 TEST_F(BasenoteTest, NavigationUsesBoundsAndOthersNotesPrivilege)
 {
-    const QString d = dateText(periodStart());
-    insertNote(5, d);
-    insertNote(7, d);
-    insertNote(8, d, kClerk);
-    insertNote(9, d);
-    insertNote(-1, dateText(periodStart().addDays(-1))); // an init note: never in normal navigation
+    for (int id : {5, 7, 9})
+        insertNote(id);
+    insertNote(8, 0, kClerk);
+    insertNote(-1, -1); // an init note: never in normal navigation
     TTestMoveForm *f = openForm();
     // No prior before the first: stay. After the last a blank new note (edit
     // right on the type's item); "前单" on it goes to the last.
@@ -117,10 +115,8 @@ TEST_F(BasenoteTest, NavigationUsesBoundsAndOthersNotesPrivilege)
     }
 
     // The clerk without 2091 sees only own notes; locating another's gives a blank.
-    m_form.reset();
-    SetCurrentUser(kClerk);
-    grant(kClerk, kFormPrivilege, {1, 2});
-    insertNote(3, d, kClerk);
+    asClerk();
+    insertNote(3, 0, kClerk);
     f = openForm();
     EXPECT_EQ(f->FirstNoteID(), 3);
     EXPECT_EQ(f->LastNoteID(), 8);
@@ -147,10 +143,7 @@ TEST_F(BasenoteTest, InitModeKeysCaptionsAndNavigator)
 {
     FakeNavigator nav;
     nav.show();
-    // Init notes can be entered only in the start period of books not yet in use.
-    setParam(QStringLiteral("PosYear"), LookupSysParam(QStringLiteral("StartYear")));
-    setParam(QStringLiteral("PosMonth"), LookupSysParam(QStringLiteral("StartMonth")));
-    setParam(QStringLiteral("IsStartUse"), QStringLiteral("0"));
+    atStartPeriod(false); // init notes are entered only there
     TTestMoveForm *f = openForm(true);
     EXPECT_TRUE(f->InitMode());
     EXPECT_EQ(f->windowTitle(), QStringLiteral("银行存取款单初始化"));
@@ -194,35 +187,33 @@ TEST_F(BasenoteTest, InitModeKeysCaptionsAndNavigator)
 
 TEST_F(BasenoteTest, WindowMessagesOpenLocateRefreshAndRefuse)
 {
-    insertNote(4, dateText(periodStart()));
-    insertNote(6, dateText(periodStart()));
-    m_form = std::unique_ptr<TTestMoveForm>(CreateNoteForm<TTestMoveForm>());
+    insertNote(4);
+    insertNote(6);
+    m_form.reset(CreateNoteForm<TTestMoveForm>());
     TTestMoveForm *f = m_form.get();
     EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTELOCATE, 0, 4), pk_note::S_OK);
     EXPECT_EQ(f->CurrentNoteID(), 4);
     sql(QStringLiteral("update testnoteath set PURPOSE='外部修改' where NOTEID=4"));
     EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTEREFRESH, 0, 0), pk_note::S_OK);
     EXPECT_EQ(field("PURPOSE").toString(), QStringLiteral("外部修改"));
-    m_form.reset();
 
     // Browse only: the latest note. Neither: refused with the message.
-    SetCurrentUser(kClerk);
+    asClerk({1});
     grant(kClerk, 2091, {5});
-    grant(kClerk, kFormPrivilege, {1});
     f = openForm();
     EXPECT_EQ(f->CurrentNoteID(), 6);
     EXPECT_TRUE(f->ReadOnly());
     EXPECT_FALSE(f->findChild<QAction *>(QStringLiteral("muDelete"))->isEnabled());
     m_form.reset();
     sql(QStringLiteral("delete from privilegemth where OPERATEID=2 and PRIVILEGEID=2053"));
-    m_form = std::unique_ptr<TTestMoveForm>(CreateNoteForm<TTestMoveForm>());
+    m_form.reset(CreateNoteForm<TTestMoveForm>());
     EXPECT_EQ(pk_note::SendNoteMessage(m_form.get(), pk_note::NM_NOTEOPEN, 0, 0), pk_note::E_FAIL);
     EXPECT_EQ(errors(), QStringList{QStringLiteral("对不起,你没有编辑和浏览的权限.")});
 }
 
 TEST_F(BasenoteTest, UnsavedChangesAreSavedOrDiscardedAndAFailedSaveKeepsTheWindow)
 {
-    insertNote(4, dateText(periodStart()));
+    insertNote(4);
     TTestMoveForm *f = openForm();
     f->show();
     f->LoadNote(4);

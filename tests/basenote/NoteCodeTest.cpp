@@ -30,13 +30,8 @@ protected:
         return QStringLiteral("YHCQ-") + periodStart().toString(QStringLiteral("yyyy-MM")) + QStringLiteral("-")
                + QString::number(n).rightJustified(4, u'0');
     }
-    // A second window of the same kind, opened as note_Call opens it.
-    TTestMoveForm *openOther()
-    {
-        m_other = std::unique_ptr<TTestMoveForm>(CreateNoteForm<TTestMoveForm>());
-        EXPECT_EQ(pk_note::SendNoteMessage(m_other.get(), pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK);
-        return m_other.get();
-    }
+    // A second window of the same kind.
+    TTestMoveForm *openOther() { return openInto(m_other); }
     static QString noteCode(const TBasenoteForm *f) { return f->MasterValue(QStringLiteral("NOTECODE")).toString(); }
     QStringList reserved()
     {
@@ -50,7 +45,7 @@ protected:
 
 TEST_F(NoteCodeTest, TwoWindowsGetDifferentNumbersAndBothSave)
 {
-    insertNote(1, dateText(periodStart()), kAdmin, 0, code(4));
+    insertNote(1, 0, kAdmin, 0, code(4));
     TTestMoveForm *a = openForm();
     TTestMoveForm *b = openOther();
     EXPECT_EQ(noteCode(a), code(5));
@@ -90,7 +85,7 @@ TEST_F(NoteCodeTest, AbandonedNewNotesGiveTheirNumbersBack)
     EXPECT_EQ(noteCode(a), code(1));
 
     // Loading a saved note gives the blank one's number back.
-    insertNote(9, dateText(periodStart()), kAdmin, 0, QStringLiteral("OLD-1"));
+    insertNote(9, 0, kAdmin, 0, QStringLiteral("OLD-1"));
     ASSERT_TRUE(a->LoadNote(9));
     EXPECT_EQ(reserved(), QStringList{code(2)});
 
@@ -128,10 +123,7 @@ TEST_F(NoteCodeTest, OffOrInInitModeNothingIsReserved)
 
     // Init notes are never reserved, even when the parameter is on.
     setParam(QStringLiteral("noteAutoValue"), QStringLiteral("1"));
-    setParam(QStringLiteral("PosYear"), LookupSysParam(QStringLiteral("StartYear")));
-    setParam(QStringLiteral("PosMonth"), LookupSysParam(QStringLiteral("StartMonth")));
-    setParam(QStringLiteral("IsStartUse"), QStringLiteral("0"));
-    m_form.reset();
+    atStartPeriod(false);
     openForm(true);
     EXPECT_TRUE(m_form->IsNewNote());
     EXPECT_TRUE(reserved().isEmpty());
@@ -143,7 +135,7 @@ TEST_F(NoteCodeTest, SaveRenumbersATakenAutomaticNumberAndRefusesATypedOne)
     EXPECT_EQ(noteCode(a), code(1));
     // A client that does not reserve saved the same number meanwhile.
     sql(QStringLiteral("delete from notecodereserveth"));
-    insertNote(20, dateText(periodStart()), kAdmin, 0, code(1));
+    insertNote(20, 0, kAdmin, 0, code(1));
     fill(a, 100);
     ASSERT_TRUE(a->SaveNote()) << shown().join('|').toStdString();
     EXPECT_EQ(noteCode(a), code(2));
@@ -172,7 +164,7 @@ TEST_F(NoteCodeTest, FailedSaveKeepsTheNumberItHeld)
     sql(QStringLiteral("delete from notecodereserveth"));
     sql(QStringLiteral("insert into notecodereserveth (NOTETYPE, NOTECODE, OPERATEID) values (51, :c, 1)"),
         {{QStringLiteral("c"), code(1)}});
-    insertNote(20, dateText(periodStart()), kAdmin, 0, code(1));
+    insertNote(20, 0, kAdmin, 0, code(1));
     // The renumbered note is refused by the database: everything is rolled back.
     sql(QStringLiteral("create trigger refuse_note before insert on testnoteath for each row when NEW.NOTECODE = '") + code(2)
         + QStringLiteral("' and NEW.AMOUNT = 100 begin select raise(abort, '拒绝保存'); end"));

@@ -48,11 +48,6 @@ protected:
         pk_note::SendNoteMessage(m_kind.get(), pk_note::NM_NOTEOPEN, initMode ? 1 : 0, 0);
         return m_kind.get();
     }
-    void startPeriod()
-    {
-        setParam(QStringLiteral("PosYear"), LookupSysParam(QStringLiteral("StartYear")));
-        setParam(QStringLiteral("PosMonth"), LookupSysParam(QStringLiteral("StartMonth")));
-    }
 
     std::unique_ptr<TBasenoteForm> m_kind;
 };
@@ -74,8 +69,8 @@ TEST_F(NoteKindRulesTest, PosAndInvoiceKindsNeverCreateNotes)
     EXPECT_EQ(count(), 0);
 
     // With notes: the latest is shown instead of a blank one, and "后单" stays on the last.
-    insertNote(3, dateText(periodStart()));
-    insertNote(6, dateText(periodStart()));
+    insertNote(3);
+    insertNote(6);
     for (const auto &[type, message] : kinds) {
         SCOPED_TRACE(type);
         m_messages.clear();
@@ -101,7 +96,7 @@ TEST_F(NoteKindRulesTest, PosAndInvoiceKindsNeverCreateNotes)
 
 TEST_F(NoteKindRulesTest, InitModeOfBooksInUseWithoutInitNotes)
 {
-    startPeriod(); // books in use (IsStartUse 1), business period at the start
+    atStartPeriod(true);
     const std::pair<int, const char *> kinds[] = {{3, "没有估价入库初始化的单据可以查看。"},
                                                   {13, "没有委托代销初始化的单据可以查看。"}};
     for (const auto &[type, message] : kinds) {
@@ -125,8 +120,8 @@ TEST_F(NoteKindRulesTest, InitModeOfBooksInUseWithoutInitNotes)
     EXPECT_TRUE(shown().isEmpty()) << shown().join('|').toStdString();
 
     // With an init note there is no message: the latest is shown.
-    insertNote(-2, dateText(periodStart().addDays(-1)));
-    insertNote(-1, dateText(periodStart().addDays(-1)));
+    insertNote(-2, -1);
+    insertNote(-1, -1);
     for (int type : {13, kType}) {
         f = openKind(type, true);
         EXPECT_EQ(f->CurrentNoteID(), -2);

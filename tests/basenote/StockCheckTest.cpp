@@ -36,7 +36,7 @@ protected:
     }
     void note(int id, int kind, std::initializer_list<std::pair<int, double>> lines)
     {
-        insertNote(id, dateText(periodStart()));
+        insertNote(id);
         sql(QStringLiteral("update testnoteath set NOTEKIND = :k where NOTEID = :id"),
             {{QStringLiteral("k"), kind}, {QStringLiteral("id"), id}});
         int item = 0;

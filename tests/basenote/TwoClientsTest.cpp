@@ -15,7 +15,7 @@ protected:
     {
         BasenoteTest::SetUp();
         setParam(QStringLiteral("chkorIsSame"), QStringLiteral("1"));
-        insertNote(7, dateText(periodStart()));
+        insertNote(7);
         sql(QStringLiteral("update testnoteath set UPDATETIME='2020-01-01 08:00:00' where NOTEID=7"));
         other = testsupport::openAgain(*m_db);
         form = openForm();

@@ -113,10 +113,8 @@ protected:
     void typeNote()
     {
         invoke("muAppendClick");
-        setMaster(QStringLiteral("PAYTYPESID"), 1);
         setMaster(QStringLiteral("CHECKNO"), QStringLiteral("NO-7"));
-        addLine({{QStringLiteral("IETYPESID"), 1}, {QStringLiteral("AMOUNT"), 120.5}, {QStringLiteral("REMARK"), QStringLiteral("墨盒")}});
-        addLine({{QStringLiteral("IETYPESID"), 2}, {QStringLiteral("AMOUNT"), 300}});
+        enterExpenseNote();
     }
     void linesShown(double total)
     {

@@ -15,6 +15,8 @@
 #include <QHeaderView>
 #include <QScreen>
 
+#include <cmath>
+
 using namespace moneytest;
 using testsupport::plain;
 
@@ -133,6 +135,31 @@ TEST_F(KeyboardEntryTest, TheGridNeverLosesTheTextOfTheLastColumn)
     EXPECT_DOUBLE_EQ(lineValue(1, "AMOUNT").toDouble(), 0);
     key(Qt::Key_Delete, Qt::ShiftModifier);
     EXPECT_EQ(detail()->RecordCount(), 1);
+}
+
+// Numbers typed into an amount cell: "inf", "nan" and amounts too large to
+// keep their cents never reach the line. (The field's exact messages: the
+// data-set tests; a bad value typed into an edit control: the controls'
+// tests; the field named by its caption: the kind structure test.)
+TEST_F(KeyboardEntryTest, AnAmountCellTakesNoLettersAndRefusesWhatIsTooLarge)
+{
+    open();
+    grid()->setFocus();
+    enter(QStringLiteral("01")); // the item; Enter moves to the amount
+    for (const char *bad : {"abc", "inf", "-inf", "nan", "1e13", "10000000000000"}) {
+        SCOPED_TRACE(bad);
+        m_messages.clear();
+        enter(QString::fromLatin1(bad));
+        // The cell's editor drops letters ("1e13" arrives as 113, a number
+        // the clerk can see); what is left too large is refused.
+        EXPECT_EQ(errors().size(), QByteArray(bad).size() > 4 ? 1 : 0);
+        const QVariant amount = detail()->FieldByName(QStringLiteral("AMOUNT"))->Value();
+        EXPECT_TRUE(amount.isNull() || (std::isfinite(amount.toDouble()) && amount.toDouble() < 1e12));
+        grid()->setFocus();
+        grid()->setCurrentIndex(grid()->model()->index(0, 1));
+    }
+    enter(QStringLiteral("80"));
+    EXPECT_DOUBLE_EQ(detail()->FieldByName(QStringLiteral("AMOUNT"))->AsFloat(), 80);
 }
 
 // (The list itself, its keys and its search: the lookup combo's tests.)

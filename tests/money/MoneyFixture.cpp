@@ -87,6 +87,13 @@ void MoneyTest::addLine(const QList<QPair<QString, QVariant>> &values)
     detail()->Post();
 }
 
+void MoneyTest::enterExpenseNote()
+{
+    setMaster(QStringLiteral("PAYTYPESID"), 1);
+    addLine({{QStringLiteral("IETYPESID"), 1}, {QStringLiteral("AMOUNT"), 120.5}, {QStringLiteral("REMARK"), QStringLiteral("墨盒")}});
+    addLine({{QStringLiteral("IETYPESID"), 2}, {QStringLiteral("AMOUNT"), 300}});
+}
+
 void MoneyTest::click(const QString &button)
 {
     auto *b = child<QAbstractButton>(button);

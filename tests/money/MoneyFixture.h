@@ -42,6 +42,8 @@ protected:
     QVariant masterValue(const QString &field) const;
     // Appends a line and types its fields in order.
     void addLine(const QList<QPair<QString, QVariant>> &values);
+    // Into the open expense window: cash, two lines of 120.50 ("墨盒") and 300.
+    void enterExpenseNote();
     void click(const QString &button);
     void invoke(const char *slot);
     template <class T = QWidget>

@@ -10,6 +10,8 @@
 #include "widgets/DBGrid.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QTableWidget>
 
@@ -292,6 +294,52 @@ TEST_F(MoneyKindsTest, TransferAccountsShowAndStoreTheOrganisationOwningThem)
     locate(51, id);
     EXPECT_EQ(label("lbOutShop"), QStringLiteral("调出机构:  南京东路分店"));
     EXPECT_EQ(label("lbInShop"), QStringLiteral("调入机构:  总部"));
+}
+
+// The money kinds open under their privileges: a user without the privilege
+// gets nothing (the factories are checked by the kind structure test, a
+// browse right alone by the base window's tests).
+TEST_F(MoneyKindsTest, AUserWithoutThePrivilegeGetsNoWindow)
+{
+    SetCurrentUser(kClerk); // the clerk holds only the purchase and sales forms
+    const int before = int(QApplication::topLevelWidgets().size());
+    QStringList refused;
+    for (const char *form : {"MoveForm", "OutMoneyForm", "InComeForm"}) {
+        EXPECT_EQ(call(QStringLiteral("SHOWNOTEFORM"), QString::fromLatin1(form)), 0) << form;
+        refused << QStringLiteral("对不起,你没有[%1]的浏览权限!").arg(QLatin1String(form)); // the host's own refusal
+    }
+    EXPECT_EQ(int(QApplication::topLevelWidgets().size()), before);
+    EXPECT_EQ(takeMessages(), refused);
+}
+
+// The expense flow driven from the outside: notehost runs the automation
+// script against fresh demo books (a file or a server's address), and the
+// books show what it did.
+using ExpenseScriptTest = MoneyTest;
+
+TEST_F(ExpenseScriptTest, NotehostRunsTheExpenseFlowScript)
+{
+    const QString script = QDir(testsupport::sourceDir()).filePath(QStringLiteral("tests/money/scripts/expense_flow.js"));
+    const int before = scalar(QStringLiteral("select count(*) from expenseath")).toInt();
+    const double cash = balance(1);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const testsupport::RunResult r = testsupport::runProgram(
+        QStringLiteral("notehost"),
+        {QStringLiteral("--db"), database().path(), QStringLiteral("--user"), QStringLiteral("admin"), QStringLiteral("--script"), script},
+        {}, 120000);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString() << r.out.toStdString();
+    const QStringList out = r.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(out.size(), 5) << r.out.toStdString();
+    EXPECT_TRUE(out[0].startsWith(QStringLiteral("saved "))) << out[0].toStdString();
+    EXPECT_EQ(out.mid(1), (QStringList{QStringLiteral("audited ") + QString::number(cash - 300),
+                                       QStringLiteral("unaudited ") + QString::number(cash), QStringLiteral("voided"),
+                                       QStringLiteral("deleted")}));
+    // Seen from here: the note came and went, the account is whole, the key was used.
+    const int id = out[0].section(u' ', 1, 1).toInt();
+    EXPECT_GT(id, 0);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from expenseath")).toInt(), before);
+    EXPECT_DOUBLE_EQ(balance(1), cash);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from accountflowaath where NOTETYPE=52 and NOTEID=%1").arg(id)).toInt(), 0);
 }
 
 } // namespace

@@ -260,8 +260,12 @@ TEST_F(NotehostCli, ScriptTakesAReceiptFromOrderToAuditAndPaysIt)
 function check(c, what) { if (!c) throw new Error("failed: " + what); }
 var order = host.sql("select m.NOTEID, m.PARTNERID from orderpth m join partnerlth p on p.PARTNERID = m.PARTNERID " +
                      "where p.CODE = 'S004'")[0];
-var before = host.sql("select QUANTITY from onhandaath o join Commoditylth g on g.COMMODITYID = o.COMMODITYID " +
-                      "join storelth s on s.BUILDINGID = o.BUILDINGID where g.CODE = 'YL0002' and s.CODE = '02'")[0];
+function pipes() {
+    return host.sql("select QUANTITY from onhandaath o join Commoditylth g on g.COMMODITYID = o.COMMODITYID " +
+                    "join storelth s on s.BUILDINGID = o.BUILDINGID where g.CODE = 'YL0002' and s.CODE = '02'")[0].QUANTITY;
+}
+function payable() { return host.sql("select SCAMT from partnerlth where PARTNERID = " + order.PARTNERID)[0].SCAMT; }
+var before = pipes();
 host.call("SHOWNOTEFORM", "PBuyForm");
 var w = host.form("PBuyForm");
 w.master.setField("PARTNERID", order.PARTNERID);
@@ -286,14 +290,12 @@ var note = host.sql("select NOTEID, NOTESTATE, AMOUNT from purchasepth order by 
 print(note.NOTESTATE, note.AMOUNT);
 print(JSON.stringify(host.sql("select ITEMSNO, BUYQTY, FINISHED from orderpthDetail where NOTEID = " + order.NOTEID +
                               " order by ITEMSNO")));
-var after = host.sql("select QUANTITY from onhandaath o join Commoditylth g on g.COMMODITYID = o.COMMODITYID " +
-                     "join storelth s on s.BUILDINGID = o.BUILDINGID where g.CODE = 'YL0002' and s.CODE = '02'")[0];
-print(after.QUANTITY - before.QUANTITY);
+print(pipes() - before);
 print(host.sql("select PRICE from purchasepthDetail d join Commoditylth g on g.COMMODITYID = d.COMMODITYID " +
                "where d.NOTEID = " + note.NOTEID + " and g.CODE = 'YL0002'")[0].PRICE);
 
 // The Overview's request goes on: the audited receipt is paid through its own menu.
-var payable = host.sql("select SCAMT from partnerlth where PARTNERID = " + order.PARTNERID)[0].SCAMT;
+var owed = payable();
 host.call("LOCATENOTE", "", {NOTEID: note.NOTEID, NOTETYPE: 4});
 w.find("muPToPay").trigger();
 var p = host.form("PayForm");
@@ -306,7 +308,7 @@ check(host.messages.filter(function (m) { return m.kind === "Error"; }).length =
 var paid = host.sql("select NOTESTATE, AMOUNT from payath order by NOTEID desc limit 1")[0];
 var receipt = host.sql("select REFERAMT, AMOUNT from purchasepth where NOTEID = " + note.NOTEID)[0];
 print(paid.NOTESTATE, paid.AMOUNT, receipt.REFERAMT === receipt.AMOUNT);
-print(Math.round((payable - host.sql("select SCAMT from partnerlth where PARTNERID = " + order.PARTNERID)[0].SCAMT) * 100));
+print(Math.round((owed - payable()) * 100));
 )JS"));
     auto r = runScript(QStringLiteral("admin"), path);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();

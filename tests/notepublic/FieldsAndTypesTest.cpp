@@ -1,5 +1,5 @@
-// Field access helpers, the detail table of a query text and the note-type
-// classes: no books needed.
+// Field access helpers and the detail table of a query text: no books needed.
+// (The note type's price class: the default price test, where it reaches the books.)
 
 #include "Notepublic.h"
 #include "data/ClientDataSet.h"
@@ -89,26 +89,4 @@ TEST(DetailTable, TableAfterTheFirstFromEndsAtBlanksAndParentheses)
     };
     for (const auto &[sql, table] : cases)
         EXPECT_EQ(DetailTableOfSql(QString::fromLatin1(sql)), QString::fromLatin1(table)) << sql;
-}
-
-TEST(NoteTypeClasses, BoundsAndPriceClass)
-{
-    struct Case {
-        int type;
-        bool purchase, sales, stock;
-        int priceClass;
-    };
-    const Case cases[] = {
-        {0, false, false, false, 3},  {1, true, false, false, 1},  {9, true, false, false, 1},
-        {10, false, false, false, 3}, {11, false, true, false, 2}, {19, false, true, false, 2},
-        {20, false, false, false, 3}, {21, false, false, true, 3}, {39, false, false, true, 3},
-        {40, false, false, false, 3}, {61, false, false, false, 3}, {-1, false, false, false, 3},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.type);
-        EXPECT_EQ(IsPurchaseNoteType(c.type), c.purchase);
-        EXPECT_EQ(IsSalesNoteType(c.type), c.sales);
-        EXPECT_EQ(IsStockNoteType(c.type), c.stock);
-        EXPECT_EQ(PriceClassOfNoteType(c.type), c.priceClass);
-    }
 }

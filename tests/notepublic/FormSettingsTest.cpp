@@ -89,20 +89,18 @@ TEST_F(FormSettingsTest, SavedChoicesFillTheNextNewNote)
     LoadNoteDefaults(&sale.window, &sale.master);
     EXPECT_TRUE(sale.value("BUILDINGID").isNull());
     EXPECT_TRUE(sale.changed.isEmpty());
-}
 
-TEST_F(FormSettingsTest, RememberedValuesNoLongerListedOrUnknownAreSkipped)
-{
+    // Remembered values no longer listed, or of unknown fields, are skipped.
     for (const auto &[key, value] : {std::pair<const char *, const char *>{"BUILDINGID", "99"}, {"PAYMETHODID", ""},
                                      {"NOTEKIND", "2"}, {"NOSUCHFIELD", "1"}})
         WriteIni(QStringLiteral("System.ini"), QStringLiteral("SaleForm"), QString::fromLatin1(key), QString::fromLatin1(value));
-    Form form(QStringLiteral("SaleForm"));
-    form.newNote();
-    LoadNoteDefaults(&form.window, &form.master);
+    Form again(QStringLiteral("SaleForm"));
+    again.newNote();
+    LoadNoteDefaults(&again.window, &again.master);
     EXPECT_TRUE(errors().isEmpty());
     // Store 99 is not in the list; a field without a combo is still filled.
-    EXPECT_EQ(form.changed, (QStringList{"NOTEKIND"}));
-    EXPECT_EQ(form.value("NOTEKIND").toInt(), 2);
+    EXPECT_EQ(again.changed, (QStringList{"NOTEKIND"}));
+    EXPECT_EQ(again.value("NOTEKIND").toInt(), 2);
 }
 
 TEST_F(FormSettingsTest, FailuresAreShownAndTheDocumentGoesOn)

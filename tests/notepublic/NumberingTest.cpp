@@ -27,12 +27,11 @@ protected:
         // reversed), after the receipt of money that settled one of them.
         sql(QStringLiteral("update chargeath set NOTESTATE = 0 where NOTESTATE = 1"));
         sql(QStringLiteral("delete from salesth"));
-        insertNote(QStringLiteral("salesth"), 1, QStringLiteral("XS-2005-03-0012"), QStringLiteral("2005-03-02"));
-        insertNote(QStringLiteral("salesth"), 2, QStringLiteral("XS-2005-03-0007"), QStringLiteral("2005-03-31 18:00:00"));
-        insertNote(QStringLiteral("salesth"), 3, QStringLiteral("XS-2005-03-0003"), QStringLiteral("2005-03-05"));
-        insertNote(QStringLiteral("salesth"), 4, QStringLiteral("XS-2005-03-00AB"), QStringLiteral("2005-03-10"));
-        insertNote(QStringLiteral("salesth"), 5, QStringLiteral("XS-2005-04-0050"), QStringLiteral("2005-04-01"));
-        insertNote(QStringLiteral("salesth"), 6, QStringLiteral("XS-2004-03-0099"), QStringLiteral("2004-03-05"));
+        const char *const notes[][2] = {{"XS-2005-03-0012", "2005-03-02"}, {"XS-2005-03-0007", "2005-03-31 18:00:00"},
+                                        {"XS-2005-03-0003", "2005-03-05"}, {"XS-2005-03-00AB", "2005-03-10"},
+                                        {"XS-2005-04-0050", "2005-04-01"}, {"XS-2004-03-0099", "2004-03-05"}};
+        for (int i = 0; i < 6; ++i)
+            insertNote(QStringLiteral("salesth"), i + 1, QString::fromLatin1(notes[i][0]), QString::fromLatin1(notes[i][1]));
     }
 };
 

@@ -15,7 +15,7 @@ class PricesTest : public NotepublicTest {};
 // database); here: the price class of the note type reaches it, its four
 // prices come back, the default is rounded to the books' price decimals and
 // its refusal is shown.
-TEST_F(PricesTest, DefaultPriceCallsTheProcedureWithThePriceClass)
+TEST_F(PricesTest, DefaultPriceCallsTheProcedureWithThePriceClassAndPartnerPricesAreRead)
 {
     EXPECT_EQ(DefaultPrice(4, 2, 1, 0, 2), 37.0);   // purchase: the last purchase price from supplier 1
     EXPECT_EQ(DefaultPrice(14, 7, 8, 0, 0), 279.0); // sales: the list price of customer 8's level 3
@@ -38,10 +38,9 @@ TEST_F(PricesTest, DefaultPriceCallsTheProcedureWithThePriceClass)
     EXPECT_EQ(DefaultPrice(4, 9999, 1, 0, 2), 0.0);
     EXPECT_EQ(errors(), (QStringList{QStringLiteral("过程 GetCommodityMultiPrice: 货品ID 9999 不存在。")}));
     EXPECT_THROW(CommodityMultiPrice(4, 9999, 1, 0, 2), db::DbError);
-}
 
-TEST_F(PricesTest, PartnerPriceIsMinusOneOnlyWithoutARow)
-{
+    // A partner's own price is -1 only when there is no row for it.
+    m_messages.clear();
     EXPECT_DOUBLE_EQ(PartnerPrice(1, 1), 17.5);
     EXPECT_DOUBLE_EQ(PartnerPrice(2, 8), 600);
     EXPECT_DOUBLE_EQ(PartnerPrice(9, 9), 0); // a stored price 0 is a price

@@ -76,19 +76,6 @@ TEST_F(KindStructureTest, EveryRegisteredKindMatchesItsSchemaLookupsAndWindow)
         data::ClientDataSet *master = form->MasterDataSet();
         ASSERT_TRUE(master && master->Active());
 
-        // The framework's named parts (automation scripts and kinds find them by name).
-        QStringList parts = {"SaveAddBtn", "OkBtn", "CancelBtn", "CheckBtn", "btnFind", "btnPrint", "btnProperty",
-                             "btnTurnIn", "btnPrev", "btnNext", "btnOperate", "palButton", "lblTitle", "lbShoperatename",
-                             "lblPrinted", "spAbate", "lbAbate", "DateDBEdit", "NoDBEdit", "RptStyleCB", "cdsMaster",
-                             "dsMaster", "qryMaster", "MasterProvider", "cdsPrint", "dsPrint", "noteMenu"};
-        if (r.bottomPanel)
-            parts << "palBottom" << "cmbEmp" << "cmbDepartment" << "edoperatename" << "edchkor" << "edRemark";
-        if (qobject_cast<TMDnoteForm *>(form))
-            parts << "qryDetail" << "DetailProvider" << "cdsDetail" << "dsDetail" << "ItemGrid" << "DetailMenu"
-                  << "muAppendDetail" << "muDeleteDetail" << "muColumnsSetting" << "actDetailInsert";
-        for (const QString &part : parts)
-            EXPECT_NE(form->findChild<QObject *>(part), nullptr) << part.toStdString();
-
         // Every declared master field is in the data set, every control found.
         for (const basenote::MasterControl &c : r.controls) {
             const QString name = objectNameOf(c);

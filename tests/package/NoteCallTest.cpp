@@ -11,7 +11,7 @@ class NoteCallTest : public PackageTest {};
 
 // GETNOTENAME adds the display name as text; the place adjustment (32) has
 // one only while the books use places ("1"; any other value is off).
-TEST_F(NoteCallTest, GetNoteNameAddsTheDisplayNameAsText)
+TEST_F(NoteCallTest, GetNoteNameAddsTheDisplayNameAsTextAndNeedsItsParams)
 {
     const struct {
         QnVariant type;
@@ -31,10 +31,8 @@ TEST_F(NoteCallTest, GetNoteNameAddsTheDisplayNameAsText)
     EXPECT_EQ(NoteTypeMasterTable(32), QStringLiteral("PlaceAdjustith"));
     setParam(QStringLiteral("UsePlace"), QStringLiteral("0"));
     EXPECT_TRUE(NoteTypeFormName(32).isEmpty() && NoteTypeMasterTable(32).isEmpty());
-}
 
-TEST_F(NoteCallTest, NullParamsAreAnInternalErrorForGetNoteNameAndCostCalculation)
-{
+    // No parameters at all is an internal error, here and in the cost calculation.
     for (const char *fn : {"GETNOTENAME", "COSTCACULATE"})
         EXPECT_EQ(testsupport::errorOf([&] { call(QString::fromLatin1(fn), QString(), nullptr); }),
                   QStringLiteral("内部错误: params != NULL\n发生在: note_Call"))

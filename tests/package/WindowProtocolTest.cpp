@@ -50,7 +50,14 @@ protected:
     {
         RegisterPrivilegedForm(name, [name](QWidget *owner) { return new TestNoteForm(name, owner); }, id);
     }
-    static QnParams locate(int type, qint64 id) { return params({{"NOTETYPE", type}, {"NOTEID", QnVariant(id)}}); }
+    // note_Call("LOCATENOTE") (named `function`, in any case) for note `id` of `type`.
+    long locate(int type, qint64 id, bool modal = false, const char *function = "LOCATENOTE")
+    {
+        QnParams p = params({{"NOTETYPE", type}, {"NOTEID", QnVariant(id)}});
+        if (modal)
+            p.AddValue(QStringLiteral("SHOWMODAL"), true);
+        return call(QString::fromLatin1(function), QString(), &p);
+    }
     // Entry `i` of the log (the last for -1) is `message` with its parameters.
     static void expectLog(int i, int message, qlonglong wParam, qlonglong lParam)
     {
@@ -135,8 +142,7 @@ TEST_F(WindowProtocolTest, LocateNoteSendsTheIdWithInitFlag)
 {
     registerForm(QStringLiteral("PNOrderForm"), 2002);
 
-    QnParams positive = locate(2, 57);
-    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &positive), 0);
+    EXPECT_EQ(locate(2, 57), 0);
     QWidget *w = FindOpenForm(QStringLiteral("PNOrderForm"));
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
@@ -144,30 +150,25 @@ TEST_F(WindowProtocolTest, LocateNoteSendsTheIdWithInitFlag)
 
     // An open window keeps its state for a positive id ...
     w->showMinimized();
-    QnParams again = locate(2, 58);
-    EXPECT_EQ(call(QStringLiteral("locatenote"), QString(), &again), 0);
+    EXPECT_EQ(locate(2, 58, false, "locatenote"), 0);
     EXPECT_EQ(TestNoteForm::created, 1);
     expectLog(-1, pk_note::NM_NOTELOCATE, 0, 58);
     EXPECT_TRUE(w->isMinimized());
 
     // ... and is restored for an initialization note (negative id, init flag 1).
-    QnParams init = locate(2, -3);
-    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &init), 0);
+    EXPECT_EQ(locate(2, -3), 0);
     expectLog(-1, pk_note::NM_NOTELOCATE, 1, -3);
     EXPECT_FALSE(w->isMinimized());
 
     // A refused locate frees the window.
     QPointer<QWidget> guard(w);
     TestNoteForm::answer = pk_note::E_FAIL;
-    QnParams refused = locate(2, 59);
-    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &refused), 0);
+    EXPECT_EQ(locate(2, 59), 0);
     EXPECT_TRUE(guard.isNull());
 
     // A new window for a negative id, modal.
     TestNoteForm::answer = 0;
-    QnParams modal = locate(2, -1);
-    modal.AddValue(QStringLiteral("SHOWMODAL"), true);
-    EXPECT_EQ(call(QStringLiteral("LOCATENOTE"), QString(), &modal), 0);
+    EXPECT_EQ(locate(2, -1, true), 0);
     EXPECT_EQ(TestNoteForm::created, 2);
     expectLog(-1, pk_note::NM_NOTELOCATE, 1, -1);
     EXPECT_EQ(m_modal.records().size(), 1);
