@@ -1,11 +1,13 @@
-// The purchase plan through its window: the period chosen sets the dates,
-// a plan keyed in needs its department and salesman, and the plan becomes
-// purchase orders.
+// The purchase plan through its window: the period chosen sets the dates, a
+// plan needs its department and salesman and becomes purchase orders; and the
+// four family windows grabbed for checking by eye.
 
 #include "PurchaseFixture.h"
 
 #include "PBuyPlanForm.h"
 #include "PNOrderForm.h"
+#include "PValueForm.h"
+#include "RePurchaseForm.h"
 
 #include <QSpinBox>
 
@@ -92,6 +94,16 @@ TEST_F(FamilyPlanTest, ThePlanBecomesOrdersAndItsLinesWithoutASupplierANewOrderW
     EXPECT_EQ(shown(), QStringList{QStringLiteral("分支的单据不能做此业务。")});
     EXPECT_EQ(count("orderpth"), orders + 2);
     EXPECT_EQ(opened<TPNOrderForm>("PNOrderForm"), nullptr);
+}
+
+using FamilyScreenshotTest = purchasetest::PurchaseTest<>;
+
+TEST_F(FamilyScreenshotTest, TheFourWindowsAreGrabbed)
+{
+    shoot<TPBuyPlanForm>(QStringLiteral("purchase_plan"), 1, "BG0001", 20);
+    shoot<TPNOrderForm>(QStringLiteral("purchase_order"), 1, "BG0001", 20);
+    shoot<TPValueForm>(QStringLiteral("purchase_value"), 1, "BG0001", 20);
+    shoot<TRePurchaseForm>(QStringLiteral("purchase_requisition"), 1, "BG0001", 20);
 }
 
 } // namespace

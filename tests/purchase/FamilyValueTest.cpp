@@ -1,7 +1,6 @@
 // The estimated-price receipt through its window: stores required, the
-// system's reversal kind refused and protected, order lines turned in and a
-// stopped one stopping the audit, the reversal made from the open lines, the
-// "已冲回" mark and the init mode.
+// system's reversal kind refused and protected, order lines turned in, the
+// reversal made from the open lines, the "已冲回" mark and the init mode.
 
 #include "PurchaseFixture.h"
 
