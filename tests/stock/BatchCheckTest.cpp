@@ -1,8 +1,6 @@
-// The audit centre: notes of every type listed in date order, a batch audited
-// and un-audited through the postings, the period rule blocking the whole
-// batch, a note's own audit rule stopping at that note, and a note audited
-// meanwhile left alone, a refused posting stopping the batch at its note, the
-// cancel stopping it before the next, missing rights stopping at their note.
+// The audit centre: notes of every type listed in date order and audited or
+// un-audited through the postings; what stops the batch (the period, a note's
+// own rule, a refused posting, the cancel, missing rights) and where.
 
 #include "BatchCheckForm.h"
 #include "StockFixture.h"
@@ -38,11 +36,7 @@ protected:
     QString listed()
     {
         m_center->btnQueryClick();
-        QStringList codes;
-        data::ClientDataSet *n = m_center->cdsNotes;
-        for (int r = 0; r < n->RecordCount(); ++r)
-            codes << n->ValueAt(r, n->FieldByName(QStringLiteral("NOTECODE"))->Index()).toString();
-        return codes.join(u',');
+        return testsupport::valuesIn(*m_center->cdsNotes, "NOTECODE").join(u',');
     }
     // The states of notes in their tables, joined: "1,0".
     QString states(std::initializer_list<std::pair<const char *, qint64>> notes)
