@@ -1,7 +1,6 @@
-// Printing a note through its window on fresh demo books: the standard
-// template, the pages written as PDF (no printer is installed here), the
-// print register and its label, the questions before printing, a template of
-// the books' own, and copying a note with its lines.
+// Printing a note through its window: the standard template, pages written as
+// PDF, the print register, the questions before printing, the books' own
+// template, and copying a note with its lines.
 
 #include "MDnote.h"
 #include "NoteMessages.h"
@@ -60,8 +59,6 @@ protected:
         g_asTempDirectory.clear();
         SessionTest::TearDown();
     }
-    QString lastError() const { return errors().value(errors().size() - 1); }
-    std::string err() const { return shown().join(u'|').toStdString(); }
     // A new window of the order on the same note.
     std::unique_ptr<TPNOrderForm> again()
     {
@@ -89,7 +86,7 @@ TEST_F(PrintTest, PrintingWritesThePagesAndCountsEachPrint)
 
     m_files.answer(pdf("first.pdf"));
     m_form->PrintPMItemClick();
-    ASSERT_TRUE(isPdf(pdf("first.pdf"))) << err();
+    ASSERT_TRUE(isPdf(pdf("first.pdf"))) << shownText();
     {
         // The Chinese texts are drawn with the CJK font, embedded in the file.
         QFile f(pdf("first.pdf"));
@@ -120,7 +117,7 @@ TEST_F(PrintTest, PrintingWritesThePagesAndCountsEachPrint)
     EXPECT_EQ(previews, 1);
     EXPECT_EQ(int(m_files.records().size()), asked);
     EXPECT_EQ(printed(), before + 1);
-    EXPECT_TRUE(errors().isEmpty()) << err();
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
 }
 
 TEST_F(PrintTest, TheStandardPageShowsTheNoteItsPartnerAndItsLines)
@@ -282,7 +279,7 @@ TEST_F(PrintTest, ACopyIsANewNoteWithTheLines)
               scalar(QStringLiteral("select PARTNERID from orderpth where NOTEID=%1").arg(m_id)));
 
     m_form->OkBtnClick();
-    ASSERT_TRUE(errors().isEmpty()) << err();
+    ASSERT_TRUE(errors().isEmpty()) << shownText();
     const int copy = m_form->CurrentNoteID();
     ASSERT_NE(copy, m_id);
     const QString sameLines = QStringLiteral("select count(*) from orderpthDetail c join orderpthDetail s on "
