@@ -39,8 +39,48 @@ protected:
     }
 };
 
-TEST_F(PlaceTest, LinesLandOnTheirDefaultPlaceAndTheirRowsFollowThemToTheBooks)
+TEST_F(PlaceTest, ThePlaceDialogsRefusalsAndLinesLandOnTheirDefaultPlaceWithTheirRowsFollowingThemToTheBooks)
 {
+    TIIOBuildingPlaceForm dialog(form());
+    dialog.SetLine({22, goods(QStringLiteral("BG0003")), QStringLiteral("中性笔"), 1, 1, QStringLiteral("总部仓库"), 5,
+                    {{3, 5, QStringLiteral("A区2号货架")}}});
+    EXPECT_EQ(dialog.qryPlaces->RecordCount(), 3) << "the three shelves, not the zones";
+    auto add = [&](const QVariant &place, double quantity) {
+        dialog.cdsPlace->Append();
+        dialog.cdsPlace->FieldByName(QStringLiteral("PLACEID"))->SetValue(place);
+        dialog.cdsPlace->FieldByName(QStringLiteral("QUANTITY"))->SetValue(quantity);
+        dialog.cdsPlace->Post();
+    };
+    add(3, 2);
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("货位不能重复！"));
+    EXPECT_EQ(dialog.cdsPlace->RecordCount(), 1);
+    EXPECT_DOUBLE_EQ(dialog.Total(), 5);
+    add(2, -1);
+    EXPECT_EQ(dialog.Rows().value(1).value(2).toString(), QStringLiteral("A区1号货架"));
+    dialog.OkBtnClick();
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("第[2]记录的数量不能小于0！不能确定"));
+    EXPECT_EQ(dialog.result(), 0);
+    add(QVariant(), 1);
+    dialog.cdsPlace->First();
+    dialog.cdsPlace->Next();
+    dialog.cdsPlace->Edit();
+    dialog.cdsPlace->FieldByName(QStringLiteral("QUANTITY"))->SetValue(1);
+    dialog.cdsPlace->Post();
+    dialog.OkBtnClick();
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("第[3]记录的货位为空！不能确定"));
+    dialog.cdsPlace->Last();
+    dialog.btDeleteClick();
+    dialog.OkBtnClick();
+    EXPECT_EQ(dialog.result(), 1);
+    EXPECT_EQ(dialog.Rows().size(), 2);
+
+    // A stocktaking's places may go below 0.
+    TIIOBuildingPlaceForm counted(form());
+    counted.SetLine({30, goods(QStringLiteral("BG0003")), QStringLiteral("中性笔"), 1, 1, QStringLiteral("总部仓库"), -2,
+                     {{3, -2, QStringLiteral("A区2号货架")}}});
+    counted.OkBtnClick();
+    EXPECT_EQ(counted.result(), 1);
+
     EXPECT_FALSE(grid()->isColumnHidden(grid()->ColumnOfField(QStringLiteral("PLACEFLAG"))));
     addLine("BG0003", 4, 1.5);
     addLine("BG0005", 2, 12);
@@ -86,49 +126,6 @@ TEST_F(PlaceTest, TurnedInLinesGetTheirDefaultPlaceAndADialogChangeIsAChangeOfTh
     EXPECT_EQ(penPlaces(), QStringLiteral("2:2;3:1204"));
     ASSERT_EQ(audit("iostoreith", id), 0) << err();
     EXPECT_EQ(penPlaces(), QStringLiteral("2:0;3:1200"));
-}
-
-TEST_F(PlaceTest, ThePlaceDialogRefusesARepeatedPlaceAnEmptyPlaceAndANegativeQuantity)
-{
-    TIIOBuildingPlaceForm dialog(form());
-    dialog.SetLine({22, goods(QStringLiteral("BG0003")), QStringLiteral("中性笔"), 1, 1, QStringLiteral("总部仓库"), 5,
-                    {{3, 5, QStringLiteral("A区2号货架")}}});
-    EXPECT_EQ(dialog.qryPlaces->RecordCount(), 3) << "the three shelves, not the zones";
-    auto add = [&](const QVariant &place, double quantity) {
-        dialog.cdsPlace->Append();
-        dialog.cdsPlace->FieldByName(QStringLiteral("PLACEID"))->SetValue(place);
-        dialog.cdsPlace->FieldByName(QStringLiteral("QUANTITY"))->SetValue(quantity);
-        dialog.cdsPlace->Post();
-    };
-    add(3, 2);
-    EXPECT_EQ(m_messages.last().text, QStringLiteral("货位不能重复！"));
-    EXPECT_EQ(dialog.cdsPlace->RecordCount(), 1);
-    EXPECT_DOUBLE_EQ(dialog.Total(), 5);
-    add(2, -1);
-    EXPECT_EQ(dialog.Rows().value(1).value(2).toString(), QStringLiteral("A区1号货架"));
-    dialog.OkBtnClick();
-    EXPECT_EQ(m_messages.last().text, QStringLiteral("第[2]记录的数量不能小于0！不能确定"));
-    EXPECT_EQ(dialog.result(), 0);
-    add(QVariant(), 1);
-    dialog.cdsPlace->First();
-    dialog.cdsPlace->Next();
-    dialog.cdsPlace->Edit();
-    dialog.cdsPlace->FieldByName(QStringLiteral("QUANTITY"))->SetValue(1);
-    dialog.cdsPlace->Post();
-    dialog.OkBtnClick();
-    EXPECT_EQ(m_messages.last().text, QStringLiteral("第[3]记录的货位为空！不能确定"));
-    dialog.cdsPlace->Last();
-    dialog.btDeleteClick();
-    dialog.OkBtnClick();
-    EXPECT_EQ(dialog.result(), 1);
-    EXPECT_EQ(dialog.Rows().size(), 2);
-
-    // A stocktaking's places may go below 0.
-    TIIOBuildingPlaceForm counted(form());
-    counted.SetLine({30, goods(QStringLiteral("BG0003")), QStringLiteral("中性笔"), 1, 1, QStringLiteral("总部仓库"), -2,
-                     {{3, -2, QStringLiteral("A区2号货架")}}});
-    counted.OkBtnClick();
-    EXPECT_EQ(counted.result(), 1);
 }
 
 using PlaceAdjustTest = stocktest::StockTest<TPlaceAdjustForm>;
