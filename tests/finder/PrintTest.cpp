@@ -49,8 +49,7 @@ protected:
                                      "(select 1 from orderpthDetail d where d.NOTEID=o.NOTEID)"))
                    .toInt();
         ASSERT_GT(m_id, 0);
-        m_form.reset(CreateNoteForm<TPNOrderForm>());
-        ASSERT_EQ(pk_note::SendNoteMessage(m_form.get(), pk_note::NM_NOTELOCATE, 0, m_id), pk_note::S_OK);
+        m_form = again();
         m_form->show();
     }
     void TearDown() override
