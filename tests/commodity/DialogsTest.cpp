@@ -1,8 +1,8 @@
 // The batch picker, the price dialog and the colour/size matrix of a commodity
-// line, each driven offscreen through the keyboard on fresh demo books with
-// rows of their own: what is listed and handed back, what is refused, and
-// what reaches the breakdown tables.
+// line, driven through the keyboard: what is listed and handed back, what is
+// refused, and what reaches the breakdown tables.
 
+#include "SampleGoodsKind.h"
 #include "TestSupport.h"
 
 #include "CommodityDialogs.h"
@@ -14,7 +14,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -85,7 +84,7 @@ protected:
     }
 };
 
-TEST_F(BatchPickerTest, ListsOpenBatchesOldestFirstAndNarrowsByBatchNumber)
+TEST_F(BatchPickerTest, ListsOpenBatchesOldestFirstNarrowsByNumberAndEnterHandsBackTheRow)
 {
     TPickbcodeForm form;
     form.Open({kShirt, 0});
@@ -109,11 +108,8 @@ TEST_F(BatchPickerTest, ListsOpenBatchesOldestFirstAndNarrowsByBatchNumber)
     // One store: the other stores' batches go.
     form.Open({kShirt, 1});
     EXPECT_EQ(column(&form, "ID"), QStringList({"90002", "90001", "90004"}));
-    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
-}
 
-TEST_F(BatchPickerTest, EnterOnTheListHandsBackTheRowAndEscapeNothing)
-{
+    // Enter on the list hands back the row, Escape nothing.
     m_modal.setHandler([](QWidget *w) {
         auto *f = qobject_cast<TPickbcodeForm *>(w);
         showActive(f);
@@ -144,7 +140,7 @@ TEST_F(BatchPickerTest, EnterOnTheListHandsBackTheRowAndEscapeNothing)
         return qobject_cast<QDialog *>(w)->result();
     });
     EXPECT_FALSE(PickBatch({kShirt, 5}).has_value());
-    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
 }
 
 // ---- price dialog ----
@@ -158,17 +154,14 @@ QString columns(const LineValues &l, std::initializer_list<Col> cols)
     return out.join(u'/');
 }
 
-LineValues blankLine(double quantity)
+// Types `text` over what the dialog's box of `c` holds, then Enter unless told not.
+void retype(TSetPriceForm *f, Col c, const char *text, bool enter = true)
 {
-    LineValues l;
-    for (Col c : {Col::Quantity, Col::OrigPrice, Col::Disc, Col::Price, Col::OrigTaxPrice, Col::TaxRate,
-                  Col::TaxPrice, Col::CommodityAmt, Col::TaxAmt, Col::Amount, Col::DiscAmt}) {
-        l.SetPresent(c, true);
-        l.Load(c, 0, false);
-    }
-    l.Load(Col::Quantity, quantity, false);
-    l.Load(Col::Disc, 100, false);
-    return l;
+    f->Edit(c)->setFocus();
+    f->Edit(c)->selectAll();
+    typeIntoFocus(QString::fromLatin1(text));
+    if (enter)
+        keyIntoFocus(Qt::Key_Return);
 }
 
 TEST_F(DialogsTest, PriceDialogRecomputesByTheLineRulesAndRefusesABadDiscount)
@@ -176,7 +169,10 @@ TEST_F(DialogsTest, PriceDialogRecomputesByTheLineRulesAndRefusesABadDiscount)
     sql(QStringLiteral("insert into partnerprice (PARTNERID, COMMODITYID, PRICE) values (1, 9001, 7.5)"));
     sql(QStringLiteral("insert into partnerpriceaath (PARTNERID, COMMODITYID, PRICE, NOTEDATE) values (1, 9001, 8, '2026-05-01')"));
     PriceRequest request{.noteType = 14, .commodityId = kShirt, .partnerId = 1, .commodityName = QStringLiteral("测试衬衫"),
-                         .unitName = QStringLiteral("件"), .line = blankLine(2)};
+                         .unitName = QStringLiteral("件"),
+                         .line = goodskind::LineOf({{Col::Quantity, 2}, {Col::OrigPrice, 0}, {Col::Disc, 100}, {Col::Price, 0},
+                                                    {Col::OrigTaxPrice, 0}, {Col::TaxRate, 0}, {Col::TaxPrice, 0},
+                                                    {Col::CommodityAmt, 0}, {Col::TaxAmt, 0}, {Col::Amount, 0}, {Col::DiscAmt, 0}})};
 
     QStringList offered;
     m_modal.setHandler([&](QWidget *w) {
@@ -191,21 +187,13 @@ TEST_F(DialogsTest, PriceDialogRecomputesByTheLineRulesAndRefusesABadDiscount)
         EXPECT_EQ(box(Col::Price), QStringLiteral("10"));
         EXPECT_EQ(focus(), f->Edit(Col::OrigTaxPrice));
 
-        f->Edit(Col::Disc)->setFocus();
-        f->Edit(Col::Disc)->selectAll();
-        typeIntoFocus(QStringLiteral("0"));
-        keyIntoFocus(Qt::Key_Return);
+        retype(f, Col::Disc, "0");
         EXPECT_EQ(errors(), QStringList{QString::fromUtf8(kDiscRangeMessage)});
         EXPECT_EQ(box(Col::Disc), QStringLiteral("100"));
         EXPECT_EQ(focus(), f->Edit(Col::Disc)); // refused: the box keeps the focus
 
-        f->Edit(Col::Disc)->selectAll();
-        typeIntoFocus(QStringLiteral("90"));
-        keyIntoFocus(Qt::Key_Return);
-        f->Edit(Col::TaxRate)->setFocus();
-        f->Edit(Col::TaxRate)->selectAll();
-        typeIntoFocus(QStringLiteral("13"));
-        keyIntoFocus(Qt::Key_Return);
+        retype(f, Col::Disc, "90");
+        retype(f, Col::TaxRate, "13");
         EXPECT_EQ(box(Col::Price) + u'/' + box(Col::TaxPrice) + u'/' + box(Col::OrigTaxPrice) + u'/' + box(Col::Amount),
                   QStringLiteral("9/10.17/11.3/20.34"));
         shot(f, QStringLiteral("setprice"));
@@ -241,9 +229,7 @@ TEST_F(DialogsTest, PriceDialogRecomputesByTheLineRulesAndRefusesABadDiscount)
     m_modal.setHandler([](QWidget *w) {
         auto *f = qobject_cast<TSetPriceForm *>(w);
         showActive(f);
-        f->Edit(Col::Disc)->setFocus();
-        f->Edit(Col::Disc)->selectAll();
-        typeIntoFocus(QStringLiteral("0"));
+        retype(f, Col::Disc, "0", false);
         f->CancelBtn->click();
         return f->result();
     });
@@ -272,15 +258,12 @@ protected:
         // Red in size M already holds 3.
         sql(QStringLiteral("insert into salesthdetail2 values (500, 14, 1, 1, 1, 9001, 1, 2, 3)"));
     }
-    // The shirt's cells in a table: "colour,size=value ..." in colour and size order.
+    // The shirt's cells in a table: "colour,size,value ..." in colour and size order.
     QString cells(const char *table, const char *column = "Quantity")
     {
-        QStringList out;
-        const QString select = QStringLiteral("select ColorID, SizeID, %1 from %2 where CommodityID = 9001 order by ColorID, SizeID")
-                                   .arg(QLatin1String(column), QLatin1String(table));
-        for (const auto &r : database().select(select).rows)
-            out << QStringLiteral("%1,%2=%3").arg(r[0].toInt()).arg(r[1].toInt()).arg(r[2].toDouble());
-        return out.join(u' ');
+        return testsupport::joinedRows(database(), QStringLiteral("select ColorID, SizeID, %1 from %2 where CommodityID = 9001 "
+                                                                  "order by ColorID, SizeID").arg(QLatin1String(column), QLatin1String(table)),
+                                       u',', u' ');
     }
     // Types the cells given as text, row by row, Enter after each.
     std::function<int(QWidget *)> typing(const QStringList &cells, const QString &shotName = {})
@@ -324,13 +307,13 @@ TEST_F(MatrixTest, OkWritesEveryCellUpdateOrInsertAndGivesTheTruncatedTotal)
     EXPECT_EQ(seen, QStringLiteral("3"));
     ASSERT_TRUE(total.has_value());
     EXPECT_DOUBLE_EQ(*total, 9); // 3 + 2.5 + 4 + 0
-    EXPECT_EQ(cells("salesthdetail2"), QStringLiteral("1,1=2.5 1,2=3 2,1=0 2,2=4"));
+    EXPECT_EQ(cells("salesthdetail2"), QStringLiteral("1,1,2.5 1,2,3 2,1,0 2,2,4"));
     EXPECT_FALSE(BreakdownEmpty(m_key));
 
     // Again: the cells are updated in place, none added.
     m_modal.setHandler(typing({QStringLiteral("5")}));
     EXPECT_DOUBLE_EQ(EditColorSize(m_key, m_key, true).value_or(-1), 11);
-    EXPECT_EQ(cells("salesthdetail2"), QStringLiteral("1,1=2.5 1,2=5 2,1=0 2,2=4"));
+    EXPECT_EQ(cells("salesthdetail2"), QStringLiteral("1,1,2.5 1,2,5 2,1,0 2,2,4"));
 
     // Read-only: OK closes, nothing is written or handed back.
     m_modal.setHandler([](QWidget *w) {
@@ -340,8 +323,8 @@ TEST_F(MatrixTest, OkWritesEveryCellUpdateOrInsertAndGivesTheTruncatedTotal)
         return f->result();
     });
     EXPECT_FALSE(EditColorSize(m_key, m_key, false).has_value());
-    EXPECT_EQ(cells("salesthdetail2"), QStringLiteral("1,1=2.5 1,2=5 2,1=0 2,2=4"));
-    EXPECT_TRUE(errors().isEmpty()) << errors().join(u'|').toStdString();
+    EXPECT_EQ(cells("salesthdetail2"), QStringLiteral("1,1,2.5 1,2,5 2,1,0 2,2,4"));
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
 }
 
 TEST_F(MatrixTest, SourceLineShownTargetWrittenOpeningStockAndAllOrNothing)
@@ -356,9 +339,9 @@ TEST_F(MatrixTest, SourceLineShownTargetWrittenOpeningStockAndAllOrNothing)
     EXPECT_TRUE(BreakdownEmpty(target));
     m_modal.setHandler(typing({}));
     EXPECT_DOUBLE_EQ(EditColorSize(source, target, true).value_or(-1), 6);
-    EXPECT_EQ(cells("TempDetail2"), QStringLiteral("1,1=0 1,2=0 2,1=6 2,2=0"));
+    EXPECT_EQ(cells("TempDetail2"), QStringLiteral("1,1,0 1,2,0 2,1,6 2,2,0"));
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from TempDetail2 where noteID = -9999 and noteType = 14")).toInt(), 4);
-    EXPECT_EQ(cells("ordersthdetail2"), QStringLiteral("2,1=6")) << "the source stays as it was";
+    EXPECT_EQ(cells("ordersthdetail2"), QStringLiteral("2,1,6")) << "the source stays as it was";
 
     // Opening stock: per store, Quantity and StartQty alike.
     ColorSizeKey opening = m_key;
@@ -366,7 +349,7 @@ TEST_F(MatrixTest, SourceLineShownTargetWrittenOpeningStockAndAllOrNothing)
     opening.openingStock = true;
     m_modal.setHandler(typing({QStringLiteral("7")}));
     EXPECT_DOUBLE_EQ(EditColorSize(opening, opening, true).value_or(-1), 7);
-    EXPECT_EQ(cells("CommodityDetail"), QStringLiteral("1,1=0 1,2=7 2,1=0 2,2=0"));
+    EXPECT_EQ(cells("CommodityDetail"), QStringLiteral("1,1,0 1,2,7 2,1,0 2,2,0"));
     EXPECT_EQ(cells("CommodityDetail", "StartQty"), cells("CommodityDetail"));
 
     // A cell the books refuse: the error is shown, the window stays, nothing changed.
@@ -388,7 +371,7 @@ TEST_F(MatrixTest, SourceLineShownTargetWrittenOpeningStockAndAllOrNothing)
     EXPECT_TRUE(stayed);
     ASSERT_EQ(errors().size(), 1);
     EXPECT_TRUE(errors()[0].contains(QStringLiteral("black refused"))) << errors()[0].toStdString();
-    EXPECT_EQ(cells("salesthdetail2"), QStringLiteral("1,2=3"));
+    EXPECT_EQ(cells("salesthdetail2"), QStringLiteral("1,2,3"));
 
     // Types without a breakdown table.
     EXPECT_EQ(BreakdownTable(21), QString());

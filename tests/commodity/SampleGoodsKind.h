@@ -4,6 +4,8 @@
 // kinds carry the same lines.
 
 #include "Commoditynote.h"
+#include "NoteTypes.h"
+#include "Registry.h"
 #include "db/Database.h"
 #include "notedb.h"
 
@@ -64,6 +66,29 @@ inline void CreateTables(db::Database &db)
             "CUSTDEF1 VARCHAR(60), CUSTDEF2 VARCHAR(60), CUSTDEF3 VARCHAR(60), CUSTDEF4 VARCHAR(60), "
             "CUSTDEF5 VARCHAR(60), REMARK VARCHAR(200), PRIMARY KEY (NOTEID, ITEMSNO))"));
     notedb::ensureKey(db, QStringLiteral("testgoodsath"), 100);
+}
+
+// The tables, and the kind's window registered as the package registers its own.
+inline void Install(db::Database &db)
+{
+    CreateTables(db);
+    RegisterPrivilegedForm(NoteTypeFormName(kType), nullptr, 2000 + kType);
+}
+
+// A line holding the columns `cols` with their values and `blank` ones as null.
+inline commodity::LineValues LineOf(const QVector<std::pair<commodity::Col, double>> &cols,
+                                    std::initializer_list<commodity::Col> blank = {})
+{
+    commodity::LineValues v;
+    for (const auto &[c, x] : cols) {
+        v.SetPresent(c, true);
+        v.Load(c, x, false);
+    }
+    for (commodity::Col c : blank) {
+        v.SetPresent(c, true);
+        v.Load(c, 0, true);
+    }
+    return v;
 }
 
 } // namespace goodskind

@@ -1,6 +1,5 @@
-// notectl driven from the outside for what finding and printing need of the
-// books: new books hold every kind's standard print template with its system
-// copy and the company's parameters, and grown books hold many more notes of a type to measure lists on.
+// notectl from the outside: new books hold the standard print templates and
+// the company's parameters; grown books hold many more notes of a type.
 
 #include "TestSupport.h"
 

@@ -1,8 +1,6 @@
-// The document finder on fresh demo books: every declared list prepares
-// against the schema, the types offered follow tables and rights, lists are
-// sorted by title clicks, filtered through the find dialog (bad values
-// refused, typed quotes harmless), exported with the right only, and a note
-// opens in its own window.
+// The document finder: every declared list prepares, the types offered follow
+// tables and rights, sorting by title clicks, the find dialog (bad values
+// refused, typed quotes harmless), export with the right only, opening a note.
 
 #include "FindnoteForm.h"
 #include "Basenote.h"
@@ -37,7 +35,6 @@ inline void PrintTo(const QString &s, std::ostream *os) { *os << s.toStdString()
 
 namespace {
 
-using widgets::FindCondition;
 using widgets::FindInstanceDialog;
 
 class FinderTest : public testsupport::SessionTest {
@@ -66,10 +63,7 @@ protected:
     // A column of the current list, top to bottom or sorted.
     QStringList column(const char *field, bool sorted = false) const
     {
-        QStringList out;
-        const int f = list()->FieldByName(QString::fromLatin1(field))->Index();
-        for (int r = 0; r < list()->RecordCount(); ++r)
-            out << list()->ValueAt(r, f).toString();
+        QStringList out = testsupport::valuesIn(*list(), field);
         if (sorted)
             out.sort();
         return out;
@@ -85,8 +79,6 @@ protected:
     }
     int count(const char *table) { return scalar(QStringLiteral("select count(*) from ") + QLatin1String(table)).toInt(); }
     void click(const char *button) { m_finder->findChild<QPushButton *>(QLatin1String(button))->click(); }
-    QString lastError() const { return errors().value(errors().size() - 1); }
-    std::string err() const { return shown().join(u'|').toStdString(); }
     // The note shown by the open window of a form, -1 when none is open.
     static int shownIn(const char *form)
     {
@@ -256,7 +248,7 @@ TEST_F(FinderTest, TitleClicksSortAndFlipAndAnotherColumnReplacesTheOrder)
     // A filter value holding the words of an order stays whole.
     ASSERT_TRUE(filter([&](FindInstanceDialog *d) { typeRow(d, 0, "REMARK", "包含", QStringLiteral("x Order by y")); }));
     emit header->sectionClicked(code);
-    EXPECT_TRUE(errors().isEmpty()) << err();
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
     EXPECT_TRUE(endsWith("like '%x Order by y%' escape '!') Order by b.NOTECODE Asc ")) << statement().toStdString();
 }
 
@@ -366,7 +358,7 @@ TEST_F(FinderTest, FilterValuesOfAnyTextMatchAsTypedAndKeepTheStatementsShape)
             d->ClearRows();
             typeRow(d, 0, "REMARK", "包含", value);
         }));
-        EXPECT_TRUE(errors().isEmpty()) << err();
+        EXPECT_TRUE(errors().isEmpty()) << shownText();
         QStringList want;
         for (int i = 0; i < stored.size(); ++i)
             if (stored[i].contains(value))
@@ -393,7 +385,7 @@ TEST_F(FinderTest, OpensTheNoteInItsWindow)
     list()->Last();
     const int last = idAt();
     click("btnOpenNote");
-    EXPECT_EQ(shownIn("PNOrderForm"), last) << err();
+    EXPECT_EQ(shownIn("PNOrderForm"), last) << shownText();
     // A double-click on another row moves the open window to that note, and
     // so does Enter on the list.
     list()->First();
@@ -410,7 +402,7 @@ TEST_F(FinderTest, OpensTheNoteInItsWindow)
     EXPECT_EQ(list()->objectName(), QStringLiteral("qrySpecialIn"));
     ASSERT_GT(list()->RecordCount(), 0);
     click("btnOpenNote");
-    EXPECT_EQ(shownIn("SpecialInForm"), idAt()) << err();
+    EXPECT_EQ(shownIn("SpecialInForm"), idAt()) << shownText();
     // Located by type and id alone, such a note opens in the window of the
     // table that holds it: a stock-out, and a lending of the same type.
     for (const auto &[table, form] : {std::pair{"OtherOutith", "SpecialOutForm"}, {"BrowOut", "BrowOutForm"}}) {
@@ -420,7 +412,7 @@ TEST_F(FinderTest, OpensTheNoteInItsWindow)
         locate.AddValue(QStringLiteral("NOTEID"), id);
         locate.AddValue(QStringLiteral("NOTETYPE"), 23);
         GlobalCall(QStringLiteral("LOCATENOTE"), QString(), &locate);
-        EXPECT_EQ(shownIn(form), id) << err();
+        EXPECT_EQ(shownIn(form), id) << shownText();
     }
 }
 
@@ -430,7 +422,7 @@ TEST_F(FinderTest, ExportsTheListOnlyWithTheExportRight)
     const QString file = m_folder.file(QStringLiteral("sales.xlsx"));
     m_files.answer(file);
     click("btnToExcel");
-    EXPECT_TRUE(QFileInfo(file).size() > 0) << err();
+    EXPECT_TRUE(QFileInfo(file).size() > 0) << shownText();
     EXPECT_EQ(m_files.records().value(0).suggested, QStringLiteral("单据类型-销售开单.xlsx"));
     {
         // Read back: the title, the captions and every note's number.
@@ -449,7 +441,7 @@ TEST_F(FinderTest, ExportsTheListOnlyWithTheExportRight)
         const QStringList before = QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         m_files.answer(bad);
         click("btnToExcel");
-        EXPECT_TRUE(lastError().startsWith(QStringLiteral("无法写入文件 ") + bad)) << err();
+        EXPECT_TRUE(lastError().startsWith(QStringLiteral("无法写入文件 ") + bad)) << shownText();
         EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
     }
 
@@ -470,7 +462,7 @@ TEST_F(FinderTest, ANoteWindowsFindButtonAndFindnoteOpenTheFinderOnTheirType)
     std::unique_ptr<TBasenoteForm> note(qobject_cast<TBasenoteForm *>(pk_note::CreateFormClass(QStringLiteral("TSaleForm"))));
     ASSERT_NE(note, nullptr);
     note->findChild<QPushButton *>(QStringLiteral("btnFind"))->click();
-    ASSERT_NE(finder(), nullptr) << err();
+    ASSERT_NE(finder(), nullptr) << shownText();
     EXPECT_EQ(finder()->CurrentNoteType(), 14);
     finder()->close();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -1,7 +1,6 @@
-// Printing a note through its window on fresh demo books: the standard
-// template, the pages written as PDF (no printer is installed here), the
-// print register and its label, the questions before printing, a template of
-// the books' own, and copying a note with its lines.
+// Printing a note through its window: the standard template, pages written as
+// PDF, the print register, the questions before printing, the books' own
+// template, and copying a note with its lines.
 
 #include "MDnote.h"
 #include "NoteMessages.h"
@@ -50,8 +49,7 @@ protected:
                                      "(select 1 from orderpthDetail d where d.NOTEID=o.NOTEID)"))
                    .toInt();
         ASSERT_GT(m_id, 0);
-        m_form.reset(CreateNoteForm<TPNOrderForm>());
-        ASSERT_EQ(pk_note::SendNoteMessage(m_form.get(), pk_note::NM_NOTELOCATE, 0, m_id), pk_note::S_OK);
+        m_form = again();
         m_form->show();
     }
     void TearDown() override
@@ -60,8 +58,6 @@ protected:
         g_asTempDirectory.clear();
         SessionTest::TearDown();
     }
-    QString lastError() const { return errors().value(errors().size() - 1); }
-    std::string err() const { return shown().join(u'|').toStdString(); }
     // A new window of the order on the same note.
     std::unique_ptr<TPNOrderForm> again()
     {
@@ -89,7 +85,7 @@ TEST_F(PrintTest, PrintingWritesThePagesAndCountsEachPrint)
 
     m_files.answer(pdf("first.pdf"));
     m_form->PrintPMItemClick();
-    ASSERT_TRUE(isPdf(pdf("first.pdf"))) << err();
+    ASSERT_TRUE(isPdf(pdf("first.pdf"))) << shownText();
     {
         // The Chinese texts are drawn with the CJK font, embedded in the file.
         QFile f(pdf("first.pdf"));
@@ -120,7 +116,7 @@ TEST_F(PrintTest, PrintingWritesThePagesAndCountsEachPrint)
     EXPECT_EQ(previews, 1);
     EXPECT_EQ(int(m_files.records().size()), asked);
     EXPECT_EQ(printed(), before + 1);
-    EXPECT_TRUE(errors().isEmpty()) << err();
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
 }
 
 TEST_F(PrintTest, TheStandardPageShowsTheNoteItsPartnerAndItsLines)
@@ -282,7 +278,7 @@ TEST_F(PrintTest, ACopyIsANewNoteWithTheLines)
               scalar(QStringLiteral("select PARTNERID from orderpth where NOTEID=%1").arg(m_id)));
 
     m_form->OkBtnClick();
-    ASSERT_TRUE(errors().isEmpty()) << err();
+    ASSERT_TRUE(errors().isEmpty()) << shownText();
     const int copy = m_form->CurrentNoteID();
     ASSERT_NE(copy, m_id);
     const QString sameLines = QStringLiteral("select count(*) from orderpthDetail c join orderpthDetail s on "

@@ -1,7 +1,6 @@
-// The source-document selector on fresh demo books, over a purchase-order
-// source declared as the receipt's own but read from two tables of the test:
-// remaining quantities, show-all, the parameters in order, ticking documents
-// and lines by mouse and keyboard, an unknown target and the stock procedures.
+// The source-document selector over the receipt's own purchase-order source
+// read from two tables of the test: remaining quantities, show-all, the
+// parameters, ticking by mouse and keyboard, the target classes.
 
 #include "Pub.h"
 #include "TestSupport.h"
@@ -75,23 +74,15 @@ protected:
     // "noteid/itemsno" of the lines the detail data set shows, or noteids of the master.
     static QStringList rows(data::ClientDataSet *ds, bool lines)
     {
-        QStringList out;
-        const int id = ds->FieldByName(QStringLiteral("noteid"))->Index();
-        for (int r = 0; r < ds->RecordCount(); ++r)
-            out << (lines ? QStringLiteral("%1/%2").arg(ds->ValueAt(r, id).toInt())
-                                .arg(ds->ValueAt(r, ds->FieldByName(QStringLiteral("ITEMSNO"))->Index()).toInt())
-                          : ds->ValueAt(r, id).toString());
-        return out;
+        return testsupport::valuesIn(*ds, lines ? "noteid,ITEMSNO" : "noteid");
     }
     // noteid/itemsno of the lines ticked.
     static QStringList ticked(data::ClientDataSet *ds)
     {
         QStringList out;
-        const int sel = ds->FieldByName(QStringLiteral("SELECTED"))->Index();
-        const QStringList all = rows(ds, true);
-        for (int r = 0; r < ds->RecordCount(); ++r)
-            if (ds->ValueAt(r, sel).toInt() == 1)
-                out << all[r];
+        for (const QString &line : testsupport::valuesIn(*ds, "SELECTED,noteid,ITEMSNO"))
+            if (line.startsWith(QLatin1String("1/")))
+                out << line.mid(2);
         return out;
     }
     static void clickSelected(widgets::TRqDBGrid *grid, int row)
@@ -100,12 +91,11 @@ protected:
         ASSERT_TRUE(cell.isValid());
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
     }
-    std::string errorText() const { return errors().join(u'|').toStdString(); }
 
     std::unique_ptr<TnoteSelectorForm> m_form;
 };
 
-TEST_F(NoteSelectorTest, RemainingQuantityOfferedAndFullyTurnedInLinesOnlyWithShowAll)
+TEST_F(NoteSelectorTest, RemainingQuantityOfferedFullyTurnedInLinesOnlyWithShowAllAndTheParametersInOrder)
 {
     ASSERT_TRUE(m_form->OpenSelection({2, 0, 0}));
     data::ClientDataSet *lines = m_form->SelectedLines();
@@ -130,13 +120,27 @@ TEST_F(NoteSelectorTest, RemainingQuantityOfferedAndFullyTurnedInLinesOnlyWithSh
     EXPECT_DOUBLE_EQ(lines->FieldByName(QStringLiteral("SumQty"))->AsFloat(), 0);
     QTest::mouseClick(m_form->chkShowAll, Qt::LeftButton);
     EXPECT_EQ(rows(lines, true), QStringList({"1/1", "1/3", "2/1"}));
-    EXPECT_TRUE(errors().isEmpty()) << errorText();
+
+    // noteType, partnerID, showall: another source type lists nothing.
+    ASSERT_TRUE(m_form->OpenSelection({3, 0, 0}));
+    EXPECT_TRUE(m_form->qryMaster->IsEmpty());
+    EXPECT_TRUE(m_form->qryDetail->IsEmpty());
+    ASSERT_TRUE(m_form->OpenSelection({2, 902, 0}));
+    EXPECT_EQ(rows(m_form->qryMaster, false), QStringList({"2"}));
+    EXPECT_EQ(rows(m_form->qryDetail, true), QStringList({"2/1"}));
+    ASSERT_TRUE(m_form->OpenSelection({2, 901, 1}));
+    EXPECT_EQ(rows(m_form->qryMaster, false), QStringList({"1"}));
+    EXPECT_EQ(m_form->qryDetail->Params().value(QStringLiteral("showall")).toInt(), 1);
+    // Values missing at the end are null: no partner, nothing shown as turned in.
+    ASSERT_TRUE(m_form->OpenSelection({2}));
+    EXPECT_EQ(rows(m_form->qryMaster, false), QStringList({"1", "2"}));
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
 }
 
 // Each target class reads its own statements: the sale speaks of sold
 // quantities and offers the show-all box only in the sales sequence, the
 // stock notes go through procedures, an unknown class is refused by name.
-TEST_F(NoteSelectorTest, TheTargetClassChoosesTheStatementsAndTheShowAllBox)
+TEST_F(NoteSelectorTest, TheTargetClassChoosesTheStatementsAndTheShowAllBoxAndEveryDeclaredPairPrepares)
 {
     EXPECT_EQ(m_form->chkShowAll->text(), QStringLiteral("显示已引用数量大于订单数量的记录"));
     EXPECT_FALSE(m_form->chkShowAll->isHidden());
@@ -152,7 +156,7 @@ TEST_F(NoteSelectorTest, TheTargetClassChoosesTheStatementsAndTheShowAllBox)
 
     ASSERT_TRUE(m_form->SetTargetClass(QStringLiteral("TIIOBuildingForm")));
     // A source type the stock notes take nothing from: both lists open empty.
-    EXPECT_TRUE(m_form->OpenSelection({1, 1, 2, 0, 0})) << errorText();
+    EXPECT_TRUE(m_form->OpenSelection({1, 1, 2, 0, 0})) << shownText();
     EXPECT_TRUE(m_form->qryMaster->Active() && m_form->qryMaster->IsEmpty());
     EXPECT_TRUE(m_form->qryDetail->Active() && m_form->qryDetail->IsEmpty());
     EXPECT_TRUE(errors().isEmpty());
@@ -170,24 +174,35 @@ TEST_F(NoteSelectorTest, TheTargetClassChoosesTheStatementsAndTheShowAllBox)
     QWidget plain;
     EXPECT_FALSE(selector->SetDocument(&plain));
     EXPECT_EQ(errors().last(), QStringLiteral("单据选择: 未知的单据类型 QWIDGET"));
-}
 
-TEST_F(NoteSelectorTest, ParametersReachTheStatementsInOrder)
-{
-    // noteType, partnerID, showall: another source type lists nothing.
-    ASSERT_TRUE(m_form->OpenSelection({3, 0, 0}));
-    EXPECT_TRUE(m_form->qryMaster->IsEmpty());
-    EXPECT_TRUE(m_form->qryDetail->IsEmpty());
-    ASSERT_TRUE(m_form->OpenSelection({2, 902, 0}));
-    EXPECT_EQ(rows(m_form->qryMaster, false), QStringList({"2"}));
-    EXPECT_EQ(rows(m_form->qryDetail, true), QStringList({"2/1"}));
-    ASSERT_TRUE(m_form->OpenSelection({2, 901, 1}));
-    EXPECT_EQ(rows(m_form->qryMaster, false), QStringList({"1"}));
-    EXPECT_EQ(m_form->qryDetail->Params().value(QStringLiteral("showall")).toInt(), 1);
-    // Values missing at the end are null: no partner, nothing shown as turned in.
-    ASSERT_TRUE(m_form->OpenSelection({2}));
-    EXPECT_EQ(rows(m_form->qryMaster, false), QStringList({"1", "2"}));
-    EXPECT_TRUE(errors().isEmpty()) << errorText();
+    // Every declared pair whose tables exist prepares.
+    auto missing = [this](const SelectorQueryPair &pair) {
+        QStringList out;
+        for (const QString &t : pair.tables)
+            if (!database().hasTable(t))
+                out << t;
+        return out;
+    };
+    // The test's own pair shows the check can pass.
+    ASSERT_TRUE(missing(*TnoteSelectorForm::QueryPair(kTestClass)).isEmpty());
+    QStringList absent;
+    int prepared = 0;
+    for (const QString &cls : TnoteSelectorForm::QueryPairClasses()) {
+        const SelectorQueryPair *pair = TnoteSelectorForm::QueryPair(cls);
+        if (pair->tables.isEmpty())
+            continue; // procedures, not statements
+        const QStringList gone = missing(*pair);
+        if (!gone.isEmpty()) {
+            absent << cls + QStringLiteral(": ") + gone.join(u',');
+            continue;
+        }
+        SCOPED_TRACE(cls.toStdString());
+        EXPECT_NO_THROW(database().prepare(pair->masterSql));
+        EXPECT_NO_THROW(database().prepare(pair->detailSql));
+        ++prepared;
+    }
+    if (prepared <= 1) // the test's own pair only
+        GTEST_SKIP() << "no declared pair has its tables yet: " << absent.join(QStringLiteral("; ")).toStdString();
 }
 
 TEST_F(NoteSelectorTest, TickingADocumentTicksItsLinesAndALineOnlyItself)
@@ -234,38 +249,7 @@ TEST_F(NoteSelectorTest, TickingADocumentTicksItsLinesAndALineOnlyItself)
     m_form->show();
     QTest::keyClick(m_form->DetailGrid, Qt::Key_Escape);
     EXPECT_EQ(m_form->result(), 2);
-    EXPECT_TRUE(errors().isEmpty()) << errorText();
-}
-
-TEST_F(NoteSelectorTest, DeclaredStatementsPrepareWhereTheirTablesExist)
-{
-    auto missing = [this](const SelectorQueryPair &pair) {
-        QStringList out;
-        for (const QString &t : pair.tables)
-            if (!database().hasTable(t))
-                out << t;
-        return out;
-    };
-    // The test's own pair shows the check can pass.
-    ASSERT_TRUE(missing(*TnoteSelectorForm::QueryPair(kTestClass)).isEmpty());
-    QStringList absent;
-    int prepared = 0;
-    for (const QString &cls : TnoteSelectorForm::QueryPairClasses()) {
-        const SelectorQueryPair *pair = TnoteSelectorForm::QueryPair(cls);
-        if (pair->tables.isEmpty())
-            continue; // procedures, not statements
-        const QStringList gone = missing(*pair);
-        if (!gone.isEmpty()) {
-            absent << cls + QStringLiteral(": ") + gone.join(u',');
-            continue;
-        }
-        SCOPED_TRACE(cls.toStdString());
-        EXPECT_NO_THROW(database().prepare(pair->masterSql));
-        EXPECT_NO_THROW(database().prepare(pair->detailSql));
-        ++prepared;
-    }
-    if (prepared <= 1) // the test's own pair only
-        GTEST_SKIP() << "no declared pair has its tables yet: " << absent.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
 }
 
 } // namespace

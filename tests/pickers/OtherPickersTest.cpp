@@ -1,7 +1,6 @@
-// The store, partner and employee pickers on fresh demo books: what each
-// filter lists, who sees balances, text that must not reach SQL as SQL, and
-// the pickers driven from the keyboard by note_Call "PICK" and by a commodity
-// line whose typed store code matches nothing.
+// The store, partner and employee pickers: what each filter lists, who sees
+// balances, typed text kept out of the SQL, and the keyboard through "PICK"
+// and through a line's unknown store code.
 
 #include "TestSupport.h"
 
@@ -45,15 +44,11 @@ protected:
     // A column of the listed rows, sorted: the queries carry no order.
     static QStringList listed(TMasterPickForm &form)
     {
-        QStringList out;
-        const int code = form.cdsPick->FieldByName(QStringLiteral("CODE"))->Index();
-        for (int r = 0; r < form.cdsPick->RecordCount(); ++r)
-            out << form.cdsPick->ValueAt(r, code).toString();
+        QStringList out = testsupport::valuesIn(*form.cdsPick, "CODE");
         out.sort();
         return out;
     }
     static int modalResult(QWidget *w) { return w->property("modalResult").toInt(); }
-    std::string errorText() const { return errors().join(u'|').toStdString(); }
     long pick(const char *argument, int noteType = 0)
     {
         QnParams p;
@@ -91,7 +86,7 @@ TEST_F(OtherPickersTest, AreaAndAmountFiltersOfTheSupplierPicker)
     EXPECT_DOUBLE_EQ(form.cdsPick->FieldByName(QStringLiteral("CASH"))->AsFloat(), 80);
     form.Clear();
     EXPECT_EQ(listed(form).size(), 7) << "Clear lifts every filter";
-    EXPECT_TRUE(errors().isEmpty()) << errorText();
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
 }
 
 TEST_F(OtherPickersTest, BalancesOnlyWithPrivilege550AndClientsOnlyTheOperatorsOwnWhenSoSet)
@@ -121,7 +116,7 @@ TEST_F(OtherPickersTest, BalancesOnlyWithPrivilege550AndClientsOnlyTheOperatorsO
     SetCurrentUser(1);
     clients.Clear();
     EXPECT_EQ(listed(clients), QStringList()) << "the administrator looks after no client";
-    EXPECT_TRUE(errors().isEmpty()) << errorText();
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
 }
 
 TEST_F(OtherPickersTest, TypedQuotesWildcardsAndBracketsStayText)
@@ -157,11 +152,11 @@ TEST_F(OtherPickersTest, TypedQuotesWildcardsAndBracketsStayText)
     }
     partners.edName->setText(QStringLiteral("O'Neil [HK] 1"));
     EXPECT_EQ(listed(partners), QStringList({"O'K-1"}));
-    EXPECT_TRUE(errors().isEmpty()) << errorText();
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
 }
 
 // (Cancel leaving the field: the package's picker hook test.)
-TEST_F(OtherPickersTest, VendorPickThroughNoteCallFromTheKeyboard)
+TEST_F(OtherPickersTest, VendorAndEmployeePicksThroughNoteCallByKeyboardAndMouse)
 {
     // Opened on the field's supplier; a code typed, Enter to the list, Enter chooses.
     m_modal.setHandler([](QWidget *w) {
@@ -181,11 +176,8 @@ TEST_F(OtherPickersTest, VendorPickThroughNoteCallFromTheKeyboard)
     EXPECT_EQ(pick("VENDOR"), 0);
     EXPECT_EQ(m_field.State(), data::DataSetState::Edit);
     EXPECT_EQ(id(), 2) << "华强电子";
-    EXPECT_TRUE(errors().isEmpty()) << errorText();
-}
 
-TEST_F(OtherPickersTest, EmployeePickByDepartmentAndDoubleClick)
-{
+    // The employee picker by department, chosen by a double click.
     m_modal.setHandler([](QWidget *w) {
         auto *f = dynamic_cast<TPickEmpForm *>(w);
         if (!f)
@@ -207,13 +199,12 @@ TEST_F(OtherPickersTest, EmployeePickByDepartmentAndDoubleClick)
     });
     EXPECT_EQ(pick("EMP", 29), 0);
     EXPECT_EQ(id(), 8) << "周晓东";
-    EXPECT_TRUE(errors().isEmpty()) << errorText();
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
 }
 
 TEST_F(OtherPickersTest, AnUnknownStoreCodeOnALineOpensTheStorePicker)
 {
-    goodskind::CreateTables(*m_db);
-    RegisterPrivilegedForm(NoteTypeFormName(goodskind::kType), nullptr, 2000 + goodskind::kType);
+    goodskind::Install(*m_db);
     setParam(QStringLiteral("UseMsg"), QStringLiteral("0"));
     std::unique_ptr<goodskind::TTestGoodsForm> note(CreateNoteForm<goodskind::TTestGoodsForm>());
     ASSERT_EQ(pk_note::SendNoteMessage(note.get(), pk_note::NM_NOTEOPEN, 0, 0), pk_note::S_OK);
@@ -245,7 +236,7 @@ TEST_F(OtherPickersTest, AnUnknownStoreCodeOnALineOpensTheStorePicker)
     EXPECT_EQ(m_modal.records()[0].title, QStringLiteral("选择仓库"));
     EXPECT_EQ(note->DetailValue(QStringLiteral("BUILDINGID")).toInt(), 2);
     EXPECT_EQ(note->DetailValue(QStringLiteral("BUILDINGNAME")).toString(), QStringLiteral("原料仓库"));
-    EXPECT_EQ(errors().size(), 1) << errorText();
+    EXPECT_EQ(errors().size(), 1) << shownText();
 }
 
 } // namespace

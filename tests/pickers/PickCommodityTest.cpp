@@ -1,6 +1,5 @@
-// The commodity picker on fresh demo books: what each filter lists, text that
-// would break a statement, adding to a commodity note by the skip rules, the
-// keyboard path, and the "PICK"/"COMMODITY" call reaching it.
+// The commodity picker: what each filter lists, text that would break a
+// statement, adding to a note by the skip rules, the keyboard, and "PICK".
 
 #include "../commodity/SampleGoodsKind.h"
 #include "GSpecialCheckForm.h"
@@ -39,8 +38,7 @@ protected:
     void SetUp() override
     {
         SessionTest::SetUp();
-        goodskind::CreateTables(*m_db);
-        RegisterPrivilegedForm(NoteTypeFormName(goodskind::kType), nullptr, 2000 + goodskind::kType);
+        goodskind::Install(*m_db);
         setParam(QStringLiteral("UseMsg"), QStringLiteral("0"));
         SetCurrentUser(1);
         m_picker = std::make_unique<TPickCommodityForm>();
@@ -60,16 +58,9 @@ protected:
         return m_form.get();
     }
     // Codes of the listed commodities, or of the note's lines, in order.
-    static QStringList codesOf(data::ClientDataSet *d)
-    {
-        QStringList out;
-        for (int row = 0; row < d->RecordCount(); ++row)
-            out << d->ValueAt(row, d->FieldByName(QStringLiteral("COMMODITYCODE"))->Index()).toString();
-        return out;
-    }
+    static QStringList codesOf(data::ClientDataSet *d) { return testsupport::valuesIn(*d, "COMMODITYCODE"); }
     QStringList codes() const { return codesOf(m_picker->qryCommodity); }
     QStringList lineCodes() const { return codesOf(m_form->DetailDataSet()); }
-    std::string err() const { return errors().join(u'|').toStdString(); }
     void chooseType(const QString &name)
     {
         const auto items = m_picker->tvType->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
@@ -113,7 +104,7 @@ TEST_F(PickCommodityTest, StockConditionFollowsTheStoreAndTheStockBox)
     m_picker->chkOnhand->setChecked(true);
     EXPECT_TRUE(codes().isEmpty()); // an empty list, its stock list empty too, and no error
     EXPECT_EQ(m_picker->qryOnhand->RecordCount(), 0);
-    EXPECT_TRUE(errors().isEmpty()) << err();
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
 }
 
 TEST_F(PickCommodityTest, CategoriesDataTypesAndPartners)
@@ -128,9 +119,8 @@ TEST_F(PickCommodityTest, CategoriesDataTypesAndPartners)
 
     const auto kinds = [this] {
         QSet<int> out;
-        data::ClientDataSet *q = m_picker->qryCommodity;
-        for (int row = 0; row < q->RecordCount(); ++row)
-            out << q->ValueAt(row, q->FieldByName(QStringLiteral("KIND"))->Index()).toInt();
+        for (const QString &kind : testsupport::valuesIn(*m_picker->qryCommodity, "KIND"))
+            out << kind.toInt();
         return out;
     };
     m_picker->rgDataType->button(TPickCommodityForm::StockTypes)->setChecked(true);
@@ -151,11 +141,30 @@ TEST_F(PickCommodityTest, CategoriesDataTypesAndPartners)
               scalar(QStringLiteral("select count(distinct COMMODITYID) from partnerpriceaath")).toInt());
 }
 
-TEST_F(PickCommodityTest, TypedTextKeepsTheStatementWhole)
+TEST_F(PickCommodityTest, AnEmptyListANewCommodityAndTypedTextKeepingTheStatementWhole)
 {
     commodity(9001, "Q'1", "O'Neil笔");
     commodity(9002, "Q%2", "100%纯棉[a]_x");
     m_picker->SetDocument(nullptr, 0, 0);
+    // (Adding without a note fails: the initial letters' test.)
+    m_picker->edCode->setText(QStringLiteral("没有这个"));
+    m_picker->OkBtnClick();
+    EXPECT_EQ(errors(), QStringList{QStringLiteral("没有货品可以选择！")});
+    EXPECT_NE(m_picker->result(), 1);
+
+    // Without the host's commodity window "新增..." says so; with it the new commodity is shown.
+    m_picker->btnNewClick();
+    EXPECT_EQ(shown().last(), QStringLiteral("尚未提供此功能。"));
+    RegisterLookupEditor(QStringLiteral("COMMODITYEDITFORM"), [this](QWidget *, const QVariant &key) {
+        EXPECT_TRUE(key.isNull());
+        commodity(9100, "NEW1", "新货品");
+        return new QWidget;
+    });
+    m_picker->edCode->clear();
+    m_picker->btnNewClick();
+    EXPECT_EQ(m_picker->qryCommodity->FieldByName(QStringLiteral("COMMODITYCODE"))->AsString(), QStringLiteral("NEW1"));
+    m_messages.clear();
+
     m_picker->edName->setText(QStringLiteral("O'Neil"));
     EXPECT_EQ(codes(), QStringList{"Q'1"});
     m_picker->edName->clear();
@@ -165,7 +174,7 @@ TEST_F(PickCommodityTest, TypedTextKeepsTheStatementWhole)
         m_picker->edSpec->setText(QString::fromUtf8(text));
         m_picker->edName->setText(QString::fromUtf8(text));
     }
-    EXPECT_TRUE(errors().isEmpty()) << err();
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from Commoditylth where COMMODITYID in (9001, 9002)")).toInt(), 2);
 
     // "其它...": the user-defined fields, quoted.
@@ -267,7 +276,7 @@ TEST_F(PickCommodityTest, AddingFollowsTheSkipRulesAndTheQuantity)
     lines->Last();
     EXPECT_EQ(lineCodes().size(), 3);
     EXPECT_EQ(m_form->DetailValue(QStringLiteral("QUANTITY"), 0).toDouble(), 0);
-    EXPECT_TRUE(errors().isEmpty()) << err();
+    EXPECT_TRUE(errors().isEmpty()) << shownText();
 
     // The same window known as a sale, then as a purchase receipt and a price change.
     struct Case {
@@ -302,29 +311,7 @@ TEST_F(PickCommodityTest, AddingFollowsTheSkipRulesAndTheQuantity)
     EXPECT_EQ(errors(), QStringList{QStringLiteral("添加数据出错，请重新添加！")});
 }
 
-TEST_F(PickCommodityTest, AnEmptyListAndANewCommodity)
-{
-    // (Adding without a note fails: the initial letters' test.)
-    m_picker->SetDocument(nullptr, 0, 0);
-    m_picker->edCode->setText(QStringLiteral("没有这个"));
-    m_picker->OkBtnClick();
-    EXPECT_EQ(errors(), QStringList{QStringLiteral("没有货品可以选择！")});
-    EXPECT_NE(m_picker->result(), 1);
-
-    // Without the host's commodity window "新增..." says so; with it the new commodity is shown.
-    m_picker->btnNewClick();
-    EXPECT_EQ(shown().last(), QStringLiteral("尚未提供此功能。"));
-    RegisterLookupEditor(QStringLiteral("COMMODITYEDITFORM"), [this](QWidget *, const QVariant &key) {
-        EXPECT_TRUE(key.isNull());
-        commodity(9100, "NEW1", "新货品");
-        return new QWidget;
-    });
-    m_picker->edCode->clear();
-    m_picker->btnNewClick();
-    EXPECT_EQ(m_picker->qryCommodity->FieldByName(QStringLiteral("COMMODITYCODE"))->AsString(), QStringLiteral("NEW1"));
-}
-
-TEST_F(PickCommodityTest, KeyboardFromTheFilterToTheNote)
+TEST_F(PickCommodityTest, KeyboardFromTheFilterToTheNoteAndThePickCallOnTheNotesStore)
 {
     openNote();
     m_picker->SetDocument(m_form.get(), 0, 0);
@@ -340,10 +327,8 @@ TEST_F(PickCommodityTest, KeyboardFromTheFilterToTheNote)
     EXPECT_TRUE(m_picker->isVisible());
     QTest::keyClick(m_picker->GoodsGrid, Qt::Key_Escape);
     EXPECT_FALSE(m_picker->isVisible());
-}
 
-TEST_F(PickCommodityTest, PickCallOpensThePickerOnTheNotesStore)
-{
+    // note_Call "PICK" opens it on the note's store.
     openNote();
     m_form->MasterDataSource()->SetFieldValue(m_form->MasterDataSet()->FieldByName(QStringLiteral("BUILDINGID")), 1);
     auto *combo = new QObject(m_form.get());

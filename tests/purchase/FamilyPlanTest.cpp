@@ -1,11 +1,13 @@
-// The purchase plan through its window: the period chosen sets the dates,
-// a plan keyed in needs its department and salesman, and the plan becomes
-// purchase orders.
+// The purchase plan through its window: the period chosen sets the dates, a
+// plan needs its department and salesman and becomes purchase orders; and the
+// four family windows grabbed for checking by eye.
 
 #include "PurchaseFixture.h"
 
 #include "PBuyPlanForm.h"
 #include "PNOrderForm.h"
+#include "PValueForm.h"
+#include "RePurchaseForm.h"
 
 #include <QSpinBox>
 
@@ -13,7 +15,7 @@ namespace {
 
 class FamilyPlanTest : public purchasetest::PurchaseTest<TPBuyPlanForm> {};
 
-TEST_F(FamilyPlanTest, ThePeriodChosenSetsStartAndEnd)
+TEST_F(FamilyPlanTest, ThePeriodChosenSetsStartAndEndAndAPlanNeedsItsDepartmentAndSalesman)
 {
     auto *plan = open();
     const QString year = QString::number(plan->YearBox()->value());
@@ -35,12 +37,9 @@ TEST_F(FamilyPlanTest, ThePeriodChosenSetsStartAndEnd)
         EXPECT_EQ(start.toString(Qt::ISODate) + u'/' + end.toString(Qt::ISODate), QLatin1String(dates))
             << TPBuyPlanForm::PeriodNames().value(type).toStdString();
     }
-}
 
-TEST_F(FamilyPlanTest, APlanNeedsItsDepartmentAndSalesman)
-{
+    // The plan needs its department and salesman.
     const int before = count("purchasepthPlan");
-    open();
     pick("cmbPlanType", QStringLiteral("第三季度"));
     addLine("BG0001", 100, 18);
     addLine("YL0001", 40, 95);
@@ -52,7 +51,7 @@ TEST_F(FamilyPlanTest, APlanNeedsItsDepartmentAndSalesman)
     ASSERT_TRUE(save()) << err();
     const qint64 id = current();
     EXPECT_EQ(values("purchasepthPlan", id, "PLANTYPE, DEPID, EMPID, STARTDATE, LASTUPDATEDATE"),
-              QStringLiteral("3/2/2/%1-07-01/%2").arg(form()->YearBox()->value()).arg(QDate::currentDate().toString(Qt::ISODate)));
+              QStringLiteral("3/2/2/2028-07-01/%1").arg(QDate::currentDate().toString(Qt::ISODate)));
     form()->CheckBtnClick();
     EXPECT_EQ(state("purchasepthPlan", id), 1) << err();
     ASSERT_TRUE(form()->LoadNote(int(id)));
@@ -92,6 +91,16 @@ TEST_F(FamilyPlanTest, ThePlanBecomesOrdersAndItsLinesWithoutASupplierANewOrderW
     EXPECT_EQ(shown(), QStringList{QStringLiteral("分支的单据不能做此业务。")});
     EXPECT_EQ(count("orderpth"), orders + 2);
     EXPECT_EQ(opened<TPNOrderForm>("PNOrderForm"), nullptr);
+}
+
+using FamilyScreenshotTest = purchasetest::PurchaseTest<>;
+
+TEST_F(FamilyScreenshotTest, TheFourWindowsAreGrabbed)
+{
+    shoot<TPBuyPlanForm>(QStringLiteral("purchase_plan"), 1, "BG0001", 20);
+    shoot<TPNOrderForm>(QStringLiteral("purchase_order"), 1, "BG0001", 20);
+    shoot<TPValueForm>(QStringLiteral("purchase_value"), 1, "BG0001", 20);
+    shoot<TRePurchaseForm>(QStringLiteral("purchase_requisition"), 1, "BG0001", 20);
 }
 
 } // namespace

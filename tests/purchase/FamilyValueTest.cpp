@@ -1,7 +1,6 @@
 // The estimated-price receipt through its window: stores required, the
-// system's reversal kind refused and protected, order lines turned in and a
-// stopped one stopping the audit, the reversal made from the open lines, the
-// "已冲回" mark and the init mode.
+// system's reversal kind refused and protected, order lines turned in, the
+// reversal made from the open lines, the "已冲回" mark and the init mode.
 
 #include "PurchaseFixture.h"
 
@@ -18,7 +17,7 @@ protected:
     QString ioCaption() const { return grid()->Column(grid()->ColumnOfField(QStringLiteral("IOQTY"))).Title; }
 };
 
-TEST_F(FamilyValueTest, AReceiptNeedsItsStoresAndIsSavedAndAudited)
+TEST_F(FamilyValueTest, AReceiptNeedsItsStoresAndIsSavedAndAuditedAndTheInitFunctionOpensTheInitMode)
 {
     const int before = count("valuepth");
     open();
@@ -37,6 +36,17 @@ TEST_F(FamilyValueTest, AReceiptNeedsItsStoresAndIsSavedAndAudited)
     EXPECT_EQ(values("valuepthDetail", id, "PRICE*QUANTITY, BUILDINGID"), QStringLiteral("1200/1,300/2"));
     form()->CheckBtnClick();
     EXPECT_EQ(state(id), 1) << err();
+
+    // The initialisation function opens the init mode.
+    m_form.reset();
+    auto *init = openInit<TPValueForm>("PVALUEFORM_INIT", "PValueForm");
+    ASSERT_NE(init, nullptr);
+    EXPECT_EQ(init->windowTitle(), QStringLiteral("预入库初始化"));
+    setMaster("PARTNERID", 2);
+    addLine("DZ0004", 4, 30);
+    ASSERT_TRUE(save()) << err();
+    EXPECT_LT(scalar(QStringLiteral("select min(NOTEID) from valuepth")).toLongLong(), 0)
+        << "an opening note's key is negative";
 }
 
 TEST_F(FamilyValueTest, TheSystemsReversalKindIsNeitherEnteredNorUnauditedNorRestored)
@@ -128,18 +138,6 @@ TEST_F(FamilyValueTest, OrderLinesAreTurnedInAndAStoppedOrderLineStopsTheAudit)
     sql(QStringLiteral("update orderpthDetail set CLOSED=0 where NOTEID=%1").arg(order));
     form()->CheckBtnClick();
     EXPECT_EQ(state(id), 1) << err();
-}
-
-TEST_F(FamilyValueTest, TheInitialisationFunctionOpensTheInitMode)
-{
-    auto *init = openInit<TPValueForm>("PVALUEFORM_INIT", "PValueForm");
-    ASSERT_NE(init, nullptr);
-    EXPECT_EQ(init->windowTitle(), QStringLiteral("预入库初始化"));
-    setMaster("PARTNERID", 2);
-    addLine("DZ0004", 4, 30);
-    ASSERT_TRUE(save()) << err();
-    EXPECT_LT(scalar(QStringLiteral("select min(NOTEID) from valuepth")).toLongLong(), 0)
-        << "an opening note's key is negative";
 }
 
 } // namespace

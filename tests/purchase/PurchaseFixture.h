@@ -1,8 +1,7 @@
 #pragma once
-// Fixture of the purchase-window tests: fresh demo books with the package's
-// forms registered as noteLoad registers them, a window opened on a new note
-// as note_Call opens it, keys typed into whatever has the focus, and notes
-// written straight into the books.
+// Fixture of the document-window tests: demo books with the package's forms
+// registered, a window on a new note as note_Call opens it, keys into the
+// focus, and notes written straight into the books.
 
 #include "MDnote.h"
 #include "NoteMessages.h"
@@ -75,8 +74,7 @@ protected:
         data::ClientDataSet *d = (other ? other : form())->DetailDataSet();
         return d->ValueAt(row, d->FieldByName(QString::fromLatin1(name))->Index());
     }
-    // Values of a line (in this window or in `other`) or of the master: "a/b"
-    // for the fields "A,B".
+    // Values of the fields "A,B" of a line (of this window or `other`) or of the master: "a/b".
     QString row(int r, const char *fields, TMDnoteForm *other = nullptr) const
     {
         return joined(fields, [&](const char *f) { return line(r, f, other); });
@@ -118,8 +116,7 @@ protected:
         return testing::AssertionSuccess();
     }
     qint64 current() const { return qint64(form()->CurrentNoteID()); }
-    // Saves the note on screen and audits it (the window moves on), then shows
-    // it again; its id.
+    // Saves and audits the note on screen, then shows it again; its id.
     qint64 saveAndAudit(const char *table)
     {
         EXPECT_TRUE(save()) << err();
@@ -129,8 +126,7 @@ protected:
         EXPECT_TRUE(form()->LoadNote(int(id)));
         return id;
     }
-    // The audit button (audit or un-audit) refused with the error `text`,
-    // the note left in the books at `state`.
+    // The audit button refused with the error `text`, the note left at `stays`.
     testing::AssertionResult auditRefused(const char *table, qint64 id, int stays, const QString &text)
     {
         m_messages.clear();
@@ -141,8 +137,7 @@ protected:
             return testing::AssertionFailure() << "state " << now;
         return testing::AssertionSuccess();
     }
-    QString lastError() const { return errors().value(errors().size() - 1); }
-    std::string err() const { return shown().join(u'|').toStdString(); }
+    std::string err() const { return shownText(); }
 
     // ---- the keyboard ----
     QWidget *focus() const { return QApplication::focusWidget(); }
@@ -170,8 +165,8 @@ protected:
                           .arg(item ? QStringLiteral(" and ITEMSNO=%1").arg(item) : QString()));
     }
     int state(const char *table, qint64 id) { return column(table, id, "NOTESTATE").toInt(); }
-    // Columns of a note (or of its line `item`) in the books, "a/b"; all its
-    // lines in order, "a/b,c/d", when the table is a detail table.
+    // Columns of a note (or of its line `item`) in the books, "a/b"; of a
+    // detail table all its lines in order, "a/b,c/d".
     QString values(const char *table, qint64 id, const char *columns, int item = 0)
     {
         const bool detail = QLatin1String(table).endsWith(QLatin1String("detail"), Qt::CaseInsensitive);
@@ -197,9 +192,8 @@ protected:
     {
         return scalar(QStringLiteral("select COMMODITYID from Commoditylth where CODE='%1'").arg(code)).toLongLong();
     }
-    // A note of `table` written straight into the books (state 1: audited)
-    // for the supplier `partner` (S00n is n in the demo books) with lines {commodity code, quantity, price, values of `extra` columns}
-    // in store 1; its id.
+    // A note written straight into the books for `partner` (S00n is n in the
+    // demo), lines {code, quantity, price, `extra` columns...} in store 1; its id.
     qint64 writeNote(const char *table, const char *code, int state, int kind, qint64 partner,
                      const QVector<QVariantList> &rows, const char *extra = "")
     {
@@ -247,9 +241,8 @@ protected:
         return nullptr;
     }
 
-    // A new note of `F` with two lines on screen, grabbed to
-    // build/shots/<name>.png for checking by eye; every master control must
-    // lie inside the window's design size.
+    // A new note of `F` with two lines, grabbed to shots/<name>.png for
+    // checking by eye; every master control must lie inside the window.
     template <class F>
     void shoot(const QString &name, qint64 partner, const char *code, double price)
     {
@@ -272,8 +265,7 @@ protected:
                         << name.toStdString() << ": " << w->objectName().toStdString();
                 }
     }
-    // The window `function` opens in its initialisation mode, in the books'
-    // first period before they are in use.
+    // The window `function` opens in init mode, in the books' first period before use.
     template <class F>
     F *openInit(const char *function, const char *window)
     {

@@ -1,9 +1,6 @@
-// The consignment note through its window: goods sent out at their cost
-// price, part of them returned with the note's own menu, the rest settled
-// by a sale of kind 3 made from it, each audited (what the audits post:
-// the sales postings' test); the cost-price checks and the audit and
-// un-audit refusals. (The initialisation mode is the estimated receipt's
-// test: the same window protocol.)
+// The consignment note through its window: goods sent out at cost, part
+// returned by its own menu, the rest settled by a sale of kind 3, each audited;
+// the cost-price checks and the audit refusals.
 
 #include "../purchase/PurchaseFixture.h"
 
@@ -24,7 +21,7 @@ protected:
     bool reversedShown() const { return !child<QLabel>("lbReversed")->isHidden(); }
 };
 
-TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartAndTheRestIsSettledByASale)
+TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartTheRestIsSettledByASaleAndTheCostPriceIsChecked)
 {
     const qint64 c003 = partnerId("C003");
     open();
@@ -93,10 +90,8 @@ TEST_F(ConsignmentTest, GoodsSentOutComeBackInPartAndTheRestIsSettledByASale)
     EXPECT_EQ(state("salesth", settled), 0) << err();
     ASSERT_TRUE(form()->LoadNote(int(sent)));
     EXPECT_FALSE(reversedShown());
-}
 
-TEST_F(ConsignmentTest, TheCostPriceIsChecked)
-{
+    // The cost price is checked: below 0 refused, 0 asked about.
     const int notes = count("DeputeMarketsth");
     open();
     setMaster("PARTNERID", partnerId("C001"));

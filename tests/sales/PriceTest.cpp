@@ -1,7 +1,5 @@
-// The quotation and the partners' agreed prices: a quotation saved without a
-// delivery date and audited, its lines turned into a sales order (and then
-// its un-audit refused); the price policy kept per customer and supplier with
-// its refusals, and the price enquiry showing what was kept.
+// The quotation turned into a sales order (then not un-audited); the price
+// policy kept per partner with its refusals, and the price enquiry showing it.
 
 #include "../purchase/PurchaseFixture.h"
 

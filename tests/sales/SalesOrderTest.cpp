@@ -1,8 +1,6 @@
-// The sales order and the sales plan through their windows: an order with
-// its shipping date and the operator's salesman, audited, a sale made from it
-// and audited (the order counts what was delivered), the refusals of its
-// menus, the purchase order for its open lines, and a plan turned into
-// orders.
+// The sales order and plan through their windows: the shipping date and the
+// operator's salesman, a sale made from the order and counted as delivered,
+// the menus' refusals, a purchase order for its open lines, a plan turned into orders.
 
 #include "../purchase/PurchaseFixture.h"
 

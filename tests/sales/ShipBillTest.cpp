@@ -1,10 +1,16 @@
 // The cargo card through its window: the customer and its contact, charge
-// lines by item code or name with their refusals, the profit kept at save,
-// the audit, and the demo's card loaded again.
+// lines by item code or name with their refusals, the profit kept at save, the
+// demo's card loaded again; and the sales windows grabbed for checking by eye.
 
 #include "../purchase/PurchaseFixture.h"
 
+#include "DeputeMarketForm.h"
+#include "PricePolicyForms.h"
+#include "SNOrderForm.h"
+#include "SPriceForm.h"
 #include "ShipBillForm.h"
+
+#include <QComboBox>
 
 namespace {
 
@@ -54,6 +60,25 @@ TEST_F(ShipBillTest, ACardKeepsItsChargesAndProfit)
     EXPECT_EQ(lines()->RecordCount(), 3);
     EXPECT_EQ(row(2, "ITEMCODE,MONEYITEM,GETAMOUNT,PAYAMOUNT"), QStringLiteral("TCF/拖车费/900/400"));
     EXPECT_EQ(masters("CONTACTOR,PROFIT"), QStringLiteral("高峰/1950"));
+}
+
+using SalesScreenshotTest = purchasetest::PurchaseTest<>;
+
+TEST_F(SalesScreenshotTest, TheSalesWindowsAreGrabbed)
+{
+    shoot<TSalePlanForm>(QStringLiteral("sales_plan"), 6, "DZ0001", 69);
+    shoot<TSNOrderForm>(QStringLiteral("sales_order"), 6, "DZ0001", 69);
+    shoot<TDeputeMarketForm>(QStringLiteral("sales_consignment"), 6, "DZ0001", 69);
+    shoot<TSPriceForm>(QStringLiteral("sales_quotation"), 6, "DZ0001", 69);
+    // The demo's cargo card: a master of shipment facts and charge lines.
+    auto *card = open<TShipBillForm>();
+    ASSERT_TRUE(card->LoadNote(int(lastNote("ShipBill"))));
+    grabbed(card, QStringLiteral("sales_cargo_card"));
+    m_form.reset();
+    TSetDefPriceForm policy;
+    policy.page(0).partner->setCurrentIndex(0);
+    policy.show();
+    grabbed(&policy, QStringLiteral("sales_price_policy"));
 }
 
 } // namespace

@@ -1,8 +1,6 @@
-// The stock in/out note through its window: the master checks in order, the
-// source type's partner list and what a change of type, store or kind
-// clears, keyed-in notes audited into stock and reversed exactly, lines
-// turned in from orders (once) and from receipts (recorded, not moved
-// twice), and the refusals of a system-generated note.
+// The stock in/out note through its window: the master checks, what a change
+// of source type, store or kind clears, notes audited into stock and back
+// exactly, lines turned in from orders and receipts, a system note's refusals.
 
 #include "IIOBuildingForm.h"
 #include "StockFixture.h"

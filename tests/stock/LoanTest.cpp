@@ -1,6 +1,5 @@
-// Lending goods to a customer and taking them back: the lending is keyed in
-// by the clerk, stored and posted at cost, the customer's running loan shows
-// on the window; and a loan note never touches the stock of the independent
+// Lending goods to a customer and taking them back: keyed in, stored and posted
+// at cost, the running loan shown; and a loan never touches the independent
 // stock note of its type (they share the type, never a key).
 
 #include "BrowForm.h"
@@ -11,10 +10,6 @@ namespace {
 
 class LoanTest : public stocktest::StockTest<TStockNoteForm> {
 protected:
-    qint64 customer(const char *code)
-    {
-        return scalar(QStringLiteral("select PARTNERID from partnerlth where CODE='%1'").arg(QLatin1String(code))).toLongLong();
-    }
     // A new note of the window from store 4 for C002 (where the note names
     // a customer) with one line; its id.
     template <class F>
@@ -24,7 +19,7 @@ protected:
         if (sale)
             setMaster("ISSALE", 1);
         if (form()->MasterField(QStringLiteral("PARTNERID")))
-            setMaster("PARTNERID", customer("C002"));
+            setMaster("PARTNERID", partnerId("C002"));
         addLine("BG0005", quantity, price);
         EXPECT_TRUE(save()) << err();
         return current();
@@ -46,7 +41,7 @@ TEST_F(LoanTest, ALendingKeyedInLeavesAtCostAndTheReturnComesBack)
     open<TBrowOutForm>();
     EXPECT_EQ(lent(), QStringLiteral("累计借出"));
     pick("cmbPartner", QStringLiteral("C002"));
-    EXPECT_EQ(master("PARTNERID").toLongLong(), customer("C002"));
+    EXPECT_EQ(master("PARTNERID").toLongLong(), partnerId("C002"));
     EXPECT_EQ(lent(), QStringLiteral("累计借出  0.0000"));
     pick("cmbBuilding", QStringLiteral("04"));
     setMaster("EMPID", 5);

@@ -1,9 +1,10 @@
-// Place management on the stock in/out note: a line's quantity lands on its
-// default place, place rows follow their lines to the books and go with a
-// deleted line, the line checks before save, and the place dialog's refusals.
+// Place management: on the stock in/out note a line lands on its default place,
+// place rows follow their lines to the books, the line checks and the place
+// dialog's refusals; the place move between two places.
 
 #include "IIOBuildingForm.h"
 #include "IIOBuildingPlaceForm.h"
+#include "PlaceAdjustForm.h"
 #include "StockFixture.h"
 
 namespace {
@@ -38,8 +39,48 @@ protected:
     }
 };
 
-TEST_F(PlaceTest, LinesLandOnTheirDefaultPlaceAndTheirRowsFollowThemToTheBooks)
+TEST_F(PlaceTest, ThePlaceDialogsRefusalsAndLinesLandOnTheirDefaultPlaceWithTheirRowsFollowingThemToTheBooks)
 {
+    TIIOBuildingPlaceForm dialog(form());
+    dialog.SetLine({22, goods(QStringLiteral("BG0003")), QStringLiteral("中性笔"), 1, 1, QStringLiteral("总部仓库"), 5,
+                    {{3, 5, QStringLiteral("A区2号货架")}}});
+    EXPECT_EQ(dialog.qryPlaces->RecordCount(), 3) << "the three shelves, not the zones";
+    auto add = [&](const QVariant &place, double quantity) {
+        dialog.cdsPlace->Append();
+        dialog.cdsPlace->FieldByName(QStringLiteral("PLACEID"))->SetValue(place);
+        dialog.cdsPlace->FieldByName(QStringLiteral("QUANTITY"))->SetValue(quantity);
+        dialog.cdsPlace->Post();
+    };
+    add(3, 2);
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("货位不能重复！"));
+    EXPECT_EQ(dialog.cdsPlace->RecordCount(), 1);
+    EXPECT_DOUBLE_EQ(dialog.Total(), 5);
+    add(2, -1);
+    EXPECT_EQ(dialog.Rows().value(1).value(2).toString(), QStringLiteral("A区1号货架"));
+    dialog.OkBtnClick();
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("第[2]记录的数量不能小于0！不能确定"));
+    EXPECT_EQ(dialog.result(), 0);
+    add(QVariant(), 1);
+    dialog.cdsPlace->First();
+    dialog.cdsPlace->Next();
+    dialog.cdsPlace->Edit();
+    dialog.cdsPlace->FieldByName(QStringLiteral("QUANTITY"))->SetValue(1);
+    dialog.cdsPlace->Post();
+    dialog.OkBtnClick();
+    EXPECT_EQ(m_messages.last().text, QStringLiteral("第[3]记录的货位为空！不能确定"));
+    dialog.cdsPlace->Last();
+    dialog.btDeleteClick();
+    dialog.OkBtnClick();
+    EXPECT_EQ(dialog.result(), 1);
+    EXPECT_EQ(dialog.Rows().size(), 2);
+
+    // A stocktaking's places may go below 0.
+    TIIOBuildingPlaceForm counted(form());
+    counted.SetLine({30, goods(QStringLiteral("BG0003")), QStringLiteral("中性笔"), 1, 1, QStringLiteral("总部仓库"), -2,
+                     {{3, -2, QStringLiteral("A区2号货架")}}});
+    counted.OkBtnClick();
+    EXPECT_EQ(counted.result(), 1);
+
     EXPECT_FALSE(grid()->isColumnHidden(grid()->ColumnOfField(QStringLiteral("PLACEFLAG"))));
     addLine("BG0003", 4, 1.5);
     addLine("BG0005", 2, 12);
@@ -87,47 +128,36 @@ TEST_F(PlaceTest, TurnedInLinesGetTheirDefaultPlaceAndADialogChangeIsAChangeOfTh
     EXPECT_EQ(penPlaces(), QStringLiteral("2:0;3:1200"));
 }
 
-TEST_F(PlaceTest, ThePlaceDialogRefusesARepeatedPlaceAnEmptyPlaceAndANegativeQuantity)
-{
-    TIIOBuildingPlaceForm dialog(form());
-    dialog.SetLine({22, goods(QStringLiteral("BG0003")), QStringLiteral("中性笔"), 1, 1, QStringLiteral("总部仓库"), 5,
-                    {{3, 5, QStringLiteral("A区2号货架")}}});
-    EXPECT_EQ(dialog.qryPlaces->RecordCount(), 3) << "the three shelves, not the zones";
-    auto add = [&](const QVariant &place, double quantity) {
-        dialog.cdsPlace->Append();
-        dialog.cdsPlace->FieldByName(QStringLiteral("PLACEID"))->SetValue(place);
-        dialog.cdsPlace->FieldByName(QStringLiteral("QUANTITY"))->SetValue(quantity);
-        dialog.cdsPlace->Post();
-    };
-    add(3, 2);
-    EXPECT_EQ(m_messages.last().text, QStringLiteral("货位不能重复！"));
-    EXPECT_EQ(dialog.cdsPlace->RecordCount(), 1);
-    EXPECT_DOUBLE_EQ(dialog.Total(), 5);
-    add(2, -1);
-    EXPECT_EQ(dialog.Rows().value(1).value(2).toString(), QStringLiteral("A区1号货架"));
-    dialog.OkBtnClick();
-    EXPECT_EQ(m_messages.last().text, QStringLiteral("第[2]记录的数量不能小于0！不能确定"));
-    EXPECT_EQ(dialog.result(), 0);
-    add(QVariant(), 1);
-    dialog.cdsPlace->First();
-    dialog.cdsPlace->Next();
-    dialog.cdsPlace->Edit();
-    dialog.cdsPlace->FieldByName(QStringLiteral("QUANTITY"))->SetValue(1);
-    dialog.cdsPlace->Post();
-    dialog.OkBtnClick();
-    EXPECT_EQ(m_messages.last().text, QStringLiteral("第[3]记录的货位为空！不能确定"));
-    dialog.cdsPlace->Last();
-    dialog.btDeleteClick();
-    dialog.OkBtnClick();
-    EXPECT_EQ(dialog.result(), 1);
-    EXPECT_EQ(dialog.Rows().size(), 2);
+using PlaceAdjustTest = stocktest::StockTest<TPlaceAdjustForm>;
 
-    // A stocktaking's places may go below 0.
-    TIIOBuildingPlaceForm counted(form());
-    counted.SetLine({30, goods(QStringLiteral("BG0003")), QStringLiteral("中性笔"), 1, 1, QStringLiteral("总部仓库"), -2,
-                     {{3, -2, QStringLiteral("A区2号货架")}}});
-    counted.OkBtnClick();
-    EXPECT_EQ(counted.result(), 1);
+TEST_F(PlaceAdjustTest, WithoutPlacesTheWindowDoesNotOpenWithThemALineMovesBetweenTwoPlaces)
+{
+    auto *f = CreateNoteForm<TPlaceAdjustForm>();
+    m_form.reset(f);
+    EXPECT_EQ(pk_note::SendNoteMessage(f, pk_note::NM_NOTEOPEN, 0, 0), pk_note::E_FAIL);
+    EXPECT_EQ(lastError(), QStringLiteral("没有使用货位管理功能。"));
+
+    setParam(QStringLiteral("UsePlace"), QStringLiteral("1"));
+    // Ten pens on shelf A2 instead of the demo's opening stock there.
+    sql(QStringLiteral("delete from onhandaathPlace where BUILDINGID=1"));
+    sql(QStringLiteral("insert into onhandaathPlace (BUILDINGID, PLACEID, COMMODITYID, QUANTITY) values (1, 3, %1, 10)")
+            .arg(goods(QStringLiteral("BG0003"))));
+    start(1);
+    addLine("BG0003", 4, 0);
+    EXPECT_EQ(form()->cmbOutPlace->Search(QString()), 1) << "only A2 holds pens";
+    EXPECT_EQ(form()->cmbInPlace->Search(QString()), 3) << "every shelf";
+    EXPECT_TRUE(refused(QStringLiteral("调前货位或调后货位为空,不能保存.")));
+    setLine("OUTPLACEID", 3);
+    setLine("INPLACEID", 3);
+    EXPECT_TRUE(refused(QStringLiteral("调前货位与调后货位相同,不能保存.")));
+    setLine("INPLACEID", 2);
+    EXPECT_EQ(line(0, "INPLACENAME").toString(), QStringLiteral("A区1号货架"));
+    const QString stock = onHand("BG0003", 1);
+    const qint64 id = saveAndAudit("PlaceAdjustith");
+    EXPECT_EQ(penPlaces(), QStringLiteral("2:4;3:6"));
+    EXPECT_EQ(onHand("BG0003", 1), stock) << "the store's stock stays";
+    ASSERT_EQ(audit("PlaceAdjustith", id), 0) << err();
+    EXPECT_EQ(penPlaces(), QStringLiteral("2:0;3:10"));
 }
 
 } // namespace

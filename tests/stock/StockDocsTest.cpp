@@ -1,10 +1,15 @@
-// The stock documents on the shared stock-note base: a transfer moving stock
-// between stores at the cost it left at or, kind 2, at its in price with the
-// difference booked to its account (and back on un-audit), its checks,
-// issues stored at cost, and the loss report's on-hand column.
+// The stock documents on the shared stock-note base: a transfer at the cost it
+// left at or, kind 2, at its in price with the difference booked (and back on
+// un-audit); issues and losses at cost; the price change revaluing the stock;
+// and the stock windows grabbed for checking by eye.
 
 #include "AttaintForm.h"
 #include "BadsthForm.h"
+#include "BatchCheckForm.h"
+#include "BrowForm.h"
+#include "ChgPriceForm.h"
+#include "IIOBuildingForm.h"
+#include "IIOBuildingPlaceForm.h"
 #include "SpecialInForm.h"
 #include "StockFixture.h"
 
@@ -87,6 +92,80 @@ TEST_F(StockDocTest, IssuesAndLossesLeaveAtCostAndALossLineShowsTheStoresStock)
     id = saveAndAudit("Attaintith");
     EXPECT_EQ(onHand("BG0005", 4), QStringLiteral("5/40"));
     EXPECT_EQ(flows(29, id), QStringLiteral("4:-1:2:8"));
+}
+
+using ChgPriceTest = stocktest::StockTest<TChgPriceForm>;
+
+TEST_F(ChgPriceTest, ARateRevaluesTheStoresStockAndUnauditGivesItBack)
+{
+    // A line as a clerk starts it: the price after is the price before.
+    const auto addGoods = [this](const char *code) {
+        form()->muAppendDetailClick();
+        setLine("COMMODITYCODE", QString::fromLatin1(code));
+    };
+    ASSERT_EQ(onHand("BG0001", 1), QStringLiteral("200/3660")) << "the demo's paper in the head-office store";
+    start(1);
+    addGoods("BG0001");
+    EXPECT_DOUBLE_EQ(line(0, "APRICE").toDouble(), 18.3);
+    EXPECT_DOUBLE_EQ(line(0, "SQUANTITY").toDouble(), 200);
+    EXPECT_TRUE(refused(QStringLiteral("调价科目为空或者不是末级科目,不能保存!")));
+    setMaster("SUBCODE", QStringLiteral("1405"));
+    EXPECT_TRUE(refused(QStringLiteral("第[1]条货品的调后单价不能等于调前单价！")));
+    setLine("ADJUSTRATE", 0);
+    EXPECT_EQ(lastError(), QStringLiteral("对不起,调价比率超出范围,请重新输入."));
+    EXPECT_DOUBLE_EQ(line(0, "ADJUSTRATE").toDouble(), 100);
+    setLine("ADJUSTRATE", 110);
+    EXPECT_DOUBLE_EQ(line(0, "PRICE").toDouble(), 20.13);
+    EXPECT_DOUBLE_EQ(line(0, "PASPRICE").toDouble(), 1.83);
+    // Batch-costed water keeps its batches' prices.
+    addGoods("SP0001");
+    setLine("ADJUSTRATE", 90);
+    EXPECT_TRUE(refused(QStringLiteral("第[2]条货品是批次货品不可以调整单价！")));
+    form()->muDeleteDetailClick();
+    const qint64 id = saveAndAudit("ChgPriceith");
+    EXPECT_EQ(onHand("BG0001", 1), QStringLiteral("200/4026"));
+    EXPECT_EQ(rows(QStringLiteral("select PRICE from onhandaath where BUILDINGID=1 and COMMODITYID=%1")
+                       .arg(goods(QStringLiteral("BG0001")))), QStringLiteral("20.13"));
+    ASSERT_EQ(audit("ChgPriceith", id), 0) << err();
+    EXPECT_EQ(onHand("BG0001", 1), QStringLiteral("200/3660"));
+    EXPECT_EQ(flows(31, id), QString());
+}
+
+class StockScreenshotTest : public stocktest::StockTest<TMDnoteForm> {
+protected:
+    void grab(QWidget *w, const char *name)
+    {
+        w->show();
+        EXPECT_TRUE(testsupport::saveShot(w, QLatin1String(name))) << name;
+    }
+};
+
+TEST_F(StockScreenshotTest, TheStockWindowsOnDemoNotesAndTheAuditCentre)
+{
+    setParam(QStringLiteral("UsePlace"), QStringLiteral("1"));
+    auto *inOut = open<TIIOBuildingForm>();
+    inOut->LoadNote(2); // the system-made note: "机制" shows
+    grab(inOut, "IIOBuildingForm");
+    {
+        // The pens' shelf in head office split over two shelves.
+        TIIOBuildingPlaceForm dialog(inOut);
+        dialog.SetLine({22, goods(QStringLiteral("BG0003")), QStringLiteral("中性笔"), 1, 1, QStringLiteral("总部仓库"), 5,
+                        {{3, 3.0, QStringLiteral("A区2号货架")}, {2, 2.0, QStringLiteral("A区1号货架")}}});
+        grab(&dialog, "IIOBuildingPlaceForm");
+    }
+
+    auto *transfer = open<TBadsthForm>();
+    transfer->LoadNote(1);
+    EXPECT_EQ(child<QLabel>("lbInOrg")->text(), QStringLiteral("调入机构:  总部"));
+    grab(transfer, "BadsthForm");
+    auto *lending = open<TBrowOutForm>();
+    lending->LoadNote(int(scalar(QStringLiteral("select min(NOTEID) from BrowOut")).toLongLong()));
+    EXPECT_EQ(child<QLabel>("lbLent")->text(), QStringLiteral("累计借出  10.0000")) << "eight and five lent, three back";
+    grab(lending, "BrowOutForm");
+    TBatchCheckForm center;
+    center.btnQueryClick();
+    EXPECT_GT(center.cdsNotes->RecordCount(), 5) << "the demo's waiting notes";
+    grab(&center, "BatchCheckForm");
 }
 
 } // namespace

@@ -1,9 +1,7 @@
 #pragma once
-// Fixture of the stock-document tests: the purchase windows' fixture (fresh
-// demo books, windows opened as note_Call opens them, scripted messages) with
-// the stock books read back per store and commodity, and notes written
-// straight into the books. Rows are read and joined in C++, so the checks
-// read the same on SQLite and on the server.
+// Fixture of the stock-document tests: the purchase windows' fixture with the
+// stock read back per store and commodity (joined in C++, so alike on both
+// engines), and notes written straight into the books.
 
 #include "../purchase/PurchaseFixture.h"
 
@@ -25,8 +23,7 @@ protected:
     using Base::scalar;
     using Base::sql;
 
-    // Audits an entered note, or un-audits an audited one, through its
-    // window's button (after an audit the window moves on to the next note).
+    // Audits or un-audits a note through its window's button.
     void toggleAudit(qint64 id)
     {
         this->form()->LoadNote(int(id));
@@ -76,10 +73,9 @@ protected:
         return rows(QStringLiteral("select PLACEID, QUANTITY from onhandaathPlace where BUILDINGID=1 and COMMODITYID=%1 "
                                    "order by PLACEID").arg(this->goods(QStringLiteral("BG0003"))));
     }
-    // A note of `table` written straight into the books, keyed from the
-    // table's counter (so notes sharing a type share it), `day` days into the
-    // period, with `extra` master columns; "%1" in `code` becomes the id.
-    // State 1 posts it. Its id.
+    // A note written straight into the books, keyed from the table's counter,
+    // `day` days into the period, with `extra` master columns ("%1" in `code`
+    // becomes the id; state 1 posts it); its id.
     qint64 insertNote(const char *table, const QString &code, const QVector<Line> &lines, int state = 0, int store = 1,
                       int emp = 5, int maker = 1, int day = 0, const QList<std::pair<const char *, int>> &extra = {})
     {
@@ -105,8 +101,7 @@ protected:
                 .arg(GetFirstDayOfPosMonth().addDays(day).toString(Qt::ISODate)).arg(store).arg(emp).arg(maker).arg(values));
         return id;
     }
-    // A stock in/out note ("CRK-<id>", day 2) of a kind and source type,
-    // made by the system when `isAuto`.
+    // A stock in/out note ("CRK-<id>", day 2), made by the system when `isAuto`.
     qint64 writeInOut(int state, int kind, int sourceType, int store, int isAuto, const QVector<Line> &lines)
     {
         return insertNote("iostoreith", QStringLiteral("CRK-%1"), lines, state, store, 5, 1, 1,

@@ -1,11 +1,12 @@
 #include "TestSupport.h"
 
+#include "data/ClientDataSet.h"
+#include "data/Field.h"
 #include "notedb.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QCoreApplication>
-#include <QHash>
 #include <QMutex>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -41,7 +42,7 @@ public:
         return *s;
     }
 
-    std::unique_ptr<db::Database> create(const QString &path, bool demo)
+    std::unique_ptr<db::Database> create(bool demo)
     {
         QMutexLocker lock(&m_mutex);
         dropUnused();
@@ -65,14 +66,7 @@ public:
         onServer(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(name, tpl));
         m_made << name;
         m_clones << name;
-        m_addresses.insert(path, serverDatabaseAddress(name));
         return notedb::openBooks(serverDatabaseAddress(name));
-    }
-
-    QString address(const QString &path)
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_addresses.value(path, path);
     }
 
 private:
@@ -100,8 +94,6 @@ private:
             try {
                 onServer(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(*it));
                 m_made.removeAll(*it);
-                for (auto a = m_addresses.begin(); a != m_addresses.end();)
-                    a = a.value() == serverDatabaseAddress(*it) ? m_addresses.erase(a) : std::next(a);
                 it = m_clones.erase(it);
             } catch (const db::DbError &) {
                 ++it;
@@ -128,7 +120,6 @@ private:
     QString m_templates[2];
     QStringList m_made;   // everything to drop at the end
     QStringList m_clones; // test books, dropped as soon as they are free
-    QHash<QString, QString> m_addresses;
     int m_counter = 0;
 };
 
@@ -146,13 +137,11 @@ bool booksOnServer()
     return server;
 }
 
-QString booksAddress(const QString &path) { return booksOnServer() ? ServerBooks::instance().address(path) : path; }
-
 std::unique_ptr<db::Database> freshBooks(const QString &path, bool demo)
 {
     notedb::install();
     if (booksOnServer())
-        return ServerBooks::instance().create(path, demo);
+        return ServerBooks::instance().create(demo);
     return notedb::createBooks(path, demo, true);
 }
 
@@ -331,6 +320,18 @@ QString cellText(const QVariant &v)
     }
 }
 
+QString joinRows(const db::ResultSet &rs, QString (*text)(const QVariant &), QChar cell, QChar row)
+{
+    QStringList rows;
+    for (const auto &r : rs.rows) {
+        QStringList cells;
+        for (const QVariant &v : r)
+            cells << text(v);
+        rows << cells.join(cell);
+    }
+    return rows.join(row);
+}
+
 } // namespace
 
 QString rowsOf(db::Database &books, const QString &tsql, QChar cell, QChar row)
@@ -338,16 +339,11 @@ QString rowsOf(db::Database &books, const QString &tsql, QChar cell, QChar row)
     return rowsText(books.select(tsql), cell, row);
 }
 
-QString rowsText(const db::ResultSet &rs, QChar cell, QChar row)
+QString rowsText(const db::ResultSet &rs, QChar cell, QChar row) { return joinRows(rs, cellText, cell, row); }
+
+QString rowsText(db::Database &books, const QString &sql, const db::Params &params)
 {
-    QStringList rows;
-    for (const auto &r : rs.rows) {
-        QStringList cells;
-        for (const QVariant &v : r)
-            cells << cellText(v);
-        rows << cells.join(cell);
-    }
-    return rows.join(row);
+    return rowsText(books.select(sql, params), u'|', u',');
 }
 
 QString refusal(const std::function<void()> &action)
@@ -385,14 +381,22 @@ QString plain(const QVariant &value)
 
 QString joinedRows(db::Database &books, const QString &select, QChar sep, QChar rowSep)
 {
-    QStringList rows;
-    for (const QVector<QVariant> &r : books.select(select).rows) {
+    return joinRows(books.select(select), plain, sep, rowSep);
+}
+
+QStringList valuesIn(const data::ClientDataSet &rows, const char *fields, QChar sep)
+{
+    QList<int> columns;
+    for (const QByteArray &f : QByteArray(fields).split(','))
+        columns << rows.FieldByName(QString::fromLatin1(f))->Index();
+    QStringList out;
+    for (int r = 0; r < rows.RecordCount(); ++r) {
         QStringList values;
-        for (const QVariant &v : r)
-            values << plain(v);
-        rows << values.join(sep);
+        for (int c : columns)
+            values << rows.ValueAt(r, c).toString();
+        out << values.join(sep);
     }
-    return rows.join(rowSep);
+    return out;
 }
 
 void typeIntoFocus(const QString &text)
@@ -415,20 +419,6 @@ bool saveShot(QWidget *window, const QString &name)
     return window->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
 }
 
-} // namespace testsupport
-
-// ---------------------------------------------------------------------------- rows as text
-namespace testsupport {
-
-QString rowsText(db::Database &books, const QString &sql, const db::Params &params)
-{
-    return rowsText(books.select(sql, params), u'|', u',');
-}
-
-} // namespace testsupport
-
-namespace testsupport {
-
 QString serverDatabaseAddress(const QString &name)
 {
     // postgresql://user@host:port/DB?options: the database is the path.
@@ -448,11 +438,6 @@ QString errorOf(const std::function<void()> &run)
     }
     return QStringLiteral("(ran)");
 }
-
-} // namespace testsupport
-
-// ---------------------------------------------------------------------------- windows driven by the keyboard
-namespace testsupport {
 
 void showActive(QWidget *window)
 {

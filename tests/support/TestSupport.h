@@ -19,6 +19,10 @@
 #include <initializer_list>
 #include <memory>
 
+namespace data {
+class ClientDataSet;
+}
+
 namespace testsupport {
 
 // A private temporary folder removed when the object dies.
@@ -43,10 +47,6 @@ std::unique_ptr<db::Database> freshBooks(const QString &path, bool demo = false)
 std::unique_ptr<db::Database> openAgain(const db::Database &books);
 // Whether freshBooks puts the books on the PostgreSQL server.
 bool booksOnServer();
-// Where the books freshBooks made for `path` are: the server address when they
-// are on the server, else `path` itself (for reopening them or handing them
-// to one of our programs).
-QString booksAddress(const QString &path);
 
 // The offscreen widgets application every test of a program shares.
 void ensureApplication();
@@ -77,6 +77,9 @@ protected:
     void grant(int user, int privilegeId, std::initializer_list<int> actions);
     QStringList shown() const { return m_messages.texts(); }
     QStringList errors() const { return m_messages.texts(pub::MessageKind::Error); }
+    // The last error shown, and everything shown as one text for failures.
+    QString lastError() const { return errors().value(errors().size() - 1); }
+    std::string shownText() const { return shown().join(u'|').toStdString(); }
     // Top-level windows opened since the test began.
     QWidgetList newWindows() const;
 
@@ -131,15 +134,16 @@ QString refusal(const std::function<void()> &action);
 // un-audit 1 -> 0, void 0 -> 2).
 void setNoteState(db::Database &books, const QString &table, qint64 id, int from, int to);
 
-// ---- reading rows and windows back (the stock, finder, commodity and picker tests)
+// ---- reading rows and windows back
 
 // A value as checks compare it on either engine: numbers rounded to 4 places
 // without trailing zeros (the server gives 20.000000 where SQLite gives 20),
 // text as it is, null as nothing.
 QString plain(const QVariant &value);
-// The rows of a query read back in C++ (no engine's own string functions):
-// each row's values joined by `sep`, the rows by `rowSep`.
+// The rows of a query with their values as `plain` gives them.
 QString joinedRows(db::Database &books, const QString &select, QChar sep = u':', QChar rowSep = u';');
+// The values of the fields "A,B" in each row of a data set, joined by `sep`.
+QStringList valuesIn(const data::ClientDataSet &rows, const char *fields, QChar sep = u'/');
 // Types `text` into whatever has the focus, a key at a time as a clerk does:
 // keys for plain characters, a text event for Chinese (no key of its own).
 void typeIntoFocus(const QString &text);
@@ -147,30 +151,16 @@ void typeIntoFocus(const QString &text);
 // the build's bin folder; whether it was written.
 bool saveShot(QWidget *window, const QString &name);
 
-} // namespace testsupport
-
-// ---------------------------------------------------------------------------- rows as text
-namespace testsupport {
-
-// The rows `sql` returns as one text, the same on both engines: the cells of
-// a row joined by '|', the rows by ','; a number in its shortest form (20,
-// where the server's numeric reads 20.000000), a null as an empty cell.
+// The rows `sql` returns as one text, the same on both engines: cells joined
+// by '|', rows by ','; numbers in their shortest form, a null as an empty cell.
 QString rowsText(db::Database &books, const QString &sql, const db::Params &params = {});
-
-} // namespace testsupport
-
-namespace testsupport {
-
 // What `run` throws (any std::exception: the text shown to the user), or
 // "(ran)" when it runs through; a refusal is then checked in one line.
 QString errorOf(const std::function<void()> &run);
 // The address of database `name` on the server NOTE_TEST_PG names.
 QString serverDatabaseAddress(const QString &name);
 
-} // namespace testsupport
-
-// ---------------------------------------------------------------------------- windows driven by the keyboard
-namespace testsupport {
+// ---- windows driven by the keyboard
 
 // Shows a window or dialog as the user gets it: visible, active, the focus inside.
 void showActive(QWidget *window);
