@@ -434,11 +434,23 @@ void flush(Statements &s)
             values << r.goods << r.store << r.id << r.quantity;
             ids << QString::number(r.id);
         }
+        // Planned once for any values, the statement cannot see that the
+        // later flows are few: it was seen to hash the whole flow table,
+        // twice, for every un-audit. Plain lookups by the goods index and by
+        // ID are the only plan it is given; plain, because such a scan marks
+        // the index entries of flows already removed as dead, where a bitmap
+        // scan walks them again on every un-audit of the same goods.
+        together.add(s.serverStatement("select set_config('enable_hashjoin', 'off', true), "
+                                       "set_config('enable_mergejoin', 'off', true), "
+                                       "set_config('enable_bitmapscan', 'off', true)", {}));
         update(QStringLiteral("removed"), int(s.removed.size()), "(?::bigint, ?::bigint, ?::bigint, ?::numeric)",
                QStringLiteral("update noteflowaath f set EQTY = round(f.EQTY - d.q, 6) from (select l.ID, sum(v.q) as q "
                               "from (values %1) as v(g, s, id, q) join noteflowaath l on l.COMMODITYID = v.g "
                               "and l.BUILDINGID = v.s and l.ID > v.id group by l.ID) as d where f.ID = d.ID"),
                values);
+        together.add(s.serverStatement("select set_config('enable_hashjoin', 'on', true), "
+                                       "set_config('enable_mergejoin', 'on', true), "
+                                       "set_config('enable_bitmapscan', 'on', true)", {}));
         together.add(s.serverStatement("delete from noteflowaath where ID = any(?::bigint[])",
                                  {QStringLiteral("{%1}").arg(ids.join(u','))}));
         s.removed.clear();

@@ -247,4 +247,19 @@ TEST_F(ServerPostings, AQueuedAuditGoesWithItsFailedStatementAndOlderTriggersSti
     EXPECT_EQ(clerk.scalar("select count(*) from sys_postqueue").toInt(), 0);
 }
 
+TEST_F(ServerPostings, AnUnauditGivesThePlannerBackAsItFoundIt)
+{
+    // The un-audit narrows the plans of one statement only: the rest of the
+    // transaction, and the session, plan as before.
+    const qint64 note = m_pg->scalar("select min(NOTEID) from Badsthith where NOTESTATE = 0").toLongLong();
+    ASSERT_EQ(setState(*m_pg, "Badsthith", note, 1), "");
+    m_pg->beginTran();
+    EXPECT_EQ(setState(*m_pg, "Badsthith", note, 0), "");
+    EXPECT_EQ(testsupport::rowsOf(*m_pg, "select current_setting('enable_hashjoin'), current_setting('enable_mergejoin'), "
+                                         "current_setting('enable_bitmapscan')"),
+              "on:on:on");
+    m_pg->commitTran();
+    EXPECT_EQ(m_pg->scalar(QString("select count(*) from noteflowaath where NOTETYPE = 26 and NOTEID = %1").arg(note)).toInt(), 0);
+}
+
 } // namespace
