@@ -909,82 +909,32 @@ QSqlQuery Database::exec(const QString &tsql, const Params &params)
 
 QString Database::liftColumnNumbers(const QString &tsql, Params &params)
 {
-    QString out;
-    out.reserve(tsql.size() + 32);
-    const auto ident = [](QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$'; };
-    const qsizetype n = tsql.size();
-    // Where the last two tokens ended: a name (or a quoted one) then `=`.
-    bool afterName = false, afterNameEquals = false;
-    for (qsizetype i = 0; i < n;) {
-        const QChar c = tsql[i];
-        qsizetype j = i + 1;
-        if (c.isSpace()) {
-            while (j < n && tsql[j].isSpace())
-                ++j;
-            out += QStringView(tsql).mid(i, j - i);
-            i = j;
+    QVector<Token> toks = tokenize(tsql);
+    // The two tokens before, blanks and comments aside: a column, then `=`.
+    const Token *column = nullptr, *equals = nullptr;
+    for (qsizetype i = 0; i < toks.size(); ++i) {
+        Token &t = toks[i];
+        if (t.kind == Token::Whitespace || t.kind == Token::Comment)
             continue;
+        // Decimals, exponents, hex and overlong numbers keep their text.
+        const bool whole = t.kind == Token::Number && t.text.size() <= 18 &&
+                           std::all_of(t.text.cbegin(), t.text.cend(), [](QChar c) { return c.isDigit(); });
+        if (whole && equals && equals->is("=") && column &&
+            (column->kind == Token::Word || column->kind == Token::QuotedName)) {
+            QString key;
+            do
+                key = QStringLiteral("pk_lifted%1").arg(params.size());
+            while (params.contains(key));
+            params.insert(key, t.text.toLongLong());
+            t.kind = Token::Parameter;
+            t.text = u':' + key;
+            if (i + 1 < toks.size() && toks[i + 1].kind == Token::Word)
+                t.text += u' '; // `noteId=37and`: the number ended before the word
         }
-        bool name = false, equals = false;
-        if (c == u'\'' || c == u'"' || c == u'[') {
-            const QChar close = c == u'[' ? QChar(u']') : c;
-            for (;;) {
-                while (j < n && tsql[j] != close)
-                    ++j;
-                if (j + 1 < n && tsql[j + 1] == close) { // '' and ]] stand for themselves
-                    j += 2;
-                    continue;
-                }
-                break;
-            }
-            j = std::min(j + 1, n);
-            name = c != u'\'';
-        } else if (c == u'-' && j < n && tsql[j] == u'-') {
-            while (j < n && tsql[j] != u'\n')
-                ++j;
-            out += QStringView(tsql).mid(i, j - i);
-            i = j;
-            continue; // a comment keeps what came before it
-        } else if (c == u'/' && j < n && tsql[j] == u'*') {
-            const qsizetype end = tsql.indexOf(QLatin1String("*/"), j + 1);
-            j = end < 0 ? n : end + 2;
-            out += QStringView(tsql).mid(i, j - i);
-            i = j;
-            continue;
-        } else if (c.isDigit()) {
-            while (j < n && tsql[j].isDigit())
-                ++j;
-            // Decimals, exponents, hex and overlong numbers keep their text.
-            const bool whole = j - i <= 18 && !(j < n && (tsql[j] == u'.' || tsql[j] == u'e' || tsql[j] == u'E' ||
-                                                           tsql[j] == u'x' || tsql[j] == u'X' || tsql[j] == u'_'));
-            if (afterNameEquals && whole) {
-                QString key;
-                do
-                    key = QStringLiteral("pk_lifted%1").arg(params.size());
-                while (params.contains(key));
-                params.insert(key, QStringView(tsql).mid(i, j - i).toLongLong());
-                out += u':' + key;
-                if (j < n && ident(tsql[j]))
-                    out += u' '; // `noteId=37and`: the number ended the name
-                i = j;
-                afterName = afterNameEquals = false;
-                continue;
-            }
-            while (j < n && ident(tsql[j]))
-                ++j;
-        } else if (ident(c) || c == u':') {
-            while (j < n && (ident(tsql[j]) || tsql[j] == u'.'))
-                ++j;
-            name = c != u':';
-        } else if (c == u'=') {
-            equals = afterName;
-        }
-        out += QStringView(tsql).mid(i, j - i);
-        i = j;
-        afterNameEquals = equals;
-        afterName = name;
+        column = equals;
+        equals = &t;
     }
-    return out;
+    return joinTokens(toks);
 }
 
 int Database::execWrite(const QString &given, const Params &givenParams)
