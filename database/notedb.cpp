@@ -146,40 +146,16 @@ QStringList schemaFiles()
 
 namespace {
 
-// How the schema spells each column name, for a server that gives names back
-// folded to lower case. A name spelt two ways takes its most common spelling.
-const QHash<QString, QString> &columnSpellings()
+// How the schema spells each column name, table by table, for a server that
+// gives names back folded to lower case.
+const db::Database::TableSpellings &columnSpellings()
 {
-    static const QHash<QString, QString> spellings = [] {
-        QHash<QString, QHash<QString, int>> seen;
-        static const QRegularExpression table(QStringLiteral("create\\s+table\\s+\\w+\\s*\\((.*?)\\n\\);"),
-                                              QRegularExpression::CaseInsensitiveOption |
-                                                  QRegularExpression::DotMatchesEverythingOption);
-        static const QRegularExpression column(QStringLiteral("^\\s*[\\[\"]?(\\w+)"));
-        static const QStringList notColumns{QStringLiteral("primary"), QStringLiteral("unique"), QStringLiteral("constraint"),
-                                            QStringLiteral("foreign"), QStringLiteral("check")};
+    static const db::Database::TableSpellings spellings = [] {
+        db::Database::TableSpellings out;
         for (const QString &path : schemaFiles()) {
             QFile f(path);
-            if (!f.open(QIODevice::ReadOnly))
-                continue;
-            const QString text = QString::fromUtf8(f.readAll());
-            for (auto t = table.globalMatch(text); t.hasNext();) {
-                const QStringList lines = t.next().captured(1).split(u'\n');
-                for (const QString &line : lines) {
-                    const QRegularExpressionMatch m = column.match(line);
-                    if (m.hasMatch() && !notColumns.contains(m.captured(1).toLower()))
-                        ++seen[m.captured(1).toLower()][m.captured(1)];
-                }
-            }
-        }
-        QHash<QString, QString> out;
-        for (auto it = seen.cbegin(); it != seen.cend(); ++it) {
-            int best = 0;
-            for (auto s = it.value().cbegin(); s != it.value().cend(); ++s)
-                if (s.value() > best || (s.value() == best && s.key() < out.value(it.key()))) {
-                    best = s.value();
-                    out[it.key()] = s.key();
-                }
+            if (f.open(QIODevice::ReadOnly))
+                out.insert(db::Database::spellingsOf(QString::fromUtf8(f.readAll())));
         }
         return out;
     }();

@@ -381,7 +381,10 @@ void BatchRunner::runPlain(int from, int to)
             m_rowCount = std::max(0, q.numRowsAffected());
         return;
     }
+    const pg_result *result = m_db.isPostgres() ? Database::pgResultOf(q) : nullptr;
     ResultSet rs = Database::resultOf(q);
+    if (m_db.isPostgres()) // the names as on SQLite, as every other read gives them
+        m_db.pgRespell(rs.columns, sql, result);
     m_rowCount = rs.rows.size();
     m_last = std::move(rs);
 }

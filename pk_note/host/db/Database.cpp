@@ -902,9 +902,85 @@ QSqlQuery Database::exec(const QString &tsql, const Params &params)
         m_keptStatements.clear();
         m_translator->clearCache();
         m_schemaDirty = true;
+        m_tableOids.clear();
         m_queueTables.reset();
     }
     return q;
+}
+
+Database::TableSpellings Database::spellingsOf(const QString &ddl)
+{
+    TableSpellings out;
+    const QVector<Token> toks = tokenize(ddl);
+    const auto next = [&](qsizetype i) {
+        while (i < toks.size() && (toks[i].kind == Token::Whitespace || toks[i].kind == Token::Comment))
+            ++i;
+        return i;
+    };
+    const auto name = [](const Token &t) {
+        return t.kind == Token::QuotedName ? t.text.mid(1, t.text.size() - 2) : t.text;
+    };
+    for (qsizetype i = next(0); i < toks.size(); i = next(i + 1)) {
+        if (!toks[i].is("create"))
+            continue;
+        qsizetype j = next(i + 1);
+        if (j >= toks.size() || !toks[j].is("table"))
+            continue;
+        j = next(j + 1);
+        if (j < toks.size() && toks[j].is("if")) // if not exists
+            j = next(next(next(j + 1) + 1) + 1);
+        if (j >= toks.size())
+            break;
+        QHash<QString, QString> &columns = out[name(toks[j]).toLower()];
+        j = next(j + 1);
+        if (j >= toks.size() || toks[j].text != u'(')
+            continue;
+        // The first name of each element at depth one, constraints aside.
+        int depth = 1;
+        bool atStart = true;
+        for (j = next(j + 1); j < toks.size() && depth > 0; j = next(j + 1)) {
+            const Token &t = toks[j];
+            if (t.text == u'(') {
+                ++depth;
+            } else if (t.text == u')') {
+                --depth;
+            } else if (depth == 1 && t.text == u',') {
+                atStart = true;
+                continue;
+            } else if (atStart && (t.kind == Token::Word || t.kind == Token::QuotedName)) {
+                const bool constraint = t.kind == Token::Word && (t.is("primary") || t.is("unique") || t.is("constraint") ||
+                                                                   t.is("foreign") || t.is("check"));
+                if (!constraint)
+                    columns.insert(name(t).toLower(), name(t));
+            }
+            atStart = false;
+        }
+        i = j - 1;
+    }
+    return out;
+}
+
+void Database::setColumnSpellings(const TableSpellings &spellings)
+{
+    m_tableSpellings = spellings;
+    // The layer's own tables, as the books make them.
+    m_tableSpellings.insert(spellingsOf(QStringLiteral(
+        "create table sys_keytable (TABLENAME, KEYVALUE); create table sys_postqueue (ID, TABLENAME, NOTEID, OLDSTATE, NEWSTATE);"
+        "create table sys_disabledtriggers (TABLENAME); create table sys_books (NAME, VERSION)")));
+    // Where the table is not known, a name spelt two ways takes its most common spelling.
+    QHash<QString, QHash<QString, int>> seen;
+    for (const auto &columns : std::as_const(m_tableSpellings))
+        for (auto c = columns.cbegin(); c != columns.cend(); ++c)
+            ++seen[c.key()][c.value()];
+    m_spellings.clear();
+    for (auto it = seen.cbegin(); it != seen.cend(); ++it) {
+        int best = 0;
+        for (auto s = it.value().cbegin(); s != it.value().cend(); ++s)
+            if (s.value() > best || (s.value() == best && s.key() < m_spellings.value(it.key()))) {
+                best = s.value();
+                m_spellings[it.key()] = s.key();
+            }
+    }
 }
 
 QString Database::liftColumnNumbers(const QString &tsql, Params &params)
@@ -1393,7 +1469,7 @@ Rows Database::read(const QString &tsql, const Params &params)
     }
     QSqlQuery q = exec(tsql, params);
     if (isPostgres() && adoptPgResult(rows, q))
-        pgRespell(rows.m_columns, sql);
+        pgRespell(rows.m_columns, sql, static_cast<const pg_result *>(rows.m_pg));
     else
         copyRows(rows, q, sql);
     return rows;

@@ -219,9 +219,12 @@ public:
     Database &operator=(const Database &) = delete;
 
     QString path() const { return m_path; }
-    // How the books' schema spells its column names (lower case -> spelling),
-    // given by whoever opens books on a server; see pgRespell().
-    void setColumnSpellings(QHash<QString, QString> spellings) { m_spellings = std::move(spellings); }
+    // How the books' schema spells its column names, per table (lower case ->
+    // spelling), given by whoever opens books on a server; see pgRespell().
+    using TableSpellings = QHash<QString, QHash<QString, QString>>;
+    void setColumnSpellings(const TableSpellings &spellings);
+    // The column spellings of every CREATE TABLE in a DDL text, by table.
+    static TableSpellings spellingsOf(const QString &ddl);
     Engine engine() const { return m_engine; }
     bool isPostgres() const { return m_engine == Engine::Postgres; }
 
@@ -524,14 +527,19 @@ private:
     std::optional<QVector<PostingEvent>> m_takenPostings; // taken with the write that queued them
     // PostgreSQL gives unquoted names back in lower case: result columns are
     // spelt as the statement's aliases, else as the schema spells them.
-    void pgRespell(QStringList &columns, const QString &sql);
-    QHash<QString, QString> m_spellings;                // lower case -> schema's spelling
+    // With the result at hand, a column of a table takes that table's spelling.
+    void pgRespell(QStringList &columns, const QString &sql, const pg_result *result = nullptr);
+    QString pgTableOf(unsigned oid);
+    TableSpellings m_tableSpellings;                    // table -> lower case -> spelling
+    QHash<QString, QString> m_spellings;                // lower case -> most common spelling
+    QHash<unsigned, QString> m_tableOids;               // the server's table ids -> names
     QHash<QString, QHash<QString, QString>> m_aliases;  // statement -> its aliases' spellings
     // Copies the result of `q` into `rows` (its columns spelt as on SQLite).
     void copyRows(Rows &rows, QSqlQuery &q, const QString &sql);
     // Hands the result of `q` to `rows` to be read in place; false when the
     // driver does not show it (the caller copies the rows then).
     static bool adoptPgResult(Rows &rows, QSqlQuery &q);
+    static const pg_result *pgResultOf(const QSqlQuery &q); // null when the driver does not show it
     void dropStatements();
     // Column types for the translator, read again when the schema version changes.
     const QHash<QString, QHash<QString, SqlType>> *schemaTypes();

@@ -333,6 +333,7 @@ void Database::runServerScript(const QString &script)
     if (savepoint)
         pgRaw(QStringLiteral("RELEASE SAVEPOINT pk_statement"));
     m_schemaDirty = true;
+    m_tableOids.clear();
 }
 
 DbError Database::pgError(const QSqlError &error)
@@ -972,7 +973,7 @@ void Database::adoptPgResult(Rows &rows, void *result, const QString &sql)
         rows.m_columns << QString::fromUtf8(PQfname(res, c));
         rows.m_metaTypes << QMetaType(pgMetaType(PQftype(res, c)));
     }
-    pgRespell(rows.m_columns, sql);
+    pgRespell(rows.m_columns, sql, res);
     rows.m_pg = res;
     rows.m_pgOwned = true;
     rows.m_pgRows = PQntuples(res);
@@ -1231,7 +1232,7 @@ bool Database::hasColumn(const QString &table, const QString &column)
                .toInt() > 0;
 }
 
-void Database::pgRespell(QStringList &columns, const QString &sql)
+void Database::pgRespell(QStringList &columns, const QString &sql, const pg_result *result)
 {
     auto it = m_aliases.constFind(sql);
     if (it == m_aliases.constEnd()) {
@@ -1246,27 +1247,63 @@ void Database::pgRespell(QStringList &columns, const QString &sql)
         }
         it = m_aliases.insert(sql, aliases);
     }
-    for (QString &c : columns) {
+    const int fields = result ? PQnfields(result) : 0;
+    for (int i = 0; i < columns.size(); ++i) {
+        QString &c = columns[i];
         // A name the server gives with capitals was quoted: it stays as it is.
         if (std::any_of(c.cbegin(), c.cend(), [](QChar ch) { return ch.isUpper(); }))
             continue;
-        if (auto a = it->constFind(c); a != it->constEnd())
+        if (auto a = it->constFind(c); a != it->constEnd()) {
             c = *a;
-        else if (auto s = m_spellings.constFind(c); s != m_spellings.constEnd())
+            continue;
+        }
+        // A column of a table: as that table spells it (a name may be spelt
+        // otherwise in another table).
+        if (i < fields && PQftable(result, i) != InvalidOid) {
+            const auto table = m_tableSpellings.constFind(pgTableOf(PQftable(result, i)));
+            if (table != m_tableSpellings.constEnd())
+                if (auto s = table->constFind(c); s != table->constEnd()) {
+                    c = *s;
+                    continue;
+                }
+        }
+        if (auto s = m_spellings.constFind(c); s != m_spellings.constEnd())
             c = *s;
     }
 }
 
+QString Database::pgTableOf(unsigned oid)
+{
+    if (m_tableOids.isEmpty() && !m_tableSpellings.isEmpty()) {
+        m_tableOids.insert(0, QString()); // asked once until the schema changes
+        if (PGconn *conn = pgConnection(m_db)) {
+            PGresult *r = PQexec(conn, "select oid::bigint, relname from pg_class where relnamespace = "
+                                       "current_schema()::regnamespace and relkind in ('r', 'p')");
+            if (PQresultStatus(r) == PGRES_TUPLES_OK)
+                for (int row = 0; row < PQntuples(r); ++row)
+                    m_tableOids.insert(unsigned(std::strtoul(PQgetvalue(r, row, 0), nullptr, 10)),
+                                       QString::fromUtf8(PQgetvalue(r, row, 1)));
+            PQclear(r);
+        }
+    }
+    return m_tableOids.value(oid);
+}
+
 // ---------------------------------------------------------------- rows read in place
 
-bool Database::adoptPgResult(Rows &rows, QSqlQuery &q)
+const pg_result *Database::pgResultOf(const QSqlQuery &q)
 {
     const QSqlResult *result = q.result();
     const QVariant handle = result ? result->handle() : QVariant();
     // The driver declares the handle under libpq's struct name.
     if (!handle.isValid() || (qstrcmp(handle.typeName(), "pg_result*") != 0 && qstrcmp(handle.typeName(), "PGresult*") != 0))
-        return false;
-    const auto *res = *static_cast<PGresult *const *>(handle.constData());
+        return nullptr;
+    return *static_cast<PGresult *const *>(handle.constData());
+}
+
+bool Database::adoptPgResult(Rows &rows, QSqlQuery &q)
+{
+    const auto *res = pgResultOf(q);
     if (!res)
         return false;
     const QSqlRecord rec = q.record();

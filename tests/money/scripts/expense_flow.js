@@ -6,10 +6,10 @@ function check(ok, what) {
     if (!ok)
         throw new Error("failed: " + what);
 }
-// The one value a statement returns (the server gives its column name in lower case).
+// The value a statement returns as V (read by its name, on either engine).
 function one(sql) {
     var rows = host.sql(sql);
-    return rows.length ? rows[0][Object.keys(rows[0])[0]] : null;
+    return rows.length ? rows[0].V : null;
 }
 function cash() {
     return Number(one("select BALANCE as V from accountacth where ACCOUNTID = 1"));
