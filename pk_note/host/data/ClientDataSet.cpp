@@ -1387,6 +1387,41 @@ QVector<int> ClientDataSet::keyFieldIndexes(const QVector<ColumnInfo> &cols) con
     return out;
 }
 
+void ClientDataSet::refuseOverlongTexts(const QVector<ColumnInfo> &cols, const QVector<int> &writable,
+                                        const std::vector<Record *> &inserts, const std::vector<Record *> &updates) const
+{
+    // A server refuses a text longer than its column and SQLite would keep it
+    // whole, so a later copy of the books to a server would fail on it: both
+    // engines refuse it here, before anything is written.
+    QVector<std::pair<int, int>> limits; // field, characters
+    for (int i : writable)
+        for (const ColumnInfo &c : cols)
+            if (c.name.compare(m_fields[size_t(i)]->m_name, Qt::CaseInsensitive) == 0) {
+                int size = 0;
+                if (fieldTypeFromDeclared(c.declared, &size) == FieldType::String && size > 0)
+                    limits.append({i, size});
+                break;
+            }
+    if (limits.isEmpty())
+        return;
+    for (const auto *records : {&inserts, &updates})
+        for (const Record *r : *records)
+            for (const auto &[i, size] : std::as_const(limits)) {
+                const QVariant &v = r->values[i];
+                if (isNullValue(v) || v.typeId() != QMetaType::QString)
+                    continue;
+                const QString text = v.toString();
+                if (text.size() <= size)
+                    continue;
+                const qsizetype characters = text.toUcs4().size(); // a pair of surrogates is one character
+                if (characters > size)
+                    throw DataSetError(QStringLiteral("字段 '%1' 的内容过长：最多 %2 个字符，现有 %3 个。")
+                                           .arg(m_fields[size_t(i)]->DisplayLabel())
+                                           .arg(size)
+                                           .arg(characters));
+            }
+}
+
 ClientDataSet::Statement &ClientDataSet::statementFor(const QString &shape, const std::function<Statement()> &make)
 {
     auto it = m_statements.find(shape);
@@ -1436,6 +1471,7 @@ int ClientDataSet::ApplyUpdates(int maxErrors, bool merge)
                 break;
             }
     }
+    refuseOverlongTexts(cols, writable, inserts, updates);
     const QVector<int> keys = keyFieldIndexes(cols);
     if (keys.isEmpty() && (!deletes.empty() || !updates.empty()))
         throw DataSetError(QStringLiteral("没有关键字段，不能更新表 '%1'").arg(table));

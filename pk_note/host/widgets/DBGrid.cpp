@@ -199,7 +199,13 @@ public:
     {
         if (const GridColumn *c = own(index))
             return c->Editor(parent);
-        return QStyledItemDelegate::createEditor(parent, option, index);
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        // As the edit boxes: no more characters than the column holds.
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            if (const data::Field *f = m_grid->FieldOfColumn(index.column()))
+                if (f->DataType() == data::FieldType::String && f->Size() > 0)
+                    line->setMaxLength(f->Size());
+        return editor;
     }
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
     {

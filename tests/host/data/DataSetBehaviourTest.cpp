@@ -57,6 +57,22 @@ TEST_F(DataSetTest, FieldsTakeTypesFromTheTableDatesComeBackAsQDateAndBadNumbers
     ds->Post();
     ds->ApplyUpdates(0, true);
     EXPECT_EQ(rows("select NOTEDATE from t_master where NOTEID=1"), "2024-05-07");
+
+    // A text longer than its column is refused before anything is written (a
+    // server refuses it, SQLite would keep it whole); a character outside the
+    // basic plane counts once.
+    ds->Edit();
+    date->SetValue("2024-06-01");
+    ds->FieldByName("NOTECODE")->SetValue(QString(21, u'号'));
+    ds->Post();
+    EXPECT_EQ(errorOf([&] { ds->ApplyUpdates(0, true); }), "字段 'NOTECODE' 的内容过长：最多 20 个字符，现有 21 个。");
+    EXPECT_EQ(rows("select NOTEDATE from t_master where NOTEID=1"), "2024-05-07");
+    const QString longest = QString(19, u'号') + QString::fromUcs4(U"\U0001F600");
+    ds->Edit();
+    ds->FieldByName("NOTECODE")->SetValue(longest);
+    ds->Post();
+    ds->ApplyUpdates(0, true);
+    EXPECT_EQ(rows("select NOTECODE from t_master where NOTEID=1"), longest);
 }
 
 TEST_F(DataSetTest, EventsComeInClientDataSetOrder)

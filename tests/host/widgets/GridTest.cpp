@@ -132,6 +132,16 @@ TEST_F(GridTest, EllipsisButtonAndKeys)
     QTest::keyClick(grid.get(), Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(clicked, (QList<int>{1, 1}));
 
+    // Typing into a text cell stops at the field's size.
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    QTest::keyClick(grid.get(), Qt::Key_F2);
+    auto *editor = grid->viewport()->findChild<QLineEdit *>();
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, QString(25, u'x'));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(cell(0, 0), QString(20, u'x'));
+
     // Enter moves to the next editable cell, skipping read-only ones.
     grid->Column(2).ReadOnly = true;
     grid->setCurrentIndex(grid->model()->index(0, 1));

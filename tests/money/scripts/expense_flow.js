@@ -43,6 +43,15 @@ w.detail.setField("IETYPESID", 4);
 w.detail.setField("AMOUNT", 241.5);
 w.detail.post();
 
+// A remark longer than its column is refused at save, nothing written, the note kept.
+w.master.setField("REMARK", new Array(202).join("长"));
+w.find("OkBtn").click();
+check(errors().join("|") === "字段 '备注' 的内容过长：最多 200 个字符，现有 201 个。", "overlong remark refused: " + errors().join("|"));
+check(Number(one("select count(*) as V from expenseath")) === notes, "nothing written");
+check(w.detail.count === 2, "the lines stay on screen");
+host.clearMessages();
+w.master.setField("REMARK", "脚本录入的费用");
+
 // Save.
 w.find("OkBtn").click();
 check(errors().length === 0, "saved without errors: " + errors().join("|"));
