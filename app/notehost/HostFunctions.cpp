@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace notehost {
 
 namespace {
@@ -74,14 +76,25 @@ QMdiSubWindow *showMdiChild(QWidget *form)
     const QSize wanted = form->size();
     QMdiSubWindow *sub = s_area->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
-    const QSize frame = sub->size() - form->size();
-    sub->resize((wanted + frame).boundedTo(s_area->viewport()->size()));
+    // The frame's title bar and borders are its contents margins (the frame's
+    // size is not yet the form's here).
+    sub->ensurePolished();
+    form->ensurePolished();
+    const QMargins m = sub->contentsMargins();
+    const QSize frame(m.left() + m.right(), m.top() + m.bottom());
+    // Within the area where it fits, never below what its controls need
+    // (the area scrolls then).
+    sub->resize((wanted + frame).boundedTo(s_area->viewport()->size()).expandedTo(form->minimumSizeHint() + frame));
     sub->setWindowTitle(form->windowTitle());
     sub->setWindowIcon(form->windowIcon());
     // A form that frees itself takes its frame along.
     QObject::connect(form, &QObject::destroyed, sub, [sub] { sub->deleteLater(); });
     sub->show();
     form->show();
+    // A frame wider than the area is placed with its right edge in view: the
+    // form's start, where a clerk begins, is what must show.
+    if (sub->x() < 0 || sub->y() < 0)
+        sub->move(std::max(0, sub->x()), std::max(0, sub->y()));
     s_area->setActiveSubWindow(sub);
     return sub;
 }

@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -302,6 +303,33 @@ TEST_F(NotehostTest, UserListAndMdiHook)
     QPointer<QMdiSubWindow> frame = w.mdi()->subWindowList().first();
     EXPECT_EQ(frame->widget(), form.data());
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("采购开单"));
+    // A form wider than the area keeps what its controls need, its start in view;
+    // one that fits gets its own size.
+    auto *wide = new QWidget;
+    auto *row = new QHBoxLayout(wide);
+    for (int i = 0; i < 8; ++i) {
+        auto *date = new QLineEdit(QStringLiteral("2026-12-01"));
+        date->setMinimumWidth(120);
+        row->addWidget(date);
+    }
+    wide->resize(w.mdi()->viewport()->width() + 400, 300);
+    QnParams b;
+    b.AddValue(QStringLiteral("FORM"), static_cast<QObject *>(wide));
+    GlobalCall(QStringLiteral("ADDMDICHILD"), QString(), &b);
+    ASSERT_GT(wide->minimumSizeHint().width(), w.mdi()->viewport()->width());
+    EXPECT_GE(wide->width(), wide->minimumSizeHint().width());
+    EXPECT_GE(wide->parentWidget()->x(), 0);
+    EXPECT_GE(wide->parentWidget()->y(), 0);
+    wide->close();
+    auto *small = new QWidget;
+    small->resize(300, 200);
+    QnParams c;
+    c.AddValue(QStringLiteral("FORM"), static_cast<QObject *>(small));
+    GlobalCall(QStringLiteral("ADDMDICHILD"), QString(), &c);
+    EXPECT_EQ(small->size(), QSize(300, 200));
+    small->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
     // A window that closes itself is freed with its frame.
     form->close();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
