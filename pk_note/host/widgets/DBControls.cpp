@@ -83,6 +83,13 @@ bool TRqDBEdit::UpdateRecord()
     return ok;
 }
 
+bool TRqDBEdit::SetText(const QString &text)
+{
+    setText(text);
+    setModified(true);
+    return UpdateRecord();
+}
+
 void TRqDBEdit::focusInEvent(QFocusEvent *e)
 {
     QLineEdit::focusInEvent(e);
@@ -227,6 +234,14 @@ TRqDBCheckBox::TRqDBCheckBox(QWidget *parent, const QString &name) : QCheckBox(p
     showField();
 }
 
+void TRqDBCheckBox::SetChecked(bool on)
+{
+    if (on == isChecked() || m_updating || !Editable())
+        return;
+    setChecked(on);
+    m_link->Write(on ? ValueChecked() : ValueUnchecked());
+}
+
 void TRqDBCheckBox::SetValues(const QVariant &checked, const QVariant &unchecked)
 {
     m_checked = checked;
@@ -316,6 +331,12 @@ bool TRqDBMemo::UpdateRecord()
     const bool ok = m_link->Write(t.isEmpty() ? QVariant() : QVariant(t));
     showField();
     return ok;
+}
+
+bool TRqDBMemo::SetText(const QString &text)
+{
+    setPlainText(text);
+    return UpdateRecord();
 }
 
 void TRqDBMemo::focusOutEvent(QFocusEvent *e)

@@ -44,11 +44,15 @@ private:                                                                        
 class TRqDBEdit : public QLineEdit, public ReadOnlyControl {
     Q_OBJECT
     Q_INTERFACES(widgets::ReadOnlyControl)
+    // The text set as a property (a script's `edit.text = ...`) goes to the field
+    // at once, as if typed and left.
+    Q_PROPERTY(QString text READ text WRITE SetText)
     PK_DATA_AWARE_MEMBERS
 public:
     explicit TRqDBEdit(QWidget *parent = nullptr, const QString &name = QStringLiteral("DBEdit"));
     // Writes the typed text now (also done on Enter and on leaving the edit).
     bool UpdateRecord();
+    bool SetText(const QString &text);
 
 protected:
     void focusInEvent(QFocusEvent *e) override;
@@ -89,9 +93,12 @@ private:
 class TRqDBCheckBox : public QCheckBox, public ReadOnlyControl {
     Q_OBJECT
     Q_INTERFACES(widgets::ReadOnlyControl)
+    // Checked as a property (a script's `box.checked = true`): written as a click.
+    Q_PROPERTY(bool checked READ isChecked WRITE SetChecked)
     PK_DATA_AWARE_MEMBERS
 public:
     explicit TRqDBCheckBox(QWidget *parent = nullptr, const QString &name = QStringLiteral("DBCheckBox"));
+    void SetChecked(bool on);
     // Stored values; default: true/false for a boolean field, 1/0 otherwise.
     void SetValues(const QVariant &checked, const QVariant &unchecked);
     QVariant ValueChecked() const;
@@ -110,10 +117,13 @@ private:
 class TRqDBMemo : public QPlainTextEdit, public ReadOnlyControl {
     Q_OBJECT
     Q_INTERFACES(widgets::ReadOnlyControl)
+    // As the edit's text property: written to the field at once.
+    Q_PROPERTY(QString plainText READ toPlainText WRITE SetText)
     PK_DATA_AWARE_MEMBERS
 public:
     explicit TRqDBMemo(QWidget *parent = nullptr, const QString &name = QStringLiteral("DBMemo"));
     bool UpdateRecord();
+    bool SetText(const QString &text);
 
 protected:
     void focusOutEvent(QFocusEvent *e) override;

@@ -728,6 +728,16 @@ bool TRqLookupCombo::TakeTyped(bool highlighted)
     return CloseUp(true);
 }
 
+bool TRqLookupCombo::SetText(const QString &text)
+{
+    if (!Editable())
+        return false;
+    CloseUp(false);
+    setText(text);
+    setModified(true);
+    return TakeTyped(false);
+}
+
 void TRqLookupCombo::onTextEdited(const QString &text)
 {
     if (!Editable())

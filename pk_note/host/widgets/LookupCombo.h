@@ -54,7 +54,12 @@ private:
 class TRqLookupCombo : public QLineEdit, public ReadOnlyControl {
     Q_OBJECT
     Q_INTERFACES(widgets::ReadOnlyControl)
+    // Set as properties (a script's `combo.text = "A4复印纸"` or `combo.keyValue = 3`):
+    // a text takes the list row whose code or shown text it is, as typed and left.
+    Q_PROPERTY(QString text READ text WRITE SetText)
+    Q_PROPERTY(QVariant keyValue READ KeyValue WRITE setKeyValue NOTIFY keyValueChanged)
 public:
+    bool SetText(const QString &text);
     using UtilityHandler = std::function<void(TRqLookupCombo *combo, const QString &command)>;
     using ListFilterFunction = std::function<bool(data::ClientDataSet &row)>;
 

@@ -77,6 +77,14 @@ TEST_F(ControlsTest, EditShowsWritesFollowsEditRulesAndRefusesBadValues)
     QTest::keyClick(&emp, Qt::Key_Delete);
     QTest::keyClick(&emp, Qt::Key_Return);
     EXPECT_TRUE(ds->FieldByName("EMPID")->IsNull());
+
+    // The text set as a property (as a script sets it) is written at once,
+    // refused as typed when bad.
+    EXPECT_TRUE(emp.setProperty("text", "7"));
+    EXPECT_EQ(ds->FieldByName("EMPID")->AsInteger(), 7);
+    emp.setProperty("text", "x");
+    EXPECT_EQ(errors().last(), "'x' 不是字段 'EMPID' 有效的整数值");
+    EXPECT_EQ(ds->FieldByName("EMPID")->AsInteger(), 7);
 }
 
 TEST_F(ControlsTest, CheckBoxMemoAndLabel)
@@ -124,6 +132,14 @@ TEST_F(ControlsTest, CheckBoxMemoAndLabel)
     EXPECT_FALSE(flag.isChecked());
     flag.click();
     EXPECT_EQ(ds->FieldByName("REMARK")->AsString(), "Y");
+
+    // Set as properties, as a script sets them: written as a click and as typed.
+    flag.setProperty("checked", false);
+    EXPECT_EQ(ds->FieldByName("REMARK")->AsString(), "N");
+    memo.setProperty("plainText", "脚本写入");
+    EXPECT_EQ(ds->FieldByName("REMARK")->AsString(), "脚本写入");
+    check.setProperty("checked", false); // read-only still
+    EXPECT_EQ(ds->FieldByName("CLOSED")->AsInteger(), 1);
 }
 
 TEST_F(ControlsTest, DateEditWithNullDate)

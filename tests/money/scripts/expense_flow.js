@@ -29,10 +29,12 @@ check(w.master.field("NOTEID") === -9999, "a blank new note");
 var before = cash();
 var notes = Number(one("select count(*) as V from expenseath"));
 
-// Enter: cash payment, two lines.
-w.master.setField("PAYTYPESID", 1);
+// Enter through the controls: cash payment, two lines.
+w.find("cmbPayType").text = "现金";
+check(w.master.field("PAYTYPESID") === 1, "the settlement method chosen by its name");
 check(w.master.field("ACCOUNTID") === 1, "the settlement method brings its account");
-w.master.setField("REMARK", "脚本录入的费用");
+w.find("edRemark").text = "脚本录入的费用";
+check(w.master.field("REMARK") === "脚本录入的费用", "the remark typed into its box");
 w.detail.append();
 w.detail.setField("IETYPESID", 1);
 w.detail.setField("AMOUNT", 58.5);
@@ -50,7 +52,7 @@ check(errors().join("|") === "字段 '备注' 的内容过长：最多 200 个�
 check(Number(one("select count(*) as V from expenseath")) === notes, "nothing written");
 check(w.detail.count === 2, "the lines stay on screen");
 host.clearMessages();
-w.master.setField("REMARK", "脚本录入的费用");
+w.find("edRemark").text = "脚本录入的费用";
 
 // Save.
 w.find("OkBtn").click();
@@ -59,6 +61,7 @@ var id = w.master.field("NOTEID");
 check(id > 0, "the note has its key");
 check(Number(one("select count(*) as V from expenseath")) === notes + 1, "master row written");
 check(Number(one("select AMOUNT as V from expenseath where NOTEID = " + id)) === 300, "amount is the line total");
+check(one("select REMARK as V from expenseath where NOTEID = " + id) === "脚本录入的费用", "the remark saved");
 check(Number(one("select count(*) as V from expenseathdetail where NOTEID = " + id)) === 2, "two line rows");
 check(Number(one("select count(*) as V from noteprintabth where NOTETYPE = 52 and NOTEID = " + id)) === 1, "print register");
 print("saved", id, w.master.field("NOTECODE"));
