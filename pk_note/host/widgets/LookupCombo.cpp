@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
+#include <QRegularExpression>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -736,6 +737,27 @@ bool TRqLookupCombo::SetText(const QString &text)
     setText(text);
     setModified(true);
     return TakeTyped(false);
+}
+
+bool TRqLookupCombo::SetListKey(const QVariant &key)
+{
+    if (!Editable())
+        return false;
+    CloseUp(false);
+    if (key.isNull() || !key.isValid() || key.toString().isEmpty())
+        return setKeyValue(QVariant());
+    ensureList();
+    if (const data::Field *k = m_list->FindField(m_keyField))
+        for (int r = 0; r < m_list->RecordCount(); ++r)
+            if (offered(r) && m_list->ValueAt(r, k->Index()).toString() == key.toString())
+                return setKeyValue(m_list->ValueAt(r, k->Index()));
+    const data::Field *f = m_link->Field();
+    // A caption spaced out for alignment ("客    户") is named without the blanks.
+    static const QRegularExpression spacing(QStringLiteral("(?<=\\p{Han})\\s+(?=\\p{Han})"));
+    const QString label = f ? QString(f->DisplayLabel()).remove(spacing) : objectName();
+    ShowError(QStringLiteral("'%1' 不是 '%2' 列表中可选的值。").arg(key.toString(), label));
+    showKey();
+    return false;
 }
 
 void TRqLookupCombo::onTextEdited(const QString &text)

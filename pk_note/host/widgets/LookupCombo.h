@@ -57,9 +57,11 @@ class TRqLookupCombo : public QLineEdit, public ReadOnlyControl {
     // Set as properties (a script's `combo.text = "A4复印纸"` or `combo.keyValue = 3`):
     // a text takes the list row whose code or shown text it is, as typed and left.
     Q_PROPERTY(QString text READ text WRITE SetText)
-    Q_PROPERTY(QVariant keyValue READ KeyValue WRITE setKeyValue NOTIFY keyValueChanged)
+    // A key set so must be one the list offers, as a pick from it would be.
+    Q_PROPERTY(QVariant keyValue READ KeyValue WRITE SetListKey NOTIFY keyValueChanged)
 public:
     bool SetText(const QString &text);
+    bool SetListKey(const QVariant &key);
     using UtilityHandler = std::function<void(TRqLookupCombo *combo, const QString &command)>;
     using ListFilterFunction = std::function<bool(data::ClientDataSet &row)>;
 

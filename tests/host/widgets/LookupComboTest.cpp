@@ -67,6 +67,19 @@ TEST_F(LookupComboTest, ShowsNameOfKeyAndFiltersList)
         EXPECT_NE(combo->ListValue(r, "BUILDINGID").toInt(), 5);
     combo->CloseUp(false);
 
+    // A key or a text set as a property (as a script sets it) is a pick from
+    // the list: one the list does not offer is refused and changes nothing.
+    EXPECT_TRUE(combo->setProperty("keyValue", 3));
+    EXPECT_EQ(key().toInt(), 3);
+    combo->setProperty("keyValue", 5);
+    combo->setProperty("keyValue", 99);
+    EXPECT_EQ(errors().size(), 2);
+    EXPECT_TRUE(errors().first().startsWith("'5' 不是 '"));
+    EXPECT_EQ(key().toInt(), 3);
+    EXPECT_EQ(combo->text(), "成品仓库");
+    combo->setProperty("text", "04");
+    EXPECT_EQ(key().toInt(), 4);
+
     // A predicate instead of an expression.
     combo->SetListFilterFunction([](data::ClientDataSet &row) {
         return row.FieldByName("CODE")->AsString() >= "03";
