@@ -196,6 +196,7 @@ TBatchCheckForm::TBatchCheckForm(QWidget *owner) : TnoteBootForm(QStringLiteral(
     layout->addWidget(NoteGrid, 1);
     layout->addLayout(buttons);
     resize(1000, 600);
+    showColumns(); // the list's headings before its first query
 
     fillChoices();
     connect(btnQuery, &QPushButton::clicked, this, &TBatchCheckForm::btnQueryClick);
@@ -357,6 +358,11 @@ void TBatchCheckForm::btnQueryClick()
         ShowError(e);
         return;
     }
+    showColumns();
+}
+
+void TBatchCheckForm::showColumns()
+{
     NoteGrid->ClearColumns();
     const struct {
         const char *field, *title;

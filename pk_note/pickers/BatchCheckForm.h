@@ -67,6 +67,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void showColumns();
     void fillChoices();
     void tickAll(int how); // 1 tick, 0 untick, -1 invert
     // The window of a note type that answers its single-note rules (null when

@@ -63,6 +63,8 @@ TEST_F(BatchCheckTest, ABatchOfEveryTypeIsAuditedAndUnauditedThroughThePostingsB
                                 {{"NOTETYPE", 22}, {"ISAUTO", 1}, {"SHOPERATEID", 0}}); // made by the system
     const QList<int> types = m_center->NoteTypes();
     EXPECT_TRUE(types.contains(21) && types.contains(22) && !types.contains(73));
+    // Before the first query the list already shows its headings.
+    EXPECT_EQ(m_center->NoteGrid->model()->headerData(2, Qt::Horizontal).toString(), "单据编号");
     // 周晓东's notes of every type, in date order; of one type.
     choose(m_center->cmbEmploy, 8);
     EXPECT_EQ(listed(), QStringLiteral("CRK-%1,RK-A,RK-B").arg(c));
