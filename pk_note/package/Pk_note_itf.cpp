@@ -99,13 +99,17 @@ QWidget *FindOpenForm(const QString &name)
     if (name.isEmpty())
         return nullptr;
     const QString key = name.toUpper();
+    // A window closed a moment ago waits to be freed (a script may ask for
+    // its form again at once): it is no longer open.
+    const auto closed = [](const QWidget *w) { return w->testAttribute(Qt::WA_DeleteOnClose) && w->isHidden(); };
     const QWidgetList tops = QApplication::topLevelWidgets();
     for (QWidget *top : tops)
-        if (top->objectName().toUpper() == key)
+        if (top->objectName().toUpper() == key && !closed(top))
             return top;
     for (QWidget *top : tops)
         for (QMdiSubWindow *frame : top->findChildren<QMdiSubWindow *>())
-            if (QWidget *w = frame->widget(); w && w->objectName().toUpper() == key)
+            if (QWidget *w = frame->widget();
+                w && w->objectName().toUpper() == key && !frame->isHidden() && (frame->isMinimized() || !closed(w)))
                 return w;
     // Host forms may live docked in the main window (the navigator does).
     for (QWidget *top : tops)

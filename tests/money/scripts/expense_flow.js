@@ -100,3 +100,9 @@ var asked = host.messages.filter(function (m) { return m.kind === "YesNo"; }).ma
 check(asked.indexOf("是否确认删除数据？") >= 0, "delete was confirmed");
 check(errors().length === 0, "no errors: " + errors().join("|"));
 print("deleted");
+
+// Closed and asked for again at once: a fresh window, not the one being freed.
+w.close();
+check(host.call("SHOWNOTEFORM", "OutMoneyForm").result === 0, "SHOWNOTEFORM again");
+w = host.form("OutMoneyForm");
+check(w !== null && w.master.field("NOTEID") === -9999, "a new window after the close");
