@@ -1390,9 +1390,9 @@ QVector<int> ClientDataSet::keyFieldIndexes(const QVector<ColumnInfo> &cols) con
 void ClientDataSet::refuseOverlongTexts(const QVector<ColumnInfo> &cols, const QVector<int> &writable,
                                         const std::vector<Record *> &inserts, const std::vector<Record *> &updates) const
 {
-    // A server refuses a text longer than its column and SQLite would keep it
-    // whole, so a later copy of the books to a server would fail on it: both
-    // engines refuse it here, before anything is written.
+    // Neither engine holds a text to its column's declared length (SQLite keeps
+    // any length, the server's case-blind text type has none), where the
+    // original server refused it: it is refused here, before anything is written.
     QVector<std::pair<int, int>> limits; // field, characters
     for (int i : writable)
         for (const ColumnInfo &c : cols)

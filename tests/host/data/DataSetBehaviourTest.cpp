@@ -58,8 +58,8 @@ TEST_F(DataSetTest, FieldsTakeTypesFromTheTableDatesComeBackAsQDateAndBadNumbers
     ds->ApplyUpdates(0, true);
     EXPECT_EQ(rows("select NOTEDATE from t_master where NOTEID=1"), "2024-05-07");
 
-    // A text longer than its column is refused before anything is written (a
-    // server refuses it, SQLite would keep it whole); a character outside the
+    // A text longer than its column is refused before anything is written
+    // (neither engine would refuse it by itself); a character outside the
     // basic plane counts once.
     ds->Edit();
     date->SetValue("2024-06-01");
