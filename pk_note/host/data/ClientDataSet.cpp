@@ -1387,23 +1387,12 @@ QVector<int> ClientDataSet::keyFieldIndexes(const QVector<ColumnInfo> &cols) con
     return out;
 }
 
-void ClientDataSet::refuseOverlongTexts(const QVector<ColumnInfo> &cols, const QVector<int> &writable,
-                                        const std::vector<Record *> &inserts, const std::vector<Record *> &updates) const
+void ClientDataSet::refuseOverlongTexts(const QVector<std::pair<int, int>> &limits, const std::vector<Record *> &inserts,
+                                        const std::vector<Record *> &updates) const
 {
     // Neither engine holds a text to its column's declared length (SQLite keeps
     // any length, the server's case-blind text type has none), where the
     // original server refused it: it is refused here, before anything is written.
-    QVector<std::pair<int, int>> limits; // field, characters
-    for (int i : writable)
-        for (const ColumnInfo &c : cols)
-            if (c.name.compare(m_fields[size_t(i)]->m_name, Qt::CaseInsensitive) == 0) {
-                int size = 0;
-                if (fieldTypeFromDeclared(c.declared, &size) == FieldType::String && size > 0)
-                    limits.append({i, size});
-                break;
-            }
-    if (limits.isEmpty())
-        return;
     for (const auto *records : {&inserts, &updates})
         for (const Record *r : *records)
             for (const auto &[i, size] : std::as_const(limits)) {
@@ -1461,6 +1450,7 @@ int ClientDataSet::ApplyUpdates(int maxErrors, bool merge)
     // fields that are real columns of the table, under the table's spelling
     QVector<int> writable;
     QHash<int, QString> columnName;
+    QVector<std::pair<int, int>> textLimits; // field, characters its column holds
     for (const auto &f : m_fields) {
         if (f->m_calculated || !f->m_inUpdate)
             continue;
@@ -1468,10 +1458,13 @@ int ClientDataSet::ApplyUpdates(int maxErrors, bool merge)
             if (c.name.compare(f->m_name, Qt::CaseInsensitive) == 0) {
                 writable << f->m_index;
                 columnName.insert(f->m_index, sqlName(c.name));
+                int size = 0;
+                if (fieldTypeFromDeclared(c.declared, &size) == FieldType::String && size > 0)
+                    textLimits.append({f->m_index, size});
                 break;
             }
     }
-    refuseOverlongTexts(cols, writable, inserts, updates);
+    refuseOverlongTexts(textLimits, inserts, updates);
     const QVector<int> keys = keyFieldIndexes(cols);
     if (keys.isEmpty() && (!deletes.empty() || !updates.empty()))
         throw DataSetError(QStringLiteral("没有关键字段，不能更新表 '%1'").arg(table));

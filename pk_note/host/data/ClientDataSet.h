@@ -235,8 +235,8 @@ private:
     void removeRecord(Record *r);
     void revert(Record *r);
     QVector<int> keyFieldIndexes(const QVector<ColumnInfo> &cols) const;
-    void refuseOverlongTexts(const QVector<ColumnInfo> &cols, const QVector<int> &writable,
-                             const std::vector<Record *> &inserts, const std::vector<Record *> &updates) const;
+    void refuseOverlongTexts(const QVector<std::pair<int, int>> &limits, const std::vector<Record *> &inserts,
+                             const std::vector<Record *> &updates) const;
     bool matches(const Record *r, const QVector<int> &fields, const QVariantList &values, LocateOptions o) const;
     Statement &statementFor(const QString &shape, const std::function<Statement()> &make);
 

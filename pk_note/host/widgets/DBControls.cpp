@@ -236,10 +236,8 @@ TRqDBCheckBox::TRqDBCheckBox(QWidget *parent, const QString &name) : QCheckBox(p
 
 void TRqDBCheckBox::SetChecked(bool on)
 {
-    if (on == isChecked() || m_updating || !Editable())
-        return;
-    setChecked(on);
-    m_link->Write(on ? ValueChecked() : ValueUnchecked());
+    if (on != isChecked())
+        click(); // refused, as a click is, when read-only
 }
 
 void TRqDBCheckBox::SetValues(const QVariant &checked, const QVariant &unchecked)
